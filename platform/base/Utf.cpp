@@ -1,0 +1,126 @@
+#include "Utf.h"
+
+#include <algorithm>
+
+namespace plat {
+
+namespace {
+
+constexpr char32_t replacement = 0xFFFD;
+
+// Decodes one code point at text[i], advancing i; rejects overlong forms,
+// surrogates and values past U+10FFFF.
+char32_t decode_utf8(std::string_view text, std::size_t& i)
+{
+    auto lead = static_cast<unsigned char>(text[i++]);
+    if (lead < 0x80) return lead;
+    int extra;
+    char32_t cp;
+    char32_t min;
+    if ((lead & 0xE0) == 0xC0) { extra = 1; cp = lead & 0x1F; min = 0x80; }
+    else if ((lead & 0xF0) == 0xE0) { extra = 2; cp = lead & 0x0F; min = 0x800; }
+    else if ((lead & 0xF8) == 0xF0) { extra = 3; cp = lead & 0x07; min = 0x10000; }
+    else return replacement;
+    for (int k = 0; k < extra; ++k) {
+        if (i >= text.size()) return replacement;
+        auto c = static_cast<unsigned char>(text[i]);
+        if ((c & 0xC0) != 0x80) return replacement;
+        cp = cp << 6 | (c & 0x3F);
+        ++i;
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return replacement;
+    return cp;
+}
+
+void append_utf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | cp >> 6);
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | cp >> 12);
+        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | cp >> 18);
+        out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+bool supported(UINT code_page) { return code_page == CP_ACP || code_page == CP_UTF8; }
+
+}
+
+std::u16string utf8_to_utf16(std::string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t cp = decode_utf8(text, i);
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out += static_cast<char16_t>(0xD800 | cp >> 10);
+            out += static_cast<char16_t>(0xDC00 | (cp & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+    }
+    return out;
+}
+
+std::string utf16_to_utf8(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t unit = text[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            append_utf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            append_utf8(out, replacement);
+        } else {
+            append_utf8(out, unit);
+        }
+    }
+    return out;
+}
+
+std::size_t wide_length(const WCHAR* text)
+{
+    std::size_t n = 0;
+    while (text[n] != 0) ++n;
+    return n;
+}
+
+}
+
+int MultiByteToWideChar(UINT code_page, DWORD, const char* src, int src_len, WCHAR* dst, int dst_len)
+{
+    if (!plat::supported(code_page) || src == nullptr || dst_len < 0) return 0;
+    std::string_view in = src_len < 0 ? std::string_view(src, std::char_traits<char>::length(src) + 1)
+                                      : std::string_view(src, static_cast<std::size_t>(src_len));
+    std::u16string out = plat::utf8_to_utf16(in);
+    if (dst_len == 0) return static_cast<int>(out.size());
+    if (out.size() > static_cast<std::size_t>(dst_len) || dst == nullptr) return 0;
+    std::copy(out.begin(), out.end(), dst);
+    return static_cast<int>(out.size());
+}
+
+int WideCharToMultiByte(UINT code_page, DWORD, const WCHAR* src, int src_len, char* dst, int dst_len, const char*,
+                        BOOL* used_default)
+{
+    if (used_default) *used_default = FALSE;
+    if (!plat::supported(code_page) || src == nullptr || dst_len < 0) return 0;
+    std::u16string_view in = src_len < 0 ? std::u16string_view(src, plat::wide_length(src) + 1)
+                                         : std::u16string_view(src, static_cast<std::size_t>(src_len));
+    std::string out = plat::utf16_to_utf8(in);
+    if (dst_len == 0) return static_cast<int>(out.size());
+    if (out.size() > static_cast<std::size_t>(dst_len) || dst == nullptr) return 0;
+    std::copy(out.begin(), out.end(), dst);
+    return static_cast<int>(out.size());
+}
