@@ -1,0 +1,36 @@
+#pragma once
+// The COM library calls the system makes: per-thread initialisation, creating
+// objects by class id through HKCR in the registry store, ProgIDs and task memory.
+
+#include "platform/com/Unknown.h"
+
+// Server contexts a creation may use. Only in-process servers are served here.
+inline constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
+inline constexpr DWORD CLSCTX_INPROC_HANDLER = 0x2;
+inline constexpr DWORD CLSCTX_LOCAL_SERVER = 0x4;
+inline constexpr DWORD CLSCTX_REMOTE_SERVER = 0x10;
+inline constexpr DWORD CLSCTX_INPROC = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER;
+inline constexpr DWORD CLSCTX_SERVER = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
+inline constexpr DWORD CLSCTX_ALL = CLSCTX_INPROC | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
+
+inline constexpr DWORD COINIT_MULTITHREADED = 0x0;
+inline constexpr DWORD COINIT_APARTMENTTHREADED = 0x2;
+
+// The first call on a thread gives S_OK, later ones S_FALSE; each success needs
+// its CoUninitialize. Asking for the other threading model than the thread
+// already has gives RPC_E_CHANGED_MODE and counts nothing.
+HRESULT CoInitialize(LPVOID reserved);
+HRESULT CoInitializeEx(LPVOID reserved, DWORD coinit);
+void CoUninitialize();
+
+// On a thread that has not initialised COM: CO_E_NOTINITIALIZED. A class without
+// an in-process server in HKCR: REGDB_E_CLASSNOTREG. A server module that does
+// not load: CO_E_DLLNOTFOUND; one without DllGetClassObject: CO_E_ERRORINDLL.
+HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsctx, LPVOID server_info, REFIID iid, void** object);
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsctx, REFIID iid, void** object);
+
+// The class id under HKCR\<ProgID>\CLSID; CO_E_CLASSSTRING for an unknown ProgID.
+HRESULT CLSIDFromProgID(const WCHAR* prog_id, CLSID* clsid);
+
+void* CoTaskMemAlloc(SIZE_T size);
+void CoTaskMemFree(void* block);
