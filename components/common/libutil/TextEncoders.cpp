@@ -2,6 +2,8 @@
 
 #include "ByteBuffer.h"
 
+#include "platform/base/Utf.h"
+
 #include <cerrno>
 #include <memory>
 
@@ -13,25 +15,6 @@ namespace LibUtil {
 namespace {
 
 constexpr char hex_digits[] = "0123456789ABCDEF";
-
-void append_utf8(std::string& out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | cp >> 6);
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | cp >> 12);
-        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | cp >> 18);
-        out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 bool is_high_surrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 bool is_low_surrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
@@ -70,16 +53,25 @@ bool WideToUtf8(const WCHAR* text, std::string& out)
 {
     if (!text)
         return false;
+    const std::u16string_view all(text, plat::wide_length(text));
     std::string result;
-    for (const WCHAR* p = text; *p; ++p) {
-        char32_t unit = *p;
-        if (is_high_surrogate(unit) && is_low_surrogate(p[1])) {
-            append_utf8(result, 0x10000 + ((unit - 0xD800) << 10 | (p[1] - 0xDC00)));
-            ++p;
-        } else {
-            append_utf8(result, unit);
+    std::size_t written = 0;   // units before this are in result
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const char32_t unit = all[i];
+        if (is_high_surrogate(unit) && i + 1 < all.size() && is_low_surrogate(all[i + 1])) {
+            ++i;
+            continue;
         }
+        if (!is_high_surrogate(unit) && !is_low_surrogate(unit))
+            continue;
+        // A lone surrogate keeps its own three-byte form, which Utf8ToWide reads back.
+        result += plat::utf16_to_utf8(all.substr(written, i - written));
+        result += static_cast<char>(0xE0 | unit >> 12);
+        result += static_cast<char>(0x80 | (unit >> 6 & 0x3F));
+        result += static_cast<char>(0x80 | (unit & 0x3F));
+        written = i + 1;
     }
+    result += plat::utf16_to_utf8(all.substr(written));
     out = std::move(result);
     return true;
 }

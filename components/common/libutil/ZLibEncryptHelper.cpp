@@ -28,6 +28,26 @@ struct InflateEnd {
     void operator()(z_stream* s) const { inflateEnd(s); }
 };
 
+// Runs a deflate or inflate step into 1024-byte chunks until the stream ends.
+// Anything but progress fails: a truncated, bad or dictionary-bound stream, or
+// a result past 32-bit lengths.
+template <class Step>
+std::optional<std::vector<BYTE>> drain(z_stream& zs, Step step)
+{
+    std::vector<BYTE> out;
+    int rc = Z_OK;
+    while (rc != Z_STREAM_END) {
+        out.resize(zs.total_out + chunk);
+        zs.next_out = out.data() + zs.total_out;
+        zs.avail_out = chunk;
+        rc = step();
+        if ((rc != Z_OK && rc != Z_STREAM_END) || zs.total_out > max_length)
+            return std::nullopt;
+    }
+    out.resize(zs.total_out);
+    return out;
+}
+
 // Level 9, 15-bit window, memory level 8, default strategy: a zlib stream with its header.
 std::optional<std::vector<BYTE>> deflate_all(std::span<const BYTE> input)
 {
@@ -37,22 +57,9 @@ std::optional<std::vector<BYTE>> deflate_all(std::span<const BYTE> input)
     std::unique_ptr<z_stream, DeflateEnd> end(&zs);
     zs.next_in = input.data();
     zs.avail_in = static_cast<uInt>(input.size());
-    std::vector<BYTE> out;
-    int rc = Z_OK;
-    while (rc != Z_STREAM_END) {
-        out.resize(zs.total_out + chunk);
-        zs.next_out = out.data() + zs.total_out;
-        zs.avail_out = chunk;
-        rc = deflate(&zs, Z_FINISH);
-        if ((rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) || zs.total_out > max_length)
-            return std::nullopt;
-    }
-    out.resize(zs.total_out);
-    return out;
+    return drain(zs, [&] { return deflate(&zs, Z_FINISH); });
 }
 
-// Inflates a zlib stream up to its end; a truncated stream, a bad one, one that
-// needs a dictionary or one that grows past 32-bit lengths fails.
 std::optional<std::vector<BYTE>> inflate_all(std::span<const BYTE> input)
 {
     z_stream zs{};
@@ -61,19 +68,8 @@ std::optional<std::vector<BYTE>> inflate_all(std::span<const BYTE> input)
     if (inflateInit(&zs) != Z_OK)
         return std::nullopt;
     std::unique_ptr<z_stream, InflateEnd> end(&zs);
-    std::vector<BYTE> out;
-    int rc = Z_OK;
-    while (rc != Z_STREAM_END) {
-        out.resize(zs.total_out + chunk);
-        zs.next_out = out.data() + zs.total_out;
-        zs.avail_out = chunk;
-        rc = inflate(&zs, Z_NO_FLUSH);
-        // Z_BUF_ERROR with room to write means the input ran out before the stream ended.
-        if ((rc != Z_OK && rc != Z_STREAM_END) || zs.total_out > max_length)
-            return std::nullopt;
-    }
-    out.resize(zs.total_out);
-    return out;
+    // Z_BUF_ERROR with room to write means the input ran out before the stream ended.
+    return drain(zs, [&] { return inflate(&zs, Z_NO_FLUSH); });
 }
 
 // Works on a copy: the caller's bytes keep their own first two bytes.
