@@ -24,9 +24,9 @@ bool com_initialized_on_this_thread() { return this_thread_apartment().count > 0
 
 }
 
-HRESULT CoInitialize(LPVOID reserved) { return CoInitializeEx(reserved, COINIT_APARTMENTTHREADED); }
+HRESULT CoInitialize(LPVOID reserved) noexcept { return CoInitializeEx(reserved, COINIT_APARTMENTTHREADED); }
 
-HRESULT CoInitializeEx(LPVOID, DWORD coinit)
+HRESULT CoInitializeEx(LPVOID, DWORD coinit) noexcept
 {
     // Only the threading model counts; other COINIT bits change nothing here.
     const DWORD model = coinit & COINIT_APARTMENTTHREADED;
@@ -42,7 +42,7 @@ HRESULT CoInitializeEx(LPVOID, DWORD coinit)
     return S_FALSE;
 }
 
-void CoUninitialize()
+void CoUninitialize() noexcept
 {
     auto& apartment = plat::this_thread_apartment();
     if (apartment.count > 0)

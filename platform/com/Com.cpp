@@ -11,9 +11,22 @@
 #include "platform/base/Utf.h"
 
 #include <cstdlib>
+#include <new>
+#include <stdexcept>
+#include <string>
 
-HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsctx, LPVOID, REFIID iid, void** object)
+namespace {
+
+HRESULT failure(const std::exception& e)
 {
+    plat::debug_log(std::string("com: ") + e.what());
+    return dynamic_cast<const std::bad_alloc*>(&e) ? E_OUTOFMEMORY : E_FAIL;
+}
+
+}
+
+HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsctx, LPVOID, REFIID iid, void** object) noexcept
+try {
     if (!object)
         return E_POINTER;
     *object = nullptr;
@@ -34,9 +47,11 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsctx, LPVOID, REFIID iid, void*
         return CO_E_ERRORINDLL;
     }
     return get_class_object(clsid, iid, object);
+} catch (const std::exception& e) {
+    return failure(e);
 }
 
-HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsctx, REFIID iid, void** object)
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsctx, REFIID iid, void** object) noexcept
 {
     if (!object)
         return E_POINTER;
@@ -48,8 +63,8 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsctx, REFIID i
     return factory->CreateInstance(outer, iid, object);
 }
 
-HRESULT CLSIDFromProgID(const WCHAR* prog_id, CLSID* clsid)
-{
+HRESULT CLSIDFromProgID(const WCHAR* prog_id, CLSID* clsid) noexcept
+try {
     if (!prog_id || !clsid)
         return E_INVALIDARG;
     auto found = plat::clsid_of_prog_id(std::u16string_view(prog_id, plat::wide_length(prog_id)));
@@ -59,8 +74,10 @@ HRESULT CLSIDFromProgID(const WCHAR* prog_id, CLSID* clsid)
     }
     *clsid = *found;
     return S_OK;
+} catch (const std::exception& e) {
+    return failure(e);
 }
 
-void* CoTaskMemAlloc(SIZE_T size) { return std::malloc(size); }
+void* CoTaskMemAlloc(SIZE_T size) noexcept { return std::malloc(size); }
 
-void CoTaskMemFree(void* block) { std::free(block); }
+void CoTaskMemFree(void* block) noexcept { std::free(block); }

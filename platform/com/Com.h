@@ -19,18 +19,18 @@ inline constexpr DWORD COINIT_APARTMENTTHREADED = 0x2;
 // The first call on a thread gives S_OK, later ones S_FALSE; each success needs
 // its CoUninitialize. Asking for the other threading model than the thread
 // already has gives RPC_E_CHANGED_MODE and counts nothing.
-HRESULT CoInitialize(LPVOID reserved);
-HRESULT CoInitializeEx(LPVOID reserved, DWORD coinit);
-void CoUninitialize();
+HRESULT CoInitialize(LPVOID reserved) noexcept;
+HRESULT CoInitializeEx(LPVOID reserved, DWORD coinit) noexcept;
+void CoUninitialize() noexcept;
 
 // On a thread that has not initialised COM: CO_E_NOTINITIALIZED. A class without
 // an in-process server in HKCR: REGDB_E_CLASSNOTREG. A server module that does
 // not load: CO_E_DLLNOTFOUND; one without DllGetClassObject: CO_E_ERRORINDLL.
-HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsctx, LPVOID server_info, REFIID iid, void** object);
-HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsctx, REFIID iid, void** object);
+HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsctx, LPVOID server_info, REFIID iid, void** object) noexcept;
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsctx, REFIID iid, void** object) noexcept;
 
 // The class id under HKCR\<ProgID>\CLSID; CO_E_CLASSSTRING for an unknown ProgID.
-HRESULT CLSIDFromProgID(const WCHAR* prog_id, CLSID* clsid);
+HRESULT CLSIDFromProgID(const WCHAR* prog_id, CLSID* clsid) noexcept;
 
-void* CoTaskMemAlloc(SIZE_T size);
-void CoTaskMemFree(void* block);
+void* CoTaskMemAlloc(SIZE_T size) noexcept;
+void CoTaskMemFree(void* block) noexcept;

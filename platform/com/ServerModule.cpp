@@ -26,7 +26,7 @@ std::optional<std::string> module_file_of(const void* address)
 
 }
 
-HRESULT get_class_object(std::span<const ServerClass> classes, REFCLSID clsid, REFIID iid, void** object)
+HRESULT get_class_object(std::span<const ServerClass> classes, REFCLSID clsid, REFIID iid, void** object) noexcept
 {
     if (!object)
         return E_POINTER;
@@ -42,8 +42,8 @@ HRESULT get_class_object(std::span<const ServerClass> classes, REFCLSID clsid, R
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-HRESULT register_server(std::span<const ServerClass> classes)
-{
+HRESULT register_server(std::span<const ServerClass> classes) noexcept
+try {
     auto file = module_file_of(classes.data());
     if (!file) {
         debug_log("com: cannot find the file of the module to register");
@@ -57,10 +57,13 @@ HRESULT register_server(std::span<const ServerClass> classes)
         }
     }
     return S_OK;
+} catch (const std::exception& e) {
+    debug_log(std::string("com: registration failed: ") + e.what());
+    return SELFREG_E_CLASS;
 }
 
-HRESULT unregister_server(std::span<const ServerClass> classes)
-{
+HRESULT unregister_server(std::span<const ServerClass> classes) noexcept
+try {
     HRESULT result = S_OK;
     for (const auto& entry : classes) {
         if (LONG rc = remove_class_keys(entry.registration); rc != ERROR_SUCCESS) {
@@ -70,6 +73,9 @@ HRESULT unregister_server(std::span<const ServerClass> classes)
         }
     }
     return result;
+} catch (const std::exception& e) {
+    debug_log(std::string("com: unregistration failed: ") + e.what());
+    return SELFREG_E_CLASS;
 }
 
 }

@@ -31,17 +31,17 @@ constexpr ServerClass server_class(const ClassRegistration& registration)
 }
 
 // CLASS_E_CLASSNOTAVAILABLE for a class the table does not hold.
-HRESULT get_class_object(std::span<const ServerClass> classes, REFCLSID clsid, REFIID iid, void** object);
+HRESULT get_class_object(std::span<const ServerClass> classes, REFCLSID clsid, REFIID iid, void** object) noexcept;
 
 // S_OK when no object of this module and no server lock is alive.
-[[gnu::visibility("hidden")]] inline HRESULT can_unload_now()
+[[gnu::visibility("hidden")]] inline HRESULT can_unload_now() noexcept
 {
     return module_lock_count() == 0 ? S_OK : S_FALSE;
 }
 
 // Writes (or removes) the HKCR keys of every class in the table, with this
 // module's file as the in-process server. SELFREG_E_CLASS when a write fails.
-HRESULT register_server(std::span<const ServerClass> classes);
-HRESULT unregister_server(std::span<const ServerClass> classes);
+HRESULT register_server(std::span<const ServerClass> classes) noexcept;
+HRESULT unregister_server(std::span<const ServerClass> classes) noexcept;
 
 }

@@ -214,3 +214,13 @@ TEST(RegistrationTool, RefusesBadArgumentsAndModulesItCannotUse)
     }
     EXPECT_FALSE(std::filesystem::exists(registry.folder() / "HKEY_CLASSES_ROOT.reg")) << "nothing was written";
 }
+
+TEST(RegistrationTool, ReportsARegistryItCannotWrite)
+{
+    plat::TemporaryRegistry registry;
+    ASSERT_EQ(regsvr(quoted(module_path)), 0);
+    const auto hive = registry.folder() / "HKEY_CLASSES_ROOT.reg";
+    std::filesystem::permissions(hive, std::filesystem::perms::all, std::filesystem::perm_options::remove);
+    EXPECT_EQ(regsvr(quoted(module_path)), 1);
+    EXPECT_EQ(regsvr("-u " + quoted(module_path)), 1);
+}
