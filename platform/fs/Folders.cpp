@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace plat {
@@ -115,6 +116,30 @@ std::optional<std::string> videos_folder()
         folder = videos_from_user_dirs(join_path(*config, "user-dirs.dirs"), *home);
     if (!folder) folder = join_path(*home, "Videos");
     return created(std::move(folder));
+}
+
+std::optional<std::string> runtime_folder()
+{
+    std::string folder;
+    if (auto chosen = environment("STRIMO_RUNTIME_DIR"); chosen && is_absolute(*chosen))
+        folder = *chosen;
+    else if (auto runtime = environment("XDG_RUNTIME_DIR"); runtime && is_absolute(*runtime))
+        folder = join_path(*runtime, "strimo");
+    else
+        folder = "/tmp/strimo-" + std::to_string(getuid());
+    if (!create_folder_tree(folder)) {
+        debug_log("fs: cannot create runtime folder " + folder);
+        return std::nullopt;
+    }
+    // In a shared /tmp another user could have made the folder first; lock files and
+    // sockets there must be ours alone.
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) {
+        debug_log("fs: runtime folder not owned by this user: " + folder);
+        return std::nullopt;
+    }
+    if ((st.st_mode & 077) != 0 && ::chmod(folder.c_str(), 0700) != 0) return std::nullopt;
+    return folder;
 }
 
 std::string temp_folder()

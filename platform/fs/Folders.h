@@ -30,6 +30,11 @@ std::optional<std::string> strimo_data_folder();
 // (default ~/.config), else ~/Videos. Created when missing; nothing when it cannot be had.
 std::optional<std::string> videos_folder();
 
+// The per-user folder for lock files and sockets: $STRIMO_RUNTIME_DIR when set and
+// absolute (tests), else $XDG_RUNTIME_DIR/strimo, else /tmp/strimo-<uid>. Created with
+// mode 0700; nothing when it cannot be created or is not a folder owned by this user.
+std::optional<std::string> runtime_folder();
+
 // The folder for temporary files: $TMPDIR when set and absolute, else /tmp.
 std::string temp_folder();
 

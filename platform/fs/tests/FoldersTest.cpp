@@ -119,3 +119,26 @@ TEST(Folders, ProgramFolderHoldsTheRunningExecutable)
     ASSERT_TRUE(plat::list_folder(plat::program_folder(), entries));
     EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [](const auto& e) { return e.name == "plat_fs_tests"; }));
 }
+
+TEST(Folders, RuntimeFolderIsPrivateAndRelocatable)
+{
+    TempFolder dir;
+    const struct { const char* strimo; const char* xdg; std::string expected; } cases[] = {
+        {"RUN/chosen", "RUN/xdg", dir / "chosen"},
+        {nullptr, "RUN/xdg", dir / "xdg/strimo"},
+        {"relative", "RUN/xdg", dir / "xdg/strimo"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.expected);
+        auto absolute = [&](const char* value) -> std::string {
+            std::string text = value ? value : "";
+            if (text.starts_with("RUN")) text.replace(0, 3, dir.path());
+            return text;
+        };
+        const auto strimo = absolute(c.strimo), xdg = absolute(c.xdg);
+        ScopedEnv strimo_env("STRIMO_RUNTIME_DIR", c.strimo ? strimo.c_str() : nullptr);
+        ScopedEnv xdg_env("XDG_RUNTIME_DIR", xdg.c_str());
+        EXPECT_EQ(plat::runtime_folder(), c.expected);
+        EXPECT_EQ(fs::status(c.expected).permissions() & fs::perms::all, fs::perms::owner_all);
+    }
+}
