@@ -5,6 +5,7 @@
 
 #include "platform/base/DebugLog.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -60,7 +61,11 @@ DWORD Thread::join()
 bool set_current_thread_priority(int priority)
 {
     if (priority < -2 || priority > 2) return false;
-    if (::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), -5 * priority) == 0) return true;
+    // Relative to the process, as Windows levels are to the priority class: the main
+    // thread's nice value stands for the process's.
+    const int base = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::getpid()));
+    const int nice = std::clamp(base - 5 * priority, -20, 19);
+    if (::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), nice) == 0) return true;
     debug_log(std::string("thread: priority ") + std::to_string(priority) + " refused: " + std::strerror(errno));
     return false;
 }

@@ -34,8 +34,8 @@ private:
     std::thread m_thread;    // last: the thread ends before the fields it writes go
 };
 
-// Best effort: a Windows thread priority (THREAD_PRIORITY_LOWEST..THREAD_PRIORITY_NORMAL
-// and up to +2) as the calling thread's nice value, 5 steps per level. False when the
+// Best effort: a Windows thread priority level (-2 = THREAD_PRIORITY_LOWEST to +2) as the
+// calling thread's nice value, 5 steps per level from the process's. False when the
 // system refuses (raising needs privilege) or the level is outside -2..2.
 bool set_current_thread_priority(int priority);
 
