@@ -160,17 +160,14 @@ TEST_F(MessageQueueTest, PeekFiltersKeepsOrRemovesAndNeverWaits)
 
 TEST_F(MessageQueueTest, QuitMessageComesAfterWhatWasAlreadyPosted)
 {
-    plat::Event gate(plat::EventReset::Manual, plat::EventState::Clear);
     Received received;
     plat::Thread t;
     ASSERT_TRUE(t.start([&] {
-        gate.wait();
         PostThreadMessageW(GetCurrentThreadId(), WM_USER + 1, 1, 0);
         PostQuitMessage(3);
         PostThreadMessageW(GetCurrentThreadId(), WM_USER + 1, 2, 0);
         return received.pump();
     }));
-    gate.set();
     t.join();
     ASSERT_EQ(received.messages.size(), 2u);
     EXPECT_EQ(received.messages[0].wParam, 1u);
