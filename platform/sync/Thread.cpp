@@ -1,6 +1,5 @@
 #include "Thread.h"
 
-#include "MessageQueue.h"
 #include "ThreadRegistry.h"
 
 #include "platform/base/DebugLog.h"
