@@ -1,13 +1,13 @@
 #include "platform/display/Display.h"
+#include "platform/fs/tests/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
-#include <optional>
+#include <cstring>
 #include <string>
 
-#include <csignal>
-#include <cstring>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,29 +17,9 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so
 
 namespace {
 
-// Sets an environment variable for one scope and puts the old value back.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const char* value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name)) m_old = old;
-        if (value) ::setenv(name, value, 1);
-        else ::unsetenv(name);
-    }
-    ~ScopedEnvironment()
-    {
-        if (m_old) ::setenv(m_name, m_old->c_str(), 1);
-        else ::unsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
-
 TEST(Display, WithoutAScreenTheSettableDefaultIsUsed)
 {
-    ScopedEnvironment no_screen("SDL_VIDEODRIVER", "dummy");   // SDL's stand-in is no display
+    ScopedEnv no_screen("SDL_VIDEODRIVER", "dummy");   // SDL's stand-in is no display
     const struct { const char* setting; plat::ScreenSize size; } cases[] = {
         {"1366x768", {1366, 768}},
         {"1280x1024", {1280, 1024}},
@@ -53,7 +33,7 @@ TEST(Display, WithoutAScreenTheSettableDefaultIsUsed)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.setting ? c.setting : "(unset)");
-        ScopedEnvironment size("STRIMO_SCREEN_SIZE", c.setting);
+        ScopedEnv size("STRIMO_SCREEN_SIZE", c.setting);
         EXPECT_EQ(plat::screen_size(), c.size);
     }
 }
@@ -97,19 +77,19 @@ TEST(Display, RealScreenIsAskedWhenPresent)
 {
     VirtualScreen screen("1280x1024x24");
     if (screen.display().empty()) GTEST_SKIP() << "Xvfb could not start";
-    ScopedEnvironment display("DISPLAY", screen.display().c_str());
-    ScopedEnvironment no_wayland("WAYLAND_DISPLAY", nullptr);
-    ScopedEnvironment any_driver("SDL_VIDEODRIVER", nullptr);
-    ScopedEnvironment size("STRIMO_SCREEN_SIZE", "1111x555");
+    ScopedEnv display("DISPLAY", screen.display().c_str());
+    ScopedEnv no_wayland("WAYLAND_DISPLAY", nullptr);
+    ScopedEnv any_driver("SDL_VIDEODRIVER", nullptr);
+    ScopedEnv size("STRIMO_SCREEN_SIZE", "1111x555");
     EXPECT_EQ(plat::screen_size(), (plat::ScreenSize{1280, 1024}));
 }
 
 TEST(Display, NoDisplayServerGivesTheDefault)
 {
-    ScopedEnvironment display("DISPLAY", nullptr);
-    ScopedEnvironment no_wayland("WAYLAND_DISPLAY", nullptr);
-    ScopedEnvironment any_driver("SDL_VIDEODRIVER", nullptr);
-    ScopedEnvironment size("STRIMO_SCREEN_SIZE", "1111x555");
+    ScopedEnv display("DISPLAY", nullptr);
+    ScopedEnv no_wayland("WAYLAND_DISPLAY", nullptr);
+    ScopedEnv any_driver("SDL_VIDEODRIVER", nullptr);
+    ScopedEnv size("STRIMO_SCREEN_SIZE", "1111x555");
     EXPECT_EQ(plat::screen_size(), (plat::ScreenSize{1111, 555}));
 }
 
