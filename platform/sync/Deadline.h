@@ -17,6 +17,7 @@ public:
     {
     }
 
+    bool infinite() const { return m_infinite; }
     bool passed() const { return !m_infinite && std::chrono::steady_clock::now() >= m_end; }
 
     // Waits until ready() holds (true) or the deadline passes first (false).
