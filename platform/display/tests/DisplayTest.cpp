@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include <sys/wait.h>
@@ -54,11 +54,18 @@ public:
             ::_exit(127);
         }
         ::close(ready[1]);
-        // Xvfb writes its display number once it accepts clients; EOF means it failed.
-        char number[16] = {};
-        ssize_t n = ::read(ready[0], number, sizeof number - 1);
+        // Xvfb writes its display number and then a newline once it accepts clients; EOF
+        // means it failed. Read through the newline: closing earlier fails Xvfb's second write.
+        std::string number;
+        char c = 0;
+        for (;;) {
+            ssize_t n = ::read(ready[0], &c, 1);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0 || c == '\n') break;
+            number += c;
+        }
         ::close(ready[0]);
-        if (n > 0) m_display = ":" + std::string(number, std::strcspn(number, "\n"));
+        if (c == '\n' && !number.empty()) m_display = ":" + number;
     }
     ~VirtualScreen()
     {
