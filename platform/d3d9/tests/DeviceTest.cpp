@@ -1,64 +1,19 @@
 #include "platform/d3d9/DeviceLoss.h"
 #include "platform/d3d9/Direct3D.h"
 #include "platform/com/ComPtr.h"
+#include "platform/d3d9/tests/DeviceRig.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 using plat::ComPtr;
+using test::back_pixel;
+using test::filled_texture;
+using test::make_device;
+using test::pixel;
 
 namespace {
-
-struct Rig {
-    ComPtr<IDirect3D9> d3d;
-    ComPtr<IDirect3DDevice9> device;
-};
-
-Rig make_device(UINT width, UINT height)
-{
-    Rig rig;
-    rig.d3d = ComPtr<IDirect3D9>::adopt(Direct3DCreate9(0x80000000u | D3D_SDK_VERSION));
-    D3DPRESENT_PARAMETERS pp{};
-    pp.BackBufferWidth = width;
-    pp.BackBufferHeight = height;
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.Windowed = TRUE;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D16;
-    EXPECT_EQ(rig.d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_MULTITHREADED, &pp, rig.device.put()), D3D_OK);
-    return rig;
-}
-
-DWORD pixel(IDirect3DSurface9* surface, int x, int y)
-{
-    D3DLOCKED_RECT locked{};
-    EXPECT_EQ(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY), D3D_OK);
-    DWORD value = static_cast<const DWORD*>(locked.pBits)[y * (locked.Pitch / 4) + x];
-    surface->UnlockRect();
-    return value;
-}
-
-DWORD back_pixel(IDirect3DDevice9* device, int x, int y)
-{
-    ComPtr<IDirect3DSurface9> back;
-    device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.put());
-    return pixel(back.get(), x, y);
-}
-
-ComPtr<IDirect3DTexture9> filled_texture(IDirect3DDevice9* device, UINT w, UINT h, DWORD value, D3DPOOL pool,
-                                         DWORD usage = 0)
-{
-    ComPtr<IDirect3DTexture9> texture;
-    EXPECT_EQ(device->CreateTexture(w, h, 1, usage, D3DFMT_A8R8G8B8, pool, texture.put(), nullptr), D3D_OK);
-    D3DLOCKED_RECT locked{};
-    texture->LockRect(0, &locked, nullptr, 0);
-    for (UINT y = 0; y < h; ++y)
-        for (UINT x = 0; x < w; ++x) static_cast<DWORD*>(locked.pBits)[y * (locked.Pitch / 4) + x] = value;
-    texture->UnlockRect(0);
-    return texture;
-}
 
 struct Vertex {
     float x, y, z, rhw;
@@ -80,7 +35,7 @@ void draw_rect(IDirect3DDevice9* device, float x, float y, float w, float h, D3D
 
 TEST(SoftwareDevice, ClearFillsTheViewportOnly)
 {
-    Rig rig = make_device(16, 8);
+    test::DeviceRig rig = make_device(16, 8);
     rig.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xff121212u, 1.0f, 0);
     D3DVIEWPORT9 view{4, 2, 6, 3, 0.0f, 1.0f};
     ASSERT_EQ(rig.device->SetViewport(&view), D3D_OK);
@@ -109,7 +64,7 @@ TEST(SoftwareDevice, BlendStatesMixAsSet)
          D3DBLEND_ONE, 0xc0c0c0c0u},
         {"straight alpha", TRUE, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA, FALSE, 0, 0, 0x80808080u},
     };
-    Rig rig = make_device(4, 4);
+    test::DeviceRig rig = make_device(4, 4);
     auto texture = filled_texture(rig.device.get(), 2, 2, 0x80808080u, D3DPOOL_MANAGED);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -135,7 +90,7 @@ TEST(SoftwareDevice, BlendStatesMixAsSet)
 
 TEST(SoftwareDevice, DiffuseModulatesAndAlphaTestDropsTransparentTexels)
 {
-    Rig rig = make_device(4, 1);
+    test::DeviceRig rig = make_device(4, 1);
     auto texture = filled_texture(rig.device.get(), 4, 1, 0xffffffffu, D3DPOOL_MANAGED);
     D3DLOCKED_RECT locked{};
     texture->LockRect(0, &locked, nullptr, 0);
@@ -155,7 +110,7 @@ TEST(SoftwareDevice, DiffuseModulatesAndAlphaTestDropsTransparentTexels)
 
 TEST(SoftwareDevice, StretchRectScalesAndColorFillFills)
 {
-    Rig rig = make_device(4, 4);
+    test::DeviceRig rig = make_device(4, 4);
     ComPtr<IDirect3DSurface9> small, big;
     ASSERT_EQ(rig.device->CreateOffscreenPlainSurface(2, 2, D3DFMT_X8R8G8B8, D3DPOOL_DEFAULT, small.put(), nullptr), D3D_OK);
     ASSERT_EQ(rig.device->CreateOffscreenPlainSurface(4, 4, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, big.put(), nullptr), D3D_OK);
@@ -173,7 +128,7 @@ TEST(SoftwareDevice, StretchRectScalesAndColorFillFills)
 
 TEST(SoftwareDevice, RenderTargetTextureTakesDrawsAndResetsViewport)
 {
-    Rig rig = make_device(8, 8);
+    test::DeviceRig rig = make_device(8, 8);
     auto target = filled_texture(rig.device.get(), 3, 3, 0u, D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET);
     auto managed = filled_texture(rig.device.get(), 3, 3, 0u, D3DPOOL_MANAGED);
     ComPtr<IDirect3DSurface9> surface, plain;
@@ -194,7 +149,7 @@ TEST(SoftwareDevice, RenderTargetTextureTakesDrawsAndResetsViewport)
 
 TEST(SoftwareDevice, LossIsReportedAndResetNeedsDefaultPoolReleased)
 {
-    Rig rig = make_device(8, 8);
+    test::DeviceRig rig = make_device(8, 8);
     auto target = filled_texture(rig.device.get(), 2, 2, 0u, D3DPOOL_DEFAULT, D3DUSAGE_RENDERTARGET);
     auto managed = filled_texture(rig.device.get(), 2, 2, 0xff112233u, D3DPOOL_MANAGED);
     EXPECT_EQ(rig.device->TestCooperativeLevel(), D3D_OK);
@@ -224,7 +179,7 @@ TEST(SoftwareDevice, LossIsReportedAndResetNeedsDefaultPoolReleased)
 
 TEST(SoftwareDevice, ClipSpaceQuadMapsOntoViewport)
 {
-    Rig rig = make_device(8, 8);
+    test::DeviceRig rig = make_device(8, 8);
     rig.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0u, 1.0f, 0);
     D3DVIEWPORT9 view{2, 2, 4, 4, 0.0f, 1.0f};
     rig.device->SetViewport(&view);
