@@ -151,3 +151,17 @@ std::optional<RECT> present_client_rect(HWND window)
 }
 
 }
+
+namespace plat {
+
+std::vector<std::uint32_t> present_frame_copy(HWND window)
+{
+    auto& table = window_table();
+    std::scoped_lock hold(table.lock);
+    auto found = table.windows.find(window);
+    if (found == table.windows.end()) return {};
+    std::scoped_lock frame_hold(found->second->lock);
+    return found->second->frame;
+}
+
+}

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct SDL_Window;
 
@@ -54,6 +55,9 @@ private:
 // expected; a different size is scaled by nearest pixel). False when no present
 // window has this handle: the frame then goes nowhere.
 bool present_frame(HWND window, const FrameView& frame, const RECT& src_rect, const RECT& dst_rect);
+
+// A copy of what the window's client area shows (width x height pixels); empty for an unknown handle.
+std::vector<std::uint32_t> present_frame_copy(HWND window);
 
 // The client rectangle of a present window; none for an unknown handle.
 std::optional<RECT> present_client_rect(HWND window);
