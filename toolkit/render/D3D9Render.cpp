@@ -313,7 +313,7 @@ int D3D9Render::SetClipRect(float left, float top, float right, float bottom)
     m_clip = {left, top, right, bottom};
     m_clip_on = true;
     // Cut to the target: the device refuses a viewport that reaches past it.
-    LONG x = std::max(LONG(left), 0L), y = std::max(LONG(top), 0L);
+    LONG x = std::max<LONG>(LONG(left), 0), y = std::max<LONG>(LONG(top), 0);
     LONG r = std::min(LONG(right), LONG(desc.Width)), b = std::min(LONG(bottom), LONG(desc.Height));
     if (r <= x || b <= y) {
         m_clip_empty = true;
