@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace plat::raster {
 
@@ -126,6 +127,101 @@ void narrow(float f_at_zero, float slope, int& first, int& end)
     }
 }
 
+
+// Four channels scaled by one factor 0..255, two lanes at a time.
+inline std::uint32_t scale_all(std::uint32_t p, std::uint32_t f)
+{
+    std::uint32_t rb = (p & 0x00ff00ffu) * f + 0x00800080u;
+    rb = ((rb + ((rb >> 8) & 0x00ff00ffu)) >> 8) & 0x00ff00ffu;
+    std::uint32_t ag = ((p >> 8) & 0x00ff00ffu) * f + 0x00800080u;
+    ag = (ag + ((ag >> 8) & 0x00ff00ffu)) & 0xff00ff00u;
+    return ag | rb;
+}
+
+// Per-byte sum, clamped at 255.
+inline std::uint32_t add_saturated(std::uint32_t a, std::uint32_t b)
+{
+    std::uint32_t rb = (a & 0x00ff00ffu) + (b & 0x00ff00ffu);
+    std::uint32_t ag = ((a >> 8) & 0x00ff00ffu) + ((b >> 8) & 0x00ff00ffu);
+    rb |= 0x01000100u - ((rb >> 8) & 0x00010001u);
+    ag |= 0x01000100u - ((ag >> 8) & 0x00010001u);
+    return (rb & 0x00ff00ffu) | (ag & 0x00ff00ffu) << 8;
+}
+
+inline std::uint32_t over_pixel(std::uint32_t s, std::uint32_t d)
+{
+    std::uint32_t sa = s >> 24;
+    if (sa == 255) return s;
+    return add_saturated(s, scale_all(d, 255 - sa));
+}
+
+inline std::uint32_t modulate(std::uint32_t t, std::uint32_t d)
+{
+    return std::uint32_t(mul(int(t >> 24), int(d >> 24))) << 24 | std::uint32_t(mul(int(t >> 16 & 0xff), int(d >> 16 & 0xff))) << 16 |
+           std::uint32_t(mul(int(t >> 8 & 0xff), int(d >> 8 & 0xff))) << 8 | std::uint32_t(mul(int(t & 0xff), int(d & 0xff)));
+}
+
+enum class Tint { None, Uniform, PerChannel };
+
+// Upright rectangles with point sampling (or linear at one texel a pixel), the
+// texture modulated by the diffuse colour, copied or blended "over": nearly
+// every sprite. Returns false for anything else.
+bool fill_upright(const Image& target, Box clip, const Quad& q, const Image* texture, const StageState& stage,
+                  const BlendState& blend)
+{
+    if (texture == nullptr || q.y[1] != q.y[0] || q.x[2] != q.x[0] || q.u[2] != q.u[0] || q.v[1] != q.v[0]) return false;
+    bool tex_colour = stage.color_op == D3DTOP_SELECTARG1 && stage.color_arg1 == D3DTA_TEXTURE;
+    bool mod_colour = stage.color_op == D3DTOP_MODULATE &&
+                      ((stage.color_arg1 == D3DTA_TEXTURE) != (stage.color_arg2 == D3DTA_TEXTURE));
+    bool tex_alpha = stage.alpha_op == D3DTOP_SELECTARG1 && stage.alpha_arg1 == D3DTA_TEXTURE;
+    bool mod_alpha = stage.alpha_op == D3DTOP_MODULATE &&
+                     ((stage.alpha_arg1 == D3DTA_TEXTURE) != (stage.alpha_arg2 == D3DTA_TEXTURE));
+    if (!(tex_colour || mod_colour) || !(tex_alpha || mod_alpha)) return false;
+    bool over = blend.enabled && is_over(blend);
+    if (blend.enabled && !over) return false;
+    std::uint32_t d = q.diffuse;
+    std::uint32_t tint_colour = mod_colour ? d | 0xff000000u : 0xffffffffu;
+    std::uint32_t tint = (tint_colour & 0x00ffffffu) | (mod_alpha ? d & 0xff000000u : 0xff000000u);
+    Tint kind = tint == 0xffffffffu ? Tint::None
+                : (tint >> 24 == (tint & 0xff) && tint >> 24 == (tint >> 8 & 0xff) && tint >> 24 == (tint >> 16 & 0xff))
+                    ? Tint::Uniform
+                    : Tint::PerChannel;
+    float x0 = q.x[0], x1 = q.x[1], y0 = q.y[0], y1 = q.y[2];
+    float tw = float(texture->width), th = float(texture->height);
+    // Texel coordinates at the left and top edges, and per pixel.
+    float tx0 = q.u[0] * tw, tx_step = (q.u[1] - q.u[0]) * tw / (x1 - x0);
+    float ty0 = q.v[0] * th, ty_step = (q.v[2] - q.v[0]) * th / (y1 - y0);
+    if (stage.linear && !(std::fabs(std::fabs(tx_step) - 1.0f) < 1e-4f && std::fabs(std::fabs(ty_step) - 1.0f) < 1e-4f &&
+                          x0 == std::floor(x0) && y0 == std::floor(y0) && tx0 == std::floor(tx0) && ty0 == std::floor(ty0)))
+        return false;   // linear filtering at other scales takes the general path
+    int left = std::max(clip.left, int(std::ceil(std::min(x0, x1) - 0.5f)));
+    int right = std::min(clip.right, int(std::ceil(std::max(x0, x1) - 0.5f)));
+    int top = std::max(clip.top, int(std::ceil(std::min(y0, y1) - 0.5f)));
+    int bottom = std::min(clip.bottom, int(std::ceil(std::max(y0, y1) - 0.5f)));
+    if (left >= right || top >= bottom) return true;
+    std::uint32_t alpha_ref = blend.alpha_ref & 0xff;
+    bool test = blend.alpha_test && blend.alpha_func != D3DCMP_ALWAYS;
+    std::uint32_t fill = target.opaque ? 0xff000000u : 0u;
+    std::vector<int> columns(std::size_t(right - left));
+    for (int x = left; x < right; ++x)
+        columns[std::size_t(x - left)] =
+            std::clamp(int(std::floor(tx0 + (x + 0.5f - x0) * tx_step)), 0, texture->width - 1);
+    for (int y = top; y < bottom; ++y) {
+        int ty = std::clamp(int(std::floor(ty0 + (y + 0.5f - y0) * ty_step)), 0, texture->height - 1);
+        const std::uint32_t* src = texture->pixels + std::size_t(ty) * texture->pitch;
+        std::uint32_t* row = target.pixels + std::size_t(y) * target.pitch;
+        for (int x = left; x < right; ++x) {
+            std::uint32_t s = src[columns[std::size_t(x - left)]];
+            if (texture->opaque) s |= 0xff000000u;
+            if (kind == Tint::Uniform) s = scale_all(s, tint >> 24);
+            else if (kind == Tint::PerChannel) s = modulate(s, tint);
+            if (test && !passes(blend.alpha_func, int(s >> 24), int(alpha_ref))) continue;
+            row[x] = (over ? over_pixel(s, row[x] | fill) : s) | fill;
+        }
+    }
+    return true;
+}
+
 }
 
 void fill_box(const Image& target, Box box, D3DCOLOR color)
@@ -138,6 +234,7 @@ void fill_box(const Image& target, Box box, D3DCOLOR color)
 void fill_quad(const Image& target, Box clip, const Quad& q, const Image* texture, const StageState& stage,
                const BlendState& blend)
 {
+    if (fill_upright(target, clip, q, texture, stage, blend)) return;
     // Invert the parallelogram's edges: (s, t) = M * (p - corner 0).
     float ax = q.x[1] - q.x[0], ay = q.y[1] - q.y[0], bx = q.x[2] - q.x[0], by = q.y[2] - q.y[0];
     float det = ax * by - ay * bx;
