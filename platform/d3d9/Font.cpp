@@ -92,6 +92,9 @@ public:
 private:
     Font(IDirect3DDevice9* device, const D3DXFONT_DESCW& desc) : m_device(device), m_desc(desc) {}
     bool open(std::string& error);
+    bool open_face(const std::string& family, std::unique_ptr<FT_FaceRec_, FaceDone>& out, bool& embolden,
+                   std::string& error);
+    FT_Face face_for(char32_t code, bool& embolden);
     const Glyph& glyph(char32_t code);
     std::vector<std::vector<Placed>> lay_out(std::u16string_view text, DWORD format, std::vector<int>& widths);
     void draw_lines(ID3DXSprite* sprite, const std::vector<std::vector<Placed>>& lines, const std::vector<int>& widths,
@@ -104,22 +107,18 @@ private:
     std::unique_ptr<FT_LibraryRec_, LibraryDone> m_library;   // guarded by m_lock
     std::unique_ptr<FT_FaceRec_, FaceDone> m_face;            // guarded by m_lock
     bool m_embolden{false};
+    std::unique_ptr<FT_FaceRec_, FaceDone> m_fallback;        // guarded by m_lock; opened on first need
+    bool m_fallback_tried{false};                              // guarded by m_lock
+    bool m_fallback_embolden{false};                           // guarded by m_lock
     int m_ascent{0};
     int m_line_height{0};
     std::map<char32_t, Glyph> m_glyphs;                       // guarded by m_lock; entries never move
 };
 
-bool Font::open(std::string& error)
+// Finds and sizes the face fontconfig gives for a family at this font's weight, slant and height.
+bool Font::open_face(const std::string& family, std::unique_ptr<FT_FaceRec_, FaceDone>& out, bool& embolden,
+                     std::string& error)
 {
-    FT_Library library = nullptr;
-    if (FT_Init_FreeType(&library) != 0) {
-        error = "FreeType does not start";
-        return false;
-    }
-    m_library.reset(library);
-    std::u16string_view face_name(reinterpret_cast<const char16_t*>(m_desc.FaceName),
-                                  std::find(m_desc.FaceName, m_desc.FaceName + 32, u'\0') - m_desc.FaceName);
-    std::string family = plat::fontconfig_family(face_name);
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
     FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(int(m_desc.Weight ? m_desc.Weight : 400)));
@@ -132,21 +131,21 @@ bool Font::open(std::string& error)
     FcPatternDestroy(pattern);
     FcChar8* file = nullptr;
     int index = 0;
-    FcBool embolden = FcFalse;
+    FcBool bold = FcFalse;
     bool found = match && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch;
     std::string path = found ? reinterpret_cast<const char*>(file) : "";
     if (match) {
         FcPatternGetInteger(match, FC_INDEX, 0, &index);
-        FcPatternGetBool(match, FC_EMBOLDEN, 0, &embolden);
+        FcPatternGetBool(match, FC_EMBOLDEN, 0, &bold);
         FcPatternDestroy(match);
     }
     FT_Face face = nullptr;
-    if (!found || FT_New_Face(library, path.c_str(), index, &face) != 0) {
+    if (!found || FT_New_Face(m_library.get(), path.c_str(), index, &face) != 0) {
         error = "no font file for " + family;
         return false;
     }
-    m_face.reset(face);
-    m_embolden = embolden;
+    out.reset(face);
+    embolden = bold;
     int height = m_desc.Height == 0 ? 12 : m_desc.Height;
     // A negative height is the character (em) height, a positive one the cell height.
     FT_Size_RequestRec request{height < 0 ? FT_SIZE_REQUEST_TYPE_NOMINAL : FT_SIZE_REQUEST_TYPE_CELL, 0,
@@ -155,9 +154,41 @@ bool Font::open(std::string& error)
         error = "cannot size " + family;
         return false;
     }
+    return true;
+}
+
+bool Font::open(std::string& error)
+{
+    FT_Library library = nullptr;
+    if (FT_Init_FreeType(&library) != 0) {
+        error = "FreeType does not start";
+        return false;
+    }
+    m_library.reset(library);
+    std::u16string_view face_name(reinterpret_cast<const char16_t*>(m_desc.FaceName),
+                                  std::find(m_desc.FaceName, m_desc.FaceName + 32, u'\0') - m_desc.FaceName);
+    if (!open_face(plat::fontconfig_family(face_name), m_face, m_embolden, error)) return false;
+    FT_Face face = m_face.get();
     m_ascent = int((face->size->metrics.ascender + 63) >> 6);
     m_line_height = m_ascent + int((-face->size->metrics.descender + 63) >> 6);
     return true;
+}
+
+// Characters the face lacks (Chinese in a Latin face) come from the CJK face, as Windows links fonts.
+FT_Face Font::face_for(char32_t code, bool& embolden)
+{
+    embolden = m_embolden;
+    if (FT_Get_Char_Index(m_face.get(), code) != 0) return m_face.get();
+    if (!m_fallback_tried) {
+        m_fallback_tried = true;
+        std::string error;
+        if (!open_face(plat::fontconfig_family(u"SimSun"), m_fallback, m_fallback_embolden, error)) m_fallback.reset();
+    }
+    if (m_fallback && FT_Get_Char_Index(m_fallback.get(), code) != 0) {
+        embolden = m_fallback_embolden;
+        return m_fallback.get();
+    }
+    return m_face.get();
 }
 
 HRESULT Font::create(IDirect3DDevice9* device, const D3DXFONT_DESCW& desc, ID3DXFont** font)
@@ -177,9 +208,11 @@ const Glyph& Font::glyph(char32_t code)
     auto found = m_glyphs.find(code);
     if (found != m_glyphs.end()) return found->second;
     Glyph& g = m_glyphs[code];
-    if (code < 0x20 || FT_Load_Char(m_face.get(), code, FT_LOAD_DEFAULT) != 0) return g;   // controls take no room
-    FT_GlyphSlot slot = m_face->glyph;
-    if (m_embolden) FT_GlyphSlot_Embolden(slot);
+    bool embolden = false;
+    FT_Face face = face_for(code, embolden);
+    if (code < 0x20 || FT_Load_Char(face, code, FT_LOAD_DEFAULT) != 0) return g;   // controls take no room
+    FT_GlyphSlot slot = face->glyph;
+    if (embolden) FT_GlyphSlot_Embolden(slot);
     if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return g;
     g.advance = int((slot->advance.x + 32) >> 6);
     g.left = slot->bitmap_left;

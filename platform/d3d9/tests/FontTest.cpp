@@ -158,3 +158,12 @@ TEST(Font, HalfTransparentColourDoesNotBrighten)
     EXPECT_GT(brightest, 0x30u);
     EXPECT_LE(brightest, 0x41u);   // a quarter-opaque white never exceeds a quarter of full
 }
+
+TEST(Font, LatinFaceBorrowsChineseGlyphs)
+{
+    auto rig = make_device(8, 8);
+    auto latin = make_font(rig.device.get(), u"Arial", -16);
+    auto chinese = make_font(rig.device.get(), u"\u5b8b\u4f53", -16);
+    const std::u16string words = u"\u9891\u9053\u9891\u9053";
+    EXPECT_EQ(width(measure(latin.get(), words)), width(measure(chinese.get(), words)));
+}
