@@ -4,6 +4,7 @@
 
 #include "platform/d3d9/D3DX.h"
 
+#include "ComObject.h"
 #include "FontFaces.h"
 
 #include "platform/base/DebugLog.h"
@@ -59,28 +60,10 @@ struct Placed {
     int x;   // pen position relative to the line start
 };
 
-class Font final : public ID3DXFont {
+class Font final : public plat::ComObject<Font, ID3DXFont> {
 public:
     static HRESULT create(IDirect3DDevice9* device, const D3DXFONT_DESCW& desc, ID3DXFont** font);
 
-    HRESULT QueryInterface(REFIID riid, void** object) override
-    {
-        if (object == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ID3DXFont) {
-            *object = static_cast<ID3DXFont*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT GetDescW(D3DXFONT_DESCW* desc) override
     {
         if (desc == nullptr) return D3DERR_INVALIDCALL;
@@ -100,7 +83,6 @@ private:
     void draw_lines(ID3DXSprite* sprite, const std::vector<std::vector<Placed>>& lines, const std::vector<int>& widths,
                     const RECT& rect, DWORD format, D3DCOLOR color);
 
-    std::atomic<ULONG> m_refs{1};
     plat::ComPtr<IDirect3DDevice9> m_device;
     D3DXFONT_DESCW m_desc;
     std::mutex m_lock;

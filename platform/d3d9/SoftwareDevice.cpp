@@ -1,5 +1,6 @@
 // The software Direct3D object and device.
 
+#include "ComObject.h"
 #include "SoftwareResources.h"
 
 #include "platform/base/DebugLog.h"
@@ -32,26 +33,8 @@ D3DCAPS9 software_caps()
     return caps;
 }
 
-class SoftwareDirect3D final : public IDirect3D9 {
+class SoftwareDirect3D final : public ComObject<SoftwareDirect3D, IDirect3D9> {
 public:
-    HRESULT QueryInterface(REFIID riid, void** object) override
-    {
-        if (object == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDirect3D9) {
-            *object = static_cast<IDirect3D9*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override
     {
         if (adapter != 0 || mode == nullptr) return D3DERR_INVALIDCALL;
@@ -72,24 +55,13 @@ public:
     }
     HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, HWND focus, DWORD flags, D3DPRESENT_PARAMETERS* params,
                          IDirect3DDevice9** device) override;
-
-private:
-    std::atomic<ULONG> m_refs{1};
 };
 
-class SoftwareDevice final : public IDirect3DDevice9 {
+class SoftwareDevice final : public ComObject<SoftwareDevice, IDirect3DDevice9> {
 public:
     SoftwareDevice(IDirect3D9* d3d, const D3DPRESENT_PARAMETERS& params);
     ~SoftwareDevice();
 
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT TestCooperativeLevel() override;
     HRESULT GetDirect3D(IDirect3D9** d3d) override;
     HRESULT GetDeviceCaps(D3DCAPS9* caps) override;
@@ -132,7 +104,6 @@ private:
     raster::StageState stage_state(const raster::Quad& quad, const SoftwareTexture* texture);
     raster::BlendState blend_state();
 
-    std::atomic<ULONG> m_refs{1};
     std::shared_ptr<DeviceCore> m_core;                         // its lock guards every field below
     ComPtr<IDirect3D9> m_d3d;
     D3DPRESENT_PARAMETERS m_params;
@@ -186,18 +157,6 @@ SoftwareDevice::~SoftwareDevice()
 {
     std::scoped_lock hold(m_core->lock);
     m_core->device = nullptr;
-}
-
-HRESULT SoftwareDevice::QueryInterface(REFIID riid, void** object)
-{
-    if (object == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirect3DDevice9) {
-        *object = static_cast<IDirect3DDevice9*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
 }
 
 void SoftwareDevice::reset_states()

@@ -102,28 +102,6 @@ SoftwareTexture::SoftwareTexture(std::shared_ptr<DeviceCore> core, UINT width, U
 {
 }
 
-HRESULT SoftwareTexture::QueryInterface(REFIID riid, void** object)
-{
-    if (object == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDirect3DResource9 || riid == IID_IDirect3DBaseTexture9 ||
-        riid == IID_IDirect3DTexture9) {
-        *object = static_cast<IDirect3DTexture9*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG SoftwareTexture::AddRef() { return ++m_refs; }
-
-ULONG SoftwareTexture::Release()
-{
-    ULONG left = --m_refs;
-    if (left == 0) delete this;
-    return left;
-}
-
 HRESULT SoftwareTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc)
 {
     if (level != 0) return D3DERR_INVALIDCALL;

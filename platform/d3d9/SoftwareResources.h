@@ -2,6 +2,7 @@
 // Textures and surfaces of the software device, in CPU memory. Private to
 // platform/d3d9.
 
+#include "platform/d3d9/ComObject.h"
 #include "platform/d3d9/DeviceLoss.h"
 #include "platform/d3d9/Direct3D.h"
 #include "platform/d3d9/Raster.h"
@@ -59,14 +60,12 @@ private:
     std::vector<std::uint32_t> m_pixels;  // row after row, pitch = width
 };
 
-class SoftwareTexture final : public IDirect3DTexture9 {
+class SoftwareTexture final
+    : public ComObject<SoftwareTexture, IDirect3DTexture9, IDirect3DResource9, IDirect3DBaseTexture9> {
 public:
     SoftwareTexture(std::shared_ptr<DeviceCore> core, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
                     DWORD usage);
 
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetDevice(IDirect3DDevice9** device) override { return m_level.GetDevice(device); }
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
     DWORD GetLevelCount() override { return 1; }
@@ -78,7 +77,6 @@ public:
     SoftwareSurface& level() { return m_level; }
 
 private:
-    std::atomic<ULONG> m_refs{1};
     SoftwareSurface m_level;
 };
 

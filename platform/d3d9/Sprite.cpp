@@ -2,6 +2,8 @@
 
 #include "platform/d3d9/D3DX.h"
 
+#include "ComObject.h"
+
 #include "platform/com/ComPtr.h"
 
 #include <array>
@@ -25,28 +27,10 @@ struct SpriteVertex {
     float u, v;
 };
 
-class Sprite final : public ID3DXSprite {
+class Sprite final : public plat::ComObject<Sprite, ID3DXSprite> {
 public:
     explicit Sprite(IDirect3DDevice9* device) : m_device(device) { D3DXMatrixIdentity(&m_transform); }
 
-    HRESULT QueryInterface(REFIID riid, void** object) override
-    {
-        if (object == nullptr) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ID3DXSprite) {
-            *object = static_cast<ID3DXSprite*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT GetDevice(IDirect3DDevice9** device) override
     {
         if (device == nullptr) return D3DERR_INVALIDCALL;
@@ -72,7 +56,6 @@ public:
     HRESULT End() override;
 
 private:
-    std::atomic<ULONG> m_refs{1};
     plat::ComPtr<IDirect3DDevice9> m_device;
     D3DXMATRIX m_transform;
     bool m_begun{false};

@@ -1,12 +1,15 @@
 #pragma once
 // A headless software device and pixel probes for the graphics tests.
 
+#include "platform/d3d9/D3DX.h"
 #include "platform/d3d9/Direct3D.h"
 #include "platform/com/ComPtr.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <string>
 
 namespace test {
 
@@ -90,6 +93,29 @@ inline RECT changed_box(IDirect3DSurface9* surface, DWORD background)
                 box.bottom = std::max(box.bottom, y + 1);
             }
     return box;
+}
+
+inline void expect_box(const RECT& got, const RECT& expected)
+{
+    EXPECT_EQ(got.left, expected.left);
+    EXPECT_EQ(got.top, expected.top);
+    EXPECT_EQ(got.right, expected.right);
+    EXPECT_EQ(got.bottom, expected.bottom);
+}
+
+inline plat::ComPtr<ID3DXFont> make_font(IDirect3DDevice9* device, const std::u16string& face, INT height,
+                                         UINT weight = 400)
+{
+    D3DXFONT_DESCW desc{};
+    desc.Height = height;
+    desc.Weight = weight;
+    desc.MipLevels = 1;
+    desc.CharSet = 1;
+    desc.Quality = 4;
+    std::memcpy(desc.FaceName, face.data(), std::min<std::size_t>(face.size(), 31) * 2);
+    plat::ComPtr<ID3DXFont> font;
+    EXPECT_EQ(D3DXCreateFontIndirectW(device, &desc, font.put()), D3D_OK);
+    return font;
 }
 
 }

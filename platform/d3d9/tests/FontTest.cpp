@@ -8,24 +8,11 @@
 
 using plat::ComPtr;
 using test::make_device;
+using test::make_font;
 
 namespace {
 
 constexpr DWORD background = 0xff000000u;
-
-ComPtr<ID3DXFont> make_font(IDirect3DDevice9* device, const std::u16string& face, INT height, UINT weight = 400)
-{
-    D3DXFONT_DESCW desc{};
-    desc.Height = height;
-    desc.Weight = weight;
-    desc.MipLevels = 1;
-    desc.CharSet = 1;
-    desc.Quality = 4;
-    std::memcpy(desc.FaceName, face.data(), std::min<std::size_t>(face.size(), 31) * 2);
-    ComPtr<ID3DXFont> font;
-    EXPECT_EQ(D3DXCreateFontIndirectW(device, &desc, font.put()), D3D_OK);
-    return font;
-}
 
 RECT measure(ID3DXFont* font, const std::u16string& text, DWORD format = 0x560)
 {

@@ -63,11 +63,7 @@ TEST(Sprite, TransformsPlaceTheQuad)
         ASSERT_EQ(s.sprite->Begin(D3DXSPRITE_ALPHABLEND), D3D_OK);
         ASSERT_EQ(s.sprite->Draw(texture.get(), nullptr, nullptr, &c.position, 0xffffffffu), D3D_OK);
         s.sprite->End();
-        RECT box = s.drawn();
-        EXPECT_EQ(box.left, c.expected.left);
-        EXPECT_EQ(box.top, c.expected.top);
-        EXPECT_EQ(box.right, c.expected.right);
-        EXPECT_EQ(box.bottom, c.expected.bottom);
+        test::expect_box(s.drawn(), c.expected);
     }
 }
 

@@ -108,11 +108,7 @@ TEST(D3D9Render, PictureIsScaledAndTurnedIntoItsRectangle)
         scene.rig.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000u, 1.0f, 0);
         pic->m_rotation = c.rotation;
         RenderEngine::DrawPicture(pic.get(), c.x, c.y, c.width, c.height, 1.0f);
-        RECT box = scene.drawn(0xff000000u);
-        EXPECT_EQ(box.left, c.expected.left);
-        EXPECT_EQ(box.top, c.expected.top);
-        EXPECT_EQ(box.right, c.expected.right);
-        EXPECT_EQ(box.bottom, c.expected.bottom);
+        test::expect_box(scene.drawn(0xff000000u), c.expected);
     }
 }
 
@@ -137,12 +133,7 @@ TEST(D3D9Render, BackBuffersComposeIntoTheirParent)
 TEST(D3D9Render, TextIsPlacedScaledAndColouredAsAsked)
 {
     test::D3DScene scene(160, 60);
-    D3DXFONT_DESCW desc{};
-    desc.Height = -14;
-    desc.Weight = 400;
-    std::memcpy(desc.FaceName, u"Arial", 10);
-    plat::ComPtr<ID3DXFont> d3dx;
-    ASSERT_EQ(D3DXCreateFontIndirectW(scene.rig.device.get(), &desc, d3dx.put()), D3D_OK);
+    auto d3dx = test::make_font(scene.rig.device.get(), u"Arial", -14);
     d3dfont font(d3dx.get());
     fontstyle style{DT_CENTER | DT_VCENTER, 0xffffffffu, "font_a12", &font, 1, 1};
     auto box_of = [&](const std::u16string& text, float x, float y, float w, float h) {

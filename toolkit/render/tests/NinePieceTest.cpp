@@ -54,11 +54,7 @@ TEST(NinePiece, PiecesKeepBordersAndStretchTheRest)
             EXPECT_EQ(got, coded(p.sx, p.sy)) << "at " << p.dx << "," << p.dy << " texel " << (got >> 16 & 0xff) / 16
                                               << "," << (got >> 8 & 0xff) / 16;
         }
-        RECT box = scene.drawn(0x00000000u);
-        EXPECT_EQ(box.left, c.covered.left);
-        EXPECT_EQ(box.top, c.covered.top);
-        EXPECT_EQ(box.right, c.covered.right);
-        EXPECT_EQ(box.bottom, c.covered.bottom);
+        test::expect_box(scene.drawn(0x00000000u), c.covered);
         EXPECT_EQ(pic->m_right, 8.0f);   // the source rectangle is put back
         EXPECT_EQ(pic->m_bottom, 8.0f);
     }

@@ -140,12 +140,7 @@ TEST(Texture, PictureDrawsAgainAfterDeviceReset)
 TEST(Font, CharactersMeasureAsTheTextWidgetsExpect)
 {
     test::D3DScene scene(4, 4);
-    D3DXFONT_DESCW desc{};
-    desc.Height = -12;
-    desc.Weight = 400;
-    std::memcpy(desc.FaceName, u"\u5b8b\u4f53", 4);
-    plat::ComPtr<ID3DXFont> d3dx;
-    ASSERT_EQ(D3DXCreateFontIndirectW(scene.rig.device.get(), &desc, d3dx.put()), D3D_OK);
+    auto d3dx = test::make_font(scene.rig.device.get(), u"\u5b8b\u4f53", -12);
     d3dfont f(d3dx.get());
     EXPECT_EQ(f.CharWidth(u'\t'), 8 * f.CharWidth(u'0'));
     EXPECT_EQ(f.CharWidth(u'\n'), f.CharWidth(u'.'));

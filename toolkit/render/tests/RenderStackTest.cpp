@@ -61,11 +61,7 @@ TEST(RenderStack, ClipsNestAndPopBack)
         for (const auto& clip : c.pushes) PushClipRect(clip);
         for (int i = 0; i < c.pops; ++i) PopClipRect();
         RenderEngine::DrawPicture(pic.get(), 0, 0, 16, 16, 1.0f);
-        RECT box = scene.drawn(0xff000000u);
-        EXPECT_EQ(box.left, c.expected.left);
-        EXPECT_EQ(box.top, c.expected.top);
-        EXPECT_EQ(box.right, c.expected.right);
-        EXPECT_EQ(box.bottom, c.expected.bottom);
+        test::expect_box(scene.drawn(0xff000000u), c.expected);
         for (std::size_t i = c.pops; i < c.pushes.size(); ++i) PopClipRect();
     }
 }
