@@ -8,11 +8,6 @@
 
 using D3DCOLOR = DWORD;
 
-constexpr D3DCOLOR D3DCOLOR_ARGB(DWORD a, DWORD r, DWORD g, DWORD b)
-{
-    return (a & 0xff) << 24 | (r & 0xff) << 16 | (g & 0xff) << 8 | (b & 0xff);
-}
-
 inline constexpr UINT D3D_SDK_VERSION = 32;
 inline constexpr HRESULT D3D_OK = S_OK;
 inline constexpr HRESULT D3DERR_DEVICELOST = hresult(0x88760868);

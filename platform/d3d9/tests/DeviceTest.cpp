@@ -2,9 +2,11 @@
 #include "platform/d3d9/Direct3D.h"
 #include "platform/com/ComPtr.h"
 #include "platform/d3d9/tests/DeviceRig.h"
+#include "platform/window/PresentWindow.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 using plat::ComPtr;
@@ -198,4 +200,31 @@ TEST(SoftwareDevice, ClipSpaceQuadMapsOntoViewport)
     EXPECT_EQ(back_pixel(rig.device.get(), 1, 2), 0u);
     const V skew[4] = {{-1, 1, 0, 0, 0, 0}, {0, 1, 0, 0, 0, 0}, {-1, -1, 0, 0, 0, 0}, {1, -1, 0, 0, 0, 0}};
     EXPECT_EQ(rig.device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, skew, sizeof(V)), D3DERR_NOTAVAILABLE);
+}
+
+TEST(SoftwareDevice, PresentsIntoItsWindowOrTheOverride)
+{
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    auto window = plat::PresentWindow::create("device", 6, 4);
+    auto other = plat::PresentWindow::create("other", 6, 4);
+    ASSERT_TRUE(window && other);
+    auto d3d = ComPtr<IDirect3D9>::adopt(Direct3DCreate9(D3D_SDK_VERSION));
+    D3DPRESENT_PARAMETERS pp{};
+    pp.hDeviceWindow = window->hwnd();   // zero size: the window's client size
+    pp.Windowed = TRUE;
+    ComPtr<IDirect3DDevice9> device;
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window->hwnd(), 0, &pp, device.put()), D3D_OK);
+    D3DVIEWPORT9 view{};
+    device->GetViewport(&view);
+    EXPECT_EQ(view.Width, 6u);
+    EXPECT_EQ(view.Height, 4u);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff336699u, 1.0f, 0);
+    ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(window->frame_pixel(5, 3), 0xff336699u);
+    RECT corner{0, 0, 2, 2};
+    device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff00ff00u, 1.0f, 0);
+    ASSERT_EQ(device->Present(&corner, &corner, other->hwnd(), nullptr), D3D_OK);
+    EXPECT_EQ(other->frame_pixel(1, 1), 0xff00ff00u);
+    EXPECT_EQ(other->frame_pixel(2, 2), 0xff000000u);
+    EXPECT_EQ(window->frame_pixel(1, 1), 0xff336699u);
 }

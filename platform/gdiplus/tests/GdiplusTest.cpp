@@ -1,6 +1,9 @@
 #include "platform/gdiplus/Gdiplus.h"
+#include "platform/window/PresentWindow.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 using namespace Gdiplus;
 
@@ -60,4 +63,25 @@ TEST(Gdiplus, ClearRespectsClipAndBadInputFails)
     GdiplusStartupInput input;
     EXPECT_EQ(GdiplusStartup(&token, &input, nullptr), Ok);
     GdiplusShutdown(token);
+}
+
+TEST(Gdiplus, WindowGraphicsDrawsOverWhatTheWindowShows)
+{
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    auto window = plat::PresentWindow::create("gdi", 4, 4);
+    ASSERT_TRUE(window);
+    const ARGB red = 0xffff0000u;
+    Bitmap dot(1, 1, 4, PixelFormat32bppPARGB, reinterpret_cast<const BYTE*>(&red));
+    {
+        Graphics g(window->hwnd());
+        ASSERT_EQ(g.GetLastStatus(), Ok);
+        g.DrawImage(&dot, RectF{1, 1, 1, 1}, 0, 0, 1, 1, UnitPixel, nullptr);
+    }
+    {
+        Graphics g(window->hwnd());
+        g.DrawImage(&dot, RectF{2, 2, 1, 1}, 0, 0, 1, 1, UnitPixel, nullptr);
+    }
+    EXPECT_EQ(window->frame_pixel(1, 1), red);   // the first drawing stays
+    EXPECT_EQ(window->frame_pixel(2, 2), red);
+    EXPECT_EQ(window->frame_pixel(0, 0), 0xff000000u);
 }

@@ -2,10 +2,12 @@
 #include "toolkit/render/tests/RenderRig.h"
 
 #include "platform/d3d9/DeviceLoss.h"
+#include "platform/window/PresentWindow.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 using namespace RenderEngine;
@@ -191,4 +193,26 @@ TEST(D3D9Render, LostDeviceSkipsFramesAndResetBringsPicturesBack)
     RenderEngine::DrawBackBuffer(window.get(), 0, 0, 0, 0, 1.0f);
     EXPECT_EQ(scene.at(0, 0), 0xff121212u);   // the surface came back empty and draws nothing
     scene.renderer->EndFrame();
+}
+
+TEST(D3D9Render, FramesPresentIntoTheMainWindowClientArea)
+{
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    auto window = plat::PresentWindow::create("main", 5, 3);
+    ASSERT_TRUE(window);
+    test::D3DScene scene(16, 16);
+    D3DPRESENT_PARAMETERS pp{};
+    pp.BackBufferWidth = 16;   // the screen's size: larger than the client area
+    pp.BackBufferHeight = 16;
+    pp.hDeviceWindow = window->hwnd();
+    ASSERT_EQ(scene.rig.device->Reset(&pp), D3D_OK);
+    scene.renderer->SetMainWindow(window->hwnd());
+    ASSERT_EQ(scene.renderer->BeginFrame(), D3D_OK);
+    auto t = test::solid_texture(scene.rig.device.get(), 1, 1, 0xffabcdefu);
+    auto pic = test::whole_picture(t.get());
+    RenderEngine::DrawPicture(pic.get(), 4, 2, 0, 0, 1.0f);
+    ASSERT_EQ(scene.renderer->EndFrame(), D3D_OK);
+    EXPECT_EQ(window->frame_pixel(0, 0), 0xff121212u);
+    EXPECT_EQ(window->frame_pixel(4, 2), 0xffabcdefu);
+    EXPECT_EQ(scene.renderer->PresentToWindow(nullptr, nullptr), D3D_OK);   // no window: the whole frame, nowhere
 }
