@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,16 @@
 namespace plat {
 
 namespace {
+
+// No texture can be larger; refusing early keeps a lying header from asking for gigabytes.
+constexpr int max_side = 8192;
+
+bool size_allowed(const DecodedImage& image, std::string& error)
+{
+    if (image.width > 0 && image.height > 0 && image.width <= max_side && image.height <= max_side) return true;
+    error = "picture size " + std::to_string(image.width) + "x" + std::to_string(image.height) + " not allowed";
+    return false;
+}
 
 struct FileClose {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -70,8 +81,9 @@ bool decode_png(const std::string& path, DecodedImage& out, bool pixels, std::st
         error = png.image.message;
         return false;
     }
-    out.width = int(png.image.width);
-    out.height = int(png.image.height);
+    out.width = int(std::min<png_uint_32>(png.image.width, 0x7fffffff));
+    out.height = int(std::min<png_uint_32>(png.image.height, 0x7fffffff));
+    if (!size_allowed(out, error)) return false;
     if (!pixels) return true;
     png.image.format = PNG_FORMAT_BGRA;   // D3DCOLOR's byte order
     out.pixels.assign(std::size_t(out.width) * out.height, 0);
@@ -114,6 +126,10 @@ bool decode_jpeg(std::FILE* file, DecodedImage& out, bool pixels, std::string& e
     jpeg_read_header(&info, TRUE);
     out.width = int(info.image_width);
     out.height = int(info.image_height);
+    if (!size_allowed(out, error)) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
     if (pixels) {
         info.out_color_space = JCS_EXT_BGRA;
         jpeg_start_decompress(&info);
@@ -143,10 +159,6 @@ bool decode(const std::string& path, DecodedImage& out, bool pixels, std::string
     } else {
         File file(std::fopen(path.c_str(), "rb"));
         ok = file && decode_jpeg(file.get(), out, pixels, error);
-    }
-    if (ok && (out.width <= 0 || out.height <= 0)) {
-        error = "empty picture";
-        ok = false;
     }
     if (!ok) out.pixels.clear();
     return ok;

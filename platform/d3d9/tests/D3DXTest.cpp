@@ -127,12 +127,14 @@ TEST(D3DXPictures, BadFilesFailWithDebugLine)
     auto big = filled_texture(rig.device.get(), 64, 64, 0xff808080u, D3DPOOL_MANAGED);
     D3DXSaveTextureToFileW(good_jpg.c_str(), D3DXIFF_JPG, big.get(), nullptr);
     std::string png = read_bytes(good_png), jpg = read_bytes(good_jpg);
-    // The header claims 300 columns, the data holds 3: fix the header's checksum so only the size lies.
-    std::string wide = png;
-    wide[16 + 2] = 0x01;
-    wide[16 + 3] = 0x2c;
-    uLong crc = crc32(0, reinterpret_cast<const Bytef*>(wide.data() + 12), 17);
-    for (int i = 0; i < 4; ++i) wide[29 + i] = char(crc >> (24 - 8 * i));
+    // A header that claims `columns`, with its checksum fixed so only the size lies.
+    auto claiming = [&png](std::uint32_t columns) {
+        std::string bytes = png;
+        for (int i = 0; i < 4; ++i) bytes[16 + i] = char(columns >> (24 - 8 * i));
+        uLong crc = crc32(0, reinterpret_cast<const Bytef*>(bytes.data() + 12), 17);
+        for (int i = 0; i < 4; ++i) bytes[29 + i] = char(crc >> (24 - 8 * i));
+        return bytes;
+    };
     const struct {
         const char* name;
         std::string bytes;
@@ -141,7 +143,8 @@ TEST(D3DXPictures, BadFilesFailWithDebugLine)
         {"empty.png", ""},
         {"cut.png", png.substr(0, png.size() / 2)},
         {"cut.jpg", jpg.substr(0, jpg.size() / 2)},
-        {"wide.png", wide},
+        {"wide.png", claiming(300)},
+        {"huge.png", claiming(100000)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
