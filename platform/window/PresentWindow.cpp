@@ -1,0 +1,167 @@
+#include "PresentWindow.h"
+
+#include "platform/base/DebugLog.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <vector>
+
+namespace plat {
+
+struct PresentWindowState {
+    SDL_Window* window{nullptr};
+    int width{0};
+    int height{0};
+    mutable std::mutex lock;
+    std::vector<std::uint32_t> frame;   // guarded by lock; width x height, what the client area shows
+    bool pending{false};                // guarded by lock
+};
+
+namespace {
+
+// Handles of the live present windows. The handle is the window's state.
+struct WindowTable {
+    std::mutex lock;
+    std::map<HWND, PresentWindowState*> windows;   // guarded by lock
+};
+
+WindowTable& window_table()
+{
+    static WindowTable table;
+    return table;
+}
+
+HWND handle_of(const PresentWindowState* state)
+{
+    return reinterpret_cast<HWND>(const_cast<PresentWindowState*>(state));
+}
+
+}
+
+std::uint32_t PresentWindow::frame_event_type()
+{
+    static const std::uint32_t type = SDL_RegisterEvents(1);
+    return type;
+}
+
+std::unique_ptr<PresentWindow> PresentWindow::create(const std::string& title, int width, int height)
+{
+    if (width <= 0 || height <= 0) return nullptr;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        debug_log(std::string("window: SDL video unavailable: ") + SDL_GetError());
+        return nullptr;
+    }
+    auto state = std::make_unique<PresentWindowState>();
+    state->window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, 0);
+    if (state->window == nullptr) {
+        debug_log(std::string("window: cannot create: ") + SDL_GetError());
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return nullptr;
+    }
+    state->width = width;
+    state->height = height;
+    state->frame.assign(static_cast<std::size_t>(width) * height, 0xff000000u);
+    frame_event_type();
+    auto& table = window_table();
+    std::scoped_lock hold(table.lock);
+    table.windows[handle_of(state.get())] = state.get();
+    return std::unique_ptr<PresentWindow>(new PresentWindow(std::move(state)));
+}
+
+PresentWindow::PresentWindow(std::unique_ptr<PresentWindowState> state) : m_state(std::move(state)) {}
+
+PresentWindow::~PresentWindow()
+{
+    {
+        auto& table = window_table();
+        std::scoped_lock hold(table.lock);
+        table.windows.erase(hwnd());
+    }
+    SDL_DestroyWindow(m_state->window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+HWND PresentWindow::hwnd() const { return handle_of(m_state.get()); }
+
+RECT PresentWindow::client_rect() const { return RECT{0, 0, m_state->width, m_state->height}; }
+
+bool PresentWindow::show_pending_frame()
+{
+    SDL_Surface* surface = SDL_GetWindowSurface(m_state->window);
+    if (surface == nullptr) return false;
+    {
+        std::scoped_lock hold(m_state->lock);
+        if (!m_state->pending) return false;
+        m_state->pending = false;
+        int w = std::min(m_state->width, surface->w);
+        int h = std::min(m_state->height, surface->h);
+        SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_ARGB8888, m_state->frame.data(), m_state->width * 4,
+                          surface->format->format, surface->pixels, surface->pitch);
+    }
+    SDL_UpdateWindowSurface(m_state->window);
+    return true;
+}
+
+std::uint32_t PresentWindow::frame_pixel(int x, int y) const
+{
+    std::scoped_lock hold(m_state->lock);
+    if (x < 0 || y < 0 || x >= m_state->width || y >= m_state->height) return 0;
+    return m_state->frame[static_cast<std::size_t>(y) * m_state->width + x];
+}
+
+bool present_frame(HWND window, const FrameView& frame, const RECT& src_rect, const RECT& dst_rect)
+{
+    auto& table = window_table();
+    std::scoped_lock hold(table.lock);   // keeps the window alive while its frame is written
+    auto found = table.windows.find(window);
+    if (found == table.windows.end()) return false;
+    PresentWindowState& state = *found->second;
+    int sw = src_rect.right - src_rect.left, sh = src_rect.bottom - src_rect.top;
+    int dw = dst_rect.right - dst_rect.left, dh = dst_rect.bottom - dst_rect.top;
+    if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return true;
+    {
+        std::scoped_lock frame_hold(state.lock);
+        for (int y = std::max(0, static_cast<int>(dst_rect.top)); y < std::min(state.height, static_cast<int>(dst_rect.bottom)); ++y) {
+            int sy = src_rect.top + (y - dst_rect.top) * sh / dh;
+            if (sy < 0 || sy >= frame.height) continue;
+            for (int x = std::max(0, static_cast<int>(dst_rect.left)); x < std::min(state.width, static_cast<int>(dst_rect.right)); ++x) {
+                int sx = src_rect.left + (x - dst_rect.left) * sw / dw;
+                if (sx < 0 || sx >= frame.width) continue;
+                state.frame[static_cast<std::size_t>(y) * state.width + x] = frame.pixels[static_cast<std::size_t>(sy) * frame.pitch + sx];
+            }
+        }
+        state.pending = true;
+    }
+    SDL_Event wake{};
+    wake.type = PresentWindow::frame_event_type();
+    SDL_PushEvent(&wake);
+    return true;
+}
+
+std::optional<RECT> present_client_rect(HWND window)
+{
+    auto& table = window_table();
+    std::scoped_lock hold(table.lock);
+    auto found = table.windows.find(window);
+    if (found == table.windows.end()) return std::nullopt;
+    return RECT{0, 0, found->second->width, found->second->height};
+}
+
+}
+
+namespace plat {
+
+std::vector<std::uint32_t> present_frame_copy(HWND window)
+{
+    auto& table = window_table();
+    std::scoped_lock hold(table.lock);
+    auto found = table.windows.find(window);
+    if (found == table.windows.end()) return {};
+    std::scoped_lock frame_hold(found->second->lock);
+    return found->second->frame;
+}
+
+}

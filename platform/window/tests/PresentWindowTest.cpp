@@ -1,0 +1,48 @@
+#include "platform/window/PresentWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+std::unique_ptr<plat::PresentWindow> dummy_window(int w, int h)
+{
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    return plat::PresentWindow::create("test", w, h);
+}
+
+}
+
+TEST(PresentWindow, FrameLandsInClientAreaAndIsShownOnce)
+{
+    auto window = dummy_window(8, 6);
+    ASSERT_TRUE(window);
+    std::vector<std::uint32_t> pixels(4 * 4, 0xff00ff00u);
+    pixels[5] = 0xffff0000u;   // (1, 1)
+    plat::FrameView frame{pixels.data(), 4, 4, 4};
+    ASSERT_TRUE(plat::present_frame(window->hwnd(), frame, RECT{0, 0, 4, 4}, RECT{2, 1, 6, 5}));
+    EXPECT_EQ(window->frame_pixel(3, 2), 0xffff0000u);
+    EXPECT_EQ(window->frame_pixel(2, 1), 0xff00ff00u);
+    EXPECT_EQ(window->frame_pixel(0, 0), 0xff000000u);   // untouched
+    EXPECT_TRUE(window->show_pending_frame());
+    EXPECT_FALSE(window->show_pending_frame());
+}
+
+TEST(PresentWindow, UnknownHandlePresentsNowhere)
+{
+    std::uint32_t pixel = 0xffffffffu;
+    plat::FrameView frame{&pixel, 1, 1, 1};
+    EXPECT_FALSE(plat::present_frame(reinterpret_cast<HWND>(&pixel), frame, RECT{0, 0, 1, 1}, RECT{0, 0, 1, 1}));
+    EXPECT_FALSE(plat::present_client_rect(nullptr));
+    auto window = dummy_window(5, 3);
+    ASSERT_TRUE(window);
+    auto rect = plat::present_client_rect(window->hwnd());
+    ASSERT_TRUE(rect);
+    EXPECT_EQ(rect->right, 5);
+    EXPECT_EQ(rect->bottom, 3);
+    HWND gone = window->hwnd();
+    window.reset();
+    EXPECT_FALSE(plat::present_frame(gone, frame, RECT{0, 0, 1, 1}, RECT{0, 0, 1, 1}));
+}
