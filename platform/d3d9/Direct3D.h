@@ -235,6 +235,7 @@ protected:
 
 struct IDirect3DBaseTexture9 : IDirect3DResource9 {
     static constexpr const IID& iid = IID_IDirect3DBaseTexture9;
+    using base = IDirect3DResource9;
     virtual DWORD GetLevelCount() = 0;
 
 protected:
@@ -243,6 +244,7 @@ protected:
 
 struct IDirect3DTexture9 : IDirect3DBaseTexture9 {
     static constexpr const IID& iid = IID_IDirect3DTexture9;
+    using base = IDirect3DBaseTexture9;
     virtual HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) = 0;
     virtual HRESULT GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) = 0;
     virtual HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;
@@ -254,6 +256,7 @@ protected:
 
 struct IDirect3DSurface9 : IDirect3DResource9 {
     static constexpr const IID& iid = IID_IDirect3DSurface9;
+    using base = IDirect3DResource9;
     virtual HRESULT GetContainer(REFIID riid, void** container) = 0;
     virtual HRESULT GetDesc(D3DSURFACE_DESC* desc) = 0;
     virtual HRESULT LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;

@@ -4,7 +4,7 @@
 
 #include "platform/d3d9/D3DX.h"
 
-#include "ComObject.h"
+#include "platform/com/ComObject.h"
 #include "FontFaces.h"
 
 #include "platform/base/DebugLog.h"
@@ -60,7 +60,7 @@ struct Placed {
     int x;   // pen position relative to the line start
 };
 
-class Font final : public plat::ComObject<Font, ID3DXFont> {
+class Font final : public plat::ComObject<ID3DXFont> {
 public:
     static HRESULT create(IDirect3DDevice9* device, const D3DXFONT_DESCW& desc, ID3DXFont** font);
 

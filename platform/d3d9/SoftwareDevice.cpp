@@ -1,6 +1,6 @@
 // The software Direct3D object and device.
 
-#include "ComObject.h"
+#include "platform/com/ComObject.h"
 #include "SoftwareResources.h"
 
 #include "platform/base/DebugLog.h"
@@ -33,7 +33,7 @@ D3DCAPS9 software_caps()
     return caps;
 }
 
-class SoftwareDirect3D final : public ComObject<SoftwareDirect3D, IDirect3D9> {
+class SoftwareDirect3D final : public plat::ComObject<IDirect3D9> {
 public:
     HRESULT GetAdapterDisplayMode(UINT adapter, D3DDISPLAYMODE* mode) override
     {
@@ -57,7 +57,7 @@ public:
                          IDirect3DDevice9** device) override;
 };
 
-class SoftwareDevice final : public ComObject<SoftwareDevice, IDirect3DDevice9> {
+class SoftwareDevice final : public plat::ComObject<IDirect3DDevice9> {
 public:
     SoftwareDevice(IDirect3D9* d3d, const D3DPRESENT_PARAMETERS& params);
     ~SoftwareDevice();

@@ -2,7 +2,7 @@
 // Textures and surfaces of the software device, in CPU memory. Private to
 // platform/d3d9.
 
-#include "platform/d3d9/ComObject.h"
+#include "platform/com/ComObject.h"
 #include "platform/d3d9/DeviceLoss.h"
 #include "platform/d3d9/Direct3D.h"
 #include "platform/d3d9/Raster.h"
@@ -61,7 +61,7 @@ private:
 };
 
 class SoftwareTexture final
-    : public ComObject<SoftwareTexture, IDirect3DTexture9, IDirect3DResource9, IDirect3DBaseTexture9> {
+    : public plat::ComObject<IDirect3DTexture9> {
 public:
     SoftwareTexture(std::shared_ptr<DeviceCore> core, UINT width, UINT height, D3DFORMAT format, D3DPOOL pool,
                     DWORD usage);

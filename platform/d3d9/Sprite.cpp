@@ -2,7 +2,7 @@
 
 #include "platform/d3d9/D3DX.h"
 
-#include "ComObject.h"
+#include "platform/com/ComObject.h"
 
 #include "platform/com/ComPtr.h"
 
@@ -27,7 +27,7 @@ struct SpriteVertex {
     float u, v;
 };
 
-class Sprite final : public plat::ComObject<Sprite, ID3DXSprite> {
+class Sprite final : public plat::ComObject<ID3DXSprite> {
 public:
     explicit Sprite(IDirect3DDevice9* device) : m_device(device) { D3DXMatrixIdentity(&m_transform); }
 
