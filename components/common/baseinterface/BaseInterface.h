@@ -44,6 +44,18 @@ enum InterfaceId : int {
     ID_IZephrolSet = 408,
 };
 
+// Runs an interface operation inside the library: whatever it throws ends
+// here as 100, so no exception crosses an interface or an export.
+template <class Operation>
+BaseResult guarded_call(Operation&& operation) noexcept
+{
+    try {
+        return operation();
+    } catch (...) {
+        return RESULT_FAIL;
+    }
+}
+
 // Every public interface of both libraries starts with these three slots.
 // They never throw.
 class IBaseInterface {
