@@ -33,6 +33,7 @@ std::unique_ptr<tContentCacheItem> tContentCacheItem::Create(const tContentKey& 
 {
     std::unique_ptr<tContentCacheItem> item(new tContentCacheItem(key, folder, read_wait));
     if (!item->m_disk.Create(item->m_data_path)) return nullptr;
+    item->m_made = true;
     return item;
 }
 
@@ -52,12 +53,14 @@ std::unique_ptr<tContentCacheItem> tContentCacheItem::Load(const tContentKey& ke
     item->m_held_bytes = header.present_bytes;
     item->m_disk.SetLast(header.last_index, header.last_length);
     item->m_disk.Adopt(std::move(table), *data_size, header.present_count, header.present_bytes);
+    item->m_made = true;
     return item;
 }
 
 tContentCacheItem::~tContentCacheItem()
 {
-    const bool nothing_stored = m_disk.StoredCount() == 0;
+    // A half-made item leaves the files it could not load alone.
+    const bool nothing_stored = m_made && m_disk.StoredCount() == 0;
     m_disk.Close();
     if (nothing_stored) {
         std::error_code ignored;

@@ -110,6 +110,7 @@ private:
     DWORD m_uses{0};                           // guarded by m_lock
     bool m_changed{false};                     // guarded by m_lock
     bool m_delete_when_idle{false};            // guarded by the manager's lock
+    bool m_made{false};                        // set once Create or Load succeeded
 
     std::mutex m_head_lock;                    // taken after m_lock when both are held
     tStreamBuffer m_head;                      // guarded by m_head_lock
