@@ -1,5 +1,7 @@
 #include "Files.h"
 
+#include "UniqueFd.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
@@ -12,27 +14,6 @@
 namespace plat {
 
 namespace {
-
-// Owns one file descriptor.
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() { if (m_fd >= 0) ::close(m_fd); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-
-    int get() const { return m_fd; }
-    // Closes now and reports the error close found (a late write error on some file systems).
-    int close()
-    {
-        int result = ::close(m_fd) == 0 ? 0 : errno;
-        m_fd = -1;
-        return result;
-    }
-
-private:
-    int m_fd;
-};
 
 int write_all(int fd, std::string_view bytes)
 {
@@ -68,7 +49,7 @@ int create_temporary(const std::string& path, std::string& temp_name)
     return -1;
 }
 
-int write_and_replace(const std::string& path, const std::string& temp_name, Fd& file, std::string_view bytes)
+int write_and_replace(const std::string& path, const std::string& temp_name, UniqueFd& file, std::string_view bytes)
 {
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0 && ::fchmod(file.get(), existing.st_mode & 07777) != 0) return errno;
@@ -77,8 +58,8 @@ int write_and_replace(const std::string& path, const std::string& temp_name, Fd&
     if (int error = file.close()) return error;
     if (::rename(temp_name.c_str(), path.c_str()) != 0) return errno;
     // Make the rename itself durable; a folder that cannot be synced still holds the new file.
-    Fd folder(::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() >= 0) ::fsync(folder.get());
+    UniqueFd folder(::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.valid()) ::fsync(folder.get());
     return 0;
 }
 
@@ -87,8 +68,8 @@ int write_and_replace(const std::string& path, const std::string& temp_name, Fd&
 FileData read_file(const std::string& path)
 {
     FileData result;
-    Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) {
+    UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid()) {
         result.error = errno;
         return result;
     }
@@ -111,8 +92,8 @@ int write_file_atomic(const std::string& path, std::string_view bytes)
 {
     if (path.empty() || path.back() == '/') return EINVAL;
     std::string temp_name;
-    Fd file(create_temporary(path, temp_name));
-    if (file.get() < 0) return errno;
+    UniqueFd file(create_temporary(path, temp_name));
+    if (!file.valid()) return errno;
     int error = write_and_replace(path, temp_name, file, bytes);
     if (error) ::unlink(temp_name.c_str());
     return error;

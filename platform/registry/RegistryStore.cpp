@@ -1,0 +1,229 @@
+#include "RegistryStore.h"
+
+#include "platform/base/DebugLog.h"
+#include "platform/base/HResult.h"
+#include "platform/fs/Files.h"
+#include "platform/fs/UniqueFd.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace plat {
+
+namespace {
+
+LONG error_from_errno(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS: return ERROR_ACCESS_DENIED;
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    default: return ERROR_CANTWRITE;
+    }
+}
+
+std::filesystem::path home_folder()
+{
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
+    return "/";
+}
+
+// An exclusive flock held for the life of the object.
+class HiveLock {
+public:
+    explicit HiveLock(const std::filesystem::path& file)
+        : m_fd(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666))
+    {
+        if (!m_fd.valid()) {
+            m_error = error_from_errno(errno);
+            return;
+        }
+        while (::flock(m_fd.get(), LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                m_error = error_from_errno(errno);
+                return;
+            }
+        }
+    }
+    LONG error() const { return m_error; }   // the fd's close releases the lock
+
+private:
+    UniqueFd m_fd;
+    LONG m_error = ERROR_SUCCESS;
+};
+
+}
+
+std::string_view hive_name(Hive hive)
+{
+    switch (hive) {
+    case Hive::ClassesRoot: return "HKEY_CLASSES_ROOT";
+    case Hive::CurrentUser: return "HKEY_CURRENT_USER";
+    case Hive::LocalMachine: return "HKEY_LOCAL_MACHINE";
+    }
+    return "HKEY_UNKNOWN";
+}
+
+RegistryStore::RegistryStore(std::filesystem::path folder, Hive hive)
+    : m_hive(hive), m_folder(std::move(folder)),
+      m_file(m_folder / (std::string(hive_name(hive)) + ".reg")),
+      m_lock_file(m_folder / (std::string(hive_name(hive)) + ".lock"))
+{
+}
+
+std::filesystem::path RegistryStore::default_folder()
+{
+    if (const char* dir = std::getenv("STRIMO_REGISTRY_DIR"); dir && *dir) return dir;
+    std::filesystem::path config;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) config = xdg;
+    else config = home_folder() / ".config";
+    return config / "Corvalen" / "Strimo" / "registry";
+}
+
+LONG RegistryStore::check_writable() const
+{
+    struct stat info {};
+    if (::stat(m_file.c_str(), &info) == 0 && (info.st_mode & 0222) == 0) return ERROR_ACCESS_DENIED;
+    std::error_code ec;
+    std::filesystem::create_directories(m_folder, ec);
+    if (ec) return error_from_errno(ec.value());
+    return ::access(m_folder.c_str(), W_OK) == 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+LONG RegistryStore::load(HiveTree& tree) const
+{
+    FileData file = read_file(m_file);
+    if (file.error == ENOENT) return ERROR_SUCCESS;   // a hive never written is empty
+    if (!file) return error_from_errno(file.error);
+    try {
+        tree = HiveTree::parse(file.bytes);
+        return ERROR_SUCCESS;
+    } catch (const HiveFormatError& e) {
+        debug_log("registry: " + m_file.string() + " is damaged and left untouched: " + e.what());
+        return ERROR_INVALID_DATA;
+    }
+}
+
+LONG RegistryStore::save(const HiveTree& tree) const
+{
+    int error = write_file_atomic(m_file, tree.format(hive_name(m_hive)));
+    return error ? error_from_errno(error) : ERROR_SUCCESS;
+}
+
+LONG RegistryStore::change(const std::function<LONG(HiveTree&)>& edit)
+{
+    if (LONG rc = check_writable(); rc != ERROR_SUCCESS) return rc;
+    HiveLock lock(m_lock_file);
+    if (lock.error() != ERROR_SUCCESS) return lock.error();
+    HiveTree tree;
+    if (LONG rc = load(tree); rc != ERROR_SUCCESS) return rc;
+    if (LONG rc = edit(tree); rc != ERROR_SUCCESS) return rc;
+    return save(tree);
+}
+
+LONG RegistryStore::find_key(std::u16string_view path) const
+{
+    auto key_path = normalise_key_path(path);
+    if (!key_path) return ERROR_INVALID_PARAMETER;
+    HiveTree tree;
+    if (LONG rc = load(tree); rc != ERROR_SUCCESS) return rc;
+    return tree.find(*key_path) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+LONG RegistryStore::create_key(std::u16string_view path, KeyDisposition* disposition)
+{
+    auto key_path = normalise_key_path(path);
+    if (!key_path) return ERROR_INVALID_PARAMETER;
+    bool created = false;
+    LONG rc = change([&](HiveTree& tree) {
+        created = tree.create(*key_path);
+        return ERROR_SUCCESS;
+    });
+    if (rc == ERROR_SUCCESS && disposition)
+        *disposition = created ? KeyDisposition::CreatedNew : KeyDisposition::OpenedExisting;
+    return rc;
+}
+
+LONG RegistryStore::delete_key(std::u16string_view path)
+{
+    auto key_path = normalise_key_path(path);
+    if (!key_path) return ERROR_INVALID_PARAMETER;
+    if (key_path->empty()) return ERROR_ACCESS_DENIED;
+    return change([&](HiveTree& tree) {
+        if (!tree.find(*key_path)) return ERROR_FILE_NOT_FOUND;
+        if (tree.has_subkeys(*key_path)) return ERROR_ACCESS_DENIED;
+        tree.erase(*key_path);
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG RegistryStore::subkey_names(std::u16string_view path, std::vector<std::u16string>& out) const
+{
+    auto key_path = normalise_key_path(path);
+    if (!key_path) return ERROR_INVALID_PARAMETER;
+    HiveTree tree;
+    if (LONG rc = load(tree); rc != ERROR_SUCCESS) return rc;
+    if (!tree.find(*key_path)) return ERROR_FILE_NOT_FOUND;
+    out = tree.subkey_names(*key_path);
+    return ERROR_SUCCESS;
+}
+
+LONG RegistryStore::read_value(std::u16string_view path, std::u16string_view name, RegistryValue& out) const
+{
+    auto key_path = normalise_key_path(path);
+    if (!key_path) return ERROR_INVALID_PARAMETER;
+    HiveTree tree;
+    if (LONG rc = load(tree); rc != ERROR_SUCCESS) return rc;
+    const HiveKey* key = tree.find(*key_path);
+    const NamedRegistryValue* value = key ? key->find_value(name) : nullptr;
+    if (!value) return ERROR_FILE_NOT_FOUND;
+    out = value->value;
+    return ERROR_SUCCESS;
+}
+
+LONG RegistryStore::write_value(std::u16string_view path, std::u16string_view name, const RegistryValue& value)
+{
+    auto key_path = normalise_key_path(path);
+    if (!key_path) return ERROR_INVALID_PARAMETER;
+    return change([&](HiveTree& tree) {
+        HiveKey* key = tree.find(*key_path);
+        if (!key) return ERROR_FILE_NOT_FOUND;
+        HiveTree::set_value(*key, name, value);
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG RegistryStore::delete_value(std::u16string_view path, std::u16string_view name)
+{
+    auto key_path = normalise_key_path(path);
+    if (!key_path) return ERROR_INVALID_PARAMETER;
+    return change([&](HiveTree& tree) {
+        HiveKey* key = tree.find(*key_path);
+        if (!key || !HiveTree::erase_value(*key, name)) return ERROR_FILE_NOT_FOUND;
+        return ERROR_SUCCESS;
+    });
+}
+
+LONG RegistryStore::values(std::u16string_view path, std::vector<NamedRegistryValue>& out) const
+{
+    auto key_path = normalise_key_path(path);
+    if (!key_path) return ERROR_INVALID_PARAMETER;
+    HiveTree tree;
+    if (LONG rc = load(tree); rc != ERROR_SUCCESS) return rc;
+    const HiveKey* key = tree.find(*key_path);
+    if (!key) return ERROR_FILE_NOT_FOUND;
+    out = key->values;
+    return ERROR_SUCCESS;
+}
+
+}
