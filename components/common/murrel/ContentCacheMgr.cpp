@@ -56,8 +56,12 @@ tContentCacheMgr::tContentCacheMgr(Settings settings)
 tContentCacheMgr::~tContentCacheMgr()
 {
     m_timers.Stop();
-    std::scoped_lock hold(m_lock);
-    close_all_locked();
+    try {
+        std::scoped_lock hold(m_lock);
+        close_all_locked();
+    } catch (...) {
+        plat::debug_log("murrel: items could not be closed");
+    }
 }
 
 BaseResult tContentCacheMgr::SetSizeLimit(ULONGLONG limit) noexcept
