@@ -97,7 +97,7 @@ private:
     const std::string m_data_path;
 
     std::mutex m_lock;
-    std::condition_variable_any m_arrived;     // signalled under m_lock whenever segments, head bytes or the end change
+    std::condition_variable_any m_arrived;     // notified after segments, head bytes or the end changed
     tReadMemSegmentCache m_read_store{10};     // guarded by m_lock
     tWriteMemSegmentCache m_write_store{10};   // guarded by m_lock
     tDiskSegmentCache m_disk;                  // guarded by m_lock
