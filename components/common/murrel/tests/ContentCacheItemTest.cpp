@@ -222,6 +222,11 @@ TEST(ContentCacheItem, WritesThatDoNotFitAreRefused)
     EXPECT_EQ(item->SetLastSegment(MAX_SEGMENT_COUNT, 1), RESULT_SIZE_MISMATCH);
     EXPECT_EQ(item->SetLastSegment(0, SEGMENT_SIZE + 1), RESULT_SIZE_MISMATCH);
 
+    DWORD last_length = 0;
+    ASSERT_EQ(item->SetLastSegment(2, 0), RESULT_OK);   // an empty last segment is the full one before it
+    EXPECT_EQ(item->GetLastSegment(&last_length), 1u);
+    EXPECT_EQ(last_length, SEGMENT_SIZE);
+
     ASSERT_EQ(item->SetLastSegment(2, 1000), RESULT_OK);
     EXPECT_EQ(item->GetTotalSize(), 2 * SEGMENT_SIZE + 1000);
     EXPECT_EQ(item->WriteSegment(3, &far), RESULT_SIZE_MISMATCH);   // past the end
@@ -234,7 +239,6 @@ TEST(ContentCacheItem, WritesThatDoNotFitAreRefused)
     EXPECT_EQ(out.Capacity(), 1000u);
     EXPECT_EQ(item->ReleaseSegmentBuffer(&out), RESULT_OK);
     EXPECT_EQ(out.Data(), nullptr);
-    DWORD last_length = 0;
     EXPECT_EQ(item->GetLastSegment(&last_length), 2u);
     EXPECT_EQ(last_length, 1000u);
 }
