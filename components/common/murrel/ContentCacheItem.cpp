@@ -279,10 +279,10 @@ BaseResult tContentCacheItem::WriteData(const BYTE* bytes, ULONGLONG position, D
     return guarded_call([&] {
         if (bytes == nullptr && length != 0) return RESULT_FAIL;
         if (length == 0) return RESULT_OK;
+        if (position >= MAX_CONTENT_SIZE || length > MAX_CONTENT_SIZE - position) return RESULT_SIZE_MISMATCH;
         const ULONGLONG end = position + length;
         std::scoped_lock hold(m_lock);
-        if (end > MAX_CONTENT_SIZE || (m_header.total_size != 0 && end > m_header.total_size))
-            return RESULT_SIZE_MISMATCH;
+        if (m_header.total_size != 0 && end > m_header.total_size) return RESULT_SIZE_MISMATCH;
         m_pending.Insert(position, bytes, length);
         take_complete_locked(position / SEGMENT_SIZE, (end - 1) / SEGMENT_SIZE);
         m_arrived.notify_all();

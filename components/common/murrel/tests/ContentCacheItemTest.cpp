@@ -217,6 +217,7 @@ TEST(ContentCacheItem, WritesThatDoNotFitAreRefused)
     EXPECT_EQ(item->WriteSegment(0, nullptr), RESULT_FAIL);
     const BYTE byte = 1;
     EXPECT_EQ(item->WriteData(&byte, MAX_CONTENT_SIZE, 1), RESULT_SIZE_MISMATCH);
+    EXPECT_EQ(item->WriteData(&byte, ~0ull - 5, 10), RESULT_SIZE_MISMATCH);   // a position that wraps
     EXPECT_EQ(item->WriteData(&byte, MAX_CONTENT_SIZE - 1, 1), RESULT_OK);
     EXPECT_EQ(item->SetTotalSize(static_cast<DWORD>(MAX_CONTENT_SIZE + 1)), RESULT_SIZE_MISMATCH);
     EXPECT_EQ(item->SetLastSegment(MAX_SEGMENT_COUNT, 1), RESULT_SIZE_MISMATCH);
