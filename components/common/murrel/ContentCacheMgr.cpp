@@ -113,7 +113,10 @@ void tContentCacheMgr::close_all_locked()
         const bool remove = item->DeleteWhenIdle();
         const std::string info = item->InfoPath(), data = item->DataPath();
         item.reset();
-        if (remove) remove_file(info), remove_file(data);
+        if (remove) {
+            remove_file(info);
+            remove_file(data);
+        }
     }
     m_items.clear();
 }
@@ -243,7 +246,10 @@ void tContentCacheMgr::close_idle_items()
         const bool remove = item.DeleteWhenIdle();
         const std::string info = item.InfoPath(), data = item.DataPath();
         it = m_items.erase(it);
-        if (remove) remove_file(info), remove_file(data);
+        if (remove) {
+            remove_file(info);
+            remove_file(data);
+        }
     }
 }
 
