@@ -12,12 +12,37 @@
 
 namespace quelm {
 
-QuelmEngine::QuelmEngine() = default;
+QuelmEngine::QuelmEngine() : m_delivery([this](std::stop_token stop) { deliver(stop); }) {}
 
 QuelmEngine::~QuelmEngine()
 {
     stop_command_thread();
     close();
+    m_delivery.request_stop();
+    m_delivery.join();
+}
+
+void QuelmEngine::emit(LONG code, INT_PTR value, INT_PTR extra, std::shared_ptr<const DownloadTaskInfo> keep)
+{
+    {
+        std::scoped_lock hold(m_event_lock);
+        m_events.push_back({code, value, extra, std::move(keep)});
+    }
+    m_event_ready.notify_one();
+}
+
+void QuelmEngine::deliver(std::stop_token stop)
+{
+    std::unique_lock hold(m_event_lock);
+    for (;;) {
+        if (!m_event_ready.wait(hold, stop, [&] { return !m_events.empty(); }))
+            return;
+        Event event = std::move(m_events.front());
+        m_events.pop_front();
+        hold.unlock();
+        Notify(this, event.code, event.value, event.extra);
+        hold.lock();
+    }
 }
 
 LONG QuelmEngine::SendCommand(LONG code, void* data, LONG* length, DWORD flags)
@@ -47,7 +72,7 @@ LONG QuelmEngine::Execute(LONG code, void* data, LONG*, DWORD)
         m_buffering_pause = false;
     }
         m_wake.notify_all();
-        Notify(this, EVT_RUNNING, 0, 0);
+        emit(EVT_RUNNING);
         return 1;
     case CMD_PAUSE:
         pause(data && *static_cast<const LONG*>(data) == 1);
@@ -59,7 +84,7 @@ LONG QuelmEngine::Execute(LONG code, void* data, LONG*, DWORD)
         m_state = Stopped;
         m_position = 0;
     }
-        Notify(this, EVT_STOPPED, 0, 0);
+        emit(EVT_STOPPED);
         return 1;
     case CMD_SEEK:
         if (data)
@@ -121,33 +146,28 @@ LONG QuelmEngine::play(const void* data)
             std::scoped_lock hold(m_lock);
             store = m_store;
         }
-        m_item_record = DownloadTaskInfo{};
-        std::copy(task.id, task.id + 4, m_item_record.id);
-        m_item_record.key = task.url;
-        m_from_download = !task.is_local_file();
-        if (m_from_download)
+        auto record = std::make_shared<DownloadTaskInfo>();
+        std::copy(task.id, task.id + 4, record->id);
+        record->key = task.url;
+        bool from_download = !task.is_local_file();
+        if (from_download)
             m_source = store ? open_download(store, task.id) : nullptr;
         else
             m_source = open_file(plat::utf16_to_utf8(task.local_path));
         opened = m_source != nullptr;
         {
             std::scoped_lock hold(m_lock);
+            m_item_record = std::move(record);
+            m_from_download = from_download;
             m_state = opened ? Running : Stopped;
             m_buffering_pause = m_waiting = m_have_header = false;
             m_position = m_duration = 0;
         }
-        // Events go out after the lock: a listener may answer with a command.
+        emit(opened ? EVT_START_PLAYING : EVT_GRAPH_FAILED);
         if (opened)
-            m_ticker = std::jthread([this](std::stop_token stop) {
-                Notify(this, EVT_START_PLAYING, 0, 0);
-                tick(stop);
-            });
+            m_ticker = std::jthread([this](std::stop_token stop) { tick(stop); });
     }
-    if (!opened) {
-        Notify(this, EVT_GRAPH_FAILED, 0, 0);
-        return -1;
-    }
-    return 1;
+    return opened ? 1 : -1;
 }
 
 void QuelmEngine::close()
@@ -171,21 +191,25 @@ void QuelmEngine::pause(bool buffering)
         m_state = Paused;
         m_buffering_pause = buffering;
     }
-    Notify(this, EVT_PAUSED, 0, 0);
+    emit(EVT_PAUSED);
 }
 
 void QuelmEngine::seek(LONG seconds)
 {
     LONGLONG byte = 0;
+    std::shared_ptr<const DownloadTaskInfo> record;
     {
         std::scoped_lock hold(m_lock);
         if (m_state == Idle)
             return;
         m_position = std::clamp<LONG>(seconds, 0, std::max<LONG>(m_duration, 0));
         byte = m_position * m_rate;
+        if (m_from_download)
+            record = m_item_record;
     }
-    if (m_from_download)
-        Notify(this, EVT_MOVE_DOWNLOAD, reinterpret_cast<INT_PTR>(&m_item_record), static_cast<INT_PTR>(byte));
+    // The event carries the record and keeps it alive until it is delivered.
+    if (record)
+        emit(EVT_MOVE_DOWNLOAD, reinterpret_cast<INT_PTR>(record.get()), static_cast<INT_PTR>(byte), record);
 }
 
 void QuelmEngine::tick(std::stop_token stop)
@@ -236,7 +260,7 @@ bool QuelmEngine::step()
             first = !std::exchange(m_waiting, true);
         }
         if (first)
-            Notify(this, EVT_BUFFERING, 0, 0);
+            emit(EVT_BUFFERING);
         return true;
     }
     if (result != OSTREL_OK) {
@@ -244,7 +268,7 @@ bool QuelmEngine::step()
             std::scoped_lock hold(m_lock);
             m_state = Stopped;
         }
-        Notify(this, EVT_GRAPH_FAILED, 0, 0);
+        emit(EVT_GRAPH_FAILED);
         return false;
     }
     bool arrived = false;
@@ -253,7 +277,7 @@ bool QuelmEngine::step()
         arrived = std::exchange(m_waiting, false);
     }
     if (arrived)
-        Notify(this, EVT_DATA_ARRIVED, 0, 0);
+        emit(EVT_DATA_ARRIVED);
     if (!have_header) {
         long long rate = 0;
         int tick_ms = 0;
@@ -264,7 +288,7 @@ bool QuelmEngine::step()
                 std::scoped_lock hold(m_lock);
                 m_state = Stopped;
             }
-            Notify(this, EVT_GRAPH_FAILED, 0, 0);
+            emit(EVT_GRAPH_FAILED);
             return false;
         }
         LONG duration = static_cast<LONG>((total + rate - 1) / rate);
@@ -275,8 +299,8 @@ bool QuelmEngine::step()
             m_duration = duration;
             m_have_header = true;
         }
-        Notify(this, EVT_DURATION, duration, 0);
-        Notify(this, EVT_RUNNING, 0, 0);
+        emit(EVT_DURATION, duration);
+        emit(EVT_RUNNING);
         return true;
     }
     LONG position = 0;
@@ -296,14 +320,14 @@ bool QuelmEngine::step()
         }
     }
     if (resumed) {
-        Notify(this, EVT_DATA_ARRIVED, 0, 0);
-        Notify(this, EVT_RUNNING, 0, 0);
+        emit(EVT_DATA_ARRIVED);
+        emit(EVT_RUNNING);
         return true;
     }
-    Notify(this, EVT_POSITION, position, 0);
+    emit(EVT_POSITION, position);
     if (complete) {
-        Notify(this, EVT_COMPLETE, 0, 0);
-        Notify(this, EVT_END_PLAYING, 0, 0);
+        emit(EVT_COMPLETE);
+        emit(EVT_END_PLAYING);
         return false;
     }
     return true;

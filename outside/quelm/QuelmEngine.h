@@ -10,6 +10,7 @@
 #include "outside/ostrel/IOstrel.h"
 
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -35,6 +36,8 @@ private:
     void close();
     void pause(bool buffering);
     void seek(LONG seconds);
+    void emit(LONG code, INT_PTR value = 0, INT_PTR extra = 0, std::shared_ptr<const DownloadTaskInfo> keep = {});
+    void deliver(std::stop_token stop);
     void tick(std::stop_token stop);
     bool step();   // one media second or one check; false when playing ended
 
@@ -52,10 +55,23 @@ private:
     LONG m_duration = 0;                   // guarded by m_lock
     LONG m_volume = 100;                   // guarded by m_lock
     bool m_muted = false;                  // guarded by m_lock
-    DownloadTaskInfo m_item_record;        // the item as the download manager knows it (sent with 12290)
-    bool m_from_download = false;
+    std::shared_ptr<const DownloadTaskInfo> m_item_record;   // guarded by m_lock: the item as the download manager knows it
+    bool m_from_download = false;          // guarded by m_lock
     std::unique_ptr<MediaSource> m_source;   // used by the ticker while it runs, else under m_control
-    std::jthread m_ticker;                   // last: stopped before the source goes
+
+    struct Event {
+        LONG code;
+        INT_PTR value;
+        INT_PTR extra;
+        std::shared_ptr<const DownloadTaskInfo> keep;   // what value points to, if anything
+    };
+    std::mutex m_event_lock;
+    std::condition_variable_any m_event_ready;
+    std::deque<Event> m_events;   // guarded by m_event_lock
+
+    // Last: stopped before what they use goes; the ticker first, as it raises events.
+    std::jthread m_delivery;
+    std::jthread m_ticker;
 };
 
 }
