@@ -495,6 +495,9 @@ void CPlayControl::play_main(std::unique_lock<std::mutex>& hold)
             hold.lock();
         } else if (!item->cancelled && engine1) {
             ++m_next;
+            // Known before the engine starts, so its first positions are compared.
+            if (!m_inserted.empty())
+                m_inserted_start = m_inserted.front()->task.start_position;
             hold.unlock();
             engine1->SendCommand(CMD_CLOSE, nullptr, nullptr, 0);
             engine1->SendCommand(CMD_PLAY_NOW, &item->task, nullptr, 0);

@@ -39,10 +39,10 @@ TEST(Wemble, LibraryPlaysAndReleasesInThePlayLogicsOrder)
     ASSERT_TRUE(listener.wait_count([](const Heard& h) { return h.code == EVT_POSITION && h.value >= 3; }, 1));
 
     control->SendCommand(CMD_STOP, nullptr, nullptr, 0);
+    EXPECT_TRUE(listener.wait_code(EVT_STOPPED));
     control->SendCommand(CMD_CLOSE, nullptr, nullptr, 0);
     control->SendCommand(CMD_REMOVE_LISTENER, &listener, nullptr, 0);
-    release(control);
-    EXPECT_TRUE(listener.wait_code(EVT_STOPPED));
+    release(control);   // while the item is still downloading
     dlclose(library);
 }
 

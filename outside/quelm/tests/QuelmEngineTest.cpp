@@ -37,8 +37,8 @@ TEST(QuelmEngine, PlaysAScriptedFileAndReportsItsCourse)
 {
     ostrel_test::TempFolder folder;
     std::ofstream(folder.path() / "a", std::ios::binary) << scripted_media(3, 100, 1, 1);
+    Listener listener;   // outlives the engine that calls it
     EnginePtr engine(CreateQuelmInstance());
-    Listener listener;
     engine->SendCommand(CMD_ADD_LISTENER, &listener, nullptr, 0);
     auto task = local_task(folder.path() / "a");
     EXPECT_EQ(engine->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0), 1);
@@ -66,8 +66,8 @@ TEST(QuelmEngine, ItemsItCannotPlayFail)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EnginePtr engine(CreateQuelmInstance());
         Listener listener;
+        EnginePtr engine(CreateQuelmInstance());
         engine->SendCommand(CMD_ADD_LISTENER, &listener, nullptr, 0);
         EXPECT_EQ(engine->SendCommand(CMD_PLAY_NOW, const_cast<PlayTaskInfo*>(&c.task), nullptr, 0), c.result);
         EXPECT_TRUE(listener.wait_code(EVT_GRAPH_FAILED));
@@ -78,8 +78,8 @@ TEST(QuelmEngine, PauseRunAndStopChangeThePlayState)
 {
     ostrel_test::TempFolder folder;
     std::ofstream(folder.path() / "long", std::ios::binary) << scripted_media(1000, 100, 5, 2);
+    Listener listener;   // outlives the engine that calls it
     EnginePtr engine(CreateQuelmInstance());
-    Listener listener;
     engine->SendCommand(CMD_ADD_LISTENER, &listener, nullptr, 0);
     auto task = local_task(folder.path() / "long");
     engine->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0);
