@@ -198,6 +198,12 @@ void CPlayControl::play_now(const PlayTaskInfo& task)
     IOstrel* downloader = nullptr;
     {
         std::unique_lock hold(m_lock);
+        // The play thread may be waiting for the item this request replaces.
+        if (m_downloader && m_current && !m_current->ready) {
+            m_current->cancelled = true;
+            m_current->ready = true;
+            m_changed.notify_all();
+        }
         if (!m_changed.wait_for(hold, m_options.idle_wait, [&] { return m_play_idle && m_download_idle; }))
             return;
         downloader = m_downloader;

@@ -224,6 +224,27 @@ TEST(CPlayControl, AnItemThatNeverBecomesReadyIsAbandonedAndLaterRequestsPlay)
     EXPECT_TRUE(listener.wait_code(EVT_COMPLETE));
 }
 
+TEST(CPlayControl, APlayRequestReplacesAnItemStillWaitingForItsDownload)
+{
+    ostrel_test::TempFolder folder;
+    const std::string local = (folder.path() / "next.flv").string();
+    std::ofstream(local, std::ios::binary) << scripted_media(2, 100, 1, 2);
+    FakeOstrel ostrel;
+    ostrel.refuse("http://v/never.flv");
+    Listener listener;
+    auto control = make_control(&ostrel, listener, {.idle_wait = 30s, .ready_timeout = 600s});
+    auto never = url_task("http://v/never.flv", 1);
+    control->SendCommand(CMD_PLAY_NOW, &never, nullptr, 0);
+    control->SendCommand(CMD_PLAY_LIST, nullptr, nullptr, 0);
+    ASSERT_TRUE(ostrel.wait_lookup({1, 0, 0, 0}, "Wemble")) << "the play thread has taken the item";
+
+    PlayTaskInfo next;
+    next.local_path = plat::utf8_to_utf16(local);
+    control->SendCommand(CMD_PLAY_NOW, &next, nullptr, 0);
+    control->SendCommand(CMD_PLAY_LIST, nullptr, nullptr, 0);
+    EXPECT_TRUE(listener.wait_code(EVT_COMPLETE));
+}
+
 TEST(CPlayControl, WithoutADownloadManagerPlayNowAppends)
 {
     ostrel_test::TempFolder folder;

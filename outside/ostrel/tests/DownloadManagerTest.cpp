@@ -242,6 +242,28 @@ TEST_F(DownloadManagerTest, PauseResumeAndMoveSteerTheTransfer)
     EXPECT_EQ(read_file(local_path(m_events.events().back())), body);
 }
 
+TEST_F(DownloadManagerTest, OfflineStopsTransfersAndOnlineResumesThem)
+{
+    const std::string body = make_bytes(4 * 32768, 10);
+    m_server.add("o.flv", body, 2 * 32768);
+    auto ostrel = start_ostrel(m_folder.path());
+    ostrel->AddListener(&m_events);
+    auto task = task_for(m_server.url("o.flv"));
+    ASSERT_EQ(ostrel->AddTask(&task, OSTREL_KIND_USER_VIDEO), 1);
+    ASSERT_TRUE(m_events.wait_for([](const HeardEvent& e) {
+        return e.code == EVT_DOWNLOAD_PROGRESS && e.value >= 2 * 32768;
+    }));
+    ostrel->SetOnline(FALSE);
+    m_server.release("o.flv");
+    ostrel->SetOnline(TRUE);
+    ASSERT_TRUE(m_events.wait_state(task.key, DOWNLOAD_FINISHED));
+    ostrel->RemoveListener(&m_events);
+    auto ranges = m_server.ranges("o.flv");
+    ASSERT_EQ(ranges.size(), 2u);
+    EXPECT_EQ(ranges[1], "bytes=65536-131071");
+    EXPECT_EQ(read_file(local_path(m_events.events().back())), body);
+}
+
 TEST_F(DownloadManagerTest, TasksComeBackAfterARestartAndResume)
 {
     const std::string body = make_bytes(8 * 32768, 8);
