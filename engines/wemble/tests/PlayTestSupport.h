@@ -100,6 +100,8 @@ public:
         std::scoped_lock hold(m_lock);
         m_refused.insert(key);
     }
+    // Called on every lookup, before it is answered (set before the controller runs).
+    void on_lookup(std::function<void(const Id&, const std::string&)> hook) { m_hook = std::move(hook); }
     std::vector<std::pair<std::string, LONG>> added()
     {
         std::scoped_lock hold(m_lock);
@@ -171,6 +173,8 @@ public:
     IOstrelItem* Lookup(const DWORD id[4], const char* user) override
     {
         Id key{id[0], id[1], id[2], id[3]};
+        if (m_hook)
+            m_hook(key, user);
         std::scoped_lock hold(m_lock);
         m_lookups.emplace_back(key, user);
         m_changed.notify_all();
@@ -219,6 +223,7 @@ private:
     std::vector<std::pair<std::string, LONG>> m_added;        // guarded by m_lock
     std::vector<std::pair<Id, std::string>> m_lookups;        // guarded by m_lock
     IBaseEventHandler* m_listener = nullptr;                  // guarded by m_lock
+    std::function<void(const Id&, const std::string&)> m_hook;   // set before use, then only read
 };
 
 }
