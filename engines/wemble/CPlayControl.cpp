@@ -82,11 +82,7 @@ LONG CPlayControl::Execute(LONG code, void* data, LONG* length, DWORD flags)
     }
     switch (code) {
     case CMD_GET_VERSION:
-        if (data) {
-            auto [first, second] = GetVersion();
-            std::memcpy(data, &first, sizeof first);
-            std::memcpy(static_cast<BYTE*>(data) + sizeof first, &second, sizeof second);
-        }
+        write_version(data);
         break;
     case CMD_INIT:
         initialise();
@@ -176,8 +172,11 @@ void CPlayControl::initialise()
     m_engine2 = engine2;
     m_stop = false;
     m_play_idle = m_download_idle = true;
-    m_play_thread = std::thread([this] { play_loop(); });
-    m_download_thread = std::thread([this] { download_loop(); });
+    m_play_thread = std::thread(
+        [this] { run_passes(&CPlayControl::m_play_signal, &CPlayControl::m_play_idle, &CPlayControl::play_pass); });
+    m_download_thread = std::thread([this] {
+        run_passes(&CPlayControl::m_download_signal, &CPlayControl::m_download_idle, &CPlayControl::download_pass);
+    });
 }
 
 void CPlayControl::play_now(const PlayTaskInfo& task)
@@ -420,18 +419,20 @@ void CPlayControl::on_position(LONG position)
     }
 }
 
-void CPlayControl::play_loop()
+// A worker's loop: a pass each time its signal is given, until the stop flag.
+void CPlayControl::run_passes(bool CPlayControl::*signal, bool CPlayControl::*idle,
+                              void (CPlayControl::*pass)(std::unique_lock<std::mutex>&))
 {
     std::unique_lock hold(m_lock);
     for (;;) {
-        m_changed.wait(hold, [&] { return m_stop || m_play_signal; });
+        m_changed.wait(hold, [&] { return m_stop || this->*signal; });
         if (m_stop)
             return;
         // Taken before the pass, so a signal given during it starts another.
-        m_play_signal = false;
-        m_play_idle = false;
-        play_pass(hold);
-        m_play_idle = true;
+        this->*signal = false;
+        this->*idle = false;
+        (this->*pass)(hold);
+        this->*idle = true;
         m_changed.notify_all();
     }
 }
@@ -512,22 +513,6 @@ void CPlayControl::play_main(std::unique_lock<std::mutex>& hold)
     }
     if (!m_inserted.empty())
         m_inserted_start = m_inserted.front()->task.start_position;
-}
-
-void CPlayControl::download_loop()
-{
-    std::unique_lock hold(m_lock);
-    for (;;) {
-        m_changed.wait(hold, [&] { return m_stop || m_download_signal; });
-        if (m_stop)
-            return;
-        // Taken before the pass, so a signal given during it starts another.
-        m_download_signal = false;
-        m_download_idle = false;
-        download_pass(hold);
-        m_download_idle = true;
-        m_changed.notify_all();
-    }
 }
 
 void CPlayControl::download_pass(std::unique_lock<std::mutex>& hold)

@@ -53,10 +53,10 @@ private:
     std::vector<std::shared_ptr<PlayItem>> clear_lists();   // m_lock held; returns what was dropped
     void on_position(LONG position);
     void on_download_state(const DownloadTaskInfo& record, INT_PTR state);
-    void play_loop();
+    void run_passes(bool CPlayControl::*signal, bool CPlayControl::*idle,
+                    void (CPlayControl::*pass)(std::unique_lock<std::mutex>&));
     void play_pass(std::unique_lock<std::mutex>& hold);
     void play_main(std::unique_lock<std::mutex>& hold);
-    void download_loop();
     void download_pass(std::unique_lock<std::mutex>& hold);
     bool fetch_item(std::unique_lock<std::mutex>& hold, PlayItem& item, Priority priority);
     void signal_ready_clip();   // m_lock held

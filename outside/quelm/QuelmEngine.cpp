@@ -55,11 +55,7 @@ LONG QuelmEngine::Execute(LONG code, void* data, LONG*, DWORD)
 {
     switch (code) {
     case CMD_GET_VERSION:
-        if (data) {
-            auto [first, second] = GetVersion();
-            std::memcpy(data, &first, sizeof first);
-            std::memcpy(static_cast<BYTE*>(data) + sizeof first, &second, sizeof second);
-        }
+        write_version(data);
         return 1;
     case CMD_CLOSE:
         close();

@@ -24,6 +24,15 @@ void CBaseControl::stop_command_thread()
     m_thread.join();
 }
 
+void CBaseControl::write_version(void* data)
+{
+    if (!data)
+        return;
+    auto [first, second] = GetVersion();
+    std::memcpy(data, &first, sizeof first);
+    std::memcpy(static_cast<std::byte*>(data) + sizeof first, &second, sizeof second);
+}
+
 LONG CBaseControl::Notify(void* sender, LONG code, INT_PTR value, INT_PTR extra)
 {
     // Call out on a copy: a listener may add or remove listeners, and the list

@@ -37,6 +37,8 @@ protected:
     // Queues command 1 and joins the command thread; commands queued before it still
     // run. Idempotent. Must not be called from the command thread.
     void stop_command_thread();
+    // Command 2: writes GetVersion's pair into data (two 32-bit integers); null is ignored.
+    void write_version(void* data);
 
 private:
     struct Command {
