@@ -33,7 +33,10 @@ struct CPlayControl::PlayItem {
     bool failed = false;      // guarded by m_lock: its download failed
 };
 
-CPlayControl::CPlayControl(const Options& options) : m_options(options) {}
+CPlayControl::CPlayControl(const Options& options)
+    : m_options(options), m_binder(BindID::IBindIDManager::GetBindIDManager())
+{
+}
 
 CPlayControl::~CPlayControl()
 {
@@ -159,7 +162,6 @@ void CPlayControl::initialise()
         engine->SendCommand(CMD_ADD_LISTENER, static_cast<IBaseEventHandler*>(this), nullptr, 0);
         engine->SendCommand(CMD_INIT, nullptr, nullptr, 0);
     }
-    m_binder = BindID::IBindIDManager::GetBindIDManager();
     m_binder->Register("Corvalen", "Strimo");
     if (downloader) {
         downloader->AddListener(this);
@@ -253,7 +255,7 @@ std::vector<std::shared_ptr<CPlayControl::PlayItem>> CPlayControl::clear_lists()
 
 void CPlayControl::assign_binding_id(PlayTaskInfo& task)
 {
-    if (task.has_id() || !m_binder)
+    if (task.has_id())
         return;
     std::string key = task.url;
     if (task.quality == 2 || task.quality == 3)

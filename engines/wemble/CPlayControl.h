@@ -64,7 +64,7 @@ private:
     DownloadTaskInfo download_record(const PlayTaskInfo& task) const;
 
     const Options m_options;
-    BindID::IBindIDManager* m_binder = nullptr;
+    BindID::IBindIDManager* const m_binder;   // the process's one manager
 
     std::mutex m_lock;
     std::condition_variable m_changed;   // any change of the fields below

@@ -107,6 +107,45 @@ TEST(CPlayControl, RefusesARecordWithoutAddressOrPath)
     EXPECT_EQ(ostrel.added()[0].first, "http://v/only.flv");
 }
 
+TEST(CPlayControl, BindingIdsComeFromTheAddressQualityAndKeys)
+{
+    // Ids worked out apart from the code: MD5 of "Corvalen", "Strimo", key and
+    // sub-key, each zero-terminated; the record holds the second half first.
+    const struct {
+        const char* name;
+        LONG quality;
+        LONG numeric_key;
+        LONG second_key;
+        Id id;
+    } cases[] = {
+        {"numeric key as lower-case hex", 1, 0x1F, 7, {0xf3242274, 0xb599f7e0, 0xa3d398c2, 0x8a00bb70}},
+        {"high definition, second key", 2, 0, 5, {0xbc37039b, 0x52739da6, 0x492878de, 0xe371324e}},
+        {"high definition 3, the title", 3, 0, 0, {0x2568be76, 0x1e4b05a5, 0x6d3bc150, 0x99a738e7}},
+        {"standard, the title", 1, 0, 0, {0x46f648de, 0xf2ec1e0a, 0x8f60f3dd, 0x9bb014b0}},
+        {"negative numeric key", 1, -1, 0, {0x17e038a5, 0xb1035e26, 0x75f9127e, 0xfd1a2976}},
+    };
+    FakeOstrel ostrel;
+    Listener listener;
+    auto control = make_control(&ostrel, listener);
+    std::size_t count = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PlayTaskInfo task = url_task("http://v/a.flv");
+        task.title = "T";
+        task.quality = c.quality;
+        task.numeric_key = c.numeric_key;
+        task.second_key = c.second_key;
+        control->SendCommand(CMD_APPEND, &task, nullptr, 0);
+        ASSERT_TRUE(ostrel.wait_added(++count));
+        EXPECT_EQ(ostrel.added_ids().back(), c.id);
+        ostrel.report(task.url, c.id, DOWNLOAD_FINISHED);   // lets the next one start
+    }
+    auto kept = url_task("http://v/b.flv", 0x55);
+    control->SendCommand(CMD_APPEND, &kept, nullptr, 0);
+    ASSERT_TRUE(ostrel.wait_added(++count));
+    EXPECT_EQ(ostrel.added_ids().back(), (Id{0x55, 0, 0, 0})) << "an assigned id is kept";
+}
+
 // Which item the download thread fetches next, by the state of both lists.
 TEST(CPlayControl, RefillRulesPickTheNextDownload)
 {

@@ -102,6 +102,11 @@ public:
     }
     // Called on every lookup, before it is answered (set before the controller runs).
     void on_lookup(std::function<void(const Id&, const std::string&)> hook) { m_hook = std::move(hook); }
+    std::vector<Id> added_ids()
+    {
+        std::scoped_lock hold(m_lock);
+        return m_added_ids;
+    }
     std::vector<std::pair<std::string, LONG>> added()
     {
         std::scoped_lock hold(m_lock);
@@ -159,6 +164,7 @@ public:
         if (m_refused.count(task->key))
             return 0;
         m_added.emplace_back(task->key, kind);
+        m_added_ids.push_back({task->id[0], task->id[1], task->id[2], task->id[3]});
         m_changed.notify_all();
         return 1;
     }
@@ -221,6 +227,7 @@ private:
     std::map<Id, Stored> m_items;                             // guarded by m_lock
     std::set<std::string> m_refused;                          // guarded by m_lock
     std::vector<std::pair<std::string, LONG>> m_added;        // guarded by m_lock
+    std::vector<Id> m_added_ids;                              // guarded by m_lock
     std::vector<std::pair<Id, std::string>> m_lookups;        // guarded by m_lock
     IBaseEventHandler* m_listener = nullptr;                  // guarded by m_lock
     std::function<void(const Id&, const std::string&)> m_hook;   // set before use, then only read
