@@ -186,6 +186,7 @@ HRESULT call(T& object, DISPPARAMS& params, VARIANT* result, UINT* arg_error, st
         }
     };
     (load(std::integral_constant<std::size_t, I>{}), ...);
+    (void)load;   // unused for a method without parameters
     if (FAILED(hr))
         return hr;
     hr = (object.*M)(std::get<I>(slots).arg()...);
