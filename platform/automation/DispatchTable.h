@@ -124,6 +124,14 @@ struct OutArg<LONG*> {
     void store(VARIANT& result) { result.vt = VT_I4; result.lVal = value; }
 };
 
+// VARIANT_BOOL* (a SHORT*) returns a boolean.
+template <>
+struct OutArg<SHORT*> {
+    SHORT value{VARIANT_FALSE};
+    SHORT* arg() { return &value; }
+    void store(VARIANT& result) { result.vt = VT_BOOL; result.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE; }
+};
+
 template <>
 struct OutArg<VARIANT*> {
     Variant value;
@@ -147,6 +155,8 @@ template <class A>
 constexpr bool is_out_pointer = std::is_pointer_v<A> && std::is_pointer_v<std::remove_pointer_t<A>>;
 template <>
 constexpr bool is_out_pointer<LONG*> = true;
+template <>
+constexpr bool is_out_pointer<SHORT*> = true;
 
 template <class... A>
 struct LastOf { using type = void; };
