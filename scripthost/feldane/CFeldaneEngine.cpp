@@ -329,3 +329,15 @@ HRESULT CFeldaneEngine::OnScriptErrorDebug(IActiveScriptErrorDebug*, BOOL* enter
         *call_on_script_error_when_continuing = TRUE;
     return S_OK;
 }
+
+HRESULT CFeldaneEngine::GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) noexcept
+{
+    auto safety = m_script.as<IObjectSafety>();
+    return safety ? safety->GetInterfaceSafetyOptions(iid, supported, enabled) : E_UNEXPECTED;
+}
+
+HRESULT CFeldaneEngine::SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) noexcept
+{
+    auto safety = m_script.as<IObjectSafety>();
+    return safety ? safety->SetInterfaceSafetyOptions(iid, mask, enabled) : E_UNEXPECTED;
+}

@@ -16,7 +16,7 @@
 
 class CFeldaneEngine final
     : public plat::ComObject<plat::DispatchImpl<IFeldaneEngine, CFeldaneEngine>, IActiveScriptSite,
-                             IActiveScriptSiteDebug> {
+                             IActiveScriptSiteDebug, IObjectSafety> {
 public:
     static std::span<const plat::DispatchEntry<CFeldaneEngine>> dispatch_table();
 
@@ -48,6 +48,11 @@ public:
     HRESULT GetRootApplicationNode(IDebugApplicationNode** node) noexcept override;
     HRESULT OnScriptErrorDebug(IActiveScriptErrorDebug* error, BOOL* enter_debugger,
                                BOOL* call_on_script_error_when_continuing) noexcept override;
+
+    // IObjectSafety, passed on to the JScript engine (E_UNEXPECTED before Initialize):
+    // a client whose scripts are its own lets them create objects.
+    HRESULT GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) noexcept override;
+    HRESULT SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) noexcept override;
 
 private:
     HRESULT start_debugging(BSTR name);
