@@ -1,5 +1,7 @@
 #include "feedparser/pellow/CRSSChannel.h"
 
+#include "feedparser/pellow/RecordCopy.h"
+
 #include <new>
 
 std::span<const plat::DispatchEntry<CRSSChannel>> CRSSChannel::dispatch_table()
@@ -51,31 +53,15 @@ HRESULT CRSSChannel::GetRSSItem(LONG index, IRSSItem** rssItem) noexcept
 
 HRESULT CRSSChannel::CopyValue(IRSSChannel* RSSChannel) noexcept
 {
-    if (!RSSChannel)
-        return E_FAIL;
-    plat::ComPtr<IRSSChannelRecord> target;
-    if (FAILED(RSSChannel->QueryInterface(IID_IRSSChannelRecord, target.put_void())))
-        return E_INVALIDARG;
-    return target->PutRecord(&m_value);
+    return pellow::copy_into<IRSSChannelRecord>(RSSChannel, m_value);
 }
 
 HRESULT CRSSChannel::GetRecord(RSSData::tRSSChannel* record) noexcept
-try {
-    if (!record)
-        return E_POINTER;
-    *record = m_value;
-    return S_OK;
-} catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
+{
+    return pellow::copy_record(&m_value, record);
 }
 
 HRESULT CRSSChannel::PutRecord(const RSSData::tRSSChannel* record) noexcept
-try {
-    if (!record)
-        return E_POINTER;
-    if (record != &m_value)
-        m_value = *record;
-    return S_OK;
-} catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
+{
+    return pellow::copy_record(record, &m_value);
 }

@@ -1,5 +1,7 @@
 #include "feedparser/pellow/CRSSItem.h"
 
+#include "feedparser/pellow/RecordCopy.h"
+
 #include "platform/com/ComPtr.h"
 
 #include <new>
@@ -18,31 +20,15 @@ std::span<const plat::DispatchEntry<CRSSItem>> CRSSItem::dispatch_table()
 
 HRESULT CRSSItem::CopyValue(IRSSItem* rssItem) noexcept
 {
-    if (!rssItem)
-        return E_FAIL;
-    plat::ComPtr<IRSSItemRecord> target;
-    if (FAILED(rssItem->QueryInterface(IID_IRSSItemRecord, target.put_void())))
-        return E_INVALIDARG;
-    return target->PutRecord(&m_value);
+    return pellow::copy_into<IRSSItemRecord>(rssItem, m_value);
 }
 
 HRESULT CRSSItem::GetRecord(RSSData::tRSSItem* record) noexcept
-try {
-    if (!record)
-        return E_POINTER;
-    *record = m_value;
-    return S_OK;
-} catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
+{
+    return pellow::copy_record(&m_value, record);
 }
 
 HRESULT CRSSItem::PutRecord(const RSSData::tRSSItem* record) noexcept
-try {
-    if (!record)
-        return E_POINTER;
-    if (record != &m_value)
-        m_value = *record;
-    return S_OK;
-} catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
+{
+    return pellow::copy_record(record, &m_value);
 }

@@ -62,4 +62,19 @@ namespace plat {
 // Frees the texts of an EXCEPINFO and zeroes it.
 void clear_excepinfo(EXCEPINFO& info) noexcept;
 
+// GetTypeInfoCount and GetTypeInfo of an IDispatch that has no type information.
+inline HRESULT no_type_info_count(UINT* count) noexcept
+{
+    if (!count)
+        return E_POINTER;
+    *count = 0;
+    return S_OK;
+}
+inline HRESULT no_type_info(ITypeInfo** info) noexcept
+{
+    if (info)
+        *info = nullptr;
+    return E_NOTIMPL;
+}
+
 }

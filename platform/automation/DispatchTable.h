@@ -240,19 +240,8 @@ constexpr DispatchEntry<T> dispatch_method(std::u16string_view name, DISPID id)
 template <class Interface, class Derived>
 class DispatchImpl : public Interface {
 public:
-    HRESULT GetTypeInfoCount(UINT* count) noexcept override
-    {
-        if (!count)
-            return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override
-    {
-        if (info)
-            *info = nullptr;
-        return E_NOTIMPL;
-    }
+    HRESULT GetTypeInfoCount(UINT* count) noexcept override { return no_type_info_count(count); }
+    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override { return no_type_info(info); }
     HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept override
     {
         if (!names || !ids)

@@ -179,19 +179,8 @@ class ScriptObjectDispatch final : public ComObject<IDispatch, IScriptOwnObject>
 public:
     ScriptObjectDispatch(std::shared_ptr<ScriptRuntime> runtime, int key) : m_runtime(std::move(runtime)), m_key(key) {}
 
-    HRESULT GetTypeInfoCount(UINT* count) noexcept override
-    {
-        if (!count)
-            return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override
-    {
-        if (info)
-            *info = nullptr;
-        return E_NOTIMPL;
-    }
+    HRESULT GetTypeInfoCount(UINT* count) noexcept override { return no_type_info_count(count); }
+    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override { return no_type_info(info); }
     HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept override;
     HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                    UINT*) noexcept override;

@@ -1,5 +1,6 @@
 #include "feedparser/pellow/PellowLib.h"
 
+#include "platform/automation/testing/AutomationTesting.h"
 #include "platform/com/Com.h"
 #include "platform/com/ComObject.h"
 #include "platform/com/ComPtr.h"
@@ -31,20 +32,11 @@ protected:
     plat::TemporaryRegistry m_registry;
 };
 
-DISPID id_of(IDispatch* object, const char16_t* name)
-{
-    std::u16string copy(name);
-    LPOLESTR names[] = {copy.data()};
-    DISPID id = DISPID_UNKNOWN;
-    object->GetIDsOfNames(GUID_NULL, names, 1, 1024, &id);
-    return id;
-}
-
 std::string get(IDispatch* object, const char16_t* name)
 {
     plat::Variant value;
     DISPPARAMS none{};
-    EXPECT_EQ(object->Invoke(id_of(object, name), GUID_NULL, 1024, DISPATCH_PROPERTYGET, &none, value.get(), nullptr,
+    EXPECT_EQ(object->Invoke(plat::dispid_of(object, name), GUID_NULL, 1024, DISPATCH_PROPERTYGET, &none, value.get(), nullptr,
                              nullptr),
               S_OK);
     return value->vt == VT_BSTR ? plat::bstr_to_utf8(value->bstrVal) : "<not text>";
@@ -92,7 +84,7 @@ TEST_F(FeedObjectsTest, PropertiesKeepUtf8AndAnswerByDispatchId)
     };
     for (const auto& c : ids) {
         SCOPED_TRACE(std::string(c.name, c.name + std::char_traits<char16_t>::length(c.name)));
-        EXPECT_EQ(id_of(c.object, c.name), c.id);
+        EXPECT_EQ(plat::dispid_of(c.object, c.name), c.id);
     }
     EXPECT_EQ(get(channel.get(), u"textInput_link"), "caf\xC3\xA9 \xE4\xB8\xAD");
 }

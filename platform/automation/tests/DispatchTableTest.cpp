@@ -1,4 +1,5 @@
 #include "platform/automation/DispatchTable.h"
+#include "platform/automation/testing/AutomationTesting.h"
 #include "platform/com/ComObject.h"
 
 #include <gtest/gtest.h>
@@ -52,20 +53,10 @@ public:
 
 DISPID id_of(IDispatch* d, const char16_t* name)
 {
-    std::u16string copy(name);
-    LPOLESTR names[] = {copy.data()};
-    DISPID id = 0;
-    EXPECT_EQ(d->GetIDsOfNames(IID_IDispatch, names, 1, 1024, &id), S_OK);
+    HRESULT hr = E_FAIL;
+    const DISPID id = plat::dispid_of(d, name, &hr);
+    EXPECT_EQ(hr, S_OK);
     return id;
-}
-
-VARIANT bstr(const char* text)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = plat::Bstr::from_utf8(text).detach();
-    return v;
 }
 
 }
@@ -75,11 +66,9 @@ TEST(DispatchTable, NamesResolveWithoutCaseAndUnknownNamesFail)
     auto object = plat::ComPtr<TestDual>::adopt(new TestDual());
     EXPECT_EQ(id_of(object.get(), u"name"), 1);
     EXPECT_EQ(id_of(object.get(), u"JOIN"), 2);
-    std::u16string missing(u"Joins");
-    LPOLESTR names[] = {missing.data()};
-    DISPID id = 0;
-    EXPECT_EQ(object->GetIDsOfNames(IID_IDispatch, names, 1, 1024, &id), DISP_E_UNKNOWNNAME);
-    EXPECT_EQ(id, DISPID_UNKNOWN);
+    HRESULT hr = S_OK;
+    EXPECT_EQ(plat::dispid_of(object.get(), u"Joins", &hr), DISPID_UNKNOWN);
+    EXPECT_EQ(hr, DISP_E_UNKNOWNNAME);
 }
 
 TEST(DispatchTable, ArgumentsArriveLastFirst)
@@ -90,7 +79,7 @@ TEST(DispatchTable, ArgumentsArriveLastFirst)
     VariantInit(&args[0]);
     args[0].vt = VT_I4;
     args[0].lVal = 7;
-    args[1] = bstr("a");
+    args[1] = plat::bstr_variant("a");
     DISPPARAMS params{args, nullptr, 2, 0};
     plat::Variant result;
     ASSERT_EQ(object->Invoke(2, IID_IDispatch, 1024, DISPATCH_METHOD, &params, result.get(), nullptr, nullptr), S_OK);
@@ -100,7 +89,7 @@ TEST(DispatchTable, ArgumentsArriveLastFirst)
     // A text that is a number converts; one that is not names its argument.
     VariantClear(result.get());   // a result is an out value: the caller frees it before reuse
     VariantClear(&args[0]);
-    args[0] = bstr("x");
+    args[0] = plat::bstr_variant("x");
     UINT bad = 99;
     EXPECT_EQ(object->Invoke(2, IID_IDispatch, 1024, DISPATCH_METHOD, &params, result.get(), nullptr, &bad),
               DISP_E_TYPEMISMATCH);
@@ -115,7 +104,7 @@ TEST(DispatchTable, ArgumentsArriveLastFirst)
 TEST(DispatchTable, PropertiesTakeTheirValueAsTheNamedPutArgument)
 {
     auto object = plat::ComPtr<TestDual>::adopt(new TestDual());
-    VARIANT value = bstr("épée");
+    VARIANT value = plat::bstr_variant("épée");
     DISPID put = DISPID_PROPERTYPUT;
     DISPPARAMS params{&value, &put, 1, 1};
     ASSERT_EQ(object->Invoke(1, IID_IDispatch, 1024, DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr), S_OK);
@@ -150,7 +139,7 @@ TEST(DispatchTable, ObjectArgumentsAreQueriedForTheirInterface)
     ASSERT_EQ(object->Invoke(3, IID_IDispatch, 1024, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK);
     EXPECT_EQ(object->m_kept.get(), static_cast<ITestDual*>(other.get()));
 
-    VARIANT word = bstr("not an object");
+    VARIANT word = plat::bstr_variant("not an object");
     params.rgvarg = &word;
     EXPECT_EQ(object->Invoke(3, IID_IDispatch, 1024, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr),
               DISP_E_TYPEMISMATCH);

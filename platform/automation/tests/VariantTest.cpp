@@ -1,4 +1,4 @@
-#include "platform/automation/Dispatch.h"
+#include "platform/automation/testing/AutomationTesting.h"
 #include "platform/com/ComObject.h"
 
 #include <gtest/gtest.h>
@@ -8,14 +8,7 @@
 
 namespace {
 
-VARIANT text(const char* utf8)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = plat::Bstr::from_utf8(utf8).detach();
-    return v;
-}
+VARIANT text(const char* utf8) { return plat::bstr_variant(utf8); }
 
 VARIANT number(VARTYPE vt, double value)
 {

@@ -1,5 +1,6 @@
 #include "TestSite.h"
 
+#include "platform/automation/testing/AutomationTesting.h"
 #include "platform/base/Utf.h"
 
 #include <gtest/gtest.h>
@@ -8,20 +9,10 @@ namespace {
 
 DISPID id_of(IDispatch* d, const char16_t* name, HRESULT expect = S_OK)
 {
-    std::u16string copy(name);
-    LPOLESTR names[] = {copy.data()};
-    DISPID id = 0;
-    EXPECT_EQ(d->GetIDsOfNames(GUID_NULL, names, 1, 1024, &id), expect);
+    HRESULT hr = E_FAIL;
+    const DISPID id = plat::dispid_of(d, name, &hr);
+    EXPECT_EQ(hr, expect);
     return id;
-}
-
-VARIANT text(const char* utf8)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = plat::Bstr::from_utf8(utf8).detach();
-    return v;
 }
 
 }
@@ -33,7 +24,7 @@ TEST(JScriptEngine, GlobalsAreCalledWithArgumentsLastFirst)
     plat::ComPtr<IDispatch> globals;
     ASSERT_EQ(h.engine->GetScriptDispatch(nullptr, globals.put()), S_OK);
 
-    VARIANT args[2] = {text("first in the array"), text("last in the array")};
+    VARIANT args[2] = {plat::bstr_variant("first in the array"), plat::bstr_variant("last in the array")};
     DISPPARAMS params{args, nullptr, 2, 0};
     plat::Variant result;
     ASSERT_EQ(globals->Invoke(id_of(globals.get(), u"f"), GUID_NULL, 1024, DISPATCH_METHOD, &params, result.get(),

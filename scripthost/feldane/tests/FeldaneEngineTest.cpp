@@ -1,5 +1,6 @@
 #include "scripthost/feldane/FeldaneLib.h"
 
+#include "platform/automation/testing/AutomationTesting.h"
 #include "platform/base/DebugLog.h"
 #include "platform/com/Com.h"
 #include "platform/com/ComPtr.h"
@@ -62,21 +63,12 @@ protected:
     std::vector<plat::ComPtr<IFeldaneEngine>> m_engines;
 };
 
-VARIANT text(const char* utf8)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = plat::Bstr::from_utf8(utf8).detach();
-    return v;
-}
-
 }
 
 TEST_F(FeldaneTest, InvokeParamMethodPassesTheArrayLastFirst)
 {
     IFeldaneEngine* engine = load("function f(x, y) { return x + ',' + y; }");
-    VARIANT args[2] = {text("a"), text("b")};
+    VARIANT args[2] = {plat::bstr_variant("a"), plat::bstr_variant("b")};
     plat::Variant result;
     plat::Bstr f(u"f");
     ASSERT_EQ(engine->InvokeParamMethod(f.get(), args, 2, result.get()), S_OK);
@@ -111,7 +103,7 @@ TEST_F(FeldaneTest, PropertiesAreWrittenByValueAndByReference)
     IFeldaneEngine* engine = load("var host = ''; var helper = null;\n"
                                   "function describe() { return host + ':' + helper.GetLocaleID().length; }");
     plat::Bstr host(u"host"), helper(u"helper"), helper_name(u"ScriptHelper");
-    VARIANT value = text("127.0.0.1");
+    VARIANT value = plat::bstr_variant("127.0.0.1");
     ASSERT_EQ(engine->PutProperty(host.get(), &value), S_OK);
     VariantClear(&value);
 
