@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <string>
 
 namespace {

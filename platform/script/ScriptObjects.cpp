@@ -199,6 +199,12 @@ private:
     int m_key;
 };
 
+duk_ret_t has_value(duk_context* ctx, void*)
+{
+    duk_push_boolean(ctx, duk_has_prop(ctx, 0));
+    return 1;
+}
+
 HRESULT ScriptObjectDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept
 try {
     if (!names || !ids || count == 0)
@@ -207,10 +213,13 @@ try {
         return E_UNEXPECTED;
     duk_context* ctx = m_runtime->context();
     std::u16string name(names[0] ? names[0] : u"");
+    const int base = duk_get_top(ctx);
     m_runtime->push_kept(m_key);
     push_utf16(ctx, name);
-    const bool found = duk_is_object(ctx, -2) && duk_has_prop(ctx, -2);
-    duk_pop(ctx);
+    // Protected: a script's Proxy may throw from its "has" trap.
+    const bool found = duk_is_object(ctx, -2) && duk_safe_call(ctx, has_value, nullptr, 2, 1) == DUK_EXEC_SUCCESS &&
+                       duk_get_boolean(ctx, -1);
+    duk_set_top(ctx, base);
     HRESULT hr = found ? S_OK : DISP_E_UNKNOWNNAME;
     ids[0] = found ? m_runtime->dispid_of(name) : DISPID_UNKNOWN;
     for (UINT i = 1; i < count; ++i) {

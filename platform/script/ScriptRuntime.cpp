@@ -70,7 +70,8 @@ std::u16string line_of(std::u16string_view text, ULONG line)
 CallOutcome named_item_body(duk_context* ctx)
 {
     duk_push_current_function(ctx);
-    std::u16string name = (duk_get_prop_string(ctx, -1, "\xFF" "name"), get_utf16(ctx, -1));
+    duk_get_prop_string(ctx, -1, "\xFF" "name");
+    const std::u16string name = get_utf16(ctx, -1);
     duk_pop_2(ctx);
     ScriptRuntime& runtime = ScriptRuntime::of(ctx);
     ComPtr<IUnknown> item;

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <strings.h>
 #include <new>
 #include <string>
 
@@ -18,11 +19,7 @@ constexpr DWORD persistent_visible = SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISPERSIST
 bool debug_requested()
 {
     const char* value = std::getenv("FELDANE");
-    if (!value)
-        return false;
-    const std::string_view text(value);
-    return text.size() == 4 && (text[0] | 0x20) == 't' && (text[1] | 0x20) == 'r' && (text[2] | 0x20) == 'u' &&
-           (text[3] | 0x20) == 'e';
+    return value && strcasecmp(value, "TRUE") == 0;
 }
 
 HRESULT fail(HRESULT hr, const char* where)

@@ -159,3 +159,40 @@ TEST(JScriptEngine, AClosedEngineRefusesCallsOnDispatchesStillHeld)
     EXPECT_EQ(h.run("1"), E_UNEXPECTED);
     EXPECT_EQ(h.engine->AddNamedItem(u"X", SCRIPTITEM_ISVISIBLE), E_UNEXPECTED);
 }
+
+TEST(JScriptEngine, ScriptObjectsHandedToTheHostAnswerSafely)
+{
+    EngineHarness h;
+    ASSERT_EQ(h.run("var trap = new Proxy({}, { has: function () { throw new Error('no'); } });\n"
+                    "var plain = { value: 3, twice: function (n) { return n * 2; } };"),
+              S_OK);
+    plat::ComPtr<IDispatch> globals;
+    ASSERT_EQ(h.engine->GetScriptDispatch(nullptr, globals.put()), S_OK);
+    const struct { const char16_t* object; const char16_t* member; HRESULT hr; } cases[] = {
+        {u"trap", u"anything", DISP_E_UNKNOWNNAME}, {u"plain", u"value", S_OK}, {u"plain", u"missing", DISP_E_UNKNOWNNAME}};
+    for (const auto& c : cases) {
+        plat::Variant object;
+        DISPPARAMS none{};
+        ASSERT_EQ(globals->Invoke(id_of(globals.get(), c.object), GUID_NULL, 1024, DISPATCH_PROPERTYGET, &none,
+                                  object.get(), nullptr, nullptr),
+                  S_OK);
+        ASSERT_EQ(object->vt, VT_DISPATCH);
+        id_of(object->pdispVal, c.member, c.hr);
+    }
+
+    plat::Variant plain;
+    DISPPARAMS none{};
+    ASSERT_EQ(globals->Invoke(id_of(globals.get(), u"plain"), GUID_NULL, 1024, DISPATCH_PROPERTYGET, &none,
+                              plain.get(), nullptr, nullptr),
+              S_OK);
+    VARIANT n;
+    VariantInit(&n);
+    n.vt = VT_I4;
+    n.lVal = 21;
+    DISPPARAMS one{&n, nullptr, 1, 0};
+    plat::Variant result;
+    ASSERT_EQ(plain->pdispVal->Invoke(id_of(plain->pdispVal, u"twice"), GUID_NULL, 1024, DISPATCH_METHOD, &one,
+                                      result.get(), nullptr, nullptr),
+              S_OK);
+    EXPECT_EQ(result->lVal, 42);
+}
