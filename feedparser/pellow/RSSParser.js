@@ -101,10 +101,35 @@ function attributeAt(node, path, name) {
     return value === null ? "" : value;
 }
 
-// A media element sits in the item or in its media:group.
-function mediaNode(item, element) {
-    var found = item.selectSingleNode("media:" + element);
-    return found !== null ? found : item.selectSingleNode("media:group/media:" + element);
+// The first element of each name among the node's children (names as the feed writes them).
+function childElements(node) {
+    var found = {}, list = node.childNodes, i, name;
+    for (i = 0; i < list.length; i++) {
+        name = list.item(i).nodeName;
+        if (name.charAt(0) != "#" && !found.hasOwnProperty(name))
+            found[name] = list.item(i);
+    }
+    return found;
+}
+
+// The first media element of each name, in the item or in its media:group, by local name.
+function mediaElements(item) {
+    var found = {}, list = item.selectNodes("media:*|media:group/media:*"), i, name;
+    for (i = 0; i < list.length; i++) {
+        name = list.item(i).nodeName.replace(/^[^:]*:/, "");
+        if (!found.hasOwnProperty(name))
+            found[name] = list.item(i);
+    }
+    return found;
+}
+
+function textOf(element) {
+    return element ? trim(element.text) : "";
+}
+
+function attributeOf(element, name) {
+    var value = element ? element.getAttribute(name) : null;
+    return value === null ? "" : value;
 }
 
 function escapeHtml(text) {
@@ -141,21 +166,21 @@ function displayHtml(values) {
 }
 
 function readItem(node) {
-    var values = {}, i, field, media;
+    var values = {}, children = childElements(node), media = mediaElements(node), i, field, element;
     for (i = 0; i < ItemFields.length; i++)
-        values[ItemFields[i][0]] = textAt(node, ItemFields[i][1]);
+        values[ItemFields[i][0]] = textOf(children[ItemFields[i][1]]);
     for (i = 0; i < ItemAttributes.length; i++) {
         field = ItemAttributes[i];
-        values[field[0]] = attributeAt(node, field[1], field[2]);
+        values[field[0]] = attributeOf(children[field[1]], field[2]);
     }
     for (i = 0; i < MediaFields.length; i++) {
         field = MediaFields[i];
-        media = mediaNode(node, field[1]);
-        values[field[0]] = media === null ? "" : field[2] === "" ? trim(media.text) : (media.getAttribute(field[2]) || "");
+        element = media[field[1]];
+        values[field[0]] = field[2] === "" ? textOf(element) : attributeOf(element, field[2]);
     }
     if (values.media_content_duration === "")
         values.media_content_duration = attributeAt(node, "media:group/yt:duration", "seconds");
-    values.original_description = textAt(node, "description");
+    values.original_description = textOf(children["description"]);
     values.description = displayHtml(values);
     values.display_description = values.description;
 

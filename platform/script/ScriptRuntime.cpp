@@ -78,8 +78,12 @@ CallOutcome named_item_body(duk_context* ctx)
     HRESULT hr = runtime.site() ? runtime.site()->GetItemInfo(name.c_str(), SCRIPTINFO_IUNKNOWN, item.put(), nullptr)
                                 : E_UNEXPECTED;
     ComPtr<IDispatch> dispatch = SUCCEEDED(hr) ? item.as<IDispatch>() : ComPtr<IDispatch>();
-    if (!dispatch)
-        return CallOutcome::fail(FAILED(hr) ? hr : E_NOINTERFACE, "'" + utf16_to_utf8(name) + "' is undefined");
+    if (!dispatch) {
+        std::string message = utf16_to_utf8(name);
+        message.insert(message.begin(), '\'');
+        message += "' is undefined";
+        return CallOutcome::fail(FAILED(hr) ? hr : E_NOINTERFACE, message);
+    }
     duk_push_global_object(ctx);
     push_utf16(ctx, name);
     push_dispatch_proxy(ctx, dispatch.get());
