@@ -14,6 +14,7 @@
 #include <libxml/xpathInternals.h>
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -367,6 +368,10 @@ void ensure_node_prototype(duk_context* ctx)
 
 void push_xml_document(duk_context* ctx)
 {
+    // libxml2 sets itself up on first use, which is not safe when two threads
+    // (the feed updater's and a search's) get there at once.
+    static std::once_flag once;
+    std::call_once(once, [] { xmlInitParser(); });
     ensure_node_prototype(ctx);
     duk_push_object(ctx);
     duk_push_pointer(ctx, new Document());

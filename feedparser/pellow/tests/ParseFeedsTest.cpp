@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -188,4 +190,31 @@ TEST_F(ParseFeedsTest, SearchAndRelatedVideosAskTheFeedHost)
         ASSERT_EQ(m_parser->TransformURL(url.get(), t.hd, result.out()), S_OK);
         EXPECT_EQ(result.utf8(), t.expected);
     }
+}
+
+TEST_F(ParseFeedsTest, ParsersOnTwoThreadsWorkSideBySide)
+{
+    auto work = [this](const char* path, std::size_t expected, int& good) {
+        if (FAILED(CoInitialize(nullptr)))
+            return;
+        {
+            plat::ComPtr<IRSSParser> parser;
+            if (SUCCEEDED(CoCreateInstance(CLSID_RSSParser, nullptr, CLSCTX_ALL, IID_IRSSParser, parser.put_void()))) {
+                for (int i = 0; i < 3; ++i) {
+                    plat::Bstr url = plat::Bstr::from_utf8(m_server.url(path));
+                    plat::ComPtr<IRSSChannel> channel;
+                    if (SUCCEEDED(parser->ParseRSS(url.get(), 50, channel.put())) && items_of(channel.get()).size() == expected)
+                        ++good;
+                }
+            }
+        }
+        CoUninitialize();
+    };
+    int first = 0, second = 0;
+    std::thread a(work, "/ordinary", 2, std::ref(first));
+    std::thread b(work, "/entities", 3, std::ref(second));
+    a.join();
+    b.join();
+    EXPECT_EQ(first, 3);
+    EXPECT_EQ(second, 3);
 }
