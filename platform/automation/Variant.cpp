@@ -4,7 +4,6 @@
 #include "platform/base/Utf.h"
 
 #include <cerrno>
-#include <cfenv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -83,9 +82,10 @@ HRESULT to_integer(const VARIANT& v, N& out)
     HRESULT hr = to_double(v, value);
     if (FAILED(hr))
         return hr;
-    // Windows rounds a fraction to the nearest integer, halves to even.
-    std::fesetround(FE_TONEAREST);
-    value = std::nearbyint(value);
+    // Windows rounds a fraction to the nearest integer, halves to even,
+    // whatever rounding mode the thread has set.
+    const double rounded = std::round(value);
+    value = std::fabs(value - std::trunc(value)) == 0.5 ? 2.0 * std::round(value / 2.0) : rounded;
     if (value < static_cast<double>(std::numeric_limits<N>::min()) ||
         value > static_cast<double>(std::numeric_limits<N>::max()))
         return DISP_E_OVERFLOW;

@@ -7,6 +7,7 @@
 
 #include <duktape.h>
 
+#include <cstdio>
 #include <vector>
 
 namespace plat {

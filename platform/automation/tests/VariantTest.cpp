@@ -46,6 +46,8 @@ TEST(Variant, ChangeTypeConvertsTextAndNumbers)
         {"text to long", text(" 42 "), VT_I4, S_OK, 42, nullptr},
         {"negative text to long", text("-7"), VT_I4, S_OK, -7, nullptr},
         {"text fraction rounds half to even", text("2.5"), VT_I4, S_OK, 2, nullptr},
+        {"odd half rounds up to even", number(VT_R8, -3.5), VT_I4, S_OK, -4, nullptr},
+        {"fraction below half", number(VT_R8, 2.49), VT_I2, S_OK, 2, nullptr},
         {"word to long", text("abc"), VT_I4, DISP_E_TYPEMISMATCH, {}, nullptr},
         {"empty text to long", text(""), VT_I4, DISP_E_TYPEMISMATCH, {}, nullptr},
         {"negative to unsigned", number(VT_I4, -1), VT_UI4, DISP_E_OVERFLOW, {}, nullptr},
