@@ -1,0 +1,186 @@
+// Parses a 200-item feed served on 127.0.0.1 100 times through ParseRSS, and
+// 100 times with a plain libxml2 reader that fetches the same feed with libcurl
+// and extracts the same fields; prints both rates and their ratio.
+
+#include "../tests/FeedServer.h"
+
+#include "feedparser/pellow/PellowLib.h"
+#include "platform/base/Utf.h"
+#include "platform/com/Com.h"
+#include "platform/com/ComPtr.h"
+#include "platform/registry/Registry.h"
+#include "platform/script/testing/ModuleTesting.h"
+
+#include <curl/curl.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int runs = 100;
+constexpr int items_per_feed = 200;
+constexpr const char* media_ns = "http://search.yahoo.com/mrss/";
+
+using Fields = std::map<std::string, std::string>;
+
+std::size_t collect(char* data, std::size_t size, std::size_t count, void* user)
+{
+    static_cast<std::string*>(user)->append(data, size * count);
+    return size * count;
+}
+
+std::string fetch(const std::string& url)
+{
+    std::string body;
+    CURL* easy = curl_easy_init();
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, collect);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
+    curl_easy_perform(easy);
+    curl_easy_cleanup(easy);
+    return body;
+}
+
+std::string content(xmlNode* node)
+{
+    xmlChar* text = xmlNodeGetContent(node);
+    std::string s = text ? reinterpret_cast<const char*>(text) : "";
+    xmlFree(text);
+    return s;
+}
+
+std::string attribute(xmlNode* node, const char* name)
+{
+    xmlChar* value = xmlGetProp(node, BAD_CAST name);
+    std::string s = value ? reinterpret_cast<const char*>(value) : "";
+    xmlFree(value);
+    return s;
+}
+
+bool is(xmlNode* node, const char* name, const char* ns = nullptr)
+{
+    if (node->type != XML_ELEMENT_NODE || std::strcmp(reinterpret_cast<const char*>(node->name), name) != 0)
+        return false;
+    const char* uri = node->ns ? reinterpret_cast<const char*>(node->ns->href) : nullptr;
+    return ns ? uri && std::strcmp(uri, ns) == 0 : uri == nullptr;
+}
+
+void read_media(xmlNode* parent, Fields& f)
+{
+    for (xmlNode* m = parent->children; m; m = m->next) {
+        if (is(m, "group", media_ns))
+            read_media(m, f);
+        else if (is(m, "content", media_ns)) {
+            for (const char* a : {"url", "type", "medium", "isDefault", "expression", "duration"})
+                f[std::string("media_content_") + a] = attribute(m, a);
+        } else if (is(m, "thumbnail", media_ns) && !f.count("media_thumbnail_url")) {
+            for (const char* a : {"url", "width", "height", "time"})
+                f[std::string("media_thumbnail_") + a] = attribute(m, a);
+        } else if (is(m, "title", media_ns)) {
+            f["media_title"] = content(m);
+        } else if (is(m, "keywords", media_ns)) {
+            f["media_keywords"] = content(m);
+        } else if (is(m, "category", media_ns)) {
+            f["media_category"] = content(m);
+            f["media_category_scheme"] = attribute(m, "scheme");
+            f["media_category_label"] = attribute(m, "label");
+        } else if (is(m, "player", media_ns)) {
+            f["media_player"] = attribute(m, "url");
+        }
+    }
+}
+
+// The rival: the same fetch and the same fields, in plain C++ over libxml2.
+std::size_t parse_with_libxml2(const std::string& url)
+{
+    const std::string body = fetch(url);
+    xmlDoc* doc = xmlReadMemory(body.data(), static_cast<int>(body.size()), nullptr, "UTF-8", XML_PARSE_NONET | XML_PARSE_NOCDATA);
+    std::vector<Fields> items;
+    Fields channel;
+    xmlNode* rss = doc ? xmlDocGetRootElement(doc) : nullptr;
+    for (xmlNode* c = rss ? rss->children : nullptr; c; c = c->next) {
+        if (!is(c, "channel"))
+            continue;
+        for (xmlNode* n = c->children; n; n = n->next) {
+            if (!is(n, "item")) {
+                if (n->type == XML_ELEMENT_NODE)
+                    channel[reinterpret_cast<const char*>(n->name)] = content(n);
+                continue;
+            }
+            Fields f;
+            for (xmlNode* e = n->children; e; e = e->next)
+                if (e->type == XML_ELEMENT_NODE && !e->ns)
+                    f[reinterpret_cast<const char*>(e->name)] = content(e);
+            read_media(n, f);
+            items.push_back(std::move(f));
+        }
+    }
+    xmlFreeDoc(doc);
+    return items.size();
+}
+
+std::size_t parse_with_pellow(IRSSParser* parser, const std::string& url)
+{
+    plat::Bstr address = plat::Bstr::from_utf8(url);
+    plat::ComPtr<IRSSChannel> channel;
+    if (FAILED(parser->ParseRSS(address.get(), items_per_feed, channel.put())))
+        return 0;
+    LONG size = 0;
+    channel->GetRSSItemSize(&size);
+    return static_cast<std::size_t>(size);
+}
+
+double seconds_for(const std::function<std::size_t()>& parse, std::size_t& items)
+{
+    const auto start = std::chrono::steady_clock::now();
+    items = 0;
+    for (int i = 0; i < runs; ++i)
+        items += parse();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}
+
+int main()
+{
+    plat::TemporaryRegistry registry;
+    if (!plat::register_modules(STRIMO_REGSVR, {SCRIPT_MODULE, FELDANE_MODULE, PELLOW_MODULE})) {
+        std::fprintf(stderr, "pellow-bench: the modules could not be registered\n");
+        return 1;
+    }
+    FeedServer server;
+    const std::string url = server.url("/many");
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    CoInitialize(nullptr);
+    int status = 0;
+    {
+        plat::ComPtr<IRSSParser> parser;
+        if (FAILED(CoCreateInstance(CLSID_RSSParser, nullptr, CLSCTX_ALL, IID_IRSSParser, parser.put_void()))) {
+            std::fprintf(stderr, "pellow-bench: no parser\n");
+            status = 1;
+        } else {
+            std::size_t pellow_items = 0, rival_items = 0;
+            const double pellow = seconds_for([&] { return parse_with_pellow(parser.get(), url); }, pellow_items);
+            const double rival = seconds_for([&] { return parse_with_libxml2(url); }, rival_items);
+            std::printf("feed of %d items, %d runs each\n", items_per_feed, runs);
+            std::printf("ParseRSS (script host)    : %8.2f feeds/s %10.0f items/s (%zu items)\n", runs / pellow,
+                        static_cast<double>(pellow_items) / pellow, pellow_items);
+            std::printf("libxml2 reader (plain C++): %8.2f feeds/s %10.0f items/s (%zu items)\n", runs / rival,
+                        static_cast<double>(rival_items) / rival, rival_items);
+            std::printf("ratio (libxml2 / ParseRSS): %.1f\n", pellow / rival);
+            if (pellow_items != rival_items)
+                status = 1;
+        }
+    }
+    CoUninitialize();
+    curl_global_cleanup();
+    return status;
+}
