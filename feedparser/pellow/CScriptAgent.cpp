@@ -17,7 +17,7 @@
 namespace {
 
 constexpr const char16_t* settings_key = u"Software\\Corvalen\\Strimo";
-constexpr const char* default_feed_host = "gdata.youtube.com";
+constexpr const char* default_feed_host = "feeds.vazirezo.invalid";
 constexpr DWORD default_feed_timeout_ms = 30000;
 
 bool debug_requested()

@@ -5,11 +5,11 @@
 // FeedHost and FeedTimeout are set by the parser from the user's settings
 // after the script is loaded.
 
-var FeedHost = "gdata.youtube.com";
+var FeedHost = "feeds.vazirezo.invalid";
 var FeedTimeout = 30000;
 
 var Namespaces = "xmlns:media='http://search.yahoo.com/mrss/' " +
-                 "xmlns:yt='http://gdata.youtube.com/schemas/2007' " +
+                 "xmlns:yt='http://feeds.vazirezo.invalid/schemas/2007' " +
                  "xmlns:atom='http://www.w3.org/2005/Atom'";
 
 var ChannelFields = [
