@@ -1,0 +1,22 @@
+#pragma once
+// Records of the feed database's folder and download rows. The channel and
+// item records are RSSData's.
+
+#include <cstdint>
+#include <string>
+
+struct RSSFolderRecord {
+    std::int64_t id{0};                 // 0 until stored
+    std::int32_t type{1};
+    std::string name;
+    std::int64_t parent_folder_id{0};   // 0: top-level (stored as NULL)
+    bool is_predefine{false};
+};
+
+struct ItemDownloadRecord {
+    std::int64_t id{0};            // the item's id
+    std::int32_t type{4};
+    std::int32_t status{0};        // numbered by the download logic
+    std::int32_t percent{0};       // 0..100
+    std::int64_t total_size{0};    // bytes
+};

@@ -1,0 +1,16 @@
+#pragma once
+// The stored form of an item's description: the text codec's mode 2 (a zlib
+// stream whose two header bytes are not read back, in Base64). Texts written
+// by the codec's own mode 2 encoder read back here, and the other way round.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace plat::feeddb {
+
+std::optional<std::string> encode_description(std::string_view text);
+// Nothing when the stored text does not inflate.
+std::optional<std::string> decode_description(std::string_view stored);
+
+}
