@@ -1,7 +1,6 @@
-#include <httplib.h>
-
 #include "components/common/libutil/ZLibEncryptHelper.h"
 #include "core/http/ConnectionManager.h"
+#include "core/http/tests/LoopbackServer.h"
 #include "core/http/tests/TestKeys.h"
 
 #include <gtest/gtest.h>
@@ -16,36 +15,8 @@ using LibUtil::ByteBuffer;
 
 namespace {
 
-// A server on 127.0.0.1 for the life of the test.
 template <class Server = httplib::Server>
-class Loopback {
-public:
-    template <class... Args>
-    explicit Loopback(Args&&... args) : server(std::forward<Args>(args)...)
-    {
-        port = server.bind_to_any_port("127.0.0.1");
-    }
-    void start()
-    {
-        thread = std::thread([this] { server.listen_after_bind(); });
-        while (!server.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ~Loopback()
-    {
-        server.stop();
-        if (thread.joinable())
-            thread.join();
-    }
-    std::string url(const std::string& path) const
-    {
-        return "http://127.0.0.1:" + std::to_string(port) + path;
-    }
-
-    Server server;
-    int port = 0;
-    std::thread thread;
-};
+using Loopback = http_testing::LoopbackServer<Server>;
 
 }
 
