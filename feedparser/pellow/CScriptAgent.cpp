@@ -1,0 +1,128 @@
+#include "feedparser/pellow/CScriptAgent.h"
+
+#include "components/common/libutil/ByteBuffer.h"
+#include "components/common/libutil/ZLibEncryptHelper.h"
+#include "feedparser/pellow/ParserScript.h"
+#include "platform/base/DebugLog.h"
+#include "platform/base/Utf.h"
+#include "platform/com/Com.h"
+#include "platform/registry/Registry.h"
+#include "platform/script/ActiveScript.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr const char16_t* settings_key = u"Software\\Corvalen\\Strimo";
+constexpr const char* default_feed_host = "gdata.youtube.com";
+constexpr DWORD default_feed_timeout_ms = 30000;
+
+bool debug_requested()
+{
+    const char* value = std::getenv("FELDANE");
+    return value && strcasecmp(value, "TRUE") == 0;
+}
+
+// The feed host ("FeedHost", REG_SZ) and the fetch time-out in milliseconds
+// ("FeedTimeout", REG_DWORD) of the user's settings, with their defaults.
+void read_feed_settings(std::string& host, DWORD& timeout)
+{
+    host = default_feed_host;
+    timeout = default_feed_timeout_ms;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, settings_key, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    WCHAR text[256] = {};
+    DWORD type = 0, size = sizeof text - sizeof(WCHAR);
+    if (RegQueryValueExW(key, u"FeedHost", nullptr, &type, reinterpret_cast<BYTE*>(text), &size) == ERROR_SUCCESS &&
+        type == REG_SZ && size >= sizeof(WCHAR)) {
+        std::u16string value(text, size / sizeof(WCHAR));
+        while (!value.empty() && value.back() == u'\0')
+            value.pop_back();
+        if (!value.empty())
+            host = plat::utf16_to_utf8(value);
+    }
+    DWORD number = 0;
+    size = sizeof number;
+    if (RegQueryValueExW(key, u"FeedTimeout", nullptr, &type, reinterpret_cast<BYTE*>(&number), &size) ==
+            ERROR_SUCCESS &&
+        type == REG_DWORD && number > 0)
+        timeout = number;
+    RegCloseKey(key);
+}
+
+std::u16string decode_script()
+{
+    LibUtil::ZLibEncryptHelper codec;
+    LibUtil::ByteBuffer stored(pellow::parser_script, pellow::parser_script_size, LibUtil::ByteBuffer::Storage::Borrow);
+    LibUtil::ByteBuffer decoded;
+    if (!codec.Decode(stored, decoded, 0))
+        return {};
+    const char* text = reinterpret_cast<const char*>(decoded.Data());
+    return plat::utf8_to_utf16(std::string_view(text, strnlen(text, decoded.Length())));
+}
+
+}
+
+CScriptAgent::CScriptAgent()
+{
+    if (FAILED(Setup()))
+        m_engine.reset();
+}
+
+CScriptAgent::~CScriptAgent()
+{
+    if (m_engine)
+        m_engine->Close();
+}
+
+HRESULT CScriptAgent::Setup()
+{
+    HRESULT hr = CoCreateInstance(CLSID_FeldaneEngine, nullptr, CLSCTX_ALL, IID_IFeldaneEngine, m_engine.put_void());
+    if (FAILED(hr))
+        return hr;
+    plat::Bstr name(u"Pellow");
+    if (FAILED(hr = m_engine->Initialize(debug_requested() ? VARIANT_TRUE : VARIANT_FALSE, name.get()))) {
+        m_engine->Close();
+        return hr;
+    }
+    // Our own script fetches feeds and makes feed objects: let it create objects.
+    auto safety = m_engine.as<IObjectSafety>();
+    if (!safety || FAILED(hr = safety->SetInterfaceSafetyOptions(IID_IActiveScript, INTERFACESAFE_FOR_UNTRUSTED_DATA, 0))) {
+        m_engine->Close();
+        return FAILED(hr) ? hr : E_NOINTERFACE;
+    }
+    const std::u16string text = decode_script();
+    plat::Bstr script(text), script_name(u"RSSParser");
+    if (text.empty())
+        hr = E_FAIL;
+    else if (SUCCEEDED(hr = m_engine->AddScriptContent(script.get(), script_name.get())) &&
+             SUCCEEDED(hr = m_engine->Connect()))
+        hr = tell_feed_settings();
+    if (FAILED(hr)) {
+        plat::debug_log("pellow: the parser script could not be loaded");
+        m_engine->Close();
+    }
+    return hr;
+}
+
+// The script's globals FeedHost and FeedTimeout take the user's settings.
+HRESULT CScriptAgent::tell_feed_settings()
+{
+    std::string host;
+    DWORD timeout = 0;
+    read_feed_settings(host, timeout);
+    plat::Variant value;
+    value->vt = VT_BSTR;
+    value->bstrVal = plat::Bstr::from_utf8(host).detach();
+    plat::Bstr host_name(u"FeedHost"), timeout_name(u"FeedTimeout");
+    HRESULT hr = m_engine->PutProperty(host_name.get(), value.get());
+    if (FAILED(hr))
+        return hr;
+    VariantClear(value.get());
+    value->vt = VT_UI4;
+    value->ulVal = timeout;
+    return m_engine->PutProperty(timeout_name.get(), value.get());
+}

@@ -1,0 +1,130 @@
+#include "FeedServer.h"
+
+#include <httplib.h>
+
+#include <chrono>
+
+namespace {
+
+const char* const rss_open =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<rss version=\"2.0\" xmlns:media=\"http://search.yahoo.com/mrss/\" "
+    "xmlns:yt=\"http://gdata.youtube.com/schemas/2007\">\n";
+
+std::string item_xml(int n)
+{
+    const std::string id = "vid" + std::to_string(n);
+    return "<item><title>Video " + std::to_string(n) + "</title>"
+           "<link>http://www.example.com/watch?v=" + id + "</link>"
+           "<guid isPermaLink=\"false\">tag:example.com,2008:video:" + id + "</guid>"
+           "<pubDate>Mon, 01 Dec 2008 10:00:00 GMT</pubDate>"
+           "<author>author" + std::to_string(n) + "</author>"
+           "<description>Plain words for video " + std::to_string(n) + "</description>"
+           "<media:group><media:title type=\"plain\">Video " + std::to_string(n) + "</media:title>"
+           "<media:content url=\"http://www.example.com/v/" + id + "\" type=\"application/x-shockwave-flash\" "
+           "medium=\"video\" isDefault=\"true\" expression=\"full\" duration=\"" + std::to_string(60 + n) + "\"/>"
+           "<media:thumbnail url=\"http://img.example.com/vi/" + id + "/default.jpg\" width=\"130\" height=\"97\" time=\"00:00:30\"/>"
+           "<media:keywords>one, two</media:keywords>"
+           "<media:category scheme=\"http://gdata.example.com/categories.cat\" label=\"Music\">Music</media:category>"
+           "<media:player url=\"http://www.example.com/watch?v=" + id + "\"/>"
+           "</media:group></item>\n";
+}
+
+std::string entities_feed()
+{
+    return std::string(rss_open) +
+           "<channel><title>Caf\xC3\xA9 &amp; friends</title><link>http://www.example.com/</link>"
+           "<description>entities</description>"
+           "<item><title>Tom &amp; Jerry &lt;3 &#233;t&#xE9;</title><link>http://www.example.com/watch?v=e1</link></item>"
+           "<item><title><![CDATA[<b>bold</b> & raw]]></title><link>http://www.example.com/watch?v=e2</link></item>"
+           "<item><title>\xE4\xB8\xAD\xE6\x96\x87\xE6\xA0\x87\xE9\xA2\x98 \xF0\x9F\x8E\xAC</title>"
+           "<link>http://www.example.com/watch?v=e3</link></item>"
+           "</channel></rss>";
+}
+
+}
+
+std::string ordinary_feed()
+{
+    return std::string(rss_open) +
+           "<channel><title>Most Viewed</title><link>http://www.example.com/browse</link>"
+           "<description>Today's most viewed videos</description><language>en-us</language>"
+           "<copyright>Example</copyright><category domain=\"http://example.com/cat\">Video</category>"
+           "<generator>feed generator</generator><ttl>60</ttl>"
+           "<image><url>http://img.example.com/logo.gif</url><title>Logo</title><link>http://www.example.com/</link>"
+           "<width>100</width><height>40</height></image>\n"
+           "<item><title>First video</title><link>http://www.example.com/watch?v=abc123</link>"
+           "<guid isPermaLink=\"false\">tag:example.com,2008:video:abc123</guid>"
+           "<pubDate>Mon, 01 Dec 2008 10:00:00 GMT</pubDate><author>someone</author>"
+           "<category domain=\"http://example.com/tags\">music</category>"
+           "<comments>http://www.example.com/comments?v=abc123</comments>"
+           "<enclosure url=\"http://www.example.com/v/abc123.flv\" length=\"1234\" type=\"video/x-flv\"/>"
+           "<description>&lt;b&gt;Loud&lt;/b&gt; guitars</description>"
+           "<media:group><media:title type=\"plain\">First video</media:title>"
+           "<media:description type=\"plain\">A concert recording</media:description>"
+           "<media:keywords>live, guitar</media:keywords>"
+           "<media:content url=\"http://www.example.com/v/abc123\" type=\"application/x-shockwave-flash\" "
+           "medium=\"video\" isDefault=\"true\" expression=\"full\" duration=\"205\" yt:format=\"5\"/>"
+           "<media:thumbnail url=\"http://img.example.com/vi/abc123/default.jpg\" width=\"130\" height=\"97\" time=\"00:01:42\"/>"
+           "<media:category scheme=\"http://gdata.example.com/categories.cat\" label=\"Music\">Music</media:category>"
+           "<media:player url=\"http://www.example.com/watch?v=abc123\"/>"
+           "<media:credit role=\"uploader\" scheme=\"urn:example\">someone</media:credit>"
+           "<media:rating scheme=\"urn:simple\">nonadult</media:rating>"
+           "<media:restriction relationship=\"deny\" type=\"country\">xx</media:restriction>"
+           "<yt:duration seconds=\"205\"/></media:group></item>\n"
+           "<item><title>Second video</title><link>http://www.example.com/watch?v=def456</link>"
+           "<media:group><yt:duration seconds=\"3725\"/>"
+           "<media:thumbnail url=\"http://img.example.com/vi/def456/default.jpg\"/></media:group></item>\n"
+           "</channel></rss>";
+}
+
+std::string generated_feed(int items)
+{
+    std::string xml = std::string(rss_open) +
+                      "<channel><title>Generated</title><link>http://www.example.com/</link><description>many</description>\n";
+    for (int i = 0; i < items; ++i)
+        xml += item_xml(i);
+    return xml + "</channel></rss>";
+}
+
+FeedServer::FeedServer() : m_server(std::make_unique<httplib::Server>())
+{
+    auto serve = [this](std::string body) {
+        return [this, body](const httplib::Request& req, httplib::Response& res) {
+            {
+                std::scoped_lock hold(m_lock);
+                m_last_target = req.target;
+            }
+            res.set_content(body, "application/rss+xml");
+        };
+    };
+    m_server->Get("/ordinary", serve(ordinary_feed()));
+    m_server->Get("/empty", serve(std::string(rss_open) + "<channel><title>Nothing yet</title></channel></rss>"));
+    m_server->Get("/many", serve(generated_feed(200)));
+    m_server->Get("/entities", serve(entities_feed()));
+    m_server->Get("/broken", serve(ordinary_feed().substr(0, 900)));
+    m_server->Get("/atom", serve("<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>atom</title></feed>"));
+    m_server->Get("/slow", [](const httplib::Request&, httplib::Response& res) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        res.set_content(ordinary_feed(), "application/rss+xml");
+    });
+    m_server->Get(R"(/feeds/base/videos.*)", serve(ordinary_feed()));
+    m_port = m_server->bind_to_any_port("127.0.0.1");
+    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+}
+
+FeedServer::~FeedServer()
+{
+    m_server->stop();
+    m_thread.join();
+}
+
+std::string FeedServer::host() const { return "127.0.0.1:" + std::to_string(m_port); }
+
+std::string FeedServer::url(const std::string& path) const { return "http://" + host() + path; }
+
+std::string FeedServer::last_target() const
+{
+    std::scoped_lock hold(m_lock);
+    return m_last_target;
+}

@@ -1,0 +1,42 @@
+#pragma once
+// A feed server on 127.0.0.1 for the parser's tests and benchmark, with the
+// fixtures it serves:
+//   /ordinary   two items with every field the parser reads
+//   /empty      a channel without items
+//   /many       200 items
+//   /entities   entities, CDATA and non-ASCII titles
+//   /broken     XML cut in the middle
+//   /atom       XML that is not RSS
+//   /slow       the ordinary feed after 1.5 s
+//   /feeds/base/videos...  (search and related videos) the ordinary feed
+// Any other path answers 404. The last request's target is kept.
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace httplib { class Server; }
+
+std::string ordinary_feed();
+// A feed of n generated items ("Video 0" ...), each with its media fields.
+std::string generated_feed(int items);
+
+class FeedServer {
+public:
+    FeedServer();
+    ~FeedServer();
+    FeedServer(const FeedServer&) = delete;
+    FeedServer& operator=(const FeedServer&) = delete;
+
+    std::string host() const;               // "127.0.0.1:port"
+    std::string url(const std::string& path) const;
+    std::string last_target() const;
+
+private:
+    std::unique_ptr<httplib::Server> m_server;
+    int m_port{0};
+    mutable std::mutex m_lock;
+    std::string m_last_target;   // guarded by m_lock
+    std::thread m_thread;        // last: joined before the server goes
+};

@@ -1,0 +1,191 @@
+#include "FeedServer.h"
+#include "ParserTesting.h"
+
+#include "platform/base/DebugLog.h"
+#include "platform/com/Com.h"
+#include "platform/com/ComPtr.h"
+#include "platform/script/ActiveScript.h"
+#include "platform/script/testing/ModuleTesting.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+// The real parser script against feeds served on 127.0.0.1.
+class ParseFeedsTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(CoInitialize(nullptr), S_OK);
+        ASSERT_TRUE(plat::register_modules(STRIMO_REGSVR, {SCRIPT_MODULE, FELDANE_MODULE, PELLOW_MODULE}));
+        set_feed_settings(m_server.host(), 500);
+        ASSERT_EQ(CoCreateInstance(CLSID_RSSParser, nullptr, CLSCTX_ALL, IID_IRSSParser, m_parser.put_void()), S_OK);
+    }
+    void TearDown() override
+    {
+        m_parser.reset();
+        CoUninitialize();
+    }
+
+    HRESULT parse(const std::string& url, ULONG count, plat::ComPtr<IRSSChannel>& channel)
+    {
+        plat::Bstr address = plat::Bstr::from_utf8(url);
+        return m_parser->ParseRSS(address.get(), count, channel.put());
+    }
+
+    static std::vector<plat::ComPtr<IRSSItem>> items_of(IRSSChannel* channel)
+    {
+        LONG size = 0;
+        channel->GetRSSItemSize(&size);
+        std::vector<plat::ComPtr<IRSSItem>> items(static_cast<std::size_t>(size));
+        for (LONG i = 0; i < size; ++i)
+            channel->GetRSSItem(i, items[static_cast<std::size_t>(i)].put());
+        return items;
+    }
+
+    plat::TemporaryRegistry m_registry;
+    FeedServer m_server;
+    plat::ComPtr<IRSSParser> m_parser;
+};
+
+}
+
+TEST_F(ParseFeedsTest, AnOrdinaryFeedFillsTheChannelAndItsItems)
+{
+    plat::ComPtr<IRSSChannel> channel;
+    ASSERT_EQ(parse(m_server.url("/ordinary"), 50, channel), S_OK);
+    IRSSChannel* c = channel.get();
+    EXPECT_EQ(read(c, &IRSSChannel::get_title), "Most Viewed");
+    EXPECT_EQ(read(c, &IRSSChannel::get_link), "http://www.example.com/browse");
+    EXPECT_EQ(read(c, &IRSSChannel::get_description), "Today's most viewed videos");
+    EXPECT_EQ(read(c, &IRSSChannel::get_language), "en-us");
+    EXPECT_EQ(read(c, &IRSSChannel::get_category_domain), "http://example.com/cat");
+    EXPECT_EQ(read(c, &IRSSChannel::get_image_url), "http://img.example.com/logo.gif");
+    EXPECT_EQ(read(c, &IRSSChannel::get_image_width), "100");
+    EXPECT_EQ(read(c, &IRSSChannel::get_ttl), "60");
+
+    auto items = items_of(c);
+    ASSERT_EQ(items.size(), 2u);
+    IRSSItem* first = items[0].get();
+    const struct { HRESULT (IRSSItem::*get)(BSTR*); const char* expected; } fields[] = {
+        {&IRSSItem::get_title, "First video"},
+        {&IRSSItem::get_link, "http://www.example.com/watch?v=abc123"},
+        {&IRSSItem::get_guid, "tag:example.com,2008:video:abc123"},
+        {&IRSSItem::get_guid_isPermaLink, "false"},
+        {&IRSSItem::get_pubDate, "Mon, 01 Dec 2008 10:00:00 GMT"},
+        {&IRSSItem::get_author, "someone"},
+        {&IRSSItem::get_category, "music"},
+        {&IRSSItem::get_category_domain, "http://example.com/tags"},
+        {&IRSSItem::get_comments, "http://www.example.com/comments?v=abc123"},
+        {&IRSSItem::get_enclosure_url, "http://www.example.com/v/abc123.flv"},
+        {&IRSSItem::get_enclosure_length, "1234"},
+        {&IRSSItem::get_media_content_url, "http://www.example.com/v/abc123"},
+        {&IRSSItem::get_media_content_type, "application/x-shockwave-flash"},
+        {&IRSSItem::get_media_content_duration, "205"},
+        {&IRSSItem::get_media_content_isDefault, "true"},
+        {&IRSSItem::get_media_thumbnail_url, "http://img.example.com/vi/abc123/default.jpg"},
+        {&IRSSItem::get_media_thumbnail_width, "130"},
+        {&IRSSItem::get_media_thumbnail_time, "00:01:42"},
+        {&IRSSItem::get_media_title, "First video"},
+        {&IRSSItem::get_media_title_type, "plain"},
+        {&IRSSItem::get_media_description, "A concert recording"},
+        {&IRSSItem::get_media_keywords, "live, guitar"},
+        {&IRSSItem::get_media_category, "Music"},
+        {&IRSSItem::get_media_category_label, "Music"},
+        {&IRSSItem::get_media_player, "http://www.example.com/watch?v=abc123"},
+        {&IRSSItem::get_media_credit, "someone"},
+        {&IRSSItem::get_media_credit_role, "uploader"},
+        {&IRSSItem::get_media_rating_scheme, "urn:simple"},
+        {&IRSSItem::get_media_restriction_relationship, "deny"},
+        {&IRSSItem::get_original_description, "<b>Loud</b> guitars"},
+    };
+    for (std::size_t i = 0; i < std::size(fields); ++i) {
+        SCOPED_TRACE(fields[i].expected);
+        EXPECT_EQ(read(first, fields[i].get), fields[i].expected);
+    }
+    // What the item list shows: the thumbnail picture and the length after "Time:".
+    const std::string shown = read(first, &IRSSItem::get_display_description);
+    EXPECT_NE(shown.find("<img src=\"http://img.example.com/vi/abc123/default.jpg\""), std::string::npos) << shown;
+    EXPECT_NE(shown.find("<span class=\"label\">Time:</span><span class=\"time\">3:25</span>"), std::string::npos) << shown;
+    EXPECT_EQ(read(first, &IRSSItem::get_description), shown);
+
+    IRSSItem* second = items[1].get();
+    EXPECT_EQ(read(second, &IRSSItem::get_title), "Second video");
+    EXPECT_EQ(read(second, &IRSSItem::get_media_content_duration), "3725") << "from yt:duration";
+    EXPECT_NE(read(second, &IRSSItem::get_display_description).find("<span class=\"time\">1:02:05</span>"),
+              std::string::npos);
+}
+
+TEST_F(ParseFeedsTest, FeedsOfEveryShapeGiveTheirItems)
+{
+    const struct { const char* path; ULONG count; const char* title; std::vector<std::string> items; std::size_t size; } cases[] = {
+        {"/empty", 50, "Nothing yet", {}, 0},
+        {"/many", 200, "Generated", {"Video 0", "Video 1"}, 200},
+        {"/many", 50, "Generated", {"Video 0"}, 50},
+        {"/many", 0, "Generated", {"Video 0"}, 200},
+        {"/entities", 50, "Caf\xC3\xA9 & friends",
+         {"Tom & Jerry <3 \xC3\xA9t\xC3\xA9", "<b>bold</b> & raw",
+          "\xE4\xB8\xAD\xE6\x96\x87\xE6\xA0\x87\xE9\xA2\x98 \xF0\x9F\x8E\xAC"}, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + " count " + std::to_string(c.count));
+        plat::ComPtr<IRSSChannel> channel;
+        ASSERT_EQ(parse(m_server.url(c.path), c.count, channel), S_OK);
+        EXPECT_EQ(read(channel.get(), &IRSSChannel::get_title), c.title);
+        auto items = items_of(channel.get());
+        EXPECT_EQ(items.size(), c.size);
+        for (std::size_t i = 0; i < c.items.size() && i < items.size(); ++i)
+            EXPECT_EQ(read(items[i].get(), &IRSSItem::get_title), c.items[i]);
+    }
+}
+
+TEST_F(ParseFeedsTest, BrokenInputFailsWithAClearResult)
+{
+    const struct { const char* name; std::string url; const char* reason; } cases[] = {
+        {"broken XML", m_server.url("/broken"), "the feed is not XML"},
+        {"not RSS", m_server.url("/atom"), "not an RSS 2.0 feed"},
+        {"a missing feed", m_server.url("/missing"), "answered 404"},
+        {"a server slower than the time-out", m_server.url("/slow"), "Timeout"},
+        {"nobody listening", "http://127.0.0.1:1/feed", "XMLHTTP"},
+        {"a file address", "file:///etc/passwd", "only http and https"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        plat::DebugCapture capture;
+        plat::ComPtr<IRSSChannel> channel;
+        EXPECT_EQ(parse(c.url, 50, channel), SCRIPT_E_REPORTED);
+        EXPECT_FALSE(channel);
+        EXPECT_TRUE(capture.contains(c.reason));
+    }
+    plat::ComPtr<IRSSChannel> channel;
+    EXPECT_EQ(parse(m_server.url("/ordinary"), 50, channel), S_OK) << "the parser is still usable";
+}
+
+TEST_F(ParseFeedsTest, SearchAndRelatedVideosAskTheFeedHost)
+{
+    plat::Bstr keyword(u"a+b%C3%A9"), site(u"YouTube");
+    plat::ComPtr<IRSSChannel> channel;
+    ASSERT_EQ(m_parser->RSSSearch(keyword.get(), site.get(), 50, channel.put()), S_OK);
+    EXPECT_EQ(m_server.last_target(), "/feeds/base/videos?q=a+b%C3%A9&max-results=50&alt=rss&client=ytapi-youtube-search");
+    EXPECT_EQ(items_of(channel.get()).size(), 2u);
+
+    plat::Bstr watch(u"http://www.example.com/watch?v=abc_123&feature=related");
+    ASSERT_EQ(m_parser->GetRelatedVideo(watch.get(), channel.put()), S_OK);
+    EXPECT_EQ(m_server.last_target(), "/feeds/base/videos/abc_123/related?alt=rss&client=ytapi-youtube-browse");
+    plat::Bstr no_video(u"http://www.example.com/about");
+    EXPECT_EQ(m_parser->GetRelatedVideo(no_video.get(), channel.put()), SCRIPT_E_REPORTED);
+
+    const struct { const char16_t* url; VARIANT_BOOL hd; const char* expected; } transforms[] = {
+        {u"http://www.example.com/watch?v=abc_123", VARIANT_FALSE, "http://www.example.com/get_video?video_id=abc_123"},
+        {u"http://www.example.com/watch?feature=x&v=abc", VARIANT_TRUE, "http://www.example.com/get_video?video_id=abc&fmt=22"},
+        {u"http://www.example.com/v/xyz", VARIANT_FALSE, "http://www.example.com/get_video?video_id=xyz"},
+        {u"http://www.example.com/about", VARIANT_TRUE, "http://www.example.com/about"},
+    };
+    for (const auto& t : transforms) {
+        plat::Bstr url(t.url), result;
+        ASSERT_EQ(m_parser->TransformURL(url.get(), t.hd, result.out()), S_OK);
+        EXPECT_EQ(result.utf8(), t.expected);
+    }
+}

@@ -1,0 +1,86 @@
+#pragma once
+// One Duktape heap behind one script engine: runs script texts, moves values
+// between script and VARIANTs, wraps COM objects for the script and script
+// objects for COM, and reports uncaught errors to the engine's site.
+// Shared (std::shared_ptr) by the engine and the IDispatch objects it hands
+// out, so a dispatch that outlives the engine's Close finds a closed runtime
+// instead of a freed heap. Used on one thread at a time.
+
+#include "platform/script/ActiveScript.h"
+#include "platform/com/ComPtr.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+struct duk_hthread;
+using duk_context = duk_hthread;
+
+namespace plat {
+
+struct ScriptErrorInfo;
+
+class ScriptRuntime : public std::enable_shared_from_this<ScriptRuntime> {
+public:
+    static std::shared_ptr<ScriptRuntime> create();
+    // The runtime that owns a Duktape heap, for the C functions the heap calls.
+    static ScriptRuntime& of(duk_context* ctx);
+    ~ScriptRuntime();
+    ScriptRuntime(const ScriptRuntime&) = delete;
+    ScriptRuntime& operator=(const ScriptRuntime&) = delete;
+
+    void set_site(IActiveScriptSite* site) { m_site = ComPtr<IActiveScriptSite>(site); }
+    IActiveScriptSite* site() const { return m_site.get(); }
+    // Lets go of the site and of everything the scripts hold; later calls fail with E_UNEXPECTED.
+    void close();
+    bool closed() const { return m_ctx == nullptr; }
+
+    void allow_object_creation(bool allow) { m_object_creation = allow; }
+    bool object_creation_allowed() const { return m_object_creation; }
+
+    // Compiles and runs a text at global level. An uncaught error is reported
+    // to the site and gives SCRIPT_E_REPORTED.
+    HRESULT run(std::u16string_view text, DWORD_PTR source_context, ULONG starting_line);
+    // A visible named item: a global the site is asked for on first use.
+    HRESULT add_named_item(std::u16string_view name);
+    // A new reference to an IDispatch over the global object.
+    HRESULT global_dispatch(IDispatch** out);
+
+    // For the dispatch objects over script objects (ScriptObjectDispatch).
+    DISPID dispid_of(std::u16string_view name);
+    const std::u16string* name_of(DISPID id) const;
+
+    // Value conversion at the top of the value stack.
+    void push_variant(const VARIANT& value);
+    HRESULT to_variant(int index, VARIANT* out);
+    // Reports the error value at the top of the stack to the site; SCRIPT_E_REPORTED.
+    HRESULT report_error();
+    duk_context* context() const { return m_ctx; }
+
+    // Script objects handed to COM live in the stash under a number.
+    int keep_object(int index);
+    void push_kept(int key);
+    void drop_kept(int key);
+
+private:
+    struct Block {
+        DWORD_PTR source_context;
+        ULONG starting_line;
+        std::u16string text;
+    };
+
+    ScriptRuntime();
+    void scan_error(int index, ScriptErrorInfo& error);
+
+    duk_context* m_ctx{nullptr};
+    ComPtr<IActiveScriptSite> m_site;
+    bool m_object_creation{false};
+    std::vector<Block> m_blocks;
+    std::unordered_map<std::u16string, DISPID> m_dispids;
+    std::vector<std::u16string> m_names;   // index = DISPID - first_dispid
+    int m_next_key{1};
+};
+
+}

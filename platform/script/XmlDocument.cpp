@@ -1,0 +1,389 @@
+// The XML DOM stand-in over libxml2: loadXML with parseError, documentElement,
+// selectNodes and selectSingleNode (XPath, with the prefixes of the
+// "SelectionNamespaces" property), and on nodes text, nodeName, getAttribute
+// and childNodes. Node objects keep their document alive.
+
+#include "platform/base/HResult.h"
+#include "platform/script/DukText.h"
+#include "platform/script/WebObjects.h"
+
+#include <duktape.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xpath.h>
+#include <libxml/xpathInternals.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace plat {
+
+namespace {
+
+constexpr const char* document_key = "\xFF" "document";
+constexpr const char* node_key = "\xFF" "node";
+constexpr const char* node_proto_key = "\xFF" "xmlNodePrototype";
+
+struct FreeDoc {
+    void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
+};
+using SharedDoc = std::shared_ptr<xmlDoc>;
+
+struct Document {
+    SharedDoc doc;
+    std::vector<std::pair<std::string, std::string>> namespaces;   // prefix, URI
+};
+
+struct NodeRef {
+    SharedDoc doc;   // keeps the node's tree alive
+    xmlNode* node;
+    const Document* owner;   // for the namespace prefixes; alive while its object is, which the node keeps
+};
+
+template <class T>
+T* hidden(duk_context* ctx, int index, const char* key)
+{
+    duk_get_prop_string(ctx, index, key);
+    auto* p = static_cast<T*>(duk_get_pointer(ctx, -1));
+    duk_pop(ctx);
+    return p;
+}
+
+std::string xml_text(xmlChar* text)
+{
+    std::string s = text ? reinterpret_cast<const char*>(text) : "";
+    xmlFree(text);
+    return s;
+}
+
+void ignore_error(void*, xmlError*) {}
+
+// Pushes a node object for node, with owner the document object at owner_index.
+void push_node(duk_context* ctx, const SharedDoc& doc, xmlNode* node, const Document* owner, int owner_index)
+{
+    owner_index = duk_normalize_index(ctx, owner_index);
+    duk_push_object(ctx);
+    duk_push_heap_stash(ctx);
+    duk_get_prop_string(ctx, -1, node_proto_key);
+    duk_set_prototype(ctx, -3);
+    duk_pop(ctx);
+    duk_push_pointer(ctx, new NodeRef{doc, node, owner});
+    duk_put_prop_string(ctx, -2, node_key);
+    duk_dup(ctx, owner_index);
+    duk_put_prop_string(ctx, -2, "\xFF" "owner");
+}
+
+duk_ret_t list_item(duk_context* ctx)
+{
+    duk_push_this(ctx);
+    duk_get_prop_index(ctx, -1, static_cast<duk_uarridx_t>(duk_to_uint32(ctx, 0)));
+    if (duk_is_undefined(ctx, -1)) {
+        duk_pop(ctx);
+        duk_push_null(ctx);
+    }
+    return 1;
+}
+
+void push_list(duk_context* ctx, const SharedDoc& doc, const std::vector<xmlNode*>& nodes, const Document* owner,
+               int owner_index)
+{
+    owner_index = duk_normalize_index(ctx, owner_index);
+    duk_push_array(ctx);
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        push_node(ctx, doc, nodes[i], owner, owner_index);
+        duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(i));
+    }
+    duk_push_c_function(ctx, list_item, 1);
+    duk_put_prop_string(ctx, -2, "item");
+}
+
+// The tree and context node of `this`: a document or a node object.
+struct Context {
+    SharedDoc doc;
+    xmlNode* node{nullptr};
+    const Document* owner{nullptr};
+};
+
+Context this_context(duk_context* ctx)
+{
+    duk_push_this(ctx);
+    Context c;
+    if (auto* d = hidden<Document>(ctx, -1, document_key)) {
+        c = {d->doc, reinterpret_cast<xmlNode*>(d->doc.get()), d};
+    } else if (auto* n = hidden<NodeRef>(ctx, -1, node_key)) {
+        c = {n->doc, n->node, n->owner};
+    }
+    duk_pop(ctx);
+    return c;
+}
+
+// Pushes the object that owns the tree: the document object itself or a node's owner.
+void push_owner(duk_context* ctx)
+{
+    duk_push_this(ctx);
+    if (!hidden<Document>(ctx, -1, document_key)) {
+        duk_get_prop_string(ctx, -1, "\xFF" "owner");
+        duk_remove(ctx, -2);
+    }
+}
+
+CallOutcome select_body(duk_context* ctx, bool single)
+{
+    Context c = this_context(ctx);
+    if (!c.doc || !c.node)
+        return CallOutcome::fail(E_UNEXPECTED, "XML DOM: no document is loaded");
+    const std::string expression = get_utf8(ctx, 0);
+    std::unique_ptr<xmlXPathContext, decltype(&xmlXPathFreeContext)> xpath{xmlXPathNewContext(c.doc.get()),
+                                                                          &xmlXPathFreeContext};
+    if (!xpath)
+        return CallOutcome::fail(E_OUTOFMEMORY, "XML DOM: no XPath context");
+    xpath->node = c.node;
+    xpath->error = ignore_error;
+    for (const auto& [prefix, uri] : c.owner->namespaces)
+        xmlXPathRegisterNs(xpath.get(), BAD_CAST prefix.c_str(), BAD_CAST uri.c_str());
+    std::unique_ptr<xmlXPathObject, decltype(&xmlXPathFreeObject)> result{
+        xmlXPathEvalExpression(BAD_CAST expression.c_str(), xpath.get()), &xmlXPathFreeObject};
+    if (!result || result->type != XPATH_NODESET)
+        return CallOutcome::fail(E_FAIL, "XML DOM: not a node-set expression: " + expression);
+    std::vector<xmlNode*> nodes;
+    if (xmlNodeSet* set = result->nodesetval)
+        for (int i = 0; i < set->nodeNr && !(single && i > 0); ++i)
+            nodes.push_back(set->nodeTab[i]);
+    push_owner(ctx);
+    if (single) {
+        if (nodes.empty())
+            duk_push_null(ctx);
+        else
+            push_node(ctx, c.doc, nodes.front(), c.owner, -1);
+    } else {
+        push_list(ctx, c.doc, nodes, c.owner, -1);
+    }
+    duk_remove(ctx, -2);
+    return {1};
+}
+
+duk_ret_t select_nodes(duk_context* ctx) { return finish_call(ctx, select_body(ctx, false)); }
+duk_ret_t select_single_node(duk_context* ctx) { return finish_call(ctx, select_body(ctx, true)); }
+
+void set_parse_error(duk_context* ctx, int document_index, int code, const std::string& reason, int line)
+{
+    document_index = duk_normalize_index(ctx, document_index);
+    duk_push_object(ctx);
+    duk_push_int(ctx, code);
+    duk_put_prop_string(ctx, -2, "errorCode");
+    push_utf8(ctx, reason);
+    duk_put_prop_string(ctx, -2, "reason");
+    duk_push_int(ctx, line);
+    duk_put_prop_string(ctx, -2, "line");
+    duk_put_prop_string(ctx, document_index, "parseError");
+}
+
+CallOutcome load_body(duk_context* ctx)
+{
+    duk_push_this(ctx);
+    auto* document = hidden<Document>(ctx, -1, document_key);
+    if (!document)
+        return CallOutcome::fail(E_UNEXPECTED, "not an XML document");
+    const std::string text = get_utf8(ctx, 0);
+    std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> parser{xmlNewParserCtxt(), &xmlFreeParserCtxt};
+    if (!parser)
+        return CallOutcome::fail(E_OUTOFMEMORY, "XML DOM: no parser");
+    // The text is already decoded: whatever encoding it declares, it is read as UTF-8 here.
+    xmlDoc* parsed = xmlCtxtReadMemory(parser.get(), text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
+                                       XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOCDATA);
+    document->doc.reset();
+    if (parsed && !parser->wellFormed) {
+        xmlFreeDoc(parsed);
+        parsed = nullptr;
+    }
+    if (!parsed || !xmlDocGetRootElement(parsed)) {
+        const xmlError* error = xmlCtxtGetLastError(parser.get());
+        std::string reason = error && error->message ? error->message : "the document is empty";
+        while (!reason.empty() && reason.back() == '\n')
+            reason.pop_back();
+        if (parsed)
+            xmlFreeDoc(parsed);
+        set_parse_error(ctx, -1, error && error->code ? -error->code : -1, reason, error ? error->line : 0);
+        duk_push_null(ctx);
+        duk_put_prop_string(ctx, -2, "documentElement");
+        duk_pop(ctx);
+        duk_push_false(ctx);
+        return {1};
+    }
+    document->doc = SharedDoc(parsed, FreeDoc{});
+    set_parse_error(ctx, -1, 0, "", 0);
+    push_node(ctx, document->doc, xmlDocGetRootElement(parsed), document, -1);
+    duk_put_prop_string(ctx, -2, "documentElement");
+    duk_pop(ctx);
+    duk_push_true(ctx);
+    return {1};
+}
+
+duk_ret_t load_xml(duk_context* ctx) { return finish_call(ctx, load_body(ctx)); }
+
+// setProperty("SelectionNamespaces", "xmlns:a='uri' xmlns:b=\"uri\""); other properties are accepted and ignored.
+CallOutcome set_property_body(duk_context* ctx)
+{
+    duk_push_this(ctx);
+    auto* document = hidden<Document>(ctx, -1, document_key);
+    duk_pop(ctx);
+    if (!document)
+        return CallOutcome::fail(E_UNEXPECTED, "not an XML document");
+    if (get_utf8(ctx, 0) != "SelectionNamespaces")
+        return {0};
+    const std::string decls = get_utf8(ctx, 1);
+    std::vector<std::pair<std::string, std::string>> found;
+    for (std::size_t at = decls.find("xmlns:"); at != std::string::npos; at = decls.find("xmlns:", at)) {
+        const std::size_t eq = decls.find('=', at);
+        if (eq == std::string::npos || eq + 1 >= decls.size() || (decls[eq + 1] != '\'' && decls[eq + 1] != '"'))
+            return CallOutcome::fail(E_INVALIDARG, "XML DOM: malformed SelectionNamespaces");
+        const std::size_t close = decls.find(decls[eq + 1], eq + 2);
+        if (close == std::string::npos)
+            return CallOutcome::fail(E_INVALIDARG, "XML DOM: malformed SelectionNamespaces");
+        found.emplace_back(decls.substr(at + 6, eq - at - 6), decls.substr(eq + 2, close - eq - 2));
+        at = close + 1;
+    }
+    document->namespaces = std::move(found);
+    return {0};
+}
+
+duk_ret_t set_property(duk_context* ctx) { return finish_call(ctx, set_property_body(ctx)); }
+
+NodeRef* this_node(duk_context* ctx)
+{
+    duk_push_this(ctx);
+    auto* n = hidden<NodeRef>(ctx, -1, node_key);
+    duk_pop(ctx);
+    return n;
+}
+
+duk_ret_t node_text(duk_context* ctx)
+{
+    NodeRef* n = this_node(ctx);
+    if (!n)
+        return 0;
+    push_utf8(ctx, xml_text(xmlNodeGetContent(n->node)));
+    return 1;
+}
+
+duk_ret_t node_name(duk_context* ctx)
+{
+    NodeRef* n = this_node(ctx);
+    if (!n)
+        return 0;
+    std::string name = n->node->name ? reinterpret_cast<const char*>(n->node->name) : "";
+    if (n->node->type == XML_TEXT_NODE)
+        name = "#text";
+    else if (n->node->ns && n->node->ns->prefix)
+        name = std::string(reinterpret_cast<const char*>(n->node->ns->prefix)) + ":" + name;
+    push_utf8(ctx, name);
+    return 1;
+}
+
+duk_ret_t child_nodes(duk_context* ctx)
+{
+    NodeRef* n = this_node(ctx);
+    if (!n)
+        return 0;
+    std::vector<xmlNode*> children;
+    for (xmlNode* child = n->node->children; child; child = child->next)
+        children.push_back(child);
+    const SharedDoc doc = n->doc;
+    push_owner(ctx);
+    push_list(ctx, doc, children, n->owner, -1);
+    duk_remove(ctx, -2);
+    return 1;
+}
+
+duk_ret_t get_attribute(duk_context* ctx)
+{
+    NodeRef* n = this_node(ctx);
+    if (!n || n->node->type != XML_ELEMENT_NODE)
+        return 0;
+    const std::string name = get_utf8(ctx, 0);
+    const std::size_t colon = name.find(':');
+    xmlChar* value = nullptr;
+    if (colon == std::string::npos) {
+        value = xmlGetNoNsProp(n->node, BAD_CAST name.c_str());
+    } else {
+        const std::string prefix = name.substr(0, colon);
+        if (xmlNs* ns = xmlSearchNs(n->doc.get(), n->node, BAD_CAST prefix.c_str()))
+            value = xmlGetNsProp(n->node, BAD_CAST name.c_str() + colon + 1, ns->href);
+    }
+    if (!value) {
+        duk_push_null(ctx);
+        return 1;
+    }
+    push_utf8(ctx, xml_text(value));
+    return 1;
+}
+
+duk_ret_t finalize_node(duk_context* ctx)
+{
+    delete hidden<NodeRef>(ctx, 0, node_key);
+    duk_push_pointer(ctx, nullptr);
+    duk_put_prop_string(ctx, 0, node_key);
+    return 0;
+}
+
+duk_ret_t finalize_document(duk_context* ctx)
+{
+    delete hidden<Document>(ctx, 0, document_key);
+    duk_push_pointer(ctx, nullptr);
+    duk_put_prop_string(ctx, 0, document_key);
+    return 0;
+}
+
+void define_getter(duk_context* ctx, const char* name, duk_c_function getter)
+{
+    duk_push_string(ctx, name);
+    duk_push_c_function(ctx, getter, 0);
+    duk_def_prop(ctx, -3, DUK_DEFPROP_HAVE_GETTER);
+}
+
+void ensure_node_prototype(duk_context* ctx)
+{
+    duk_push_heap_stash(ctx);
+    if (!duk_has_prop_string(ctx, -1, node_proto_key)) {
+        duk_push_object(ctx);
+        const duk_function_list_entry methods[] = {{"getAttribute", get_attribute, 1},
+                                                   {"selectNodes", select_nodes, 1},
+                                                   {"selectSingleNode", select_single_node, 1},
+                                                   {nullptr, nullptr, 0}};
+        duk_put_function_list(ctx, -1, methods);
+        define_getter(ctx, "text", node_text);
+        define_getter(ctx, "nodeName", node_name);
+        define_getter(ctx, "childNodes", child_nodes);
+        duk_push_c_function(ctx, finalize_node, 2);
+        duk_set_finalizer(ctx, -2);
+        duk_put_prop_string(ctx, -2, node_proto_key);
+    }
+    duk_pop(ctx);
+}
+
+}
+
+void push_xml_document(duk_context* ctx)
+{
+    ensure_node_prototype(ctx);
+    duk_push_object(ctx);
+    duk_push_pointer(ctx, new Document());
+    duk_put_prop_string(ctx, -2, document_key);
+    duk_push_c_function(ctx, finalize_document, 2);
+    duk_set_finalizer(ctx, -2);
+    const duk_function_list_entry methods[] = {{"loadXML", load_xml, 1},
+                                               {"setProperty", set_property, 2},
+                                               {"selectNodes", select_nodes, 1},
+                                               {"selectSingleNode", select_single_node, 1},
+                                               {nullptr, nullptr, 0}};
+    duk_put_function_list(ctx, -1, methods);
+    duk_push_false(ctx);
+    duk_put_prop_string(ctx, -2, "async");
+    duk_push_null(ctx);
+    duk_put_prop_string(ctx, -2, "documentElement");
+    set_parse_error(ctx, -1, 0, "", 0);
+}
+
+}

@@ -1,0 +1,201 @@
+// The XMLHTTP stand-in: synchronous requests over libcurl, http and https
+// only, with a time-out (the object's "timeout" property, milliseconds).
+
+#include "platform/base/HResult.h"
+#include "platform/script/DukText.h"
+#include "platform/script/WebObjects.h"
+
+#include <curl/curl.h>
+#include <duktape.h>
+
+#include <cctype>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace plat {
+
+namespace {
+
+constexpr const char* request_key = "\xFF" "request";
+constexpr double default_timeout_ms = 30000;
+constexpr std::size_t max_response = 32u << 20;   // a feed is far smaller; more is refused
+constexpr long max_redirects = 5;
+
+struct Request {
+    std::string method;
+    std::string url;
+    std::vector<std::string> headers;
+    bool opened{false};
+};
+
+struct CurlHeaders {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+Request* request_of(duk_context* ctx)
+{
+    duk_push_this(ctx);
+    duk_get_prop_string(ctx, -1, request_key);
+    auto* r = static_cast<Request*>(duk_get_pointer(ctx, -1));
+    duk_pop_2(ctx);
+    return r;
+}
+
+bool starts_with_nocase(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
+            return false;
+    return true;
+}
+
+CallOutcome open_body(duk_context* ctx)
+{
+    Request* r = request_of(ctx);
+    if (!r)
+        return CallOutcome::fail(E_UNEXPECTED, "not an XMLHTTP object");
+    if (duk_to_boolean(ctx, 2))
+        return CallOutcome::fail(E_NOTIMPL, "XMLHTTP: only synchronous requests are offered");
+    std::string url = get_utf8(ctx, 1);
+    if (!starts_with_nocase(url, "http://") && !starts_with_nocase(url, "https://"))
+        return CallOutcome::fail(E_ACCESSDENIED, "XMLHTTP: only http and https addresses are fetched");
+    r->method = get_utf8(ctx, 0);
+    r->url = std::move(url);
+    r->headers.clear();
+    r->opened = true;
+    duk_push_this(ctx);
+    duk_push_int(ctx, 1);
+    duk_put_prop_string(ctx, -2, "readyState");
+    duk_pop(ctx);
+    return {0};
+}
+
+CallOutcome set_header_body(duk_context* ctx)
+{
+    Request* r = request_of(ctx);
+    if (!r || !r->opened)
+        return CallOutcome::fail(E_UNEXPECTED, "XMLHTTP: open must come first");
+    std::string name = get_utf8(ctx, 0), value = get_utf8(ctx, 1);
+    if (name.empty() || name.find_first_of("\r\n:") != std::string::npos || value.find_first_of("\r\n") != std::string::npos)
+        return CallOutcome::fail(E_INVALIDARG, "XMLHTTP: malformed request header");
+    r->headers.push_back(name + ": " + value);
+    return {0};
+}
+
+std::size_t collect(char* data, std::size_t size, std::size_t count, void* user)
+{
+    auto* body = static_cast<std::string*>(user);
+    const std::size_t n = size * count;
+    if (body->size() + n > max_response)
+        return 0;   // curl fails the transfer
+    body->append(data, n);
+    return n;
+}
+
+void curl_init_once()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+CallOutcome send_body(duk_context* ctx)
+{
+    Request* r = request_of(ctx);
+    if (!r || !r->opened)
+        return CallOutcome::fail(E_UNEXPECTED, "XMLHTTP: open must come first");
+    const std::string payload = duk_is_null_or_undefined(ctx, 0) ? std::string() : get_utf8(ctx, 0);
+    duk_push_this(ctx);
+    duk_get_prop_string(ctx, -1, "timeout");
+    const double timeout = duk_is_number(ctx, -1) && duk_get_number(ctx, -1) > 0 ? duk_get_number(ctx, -1) : default_timeout_ms;
+    duk_pop_2(ctx);
+
+    curl_init_once();
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy{curl_easy_init(), &curl_easy_cleanup};
+    std::unique_ptr<curl_slist, CurlHeaders> headers;
+    for (const std::string& h : r->headers) {
+        curl_slist* grown = curl_slist_append(headers.get(), h.c_str());
+        if (!grown)
+            return CallOutcome::fail(E_OUTOFMEMORY, "XMLHTTP: no memory for the headers");
+        (void)headers.release();   // grown is the same list, one longer
+        headers.reset(grown);
+    }
+    if (!easy)
+        return CallOutcome::fail(E_OUTOFMEMORY, "XMLHTTP: no transfer handle");
+    std::string body;
+    CURL* c = easy.get();
+    curl_easy_setopt(c, CURLOPT_URL, r->url.c_str());
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(c, CURLOPT_MAXREDIRS, max_redirects);
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout));
+    curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, collect);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &body);
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+    if (r->method == "POST" || !payload.empty()) {
+        curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE, static_cast<long>(payload.size()));
+        curl_easy_setopt(c, CURLOPT_POSTFIELDS, payload.c_str());
+    }
+    if (r->method != "GET" && r->method != "POST")
+        curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, r->method.c_str());
+    const CURLcode rc = curl_easy_perform(c);
+    if (rc != CURLE_OK)
+        return CallOutcome::fail(rc == CURLE_OPERATION_TIMEDOUT ? hresult(0x800C000E) : hresult(0x800C0005),
+                                 std::string("XMLHTTP: ") + curl_easy_strerror(rc) + ": " + r->url);
+    long status = 0;
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+
+    duk_push_this(ctx);
+    duk_push_int(ctx, static_cast<int>(status));
+    duk_put_prop_string(ctx, -2, "status");
+    push_utf8(ctx, body);
+    duk_put_prop_string(ctx, -2, "responseText");
+    duk_push_int(ctx, 4);
+    duk_put_prop_string(ctx, -2, "readyState");
+    duk_pop(ctx);
+    return {0};
+}
+
+duk_ret_t open(duk_context* ctx) { return finish_call(ctx, open_body(ctx)); }
+duk_ret_t set_header(duk_context* ctx) { return finish_call(ctx, set_header_body(ctx)); }
+duk_ret_t send(duk_context* ctx) { return finish_call(ctx, send_body(ctx)); }
+
+duk_ret_t finalize(duk_context* ctx)
+{
+    duk_get_prop_string(ctx, 0, request_key);
+    delete static_cast<Request*>(duk_get_pointer(ctx, -1));
+    duk_pop(ctx);
+    duk_push_pointer(ctx, nullptr);
+    duk_put_prop_string(ctx, 0, request_key);
+    return 0;
+}
+
+}
+
+void push_xml_http_request(duk_context* ctx)
+{
+    duk_push_object(ctx);
+    duk_push_c_function(ctx, finalize, 2);
+    duk_set_finalizer(ctx, -2);
+    duk_push_pointer(ctx, new Request());
+    duk_put_prop_string(ctx, -2, request_key);
+    const duk_function_list_entry methods[] = {
+        {"open", open, 3}, {"setRequestHeader", set_header, 2}, {"send", send, 1}, {nullptr, nullptr, 0}};
+    duk_put_function_list(ctx, -1, methods);
+    duk_push_int(ctx, 0);
+    duk_put_prop_string(ctx, -2, "readyState");
+    duk_push_int(ctx, 0);
+    duk_put_prop_string(ctx, -2, "status");
+    duk_push_string(ctx, "");
+    duk_put_prop_string(ctx, -2, "responseText");
+    duk_push_number(ctx, default_timeout_ms);
+    duk_put_prop_string(ctx, -2, "timeout");
+}
+
+}

@@ -1,0 +1,170 @@
+#include "TestSite.h"
+
+#include "platform/base/Utf.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+DISPID id_of(IDispatch* d, const char16_t* name, HRESULT expect = S_OK)
+{
+    std::u16string copy(name);
+    LPOLESTR names[] = {copy.data()};
+    DISPID id = 0;
+    EXPECT_EQ(d->GetIDsOfNames(GUID_NULL, names, 1, 1024, &id), expect);
+    return id;
+}
+
+VARIANT text(const char* utf8)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = plat::Bstr::from_utf8(utf8).detach();
+    return v;
+}
+
+}
+
+TEST(JScriptEngine, GlobalsAreCalledWithArgumentsLastFirst)
+{
+    EngineHarness h;
+    ASSERT_EQ(h.run("var n = 5;\nfunction f(a, b) { return a + '|' + b; }"), S_OK);
+    plat::ComPtr<IDispatch> globals;
+    ASSERT_EQ(h.engine->GetScriptDispatch(nullptr, globals.put()), S_OK);
+
+    VARIANT args[2] = {text("first in the array"), text("last in the array")};
+    DISPPARAMS params{args, nullptr, 2, 0};
+    plat::Variant result;
+    ASSERT_EQ(globals->Invoke(id_of(globals.get(), u"f"), GUID_NULL, 1024, DISPATCH_METHOD, &params, result.get(),
+                              nullptr, nullptr),
+              S_OK);
+    EXPECT_EQ(plat::bstr_to_utf8(result->bstrVal), "last in the array|first in the array");
+    VariantClear(&args[0]);
+    VariantClear(&args[1]);
+
+    VARIANT seven;
+    VariantInit(&seven);
+    seven.vt = VT_I4;
+    seven.lVal = 7;
+    DISPID put = DISPID_PROPERTYPUT;
+    DISPPARAMS assign{&seven, &put, 1, 1};
+    ASSERT_EQ(globals->Invoke(id_of(globals.get(), u"n"), GUID_NULL, 1024, DISPATCH_PROPERTYPUT, &assign, nullptr,
+                              nullptr, nullptr),
+              S_OK);
+    EXPECT_EQ(h.global(u"n"), "7");
+    id_of(globals.get(), u"nothing", DISP_E_UNKNOWNNAME);
+}
+
+TEST(JScriptEngine, UncaughtErrorsReachTheSiteWithTheirPlace)
+{
+    const struct {
+        const char* script;
+        const char* source;
+        const char* description;   // a part of it
+        ULONG line;
+        const char* line_text;
+    } cases[] = {
+        {"var a = 1;\nthrow new Error('boom');", "JScript runtime error", "boom", 1, "throw new Error('boom');"},
+        {"var a = 1;\n\nmissing_name + 1;", "JScript runtime error", "missing_name", 2, "missing_name + 1;"},
+        {"var a = ;", "JScript compilation error", "", 0, "var a = ;"},
+        {"throw 'plain text';", "JScript runtime error", "plain text", 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        EngineHarness h;
+        EXPECT_EQ(h.run(c.script), SCRIPT_E_REPORTED);
+        ASSERT_EQ(h.site->errors.size(), 1u);
+        const ReportedError& e = h.site->errors[0];
+        EXPECT_EQ(e.source, c.source);
+        EXPECT_NE(e.description.find(c.description), std::string::npos) << e.description;
+        EXPECT_TRUE(FAILED(e.scode));
+        if (*c.line_text) {
+            EXPECT_TRUE(e.has_position);
+            EXPECT_EQ(e.line, c.line);
+            EXPECT_EQ(e.line_text, c.line_text);
+        }
+    }
+}
+
+TEST(JScriptEngine, ErrorsInACallFromTheHostAreReportedAndReturned)
+{
+    EngineHarness h;
+    ASSERT_EQ(h.run("function f() { return undefined_thing.x; }"), S_OK);
+    plat::ComPtr<IDispatch> globals;
+    ASSERT_EQ(h.engine->GetScriptDispatch(nullptr, globals.put()), S_OK);
+    plat::Variant result;
+    DISPPARAMS none{};
+    EXPECT_EQ(globals->Invoke(id_of(globals.get(), u"f"), GUID_NULL, 1024, DISPATCH_METHOD, &none, result.get(),
+                              nullptr, nullptr),
+              SCRIPT_E_REPORTED);
+    ASSERT_EQ(h.site->errors.size(), 1u);
+    EXPECT_EQ(h.site->errors[0].line_text, "function f() { return undefined_thing.x; }");
+}
+
+TEST(JScriptEngine, NamedItemsAreAskedForOnFirstUseAndCalledThroughDispatch)
+{
+    EngineHarness h;
+    auto helper = plat::ComPtr<TestHelper>::adopt(new TestHelper());
+    h.site->items[u"Helper"] = plat::ComPtr<IUnknown>(static_cast<ITestHelper*>(helper.get()));
+    ASSERT_EQ(h.engine->AddNamedItem(u"Helper", SCRIPTITEM_ISVISIBLE), S_OK);
+    ASSERT_EQ(h.engine->AddNamedItem(u"Absent", SCRIPTITEM_ISVISIBLE), S_OK);
+    EXPECT_EQ(h.site->requests[u"Helper"], 0) << "not asked before use";
+
+    ASSERT_EQ(h.run("var sum = Helper.Add(2, 3);\n"
+                    "Helper.Name = 'caf\u00e9';\n"
+                    "var name = Helper.Name + '!';\n"
+                    "var mine = {tag: 'own'};\n"
+                    "Helper.Keep(mine);\n"
+                    "var same = Helper.Kept() === mine;\n"
+                    "var caught = ''; try { Helper.Fail(); } catch (e) { caught = e.number; }\n"
+                    "var missing = typeof Helper.NoSuchMember;"),
+              S_OK);
+    EXPECT_EQ(h.global(u"sum"), "5");
+    EXPECT_EQ(h.global(u"name"), "caf\u00e9!");
+    EXPECT_EQ(helper->name, "caf\u00e9");
+    EXPECT_EQ(h.global(u"same"), "True") << "a script object comes back as itself";
+    EXPECT_EQ(h.global(u"caught"), std::to_string(static_cast<LONG>(E_ACCESSDENIED)));
+    EXPECT_EQ(h.global(u"missing"), "undefined");
+    EXPECT_EQ(h.site->requests[u"Helper"], 1) << "asked once, then kept";
+
+    EXPECT_EQ(h.run("Absent.x;"), SCRIPT_E_REPORTED);
+    ASSERT_EQ(h.site->errors.size(), 1u);
+    EXPECT_NE(h.site->errors[0].description.find("Absent"), std::string::npos);
+    EXPECT_EQ(h.site->errors[0].scode, TYPE_E_ELEMENTNOTFOUND);
+    helper->kept.reset();
+}
+
+TEST(JScriptEngine, ObjectCreationIsOffUntilTheHostTurnsItOn)
+{
+    EngineHarness h;
+    DWORD supported = 0, enabled = 0;
+    ASSERT_EQ(h.engine->GetInterfaceSafetyOptions(IID_IActiveScript, &supported, &enabled), S_OK);
+    EXPECT_EQ(enabled, INTERFACESAFE_FOR_UNTRUSTED_DATA);
+
+    const char* script = "var d = new ActiveXObject('Microsoft.XMLDOM'); var ok = d.loadXML('<a/>');";
+    EXPECT_EQ(h.run(script), SCRIPT_E_REPORTED);
+    ASSERT_EQ(h.site->errors.size(), 1u);
+    EXPECT_NE(h.site->errors[0].description.find("can't create object"), std::string::npos);
+
+    h.allow_objects();
+    EXPECT_EQ(h.run(script), S_OK);
+    EXPECT_EQ(h.global(u"ok"), "True");
+    EXPECT_EQ(h.run("new ActiveXObject('No.Such.Class');"), SCRIPT_E_REPORTED) << "unknown ProgID";
+}
+
+TEST(JScriptEngine, AClosedEngineRefusesCallsOnDispatchesStillHeld)
+{
+    EngineHarness h;
+    ASSERT_EQ(h.run("function f() { return 1; }"), S_OK);
+    plat::ComPtr<IDispatch> globals;
+    ASSERT_EQ(h.engine->GetScriptDispatch(nullptr, globals.put()), S_OK);
+    const DISPID id = id_of(globals.get(), u"f");
+    ASSERT_EQ(h.engine->Close(), S_OK);
+    DISPPARAMS none{};
+    plat::Variant result;
+    EXPECT_EQ(globals->Invoke(id, GUID_NULL, 1024, DISPATCH_METHOD, &none, result.get(), nullptr, nullptr),
+              E_UNEXPECTED);
+    EXPECT_EQ(h.run("1"), E_UNEXPECTED);
+    EXPECT_EQ(h.engine->AddNamedItem(u"X", SCRIPTITEM_ISVISIBLE), E_UNEXPECTED);
+}

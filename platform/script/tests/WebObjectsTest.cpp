@@ -1,0 +1,141 @@
+#include "TestSite.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+class LocalServer {
+public:
+    LocalServer()
+    {
+        m_server.Get("/feed", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_content("<r agent=\"" + req.get_header_value("X-Test") + "\">caf\xC3\xA9</r>", "text/xml");
+        });
+        m_server.Get("/slow", [](const httplib::Request&, httplib::Response& res) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            res.set_content("late", "text/plain");
+        });
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    }
+    ~LocalServer()
+    {
+        m_server.stop();
+        m_thread.join();
+    }
+    std::string url(const char* path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+
+private:
+    httplib::Server m_server;
+    int m_port{0};
+    std::thread m_thread;
+};
+
+}
+
+TEST(XmlHttp, FetchesOverHttpAndReportsTheStatus)
+{
+    LocalServer server;
+    EngineHarness h;
+    h.allow_objects();
+    const std::string script = "var x = new ActiveXObject('Microsoft.XMLHTTP');\n"
+                               "x.open('GET', '" + server.url("/feed") + "', false);\n"
+                               "x.setRequestHeader('X-Test', 'yes');\n"
+                               "x.send();\n"
+                               "var status = x.status, body = x.responseText;\n"
+                               "x.open('GET', '" + server.url("/absent") + "', false); x.send();\n"
+                               "var missing = x.status;";
+    ASSERT_EQ(h.run(script.c_str()), S_OK);
+    EXPECT_EQ(h.global(u"status"), "200");
+    EXPECT_EQ(h.global(u"body"), "<r agent=\"yes\">caf\xC3\xA9</r>");
+    EXPECT_EQ(h.global(u"missing"), "404");
+}
+
+TEST(XmlHttp, RefusesWhatItMustNotFetch)
+{
+    LocalServer server;
+    const struct { const char* name; std::string script; const char* message; } cases[] = {
+        {"a file address", "x.open('GET', 'file:///etc/passwd', false);", "only http and https"},
+        {"an ftp address", "x.open('GET', 'ftp://127.0.0.1/', false);", "only http and https"},
+        {"an asynchronous request", "x.open('GET', '" + server.url("/feed") + "', true);", "synchronous"},
+        {"a header with a line break", "x.open('GET', '" + server.url("/feed") + "', false); x.setRequestHeader('A', 'b\\r\\nC: d');", "malformed"},
+        {"a send before open", "x.send();", "open must come first"},
+        {"a server slower than the time-out", "x.open('GET', '" + server.url("/slow") + "', false); x.timeout = 300; x.send();", "Timeout"},
+        {"a closed port", "x.open('GET', 'http://127.0.0.1:1/', false); x.send();", "XMLHTTP"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EngineHarness h;
+        h.allow_objects();
+        const std::string script = "var x = new ActiveXObject('Microsoft.XMLHTTP');\n" + c.script;
+        EXPECT_EQ(h.run(script.c_str()), SCRIPT_E_REPORTED);
+        ASSERT_EQ(h.site->errors.size(), 1u);
+        EXPECT_NE(h.site->errors[0].description.find(c.message), std::string::npos) << h.site->errors[0].description;
+    }
+}
+
+TEST(XmlDom, ReadsNodesTextAndAttributesWithNamespacePrefixes)
+{
+    EngineHarness h;
+    h.allow_objects();
+    ASSERT_EQ(h.run("var d = new ActiveXObject('Microsoft.XMLDOM');\n"
+                    "var ok = d.loadXML('<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>"
+                    "<rss xmlns:media=\"http://search.yahoo.com/mrss/\"><channel><title>T &amp; U</title>"
+                    "<item><title><![CDATA[<b>bold</b>]]></title><media:thumbnail url=\"a.jpg\" media:x=\"1\"/></item>"
+                    "<item><title>\u00e9t\u00e9</title></item></channel></rss>');\n"
+                    "d.setProperty('SelectionNamespaces', \"xmlns:media='http://search.yahoo.com/mrss/'\");\n"
+                    "var root = d.documentElement.nodeName;\n"
+                    "var items = d.selectNodes('/rss/channel/item');\n"
+                    "var count = items.length;\n"
+                    "var first = items.item(0).selectSingleNode('title').text;\n"
+                    "var second = items[1].selectSingleNode('title').text;\n"
+                    "var thumb = items.item(0).selectSingleNode('media:thumbnail');\n"
+                    "var url = thumb.getAttribute('url'), prefixed = thumb.getAttribute('media:x');\n"
+                    "var absent = thumb.getAttribute('width') === null;\n"
+                    "var none = d.selectSingleNode('/rss/nothing') === null;\n"
+                    "var title = d.selectSingleNode('//channel/title').text;\n"
+                    "var children = d.selectSingleNode('/rss/channel').childNodes.length;\n"
+                    "d.loadXML('<other/>');\n"
+                    "var kept = items.item(1).selectSingleNode('title').text;"),
+              S_OK);
+    EXPECT_EQ(h.global(u"ok"), "True");
+    EXPECT_EQ(h.global(u"root"), "rss");
+    EXPECT_EQ(h.global(u"count"), "2");
+    EXPECT_EQ(h.global(u"first"), "<b>bold</b>");
+    EXPECT_EQ(h.global(u"second"), "\u00e9t\u00e9");
+    EXPECT_EQ(h.global(u"url"), "a.jpg");
+    EXPECT_EQ(h.global(u"prefixed"), "1");
+    EXPECT_EQ(h.global(u"absent"), "True");
+    EXPECT_EQ(h.global(u"none"), "True");
+    EXPECT_EQ(h.global(u"title"), "T & U");
+    EXPECT_EQ(h.global(u"children"), "3");
+    EXPECT_EQ(h.global(u"kept"), "\u00e9t\u00e9") << "nodes keep their own document";
+}
+
+TEST(XmlDom, BrokenTextFailsWithAParseError)
+{
+    const char* inputs[] = {"<a><b></a>", "", "not xml at all", "<a>&undefined;</a>",
+                            "<!DOCTYPE a [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><a>&x;</a>"};
+    for (const char* input : inputs) {
+        SCOPED_TRACE(input);
+        EngineHarness h;
+        h.allow_objects();
+        const std::string script = std::string("var d = new ActiveXObject('Microsoft.XMLDOM');\n"
+                                               "var ok = d.loadXML('") + input + "');\n"
+                                   "var code = d.parseError.errorCode, reason = d.parseError.reason;\n"
+                                   "var root = d.documentElement === null;\n"
+                                   "var text = ok ? d.documentElement.text : '';";
+        ASSERT_EQ(h.run(script.c_str()), S_OK);
+        if (h.global(u"ok") == "True") {
+            EXPECT_EQ(h.global(u"text"), "") << "an external entity is never read";
+            continue;
+        }
+        EXPECT_NE(h.global(u"code"), "0");
+        EXPECT_NE(h.global(u"reason"), "");
+        EXPECT_EQ(h.global(u"root"), "True");
+    }
+}
