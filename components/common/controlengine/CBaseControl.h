@@ -1,0 +1,57 @@
+#pragma once
+// The common implementation behind IBaseControl: a listener list that fans
+// events out, and one command thread that runs queued commands in order.
+//
+// A concrete controller overrides GetType, Execute and GetVersion. Because the
+// command thread calls Execute, a concrete controller's destructor must call
+// stop_command_thread() first, so that no command runs on a half-destroyed object.
+
+#include "components/common/controlengine/IBaseControl.h"
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class CBaseControl : public IBaseControl {
+public:
+    CBaseControl();
+    virtual ~CBaseControl();
+    CBaseControl(const CBaseControl&) = delete;
+    CBaseControl& operator=(const CBaseControl&) = delete;
+
+    LONG Notify(void* sender, LONG code, INT_PTR value, INT_PTR extra) override;
+    LONG GetType() override { return 0; }
+    // Asynchronous (CONTROL_ASYNC): queues a private copy and answers 1. Synchronous:
+    // 3 adds and 4 removes the listener in data (1); any other code answers 0 here.
+    LONG SendCommand(LONG code, void* data, LONG* length, DWORD flags) override;
+    LONG Execute(LONG code, void* data, LONG* length, DWORD flags) override;
+    void AddListener(IBaseEventHandler* listener) override;
+    void Run() override;
+    std::pair<LONG, LONG> GetVersion() override { return {1, 0}; }
+
+protected:
+    // Queues command 1 and joins the command thread; commands queued before it still
+    // run. Idempotent. Must not be called from the command thread.
+    void stop_command_thread();
+
+private:
+    struct Command {
+        LONG code;
+        std::unique_ptr<std::byte[]> data;   // private copy, or null
+        std::unique_ptr<LONG> length;        // private copy, or null
+    };
+
+    void remove_listener(IBaseEventHandler* listener);
+
+    std::mutex m_listener_lock;
+    std::vector<IBaseEventHandler*> m_listeners;   // guarded by m_listener_lock, insertion order
+    std::recursive_mutex m_command_lock;           // serialises synchronous listener commands
+    std::mutex m_queue_lock;
+    std::condition_variable m_queue_ready;
+    std::deque<Command> m_queue;                   // guarded by m_queue_lock, oldest first
+    std::thread m_thread;                          // last member: joined before the rest go
+};

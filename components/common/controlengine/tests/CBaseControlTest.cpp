@@ -1,0 +1,355 @@
+#include "components/common/controlengine/CBaseControl.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+constexpr auto generous = 30s;
+
+struct Executed {
+    LONG code;
+    std::thread::id thread;
+    std::optional<std::vector<std::byte>> data;   // first bytes of the private copy
+    std::optional<LONG> length;
+};
+
+// Records every command it runs. A command whose code is the gate code waits
+// until the test opens the gate.
+class Recorder : public CBaseControl {
+public:
+    explicit Recorder(std::size_t data_bytes = sizeof(LONG), LONG gate_code = -1)
+        : m_data_bytes(data_bytes), m_gate_code(gate_code)
+    {
+    }
+    ~Recorder() override { stop_command_thread(); }
+
+    LONG Execute(LONG code, void* data, LONG* length, DWORD) override
+    {
+        Executed e{code, std::this_thread::get_id(), std::nullopt, std::nullopt};
+        if (data) {
+            auto* bytes = static_cast<const std::byte*>(data);
+            e.data.emplace(bytes, bytes + m_data_bytes);
+        }
+        if (length)
+            e.length = *length;
+        std::unique_lock hold(m_lock);
+        if (code == m_gate_code) {
+            m_in_gate = true;
+            m_changed.notify_all();
+            m_changed.wait(hold, [this] { return m_gate_open; });
+        }
+        m_done.push_back(std::move(e));
+        m_changed.notify_all();
+        return code == 99 ? -1 : 1;
+    }
+
+    bool wait_for_count(std::size_t n)
+    {
+        std::unique_lock hold(m_lock);
+        return m_changed.wait_for(hold, generous, [&] { return m_done.size() >= n; });
+    }
+    bool wait_in_gate()
+    {
+        std::unique_lock hold(m_lock);
+        return m_changed.wait_for(hold, generous, [&] { return m_in_gate; });
+    }
+    void open_gate()
+    {
+        std::scoped_lock hold(m_lock);
+        m_gate_open = true;
+        m_changed.notify_all();
+    }
+    std::vector<Executed> done()
+    {
+        std::scoped_lock hold(m_lock);
+        return m_done;
+    }
+
+private:
+    std::size_t m_data_bytes;
+    LONG m_gate_code;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::vector<Executed> m_done;   // guarded by m_lock
+    bool m_in_gate = false;         // guarded by m_lock
+    bool m_gate_open = false;       // guarded by m_lock
+};
+
+class EventLog : public IBaseEventHandler {
+public:
+    LONG OnEvent(void* sender, LONG code, INT_PTR value, INT_PTR extra) override
+    {
+        std::scoped_lock hold(m_lock);
+        m_events.push_back({sender, code, value, extra});
+        return 0;
+    }
+    struct Event {
+        void* sender;
+        LONG code;
+        INT_PTR value;
+        INT_PTR extra;
+    };
+    std::vector<Event> events()
+    {
+        std::scoped_lock hold(m_lock);
+        return m_events;
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<Event> m_events;   // guarded by m_lock
+};
+
+std::vector<std::byte> bytes_of(const void* p, std::size_t n)
+{
+    auto* b = static_cast<const std::byte*>(p);
+    return {b, b + n};
+}
+
+TEST(CBaseControl, BareEngineIdentifiesItselfAndIgnoresUnknownCodes)
+{
+    CBaseControl control;
+    EXPECT_EQ(control.GetType(), 0);
+    EXPECT_EQ(control.GetVersion(), (std::pair<LONG, LONG>{1, 0}));
+    EXPECT_EQ(control.SendCommand(4098, nullptr, nullptr, 0), 0);
+    EXPECT_EQ(control.SendCommand(4098, nullptr, nullptr, CONTROL_ASYNC), 1);
+}
+
+TEST(CBaseControl, QueuedCommandsRunInOrderOnOneCommandThread)
+{
+    Recorder control;
+    constexpr int count = 500;
+    for (LONG code = 10; code < 10 + count; ++code)
+        EXPECT_EQ(control.SendCommand(code, &code, nullptr, CONTROL_ASYNC), 1);
+    ASSERT_TRUE(control.wait_for_count(count));
+    auto done = control.done();
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(done[i].code, 10 + i);
+        LONG copied = 0;
+        std::memcpy(&copied, done[i].data->data(), sizeof copied);
+        EXPECT_EQ(copied, 10 + i) << "each command keeps its own copy";
+        EXPECT_EQ(done[i].thread, done[0].thread);
+    }
+    EXPECT_NE(done[0].thread, std::this_thread::get_id());
+}
+
+TEST(CBaseControl, QueuedCommandsCarryPrivateCopiesOfTheirData)
+{
+    const char text[] = "abcdefgh";
+    LONG value = 0x11223344;
+    LONG eight = 8;
+    LONG negative = -5;
+    const struct {
+        const char* name;
+        void* data;
+        LONG* length;
+        DWORD flags;
+        std::optional<std::vector<std::byte>> data_copy;
+        std::optional<LONG> length_copy;
+    } cases[] = {
+        {"by value, data and length", &value, &eight, CONTROL_ASYNC, bytes_of(&value, 4), 8},
+        {"by value, data only", &value, nullptr, CONTROL_ASYNC, bytes_of(&value, 4), std::nullopt},
+        {"by value, length only", nullptr, &eight, CONTROL_ASYNC, std::nullopt, 8},
+        {"by length", const_cast<char*>(text), &eight, CONTROL_ASYNC | CONTROL_COPY_LENGTH, bytes_of(text, 8),
+         std::nullopt},
+        {"by length without length", const_cast<char*>(text), nullptr, CONTROL_ASYNC | CONTROL_COPY_LENGTH,
+         std::nullopt, std::nullopt},
+        {"by length, negative length", const_cast<char*>(text), &negative, CONTROL_ASYNC | CONTROL_COPY_LENGTH,
+         std::nullopt, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recorder control(c.data_copy ? c.data_copy->size() : 0, 7);
+        ASSERT_EQ(control.SendCommand(7, c.data, c.length, c.flags), 1);
+        control.open_gate();
+        ASSERT_TRUE(control.wait_for_count(1));
+        auto done = control.done();
+        EXPECT_EQ(done[0].data, c.data_copy);
+        EXPECT_EQ(done[0].length, c.length_copy);
+    }
+}
+
+TEST(CBaseControl, CopyIsTakenWhenQueuedNotWhenRun)
+{
+    Recorder control(sizeof(LONG), 5);
+    LONG first = 0;
+    ASSERT_EQ(control.SendCommand(5, &first, nullptr, CONTROL_ASYNC), 1);
+    ASSERT_TRUE(control.wait_in_gate());
+    LONG value = 41;
+    control.SendCommand(6, &value, nullptr, CONTROL_ASYNC);
+    value = 42;
+    control.open_gate();
+    ASSERT_TRUE(control.wait_for_count(2));
+    LONG copied = 0;
+    std::memcpy(&copied, control.done()[1].data->data(), sizeof copied);
+    EXPECT_EQ(copied, 41);
+}
+
+TEST(CBaseControl, SynchronousListenerCommandsAddOnceAndRemoveQuietly)
+{
+    CBaseControl control;
+    EventLog a, b, absent;
+    EXPECT_EQ(control.SendCommand(CMD_ADD_LISTENER, &a, nullptr, 0), 1);
+    EXPECT_EQ(control.SendCommand(CMD_ADD_LISTENER, &a, nullptr, 0), 1);
+    control.AddListener(&b);
+    control.AddListener(nullptr);
+    EXPECT_EQ(control.SendCommand(CMD_REMOVE_LISTENER, &absent, nullptr, 0), 1);
+    control.Notify(nullptr, 4099, 1, 0);
+    EXPECT_EQ(a.events().size(), 1u);
+    EXPECT_EQ(b.events().size(), 1u);
+
+    EXPECT_EQ(control.SendCommand(CMD_REMOVE_LISTENER, &a, nullptr, 0), 1);
+    control.Notify(nullptr, 4099, 2, 0);
+    EXPECT_EQ(a.events().size(), 1u);
+    EXPECT_EQ(b.events().size(), 2u);
+}
+
+TEST(CBaseControl, ListenersReceiveEventsInOrderWithPointerSizedValues)
+{
+    CBaseControl control;
+    EventLog first, second;
+    control.AddListener(&first);
+    control.AddListener(&second);
+    int record = 0;
+    const auto big = static_cast<INT_PTR>(reinterpret_cast<std::uintptr_t>(&record));
+    std::thread worker([&] {
+        for (LONG i = 0; i < 1000; ++i)
+            control.Notify(&record, 4099, big + i, -i);
+    });
+    worker.join();
+    for (auto* log : {&first, &second}) {
+        auto events = log->events();
+        ASSERT_EQ(events.size(), 1000u);
+        for (LONG i = 0; i < 1000; ++i) {
+            EXPECT_EQ(events[i].sender, &record);
+            EXPECT_EQ(events[i].value, big + i);
+            EXPECT_EQ(events[i].extra, -i);
+        }
+    }
+}
+
+TEST(CBaseControl, CommandsQueuedBehindTheEndCommandStillRunThenTheThreadEnds)
+{
+    std::vector<Executed> done;
+    {
+        Recorder control(sizeof(LONG), 50);
+        control.SendCommand(50, nullptr, nullptr, CONTROL_ASYNC);
+        ASSERT_TRUE(control.wait_in_gate());
+        control.SendCommand(CMD_END_THREAD, nullptr, nullptr, CONTROL_ASYNC);
+        control.SendCommand(51, nullptr, nullptr, CONTROL_ASYNC);
+        control.open_gate();
+        ASSERT_TRUE(control.wait_for_count(3));
+        control.SendCommand(52, nullptr, nullptr, CONTROL_ASYNC);
+        // Destruction joins the ended thread: 52 and the destructor's own 1 never run.
+        done = control.done();
+    }
+    ASSERT_EQ(done.size(), 3u);
+    EXPECT_EQ(done[0].code, 50);
+    EXPECT_EQ(done[1].code, CMD_END_THREAD);
+    EXPECT_EQ(done[2].code, 51);
+}
+
+TEST(CBaseControl, DestructionWhileACommandRunsWaitsAndRunsTheRest)
+{
+    std::atomic<int> ran{0};
+    std::atomic<bool> release{false};
+    class Slow : public CBaseControl {
+    public:
+        Slow(std::atomic<int>& n, std::atomic<bool>& go) : m_n(n), m_go(go) {}
+        ~Slow() override { stop_command_thread(); }
+        LONG Execute(LONG code, void*, LONG*, DWORD) override
+        {
+            if (code == 8)
+                while (!m_go)
+                    std::this_thread::sleep_for(1ms);
+            if (code != CMD_END_THREAD)
+                m_seen.push_back(code);   // a member of the derived part: must still be alive
+            m_n = static_cast<int>(m_seen.size());
+            return 1;
+        }
+
+    private:
+        std::atomic<int>& m_n;
+        std::atomic<bool>& m_go;
+        std::vector<LONG> m_seen;   // command thread only
+    };
+    auto control = std::make_unique<Slow>(ran, release);
+    for (LONG code = 8; code < 20; ++code)
+        control->SendCommand(code, nullptr, nullptr, CONTROL_ASYNC);
+    std::thread opener([&] {
+        std::this_thread::sleep_for(20ms);
+        release = true;
+    });
+    control.reset();   // while command 8 is still running
+    opener.join();
+    EXPECT_EQ(ran.load(), 12);
+}
+
+TEST(CBaseControl, DestructorDrainsQueueWithoutHanging)
+{
+    std::atomic<int> ran{0};
+    class Counter : public CBaseControl {
+    public:
+        explicit Counter(std::atomic<int>& n) : m_n(n) {}
+        ~Counter() override { stop_command_thread(); }
+        LONG Execute(LONG code, void*, LONG*, DWORD) override
+        {
+            if (code != CMD_END_THREAD) {
+                std::this_thread::sleep_for(1ms);
+                ++m_n;
+            }
+            return 1;
+        }
+
+    private:
+        std::atomic<int>& m_n;
+    };
+    {
+        Counter control(ran);
+        for (int i = 0; i < 20; ++i)
+            control.SendCommand(100 + i, nullptr, nullptr, CONTROL_ASYNC);
+    }
+    EXPECT_EQ(ran.load(), 20);
+}
+
+TEST(CBaseControl, NoWakeUpIsLostUnderManySenders)
+{
+    Recorder control;
+    constexpr int senders = 4;
+    constexpr int each = 300;
+    std::vector<std::thread> threads;
+    std::atomic<bool> all_seen{true};
+    for (int s = 0; s < senders; ++s) {
+        threads.emplace_back([&, s] {
+            for (int i = 0; i < each; ++i) {
+                LONG code = 1000 + s * each + i;
+                control.SendCommand(code, nullptr, nullptr, CONTROL_ASYNC);
+                // Each command must run without a later one to push it along.
+                if (s == 0 && !control.wait_for_count(static_cast<std::size_t>(i + 1)))
+                    all_seen = false;
+            }
+        });
+    }
+    for (auto& t : threads)
+        t.join();
+    ASSERT_TRUE(all_seen.load());
+    ASSERT_TRUE(control.wait_for_count(senders * each));
+    std::vector<LONG> last(senders, -1);
+    for (const auto& e : control.done()) {
+        int s = (e.code - 1000) / each;
+        EXPECT_GT(e.code, last[s]) << "one sender's commands keep their order";
+        last[s] = e.code;
+    }
+}
+
+}
