@@ -87,6 +87,9 @@ public:
     {
         std::scoped_lock hold(lock);
         removed.push_back(task->key + "|" + task->title);
+        // The task's file in the cache goes with it.
+        if (!cache_folder.empty())
+            std::filesystem::remove(cache_folder + "/" + task->title);
         return 1;
     }
     LONG StopTransfer(const DownloadTaskInfo*, LONG) override { return 0; }
@@ -98,6 +101,7 @@ public:
 
     std::mutex lock;
     std::vector<std::string> removed;   // guarded by lock
+    std::string cache_folder;           // set before the updater starts
 };
 
 class CRSSUpdaterTest : public testing::Test {
@@ -206,6 +210,75 @@ TEST_F(CRSSUpdaterTest, RefreshAllQueuesOnlyStaleAutomaticChannels)
     EXPECT_EQ(listener.begun(), (std::vector<std::int64_t>{stale1, stale2}));
     EXPECT_EQ(listener.updated(), (std::vector<std::pair<std::int64_t, bool>>{{stale1, true}, {stale2, true}}));
     EXPECT_GE(channel(stale1).last_update_time, base_time);
+}
+
+TEST_F(CRSSUpdaterTest, RequestBreaksOffABackgroundRefreshWhichComesBackLater)
+{
+    site.serve("/feed", feed_testing::feed_xml(feed_testing::numbered_items(3)));
+    const auto background = add_channel("/feed", stale_time);
+    const auto wanted = add_channel("/feed", base_time);
+    start();
+    listener.hold(background);
+    updater->Request(-background);
+    ASSERT_TRUE(listener.wait_begun(1));
+    updater->Request(wanted);
+    listener.release(background);
+    ASSERT_TRUE(listener.wait_updated(3));
+    EXPECT_EQ(listener.begun(), (std::vector<std::int64_t>{background, wanted, background}));
+    EXPECT_EQ(listener.updated(),
+              (std::vector<std::pair<std::int64_t, bool>>{{background, false}, {wanted, true}, {background, true}}));
+}
+
+TEST_F(CRSSUpdaterTest, CacheTrimRemovesTheOldestTasksUntilTheFolderFits)
+{
+    const std::string cache = modules.folder() + "/cache";
+    std::filesystem::create_directories(cache);
+    ostrel.cache_folder = cache;
+    const auto id = add_channel("", base_time);
+    const struct {
+        const char* title;
+        std::int64_t modify_time;
+        bool favourite;
+    } rows_made[] = {{"newest", 30, false}, {"oldest", 10, false}, {"middle", 20, false}, {"kept", 1, true}};
+    for (const auto& r : rows_made) {
+        std::ofstream(cache + "/" + r.title) << std::string(1024, 'x');
+        RSSData::tRSSItem item;
+        item.folder_id = folder_id;
+        item.channel_id = id;
+        item.title = r.title;
+        item.original_media_url = std::string("http://m.com/") + r.title;
+        item.mark_favorite = r.favourite;
+        item.modify_time = r.modify_time;
+        item.set_status(1024);
+        ASSERT_EQ(database.InsertItem(&item), 0);
+    }
+    // 4 KB in the folder, 3 KB allowed: the two oldest go (the favourite stays).
+    start(25, 3, cache);
+    for (int i = 0; i < 6000 && std::filesystem::exists(cache + "/middle"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    updater->Stop();
+    EXPECT_EQ(ostrel.removed, (std::vector<std::string>{"http://m.com/oldest|oldest", "http://m.com/middle|middle"}));
+    for (const auto& row : rows(id))
+        EXPECT_EQ(row.status(), row.title == "oldest" || row.title == "middle" ? 0 : 1024) << row.title;
+}
+
+TEST_F(CRSSUpdaterTest, CacheWithoutLimitIsLeftAlone)
+{
+    const std::string cache = modules.folder() + "/cache";
+    std::filesystem::create_directories(cache);
+    std::ofstream(cache + "/big") << std::string(4096, 'x');
+    RSSData::tRSSItem item;
+    item.folder_id = folder_id;
+    item.channel_id = add_channel("", base_time);
+    item.title = "big";
+    item.original_media_url = "http://m.com/big";
+    item.set_status(1024);
+    ASSERT_EQ(database.InsertItem(&item), 0);
+    start(25, -1, cache);
+    updater->Request(999999);   // a request answered after the first maintenance pass
+    ASSERT_TRUE(listener.wait_updated(1));
+    updater->Stop();
+    EXPECT_TRUE(ostrel.removed.empty());
 }
 
 TEST_F(CRSSUpdaterTest, ItemsAreWrittenLastFirstAndARefetchOnlyRenewsThem)
