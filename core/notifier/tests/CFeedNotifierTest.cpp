@@ -2,6 +2,7 @@
 
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "components/common/feeddb/IDataActionListener.h"
+#include "components/common/feeddb/tests/FeedDbFixture.h"
 #include "platform/com/Com.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/tests/RunLocalClient.h"
@@ -19,40 +20,8 @@
 
 namespace {
 
-struct Notice {
-    bool before;
-    int action;
-    int kind;
-    std::int64_t id;
-    int value;
-    bool operator==(const Notice&) const = default;
-};
-
-class RecordingListener final : public IDataActionListener {
-public:
-    explicit RecordingListener(int veto = 0) : m_veto(veto) {}
-    int OnBeforeDataAction(int action, int kind, std::int64_t id, int value) override
-    {
-        std::scoped_lock hold(m_lock);
-        m_notices.push_back({true, action, kind, id, value});
-        return m_veto;
-    }
-    void OnDataAction(int action, int kind, std::int64_t id, int value) override
-    {
-        std::scoped_lock hold(m_lock);
-        m_notices.push_back({false, action, kind, id, value});
-    }
-    std::vector<Notice> notices()
-    {
-        std::scoped_lock hold(m_lock);
-        return m_notices;
-    }
-
-private:
-    const int m_veto;
-    std::mutex m_lock;
-    std::vector<Notice> m_notices;   // guarded by m_lock
-};
+using feeddb_test::Notice;
+using feeddb_test::RecordingListener;
 
 class CFeedNotifierTest : public testing::Test {
 protected:
@@ -113,7 +82,8 @@ TEST_F(CFeedNotifierTest, ClientWithoutARunningProgramFailsCleanly)
 
 TEST_F(CFeedNotifierTest, VetoOfTheBeforeNoticeStillGivesSuccess)
 {
-    RecordingListener vetoing(1);
+    RecordingListener vetoing;
+    vetoing.veto = 1;
     CRSSDBMgr::Instance().AddListener(&vetoing);
     auto notifier = plat::ComPtr<IFeedNotifier>::adopt(new CFeedNotifier());
     EXPECT_EQ(notifier->NotifyUnsubscribe(5, -1), S_OK);
