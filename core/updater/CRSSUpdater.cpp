@@ -192,7 +192,10 @@ bool CRSSUpdater::ProcessQueue()
                 m_queue.push_back(*id);
             }
         } catch (const std::exception& e) {
+            // A statement the database could not prepare: the request still gets its answer.
             plat::debug_log(std::string("feed updater: ") + e.what());
+            if (id && *id != 0)
+                updated(*id > 0 ? *id : -*id, false);
         }
     }
 }
