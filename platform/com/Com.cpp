@@ -5,6 +5,8 @@
 #include "ModuleTable.h"
 #include "ServerExports.h"
 
+#include "platform/com/LocalServer.h"
+
 #include "platform/com/ComPtr.h"
 
 #include "platform/base/DebugLog.h"
@@ -58,6 +60,9 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsctx, REFIID i
     *object = nullptr;
     plat::ComPtr<IClassFactory> factory;
     HRESULT hr = CoGetClassObject(clsid, clsctx, nullptr, IClassFactory::iid, factory.put_void());
+    // A class served by a running program of this user (never aggregated).
+    if (hr == REGDB_E_CLASSNOTREG && (clsctx & CLSCTX_LOCAL_SERVER) && !outer)
+        return plat::create_local_object(clsid, iid, object);
     if (FAILED(hr))
         return hr;
     return factory->CreateInstance(outer, iid, object);

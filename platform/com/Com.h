@@ -4,7 +4,8 @@
 
 #include "platform/com/Unknown.h"
 
-// Server contexts a creation may use. Only in-process servers are served here.
+// Server contexts a creation may use. In-process servers are loaded from HKCR;
+// a local server is a running program of this user (LocalServer.h).
 inline constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
 inline constexpr DWORD CLSCTX_INPROC_HANDLER = 0x2;
 inline constexpr DWORD CLSCTX_LOCAL_SERVER = 0x4;

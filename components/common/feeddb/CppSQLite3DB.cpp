@@ -68,7 +68,7 @@ CppSQLite3Query CppSQLite3DB::execQuery(const char* sql)
     sqlite3_stmt* statement = nullptr;
     const int rc = sqlite3_prepare_v2(m_db.get(), sql, -1, &statement, nullptr);
     if (rc != SQLITE_OK)
-        throw CppSQLite3Exception(rc, "");
+        throw CppSQLite3Exception(rc, sqlite3_errmsg(m_db.get()));
     const int step = sqlite3_step(statement);
     if (step != SQLITE_ROW && step != SQLITE_DONE)
         plat::debug_log(std::string("sqlite: query gave no rows: ") + sqlite3_errmsg(m_db.get()));

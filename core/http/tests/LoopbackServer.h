@@ -1,0 +1,43 @@
+#pragma once
+// An httplib server on 127.0.0.1 at a free port, serving on its own thread
+// from start() until the object dies.
+
+#include <httplib.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace http_testing {
+
+template <class Server = httplib::Server>
+class LoopbackServer {
+public:
+    template <class... Args>
+    explicit LoopbackServer(Args&&... args) : server(std::forward<Args>(args)...)
+    {
+        port = server.bind_to_any_port("127.0.0.1");
+    }
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+    ~LoopbackServer()
+    {
+        server.stop();
+        if (thread.joinable())
+            thread.join();
+    }
+
+    void start()
+    {
+        thread = std::thread([this] { server.listen_after_bind(); });
+        while (!server.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port) + path; }
+
+    Server server;
+    int port = 0;
+    std::thread thread;
+};
+
+}
