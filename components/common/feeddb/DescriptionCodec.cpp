@@ -58,6 +58,25 @@ std::string base64_decode(std::string_view text)
     return out;
 }
 
+// Feeds all of the stream's input through step (deflate or inflate) in
+// chunks; the output, or nothing when the stream did not end cleanly.
+template <class Step>
+std::optional<std::string> pump(z_stream& stream, Step step)
+{
+    std::string out;
+    std::array<char, chunk> buffer;
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef*>(buffer.data());
+        stream.avail_out = chunk;
+        rc = step(&stream);
+        out.append(buffer.data(), chunk - stream.avail_out);
+    }
+    if (rc != Z_STREAM_END)
+        return std::nullopt;
+    return out;
+}
+
 std::optional<std::string> deflate_text(std::string_view text)
 {
     z_stream stream{};
@@ -65,18 +84,8 @@ std::optional<std::string> deflate_text(std::string_view text)
         return std::nullopt;
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
     stream.avail_in = static_cast<uInt>(text.size());
-    std::string out;
-    std::array<char, chunk> buffer;
-    int rc = Z_OK;
-    while (rc == Z_OK) {
-        stream.next_out = reinterpret_cast<Bytef*>(buffer.data());
-        stream.avail_out = chunk;
-        rc = deflate(&stream, Z_FINISH);
-        out.append(buffer.data(), chunk - stream.avail_out);
-    }
+    std::optional<std::string> out = pump(stream, [](z_stream* s) { return deflate(s, Z_FINISH); });
     deflateEnd(&stream);
-    if (rc != Z_STREAM_END)
-        return std::nullopt;
     return out;
 }
 
@@ -92,18 +101,8 @@ std::optional<std::string> inflate_text(std::string stream_bytes)
         return std::nullopt;
     stream.next_in = reinterpret_cast<Bytef*>(stream_bytes.data());
     stream.avail_in = static_cast<uInt>(stream_bytes.size());
-    std::string out;
-    std::array<char, chunk> buffer;
-    int rc = Z_OK;
-    while (rc == Z_OK) {
-        stream.next_out = reinterpret_cast<Bytef*>(buffer.data());
-        stream.avail_out = chunk;
-        rc = inflate(&stream, Z_NO_FLUSH);
-        out.append(buffer.data(), chunk - stream.avail_out);
-    }
+    std::optional<std::string> out = pump(stream, [](z_stream* s) { return inflate(s, Z_NO_FLUSH); });
     inflateEnd(&stream);
-    if (rc != Z_STREAM_END)
-        return std::nullopt;
     return out;
 }
 

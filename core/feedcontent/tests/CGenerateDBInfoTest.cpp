@@ -1,12 +1,12 @@
 #include "components/common/feeddb/CppSQLite3Exception.h"
 #include "core/feedcontent/CGenerateDBInfo.h"
 #include "core/feedcontent/StandardFeeds.h"
+#include "components/common/feeddb/tests/RawQuery.h"
+#include "components/common/feeddb/tests/TempFolder.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -16,13 +16,9 @@ class DefaultContent : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "feedcontent-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-        setenv("STRIMO_RUNTIME_DIR", dir.c_str(), 1);
-        path = dir + "/" + CRSSDBMgr::FileName;
+        setenv("STRIMO_RUNTIME_DIR", dir.path().c_str(), 1);
+        path = dir.file(CRSSDBMgr::FileName);
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
 
     int generate()
     {
@@ -30,23 +26,9 @@ protected:
         return info.Generate(path.c_str());
     }
 
-    std::vector<std::string> column(const std::string& sql) const
-    {
-        sqlite3* raw = nullptr;
-        sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-        std::vector<std::string> out;
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(raw, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK)
-            while (sqlite3_step(statement) == SQLITE_ROW) {
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-                out.emplace_back(text ? text : "NULL");
-            }
-        sqlite3_finalize(statement);
-        sqlite3_close(raw);
-        return out;
-    }
+    std::vector<std::string> column(const std::string& sql) const { return feeddb_test::query_column(path, sql); }
 
-    std::string dir;
+    feeddb_test::TempFolder dir;
     std::string path;
 };
 

@@ -1,4 +1,5 @@
 #include "FeedDbFixture.h"
+#include "RawQuery.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -25,17 +26,8 @@ std::vector<std::string> titles(const std::list<RSSData::tRSSChannel>& channels)
 
 std::string raw_text(const std::string& path, const std::string& sql)
 {
-    sqlite3* raw = nullptr;
-    sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* statement = nullptr;
-    std::string out = "<none>";
-    if (sqlite3_prepare_v2(raw, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-        out = text ? text : "NULL";
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(raw);
-    return out;
+    const std::vector<std::string> rows = query_column(path, sql);
+    return rows.empty() ? "<none>" : rows.front();
 }
 
 }

@@ -2,6 +2,7 @@
 #include "platform/base/DebugLog.h"
 #include "FeedDbFixture.h"
 #include "FullDiskVfs.h"
+#include "RawQuery.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -17,29 +18,12 @@ using namespace feeddb_test;
 
 namespace {
 
-std::vector<std::string> column(const std::string& path, const std::string& sql)
-{
-    sqlite3* raw = nullptr;
-    sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    std::vector<std::string> out;
-    sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(raw, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-            out.emplace_back(text ? text : "NULL");
-        }
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(raw);
-    return out;
-}
-
 // Every row of every table, and the schema, as text.
 std::vector<std::string> snapshot(const std::string& path)
 {
-    std::vector<std::string> all = column(path, "SELECT type || ' ' || name || ' ' || coalesce(sql, '') FROM sqlite_master");
+    std::vector<std::string> all = query_column(path, "SELECT type || ' ' || name || ' ' || coalesce(sql, '') FROM sqlite_master");
     for (const char* table : {"rssfolder", "rsschannel", "rssitem", "itemdownloadinfo", "itemsyncinfo", "sqlite_sequence"})
-        for (const std::string& row : column(path, std::string("SELECT quote(id) FROM ") + table))
+        for (const std::string& row : query_column(path, std::string("SELECT quote(id) FROM ") + table))
             all.push_back(std::string(table) + ":" + row);
     return all;
 }
@@ -56,13 +40,13 @@ std::string file_bytes(const std::string& path)
 
 TEST_F(FeedDb, NewFileHasTheFiveTablesAndTheGeneratedTriggers)
 {
-    EXPECT_EQ(column(path, "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' ORDER BY name"),
+    EXPECT_EQ(query_column(path, "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' ORDER BY name"),
               (std::vector<std::string>{"itemdownloadinfo", "itemsyncinfo", "rsschannel", "rssfolder", "rssitem"}));
-    const auto triggers = column(path, "SELECT name FROM sqlite_master WHERE type='trigger'");
+    const auto triggers = query_column(path, "SELECT name FROM sqlite_master WHERE type='trigger'");
     EXPECT_EQ(triggers.size(), 28u);   // four for each of the seven references
     for (const std::string& name : triggers)
         EXPECT_EQ(name.rfind("genfkey", 0), 0u) << name;
-    EXPECT_EQ(column(path, "SELECT count(*) FROM sqlite_master WHERE type='index'"), std::vector<std::string>{"0"});
+    EXPECT_EQ(query_column(path, "SELECT count(*) FROM sqlite_master WHERE type='index'"), std::vector<std::string>{"0"});
 }
 
 TEST_F(FeedDb, SecondOpenCreatesNothingAndChangesNoRow)
@@ -95,7 +79,7 @@ TEST_F(FeedDb, DroppedTableComesBackAndTheOthersKeepTheirRows)
     // The table that came back is guarded again.
     EXPECT_EQ(db.InsertItemDownloadInfo({item + 100, 4, 1, 0, 0}), SQLITE_CONSTRAINT);
     EXPECT_EQ(db.InsertItemDownloadInfo({item, 4, 1, 0, 0}), 0);
-    EXPECT_EQ(column(path, "SELECT count(*) FROM sqlite_master WHERE type='trigger'"), std::vector<std::string>{"28"});
+    EXPECT_EQ(query_column(path, "SELECT count(*) FROM sqlite_master WHERE type='trigger'"), std::vector<std::string>{"28"});
 }
 
 TEST_F(FeedDb, TriggersRefuseBrokenReferences)

@@ -1,6 +1,6 @@
 #include "FeedDbFixture.h"
 
-#include <sqlite3.h>
+#include "RawQuery.h"
 
 #include <cstdlib>
 #include <ostream>
@@ -103,17 +103,8 @@ RSSData::tRSSItem FeedDb::read_item(std::int64_t id)
 
 int FeedDb::rows(const std::string& table) const
 {
-    sqlite3* raw = nullptr;
-    sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_busy_timeout(raw, 60000);
-    sqlite3_stmt* statement = nullptr;
-    int count = -1;
-    if (sqlite3_prepare_v2(raw, ("SELECT count(*) FROM " + table).c_str(), -1, &statement, nullptr) == SQLITE_OK &&
-        sqlite3_step(statement) == SQLITE_ROW)
-        count = sqlite3_column_int(statement, 0);
-    sqlite3_finalize(statement);
-    sqlite3_close(raw);
-    return count;
+    const std::vector<std::string> count = query_column(path, "SELECT count(*) FROM " + table);
+    return count.size() == 1 && count[0] != "<prepare failed>" ? std::stoi(count[0]) : -1;
 }
 
 }
