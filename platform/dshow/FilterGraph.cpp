@@ -219,7 +219,7 @@ void FilterGraph::restart_completion()
     }
     std::scoped_lock hold(m_event_lock);
     m_sinks = sinks;
-    m_sinks_complete = 0;
+    m_sinks_complete.clear();
     m_completion.reset();
 }
 
@@ -312,7 +312,8 @@ HRESULT FilterGraph::SetPositions(LONGLONG* current, DWORD current_flags, LONGLO
         active = m_state != State_Stopped;
     }
     if (list.empty()) return E_NOTIMPL;
-    if (active) restart_completion();   // the sinks will end the stream again
+    // Before the seek: the new stream may end before SetPositions returns.
+    if (active) restart_completion();
     HRESULT result = S_OK;
     for (const ComPtr<IMediaSeeking>& s : list) {
         LONGLONG c = current ? *current : 0, t = stop ? *stop : 0;
@@ -370,8 +371,10 @@ HRESULT FilterGraph::Notify(LONG code, LONG_PTR param1, LONG_PTR param2) try
     {
         std::scoped_lock hold(m_event_lock);
         if (code == EC_COMPLETE) {
-            // One completion for the graph, once every sink has ended its stream.
-            if (++m_sinks_complete < m_sinks || m_completion) return S_OK;
+            // One completion for the graph, once every sink has ended its stream; a sink
+            // names itself in the second parameter, so a repeated report counts once.
+            m_sinks_complete.insert(param2);
+            if (static_cast<int>(m_sinks_complete.size()) < m_sinks || m_completion) return S_OK;
             m_events.push_back({EC_COMPLETE, S_OK, 0});
             m_completion = EC_COMPLETE;
         } else {

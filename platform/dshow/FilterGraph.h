@@ -14,6 +14,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -101,7 +102,7 @@ private:
     std::condition_variable m_event_ready;
     std::deque<Event> m_events;                       // guarded by m_event_lock
     int m_sinks{0};                                   // guarded by m_event_lock
-    int m_sinks_complete{0};                          // guarded by m_event_lock
+    std::set<LONG_PTR> m_sinks_complete;              // guarded by m_event_lock
     std::optional<LONG> m_completion;                 // guarded by m_event_lock
 
     std::atomic<ULONG> m_ref{0};
