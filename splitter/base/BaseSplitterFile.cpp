@@ -89,6 +89,7 @@ HRESULT CBaseSplitterFile::Read(BYTE* buffer, LONGLONG length)
 {
     if (!m_reader) return E_NOINTERFACE;
     if (length < 0) return E_INVALIDARG;
+    if (length == 0) return S_OK;
     if (!m_random_access) {
         LONGLONG total = 0, available = 0;
         if (SUCCEEDED(m_reader->Length(&total, &available)) && total == available && total > 0) {
