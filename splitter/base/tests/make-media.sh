@@ -39,3 +39,5 @@ for size in 352x288 176x144 128x96 320x240 160x120 200x100; do
 done
 # A bare MPEG-4 Visual stream.
 make plain.m4v $(video 320x240 3) -c:v mpeg4 -g 25 -bf 0 -f m4v
+# Ten pictures a second, but the rate is not fixed in the stream header.
+make rate10.m4v -f lavfi -i "testsrc=size=160x120:rate=10:duration=1" -c:v mpeg4 -f m4v
