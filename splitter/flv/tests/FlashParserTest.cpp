@@ -394,3 +394,27 @@ TEST_F(FlvTest, GrowingFileIsReadAsItArrives)
     ASSERT_EQ(g.graph->WaitForCompletion(60000, &code), S_OK);
     EXPECT_EQ(g.sink_named(u"Audio")->samples().size(), 10u);
 }
+
+TEST_F(FlvTest, GraphInsertsTheSplitterByMerit)
+{
+    int unwanted = 0;
+    std::vector<plat::FilterTemplate> candidates{
+        {u"Never", MERIT_DO_NOT_USE, [&] { ++unwanted; return plat::ComPtr<IBaseFilter>(); }},
+        {u"Splitter", MERIT_NORMAL, [] { return plat::ComPtr<IBaseFilter>(ParserFilter::with<CFlashParser>()); }},
+    };
+    plat::ComPtr<plat::FilterGraph> graph(new plat::FilterGraph(std::move(candidates)));
+    plat::ComPtr<plat::AsyncFileSource> source(new plat::AsyncFileSource());
+    ASSERT_EQ(source->Load(plat::utf8_to_utf16(test_media("h263-mp3.flv")).c_str(), nullptr), S_OK);
+    plat::ComPtr<plat::RecordingSink> sink(new plat::RecordingSink(plat::Payload::Drop, MEDIATYPE_Video));
+    graph->AddFilter(source.get(), u"File Source");
+    graph->AddFilter(sink.get(), u"Sink");
+    ASSERT_EQ(graph->Connect(source->GetPin(0), sink->input()), S_OK);
+    EXPECT_EQ(unwanted, 0);
+    plat::ComPtr<IBaseFilter> splitter;
+    ASSERT_EQ(graph->FindFilterByName(u"Splitter", splitter.put()), S_OK);
+    ASSERT_EQ(graph->Run(), S_OK);
+    LONG code = 0;
+    ASSERT_EQ(graph->WaitForCompletion(60000, &code), S_OK);
+    EXPECT_EQ(sink->sample_count(), probed_packets(test_media("h263-mp3.flv"), "video").size());
+    graph->Stop();
+}
