@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -220,6 +221,10 @@ TEST_F(SplitterFilter, FailedSinkLeavesTheOtherStreamRunning)
     ASSERT_EQ(g.graph->Run(), S_OK);
     ASSERT_TRUE(audio().wait_for_end(60000));
     EXPECT_EQ(audio().samples().size(), static_cast<std::size_t>(frames));
+    // The video stream runs on its own thread: wait for the sample that fails it.
+    for (int i = 0; i < 6000 && video().sample_count() < 6; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(video().sample_count(), 6u);
     EXPECT_EQ(video().samples().size(), 5u);
     EXPECT_FALSE(video().ended());
     EXPECT_EQ(g.graph->Stop(), S_OK);
