@@ -117,7 +117,12 @@ HRESULT CBaseSplitterOutputPin::DeliverBeginFlush()
 HRESULT CBaseSplitterOutputPin::DeliverEndFlush()
 {
     if (!ThreadExists()) return S_FALSE;
-    HRESULT hr = IsConnected() ? CBaseOutputPin::DeliverEndFlush() : S_OK;
+    HRESULT hr = S_OK;
+    {
+        // No sample from before the flush may reach downstream after it ends.
+        std::scoped_lock hold(m_deliver_lock);
+        if (IsConnected()) hr = CBaseOutputPin::DeliverEndFlush();
+    }
     m_hrDeliver = S_OK;
     m_fFlushing = false;
     m_fFlushed = true;
@@ -171,7 +176,7 @@ DWORD CBaseSplitterOutputPin::ThreadProc()
             return 0;
         }
         while (m_queue.GetCount() > 0) {
-            std::unique_ptr<Packet> packet = m_queue.Remove();
+            std::unique_ptr<Packet> packet = m_queue.Remove(&m_taken_generation);
             if (m_hrDeliver != S_OK) continue;   // dropped: the pin failed or flushes
             m_fFlushed = false;
             HRESULT hr = packet ? DeliverPacket(std::move(packet)) : DeliverEndOfStream();
@@ -182,6 +187,20 @@ DWORD CBaseSplitterOutputPin::ThreadProc()
             }
         }
     }
+}
+
+HRESULT CBaseSplitterOutputPin::Deliver(IMediaSample* sample)
+{
+    std::scoped_lock hold(m_deliver_lock);
+    if (m_taken_generation != m_queue.Generation()) return S_FALSE;
+    return CBaseOutputPin::Deliver(sample);
+}
+
+HRESULT CBaseSplitterOutputPin::DeliverEndOfStream()
+{
+    std::scoped_lock hold(m_deliver_lock);
+    if (m_taken_generation != m_queue.Generation()) return S_FALSE;
+    return CBaseOutputPin::DeliverEndOfStream();
 }
 
 HRESULT CBaseSplitterOutputPin::enlarge_buffers(std::size_t payload, plat::ComPtr<IMediaSample>& sample)

@@ -47,6 +47,9 @@ protected:
 
 private:
     HRESULT enlarge_buffers(std::size_t payload, plat::ComPtr<IMediaSample>& sample);
+    // The downstream calls of the delivery thread, refused for a packet taken before a flush.
+    HRESULT Deliver(IMediaSample* sample);
+    HRESULT DeliverEndOfStream();
     void stop_delivery_thread();
 
     std::mutex m_types_lock;            // not the filter lock: the delivery thread takes it
@@ -59,4 +62,6 @@ private:
     CAMEvent m_eEndFlush{EventReset::Manual};
     CAMEvent m_eQueued;                 // wakes the delivery thread
     std::atomic<REFERENCE_TIME> m_rtStart{0};
+    std::mutex m_deliver_lock;                   // held across a downstream delivery; taken by the end of a flush
+    std::uint64_t m_taken_generation{0};         // the queue's generation of the packet in delivery; delivery thread only
 };

@@ -15,9 +15,10 @@ void PacketQueue::Add(std::unique_ptr<Packet> packet)
     m_packets.push_back(std::move(packet));
 }
 
-std::unique_ptr<Packet> PacketQueue::Remove()
+std::unique_ptr<Packet> PacketQueue::Remove(std::uint64_t* generation)
 {
     std::scoped_lock hold(m_lock);
+    if (generation) *generation = m_generation;
     if (m_packets.empty()) return nullptr;
     std::unique_ptr<Packet> head = std::move(m_packets.front());
     m_packets.pop_front();
@@ -32,6 +33,7 @@ void PacketQueue::RemoveAll()
         std::scoped_lock hold(m_lock);
         dropped.swap(m_packets);
         m_size = 0;
+        ++m_generation;
     }
 }
 
@@ -45,4 +47,10 @@ std::int64_t PacketQueue::GetSize() const
 {
     std::scoped_lock hold(m_lock);
     return m_size;
+}
+
+std::uint64_t PacketQueue::Generation() const
+{
+    std::scoped_lock hold(m_lock);
+    return m_generation;
 }

@@ -12,9 +12,12 @@ class PacketQueue {
 public:
     // A null packet is the end-of-stream marker.
     void Add(std::unique_ptr<Packet> packet);
-    // Only when GetCount() > 0; null for the end-of-stream marker.
-    std::unique_ptr<Packet> Remove();
+    // Only when GetCount() > 0; null for the end-of-stream marker. The
+    // generation is that of the queue when the packet left it.
+    std::unique_ptr<Packet> Remove(std::uint64_t* generation = nullptr);
+    // Empties the queue and starts a new generation.
     void RemoveAll();
+    std::uint64_t Generation() const;
     std::size_t GetCount() const;
     std::int64_t GetSize() const;
 
@@ -22,4 +25,5 @@ private:
     mutable std::mutex m_lock;
     std::deque<std::unique_ptr<Packet>> m_packets;   // guarded by m_lock
     std::int64_t m_size{0};                          // guarded by m_lock
+    std::uint64_t m_generation{0};                   // guarded by m_lock
 };
