@@ -58,6 +58,15 @@ void make_audio_type(const MpegAudioHeader& h, CMediaType& type)
 
 CBaseSplitterFileEx::~CBaseSplitterFileEx() = default;
 
+std::unique_ptr<CBaseSplitterFileEx> CBaseSplitterFileEx::Create(IAsyncReader* reader, HRESULT& result,
+                                                                 RandomAccess random_access, Streaming streaming)
+{
+    result = S_OK;
+    auto file = std::make_unique<CBaseSplitterFileEx>(reader, result, default_cache, random_access, streaming);
+    if (FAILED(result)) file.reset();
+    return file;
+}
+
 bool CBaseSplitterFileEx::NextMpegStartCode(BYTE& code, LONGLONG limit)
 {
     BitByteAlign();

@@ -25,6 +25,10 @@ public:
     using CBaseSplitterFile::CBaseSplitterFile;
     ~CBaseSplitterFileEx() override;
 
+    // A reader with the default cache over the source; null, with the failure in result, when it cannot be made.
+    static std::unique_ptr<CBaseSplitterFileEx> Create(IAsyncReader* reader, HRESULT& result, RandomAccess random_access,
+                                                       Streaming streaming);
+
     // Byte-aligns, then scans for 00 00 01 xx; false at the end or after limit bytes.
     bool NextMpegStartCode(BYTE& code, LONGLONG limit = 0x7FFFFFFFFFFFFFFF);
     bool ReadAudioHeader(MpegAudioHeader& header, int limit, bool allow_mpeg25, CMediaType* type);

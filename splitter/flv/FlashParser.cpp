@@ -344,10 +344,8 @@ HRESULT CFlashParser::Open(IAsyncReader* reader) try
     if (!reader) return E_POINTER;
     m_pFile.reset();
     HRESULT hr = S_OK;
-    auto file = std::make_unique<CBaseSplitterFileEx>(reader, hr, CBaseSplitterFile::default_cache,
-                                                      RandomAccess::NotRequired, Streaming::No);
-    if (FAILED(hr)) return hr;
-    m_pFile = std::move(file);
+    m_pFile = CBaseSplitterFileEx::Create(reader, hr, RandomAccess::NotRequired, Streaming::No);
+    if (!m_pFile) return hr;
     constexpr ULONGLONG signature = 0x464C56;   // "FLV"
     if (m_pFile->BitRead(24) != signature || m_pFile->BitRead(8) != 1) return E_FAIL;
     m_pFile->BitRead(5);

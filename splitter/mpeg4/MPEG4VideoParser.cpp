@@ -167,10 +167,8 @@ HRESULT CMPEG4VideoParser::Open(IAsyncReader* reader) try
     if (!reader) return E_POINTER;
     m_pFile.reset();
     HRESULT hr = S_OK;
-    auto file = std::make_unique<CBaseSplitterFileEx>(reader, hr, CBaseSplitterFile::default_cache,
-                                                      RandomAccess::Required, Streaming::No);
-    if (FAILED(hr)) return hr;
-    m_pFile = std::move(file);
+    m_pFile = CBaseSplitterFileEx::Create(reader, hr, RandomAccess::Required, Streaming::No);
+    if (!m_pFile) return hr;
     Header h;
     if (m_pFile->BitRead(24, true) != 1) return E_FAIL;
     BYTE code = 0;
