@@ -13,7 +13,6 @@ struct IFilterGraph;
 // Times are signed counts of 100 ns.
 using REFERENCE_TIME = LONGLONG;
 inline constexpr REFERENCE_TIME UNITS = 10000000;
-inline constexpr DWORD INFINITE = 0xFFFFFFFF;
 
 enum PIN_DIRECTION { PINDIR_INPUT = 0, PINDIR_OUTPUT = 1 };
 enum FILTER_STATE { State_Stopped = 0, State_Paused = 1, State_Running = 2 };
