@@ -1,0 +1,391 @@
+#include "platform/dshow/FilterGraph.h"
+
+#include "platform/base/Utf.h"
+
+#include <algorithm>
+#include <chrono>
+#include <new>
+
+namespace plat {
+
+namespace {
+
+ComPtr<IBaseFilter> owner_of(IPin* pin)
+{
+    PIN_INFO info{};
+    if (FAILED(pin->QueryPinInfo(&info))) return {};
+    return ComPtr<IBaseFilter>::adopt(info.pFilter);
+}
+
+bool wait_until(std::condition_variable& cv, std::unique_lock<std::mutex>& hold, LONG timeout_ms,
+                const std::function<bool()>& ready)
+{
+    if (timeout_ms < 0) {
+        cv.wait(hold, ready);
+        return true;
+    }
+    return cv.wait_for(hold, std::chrono::milliseconds(timeout_ms), ready);
+}
+
+}
+
+std::vector<ComPtr<IPin>> filter_pins(IBaseFilter* filter, PIN_DIRECTION direction, PinState state)
+{
+    std::vector<ComPtr<IPin>> out;
+    ComPtr<IEnumPins> pins;
+    if (!filter || FAILED(filter->EnumPins(pins.put())) || !pins) return out;
+    ComPtr<IPin> pin;
+    while (pins->Next(1, pin.put(), nullptr) == S_OK) {
+        PIN_DIRECTION d;
+        if (FAILED(pin->QueryDirection(&d)) || d != direction) continue;
+        ComPtr<IPin> peer;
+        bool connected = SUCCEEDED(pin->ConnectedTo(peer.put()));
+        if (state == PinState::Any || (state == PinState::Connected) == connected) out.push_back(pin);
+    }
+    return out;
+}
+
+FilterGraph::FilterGraph(std::vector<FilterTemplate> candidates)
+    : m_candidates([&] {
+          std::stable_sort(candidates.begin(), candidates.end(),
+                           [](const FilterTemplate& a, const FilterTemplate& b) { return a.merit > b.merit; });
+          return std::move(candidates);
+      }())
+{
+}
+
+FilterGraph::~FilterGraph()
+{
+    change_state(State_Stopped);
+    while (!m_filters.empty()) RemoveFilter(m_filters.back().filter.get());
+}
+
+HRESULT FilterGraph::QueryInterface(REFIID riid, void** object)
+{
+    if (!object) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IGraphBuilder || riid == IID_IFilterGraph)
+        *object = static_cast<IGraphBuilder*>(this);
+    else if (riid == IID_IMediaControl)
+        *object = static_cast<IMediaControl*>(this);
+    else if (riid == IID_IMediaSeeking)
+        *object = static_cast<IMediaSeeking*>(this);
+    else if (riid == IID_IMediaEventEx)
+        *object = static_cast<IMediaEventEx*>(this);
+    else if (riid == IID_IMediaEventSink)
+        *object = static_cast<IMediaEventSink*>(this);
+    else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+ULONG FilterGraph::AddRef() { return ++m_ref; }
+
+ULONG FilterGraph::Release()
+{
+    ULONG left = --m_ref;
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT FilterGraph::AddFilter(IBaseFilter* filter, LPCWSTR name) try
+{
+    if (!filter) return E_POINTER;
+    CAutoLock hold(&m_lock);
+    for (const Member& m : m_filters)
+        if (m.filter.get() == filter) return VFW_E_WRONG_STATE;
+    std::u16string label = name ? std::u16string(name, wide_length(name)) : u"";
+    HRESULT hr = filter->JoinFilterGraph(this, name);
+    if (FAILED(hr)) return hr;
+    m_filters.push_back({ComPtr<IBaseFilter>(filter), std::move(label)});
+    return S_OK;
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+}
+
+HRESULT FilterGraph::RemoveFilter(IBaseFilter* filter)
+{
+    CAutoLock hold(&m_lock);
+    auto it = std::find_if(m_filters.begin(), m_filters.end(), [&](const Member& m) { return m.filter.get() == filter; });
+    if (it == m_filters.end()) return VFW_E_NOT_FOUND;
+    ComPtr<IBaseFilter> keep = it->filter;
+    if (m_state != State_Stopped) keep->Stop();
+    for (PIN_DIRECTION d : {PINDIR_INPUT, PINDIR_OUTPUT})
+        for (const ComPtr<IPin>& pin : filter_pins(keep.get(), d, PinState::Connected)) Disconnect(pin.get());
+    keep->JoinFilterGraph(nullptr, nullptr);
+    m_filters.erase(it);
+    return S_OK;
+}
+
+HRESULT FilterGraph::FindFilterByName(LPCWSTR name, IBaseFilter** filter)
+{
+    if (!name || !filter) return E_POINTER;
+    CAutoLock hold(&m_lock);
+    std::u16string_view wanted(name, wide_length(name));
+    for (const Member& m : m_filters)
+        if (m.name == wanted) {
+            *filter = m.filter.get();
+            (*filter)->AddRef();
+            return S_OK;
+        }
+    *filter = nullptr;
+    return VFW_E_NOT_FOUND;
+}
+
+HRESULT FilterGraph::ConnectDirect(IPin* output, IPin* input, const AM_MEDIA_TYPE* type)
+{
+    if (!output || !input) return E_POINTER;
+    PIN_DIRECTION out_dir, in_dir;
+    if (FAILED(output->QueryDirection(&out_dir)) || FAILED(input->QueryDirection(&in_dir)) ||
+        out_dir != PINDIR_OUTPUT || in_dir != PINDIR_INPUT)
+        return VFW_E_INVALID_DIRECTION;
+    return output->Connect(input, type);
+}
+
+HRESULT FilterGraph::Disconnect(IPin* pin)
+{
+    if (!pin) return E_POINTER;
+    ComPtr<IPin> peer;
+    if (SUCCEEDED(pin->ConnectedTo(peer.put())) && peer) peer->Disconnect();
+    return pin->Disconnect();
+}
+
+HRESULT FilterGraph::Connect(IPin* output, IPin* input)
+{
+    if (!output || !input) return E_POINTER;
+    HRESULT hr = ConnectDirect(output, input, nullptr);
+    if (SUCCEEDED(hr) || hr == VFW_E_INVALID_DIRECTION || hr == VFW_E_ALREADY_CONNECTED) return hr;
+    return connect_through(output, input, 0);
+}
+
+HRESULT FilterGraph::connect_through(IPin* output, IPin* input, int depth)
+{
+    constexpr int max_depth = 4;   // guards against filters that feed themselves
+    if (depth >= max_depth) return VFW_E_CANNOT_CONNECT;
+    for (const FilterTemplate& t : m_candidates) {
+        if (t.merit <= MERIT_DO_NOT_USE) continue;
+        ComPtr<IBaseFilter> middle = t.create();
+        if (!middle || FAILED(AddFilter(middle.get(), t.name.c_str()))) continue;
+        for (const ComPtr<IPin>& middle_in : filter_pins(middle.get(), PINDIR_INPUT, PinState::Free)) {
+            if (FAILED(output->Connect(middle_in.get(), nullptr))) continue;
+            for (const ComPtr<IPin>& middle_out : filter_pins(middle.get(), PINDIR_OUTPUT, PinState::Free))
+                if (SUCCEEDED(ConnectDirect(middle_out.get(), input, nullptr)) ||
+                    SUCCEEDED(connect_through(middle_out.get(), input, depth + 1)))
+                    return S_OK;
+            Disconnect(output);
+        }
+        RemoveFilter(middle.get());
+    }
+    return VFW_E_CANNOT_CONNECT;
+}
+
+std::vector<ComPtr<IBaseFilter>> FilterGraph::downstream_first() const
+{
+    // Upstream-first order: a filter is placed once every filter feeding it is.
+    std::vector<ComPtr<IBaseFilter>> placed;
+    std::vector<ComPtr<IBaseFilter>> left;
+    for (const Member& m : m_filters) left.push_back(m.filter);
+    while (!left.empty()) {
+        auto ready = std::find_if(left.begin(), left.end(), [&](const ComPtr<IBaseFilter>& f) {
+            for (const ComPtr<IPin>& in : filter_pins(f.get(), PINDIR_INPUT, PinState::Connected)) {
+                ComPtr<IPin> peer;
+                in->ConnectedTo(peer.put());
+                ComPtr<IBaseFilter> feeder = peer ? owner_of(peer.get()) : ComPtr<IBaseFilter>();
+                bool feeder_left = std::any_of(left.begin(), left.end(),
+                                               [&](const ComPtr<IBaseFilter>& l) { return l == feeder; });
+                if (feeder && feeder_left && !(feeder == f)) return false;
+            }
+            return true;
+        });
+        if (ready == left.end()) ready = left.begin();   // a cycle: take any
+        placed.push_back(*ready);
+        left.erase(ready);
+    }
+    std::reverse(placed.begin(), placed.end());
+    return placed;
+}
+
+void FilterGraph::restart_completion()
+{
+    int sinks = 0;
+    {
+        CAutoLock hold(&m_lock);
+        for (const Member& m : m_filters)
+            if (filter_pins(m.filter.get(), PINDIR_OUTPUT).empty() &&
+                !filter_pins(m.filter.get(), PINDIR_INPUT, PinState::Connected).empty())
+                ++sinks;
+    }
+    std::scoped_lock hold(m_event_lock);
+    m_sinks = sinks;
+    m_sinks_complete.clear();
+    m_completion.reset();
+}
+
+HRESULT FilterGraph::change_state(FILTER_STATE target)
+{
+    std::vector<ComPtr<IBaseFilter>> order;
+    bool from_stopped;
+    {
+        CAutoLock hold(&m_lock);
+        order = downstream_first();
+        from_stopped = m_state == State_Stopped;
+        m_state = target;
+    }
+    if (from_stopped && target != State_Stopped) restart_completion();
+    HRESULT result = S_OK;
+    for (const ComPtr<IBaseFilter>& f : order) {
+        HRESULT hr = target == State_Stopped ? f->Stop() : target == State_Paused ? f->Pause() : f->Run(0);
+        if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+    }
+    return result;
+}
+
+HRESULT FilterGraph::Run()
+{
+    {
+        CAutoLock hold(&m_lock);
+        if (m_state == State_Running) return S_OK;
+    }
+    return change_state(State_Running);
+}
+
+HRESULT FilterGraph::Pause() { return change_state(State_Paused); }
+HRESULT FilterGraph::Stop() { return change_state(State_Stopped); }
+
+HRESULT FilterGraph::GetState(LONG, OAFilterState* state)
+{
+    if (!state) return E_POINTER;
+    CAutoLock hold(&m_lock);
+    *state = m_state;
+    return S_OK;
+}
+
+std::vector<ComPtr<IMediaSeeking>> FilterGraph::seekers() const
+{
+    std::vector<ComPtr<IMediaSeeking>> out;
+    for (const Member& m : m_filters) {
+        ComPtr<IMediaSeeking> s = m.filter.as<IMediaSeeking>();
+        if (s) out.push_back(s);
+    }
+    return out;
+}
+
+#define PLAT_FORWARD_TO_FIRST_SEEKER(call)                     \
+    std::vector<ComPtr<IMediaSeeking>> list;                   \
+    {                                                          \
+        CAutoLock hold(&m_lock);                               \
+        list = seekers();                                      \
+    }                                                          \
+    if (list.empty()) return E_NOTIMPL;                        \
+    return list.front()->call
+
+HRESULT FilterGraph::GetCapabilities(DWORD* c) { PLAT_FORWARD_TO_FIRST_SEEKER(GetCapabilities(c)); }
+HRESULT FilterGraph::CheckCapabilities(DWORD* c) { PLAT_FORWARD_TO_FIRST_SEEKER(CheckCapabilities(c)); }
+HRESULT FilterGraph::IsFormatSupported(const GUID* f) { PLAT_FORWARD_TO_FIRST_SEEKER(IsFormatSupported(f)); }
+HRESULT FilterGraph::QueryPreferredFormat(GUID* f) { PLAT_FORWARD_TO_FIRST_SEEKER(QueryPreferredFormat(f)); }
+HRESULT FilterGraph::GetTimeFormat(GUID* f) { PLAT_FORWARD_TO_FIRST_SEEKER(GetTimeFormat(f)); }
+HRESULT FilterGraph::IsUsingTimeFormat(const GUID* f) { PLAT_FORWARD_TO_FIRST_SEEKER(IsUsingTimeFormat(f)); }
+HRESULT FilterGraph::SetTimeFormat(const GUID* f) { PLAT_FORWARD_TO_FIRST_SEEKER(SetTimeFormat(f)); }
+HRESULT FilterGraph::GetDuration(LONGLONG* d) { PLAT_FORWARD_TO_FIRST_SEEKER(GetDuration(d)); }
+HRESULT FilterGraph::GetStopPosition(LONGLONG* s) { PLAT_FORWARD_TO_FIRST_SEEKER(GetStopPosition(s)); }
+HRESULT FilterGraph::GetCurrentPosition(LONGLONG* c) { PLAT_FORWARD_TO_FIRST_SEEKER(GetCurrentPosition(c)); }
+HRESULT FilterGraph::ConvertTimeFormat(LONGLONG* t, const GUID* tf, LONGLONG s, const GUID* sf)
+{
+    PLAT_FORWARD_TO_FIRST_SEEKER(ConvertTimeFormat(t, tf, s, sf));
+}
+HRESULT FilterGraph::GetPositions(LONGLONG* c, LONGLONG* s) { PLAT_FORWARD_TO_FIRST_SEEKER(GetPositions(c, s)); }
+HRESULT FilterGraph::GetAvailable(LONGLONG* e, LONGLONG* l) { PLAT_FORWARD_TO_FIRST_SEEKER(GetAvailable(e, l)); }
+HRESULT FilterGraph::GetRate(double* r) { PLAT_FORWARD_TO_FIRST_SEEKER(GetRate(r)); }
+HRESULT FilterGraph::GetPreroll(LONGLONG* p) { PLAT_FORWARD_TO_FIRST_SEEKER(GetPreroll(p)); }
+
+#undef PLAT_FORWARD_TO_FIRST_SEEKER
+
+HRESULT FilterGraph::SetPositions(LONGLONG* current, DWORD current_flags, LONGLONG* stop, DWORD stop_flags)
+{
+    std::vector<ComPtr<IMediaSeeking>> list;
+    bool active;
+    {
+        CAutoLock hold(&m_lock);
+        list = seekers();
+        active = m_state != State_Stopped;
+    }
+    if (list.empty()) return E_NOTIMPL;
+    // Before the seek: the new stream may end before SetPositions returns.
+    if (active) restart_completion();
+    HRESULT result = S_OK;
+    for (const ComPtr<IMediaSeeking>& s : list) {
+        LONGLONG c = current ? *current : 0, t = stop ? *stop : 0;
+        HRESULT hr = s->SetPositions(current ? &c : nullptr, current_flags, stop ? &t : nullptr, stop_flags);
+        if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+    }
+    return result;
+}
+
+HRESULT FilterGraph::SetRate(double rate)
+{
+    std::vector<ComPtr<IMediaSeeking>> list;
+    {
+        CAutoLock hold(&m_lock);
+        list = seekers();
+    }
+    if (list.empty()) return E_NOTIMPL;
+    HRESULT result = S_OK;
+    for (const ComPtr<IMediaSeeking>& s : list) {
+        HRESULT hr = s->SetRate(rate);
+        if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+    }
+    return result;
+}
+
+HRESULT FilterGraph::GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG timeout_ms)
+{
+    if (!code || !param1 || !param2) return E_POINTER;
+    std::unique_lock hold(m_event_lock);
+    if (!wait_until(m_event_ready, hold, timeout_ms, [this] { return !m_events.empty(); })) return E_ABORT;
+    Event e = m_events.front();
+    m_events.pop_front();
+    *code = e.code;
+    *param1 = e.param1;
+    *param2 = e.param2;
+    return S_OK;
+}
+
+HRESULT FilterGraph::WaitForCompletion(LONG timeout_ms, LONG* code)
+{
+    if (!code) return E_POINTER;
+    std::unique_lock hold(m_event_lock);
+    if (!wait_until(m_event_ready, hold, timeout_ms, [this] { return m_completion.has_value(); })) {
+        *code = 0;
+        return E_ABORT;
+    }
+    *code = *m_completion;
+    return S_OK;
+}
+
+HRESULT FilterGraph::FreeEventParams(LONG, LONG_PTR, LONG_PTR) { return S_OK; }
+
+HRESULT FilterGraph::Notify(LONG code, LONG_PTR param1, LONG_PTR param2) try
+{
+    {
+        std::scoped_lock hold(m_event_lock);
+        if (code == EC_COMPLETE) {
+            // One completion for the graph, once every sink has ended its stream; a sink
+            // names itself in the second parameter, so a repeated report counts once.
+            m_sinks_complete.insert(param2);
+            if (static_cast<int>(m_sinks_complete.size()) < m_sinks || m_completion) return S_OK;
+            m_events.push_back({EC_COMPLETE, S_OK, 0});
+            m_completion = EC_COMPLETE;
+        } else {
+            m_events.push_back({code, param1, param2});
+            if (code == EC_ERRORABORT || code == EC_USERABORT) m_completion = code;
+        }
+    }
+    m_event_ready.notify_all();
+    return S_OK;
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+}
+
+}

@@ -1,0 +1,115 @@
+#pragma once
+// plat::FilterGraph: the filter graph manager. It owns its filters, connects
+// pins directly or through intermediate filters chosen by merit, changes the
+// state of all filters downstream first, forwards seeking to the filters
+// that seek, and gathers EC_COMPLETE from the sinks into one event.
+
+#include "platform/com/ComPtr.h"
+#include "platform/dshow/CritSec.h"
+#include "platform/dshow/Interfaces.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace plat {
+
+// A filter the graph may insert between two pins that do not connect directly.
+struct FilterTemplate {
+    std::u16string name;
+    DWORD merit;
+    std::function<ComPtr<IBaseFilter>()> create;
+};
+
+class FilterGraph final : public IGraphBuilder,
+                          public IMediaControl,
+                          public IMediaSeeking,
+                          public IMediaEventEx,
+                          public IMediaEventSink {
+public:
+    explicit FilterGraph(std::vector<FilterTemplate> candidates = {});
+
+    HRESULT QueryInterface(REFIID riid, void** object) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+
+    HRESULT AddFilter(IBaseFilter* filter, LPCWSTR name) override;
+    HRESULT RemoveFilter(IBaseFilter* filter) override;
+    HRESULT FindFilterByName(LPCWSTR name, IBaseFilter** filter) override;
+    HRESULT ConnectDirect(IPin* output, IPin* input, const AM_MEDIA_TYPE* type) override;
+    HRESULT Disconnect(IPin* pin) override;
+    HRESULT Connect(IPin* output, IPin* input) override;
+
+    HRESULT Run() override;
+    HRESULT Pause() override;
+    HRESULT Stop() override;
+    HRESULT GetState(LONG timeout_ms, OAFilterState* state) override;
+
+    HRESULT GetCapabilities(DWORD* capabilities) override;
+    HRESULT CheckCapabilities(DWORD* capabilities) override;
+    HRESULT IsFormatSupported(const GUID* format) override;
+    HRESULT QueryPreferredFormat(GUID* format) override;
+    HRESULT GetTimeFormat(GUID* format) override;
+    HRESULT IsUsingTimeFormat(const GUID* format) override;
+    HRESULT SetTimeFormat(const GUID* format) override;
+    HRESULT GetDuration(LONGLONG* duration) override;
+    HRESULT GetStopPosition(LONGLONG* stop) override;
+    HRESULT GetCurrentPosition(LONGLONG* current) override;
+    HRESULT ConvertTimeFormat(LONGLONG* target, const GUID* target_format, LONGLONG source,
+                              const GUID* source_format) override;
+    HRESULT SetPositions(LONGLONG* current, DWORD current_flags, LONGLONG* stop, DWORD stop_flags) override;
+    HRESULT GetPositions(LONGLONG* current, LONGLONG* stop) override;
+    HRESULT GetAvailable(LONGLONG* earliest, LONGLONG* latest) override;
+    HRESULT SetRate(double rate) override;
+    HRESULT GetRate(double* rate) override;
+    HRESULT GetPreroll(LONGLONG* preroll) override;
+
+    HRESULT GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG timeout_ms) override;
+    HRESULT WaitForCompletion(LONG timeout_ms, LONG* code) override;
+    HRESULT FreeEventParams(LONG code, LONG_PTR param1, LONG_PTR param2) override;
+
+    HRESULT Notify(LONG code, LONG_PTR param1, LONG_PTR param2) override;
+
+private:
+    struct Member {
+        ComPtr<IBaseFilter> filter;
+        std::u16string name;
+    };
+    struct Event {
+        LONG code;
+        LONG_PTR param1, param2;
+    };
+
+    ~FilterGraph();
+    std::vector<ComPtr<IBaseFilter>> downstream_first() const;   // caller holds m_lock
+    std::vector<ComPtr<IMediaSeeking>> seekers() const;           // caller holds m_lock
+    HRESULT connect_through(IPin* output, IPin* input, int depth);
+    HRESULT change_state(FILTER_STATE target);
+    void restart_completion();
+
+    const std::vector<FilterTemplate> m_candidates;   // highest merit first
+    mutable CCritSec m_lock;
+    std::vector<Member> m_filters;                    // guarded by m_lock
+    FILTER_STATE m_state{State_Stopped};              // guarded by m_lock
+
+    std::mutex m_event_lock;
+    std::condition_variable m_event_ready;
+    std::deque<Event> m_events;                       // guarded by m_event_lock
+    int m_sinks{0};                                   // guarded by m_event_lock
+    std::set<LONG_PTR> m_sinks_complete;              // guarded by m_event_lock
+    std::optional<LONG> m_completion;                 // guarded by m_event_lock
+
+    std::atomic<ULONG> m_ref{0};
+};
+
+// The pins of a filter in one direction; connected or free as asked.
+enum class PinState { Any, Free, Connected };
+std::vector<ComPtr<IPin>> filter_pins(IBaseFilter* filter, PIN_DIRECTION direction, PinState state = PinState::Any);
+
+}

@@ -1,0 +1,72 @@
+#include "platform/dshow/AsyncFileSource.h"
+
+#include "platform/base/Utf.h"
+#include "platform/dshow/BasePin.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+std::filesystem::path write_file(const std::string& name, const std::string& bytes)
+{
+    auto path = std::filesystem::temp_directory_path() / (name + "." + std::to_string(::getpid()));
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+plat::ComPtr<IAsyncReader> reader_of(plat::AsyncFileSource* source)
+{
+    plat::ComPtr<IAsyncReader> reader;
+    source->GetPin(0)->QueryInterface(IID_IAsyncReader, reader.put_void());
+    return reader;
+}
+
+}
+
+TEST(AsyncFileSource, ReadsWholeAndShortRanges)
+{
+    auto path = write_file("afs-read", "0123456789");
+    plat::ComPtr<plat::AsyncFileSource> source(new plat::AsyncFileSource());
+    ASSERT_EQ(source->Load(plat::utf8_to_utf16(path.string()).c_str(), nullptr), S_OK);
+    auto reader = reader_of(source.get());
+    ASSERT_TRUE(reader);
+    BYTE buf[8]{};
+    EXPECT_EQ(reader->SyncRead(2, 4, buf), S_OK);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 4), "2345");
+    EXPECT_EQ(reader->SyncRead(8, 4, buf), S_FALSE);
+    EXPECT_EQ(reader->SyncRead(-1, 4, buf), E_INVALIDARG);
+    LONGLONG total = 0, available = 0;
+    ASSERT_EQ(reader->Length(&total, &available), S_OK);
+    EXPECT_EQ(total, 10);
+    EXPECT_EQ(available, 10);
+    std::filesystem::remove(path);
+}
+
+TEST(AsyncFileSource, GrowingFileReportsUnknownTotalUntilDone)
+{
+    auto path = write_file("afs-grow", "abc");
+    plat::ComPtr<plat::AsyncFileSource> source(new plat::AsyncFileSource(plat::Growth::Growing));
+    ASSERT_EQ(source->Load(plat::utf8_to_utf16(path.string()).c_str(), nullptr), S_OK);
+    auto reader = reader_of(source.get());
+    LONGLONG total = -1, available = -1;
+    reader->Length(&total, &available);
+    EXPECT_EQ(total, 0);
+    EXPECT_EQ(available, 3);
+    std::ofstream(path, std::ios::binary | std::ios::app) << "defg";
+    reader->Length(&total, &available);
+    EXPECT_EQ(available, 7);
+    source->set_growth(plat::Growth::Complete);
+    reader->Length(&total, &available);
+    EXPECT_EQ(total, 7);
+    std::filesystem::remove(path);
+}
+
+TEST(AsyncFileSource, MissingFileFailsToLoad)
+{
+    plat::ComPtr<plat::AsyncFileSource> source(new plat::AsyncFileSource());
+    EXPECT_EQ(source->Load(u"/nonexistent/strimo/file.flv", nullptr), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(source->GetPinCount(), 0);
+}

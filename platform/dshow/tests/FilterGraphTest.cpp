@@ -1,0 +1,99 @@
+#include "platform/dshow/FilterGraph.h"
+
+#include "platform/base/Utf.h"
+#include "platform/dshow/AsyncFileSource.h"
+#include "platform/dshow/BasePin.h"
+#include "platform/dshow/MediaFormats.h"
+#include "platform/dshow/RecordingSink.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+class FilterGraphTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        path = std::filesystem::temp_directory_path() / ("graph-" + std::to_string(::getpid()));
+        std::ofstream(path) << "data";
+    }
+    void TearDown() override { std::filesystem::remove(path); }
+
+    plat::ComPtr<plat::AsyncFileSource> source(const char16_t* name)
+    {
+        plat::ComPtr<plat::AsyncFileSource> s(new plat::AsyncFileSource());
+        EXPECT_EQ(s->Load(plat::utf8_to_utf16(path.string()).c_str(), nullptr), S_OK);
+        EXPECT_EQ(graph->AddFilter(s.get(), name), S_OK);
+        return s;
+    }
+    plat::ComPtr<plat::RecordingSink> sink(const char16_t* name, const GUID& major = GUID_NULL)
+    {
+        plat::ComPtr<plat::RecordingSink> s(new plat::RecordingSink(plat::Payload::Keep, major));
+        EXPECT_EQ(graph->AddFilter(s.get(), name), S_OK);
+        return s;
+    }
+
+    std::filesystem::path path;
+    plat::ComPtr<plat::FilterGraph> graph{new plat::FilterGraph()};
+};
+
+}
+
+TEST_F(FilterGraphTest, ConnectsWhatTheSinkAcceptsAndNothingElse)
+{
+    auto src = source(u"File Source");
+    auto video_only = sink(u"Video Sink", MEDIATYPE_Video);
+    auto any = sink(u"Any Sink");
+    EXPECT_TRUE(FAILED(graph->ConnectDirect(src->GetPin(0), video_only->input(), nullptr)));
+    EXPECT_EQ(graph->Connect(src->GetPin(0), video_only->input()), VFW_E_CANNOT_CONNECT);
+    EXPECT_EQ(graph->ConnectDirect(video_only->input(), src->GetPin(0), nullptr), VFW_E_INVALID_DIRECTION);
+    ASSERT_EQ(graph->Connect(src->GetPin(0), any->input()), S_OK);
+    EXPECT_EQ(graph->ConnectDirect(src->GetPin(0), any->input(), nullptr), VFW_E_ALREADY_CONNECTED);
+
+    AM_MEDIA_TYPE type{};
+    ASSERT_EQ(any->input()->ConnectionMediaType(&type), S_OK);
+    EXPECT_EQ(type.majortype, MEDIATYPE_Stream);
+    FreeMediaType(type);
+
+    plat::ComPtr<IBaseFilter> found;
+    ASSERT_EQ(graph->FindFilterByName(u"Any Sink", found.put()), S_OK);
+    EXPECT_EQ(found.get(), static_cast<IBaseFilter*>(any.get()));
+    ASSERT_EQ(graph->RemoveFilter(any.get()), S_OK);
+    plat::ComPtr<IPin> peer;
+    EXPECT_EQ(src->GetPin(0)->ConnectedTo(peer.put()), VFW_E_NOT_CONNECTED);
+    EXPECT_EQ(graph->FindFilterByName(u"Any Sink", found.put()), VFW_E_NOT_FOUND);
+}
+
+TEST_F(FilterGraphTest, CompletesOnceEverySinkHasEnded)
+{
+    auto a = sink(u"A");
+    auto b = sink(u"B");
+    ASSERT_EQ(graph->Connect(source(u"S1")->GetPin(0), a->input()), S_OK);
+    ASSERT_EQ(graph->Connect(source(u"S2")->GetPin(0), b->input()), S_OK);
+    ASSERT_EQ(graph->Run(), S_OK);
+    LONG code = 0;
+    LONG_PTR p1, p2;
+    graph->Notify(EC_COMPLETE, S_OK, 1);
+    graph->Notify(EC_COMPLETE, S_OK, 1);   // the same sink again
+    EXPECT_EQ(graph->WaitForCompletion(0, &code), E_ABORT);
+    graph->Notify(EC_COMPLETE, S_OK, 2);
+    ASSERT_EQ(graph->WaitForCompletion(0, &code), S_OK);
+    EXPECT_EQ(code, EC_COMPLETE);
+    ASSERT_EQ(graph->GetEvent(&code, &p1, &p2, 0), S_OK);
+    EXPECT_EQ(code, EC_COMPLETE);
+    EXPECT_EQ(graph->GetEvent(&code, &p1, &p2, 0), E_ABORT);
+
+    // A new run gathers afresh; an error ends it at once.
+    ASSERT_EQ(graph->Stop(), S_OK);
+    ASSERT_EQ(graph->Run(), S_OK);
+    EXPECT_EQ(graph->WaitForCompletion(0, &code), E_ABORT);
+    graph->Notify(EC_ERRORABORT, E_FAIL, 0);
+    ASSERT_EQ(graph->WaitForCompletion(0, &code), S_OK);
+    EXPECT_EQ(code, EC_ERRORABORT);
+    OAFilterState state;
+    graph->GetState(0, &state);
+    EXPECT_EQ(state, State_Running);
+}

@@ -1,0 +1,476 @@
+#include "splitter/base/BaseSplitterFilter.h"
+
+#include "platform/base/DebugLog.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+
+enum : DWORD { CMD_EXIT = 0, CMD_SEEK = 1 };
+
+// The answer of every private property call (Windows error 1170, element not found).
+constexpr HRESULT property_not_found = hresult(0x80070492);
+
+constexpr std::size_t drying_packets = 10;
+constexpr std::int64_t drying_bytes = 102400;
+constexpr std::size_t nearly_dry_packets = 3;
+constexpr std::int64_t nearly_dry_bytes = 34133;
+constexpr std::size_t restore_packets = 6666;
+constexpr std::int64_t restore_bytes = 3495253;
+constexpr std::size_t full_packets = 10000;
+constexpr std::int64_t full_bytes = 5242880;
+
+constexpr REFERENCE_TIME no_time = INT64_MIN;
+constexpr REFERENCE_TIME endless = INT64_MAX;
+
+}
+
+CBaseSplitterFilter::CBaseSplitterFilter(const WCHAR* name, HRESULT* result, const CLSID& clsid)
+    : CBaseFilter(name, &m_csFilter, clsid),
+      m_pInput(std::make_unique<CBaseSplitterInputPin>(u"Input", this, &m_csFilter, result)),
+      m_rtLastSeekStart(no_time), m_rtLastSeekStop(no_time)
+{
+}
+
+CBaseSplitterFilter::~CBaseSplitterFilter()
+{
+    StopDemuxThread();
+    if (m_pParser) m_pParser->CloseFile();
+    m_pParser.reset();
+}
+
+void CBaseSplitterFilter::StopDemuxThread()
+{
+    if (CAMThread::ThreadExists()) CallWorker(CMD_EXIT);
+    Close();
+}
+
+HRESULT CBaseSplitterFilter::NonDelegatingQueryInterface(REFIID riid, void** object)
+{
+    if (riid == IID_IMediaSeeking) {
+        *object = static_cast<IMediaSeeking*>(this);
+    } else if (riid == IID_IKsPropertySet) {
+        *object = static_cast<IKsPropertySet*>(this);
+    } else {
+        return CBaseFilter::NonDelegatingQueryInterface(riid, object);
+    }
+    AddRef();
+    return S_OK;
+}
+
+int CBaseSplitterFilter::GetPinCount()
+{
+    CAutoLock hold(&m_csFilter);
+    return 1 + static_cast<int>(m_pOutputs.size());
+}
+
+CBasePin* CBaseSplitterFilter::GetPin(int n)
+{
+    CAutoLock hold(&m_csFilter);
+    const int outputs = static_cast<int>(m_pOutputs.size());
+    if (n >= 0 && n < outputs) return m_pOutputs[static_cast<std::size_t>(n)].get();
+    return n == outputs ? m_pInput.get() : nullptr;
+}
+
+CBaseSplitterOutputPin* CBaseSplitterFilter::GetOutputPin(DWORD track)
+{
+    std::scoped_lock hold(m_csPinMap);
+    auto it = m_pPinMap.find(track);
+    return it == m_pPinMap.end() ? nullptr : it->second;
+}
+
+HRESULT CBaseSplitterFilter::AddOutputPin(DWORD track, std::unique_ptr<CBaseSplitterOutputPin> pin)
+{
+    if (!pin) return E_INVALIDARG;
+    std::scoped_lock hold(m_csPinMap);
+    m_pPinMap[track] = pin.get();
+    m_pOutputs.push_back(std::move(pin));
+    return S_OK;
+}
+
+void CBaseSplitterFilter::SetNewMediaType(DWORD track, const CMediaType& type)
+{
+    std::scoped_lock hold(m_csmtnew);
+    m_mtnew[track] = type;
+}
+
+HRESULT CBaseSplitterFilter::DeleteOutputs()
+{
+    m_pRetiredOutputs.clear();
+    CAutoLock hold(&m_csFilter);
+    if (!IsStopped()) return VFW_E_NOT_STOPPED;
+    for (auto& pin : m_pOutputs) {
+        if (IPin* peer = pin->GetConnected()) {
+            peer->Disconnect();
+            pin->Disconnect();
+        }
+        m_pRetiredOutputs.push_back(std::move(pin));
+    }
+    m_pOutputs.clear();
+    {
+        std::scoped_lock map(m_csPinMap);
+        m_pPinMap.clear();
+    }
+    std::scoped_lock types(m_csmtnew);
+    m_mtnew.clear();
+    return S_OK;
+}
+
+HRESULT CBaseSplitterFilter::CompleteConnect(PIN_DIRECTION direction, CBasePin* pin)
+{
+    if (!pin) return E_POINTER;
+    if (direction == PINDIR_OUTPUT) {
+        m_pRetiredOutputs.clear();
+        return S_OK;
+    }
+    if (direction != PINDIR_INPUT) return E_UNEXPECTED;
+    m_rtDuration = m_bStreaming ? endless : 0;
+    plat::ComPtr<IAsyncReader> reader;
+    HRESULT hr = m_pInput->GetAsyncReader(reader.put());
+    if (FAILED(hr)) return hr;
+    if (FAILED(hr = DeleteOutputs())) return hr;
+    hr = CreateOutputs(reader.get());
+    return FAILED(hr) ? hr : S_OK;
+}
+
+HRESULT CBaseSplitterFilter::BreakConnect(PIN_DIRECTION direction, CBasePin* pin)
+{
+    if (!pin) return E_POINTER;
+    if (direction == PINDIR_INPUT) {
+        DeleteOutputs();
+        return S_OK;
+    }
+    return direction == PINDIR_OUTPUT ? S_OK : E_UNEXPECTED;
+}
+
+HRESULT CBaseSplitterFilter::Stop()
+{
+    CAutoLock hold(&m_csFilter);
+    DeliverBeginFlush();
+    StopDemuxThread();
+    DeliverEndFlush();
+    HRESULT hr = CBaseFilter::Stop();
+    return FAILED(hr) ? hr : S_OK;
+}
+
+HRESULT CBaseSplitterFilter::Pause()
+{
+    CAutoLock hold(&m_csFilter);
+    const FILTER_STATE before = m_State;
+    HRESULT hr = CBaseFilter::Pause();
+    if (FAILED(hr)) return hr;
+    if (before == State_Stopped) Create();
+    return S_OK;
+}
+
+HRESULT CBaseSplitterFilter::Run(REFERENCE_TIME start)
+{
+    CAutoLock hold(&m_csFilter);
+    return CBaseFilter::Run(start);
+}
+
+void CBaseSplitterFilter::DeliverBeginFlush()
+{
+    m_eEndFlush.Reset();
+    m_fFlushing = true;
+    for (auto& pin : m_pOutputs) pin->DeliverBeginFlush();
+}
+
+void CBaseSplitterFilter::DeliverEndFlush()
+{
+    for (auto& pin : m_pOutputs) pin->DeliverEndFlush();
+    m_fFlushing = false;
+    m_eEndFlush.Set();
+}
+
+void CBaseSplitterFilter::run_demux()
+{
+    // Nothing may leave this thread: a parser's failure ends the run with an error event.
+    try {
+        do {
+            m_bDiscontinuitySent.clear();
+        } while (!DemuxLoop());
+    } catch (const std::bad_alloc&) {
+        plat::debug_log("Splitter: out of memory while demultiplexing");
+        NotifyEvent(EC_ERRORABORT, E_OUTOFMEMORY, 0);
+    } catch (const std::exception& e) {
+        plat::debug_log(std::string("Splitter: demultiplexing failed: ") + e.what());
+        NotifyEvent(EC_ERRORABORT, E_FAIL, 0);
+    }
+}
+
+DWORD CBaseSplitterFilter::ThreadProc()
+{
+    bool ready = false;
+    try {
+        ready = DemuxInit();
+    } catch (const std::exception&) {
+        NotifyEvent(EC_ERRORABORT, E_FAIL, 0);
+    }
+    if (!ready) {
+        for (;;) {
+            DWORD request = GetRequest();
+            Reply(S_OK);
+            if (request == CMD_EXIT) return 0;
+        }
+    }
+    m_eEndFlush.Set();
+    m_fFlushing = false;
+    bool by_request = false;
+    for (;;) {
+        m_priority = 0;
+        SetPriority(ThreadPriority::Normal);
+        m_rtStart = m_rtNewStart;
+        m_rtStop = m_rtNewStop;
+        if (int size = m_pending_cache_size.exchange(-1); size >= 0 && m_pParser) m_pParser->SetCacheSize(size);
+        try {
+            DemuxSeek(m_rtStart);
+        } catch (const std::exception&) {
+            NotifyEvent(EC_ERRORABORT, E_FAIL, 0);
+        }
+        if (by_request) Reply(S_OK);
+
+        // A seek that began its flush before this run started is served first, not waited out.
+        while (!m_eEndFlush.Wait(10))
+            if (CheckRequest()) break;
+        m_pActivePins.clear();
+        for (auto& pin : m_pOutputs) {
+            if (m_fFlushing) break;
+            if (!pin->IsConnected()) continue;
+            m_pActivePins.push_back(pin.get());
+            pin->DeliverNewSegment(m_rtStart, m_rtStop, m_dRate);
+        }
+        run_demux();
+        for (CBaseSplitterOutputPin* pin : m_pActivePins) {
+            if (CheckRequest()) break;
+            pin->QueueEndOfStream();
+        }
+        DWORD request = GetRequest();
+        if (request == CMD_EXIT) {
+            Reply(S_OK);
+            return 0;
+        }
+        by_request = true;
+    }
+}
+
+HRESULT CBaseSplitterFilter::DeliverPacket(std::unique_ptr<Packet> p)
+{
+    const DWORD track = p->TrackNumber;
+    CBaseSplitterOutputPin* pin = GetOutputPin(track);
+    if (!pin || !pin->IsConnected() ||
+        std::find(m_pActivePins.begin(), m_pActivePins.end(), pin) == m_pActivePins.end())
+        return S_FALSE;
+    if (p->rtStart != INVALID_TIME) {
+        m_rtCurrent = p->rtStart;
+        p->rtStart -= m_rtStart;
+        p->rtStop -= m_rtStart;
+    }
+    {
+        std::scoped_lock hold(m_csmtnew);
+        auto it = m_mtnew.find(track);
+        if (it != m_mtnew.end()) {
+            p->pmt = std::make_unique<CMediaType>(it->second);
+            m_mtnew.erase(it);
+        }
+    }
+    if (!m_bDiscontinuitySent.contains(track)) p->bDiscontinuity = true;
+    const bool discontinuity = p->bDiscontinuity;
+    HRESULT hr = pin->QueuePacket(std::move(p));
+    if (hr != S_OK) {
+        std::erase(m_pActivePins, pin);
+        return m_pActivePins.empty() ? hr : S_OK;
+    }
+    if (discontinuity) m_bDiscontinuitySent.insert(track);
+    return hr;
+}
+
+void CBaseSplitterFilter::set_delivery_priority(ThreadPriority priority)
+{
+    for (auto& pin : m_pOutputs)
+        if (pin->ThreadExists()) pin->SetPriority(priority);
+}
+
+bool CBaseSplitterFilter::IsAnyPinDrying()
+{
+    std::size_t total_count = 0;
+    std::int64_t total_size = 0;
+    for (CBaseSplitterOutputPin* pin : m_pActivePins) {
+        const std::size_t count = pin->QueueCount();
+        const std::int64_t size = pin->QueueSize();
+        total_count += count;
+        total_size += size;
+        if (pin->IsSparse() || (count >= drying_packets && size >= drying_bytes)) continue;
+        if (m_priority != 0 || (count >= nearly_dry_packets && size >= nearly_dry_bytes)) return true;
+        set_delivery_priority(ThreadPriority::BelowNormal);
+        m_priority = -1;
+        return true;
+    }
+    if (m_priority != 0 && (total_count > restore_packets || total_size > restore_bytes)) {
+        set_delivery_priority(ThreadPriority::Normal);
+        m_priority = 0;
+    }
+    return total_count < full_packets && total_size < full_bytes;
+}
+
+HRESULT CBaseSplitterFilter::SetPositionsInternal(const void* seeker, LONGLONG* current, DWORD current_flags,
+                                                  LONGLONG* stop, DWORD stop_flags)
+{
+    CAutoLock hold(&m_csFilter);
+    if (!current && !stop) return S_OK;
+    const DWORD current_how = current_flags & AM_SEEKING_PositioningBitsMask;
+    const DWORD stop_how = stop_flags & AM_SEEKING_PositioningBitsMask;
+    if (current_how == AM_SEEKING_NoPositioning && stop_how == AM_SEEKING_NoPositioning) return S_OK;
+
+    REFERENCE_TIME now = m_rtCurrent;
+    REFERENCE_TIME new_current = now;
+    if (current && current_how == AM_SEEKING_AbsolutePositioning) new_current = *current;
+    else if (current && current_how != AM_SEEKING_NoPositioning) new_current = now + *current;
+    REFERENCE_TIME new_stop = m_rtStop;
+    if (stop && stop_how == AM_SEEKING_AbsolutePositioning) new_stop = *stop;
+    else if (stop && stop_how == AM_SEEKING_RelativePositioning) new_stop = m_rtStop + *stop;
+    else if (stop && stop_how == AM_SEEKING_IncrementalPositioning) new_stop = new_current + *stop;
+
+    if (new_current == now && new_stop == m_rtStop) return S_OK;
+    if (new_current == m_rtLastSeekStart && new_stop == m_rtLastSeekStop &&
+        std::find(m_LastSeekers.begin(), m_LastSeekers.end(), seeker) == m_LastSeekers.end()) {
+        // Several output paths of one graph ask for the same seek: carry it out once.
+        m_LastSeekers.push_back(seeker);
+        return S_OK;
+    }
+    m_rtLastSeekStart = new_current;
+    m_rtLastSeekStop = new_stop;
+    m_LastSeekers.assign(1, seeker);
+    m_rtCurrent = m_rtNewStart = new_current;
+    m_rtNewStop = new_stop;
+    if (CAMThread::ThreadExists()) {
+        DeliverBeginFlush();
+        CallWorker(CMD_SEEK);
+        DeliverEndFlush();
+    }
+    return S_OK;
+}
+
+HRESULT CBaseSplitterFilter::GetCapabilities(DWORD* capabilities)
+{
+    if (!capabilities) return E_POINTER;
+    *capabilities = AM_SEEKING_CanSeekAbsolute | AM_SEEKING_CanSeekForwards | AM_SEEKING_CanSeekBackwards |
+                    AM_SEEKING_CanGetStopPos | AM_SEEKING_CanGetDuration;
+    return S_OK;
+}
+
+HRESULT CBaseSplitterFilter::CheckCapabilities(DWORD* capabilities)
+{
+    if (!capabilities) return E_POINTER;
+    if (*capabilities == 0) return S_OK;
+    DWORD offered = 0;
+    GetCapabilities(&offered);
+    if ((*capabilities & offered) == 0) return E_FAIL;
+    return *capabilities == offered ? S_OK : S_FALSE;
+}
+
+HRESULT CBaseSplitterFilter::IsFormatSupported(const GUID* format)
+{
+    if (!format) return E_POINTER;
+    return *format == TIME_FORMAT_MEDIA_TIME ? S_OK : S_FALSE;
+}
+
+HRESULT CBaseSplitterFilter::QueryPreferredFormat(GUID* format) { return GetTimeFormat(format); }
+
+HRESULT CBaseSplitterFilter::GetTimeFormat(GUID* format)
+{
+    if (!format) return E_POINTER;
+    *format = TIME_FORMAT_MEDIA_TIME;
+    return S_OK;
+}
+
+HRESULT CBaseSplitterFilter::IsUsingTimeFormat(const GUID* format) { return IsFormatSupported(format); }
+
+HRESULT CBaseSplitterFilter::SetTimeFormat(const GUID* format)
+{
+    if (!format) return E_POINTER;
+    return *format == TIME_FORMAT_MEDIA_TIME ? S_OK : E_INVALIDARG;
+}
+
+HRESULT CBaseSplitterFilter::GetDuration(LONGLONG* duration)
+{
+    if (!duration) return E_POINTER;
+    *duration = m_rtDuration;
+    return S_OK;
+}
+
+HRESULT CBaseSplitterFilter::GetStopPosition(LONGLONG* stop) { return GetDuration(stop); }
+
+HRESULT CBaseSplitterFilter::GetCurrentPosition(LONGLONG* current)
+{
+    if (current) *current = m_rtCurrent;
+    return S_OK;
+}
+
+HRESULT CBaseSplitterFilter::ConvertTimeFormat(LONGLONG*, const GUID*, LONGLONG, const GUID*) { return E_NOTIMPL; }
+
+HRESULT CBaseSplitterFilter::SetPositions(LONGLONG* current, DWORD current_flags, LONGLONG* stop, DWORD stop_flags)
+{
+    return SetPositionsInternal(this, current, current_flags, stop, stop_flags);
+}
+
+HRESULT CBaseSplitterFilter::GetPositions(LONGLONG* current, LONGLONG* stop)
+{
+    if (!current || !stop) return E_POINTER;
+    CAutoLock hold(&m_csFilter);
+    *current = m_rtCurrent;
+    *stop = m_rtNewStop;   // the stop that applies, also before the next run takes it
+    return S_OK;
+}
+
+HRESULT CBaseSplitterFilter::GetAvailable(LONGLONG* earliest, LONGLONG* latest)
+{
+    if (!earliest || !latest) return E_POINTER;
+    *earliest = 0;
+    *latest = m_rtDuration;
+    return S_OK;
+}
+
+HRESULT CBaseSplitterFilter::SetRate(double rate)
+{
+    if (!(rate > 0)) return E_INVALIDARG;
+    m_dRate = rate;
+    return S_OK;
+}
+
+HRESULT CBaseSplitterFilter::GetRate(double* rate)
+{
+    if (!rate) return E_POINTER;
+    *rate = m_dRate;
+    return S_OK;
+}
+
+HRESULT CBaseSplitterFilter::GetPreroll(LONGLONG* preroll)
+{
+    if (!preroll) return E_POINTER;
+    *preroll = 0;
+    return S_OK;
+}
+
+HRESULT CBaseSplitterFilter::Set(REFGUID, DWORD id, LPVOID instance, DWORD instance_length, LPVOID, DWORD)
+{
+    // The value travels in the instance data; a short or missing one is ignored.
+    if (!instance || instance_length < sizeof(DWORD)) return property_not_found;
+    const DWORD value = *static_cast<const DWORD*>(instance);
+    if (id == 0) {
+        m_bStreaming = value != 0;
+    } else if (id == 1) {
+        CAutoLock hold(&m_csFilter);
+        // The reader belongs to the demultiplexing thread while it runs: it takes the size before its next run.
+        if (CAMThread::ThreadExists())
+            m_pending_cache_size = static_cast<int>(value);
+        else if (m_pParser)
+            m_pParser->SetCacheSize(static_cast<int>(value));
+    }
+    return property_not_found;
+}
+
+HRESULT CBaseSplitterFilter::Get(REFGUID, DWORD, LPVOID, DWORD, LPVOID, DWORD, DWORD*) { return property_not_found; }
+
+HRESULT CBaseSplitterFilter::QuerySupported(REFGUID, DWORD, DWORD*) { return property_not_found; }

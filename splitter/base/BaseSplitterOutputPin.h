@@ -1,0 +1,67 @@
+#pragma once
+// CBaseSplitterOutputPin: one elementary stream of the splitter. The
+// demultiplexing thread fills the pin's packet queue; the pin's own delivery
+// thread turns packets into samples and pushes them downstream, so a blocked
+// downstream filter only blocks its own stream.
+
+#include "platform/dshow/AMEvent.h"
+#include "platform/dshow/AMThread.h"
+#include "platform/dshow/BaseOutputPin.h"
+#include "splitter/base/PacketQueue.h"
+
+#include <atomic>
+#include <vector>
+
+class CBaseSplitterFilter;
+
+class CBaseSplitterOutputPin : public CBaseOutputPin, public CAMThread {
+public:
+    CBaseSplitterOutputPin(std::vector<CMediaType> types, const WCHAR* name, CBaseSplitterFilter* filter,
+                           CCritSec* lock, HRESULT* result, int buffers = 0);
+    ~CBaseSplitterOutputPin() override;
+
+    HRESULT CheckMediaType(const CMediaType* type) override;
+    HRESULT GetMediaType(int position, CMediaType* type) override;
+    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
+    HRESULT CompleteConnect(IPin* receive_pin) override;
+    HRESULT Active() override;
+    HRESULT Inactive() override;
+
+    virtual HRESULT DeliverBeginFlush();
+    virtual HRESULT DeliverEndFlush();
+    virtual HRESULT DeliverNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate);
+    virtual bool IsSparse();
+
+    std::size_t QueueCount() const { return m_queue.GetCount(); }
+    std::int64_t QueueSize() const { return m_queue.GetSize(); }
+    HRESULT QueueEndOfStream() { return QueuePacket(nullptr); }
+    // Called on the demultiplexing thread; waits while the queues are full.
+    HRESULT QueuePacket(std::unique_ptr<Packet> packet);
+
+protected:
+    // Subclasses regroup packets before handing them on.
+    virtual HRESULT DeliverPacket(std::unique_ptr<Packet> packet);
+    DWORD ThreadProc() override;
+
+    CBaseSplitterFilter* const m_pSplitter;
+
+private:
+    HRESULT enlarge_buffers(std::size_t payload, plat::ComPtr<IMediaSample>& sample);
+    // The downstream calls of the delivery thread, refused for a packet taken before a flush.
+    HRESULT Deliver(IMediaSample* sample);
+    HRESULT DeliverEndOfStream();
+    void stop_delivery_thread();
+
+    std::mutex m_types_lock;            // not the filter lock: the delivery thread takes it
+    std::vector<CMediaType> m_mts;      // guarded by m_types_lock
+    const int m_nBuffers;
+    PacketQueue m_queue;
+    std::atomic<HRESULT> m_hrDeliver{S_OK};
+    std::atomic<bool> m_fFlushing{false};
+    std::atomic<bool> m_fFlushed{false};
+    CAMEvent m_eEndFlush{EventReset::Manual};
+    CAMEvent m_eQueued;                 // wakes the delivery thread
+    std::atomic<REFERENCE_TIME> m_rtStart{0};
+    std::mutex m_deliver_lock;                   // held across a downstream delivery; taken by the end of a flush
+    std::uint64_t m_taken_generation{0};         // the queue's generation of the packet in delivery; delivery thread only
+};
