@@ -12,7 +12,7 @@ struct StandardFeed {
 };
 
 // The feed host the standard feed addresses start with.
-inline constexpr const char* standard_feed_host = "http://gdata.youtube.com";
+inline constexpr const char* standard_feed_host = "http://feeds.vazirezo.invalid";
 
 std::span<const StandardFeed> standard_feeds();
 

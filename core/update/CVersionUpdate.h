@@ -14,7 +14,7 @@
 // Where the update server is and what this program is; the start-up passes the
 // built-in values, tests a loopback server and their own folders.
 struct UpdateSetup {
-    std::string host = "update.corvalen.com";
+    std::string host = "update.corvalen.invalid";
     std::uint16_t port = 80;
     std::string current_version;   // the program's product version
     std::string temp_folder;       // empty: plat::temp_folder()

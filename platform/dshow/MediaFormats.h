@@ -3,6 +3,7 @@
 // out byte for byte as on Windows: decoders and stored configurations read
 // them by offset.
 
+#include "platform/base/Geometry.h"
 #include "platform/dshow/DShowTypes.h"
 
 #include <cstddef>
@@ -48,13 +49,6 @@ inline constexpr WORD WAVE_FORMAT_PCM = 1;
 inline constexpr WORD WAVE_FORMAT_MPEG = 0x50;
 inline constexpr WORD WAVE_FORMAT_MPEGLAYER3 = 0x55;
 inline constexpr WORD WAVE_FORMAT_AAC = 0xFF;
-
-struct RECT {
-    LONG left;
-    LONG top;
-    LONG right;
-    LONG bottom;
-};
 
 struct BITMAPINFOHEADER {
     DWORD biSize;

@@ -1,23 +1,10 @@
 #pragma once
-// The window handle and the rectangle and point records that drawing and
-// presenting pass around, with their Windows layouts.
+// The window and monitor handles that drawing and presenting pass around.
 
-#include "platform/base/Types.h"
+#include "platform/base/Geometry.h"
 
 struct HWND__;
 using HWND = HWND__*;
 
 struct HMONITOR__;
 using HMONITOR = HMONITOR__*;
-
-struct RECT {
-    LONG left;
-    LONG top;
-    LONG right;
-    LONG bottom;
-};
-
-struct POINT {
-    LONG x;
-    LONG y;
-};

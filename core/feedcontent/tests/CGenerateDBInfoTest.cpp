@@ -57,7 +57,7 @@ TEST_F(DefaultContent, EmptyFileGetsTheSevenFoldersAndNineChannels)
     for (const StandardFeed& feed : standard_feeds())
         channels.push_back(std::to_string(id++) + " YouTube Video | " + feed.title + " | " + standard_feed_url(feed));
     EXPECT_EQ(column(channel_rows), channels);
-    EXPECT_EQ(channels[2], "3 YouTube Video | Most Viewed | http://gdata.youtube.com/feeds/base/standardfeeds/most_viewed"
+    EXPECT_EQ(channels[2], "3 YouTube Video | Most Viewed | http://feeds.vazirezo.invalid/feeds/base/standardfeeds/most_viewed"
                            "?client=ytapi-youtube-browse&alt=rss&time=today");
     // The values every predefined channel is stored with.
     EXPECT_EQ(column("SELECT DISTINCT type || last_update_time || can_auto_update || can_prefetch || is_predefine || "
