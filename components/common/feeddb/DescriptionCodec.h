@@ -1,7 +1,6 @@
 #pragma once
 // The stored form of an item's description: the text codec's mode 2 (a zlib
-// stream whose two header bytes are not read back, in Base64). Texts written
-// by the codec's own mode 2 encoder read back here, and the other way round.
+// stream whose two header bytes are not read back, in Base64).
 
 #include <optional>
 #include <string>
