@@ -1,0 +1,44 @@
+#include "LiveSegmentCache.h"
+
+#include <cstring>
+
+const tCachedSegment* tLiveSegmentCache::find(ULONGLONG index) const
+{
+    for (const tCachedSegment& segment : m_ring)
+        if (segment.Index() == index) return &segment;
+    return nullptr;
+}
+
+BaseResult tLiveSegmentCache::ReadSegment(ULONGLONG index, tSegment& buffer)
+{
+    const tCachedSegment* segment = find(index);
+    if (segment == nullptr) {
+        if (!m_ring.empty() && index > Newest()) return RESULT_NOT_ARRIVED;
+        return RESULT_FAIL;
+    }
+    if (buffer.Capacity() == 0) {
+        buffer.CopyFrom(*segment);
+    } else if (buffer.Capacity() == segment->Capacity()) {
+        std::memcpy(buffer.Data(), segment->Data(), segment->Capacity());
+    } else {
+        return RESULT_SIZE_MISMATCH;
+    }
+    buffer.SetIndex(index);
+    return RESULT_OK;
+}
+
+BaseResult tLiveSegmentCache::WriteSegment(ULONGLONG index, const tSegment& buffer)
+{
+    tCachedSegment copy;
+    copy.CopyFrom(buffer);
+    copy.SetIndex(index);
+    if (m_capacity == 0) return RESULT_FAIL;
+    if (m_ring.size() >= m_capacity) m_ring.pop_front();
+    m_ring.push_back(std::move(copy));
+    return RESULT_OK;
+}
+
+BaseResult tLiveSegmentCache::HasSegment(ULONGLONG index)
+{
+    return find(index) ? RESULT_OK : RESULT_FAIL;
+}

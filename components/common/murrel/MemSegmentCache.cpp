@@ -1,0 +1,86 @@
+#include "MemSegmentCache.h"
+
+#include <cstring>
+
+BaseResult tMemSegmentCache::ReadSegment(ULONGLONG index, tSegment& buffer)
+{
+    auto found = m_segments.find(index);
+    if (found == m_segments.end()) return RESULT_FAIL;
+    tCachedSegment& segment = found->second;
+    if (buffer.Capacity() == 0) {
+        buffer.CopyFrom(segment);
+    } else if (buffer.Capacity() == segment.Capacity()) {
+        std::memcpy(buffer.Data(), segment.Data(), segment.Capacity());
+    } else {
+        return RESULT_SIZE_MISMATCH;
+    }
+    buffer.SetIndex(index);
+    segment.CountUse();
+    return RESULT_OK;
+}
+
+BaseResult tMemSegmentCache::WriteSegment(ULONGLONG index, const tSegment& buffer)
+{
+    if (Holds(index)) return RESULT_OK;
+    if (Full()) return RESULT_FAIL;
+    Insert(index, buffer);
+    return RESULT_OK;
+}
+
+BaseResult tMemSegmentCache::HasSegment(ULONGLONG index)
+{
+    return Holds(index) ? RESULT_OK : RESULT_FAIL;
+}
+
+void tMemSegmentCache::Insert(ULONGLONG index, const tSegment& buffer)
+{
+    tCachedSegment copy;
+    copy.CopyFrom(buffer);
+    copy.SetIndex(index);
+    m_segments.emplace(index, std::move(copy));
+}
+
+void tMemSegmentCache::EvictLeastUsed()
+{
+    auto victim = m_segments.end();
+    DWORD fewest = 1000000;
+    for (auto it = m_segments.begin(); it != m_segments.end(); ++it) {
+        if (it->second.UseCount() < fewest) {
+            fewest = it->second.UseCount();
+            victim = it;
+        }
+    }
+    if (victim == m_segments.end()) victim = m_segments.begin();
+    if (victim != m_segments.end()) m_segments.erase(victim);
+}
+
+DWORD tMemSegmentCache::FlushTo(tSegmentCache& target)
+{
+    DWORD written = 0;
+    for (const auto& [index, segment] : m_segments)
+        if (target.WriteSegment(index, segment) == RESULT_OK) ++written;
+    m_segments.clear();
+    return written;
+}
+
+DWORD tMemSegmentCache::HeldBytes() const
+{
+    DWORD bytes = 0;
+    for (const auto& entry : m_segments) bytes += entry.second.Capacity();
+    return bytes;
+}
+
+BaseResult tReadMemSegmentCache::WriteSegment(ULONGLONG index, const tSegment& buffer)
+{
+    if (Holds(index)) return RESULT_OK;
+    if (Full()) EvictLeastUsed();
+    Insert(index, buffer);
+    return RESULT_OK;
+}
+
+BaseResult tWriteMemSegmentCache::WriteSegment(ULONGLONG index, const tSegment& buffer)
+{
+    const BaseResult result = tMemSegmentCache::WriteSegment(index, buffer);
+    if (result == RESULT_OK && Full()) return RESULT_CACHE_FULL;
+    return result;
+}
