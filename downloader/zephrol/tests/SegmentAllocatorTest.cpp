@@ -1,0 +1,1 @@
+#include "downloader/zephrol/SegmentAllocator.h"
