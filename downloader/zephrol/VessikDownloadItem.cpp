@@ -518,6 +518,8 @@ DWORD tVessikDownloadItem::assign_to_entity(tDownloadEntity& entity)
     if (entity.slave->AssignSegments(records.data(), count) != RESULT_OK) {
         plat::debug_log("Download Slave don't accept the assigment, try to recover.\n");
         m_allocator.GiveBack(records.data(), records.size());
+        // A slave refuses runs past the end it knows; that end is the content's.
+        if (m_total == 0) learn_total(entity, false);
         m_allocator.FixLastSegment();
         return 0;
     }
