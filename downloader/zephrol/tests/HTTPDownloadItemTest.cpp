@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -463,4 +464,40 @@ TEST(HTTPDownloader, DeletesEachItemOnceAndTheRestWithItself)
     http->SetMode(MODE_DOWNLOAD_SEGMENT);
     b->Start();
     DeleteHTTPDownloader(core);
+}
+
+TEST(HTTPDownloadItem, LogFileIsWrittenWhenTheRegistryNamesAFolder)
+{
+    plat::TemporaryRegistry registry;
+    const auto folder = registry.folder() / "httplog";
+    set_hklm_text("Software\\Corvalen\\HTTP\\Log", "logdir", folder.string() + "/");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Corvalen\\HTTP\\Log", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    const DWORD level = 5;
+    RegSetValueExW(key, u"loglevel", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&level), sizeof level);
+    RegCloseKey(key);
+    const std::string content = make_content(5000);
+    LoopbackServer server([&](const HttpRequest& r) { return reply_with_content(content, r, {.lower_case = true}); });
+    RecordingMaster master;
+    {
+        Slave s;
+        ASSERT_EQ(s.http->Init(), RESULT_OK);
+        s.http->SetMode(MODE_TEST_PARTIAL);
+        s.http->SetURL(server.url("/v.flv").c_str());
+        s.item->SetEventHandler(&master, 0);
+        s.item->Start();
+        ASSERT_TRUE(master.wait([](auto& m) { return m.has_event(EVENT_STOPPED); }));
+    }
+    ASSERT_TRUE(std::filesystem::exists(folder));
+    std::string text;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::u16string wide(bytes.size() / 2, u'\0');
+        std::memcpy(wide.data(), bytes.data(), wide.size() * 2);
+        text += plat::utf16_to_utf8(wide);
+    }
+    EXPECT_NE(text.find("Set Download Mode: Test Partial Ability"), std::string::npos);
+    EXPECT_NE(text.find("DEBUG: Request: " + server.url("/v.flv")), std::string::npos);
+    EXPECT_NE(text.find("HEAD: content-range: bytes 1000-2000/5000"), std::string::npos);
 }

@@ -311,3 +311,23 @@ TEST(VessikDownloadItem, QuickSeeksAndPausesLeaveTheContentWhole)
     ASSERT_TRUE(d.events.wait_for(EVENT_STOPPED));
     EXPECT_TRUE(d.cache.read(total) == content);
 }
+
+TEST(VessikDownloadItem, UpdateParamAddsTheHTTPSourceLater)
+{
+    const DWORD total = 700000;
+    const std::string content = make_content(total, 23);
+    LoopbackServer server([&](const HttpRequest& r) { return reply_with_content(content, r, {}); });
+    Download d;
+    d.init("", 2, unpaced);
+    ASSERT_EQ(d.item.Start(), RESULT_OK);
+    const std::string url = server.url("/later.flv");
+    tDownloadParam param{};
+    param.http_enabled = 1;
+    param.cache_item = d.cache.item();
+    param.url = url.c_str();
+    EXPECT_EQ(d.item.UpdateParam(nullptr), RESULT_FAIL);
+    ASSERT_EQ(d.item.UpdateParam(&param), RESULT_OK);
+    ASSERT_TRUE(d.events.wait_for(EVENT_COMPLETE));
+    ASSERT_TRUE(d.events.wait_for(EVENT_STOPPED));
+    EXPECT_TRUE(d.cache.read(total) == content);
+}
