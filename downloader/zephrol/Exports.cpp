@@ -1,19 +1,18 @@
 #include "ZephrolExports.h"
 
+#include "OwnedObjects.h"
 #include "Zephrol.h"
 
 #include "outside/nimbrel/Nimbrel.h"
 
-#include <memory>
 
 IDownloadCore* CreateZephrol(const char* user)
 {
     try {
-        auto core = std::make_unique<tZephrol>(tP2PCoreFactory{&CreateP2PDownloader, &DeleteP2PDownloader});
-        void* out = nullptr;
-        if (core->QueryInterface(ID_IDownloadCore, &out, user) != RESULT_OK) return nullptr;
-        core.release();
-        return static_cast<IDownloadCore*>(out);
+        auto [core, iface] = make_for_user<tZephrol, IDownloadCore>(
+            ID_IDownloadCore, user, tP2PCoreFactory{&CreateP2PDownloader, &DeleteP2PDownloader});
+        core.release();   // DeleteZephrol frees it
+        return iface;
     } catch (...) {
         return nullptr;
     }

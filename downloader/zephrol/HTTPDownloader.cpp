@@ -2,10 +2,10 @@
 
 #include "DownloadExceptions.h"
 #include "HTTPDownloadItem.h"
+#include "OwnedObjects.h"
 
 #include <curl/curl.h>
 
-#include <algorithm>
 
 tHTTPDownloader::tHTTPDownloader() : tBaseObject("tHTTPDownloader")
 {
@@ -30,13 +30,11 @@ BaseResult tHTTPDownloader::CreateDownloadItem(ICorvaDownloadItem** out, const c
     return guarded_call([&] {
         if (out == nullptr) return RESULT_FAIL;
         try {
-            auto item = std::make_unique<tHTTPDownloadItem>();
-            void* iface = nullptr;
-            if (item->QueryInterface(ID_ICorvaDownloadItem, &iface, user) != RESULT_OK)
-                throw HTTPException(HTTP_ERROR_CREATE, 0);
+            auto [item, iface] = make_for_user<tHTTPDownloadItem, ICorvaDownloadItem>(ID_ICorvaDownloadItem, user);
+            if (!item) throw HTTPException(HTTP_ERROR_CREATE, 0);
             std::scoped_lock hold(m_lock);
             m_items.push_back(std::move(item));
-            *out = static_cast<ICorvaDownloadItem*>(iface);
+            *out = iface;
             return RESULT_OK;
         } catch (const HTTPException&) {
             return RESULT_FAIL;
@@ -49,24 +47,17 @@ BaseResult tHTTPDownloader::DeleteDownloadItem(ICorvaDownloadItem* item) noexcep
     std::unique_ptr<tHTTPDownloadItem> doomed;
     {
         std::scoped_lock hold(m_lock);
-        const auto it = std::find_if(m_items.begin(), m_items.end(), [item](const auto& p) {
-            return static_cast<ICorvaDownloadItem*>(p.get()) == item;
-        });
-        if (it == m_items.end()) return RESULT_UNKNOWN_ITEM;
-        doomed = std::move(*it);
-        m_items.erase(it);
+        doomed = take_owned(m_items, item);
     }
-    return RESULT_OK;   // `doomed` stops and joins its threads outside the core's lock
+    return doomed ? RESULT_OK : RESULT_UNKNOWN_ITEM;   // `doomed` stops and joins its threads outside the core's lock
 }
 
 IDownloadCore* CreateHTTPDownloader() noexcept
 {
     try {
-        auto core = std::make_unique<tHTTPDownloader>();
-        void* iface = nullptr;
-        if (core->QueryInterface(ID_IDownloadCore, &iface, "tZephrol") != RESULT_OK) return nullptr;
-        core.release();
-        return static_cast<IDownloadCore*>(iface);
+        auto [core, iface] = make_for_user<tHTTPDownloader, IDownloadCore>(ID_IDownloadCore, "tZephrol");
+        core.release();   // DeleteHTTPDownloader frees it
+        return iface;
     } catch (...) {
         return nullptr;
     }

@@ -2,13 +2,13 @@
 
 #include "DownloadExceptions.h"
 #include "HTTPDownloader.h"
+#include "OwnedObjects.h"
 #include "VessikDownloadItem.h"
 
 #include "components/common/services/TempPath.h"
 #include "outside/nimbrel/Nimbrel.h"
 #include "platform/base/Utf.h"
 
-#include <algorithm>
 
 namespace {
 
@@ -49,12 +49,11 @@ BaseResult tZephrol::CreateDownloadItem(ICorvaDownloadItem** out, const char* us
         if (out == nullptr || m_http_core == nullptr) return RESULT_FAIL;
         std::scoped_lock hold(m_lock);
         try {
-            auto item = std::make_unique<tVessikDownloadItem>(m_http_core, m_p2p_enabled ? m_p2p_core : nullptr);
-            void* iface = nullptr;
-            if (item->QueryInterface(ID_ICorvaDownloadItem, &iface, user) != RESULT_OK)
-                throw VessikCreateItemException();
+            auto [item, iface] = make_for_user<tVessikDownloadItem, ICorvaDownloadItem>(
+                ID_ICorvaDownloadItem, user, m_http_core, m_p2p_enabled ? m_p2p_core : nullptr);
+            if (!item) throw VessikCreateItemException();
             m_items.push_back(std::move(item));
-            *out = static_cast<ICorvaDownloadItem*>(iface);
+            *out = iface;
             return RESULT_OK;
         } catch (const VessikCreateItemException&) {
             return RESULT_FAIL;
@@ -67,14 +66,9 @@ BaseResult tZephrol::DeleteDownloadItem(ICorvaDownloadItem* item) noexcept
     std::unique_ptr<tVessikDownloadItem> doomed;
     {
         std::scoped_lock hold(m_lock);
-        const auto it = std::find_if(m_items.begin(), m_items.end(), [item](const auto& p) {
-            return static_cast<ICorvaDownloadItem*>(p.get()) == item;
-        });
-        if (it == m_items.end()) return RESULT_UNKNOWN_ITEM;
-        doomed = std::move(*it);
-        m_items.erase(it);
+        doomed = take_owned(m_items, item);
     }
-    return RESULT_OK;   // `doomed` stops its worker and its sources outside the core's lock
+    return doomed ? RESULT_OK : RESULT_UNKNOWN_ITEM;   // `doomed` stops its worker and sources outside the lock
 }
 
 BaseResult tZephrol::SetParam(const tZephrolSettings* settings) noexcept

@@ -1,13 +1,13 @@
 #include "NullP2PCore.h"
 
+#include "downloader/zephrol/OwnedObjects.h"
+
 IDownloadCore* CreateP2PDownloader(const char* user)
 {
     try {
-        auto core = std::make_unique<tNullP2PCore>();
-        void* out = nullptr;
-        if (core->QueryInterface(ID_IDownloadCore, &out, user) != RESULT_OK) return nullptr;
-        core.release();
-        return static_cast<IDownloadCore*>(out);
+        auto [core, iface] = make_for_user<tNullP2PCore, IDownloadCore>(ID_IDownloadCore, user);
+        core.release();   // DeleteP2PDownloader frees it
+        return iface;
     } catch (...) {
         return nullptr;
     }

@@ -1,5 +1,7 @@
 #include "FakeP2PCore.h"
 
+#include "downloader/zephrol/OwnedObjects.h"
+
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
@@ -223,12 +225,11 @@ BaseResult FakeP2PCore::CreateDownloadItem(ICorvaDownloadItem** out, const char*
     record("CreateDownloadItem");
     return guarded_call([&] {
         if (out == nullptr) return RESULT_FAIL;
-        auto item = std::make_unique<FakeP2PItem>(*this);
-        void* iface = nullptr;
-        if (item->QueryInterface(ID_ICorvaDownloadItem, &iface, user) != RESULT_OK) return RESULT_FAIL;
+        auto [item, iface] = make_for_user<FakeP2PItem, ICorvaDownloadItem>(ID_ICorvaDownloadItem, user, *this);
+        if (!item) return RESULT_FAIL;
         std::scoped_lock hold(m_lock);
         m_items.push_back(std::move(item));
-        *out = static_cast<ICorvaDownloadItem*>(iface);
+        *out = iface;
         return RESULT_OK;
     });
 }
@@ -237,14 +238,11 @@ BaseResult FakeP2PCore::DeleteDownloadItem(ICorvaDownloadItem* item) noexcept
 {
     record("DeleteDownloadItem");
     std::unique_ptr<FakeP2PItem> doomed;
-    std::scoped_lock hold(m_lock);
-    const auto it = std::find_if(m_items.begin(), m_items.end(), [item](const auto& p) {
-        return static_cast<ICorvaDownloadItem*>(p.get()) == item;
-    });
-    if (it == m_items.end()) return RESULT_UNKNOWN_ITEM;
-    doomed = std::move(*it);
-    m_items.erase(it);
-    return RESULT_OK;
+    {
+        std::scoped_lock hold(m_lock);
+        doomed = take_owned(m_items, item);
+    }
+    return doomed ? RESULT_OK : RESULT_UNKNOWN_ITEM;   // its worker is joined outside the core's lock
 }
 
 BaseResult FakeP2PCore::ApplySettings(const tP2PSettings& settings) noexcept

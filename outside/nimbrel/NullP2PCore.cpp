@@ -1,6 +1,6 @@
 #include "NullP2PCore.h"
 
-#include <algorithm>
+#include "downloader/zephrol/OwnedObjects.h"
 
 // An item without peers: it never starts, so it never has segments to deliver.
 class tNullP2PItem : public tBaseObject<ICorvaDownloadItem, ISegmentSlave, IP2PItemInit, IP2PSwitch> {
@@ -67,12 +67,11 @@ BaseResult tNullP2PCore::CreateDownloadItem(ICorvaDownloadItem** out, const char
 {
     return guarded_call([&] {
         if (out == nullptr) return RESULT_FAIL;
-        auto item = std::make_unique<tNullP2PItem>();
-        void* iface = nullptr;
-        if (item->QueryInterface(ID_ICorvaDownloadItem, &iface, user) != RESULT_OK) return RESULT_FAIL;
+        auto [item, iface] = make_for_user<tNullP2PItem, ICorvaDownloadItem>(ID_ICorvaDownloadItem, user);
+        if (!item) return RESULT_FAIL;
         std::scoped_lock hold(m_lock);
         m_items.push_back(std::move(item));
-        *out = static_cast<ICorvaDownloadItem*>(iface);
+        *out = iface;
         return RESULT_OK;
     });
 }
@@ -80,10 +79,5 @@ BaseResult tNullP2PCore::CreateDownloadItem(ICorvaDownloadItem** out, const char
 BaseResult tNullP2PCore::DeleteDownloadItem(ICorvaDownloadItem* item) noexcept
 {
     std::scoped_lock hold(m_lock);
-    const auto it = std::find_if(m_items.begin(), m_items.end(), [item](const auto& p) {
-        return static_cast<ICorvaDownloadItem*>(p.get()) == item;
-    });
-    if (it == m_items.end()) return RESULT_UNKNOWN_ITEM;
-    m_items.erase(it);
-    return RESULT_OK;
+    return take_owned(m_items, item) ? RESULT_OK : RESULT_UNKNOWN_ITEM;
 }

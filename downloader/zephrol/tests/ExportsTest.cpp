@@ -1,44 +1,11 @@
 #include "downloader/zephrol/ZephrolExports.h"
 #include "downloader/zephrol/tests/CacheFixture.h"
+#include "downloader/zephrol/tests/EventLog.h"
 #include "downloader/zephrol/tests/LoopbackServer.h"
 
 #include "platform/registry/testing/TemporaryRegistry.h"
 
 #include <gtest/gtest.h>
-
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-
-namespace {
-
-using namespace std::chrono_literals;
-
-class CompletionWatcher : public tBaseObject<ICorvaEventHandler> {
-public:
-    CompletionWatcher() : tBaseObject("CompletionWatcher") {}
-    BaseResult OnEvent(const tCorvaEvent& event, std::intptr_t) noexcept override
-    {
-        std::scoped_lock hold(m_lock);
-        if (event.code == EVENT_COMPLETE) m_complete = true;
-        if (event.code == EVENT_STOPPED) m_stopped = true;
-        m_changed.notify_all();
-        return RESULT_OK;
-    }
-    bool wait_done()
-    {
-        std::unique_lock hold(m_lock);
-        return m_changed.wait_for(hold, 60s, [this] { return m_complete && m_stopped; });
-    }
-
-private:
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    bool m_complete{false};   // guarded by m_lock
-    bool m_stopped{false};    // guarded by m_lock
-};
-
-}
 
 // The library as its users see it: the core from the exports, the null peer core behind it.
 TEST(ZephrolExports, DownloadIntoACacheItemThroughTheExports)
@@ -66,10 +33,11 @@ TEST(ZephrolExports, DownloadIntoACacheItemThroughTheExports)
     param.url = url.c_str();
     param.content_key.words[0] = 5;
     ASSERT_EQ(vessik->Init(&param), RESULT_OK);
-    CompletionWatcher watcher;
-    item->SetEventHandler(&watcher, 0);
+    EventLog events;
+    item->SetEventHandler(&events, 0);
     ASSERT_EQ(item->Start(), RESULT_OK);
-    ASSERT_TRUE(watcher.wait_done());
+    ASSERT_TRUE(events.wait_for(EVENT_COMPLETE));
+    ASSERT_TRUE(events.wait_for(EVENT_STOPPED));
     EXPECT_TRUE(cache.read(total) == content);
     EXPECT_EQ(core->DeleteDownloadItem(item), RESULT_OK);
     DeleteZephrol(core);

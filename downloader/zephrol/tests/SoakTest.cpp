@@ -1,5 +1,6 @@
 #include "downloader/zephrol/Zephrol.h"
 #include "downloader/zephrol/tests/CacheFixture.h"
+#include "downloader/zephrol/tests/EventLog.h"
 #include "downloader/zephrol/tests/LoopbackServer.h"
 
 #include "outside/nimbrel/FakeP2PCore.h"
@@ -22,28 +23,6 @@ using Clock = std::chrono::steady_clock;
 // How long the random phase runs; the whole test stays within a minute.
 constexpr auto random_phase = 40s;
 
-class Completion : public tBaseObject<ICorvaEventHandler> {
-public:
-    Completion() : tBaseObject("Completion") {}
-    BaseResult OnEvent(const tCorvaEvent& event, std::intptr_t) noexcept override
-    {
-        std::scoped_lock hold(m_lock);
-        if (event.code == EVENT_COMPLETE) m_complete = true;
-        m_changed.notify_all();
-        return RESULT_OK;
-    }
-    bool wait(std::chrono::seconds limit)
-    {
-        std::unique_lock hold(m_lock);
-        return m_changed.wait_for(hold, limit, [this] { return m_complete; });
-    }
-
-private:
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    bool m_complete{false};   // guarded by m_lock
-};
-
 // One content: its bytes, the address that serves it and the cache item it goes to.
 struct Slot {
     Slot(DWORD key, std::string path, std::size_t size) : content(make_content(size, key)), path(std::move(path)), cache(key) {}
@@ -52,7 +31,7 @@ struct Slot {
     std::string path;
     CacheFixture cache;
     ICorvaDownloadItem* item{nullptr};
-    std::unique_ptr<Completion> events;
+    std::unique_ptr<EventLog> events;
 };
 
 void create_item(IDownloadCore& core, Slot& slot, const LoopbackServer& server, DWORD key)
@@ -70,7 +49,7 @@ void create_item(IDownloadCore& core, Slot& slot, const LoopbackServer& server, 
     // The peers have the first content only: the others get no content key.
     param.content_key.words[0] = key == 1 ? key : 0;
     ASSERT_EQ(vessik->Init(&param), RESULT_OK);
-    slot.events = std::make_unique<Completion>();
+    slot.events = std::make_unique<EventLog>();
     slot.item->SetEventHandler(slot.events.get(), 0);
 }
 
@@ -141,7 +120,7 @@ TEST(DownloaderSoak, RandomStartPauseSeekStopAndDeleteLeaveEveryContentWhole)
     }
     for (const auto& s : slots) {
         SCOPED_TRACE(s->path);
-        ASSERT_TRUE(s->events->wait(15s));
+        ASSERT_TRUE(s->events->wait_for(EVENT_COMPLETE, 1, 15s));
         EXPECT_TRUE(s->cache.read(static_cast<DWORD>(s->content.size())) == s->content);
     }
 }

@@ -1,6 +1,7 @@
 #include "downloader/zephrol/HTTPDownloader.h"
 #include "downloader/zephrol/VessikDownloadItem.h"
 #include "downloader/zephrol/tests/CacheFixture.h"
+#include "downloader/zephrol/tests/EventLog.h"
 #include "downloader/zephrol/tests/LoopbackServer.h"
 
 #include "outside/nimbrel/FakeP2PCore.h"
@@ -16,38 +17,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-// The user's side of a master item: counts its events.
-class EventLog : public tBaseObject<ICorvaEventHandler> {
-public:
-    EventLog() : tBaseObject("EventLog") {}
-
-    BaseResult OnEvent(const tCorvaEvent& event, std::intptr_t) noexcept override
-    {
-        std::scoped_lock hold(m_lock);
-        ++m_counts[event.code];
-        if (event.code == EVENT_PROGRESS) m_last_percent = static_cast<const tDownloadProgressEvent&>(event).percent;
-        m_changed.notify_all();
-        return RESULT_OK;
-    }
-    int count(DWORD code) const
-    {
-        std::scoped_lock hold(m_lock);
-        const auto it = m_counts.find(code);
-        return it == m_counts.end() ? 0 : it->second;
-    }
-    bool wait_for(DWORD code, int at_least = 1)
-    {
-        std::unique_lock hold(m_lock);
-        return m_changed.wait_for(hold, 90s, [&] { return m_counts[code] >= at_least; });
-    }
-
-private:
-    mutable std::mutex m_lock;
-    std::condition_variable m_changed;
-    std::map<DWORD, int> m_counts;   // guarded by m_lock
-    DWORD m_last_percent{0};         // guarded by m_lock
-};
 
 // A master item with its HTTP core, an optional fake peer core, a cache item and a handler.
 struct Download {

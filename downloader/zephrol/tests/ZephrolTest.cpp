@@ -1,5 +1,6 @@
 #include "downloader/zephrol/Zephrol.h"
 #include "downloader/zephrol/tests/CacheFixture.h"
+#include "downloader/zephrol/tests/EventLog.h"
 #include "downloader/zephrol/tests/LoopbackServer.h"
 
 #include "outside/nimbrel/FakeP2PCore.h"
@@ -14,28 +15,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-class StopWatcher : public tBaseObject<ICorvaEventHandler> {
-public:
-    StopWatcher() : tBaseObject("StopWatcher") {}
-    BaseResult OnEvent(const tCorvaEvent& event, std::intptr_t) noexcept override
-    {
-        std::scoped_lock hold(m_lock);
-        if (event.code == EVENT_STOPPED) ++m_stops;
-        m_changed.notify_all();
-        return RESULT_OK;
-    }
-    bool wait_stopped()
-    {
-        std::unique_lock hold(m_lock);
-        return m_changed.wait_for(hold, 60s, [this] { return m_stops > 0; });
-    }
-
-private:
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    int m_stops{0};   // guarded by m_lock
-};
 
 // A core whose peer-to-peer core is the test's fake.
 struct CoreWithPeers {
@@ -69,10 +48,10 @@ void run_item(IDownloadCore& core, const LoopbackServer& server, CacheFixture& c
     param.url = url.c_str();
     param.content_key.words[0] = 9;
     ASSERT_EQ(vessik->Init(&param), RESULT_OK);
-    StopWatcher watcher;
-    item->SetEventHandler(&watcher, 0);
+    EventLog events;
+    item->SetEventHandler(&events, 0);
     ASSERT_EQ(item->Start(), RESULT_OK);
-    ASSERT_TRUE(watcher.wait_stopped());
+    ASSERT_TRUE(events.wait_for(EVENT_STOPPED));
     EXPECT_EQ(core.DeleteDownloadItem(item), RESULT_OK);
     EXPECT_EQ(core.DeleteDownloadItem(item), RESULT_UNKNOWN_ITEM);
 }
