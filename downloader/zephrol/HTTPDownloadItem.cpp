@@ -509,7 +509,7 @@ std::size_t tHTTPDownloadItem::write_progressive(const char* bytes, std::size_t 
     return length;
 }
 
-void tHTTPDownloadItem::check_length_header(long code, std::string_view value)
+void tHTTPDownloadItem::check_length_header(std::string_view value)
 {
     std::size_t at = 0;
     DWORD length = 0;
@@ -522,13 +522,12 @@ void tHTTPDownloadItem::check_length_header(long code, std::string_view value)
     if (total > 0xFFFFFFFFull) return;
     if (m_total == 0) {
         m_total = static_cast<DWORD>(total);
-    } else if ((m_mode == MODE_DOWNLOAD_SEGMENT || m_mode == MODE_TEST_PARTIAL) && code == 200 && m_site_seek &&
-               total != m_total) {
+    } else if ((m_mode == MODE_DOWNLOAD_SEGMENT || m_mode == MODE_TEST_PARTIAL) && m_site_seek && total != m_total) {
         m_abort_reason = ABORT_MISMATCH;
     }
 }
 
-void tHTTPDownloadItem::check_range_header(long, std::string_view value)
+void tHTTPDownloadItem::check_range_header(std::string_view value)
 {
     std::size_t at = 0;
     DWORD start = 0;
@@ -572,9 +571,9 @@ std::size_t tHTTPDownloadItem::on_header(const char* line, std::size_t length) n
         const std::string_view name = text.substr(0, colon);
         const std::string_view value = text.substr(colon + 1);
         if (code == 200 && name.size() == 14 && starts_with_nocase(name, "Content-Length"))
-            check_length_header(code, value);
+            check_length_header(value);
         else if (code == 206 && name.size() == 13 && starts_with_nocase(name, "Content-Range"))
-            check_range_header(code, value);
+            check_range_header(value);
         return m_abort_reason == ABORT_MISMATCH ? 0 : length;
     } catch (...) {
         return 0;
@@ -720,7 +719,6 @@ int tHTTPDownloadItem::segment_cycle()
         url = base;
         if (!m_site_seek) range = format_text("%u-%u", m_first_byte, m_last_byte);
         else if (m_first_byte != 0) url += format_text("&start=%u", m_first_byte);
-        m_request_url = url;
     }
     const int result = perform(url, range.empty() ? nullptr : range.c_str());
     const long code = m_response_code;

@@ -86,8 +86,8 @@ private:
     std::size_t write_progressive(const char* bytes, std::size_t length);
     std::size_t refuse_body(DWORD reason);
     bool body_status_expected(long code) const;
-    void check_range_header(long code, std::string_view value);
-    void check_length_header(long code, std::string_view value);
+    void check_range_header(std::string_view value);
+    void check_length_header(std::string_view value);
     int perform(const std::string& url, const char* range);
     void take_effective_url();
     void send_event(const tCorvaEvent& event);
@@ -122,7 +122,6 @@ private:
     plat::Event m_work{plat::EventReset::Auto, plat::EventState::Clear};
     bool m_site_seek{false};
     bool m_site_seek_allowed{false};
-    std::string m_request_url;
     tSegmentStreamBuffer m_header_buffer;
     DWORD m_abort_reason{0};
     DWORD m_range_state{PARTIAL_UNDETERMINED};
