@@ -695,7 +695,7 @@ int tHTTPDownloadItem::download_segments()
             const int result = segment_cycle();
             if (result != 0) return result;
         } catch (const HTTPException& e) {
-            finish_run(true);
+            finish_run();
             send_event(tDownloadFailEvent(e.SubCode()));
             plat::debug_log(format_text("HTTP download item fail: code = %d, response_code = %d\n",
                                         static_cast<int>(e.CurlCode()), static_cast<int>(e.ResponseCode())));
@@ -728,7 +728,7 @@ int tHTTPDownloadItem::segment_cycle()
             take_effective_url();
             send_event(tCorvaEvent(EVENT_COMPLETE));
             break;
-        case ABORT_STOPPED: finish_run(true); return 1;
+        case ABORT_STOPPED: finish_run(); return 1;
         case ABORT_MISMATCH:
             {
                 std::scoped_lock hold(m_lock);
@@ -751,16 +751,16 @@ int tHTTPDownloadItem::segment_cycle()
         take_effective_url();
         send_event(tCorvaEvent(EVENT_COMPLETE));
     }
-    finish_run(true);
+    finish_run();
     return 0;
 }
 
 // Empties the queue; segments still in it go back to the master, which hands them out again.
-void tHTTPDownloadItem::finish_run(bool refuse_rest)
+void tHTTPDownloadItem::finish_run()
 {
     std::scoped_lock hold(m_lock);
     for (const tSegmentStreamBuffer& b : m_queue) {
-        if (!refuse_rest || m_master == nullptr || b.offset == not_a_segment) continue;
+        if (m_master == nullptr || b.offset == not_a_segment) continue;
         m_master->SegmentRefused(tSegmentRecord{b.offset, b.buffer.Capacity(), b.buffer.Data()}, this);
     }
     m_queue.clear();
@@ -860,7 +860,7 @@ void tHTTPDownloadItem::deliver_progressive()
         if (m_queue.empty()) send_event(tCorvaEvent(EVENT_COMPLETE));
     }
     if (!done || m_queue.empty() || m_cleared) return;
-    finish_run(true);
+    finish_run();
     if (m_transfer_ok) return;   // the file is whole: what it lacks lies past the content's end
     send_event(tDownloadFailEvent(HTTP_ERROR_TRANSFER));
     end_transfer();

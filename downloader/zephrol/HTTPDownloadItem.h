@@ -75,7 +75,7 @@ private:
     void download_file();
     int download_segments();
     int segment_cycle();
-    void finish_run(bool refuse_rest);
+    void finish_run();
     void download_progressive();
     bool start_transfer();
     void deliver_progressive();

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -20,7 +21,10 @@ using namespace std::chrono_literals;
 
 // A master item with its HTTP core, an optional fake peer core, a cache item and a handler.
 struct Download {
-    explicit Download(FakeP2PCore* p2p = nullptr) : p2p(p2p), item(http, p2p) {}
+    explicit Download(FakeP2PCore* p2p = nullptr, tSegmentAllocator::Clock clock = {})
+        : p2p(p2p), item(http, p2p, std::move(clock))
+    {
+    }
     ~Download()
     {
         item.Uninit();
@@ -299,4 +303,34 @@ TEST(VessikDownloadItem, UpdateParamAddsTheHTTPSourceLater)
     ASSERT_TRUE(d.events.wait_for(EVENT_COMPLETE));
     ASSERT_TRUE(d.events.wait_for(EVENT_STOPPED));
     EXPECT_TRUE(d.cache.read(total) == content);
+}
+
+// On a clock that moves only when the test says, the requests show the pace.
+TEST(VessikDownloadItem, RequestsFollowThePaceOfTheRate)
+{
+    const DWORD total = 40 * SEGMENT_BYTES;
+    const std::string content = make_content(total, 29);
+    LoopbackServer server([&](const HttpRequest& r) { return reply_with_content(content, r, {}); });
+    std::atomic<DWORD> now{1000000};
+    Download d(nullptr, [&now] { return now.load(); });
+    d.cache.store(0, content.substr(0, SEGMENT_BYTES));
+    d.init(server.url("/v.flv"), 1, 800);   // 100,000 bytes a second
+    const auto ranges = [&] {
+        std::vector<std::string> seen;
+        for (const HttpRequest& r : server.requests()) seen.push_back(r.header("range"));
+        return seen;
+    };
+    const auto ticks = [&](int more) { ASSERT_TRUE(d.events.wait_for(EVENT_PROGRESS, d.events.count(EVENT_PROGRESS) + more)); };
+    ASSERT_EQ(d.item.Start(), RESULT_OK);
+    ticks(3);
+    // The start credit of 5 s is worth (500,000 + 1024) / 32,768 = 15 segments: 1 to 15, segment 0 being cached.
+    EXPECT_EQ(ranges(), (std::vector<std::string>{"bytes=32768-524287"}));
+    now += 3000;   // 24 segments in all: nine wait, fewer than the ten an assignment needs
+    ticks(3);
+    EXPECT_EQ(ranges().size(), 1u);
+    now += 1000;   // 27: twelve wait, and go out as one run
+    ticks(3);
+    EXPECT_EQ(ranges(), (std::vector<std::string>{"bytes=32768-524287", "bytes=524288-917503"}));
+    d.item.Stop();
+    ASSERT_TRUE(d.events.wait_for(EVENT_STOPPED));
 }
