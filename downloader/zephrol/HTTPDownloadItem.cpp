@@ -456,6 +456,8 @@ std::size_t tHTTPDownloadItem::on_body(const char* bytes, std::size_t length) no
                 if (code != 200) return refuse_body(ABORT_ERROR_REPLY);
                 return write_progressive(bytes, length);
             }
+            // The buffers queued now may belong to a run assigned after this request was made.
+            if (m_cleared) return refuse_body(ABORT_CLEARED);
             if (!body_status_expected(code)) {
                 if (!is_success(code)) return refuse_body(ABORT_ERROR_REPLY);
                 // The server answered the range request with something else (a whole file).
@@ -515,9 +517,9 @@ void tHTTPDownloadItem::check_length_header(std::string_view value)
     DWORD length = 0;
     if (!read_number(value, at, length)) return;
     ULONGLONG total = length;
-    if (m_site_seek && m_first_byte != 0) {
+    if (m_site_seek && m_request_first != 0) {
         if (length < seek_header_bytes) return;
-        total = ULONGLONG{length} - seek_header_bytes + m_first_byte;
+        total = ULONGLONG{length} - seek_header_bytes + m_request_first;
     }
     if (total > 0xFFFFFFFFull) return;
     if (m_total == 0) {
@@ -547,8 +549,8 @@ void tHTTPDownloadItem::check_range_header(std::string_view value)
         mismatch = start != probe_first;
     } else if (m_mode == MODE_DOWNLOAD_SEGMENT && !m_site_seek) {
         // A reply may end early only where the content ends.
-        const bool ends_content = total != 0 && end == total - 1 && end < m_last_byte;
-        mismatch = start != m_first_byte || (end != m_last_byte && !ends_content) ||
+        const bool ends_content = total != 0 && end == total - 1 && end < m_request_last;
+        mismatch = start != m_request_first || (end != m_request_last && !ends_content) ||
                    (known_total != 0 && total != 0 && total != known_total);
     }
     if (mismatch) m_abort_reason = ABORT_MISMATCH;
@@ -715,6 +717,9 @@ int tHTTPDownloadItem::segment_cycle()
     {
         std::scoped_lock hold(m_lock);
         if (m_queue.empty()) return 0;   // cleared before the request was made
+        m_cleared = false;
+        m_request_first = m_first_byte;
+        m_request_last = m_last_byte;
         const std::string& base = m_alt_url.empty() ? m_url : m_alt_url;
         url = base;
         if (!m_site_seek) range = format_text("%u-%u", m_first_byte, m_last_byte);
@@ -872,8 +877,8 @@ void tHTTPDownloadItem::probe_range()
     std::string range;
     {
         std::scoped_lock hold(m_lock);
-        m_first_byte = probe_first;
-        m_last_byte = probe_last;
+        m_first_byte = m_request_first = probe_first;
+        m_last_byte = m_request_last = probe_last;
         url = m_url;
         if (m_site_seek) url += format_text("&start=%u", probe_first);
         else range = format_text("%u-%u", probe_first, probe_last);

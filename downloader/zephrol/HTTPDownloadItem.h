@@ -119,6 +119,8 @@ private:
     std::deque<tSegmentStreamBuffer> m_queue;
     DWORD m_first_byte{0};
     DWORD m_last_byte{0};
+    DWORD m_request_first{0};       // the run the reply in flight was asked for
+    DWORD m_request_last{0};
     plat::Event m_work{plat::EventReset::Auto, plat::EventState::Clear};
     bool m_site_seek{false};
     bool m_site_seek_allowed{false};

@@ -215,6 +215,12 @@ BaseResult tVessikDownloadItem::Pause() noexcept
         std::scoped_lock hold(m_lock);
         if (m_state == ITEM_PAUSED) return RESULT_OK;
         if (m_state == ITEM_STOPPED) return RESULT_FAIL;
+        // Paused at once, so that a Start right after it resumes; the worker
+        // takes the segments back unless that Start came first.
+        if (m_state == ITEM_RUNNING) {
+            m_state = ITEM_PAUSED;
+            m_allocator.StopGeneration();
+        }
         post(MSG_PAUSE, nullptr);
         return RESULT_OK;
     });
@@ -697,9 +703,7 @@ void tVessikDownloadItem::on_tick()
 
 void tVessikDownloadItem::on_pause()
 {
-    if (m_state != ITEM_RUNNING) return;   // a pause that arrives while stopping changes nothing
-    m_state = ITEM_PAUSED;
-    m_allocator.StopGeneration();
+    if (m_state != ITEM_PAUSED) return;   // resumed meanwhile, or stopping
     for (const Entity& e : m_entities)
         if (e->type != ENTITY_PROBE) clear_entity(*e);
 }
