@@ -53,6 +53,15 @@ TEST(SegmentAllocator, RateZeroIsUnpacedUpToTheWaitingLimit)
     EXPECT_EQ(p.allocator.PendingCount(), 101u);
 }
 
+TEST(SegmentAllocator, PacedTargetsPast4GiBDoNotWrap)
+{
+    Paced p(0x80000000u);   // 2 GiB a second: 2 s make a target of exactly 2^32 bytes
+    p.allocator.StartGeneration(0);
+    p.now += 2000;
+    p.allocator.GenerateSegments();
+    EXPECT_EQ(p.allocator.PendingCount(), 101u);
+}
+
 TEST(SegmentAllocator, LastSegmentHoldsTheLastByte)
 {
     const struct {

@@ -19,6 +19,26 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Checks, on every data event, that the segment is in the cache already.
+class DataChecker : public tBaseObject<ICorvaEventHandler> {
+public:
+    explicit DataChecker(IDataCacheItem* cache) : tBaseObject("DataChecker"), m_cache(cache) {}
+    BaseResult OnEvent(const tCorvaEvent& event, std::intptr_t context) noexcept override
+    {
+        if (event.code == EVENT_DATA) {
+            const auto& data = static_cast<const tDownloadDataNotify&>(event);
+            if (m_cache->HasSegment(data.offset / SEGMENT_BYTES) != RESULT_OK) ++missing;
+        }
+        return log.OnEvent(event, context);
+    }
+
+    EventLog log;
+    std::atomic<int> missing{0};
+
+private:
+    IDataCacheItem* m_cache;
+};
+
 // A master item with its HTTP core, an optional fake peer core, a cache item and a handler.
 struct Download {
     explicit Download(FakeP2PCore* p2p = nullptr, tSegmentAllocator::Clock clock = {})
@@ -86,15 +106,20 @@ TEST(VessikDownloadItem, DownloadsAWholeContentFromARangedServer)
     LoopbackServer server([&](const HttpRequest& r) { return reply_with_content(content, r, {}); });
     Download d;
     d.init(server.url("/v.flv"), 4, unpaced);
-    d.complete();
+    DataChecker checker(d.cache.item());
+    d.item.SetEventHandler(&checker, 0);
+    ASSERT_EQ(d.item.Start(), RESULT_OK);
+    ASSERT_TRUE(checker.log.wait_for(EVENT_COMPLETE));
+    ASSERT_TRUE(checker.log.wait_for(EVENT_STOPPED));
+    EXPECT_EQ(checker.missing, 0);   // announced only once written
     EXPECT_TRUE(d.cache.read(total) == content);
     DWORD downloaded = 0;
     DWORD percent = 0;
     d.item.GetProgress(&downloaded, &percent);
     EXPECT_EQ(downloaded, total);
     EXPECT_EQ(percent, 100u);
-    EXPECT_GT(d.events.count(EVENT_DATA), 0);
-    EXPECT_EQ(d.events.count(EVENT_FAILED), 0);
+    EXPECT_GT(checker.log.count(EVENT_DATA), 0);
+    EXPECT_EQ(checker.log.count(EVENT_FAILED), 0);
     expect_ranges_are_runs(server);
 }
 
@@ -248,6 +273,9 @@ TEST(VessikDownloadItem, StopsBelongToTheRunTheyWereMeantFor)
     d.item.Stop();
     ASSERT_TRUE(d.events.wait_for(EVENT_STOPPED, 2));
     const int stopped = d.events.count(EVENT_STOPPED);
+    ASSERT_EQ(d.item.Start(), RESULT_OK);
+    // A Start right after a Pause resumes, whenever the worker gets to the pause.
+    ASSERT_EQ(d.item.Pause(), RESULT_OK);
     ASSERT_EQ(d.item.Start(), RESULT_OK);
     // Time for a stale stop to arrive, were one left.
     std::this_thread::sleep_for(1500ms);
