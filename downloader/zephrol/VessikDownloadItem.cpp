@@ -374,12 +374,12 @@ void tVessikDownloadItem::run_once()
         m_leave = false;
         m_worker_start = std::time(nullptr);
     }
+    tCommandMessage message;
     try {
         {
             std::scoped_lock hold(m_lock);
             start_up();
         }
-        tCommandMessage message;
         while (!m_leave && Receive(message, true, 0) != 0) {
             {
                 std::scoped_lock hold(m_lock);
@@ -388,6 +388,7 @@ void tVessikDownloadItem::run_once()
             message.ReleaseParam();
         }
     } catch (...) {
+        message.ReleaseParam();
         std::scoped_lock hold(m_lock);
         send_event(tCorvaEvent(EVENT_FAILED));
     }
