@@ -2,10 +2,11 @@
 
 #include "platform/base/DebugLog.h"
 #include "platform/base/HResult.h"
+#include "platform/fs/Files.h"
+#include "platform/fs/UniqueFd.h"
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include <fcntl.h>
@@ -17,22 +18,6 @@
 namespace plat {
 
 namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-
-private:
-    int m_fd;
-};
 
 LONG error_from_errno(int error)
 {
@@ -51,31 +36,6 @@ std::filesystem::path home_folder()
     if (const char* home = std::getenv("HOME"); home && *home) return home;
     if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
     return "/";
-}
-
-bool write_all(int fd, std::string_view text)
-{
-    while (!text.empty()) {
-        ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-LONG read_all(const std::filesystem::path& file, std::string& out)
-{
-    FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) return errno == ENOENT ? ERROR_SUCCESS : error_from_errno(errno);
-    char buffer[16384];
-    for (;;) {
-        ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return error_from_errno(errno);
-        if (n == 0) return ERROR_SUCCESS;
-        out.append(buffer, static_cast<std::size_t>(n));
-    }
 }
 
 // An exclusive flock held for the life of the object.
@@ -98,7 +58,7 @@ public:
     LONG error() const { return m_error; }   // the fd's close releases the lock
 
 private:
-    FileDescriptor m_fd;
+    UniqueFd m_fd;
     LONG m_error = ERROR_SUCCESS;
 };
 
@@ -142,10 +102,11 @@ LONG RegistryStore::check_writable() const
 
 LONG RegistryStore::load(HiveTree& tree) const
 {
-    std::string text;
-    if (LONG rc = read_all(m_file, text); rc != ERROR_SUCCESS) return rc;
+    FileData file = read_file(m_file);
+    if (file.error == ENOENT) return ERROR_SUCCESS;   // a hive never written is empty
+    if (!file) return error_from_errno(file.error);
     try {
-        tree = HiveTree::parse(text);
+        tree = HiveTree::parse(file.bytes);
         return ERROR_SUCCESS;
     } catch (const HiveFormatError& e) {
         debug_log("registry: " + m_file.string() + " is damaged and left untouched: " + e.what());
@@ -155,17 +116,8 @@ LONG RegistryStore::load(HiveTree& tree) const
 
 LONG RegistryStore::save(const HiveTree& tree) const
 {
-    const std::filesystem::path temporary = m_file.string() + ".tmp";
-    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (!fd.valid()) return error_from_errno(errno);
-    // The new version must be whole on disk before it replaces the old one.
-    if (!write_all(fd.get(), tree.format(hive_name(m_hive))) || ::fsync(fd.get()) != 0 ||
-        ::rename(temporary.c_str(), m_file.c_str()) != 0) {
-        LONG rc = error_from_errno(errno);
-        ::unlink(temporary.c_str());
-        return rc;
-    }
-    return ERROR_SUCCESS;
+    int error = write_file_atomic(m_file, tree.format(hive_name(m_hive)));
+    return error ? error_from_errno(error) : ERROR_SUCCESS;
 }
 
 LONG RegistryStore::change(const std::function<LONG(HiveTree&)>& edit)

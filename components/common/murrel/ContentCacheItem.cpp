@@ -33,6 +33,7 @@ std::unique_ptr<tContentCacheItem> tContentCacheItem::Create(const tContentKey& 
 {
     std::unique_ptr<tContentCacheItem> item(new tContentCacheItem(key, folder, read_wait));
     if (!item->m_disk.Create(item->m_data_path)) return nullptr;
+    item->m_made = true;
     return item;
 }
 
@@ -52,12 +53,14 @@ std::unique_ptr<tContentCacheItem> tContentCacheItem::Load(const tContentKey& ke
     item->m_held_bytes = header.present_bytes;
     item->m_disk.SetLast(header.last_index, header.last_length);
     item->m_disk.Adopt(std::move(table), *data_size, header.present_count, header.present_bytes);
+    item->m_made = true;
     return item;
 }
 
 tContentCacheItem::~tContentCacheItem()
 {
-    const bool nothing_stored = m_disk.StoredCount() == 0;
+    // A half-made item leaves the files it could not load alone.
+    const bool nothing_stored = m_made && m_disk.StoredCount() == 0;
     m_disk.Close();
     if (nothing_stored) {
         std::error_code ignored;
@@ -276,10 +279,10 @@ BaseResult tContentCacheItem::WriteData(const BYTE* bytes, ULONGLONG position, D
     return guarded_call([&] {
         if (bytes == nullptr && length != 0) return RESULT_FAIL;
         if (length == 0) return RESULT_OK;
+        if (position >= MAX_CONTENT_SIZE || length > MAX_CONTENT_SIZE - position) return RESULT_SIZE_MISMATCH;
         const ULONGLONG end = position + length;
         std::scoped_lock hold(m_lock);
-        if (end > MAX_CONTENT_SIZE || (m_header.total_size != 0 && end > m_header.total_size))
-            return RESULT_SIZE_MISMATCH;
+        if (m_header.total_size != 0 && end > m_header.total_size) return RESULT_SIZE_MISMATCH;
         m_pending.Insert(position, bytes, length);
         take_complete_locked(position / SEGMENT_SIZE, (end - 1) / SEGMENT_SIZE);
         m_arrived.notify_all();

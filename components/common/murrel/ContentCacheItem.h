@@ -97,7 +97,7 @@ private:
     const std::string m_data_path;
 
     std::mutex m_lock;
-    std::condition_variable_any m_arrived;     // signalled under m_lock whenever segments, head bytes or the end change
+    std::condition_variable_any m_arrived;     // notified after segments, head bytes or the end changed
     tReadMemSegmentCache m_read_store{10};     // guarded by m_lock
     tWriteMemSegmentCache m_write_store{10};   // guarded by m_lock
     tDiskSegmentCache m_disk;                  // guarded by m_lock
@@ -110,6 +110,7 @@ private:
     DWORD m_uses{0};                           // guarded by m_lock
     bool m_changed{false};                     // guarded by m_lock
     bool m_delete_when_idle{false};            // guarded by the manager's lock
+    bool m_made{false};                        // set once Create or Load succeeded
 
     std::mutex m_head_lock;                    // taken after m_lock when both are held
     tStreamBuffer m_head;                      // guarded by m_head_lock

@@ -56,8 +56,12 @@ tContentCacheMgr::tContentCacheMgr(Settings settings)
 tContentCacheMgr::~tContentCacheMgr()
 {
     m_timers.Stop();
-    std::scoped_lock hold(m_lock);
-    close_all_locked();
+    try {
+        std::scoped_lock hold(m_lock);
+        close_all_locked();
+    } catch (...) {
+        plat::debug_log("murrel: items could not be closed");
+    }
 }
 
 BaseResult tContentCacheMgr::SetSizeLimit(ULONGLONG limit) noexcept
@@ -109,7 +113,10 @@ void tContentCacheMgr::close_all_locked()
         const bool remove = item->DeleteWhenIdle();
         const std::string info = item->InfoPath(), data = item->DataPath();
         item.reset();
-        if (remove) remove_file(info), remove_file(data);
+        if (remove) {
+            remove_file(info);
+            remove_file(data);
+        }
     }
     m_items.clear();
 }
@@ -239,7 +246,10 @@ void tContentCacheMgr::close_idle_items()
         const bool remove = item.DeleteWhenIdle();
         const std::string info = item.InfoPath(), data = item.DataPath();
         it = m_items.erase(it);
-        if (remove) remove_file(info), remove_file(data);
+        if (remove) {
+            remove_file(info);
+            remove_file(data);
+        }
     }
 }
 

@@ -63,7 +63,10 @@ void tDiskSegmentCache::Close()
 {
     if (!m_data) return;
     std::fflush(m_data.get());
-    if (::ftruncate(::fileno(m_data.get()), static_cast<off_t>(m_slot_bytes)) != 0)
+    const int fd = ::fileno(m_data.get());
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && static_cast<ULONGLONG>(info.st_size) != m_slot_bytes &&
+        ::ftruncate(fd, static_cast<off_t>(m_slot_bytes)) != 0)
         plat::debug_log("murrel: cannot cut the data file to its slots");
     m_data.reset();
 }

@@ -1,7 +1,5 @@
 #include "LiveSegmentCache.h"
 
-#include <cstring>
-
 const tCachedSegment* tLiveSegmentCache::find(ULONGLONG index) const
 {
     for (const tCachedSegment& segment : m_ring)
@@ -16,15 +14,7 @@ BaseResult tLiveSegmentCache::ReadSegment(ULONGLONG index, tSegment& buffer)
         if (!m_ring.empty() && index > Newest()) return RESULT_NOT_ARRIVED;
         return RESULT_FAIL;
     }
-    if (buffer.Capacity() == 0) {
-        buffer.CopyFrom(*segment);
-    } else if (buffer.Capacity() == segment->Capacity()) {
-        std::memcpy(buffer.Data(), segment->Data(), segment->Capacity());
-    } else {
-        return RESULT_SIZE_MISMATCH;
-    }
-    buffer.SetIndex(index);
-    return RESULT_OK;
+    return CopySegmentInto(*segment, index, buffer);
 }
 
 BaseResult tLiveSegmentCache::WriteSegment(ULONGLONG index, const tSegment& buffer)

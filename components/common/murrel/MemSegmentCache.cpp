@@ -1,22 +1,12 @@
 #include "MemSegmentCache.h"
 
-#include <cstring>
-
 BaseResult tMemSegmentCache::ReadSegment(ULONGLONG index, tSegment& buffer)
 {
     auto found = m_segments.find(index);
     if (found == m_segments.end()) return RESULT_FAIL;
-    tCachedSegment& segment = found->second;
-    if (buffer.Capacity() == 0) {
-        buffer.CopyFrom(segment);
-    } else if (buffer.Capacity() == segment.Capacity()) {
-        std::memcpy(buffer.Data(), segment.Data(), segment.Capacity());
-    } else {
-        return RESULT_SIZE_MISMATCH;
-    }
-    buffer.SetIndex(index);
-    segment.CountUse();
-    return RESULT_OK;
+    const BaseResult result = CopySegmentInto(found->second, index, buffer);
+    if (result == RESULT_OK) found->second.CountUse();
+    return result;
 }
 
 BaseResult tMemSegmentCache::WriteSegment(ULONGLONG index, const tSegment& buffer)

@@ -3,6 +3,7 @@
 #include "platform/base/DebugLog.h"
 
 #include <chrono>
+#include <optional>
 
 void tCommandMessage::ReleaseParam()
 {
@@ -26,16 +27,16 @@ tCommand::~tCommand()
 
 int tCommand::Post(tCommandMessage message, bool wait)
 {
-    tCommand reply_queue;
-    if (wait) message.reply = &reply_queue;
+    std::optional<tCommand> reply_queue;
+    if (wait) message.reply = &reply_queue.emplace();
     {
         std::scoped_lock hold(m_lock);
         m_queue.push_back(message);
     }
     m_wake.notify_one();
-    if (wait) {
+    if (reply_queue) {
         tCommandMessage answer;
-        reply_queue.Receive(answer, true, 0);
+        reply_queue->Receive(answer, true, 0);
     }
     return 0;
 }

@@ -65,7 +65,9 @@ int tLogFile::Open(const std::string& path, DWORD word, DWORD max_level)
 void tLogFile::Write(DWORD level, std::u16string_view text)
 {
     if (m_fd < 0 || level == 0 || level > m_max_level || level > std::size(level_names)) return;
-    std::u16string line = u"[" + time_text() + u"]";
+    std::u16string line;
+    line.reserve(48 + text.size());
+    line.append(u"[").append(time_text()).append(u"]");
     line.append(level_names[level - 1]).append(u": ").append(text).append(u"\r\n");
     // UTF-16 little-endian, the byte order the file's mark announces.
     std::string bytes;

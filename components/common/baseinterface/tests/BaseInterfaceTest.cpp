@@ -1,8 +1,11 @@
+#include "components/common/baseinterface/BaseException.h"
 #include "components/common/baseinterface/BaseInterface.h"
 
 #include "platform/base/DebugLog.h"
 
 #include <gtest/gtest.h>
+
+#include <new>
 
 namespace {
 
@@ -103,4 +106,11 @@ TEST(BaseInterface, QueryInterfaceHandsOutRegisteredPointersAndCountsTheUse)
     EXPECT_EQ(static_cast<IFirst*>(out)->Release("x"), RESULT_OK);
     EXPECT_EQ(second->Release("y"), RESULT_OK);
     EXPECT_EQ(object.GetUserCount(), 0u);
+}
+
+TEST(BaseInterface, GuardedCallsTurnAnythingThrownIntoFailure)
+{
+    EXPECT_EQ(guarded_call([]() -> BaseResult { throw GeneralException(GENERAL_ERROR_NO_MEMORY); }), RESULT_FAIL);
+    EXPECT_EQ(guarded_call([]() -> BaseResult { throw std::bad_alloc(); }), RESULT_FAIL);
+    EXPECT_EQ(guarded_call([] { return RESULT_TIMEOUT; }), RESULT_TIMEOUT);
 }

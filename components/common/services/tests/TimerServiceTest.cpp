@@ -1,4 +1,5 @@
 #include "components/common/services/TimerService.h"
+#include "components/common/services/tests/FakeClock.h"
 
 #include <gtest/gtest.h>
 
@@ -10,28 +11,6 @@
 #include <vector>
 
 namespace {
-
-// A tick the test sets by hand; counting reads tells when the timer thread
-// has finished a walk that saw the latest tick.
-class FakeClock {
-public:
-    explicit FakeClock(DWORD start) : m_now(start) {}
-    DWORD read() { ++m_reads; return m_now; }
-    void set(DWORD now) { m_now = now; }
-    // Two more reads mean one whole walk ran after the caller's change.
-    void settle() const
-    {
-        const int start = m_reads;
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (m_reads < start + 2 && std::chrono::steady_clock::now() < limit)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    tTimerService::Clock function() { return [this] { return read(); }; }
-
-private:
-    std::atomic<DWORD> m_now;
-    std::atomic<int> m_reads{0};
-};
 
 class Recorder : public IMsgNotify {
 public:
@@ -59,6 +38,14 @@ private:
     std::vector<Call> m_calls;
 };
 
+// Moves the clock to `tick`, lets one whole walk run, and gives the calls so far.
+std::size_t calls_at(FakeClock& clock, const Recorder& target, DWORD tick)
+{
+    clock.set(tick);
+    clock.settle();
+    return target.count();
+}
+
 }
 
 TEST(TimerService, IdsCountUpFrom20030)
@@ -77,18 +64,12 @@ TEST(TimerService, OneShotFiresOnceAndNeverEarly)
     Recorder target;
     const int id = timers.AddTimer(1000, &target, false, 77);
     timers.Start();
-    clock.set(5999);
-    clock.settle();
-    EXPECT_EQ(target.count(), 0u);
-    clock.set(6000);
-    clock.settle();
-    ASSERT_EQ(target.count(), 1u);
+    EXPECT_EQ(calls_at(clock, target, 5999), 0u);
+    ASSERT_EQ(calls_at(clock, target, 6000), 1u);
     EXPECT_EQ(target.calls()[0].kind, TIMER_NOTIFY_KIND);
     EXPECT_EQ(target.calls()[0].id, id);
     EXPECT_EQ(target.calls()[0].parameter, 77);
-    clock.set(100000);
-    clock.settle();
-    EXPECT_EQ(target.count(), 1u);
+    EXPECT_EQ(calls_at(clock, target, 100000), 1u);
 }
 
 TEST(TimerService, RepeatingTimerRunsAgainAnIntervalAfterItsLastCall)
@@ -98,15 +79,9 @@ TEST(TimerService, RepeatingTimerRunsAgainAnIntervalAfterItsLastCall)
     Recorder target;
     timers.AddTimer(1000, &target, true, 0);
     timers.Start();
-    clock.set(1500);   // first poll at or after 1000
-    clock.settle();
-    EXPECT_EQ(target.count(), 1u);
-    clock.set(2499);
-    clock.settle();
-    EXPECT_EQ(target.count(), 1u);
-    clock.set(2500);
-    clock.settle();
-    EXPECT_EQ(target.count(), 2u);
+    EXPECT_EQ(calls_at(clock, target, 1500), 1u);   // first poll at or after 1000
+    EXPECT_EQ(calls_at(clock, target, 2499), 1u);
+    EXPECT_EQ(calls_at(clock, target, 2500), 2u);
 }
 
 TEST(TimerService, TickWrapNeitherFiresEarlyNorLosesTheTimer)
@@ -116,15 +91,9 @@ TEST(TimerService, TickWrapNeitherFiresEarlyNorLosesTheTimer)
     Recorder target;
     timers.AddTimer(1000, &target, false, 0);   // due 0x2E8 after the wrap
     timers.Start();
-    clock.set(0xFFFFFFF0u);
-    clock.settle();
-    EXPECT_EQ(target.count(), 0u);
-    clock.set(0x2E7);
-    clock.settle();
-    EXPECT_EQ(target.count(), 0u);
-    clock.set(0x2E8);
-    clock.settle();
-    EXPECT_EQ(target.count(), 1u);
+    EXPECT_EQ(calls_at(clock, target, 0xFFFFFFF0u), 0u);
+    EXPECT_EQ(calls_at(clock, target, 0x2E7), 0u);
+    EXPECT_EQ(calls_at(clock, target, 0x2E8), 1u);
 }
 
 TEST(TimerService, CallbackMayAddTimers)
@@ -158,7 +127,5 @@ TEST(TimerService, StopForgetsTimers)
     timers.Start();
     timers.Stop();
     timers.Start();
-    clock.set(1000);
-    clock.settle();
-    EXPECT_EQ(target.count(), 0u);
+    EXPECT_EQ(calls_at(clock, target, 1000), 0u);
 }
