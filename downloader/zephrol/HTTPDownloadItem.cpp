@@ -2,8 +2,9 @@
 
 #include "DownloadExceptions.h"
 #include "Format.h"
-#include "RegistryRead.h"
 
+#include "components/common/services/LogSettings.h"
+#include "components/common/services/RegRead.h"
 #include "components/common/services/TempPath.h"
 #include "platform/base/DebugLog.h"
 #include "platform/base/Time.h"
@@ -40,8 +41,7 @@ enum AbortReason : DWORD {
     ABORT_ERROR_REPLY = 7,   // an error page: never data
 };
 
-const char* const log_key = "Software\\Corvalen\\HTTP\\Log";
-const char* const http_key = "Software\\Corvalen\\HTTP";
+constexpr const WCHAR* http_key = u"Software\\Corvalen\\HTTP";
 
 const char* mode_name(int mode)
 {
@@ -125,19 +125,12 @@ void tHTTPDownloadItem::log(DWORD level, const std::string& text)
     if (m_log.IsOpen()) m_log.Write(level, plat::utf8_to_utf16(text));
 }
 
-void tHTTPDownloadItem::open_log()
-{
-    const std::string folder = ReadRegString(HKEY_LOCAL_MACHINE, log_key, "logdir");
-    if (folder.empty() || m_log.IsOpen()) return;
-    const DWORD level = ReadRegDword(HKEY_LOCAL_MACHINE, log_key, "loglevel", 0);
-    m_log.Open(folder + format_text("%p", static_cast<void*>(this)) + ".log", 0, level);
-}
 
 BaseResult tHTTPDownloadItem::Init() noexcept
 {
     std::scoped_lock hold(m_lock);
     if (m_easy) return RESULT_OK;
-    open_log();
+    if (!m_log.IsOpen()) OpenLogFromSettings(m_log, this);
     m_easy.reset(curl_easy_init());
     if (!m_easy) return RESULT_FAIL;
     CURL* e = m_easy.get();
@@ -208,7 +201,7 @@ BaseResult tHTTPDownloadItem::SetURL(const char* url) noexcept
             return RESULT_FAIL;
         const std::string host_name(host);
         curl_free(host);
-        const std::string seek_host = ReadRegString(HKEY_LOCAL_MACHINE, http_key, "SeekHost");
+        const std::string seek_host = plat::utf16_to_utf8(ReadRegString(HKEY_LOCAL_MACHINE, http_key, u"SeekHost"));
         std::scoped_lock hold(m_lock);
         m_url = url;
         m_site_seek = m_site_seek_allowed && !seek_host.empty() && host_name == seek_host;

@@ -94,7 +94,6 @@ private:
     void request_reassign();
     bool wait_for_work();
     void log(DWORD level, const std::string& text);
-    void open_log();
     void join_worker();
 
     std::recursive_mutex m_lock;    // guards every field below unless marked otherwise
