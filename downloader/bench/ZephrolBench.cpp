@@ -1,0 +1,264 @@
+// Downloads one file from a local nginx with the segmented downloader, with
+// curl and with aria2c, and prints speed, CPU time per GB and the ratios.
+// Usage: zephrol_bench [size in MiB, default 256]
+
+#include "components/common/murrel/Murrel.h"
+#include "downloader/zephrol/ZephrolExports.h"
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <netinet/in.h>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+struct Result {
+    double seconds{0};
+    double cpu_seconds{0};
+    bool ok{false};
+};
+
+double cpu_of(const rusage& r)
+{
+    return static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
+           static_cast<double>(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
+int free_port()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+bool port_answers(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+
+pid_t spawn(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    return pid;
+}
+
+// Runs a command to its end; wall and CPU time of the child.
+Result run_tool(const std::vector<std::string>& args)
+{
+    Result r;
+    const auto start = Clock::now();
+    const pid_t pid = spawn(args);
+    if (pid < 0) return r;
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    r.cpu_seconds = cpu_of(usage);
+    r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return r;
+}
+
+class Done : public tBaseObject<ICorvaEventHandler> {
+public:
+    Done() : tBaseObject("bench") {}
+    BaseResult OnEvent(const tCorvaEvent& event, std::intptr_t) noexcept override
+    {
+        std::scoped_lock hold(m_lock);
+        if (event.code == EVENT_COMPLETE || event.code == EVENT_FAILED) {
+            m_done = true;
+            m_ok = event.code == EVENT_COMPLETE;
+        }
+        m_changed.notify_all();
+        return RESULT_OK;
+    }
+    bool wait()
+    {
+        std::unique_lock hold(m_lock);
+        m_changed.wait(hold, [this] { return m_done; });
+        return m_ok;
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    bool m_done{false};
+    bool m_ok{false};
+};
+
+bool cache_matches(IDataCacheItem* item, const fs::path& source, std::uint64_t size)
+{
+    std::ifstream in(source, std::ios::binary);
+    std::vector<char> expected(1 << 20);
+    std::vector<BYTE> got(1 << 20);
+    for (std::uint64_t at = 0; at < size; at += expected.size()) {
+        const auto n = static_cast<DWORD>(std::min<std::uint64_t>(expected.size(), size - at));
+        in.read(expected.data(), n);
+        DWORD read = 0;
+        item->ReadData(got.data(), at, n, &read, false, 0, {});
+        if (read != n || std::memcmp(expected.data(), got.data(), n) != 0) return false;
+    }
+    return true;
+}
+
+Result run_zephrol(const std::string& url, DWORD connections, const fs::path& work, const fs::path& source,
+                   std::uint64_t size)
+{
+    static DWORD serial = 0;
+    Result r;
+    const fs::path folder = work / ("cache" + std::to_string(++serial));
+    fs::create_directories(folder);
+    IMurrel* cache = CreateMurrel("bench");
+    cache->Initialize(1ull << 34, (folder.string() + "/").c_str());
+    tContentKey key;
+    key.words[0] = serial;
+    IDataCacheItem* item = cache->OpenItem(key, "bench");
+    IDownloadCore* core = CreateZephrol("bench");
+    ICorvaDownloadItem* download = nullptr;
+    core->CreateDownloadItem(&download, "bench");
+    IVessikDownload* vessik = nullptr;
+    download->QueryInterface(ID_IVessikDownload, reinterpret_cast<void**>(&vessik), "bench");
+    tDownloadParam param{};
+    param.http_enabled = 1;
+    param.cache_item = item;
+    param.max_http = connections;
+    param.url = url.c_str();
+    vessik->Init(&param);
+    Done done;
+    download->SetEventHandler(&done, 0);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    const auto start = Clock::now();
+    download->Start();
+    const bool completed = done.wait();
+    r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    r.cpu_seconds = cpu_of(after) - cpu_of(before);
+    core->DeleteDownloadItem(download);
+    DeleteZephrol(core);
+    r.ok = completed && cache_matches(item, source, size);
+    item->Release("bench");
+    cache->Uninitialize();
+    DeleteMurrel(cache, "bench");
+    fs::remove_all(folder);
+    return r;
+}
+
+void make_file(const fs::path& path, std::uint64_t size)
+{
+    std::ofstream out(path, std::ios::binary);
+    std::vector<std::uint32_t> block(1 << 18);
+    std::uint32_t state = 12345;
+    for (std::uint64_t written = 0; written < size; written += block.size() * 4) {
+        for (auto& w : block) w = state = state * 1664525u + 1013904223u;
+        out.write(reinterpret_cast<const char*>(block.data()),
+                  static_cast<std::streamsize>(std::min<std::uint64_t>(block.size() * 4, size - written)));
+    }
+}
+
+void write_nginx_conf(const fs::path& work, int port)
+{
+    std::ofstream conf(work / "nginx.conf");
+    const std::string w = work.string();
+    conf << "daemon off;\nmaster_process off;\nworker_processes 1;\npid " << w << "/nginx.pid;\n"
+         << "error_log " << w << "/error.log;\nevents { worker_connections 256; }\n"
+         << "http {\n  access_log off;\n  sendfile on;\n  keepalive_requests 100000;\n"
+         << "  client_body_temp_path " << w << "/t1;\n  proxy_temp_path " << w << "/t2;\n"
+         << "  fastcgi_temp_path " << w << "/t3;\n  uwsgi_temp_path " << w << "/t4;\n  scgi_temp_path " << w
+         << "/t5;\n"
+         << "  server {\n    listen 127.0.0.1:" << port << ";\n    root " << w << "/www;\n"
+         << "    location /limited/ { alias " << w << "/www/; limit_rate 4m; }\n  }\n}\n";
+}
+
+void print_row(const char* tool, DWORD connections, const char* cap, const Result& r, std::uint64_t size)
+{
+    if (!r.ok) {
+        std::printf("%-10s %5u %-9s %10s\n", tool, connections, cap, "FAILED");
+        return;
+    }
+    std::printf("%-10s %5u %-9s %10.1f %12.3f\n", tool, connections, cap, static_cast<double>(size) / 1e6 / r.seconds,
+                r.cpu_seconds / (static_cast<double>(size) / 1e9));
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    const std::uint64_t mib = argc > 1 ? std::stoull(argv[1]) : 256;
+    const std::uint64_t size = mib * 1024 * 1024;
+    char pattern[] = "/tmp/zephrol-bench-XXXXXX";
+    const fs::path work = ::mkdtemp(pattern);
+    fs::create_directories(work / "www");
+    make_file(work / "www" / "file.bin", size);
+    const int port = free_port();
+    write_nginx_conf(work, port);
+    const pid_t nginx = spawn({"nginx", "-p", work.string(), "-c", (work / "nginx.conf").string()});
+    for (int i = 0; i < 100 && !port_answers(port); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (nginx < 0 || !port_answers(port)) {
+        std::fprintf(stderr, "nginx did not start (see %s/error.log)\n", work.c_str());
+        return 1;
+    }
+    std::printf("file %llu MiB from nginx on 127.0.0.1:%d; limited = 4 MB/s per connection\n",
+                static_cast<unsigned long long>(mib), port);
+    std::printf("%-10s %5s %-9s %10s %12s %14s %14s\n", "tool", "conns", "cap", "MB/s", "CPU s/GB", "zephrol/curl",
+                "zephrol/aria2");
+    const fs::path out = work / "out.bin";
+    for (const char* cap : {"uncapped", "limited"}) {
+        const std::string url =
+            "http://127.0.0.1:" + std::to_string(port) + (std::strcmp(cap, "limited") == 0 ? "/limited" : "") + "/file.bin";
+        const Result curl = run_tool({"curl", "-s", "-f", "-o", out.string(), url});
+        print_row("curl", 1, cap, curl, size);
+        for (const DWORD n : {1u, 4u, 8u}) {
+            const Result aria = run_tool({"aria2c", "-q", "-x", std::to_string(n), "-s", std::to_string(n), "-k", "1M",
+                                          "--file-allocation=none", "--allow-overwrite=true", "-d", work.string(), "-o",
+                                          "aria.bin", url});
+            const Result zephrol = run_zephrol(url, n, work, work / "www" / "file.bin", size);
+            print_row("aria2c", n, cap, aria, size);
+            print_row("zephrol", n, cap, zephrol, size);
+            if (zephrol.ok && curl.ok && aria.ok)
+                std::printf("%-10s %5u %-9s %10s %12s %14.2f %14.2f\n", "  ratio", n, cap, "", "",
+                            curl.seconds / zephrol.seconds, aria.seconds / zephrol.seconds);
+            std::fflush(stdout);
+        }
+    }
+    ::kill(nginx, SIGTERM);
+    ::waitpid(nginx, nullptr, 0);
+    fs::remove_all(work);
+    return 0;
+}
