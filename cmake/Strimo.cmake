@@ -1,8 +1,13 @@
 # Helpers every folder's CMakeLists.txt uses.
 
-# Warnings as errors for our own code only.
+# Warnings as errors for our own code only. GCC 12's flow-based checks report
+# overlaps and bounds inside libstdc++'s inlined string and vector code that
+# cannot happen at -O3, so those stay warnings rather than failing optimised
+# builds of correct code.
 function(strimo_warnings target)
-    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-missing-field-initializers)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-missing-field-initializers
+                           -Wno-error=restrict -Wno-error=array-bounds
+                           -Wno-error=stringop-overflow -Wno-error=stringop-overread)
 endfunction()
 
 # Adds each immediate child folder of DIR that holds a CMakeLists.txt, in name order.
