@@ -64,13 +64,13 @@ TEST_F(CSearchLauncherTest, KeywordsReachTheSiteEncodedAndEachSearchPostsItsOwnR
     {
         CSearchLauncher launcher(GetCurrentThreadId());
         for (const auto& c : cases)
-            launcher.StartSearch(c.keyword, "YouTube");
+            launcher.StartSearch(c.keyword, "Vazir EZO");
         std::vector<std::string> keywords;
         for (std::size_t i = 0; i < std::size(cases); ++i) {
             auto result = next_result();
             ASSERT_TRUE(result);
             EXPECT_EQ(result->launcher, &launcher);
-            EXPECT_EQ(result->site_name, "YouTube");
+            EXPECT_EQ(result->site_name, "Vazir EZO");
             EXPECT_TRUE(result->channel);
             keywords.push_back(result->keyword);
             ASSERT_EQ(result->items.size(), 2u);
@@ -101,7 +101,7 @@ TEST_F(CSearchLauncherTest, KeywordsReachTheSiteEncodedAndEachSearchPostsItsOwnR
 TEST_F(CSearchLauncherTest, FailedSearchStillPostsAnEmptyResult)
 {
     CSearchLauncher launcher(GetCurrentThreadId());
-    launcher.StartSearch(u"nothing", "YouTube");   // the site answers 404
+    launcher.StartSearch(u"nothing", "Vazir EZO");   // the site answers 404
     auto result = next_result();
     ASSERT_TRUE(result);
     EXPECT_TRUE(result->items.empty());
@@ -118,8 +118,8 @@ TEST_F(CSearchLauncherTest, SearchesEndBeforeTheirLauncherAndNeverPostToAnEndedT
     logic.join();
     {
         CSearchLauncher launcher(ended);
-        launcher.StartSearch(u"one", "YouTube");
-        launcher.StartSearch(u"two", "YouTube");
+        launcher.StartSearch(u"one", "Vazir EZO");
+        launcher.StartSearch(u"two", "Vazir EZO");
     }   // joins both; their results are freed, not left behind
     MSG message{};
     EXPECT_FALSE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));

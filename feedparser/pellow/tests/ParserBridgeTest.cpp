@@ -63,10 +63,10 @@ TEST_F(ParserBridgeTest, ArgumentsReachTheScriptInParameterOrder)
     auto parser = create();
     EXPECT_EQ(parse_title(parser.get(), u"http://a/feed", 50), "http://a/feed|50|number");
 
-    plat::Bstr keyword(u"a+b%C3%A9"), site(u"YouTube");
+    plat::Bstr keyword(u"a+b%C3%A9"), site(u"Vazir EZO");
     plat::ComPtr<IRSSChannel> channel;
     ASSERT_EQ(parser->RSSSearch(keyword.get(), site.get(), 25, channel.put()), S_OK);
-    EXPECT_EQ(read(channel.get(), &IRSSChannel::get_title), "a+b%C3%A9|YouTube|25");
+    EXPECT_EQ(read(channel.get(), &IRSSChannel::get_title), "a+b%C3%A9|Vazir EZO|25");
 
     const struct { VARIANT_BOOL hd; const char* expected; } transforms[] = {
         {VARIANT_TRUE, "u|-1|feeds.example.test:8080|1234"}, {VARIANT_FALSE, "u|0|feeds.example.test:8080|1234"}};
@@ -85,7 +85,7 @@ TEST_F(ParserBridgeTest, MissingOutPointersFailEveryMethod)
 {
     register_all();
     auto parser = create();
-    plat::Bstr url(u"u"), site(u"YouTube");
+    plat::Bstr url(u"u"), site(u"Vazir EZO");
     EXPECT_EQ(parser->ParseRSS(url.get(), 1, nullptr), E_FAIL);
     EXPECT_EQ(parser->RSSSearch(url.get(), site.get(), 1, nullptr), E_FAIL);
     EXPECT_EQ(parser->TransformURL(url.get(), VARIANT_FALSE, nullptr), E_FAIL);
@@ -97,7 +97,7 @@ TEST_F(ParserBridgeTest, WithoutTheScriptHostEveryMethodFails)
     ASSERT_TRUE(plat::register_modules(STRIMO_REGSVR, {PELLOW_PROBE_MODULE}));
     auto parser = create();
     ASSERT_TRUE(parser) << "the parser object is made all the same";
-    plat::Bstr url(u"u"), site(u"YouTube"), result;
+    plat::Bstr url(u"u"), site(u"Vazir EZO"), result;
     plat::ComPtr<IRSSChannel> channel;
     EXPECT_EQ(parser->ParseRSS(url.get(), 1, channel.put()), E_FAIL);
     EXPECT_EQ(parser->RSSSearch(url.get(), site.get(), 1, channel.put()), E_FAIL);
