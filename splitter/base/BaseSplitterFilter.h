@@ -116,7 +116,7 @@ private:
     std::vector<CBaseSplitterOutputPin*> m_pActivePins;
     std::set<DWORD> m_bDiscontinuitySent;
     int m_priority{0};
-    CAMEvent m_eEndFlush{EventReset::Manual};
+    CAMEvent m_eEndFlush{plat::EventReset::Manual};
     std::atomic<bool> m_fFlushing{false};
     REFERENCE_TIME m_rtLastSeekStart, m_rtLastSeekStop;
     std::vector<const void*> m_LastSeekers;
