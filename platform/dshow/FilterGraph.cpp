@@ -17,14 +17,22 @@ ComPtr<IBaseFilter> owner_of(IPin* pin)
     return ComPtr<IBaseFilter>::adopt(info.pFilter);
 }
 
-bool wait_until(std::condition_variable& cv, std::unique_lock<std::mutex>& hold, LONG timeout_ms,
-                const std::function<bool()>& ready)
+// Waits until taken() holds, which it tries each time the event is set; false when
+// the time-out (negative: none) passes first.
+template <class Taken>
+bool wait_for(plat::Event& event, LONG timeout_ms, Taken taken)
 {
-    if (timeout_ms < 0) {
-        cv.wait(hold, ready);
-        return true;
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
+    for (;;) {
+        if (taken()) return true;
+        DWORD left = INFINITE;
+        if (timeout_ms >= 0) {
+            const auto ms = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+            left = static_cast<DWORD>(std::max<std::int64_t>(ms, 0));
+        }
+        if (event.wait(left) != WAIT_OBJECT_0) return taken();
     }
-    return cv.wait_for(hold, std::chrono::milliseconds(timeout_ms), ready);
 }
 
 }
@@ -221,6 +229,7 @@ void FilterGraph::restart_completion()
     m_sinks = sinks;
     m_sinks_complete.clear();
     m_completion.reset();
+    m_completed.reset();
 }
 
 HRESULT FilterGraph::change_state(FILTER_STATE target)
@@ -339,29 +348,42 @@ HRESULT FilterGraph::SetRate(double rate)
     return result;
 }
 
+HRESULT FilterGraph::GetEventHandle(OAEVENT* handle)
+{
+    if (!handle) return E_POINTER;
+    *handle = reinterpret_cast<OAEVENT>(&m_has_events);
+    return S_OK;
+}
+
 HRESULT FilterGraph::GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG timeout_ms)
 {
     if (!code || !param1 || !param2) return E_POINTER;
-    std::unique_lock hold(m_event_lock);
-    if (!wait_until(m_event_ready, hold, timeout_ms, [this] { return !m_events.empty(); })) return E_ABORT;
-    Event e = m_events.front();
-    m_events.pop_front();
-    *code = e.code;
-    *param1 = e.param1;
-    *param2 = e.param2;
+    std::optional<GraphEvent> taken;
+    wait_for(m_has_events, timeout_ms, [&] {
+        std::scoped_lock hold(m_event_lock);
+        if (m_events.empty()) return false;
+        taken = m_events.front();
+        m_events.pop_front();
+        if (m_events.empty()) m_has_events.reset();
+        return true;
+    });
+    if (!taken) return E_ABORT;
+    *code = taken->code;
+    *param1 = taken->param1;
+    *param2 = taken->param2;
     return S_OK;
 }
 
 HRESULT FilterGraph::WaitForCompletion(LONG timeout_ms, LONG* code)
 {
     if (!code) return E_POINTER;
-    std::unique_lock hold(m_event_lock);
-    if (!wait_until(m_event_ready, hold, timeout_ms, [this] { return m_completion.has_value(); })) {
-        *code = 0;
-        return E_ABORT;
-    }
-    *code = *m_completion;
-    return S_OK;
+    *code = 0;
+    bool done = wait_for(m_completed, timeout_ms, [&] {
+        std::scoped_lock hold(m_event_lock);
+        if (m_completion) *code = *m_completion;
+        return m_completion.has_value();
+    });
+    return done ? S_OK : E_ABORT;
 }
 
 HRESULT FilterGraph::FreeEventParams(LONG, LONG_PTR, LONG_PTR) { return S_OK; }
@@ -381,8 +403,9 @@ HRESULT FilterGraph::Notify(LONG code, LONG_PTR param1, LONG_PTR param2) try
             m_events.push_back({code, param1, param2});
             if (code == EC_ERRORABORT || code == EC_USERABORT) m_completion = code;
         }
+        m_has_events.set();
+        if (m_completion) m_completed.set();
     }
-    m_event_ready.notify_all();
     return S_OK;
 } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
