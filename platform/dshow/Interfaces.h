@@ -186,6 +186,9 @@ struct IKsPropertySet : IUnknown {
 struct IFileSourceFilter : IUnknown {
     static constexpr const IID& iid = IID_IFileSourceFilter;
     virtual HRESULT Load(LPCWSTR file_name, const AM_MEDIA_TYPE* type) = 0;
+    // A task-memory copy of the loaded name (null with S_OK when none) the caller
+    // frees with CoTaskMemFree; type, when given, is filled as the source chooses.
+    virtual HRESULT GetCurFile(LPWSTR* file_name, AM_MEDIA_TYPE* type) = 0;
     PLAT_INTERFACE_END(IFileSourceFilter);
 };
 
