@@ -273,43 +273,95 @@ HRESULT FilterGraph::GetState(LONG, OAFilterState* state)
 
 std::vector<ComPtr<IMediaSeeking>> FilterGraph::seekers() const
 {
+    // A filter that seeks as a whole, else each of its output pins that seeks.
     std::vector<ComPtr<IMediaSeeking>> out;
     for (const Member& m : m_filters) {
-        ComPtr<IMediaSeeking> s = m.filter.as<IMediaSeeking>();
-        if (s) out.push_back(s);
+        if (ComPtr<IMediaSeeking> s = m.filter.as<IMediaSeeking>()) {
+            out.push_back(s);
+            continue;
+        }
+        for (const ComPtr<IPin>& pin : filter_pins(m.filter.get(), PINDIR_OUTPUT))
+            if (ComPtr<IMediaSeeking> s = pin.as<IMediaSeeking>()) out.push_back(s);
     }
     return out;
 }
 
-#define PLAT_FORWARD_TO_FIRST_SEEKER(call)                     \
-    std::vector<ComPtr<IMediaSeeking>> list;                   \
-    {                                                          \
-        CAutoLock hold(&m_lock);                               \
-        list = seekers();                                      \
-    }                                                          \
-    if (list.empty()) return E_NOTIMPL;                        \
-    return list.front()->call
-
-HRESULT FilterGraph::GetCapabilities(DWORD* c) { PLAT_FORWARD_TO_FIRST_SEEKER(GetCapabilities(c)); }
-HRESULT FilterGraph::CheckCapabilities(DWORD* c) { PLAT_FORWARD_TO_FIRST_SEEKER(CheckCapabilities(c)); }
-HRESULT FilterGraph::IsFormatSupported(const GUID* f) { PLAT_FORWARD_TO_FIRST_SEEKER(IsFormatSupported(f)); }
-HRESULT FilterGraph::QueryPreferredFormat(GUID* f) { PLAT_FORWARD_TO_FIRST_SEEKER(QueryPreferredFormat(f)); }
-HRESULT FilterGraph::GetTimeFormat(GUID* f) { PLAT_FORWARD_TO_FIRST_SEEKER(GetTimeFormat(f)); }
-HRESULT FilterGraph::IsUsingTimeFormat(const GUID* f) { PLAT_FORWARD_TO_FIRST_SEEKER(IsUsingTimeFormat(f)); }
-HRESULT FilterGraph::SetTimeFormat(const GUID* f) { PLAT_FORWARD_TO_FIRST_SEEKER(SetTimeFormat(f)); }
-HRESULT FilterGraph::GetDuration(LONGLONG* d) { PLAT_FORWARD_TO_FIRST_SEEKER(GetDuration(d)); }
-HRESULT FilterGraph::GetStopPosition(LONGLONG* s) { PLAT_FORWARD_TO_FIRST_SEEKER(GetStopPosition(s)); }
-HRESULT FilterGraph::GetCurrentPosition(LONGLONG* c) { PLAT_FORWARD_TO_FIRST_SEEKER(GetCurrentPosition(c)); }
-HRESULT FilterGraph::ConvertTimeFormat(LONGLONG* t, const GUID* tf, LONGLONG s, const GUID* sf)
+template <class Call>
+HRESULT FilterGraph::ask_seekers(Call call) const
 {
-    PLAT_FORWARD_TO_FIRST_SEEKER(ConvertTimeFormat(t, tf, s, sf));
+    std::vector<ComPtr<IMediaSeeking>> list;
+    {
+        CAutoLock hold(&m_lock);
+        list = seekers();
+    }
+    // The first seeker that knows the answer gives it.
+    for (const ComPtr<IMediaSeeking>& s : list) {
+        HRESULT hr = call(s.get());
+        if (hr != E_NOTIMPL) return hr;
+    }
+    return E_NOTIMPL;
 }
-HRESULT FilterGraph::GetPositions(LONGLONG* c, LONGLONG* s) { PLAT_FORWARD_TO_FIRST_SEEKER(GetPositions(c, s)); }
-HRESULT FilterGraph::GetAvailable(LONGLONG* e, LONGLONG* l) { PLAT_FORWARD_TO_FIRST_SEEKER(GetAvailable(e, l)); }
-HRESULT FilterGraph::GetRate(double* r) { PLAT_FORWARD_TO_FIRST_SEEKER(GetRate(r)); }
-HRESULT FilterGraph::GetPreroll(LONGLONG* p) { PLAT_FORWARD_TO_FIRST_SEEKER(GetPreroll(p)); }
 
-#undef PLAT_FORWARD_TO_FIRST_SEEKER
+HRESULT FilterGraph::GetCapabilities(DWORD* c)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetCapabilities(c); });
+}
+HRESULT FilterGraph::CheckCapabilities(DWORD* c)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->CheckCapabilities(c); });
+}
+HRESULT FilterGraph::IsFormatSupported(const GUID* f)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->IsFormatSupported(f); });
+}
+HRESULT FilterGraph::QueryPreferredFormat(GUID* f)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->QueryPreferredFormat(f); });
+}
+HRESULT FilterGraph::GetTimeFormat(GUID* f)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetTimeFormat(f); });
+}
+HRESULT FilterGraph::IsUsingTimeFormat(const GUID* f)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->IsUsingTimeFormat(f); });
+}
+HRESULT FilterGraph::SetTimeFormat(const GUID* f)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->SetTimeFormat(f); });
+}
+HRESULT FilterGraph::GetDuration(LONGLONG* d)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetDuration(d); });
+}
+HRESULT FilterGraph::GetStopPosition(LONGLONG* t)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetStopPosition(t); });
+}
+HRESULT FilterGraph::GetCurrentPosition(LONGLONG* c)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetCurrentPosition(c); });
+}
+HRESULT FilterGraph::ConvertTimeFormat(LONGLONG* t, const GUID* tf, LONGLONG v, const GUID* vf)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->ConvertTimeFormat(t, tf, v, vf); });
+}
+HRESULT FilterGraph::GetPositions(LONGLONG* c, LONGLONG* t)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetPositions(c, t); });
+}
+HRESULT FilterGraph::GetAvailable(LONGLONG* e, LONGLONG* l)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetAvailable(e, l); });
+}
+HRESULT FilterGraph::GetRate(double* r)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetRate(r); });
+}
+HRESULT FilterGraph::GetPreroll(LONGLONG* p)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetPreroll(p); });
+}
 
 HRESULT FilterGraph::SetPositions(LONGLONG* current, DWORD current_flags, LONGLONG* stop, DWORD stop_flags)
 {

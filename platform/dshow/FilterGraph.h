@@ -2,7 +2,7 @@
 // plat::FilterGraph: the filter graph manager. It owns its filters, connects
 // pins directly or through intermediate filters chosen by merit, changes the
 // state of all filters downstream first, forwards seeking to the filters
-// that seek, and gathers EC_COMPLETE from the sinks into one event.
+// that seek (or their output pins that do), and gathers EC_COMPLETE from the sinks into one event.
 
 #include "platform/com/ComPtr.h"
 #include "platform/dshow/CritSec.h"
@@ -90,6 +90,8 @@ private:
     ~FilterGraph();
     std::vector<ComPtr<IBaseFilter>> downstream_first() const;   // caller holds m_lock
     std::vector<ComPtr<IMediaSeeking>> seekers() const;           // caller holds m_lock
+    template <class Call>
+    HRESULT ask_seekers(Call call) const;
     HRESULT connect_through(IPin* output, IPin* input, int depth);
     HRESULT change_state(FILTER_STATE target);
     void restart_completion();
