@@ -1,28 +1,21 @@
 #pragma once
-// CAMEvent: a Win32-style event, manual or automatic reset.
+// CAMEvent: the event of DirectShow's base classes, a plat::Event underneath
+// so that one event type serves filters and the rest of the system.
 
-#include "platform/base/Types.h"
-
-#include <condition_variable>
-#include <mutex>
-
-enum class EventReset { Automatic, Manual };
+#include "platform/sync/Event.h"
 
 class CAMEvent {
 public:
-    explicit CAMEvent(EventReset reset = EventReset::Automatic) : m_manual(reset == EventReset::Manual) {}
+    explicit CAMEvent(plat::EventReset reset = plat::EventReset::Auto) : m_event(reset, plat::EventState::Clear) {}
     CAMEvent(const CAMEvent&) = delete;
     CAMEvent& operator=(const CAMEvent&) = delete;
 
-    void Set();
-    void Reset();
+    void Set() { m_event.set(); }
+    void Reset() { m_event.reset(); }
     // True when the event was signalled within the time-out (INFINITE waits forever).
-    bool Wait(DWORD timeout_ms = 0xFFFFFFFF);
+    bool Wait(DWORD timeout_ms = INFINITE) { return m_event.wait(timeout_ms) == WAIT_OBJECT_0; }
     bool Check() { return Wait(0); }
 
 private:
-    const bool m_manual;
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    bool m_signalled{false};   // guarded by m_lock
+    plat::Event m_event;
 };

@@ -1,6 +1,7 @@
 #include "platform/dshow/AsyncFileSource.h"
 
 #include "platform/base/Utf.h"
+#include "platform/com/Com.h"
 #include "platform/dshow/BasePin.h"
 #include "platform/dshow/MediaFormats.h"
 
@@ -132,10 +133,35 @@ HRESULT AsyncFileSource::Load(LPCWSTR file_name, const AM_MEDIA_TYPE* type) try
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return HRESULT_FROM_WIN32(errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
     auto file = std::make_unique<FileHandle>(fd);
+    std::u16string name(file_name, wide_length(file_name));
     m_pin = std::make_unique<OutputPin>(this, std::move(file), type ? type->subtype : GUID_NULL, &m_growing);
+    m_file_name = std::move(name);
     return S_OK;
 } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
+}
+
+HRESULT AsyncFileSource::GetCurFile(LPWSTR* file_name, AM_MEDIA_TYPE* type)
+{
+    if (!file_name) return E_POINTER;
+    *file_name = nullptr;
+    CAutoLock hold(&m_lock);
+    if (!m_pin) return S_OK;
+    const std::size_t bytes = (m_file_name.size() + 1) * sizeof(WCHAR);
+    auto* copy = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+    if (!copy) return E_OUTOFMEMORY;
+    std::memcpy(copy, m_file_name.c_str(), bytes);
+    if (type) {
+        CMediaType offered;
+        HRESULT hr = m_pin->GetMediaType(0, &offered);
+        if (SUCCEEDED(hr)) hr = CopyMediaType(type, &offered);
+        if (FAILED(hr)) {
+            CoTaskMemFree(copy);
+            return hr;
+        }
+    }
+    *file_name = copy;
+    return S_OK;
 }
 
 int AsyncFileSource::GetPinCount()

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 
 namespace plat {
 
@@ -24,6 +25,8 @@ public:
 
     // The type's subtype is offered on the pin; a null type offers any stream.
     HRESULT Load(LPCWSTR file_name, const AM_MEDIA_TYPE* type) override;
+    // The type, when given, is the one the pin offers.
+    HRESULT GetCurFile(LPWSTR* file_name, AM_MEDIA_TYPE* type) override;
 
     int GetPinCount() override;
     CBasePin* GetPin(int n) override;
@@ -35,7 +38,8 @@ private:
     ~AsyncFileSource() override;
     class OutputPin;
     CCritSec m_lock;
-    std::unique_ptr<OutputPin> m_pin;   // made by Load
+    std::unique_ptr<OutputPin> m_pin;   // made by Load; guarded by m_lock
+    std::u16string m_file_name;         // as loaded; guarded by m_lock
     std::atomic<bool> m_growing;
 };
 

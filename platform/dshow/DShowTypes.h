@@ -17,6 +17,8 @@ inline constexpr REFERENCE_TIME UNITS = 10000000;
 enum PIN_DIRECTION { PINDIR_INPUT = 0, PINDIR_OUTPUT = 1 };
 enum FILTER_STATE { State_Stopped = 0, State_Paused = 1, State_Running = 2 };
 using OAFilterState = LONG;
+// The graph's event handle: the address of its plat::Event (see IMediaEventEx).
+using OAEVENT = LONG_PTR;
 
 inline constexpr int MAX_PIN_NAME = 128;
 inline constexpr int MAX_FILTER_NAME = 128;

@@ -17,14 +17,22 @@ ComPtr<IBaseFilter> owner_of(IPin* pin)
     return ComPtr<IBaseFilter>::adopt(info.pFilter);
 }
 
-bool wait_until(std::condition_variable& cv, std::unique_lock<std::mutex>& hold, LONG timeout_ms,
-                const std::function<bool()>& ready)
+// Waits until taken() holds, which it tries each time the event is set; false when
+// the time-out (negative: none) passes first.
+template <class Taken>
+bool wait_for(plat::Event& event, LONG timeout_ms, Taken taken)
 {
-    if (timeout_ms < 0) {
-        cv.wait(hold, ready);
-        return true;
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms < 0 ? 0 : timeout_ms);
+    for (;;) {
+        if (taken()) return true;
+        DWORD left = INFINITE;
+        if (timeout_ms >= 0) {
+            const auto ms = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+            left = static_cast<DWORD>(std::max<std::int64_t>(ms, 0));
+        }
+        if (event.wait(left) != WAIT_OBJECT_0) return taken();
     }
-    return cv.wait_for(hold, std::chrono::milliseconds(timeout_ms), ready);
 }
 
 }
@@ -221,6 +229,7 @@ void FilterGraph::restart_completion()
     m_sinks = sinks;
     m_sinks_complete.clear();
     m_completion.reset();
+    m_completed.reset();
 }
 
 HRESULT FilterGraph::change_state(FILTER_STATE target)
@@ -264,43 +273,95 @@ HRESULT FilterGraph::GetState(LONG, OAFilterState* state)
 
 std::vector<ComPtr<IMediaSeeking>> FilterGraph::seekers() const
 {
+    // A filter that seeks as a whole, else each of its output pins that seeks.
     std::vector<ComPtr<IMediaSeeking>> out;
     for (const Member& m : m_filters) {
-        ComPtr<IMediaSeeking> s = m.filter.as<IMediaSeeking>();
-        if (s) out.push_back(s);
+        if (ComPtr<IMediaSeeking> s = m.filter.as<IMediaSeeking>()) {
+            out.push_back(s);
+            continue;
+        }
+        for (const ComPtr<IPin>& pin : filter_pins(m.filter.get(), PINDIR_OUTPUT))
+            if (ComPtr<IMediaSeeking> s = pin.as<IMediaSeeking>()) out.push_back(s);
     }
     return out;
 }
 
-#define PLAT_FORWARD_TO_FIRST_SEEKER(call)                     \
-    std::vector<ComPtr<IMediaSeeking>> list;                   \
-    {                                                          \
-        CAutoLock hold(&m_lock);                               \
-        list = seekers();                                      \
-    }                                                          \
-    if (list.empty()) return E_NOTIMPL;                        \
-    return list.front()->call
-
-HRESULT FilterGraph::GetCapabilities(DWORD* c) { PLAT_FORWARD_TO_FIRST_SEEKER(GetCapabilities(c)); }
-HRESULT FilterGraph::CheckCapabilities(DWORD* c) { PLAT_FORWARD_TO_FIRST_SEEKER(CheckCapabilities(c)); }
-HRESULT FilterGraph::IsFormatSupported(const GUID* f) { PLAT_FORWARD_TO_FIRST_SEEKER(IsFormatSupported(f)); }
-HRESULT FilterGraph::QueryPreferredFormat(GUID* f) { PLAT_FORWARD_TO_FIRST_SEEKER(QueryPreferredFormat(f)); }
-HRESULT FilterGraph::GetTimeFormat(GUID* f) { PLAT_FORWARD_TO_FIRST_SEEKER(GetTimeFormat(f)); }
-HRESULT FilterGraph::IsUsingTimeFormat(const GUID* f) { PLAT_FORWARD_TO_FIRST_SEEKER(IsUsingTimeFormat(f)); }
-HRESULT FilterGraph::SetTimeFormat(const GUID* f) { PLAT_FORWARD_TO_FIRST_SEEKER(SetTimeFormat(f)); }
-HRESULT FilterGraph::GetDuration(LONGLONG* d) { PLAT_FORWARD_TO_FIRST_SEEKER(GetDuration(d)); }
-HRESULT FilterGraph::GetStopPosition(LONGLONG* s) { PLAT_FORWARD_TO_FIRST_SEEKER(GetStopPosition(s)); }
-HRESULT FilterGraph::GetCurrentPosition(LONGLONG* c) { PLAT_FORWARD_TO_FIRST_SEEKER(GetCurrentPosition(c)); }
-HRESULT FilterGraph::ConvertTimeFormat(LONGLONG* t, const GUID* tf, LONGLONG s, const GUID* sf)
+template <class Call>
+HRESULT FilterGraph::ask_seekers(Call call) const
 {
-    PLAT_FORWARD_TO_FIRST_SEEKER(ConvertTimeFormat(t, tf, s, sf));
+    std::vector<ComPtr<IMediaSeeking>> list;
+    {
+        CAutoLock hold(&m_lock);
+        list = seekers();
+    }
+    // The first seeker that knows the answer gives it.
+    for (const ComPtr<IMediaSeeking>& s : list) {
+        HRESULT hr = call(s.get());
+        if (hr != E_NOTIMPL) return hr;
+    }
+    return E_NOTIMPL;
 }
-HRESULT FilterGraph::GetPositions(LONGLONG* c, LONGLONG* s) { PLAT_FORWARD_TO_FIRST_SEEKER(GetPositions(c, s)); }
-HRESULT FilterGraph::GetAvailable(LONGLONG* e, LONGLONG* l) { PLAT_FORWARD_TO_FIRST_SEEKER(GetAvailable(e, l)); }
-HRESULT FilterGraph::GetRate(double* r) { PLAT_FORWARD_TO_FIRST_SEEKER(GetRate(r)); }
-HRESULT FilterGraph::GetPreroll(LONGLONG* p) { PLAT_FORWARD_TO_FIRST_SEEKER(GetPreroll(p)); }
 
-#undef PLAT_FORWARD_TO_FIRST_SEEKER
+HRESULT FilterGraph::GetCapabilities(DWORD* c)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetCapabilities(c); });
+}
+HRESULT FilterGraph::CheckCapabilities(DWORD* c)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->CheckCapabilities(c); });
+}
+HRESULT FilterGraph::IsFormatSupported(const GUID* f)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->IsFormatSupported(f); });
+}
+HRESULT FilterGraph::QueryPreferredFormat(GUID* f)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->QueryPreferredFormat(f); });
+}
+HRESULT FilterGraph::GetTimeFormat(GUID* f)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetTimeFormat(f); });
+}
+HRESULT FilterGraph::IsUsingTimeFormat(const GUID* f)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->IsUsingTimeFormat(f); });
+}
+HRESULT FilterGraph::SetTimeFormat(const GUID* f)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->SetTimeFormat(f); });
+}
+HRESULT FilterGraph::GetDuration(LONGLONG* d)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetDuration(d); });
+}
+HRESULT FilterGraph::GetStopPosition(LONGLONG* t)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetStopPosition(t); });
+}
+HRESULT FilterGraph::GetCurrentPosition(LONGLONG* c)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetCurrentPosition(c); });
+}
+HRESULT FilterGraph::ConvertTimeFormat(LONGLONG* t, const GUID* tf, LONGLONG v, const GUID* vf)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->ConvertTimeFormat(t, tf, v, vf); });
+}
+HRESULT FilterGraph::GetPositions(LONGLONG* c, LONGLONG* t)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetPositions(c, t); });
+}
+HRESULT FilterGraph::GetAvailable(LONGLONG* e, LONGLONG* l)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetAvailable(e, l); });
+}
+HRESULT FilterGraph::GetRate(double* r)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetRate(r); });
+}
+HRESULT FilterGraph::GetPreroll(LONGLONG* p)
+{
+    return ask_seekers([&](IMediaSeeking* s) { return s->GetPreroll(p); });
+}
 
 HRESULT FilterGraph::SetPositions(LONGLONG* current, DWORD current_flags, LONGLONG* stop, DWORD stop_flags)
 {
@@ -339,29 +400,42 @@ HRESULT FilterGraph::SetRate(double rate)
     return result;
 }
 
+HRESULT FilterGraph::GetEventHandle(OAEVENT* handle)
+{
+    if (!handle) return E_POINTER;
+    *handle = reinterpret_cast<OAEVENT>(&m_has_events);
+    return S_OK;
+}
+
 HRESULT FilterGraph::GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG timeout_ms)
 {
     if (!code || !param1 || !param2) return E_POINTER;
-    std::unique_lock hold(m_event_lock);
-    if (!wait_until(m_event_ready, hold, timeout_ms, [this] { return !m_events.empty(); })) return E_ABORT;
-    Event e = m_events.front();
-    m_events.pop_front();
-    *code = e.code;
-    *param1 = e.param1;
-    *param2 = e.param2;
+    std::optional<GraphEvent> taken;
+    wait_for(m_has_events, timeout_ms, [&] {
+        std::scoped_lock hold(m_event_lock);
+        if (m_events.empty()) return false;
+        taken = m_events.front();
+        m_events.pop_front();
+        if (m_events.empty()) m_has_events.reset();
+        return true;
+    });
+    if (!taken) return E_ABORT;
+    *code = taken->code;
+    *param1 = taken->param1;
+    *param2 = taken->param2;
     return S_OK;
 }
 
 HRESULT FilterGraph::WaitForCompletion(LONG timeout_ms, LONG* code)
 {
     if (!code) return E_POINTER;
-    std::unique_lock hold(m_event_lock);
-    if (!wait_until(m_event_ready, hold, timeout_ms, [this] { return m_completion.has_value(); })) {
-        *code = 0;
-        return E_ABORT;
-    }
-    *code = *m_completion;
-    return S_OK;
+    *code = 0;
+    bool done = wait_for(m_completed, timeout_ms, [&] {
+        std::scoped_lock hold(m_event_lock);
+        if (m_completion) *code = *m_completion;
+        return m_completion.has_value();
+    });
+    return done ? S_OK : E_ABORT;
 }
 
 HRESULT FilterGraph::FreeEventParams(LONG, LONG_PTR, LONG_PTR) { return S_OK; }
@@ -381,8 +455,9 @@ HRESULT FilterGraph::Notify(LONG code, LONG_PTR param1, LONG_PTR param2) try
             m_events.push_back({code, param1, param2});
             if (code == EC_ERRORABORT || code == EC_USERABORT) m_completion = code;
         }
+        m_has_events.set();
+        if (m_completion) m_completed.set();
     }
-    m_event_ready.notify_all();
     return S_OK;
 } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;

@@ -2,14 +2,14 @@
 // plat::FilterGraph: the filter graph manager. It owns its filters, connects
 // pins directly or through intermediate filters chosen by merit, changes the
 // state of all filters downstream first, forwards seeking to the filters
-// that seek, and gathers EC_COMPLETE from the sinks into one event.
+// that seek (or their output pins that do), and gathers EC_COMPLETE from the sinks into one event.
 
 #include "platform/com/ComPtr.h"
 #include "platform/dshow/CritSec.h"
 #include "platform/dshow/Interfaces.h"
+#include "platform/sync/Event.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -70,6 +70,7 @@ public:
     HRESULT GetRate(double* rate) override;
     HRESULT GetPreroll(LONGLONG* preroll) override;
 
+    HRESULT GetEventHandle(OAEVENT* handle) override;
     HRESULT GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG timeout_ms) override;
     HRESULT WaitForCompletion(LONG timeout_ms, LONG* code) override;
     HRESULT FreeEventParams(LONG code, LONG_PTR param1, LONG_PTR param2) override;
@@ -81,7 +82,7 @@ private:
         ComPtr<IBaseFilter> filter;
         std::u16string name;
     };
-    struct Event {
+    struct GraphEvent {
         LONG code;
         LONG_PTR param1, param2;
     };
@@ -89,6 +90,8 @@ private:
     ~FilterGraph();
     std::vector<ComPtr<IBaseFilter>> downstream_first() const;   // caller holds m_lock
     std::vector<ComPtr<IMediaSeeking>> seekers() const;           // caller holds m_lock
+    template <class Call>
+    HRESULT ask_seekers(Call call) const;
     HRESULT connect_through(IPin* output, IPin* input, int depth);
     HRESULT change_state(FILTER_STATE target);
     void restart_completion();
@@ -99,11 +102,14 @@ private:
     FILTER_STATE m_state{State_Stopped};              // guarded by m_lock
 
     std::mutex m_event_lock;
-    std::condition_variable m_event_ready;
-    std::deque<Event> m_events;                       // guarded by m_event_lock
+    std::deque<GraphEvent> m_events;                    // guarded by m_event_lock
     int m_sinks{0};                                   // guarded by m_event_lock
     std::set<LONG_PTR> m_sinks_complete;              // guarded by m_event_lock
     std::optional<LONG> m_completion;                 // guarded by m_event_lock
+    // Set and reset under m_event_lock: set exactly while m_events is not empty
+    // (the event handle), and while m_completion holds a value.
+    plat::Event m_has_events{plat::EventReset::Manual, plat::EventState::Clear};
+    plat::Event m_completed{plat::EventReset::Manual, plat::EventState::Clear};
 
     std::atomic<ULONG> m_ref{0};
 };

@@ -186,6 +186,9 @@ struct IKsPropertySet : IUnknown {
 struct IFileSourceFilter : IUnknown {
     static constexpr const IID& iid = IID_IFileSourceFilter;
     virtual HRESULT Load(LPCWSTR file_name, const AM_MEDIA_TYPE* type) = 0;
+    // A task-memory copy of the loaded name (null with S_OK when none) the caller
+    // frees with CoTaskMemFree; type, when given, is filled as the source chooses.
+    virtual HRESULT GetCurFile(LPWSTR* file_name, AM_MEDIA_TYPE* type) = 0;
     PLAT_INTERFACE_END(IFileSourceFilter);
 };
 
@@ -200,6 +203,9 @@ struct IMediaControl : IUnknown {
 
 struct IMediaEventEx : IUnknown {
     static constexpr const IID& iid = IID_IMediaEventEx;
+    // A manual-reset plat::Event, set while events wait to be taken, as an OAEVENT
+    // (its address). The graph owns it: it lives as long as the graph; never reset it.
+    virtual HRESULT GetEventHandle(OAEVENT* handle) = 0;
     // E_ABORT when no event came within the time-out.
     virtual HRESULT GetEvent(LONG* code, LONG_PTR* param1, LONG_PTR* param2, LONG timeout_ms) = 0;
     // Waits for completion or an abort; E_ABORT on time-out.

@@ -1,8 +1,7 @@
 #include "platform/dshow/MediaType.h"
 
-#include "platform/com/Unknown.h"
+#include "platform/com/Com.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -21,7 +20,7 @@ AM_MEDIA_TYPE empty_type()
 
 void FreeMediaType(AM_MEDIA_TYPE& type)
 {
-    std::free(type.pbFormat);
+    CoTaskMemFree(type.pbFormat);
     type.pbFormat = nullptr;
     type.cbFormat = 0;
     type.formattype = GUID_NULL;
@@ -35,7 +34,7 @@ void DeleteMediaType(AM_MEDIA_TYPE* type)
 {
     if (!type) return;
     FreeMediaType(*type);
-    std::free(type);
+    CoTaskMemFree(type);
 }
 
 HRESULT CopyMediaType(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source)
@@ -43,7 +42,7 @@ HRESULT CopyMediaType(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source)
     if (!target || !source) return E_POINTER;
     *target = *source;
     if (source->cbFormat) {
-        target->pbFormat = static_cast<BYTE*>(std::malloc(source->cbFormat));
+        target->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(source->cbFormat));
         if (!target->pbFormat) {
             target->cbFormat = 0;
             return E_OUTOFMEMORY;
@@ -58,10 +57,10 @@ HRESULT CopyMediaType(AM_MEDIA_TYPE* target, const AM_MEDIA_TYPE* source)
 
 AM_MEDIA_TYPE* CreateMediaType(const AM_MEDIA_TYPE* source)
 {
-    auto* t = static_cast<AM_MEDIA_TYPE*>(std::malloc(sizeof(AM_MEDIA_TYPE)));
+    auto* t = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
     if (!t) return nullptr;
     if (FAILED(CopyMediaType(t, source))) {
-        std::free(t);
+        CoTaskMemFree(t);
         return nullptr;
     }
     return t;
@@ -140,9 +139,10 @@ BYTE* CMediaType::AllocFormatBuffer(ULONG length)
         ResetFormatBuffer();
         return nullptr;
     }
-    auto* block = static_cast<BYTE*>(std::calloc(length, 1));
+    auto* block = static_cast<BYTE*>(CoTaskMemAlloc(length));
     if (!block) return nullptr;
-    std::free(pbFormat);
+    std::memset(block, 0, length);
+    CoTaskMemFree(pbFormat);
     pbFormat = block;
     cbFormat = length;
     return block;
@@ -158,7 +158,7 @@ bool CMediaType::SetFormat(const BYTE* format, ULONG length)
 
 void CMediaType::ResetFormatBuffer()
 {
-    std::free(pbFormat);
+    CoTaskMemFree(pbFormat);
     pbFormat = nullptr;
     cbFormat = 0;
 }

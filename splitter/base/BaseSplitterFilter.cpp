@@ -370,29 +370,6 @@ HRESULT CBaseSplitterFilter::CheckCapabilities(DWORD* capabilities)
     return *capabilities == offered ? S_OK : S_FALSE;
 }
 
-HRESULT CBaseSplitterFilter::IsFormatSupported(const GUID* format)
-{
-    if (!format) return E_POINTER;
-    return *format == TIME_FORMAT_MEDIA_TIME ? S_OK : S_FALSE;
-}
-
-HRESULT CBaseSplitterFilter::QueryPreferredFormat(GUID* format) { return GetTimeFormat(format); }
-
-HRESULT CBaseSplitterFilter::GetTimeFormat(GUID* format)
-{
-    if (!format) return E_POINTER;
-    *format = TIME_FORMAT_MEDIA_TIME;
-    return S_OK;
-}
-
-HRESULT CBaseSplitterFilter::IsUsingTimeFormat(const GUID* format) { return IsFormatSupported(format); }
-
-HRESULT CBaseSplitterFilter::SetTimeFormat(const GUID* format)
-{
-    if (!format) return E_POINTER;
-    return *format == TIME_FORMAT_MEDIA_TIME ? S_OK : E_INVALIDARG;
-}
-
 HRESULT CBaseSplitterFilter::GetDuration(LONGLONG* duration)
 {
     if (!duration) return E_POINTER;
@@ -407,8 +384,6 @@ HRESULT CBaseSplitterFilter::GetCurrentPosition(LONGLONG* current)
     if (current) *current = m_rtCurrent;
     return S_OK;
 }
-
-HRESULT CBaseSplitterFilter::ConvertTimeFormat(LONGLONG*, const GUID*, LONGLONG, const GUID*) { return E_NOTIMPL; }
 
 HRESULT CBaseSplitterFilter::SetPositions(LONGLONG* current, DWORD current_flags, LONGLONG* stop, DWORD stop_flags)
 {
@@ -443,13 +418,6 @@ HRESULT CBaseSplitterFilter::GetRate(double* rate)
 {
     if (!rate) return E_POINTER;
     *rate = m_dRate;
-    return S_OK;
-}
-
-HRESULT CBaseSplitterFilter::GetPreroll(LONGLONG* preroll)
-{
-    if (!preroll) return E_POINTER;
-    *preroll = 0;
     return S_OK;
 }
 

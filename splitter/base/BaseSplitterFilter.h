@@ -10,6 +10,7 @@
 #include "platform/dshow/AMEvent.h"
 #include "platform/dshow/AMThread.h"
 #include "platform/dshow/BaseFilter.h"
+#include "platform/dshow/MediaTimeSeeking.h"
 #include "splitter/base/BaseParser.h"
 #include "splitter/base/BaseSplitterInputPin.h"
 #include "splitter/base/BaseSplitterOutputPin.h"
@@ -21,7 +22,10 @@
 #include <set>
 #include <vector>
 
-class CBaseSplitterFilter : public CBaseFilter, public CAMThread, public IMediaSeeking, public IKsPropertySet {
+class CBaseSplitterFilter : public CBaseFilter,
+                            public CAMThread,
+                            public plat::MediaTimeSeeking,
+                            public IKsPropertySet {
 public:
     CBaseSplitterFilter(const WCHAR* name, HRESULT* result, const CLSID& clsid);
     ~CBaseSplitterFilter() override;
@@ -60,24 +64,17 @@ public:
     virtual HRESULT SetPositionsInternal(const void* seeker, LONGLONG* current, DWORD current_flags, LONGLONG* stop,
                                          DWORD stop_flags);
 
+    // The time formats come from plat::MediaTimeSeeking.
     HRESULT GetCapabilities(DWORD* capabilities) override;
     HRESULT CheckCapabilities(DWORD* capabilities) override;
-    HRESULT IsFormatSupported(const GUID* format) override;
-    HRESULT QueryPreferredFormat(GUID* format) override;
-    HRESULT GetTimeFormat(GUID* format) override;
-    HRESULT IsUsingTimeFormat(const GUID* format) override;
-    HRESULT SetTimeFormat(const GUID* format) override;
     HRESULT GetDuration(LONGLONG* duration) override;
     HRESULT GetStopPosition(LONGLONG* stop) override;
     HRESULT GetCurrentPosition(LONGLONG* current) override;
-    HRESULT ConvertTimeFormat(LONGLONG* target, const GUID* target_format, LONGLONG source,
-                              const GUID* source_format) override;
     HRESULT SetPositions(LONGLONG* current, DWORD current_flags, LONGLONG* stop, DWORD stop_flags) override;
     HRESULT GetPositions(LONGLONG* current, LONGLONG* stop) override;
     HRESULT GetAvailable(LONGLONG* earliest, LONGLONG* latest) override;
     HRESULT SetRate(double rate) override;
     HRESULT GetRate(double* rate) override;
-    HRESULT GetPreroll(LONGLONG* preroll) override;
 
     HRESULT Set(REFGUID set, DWORD id, LPVOID instance, DWORD instance_length, LPVOID data,
                 DWORD data_length) override;
@@ -116,7 +113,7 @@ private:
     std::vector<CBaseSplitterOutputPin*> m_pActivePins;
     std::set<DWORD> m_bDiscontinuitySent;
     int m_priority{0};
-    CAMEvent m_eEndFlush{EventReset::Manual};
+    CAMEvent m_eEndFlush{plat::EventReset::Manual};
     std::atomic<bool> m_fFlushing{false};
     REFERENCE_TIME m_rtLastSeekStart, m_rtLastSeekStop;
     std::vector<const void*> m_LastSeekers;

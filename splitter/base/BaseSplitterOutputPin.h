@@ -59,7 +59,7 @@ private:
     std::atomic<HRESULT> m_hrDeliver{S_OK};
     std::atomic<bool> m_fFlushing{false};
     std::atomic<bool> m_fFlushed{false};
-    CAMEvent m_eEndFlush{EventReset::Manual};
+    CAMEvent m_eEndFlush{plat::EventReset::Manual};
     CAMEvent m_eQueued;                 // wakes the delivery thread
     std::atomic<REFERENCE_TIME> m_rtStart{0};
     std::mutex m_deliver_lock;                   // held across a downstream delivery; taken by the end of a flush

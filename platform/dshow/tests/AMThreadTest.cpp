@@ -51,7 +51,7 @@ TEST(AMThread, RepliesToEachRequestInOrderAndRestarts)
 
 TEST(AMEvent, ManualStaysSetAutomaticReleasesOneWait)
 {
-    CAMEvent manual(EventReset::Manual);
+    CAMEvent manual(plat::EventReset::Manual);
     EXPECT_FALSE(manual.Check());
     manual.Set();
     EXPECT_TRUE(manual.Check());

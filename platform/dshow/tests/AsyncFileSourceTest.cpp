@@ -1,6 +1,8 @@
 #include "platform/dshow/AsyncFileSource.h"
 
 #include "platform/base/Utf.h"
+#include "platform/com/Com.h"
+#include "platform/dshow/MediaFormats.h"
 #include "platform/dshow/BasePin.h"
 
 #include <gtest/gtest.h>
@@ -69,4 +71,29 @@ TEST(AsyncFileSource, MissingFileFailsToLoad)
     plat::ComPtr<plat::AsyncFileSource> source(new plat::AsyncFileSource());
     EXPECT_EQ(source->Load(u"/nonexistent/strimo/file.flv", nullptr), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(source->GetPinCount(), 0);
+}
+
+TEST(AsyncFileSource, ReportsTheLoadedFileAndItsType)
+{
+    plat::ComPtr<plat::AsyncFileSource> source(new plat::AsyncFileSource());
+    LPWSTR name = reinterpret_cast<LPWSTR>(1);
+    EXPECT_EQ(source->GetCurFile(nullptr, nullptr), E_POINTER);
+    ASSERT_EQ(source->GetCurFile(&name, nullptr), S_OK);   // nothing loaded yet
+    EXPECT_EQ(name, nullptr);
+
+    auto path = write_file("afs-name", "x");
+    const std::u16string wide = plat::utf8_to_utf16(path.string());
+    AM_MEDIA_TYPE asked{};
+    asked.majortype = MEDIATYPE_Stream;
+    asked.subtype = plat::make_guid("{00001234-0000-0010-8000-00AA00389B71}");
+    ASSERT_EQ(source->Load(wide.c_str(), &asked), S_OK);
+    AM_MEDIA_TYPE type{};
+    ASSERT_EQ(source->GetCurFile(&name, &type), S_OK);
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(std::u16string(name), wide);
+    CoTaskMemFree(name);
+    EXPECT_EQ(type.majortype, MEDIATYPE_Stream);
+    EXPECT_EQ(type.subtype, asked.subtype);
+    FreeMediaType(type);
+    std::filesystem::remove(path);
 }

@@ -5,11 +5,14 @@
 #include "platform/dshow/BasePin.h"
 #include "platform/dshow/MediaFormats.h"
 #include "platform/dshow/RecordingSink.h"
+#include "platform/sync/Event.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -96,4 +99,45 @@ TEST_F(FilterGraphTest, CompletesOnceEverySinkHasEnded)
     OAFilterState state;
     graph->GetState(0, &state);
     EXPECT_EQ(state, State_Running);
+}
+
+TEST_F(FilterGraphTest, EventHandleIsSetExactlyWhileEventsWait)
+{
+    OAEVENT handle = 0;
+    ASSERT_EQ(graph->GetEventHandle(&handle), S_OK);
+    auto* has_events = reinterpret_cast<plat::Event*>(handle);
+    ASSERT_NE(has_events, nullptr);
+    EXPECT_EQ(has_events->wait(0), WAIT_TIMEOUT);
+    ASSERT_EQ(graph->Run(), S_OK);   // no sinks: the first EC_COMPLETE completes
+
+    // A graph-event thread: wake on the handle or a stop, drain, end at completion.
+    plat::Event stop(plat::EventReset::Manual, plat::EventState::Clear);
+    std::vector<LONG> seen;
+    std::thread drainer([&] {
+        while (plat::wait_any({&stop, has_events}, 60000) == WAIT_OBJECT_0 + 1) {
+            LONG code;
+            LONG_PTR p1, p2;
+            while (graph->GetEvent(&code, &p1, &p2, 0) == S_OK) {
+                graph->FreeEventParams(code, p1, p2);
+                seen.push_back(code);
+                if (code == EC_COMPLETE) return;
+            }
+        }
+    });
+    constexpr LONG some_event = 0x50;
+    graph->Notify(some_event, 1, 2);
+    graph->Notify(EC_COMPLETE, S_OK, 7);
+    drainer.join();
+    EXPECT_EQ(seen, (std::vector<LONG>{some_event, EC_COMPLETE}));
+    EXPECT_EQ(has_events->wait(0), WAIT_TIMEOUT);   // drained: clear again
+
+    // A wait with a time-out is met by an event that comes later.
+    std::thread late([&] { graph->Notify(some_event, 3, 4); });
+    LONG code = 0;
+    LONG_PTR p1 = 0, p2 = 0;
+    EXPECT_EQ(graph->GetEvent(&code, &p1, &p2, 60000), S_OK);
+    late.join();
+    EXPECT_EQ(code, some_event);
+    EXPECT_EQ(p2, 4);
+    EXPECT_EQ(graph->GetEvent(&code, &p1, &p2, 0), E_ABORT);
 }

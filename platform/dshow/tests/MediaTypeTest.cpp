@@ -1,3 +1,4 @@
+#include "platform/com/Com.h"
 #include "platform/dshow/MediaFormats.h"
 #include "platform/dshow/MediaType.h"
 
@@ -49,4 +50,25 @@ TEST(MediaType, FourccSubtypesUseTheStandardBase)
 {
     EXPECT_EQ(plat::format_guid(MEDIATYPE_Video), "{73646976-0000-0010-8000-00AA00389B71}");
     EXPECT_EQ(plat::format_guid(MEDIASUBTYPE_PCM), "{00000001-0000-0010-8000-00AA00389B71}");
+}
+
+TEST(MediaType, HeapTypesAndBlocksAreTaskMemory)
+{
+    // A type another module made with the task allocator is freed here ...
+    auto* theirs = static_cast<AM_MEDIA_TYPE*>(CoTaskMemAlloc(sizeof(AM_MEDIA_TYPE)));
+    ASSERT_NE(theirs, nullptr);
+    *theirs = AM_MEDIA_TYPE{};
+    theirs->majortype = MEDIATYPE_Audio;
+    theirs->cbFormat = sizeof(WAVEFORMATEX);
+    theirs->pbFormat = static_cast<BYTE*>(CoTaskMemAlloc(theirs->cbFormat));
+    ASSERT_NE(theirs->pbFormat, nullptr);
+    CMediaType copy(*theirs);
+    DeleteMediaType(theirs);
+
+    // ... and one made here is freed by another module's task allocator.
+    AM_MEDIA_TYPE* ours = CreateMediaType(&copy);
+    ASSERT_NE(ours, nullptr);
+    ASSERT_NE(ours->pbFormat, nullptr);
+    CoTaskMemFree(ours->pbFormat);
+    CoTaskMemFree(ours);
 }
