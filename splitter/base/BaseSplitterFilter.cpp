@@ -366,8 +366,12 @@ HRESULT CBaseSplitterFilter::CheckCapabilities(DWORD* capabilities)
     if (*capabilities == 0) return S_OK;
     DWORD offered = 0;
     GetCapabilities(&offered);
-    if ((*capabilities & offered) == 0) return E_FAIL;
-    return *capabilities == offered ? S_OK : S_FALSE;
+    // S_OK whenever every asked capability is offered, as callers of
+    // IMediaSeeking expect; the answer keeps only the offered bits.
+    const DWORD asked = *capabilities;
+    *capabilities = asked & offered;
+    if (*capabilities == 0) return E_FAIL;
+    return *capabilities == asked ? S_OK : S_FALSE;
 }
 
 HRESULT CBaseSplitterFilter::GetDuration(LONGLONG* duration)
