@@ -5,11 +5,11 @@
 // named mutexes pointed at a temporary folder.
 
 #include "core/http/tests/LoopbackServer.h"
+#include "platform/fs/testing/TempFolder.h"
 #include "platform/script/testing/ModuleTesting.h"
 
 #include <map>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,14 +47,13 @@ private:
 class ParserModules {
 public:
     ParserModules();
-    ~ParserModules();
     bool registered() const { return m_registered; }
-    const std::string& folder() const { return m_folder; }
+    const std::string& folder() const { return m_folder.path(); }
 
 private:
     plat::TemporaryRegistry m_registry;
-    std::string m_folder;
-    std::optional<plat::ScopedEnvironment> m_runtime;
+    plat::TempFolder m_folder;
+    plat::ScopedEnvironment m_runtime{"STRIMO_RUNTIME_DIR", m_folder.path().c_str()};
     bool m_registered = false;
 };
 
