@@ -1,6 +1,6 @@
 #include "components/common/libutil/ZLibEncryptHelper.h"
 #include "core/http/ConnectionManager.h"
-#include "core/http/tests/LoopbackServer.h"
+#include "platform/net/testing/LoopbackServer.h"
 #include "core/http/tests/TestKeys.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ using LibUtil::ByteBuffer;
 namespace {
 
 template <class Server = httplib::Server>
-using Loopback = http_testing::LoopbackServer<Server>;
+using Loopback = plat::LoopbackServer<Server>;
 
 }
 

@@ -1,4 +1,4 @@
-#include "core/http/tests/LoopbackServer.h"
+#include "platform/net/testing/LoopbackServer.h"
 #include "core/http/tests/TestKeys.h"
 #include "core/update/CVersionUpdate.h"
 
@@ -85,7 +85,7 @@ protected:
     http_testing::KeyPair keys;
     std::string signature;
     std::string reply;
-    http_testing::LoopbackServer<> server;
+    plat::LoopbackServer<> server;
 };
 
 }
@@ -173,7 +173,7 @@ TEST_F(CVersionUpdateTest, MissingPublicKeyRunsNothing)
 
 TEST_F(CVersionUpdateTest, UnreachableServerMeansNoUpdate)
 {
-    http_testing::LoopbackServer<> silent;   // bound, never listening
+    plat::LoopbackServer<> silent;   // bound, never listening
     UpdateSetup s = setup();
     s.port = static_cast<std::uint16_t>(silent.port);
     CVersionUpdate update(s);

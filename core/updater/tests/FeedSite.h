@@ -4,7 +4,7 @@
 // modules registered in a temporary registry, and the runtime folder of the
 // named mutexes pointed at a temporary folder.
 
-#include "core/http/tests/LoopbackServer.h"
+#include "platform/net/testing/LoopbackServer.h"
 #include "platform/fs/testing/TempFolder.h"
 #include "platform/script/testing/ModuleTesting.h"
 
@@ -39,7 +39,7 @@ private:
     mutable std::mutex m_lock;
     std::map<std::string, std::string> m_feeds;   // guarded by m_lock
     std::vector<std::string> m_requests;          // guarded by m_lock
-    http_testing::LoopbackServer<> m_server;      // last: stops before the feeds go
+    plat::LoopbackServer<> m_server;      // last: stops before the feeds go
 };
 
 // Registers the script engine, the script host and the feed parser, and
