@@ -2,23 +2,16 @@
 
 #include "outside/ostrel/SegmentFile.h"
 #include "platform/base/DebugLog.h"
+#include "platform/net/WebTransfer.h"
 
 #include <curl/curl.h>
 
 #include <cctype>
 #include <cstdio>
-#include <memory>
-#include <mutex>
 #include <string_view>
 
 namespace ostrel {
 namespace {
-
-void ensure_curl()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 struct Fetch {
     const FetchRequest& request;
@@ -131,8 +124,7 @@ int on_tick(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noexcept
 FetchResult fetch_range(const FetchRequest& request, SegmentFile& file, const std::atomic<bool>& interrupt,
                         const std::function<void(LONGLONG, LONGLONG)>& progress)
 {
-    ensure_curl();
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy{curl_easy_init(), &curl_easy_cleanup};
+    plat::EasyHandle easy = plat::open_web_transfer(request.url);
     if (!easy)
         return FetchResult::NetworkError;
     Fetch f{request, file, interrupt, progress};
@@ -140,12 +132,6 @@ FetchResult fetch_range(const FetchRequest& request, SegmentFile& file, const st
     if (request.last_byte >= 0)
         range += std::to_string(request.last_byte);
     CURL* e = easy.get();
-    curl_easy_setopt(e, CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(e, CURLOPT_RANGE, range.c_str());
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, static_cast<long>(request.stall_time.count()));
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
