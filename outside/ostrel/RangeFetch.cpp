@@ -6,7 +6,6 @@
 
 #include <curl/curl.h>
 
-#include <cctype>
 #include <cstdio>
 #include <string_view>
 
@@ -28,16 +27,6 @@ struct Fetch {
     FetchResult failure = FetchResult::Done;   // why a callback stopped the transfer
 };
 
-bool starts_with_nocase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
-            return false;
-    return true;
-}
-
 std::size_t on_header(char* data, std::size_t, std::size_t size, void* user) noexcept
 {
     auto& f = *static_cast<Fetch*>(user);
@@ -47,13 +36,13 @@ std::size_t on_header(char* data, std::size_t, std::size_t size, void* user) noe
         f.status = 0;
         f.range_first = f.range_total = f.length = -1;
         std::sscanf(std::string(line).c_str(), "HTTP/%*s %ld", &f.status);
-    } else if (starts_with_nocase(line, "content-range:")) {
+    } else if (plat::starts_with_nocase(line, "content-range:")) {
         long long first = -1, last = -1, total = -1;
         if (std::sscanf(std::string(line.substr(14)).c_str(), " bytes %lld-%lld/%lld", &first, &last, &total) == 3) {
             f.range_first = first;
             f.range_total = total;
         }
-    } else if (starts_with_nocase(line, "content-length:")) {
+    } else if (plat::starts_with_nocase(line, "content-length:")) {
         long long length = -1;
         if (std::sscanf(std::string(line.substr(15)).c_str(), " %lld", &length) == 1)
             f.length = length;

@@ -9,7 +9,6 @@
 #include <curl/curl.h>
 #include <duktape.h>
 
-#include <cctype>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,16 +39,6 @@ Request* request_of(duk_context* ctx)
     auto* r = static_cast<Request*>(duk_get_pointer(ctx, -1));
     duk_pop_2(ctx);
     return r;
-}
-
-bool starts_with_nocase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
-            return false;
-    return true;
 }
 
 CallOutcome open_body(duk_context* ctx)
