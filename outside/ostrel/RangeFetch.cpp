@@ -2,23 +2,15 @@
 
 #include "outside/ostrel/SegmentFile.h"
 #include "platform/base/DebugLog.h"
+#include "platform/net/WebTransfer.h"
 
 #include <curl/curl.h>
 
-#include <cctype>
 #include <cstdio>
-#include <memory>
-#include <mutex>
 #include <string_view>
 
 namespace ostrel {
 namespace {
-
-void ensure_curl()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 struct Fetch {
     const FetchRequest& request;
@@ -35,16 +27,6 @@ struct Fetch {
     FetchResult failure = FetchResult::Done;   // why a callback stopped the transfer
 };
 
-bool starts_with_nocase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
-            return false;
-    return true;
-}
-
 std::size_t on_header(char* data, std::size_t, std::size_t size, void* user) noexcept
 {
     auto& f = *static_cast<Fetch*>(user);
@@ -54,13 +36,13 @@ std::size_t on_header(char* data, std::size_t, std::size_t size, void* user) noe
         f.status = 0;
         f.range_first = f.range_total = f.length = -1;
         std::sscanf(std::string(line).c_str(), "HTTP/%*s %ld", &f.status);
-    } else if (starts_with_nocase(line, "content-range:")) {
+    } else if (plat::starts_with_nocase(line, "content-range:")) {
         long long first = -1, last = -1, total = -1;
         if (std::sscanf(std::string(line.substr(14)).c_str(), " bytes %lld-%lld/%lld", &first, &last, &total) == 3) {
             f.range_first = first;
             f.range_total = total;
         }
-    } else if (starts_with_nocase(line, "content-length:")) {
+    } else if (plat::starts_with_nocase(line, "content-length:")) {
         long long length = -1;
         if (std::sscanf(std::string(line.substr(15)).c_str(), " %lld", &length) == 1)
             f.length = length;
@@ -131,8 +113,7 @@ int on_tick(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noexcept
 FetchResult fetch_range(const FetchRequest& request, SegmentFile& file, const std::atomic<bool>& interrupt,
                         const std::function<void(LONGLONG, LONGLONG)>& progress)
 {
-    ensure_curl();
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy{curl_easy_init(), &curl_easy_cleanup};
+    plat::EasyHandle easy = plat::open_web_transfer(request.url);
     if (!easy)
         return FetchResult::NetworkError;
     Fetch f{request, file, interrupt, progress};
@@ -140,12 +121,6 @@ FetchResult fetch_range(const FetchRequest& request, SegmentFile& file, const st
     if (request.last_byte >= 0)
         range += std::to_string(request.last_byte);
     CURL* e = easy.get();
-    curl_easy_setopt(e, CURLOPT_URL, request.url.c_str());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(e, CURLOPT_RANGE, range.c_str());
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, static_cast<long>(request.stall_time.count()));
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);

@@ -2,15 +2,14 @@
 // only, with a time-out (the object's "timeout" property, milliseconds).
 
 #include "platform/base/HResult.h"
+#include "platform/net/WebTransfer.h"
 #include "platform/script/DukText.h"
 #include "platform/script/WebObjects.h"
 
 #include <curl/curl.h>
 #include <duktape.h>
 
-#include <cctype>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,7 +20,6 @@ namespace {
 constexpr const char* request_key = "\xFF" "request";
 constexpr double default_timeout_ms = 30000;
 constexpr std::size_t max_response = 32u << 20;   // a feed is far smaller; more is refused
-constexpr long max_redirects = 5;
 
 struct Request {
     std::string method;
@@ -41,16 +39,6 @@ Request* request_of(duk_context* ctx)
     auto* r = static_cast<Request*>(duk_get_pointer(ctx, -1));
     duk_pop_2(ctx);
     return r;
-}
-
-bool starts_with_nocase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i])
-            return false;
-    return true;
 }
 
 CallOutcome open_body(duk_context* ctx)
@@ -96,12 +84,6 @@ std::size_t collect(char* data, std::size_t size, std::size_t count, void* user)
     return n;
 }
 
-void curl_init_once()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 CallOutcome send_body(duk_context* ctx)
 {
     Request* r = request_of(ctx);
@@ -113,8 +95,7 @@ CallOutcome send_body(duk_context* ctx)
     const double timeout = duk_is_number(ctx, -1) && duk_get_number(ctx, -1) > 0 ? duk_get_number(ctx, -1) : default_timeout_ms;
     duk_pop_2(ctx);
 
-    curl_init_once();
-    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy{curl_easy_init(), &curl_easy_cleanup};
+    EasyHandle easy = open_web_transfer(r->url);
     std::unique_ptr<curl_slist, CurlHeaders> headers;
     for (const std::string& h : r->headers) {
         curl_slist* grown = curl_slist_append(headers.get(), h.c_str());
@@ -127,12 +108,6 @@ CallOutcome send_body(duk_context* ctx)
         return CallOutcome::fail(E_OUTOFMEMORY, "XMLHTTP: no transfer handle");
     std::string body;
     CURL* c = easy.get();
-    curl_easy_setopt(c, CURLOPT_URL, r->url.c_str());
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(c, CURLOPT_MAXREDIRS, max_redirects);
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout));
     curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, collect);

@@ -2,11 +2,11 @@
 #include "core/feedcontent/CGenerateDBInfo.h"
 #include "core/feedcontent/StandardFeeds.h"
 #include "components/common/feeddb/tests/RawQuery.h"
-#include "components/common/feeddb/tests/TempFolder.h"
+#include "platform/fs/testing/ScopedEnvironment.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -14,12 +14,6 @@ namespace {
 
 class DefaultContent : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        setenv("STRIMO_RUNTIME_DIR", dir.path().c_str(), 1);
-        path = dir.file(CRSSDBMgr::FileName);
-    }
-
     int generate()
     {
         CGenerateDBInfo info;
@@ -28,8 +22,9 @@ protected:
 
     std::vector<std::string> column(const std::string& sql) const { return feeddb_test::query_column(path, sql); }
 
-    feeddb_test::TempFolder dir;
-    std::string path;
+    plat::TempFolder dir;
+    plat::ScopedEnvironment runtime{"STRIMO_RUNTIME_DIR", dir.path().c_str()};
+    std::string path = dir / CRSSDBMgr::FileName;
 };
 
 const char* folder_rows = "SELECT id || ' ' || type || ' ' || quote(parent_folder_id) || ' ' || is_predefine || ' ' || name "

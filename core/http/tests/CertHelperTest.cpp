@@ -1,12 +1,11 @@
 #include "components/common/libutil/ByteBuffer.h"
 #include "core/http/CertHelper.h"
 #include "core/http/tests/TestKeys.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 using LibUtil::ByteBuffer;
 using LibUtil::CertHelperOpenSSLImpl;
@@ -17,21 +16,18 @@ class CertHelperTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        folder = std::filesystem::temp_directory_path() / ("cert-helper-" + std::to_string(getpid()));
-        std::filesystem::create_directories(folder);
         keys = http_testing::make_rsa_key();
         write("public.key", keys.public_pem);
         write("private.key", keys.private_pem);
     }
-    void TearDown() override { std::filesystem::remove_all(folder); }
 
     std::string write(const std::string& name, const std::string& text)
     {
-        const auto path = folder / name;
+        const std::string path = folder / name;
         std::ofstream(path) << text;
-        return path.string();
+        return path;
     }
-    std::string path(const std::string& name) const { return (folder / name).string(); }
+    std::string path(const std::string& name) const { return folder / name; }
 
     bool verify(const std::string& data, const std::string& signature, bool base64)
     {
@@ -40,7 +36,7 @@ protected:
                helper->Verify(ByteBuffer(std::string_view(signature)), base64);
     }
 
-    std::filesystem::path folder;
+    plat::TempFolder folder;
     http_testing::KeyPair keys;
 };
 

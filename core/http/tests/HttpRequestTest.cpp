@@ -1,13 +1,13 @@
 #include "components/common/libutil/ZLibEncryptHelper.h"
 #include "core/http/ConnectionManager.h"
-#include "core/http/tests/LoopbackServer.h"
+#include "platform/net/testing/LoopbackServer.h"
+#include "platform/fs/testing/TempFolder.h"
 #include "core/http/tests/TestKeys.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -16,7 +16,7 @@ using LibUtil::ByteBuffer;
 namespace {
 
 template <class Server = httplib::Server>
-using Loopback = http_testing::LoopbackServer<Server>;
+using Loopback = plat::LoopbackServer<Server>;
 
 }
 
@@ -114,8 +114,7 @@ TEST(HttpRequest, PostWithoutBodyIsRefusedBeforeAnyTransfer)
 
 TEST(HttpRequest, TlsPeerWithoutATrustedCertificateIsRefused)
 {
-    const auto folder = std::filesystem::temp_directory_path() / ("http-tls-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
+    plat::TempFolder folder;
     const auto pair = http_testing::make_self_signed();
     std::ofstream(folder / "cert.pem") << pair.certificate_pem;
     std::ofstream(folder / "key.pem") << pair.key_pem;
@@ -134,5 +133,4 @@ TEST(HttpRequest, TlsPeerWithoutATrustedCertificateIsRefused)
         EXPECT_EQ(reply.ToString(), "before");
     }
     EXPECT_FALSE(served);
-    std::filesystem::remove_all(folder);
 }

@@ -6,13 +6,14 @@
 #include "platform/com/Com.h"
 #include "platform/com/ComPtr.h"
 #include "platform/com/tests/RunLocalClient.h"
+#include "platform/fs/testing/ScopedEnvironment.h"
+#include "platform/fs/testing/TempFolder.h"
 #include "platform/registry/testing/TemporaryRegistry.h"
 #include "platform/sync/MessageQueue.h"
 #include "platform/sync/Thread.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <unistd.h>
@@ -27,21 +28,16 @@ class CFeedNotifierTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/fnotXXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        runtime = pattern;
-        ::setenv("STRIMO_RUNTIME_DIR", runtime.c_str(), 1);
         CRSSDBMgr::Instance().AddListener(&listener);
     }
     void TearDown() override
     {
         CRSSDBMgr::Instance().RemoveListener(&listener);
-        ::unsetenv("STRIMO_RUNTIME_DIR");
-        std::filesystem::remove_all(runtime);
     }
 
     plat::TemporaryRegistry registry;
-    std::string runtime;
+    plat::TempFolder runtime;
+    plat::ScopedEnvironment runtime_variable{"STRIMO_RUNTIME_DIR", runtime.path().c_str()};
     RecordingListener listener;
 };
 
@@ -52,7 +48,7 @@ TEST_F(CFeedNotifierTest, CallsOfAnotherProcessBecomeNoticesOfThisDatabase)
     plat::Thread server;
     server.start([] { return static_cast<DWORD>(ServeFeedNotifier()); });
     // The server publishes its socket on its own thread; wait until it is there.
-    const auto socket = runtime + "/" + plat::format_guid(CLSID_FeedNotifier) + ".sock";
+    const auto socket = runtime / (plat::format_guid(CLSID_FeedNotifier) + ".sock");
     for (int i = 0; i < 3000 && !std::filesystem::exists(socket); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 

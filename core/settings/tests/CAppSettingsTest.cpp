@@ -4,7 +4,8 @@
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
 #include "platform/fs/Folders.h"
-#include "platform/fs/tests/TempFolder.h"
+#include "platform/fs/testing/ScopedEnvironment.h"
+#include "platform/fs/testing/TempFolder.h"
 #include "platform/registry/testing/TemporaryRegistry.h"
 
 #include <gtest/gtest.h>
@@ -53,13 +54,13 @@ protected:
         return out;
     }
 
-    TempFolder home;
+    plat::TempFolder home;
     plat::TemporaryRegistry registry;
-    ScopedEnv home_env{"HOME", home.path().c_str()};
-    ScopedEnv data_env{"XDG_DATA_HOME", (home / "data").c_str()};
-    ScopedEnv config_env{"XDG_CONFIG_HOME", (home / "config").c_str()};
-    ScopedEnv no_display{"SDL_VIDEODRIVER", "dummy"};
-    ScopedEnv screen{"STRIMO_SCREEN_SIZE", "1280x1024"};
+    plat::ScopedEnvironment home_env{"HOME", home.path().c_str()};
+    plat::ScopedEnvironment data_env{"XDG_DATA_HOME", (home / "data").c_str()};
+    plat::ScopedEnvironment config_env{"XDG_CONFIG_HOME", (home / "config").c_str()};
+    plat::ScopedEnvironment no_display{"SDL_VIDEODRIVER", "dummy"};
+    plat::ScopedEnvironment screen{"STRIMO_SCREEN_SIZE", "1280x1024"};
     const std::string strimo = home / "data/Corvalen/Strimo/";
 };
 
@@ -73,7 +74,7 @@ TEST_F(CAppSettingsTest, MetricsFollowTheScreen)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.screen);
-        ScopedEnv size("STRIMO_SCREEN_SIZE", c.screen);
+        plat::ScopedEnvironment size("STRIMO_SCREEN_SIZE", c.screen);
         CAppSettings settings;
         EXPECT_FLOAT_EQ(settings.GetMetric(0), 1024 / c.width);
         EXPECT_FLOAT_EQ(settings.GetMetric(1), 352 / c.height);
@@ -168,7 +169,7 @@ TEST_F(CAppSettingsTest, FoldersThatCannotBeHadFallBack)
 {
     {
         std::ofstream(home / "blocker") << "a file, not a folder";
-        ScopedEnv data("XDG_DATA_HOME", (home / "blocker/data").c_str());
+        plat::ScopedEnvironment data("XDG_DATA_HOME", (home / "blocker/data").c_str());
         std::ofstream(home / "Videos") << "a file, not a folder";
         CAppSettings settings;
         const std::string program = plat::program_folder() + "/";

@@ -1,4 +1,5 @@
-#include "core/http/tests/LoopbackServer.h"
+#include "platform/net/testing/LoopbackServer.h"
+#include "platform/fs/testing/TempFolder.h"
 #include "core/http/tests/TestKeys.h"
 #include "core/update/CVersionUpdate.h"
 
@@ -9,7 +10,6 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -31,11 +31,10 @@ class CVersionUpdateTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        root = fs::temp_directory_path() / ("version-update-" + std::to_string(getpid()));
         fs::create_directories(root / "tmp");
         fs::create_directories(root / "program");
         keys = http_testing::make_rsa_key();
-        std::ofstream(root / "program" / "public.key") << keys.public_pem;
+        std::ofstream(root / "program/public.key") << keys.public_pem;
         signature = http_testing::sign_base64(keys.private_pem, payload);
 
         server.server.Get("/appupdate.php", [this](const httplib::Request&, httplib::Response& res) {
@@ -56,7 +55,6 @@ protected:
         });
         server.start();
     }
-    void TearDown() override { fs::remove_all(root); }
 
     UpdateSetup setup() const
     {
@@ -64,8 +62,8 @@ protected:
         s.host = "127.0.0.1";
         s.port = static_cast<std::uint16_t>(server.port);
         s.current_version = "1.0.0.1";
-        s.temp_folder = (root / "tmp").string();
-        s.program_folder = (root / "program").string();
+        s.temp_folder = root / "tmp";
+        s.program_folder = root / "program";
         return s;
     }
     std::string answer(const std::string& version, const std::string& url, const std::string& sig) const
@@ -79,13 +77,13 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return update.GetResult();
     }
-    bool installer_left() const { return fs::exists(root / "tmp" / CVersionUpdate::InstallerName); }
+    bool installer_left() const { return fs::exists(root / "tmp/" + CVersionUpdate::InstallerName); }
 
-    fs::path root;
+    plat::TempFolder root;
     http_testing::KeyPair keys;
     std::string signature;
     std::string reply;
-    http_testing::LoopbackServer<> server;
+    plat::LoopbackServer<> server;
 };
 
 }
@@ -104,7 +102,7 @@ TEST_F(CVersionUpdateTest, NewVersionDownloadsVerifiesAndStartsTheInstallerSilen
     EXPECT_EQ(update.GetPercent(), 100);
     ASSERT_TRUE(update.Finish());
 
-    const fs::path marker = root / "tmp" / "marker";
+    const fs::path marker = root / "tmp/marker";
     for (int i = 0; i < 3000 && read_text(marker).empty(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(read_text(marker), "/SILENT");
@@ -154,13 +152,13 @@ TEST_F(CVersionUpdateTest, FailuresEndWithoutAnInstallerLeftOrStarted)
         }
         EXPECT_FALSE(update.Finish());
         EXPECT_FALSE(installer_left());
-        EXPECT_FALSE(fs::exists(root / "tmp" / "marker"));
+        EXPECT_FALSE(fs::exists(root / "tmp/marker"));
     }
 }
 
 TEST_F(CVersionUpdateTest, MissingPublicKeyRunsNothing)
 {
-    fs::remove(root / "program" / "public.key");
+    fs::remove(root / "program/public.key");
     reply = answer("2.0", "", signature);
     CVersionUpdate update(setup());
     update.Init();
@@ -173,7 +171,7 @@ TEST_F(CVersionUpdateTest, MissingPublicKeyRunsNothing)
 
 TEST_F(CVersionUpdateTest, UnreachableServerMeansNoUpdate)
 {
-    http_testing::LoopbackServer<> silent;   // bound, never listening
+    plat::LoopbackServer<> silent;   // bound, never listening
     UpdateSetup s = setup();
     s.port = static_cast<std::uint16_t>(silent.port);
     CVersionUpdate update(s);
@@ -184,7 +182,7 @@ TEST_F(CVersionUpdateTest, UnreachableServerMeansNoUpdate)
 
 TEST_F(CVersionUpdateTest, LeftoverInstallerIsDeletedAtInitAndCleanupCancels)
 {
-    std::ofstream(root / "tmp" / CVersionUpdate::InstallerName) << "old";
+    std::ofstream(root / "tmp/" + CVersionUpdate::InstallerName) << "old";
     CVersionUpdate update(setup());
     update.Init();
     EXPECT_FALSE(installer_left());

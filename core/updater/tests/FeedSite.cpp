@@ -1,8 +1,5 @@
 #include "core/updater/tests/FeedSite.h"
 
-#include <cstdlib>
-#include <filesystem>
-
 namespace feed_testing {
 
 namespace {
@@ -74,20 +71,8 @@ std::vector<std::string> FeedSite::requests() const
 }
 
 ParserModules::ParserModules()
+    : m_registered(plat::register_modules(STRIMO_REGSVR, {SCRIPT_MODULE, FELDANE_MODULE, PELLOW_MODULE}))
 {
-    char pattern[] = "/tmp/feedtestXXXXXX";
-    if (!::mkdtemp(pattern))
-        return;
-    m_folder = pattern;
-    m_runtime.emplace("STRIMO_RUNTIME_DIR", m_folder);
-    m_registered = plat::register_modules(STRIMO_REGSVR, {SCRIPT_MODULE, FELDANE_MODULE, PELLOW_MODULE});
-}
-
-ParserModules::~ParserModules()
-{
-    m_runtime.reset();
-    if (!m_folder.empty())
-        std::filesystem::remove_all(m_folder);
 }
 
 }

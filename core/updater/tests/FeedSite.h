@@ -4,12 +4,12 @@
 // modules registered in a temporary registry, and the runtime folder of the
 // named mutexes pointed at a temporary folder.
 
-#include "core/http/tests/LoopbackServer.h"
+#include "platform/net/testing/LoopbackServer.h"
+#include "platform/fs/testing/TempFolder.h"
 #include "platform/script/testing/ModuleTesting.h"
 
 #include <map>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,7 +39,7 @@ private:
     mutable std::mutex m_lock;
     std::map<std::string, std::string> m_feeds;   // guarded by m_lock
     std::vector<std::string> m_requests;          // guarded by m_lock
-    http_testing::LoopbackServer<> m_server;      // last: stops before the feeds go
+    plat::LoopbackServer<> m_server;      // last: stops before the feeds go
 };
 
 // Registers the script engine, the script host and the feed parser, and
@@ -47,14 +47,13 @@ private:
 class ParserModules {
 public:
     ParserModules();
-    ~ParserModules();
     bool registered() const { return m_registered; }
-    const std::string& folder() const { return m_folder; }
+    const std::string& folder() const { return m_folder.path(); }
 
 private:
     plat::TemporaryRegistry m_registry;
-    std::string m_folder;
-    std::optional<plat::ScopedEnvironment> m_runtime;
+    plat::TempFolder m_folder;
+    plat::ScopedEnvironment m_runtime{"STRIMO_RUNTIME_DIR", m_folder.path().c_str()};
     bool m_registered = false;
 };
 

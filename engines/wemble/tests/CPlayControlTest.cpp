@@ -149,8 +149,8 @@ TEST(CPlayControl, BindingIdsComeFromTheAddressQualityAndKeys)
 // Which item the download thread fetches next, by the state of both lists.
 TEST(CPlayControl, RefillRulesPickTheNextDownload)
 {
-    ostrel_test::TempFolder folder;
-    const std::string local = (folder.path() / "local.flv").string();
+    plat::TempFolder folder;
+    const std::string local = folder / "local.flv";
     std::ofstream(local) << scripted_media(1, 100, 1, 1);
     struct Item {
         const char* url;   // empty: the local file
@@ -243,8 +243,8 @@ TEST(CPlayControl, ReportedProgressOfTheItemInPlayNeverExceedsItsSize)
 // it is abandoned after its time-out, or replaced by a request that comes first.
 TEST(CPlayControl, AnItemThatNeverBecomesReadyDoesNotBlockLaterRequests)
 {
-    ostrel_test::TempFolder folder;
-    const std::string local = (folder.path() / "next.flv").string();
+    plat::TempFolder folder;
+    const std::string local = folder / "next.flv";
     std::ofstream(local, std::ios::binary) << scripted_media(2, 100, 1, 2);
     const struct {
         const char* name;
@@ -282,14 +282,14 @@ TEST(CPlayControl, AnItemThatNeverBecomesReadyDoesNotBlockLaterRequests)
 
 TEST(CPlayControl, WithoutADownloadManagerPlayNowAppends)
 {
-    ostrel_test::TempFolder folder;
+    plat::TempFolder folder;
     Listener listener;
     auto control = make_control(nullptr, listener);
     for (int i = 0; i < 2; ++i) {
-        auto path = folder.path() / ("f" + std::to_string(i));
+        auto path = folder / ("f" + std::to_string(i));
         std::ofstream(path, std::ios::binary) << scripted_media(2 + i, 100, 1, static_cast<std::uint32_t>(i));
         PlayTaskInfo task;
-        task.local_path = plat::utf8_to_utf16(path.string());
+        task.local_path = plat::utf8_to_utf16(path);
         control->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0);
     }
     control->SendCommand(CMD_PLAY_LIST, nullptr, nullptr, 0);
@@ -369,7 +369,7 @@ TEST(CPlayControl, InsertedClipStartsWhenTheMainItemReachesItsPosition)
 
 class PlayOverLoopback : public ::testing::Test {
 protected:
-    ostrel_test::TempFolder m_folder;
+    plat::TempFolder m_folder;
     ostrel_test::TestServer m_server;
     Listener m_listener;
 };
@@ -378,12 +378,12 @@ TEST_F(PlayOverLoopback, APlayListPlaysWhileItsItemsDownloadAhead)
 {
     const std::string first = scripted_media(5, 32768, 2, 7);
     const std::string second = scripted_media(8, 32768, 2, 8);
-    const std::string local = (m_folder.path() / "first.flv").string();
+    const std::string local = m_folder / "first.flv";
     std::ofstream(local, std::ios::binary) << first;
     m_server.add("second.flv", second, 3 * 32768);
 
     std::unique_ptr<IOstrel, void (*)(IOstrel*)> ostrel(ostrel::create({}), &ReleaseOstrel);
-    ASSERT_TRUE(ostrel->Init((m_folder.path() / "ostrel").c_str(), 0));
+    ASSERT_TRUE(ostrel->Init((m_folder / "ostrel").c_str(), 0));
     auto control = make_control(ostrel.get(), m_listener);
     PlayTaskInfo one;
     one.local_path = plat::utf8_to_utf16(local);
@@ -428,7 +428,7 @@ TEST_F(PlayOverLoopback, AFailingServerGivesTheFailureEventsAndNothingHangs)
         Listener listener;
         std::unique_ptr<IOstrel, void (*)(IOstrel*)> ostrel(
             ostrel::create({.stall_time = 1s, .retries = 0}), &ReleaseOstrel);
-        ASSERT_TRUE(ostrel->Init((m_folder.path() / c.name).c_str(), 0));
+        ASSERT_TRUE(ostrel->Init((m_folder / c.name).c_str(), 0));
         auto control = make_control(ostrel.get(), listener);
         auto task = url_task(c.url);
         control->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0);

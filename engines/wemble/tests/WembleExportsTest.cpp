@@ -19,7 +19,7 @@ TEST(Wemble, LibraryPlaysAndReleasesInThePlayLogicsOrder)
     ASSERT_TRUE(create && release);
     release(nullptr);
 
-    ostrel_test::TempFolder folder;
+    plat::TempFolder folder;
     ostrel_test::TestServer server;
     // Held back half way: the release comes while the item still downloads.
     server.add("v.flv", scripted_media(40, 32768, 2, 1), 20 * 32768);

@@ -1,8 +1,9 @@
 #include "FeedServer.h"
 
-#include <httplib.h>
+#include "platform/net/testing/LoopbackServer.h"
 
 #include <chrono>
+#include <thread>
 
 namespace {
 
@@ -87,7 +88,7 @@ std::string generated_feed(int items)
     return xml + "</channel></rss>";
 }
 
-FeedServer::FeedServer() : m_server(std::make_unique<httplib::Server>())
+FeedServer::FeedServer() : m_site(std::make_unique<plat::LoopbackServer<>>())
 {
     auto serve = [this](std::string body) {
         return [this, body](const httplib::Request& req, httplib::Response& res) {
@@ -98,28 +99,23 @@ FeedServer::FeedServer() : m_server(std::make_unique<httplib::Server>())
             res.set_content(body, "application/rss+xml");
         };
     };
-    m_server->Get("/ordinary", serve(ordinary_feed()));
-    m_server->Get("/empty", serve(std::string(rss_open) + "<channel><title>Nothing yet</title></channel></rss>"));
-    m_server->Get("/many", serve(generated_feed(200)));
-    m_server->Get("/entities", serve(entities_feed()));
-    m_server->Get("/broken", serve(ordinary_feed().substr(0, 900)));
-    m_server->Get("/atom", serve("<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>atom</title></feed>"));
-    m_server->Get("/slow", [](const httplib::Request&, httplib::Response& res) {
+    m_site->server.Get("/ordinary", serve(ordinary_feed()));
+    m_site->server.Get("/empty", serve(std::string(rss_open) + "<channel><title>Nothing yet</title></channel></rss>"));
+    m_site->server.Get("/many", serve(generated_feed(200)));
+    m_site->server.Get("/entities", serve(entities_feed()));
+    m_site->server.Get("/broken", serve(ordinary_feed().substr(0, 900)));
+    m_site->server.Get("/atom", serve("<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>atom</title></feed>"));
+    m_site->server.Get("/slow", [](const httplib::Request&, httplib::Response& res) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         res.set_content(ordinary_feed(), "application/rss+xml");
     });
-    m_server->Get(R"(/feeds/base/videos.*)", serve(ordinary_feed()));
-    m_port = m_server->bind_to_any_port("127.0.0.1");
-    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    m_site->server.Get(R"(/feeds/base/videos.*)", serve(ordinary_feed()));
+    m_site->start();
 }
 
-FeedServer::~FeedServer()
-{
-    m_server->stop();
-    m_thread.join();
-}
+FeedServer::~FeedServer() = default;
 
-std::string FeedServer::host() const { return "127.0.0.1:" + std::to_string(m_port); }
+std::string FeedServer::host() const { return "127.0.0.1:" + std::to_string(m_site->port); }
 
 std::string FeedServer::url(const std::string& path) const { return "http://" + host() + path; }
 

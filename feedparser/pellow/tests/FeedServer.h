@@ -14,9 +14,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
 namespace httplib { class Server; }
+namespace plat { template <class Server> class LoopbackServer; }
 
 std::string ordinary_feed();
 // A feed of n generated items ("Video 0" ...), each with its media fields.
@@ -34,9 +34,7 @@ public:
     std::string last_target() const;
 
 private:
-    std::unique_ptr<httplib::Server> m_server;
-    int m_port{0};
     mutable std::mutex m_lock;
     std::string m_last_target;   // guarded by m_lock
-    std::thread m_thread;        // last: joined before the server goes
+    std::unique_ptr<plat::LoopbackServer<httplib::Server>> m_site;   // last: stops before the rest goes
 };

@@ -113,7 +113,7 @@ TEST_F(ParserBridgeTest, DebugModeFollowsFeldane)
         {"true", true}, {"True", true}, {"false", false}, {"yes", false}, {std::nullopt, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value.value_or("<unset>"));
-        plat::ScopedEnvironment feldane("FELDANE", c.value);
+        plat::ScopedEnvironment feldane("FELDANE", c.value ? c.value->c_str() : nullptr);
         plat::DebugCapture capture;
         auto parser = create();
         EXPECT_EQ(capture.contains("script debug: session started for Pellow"), c.debug);

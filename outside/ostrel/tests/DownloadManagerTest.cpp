@@ -45,7 +45,7 @@ std::string local_path(const HeardEvent& e)
 
 class DownloadManagerTest : public ::testing::Test {
 protected:
-    TempFolder m_folder;
+    plat::TempFolder m_folder;
     TestServer m_server;
     EventRecorder m_events;
 };
@@ -91,18 +91,18 @@ TEST_F(DownloadManagerTest, TasksSharingOneKeyFetchTheirOwnAddressesAndGoTogethe
     for (const auto* name : {"1.jpg", "2.jpg"}) {
         auto task = task_for(key);
         task.address = m_server.url(name);
-        task.local_path = plat::utf8_to_utf16((m_folder.path() / "img" / name).string());
+        task.local_path = plat::utf8_to_utf16(m_folder / ("img/" + std::string(name)));
         ASSERT_EQ(ostrel->AddTask(&task, OSTREL_KIND_PICTURE), 1);
     }
     ASSERT_TRUE(m_events.wait_count(
         [](const HeardEvent& e) { return e.code == EVT_DOWNLOAD_STATE && e.value == DOWNLOAD_FINISHED; }, 2));
     ostrel->RemoveListener(&m_events);
-    EXPECT_EQ(read_file(m_folder.path() / "img" / "1.jpg"), one);
-    EXPECT_EQ(read_file(m_folder.path() / "img" / "2.jpg"), two);
+    EXPECT_EQ(read_file(m_folder / "img/1.jpg"), one);
+    EXPECT_EQ(read_file(m_folder / "img/2.jpg"), two);
 
     EXPECT_EQ(ostrel->RemoveTask(nullptr, key.c_str()), 1);
     EXPECT_EQ(ostrel->RemoveTask(nullptr, key.c_str()), 0);
-    EXPECT_TRUE(std::filesystem::exists(m_folder.path() / "img" / "1.jpg")) << "the caller's files stay";
+    EXPECT_TRUE(std::filesystem::exists(m_folder / "img/1.jpg")) << "the caller's files stay";
 }
 
 TEST_F(DownloadManagerTest, FailuresAreReportedAndNothingHangs)

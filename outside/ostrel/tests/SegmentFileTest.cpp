@@ -14,8 +14,8 @@ using ostrel::SegmentFile;
 
 TEST(SegmentFile, MarksWholeSegmentsOnlyAndKeepsThemAcrossReopening)
 {
-    TempFolder folder;
-    auto target = folder.path() / "t.flv", map = folder.path() / "t.map";
+    plat::TempFolder folder;
+    auto target = folder / "t.flv", map = folder / "t.map";
     const std::string body = make_bytes(3 * 32768 + 10, 1);
     {
         auto file = SegmentFile::open(target, map);
@@ -44,8 +44,8 @@ TEST(SegmentFile, MarksWholeSegmentsOnlyAndKeepsThemAcrossReopening)
 
 TEST(SegmentFile, AChangedSizeEmptiesTheMap)
 {
-    TempFolder folder;
-    auto file = SegmentFile::open(folder.path() / "t", folder.path() / "m");
+    plat::TempFolder folder;
+    auto file = SegmentFile::open(folder / "t", folder / "m");
     ASSERT_TRUE(file);
     const std::string body = make_bytes(32768, 2);
     ASSERT_TRUE(file->set_total(32768));
@@ -69,9 +69,9 @@ TEST(SegmentFile, DamagedMapsStartOver)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TempFolder folder;
-        std::ofstream(folder.path() / "m", std::ios::binary) << c.content;
-        auto file = SegmentFile::open(folder.path() / "t", folder.path() / "m");
+        plat::TempFolder folder;
+        std::ofstream(folder / "m", std::ios::binary) << c.content;
+        auto file = SegmentFile::open(folder / "t", folder / "m");
         ASSERT_TRUE(file);
         EXPECT_EQ(file->total(), -1);
         EXPECT_EQ(file->downloaded(), 0);
@@ -80,8 +80,8 @@ TEST(SegmentFile, DamagedMapsStartOver)
 
 TEST(SegmentFile, UnknownSizeEndsWithTheLastSegment)
 {
-    TempFolder folder;
-    auto file = SegmentFile::open(folder.path() / "t", folder.path() / "m");
+    plat::TempFolder folder;
+    auto file = SegmentFile::open(folder / "t", folder / "m");
     ASSERT_TRUE(file);
     const std::string body = make_bytes(32768 + 7, 3);
     auto run = file->next_missing(0);

@@ -12,7 +12,7 @@ using namespace ostrel_test;
 
 TEST(TaskJournal, TasksSurviveAWriteAndReadWithAwkwardTexts)
 {
-    TempFolder folder;
+    plat::TempFolder folder;
     ostrel::JournalEntry e;
     e.task.id[0] = 0xDEADBEEF;
     e.task.id[3] = 1;
@@ -27,8 +27,8 @@ TEST(TaskJournal, TasksSurviveAWriteAndReadWithAwkwardTexts)
     e.task.local_path = u"/tmp/下载.flv";
     e.kind = 4;
     e.paused = true;
-    ASSERT_TRUE(ostrel::write_journal(folder.path() / "j", {e, ostrel::JournalEntry{}}));
-    auto back = ostrel::read_journal(folder.path() / "j");
+    ASSERT_TRUE(ostrel::write_journal(folder / "j", {e, ostrel::JournalEntry{}}));
+    auto back = ostrel::read_journal(folder / "j");
     ASSERT_EQ(back.size(), 2u);
     const auto& r = back[0];
     EXPECT_TRUE(std::equal(r.task.id, r.task.id + 4, e.task.id));
@@ -44,11 +44,11 @@ TEST(TaskJournal, TasksSurviveAWriteAndReadWithAwkwardTexts)
 
 TEST(TaskJournal, DamagedLinesAreSkippedAndTheRestKept)
 {
-    TempFolder folder;
+    plat::TempFolder folder;
     ostrel::JournalEntry good;
     good.task.key = "k";
-    ASSERT_TRUE(ostrel::write_journal(folder.path() / "j", {good}));
-    std::string valid = read_file(folder.path() / "j");
+    ASSERT_TRUE(ostrel::write_journal(folder / "j", {good}));
+    std::string valid = read_file(folder / "j");
     const std::string damaged[] = {
         "task1\t0\n",
         "task2" + valid.substr(5),
@@ -56,13 +56,13 @@ TEST(TaskJournal, DamagedLinesAreSkippedAndTheRestKept)
         "task1\t0\tnothex!!00000000000000000000000\t0\tk\t\t\t0\t0\t0\t0\t0\t\n",
         "task1\t0\t00000000000000000000000000000000\t0\tbad\\q\t\t\t0\t0\t0\t0\t0\t\n",
     };
-    std::ofstream out(folder.path() / "j", std::ios::binary);
+    std::ofstream out(folder / "j", std::ios::binary);
     for (const auto& line : damaged)
         out << line;
     out << valid;
     out.close();
     plat::DebugCapture capture;
-    auto back = ostrel::read_journal(folder.path() / "j");
+    auto back = ostrel::read_journal(folder / "j");
     ASSERT_EQ(back.size(), 1u);
     EXPECT_EQ(back[0].task.key, "k");
     EXPECT_TRUE(capture.contains("damaged task line"));
@@ -70,8 +70,8 @@ TEST(TaskJournal, DamagedLinesAreSkippedAndTheRestKept)
 
 TEST(TaskJournal, MissingFileMeansNoTasks)
 {
-    TempFolder folder;
-    EXPECT_TRUE(ostrel::read_journal(folder.path() / "none").empty());
+    plat::TempFolder folder;
+    EXPECT_TRUE(ostrel::read_journal(folder / "none").empty());
 }
 
 }

@@ -3,7 +3,7 @@
 // ranges, can hold a file back after a given byte (until released), answers
 // 404 for unknown paths, and records the Range header of every request.
 
-#include <httplib.h>
+#include "platform/net/testing/LoopbackServer.h"
 
 #include <algorithm>
 #include <chrono>
@@ -12,7 +12,6 @@
 #include <map>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace ostrel_test {
@@ -33,11 +32,8 @@ class TestServer {
 public:
     TestServer()
     {
-        m_server.Get(R"(/(.*))", [this](const httplib::Request& req, httplib::Response& res) { serve(req, res); });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        while (!m_server.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        m_site.server.Get(R"(/(.*))", [this](const httplib::Request& req, httplib::Response& res) { serve(req, res); });
+        m_site.start();
     }
     ~TestServer()
     {
@@ -45,9 +41,7 @@ public:
             std::scoped_lock hold(m_lock);
             m_stopping = true;
         }
-        m_changed.notify_all();
-        m_server.stop();
-        m_thread.join();
+        m_changed.notify_all();   // held transfers end; then m_site stops
     }
 
     // Serves body at /name; bytes from hold_at on wait until release().
@@ -75,10 +69,7 @@ public:
         std::scoped_lock hold(m_lock);
         return m_files[name].ranges;
     }
-    std::string url(const std::string& name) const
-    {
-        return "http://127.0.0.1:" + std::to_string(m_port) + "/" + name;
-    }
+    std::string url(const std::string& name) const { return m_site.url("/" + name); }
 
 private:
     struct File {
@@ -130,13 +121,11 @@ private:
         return true;
     }
 
-    httplib::Server m_server;
-    int m_port = 0;
     std::mutex m_lock;
     std::condition_variable m_changed;
     std::map<std::string, File> m_files;   // guarded by m_lock
     bool m_stopping = false;               // guarded by m_lock
-    std::thread m_thread;
+    plat::LoopbackServer<> m_site;         // last: stops before what its handlers use goes
 };
 
 }

@@ -1,13 +1,13 @@
 #pragma once
-// Helpers of the download tests: a temporary folder and a listener that keeps
-// copies of the events it hears.
+// Helpers of the download tests: the shared temporary folder, a whole-file
+// reader and a listener that keeps copies of the events it hears.
 
 #include "outside/ostrel/IOstrel.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,20 +17,6 @@
 #include <vector>
 
 namespace ostrel_test {
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "strimo-test-XXXXXX").string();
-        m_path = mkdtemp(pattern.data());
-    }
-    ~TempFolder() { std::filesystem::remove_all(m_path); }
-    const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
 
 inline std::string read_file(const std::filesystem::path& path)
 {

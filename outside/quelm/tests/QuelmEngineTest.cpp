@@ -35,12 +35,12 @@ std::vector<LONG> codes(const std::vector<Heard>& heard)
 
 TEST(QuelmEngine, PlaysAScriptedFileAndReportsItsCourse)
 {
-    ostrel_test::TempFolder folder;
-    std::ofstream(folder.path() / "a", std::ios::binary) << scripted_media(3, 100, 1, 1);
+    plat::TempFolder folder;
+    std::ofstream(folder / "a", std::ios::binary) << scripted_media(3, 100, 1, 1);
     Listener listener;   // outlives the engine that calls it
     EnginePtr engine(CreateQuelmInstance());
     engine->SendCommand(CMD_ADD_LISTENER, &listener, nullptr, 0);
-    auto task = local_task(folder.path() / "a");
+    auto task = local_task(folder / "a");
     EXPECT_EQ(engine->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0), 1);
     ASSERT_TRUE(listener.wait_code(EVT_END_PLAYING));
     EXPECT_EQ(codes(listener.heard()),
@@ -53,15 +53,15 @@ TEST(QuelmEngine, PlaysAScriptedFileAndReportsItsCourse)
 
 TEST(QuelmEngine, ItemsItCannotPlayFail)
 {
-    ostrel_test::TempFolder folder;
-    std::ofstream(folder.path() / "plain", std::ios::binary) << "no script line here\n";
+    plat::TempFolder folder;
+    std::ofstream(folder / "plain", std::ios::binary) << "no script line here\n";
     const struct {
         const char* name;
         PlayTaskInfo task;
         LONG result;
     } cases[] = {
-        {"no script line", local_task(folder.path() / "plain"), 1},
-        {"missing file", local_task(folder.path() / "absent"), -1},
+        {"no script line", local_task(folder / "plain"), 1},
+        {"missing file", local_task(folder / "absent"), -1},
         {"an address without a store", url_task("http://v/x.flv"), -1},
     };
     for (const auto& c : cases) {
@@ -76,12 +76,12 @@ TEST(QuelmEngine, ItemsItCannotPlayFail)
 
 TEST(QuelmEngine, PauseRunAndStopChangeThePlayState)
 {
-    ostrel_test::TempFolder folder;
-    std::ofstream(folder.path() / "long", std::ios::binary) << scripted_media(1000, 100, 5, 2);
+    plat::TempFolder folder;
+    std::ofstream(folder / "long", std::ios::binary) << scripted_media(1000, 100, 5, 2);
     Listener listener;   // outlives the engine that calls it
     EnginePtr engine(CreateQuelmInstance());
     engine->SendCommand(CMD_ADD_LISTENER, &listener, nullptr, 0);
-    auto task = local_task(folder.path() / "long");
+    auto task = local_task(folder / "long");
     engine->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0);
     ASSERT_TRUE(listener.wait_code(EVT_POSITION));
     const struct {
@@ -103,10 +103,10 @@ TEST(QuelmEngine, PauseRunAndStopChangeThePlayState)
 // that delivers the event, must not wait on itself.
 TEST(QuelmEngine, ListenerMayCloseAndPlayFromItsEvent)
 {
-    ostrel_test::TempFolder folder;
-    std::ofstream(folder.path() / "a", std::ios::binary) << scripted_media(2, 100, 1, 3);
+    plat::TempFolder folder;
+    std::ofstream(folder / "a", std::ios::binary) << scripted_media(2, 100, 1, 3);
     EnginePtr engine(CreateQuelmInstance());
-    auto task = local_task(folder.path() / "a");
+    auto task = local_task(folder / "a");
     class Replay : public Listener {
     public:
         Replay(IBaseControl* e, PlayTaskInfo* t) : m_engine(e), m_task(t) {}

@@ -6,6 +6,8 @@
 #include "platform/com/LocalServer.h"
 #include "platform/com/tests/RunLocalClient.h"
 
+#include "platform/fs/testing/ScopedEnvironment.h"
+#include "platform/fs/testing/TempFolder.h"
 #include "platform/registry/testing/TemporaryRegistry.h"
 #include "platform/sync/MessageQueue.h"
 #include "platform/sync/Thread.h"
@@ -18,7 +20,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <filesystem>
 #include <future>
 #include <thread>
@@ -76,10 +77,6 @@ class LocalServerTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/lsrvXXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        runtime = pattern;
-        ::setenv("STRIMO_RUNTIME_DIR", runtime.c_str(), 1);
         journal = &m_journal;
         CoInitialize(nullptr);
     }
@@ -88,8 +85,6 @@ protected:
         stop_server();
         CoUninitialize();
         journal = nullptr;
-        ::unsetenv("STRIMO_RUNTIME_DIR");
-        std::filesystem::remove_all(runtime);
     }
 
     // Serves the class on a thread of its own, as the program's COM-server thread does.
@@ -117,14 +112,15 @@ protected:
             server_thread.join();
         }
     }
-    std::string socket_file() const { return runtime + "/" + plat::format_guid(CLSID_TestNotifier) + ".sock"; }
+    std::string socket_file() const { return runtime / (plat::format_guid(CLSID_TestNotifier) + ".sock"); }
     static HRESULT create(plat::ComPtr<IFeedNotifier>& out)
     {
         return CoCreateInstance(CLSID_TestNotifier, nullptr, CLSCTX_LOCAL_SERVER, IFeedNotifier::iid, out.put_void());
     }
 
     plat::TemporaryRegistry registry;
-    std::string runtime;
+    plat::TempFolder runtime;
+    plat::ScopedEnvironment runtime_variable{"STRIMO_RUNTIME_DIR", runtime.path().c_str()};
     Journal m_journal;
     plat::Thread server_thread;
 };

@@ -3,12 +3,12 @@
 
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -20,18 +20,9 @@ using test::pixel;
 
 namespace {
 
-namespace fs = std::filesystem;
-
 struct TempDir {
-    fs::path path;
-    TempDir()
-    {
-        path = fs::temp_directory_path() / ("d3dx-test-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(path);
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::u16string file(const std::string& name) const { return plat::utf8_to_utf16((path / name).string()); }
+    plat::TempFolder folder;
+    std::u16string file(const std::string& name) const { return plat::utf8_to_utf16(folder / name); }
 };
 
 std::string read_bytes(const std::u16string& path)

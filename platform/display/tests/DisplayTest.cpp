@@ -1,5 +1,6 @@
 #include "platform/display/Display.h"
-#include "platform/fs/tests/TempFolder.h"
+#include "platform/fs/testing/ScopedEnvironment.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@ namespace {
 
 TEST(Display, WithoutAScreenTheSettableDefaultIsUsed)
 {
-    ScopedEnv no_screen("SDL_VIDEODRIVER", "dummy");   // SDL's stand-in is no display
+    plat::ScopedEnvironment no_screen("SDL_VIDEODRIVER", "dummy");   // SDL's stand-in is no display
     const struct { const char* setting; plat::ScreenSize size; } cases[] = {
         {"1366x768", {1366, 768}},
         {"1280x1024", {1280, 1024}},
@@ -33,7 +34,7 @@ TEST(Display, WithoutAScreenTheSettableDefaultIsUsed)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.setting ? c.setting : "(unset)");
-        ScopedEnv size("STRIMO_SCREEN_SIZE", c.setting);
+        plat::ScopedEnvironment size("STRIMO_SCREEN_SIZE", c.setting);
         EXPECT_EQ(plat::screen_size(), c.size);
     }
 }
@@ -84,19 +85,19 @@ TEST(Display, RealScreenIsAskedWhenPresent)
 {
     VirtualScreen screen("1280x1024x24");
     if (screen.display().empty()) GTEST_SKIP() << "Xvfb could not start";
-    ScopedEnv display("DISPLAY", screen.display().c_str());
-    ScopedEnv no_wayland("WAYLAND_DISPLAY", nullptr);
-    ScopedEnv any_driver("SDL_VIDEODRIVER", nullptr);
-    ScopedEnv size("STRIMO_SCREEN_SIZE", "1111x555");
+    plat::ScopedEnvironment display("DISPLAY", screen.display().c_str());
+    plat::ScopedEnvironment no_wayland("WAYLAND_DISPLAY", nullptr);
+    plat::ScopedEnvironment any_driver("SDL_VIDEODRIVER", nullptr);
+    plat::ScopedEnvironment size("STRIMO_SCREEN_SIZE", "1111x555");
     EXPECT_EQ(plat::screen_size(), (plat::ScreenSize{1280, 1024}));
 }
 
 TEST(Display, NoDisplayServerGivesTheDefault)
 {
-    ScopedEnv display("DISPLAY", nullptr);
-    ScopedEnv no_wayland("WAYLAND_DISPLAY", nullptr);
-    ScopedEnv any_driver("SDL_VIDEODRIVER", nullptr);
-    ScopedEnv size("STRIMO_SCREEN_SIZE", "1111x555");
+    plat::ScopedEnvironment display("DISPLAY", nullptr);
+    plat::ScopedEnvironment no_wayland("WAYLAND_DISPLAY", nullptr);
+    plat::ScopedEnvironment any_driver("SDL_VIDEODRIVER", nullptr);
+    plat::ScopedEnvironment size("STRIMO_SCREEN_SIZE", "1111x555");
     EXPECT_EQ(plat::screen_size(), (plat::ScreenSize{1111, 555}));
 }
 

@@ -1,6 +1,6 @@
 #include "platform/fs/Files.h"
 
-#include "TempFolder.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ std::vector<std::string> names_in(const std::string& folder)
 
 TEST(Files, ReadingAMissingFileReportsNotFound)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     const auto data = plat::read_file(dir / "absent");
     EXPECT_FALSE(data);
     EXPECT_EQ(data.error, ENOENT);
@@ -41,7 +41,7 @@ TEST(Files, WrittenBytesReadBackExactly)
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
     for (const std::string& content : {std::string(), std::string("a\0b\r\n", 5), big}) {
         SCOPED_TRACE(content.size());
-        TempFolder dir;
+        plat::TempFolder dir;
         ASSERT_EQ(plat::write_file_atomic(dir / "f.bin", content), 0);
         const auto data = plat::read_file(dir / "f.bin");
         ASSERT_TRUE(data);
@@ -52,7 +52,7 @@ TEST(Files, WrittenBytesReadBackExactly)
 
 TEST(Files, ReplacingKeepsPermissionBitsAndLeavesNoTemporary)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     const auto path = dir / "hive";
     ASSERT_EQ(plat::write_file_atomic(path, "old"), 0);
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
@@ -66,7 +66,7 @@ TEST(Files, ReplacingKeepsPermissionBitsAndLeavesNoTemporary)
 
 TEST(Files, FailedWriteLeavesTargetWholeAndNoTemporary)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     ASSERT_TRUE(fs::create_directory(dir / "taken"));
     ASSERT_EQ(plat::write_file_atomic(dir / "taken/inside", "keep"), 0);
 
@@ -80,7 +80,7 @@ TEST(Files, FailedWriteLeavesTargetWholeAndNoTemporary)
 
 TEST(Files, ReaderNeverSeesAMixOfTwoWrites)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     const auto path = dir / "shared";
     const std::string a(50000, 'a'), b(70000, 'b');
     ASSERT_EQ(plat::write_file_atomic(path, a), 0);
@@ -104,7 +104,7 @@ TEST(Files, ReaderNeverSeesAMixOfTwoWrites)
 
 TEST(Files, ListFolderGivesSortedEntriesWithKindsAndSizes)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     ASSERT_EQ(plat::write_file_atomic(dir / "b.dat", std::string(1234, 'x')), 0);
     ASSERT_EQ(plat::write_file_atomic(dir / "a.txt", ""), 0);
     ASSERT_TRUE(fs::create_directory(dir / "c"));
@@ -129,7 +129,7 @@ TEST(Files, ListFolderGivesSortedEntriesWithKindsAndSizes)
 
 TEST(Files, ListingAMissingFolderFails)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     std::vector<plat::FolderEntry> entries{{"stale", plat::EntryKind::File}};
     EXPECT_FALSE(plat::list_folder(dir / "absent", entries));
     EXPECT_TRUE(entries.empty());

@@ -1,7 +1,8 @@
 #include "platform/fs/Files.h"
 #include "platform/fs/Folders.h"
 
-#include "TempFolder.h"
+#include "platform/fs/testing/ScopedEnvironment.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ TEST(Folders, JoinPathPutsExactlyOneSlashBetween)
 
 TEST(Folders, CreateFolderTreeMakesEveryLevelAndAcceptsAnExistingOne)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     const auto deep = dir / "one/two/three";
     EXPECT_TRUE(plat::create_folder_tree(deep));
     EXPECT_TRUE(fs::is_directory(deep));
@@ -34,7 +35,7 @@ TEST(Folders, CreateFolderTreeMakesEveryLevelAndAcceptsAnExistingOne)
 
 TEST(Folders, CreateFolderTreeFailsThroughAFile)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     ASSERT_EQ(plat::write_file_atomic(dir / "file", "x"), 0);
     EXPECT_FALSE(plat::create_folder_tree(dir / "file"));
     EXPECT_FALSE(plat::create_folder_tree(dir / "file/below"));
@@ -42,8 +43,8 @@ TEST(Folders, CreateFolderTreeFailsThroughAFile)
 
 TEST(Folders, DataFoldersFollowXdgDataHome)
 {
-    TempFolder dir;
-    ScopedEnv data("XDG_DATA_HOME", dir.path().c_str());
+    plat::TempFolder dir;
+    plat::ScopedEnvironment data("XDG_DATA_HOME", dir.path().c_str());
     EXPECT_EQ(plat::app_data_folder(), dir.path());
     const auto strimo = plat::strimo_data_folder();
     ASSERT_TRUE(strimo);
@@ -55,9 +56,9 @@ TEST(Folders, DataFoldersDefaultUnderHomeWhenXdgDataHomeIsUnsetOrRelative)
 {
     for (const char* xdg : {static_cast<const char*>(nullptr), "", "relative/path"}) {
         SCOPED_TRACE(xdg ? xdg : "(unset)");
-        TempFolder home;
-        ScopedEnv home_env("HOME", home.path().c_str());
-        ScopedEnv data("XDG_DATA_HOME", xdg);
+        plat::TempFolder home;
+        plat::ScopedEnvironment home_env("HOME", home.path().c_str());
+        plat::ScopedEnvironment data("XDG_DATA_HOME", xdg);
         EXPECT_EQ(plat::strimo_data_folder(), home / ".local/share/Corvalen/Strimo");
         EXPECT_TRUE(fs::is_directory(home / ".local/share/Corvalen/Strimo"));
     }
@@ -65,9 +66,9 @@ TEST(Folders, DataFoldersDefaultUnderHomeWhenXdgDataHomeIsUnsetOrRelative)
 
 TEST(Folders, DataFolderThatCannotBeCreatedIsReportedMissing)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     ASSERT_EQ(plat::write_file_atomic(dir / "file", "x"), 0);
-    ScopedEnv data("XDG_DATA_HOME", (dir / "file").c_str());
+    plat::ScopedEnvironment data("XDG_DATA_HOME", (dir / "file").c_str());
     EXPECT_FALSE(plat::app_data_folder());
     EXPECT_FALSE(plat::strimo_data_folder());
 }
@@ -83,9 +84,9 @@ TEST(Folders, VideosFolderComesFromUserDirsElseHomeVideos)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.user_dirs ? c.user_dirs : "(no file)");
-        TempFolder home, config;
-        ScopedEnv home_env("HOME", home.path().c_str());
-        ScopedEnv config_env("XDG_CONFIG_HOME", config.path().c_str());
+        plat::TempFolder home, config;
+        plat::ScopedEnvironment home_env("HOME", home.path().c_str());
+        plat::ScopedEnvironment config_env("XDG_CONFIG_HOME", config.path().c_str());
         auto substitute = [&](std::string text) {
             for (auto [key, value] : {std::pair{std::string("HOME"), home.path()}, {"ABS", config.path()}})
                 if (auto at = text.find(key); at != std::string::npos) text.replace(at, key.size(), value);
@@ -108,7 +109,7 @@ TEST(Folders, TempFolderHonoursAnAbsoluteTmpdir)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tmpdir ? c.tmpdir : "(unset)");
-        ScopedEnv tmp("TMPDIR", c.tmpdir);
+        plat::ScopedEnvironment tmp("TMPDIR", c.tmpdir);
         EXPECT_EQ(plat::temp_folder(), c.expected);
     }
 }
@@ -122,7 +123,7 @@ TEST(Folders, ProgramFolderHoldsTheRunningExecutable)
 
 TEST(Folders, RuntimeFolderIsPrivateAndRelocatable)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     const struct { const char* strimo; const char* xdg; std::string expected; } cases[] = {
         {"RUN/chosen", "RUN/xdg", dir / "chosen"},
         {nullptr, "RUN/xdg", dir / "xdg/strimo"},
@@ -136,8 +137,8 @@ TEST(Folders, RuntimeFolderIsPrivateAndRelocatable)
             return text;
         };
         const auto strimo = absolute(c.strimo), xdg = absolute(c.xdg);
-        ScopedEnv strimo_env("STRIMO_RUNTIME_DIR", c.strimo ? strimo.c_str() : nullptr);
-        ScopedEnv xdg_env("XDG_RUNTIME_DIR", xdg.c_str());
+        plat::ScopedEnvironment strimo_env("STRIMO_RUNTIME_DIR", c.strimo ? strimo.c_str() : nullptr);
+        plat::ScopedEnvironment xdg_env("XDG_RUNTIME_DIR", xdg.c_str());
         EXPECT_EQ(plat::runtime_folder(), c.expected);
         EXPECT_EQ(fs::status(c.expected).permissions() & fs::perms::all, fs::perms::owner_all);
     }

@@ -3,24 +3,22 @@
 // object's life, then restores the variable and removes the folder. Create it
 // before any thread that may read the registry starts.
 
+#include "platform/fs/testing/ScopedEnvironment.h"
+#include "platform/fs/testing/TempFolder.h"
+
 #include <filesystem>
-#include <optional>
-#include <string>
 
 namespace plat {
 
 class TemporaryRegistry {
 public:
     TemporaryRegistry();
-    ~TemporaryRegistry();
-    TemporaryRegistry(const TemporaryRegistry&) = delete;
-    TemporaryRegistry& operator=(const TemporaryRegistry&) = delete;
 
-    const std::filesystem::path& folder() const { return m_folder; }
+    std::filesystem::path folder() const { return m_folder.path(); }
 
 private:
-    std::filesystem::path m_folder;
-    std::optional<std::string> m_previous;   // STRIMO_REGISTRY_DIR before us
+    TempFolder m_folder;
+    ScopedEnvironment m_variable;   // goes first: the variable never names a removed folder
 };
 
 }

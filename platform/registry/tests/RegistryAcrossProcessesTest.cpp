@@ -1,7 +1,8 @@
 #include "platform/registry/Registry.h"
 #include "platform/registry/testing/TemporaryRegistry.h"
 
-#include "platform/fs/tests/TempFolder.h"
+#include "platform/fs/testing/ScopedEnvironment.h"
+#include "platform/fs/testing/TempFolder.h"
 #include "platform/sync/NamedMutex.h"
 
 #include <gtest/gtest.h>
@@ -34,8 +35,8 @@ bool increment(plat::NamedMutex& mutex)
 
 TEST(RegistryAcrossProcesses, IncrementsUnderTheNamedMutexAreNeverLost)
 {
-    TempFolder runtime;
-    ScopedEnv runtime_env("STRIMO_RUNTIME_DIR", runtime.path().c_str());
+    plat::TempFolder runtime;
+    plat::ScopedEnvironment runtime_env("STRIMO_RUNTIME_DIR", runtime.path().c_str());
     plat::TemporaryRegistry registry;
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, counter_key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);

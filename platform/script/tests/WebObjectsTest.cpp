@@ -1,7 +1,7 @@
 #include "TestSite.h"
+#include "platform/net/testing/LoopbackServer.h"
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <chrono>
 #include <thread>
@@ -12,27 +12,19 @@ class LocalServer {
 public:
     LocalServer()
     {
-        m_server.Get("/feed", [](const httplib::Request& req, httplib::Response& res) {
+        m_site.server.Get("/feed", [](const httplib::Request& req, httplib::Response& res) {
             res.set_content("<r agent=\"" + req.get_header_value("X-Test") + "\">caf\xC3\xA9</r>", "text/xml");
         });
-        m_server.Get("/slow", [](const httplib::Request&, httplib::Response& res) {
+        m_site.server.Get("/slow", [](const httplib::Request&, httplib::Response& res) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1500));
             res.set_content("late", "text/plain");
         });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        m_site.start();
     }
-    ~LocalServer()
-    {
-        m_server.stop();
-        m_thread.join();
-    }
-    std::string url(const char* path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+    std::string url(const char* path) const { return m_site.url(path); }
 
 private:
-    httplib::Server m_server;
-    int m_port{0};
-    std::thread m_thread;
+    plat::LoopbackServer<> m_site;
 };
 
 }

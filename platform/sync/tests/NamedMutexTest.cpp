@@ -1,6 +1,7 @@
 #include "platform/sync/NamedMutex.h"
 
-#include "platform/fs/tests/TempFolder.h"
+#include "platform/fs/testing/ScopedEnvironment.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +25,8 @@ constexpr DWORD generous_ms = 60000;
 // Each test gets its own runtime folder, so lock files of other runs never meet it.
 class NamedMutexTest : public ::testing::Test {
 protected:
-    TempFolder m_runtime;
-    ScopedEnv m_env{"STRIMO_RUNTIME_DIR", m_runtime.path().c_str()};
+    plat::TempFolder m_runtime;
+    plat::ScopedEnvironment m_env{"STRIMO_RUNTIME_DIR", m_runtime.path().c_str()};
 };
 
 // A child process, forked before the parent opens any named mutex so that it
@@ -238,6 +239,6 @@ TEST_F(NamedMutexTest, NamesAreUsedAsGivenAndBadOnesRefused)
 TEST_F(NamedMutexTest, UnusableRuntimeFolderFailsToOpen)
 {
     ASSERT_EQ(::close(::open((m_runtime / "file").c_str(), O_CREAT | O_WRONLY, 0600)), 0);
-    ScopedEnv env("STRIMO_RUNTIME_DIR", (m_runtime / "file").c_str());
+    plat::ScopedEnvironment env("STRIMO_RUNTIME_DIR", (m_runtime / "file").c_str());
     EXPECT_FALSE(NamedMutex::open(db_mutex));
 }

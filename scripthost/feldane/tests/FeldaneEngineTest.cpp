@@ -168,7 +168,7 @@ TEST_F(FeldaneTest, DebugModeFollowsTheEnvironment)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value.value_or("<unset>") + (c.argument ? " with debug asked" : ""));
-        plat::ScopedEnvironment feldane("FELDANE", c.value);
+        plat::ScopedEnvironment feldane("FELDANE", c.value ? c.value->c_str() : nullptr);
         plat::DebugCapture capture;
         IFeldaneEngine* engine = create();
         plat::Bstr name(u"Test"), script(u"throw new Error('first line');");
@@ -186,8 +186,8 @@ TEST_F(FeldaneTest, LocaleIdIsTheSystemLanguageInFourHexDigits)
     const struct { const char* lang; const char* id; } cases[] = {{"en_US.UTF-8", "0409"}, {"zh_CN.UTF-8", "0804"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lang);
-        plat::ScopedEnvironment all("LC_ALL", std::nullopt);
-        plat::ScopedEnvironment lang("LANG", std::string(c.lang));
+        plat::ScopedEnvironment all("LC_ALL", nullptr);
+        plat::ScopedEnvironment lang("LANG", c.lang);
         IFeldaneEngine* engine = load("function id() { return ScriptHelper.GetLocaleID(); }");
         EXPECT_EQ(call_text(engine, u"id"), c.id);
     }

@@ -3,31 +3,21 @@
 
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
 
 using namespace RenderEngine;
 
 namespace {
 
-namespace fs = std::filesystem;
-
 struct PictureFiles {
-    fs::path dir;
-    PictureFiles()
-    {
-        dir = fs::temp_directory_path() / ("pictures-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    ~PictureFiles() { fs::remove_all(dir); }
-    std::u16string path(const std::string& name) const { return plat::utf8_to_utf16((dir / name).string()); }
+    plat::TempFolder dir;
+    std::u16string path(const std::string& name) const { return plat::utf8_to_utf16(dir / name); }
     // Saves premultiplied pixels as a PNG (stored straight, as picture files are).
     std::u16string png(IDirect3DDevice9* device, const std::string& name, int w, int h, const std::vector<DWORD>& px)
     {

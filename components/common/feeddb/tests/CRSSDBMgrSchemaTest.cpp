@@ -117,8 +117,8 @@ TEST_F(FeedDb, TriggersRefuseBrokenReferences)
 
 TEST(FeedDbFile, FileThatIsNotADatabaseIsRefusedAndLeftAlone)
 {
-    TempFolder dir;
-    const std::string path = dir.file("Rss.db");
+    plat::TempFolder dir;
+    const std::string path = dir / "Rss.db";
     {
         std::ofstream out(path, std::ios::binary);
         for (int i = 0; i < 200; ++i)
@@ -220,9 +220,9 @@ TEST_F(FeedDb, FullDiskGivesSQLiteFullAndLosesNothingStored)
 
 TEST(FeedDbFile, MissingFolderFailsToOpenWithAClearError)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     CRSSDBMgr db;
-    EXPECT_THROW(db.Open(dir.file("no/such/folder/Rss.db").c_str()), CppSQLite3Exception);
+    EXPECT_THROW(db.Open((dir / "no/such/folder/Rss.db").c_str()), CppSQLite3Exception);
     EXPECT_EQ(db.Close(), 1);
     RSSFolderRecord record;
     EXPECT_EQ(db.InsertFolder(&record), CppSQLite3Exception::CPPSQLITE_ERROR);

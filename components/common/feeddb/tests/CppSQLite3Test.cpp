@@ -2,14 +2,12 @@
 #include "components/common/feeddb/CppSQLite3DB.h"
 #include "components/common/feeddb/CppSQLite3Exception.h"
 #include "platform/base/DebugLog.h"
-#include "TempFolder.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <string>
-
-using feeddb_test::TempFolder;
 
 namespace {
 
@@ -17,11 +15,11 @@ class CppSQLite3Fixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        db.open(dir.file("t.db").c_str());
+        db.open((dir / "t.db").c_str());
         ASSERT_EQ(db.execDML("CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT NOT NULL, size INTEGER);"), 0);
     }
 
-    TempFolder dir;
+    plat::TempFolder dir;
     CppSQLite3DB db;
 };
 
@@ -71,10 +69,10 @@ TEST(CppSQLite3DB, ClosedConnectionRaisesDatabaseNotOpen)
 
 TEST(CppSQLite3DB, OpenFailureRaisesWithSQLiteCodeAndMessage)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     CppSQLite3DB db;
     try {
-        db.open(dir.file("missing-folder/t.db").c_str());
+        db.open((dir / "missing-folder/t.db").c_str());
         FAIL() << "no exception";
     } catch (const CppSQLite3Exception& e) {
         EXPECT_EQ(e.errorCode(), SQLITE_CANTOPEN);
@@ -154,7 +152,7 @@ TEST_F(CppSQLite3Fixture, QueryWhoseFirstStepFailsIsEmpty)
     ASSERT_EQ(db.execDML("INSERT INTO t VALUES(1, 'one', 1);"), 0);
     // A second connection holds the write lock through a commit in progress.
     sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(dir.file("t.db").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open((dir / "t.db").c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
     db.setBusyTimeout(0);
     CppSQLite3Query q = db.execQuery("SELECT * FROM t;");

@@ -2,7 +2,6 @@
 
 #include "RawQuery.h"
 
-#include <cstdlib>
 #include <ostream>
 
 namespace feeddb_test {
@@ -48,9 +47,7 @@ void RecordingListener::clear()
 
 void FeedDb::SetUp()
 {
-    // Lock files of the named mutex stay inside this test's folder.
-    setenv("STRIMO_RUNTIME_DIR", dir.path().c_str(), 1);
-    path = dir.file(CRSSDBMgr::FileName);
+    path = dir / CRSSDBMgr::FileName;
     ASSERT_EQ(db.Open(path.c_str()), 0);
     folder = add_folder("folder");
     channel = add_channel(folder, "http://feeds.example/one");

@@ -4,7 +4,8 @@
 
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "components/common/feeddb/IDataActionListener.h"
-#include "TempFolder.h"
+#include "platform/fs/testing/ScopedEnvironment.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -55,7 +56,9 @@ protected:
     // SELECT count(*) through a connection of its own.
     int rows(const std::string& table) const;
 
-    TempFolder dir;
+    plat::TempFolder dir;
+    // Lock files of the named mutex stay inside this test's folder.
+    plat::ScopedEnvironment runtime{"STRIMO_RUNTIME_DIR", dir.path().c_str()};
     std::string path;
     CRSSDBMgr db;
     std::int64_t folder{0};

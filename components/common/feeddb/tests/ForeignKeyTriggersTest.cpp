@@ -1,15 +1,13 @@
 #include "components/common/feeddb/ForeignKeyTriggers.h"
 #include "components/common/feeddb/SchemaModule.h"
 #include "platform/base/DebugLog.h"
-#include "TempFolder.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <string>
 #include <vector>
-
-using feeddb_test::TempFolder;
 
 namespace {
 
@@ -60,8 +58,8 @@ std::string triggers_sql = "SELECT name || ' ON ' || tbl_name FROM sqlite_master
 
 TEST(ForeignKeyTriggers, EachGoodKeyGetsFourTriggersAndABrokenKeyIsReported)
 {
-    TempFolder dir;
-    const std::string path = dir.file("f.db");
+    plat::TempFolder dir;
+    const std::string path = dir / "f.db";
     RawDb db(path);
     ASSERT_EQ(db.exec(family_schema), SQLITE_OK);
 
@@ -80,8 +78,8 @@ TEST(ForeignKeyTriggers, EachGoodKeyGetsFourTriggersAndABrokenKeyIsReported)
 
 TEST(ForeignKeyTriggers, TriggersRefuseWhatTheKeyForbidsAndCascadeWhereAsked)
 {
-    TempFolder dir;
-    const std::string path = dir.file("f.db");
+    plat::TempFolder dir;
+    const std::string path = dir / "f.db";
     RawDb db(path);
     ASSERT_EQ(db.exec(family_schema), SQLITE_OK);
     ASSERT_EQ(GenerateForeignKeyTriggers(path.c_str()), SQLITE_OK);
@@ -113,8 +111,8 @@ TEST(ForeignKeyTriggers, TriggersRefuseWhatTheKeyForbidsAndCascadeWhereAsked)
 
 TEST(ForeignKeyTriggers, ASecondRunWritesNothing)
 {
-    TempFolder dir;
-    const std::string path = dir.file("f.db");
+    plat::TempFolder dir;
+    const std::string path = dir / "f.db";
     RawDb db(path);
     ASSERT_EQ(db.exec(family_schema), SQLITE_OK);
     ASSERT_EQ(GenerateForeignKeyTriggers(path.c_str()), SQLITE_OK);
@@ -130,8 +128,8 @@ TEST(ForeignKeyTriggers, ASecondRunWritesNothing)
 TEST(ForeignKeyTriggers, ATableThatComesBackGetsWorkingTriggersAgain)
 {
     // Recreating "parent" moves it to the end of the schema, so every key's number changes.
-    TempFolder dir;
-    const std::string path = dir.file("f.db");
+    plat::TempFolder dir;
+    const std::string path = dir / "f.db";
     RawDb db(path);
     ASSERT_EQ(db.exec("CREATE TABLE parent(id INTEGER PRIMARY KEY);"
                       "CREATE TABLE child(id INTEGER PRIMARY KEY, p INTEGER REFERENCES parent(id));"
@@ -151,9 +149,9 @@ TEST(ForeignKeyTriggers, ATableThatComesBackGetsWorkingTriggersAgain)
 
 TEST(ForeignKeyTriggers, MissingPathOrFileFails)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     EXPECT_EQ(GenerateForeignKeyTriggers(nullptr), 1);
-    EXPECT_EQ(GenerateForeignKeyTriggers(dir.file("absent.db").c_str()), SQLITE_CANTOPEN);
+    EXPECT_EQ(GenerateForeignKeyTriggers((dir / "absent.db").c_str()), SQLITE_CANTOPEN);
 }
 
 TEST(SchemaModule, ListsPragmaRowsAndRefusesUnknownKinds)

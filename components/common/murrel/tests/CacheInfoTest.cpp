@@ -37,7 +37,7 @@ TEST(CacheInfo, FileNameJoinsBothKeyHalves)
 
 TEST(CacheInfo, SavedItemWritesTheExactHeaderAndOffsetTable)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     {
         auto manager = manager_in(dir.path());
         ItemUse item{manager->OpenItem(test_key(), "test"), "test"};
@@ -83,7 +83,7 @@ TEST(CacheInfo, TotalRulesTheLastSegment)
         {1, 0, 1},
         {0, SEGMENT_INDEX_UNSET, ~0u},
     };
-    TempFolder dir;
+    plat::TempFolder dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.total);
         tCacheInfoHeader written = header_with_total(c.total);
@@ -117,7 +117,7 @@ TEST(CacheInfo, UnusableFilesAreRefused)
         {"segment size 4096", with_word(44, std::string("\0\0\x10\0", 4))},
         {"total past 2 GiB", with_word(24, std::string("\x80\0\0\x01", 4))},
     };
-    TempFolder dir;
+    plat::TempFolder dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_EQ(plat::write_file_atomic(dir / "x.info", c.bytes), 0);
@@ -146,7 +146,7 @@ TEST(CacheInfo, DamagedOffsetsAreDroppedAndCountsRecounted)
         0x7FFF8000,   // far past ".data"
         0,            // past the content's last segment
     };
-    TempFolder dir;
+    plat::TempFolder dir;
     ASSERT_EQ(SaveInfoFile(dir / "x.info", header, table), RESULT_OK);
     tCacheInfoHeader loaded;
     std::vector<LONG> loaded_table;

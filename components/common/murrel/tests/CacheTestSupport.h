@@ -3,7 +3,7 @@
 // keys, and a manager over a temporary folder.
 
 #include "components/common/murrel/ContentCacheMgr.h"
-#include "platform/fs/tests/TempFolder.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <memory>
 #include <vector>

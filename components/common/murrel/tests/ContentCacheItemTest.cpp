@@ -69,7 +69,7 @@ TEST(ContentCacheItem, ReadersWaitingOnAShuffledWriterGetEveryByte)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        TempFolder dir;
+        plat::TempFolder dir;
         auto manager = manager_in(dir.path(), {.read_wait = long_wait});
         ItemUse item{manager->OpenItem(test_key(), "player"), "player"};
         ASSERT_NE(item.item, nullptr);
@@ -90,7 +90,7 @@ TEST(ContentCacheItem, ReadersWaitingOnAShuffledWriterGetEveryByte)
 
 TEST(ContentCacheItem, AReaderBlocksUntilItsSegmentArrives)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     auto manager = manager_in(dir.path(), {.read_wait = long_wait});
     ItemUse item{manager->OpenItem(test_key(), "player"), "player"};
     std::vector<BYTE> got(10000);
@@ -123,7 +123,7 @@ TEST(ContentCacheItem, EndOfContentIsReportedNotWaitedFor)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.total << " at " << c.position);
-        TempFolder dir;
+        plat::TempFolder dir;
         auto manager = manager_in(dir.path(), {.read_wait = long_wait});
         ItemUse item{manager->OpenItem(test_key(), "player"), "player"};
         ASSERT_EQ(item->SetTotalSize(c.total), RESULT_OK);
@@ -139,7 +139,7 @@ TEST(ContentCacheItem, EndOfContentIsReportedNotWaitedFor)
 
 TEST(ContentCacheItem, WaitsEndByTimeOutOrCancelAndTimeOutModeMinusOneWaitsOn)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     auto manager = manager_in(dir.path(), {.read_wait = 30ms});
     ItemUse item{manager->OpenItem(test_key(), "player"), "player"};
     tSegment first = content_segment(0, SEGMENT_SIZE);
@@ -173,7 +173,7 @@ TEST(ContentCacheItem, WaitsEndByTimeOutOrCancelAndTimeOutModeMinusOneWaitsOn)
 
 TEST(ContentCacheItem, HeadBytesServeReadersUntilSegmentZeroIsWhole)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     auto manager = manager_in(dir.path(), {.read_wait = long_wait});
     ItemUse item{manager->OpenItem(test_key(), "player"), "player"};
     const std::vector<BYTE> head = content_bytes(0, 400);
@@ -207,7 +207,7 @@ TEST(ContentCacheItem, HeadBytesServeReadersUntilSegmentZeroIsWhole)
 
 TEST(ContentCacheItem, WritesThatDoNotFitAreRefused)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     auto manager = manager_in(dir.path());
     ItemUse item{manager->OpenItem(test_key(), "writer"), "writer"};
     tSegment short_one = content_segment(1, 100);
@@ -246,7 +246,7 @@ TEST(ContentCacheItem, WritesThatDoNotFitAreRefused)
 
 TEST(ContentCacheItem, SavedContentSurvivesReopening)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     const DWORD total = 45 * SEGMENT_SIZE + 999;   // more than the write store holds
     {
         auto manager = manager_in(dir.path());
@@ -274,7 +274,7 @@ TEST(ContentCacheItem, SavedContentSurvivesReopening)
 
 TEST(ContentCacheItem, AnItemThatStoredNothingLeavesNoFiles)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     {
         auto manager = manager_in(dir.path());
         ItemUse item{manager->OpenItem(test_key(), "x"), "x"};
@@ -286,7 +286,7 @@ TEST(ContentCacheItem, AnItemThatStoredNothingLeavesNoFiles)
 
 TEST(ContentCacheItem, WrittenBytesAreCountedForTheirUsers)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     auto manager = manager_in(dir.path());
     ItemUse item{manager->OpenItem(test_key(), "x"), "x"};
     void* out = nullptr;

@@ -11,12 +11,12 @@ namespace {
 constexpr ULONGLONG MiB = 1024ull * 1024;
 constexpr ULONGLONG GiB = 1024 * MiB;
 
-std::string info_of(const TempFolder& dir, DWORD n = 1)
+std::string info_of(const plat::TempFolder& dir, DWORD n = 1)
 {
     return dir / (CacheFileName(test_key(n)) + ".info");
 }
 
-std::string data_of(const TempFolder& dir, DWORD n = 1)
+std::string data_of(const plat::TempFolder& dir, DWORD n = 1)
 {
     return dir / (CacheFileName(test_key(n)) + ".data");
 }
@@ -49,7 +49,7 @@ TEST(ContentCacheMgr, FreeSpaceGivesTheSizeLimit)
 
 TEST(ContentCacheMgr, InitializeCreatesTheFolderAndCapsTheLimit)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     tContentCacheMgr manager;
     const std::string folder = dir / "a/b/cache";
     EXPECT_EQ(manager.Initialize(0, folder.c_str()), RESULT_OK);
@@ -66,7 +66,7 @@ TEST(ContentCacheMgr, InitializeCreatesTheFolderAndCapsTheLimit)
 
 TEST(ContentCacheMgr, OpenFindAndTheirUsers)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     auto manager = manager_in(dir.path());
     EXPECT_EQ(manager->FindItem(test_key(), "a"), nullptr);
     IDataCacheItem* a = manager->OpenItem(test_key(), "a");
@@ -85,7 +85,7 @@ TEST(ContentCacheMgr, OpenFindAndTheirUsers)
 
 TEST(ContentCacheMgr, SaveTimerWritesTheIndexEveryFiveMinutes)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     FakeClock clock(1000);
     tContentCacheMgr manager({.clock = clock.function()});
     ASSERT_EQ(manager.Initialize(0, dir.path().c_str()), RESULT_OK);
@@ -102,7 +102,7 @@ TEST(ContentCacheMgr, SaveTimerWritesTheIndexEveryFiveMinutes)
 
 TEST(ContentCacheMgr, CleanUpTimerClosesIdleItemsAndCarriesOutDeletions)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     FakeClock clock(0);
     tContentCacheMgr manager({.clock = clock.function()});
     ASSERT_EQ(manager.Initialize(0, dir.path().c_str()), RESULT_OK);
@@ -133,7 +133,7 @@ TEST(ContentCacheMgr, CleanUpTimerClosesIdleItemsAndCarriesOutDeletions)
 
 TEST(ContentCacheMgr, DeleteItemRemovesFilesOfIdleOrStoredItems)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     auto manager = manager_in(dir.path());
     {
         ItemUse item{manager->OpenItem(test_key(1), "w"), "w"};
@@ -157,7 +157,7 @@ TEST(ContentCacheMgr, DeleteItemRemovesFilesOfIdleOrStoredItems)
 
 TEST(ContentCacheMgr, EnumerateListsStoredItems)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     auto manager = manager_in(dir.path());
     for (DWORD n = 1; n <= 3; ++n) {
         ItemUse item{manager->OpenItem(test_key(n), "w"), "w"};

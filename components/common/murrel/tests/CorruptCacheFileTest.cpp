@@ -21,7 +21,7 @@ struct GoodFiles {
     std::string data;
 };
 
-GoodFiles make_good_files(const TempFolder& dir)
+GoodFiles make_good_files(const plat::TempFolder& dir)
 {
     {
         auto manager = manager_in(dir.path());
@@ -66,7 +66,7 @@ void damage(std::mt19937& random, std::string& info, std::string& data)
 
 TEST(CorruptCacheFile, DamagedFilesNeverCrashOrReadOutOfBounds)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     const GoodFiles good = make_good_files(dir);
     ASSERT_GT(good.info.size(), INFO_HEADER_SIZE);
     const std::string name = CacheFileName(test_key());
@@ -106,7 +106,7 @@ TEST(CorruptCacheFile, DamagedFilesNeverCrashOrReadOutOfBounds)
 
 TEST(CorruptCacheFile, AnUnloadableItemIsReplacedByAFreshOne)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     make_good_files(dir);
     const std::string name = CacheFileName(test_key());
     ASSERT_EQ(plat::write_file_atomic(dir / (name + ".info"), "cachinfo too short"), 0);

@@ -4,13 +4,13 @@
 #include "components/common/murrel/Murrel.h"
 #include "components/common/murrel/Segment.h"
 
-#include "platform/fs/tests/TempFolder.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <gtest/gtest.h>
 
 TEST(MurrelExports, ContentCacheRoundTrip)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     IMurrel* murrel = CreateMurrel("app");
     ASSERT_NE(murrel, nullptr);
     ASSERT_EQ(murrel->Initialize(0, dir.path().c_str()), RESULT_OK);

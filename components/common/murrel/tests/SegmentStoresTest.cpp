@@ -66,7 +66,7 @@ TEST(MemSegmentCache, ABufferOfAnotherSizeIsLeftAlone)
 
 TEST(DiskSegmentCache, SlotsAreWholeAndTheLastSegmentKeepsItsLength)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     tDiskSegmentCache disk;
     ASSERT_TRUE(disk.Create(dir / "a.data"));
     disk.SetLast(3, 1696);
@@ -98,7 +98,7 @@ TEST(DiskSegmentCache, SlotsAreWholeAndTheLastSegmentKeepsItsLength)
 
 TEST(DiskSegmentCache, ATruncatedDataFileReadsAsAbsent)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     tDiskSegmentCache disk;
     ASSERT_TRUE(disk.Create(dir / "a.data"));
     ASSERT_EQ(disk.WriteSegment(0, content_segment(0, SEGMENT_SIZE)), RESULT_OK);

@@ -1,7 +1,7 @@
 #include "components/common/services/LogFile.h"
 
 #include "platform/fs/Files.h"
-#include "platform/fs/tests/TempFolder.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ std::string ascii_of(const std::string& bytes)
 
 TEST(LogFile, NewFileStartsWithTheMarkAndLinesFollowTheLevelFilter)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     const std::string path = dir / "deep/er/item.log";
     {
         tLogFile log;
@@ -46,7 +46,7 @@ TEST(LogFile, NewFileStartsWithTheMarkAndLinesFollowTheLevelFilter)
 
 TEST(LogFile, ExistingFileIsAppendedWithoutASecondMark)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     const std::string path = dir / "a.log";
     for (int round = 0; round < 2; ++round) {
         tLogFile log;
@@ -63,7 +63,7 @@ TEST(LogFile, ExistingFileIsAppendedWithoutASecondMark)
 
 TEST(LogFile, LevelZeroWritesNothingAndAnUnopenableFileStaysClosed)
 {
-    TempFolder dir;
+    plat::TempFolder dir;
     tLogFile quiet;
     ASSERT_EQ(quiet.Open(dir / "quiet.log", 0, 0), 0);
     quiet.Write(LOG_FORCE, u"x");

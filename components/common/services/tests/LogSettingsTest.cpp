@@ -3,7 +3,7 @@
 
 #include "platform/base/Utf.h"
 #include "platform/fs/Files.h"
-#include "platform/fs/tests/TempFolder.h"
+#include "platform/fs/testing/TempFolder.h"
 #include "platform/registry/testing/TemporaryRegistry.h"
 
 #include <gtest/gtest.h>
@@ -68,7 +68,7 @@ TEST(RegRead, WrongTypesAndMissingValuesGiveTheFallback)
 TEST(LogSettings, TheRegistrySwitchesTheLogAndSetsItsLevel)
 {
     plat::TemporaryRegistry registry;
-    TempFolder dir;
+    plat::TempFolder dir;
     int owner = 0;
     char name[32];
     std::snprintf(name, sizeof name, "%p.log", static_cast<const void*>(&owner));
@@ -97,7 +97,7 @@ TEST(LogSettings, TheRegistrySwitchesTheLogAndSetsItsLevel)
 TEST(LogSettings, LevelZeroWritesNotEvenTheBanners)
 {
     plat::TemporaryRegistry registry;
-    TempFolder dir;
+    plat::TempFolder dir;
     set_string(u"logdir", plat::utf8_to_utf16(dir.path()));
     tLogFile log;
     ASSERT_TRUE(OpenLogFromSettings(log, &dir));

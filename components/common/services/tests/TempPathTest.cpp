@@ -1,6 +1,7 @@
 #include "components/common/services/TempPath.h"
 
-#include "platform/fs/tests/TempFolder.h"
+#include "platform/fs/testing/ScopedEnvironment.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +9,8 @@
 
 TEST(TempPath, FolderAndUniqueFilesLieUnderTheTemporaryFolder)
 {
-    TempFolder root;
-    ScopedEnv tmp("TMPDIR", root.path().c_str());
+    plat::TempFolder root;
+    plat::ScopedEnvironment tmp("TMPDIR", root.path().c_str());
     const std::string folder = MakeTempFolder("DownloadTemp");
     EXPECT_EQ(folder, root / "DownloadTemp/");
     EXPECT_TRUE(std::filesystem::is_directory(folder));

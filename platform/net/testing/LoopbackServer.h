@@ -1,6 +1,6 @@
 #pragma once
-// An httplib server on 127.0.0.1 at a free port, serving on its own thread
-// from start() until the object dies.
+// For tests: an httplib server on 127.0.0.1 at a free port, serving on its own
+// thread from start() until the object dies. Server may be httplib::SSLServer.
 
 #include <httplib.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-namespace http_testing {
+namespace plat {
 
 template <class Server = httplib::Server>
 class LoopbackServer {
@@ -27,6 +27,7 @@ public:
             thread.join();
     }
 
+    // Add the handlers first: httplib does not guard them against the serving thread.
     void start()
     {
         thread = std::thread([this] { server.listen_after_bind(); });

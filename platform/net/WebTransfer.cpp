@@ -1,0 +1,42 @@
+#include "platform/net/WebTransfer.h"
+
+#include <curl/curl.h>
+
+#include <cctype>
+#include <mutex>
+
+namespace plat {
+
+void EasyClose::operator()(void* easy) const
+{
+    curl_easy_cleanup(static_cast<CURL*>(easy));
+}
+
+EasyHandle open_web_transfer(const std::string& url)
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    EasyHandle easy{curl_easy_init()};
+    if (!easy)
+        return easy;
+    CURL* e = easy.get();
+    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, max_web_redirects);
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    return easy;
+}
+
+bool starts_with_nocase(std::string_view text, std::string_view lower_prefix)
+{
+    if (text.size() < lower_prefix.size())
+        return false;
+    for (std::size_t i = 0; i < lower_prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != lower_prefix[i])
+            return false;
+    return true;
+}
+
+}

@@ -1,0 +1,29 @@
+#pragma once
+// A libcurl easy handle set up the way every web request of the program is:
+// http and https only, also across redirects, at most five of which are
+// followed, and no signals (transfers run on worker threads).
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace plat {
+
+constexpr long max_web_redirects = 5;
+
+struct EasyClose {
+    void operator()(void* easy) const;   // curl_easy_cleanup
+};
+using EasyHandle = std::unique_ptr<void, EasyClose>;   // holds a CURL*
+
+// A handle ready to fetch url; the caller adds what its request needs and
+// performs it. Empty when libcurl has no memory. libcurl's global state is
+// initialised on the first call.
+EasyHandle open_web_transfer(const std::string& url);
+
+// True when text begins with lower_prefix, ASCII letters of text compared
+// without case: URL schemes and header names are case-insensitive.
+// lower_prefix must be lower case.
+bool starts_with_nocase(std::string_view text, std::string_view lower_prefix);
+
+}
