@@ -199,13 +199,13 @@ void CPlayControl::play_now(const PlayTaskInfo& task)
     IOstrel* downloader = nullptr;
     {
         std::unique_lock hold(m_lock);
-        // The play thread may be waiting for the item this request replaces.
-        if (m_downloader && m_current && !m_current->ready) {
-            m_current->cancelled = true;
-            m_current->ready = true;
-            m_changed.notify_all();
-        }
-        if (!m_changed.wait_for(hold, m_options.idle_wait, [&] { return m_play_idle && m_download_idle; }))
+        // The play thread may be waiting, or about to wait, for an item this
+        // request replaces: it gives that wait up while a request is pending.
+        ++m_replacing;
+        m_changed.notify_all();
+        bool idle = m_changed.wait_for(hold, m_options.idle_wait, [&] { return m_play_idle && m_download_idle; });
+        --m_replacing;
+        if (!idle)
             return;
         downloader = m_downloader;
         dropped = clear_lists();
@@ -490,10 +490,11 @@ void CPlayControl::play_main(std::unique_lock<std::mutex>& hold)
             Notify(&record, EVT_PLAY_PROGRESS, 0, static_cast<INT_PTR>(std::min(segments * OSTREL_SEGMENT_SIZE, total)));
         }
         hold.lock();
-        bool ready = m_changed.wait_for(hold, m_options.ready_timeout,
-                                        [&] { return m_stop || item->ready || item->cancelled; });
-        if (m_stop)
-            return;
+        bool ready = m_changed.wait_for(hold, m_options.ready_timeout, [&] {
+            return m_stop || item->ready || item->cancelled || (m_downloader && m_replacing > 0);
+        });
+        if (m_stop || (m_downloader && m_replacing > 0))
+            return;   // a play-now request replaces the list: leave the item to it
         if (!ready) {
             // Abandon it, so that later requests are not held up behind it.
             ++m_next;

@@ -82,6 +82,7 @@ private:
     bool m_play_idle = true;             // guarded by m_lock
     bool m_download_signal = false;      // guarded by m_lock
     bool m_download_idle = true;         // guarded by m_lock
+    int m_replacing = 0;                 // guarded by m_lock: play-now requests waiting for the threads
     std::shared_ptr<PlayItem> m_current;   // guarded by m_lock
     DownloadTaskInfo m_current_record;     // guarded by m_lock: the download of the item in play
     LONGLONG m_bytes_available = 0;        // guarded by m_lock
