@@ -27,7 +27,6 @@ constexpr DWORD probe_first = 1000;
 constexpr DWORD probe_last = 2000;
 constexpr int result_fallback = 4000;
 constexpr DWORD progress_interval_ms = 2000;
-constexpr long max_redirects = 5;
 
 // Why a callback stopped the transfer.
 enum AbortReason : DWORD {
@@ -99,11 +98,6 @@ int progress_trampoline(void* item, curl_off_t, curl_off_t, curl_off_t, curl_off
 
 }
 
-void tHTTPDownloadItem::EasyClose::operator()(CURL* easy) const
-{
-    curl_easy_cleanup(easy);
-}
-
 tHTTPDownloadItem::tHTTPDownloadItem() : tBaseObject("tHTTPDownloadItem")
 {
     RegisterInterface(ID_IBaseInterface, static_cast<ICorvaDownloadItem*>(this));
@@ -131,20 +125,16 @@ BaseResult tHTTPDownloadItem::Init() noexcept
     std::scoped_lock hold(m_lock);
     if (m_easy) return RESULT_OK;
     if (!m_log.IsOpen()) OpenLogFromSettings(m_log, this);
-    m_easy.reset(curl_easy_init());
+    // http and https only, a bounded redirect chain, no signals: every web transfer's set-up.
+    m_easy = plat::open_web_transfer("");
     if (!m_easy) return RESULT_FAIL;
     CURL* e = m_easy.get();
     const CURLcode checked[] = {
         curl_easy_setopt(e, CURLOPT_ERRORBUFFER, m_error),
-        curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L),
         curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &write_trampoline),
         curl_easy_setopt(e, CURLOPT_WRITEDATA, this),
         curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 20L),
         curl_easy_setopt(e, CURLOPT_USERAGENT, m_user_agent.c_str()),
-        curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L),
-        curl_easy_setopt(e, CURLOPT_MAXREDIRS, max_redirects),
-        curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https"),
-        curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"),
     };
     for (const CURLcode c : checked) {
         if (c == CURLE_OK) continue;

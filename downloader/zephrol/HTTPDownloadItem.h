@@ -9,6 +9,7 @@
 #include "components/common/baseinterface/StreamBuffer.h"
 #include "components/common/services/LogFile.h"
 #include "platform/fs/UniqueFd.h"
+#include "platform/net/WebTransfer.h"
 #include "platform/sync/Event.h"
 
 #include <atomic>
@@ -18,7 +19,6 @@
 #include <string>
 #include <thread>
 
-typedef void CURL;
 
 class tHTTPDownloadItem : public tBaseObject<IHTTPDownload, ICorvaDownloadItem, ISegmentSlave> {
 public:
@@ -67,9 +67,6 @@ private:
         tStreamBuffer buffer;
         DWORD offset;
     };
-    struct EasyClose {
-        void operator()(CURL* easy) const;
-    };
 
     void run() noexcept;
     void download_file();
@@ -102,7 +99,7 @@ private:
     DWORD m_total{0};
     DWORD m_downloaded{0};
     DWORD m_last_progress{0};
-    std::unique_ptr<CURL, EasyClose> m_easy;
+    plat::EasyHandle m_easy;
     std::string m_url;
     std::string m_alt_url;
     char m_error[256]{};            // written by libcurl on the performing thread

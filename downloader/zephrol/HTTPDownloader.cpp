@@ -4,14 +4,12 @@
 #include "HTTPDownloadItem.h"
 #include "OwnedObjects.h"
 
-#include <curl/curl.h>
 
 
 tHTTPDownloader::tHTTPDownloader() : tBaseObject("tHTTPDownloader")
 {
     RegisterInterface(ID_IBaseInterface, static_cast<IDownloadCore*>(this));
     RegisterInterface(ID_IDownloadCore, static_cast<IDownloadCore*>(this));
-    curl_global_init(0);
 }
 
 tHTTPDownloader::~tHTTPDownloader()
@@ -22,7 +20,6 @@ tHTTPDownloader::~tHTTPDownloader()
         items.swap(m_items);
     }
     items.clear();   // each item stops and joins its threads
-    curl_global_cleanup();
 }
 
 BaseResult tHTTPDownloader::CreateDownloadItem(ICorvaDownloadItem** out, const char* user) noexcept
