@@ -33,3 +33,28 @@ function(strimo_add_test)
                          PROPERTIES LABELS ${T_LABEL} TIMEOUT 120
                          ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1")
 endfunction()
+
+# strimo_tsan_tests(LABEL <subsystem>-tsan TARGETS <test executables>...)
+# Runs these test executables again under ThreadSanitizer, as CTest test
+# <label> with that label. Every label shares one tree (build/<tree>/tsan),
+# built once by the fixture test tsan_build; see strimo_tsan_finish.
+function(strimo_tsan_tests)
+    cmake_parse_arguments(T "" "LABEL" "TARGETS" ${ARGN})
+    set_property(GLOBAL APPEND PROPERTY STRIMO_TSAN_TARGETS ${T_TARGETS})
+    add_test(NAME ${T_LABEL}
+        COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}/tsan "-DTARGETS=${T_TARGETS}"
+                -P ${CMAKE_SOURCE_DIR}/cmake/tsan/run.cmake)
+    set_tests_properties(${T_LABEL} PROPERTIES LABELS ${T_LABEL} TIMEOUT 1800 FIXTURES_REQUIRED tsan_tree)
+endfunction()
+
+# Called once, after every folder: the build of the shared ThreadSanitizer tree.
+function(strimo_tsan_finish)
+    get_property(targets GLOBAL PROPERTY STRIMO_TSAN_TARGETS)
+    if(NOT targets)
+        return()
+    endif()
+    add_test(NAME tsan_build
+        COMMAND ${CMAKE_COMMAND} -DSOURCE_ROOT=${CMAKE_SOURCE_DIR} -DBUILD_DIR=${CMAKE_BINARY_DIR}/tsan
+                -DCXX=${CMAKE_CXX_COMPILER} "-DTARGETS=${targets}" -P ${CMAKE_SOURCE_DIR}/cmake/tsan/build.cmake)
+    set_tests_properties(tsan_build PROPERTIES TIMEOUT 3000 FIXTURES_SETUP tsan_tree)
+endfunction()
