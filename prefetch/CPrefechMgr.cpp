@@ -6,6 +6,7 @@
 #include "outside/bind/BindID.h"
 #include "outside/ostrel/IOstrel.h"
 #include "platform/base/DebugLog.h"
+#include "platform/base/Utf.h"
 #include "platform/com/Com.h"
 #include "platform/fs/Folders.h"
 #include "prefetch/PrefechJob.h"
@@ -240,7 +241,9 @@ int CPrefechMgr::submit_video(const RSSData::tRSSItem& item, LONG kind)
 
 // One item's pictures: the job is listed before its first picture goes out,
 // so no download event can miss it, and the worker waits until every
-// accepted picture has ended, Uninit, or the job's time runs out.
+// accepted picture has ended, Uninit, or the job's time runs out. Only a job
+// whose pictures all ended is written back; the next cycle tries the others
+// again, and finds the pictures stored so far in place.
 int CPrefechMgr::thumbnail_job(RSSData::tRSSItem& item)
 {
     auto job = std::make_shared<tPrefechJob>();
@@ -251,37 +254,47 @@ int CPrefechMgr::thumbnail_job(RSSData::tRSSItem& item)
         m_jobs.push_back(job);
     }
     int result = Done;
-    if (RunThumbnailTask(*job, item)) {
+    const bool waited = RunThumbnailTask(*job, item);
+    if (waited) {
         m_done.wait(m_options.job_wait_ms);
         if (m_stop)
             result = GaveUp;
-        m_downloader->RemoveTask(nullptr, job->task.key.c_str());
     }
+    bool ended = false;
+    {
+        std::scoped_lock hold(m_job_lock);
+        ended = job->all_ended();
+    }
+    if (job->document && ended)
+        CompleteJob(*job, item);
+    if (waited)
+        m_downloader->RemoveTask(nullptr, job->task.key.c_str());
     std::scoped_lock hold(m_job_lock);
     m_jobs.clear();
     return result;
 }
 
-void CPrefechMgr::count_accepted(tPrefechJob& job)
+void CPrefechMgr::submit_picture(tPrefechJob& job, const std::string& address, const std::string& local_path)
 {
-    std::scoped_lock hold(m_job_lock);
-    ++job.expected;
+    {
+        std::scoped_lock hold(m_job_lock);
+        if (!job.downloads.emplace(local_path, tPrefechJob::Picture::Pending).second)
+            return;   // one download per file, however often a picture recurs
+    }
+    job.task.address = address;
+    job.task.mode = 0;
+    job.task.local_path = plat::utf8_to_utf16(local_path);
+    if (!m_downloader->AddTask(&job.task, OSTREL_KIND_PICTURE)) {
+        std::scoped_lock hold(m_job_lock);
+        job.downloads[local_path] = tPrefechJob::Picture::Failed;
+    }
 }
 
 bool CPrefechMgr::close_submissions(tPrefechJob& job)
 {
-    bool write_now = false;
-    bool under_way = false;
-    {
-        std::scoped_lock hold(m_job_lock);
-        job.submitting = false;
-        under_way = !job.all_ended();
-        write_now = job.all_finished() && !job.written;
-        job.written = job.written || write_now;
-    }
-    if (write_now)
-        CompleteJob(job);
-    return under_way;
+    std::scoped_lock hold(m_job_lock);
+    job.submitting = false;
+    return !job.all_ended();
 }
 
 LONG CPrefechMgr::OnEvent(void* sender, LONG code, INT_PTR value, INT_PTR) noexcept
@@ -295,7 +308,7 @@ LONG CPrefechMgr::OnEvent(void* sender, LONG code, INT_PTR value, INT_PTR) noexc
             if (value == DOWNLOAD_FAILED)
                 on_video_failed(task.key);
         } else {
-            on_picture_ended(task.key, value == DOWNLOAD_FINISHED);
+            on_picture_ended(task.key, plat::utf16_to_utf8(task.local_path), value == DOWNLOAD_FINISHED);
         }
     } catch (const CppSQLite3Exception& e) {
         plat::debug_log(std::string("prefetch: event not written: ") + e.errorMessage());
@@ -318,25 +331,20 @@ void CPrefechMgr::on_video_failed(const std::string& media_url)
     }
 }
 
-void CPrefechMgr::on_picture_ended(const std::string& job_key, bool finished)
+void CPrefechMgr::on_picture_ended(const std::string& job_key, const std::string& local_path, bool finished)
 {
-    std::vector<std::shared_ptr<tPrefechJob>> to_write;
     bool ended = false;
     {
         std::scoped_lock hold(m_job_lock);
         for (const auto& job : m_jobs) {
             if (job->task.key != job_key)
                 continue;
-            ++(finished ? job->finished : job->failed);
+            auto picture = job->downloads.find(local_path);
+            if (picture != job->downloads.end() && picture->second == tPrefechJob::Picture::Pending)
+                picture->second = finished ? tPrefechJob::Picture::Finished : tPrefechJob::Picture::Failed;
             ended = ended || job->all_ended();
-            if (job->all_finished() && !job->written) {
-                job->written = true;
-                to_write.push_back(job);
-            }
         }
     }
-    for (const auto& job : to_write)
-        CompleteJob(*job);
     if (ended)
         m_done.set();
 }

@@ -67,12 +67,14 @@ public:
     void OnDataAction(int, int, std::int64_t, int) override {}
     LONG Notify(void*, LONG, INT_PTR, INT_PTR) override { return 0; }
 
-    // Gives the item's description pictures local files and, once they are
-    // stored, writes the item back. True when the caller must wait for
-    // submitted pictures. (ThumbnailTask.cpp)
+    // Points the item's description pictures at local files and submits the
+    // missing ones. True when the caller must wait for submitted pictures.
+    // (ThumbnailTask.cpp)
     bool RunThumbnailTask(tPrefechJob& job, RSSData::tRSSItem& item);
-    // Writes the job's description and thumbnail path into every item of its key.
-    void CompleteJob(const tPrefechJob& job);
+    // Once every submitted picture has ended: pictures that could not be
+    // fetched get their web address back, and the description and thumbnail
+    // path are written into every item of the job's key.
+    void CompleteJob(tPrefechJob& job, const RSSData::tRSSItem& item);
 
     const std::string& image_folder() const { return m_image_folder; }
 
@@ -88,9 +90,9 @@ private:
     int submit_video(const RSSData::tRSSItem& item, LONG kind);
     bool busy() const;
     void on_video_failed(const std::string& media_url);
-    void on_picture_ended(const std::string& job_key, bool finished);
-    // Counts one accepted picture of a listed job.
-    void count_accepted(tPrefechJob& job);
+    void on_picture_ended(const std::string& job_key, const std::string& local_path, bool finished);
+    // Submits one missing picture of a listed job.
+    void submit_picture(tPrefechJob& job, const std::string& address, const std::string& local_path);
     // Closes the job's submissions; true when it still has pictures under way.
     bool close_submissions(tPrefechJob& job);
 

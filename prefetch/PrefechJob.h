@@ -1,15 +1,28 @@
 #pragma once
-// One run of the thumbnail task: an item's description pictures submitted to
-// the download manager, counted back as their downloads end.
+// One run of the thumbnail task: an item's description pictures given local
+// files, the missing ones submitted to the download manager and counted back
+// as their downloads end.
 
 #include "outside/ostrel/DownloadTaskInfo.h"
+#include "platform/com/ComPtr.h"
+#include "platform/html/HtmlInterfaces.h"
 
-#include <cstdint>
+#include <map>
 #include <string>
+#include <vector>
 
 class CPrefechMgr;
 
 struct tPrefechJob {
+    enum class Picture { Pending, Finished, Failed };
+
+    // A picture element pointed at its local file, with the address it had.
+    struct Placed {
+        plat::ComPtr<IHTMLImgElement> element;
+        std::string address;
+        std::string local_path;
+    };
+
     CPrefechMgr* owner = nullptr;
     DownloadTaskInfo task;          // the record handed over for each picture
     std::string item_key;           // the item's original_media_url
@@ -17,14 +30,21 @@ struct tPrefechJob {
     std::string thumb_path;         // the item's local_thumb_file_path after the rewrite
 
     // Guarded by the owner's job lock while the job is listed.
-    std::int32_t expected = 0;      // picture downloads the manager accepted
-    std::int32_t finished = 0;      // of those, reported finished
-    std::int32_t failed = 0;        // of those, reported failed
-    bool submitting = true;         // more pictures may still be submitted
-    bool written = false;           // the item was written back
+    std::map<std::string, Picture> downloads;   // by local path: the pictures the manager accepted
+    bool submitting = true;                     // more pictures may still be submitted
 
-    // Every accepted picture has ended, one way or the other.
-    bool all_ended() const { return !submitting && finished + failed >= expected; }
-    // Every accepted picture is stored: the item may point at them.
-    bool all_finished() const { return !submitting && finished >= expected; }
+    // The worker's alone: the document stays open until the job ends.
+    plat::ComPtr<IHTMLDocument2> document;
+    std::vector<Placed> placed;
+
+    // Every accepted picture has ended, one way or the other (owner's job lock held).
+    bool all_ended() const
+    {
+        if (submitting)
+            return false;
+        for (const auto& [path, state] : downloads)
+            if (state == Picture::Pending)
+                return false;
+        return true;
+    }
 };

@@ -1,21 +1,17 @@
 // The thumbnail task of the prefetch manager: an item's description pictures
 // get local files, the download manager fetches those not there yet, and the
-// description points at the local files once they are all stored.
+// description points at the local files once their downloads have ended.
 
 #include "prefetch/CPrefechMgr.h"
 
 #include "components/common/feeddb/CRSSDBMgr.h"
-#include "outside/ostrel/IOstrel.h"
 #include "platform/base/DebugLog.h"
-#include "platform/base/Utf.h"
 #include "platform/com/Com.h"
-#include "platform/com/ComPtr.h"
 #include "platform/html/HtmlInterfaces.h"
 #include "prefetch/PictureFiles.h"
 #include "prefetch/PrefechJob.h"
 
 #include <optional>
-#include <set>
 
 namespace {
 
@@ -64,16 +60,17 @@ bool CPrefechMgr::RunThumbnailTask(tPrefechJob& job, RSSData::tRSSItem& item)
     job.item_key = item.original_media_url;
     job.task = DownloadTaskInfo();
     job.task.key = item.original_media_url + "ThumbnailTask";
-    plat::ComPtr<IHTMLDocument2> document = load_document(item.display_description);
+    job.document = load_document(item.display_description);
     plat::ComPtr<IHTMLElementCollection> images;
-    if (!document || FAILED(document.as<IHTMLDocument3>()->getElementsByTagName(plat::Bstr(u"IMG").get(), images.put()))) {
+    if (!job.document ||
+        FAILED(job.document.as<IHTMLDocument3>()->getElementsByTagName(plat::Bstr(u"IMG").get(), images.put()))) {
         plat::debug_log("prefetch: description of " + item.original_media_url + " not read; item left as it is");
+        job.document = {};
         return false;
     }
     LONG count = 0;
     images->get_length(&count);
     int numbered = 0;
-    std::set<std::string> submitted;   // one download per file, however often a picture recurs
     for (LONG i = 0; i < count; ++i) {
         plat::ComPtr<IDispatch> found;
         VARIANT none;
@@ -83,37 +80,42 @@ bool CPrefechMgr::RunThumbnailTask(tPrefechJob& job, RSSData::tRSSItem& item)
         plat::Bstr source;
         if (!image || FAILED(image->get_src(source.out())) || source.length() == 0)
             continue;
-        // The id is written on the element walked; the src is set on that same
-        // element, since the description may hold an "imgid_n" of its own.
+        // The id goes on the element walked, and so does the new src: the
+        // description may hold an "imgid_n" of its own.
         found.as<IHTMLElement>()->put_id(plat::Bstr::from_utf8("imgid_" + std::to_string(numbered++)).get());
         const std::string address = source.utf8();
         if (!lumbrick::is_fetchable_picture(address))
             continue;
         const std::string path = lumbrick::picture_file_name(m_image_folder, address, *m_bind);
-        if (!lumbrick::picture_present(path) && submitted.insert(path).second) {
-            job.task.address = address;
-            job.task.mode = 0;
-            job.task.local_path = plat::utf8_to_utf16(path);
-            if (m_downloader->AddTask(&job.task, OSTREL_KIND_PICTURE))
-                count_accepted(job);
-        }
+        if (!lumbrick::picture_present(path))
+            submit_picture(job, address, path);
         image->put_src(plat::Bstr::from_utf8(path).get());
-        if (address == item.media_thumbnail_url)
-            item.local_thumb_file_path = path;
+        job.placed.push_back({image, address, path});
     }
-    const std::optional<std::string> markup = body_markup(*document.get());
-    if (!markup)
-        return false;
-    item.display_description = *markup;
-    job.new_description = *markup;
-    job.thumb_path = item.local_thumb_file_path;
     return close_submissions(job);
 }
 
-void CPrefechMgr::CompleteJob(const tPrefechJob& job)
+void CPrefechMgr::CompleteJob(tPrefechJob& job, const RSSData::tRSSItem& item)
 {
+    std::map<std::string, tPrefechJob::Picture> downloads;
+    {
+        std::scoped_lock hold(m_job_lock);
+        downloads = job.downloads;
+    }
+    job.thumb_path = item.local_thumb_file_path;
+    for (const tPrefechJob::Placed& picture : job.placed) {
+        auto download = downloads.find(picture.local_path);
+        if (download != downloads.end() && download->second != tPrefechJob::Picture::Finished)
+            picture.element->put_src(plat::Bstr::from_utf8(picture.address).get());
+        else if (picture.address == item.media_thumbnail_url)
+            job.thumb_path = picture.local_path;
+    }
+    const std::optional<std::string> markup = body_markup(*job.document.get());
+    if (!markup)
+        return;
+    job.new_description = *markup;
     std::list<RSSData::tRSSItem> items;
     m_database->GetItemByMediaUrl(job.item_key, &items);
-    for (const RSSData::tRSSItem& item : items)
-        m_database->SetItemLocalImages(&job.new_description, &job.thumb_path, item.id);
+    for (const RSSData::tRSSItem& same : items)
+        m_database->SetItemLocalImages(&job.new_description, &job.thumb_path, same.id);
 }

@@ -142,7 +142,7 @@ TEST_F(Prefetch, PicturesPointAtLocalFilesOnceStored)
     EXPECT_EQ(downloader.removed_keys(), std::vector<std::string>{"http://media/TThumbnailTask"});
 }
 
-TEST_F(Prefetch, AJobWaitsForEveryPictureAndAFailureLeavesTheItem)
+TEST_F(Prefetch, AJobWaitsForEveryPictureAndAFailedOneKeepsItsAddress)
 {
     const std::int64_t channel = add_channel(false);
     const std::int64_t id =
@@ -153,12 +153,15 @@ TEST_F(Prefetch, AJobWaitsForEveryPictureAndAFailureLeavesTheItem)
     const std::vector<Submission> asked = pictures(downloader.submissions());
     ASSERT_EQ(asked.size(), 2u);
     downloader.fire(asked[0], DOWNLOAD_FINISHED);
-    EXPECT_FALSE(item(id).mark_hd);   // one of two stored: not yet
+    EXPECT_FALSE(item(id).mark_hd);   // one of two ended: the job still waits
     EXPECT_EQ(downloader.submissions().size(), 2u);
     downloader.fire(asked[1], DOWNLOAD_FAILED);
-    ASSERT_TRUE(downloader.wait_for_submissions(3));   // the job ended: the cycle went on
+    ASSERT_TRUE(writes.wait_for_writes(id, 1));
+    const RSSData::tRSSItem written = item(id);
+    EXPECT_TRUE(written.mark_hd);
+    EXPECT_EQ(written.display_description, "<img src=\"" + asked[0].local_path + "\" id=\"imgid_0\"><img src=\"http://p/2.jpg\" id=\"imgid_1\">");
+    ASSERT_TRUE(downloader.wait_for_submissions(3));   // the cycle went on
     EXPECT_EQ(videos(downloader.submissions()), std::vector<std::string>{"1:F"});
-    EXPECT_FALSE(item(id).mark_hd);   // a picture is missing: the description stays
     stop();
 }
 
