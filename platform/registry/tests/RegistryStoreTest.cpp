@@ -1,8 +1,10 @@
 #include "platform/registry/RegistryStore.h"
+#include "platform/registry/RegistryText.h"
 #include "platform/registry/testing/TemporaryRegistry.h"
 
 #include "platform/base/DebugLog.h"
 #include "platform/base/HResult.h"
+#include "platform/base/Utf.h"
 
 #include "platform/fs/testing/ScopedEnvironment.h"
 
@@ -254,6 +256,23 @@ TEST(RegistryStoreFolder, StoreWithoutAFolderReadsEmptyAndRefusesWrites)
     EXPECT_EQ(store.find_key(u"Software"), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(store.create_key(u"Software", nullptr), ERROR_ACCESS_DENIED);
     EXPECT_FALSE(std::filesystem::exists(store.file()));
+}
+
+TEST(RegistryText, TextEndsAtTheFirstZeroUnitOrTheDataEnd)
+{
+    const struct { std::vector<BYTE> data; std::u16string text; } cases[] = {
+        {{'h', 0, 'i', 0, 0, 0}, u"hi"},            // as Windows stores it
+        {{'h', 0, 'i', 0}, u"hi"},                  // no terminator: the data's end
+        {{'h', 0, 0, 0, 'x', 0}, u"h"},             // the first zero unit ends it
+        {{'h', 0, 'i'}, u"h"},                      // an odd last byte is no unit
+        {{0xAC, 0x20}, u"\u20AC"},                  // little-endian units
+        {{}, u""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(plat::utf16_to_utf8(c.text));
+        EXPECT_EQ(plat::registry_text(c.data), c.text);
+    }
+    EXPECT_EQ(plat::registry_text_data(u"\u20ACa"), (std::vector<BYTE>{0xAC, 0x20, 'a', 0, 0, 0}));
 }
 
 }
