@@ -109,28 +109,36 @@ std::size_t wide_length(const WCHAR* text)
 
 }
 
-int MultiByteToWideChar(UINT code_page, DWORD, const char* src, int src_len, WCHAR* dst, int dst_len)
+namespace {
+
+// Both conversions with the Windows contract: a source length of -1 takes the text with
+// its terminator; a destination size of 0 asks for the size; too small a destination is 0.
+template <class Char, class Convert>
+int convert_windows_style(UINT code_page, const Char* src, int src_len, auto* dst, int dst_len, Convert convert)
 {
     if (!plat::supported(code_page) || src == nullptr || dst_len < 0) return 0;
-    std::string_view in = src_len < 0 ? std::string_view(src, std::char_traits<char>::length(src) + 1)
-                                      : std::string_view(src, static_cast<std::size_t>(src_len));
-    std::u16string out = plat::utf8_to_utf16(in);
+    const std::basic_string_view<Char> in =
+        src_len < 0 ? std::basic_string_view<Char>(src, std::char_traits<Char>::length(src) + 1)
+                    : std::basic_string_view<Char>(src, static_cast<std::size_t>(src_len));
+    const auto out = convert(in);
     if (dst_len == 0) return static_cast<int>(out.size());
     if (out.size() > static_cast<std::size_t>(dst_len) || dst == nullptr) return 0;
     std::copy(out.begin(), out.end(), dst);
     return static_cast<int>(out.size());
 }
 
+}
+
+int MultiByteToWideChar(UINT code_page, DWORD, const char* src, int src_len, WCHAR* dst, int dst_len)
+{
+    return convert_windows_style(code_page, src, src_len, dst, dst_len,
+                                 [](std::string_view in) { return plat::utf8_to_utf16(in); });
+}
+
 int WideCharToMultiByte(UINT code_page, DWORD, const WCHAR* src, int src_len, char* dst, int dst_len, const char*,
                         BOOL* used_default)
 {
     if (used_default) *used_default = FALSE;
-    if (!plat::supported(code_page) || src == nullptr || dst_len < 0) return 0;
-    std::u16string_view in = src_len < 0 ? std::u16string_view(src, plat::wide_length(src) + 1)
-                                         : std::u16string_view(src, static_cast<std::size_t>(src_len));
-    std::string out = plat::utf16_to_utf8(in);
-    if (dst_len == 0) return static_cast<int>(out.size());
-    if (out.size() > static_cast<std::size_t>(dst_len) || dst == nullptr) return 0;
-    std::copy(out.begin(), out.end(), dst);
-    return static_cast<int>(out.size());
+    return convert_windows_style(code_page, src, src_len, dst, dst_len,
+                                 [](std::u16string_view in) { return plat::utf16_to_utf8(in); });
 }

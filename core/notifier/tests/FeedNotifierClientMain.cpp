@@ -7,27 +7,20 @@
 
 #include "core/notifier/FeedNotifierMarshalling.h"
 #include "core/notifier/IFeedNotifier.h"
-#include "platform/com/Com.h"
-#include "platform/com/ComPtr.h"
+#include "platform/com/tests/LocalClientProcess.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 int main(int argc, char** argv)
 {
-    if (argc < 2)
-        return 2;
-    auto clsid = plat::parse_guid(argv[1]);
+    const auto clsid = argc >= 2 ? plat::parse_guid(argv[1]) : std::nullopt;
     if (!clsid)
         return 2;
     CoInitialize(nullptr);
-    plat::add_local_interface(feed_notifier_marshalling());
     plat::ComPtr<IFeedNotifier> notifier;
-    HRESULT hr = CoCreateInstance(*clsid, nullptr, CLSCTX_LOCAL_SERVER, IFeedNotifier::iid, notifier.put_void());
-    std::printf("create %08X\n", static_cast<unsigned>(hr));
-    bool all_ok = SUCCEEDED(hr);
-    for (int i = 2; all_ok && i < argc; ++i) {
+    HRESULT hr = com_testing::create_served(*clsid, feed_notifier_marshalling(), notifier);
+    for (int i = 2; SUCCEEDED(hr) && i < argc; ++i) {
         const std::string verb = argv[i];
         if (verb == "subscribe" && i + 1 < argc) {
             hr = notifier->NotifySubscribe(std::atoi(argv[++i]));
@@ -37,10 +30,9 @@ int main(int argc, char** argv)
         } else {
             return 2;
         }
-        std::printf("call %08X\n", static_cast<unsigned>(hr));
-        all_ok = SUCCEEDED(hr);
+        com_testing::print_step("call", hr);
     }
     notifier.reset();
     CoUninitialize();
-    return all_ok ? 0 : 1;
+    return SUCCEEDED(hr) ? 0 : 1;
 }

@@ -4,11 +4,9 @@
 // hexadecimal. Exit status 0 when every step succeeded, 1 otherwise, 2 for bad
 // arguments.
 
-#include "platform/com/Com.h"
-#include "platform/com/ComPtr.h"
+#include "platform/com/tests/LocalClientProcess.h"
 #include "platform/com/tests/TestSink.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char** argv)
@@ -17,14 +15,10 @@ int main(int argc, char** argv)
     if (!clsid)
         return 2;
     CoInitialize(nullptr);
-    plat::add_local_interface(test_sink_marshalling());
     plat::ComPtr<ITestSink> sink;
-    HRESULT hr = CoCreateInstance(*clsid, nullptr, CLSCTX_LOCAL_SERVER, ITestSink::iid, sink.put_void());
-    std::printf("create %08X\n", static_cast<unsigned>(hr));
-    for (int i = 2; SUCCEEDED(hr) && i < argc; i += 2) {
-        hr = sink->Record(std::atoi(argv[i]), std::atoi(argv[i + 1]));
-        std::printf("record %08X\n", static_cast<unsigned>(hr));
-    }
+    HRESULT hr = com_testing::create_served(*clsid, test_sink_marshalling(), sink);
+    for (int i = 2; SUCCEEDED(hr) && i < argc; i += 2)
+        hr = com_testing::print_step("record", sink->Record(std::atoi(argv[i]), std::atoi(argv[i + 1])));
     sink.reset();
     CoUninitialize();
     return SUCCEEDED(hr) ? 0 : 1;
