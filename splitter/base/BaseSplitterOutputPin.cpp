@@ -76,7 +76,6 @@ HRESULT CBaseSplitterOutputPin::Active()
     if (IsConnected() && !ThreadExists()) {
         m_hrDeliver = S_OK;
         m_fFlushing = false;
-        m_fFlushed = false;
         m_eEndFlush.Set();
         Create();
     }
@@ -105,10 +104,12 @@ HRESULT CBaseSplitterOutputPin::Inactive()
 HRESULT CBaseSplitterOutputPin::DeliverBeginFlush()
 {
     m_eEndFlush.Reset();
-    m_fFlushed = false;
     m_fFlushing = true;
-    m_hrDeliver = S_FALSE;
-    m_queue.RemoveAll();
+    {
+        std::scoped_lock hold(m_result_lock);
+        m_hrDeliver = S_FALSE;
+        m_queue.RemoveAll();
+    }
     HRESULT hr = IsConnected() ? CBaseOutputPin::DeliverBeginFlush() : S_OK;
     if (FAILED(hr)) m_eEndFlush.Set();
     return hr;
@@ -123,9 +124,11 @@ HRESULT CBaseSplitterOutputPin::DeliverEndFlush()
         std::scoped_lock hold(m_deliver_lock);
         if (IsConnected()) hr = CBaseOutputPin::DeliverEndFlush();
     }
-    m_hrDeliver = S_OK;
+    {
+        std::scoped_lock hold(m_result_lock);
+        m_hrDeliver = S_OK;
+    }
     m_fFlushing = false;
-    m_fFlushed = true;
     m_eEndFlush.Set();
     return hr;
 }
@@ -153,18 +156,20 @@ HRESULT CBaseSplitterOutputPin::QueuePacket(std::unique_ptr<Packet> packet)
     if (!ThreadExists()) return S_FALSE;
     while (m_hrDeliver == S_OK && !(m_pSplitter->IsAnyPinDrying() && m_queue.GetSize() <= max_queue_bytes))
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    HRESULT hr = m_hrDeliver;
-    if (hr != S_OK) return hr;
-    m_queue.Add(std::move(packet));
+    {
+        // Under the result lock, so that no packet from before a flush slips in after it emptied the queue.
+        std::scoped_lock hold(m_result_lock);
+        if (m_hrDeliver != S_OK) return m_hrDeliver;
+        m_queue.Add(std::move(packet));
+    }
     m_eQueued.Set();
-    return hr;
+    return S_OK;
 }
 
 DWORD CBaseSplitterOutputPin::ThreadProc()
 {
     m_hrDeliver = S_OK;
     m_fFlushing = false;
-    m_fFlushed = false;
     m_eEndFlush.Set();
     for (;;) {
         // Wakes as soon as a packet is queued; the time-out only bounds a missed wake.
@@ -178,15 +183,19 @@ DWORD CBaseSplitterOutputPin::ThreadProc()
         while (m_queue.GetCount() > 0) {
             std::unique_ptr<Packet> packet = m_queue.Remove(&m_taken_generation);
             if (m_hrDeliver != S_OK) continue;   // dropped: the pin failed or flushes
-            m_fFlushed = false;
             HRESULT hr = packet ? DeliverPacket(std::move(packet)) : DeliverEndOfStream();
             m_eEndFlush.Wait();   // a flush may have failed this delivery on purpose
-            if (hr != S_OK && !m_fFlushed) {
-                m_hrDeliver = hr;
-                break;
-            }
+            if (hr != S_OK && keep_failure(hr, m_taken_generation)) break;
         }
     }
+}
+
+bool CBaseSplitterOutputPin::keep_failure(HRESULT result, std::uint64_t generation)
+{
+    std::scoped_lock hold(m_result_lock);
+    if (generation != m_queue.Generation()) return false;
+    m_hrDeliver = result;
+    return true;
 }
 
 HRESULT CBaseSplitterOutputPin::Deliver(IMediaSample* sample)

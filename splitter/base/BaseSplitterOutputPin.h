@@ -56,9 +56,13 @@ private:
     std::vector<CMediaType> m_mts;      // guarded by m_types_lock
     const int m_nBuffers;
     PacketQueue m_queue;
-    std::atomic<HRESULT> m_hrDeliver{S_OK};
+    // A failure is kept only for a packet of the queue's present generation: a flush
+    // starts a new one, so a delivery refused because of it counts as dropped.
+    bool keep_failure(HRESULT result, std::uint64_t generation);
+
+    std::mutex m_result_lock;           // pairs each change of m_hrDeliver with the queue's generation
+    std::atomic<HRESULT> m_hrDeliver{S_OK};   // written under m_result_lock; read without it
     std::atomic<bool> m_fFlushing{false};
-    std::atomic<bool> m_fFlushed{false};
     CAMEvent m_eEndFlush{plat::EventReset::Manual};
     CAMEvent m_eQueued;                 // wakes the delivery thread
     std::atomic<REFERENCE_TIME> m_rtStart{0};

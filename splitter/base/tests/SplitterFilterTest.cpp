@@ -180,6 +180,23 @@ TEST_F(SplitterFilter, SeekWhileRunningFlushesAndStartsANewSegment)
     EXPECT_EQ(last.front().start, -123);
 }
 
+TEST_F(SplitterFilter, SeeksThatMeetADeliveryNeverLeaveAPinFailed)
+{
+    // Each round's second seek lands while the first one's run is delivering; a
+    // delivery refused by that flush must not fail the pin for the run after it.
+    ASSERT_EQ(open(), S_OK);
+    ASSERT_EQ(g.graph->Run(), S_OK);
+    for (int round = 0; round < 60; ++round) {
+        SCOPED_TRACE(round);
+        LONGLONG first = (round % 7) * frame + 11, second = 50 * frame + round + 1;
+        ASSERT_EQ(g.graph->SetPositions(&first, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
+        ASSERT_EQ(g.graph->SetPositions(&second, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
+        ASSERT_TRUE(video().wait_for_end(60000));
+        ASSERT_TRUE(audio().wait_for_end(60000));
+    }
+    EXPECT_EQ(g.graph->Stop(), S_OK);
+}
+
 TEST_F(SplitterFilter, RepeatedAndRelativeSeeks)
 {
     ASSERT_EQ(open(), S_OK);
