@@ -112,12 +112,17 @@ HRESULT CBaseSplitterFile::Read(BYTE* buffer, LONGLONG length)
         buffer += n;
         length -= n;
     }
-    while (length > m_cache_total) {
-        hr = m_reader->SyncRead(m_pos, static_cast<LONG>(m_cache_total), buffer);
-        if (hr != S_OK) return hr;
-        m_pos += m_cache_total;
-        buffer += m_cache_total;
-        length -= m_cache_total;
+    if (length > m_cache_total) {
+        // Whole windows go straight into the caller's buffer, in one read; the last one through the cache.
+        const LONGLONG bulk = (length - 1) / m_cache_total * m_cache_total;
+        const LONGLONG from = m_pos;
+        hr = read_uncached(buffer, bulk);
+        if (hr != S_OK) {
+            m_pos = from;
+            return hr;
+        }
+        buffer += bulk;
+        length -= bulk;
     }
     while (length > 0) {
         LONGLONG window = std::min(GetAvailable() - m_pos, m_cache_total);
