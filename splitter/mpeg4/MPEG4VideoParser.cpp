@@ -7,7 +7,6 @@
 #include <bit>
 #include <cstring>
 #include <new>
-#include <optional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -33,7 +32,7 @@ public:
     template <class Found>
     void scan(std::span<const BYTE> block, Found&& found)
     {
-        if (m_pending && !block.empty()) found(*std::exchange(m_pending, std::nullopt), (block[0] >> 6) == 0);
+        if (m_pending >= 0 && !block.empty()) found(std::exchange(m_pending, -1), (block[0] >> 6) == 0);
         const BYTE* const data = block.data();
         const std::size_t n = block.size();
         for (std::size_t i = 0; i < n;) {
@@ -54,7 +53,7 @@ public:
     template <class Found>
     void finish(Found&& found)
     {
-        if (m_pending) found(*std::exchange(m_pending, std::nullopt), false);
+        if (m_pending >= 0) found(std::exchange(m_pending, -1), false);
     }
 
 private:
@@ -67,7 +66,7 @@ private:
 
     LONGLONG m_offset;                     // of the next block's first byte
     std::uint32_t m_last{0xFFFFFFFF};      // the last bytes before it, the latest lowest
-    std::optional<LONGLONG> m_pending;     // a start code whose coding type is in the next block
+    LONGLONG m_pending{-1};                // a start code whose coding type is in the next block; -1: none
 };
 
 // Cuts the bytes of one run into one packet per plane, each plane from its
