@@ -2,13 +2,12 @@
 #include "splitter/base/testing/SplitterGraph.h"
 
 #include "platform/dshow/MediaFormats.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <stdexcept>
-#include <thread>
 
 namespace {
 
@@ -83,22 +82,18 @@ private:
 
 class SplitterFilter : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        path = std::filesystem::temp_directory_path() / ("splitter-script-" + std::to_string(::getpid()));
-        std::ofstream(path) << "x";
-    }
-    void TearDown() override { std::filesystem::remove(path); }
+    void SetUp() override { std::ofstream(path) << "x"; }
 
     HRESULT open()
     {
         auto* filter = new ParserFilter([this](CBaseSplitterFilter* f) { return std::make_unique<ScriptedParser>(f, script); });
-        return g.open(path.string(), filter);
+        return g.open(path, filter);
     }
     plat::RecordingSink& video() { return *g.sink_named(u"Video"); }
     plat::RecordingSink& audio() { return *g.sink_named(u"Audio"); }
 
-    std::filesystem::path path;
+    plat::TempFolder folder;
+    const std::string path = folder / "script";
     Script script;
     SplitterGraph g;
 };
@@ -239,8 +234,7 @@ TEST_F(SplitterFilter, FailedSinkLeavesTheOtherStreamRunning)
     ASSERT_TRUE(audio().wait_for_end(60000));
     EXPECT_EQ(audio().samples().size(), static_cast<std::size_t>(frames));
     // The video stream runs on its own thread: wait for the sample that fails it.
-    for (int i = 0; i < 6000 && video().sample_count() < 6; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(video().wait_for_samples(6, 60000));
     EXPECT_EQ(video().sample_count(), 6u);
     EXPECT_EQ(video().samples().size(), 5u);
     EXPECT_FALSE(video().ended());

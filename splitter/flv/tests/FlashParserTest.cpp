@@ -9,9 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
-#include <thread>
 
 namespace {
 
