@@ -29,7 +29,7 @@ constexpr int aac_format = 10;
 constexpr int avc_codec = 7;
 constexpr ULONGLONG aac_config_packet = 0;   // the packet types that carry a decoder configuration
 constexpr BYTE avc_config_packet = 0;
-constexpr LONGLONG max_config = 0xFFFF - 22;   // what a wave header's extra-size field can announce
+constexpr LONGLONG max_config = 0xFFFF;   // what a wave header's 16-bit extra-size field can announce
 constexpr DWORD growth_poll_ms = 10;
 
 double be_double(const BYTE* p)
