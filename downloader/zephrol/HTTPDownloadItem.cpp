@@ -820,7 +820,9 @@ void tHTTPDownloadItem::download_progressive()
             if (!wait_for_work()) break;
             continue;
         }
-        Sleep(500);
+        // Half a second between deliveries; a Stop ends the wait at once.
+        m_work.wait(500);
+        if (m_stop) break;
         deliver_progressive();
         m_cleared = false;
     }
