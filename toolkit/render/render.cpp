@@ -40,6 +40,11 @@ render* CreateRender(HWND window, int mode)
     std::unique_ptr<render> made;
     if (mode == 0) made = std::make_unique<GDIPlusRender>(window);
     else if (mode == 2) made = std::make_unique<D3D9Render>();
+    return SetRender(std::move(made));
+}
+
+render* SetRender(std::unique_ptr<render> made)
+{
     state().current = std::move(made);
     return state().current.get();
 }
