@@ -101,7 +101,9 @@ void widget_keyframe::Apply()
     case KeyX: m_target->SetX(m_current); break;
     case KeyY: m_target->SetY(m_current); break;
     case KeyWidth:
+        // The record holds the size children lay out against, so it follows too.
         m_target->SetWidth(m_current);
+        m_target->GetLayout().SetSize(m_current, m_target->GetHeight());
         m_target->LayoutChildren();
         break;
     case KeyHeight: m_target->SetHeight(m_current); break;
