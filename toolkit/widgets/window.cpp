@@ -82,14 +82,34 @@ void window::SetSnap(bool enabled, float distance, frect offsets)
 
 void window::SetZoomBuffer(std::unique_ptr<RenderEngine::backbuffer> copy)
 {
-    CMutexGuard hold(WidgetMutex());
-    m_zoom_copy = std::move(copy);
+    {
+        CMutexGuard hold(WidgetMutex());
+        m_zoom_copy = std::move(copy);
+    }
+    RefreshDrawOrigins();
 }
 
 void window::ReleaseZoomBuffer()
 {
-    CMutexGuard hold(WidgetMutex());
-    m_zoom_copy.reset();
+    {
+        CMutexGuard hold(WidgetMutex());
+        m_zoom_copy.reset();
+    }
+    RefreshDrawOrigins();
+}
+
+void window::SetBufferEnabled(bool enabled)
+{
+    m_buffer_enabled = enabled;
+    RefreshDrawOrigins();
+}
+
+void window::RefreshDrawOrigins()
+{
+    // Children draw into whichever surface is now the window's, or into the parent's.
+    UpdateDrawOrigin();
+    for (widget* child : ChildrenInZOrder()) child->OnParentPosChanged();
+    Invalidate();
 }
 
 void window::CreateBackBuffer(unsigned width, unsigned height)
@@ -126,7 +146,10 @@ void window::UpdateLayout()
 
 void window::TickOwnAnimations()
 {
-    widget::TickOwnAnimations();
+    // Only a window that moved or grew needs its children placed again; laying
+    // them out every frame would also step their own animations twice.
+    if (!GetAnimationMgr().IsRunning()) return;
+    GetAnimationMgr().Tick(FrameInterval);
     UpdateClipRect();
     LayoutChildren();
 }

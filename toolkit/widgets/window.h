@@ -54,7 +54,7 @@ public:
     virtual void OnResized() {}
 
     RenderEngine::backbuffer* GetBackBuffer() const { return m_buffer.get(); }
-    void SetBufferEnabled(bool enabled) { m_buffer_enabled = enabled; }
+    void SetBufferEnabled(bool enabled);
     // Colour (alpha, red, green, blue; 0..255) the surface is cleared to before each redraw.
     void SetClearColor(float alpha, float red, float green, float blue);
     void SetClipHitsToParent(bool clip) { m_clip_hits_to_parent = clip; }
@@ -76,6 +76,7 @@ private:
     bool ClipOn() const { return m_margins.width != 0 && m_margins.height != 0; }
     bool ZoomRunning() const { return !m_zoom.IsIdle(); }
     fpoint DrawPosition() const;
+    void RefreshDrawOrigins();
     void UpdateClipRect();
     void DrawContent();
     void DrawChildren();

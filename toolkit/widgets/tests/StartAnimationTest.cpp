@@ -1,4 +1,5 @@
 #include "toolkit/widgets/widget.h"
+#include "toolkit/widgets/window.h"
 
 #include <gtest/gtest.h>
 
@@ -129,4 +130,21 @@ TEST(StartAnimation, StartingAgainDropsTheRunningOne)
     EXPECT_FLOAT_EQ(w->GetX(), stopped_at);
     for (int i = 0; i < 20; ++i) w->TickOwnAnimations();
     EXPECT_FLOAT_EQ(w->GetX(), 0);
+}
+
+TEST(StartAnimation, ATreeTickStepsEachAnimationOneFrame)
+{
+    UI::window root("root");
+    root.SetSize(300, 200);
+    auto* pane = new UI::window("pane");
+    root.AddChild(pane);
+    pane->SetSize(200, 100);
+    auto* w = new UI::widget("w");
+    pane->AddChild(w);
+    w->SetSize(100, 50);
+    w->SetPosRule(1, 1, 0, 0);
+    w->Show(false);
+    w->StartAnimation(UI::AnimFromLeft | UI::AnimPlaceHidden | UI::AnimFromCurrent);
+    for (int frame = 1; frame <= 8; ++frame) root.TickAnimations();
+    EXPECT_NEAR(w->GetX(), -100 + 100 * 264.0f / 500, 1e-3);
 }

@@ -433,6 +433,7 @@ TEST(Window, ZoomIsSteppedOncePerDrawForwardsAndBackwards)
             EXPECT_EQ(content != nullptr, frame == 1);
             if (content) {
                 EXPECT_EQ(content->target, "buffer 1");
+                expect_rect(content->rect, {0, 0, 200, 100});   // at the copy's own origin
             }
         }
         desk.ops().clear();
