@@ -23,50 +23,44 @@ struct Family {
 
 }
 
-TEST(SelfLayout, PositionRulesOnBothAxes)
+TEST(SelfLayout, PositionAndSizeRulesOnBothAxes)
 {
+    enum Rule { Position, Size };
     const struct {
+        Rule kind;
         int rule;
         float value;
         bool attached;
-        UI::fpoint expected;
+        UI::fpoint expected;   // (x, y) or (width, height)
     } cases[] = {
-        {0, 3, true, {7, 9}},     {1, 3, true, {3, 3}},         {2, 10, true, {140, 70}},
-        {3, 0.25f, true, {50, 25}}, {4, 0, true, {75, 40}},
-        {0, 3, false, {7, 9}},    {1, 3, false, {3, 3}},        {2, 10, false, {7, 9}},
-        {3, 0.25f, false, {7, 9}}, {4, 0, false, {7, 9}},
+        {Position, 0, 3, true, {7, 9}},     {Position, 1, 3, true, {3, 3}},    {Position, 2, 10, true, {140, 70}},
+        {Position, 3, 0.25f, true, {50, 25}}, {Position, 4, 0, true, {75, 40}},
+        {Position, 0, 3, false, {7, 9}},    {Position, 1, 3, false, {3, 3}},   {Position, 2, 10, false, {7, 9}},
+        {Position, 3, 0.25f, false, {7, 9}}, {Position, 4, 0, false, {7, 9}},
+        {Size, 0, 3, true, {50, 20}},       {Size, 1, 3, true, {3, 3}},        {Size, 2, 0, true, {200, 100}},
+        {Size, 3, 30, true, {170, 70}},     {Size, 4, 0.333f, true, {66, 33}}, {Size, 4, 0.5f, true, {100, 50}},
+        {Size, 0, 3, false, {50, 20}},      {Size, 1, 3, false, {3, 3}},       {Size, 2, 0, false, {50, 20}},
+        {Size, 3, 30, false, {50, 20}},     {Size, 4, 0.333f, false, {50, 20}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "rule " << c.rule << (c.attached ? " in a parent" : " alone"));
+        SCOPED_TRACE(testing::Message() << (c.kind == Position ? "position" : "size") << " rule " << c.rule
+                                        << " value " << c.value << (c.attached ? " in a parent" : " alone"));
         Family f(c.attached);
-        f.child->SetPosRule(c.rule, c.rule, c.value, c.value);
-        EXPECT_FLOAT_EQ(f.child->GetX(), c.expected.x);
-        EXPECT_FLOAT_EQ(f.child->GetY(), c.expected.y);
-        EXPECT_FLOAT_EQ(f.child->GetLayout().GetPosition().x, c.expected.x);
-        EXPECT_FLOAT_EQ(f.child->GetLayout().GetPosition().y, c.expected.y);
-    }
-}
-
-TEST(SelfLayout, SizeRulesOnBothAxes)
-{
-    const struct {
-        int rule;
-        float value;
-        bool attached;
-        UI::fpoint expected;
-    } cases[] = {
-        {0, 3, true, {50, 20}},    {1, 3, true, {3, 3}},           {2, 0, true, {200, 100}},
-        {3, 30, true, {170, 70}},  {4, 0.333f, true, {66, 33}},    {4, 0.5f, true, {100, 50}},
-        {0, 3, false, {50, 20}},   {1, 3, false, {3, 3}},          {2, 0, false, {50, 20}},
-        {3, 30, false, {50, 20}},  {4, 0.333f, false, {50, 20}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "rule " << c.rule << " value " << c.value
-                                        << (c.attached ? " in a parent" : " alone"));
-        Family f(c.attached);
-        f.child->SetSizeRule(c.rule, c.rule, c.value, c.value);
-        EXPECT_FLOAT_EQ(f.child->GetWidth(), c.expected.x);
-        EXPECT_FLOAT_EQ(f.child->GetHeight(), c.expected.y);
+        UI::fpoint got;
+        UI::fpoint recorded;
+        if (c.kind == Position) {
+            f.child->SetPosRule(c.rule, c.rule, c.value, c.value);
+            got = f.child->GetPos();
+            recorded = f.child->GetLayout().GetPosition();
+        } else {
+            f.child->SetSizeRule(c.rule, c.rule, c.value, c.value);
+            got = f.child->GetSize();
+            recorded = f.child->GetLayout().GetSize();
+        }
+        EXPECT_FLOAT_EQ(got.x, c.expected.x);
+        EXPECT_FLOAT_EQ(got.y, c.expected.y);
+        EXPECT_FLOAT_EQ(recorded.x, c.expected.x);
+        EXPECT_FLOAT_EQ(recorded.y, c.expected.y);
     }
 }
 

@@ -13,6 +13,18 @@ struct Frame {
     bool visible;
 };
 
+// A 300 x 200 parent holding one child of the given size.
+struct Stage {
+    UI::widget parent{"parent"};
+    UI::widget* w = new UI::widget("w");
+    Stage(float width, float height)
+    {
+        parent.SetSize(300, 200);
+        parent.AddChild(w);
+        w->SetSize(width, height);
+    }
+};
+
 struct Case {
     const char* name;
     UI::frect rect;        // x, y, width, height
@@ -50,11 +62,8 @@ TEST(StartAnimation, FlagCombinationsFrameByFrame)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        widget parent("parent");
-        parent.SetSize(300, 200);
-        auto* w = new widget("w");
-        parent.AddChild(w);
-        w->SetSize(c.rect.width, c.rect.height);
+        Stage stage(c.rect.width, c.rect.height);
+        widget* w = stage.w;
         w->SetPosRule(c.x_rule, c.y_rule, c.x_value, c.y_value);
         w->Show(c.visible);
         w->StartAnimation(c.flags);
@@ -76,11 +85,8 @@ TEST(StartAnimation, FlagCombinationsFrameByFrame)
 
 TEST(StartAnimation, AMoveThatIsAlreadyThereStartsNothing)
 {
-    UI::widget parent("parent");
-    parent.SetSize(300, 200);
-    auto* w = new UI::widget("w");
-    parent.AddChild(w);
-    w->SetSize(100, 50);
+    Stage stage(100, 50);
+    UI::widget* w = stage.w;
     w->StartAnimation(UI::AnimFromLeft | UI::AnimFromCurrent);
     EXPECT_TRUE(w->IsAnimationIdle());
     EXPECT_FLOAT_EQ(w->GetX(), 0);
@@ -102,11 +108,8 @@ TEST(StartAnimation, AWidgetWithoutExtentLandsAtOnce)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        UI::widget parent("parent");
-        parent.SetSize(300, 200);
-        auto* w = new UI::widget("w");
-        parent.AddChild(w);
-        w->SetSize(c.size.x, c.size.y);
+        Stage stage(c.size.x, c.size.y);
+        UI::widget* w = stage.w;
         w->SetPos(30, 40);
         w->StartAnimation(c.flags);
         EXPECT_FLOAT_EQ(w->GetX(), c.expected.x);
@@ -117,11 +120,8 @@ TEST(StartAnimation, AWidgetWithoutExtentLandsAtOnce)
 
 TEST(StartAnimation, StartingAgainDropsTheRunningOne)
 {
-    UI::widget parent("parent");
-    parent.SetSize(300, 200);
-    auto* w = new UI::widget("w");
-    parent.AddChild(w);
-    w->SetSize(100, 50);
+    Stage stage(100, 50);
+    UI::widget* w = stage.w;
     w->StartAnimation(UI::AnimFromLeft | UI::AnimHide);
     for (int i = 0; i < 5; ++i) w->TickOwnAnimations();
     const float stopped_at = w->GetX();
