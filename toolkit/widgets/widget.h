@@ -89,6 +89,7 @@ public:
     virtual bool IsMouseTransparent() const { return m_mouse_transparent; }
     virtual bool IsPressed() const { return m_pressed; }
     virtual void SetCaretFlag(bool on) { m_caret = on; }
+    bool GetCaretFlag() const { return m_caret; }
     virtual bool Activate();
     virtual void Deactivate();
     virtual void OnDeactivated() {}

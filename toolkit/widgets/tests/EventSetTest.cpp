@@ -24,12 +24,17 @@ struct Handler {
 
 TEST(EventSet, GlobalSubscribersRunFirstThenOwnInSubscriptionOrder)
 {
-    std::vector<std::string> log;
-    Handler first{&log, "first", false}, second{&log, "second", false}, global{&log, "global", true};
+    // A global slot lives as long as the process, and so must what it writes to.
+    static std::vector<std::string> log;
+    log.clear();
+    Handler first{&log, "first", false}, second{&log, "second", false};
+    static Handler global{&log, "global", true};
+    static const bool subscribed =
+        UI::GlobalEventSet::Instance().GetEvent("order_probe", true)->Subscribe(&Handler::On, &global) != nullptr;
+    ASSERT_TRUE(subscribed);
     UI::widget w("button");
     w.GetEvent("order_probe", true)->Subscribe(&Handler::On, &first);
     w.GetEvent("order_probe", true)->Subscribe(&Handler::On, &second);
-    UI::GlobalEventSet::Instance().GetEvent("order_probe", true)->Subscribe(&Handler::On, &global);
 
     UI::EventArgs args;
     EXPECT_EQ(w.FireEvent("order_probe", args), 0);

@@ -360,7 +360,9 @@ TEST(Window, ResizableWindowShowsTheEdgeCursor)
 
 TEST(Window, MouseEventsFireInOrder)
 {
-    std::vector<std::string> log;
+    // Global slots live as long as the process, and so must what they write to.
+    static std::vector<std::string> log;
+    log.clear();
     struct Noter {
         std::vector<std::string>* log;
         std::string tag;
@@ -374,12 +376,16 @@ TEST(Window, MouseEventsFireInOrder)
             return false;
         }
     };
-    Noter global_click{&log, "global click"}, own_click{&log, "click"}, global_down{&log, "global down", Noter::Mouse},
-        own_down{&log, "down", Noter::Mouse}, enter_leave{&log, "enter/leave", Noter::Value}, tooltip{&log, "tooltip"},
-        move{&log, "move"};
-    UI::GlobalEventSet& global = UI::GlobalEventSet::Instance();
-    global.GetEvent("window_click", true)->Subscribe(&Noter::On, &global_click);
-    global.GetEvent("window_LbtnDown", true)->Subscribe(&Noter::On, &global_down);
+    Noter own_click{&log, "click"}, own_down{&log, "down", Noter::Mouse},
+        enter_leave{&log, "enter/leave", Noter::Value}, tooltip{&log, "tooltip"}, move{&log, "move"};
+    static Noter global_click{&log, "global click"}, global_down{&log, "global down", Noter::Mouse};
+    static const bool subscribed = [] {
+        UI::GlobalEventSet& global = UI::GlobalEventSet::Instance();
+        global.GetEvent("window_click", true)->Subscribe(&Noter::On, &global_click);
+        global.GetEvent("window_LbtnDown", true)->Subscribe(&Noter::On, &global_down);
+        return true;
+    }();
+    ASSERT_TRUE(subscribed);
 
     Desk desk;
     auto* panel = place(desk.root, new UI::window("panel"), {10, 10, 100, 100});
@@ -445,4 +451,63 @@ TEST(Window, ZoomIsSteppedOncePerDrawForwardsAndBackwards)
         // Kept shown, it draws itself again, straight onto the screen.
         EXPECT_EQ(find_op(desk.ops(), "picture", "content") != nullptr, c.keep_shown);
     }
+}
+
+TEST(Window, RaiseOnClickPutsTheWindowOnTopOfItsEqualSiblings)
+{
+    const struct {
+        bool raise;
+        std::vector<std::string> order;
+    } cases[] = {{true, {"low", "b", "a"}}, {false, {"low", "a", "b"}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.raise);
+        Desk desk;
+        auto* a = place(desk.root, new UI::window("a"), {0, 0, 100, 100});
+        place(desk.root, new UI::window("b"), {50, 50, 100, 100});
+        auto* low = place(desk.root, new UI::window("low"), {0, 0, 10, 10});
+        low->SetZOrder(100);
+        a->SetRaiseOnClick(c.raise);
+        auto down = mouse(60, 60);
+        a->OnMouseDown(down);
+        std::vector<std::string> order;
+        for (const UI::widget* w : desk.root.ChildrenInZOrder()) order.push_back(w->GetName());
+        EXPECT_EQ(order, c.order);
+        EXPECT_EQ(desk.root.ChildAt(60, 60), c.raise ? static_cast<UI::widget*>(a) : desk.root.FindChild("b"));
+    }
+}
+
+TEST(Window, OverlayComposesTheCachedSurfaceAtTheWindowsPlace)
+{
+    Desk desk;
+    auto* pane = place(desk.root, new UI::window("pane"), {20, 30, 0, 0});
+    pane->CreateBackBuffer(40, 20);
+    place(*pane, new test::Swatch("swatch"), {0, 0, 5, 5});
+    pane->DrawOverlay();
+    EXPECT_EQ(desk.scene.render->sources(), (std::vector<std::string>{"buffer buffer 1 -> screen"}));
+    expect_rect(desk.ops()[0].rect, {20, 30, 40, 20});
+    EXPECT_FLOAT_EQ(desk.ops()[0].alpha, 1.0f);
+    EXPECT_FALSE(pane->IsDirty());
+}
+
+TEST(Window, ResizingTellsTheWindowOnEveryMove)
+{
+    struct Counting : UI::window {
+        using window::window;
+        int resized = 0;
+        void OnResized() override { ++resized; }
+    };
+    Desk desk;
+    auto* panel = place(desk.root, new Counting("panel"), {100, 100, 200, 100});
+    panel->SetResizable(true, UI::EdgeRight);
+    panel->SetMinSize(100, 0);
+    desk.root.UpdateLayout();
+    auto down = mouse(298, 150);
+    panel->OnMouseDown(down);
+    for (float x : {320.0f, 340.0f, 150.0f}) {   // the last would go below the minimum width
+        auto move = mouse(x, 150);
+        panel->OnMouseMove(move);
+    }
+    EXPECT_EQ(panel->resized, 3);
+    EXPECT_FLOAT_EQ(panel->GetWidth(), 240);
+    UI::SetFocusedWidget(nullptr);
 }
