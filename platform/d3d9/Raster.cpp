@@ -151,7 +151,7 @@ bool texel_for_pixel(const Upright& g)
            g.ty0 == std::floor(g.ty0);
 }
 
-void upright_point(const Image& target, const Upright& g, const Image& texture, const SpanOps& ops, Scratch& s)
+void upright_point(const Image& target, const Upright& g, const Image& texture, const SpanShader& shade, Scratch& s)
 {
     int count = g.right - g.left;
     int* columns = room(s.near, count);
@@ -162,18 +162,20 @@ void upright_point(const Image& target, const Upright& g, const Image& texture, 
         in_order = in_order && (i == 0 || columns[i] == columns[i - 1] + 1);
     }
     std::uint32_t* span = room(s.span, count);
+    int gathered = -1;   // the texture row in `span`: a magnified row repeats
     for (int y = g.top; y < g.bottom; ++y) {
         int ty = std::clamp(int(std::floor(g.ty0 + (y + 0.5f - g.y0) * g.ty_step)), 0, texture.height - 1);
         const std::uint32_t* texels = row_of(texture, ty);
-        if (!in_order)
+        if (!in_order && ty != gathered) {
             for (int i = 0; i < count; ++i) span[i] = texels[columns[i]];
-        shade_span(target.pixels + std::size_t(y) * target.pitch + g.left, in_order ? texels + columns[0] : span, count,
-                   ops);
+            gathered = ty;
+        }
+        shade(target.pixels + std::size_t(y) * target.pitch + g.left, in_order ? texels + columns[0] : span, count);
     }
 }
 
 // Separable bilinear: each texture row is filtered across once, then pairs of rows are mixed per target row.
-void upright_linear(const Image& target, const Upright& g, const Image& texture, const SpanOps& ops, Scratch& s)
+void upright_linear(const Image& target, const Upright& g, const Image& texture, const SpanShader& shade, Scratch& s)
 {
     int count = g.right - g.left;
     room(s.near, count);
@@ -196,12 +198,12 @@ void upright_linear(const Image& target, const Upright& g, const Image& texture,
         int a = filtered(texture, r0, -1, count, s);
         int b = filtered(texture, r1, a, count, s);
         mix_rows(s.filtered[a].data(), s.filtered[b].data(), wy, count, span);
-        shade_span(target.pixels + std::size_t(y) * target.pitch + g.left, span, count, ops);
+        shade(target.pixels + std::size_t(y) * target.pitch + g.left, span, count);
     }
 }
 
 // Any parallelogram: the pixel centres inside it, each sampled where it falls.
-void fill_general(const Image& target, Box clip, const Quad& q, const Image* texture, bool linear, const SpanOps& ops,
+void fill_general(const Image& target, Box clip, const Quad& q, const Image* texture, bool linear, const SpanShader& shade,
                   Scratch& scratch)
 {
     // Invert the parallelogram's edges: (s, t) = M * (p - corner 0).
@@ -229,7 +231,7 @@ void fill_general(const Image& target, Box clip, const Quad& q, const Image* tex
                 float u = q.u[0] + s * du_s + t * du_t, v = q.v[0] + s * dv_s + t * dv_t;
                 span[x - first] = linear ? sample_linear(*texture, u, v) : sample_point(*texture, u, v);
             }
-        shade_span(target.pixels + std::size_t(y) * target.pitch + first, span, end - first, ops);
+        shade(target.pixels + std::size_t(y) * target.pitch + first, span, end - first);
     }
 }
 
@@ -246,15 +248,15 @@ void fill_quad(const Image& target, Box clip, const Quad& q, const Image* textur
                const BlendState& blend, Scratch& scratch)
 {
     if (stage.color_op == D3DTOP_DISABLE) texture = nullptr;   // the stage samples nothing: opaque white
-    SpanOps ops = span_ops(stage, texture, q.diffuse, blend, target.opaque);
+    const SpanShader shade(span_ops(stage, texture, q.diffuse, blend, target.opaque));
     if (texture == nullptr || !is_upright(q)) {
-        fill_general(target, clip, q, texture, stage.linear, ops, scratch);
+        fill_general(target, clip, q, texture, stage.linear, shade, scratch);
         return;
     }
     Upright g = upright_geometry(clip, q, *texture);
     if (g.left >= g.right || g.top >= g.bottom) return;
-    if (stage.linear && !texel_for_pixel(g)) upright_linear(target, g, *texture, ops, scratch);
-    else upright_point(target, g, *texture, ops, scratch);
+    if (stage.linear && !texel_for_pixel(g)) upright_linear(target, g, *texture, shade, scratch);
+    else upright_point(target, g, *texture, shade, scratch);
 }
 
 void fill_coverage(const Image& target, Box clip, const Coverage* glyphs, std::size_t count, const StageState& stage,
@@ -262,22 +264,40 @@ void fill_coverage(const Image& target, Box clip, const Coverage* glyphs, std::s
 {
     // Any image stands for the glyph textures: they are A8R8G8B8, so their alpha is their own.
     const Image coverage_texture{nullptr, 0, 0, 0, false};
-    SpanOps ops = span_ops(stage, stage.color_op == D3DTOP_DISABLE ? nullptr : &coverage_texture, diffuse, blend,
-                           target.opaque);
-    std::uint32_t* span = room(scratch.span, clip.right - clip.left);
-    for (std::size_t n = 0; n < count; ++n) {
-        const Coverage& g = glyphs[n];
-        int left = std::max(clip.left, g.x), right = std::min(clip.right, g.x + g.width);
-        int top = std::max(clip.top, g.y), bottom = std::min(clip.bottom, g.y + g.height);
-        if (left >= right) continue;
-        for (int y = top; y < bottom; ++y) {
-            const std::uint8_t* bits = g.bits + std::size_t(y - g.y) * g.pitch + (left - g.x);
-            if (stage.color_op == D3DTOP_DISABLE)
-                std::fill(span, span + (right - left), 0xffffffffu);
-            else
-                for (int i = 0; i < right - left; ++i) span[i] = bits[i] * 0x01010101u;
-            shade_span(target.pixels + std::size_t(y) * target.pitch + left, span, right - left, ops);
+    bool textured = stage.color_op != D3DTOP_DISABLE;
+    SpanOps ops = span_ops(stage, textured ? &coverage_texture : nullptr, diffuse, blend, target.opaque);
+    const SpanShader shade(ops);
+    // Glyphs whose boxes do not overlap can share one span per row when a texel of no coverage leaves the target as
+    // it is, which gives the same pixels as drawing them one after another.
+    bool blank_keeps = textured && ops.keep == 0xffffffffu && ops.fixed == 0 && !ops.per_pixel &&
+                       (ops.mix != Mix::Copy || !passes_alpha(ops.test, 0, int(ops.ref)));
+    for (std::size_t first = 0; first < count;) {
+        std::size_t end = first + 1;
+        Box box{glyphs[first].x, glyphs[first].y, glyphs[first].x + glyphs[first].width,
+                glyphs[first].y + glyphs[first].height};
+        while (blank_keeps && end < count && glyphs[end].x >= box.right) {
+            const Coverage& g = glyphs[end++];
+            box = Box{box.left, std::min(box.top, g.y), g.x + g.width, std::max(box.bottom, g.y + g.height)};
         }
+        int left = std::max(clip.left, box.left), right = std::min(clip.right, box.right);
+        int top = std::max(clip.top, box.top), bottom = std::min(clip.bottom, box.bottom);
+        std::uint32_t* span = room(scratch.span, right - left);
+        for (int y = top; y < bottom && left < right; ++y) {
+            if (!textured) {
+                std::fill(span, span + (right - left), 0xffffffffu);
+            } else {
+                std::fill(span, span + (right - left), 0u);
+                for (std::size_t n = first; n < end; ++n) {
+                    const Coverage& g = glyphs[n];
+                    if (y < g.y || y >= g.y + g.height) continue;
+                    const std::uint8_t* bits = g.bits + std::size_t(y - g.y) * g.pitch;
+                    for (int x = std::max(left, g.x); x < std::min(right, g.x + g.width); ++x)
+                        span[x - left] = bits[x - g.x] * 0x01010101u;
+                }
+            }
+            shade(target.pixels + std::size_t(y) * target.pitch + left, span, right - left);
+        }
+        first = end;
     }
 }
 

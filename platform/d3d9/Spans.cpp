@@ -67,7 +67,9 @@ Mix mix_of(const BlendState& b)
     return Mix::Factors;
 }
 
-bool passes(Test test, int alpha, int ref)
+}
+
+bool passes_alpha(Test test, int alpha, int ref)
 {
     switch (test) {
     case Test::Never: return false;
@@ -80,6 +82,8 @@ bool passes(Test test, int alpha, int ref)
     default: return true;
     }
 }
+
+namespace {
 
 int factor(DWORD blend, int src_c, int src_a, int dst_c, int dst_a)
 {
@@ -111,7 +115,7 @@ void shade_pixel(std::uint32_t& target, std::uint32_t texel, const SpanOps& ops)
         int t = channel(texel, i * 8);
         src[i] = !r.from_texel ? r.value : r.squared ? mul(t, t) : mul(t, r.value);
     }
-    if (!passes(ops.test, src[3], int(ops.ref))) return;
+    if (!passes_alpha(ops.test, src[3], int(ops.ref))) return;
     std::uint32_t d = target | ops.fill;
     int out[4];
     const BlendState& b = ops.blend;
@@ -136,45 +140,59 @@ inline __m128i mul16(__m128i a, __m128i b)
 
 inline __m128i alpha16(__m128i p) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(p, 0xff), 0xff); }
 
+// The draw's words, loaded into registers once per span (the target could alias `SpanOps`).
+struct Words {
+    __m128i scale, keep, fixed, source_fill, fill, ref;
+    Test test;
+    explicit Words(const SpanOps& ops)
+        : scale(_mm_unpacklo_epi8(_mm_set1_epi32(int(ops.scale)), _mm_setzero_si128())),
+          keep(_mm_set1_epi32(int(ops.keep))), fixed(_mm_set1_epi32(int(ops.fixed))),
+          source_fill(_mm_set1_epi32(int(ops.source_fill))), fill(_mm_set1_epi32(int(ops.fill))),
+          ref(_mm_set1_epi32(int(ops.ref))), test(ops.test)
+    {
+    }
+};
+
 // Lanes of four pixels that pass the alpha test.
-inline __m128i test_mask(__m128i s, const SpanOps& ops)
+inline __m128i test_mask(__m128i s, const Words& w)
 {
-    __m128i a = _mm_srli_epi32(s, 24), ref = _mm_set1_epi32(int(ops.ref));
-    __m128i all = _mm_set1_epi32(-1);
-    switch (ops.test) {
+    __m128i a = _mm_srli_epi32(s, 24), all = _mm_set1_epi32(-1);
+    switch (w.test) {
     case Test::Never: return _mm_setzero_si128();
-    case Test::Less: return _mm_cmplt_epi32(a, ref);
-    case Test::Equal: return _mm_cmpeq_epi32(a, ref);
-    case Test::LessEqual: return _mm_xor_si128(_mm_cmpgt_epi32(a, ref), all);
-    case Test::Greater: return _mm_cmpgt_epi32(a, ref);
-    case Test::NotEqual: return _mm_xor_si128(_mm_cmpeq_epi32(a, ref), all);
-    case Test::GreaterEqual: return _mm_xor_si128(_mm_cmplt_epi32(a, ref), all);
+    case Test::Less: return _mm_cmplt_epi32(a, w.ref);
+    case Test::Equal: return _mm_cmpeq_epi32(a, w.ref);
+    case Test::LessEqual: return _mm_xor_si128(_mm_cmpgt_epi32(a, w.ref), all);
+    case Test::Greater: return _mm_cmpgt_epi32(a, w.ref);
+    case Test::NotEqual: return _mm_xor_si128(_mm_cmpeq_epi32(a, w.ref), all);
+    case Test::GreaterEqual: return _mm_xor_si128(_mm_cmplt_epi32(a, w.ref), all);
     default: return all;
     }
 }
 
-inline __m128i shade4(__m128i s, const SpanOps& ops)
+template <bool scaled>
+inline __m128i shade4(__m128i s, const Words& w)
 {
-    if (ops.scaled) {
-        __m128i zero = _mm_setzero_si128(), k = _mm_unpacklo_epi8(_mm_set1_epi32(int(ops.scale)), zero);
-        s = _mm_packus_epi16(mul16(_mm_unpacklo_epi8(s, zero), k), mul16(_mm_unpackhi_epi8(s, zero), k));
+    s = _mm_or_si128(s, w.source_fill);
+    if (scaled) {
+        __m128i zero = _mm_setzero_si128();
+        s = _mm_packus_epi16(mul16(_mm_unpacklo_epi8(s, zero), w.scale), mul16(_mm_unpackhi_epi8(s, zero), w.scale));
     }
-    return _mm_or_si128(_mm_and_si128(s, _mm_set1_epi32(int(ops.keep))), _mm_set1_epi32(int(ops.fixed)));
+    return _mm_or_si128(_mm_and_si128(s, w.keep), w.fixed);
 }
 
 // The destination's share under "over": d x (255 - source alpha), alpha kept whole when it adds.
-inline __m128i over_rest(__m128i s, __m128i d, Mix mix)
+template <Mix mix>
+inline __m128i over_rest(__m128i s, __m128i d)
 {
     __m128i zero = _mm_setzero_si128(), c255 = _mm_set1_epi16(255);
-    __m128i alpha_lanes = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
-    __m128i s_lo = _mm_unpacklo_epi8(s, zero), s_hi = _mm_unpackhi_epi8(s, zero);
-    __m128i inv_lo = _mm_sub_epi16(c255, alpha16(s_lo)), inv_hi = _mm_sub_epi16(c255, alpha16(s_hi));
+    __m128i inv_lo = _mm_sub_epi16(c255, alpha16(_mm_unpacklo_epi8(s, zero)));
+    __m128i inv_hi = _mm_sub_epi16(c255, alpha16(_mm_unpackhi_epi8(s, zero)));
     if (mix != Mix::Over) {
-        inv_lo = _mm_or_si128(_mm_andnot_si128(alpha_lanes, inv_lo), _mm_and_si128(alpha_lanes, c255));
-        inv_hi = _mm_or_si128(_mm_andnot_si128(alpha_lanes, inv_hi), _mm_and_si128(alpha_lanes, c255));
+        __m128i alpha_lanes = _mm_set_epi16(255, 0, 0, 0, 255, 0, 0, 0);
+        inv_lo = _mm_or_si128(inv_lo, alpha_lanes);   // 255 - a | 255 = 255 in the alpha lanes
+        inv_hi = _mm_or_si128(inv_hi, alpha_lanes);
     }
-    __m128i d_lo = mul16(_mm_unpacklo_epi8(d, zero), inv_lo), d_hi = mul16(_mm_unpackhi_epi8(d, zero), inv_hi);
-    return _mm_packus_epi16(d_lo, d_hi);
+    return _mm_packus_epi16(mul16(_mm_unpacklo_epi8(d, zero), inv_lo), mul16(_mm_unpackhi_epi8(d, zero), inv_hi));
 }
 
 // Source alpha times itself, the other channels as they are.
@@ -187,28 +205,55 @@ inline __m128i square_alpha(__m128i s)
     return _mm_packus_epi16(lo, hi);
 }
 
-inline void shade4_into(std::uint32_t* target, const std::uint32_t* source, const SpanOps& ops)
+template <Mix mix, bool scaled, bool tested>
+inline void shade4_into(std::uint32_t* target, const std::uint32_t* source, const Words& w)
 {
-    __m128i texels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
-    __m128i s = shade4(_mm_or_si128(texels, _mm_set1_epi32(int(ops.source_fill))), ops);
-    __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target));
-    __m128i fill = _mm_set1_epi32(int(ops.fill)), out;
-    __m128i alphas = _mm_srli_epi32(s, 24);
-    if (ops.mix == Mix::Copy) {
-        out = _mm_or_si128(s, fill);
-    } else if (ops.mix == Mix::Over && _mm_movemask_epi8(_mm_cmpeq_epi32(alphas, _mm_set1_epi32(255))) == 0xffff) {
-        out = _mm_or_si128(s, fill);   // opaque source: nothing of the target shows
-    } else if (ops.fill == 0 && _mm_movemask_epi8(_mm_cmpeq_epi32(s, _mm_setzero_si128())) == 0xffff) {
-        return;   // a transparent source under "over" leaves the target as it is
+    __m128i s = shade4<scaled>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source)), w);
+    __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target)), out;
+    if constexpr (mix == Mix::Copy) {
+        out = _mm_or_si128(s, w.fill);
     } else {
-        __m128i src = ops.mix == Mix::OverSquareAlpha ? square_alpha(s) : s;
-        out = _mm_or_si128(_mm_adds_epu8(src, over_rest(s, _mm_or_si128(raw, fill), ops.mix)), fill);
+        // A transparent source under "over" leaves the target (whose alpha reads 255 if it has none).
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(s, _mm_setzero_si128())) == 0xffff && _mm_movemask_epi8(w.fill) == 0)
+            return;
+        __m128i opaque = _mm_cmpeq_epi32(_mm_srli_epi32(s, 24), _mm_set1_epi32(255));
+        if (mix == Mix::Over && _mm_movemask_epi8(opaque) == 0xffff) {
+            out = _mm_or_si128(s, w.fill);   // an opaque source: nothing of the target shows
+        } else {
+            __m128i src = mix == Mix::OverSquareAlpha ? square_alpha(s) : s;
+            out = _mm_or_si128(_mm_adds_epu8(src, over_rest<mix>(s, _mm_or_si128(raw, w.fill))), w.fill);
+        }
     }
-    if (ops.test != Test::Always) {
-        __m128i pass = test_mask(s, ops);
+    if constexpr (tested) {
+        __m128i pass = test_mask(s, w);
         out = _mm_or_si128(_mm_and_si128(pass, out), _mm_andnot_si128(pass, raw));
     }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(target), out);
+}
+
+template <Mix mix, bool scaled, bool tested>
+void shade_run(std::uint32_t* target, const std::uint32_t* source, int count, const SpanOps& ops)
+{
+    const Words w(ops);
+    int whole = count & ~3;
+    for (int i = 0; i < whole; i += 4) shade4_into<mix, scaled, tested>(target + i, source + i, w);
+    if (whole == count) return;
+    // The last one to three pixels go through the same four-pixel step on a copy, so they shade alike.
+    std::uint32_t src[4]{}, dst[4]{};
+    int rest = count - whole;
+    for (int i = 0; i < rest; ++i) {
+        src[i] = source[whole + i];
+        dst[i] = target[whole + i];
+    }
+    shade4_into<mix, scaled, tested>(dst, src, w);
+    for (int i = 0; i < rest; ++i) target[whole + i] = dst[i];
+}
+
+template <Mix mix>
+SpanShader::Run run_for(bool scaled, bool tested)
+{
+    if (scaled) return tested ? shade_run<mix, true, true> : shade_run<mix, true, false>;
+    return tested ? shade_run<mix, false, true> : shade_run<mix, false, false>;
 }
 
 }
@@ -246,22 +291,27 @@ SpanOps span_ops(const StageState& stage, const Image* texture, D3DCOLOR diffuse
     return ops;
 }
 
-void shade_span(std::uint32_t* target, const std::uint32_t* source, int count, const SpanOps& ops)
+SpanShader::SpanShader(const SpanOps& ops) : m_ops(ops)
 {
-    if (ops.per_pixel) {
-        for (int i = 0; i < count; ++i) shade_pixel(target[i], source[i], ops);
+    bool tested = ops.test != Test::Always;
+    switch (ops.mix) {
+    case Mix::Copy: m_run = run_for<Mix::Copy>(ops.scaled, tested); break;
+    case Mix::Over: m_run = run_for<Mix::Over>(ops.scaled, tested); break;
+    case Mix::OverAddAlpha: m_run = run_for<Mix::OverAddAlpha>(ops.scaled, tested); break;
+    case Mix::OverSquareAlpha: m_run = run_for<Mix::OverSquareAlpha>(ops.scaled, tested); break;
+    default: m_run = nullptr;
+    }
+    if (ops.per_pixel) m_run = nullptr;
+}
+
+void SpanShader::operator()(std::uint32_t* target, const std::uint32_t* source, int count) const
+{
+    if (count <= 0) return;
+    if (m_run) {
+        m_run(target, source, count, m_ops);
         return;
     }
-    int whole = count & ~3;
-    for (int i = 0; i < whole; i += 4) shade4_into(target + i, source + i, ops);
-    if (whole == count) return;
-    // The last one to three pixels go through the same four-pixel step on a copy, so they shade alike.
-    std::uint32_t src[4]{}, dst[4]{};
-    int rest = count - whole;
-    std::memcpy(src, source + whole, std::size_t(rest) * 4);
-    std::memcpy(dst, target + whole, std::size_t(rest) * 4);
-    shade4_into(dst, src, ops);
-    std::memcpy(target + whole, dst, std::size_t(rest) * 4);
+    for (int i = 0; i < count; ++i) shade_pixel(target[i], source[i], m_ops);
 }
 
 }

@@ -36,11 +36,24 @@ struct SpanOps {
     std::uint32_t fill{0};              // 0xff000000 for an X8R8G8B8 target: alpha reads and writes 255
 };
 
+// Whether a source alpha passes the alpha test.
+bool passes_alpha(Test test, int alpha, int ref);
+
 // The stage, test and blend of one draw; without a texture it samples opaque white.
 SpanOps span_ops(const StageState& stage, const Image* texture, D3DCOLOR diffuse, const BlendState& blend,
                  bool target_opaque);
 
-// Shades `count` source pixels and blends them into `target`.
-void shade_span(std::uint32_t* target, const std::uint32_t* source, int count, const SpanOps& ops);
+// Shades source pixels and blends them into a target row, as one draw's states say.
+class SpanShader {
+public:
+    explicit SpanShader(const SpanOps& ops);
+    void operator()(std::uint32_t* target, const std::uint32_t* source, int count) const;
+
+    using Run = void (*)(std::uint32_t*, const std::uint32_t*, int, const SpanOps&);
+
+private:
+    SpanOps m_ops;
+    Run m_run{nullptr};   // the vector kernel for these states; null: pixel by pixel
+};
 
 }
