@@ -1,8 +1,7 @@
-#include "Spans.h"
+#include "SpanKernel.h"
 
 #include <algorithm>
 #include <cstring>
-#include <emmintrin.h>
 
 namespace plat::raster {
 
@@ -131,130 +130,35 @@ void shade_pixel(std::uint32_t& target, std::uint32_t texel, const SpanOps& ops)
               std::uint32_t(out[0])) | ops.fill;
 }
 
-// Eight 16-bit channels times eight factors, / 255 rounded as `mul`.
-inline __m128i mul16(__m128i a, __m128i b)
-{
-    __m128i t = _mm_add_epi16(_mm_mullo_epi16(a, b), _mm_set1_epi16(128));
-    return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
-}
-
-inline __m128i alpha16(__m128i p) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(p, 0xff), 0xff); }
-
-// The draw's words, loaded into registers once per span (the target could alias `SpanOps`).
-struct Words {
-    __m128i scale, keep, fixed, source_fill, fill, ref;
-    Test test;
-    explicit Words(const SpanOps& ops)
-        : scale(_mm_unpacklo_epi8(_mm_set1_epi32(int(ops.scale)), _mm_setzero_si128())),
-          keep(_mm_set1_epi32(int(ops.keep))), fixed(_mm_set1_epi32(int(ops.fixed))),
-          source_fill(_mm_set1_epi32(int(ops.source_fill))), fill(_mm_set1_epi32(int(ops.fill))),
-          ref(_mm_set1_epi32(int(ops.ref))), test(ops.test)
-    {
-    }
+struct Sse2 {
+    using R = __m128i;
+    static constexpr int pixels = 4;
+    static R load(const std::uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const R*>(p)); }
+    static void store(std::uint32_t* p, R v) { _mm_storeu_si128(reinterpret_cast<R*>(p), v); }
+    static R zero() { return _mm_setzero_si128(); }
+    static R set32(int v) { return _mm_set1_epi32(v); }
+    static R set16(short v) { return _mm_set1_epi16(v); }
+    static R alpha_lanes16(short v) { return _mm_set_epi16(v, 0, 0, 0, v, 0, 0, 0); }
+    static R unpacklo8(R a, R b) { return _mm_unpacklo_epi8(a, b); }
+    static R unpackhi8(R a, R b) { return _mm_unpackhi_epi8(a, b); }
+    static R packus16(R a, R b) { return _mm_packus_epi16(a, b); }
+    static R mullo16(R a, R b) { return _mm_mullo_epi16(a, b); }
+    static R mulhi16(R a, R b) { return _mm_mulhi_epu16(a, b); }
+    static R add16(R a, R b) { return _mm_add_epi16(a, b); }
+    static R sub16(R a, R b) { return _mm_sub_epi16(a, b); }
+    static R srli16(R a, int n) { return _mm_srli_epi16(a, n); }
+    static R srli32(R a, int n) { return _mm_srli_epi32(a, n); }
+    static R alpha16(R p) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(p, 0xff), 0xff); }
+    static R or_(R a, R b) { return _mm_or_si128(a, b); }
+    static R and_(R a, R b) { return _mm_and_si128(a, b); }
+    static R andnot(R a, R b) { return _mm_andnot_si128(a, b); }
+    static R xor_(R a, R b) { return _mm_xor_si128(a, b); }
+    static R adds8(R a, R b) { return _mm_adds_epu8(a, b); }
+    static R cmpeq32(R a, R b) { return _mm_cmpeq_epi32(a, b); }
+    static R cmpgt32(R a, R b) { return _mm_cmpgt_epi32(a, b); }
+    static bool all(R mask) { return _mm_movemask_epi8(mask) == 0xffff; }
+    static bool none(R mask) { return _mm_movemask_epi8(mask) == 0; }
 };
-
-// Lanes of four pixels that pass the alpha test.
-inline __m128i test_mask(__m128i s, const Words& w)
-{
-    __m128i a = _mm_srli_epi32(s, 24), all = _mm_set1_epi32(-1);
-    switch (w.test) {
-    case Test::Never: return _mm_setzero_si128();
-    case Test::Less: return _mm_cmplt_epi32(a, w.ref);
-    case Test::Equal: return _mm_cmpeq_epi32(a, w.ref);
-    case Test::LessEqual: return _mm_xor_si128(_mm_cmpgt_epi32(a, w.ref), all);
-    case Test::Greater: return _mm_cmpgt_epi32(a, w.ref);
-    case Test::NotEqual: return _mm_xor_si128(_mm_cmpeq_epi32(a, w.ref), all);
-    case Test::GreaterEqual: return _mm_xor_si128(_mm_cmplt_epi32(a, w.ref), all);
-    default: return all;
-    }
-}
-
-template <bool scaled>
-inline __m128i shade4(__m128i s, const Words& w)
-{
-    s = _mm_or_si128(s, w.source_fill);
-    if (scaled) {
-        __m128i zero = _mm_setzero_si128();
-        s = _mm_packus_epi16(mul16(_mm_unpacklo_epi8(s, zero), w.scale), mul16(_mm_unpackhi_epi8(s, zero), w.scale));
-    }
-    return _mm_or_si128(_mm_and_si128(s, w.keep), w.fixed);
-}
-
-// The destination's share under "over": d x (255 - source alpha), alpha kept whole when it adds.
-template <Mix mix>
-inline __m128i over_rest(__m128i s, __m128i d)
-{
-    __m128i zero = _mm_setzero_si128(), c255 = _mm_set1_epi16(255);
-    __m128i inv_lo = _mm_sub_epi16(c255, alpha16(_mm_unpacklo_epi8(s, zero)));
-    __m128i inv_hi = _mm_sub_epi16(c255, alpha16(_mm_unpackhi_epi8(s, zero)));
-    if (mix != Mix::Over) {
-        __m128i alpha_lanes = _mm_set_epi16(255, 0, 0, 0, 255, 0, 0, 0);
-        inv_lo = _mm_or_si128(inv_lo, alpha_lanes);   // 255 - a | 255 = 255 in the alpha lanes
-        inv_hi = _mm_or_si128(inv_hi, alpha_lanes);
-    }
-    return _mm_packus_epi16(mul16(_mm_unpacklo_epi8(d, zero), inv_lo), mul16(_mm_unpackhi_epi8(d, zero), inv_hi));
-}
-
-// Source alpha times itself, the other channels as they are.
-inline __m128i square_alpha(__m128i s)
-{
-    __m128i zero = _mm_setzero_si128(), alpha_lanes = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
-    __m128i lo = _mm_unpacklo_epi8(s, zero), hi = _mm_unpackhi_epi8(s, zero);
-    lo = _mm_or_si128(_mm_andnot_si128(alpha_lanes, lo), _mm_and_si128(alpha_lanes, mul16(lo, alpha16(lo))));
-    hi = _mm_or_si128(_mm_andnot_si128(alpha_lanes, hi), _mm_and_si128(alpha_lanes, mul16(hi, alpha16(hi))));
-    return _mm_packus_epi16(lo, hi);
-}
-
-template <Mix mix, bool scaled, bool tested>
-inline void shade4_into(std::uint32_t* target, const std::uint32_t* source, const Words& w)
-{
-    __m128i s = shade4<scaled>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source)), w);
-    __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target)), out;
-    if constexpr (mix == Mix::Copy) {
-        out = _mm_or_si128(s, w.fill);
-    } else {
-        // A transparent source under "over" leaves the target (whose alpha reads 255 if it has none).
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(s, _mm_setzero_si128())) == 0xffff && _mm_movemask_epi8(w.fill) == 0)
-            return;
-        __m128i opaque = _mm_cmpeq_epi32(_mm_srli_epi32(s, 24), _mm_set1_epi32(255));
-        if (mix == Mix::Over && _mm_movemask_epi8(opaque) == 0xffff) {
-            out = _mm_or_si128(s, w.fill);   // an opaque source: nothing of the target shows
-        } else {
-            __m128i src = mix == Mix::OverSquareAlpha ? square_alpha(s) : s;
-            out = _mm_or_si128(_mm_adds_epu8(src, over_rest<mix>(s, _mm_or_si128(raw, w.fill))), w.fill);
-        }
-    }
-    if constexpr (tested) {
-        __m128i pass = test_mask(s, w);
-        out = _mm_or_si128(_mm_and_si128(pass, out), _mm_andnot_si128(pass, raw));
-    }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(target), out);
-}
-
-template <Mix mix, bool scaled, bool tested>
-void shade_run(std::uint32_t* target, const std::uint32_t* source, int count, const SpanOps& ops)
-{
-    const Words w(ops);
-    int whole = count & ~3;
-    for (int i = 0; i < whole; i += 4) shade4_into<mix, scaled, tested>(target + i, source + i, w);
-    if (whole == count) return;
-    // The last one to three pixels go through the same four-pixel step on a copy, so they shade alike.
-    std::uint32_t src[4]{}, dst[4]{};
-    int rest = count - whole;
-    for (int i = 0; i < rest; ++i) {
-        src[i] = source[whole + i];
-        dst[i] = target[whole + i];
-    }
-    shade4_into<mix, scaled, tested>(dst, src, w);
-    for (int i = 0; i < rest; ++i) target[whole + i] = dst[i];
-}
-
-template <Mix mix>
-SpanShader::Run run_for(bool scaled, bool tested)
-{
-    if (scaled) return tested ? shade_run<mix, true, true> : shade_run<mix, true, false>;
-    return tested ? shade_run<mix, false, true> : shade_run<mix, false, false>;
-}
 
 }
 
@@ -293,16 +197,11 @@ SpanOps span_ops(const StageState& stage, const Image* texture, D3DCOLOR diffuse
 
 SpanShader::SpanShader(const SpanOps& ops) : m_ops(ops)
 {
-    bool tested = ops.test != Test::Always;
-    switch (ops.mix) {
-    case Mix::Copy: m_run = run_for<Mix::Copy>(ops.scaled, tested); break;
-    case Mix::Over: m_run = run_for<Mix::Over>(ops.scaled, tested); break;
-    case Mix::OverAddAlpha: m_run = run_for<Mix::OverAddAlpha>(ops.scaled, tested); break;
-    case Mix::OverSquareAlpha: m_run = run_for<Mix::OverSquareAlpha>(ops.scaled, tested); break;
-    default: m_run = nullptr;
-    }
-    if (ops.per_pixel) m_run = nullptr;
+    static const bool wide = __builtin_cpu_supports("avx2");
+    m_run = wide ? wide_kernel(ops) : narrow_kernel(ops);
 }
+
+SpanShader::Run narrow_kernel(const SpanOps& ops) { return Kernel<Sse2>::choose(ops); }
 
 void SpanShader::operator()(std::uint32_t* target, const std::uint32_t* source, int count) const
 {

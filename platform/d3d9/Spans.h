@@ -56,4 +56,9 @@ private:
     Run m_run{nullptr};   // the vector kernel for these states; null: pixel by pixel
 };
 
+// The vector kernels for a draw's states, SSE2 and AVX2 (the latter only for
+// processors that have it); null when the states need pixel-by-pixel shading.
+SpanShader::Run narrow_kernel(const SpanOps& ops);
+SpanShader::Run wide_kernel(const SpanOps& ops);
+
 }
