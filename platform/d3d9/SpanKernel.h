@@ -12,6 +12,9 @@ namespace plat::raster {
 
 namespace {
 
+// How a kernel applies the alpha test: not at all, as "alpha above the reference" (what sprites use), or as a range.
+enum class Check { None, Above, Range };
+
 // Every alpha test as a range: passes when above `low` and below `high`, or the reverse when `invert`.
 struct TestRange {
     int low, high;
@@ -44,6 +47,7 @@ struct Kernel {
     struct Words {
         R scale, keep, fixed, source_fill, fill, low, high, invert;
         bool opaque_passes;   // alpha 255 passes the test
+        bool no_fill;         // the target has its own alpha
         explicit Words(const SpanOps& ops)
             : scale(V::unpacklo8(V::set32(int(ops.scale)), V::zero())), keep(V::set32(int(ops.keep))),
               fixed(V::set32(int(ops.fixed))), source_fill(V::set32(int(ops.source_fill))), fill(V::set32(int(ops.fill)))
@@ -53,24 +57,28 @@ struct Kernel {
             high = V::set32(r.high);
             invert = V::set32(r.invert ? -1 : 0);
             opaque_passes = passes_alpha(ops.test, 255, int(ops.ref));
+            no_fill = ops.fill == 0;
         }
     };
 
+    template <Check check>
     static R test_mask(R s, const Words& w)
     {
         R a = V::srli32(s, 24);
+        if constexpr (check == Check::Above) return V::cmpgt32(a, w.low);
         return V::xor_(V::and_(V::cmpgt32(a, w.low), V::cmpgt32(w.high, a)), w.invert);
     }
 
-    template <bool scaled>
+    // `plain`: every channel is the texel's, and the texture has its own alpha.
+    template <bool scaled, bool plain>
     static R shade(R s, const Words& w)
     {
-        s = V::or_(s, w.source_fill);
+        if (!plain) s = V::or_(s, w.source_fill);
         if (scaled) {
             R zero = V::zero();
             s = V::packus16(mul16(V::unpacklo8(s, zero), w.scale), mul16(V::unpackhi8(s, zero), w.scale));
         }
-        return V::or_(V::and_(s, w.keep), w.fixed);
+        return plain ? s : V::or_(V::and_(s, w.keep), w.fixed);
     }
 
     // The destination's share under "over": d x (255 - source alpha), alpha kept whole when it adds.
@@ -98,39 +106,46 @@ struct Kernel {
         return V::packus16(lo, hi);
     }
 
-    template <Mix mix, bool scaled, bool tested>
-    static void shade_into(std::uint32_t* target, const std::uint32_t* source, const Words& w)
+    template <Check check>
+    static void store_tested(std::uint32_t* target, R s, R out, R raw, const Words& w)
     {
-        R s = shade<scaled>(V::load(source), w);
-        R raw = V::load(target), out;
-        bool opaque_source = false;
-        if constexpr (mix == Mix::Copy) {
-            out = V::or_(s, w.fill);
-        } else {
-            // A transparent source under "over" leaves the target (whose alpha reads 255 if it has none).
-            if (V::all(V::cmpeq32(s, V::zero())) && V::none(w.fill)) return;
-            if (mix == Mix::Over && V::all(V::cmpeq32(V::srli32(s, 24), V::set32(255)))) {
-                out = V::or_(s, w.fill);   // an opaque source: nothing of the target shows
-                opaque_source = true;
-            } else {
-                R src = mix == Mix::OverSquareAlpha ? square_alpha(s) : s;
-                out = V::or_(V::adds8(src, over_rest<mix>(s, V::or_(raw, w.fill))), w.fill);
-            }
-        }
-        if (tested && !(opaque_source && w.opaque_passes)) {
-            R pass = test_mask(s, w);
+        if constexpr (check != Check::None) {
+            R pass = test_mask<check>(s, w);
             out = V::or_(V::and_(pass, out), V::andnot(pass, raw));
         }
         V::store(target, out);
     }
 
-    template <Mix mix, bool scaled, bool tested>
+    template <Mix mix, bool scaled, bool plain, Check check>
+    static void shade_into(std::uint32_t* target, const std::uint32_t* source, const Words& w)
+    {
+        constexpr bool tested = check != Check::None;
+        R s = shade<scaled, plain>(V::load(source), w);
+        if constexpr (mix == Mix::Copy) {
+            store_tested<check>(target, s, V::or_(s, w.fill), tested ? V::load(target) : s, w);
+        } else {
+            // A transparent source under "over" leaves the target (whose alpha reads 255 if it has none).
+            if (V::all(V::cmpeq32(s, V::zero())) && w.no_fill) return;
+            // An opaque source hides the target: it is read only when the test may keep it.
+            if (mix == Mix::Over && V::all(V::cmpeq32(V::srli32(s, 24), V::set32(255)))) {
+                if (!tested || w.opaque_passes) V::store(target, V::or_(s, w.fill));
+                else store_tested<check>(target, s, V::or_(s, w.fill), V::load(target), w);
+                return;
+            }
+            R raw = V::load(target);
+            R src = mix == Mix::OverSquareAlpha ? square_alpha(s) : s;
+            R out = V::or_(V::adds8(src, over_rest<mix>(s, V::or_(raw, w.fill))), w.fill);
+            store_tested<check>(target, s, out, raw, w);
+        }
+    }
+
+    template <Mix mix, bool scaled, bool plain, Check check>
     static void run(std::uint32_t* target, const std::uint32_t* source, int count, const SpanOps& ops)
     {
         const Words w(ops);
         constexpr int n = V::pixels;
         int whole = count - count % n;
-        for (int i = 0; i < whole; i += n) shade_into<mix, scaled, tested>(target + i, source + i, w);
+        for (int i = 0; i < whole; i += n) shade_into<mix, scaled, plain, check>(target + i, source + i, w);
         if (whole == count) return;
         // The last pixels go through the same step on a copy, so they shade alike.
         std::uint32_t src[n]{}, dst[n]{};
@@ -139,27 +154,38 @@ struct Kernel {
             src[i] = source[whole + i];
             dst[i] = target[whole + i];
         }
-        shade_into<mix, scaled, tested>(dst, src, w);
+        shade_into<mix, scaled, plain, check>(dst, src, w);
         for (int i = 0; i < rest; ++i) target[whole + i] = dst[i];
     }
 
-    template <Mix mix>
-    static SpanShader::Run run_for(bool scaled, bool tested)
+    template <Mix mix, bool scaled, bool plain>
+    static SpanShader::Run with_check(Check check)
     {
-        if (scaled) return tested ? run<mix, true, true> : run<mix, true, false>;
-        return tested ? run<mix, false, true> : run<mix, false, false>;
+        switch (check) {
+        case Check::None: return run<mix, scaled, plain, Check::None>;
+        case Check::Above: return run<mix, scaled, plain, Check::Above>;
+        default: return run<mix, scaled, plain, Check::Range>;
+        }
+    }
+
+    template <Mix mix>
+    static SpanShader::Run with_mix(bool scaled, bool plain, Check check)
+    {
+        if (scaled) return plain ? with_check<mix, true, true>(check) : with_check<mix, true, false>(check);
+        return plain ? with_check<mix, false, true>(check) : with_check<mix, false, false>(check);
     }
 
     // The kernel for a draw's states; null when they need pixel-by-pixel shading.
     static SpanShader::Run choose(const SpanOps& ops)
     {
-        bool tested = ops.test != Test::Always;
         if (ops.per_pixel) return nullptr;
+        bool plain = ops.keep == 0xffffffffu && ops.fixed == 0 && ops.source_fill == 0;
+        Check check = ops.test == Test::Always ? Check::None : ops.test == Test::Greater ? Check::Above : Check::Range;
         switch (ops.mix) {
-        case Mix::Copy: return run_for<Mix::Copy>(ops.scaled, tested);
-        case Mix::Over: return run_for<Mix::Over>(ops.scaled, tested);
-        case Mix::OverAddAlpha: return run_for<Mix::OverAddAlpha>(ops.scaled, tested);
-        case Mix::OverSquareAlpha: return run_for<Mix::OverSquareAlpha>(ops.scaled, tested);
+        case Mix::Copy: return with_mix<Mix::Copy>(ops.scaled, plain, check);
+        case Mix::Over: return with_mix<Mix::Over>(ops.scaled, plain, check);
+        case Mix::OverAddAlpha: return with_mix<Mix::OverAddAlpha>(ops.scaled, plain, check);
+        case Mix::OverSquareAlpha: return with_mix<Mix::OverSquareAlpha>(ops.scaled, plain, check);
         default: return nullptr;
         }
     }

@@ -25,7 +25,12 @@ struct Avx2 {
     static R sub16(R a, R b) { return _mm256_sub_epi16(a, b); }
     static R srli16(R a, int n) { return _mm256_srli_epi16(a, n); }
     static R srli32(R a, int n) { return _mm256_srli_epi32(a, n); }
-    static R alpha16(R p) { return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(p, 0xff), 0xff); }
+    static R alpha16(R p)
+    {
+        const R alpha_words = _mm256_set_epi8(15, 14, 15, 14, 15, 14, 15, 14, 7, 6, 7, 6, 7, 6, 7, 6, 15, 14, 15, 14, 15,
+                                              14, 15, 14, 7, 6, 7, 6, 7, 6, 7, 6);
+        return _mm256_shuffle_epi8(p, alpha_words);
+    }
     static R or_(R a, R b) { return _mm256_or_si256(a, b); }
     static R and_(R a, R b) { return _mm256_and_si256(a, b); }
     static R andnot(R a, R b) { return _mm256_andnot_si256(a, b); }
