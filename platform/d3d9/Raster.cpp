@@ -12,10 +12,11 @@ namespace plat::raster {
 
 namespace {
 
+// At least `count` elements (none asked for when count <= 0), grown only, so drawing allocates nothing once warm.
 template <class T>
 T* room(std::vector<T>& buffer, int count)
 {
-    if (buffer.size() < std::size_t(count)) buffer.resize(std::size_t(count));
+    if (count > 0 && buffer.size() < std::size_t(count)) buffer.resize(std::size_t(count));
     return buffer.data();
 }
 
@@ -235,6 +236,25 @@ void fill_general(const Image& target, Box clip, const Quad& q, const Image* tex
     }
 }
 
+// Rows of the box: the glyphs' coverage side by side (white when untextured), shaded in one span per row.
+void coverage_rows(const Image& target, Box box, const Coverage* glyphs, std::size_t count, bool textured,
+                   const SpanShader& shade, Scratch& scratch)
+{
+    int width = box.right - box.left;
+    std::uint32_t* span = room(scratch.span, width);
+    for (int y = box.top; y < box.bottom; ++y) {
+        std::fill(span, span + width, textured ? 0u : 0xffffffffu);
+        for (std::size_t n = 0; n < count && textured; ++n) {
+            const Coverage& g = glyphs[n];
+            if (y < g.y || y >= g.y + g.height) continue;
+            const std::uint8_t* bits = g.bits + std::size_t(y - g.y) * g.pitch;
+            for (int x = std::max(box.left, g.x); x < std::min(box.right, g.x + g.width); ++x)
+                span[x - box.left] = bits[x - g.x] * 0x01010101u;
+        }
+        shade(target.pixels + std::size_t(y) * target.pitch + box.left, span, width);
+    }
+}
+
 }
 
 void fill_box(const Image& target, Box box, D3DCOLOR color)
@@ -271,33 +291,16 @@ void fill_coverage(const Image& target, Box clip, const Coverage* glyphs, std::s
     // it is, which gives the same pixels as drawing them one after another.
     bool blank_keeps = textured && ops.keep == 0xffffffffu && ops.fixed == 0 && !ops.per_pixel &&
                        (ops.mix != Mix::Copy || !passes_alpha(ops.test, 0, int(ops.ref)));
-    for (std::size_t first = 0; first < count;) {
-        std::size_t end = first + 1;
+    for (std::size_t first = 0, end = 0; first < count; first = end) {
         Box box{glyphs[first].x, glyphs[first].y, glyphs[first].x + glyphs[first].width,
                 glyphs[first].y + glyphs[first].height};
-        while (blank_keeps && end < count && glyphs[end].x >= box.right) {
-            const Coverage& g = glyphs[end++];
-            box = Box{box.left, std::min(box.top, g.y), g.x + g.width, std::max(box.bottom, g.y + g.height)};
-        }
-        int left = std::max(clip.left, box.left), right = std::min(clip.right, box.right);
-        int top = std::max(clip.top, box.top), bottom = std::min(clip.bottom, box.bottom);
-        std::uint32_t* span = room(scratch.span, right - left);
-        for (int y = top; y < bottom && left < right; ++y) {
-            if (!textured) {
-                std::fill(span, span + (right - left), 0xffffffffu);
-            } else {
-                std::fill(span, span + (right - left), 0u);
-                for (std::size_t n = first; n < end; ++n) {
-                    const Coverage& g = glyphs[n];
-                    if (y < g.y || y >= g.y + g.height) continue;
-                    const std::uint8_t* bits = g.bits + std::size_t(y - g.y) * g.pitch;
-                    for (int x = std::max(left, g.x); x < std::min(right, g.x + g.width); ++x)
-                        span[x - left] = bits[x - g.x] * 0x01010101u;
-                }
-            }
-            shade(target.pixels + std::size_t(y) * target.pitch + left, span, right - left);
-        }
-        first = end;
+        for (end = first + 1; blank_keeps && end < count && glyphs[end].x >= box.right; ++end)
+            box = Box{box.left, std::min(box.top, glyphs[end].y), glyphs[end].x + glyphs[end].width,
+                      std::max(box.bottom, glyphs[end].y + glyphs[end].height)};
+        box = Box{std::max(clip.left, box.left), std::max(clip.top, box.top), std::min(clip.right, box.right),
+                  std::min(clip.bottom, box.bottom)};
+        if (box.left < box.right)   // else the glyphs lie beside the clip
+            coverage_rows(target, box, glyphs + first, end - first, textured, shade, scratch);
     }
 }
 

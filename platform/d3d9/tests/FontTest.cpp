@@ -200,3 +200,25 @@ TEST(Font, LineRunsDrawAsGlyphByGlyph)
     }
     EXPECT_GT(drawn, 300);
 }
+
+// Glyphs wholly outside the viewport (a clip) draw nothing, whichever side they are on.
+TEST(Font, TextOutsideTheViewportDrawsNothing)
+{
+    auto rig = make_device(120, 60);
+    auto font = make_font(rig.device.get(), u"Arial", -12);
+    const struct {
+        const char* name;
+        RECT area;
+    } cases[] = {{"right of it", {80, 20, 120, 40}}, {"left of it", {-100, 20, 10, 40}}, {"below it", {30, 45, 90, 60}}};
+    ComPtr<IDirect3DSurface9> back;
+    rig.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.put());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        rig.device->Clear(0, nullptr, D3DCLEAR_TARGET, background, 1.0f, 0);
+        D3DVIEWPORT9 clip{20, 10, 50, 30, 0.0f, 1.0f};
+        rig.device->SetViewport(&clip);
+        RECT area = c.area;
+        font->DrawTextW(nullptr, u"Wide text", -1, &area, DT_LEFT | DT_TOP | DT_NOCLIP, 0xffffffffu);
+        test::expect_box(test::changed_box(back.get(), background), RECT{120, 60, 0, 0});
+    }
+}
