@@ -136,3 +136,35 @@ TEST(Quads, TurnedQuadsPutEachTexelWhereTheTurnTakesIt)
         expect_probes(d, c.probes);
     }
 }
+
+// A mirrored quad samples its texels backwards, and a viewport that cuts a filtered quad leaves the pixels it
+// keeps as they are without the cut.
+TEST(Quads, MirroredAndCutQuadsFilterAsWhole)
+{
+    const DWORD black = grey(0), white = grey(255), back = 0xff0000ffu;
+    const struct {
+        const char* name;
+        float a[2], b[2], c[2];
+        DWORD view_left;
+        std::vector<Probe> probes;
+    } cases[] = {
+        {"mirrored across", {8, 0}, {0, 0}, {8, 2}, 0,
+         {{7, 0, black}, {6, 1, black}, {5, 0, grey(32)}, {4, 0, grey(96)}, {3, 1, grey(159)}, {2, 0, grey(223)},
+          {0, 0, white}}},
+        {"cut by the viewport", {0, 0}, {8, 0}, {0, 2}, 3,
+         {{0, 0, back}, {2, 1, back}, {3, 0, grey(96)}, {4, 1, grey(159)}, {5, 0, grey(223)}, {7, 0, white}}},
+    };
+    test::DeviceRig rig = make_device(10, 4);
+    IDirect3DDevice9* d = rig.device.get();
+    auto texture = texture_of(d, 2, 1, {black, white});
+    d->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        D3DVIEWPORT9 whole{0, 0, 10, 4, 0.0f, 1.0f}, view{c.view_left, 0, 10 - c.view_left, 4, 0.0f, 1.0f};
+        d->SetViewport(&whole);
+        d->Clear(0, nullptr, D3DCLEAR_TARGET, back, 1.0f, 0);
+        d->SetViewport(&view);
+        draw_copy(d, texture.get(), c.a, c.b, c.c);
+        expect_probes(d, c.probes);
+    }
+}
