@@ -152,6 +152,17 @@ bool texel_for_pixel(const Upright& g)
            g.ty0 == std::floor(g.ty0);
 }
 
+// Each run's texel over its pixels; stores may reach three pixels past `count`.
+void spread_runs(const std::uint32_t* texels, const int* columns, const std::vector<int>& runs, int count,
+                 std::uint32_t* span)
+{
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        int start = runs[r], end = r + 1 < runs.size() ? runs[r + 1] : count;
+        __m128i texel = _mm_set1_epi32(int(texels[columns[start]]));
+        for (int i = start; i < end; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(span + i), texel);
+    }
+}
+
 void upright_point(const Image& target, const Upright& g, const Image& texture, const SpanShader& shade, Scratch& s)
 {
     int count = g.right - g.left;
@@ -162,13 +173,20 @@ void upright_point(const Image& target, const Upright& g, const Image& texture, 
         columns[i] = std::clamp(int(std::floor(g.tx0 + (x + 0.5f - g.x0) * g.tx_step)), 0, texture.width - 1);
         in_order = in_order && (i == 0 || columns[i] == columns[i - 1] + 1);
     }
-    std::uint32_t* span = room(s.span, count);
+    // Magnified, a texel covers a run of pixels: it is stored four at a time instead of fetched for each.
+    s.runs.clear();
+    for (int i = 0; i < count && !in_order; ++i)
+        if (i == 0 || columns[i] != columns[i - 1]) s.runs.push_back(i);
+    bool by_runs = int(s.runs.size()) * 2 <= count;
+    std::uint32_t* span = room(s.span, count + 4);
     int gathered = -1;   // the texture row in `span`: a magnified row repeats
     for (int y = g.top; y < g.bottom; ++y) {
         int ty = std::clamp(int(std::floor(g.ty0 + (y + 0.5f - g.y0) * g.ty_step)), 0, texture.height - 1);
         const std::uint32_t* texels = row_of(texture, ty);
         if (!in_order && ty != gathered) {
-            for (int i = 0; i < count; ++i) span[i] = texels[columns[i]];
+            if (by_runs) spread_runs(texels, columns, s.runs, count, span);
+            else
+                for (int i = 0; i < count; ++i) span[i] = texels[columns[i]];
             gathered = ty;
         }
         shade(target.pixels + std::size_t(y) * target.pitch + g.left, in_order ? texels + columns[0] : span, count);

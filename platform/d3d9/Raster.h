@@ -65,6 +65,7 @@ struct Scratch {
     std::vector<std::uint32_t> span;            // one row of sampled source pixels
     std::vector<int> near;                      // per column: the texel, or the left one of a filtered pair
     std::vector<int> far;                       // per column: the right one of a filtered pair
+    std::vector<int> runs;                      // first columns of runs of one texel
     std::vector<std::uint32_t> weights;         // per column: right weight << 16 | left weight (of 256)
     std::vector<std::int16_t> filtered[2];      // two texture rows filtered across, less 32768
     int filtered_row[2]{-1, -1};                // which texture rows those are; -1 for none

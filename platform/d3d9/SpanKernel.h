@@ -120,7 +120,10 @@ struct Kernel {
     static void shade_into(std::uint32_t* target, const std::uint32_t* source, const Words& w)
     {
         constexpr bool tested = check != Check::None;
-        R s = shade<scaled, plain>(V::load(source), w);
+        R texels = V::load(source);
+        // Plain texels of zero shade to zero: under "over" they leave the target without being shaded.
+        if (plain && mix != Mix::Copy && V::all(V::cmpeq32(texels, V::zero())) && w.no_fill) return;
+        R s = shade<scaled, plain>(texels, w);
         if constexpr (mix == Mix::Copy) {
             store_tested<check>(target, s, V::or_(s, w.fill), tested ? V::load(target) : s, w);
         } else {
