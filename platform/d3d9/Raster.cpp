@@ -254,20 +254,39 @@ void fill_general(const Image& target, Box clip, const Quad& q, const Image* tex
     }
 }
 
+// Coverage c as the texel (c, c, c, c): premultiplied white.
+void expand_coverage(const std::uint8_t* bits, int count, std::uint32_t* out)
+{
+    int i = 0;
+    for (; i + 16 <= count; i += 16) {
+        __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bits + i));
+        __m128i lo = _mm_unpacklo_epi8(c, c), hi = _mm_unpackhi_epi8(c, c);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi16(lo, lo));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), _mm_unpackhi_epi16(lo, lo));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpacklo_epi16(hi, hi));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 12), _mm_unpackhi_epi16(hi, hi));
+    }
+    for (; i < count; ++i) out[i] = bits[i] * 0x01010101u;
+}
+
 // Rows of the box: the glyphs' coverage side by side (white when untextured), shaded in one span per row.
 void coverage_rows(const Image& target, Box box, const Coverage* glyphs, std::size_t count, bool textured,
                    const SpanShader& shade, Scratch& scratch)
 {
     int width = box.right - box.left;
     std::uint32_t* span = room(scratch.span, width);
+    std::uint8_t* line = room(scratch.coverage, width);
+    if (!textured) std::fill(span, span + width, 0xffffffffu);
     for (int y = box.top; y < box.bottom; ++y) {
-        std::fill(span, span + width, textured ? 0u : 0xffffffffu);
-        for (std::size_t n = 0; n < count && textured; ++n) {
-            const Coverage& g = glyphs[n];
-            if (y < g.y || y >= g.y + g.height) continue;
-            const std::uint8_t* bits = g.bits + std::size_t(y - g.y) * g.pitch;
-            for (int x = std::max(box.left, g.x); x < std::min(box.right, g.x + g.width); ++x)
-                span[x - box.left] = bits[x - g.x] * 0x01010101u;
+        if (textured) {
+            std::fill(line, line + width, std::uint8_t(0));
+            for (std::size_t n = 0; n < count; ++n) {
+                const Coverage& g = glyphs[n];
+                int from = std::max(box.left, g.x), to = std::min(box.right, g.x + g.width);
+                if (y >= g.y && y < g.y + g.height && from < to)
+                    std::copy_n(g.bits + std::size_t(y - g.y) * g.pitch + (from - g.x), to - from, line + (from - box.left));
+            }
+            expand_coverage(line, width, span);
         }
         shade(target.pixels + std::size_t(y) * target.pitch + box.left, span, width);
     }

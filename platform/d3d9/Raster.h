@@ -63,6 +63,7 @@ struct Quad {
 // allocates nothing once they have grown to the largest row.
 struct Scratch {
     std::vector<std::uint32_t> span;            // one row of sampled source pixels
+    std::vector<std::uint8_t> coverage;         // one row of a line of glyphs' coverage
     std::vector<int> near;                      // per column: the texel, or the left one of a filtered pair
     std::vector<int> far;                       // per column: the right one of a filtered pair
     std::vector<int> runs;                      // first columns of runs of one texel
