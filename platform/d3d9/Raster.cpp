@@ -22,11 +22,28 @@ T* room(std::vector<T>& buffer, int count)
 
 inline const std::uint32_t* row_of(const Image& t, int y) { return t.pixels + std::size_t(y) * t.pitch; }
 
+// floor() for coordinates well inside int range, without a library call per pixel.
+inline int floor_int(float f)
+{
+    int i = int(f);
+    return i - (float(i) > f ? 1 : 0);
+}
+
 inline std::uint32_t sample_point(const Image& t, float u, float v)
 {
-    int x = std::clamp(int(std::floor(u * t.width)), 0, t.width - 1);
-    int y = std::clamp(int(std::floor(v * t.height)), 0, t.height - 1);
+    int x = std::clamp(floor_int(u * t.width), 0, t.width - 1);
+    int y = std::clamp(floor_int(v * t.height), 0, t.height - 1);
     return row_of(t, y)[x];
+}
+
+// The weights word of a texel pair: right weight w << 16 | left weight 256 - w.
+inline std::uint32_t pair_weights(int w) { return std::uint32_t(w) << 16 | std::uint32_t(256 - w); }
+
+// Per channel, a x (256 - w) + b x w for two texels, as four 32-bit sums.
+inline __m128i mix_pair(std::uint32_t a, std::uint32_t b, std::uint32_t weights)
+{
+    __m128i pair = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(a)), _mm_cvtsi32_si128(int(b)));
+    return _mm_madd_epi16(_mm_unpacklo_epi8(pair, _mm_setzero_si128()), _mm_set1_epi32(int(weights)));
 }
 
 // Bilinear with 8-bit weights: (top x (256 - wy) + bottom x wy) / 65536 rounded, where
@@ -35,18 +52,20 @@ inline std::uint32_t sample_point(const Image& t, float u, float v)
 inline std::uint32_t sample_linear(const Image& t, float u, float v)
 {
     float fx = u * t.width - 0.5f, fy = v * t.height - 0.5f;
-    float x0f = std::floor(fx), y0f = std::floor(fy);
-    int wx = int((fx - x0f) * 256.0f), wy = int((fy - y0f) * 256.0f);
-    int x0 = std::clamp(int(x0f), 0, t.width - 1), x1 = std::clamp(int(x0f) + 1, 0, t.width - 1);
-    int y0 = std::clamp(int(y0f), 0, t.height - 1), y1 = std::clamp(int(y0f) + 1, 0, t.height - 1);
-    std::uint32_t p00 = row_of(t, y0)[x0], p10 = row_of(t, y0)[x1], p01 = row_of(t, y1)[x0], p11 = row_of(t, y1)[x1];
-    std::uint32_t out = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        auto c = [shift](std::uint32_t p) { return int(p >> shift & 0xff); };
-        int top = c(p00) * (256 - wx) + c(p10) * wx, bottom = c(p01) * (256 - wx) + c(p11) * wx;
-        out |= std::uint32_t((top * (256 - wy) + bottom * wy + (1 << 15)) >> 16) << shift;
-    }
-    return out;
+    int left = floor_int(fx), upper = floor_int(fy);
+    int wx = int((fx - float(left)) * 256.0f), wy = int((fy - float(upper)) * 256.0f);
+    int x0 = std::clamp(left, 0, t.width - 1), x1 = std::clamp(left + 1, 0, t.width - 1);
+    const std::uint32_t* r0 = row_of(t, std::clamp(upper, 0, t.height - 1));
+    const std::uint32_t* r1 = row_of(t, std::clamp(upper + 1, 0, t.height - 1));
+    const __m128i bias = _mm_set1_epi32(32768);
+    // Both rows' sums, less 32768 to fit 16 bits, then paired per channel and mixed down as the scaler's rows are.
+    __m128i sums = _mm_packs_epi32(_mm_sub_epi32(mix_pair(r0[x0], r0[x1], pair_weights(wx)), bias),
+                                   _mm_sub_epi32(mix_pair(r1[x0], r1[x1], pair_weights(wx)), bias));
+    __m128i pairs = _mm_unpacklo_epi16(sums, _mm_unpackhi_epi64(sums, sums));
+    __m128i mixed = _mm_madd_epi16(pairs, _mm_set1_epi32(int(pair_weights(wy))));
+    mixed = _mm_srai_epi32(_mm_add_epi32(mixed, _mm_set1_epi32(32768 * 257)), 16);
+    __m128i bytes = _mm_packs_epi32(mixed, mixed);
+    return std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(bytes, bytes)));
 }
 
 // Pixel-centre x range [first, end) of a row where 0 <= f < 1, f = f0 + slope * (xc - 0) with xc = x + 0.5.
@@ -71,10 +90,8 @@ void filter_row(const std::uint32_t* texels, const Scratch& s, int count, std::i
 {
     const __m128i zero = _mm_setzero_si128(), bias = _mm_set1_epi32(32768);
     auto mix = [&](int i) {
-        __m128i pair = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(texels[s.near[std::size_t(i)]])),
-                                         _mm_cvtsi32_si128(int(texels[s.far[std::size_t(i)]])));
-        __m128i sum = _mm_madd_epi16(_mm_unpacklo_epi8(pair, zero), _mm_set1_epi32(int(s.weights[std::size_t(i)])));
-        return _mm_sub_epi32(sum, bias);
+        auto n = std::size_t(i);
+        return _mm_sub_epi32(mix_pair(texels[s.near[n]], texels[s.far[n]], s.weights[n]), bias);
     };
     int i = 0;
     for (; i + 2 <= count; i += 2)
@@ -85,7 +102,7 @@ void filter_row(const std::uint32_t* texels, const Scratch& s, int count, std::i
 // Two filtered rows mixed down by (256 - wy, wy) into pixels.
 void mix_rows(const std::int16_t* top, const std::int16_t* bottom, int wy, int count, std::uint32_t* out)
 {
-    const __m128i weights = _mm_set1_epi32(wy << 16 | (256 - wy)), round = _mm_set1_epi32(32768 * 257);
+    const __m128i weights = _mm_set1_epi32(int(pair_weights(wy))), round = _mm_set1_epi32(32768 * 257);
     auto lanes = [&](__m128i pairs) { return _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(pairs, weights), round), 16); };
     int i = 0;
     for (; i + 4 <= count; i += 4) {
@@ -206,7 +223,7 @@ void upright_linear(const Image& target, const Upright& g, const Image& texture,
         int wx = int((fx - left) * 256.0f);
         s.near[i] = std::clamp(int(left), 0, texture.width - 1);
         s.far[i] = std::clamp(int(left) + 1, 0, texture.width - 1);
-        s.weights[i] = std::uint32_t(wx) << 16 | std::uint32_t(256 - wx);
+        s.weights[i] = pair_weights(wx);
     }
     s.filtered_row[0] = s.filtered_row[1] = -1;
     std::uint32_t* span = room(s.span, count);

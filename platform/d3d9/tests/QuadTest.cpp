@@ -137,30 +137,38 @@ TEST(Quads, TurnedQuadsPutEachTexelWhereTheTurnTakesIt)
     }
 }
 
-// A mirrored quad samples its texels backwards, and a viewport that cuts a filtered quad leaves the pixels it
-// keeps as they are without the cut.
-TEST(Quads, MirroredAndCutQuadsFilterAsWhole)
+// A mirrored or turned quad filters its texels along its own axes, and a viewport that cuts a filtered quad
+// leaves the pixels it keeps as they are without the cut.
+TEST(Quads, MirroredTurnedAndCutQuadsFilterAsWhole)
 {
     const DWORD black = grey(0), white = grey(255), back = 0xff0000ffu;
+    const std::vector<DWORD> across{black, white}, checks{black, white, white, black};
     const struct {
         const char* name;
+        const std::vector<DWORD>& texels;   // 2 x 1 or 2 x 2
         float a[2], b[2], c[2];
         DWORD view_left;
         std::vector<Probe> probes;
     } cases[] = {
-        {"mirrored across", {8, 0}, {0, 0}, {8, 2}, 0,
+        {"mirrored across", across, {8, 0}, {0, 0}, {8, 2}, 0,
          {{7, 0, black}, {6, 1, black}, {5, 0, grey(32)}, {4, 0, grey(96)}, {3, 1, grey(159)}, {2, 0, grey(223)},
           {0, 0, white}}},
-        {"cut by the viewport", {0, 0}, {8, 0}, {0, 2}, 3,
+        {"turned a quarter", across, {2, 0}, {2, 8}, {0, 0}, 0,
+         {{1, 0, black}, {0, 1, black}, {0, 2, grey(32)}, {1, 3, grey(96)}, {0, 4, grey(159)}, {1, 5, grey(223)},
+          {0, 6, white}, {1, 7, white}, {2, 4, back}}},
+        // The quarter turn swaps the checks: each pixel is the upright mix of the other colours.
+        {"checks turned a quarter", checks, {8, 0}, {8, 8}, {0, 0}, 0,
+         {{0, 0, white}, {3, 3, grey(135)}, {4, 4, grey(135)}, {3, 4, grey(120)}, {7, 0, black}, {0, 7, black}}},
+        {"cut by the viewport", across, {0, 0}, {8, 0}, {0, 2}, 3,
          {{0, 0, back}, {2, 1, back}, {3, 0, grey(96)}, {4, 1, grey(159)}, {5, 0, grey(223)}, {7, 0, white}}},
     };
-    test::DeviceRig rig = make_device(10, 4);
+    test::DeviceRig rig = make_device(10, 8);
     IDirect3DDevice9* d = rig.device.get();
-    auto texture = texture_of(d, 2, 1, {black, white});
     d->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        D3DVIEWPORT9 whole{0, 0, 10, 4, 0.0f, 1.0f}, view{c.view_left, 0, 10 - c.view_left, 4, 0.0f, 1.0f};
+        auto texture = texture_of(d, 2, UINT(c.texels.size() / 2), c.texels);
+        D3DVIEWPORT9 whole{0, 0, 10, 8, 0.0f, 1.0f}, view{c.view_left, 0, 10 - c.view_left, 8, 0.0f, 1.0f};
         d->SetViewport(&whole);
         d->Clear(0, nullptr, D3DCLEAR_TARGET, back, 1.0f, 0);
         d->SetViewport(&view);
