@@ -1,0 +1,44 @@
+#pragma once
+// Where the mix goes: the sound card through SDL2, or nowhere (the silent
+// output, which mixes only when asked and keeps what it mixed for tests).
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace plat {
+
+class Mixer;
+
+class AudioOutput {
+public:
+    virtual ~AudioOutput() = default;
+};
+
+class SdlAudioOutput final : public AudioOutput {
+public:
+    // Null when SDL has no audio device to open.
+    static std::unique_ptr<SdlAudioOutput> open(Mixer& mixer);
+    ~SdlAudioOutput() override;
+
+private:
+    explicit SdlAudioOutput(std::uint32_t device) : m_device(device) {}
+    std::uint32_t m_device;
+};
+
+class SilentAudioOutput final : public AudioOutput {
+public:
+    explicit SilentAudioOutput(Mixer& mixer) : m_mixer(mixer) {}
+
+    // Lets frames of time pass: mixes them and records the result.
+    void render(std::size_t frames);
+    // Interleaved stereo samples of everything rendered so far.
+    const std::vector<std::int16_t>& recording() const { return m_recording; }
+    void clear_recording() { m_recording.clear(); }
+
+private:
+    Mixer& m_mixer;
+    std::vector<std::int16_t> m_recording;
+};
+
+}
