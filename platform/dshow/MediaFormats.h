@@ -4,6 +4,7 @@
 // them by offset.
 
 #include "platform/base/Geometry.h"
+#include "platform/base/WaveFormat.h"
 #include "platform/dshow/DShowTypes.h"
 
 #include <cstddef>
@@ -45,7 +46,6 @@ inline constexpr GUID FORMAT_MPEG2Video = plat::make_guid("{E06D80E3-DB46-11CF-B
 inline constexpr GUID FORMAT_DiracVideoInfo = plat::make_guid("{D2667A7E-4055-4244-A65F-DDDDF2B74BD7}");
 inline constexpr GUID FORMAT_VorbisFormat2 = plat::make_guid("{6BDDFA7E-9F22-46A9-AB5E-884EFF294D9F}");
 
-inline constexpr WORD WAVE_FORMAT_PCM = 1;
 inline constexpr WORD WAVE_FORMAT_MPEG = 0x50;
 inline constexpr WORD WAVE_FORMAT_MPEGLAYER3 = 0x55;
 inline constexpr WORD WAVE_FORMAT_AAC = 0xFF;
@@ -108,16 +108,6 @@ struct MPEG2VIDEOINFO {
 };
 
 #pragma pack(push, 1)
-struct WAVEFORMATEX {
-    WORD wFormatTag;
-    WORD nChannels;
-    DWORD nSamplesPerSec;
-    DWORD nAvgBytesPerSec;
-    WORD nBlockAlign;
-    WORD wBitsPerSample;
-    WORD cbSize;
-};
-
 struct MPEG1WAVEFORMAT {
     WAVEFORMATEX wfx;
     WORD fwHeadLayer;

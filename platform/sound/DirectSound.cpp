@@ -79,26 +79,30 @@ public:
 
     HRESULT SetVolume(LONG volume) noexcept override
     {
-        if (!(m_flags & DSBCAPS_CTRLVOLUME))
-            return DSERR_CONTROLUNAVAIL;
-        if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX)
-            return DSERR_INVALIDPARAM;
-        m_mixer.set_volume(*m_voice, volume);
-        return DS_OK;
+        HRESULT hr = check_control(DSBCAPS_CTRLVOLUME, volume, DSBVOLUME_MIN, DSBVOLUME_MAX);
+        if (SUCCEEDED(hr))
+            m_mixer.set_volume(*m_voice, volume);
+        return hr;
     }
     HRESULT SetPan(LONG pan) noexcept override
     {
-        if (!(m_flags & DSBCAPS_CTRLPAN))
-            return DSERR_CONTROLUNAVAIL;
-        if (pan < DSBPAN_LEFT || pan > DSBPAN_RIGHT)
-            return DSERR_INVALIDPARAM;
-        m_mixer.set_pan(*m_voice, pan);
-        return DS_OK;
+        HRESULT hr = check_control(DSBCAPS_CTRLPAN, pan, DSBPAN_LEFT, DSBPAN_RIGHT);
+        if (SUCCEEDED(hr))
+            m_mixer.set_pan(*m_voice, pan);
+        return hr;
     }
     HRESULT SetCurrentPosition(DWORD offset) noexcept override { return m_mixer.set_position(*m_voice, offset); }
     HRESULT Play(DWORD, DWORD, DWORD) noexcept override { return m_mixer.play(*m_voice); }
 
 private:
+    // A control works only when the buffer was created with it, and within its range.
+    HRESULT check_control(DWORD control, LONG value, LONG low, LONG high) const
+    {
+        if (!(m_flags & control))
+            return DSERR_CONTROLUNAVAIL;
+        return value < low || value > high ? DSERR_INVALIDPARAM : DS_OK;
+    }
+
     Mixer& m_mixer;
     Mixer::VoicePtr m_voice;
     DWORD m_flags;

@@ -7,21 +7,9 @@
 #include "platform/base/Guid.h"
 #include "platform/base/HResult.h"
 #include "platform/base/Types.h"
+#include "platform/base/WaveFormat.h"
 #include "platform/com/Unknown.h"
 #include "platform/window/Handles.h"
-
-#pragma pack(push, 1)
-// Stored as in a WAVE file's "fmt " chunk: 18 bytes, then cbSize extra bytes.
-struct WAVEFORMATEX {
-    WORD wFormatTag;
-    WORD nChannels;
-    DWORD nSamplesPerSec;
-    DWORD nAvgBytesPerSec;
-    WORD nBlockAlign;
-    WORD wBitsPerSample;
-    WORD cbSize;
-};
-#pragma pack(pop)
 
 struct DSBUFFERDESC {
     DWORD dwSize;
@@ -31,8 +19,6 @@ struct DSBUFFERDESC {
     WAVEFORMATEX* lpwfxFormat;
     GUID guid3DAlgorithm;
 };
-
-inline constexpr WORD WAVE_FORMAT_PCM = 1;
 
 inline constexpr DWORD DSBCAPS_CTRLPAN = 0x40;
 inline constexpr DWORD DSBCAPS_CTRLVOLUME = 0x80;
