@@ -213,40 +213,25 @@ TriggerSet expected_triggers(const std::vector<KeyScript>& keys)
 
 // The trigger names depend on the order of the schema, which changes when a
 // dropped table comes back; so a set that differs in any way is rewritten
-// whole rather than patched, and a half-written set never stays behind.
+// whole rather than patched. Runs inside the caller's transaction.
 int rewrite_triggers(sqlite3* db, const TriggerSet& existing, const std::vector<KeyScript>& keys)
 {
-    int rc = exec(db, "BEGIN IMMEDIATE TRANSACTION;");
-    if (rc != SQLITE_OK)
-        return rc;
+    int rc = SQLITE_OK;
     for (const auto& trigger : existing) {
         Text sql(sqlite3_mprintf("DROP TRIGGER IF EXISTS main.%Q;", trigger.first.c_str()), &sqlite3_free);
         rc = sql ? exec(db, sql.get()) : SQLITE_NOMEM;
         if (rc != SQLITE_OK)
-            break;
+            return rc;
     }
-    for (const KeyScript& key : keys) {
-        if (rc != SQLITE_OK)
-            break;
-        rc = exec(db, key.script.c_str());
-    }
-    if (rc != SQLITE_OK) {
-        exec(db, "ROLLBACK TRANSACTION;");
-        return rc;
-    }
-    rc = exec(db, "COMMIT TRANSACTION;");
-    if (rc != SQLITE_OK)
-        exec(db, "ROLLBACK TRANSACTION;");
-    return rc;
+    for (const KeyScript& key : keys)
+        if ((rc = exec(db, key.script.c_str())) != SQLITE_OK)
+            return rc;
+    return SQLITE_OK;
 }
 
 int generate(sqlite3* db)
 {
-    int rc = plat::feeddb::register_trigger_functions(db);
-    if (rc == SQLITE_OK)
-        rc = plat::feeddb::register_schema_module(db);
-    if (rc == SQLITE_OK)
-        rc = prepare_keys(db);
+    int rc = prepare_keys(db);
     if (rc != SQLITE_OK)
         return rc;
 
@@ -271,9 +256,29 @@ int generate(sqlite3* db)
     return rewrite_triggers(db, existing, keys);
 }
 
+// Two programs opening a new file at once must not both find the triggers
+// missing and then both create them: the second would fail. So the set is
+// read and written under one write lock, taken before anything is read.
+int generate_in_transaction(sqlite3* db)
+{
+    int rc = feeddb::register_trigger_functions(db);
+    if (rc == SQLITE_OK)
+        rc = feeddb::register_schema_module(db);
+    if (rc == SQLITE_OK)
+        rc = exec(db, "BEGIN IMMEDIATE TRANSACTION;");
+    if (rc != SQLITE_OK)
+        return rc;
+    rc = generate(db);
+    if (rc == SQLITE_OK)
+        rc = exec(db, "COMMIT TRANSACTION;");
+    if (rc != SQLITE_OK && !sqlite3_get_autocommit(db))
+        exec(db, "ROLLBACK TRANSACTION;");
+    return rc;
 }
 
-int GenerateForeignKeyTriggers(const char* path)
+}
+
+int GenerateForeignKeyTriggers(const char* path, int busy_timeout_ms)
 {
     if (!path)
         return 1;
@@ -283,6 +288,6 @@ int GenerateForeignKeyTriggers(const char* path)
     if (rc != SQLITE_OK)
         return rc;
     // Another process may be writing: wait for its lock as every connection does.
-    sqlite3_busy_timeout(raw, 60000);
-    return generate(raw);
+    sqlite3_busy_timeout(raw, busy_timeout_ms);
+    return generate_in_transaction(raw);
 }

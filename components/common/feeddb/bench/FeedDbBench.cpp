@@ -21,8 +21,8 @@
 
 namespace {
 
-using plat::feeddb::i64;
-using plat::feeddb::sql_text;
+using feeddb::i64;
+using feeddb::sql_text;
 using Clock = std::chrono::steady_clock;
 
 constexpr int batch = 50;
@@ -52,7 +52,7 @@ std::string insert_sql(const RSSData::tRSSItem& r)
                      3, i64(r.folder_id), i64(r.channel_id), r.status(), i64(r.create_time), i64(r.modify_time), 0, 0,
                      0, 0, 0, r.original_media_url.c_str(), r.convert_media_url.c_str(),
                      r.local_media_file_path.c_str(), r.local_thumb_file_path.c_str(), r.title.c_str(), r.link.c_str(),
-                     r.media_thumbnail_url.c_str(), plat::feeddb::encode_description(r.display_description)->c_str());
+                     r.media_thumbnail_url.c_str(), feeddb::encode_description(r.display_description)->c_str());
 }
 
 std::string update_sql(const RSSData::tRSSItem& r)
