@@ -148,12 +148,8 @@ class HttpLimits : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        http.server.Get(R"(/hop/(\d+))", [this](const httplib::Request& req, httplib::Response& res) {
-            const int left = std::stoi(req.matches[1]);
-            if (left == 0)
-                res.set_content("end", "text/plain");
-            else
-                res.set_redirect(http.url("/hop/" + std::to_string(left - 1)));
+        http.redirect_chain("/hop", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("end", "text/plain");
         });
         http.server.Get("/to-file", [](const httplib::Request&, httplib::Response& res) {
             res.set_redirect("file:///etc/hostname");

@@ -45,13 +45,9 @@ protected:
         server.server.Get("/file/Install_Strimo.exe", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content(payload, "application/octet-stream");
         });
-        // /hop/N/x.exe redirects N times before the installer.
-        server.server.Get(R"(/hop/(\d+)/x.exe)", [this](const httplib::Request& req, httplib::Response& res) {
-            const int left = std::stoi(req.matches[1]);
-            if (left == 0)
-                res.set_content(payload, "application/octet-stream");
-            else
-                res.set_redirect(server.url("/hop/" + std::to_string(left - 1) + "/x.exe"));
+        // /hop/N redirects N times before the installer.
+        server.redirect_chain("/hop", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content(payload, "application/octet-stream");
         });
         // The installer without a length, so only its bytes can tell its size.
         server.server.Get("/chunked.exe", [this](const httplib::Request&, httplib::Response& res) {
@@ -173,7 +169,7 @@ TEST_F(CVersionUpdateTest, FailuresEndWithoutAnInstallerLeftOrStarted)
         {"truncated download", answer("2.0", server.url("/cut.exe"), signature), true, INET_E_DOWNLOAD_FAILURE},
         {"missing installer", answer("2.0", server.url("/gone.exe"), signature), true, INET_E_DOWNLOAD_FAILURE},
         {"not http", answer("2.0", "file:///bin/sh", signature), true, INET_E_DOWNLOAD_FAILURE},
-        {"six redirects", answer("2.0", server.url("/hop/6/x.exe"), signature), true, INET_E_DOWNLOAD_FAILURE},
+        {"six redirects", answer("2.0", server.url("/hop/6"), signature), true, INET_E_DOWNLOAD_FAILURE},
         {"installer declared past its limit", answer("2.0", server.url("/huge.exe"), signature), true,
          INET_E_DOWNLOAD_FAILURE},
         {"malformed reply", "var info = 1; " + answer("2.0", "", signature), false, E_FAIL},
@@ -240,7 +236,7 @@ TEST_F(CVersionUpdateTest, LeftoverInstallerIsDeletedAtInitAndCleanupCancels)
 
 TEST_F(CVersionUpdateTest, InstallerIsFollowedThroughFiveRedirects)
 {
-    reply = answer("2.0", server.url("/hop/5/x.exe"), signature);
+    reply = answer("2.0", server.url("/hop/5"), signature);
     CVersionUpdate update(setup());
     update.Init();
     ASSERT_TRUE(update.Check());
