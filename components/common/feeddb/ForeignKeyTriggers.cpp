@@ -229,12 +229,51 @@ int rewrite_triggers(sqlite3* db, const TriggerSet& existing, const std::vector<
     return SQLITE_OK;
 }
 
+// Whether the file holds exactly the triggers the keys need; existing gets
+// the ones it holds.
+int read_triggers(sqlite3* db, const std::vector<KeyScript>& keys, TriggerSet& existing, bool& matches)
+{
+    existing.clear();
+    const int rc =
+        for_each_row(db, "SELECT name, tbl_name FROM main.sqlite_master WHERE type = 'trigger' AND name LIKE 'genfkey%'",
+                     [&](sqlite3_stmt* row) { existing.emplace_back(column_text(row, 0), column_text(row, 1)); });
+    std::sort(existing.begin(), existing.end());
+    matches = existing == expected_triggers(keys);
+    return rc;
+}
+
+// Two programs opening a new file at once may both find the triggers
+// missing; the second would then fail to create them again. So they are
+// compared once more, and written, under one write lock. A file whose set is
+// right (every open but the first) is only read.
+int write_missing_triggers(sqlite3* db, const std::vector<KeyScript>& keys)
+{
+    TriggerSet existing;
+    bool matches = false;
+    int rc = read_triggers(db, keys, existing, matches);
+    if (rc != SQLITE_OK || matches)
+        return rc;
+    if ((rc = exec(db, "BEGIN IMMEDIATE TRANSACTION;")) != SQLITE_OK)
+        return rc;
+    rc = read_triggers(db, keys, existing, matches);
+    if (rc == SQLITE_OK && !matches)
+        rc = rewrite_triggers(db, existing, keys);
+    if (rc == SQLITE_OK)
+        rc = exec(db, "COMMIT TRANSACTION;");
+    if (rc != SQLITE_OK && !sqlite3_get_autocommit(db))
+        exec(db, "ROLLBACK TRANSACTION;");
+    return rc;
+}
+
 int generate(sqlite3* db)
 {
-    int rc = prepare_keys(db);
+    int rc = feeddb::register_trigger_functions(db);
+    if (rc == SQLITE_OK)
+        rc = feeddb::register_schema_module(db);
+    if (rc == SQLITE_OK)
+        rc = prepare_keys(db);
     if (rc != SQLITE_OK)
         return rc;
-
     std::vector<KeyScript> keys;
     rc = for_each_row(
         db, trigger_query,
@@ -242,38 +281,7 @@ int generate(sqlite3* db)
             keys.push_back({column_text(row, 0), column_text(row, 1), column_text(row, 2), column_text(row, 3)});
         },
         script_template);
-    if (rc != SQLITE_OK)
-        return rc;
-
-    TriggerSet existing;
-    rc = for_each_row(db, "SELECT name, tbl_name FROM main.sqlite_master WHERE type = 'trigger' AND name LIKE 'genfkey%'",
-                      [&](sqlite3_stmt* row) { existing.emplace_back(column_text(row, 0), column_text(row, 1)); });
-    if (rc != SQLITE_OK)
-        return rc;
-    std::sort(existing.begin(), existing.end());
-    if (existing == expected_triggers(keys))
-        return SQLITE_OK;
-    return rewrite_triggers(db, existing, keys);
-}
-
-// Two programs opening a new file at once must not both find the triggers
-// missing and then both create them: the second would fail. So the set is
-// read and written under one write lock, taken before anything is read.
-int generate_in_transaction(sqlite3* db)
-{
-    int rc = feeddb::register_trigger_functions(db);
-    if (rc == SQLITE_OK)
-        rc = feeddb::register_schema_module(db);
-    if (rc == SQLITE_OK)
-        rc = exec(db, "BEGIN IMMEDIATE TRANSACTION;");
-    if (rc != SQLITE_OK)
-        return rc;
-    rc = generate(db);
-    if (rc == SQLITE_OK)
-        rc = exec(db, "COMMIT TRANSACTION;");
-    if (rc != SQLITE_OK && !sqlite3_get_autocommit(db))
-        exec(db, "ROLLBACK TRANSACTION;");
-    return rc;
+    return rc == SQLITE_OK ? write_missing_triggers(db, keys) : rc;
 }
 
 }
@@ -289,5 +297,5 @@ int GenerateForeignKeyTriggers(const char* path, int busy_timeout_ms)
         return rc;
     // Another process may be writing: wait for its lock as every connection does.
     sqlite3_busy_timeout(raw, busy_timeout_ms);
-    return generate_in_transaction(raw);
+    return generate(raw);
 }

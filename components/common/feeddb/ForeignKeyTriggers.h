@@ -6,7 +6,7 @@
 // Works on a connection of its own, which waits busy_timeout_ms for another
 // connection's lock; the file must exist. Returns 0, 1 without a path, or the
 // SQLite code of the first failing step. Broken keys are reported to the debug
-// sink and skipped. The whole run is one write transaction: the triggers in
-// the file are compared with what the schema needs, and rewritten all at once
-// when they differ, with no other opener in between.
+// sink and skipped. The triggers in the file are compared with what the
+// schema needs; when they differ they are compared again and rewritten all at
+// once inside one write transaction, so no other opener comes in between.
 int GenerateForeignKeyTriggers(const char* path, int busy_timeout_ms = 60000);
