@@ -38,7 +38,8 @@ public:
 };
 
 // Mode 0: GDI+ renderer; mode 2: Direct3D 9 renderer; others: none. The result
-// (kept for the rest of the run, replacing any earlier one) becomes current.
+// becomes current; an earlier renderer stops being current but is kept, as
+// every renderer is, for the rest of the run.
 render* CreateRender(HWND window, int mode);
 render* GetRender();
 
