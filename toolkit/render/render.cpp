@@ -42,6 +42,11 @@ render* CreateRender(HWND window, int mode)
     std::unique_ptr<render> made;
     if (mode == 0) made = std::make_unique<GDIPlusRender>(window);
     else if (mode == 2) made = std::make_unique<D3D9Render>();
+    return SetRender(std::move(made));
+}
+
+render* SetRender(std::unique_ptr<render> made)
+{
     RenderState& s = state();
     if (s.current) s.replaced.push_back(std::move(s.current));
     s.current = std::move(made);

@@ -7,6 +7,8 @@
 
 #include "platform/window/Handles.h"
 
+#include <memory>
+
 namespace RenderEngine {
 
 class backbuffer;
@@ -41,6 +43,8 @@ public:
 // becomes current; an earlier renderer stops being current but is kept, as
 // every renderer is, for the rest of the run.
 render* CreateRender(HWND window, int mode);
+// Makes a renderer of another kind current, as CreateRender does (tests record draws through one).
+render* SetRender(std::unique_ptr<render> made);
 render* GetRender();
 
 // Puts the screen target (no surface of its own) at the bottom of the stack.

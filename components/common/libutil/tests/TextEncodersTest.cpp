@@ -41,6 +41,8 @@ TEST(Utf8ToWide, ReadsBothFormsOfTextOutsideTheBasicPlane)
         {"\xF8\x88\x80\x80\x80z", u"z"},                   // a five-byte form holds no character
         {"\xF4\x90\x80\x80", u""},                          // nor does a value past U+10FFFF
         {"\xC0\xAF" "x", u"x"},                               // nor an overlong '/'
+        // Found by fuzzing: an overlong NUL after a cut sequence once ended the text early.
+        {"\xED\xE0\x80\x80\xED\xB0\x80 s", std::u16string{u'\xDC00', u' ', u's'}},
         {"", u""},
     };
     for (const auto& c : cases) {
