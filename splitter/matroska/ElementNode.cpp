@@ -21,7 +21,7 @@ std::unique_ptr<CElementNode> CElementNode::Root(CMatroskaFile* file)
 {
     auto root = std::make_unique<CElementNode>(nullptr, file);
     root->m_id.Set(0);
-    root->m_len.Set(static_cast<ULONGLONG>(std::max<LONGLONG>(file->GetLength(), 0)));
+    root->m_len.Set(static_cast<ULONGLONG>(std::max<LONGLONG>(file->Extent(), 0)));
     return root;
 }
 

@@ -3,6 +3,8 @@
 #include "platform/dshow/MediaFormats.h"
 #include "splitter/matroska/MatroskaPacket.h"
 
+#include <algorithm>
+
 namespace {
 
 // One block at a time settles the time of the one before it.
@@ -72,7 +74,9 @@ HRESULT CMatroskaSplitterOutputPin::DeliverEndOfStream()
             MatroskaPacket* p = m_rob.front();
             m_rob.pop_front();
             if (m_rob.empty() || p->bg->BlockDuration.IsSet()) {
-                if (m_rob.empty() && m_rtDefaultDuration > 0) p->rtStop = p->rtStart + m_rtDefaultDuration;
+                // The default duration is a frame's: a laced block lasts as long as all its frames.
+                const auto frames = static_cast<REFERENCE_TIME>(std::max<std::size_t>(p->bg->b.BlockData.size(), 1));
+                if (m_rob.empty() && m_rtDefaultDuration > 0) p->rtStop = p->rtStart + m_rtDefaultDuration * frames;
             } else {
                 p->rtStop = m_rob.front()->rtStart;
             }

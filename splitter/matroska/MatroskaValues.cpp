@@ -149,7 +149,7 @@ HRESULT CLength::Parse(CMatroskaFile* file)
     m_bytes = more + 1;
     const ULONGLONG all_set = (1ULL << (7 * m_bytes)) - 1;
     if (value == all_set && !m_fSigned) {
-        const LONGLONG left = file->GetLength() - file->GetPos();
+        const LONGLONG left = file->Extent() - file->GetPos();
         value = static_cast<ULONGLONG>(std::max<LONGLONG>(left, 0));
     } else if (m_fSigned) {
         value -= (1ULL << (7 * m_bytes - 1)) - 1;
