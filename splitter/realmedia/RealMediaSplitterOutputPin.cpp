@@ -84,6 +84,18 @@ HRESULT CRealMediaSplitterOutputPin::DeliverPacket(std::unique_ptr<Packet> p)
     return CBaseSplitterOutputPin::DeliverPacket(std::move(p));
 }
 
+bool CRealMediaSplitterOutputPin::CarriesSbr()
+{
+    // The stream's own types carry the whole codec header as their extra
+    // bytes; only the AAC type's extra bytes are the decoder configuration,
+    // 5 bytes long with spectral band replication and 2 without.
+    CMediaType mt;
+    for (int i = 0; GetMediaType(i, &mt) == S_OK; ++i)
+        if (mt.subtype == plat::fourcc_guid(WAVE_FORMAT_AAC) && mt.FormatLength() >= sizeof(WAVEFORMATEX))
+            return reinterpret_cast<const WAVEFORMATEX*>(mt.Format())->cbSize >= 3;
+    return false;
+}
+
 HRESULT CRealMediaSplitterOutputPin::DeliverAac(std::unique_ptr<Packet> p)
 {
     const CMediaType& mt = CurrentMediaType();
@@ -91,7 +103,7 @@ HRESULT CRealMediaSplitterOutputPin::DeliverAac(std::unique_ptr<Packet> p)
     const std::vector<BYTE>& data = p->data;
     if (!wfe || wfe->nSamplesPerSec == 0 || data.size() < 2) return CBaseSplitterOutputPin::DeliverPacket(std::move(p));
     REFERENCE_TIME duration = aac_frame_units / wfe->nSamplesPerSec;
-    if (wfe->cbSize >= 3) duration *= 2;   // spectral band replication doubles the samples a frame
+    if (CarriesSbr()) duration *= 2;   // spectral band replication doubles the samples a frame
     const std::size_t frames = data[1] >> 4;
     std::size_t at = 2 + 2 * frames;
     if (at > data.size()) return S_OK;   // the size table runs past the packet: nothing in it can be trusted

@@ -29,6 +29,7 @@ private:
     };
     HRESULT DeliverVideo(std::unique_ptr<Packet> p);
     HRESULT DeliverAac(std::unique_ptr<Packet> p);
+    bool CarriesSbr();
     HRESULT DeliverSegments();   // the frame being gathered, if any
     void ResetSegments();
 
