@@ -1,0 +1,145 @@
+// Damaged Matroska files end with completion or an error event, and a
+// bounded run of random damage through the element and block readers
+// finds nothing the sanitizers object to.
+
+#include "splitter/matroska/ElementNode.h"
+#include "splitter/matroska/MatroskaFile.h"
+#include "splitter/matroska/MatroskaParser.h"
+#include "splitter/matroska/tests/EbmlBuilder.h"
+
+#include "platform/base/Utf.h"
+#include "platform/dshow/AsyncFileSource.h"
+#include "splitter/base/testing/ParserTesting.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <chrono>
+#include <random>
+
+using namespace splitter_testing;
+using ebml::operator+;
+
+namespace {
+
+ebml::Bytes zlib_of(std::size_t zeros)
+{
+    const ebml::Bytes plain(zeros);
+    uLongf length = compressBound(static_cast<uLong>(plain.size()));
+    ebml::Bytes out(length);
+    compress2(out.data(), &length, plain.data(), static_cast<uLong>(plain.size()), 9);
+    out.resize(length);
+    return out;
+}
+
+// A small file with both kinds of block, every lacing, a compressed track and Cues.
+ebml::Bytes small_file()
+{
+    using ebml::Track;
+    const ebml::Bytes audio = ebml::element(0xE1, ebml::uint(0x9F, 2));
+    const ebml::Bytes blocks =
+        ebml::simple_block(1, 0, 0x80, ebml::Bytes(30, 1)) + ebml::simple_block(1, 10, 0x82, ebml::Bytes{2, 5, 7} + ebml::Bytes(40, 2)) +
+        ebml::simple_block(1, 20, 0x84, ebml::Bytes{3} + ebml::Bytes(40, 3)) +
+        ebml::simple_block(1, 30, 0x86, ebml::Bytes{2, 0x88, 0xC0} + ebml::Bytes(40, 4)) +
+        ebml::block_group(1, 40, ebml::Bytes(12, 5), ebml::uint(0x9B, 10) + ebml::element(0xFB, {0xFF})) +
+        ebml::simple_block(2, 0, 0x80, zlib_of(300));
+    const ebml::Bytes cues = ebml::element(0x1C53BB6B, ebml::element(0xBB, ebml::uint(0xB3, 0) +
+                                                                         ebml::element(0xB7, ebml::uint(0xF7, 1) + ebml::uint(0xF1, 0))));
+    return ebml::header() +
+           ebml::segment(ebml::info() + ebml::tracks({Track{1, 2, "A_MPEG/L3", {}, audio},
+                                                      Track{2, 2, "A_AC3", {}, audio + ebml::zlib_encoding()}}) +
+                         ebml::cluster(0, blocks) + ebml::cluster(100, blocks) + cues);
+}
+
+// Reads everything a demultiplexing pass reads: each Cluster's blocks, their frames decoded.
+void walk_everything(MatroskaReader::CMatroskaFile& file)
+{
+    using namespace MatroskaReader;
+    auto root = CElementNode::Root(&file);
+    auto segment = root->FirstChild(0x18538067, true);
+    if (!segment) return;
+    auto cluster = segment->FirstChild(0x1F43B675, true);
+    for (int clusters = 0; cluster && clusters < 1000; ++clusters) {
+        for (auto block = cluster->FirstBlock(); block;) {
+            BlockGroup group;
+            if (*block->m_id == 0xA0 ? SUCCEEDED(group.Parse(block.get())) : SUCCEEDED(group.b.Parse(block.get())))
+                for (auto& tracks : file.m_segment.Tracks)
+                    for (auto& track : tracks->te)
+                        for (auto frame : group.b.BlockData) file.DecodeContent(*track, frame, 1);
+            if (!block->NextBlock()) break;
+        }
+        if (!cluster->Next(true)) break;
+    }
+}
+
+}
+
+TEST(MatroskaDamaged, DamagedFilesEndCleanly)
+{
+    plat::TempFolder dir;
+    const Bytes whole = read_file(test_media("h264-vorbis-srt.mkv"));
+    ASSERT_GT(whole.size(), 10000u);
+    std::vector<std::pair<std::string, Bytes>> damaged;
+    for (int eighth = 1; eighth < 8; ++eighth)
+        damaged.emplace_back("cut at " + std::to_string(eighth) + "/8",
+                             Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() * eighth / 8)));
+    for (std::size_t at : {0u, 4u, 5u, 30u, 40u, 47u, 52u, 60u, 100u, 200u, 400u}) {
+        Bytes b = whole;
+        b[at] ^= 0xFF;
+        damaged.emplace_back("flipped byte " + std::to_string(at), b);
+    }
+    for (std::size_t at = whole.size() / 3; at < whole.size() / 3 + 6000; at += 397) {
+        Bytes b = whole;
+        b[at] ^= 0x5A;
+        damaged.emplace_back("flipped byte " + std::to_string(at), b);
+    }
+    using ebml::Track;
+    const auto one_track = [](const ebml::Bytes& extra, const ebml::Bytes& clusters) {
+        return ebml::header() + ebml::segment(ebml::info() + ebml::tracks({Track{1, 2, "A_MPEG/L3", {}, extra}}) + clusters);
+    };
+    damaged.emplace_back("huge block size", one_track({}, ebml::cluster(0, ebml::id(0xA3) + ebml::Bytes{0x01, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xF0, 0x81, 0, 0, 0x80})));
+    damaged.emplace_back("huge private data", one_track(ebml::id(0x63A2) + ebml::Bytes{0x08, 0xFF, 0xFF, 0xFF, 0xFF}, {}));
+    damaged.emplace_back("huge lace count", one_track({}, ebml::cluster(0, ebml::simple_block(1, 0, 0x82, ebml::Bytes{255, 255, 255, 255}))));
+    damaged.emplace_back("huge EBML lace", one_track({}, ebml::cluster(0, ebml::simple_block(1, 0, 0x86, ebml::Bytes{255, 0x01, 0x0F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 9}))));
+    damaged.emplace_back("huge cluster", one_track({}, ebml::id(0x1F43B675) + ebml::Bytes{0x01, 0x0F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xF0} + ebml::uint(0xE7, 0)));
+    damaged.emplace_back("zlib bomb", one_track(ebml::zlib_encoding(), ebml::cluster(0, ebml::simple_block(1, 0, 0x80, zlib_of(70u << 20)) +
+                                                                                       ebml::simple_block(1, 10, 0x80, zlib_of(10)))));
+    damaged.emplace_back("header only", ebml::header());
+    for (const auto& [name, bytes] : damaged) {
+        SCOPED_TRACE(name);
+        SplitterGraph g;
+        if (FAILED(g.open(write_file(dir, "damaged.mkv", bytes), ParserFilter::with<CMatroskaParser>()))) continue;
+        EXPECT_TRUE(ends_cleanly(g));
+    }
+}
+
+TEST(MatroskaDamaged, RandomDamageThroughTheReaders)
+{
+    plat::TempFolder dir;
+    const Bytes clean = small_file();
+    std::mt19937 random(20261210);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    int runs = 0;
+    for (; runs < 3000 && std::chrono::steady_clock::now() < deadline; ++runs) {
+        Bytes b = clean;
+        const int changes = 1 + static_cast<int>(random() % 8);
+        for (int i = 0; i < changes; ++i) {
+            const std::size_t at = random() % b.size();
+            switch (random() % 4) {
+            case 0: b[at] = static_cast<BYTE>(random()); break;
+            case 1: b[at] ^= static_cast<BYTE>(1u << (random() % 8)); break;
+            case 2: b[at] = random() % 2 ? 0xFF : 0x01; break;
+            default: b.resize(at + 1); break;
+            }
+        }
+        const std::string path = write_file(dir, "fuzz.mkv", b);
+        plat::ComPtr<plat::AsyncFileSource> source(new plat::AsyncFileSource());
+        ASSERT_EQ(source->Load(plat::utf8_to_utf16(path).c_str(), nullptr), S_OK);
+        plat::ComPtr<IAsyncReader> reader;
+        source->GetPin(0)->QueryInterface(IID_IAsyncReader, reader.put_void());
+        HRESULT hr = S_OK;
+        MatroskaReader::CMatroskaFile file(reader.get(), hr);
+        walk_everything(file);
+    }
+    EXPECT_GT(runs, 0);
+}
