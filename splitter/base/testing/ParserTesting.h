@@ -68,6 +68,19 @@ inline CMediaType connected_type(SplitterGraph& g, int pin)
 
 inline std::u16string pin_name(SplitterGraph& g, int pin) { return static_cast<CBasePin*>(g.splitter->GetPin(pin))->Name(); }
 
+// Reconnects an output pin with the type it offers at this position.
+inline void reconnect(SplitterGraph& g, int pin, int position)
+{
+    auto* out = static_cast<CBaseSplitterOutputPin*>(g.splitter->GetPin(pin));
+    CMediaType mt;
+    ASSERT_EQ(out->GetMediaType(position, &mt), S_OK);
+    IPin* peer = out->GetConnected();
+    ASSERT_NE(peer, nullptr);
+    ASSERT_TRUE(SUCCEEDED(g.graph->Disconnect(peer)));
+    ASSERT_TRUE(SUCCEEDED(g.graph->Disconnect(out)));
+    ASSERT_EQ(g.graph->ConnectDirect(out, peer, &mt), S_OK);
+}
+
 // Runs the graph; true when it ended with completion or an error event in time.
 inline bool ends_cleanly(SplitterGraph& g)
 {

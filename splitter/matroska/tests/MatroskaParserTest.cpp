@@ -225,6 +225,26 @@ TEST_F(MkvTest, TimesStartAtTheFirstClusterAndSubtitlesKeepTheirInstant)
     EXPECT_EQ(subtitles[0].stop, 1000000);
 }
 
+TEST_F(MkvTest, VorbisHeadersComeFirstOnTheSecondVorbisType)
+{
+    const std::string path = test_media("h264-vorbis-srt.mkv");
+    SplitterGraph g;
+    ASSERT_EQ(open(g, path), S_OK);
+    reconnect(g, 1, 1);
+    ASSERT_EQ(connected_type(g, 1).subtype, MEDIASUBTYPE_Vorbis2);
+    ASSERT_TRUE(g.run_to_end());
+    const auto samples = g.sinks[1]->samples();
+    ASSERT_EQ(samples.size(), probe_stream(path, 1).size() + 3);
+    // Identification, comment and setup headers, each opening with its packet type.
+    for (BYTE i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_FALSE(samples[i].data.empty());
+        EXPECT_EQ(samples[i].data[0], 2 * i + 1);
+        EXPECT_EQ(samples[i].start, 0);
+        EXPECT_EQ(samples[i].stop, 1);
+    }
+}
+
 TEST_F(MkvTest, OnlyUnusableTracksRefuseTheFile)
 {
     using ebml::Track;

@@ -16,19 +16,6 @@ class RmTest : public ::testing::Test {
 protected:
     HRESULT open(SplitterGraph& g, const std::string& path) { return g.open(path, ParserFilter::with<CRMParser>()); }
     std::string write(const rm::Bytes& bytes) { return write_file(m_dir, "f" + std::to_string(m_count++) + ".rm", bytes); }
-    // Reconnects an output pin with the offered type at this position.
-    void reconnect(SplitterGraph& g, int pin, int position)
-    {
-        auto* out = static_cast<CBaseSplitterOutputPin*>(g.splitter->GetPin(pin));
-        CMediaType mt;
-        ASSERT_EQ(out->GetMediaType(position, &mt), S_OK);
-        IPin* peer = out->GetConnected();
-        ASSERT_NE(peer, nullptr);
-        ASSERT_TRUE(SUCCEEDED(g.graph->Disconnect(peer)));
-        ASSERT_TRUE(SUCCEEDED(g.graph->Disconnect(out)));
-        ASSERT_EQ(g.graph->ConnectDirect(out, peer, &mt), S_OK);
-    }
-
     plat::TempFolder m_dir;
     int m_count{0};
 };
