@@ -2,9 +2,12 @@
 // What parser tests share: files written into a
 // temporary folder, graphs over them, and ffprobe's view of one stream.
 
+#include "platform/base/Utf.h"
+#include "platform/dshow/AsyncFileSource.h"
 #include "platform/dshow/BasePin.h"
 #include "platform/dshow/MediaFormats.h"
 #include "platform/fs/testing/TempFolder.h"
+#include "splitter/base/testing/ByteBuilder.h"
 #include "splitter/base/testing/ParserFilter.h"
 #include "splitter/base/testing/SplitterGraph.h"
 #include "splitter/base/testing/TestMedia.h"
@@ -13,12 +16,11 @@
 
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
 namespace splitter_testing {
-
-using Bytes = std::vector<BYTE>;
 
 inline std::string write_file(const plat::TempFolder& dir, const std::string& name, const Bytes& bytes)
 {
@@ -32,6 +34,53 @@ inline Bytes read_file(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// A file's reader, for tests of a parser's file class alone.
+struct FileReader {
+    explicit FileReader(const std::string& path) : source(new plat::AsyncFileSource())
+    {
+        if (SUCCEEDED(source->Load(plat::utf8_to_utf16(path).c_str(), nullptr)))
+            source->GetPin(0)->QueryInterface(IID_IAsyncReader, reader.put_void());
+    }
+    plat::ComPtr<plat::AsyncFileSource> source;
+    plat::ComPtr<IAsyncReader> reader;   // null when the file could not be opened
+};
+
+// Damaged copies of a file: cut at each eighth, each of the given bytes
+// flipped, and a run of flipped bytes from a third of the way in.
+inline std::vector<std::pair<std::string, Bytes>> damaged_copies(const Bytes& whole, std::vector<std::size_t> flip)
+{
+    std::vector<std::pair<std::string, Bytes>> out;
+    for (int eighth = 1; eighth < 8; ++eighth)
+        out.emplace_back("cut at " + std::to_string(eighth) + "/8",
+                         Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() * eighth / 8)));
+    for (std::size_t at = whole.size() / 3; at < whole.size() / 3 + 6000 && at < whole.size(); at += 397) flip.push_back(at);
+    for (std::size_t at : flip) {
+        if (at >= whole.size()) continue;
+        Bytes b = whole;
+        b[at] ^= 0xFF;
+        out.emplace_back("flipped byte " + std::to_string(at), b);
+    }
+    return out;
+}
+
+// A copy with one to eight random changes: a new byte, a flipped bit, an
+// extreme byte, or the end cut off.
+inline Bytes randomly_damaged(const Bytes& clean, std::mt19937& random)
+{
+    Bytes b = clean;
+    const int changes = 1 + static_cast<int>(random() % 8);
+    for (int i = 0; i < changes && !b.empty(); ++i) {
+        const std::size_t at = random() % b.size();
+        switch (random() % 4) {
+        case 0: b[at] = static_cast<BYTE>(random()); break;
+        case 1: b[at] ^= static_cast<BYTE>(1u << (random() % 8)); break;
+        case 2: b[at] = random() % 2 ? 0xFF : 0x00; break;
+        default: b.resize(at + 1); break;
+        }
+    }
+    return b;
 }
 
 struct StreamPacket {

@@ -1,7 +1,7 @@
 #pragma once
 // Matroska files made byte by byte, for what ffmpeg and mkvmerge cannot write.
 
-#include "platform/base/Types.h"
+#include "splitter/base/testing/ByteBuilder.h"
 
 #include <cstdint>
 #include <string>
@@ -9,13 +9,9 @@
 
 namespace ebml {
 
-using Bytes = std::vector<BYTE>;
-
-inline Bytes operator+(Bytes a, const Bytes& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+using splitter_testing::Bytes;
+using splitter_testing::be;
+using splitter_testing::operator+;
 
 inline Bytes id(DWORD v)
 {
@@ -39,13 +35,6 @@ inline Bytes size(std::uint64_t n)
 inline Bytes unknown_size() { return {0x01, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}; }
 
 inline Bytes element(DWORD i, const Bytes& payload) { return id(i) + size(payload.size()) + payload; }
-
-inline Bytes be(std::uint64_t v, int bytes)
-{
-    Bytes out;
-    for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<BYTE>(v >> (8 * i)));
-    return out;
-}
 
 inline Bytes uint(DWORD i, std::uint64_t v)
 {

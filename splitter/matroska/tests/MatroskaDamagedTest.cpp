@@ -7,8 +7,6 @@
 #include "splitter/matroska/MatroskaParser.h"
 #include "splitter/matroska/tests/EbmlBuilder.h"
 
-#include "platform/base/Utf.h"
-#include "platform/dshow/AsyncFileSource.h"
 #include "splitter/base/testing/ParserTesting.h"
 
 #include <gtest/gtest.h>
@@ -79,20 +77,7 @@ TEST(MatroskaDamaged, DamagedFilesEndCleanly)
     plat::TempFolder dir;
     const Bytes whole = read_file(test_media("h264-vorbis-srt.mkv"));
     ASSERT_GT(whole.size(), 10000u);
-    std::vector<std::pair<std::string, Bytes>> damaged;
-    for (int eighth = 1; eighth < 8; ++eighth)
-        damaged.emplace_back("cut at " + std::to_string(eighth) + "/8",
-                             Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() * eighth / 8)));
-    for (std::size_t at : {0u, 4u, 5u, 30u, 40u, 47u, 52u, 60u, 100u, 200u, 400u}) {
-        Bytes b = whole;
-        b[at] ^= 0xFF;
-        damaged.emplace_back("flipped byte " + std::to_string(at), b);
-    }
-    for (std::size_t at = whole.size() / 3; at < whole.size() / 3 + 6000; at += 397) {
-        Bytes b = whole;
-        b[at] ^= 0x5A;
-        damaged.emplace_back("flipped byte " + std::to_string(at), b);
-    }
+    auto damaged = damaged_copies(whole, {0, 4, 5, 30, 40, 47, 52, 60, 100, 200, 400});
     using ebml::Track;
     const auto one_track = [](const ebml::Bytes& extra, const ebml::Bytes& clusters) {
         return ebml::header() + ebml::segment(ebml::info() + ebml::tracks({Track{1, 2, "A_MPEG/L3", {}, extra}}) + clusters);
@@ -121,24 +106,12 @@ TEST(MatroskaDamaged, RandomDamageThroughTheReaders)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     int runs = 0;
     for (; runs < 3000 && std::chrono::steady_clock::now() < deadline; ++runs) {
-        Bytes b = clean;
-        const int changes = 1 + static_cast<int>(random() % 8);
-        for (int i = 0; i < changes; ++i) {
-            const std::size_t at = random() % b.size();
-            switch (random() % 4) {
-            case 0: b[at] = static_cast<BYTE>(random()); break;
-            case 1: b[at] ^= static_cast<BYTE>(1u << (random() % 8)); break;
-            case 2: b[at] = random() % 2 ? 0xFF : 0x01; break;
-            default: b.resize(at + 1); break;
-            }
-        }
+        const Bytes b = randomly_damaged(clean, random);
         const std::string path = write_file(dir, "fuzz.mkv", b);
-        plat::ComPtr<plat::AsyncFileSource> source(new plat::AsyncFileSource());
-        ASSERT_EQ(source->Load(plat::utf8_to_utf16(path).c_str(), nullptr), S_OK);
-        plat::ComPtr<IAsyncReader> reader;
-        source->GetPin(0)->QueryInterface(IID_IAsyncReader, reader.put_void());
+        FileReader f(path);
+        ASSERT_NE(f.reader, nullptr);
         HRESULT hr = S_OK;
-        MatroskaReader::CMatroskaFile file(reader.get(), hr);
+        MatroskaReader::CMatroskaFile file(f.reader.get(), hr);
         walk_everything(file);
     }
     EXPECT_GT(runs, 0);

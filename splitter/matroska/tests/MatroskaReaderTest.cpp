@@ -3,15 +3,11 @@
 #include "splitter/matroska/ZlibInflate.h"
 #include "splitter/matroska/tests/EbmlBuilder.h"
 
-#include "platform/base/Utf.h"
-#include "platform/dshow/AsyncFileSource.h"
-#include "platform/dshow/BasePin.h"
-#include "platform/fs/testing/TempFolder.h"
+#include "splitter/base/testing/ParserTesting.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <fstream>
 #include <optional>
 
 using namespace MatroskaReader;
@@ -24,15 +20,11 @@ protected:
     // The file over these bytes; result is the file's Init.
     CMatroskaFile& open(const Bytes& bytes, HRESULT* result = nullptr)
     {
-        const std::string path = m_dir / ("f" + std::to_string(m_count++) + ".mkv");
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        m_source = plat::ComPtr<plat::AsyncFileSource>(new plat::AsyncFileSource());
-        EXPECT_EQ(m_source->Load(plat::utf8_to_utf16(path).c_str(), nullptr), S_OK);
-        m_reader.reset();
-        m_source->GetPin(0)->QueryInterface(IID_IAsyncReader, m_reader.put_void());
+        const std::string path = splitter_testing::write_file(m_dir, "f" + std::to_string(m_count++) + ".mkv", bytes);
+        m_reader = std::make_unique<splitter_testing::FileReader>(path);
+        EXPECT_NE(m_reader->reader, nullptr);
         HRESULT hr = S_OK;
-        m_file = std::make_unique<CMatroskaFile>(m_reader.get(), hr);
+        m_file = std::make_unique<CMatroskaFile>(m_reader->reader.get(), hr);
         if (result) *result = hr;
         return *m_file;
     }
@@ -48,8 +40,7 @@ protected:
 
     plat::TempFolder m_dir;
     int m_count{0};
-    plat::ComPtr<plat::AsyncFileSource> m_source;
-    plat::ComPtr<IAsyncReader> m_reader;
+    std::unique_ptr<splitter_testing::FileReader> m_reader;
     std::unique_ptr<CMatroskaFile> m_file;
     std::unique_ptr<CElementNode> m_root;
 };

@@ -7,8 +7,6 @@
 #include "splitter/realmedia/RealVideoPieces.h"
 #include "splitter/realmedia/tests/RmBuilder.h"
 
-#include "platform/base/Utf.h"
-#include "platform/dshow/AsyncFileSource.h"
 #include "splitter/base/testing/ParserTesting.h"
 
 #include <gtest/gtest.h>
@@ -42,20 +40,7 @@ TEST(RmDamaged, DamagedFilesEndCleanly)
     plat::TempFolder dir;
     const Bytes whole = read_file(test_media("rv20-ac3.rm"));
     ASSERT_GT(whole.size(), 10000u);
-    std::vector<std::pair<std::string, Bytes>> damaged;
-    for (int eighth = 1; eighth < 8; ++eighth)
-        damaged.emplace_back("cut at " + std::to_string(eighth) + "/8",
-                             Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() * eighth / 8)));
-    for (std::size_t at : {0u, 5u, 8u, 20u, 30u, 50u, 60u, 100u, 200u, 300u}) {
-        Bytes b = whole;
-        b[at] ^= 0xFF;
-        damaged.emplace_back("flipped byte " + std::to_string(at), b);
-    }
-    for (std::size_t at = whole.size() / 3; at < whole.size() / 3 + 6000; at += 397) {
-        Bytes b = whole;
-        b[at] ^= 0x5A;
-        damaged.emplace_back("flipped byte " + std::to_string(at), b);
-    }
+    auto damaged = damaged_copies(whole, {0, 5, 8, 20, 30, 50, 60, 100, 200, 300});
     const rm::Bytes head = rm::file_header() + rm::properties(1000) +
                            rm::media(0, "video/x-pn-realvideo", rm::video_type("RV20", 176, 144));
     damaged.emplace_back("huge packet length", head + rm::data(1, rm::be(0, 2) + rm::be(0xFFFF, 2) + rm::be(0, 8)));
@@ -80,24 +65,12 @@ TEST(RmDamaged, RandomDamageThroughTheReaders)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     int runs = 0;
     for (; runs < 3000 && std::chrono::steady_clock::now() < deadline; ++runs) {
-        Bytes b = clean;
-        const int changes = 1 + static_cast<int>(random() % 8);
-        for (int i = 0; i < changes; ++i) {
-            const std::size_t at = random() % b.size();
-            switch (random() % 4) {
-            case 0: b[at] = static_cast<BYTE>(random()); break;
-            case 1: b[at] ^= static_cast<BYTE>(1u << (random() % 8)); break;
-            case 2: b[at] = random() % 2 ? 0xFF : 0x00; break;
-            default: b.resize(at + 1); break;
-            }
-        }
+        const Bytes b = randomly_damaged(clean, random);
         const std::string path = write_file(dir, "fuzz.rm", b);
-        plat::ComPtr<plat::AsyncFileSource> source(new plat::AsyncFileSource());
-        ASSERT_EQ(source->Load(plat::utf8_to_utf16(path).c_str(), nullptr), S_OK);
-        plat::ComPtr<IAsyncReader> reader;
-        source->GetPin(0)->QueryInterface(IID_IAsyncReader, reader.put_void());
+        FileReader f(path);
+        ASSERT_NE(f.reader, nullptr);
         HRESULT hr = S_OK;
-        CRMFile file(reader.get(), hr);
+        CRMFile file(f.reader.get(), hr);
         if (FAILED(hr)) continue;
         for (const auto& dc : file.m_dcs) {
             file.Seek(dc.pos);

@@ -1,27 +1,16 @@
 #pragma once
 // RealMedia files made byte by byte, for what ffmpeg cannot write.
 
-#include "platform/base/Types.h"
+#include "splitter/base/testing/ByteBuilder.h"
 
 #include <string>
 #include <vector>
 
 namespace rm {
 
-using Bytes = std::vector<BYTE>;
-
-inline Bytes operator+(Bytes a, const Bytes& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-inline Bytes be(std::uint64_t v, int bytes)
-{
-    Bytes out;
-    for (int i = bytes - 1; i >= 0; --i) out.push_back(i < 8 ? static_cast<BYTE>(v >> (8 * i)) : 0);
-    return out;
-}
+using splitter_testing::Bytes;
+using splitter_testing::be;
+using splitter_testing::operator+;
 
 inline Bytes str(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
