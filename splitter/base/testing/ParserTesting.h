@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
+#include <functional>
 #include <fstream>
 #include <random>
 #include <string>
@@ -138,6 +140,34 @@ inline bool ends_cleanly(SplitterGraph& g)
     const bool ended = g.graph->WaitForCompletion(60000, &code) == S_OK && (code == EC_COMPLETE || code == EC_ERRORABORT);
     g.graph->Stop();
     return ended;
+}
+
+// Each damaged file is refused at open, or plays to completion or an error event.
+inline void expect_each_ends_cleanly(const plat::TempFolder& dir, const std::vector<std::pair<std::string, Bytes>>& files,
+                                     const ParserFilter::MakeParser& make)
+{
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        SplitterGraph g;
+        if (FAILED(g.open(write_file(dir, "damaged", bytes), new ParserFilter(make)))) continue;
+        EXPECT_TRUE(ends_cleanly(g));
+    }
+}
+
+// Hands read(reader) randomly damaged copies of clean for a few seconds (a
+// fixed seed, so a failure repeats); returns how many it made.
+inline int for_random_damage(const Bytes& clean, const std::function<void(IAsyncReader*)>& read)
+{
+    plat::TempFolder dir;
+    std::mt19937 random(20261210);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    int runs = 0;
+    for (; runs < 3000 && std::chrono::steady_clock::now() < deadline; ++runs) {
+        FileReader f(write_file(dir, "fuzz", randomly_damaged(clean, random)));
+        if (!f.reader) break;
+        read(f.reader.get());
+    }
+    return runs;
 }
 
 }

@@ -11,8 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <random>
 
 using namespace splitter_testing;
 using rm::operator+;
@@ -49,29 +47,15 @@ TEST(RmDamaged, DamagedFilesEndCleanly)
     damaged.emplace_back("huge frame length", head + rm::data(1, rm::packet(0, 0, 2, rm::Bytes{0x00, 0x01} + rm::be(0x3FFFFFFF, 4) + rm::be(0x3FFFFFF0, 4) + rm::Bytes{1, 2})));
     damaged.emplace_back("chunk size below its header", rm::file_header() + rm::be(0x4D445052, 4) + rm::be(2, 4) + rm::be(0, 2));
     damaged.emplace_back("bare RealAudio", rm::Bytes{'.', 'r', 'a', 0xFD, 0, 4});
-    for (const auto& [name, bytes] : damaged) {
-        SCOPED_TRACE(name);
-        SplitterGraph g;
-        if (FAILED(g.open(write_file(dir, "damaged.rm", bytes), ParserFilter::with<CRMParser>()))) continue;
-        EXPECT_TRUE(ends_cleanly(g));
-    }
+    expect_each_ends_cleanly(dir, damaged, [](CBaseSplitterFilter* f) { return std::make_unique<CRMParser>(f); });
 }
 
 TEST(RmDamaged, RandomDamageThroughTheReaders)
 {
-    plat::TempFolder dir;
-    const Bytes clean = small_file();
-    std::mt19937 random(20261210);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    int runs = 0;
-    for (; runs < 3000 && std::chrono::steady_clock::now() < deadline; ++runs) {
-        const Bytes b = randomly_damaged(clean, random);
-        const std::string path = write_file(dir, "fuzz.rm", b);
-        FileReader f(path);
-        ASSERT_NE(f.reader, nullptr);
+    const int runs = for_random_damage(small_file(), [](IAsyncReader* reader) {
         HRESULT hr = S_OK;
-        CRMFile file(f.reader.get(), hr);
-        if (FAILED(hr)) continue;
+        CRMFile file(reader, hr);
+        if (FAILED(hr)) return;
         for (const auto& dc : file.m_dcs) {
             file.Seek(dc.pos);
             RMFF::MediaPacketHeader mph;
@@ -84,6 +68,6 @@ TEST(RmDamaged, RandomDamageThroughTheReaders)
                 }
             }
         }
-    }
+    });
     EXPECT_GT(runs, 0);
 }
