@@ -260,14 +260,17 @@ int CPrefechMgr::thumbnail_job(RSSData::tRSSItem& item)
         if (m_stop)
             result = GaveUp;
     }
-    bool ended = false;
+    bool ended = false, submitted = false;
     {
         std::scoped_lock hold(m_job_lock);
         ended = job->all_ended();
+        submitted = !job->downloads.empty();
     }
     if (job->document && ended)
         CompleteJob(*job, item);
-    if (waited)
+    // The job's picture tasks go, ended or not: the download manager would
+    // otherwise keep them in its journal for ever.
+    if (submitted)
         m_downloader->RemoveTask(nullptr, job->task.key.c_str());
     std::scoped_lock hold(m_job_lock);
     m_jobs.clear();
