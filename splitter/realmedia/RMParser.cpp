@@ -88,9 +88,8 @@ bool CRMParser::DemuxSeek(REFERENCE_TIME start)
     const REFERENCE_TIME target_ms = start / 10000;
     // The last entry at or before the target: the index is in time order.
     const RMFF::IndexRecord* entry = nullptr;
-    std::size_t index = 0;
-    for (std::size_t i = 0; i < m_pFile->m_irs.size(); ++i)
-        if (m_pFile->m_irs[i].tStart <= target_ms) entry = &m_pFile->m_irs[i], index = i;
+    for (const auto& ir : m_pFile->m_irs)
+        if (ir.tStart <= target_ms) entry = &ir;
     if (!entry) return true;
     DWORD first_packet = 0;
     for (std::size_t c = 0; c < m_pFile->m_dcs.size(); ++c) {
@@ -100,7 +99,6 @@ bool CRMParser::DemuxSeek(REFERENCE_TIME start)
             m_iChunk = c;
             m_dataPos = entry->ptrFilePos;
             m_nPacket = entry->packet;
-            m_iIndex = index;
             return true;
         }
         first_packet += dc.nPackets;

@@ -29,6 +29,5 @@ private:
     std::unique_ptr<CRMFile> m_pFile;
     std::size_t m_iChunk{0};      // the data chunk being read
     LONGLONG m_dataPos{0};        // the next media packet
-    std::size_t m_iIndex{0};      // the index entry the last seek landed on
     DWORD m_nPacket{0};           // packets before the next one, for seeking
 };

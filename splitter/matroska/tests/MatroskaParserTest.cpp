@@ -245,6 +245,32 @@ TEST_F(MkvTest, VorbisHeadersComeFirstOnTheSecondVorbisType)
     }
 }
 
+TEST_F(MkvTest, TrackQueries)
+{
+    SplitterGraph g;
+    ASSERT_EQ(open(g, test_media("h264-vorbis-srt.mkv")), S_OK);
+    auto* tracks = dynamic_cast<ITrackInfo*>(static_cast<ParserFilter*>(g.splitter.get())->parser());
+    ASSERT_NE(tracks, nullptr);
+    EXPECT_EQ(tracks->TrackCount(), 3u);
+    EXPECT_EQ(std::u16string(tracks->TrackCodecId(0)), u"V_MPEG4/ISO/AVC");
+    EXPECT_EQ(std::u16string(tracks->TrackCodecId(2)), u"S_TEXT/UTF8");
+    EXPECT_EQ(tracks->TrackCodecId(3), nullptr);
+    TrackElement info{};
+    ASSERT_TRUE(tracks->TrackInfo(0, &info));
+    // Fields of the packed records are read by value: they may sit unaligned.
+    EXPECT_EQ(+info.Type, 1);
+    EXPECT_EQ(info.Language[3], '\0');
+    EXPECT_FALSE(tracks->TrackInfo(3, &info));
+    TrackExtendedInfoVideo video{};
+    ASSERT_TRUE(tracks->TrackExtendedInfo(0, &video));
+    EXPECT_EQ(+video.PixelWidth, 320u);
+    EXPECT_EQ(+video.PixelHeight, 240u);
+    TrackExtendedInfoAudio audio{};
+    ASSERT_TRUE(tracks->TrackExtendedInfo(1, &audio));
+    EXPECT_EQ(+audio.SamplingFreq, 44100.0f);
+    EXPECT_FALSE(tracks->TrackExtendedInfo(2, &audio));
+}
+
 TEST_F(MkvTest, OnlyUnusableTracksRefuseTheFile)
 {
     using ebml::Track;
