@@ -1,5 +1,5 @@
 #include "core/search/CSearchLauncher.h"
-#include "core/updater/tests/FeedSite.h"
+#include "feedparser/pellow/testing/FeedSite.h"
 
 #include "platform/base/Utf.h"
 #include "platform/com/Com.h"
@@ -22,14 +22,7 @@ protected:
     {
         ASSERT_TRUE(modules.registered());
         // The parser's script searches on the host named in the settings.
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", 0, nullptr, 0, KEY_ALL_ACCESS,
-                                  nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        const std::u16string host = plat::utf8_to_utf16(site.host());
-        RegSetValueExW(key, u"FeedHost", 0, REG_SZ, reinterpret_cast<const BYTE*>(host.c_str()),
-                       static_cast<DWORD>((host.size() + 1) * sizeof(WCHAR)));
-        RegCloseKey(key);
+        ASSERT_TRUE(feed_testing::set_feed_settings(site.host(), {}));
         plat::current_thread_queue();   // this thread stands for the logic thread
     }
 

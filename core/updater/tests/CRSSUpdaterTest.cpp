@@ -1,5 +1,5 @@
 #include "core/updater/CRSSUpdater.h"
-#include "core/updater/tests/FeedSite.h"
+#include "feedparser/pellow/testing/FeedSite.h"
 
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "outside/ostrel/IOstrel.h"

@@ -1,6 +1,7 @@
-#include "FeedServer.h"
+#include "FeedFixtures.h"
 #include "ParserTesting.h"
 
+#include "feedparser/pellow/testing/FeedSite.h"
 #include "platform/base/DebugLog.h"
 #include "platform/com/Com.h"
 #include "platform/com/ComPtr.h"
@@ -21,8 +22,17 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(CoInitialize(nullptr), S_OK);
-        ASSERT_TRUE(plat::register_modules(STRIMO_REGSVR, {SCRIPT_MODULE, FELDANE_MODULE, PELLOW_MODULE}));
-        set_feed_settings(m_server.host(), 500);
+        ASSERT_TRUE(m_modules.registered());
+        ASSERT_TRUE(feed_testing::set_feed_settings(m_server.host(), 500));
+        m_server.serve("/ordinary", ordinary_feed());
+        m_server.serve("/empty", "<rss version=\"2.0\"><channel><title>Nothing yet</title></channel></rss>");
+        m_server.serve("/many", generated_feed(200));
+        m_server.serve("/entities", entities_feed());
+        m_server.serve("/broken", ordinary_feed().substr(0, 900));
+        m_server.serve("/html", "<html><head><title>a page</title></head><body></body></html>", "text/html");
+        m_server.stall("/slow");
+        m_server.serve("/feeds/base/videos", ordinary_feed());
+        m_server.serve("/feeds/base/videos/abc_123/related", ordinary_feed());
         ASSERT_EQ(CoCreateInstance(CLSID_RSSParser, nullptr, CLSCTX_ALL, IID_IRSSParser, m_parser.put_void()), S_OK);
     }
     void TearDown() override
@@ -47,8 +57,8 @@ protected:
         return items;
     }
 
-    plat::TemporaryRegistry m_registry;
-    FeedServer m_server;
+    feed_testing::ParserModules m_modules;
+    feed_testing::FeedSite m_server;
     plat::ComPtr<IRSSParser> m_parser;
 };
 
@@ -147,7 +157,7 @@ TEST_F(ParseFeedsTest, BrokenInputFailsWithAClearResult)
 {
     const struct { const char* name; std::string url; const char* reason; } cases[] = {
         {"broken XML", m_server.url("/broken"), "the feed is not XML"},
-        {"not RSS", m_server.url("/atom"), "not an RSS 2.0 feed"},
+        {"neither RSS nor Atom", m_server.url("/html"), "not an RSS"},
         {"a missing feed", m_server.url("/missing"), "answered 404"},
         {"a server slower than the time-out", m_server.url("/slow"), "Timeout"},
         {"nobody listening", "http://127.0.0.1:1/feed", "XMLHTTP"},
@@ -170,12 +180,12 @@ TEST_F(ParseFeedsTest, SearchAndRelatedVideosAskTheFeedHost)
     plat::Bstr keyword(u"a+b%C3%A9"), site(u"YouTube");
     plat::ComPtr<IRSSChannel> channel;
     ASSERT_EQ(m_parser->RSSSearch(keyword.get(), site.get(), 50, channel.put()), S_OK);
-    EXPECT_EQ(m_server.last_target(), "/feeds/base/videos?q=a+b%C3%A9&max-results=50&alt=rss&client=ytapi-youtube-search");
+    EXPECT_EQ(m_server.requests().back(), "/feeds/base/videos?q=a+b%C3%A9&max-results=50&alt=rss&client=ytapi-youtube-search");
     EXPECT_EQ(items_of(channel.get()).size(), 2u);
 
     plat::Bstr watch(u"http://www.example.com/watch?v=abc_123&feature=related");
     ASSERT_EQ(m_parser->GetRelatedVideo(watch.get(), channel.put()), S_OK);
-    EXPECT_EQ(m_server.last_target(), "/feeds/base/videos/abc_123/related?alt=rss&client=ytapi-youtube-browse");
+    EXPECT_EQ(m_server.requests().back(), "/feeds/base/videos/abc_123/related?alt=rss&client=ytapi-youtube-browse");
     plat::Bstr no_video(u"http://www.example.com/about");
     EXPECT_EQ(m_parser->GetRelatedVideo(no_video.get(), channel.put()), SCRIPT_E_REPORTED);
 
