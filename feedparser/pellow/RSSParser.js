@@ -1,6 +1,7 @@
-// The feed parser script. It reads the video site's RSS 2.0 feeds (with their
-// Media RSS fields), fills Pellow's channel and item objects and returns the
-// channel. Plain JScript: no ES5 library calls, no trailing commas.
+// The feed parser script. It reads RSS 2.0 and Atom feeds (with their Media
+// RSS fields and the video site's own extension elements), fills Pellow's
+// channel and item objects and returns the channel. Plain JScript: no ES5
+// library calls, no trailing commas.
 //
 // FeedHost and FeedTimeout are set by the parser from the user's settings
 // after the script is loaded.
@@ -8,9 +9,9 @@
 var FeedHost = "feeds.vazirezo.invalid";
 var FeedTimeout = 30000;
 
-var Namespaces = "xmlns:media='http://search.yahoo.com/mrss/' " +
-                 "xmlns:yt='http://feeds.vazirezo.invalid/schemas/2007' " +
-                 "xmlns:atom='http://www.w3.org/2005/Atom'";
+var MediaRssNamespaces = {"http://search.yahoo.com/mrss/": true};
+var AtomNamespaces = {"http://www.w3.org/2005/Atom": true};
+var NoNamespace = {"": true};
 
 var ChannelFields = [
     ["title", "title"], ["link", "link"], ["description", "description"], ["language", "language"],
@@ -62,26 +63,18 @@ var MediaFields = [
     ["media_restriction_type", "restriction", "type"]
 ];
 
-function fetchText(url) {
+// The feed as a document read from the bytes that came, in their own charset.
+function fetchDocument(url) {
     var http = new ActiveXObject("Microsoft.XMLHTTP");
     http.open("GET", url, false);
     http.timeout = FeedTimeout;
     http.send();
     if (http.status != 200)
         throw new Error("the feed server answered " + http.status + " for " + url);
-    return http.responseText;
-}
-
-function loadChannelNode(url) {
-    var doc = new ActiveXObject("Microsoft.XMLDOM");
-    doc.async = false;
-    if (!doc.loadXML(fetchText(url)))
+    var doc = http.responseXML;
+    if (doc.documentElement === null)
         throw new Error("the feed is not XML: " + doc.parseError.reason);
-    doc.setProperty("SelectionNamespaces", Namespaces);
-    var channel = doc.selectSingleNode("/rss/channel");
-    if (channel === null)
-        throw new Error("not an RSS 2.0 feed: " + url);
-    return channel;
+    return doc.documentElement;
 }
 
 function trim(text) {
@@ -101,26 +94,54 @@ function attributeAt(node, path, name) {
     return value === null ? "" : value;
 }
 
-// The first element of each name among the node's children (names as the feed writes them).
-function childElements(node) {
-    var found = {}, list = node.childNodes, i, name;
-    for (i = 0; i < list.length; i++) {
-        name = list.item(i).nodeName;
-        if (name.charAt(0) != "#" && !found.hasOwnProperty(name))
-            found[name] = list.item(i);
-    }
-    return found;
+// The child elements of a feed entry by local name, in document order, in three
+// groups: "plain" (in one of plainNamespaces), "media" (Media RSS, also those
+// inside media:group) and "extension" (any other namespace, such as the video
+// site's own: whatever address a feed gives it, its elements are found by name).
+function sortChildren(node, plainNamespaces) {
+    var sorted = {plain: {}, media: {}, extension: {}};
+    collectChildren(node, plainNamespaces, false, sorted);
+    return sorted;
 }
 
-// The first media element of each name, in the item or in its media:group, by local name.
-function mediaElements(item) {
-    var found = {}, list = item.selectNodes("media:*|media:group/media:*"), i, name;
+function collectChildren(node, plainNamespaces, inGroup, sorted) {
+    var list = node.childNodes, i, child, space, name, group;
     for (i = 0; i < list.length; i++) {
-        name = list.item(i).nodeName.replace(/^[^:]*:/, "");
-        if (!found.hasOwnProperty(name))
-            found[name] = list.item(i);
+        child = list.item(i);
+        if (child.nodeType != 1)
+            continue;
+        space = child.namespaceURI;
+        name = child.baseName;
+        if (has(MediaRssNamespaces, space)) {
+            if (name == "group") {
+                collectChildren(child, plainNamespaces, true, sorted);
+                continue;
+            }
+            group = sorted.media;
+        } else if (!inGroup && has(plainNamespaces, space)) {
+            group = sorted.plain;
+        } else {
+            group = sorted.extension;
+        }
+        // Keys carry a blank, which no XML name has, so an element's name can never be one of
+        // the object's own members ("hasOwnProperty", "__proto__").
+        if (!has(group, " " + name))
+            group[" " + name] = [];
+        group[" " + name].push(child);
     }
-    return found;
+}
+
+function has(object, name) {
+    return Object.prototype.hasOwnProperty.call(object, name);
+}
+
+// The elements of this local name in a group of sortChildren, in document order.
+function all(group, name) {
+    return has(group, " " + name) ? group[" " + name] : [];
+}
+
+function first(group, name) {
+    return has(group, " " + name) ? group[" " + name][0] : null;
 }
 
 function textOf(element) {
@@ -153,37 +174,119 @@ function formatDuration(seconds) {
     return hours > 0 ? hours + ":" + twoDigits(minutes) + ":" + twoDigits(rest) : minutes + ":" + twoDigits(rest);
 }
 
+var DayNames = ["Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"];
+var MonthNames = ["Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"];
+
+// An Atom date (2008-12-01T10:00:00Z, or with an offset) in the form RSS 2.0
+// dates have ("Mon, 01 Dec 2008 10:00:00 GMT"); text that is no such date stays as it is.
+function rssDate(text) {
+    var found = /^(\d{4})-(\d\d)-(\d\d)T(\d\d):(\d\d)(?::(\d\d)(?:\.\d+)?)?(Z|([+\-])(\d\d):?(\d\d))?$/.exec(text);
+    if (!found)
+        return text;
+    var ms = Date.UTC(+found[1], +found[2] - 1, +found[3], +found[4], +found[5], found[6] ? +found[6] : 0);
+    if (found[8])
+        ms -= (found[8] == "-" ? -1 : 1) * (+found[9] * 60 + +found[10]) * 60000;
+    var d = new Date(ms);
+    if (isNaN(d.getTime()))
+        return text;
+    return DayNames[d.getUTCDay()] + ", " + twoDigits(d.getUTCDate()) + " " + MonthNames[d.getUTCMonth()] + " " +
+           d.getUTCFullYear() + " " + twoDigits(d.getUTCHours()) + ":" + twoDigits(d.getUTCMinutes()) + ":" +
+           twoDigits(d.getUTCSeconds()) + " GMT";
+}
+
+// Only a web address may become a picture in the item list: any other scheme
+// (javascript:, file:, data:) would run or read something the feed chose.
+function isWebAddress(url) {
+    return /^https?:\/\/[^\s"'<>]+$/i.test(url);
+}
+
 // What the item list shows: the thumbnail, the title and text, and the length
 // after a "Time:" label.
 function displayHtml(values) {
     var text = values.media_description !== "" ? values.media_description : plainText(values.original_description);
-    return "<div class=\"item\">" +
-           "<img src=\"" + escapeHtml(values.media_thumbnail_url) + "\" width=\"130\" height=\"90\"/>" +
+    var picture = isWebAddress(values.media_thumbnail_url)
+        ? "<img src=\"" + escapeHtml(values.media_thumbnail_url) + "\" width=\"130\" height=\"90\"/>" : "";
+    return "<div class=\"item\">" + picture +
            "<p class=\"title\">" + escapeHtml(values.title) + "</p>" +
            "<p class=\"text\">" + escapeHtml(text) + "</p>" +
            "<span class=\"label\">Time:</span><span class=\"time\">" +
            formatDuration(values.media_content_duration) + "</span></div>";
 }
 
-function readItem(node) {
-    var values = {}, children = childElements(node), media = mediaElements(node), i, field, element;
-    for (i = 0; i < ItemFields.length; i++)
-        values[ItemFields[i][0]] = textOf(children[ItemFields[i][1]]);
-    for (i = 0; i < ItemAttributes.length; i++) {
-        field = ItemAttributes[i];
-        values[field[0]] = attributeOf(children[field[1]], field[2]);
+// Of several media:content elements the one marked isDefault="true", else the first.
+function defaultContent(contents) {
+    for (var i = 0; i < contents.length; i++) {
+        if (contents[i].getAttribute("isDefault") == "true")
+            return contents[i];
     }
+    return contents.length > 0 ? contents[0] : null;
+}
+
+function readMedia(sorted, values) {
+    var media = sorted.media, i, field, element;
     for (i = 0; i < MediaFields.length; i++) {
         field = MediaFields[i];
-        element = media[field[1]];
+        element = field[1] == "content" ? defaultContent(all(media, "content")) : first(media, field[1]);
         values[field[0]] = field[2] === "" ? textOf(element) : attributeOf(element, field[2]);
     }
     if (values.media_content_duration === "")
-        values.media_content_duration = attributeAt(node, "media:group/yt:duration", "seconds");
-    values.original_description = textOf(children["description"]);
+        values.media_content_duration = attributeOf(first(sorted.extension, "duration"), "seconds");
+}
+
+function readRssItem(node) {
+    var values = {}, sorted = sortChildren(node, NoNamespace), plain = sorted.plain, i, field;
+    for (i = 0; i < ItemFields.length; i++)
+        values[ItemFields[i][0]] = textOf(first(plain, ItemFields[i][1]));
+    for (i = 0; i < ItemAttributes.length; i++) {
+        field = ItemAttributes[i];
+        values[field[0]] = attributeOf(first(plain, field[1]), field[2]);
+    }
+    values.original_description = textOf(first(plain, "description"));
+    readMedia(sorted, values);
+    return values;
+}
+
+// The address of an Atom element's link of this relation ("alternate" when it names none).
+function atomLink(plain, relation) {
+    var links = all(plain, "link"), i;
+    for (i = 0; i < links.length; i++) {
+        if ((links[i].getAttribute("rel") || "alternate") == relation)
+            return links[i];
+    }
+    return null;
+}
+
+// An Atom person's name (the text of its name element).
+function atomName(person) {
+    return person ? textOf(first(sortChildren(person, AtomNamespaces).plain, "name")) : "";
+}
+
+function readAtomEntry(node) {
+    var values = {}, sorted = sortChildren(node, AtomNamespaces), plain = sorted.plain, i;
+    for (i = 0; i < ItemFields.length; i++)
+        values[ItemFields[i][0]] = "";
+    for (i = 0; i < ItemAttributes.length; i++)
+        values[ItemAttributes[i][0]] = "";
+    values.title = textOf(first(plain, "title"));
+    values.link = attributeOf(atomLink(plain, "alternate"), "href");
+    values.guid = textOf(first(plain, "id"));
+    values.pubDate = rssDate(textOf(first(plain, "published")) || textOf(first(plain, "updated")));
+    values.author = atomName(first(plain, "author"));
+    values.category = attributeOf(first(plain, "category"), "term");
+    values.category_domain = attributeOf(first(plain, "category"), "scheme");
+    var enclosure = atomLink(plain, "enclosure");
+    values.enclosure_url = attributeOf(enclosure, "href");
+    values.enclosure_length = attributeOf(enclosure, "length");
+    values.enclosure_type = attributeOf(enclosure, "type");
+    values.comments = attributeOf(atomLink(plain, "replies"), "href");
+    values.original_description = textOf(first(plain, "summary")) || textOf(first(plain, "content"));
+    readMedia(sorted, values);
+    return values;
+}
+
+function makeItem(values) {
     values.description = displayHtml(values);
     values.display_description = values.description;
-
     var item = new ActiveXObject("Pellow.RSSItem");
     for (var name in values) {
         if (values[name] !== "")
@@ -192,26 +295,62 @@ function readItem(node) {
     return item;
 }
 
-function RSSParse(url, count) {
-    var node = loadChannelNode(url);
-    var channel = new ActiveXObject("Pellow.RSSChannel");
-    var i, value;
-    for (i = 0; i < ChannelFields.length; i++) {
-        value = textAt(node, ChannelFields[i][1]);
-        if (value !== "")
-            channel[ChannelFields[i][0]] = value;
+function setFields(target, values) {
+    for (var name in values) {
+        if (values[name] !== "")
+            target[name] = values[name];
     }
-    value = attributeAt(node, "category", "domain");
-    if (value !== "")
-        channel.category_domain = value;
-    value = attributeAt(node, "cloud", "domain");
-    if (value !== "")
-        channel.cloud = value;
+}
 
-    var items = node.selectNodes("item");
-    var limit = count > 0 && count < items.length ? count : items.length;
-    for (i = 0; i < limit; i++)
-        channel.AddRSSItem(readItem(items.item(i)));
+function rssChannelValues(node) {
+    var values = {}, i;
+    for (i = 0; i < ChannelFields.length; i++)
+        values[ChannelFields[i][0]] = textAt(node, ChannelFields[i][1]);
+    values.category_domain = attributeAt(node, "category", "domain");
+    values.cloud = attributeAt(node, "cloud", "domain");
+    return values;
+}
+
+function atomChannelValues(node) {
+    var plain = sortChildren(node, AtomNamespaces).plain;
+    return {
+        title: textOf(first(plain, "title")),
+        link: attributeOf(atomLink(plain, "alternate"), "href"),
+        description: textOf(first(plain, "subtitle")),
+        copyright: textOf(first(plain, "rights")),
+        managingEditor: atomName(first(plain, "author")),
+        lastBuildDate: rssDate(textOf(first(plain, "updated"))),
+        category: attributeOf(first(plain, "category"), "term"),
+        category_domain: attributeOf(first(plain, "category"), "scheme"),
+        generator: textOf(first(plain, "generator")),
+        image_url: textOf(first(plain, "logo")) || textOf(first(plain, "icon"))
+    };
+}
+
+// The feed's kind and the nodes its channel and items are read from.
+function feedParts(root, url) {
+    var sorted;
+    if (root.baseName == "rss" && root.namespaceURI === "") {
+        var channel = first(sortChildren(root, NoNamespace).plain, "channel");
+        if (channel) {
+            sorted = sortChildren(channel, NoNamespace).plain;
+            return {channel: rssChannelValues(channel), items: all(sorted, "item"), read: readRssItem};
+        }
+    }
+    if (root.baseName == "feed" && has(AtomNamespaces, root.namespaceURI)) {
+        sorted = sortChildren(root, AtomNamespaces).plain;
+        return {channel: atomChannelValues(root), items: all(sorted, "entry"), read: readAtomEntry};
+    }
+    throw new Error("not an RSS or Atom feed: " + url);
+}
+
+function RSSParse(url, count) {
+    var feed = feedParts(fetchDocument(url), url);
+    var channel = new ActiveXObject("Pellow.RSSChannel");
+    setFields(channel, feed.channel);
+    var limit = count > 0 && count < feed.items.length ? count : feed.items.length;
+    for (var i = 0; i < limit; i++)
+        channel.AddRSSItem(makeItem(feed.read(feed.items[i])));
     return channel;
 }
 

@@ -181,19 +181,27 @@ void set_parse_error(duk_context* ctx, int document_index, int code, const std::
     duk_put_prop_string(ctx, document_index, "parseError");
 }
 
-CallOutcome load_body(duk_context* ctx)
+bool has_byte_order_mark(std::string_view bytes)
 {
-    duk_push_this(ctx);
-    auto* document = hidden<Document>(ctx, -1, document_key);
+    return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFE\xFF") || bytes.starts_with("\xFF\xFE");
+}
+
+// Parses bytes into the document object at document_index and sets its
+// documentElement and parseError. encoding, when given, is the bytes' own
+// charset and overrides what the document declares.
+CallOutcome parse_into(duk_context* ctx, int document_index, std::string_view bytes, const char* encoding)
+{
+    document_index = duk_normalize_index(ctx, document_index);
+    auto* document = hidden<Document>(ctx, document_index, document_key);
     if (!document)
         return CallOutcome::fail(E_UNEXPECTED, "not an XML document");
-    const std::string text = get_utf8(ctx, 0);
     std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> parser{xmlNewParserCtxt(), &xmlFreeParserCtxt};
     if (!parser)
         return CallOutcome::fail(E_OUTOFMEMORY, "XML DOM: no parser");
-    // The text is already decoded: whatever encoding it declares, it is read as UTF-8 here.
-    xmlDoc* parsed = xmlCtxtReadMemory(parser.get(), text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
-                                       XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOCDATA);
+    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOCDATA |
+                        (encoding ? XML_PARSE_IGNORE_ENC : 0);
+    xmlDoc* parsed = xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr, encoding,
+                                       options);
     document->doc.reset();
     if (parsed && !parser->wellFormed) {
         xmlFreeDoc(parsed);
@@ -206,20 +214,29 @@ CallOutcome load_body(duk_context* ctx)
             reason.pop_back();
         if (parsed)
             xmlFreeDoc(parsed);
-        set_parse_error(ctx, -1, error && error->code ? -error->code : -1, reason, error ? error->line : 0);
+        set_parse_error(ctx, document_index, error && error->code ? -error->code : -1, reason, error ? error->line : 0);
         duk_push_null(ctx);
-        duk_put_prop_string(ctx, -2, "documentElement");
-        duk_pop(ctx);
+        duk_put_prop_string(ctx, document_index, "documentElement");
         duk_push_false(ctx);
         return {1};
     }
     document->doc = SharedDoc(parsed, FreeDoc{});
-    set_parse_error(ctx, -1, 0, "", 0);
-    push_node(ctx, document->doc, xmlDocGetRootElement(parsed), document, -1);
-    duk_put_prop_string(ctx, -2, "documentElement");
-    duk_pop(ctx);
+    set_parse_error(ctx, document_index, 0, "", 0);
+    push_node(ctx, document->doc, xmlDocGetRootElement(parsed), document, document_index);
+    duk_put_prop_string(ctx, document_index, "documentElement");
     duk_push_true(ctx);
     return {1};
+}
+
+CallOutcome load_body(duk_context* ctx)
+{
+    const std::string text = get_utf8(ctx, 0);
+    duk_push_this(ctx);
+    // The text is already decoded: whatever encoding it declares, it is read as UTF-8 here.
+    CallOutcome outcome = parse_into(ctx, -1, text, "UTF-8");
+    if (outcome.number == 0)
+        duk_remove(ctx, -2);
+    return outcome;
 }
 
 duk_ret_t load_xml(duk_context* ctx) { return finish_call(ctx, load_body(ctx)); }
@@ -277,9 +294,43 @@ duk_ret_t node_name(duk_context* ctx)
     std::string name = n->node->name ? reinterpret_cast<const char*>(n->node->name) : "";
     if (n->node->type == XML_TEXT_NODE)
         name = "#text";
+    else if (n->node->type == XML_COMMENT_NODE)
+        name = "#comment";
     else if (n->node->ns && n->node->ns->prefix)
         name = std::string(reinterpret_cast<const char*>(n->node->ns->prefix)) + ":" + name;
     push_utf8(ctx, name);
+    return 1;
+}
+
+// The DOM's node types: 1 element, 3 text, 7 processing instruction, 8 comment.
+duk_ret_t node_type(duk_context* ctx)
+{
+    NodeRef* n = this_node(ctx);
+    if (!n)
+        return 0;
+    duk_push_int(ctx, static_cast<int>(n->node->type));
+    return 1;
+}
+
+// An element's or attribute's name without its prefix; "" for other nodes.
+duk_ret_t base_name(duk_context* ctx)
+{
+    NodeRef* n = this_node(ctx);
+    if (!n)
+        return 0;
+    const bool named = n->node->type == XML_ELEMENT_NODE || n->node->type == XML_ATTRIBUTE_NODE;
+    push_utf8(ctx, named && n->node->name ? reinterpret_cast<const char*>(n->node->name) : "");
+    return 1;
+}
+
+// The address of the node's namespace; "" for none.
+duk_ret_t namespace_uri(duk_context* ctx)
+{
+    NodeRef* n = this_node(ctx);
+    if (!n)
+        return 0;
+    const bool named = n->node->type == XML_ELEMENT_NODE || n->node->type == XML_ATTRIBUTE_NODE;
+    push_utf8(ctx, named && n->node->ns && n->node->ns->href ? reinterpret_cast<const char*>(n->node->ns->href) : "");
     return 1;
 }
 
@@ -356,6 +407,9 @@ void ensure_node_prototype(duk_context* ctx)
         duk_put_function_list(ctx, -1, methods);
         define_getter(ctx, "text", node_text);
         define_getter(ctx, "nodeName", node_name);
+        define_getter(ctx, "nodeType", node_type);
+        define_getter(ctx, "baseName", base_name);
+        define_getter(ctx, "namespaceURI", namespace_uri);
         define_getter(ctx, "childNodes", child_nodes);
         duk_push_c_function(ctx, finalize_node, 2);
         duk_set_finalizer(ctx, -2);
@@ -364,9 +418,7 @@ void ensure_node_prototype(duk_context* ctx)
     duk_pop(ctx);
 }
 
-}
-
-void push_xml_document(duk_context* ctx)
+void push_empty_document(duk_context* ctx)
 {
     // libxml2 sets itself up on first use, which is not safe when two threads
     // (the feed updater's and a search's) get there at once.
@@ -389,6 +441,35 @@ void push_xml_document(duk_context* ctx)
     duk_push_null(ctx);
     duk_put_prop_string(ctx, -2, "documentElement");
     set_parse_error(ctx, -1, 0, "", 0);
+}
+
+}
+
+void push_xml_document(duk_context* ctx)
+{
+    push_empty_document(ctx);
+}
+
+CallOutcome push_xml_document_from(duk_context* ctx, std::string_view bytes, std::string_view charset)
+{
+    push_empty_document(ctx);
+    // A byte-order mark speaks for the bytes themselves; else the charset the
+    // server named wins over the document's declaration. Bytes that are not
+    // in the named charset fall back to what the document says of itself.
+    const std::string encoding(charset);
+    const bool named = !encoding.empty() && !has_byte_order_mark(bytes) &&
+                       xmlFindCharEncodingHandler(encoding.c_str()) != nullptr;
+    CallOutcome outcome = parse_into(ctx, -1, bytes, named ? encoding.c_str() : nullptr);
+    if (outcome.number != 0)
+        return outcome;
+    const bool loaded = duk_get_boolean(ctx, -1);
+    duk_pop(ctx);
+    if (!loaded && named) {
+        outcome = parse_into(ctx, -1, bytes, nullptr);
+        if (outcome.number == 0)
+            duk_pop(ctx);
+    }
+    return outcome.number != 0 ? outcome : CallOutcome{1};
 }
 
 }

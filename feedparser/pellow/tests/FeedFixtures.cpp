@@ -7,7 +7,7 @@ namespace {
 const char* const rss_open =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<rss version=\"2.0\" xmlns:media=\"http://search.yahoo.com/mrss/\" "
-    "xmlns:yt=\"http://feeds.vazirezo.invalid/schemas/2007\">\n";
+    "xmlns:yt=\"http://gdata.example.org/schemas/2007\">\n";
 
 std::string item_xml(int n)
 {

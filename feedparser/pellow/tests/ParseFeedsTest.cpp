@@ -157,22 +157,164 @@ TEST_F(ParseFeedsTest, BrokenInputFailsWithAClearResult)
 {
     const struct { const char* name; std::string url; const char* reason; } cases[] = {
         {"broken XML", m_server.url("/broken"), "the feed is not XML"},
-        {"neither RSS nor Atom", m_server.url("/html"), "not an RSS"},
+        {"neither RSS nor Atom", m_server.url("/html"), "not an RSS or Atom feed"},
         {"a missing feed", m_server.url("/missing"), "answered 404"},
         {"a server slower than the time-out", m_server.url("/slow"), "Timeout"},
         {"nobody listening", "http://127.0.0.1:1/feed", "XMLHTTP"},
         {"a file address", "file:///etc/passwd", "only http and https"},
+        {"the temporary channel's address", "TempChannel", "only http and https"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        const std::size_t requests = m_server.requests().size();
         plat::DebugCapture capture;
         plat::ComPtr<IRSSChannel> channel;
         EXPECT_EQ(parse(c.url, 50, channel), SCRIPT_E_REPORTED);
         EXPECT_FALSE(channel);
         EXPECT_TRUE(capture.contains(c.reason));
+        if (c.url.rfind(m_server.url("/"), 0) != 0) {
+            EXPECT_EQ(m_server.requests().size(), requests) << "nothing was fetched";
+        }
     }
     plat::ComPtr<IRSSChannel> channel;
     EXPECT_EQ(parse(m_server.url("/ordinary"), 50, channel), S_OK) << "the parser is still usable";
+}
+
+namespace {
+
+const std::string media_rss = "http://search.yahoo.com/mrss/";
+
+std::string rss(const std::string& items, const std::string& namespaces = {})
+{
+    return "<rss version=\"2.0\" xmlns:media=\"" + media_rss + "\" " + namespaces +
+           "><channel><title>Channel</title><link>http://www.example.com/</link>" + items + "</channel></rss>";
+}
+
+std::string atom(const std::string& feed_parts, const std::string& entries)
+{
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<feed xmlns=\"http://www.w3.org/2005/Atom\" xmlns:media=\"" +
+           media_rss + "\" xmlns:v=\"http://video.example.net/schemas/ext\">" + feed_parts + entries + "</feed>";
+}
+
+const std::string atom_entry =
+    "<entry><id>tag:example.net,2008:video:a1</id><title>Atom video</title>"
+    "<link rel=\"self\" href=\"http://example.net/feeds/a1\"/>"
+    "<link rel=\"alternate\" type=\"text/html\" href=\"http://example.net/watch?v=a1\"/>"
+    "<link rel=\"enclosure\" type=\"video/mp4\" length=\"999\" href=\"http://example.net/a1.mp4\"/>"
+    "<published>2008-12-01T10:00:00Z</published><updated>2008-12-02T10:00:00Z</updated>"
+    "<author><name>Someone</name><uri>http://example.net/someone</uri></author>"
+    "<category scheme=\"http://example.net/cats\" term=\"Music\"/>"
+    "<summary>Atom words</summary>"
+    "<media:group><media:content url=\"http://example.net/v/a1\" type=\"video/mp4\"/>"
+    "<media:thumbnail url=\"http://img.example.net/a1.jpg\"/><v:duration seconds=\"95\"/></media:group></entry>";
+
+enum class Match { Equals, Contains, Lacks };
+
+}
+
+// Each fixture is served as written, and the first item (or the channel) read back.
+TEST_F(ParseFeedsTest, FeedsAsSitesServeThemGiveTheirFields)
+{
+    using ItemField = HRESULT (IRSSItem::*)(BSTR*);
+    using ChannelField = HRESULT (IRSSChannel::*)(BSTR*);
+    const std::string item_with_group = "<item><title>Grouped</title><media:group>";
+    const struct {
+        const char* name;
+        std::string body;
+        const char* content_type;
+        ItemField item_field;
+        ChannelField channel_field;
+        Match match;
+        const char* expected;
+    } cases[] = {
+        {"RSS 2.0 title", rss("<item><title>Plain</title></item>"), "application/rss+xml", &IRSSItem::get_title,
+         nullptr, Match::Equals, "Plain"},
+        {"RSS 2.0 item category, not media:category",
+         rss("<item><media:category>Film</media:category><category>Music</category></item>"), "text/xml",
+         &IRSSItem::get_category, nullptr, Match::Equals, "Music"},
+        {"the site's extension under an address of its own",
+         rss(item_with_group + "<yt:duration seconds=\"75\"/></media:group></item>",
+             "xmlns:yt=\"http://gdata.example.org/schemas/2007\""),
+         "text/xml", &IRSSItem::get_media_content_duration, nullptr, Match::Equals, "75"},
+        {"the site's extension under another prefix and address",
+         rss(item_with_group + "<ext:duration seconds=\"3725\"/></media:group></item>",
+             "xmlns:ext=\"urn:example:video\""),
+         "text/xml", &IRSSItem::get_display_description, nullptr, Match::Contains,
+         "<span class=\"time\">1:02:05</span>"},
+        {"Atom title", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_title, nullptr, Match::Equals,
+         "Atom video"},
+        {"Atom alternate link", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_link, nullptr,
+         Match::Equals, "http://example.net/watch?v=a1"},
+        {"Atom id as guid", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_guid, nullptr, Match::Equals,
+         "tag:example.net,2008:video:a1"},
+        {"Atom published as an RSS date", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_pubDate,
+         nullptr, Match::Equals, "Mon, 01 Dec 2008 10:00:00 GMT"},
+        {"Atom updated when nothing was published, with its offset",
+         atom("", "<entry><title>t</title><updated>2008-12-01T12:30:00+02:00</updated></entry>"),
+         "application/atom+xml", &IRSSItem::get_pubDate, nullptr, Match::Equals, "Mon, 01 Dec 2008 10:30:00 GMT"},
+        {"Atom author", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_author, nullptr, Match::Equals,
+         "Someone"},
+        {"Atom category", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_category, nullptr,
+         Match::Equals, "Music"},
+        {"Atom enclosure", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_enclosure_url, nullptr,
+         Match::Equals, "http://example.net/a1.mp4"},
+        {"Atom summary", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_original_description, nullptr,
+         Match::Equals, "Atom words"},
+        {"Atom media:group", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_media_content_url, nullptr,
+         Match::Equals, "http://example.net/v/a1"},
+        {"Atom extension duration", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_display_description,
+         nullptr, Match::Contains, "<span class=\"time\">1:35</span>"},
+        {"Atom feed title", atom("<title>Atom channel</title><link href=\"http://example.net/\"/>", atom_entry),
+         "application/atom+xml", nullptr, &IRSSChannel::get_title, Match::Equals, "Atom channel"},
+        {"Atom feed link", atom("<title>Atom channel</title><link href=\"http://example.net/\"/>", atom_entry),
+         "application/atom+xml", nullptr, &IRSSChannel::get_link, Match::Equals, "http://example.net/"},
+        {"ISO-8859-1 declared", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" +
+                                    rss("<item><title>Caf\xE9 cr\xE8me</title></item>"),
+         "application/rss+xml", &IRSSItem::get_title, nullptr, Match::Equals, "Caf\xC3\xA9 cr\xC3\xA8me"},
+        {"ISO-8859-1 named by the server", rss("<item><title>Caf\xE9</title></item>"),
+         "application/rss+xml; charset=ISO-8859-1", &IRSSItem::get_title, nullptr, Match::Equals, "Caf\xC3\xA9"},
+        {"several media:content: the default one",
+         rss(item_with_group + "<media:content url=\"http://m.example.com/small\"/>"
+             "<media:content url=\"http://m.example.com/best\" isDefault=\"true\"/></media:group></item>"),
+         "text/xml", &IRSSItem::get_media_content_url, nullptr, Match::Equals, "http://m.example.com/best"},
+        {"several media:content, none default: the first",
+         rss("<item><media:content url=\"http://m.example.com/one\" isDefault=\"false\"/>"
+             "<media:content url=\"http://m.example.com/two\"/></item>"),
+         "text/xml", &IRSSItem::get_media_content_url, nullptr, Match::Equals, "http://m.example.com/one"},
+        {"a javascript: thumbnail", rss("<item><media:thumbnail url=\"javascript:alert(1)\"/></item>"), "text/xml",
+         &IRSSItem::get_display_description, nullptr, Match::Lacks, "<img"},
+        {"a javascript: thumbnail in capitals",
+         rss("<item><media:thumbnail url=\"JavaScript:alert(1)\"/></item>"), "text/xml",
+         &IRSSItem::get_display_description, nullptr, Match::Lacks, "<img"},
+        {"a file: thumbnail", rss("<item><media:thumbnail url=\"file:///etc/passwd\"/></item>"), "text/xml",
+         &IRSSItem::get_display_description, nullptr, Match::Lacks, "<img"},
+        {"a data: thumbnail", rss("<item><media:thumbnail url=\"data:image/png;base64,AAAA\"/></item>"),
+         "text/xml", &IRSSItem::get_display_description, nullptr, Match::Lacks, "<img"},
+        {"an https thumbnail", rss("<item><media:thumbnail url=\"https://img.example.com/a.jpg\"/></item>"),
+         "text/xml", &IRSSItem::get_display_description, nullptr, Match::Contains,
+         "<img src=\"https://img.example.com/a.jpg\""},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        m_server.serve("/case" + std::to_string(i), cases[i].body, cases[i].content_type);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(c.name);
+        plat::ComPtr<IRSSChannel> channel;
+        ASSERT_EQ(parse(m_server.url("/case" + std::to_string(i)), 50, channel), S_OK);
+        std::string value;
+        if (c.channel_field) {
+            value = read(channel.get(), c.channel_field);
+        } else {
+            auto items = items_of(channel.get());
+            ASSERT_FALSE(items.empty());
+            value = read(items[0].get(), c.item_field);
+        }
+        switch (c.match) {
+        case Match::Equals: EXPECT_EQ(value, c.expected); break;
+        case Match::Contains: EXPECT_NE(value.find(c.expected), std::string::npos) << value; break;
+        case Match::Lacks: EXPECT_EQ(value.find(c.expected), std::string::npos) << value; break;
+        }
+    }
 }
 
 TEST_F(ParseFeedsTest, SearchAndRelatedVideosAskTheFeedHost)

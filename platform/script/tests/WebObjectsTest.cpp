@@ -131,3 +131,56 @@ TEST(XmlDom, BrokenTextFailsWithAParseError)
         EXPECT_EQ(h.global(u"root"), "True");
     }
 }
+
+TEST(XmlHttp, ResponseXmlReadsTheBytesInTheirCharset)
+{
+    const std::string latin1_declared = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>";
+    const std::string utf8_declared = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+    const struct { const char* name; std::string content_type; std::string body; } cases[] = {
+        {"declared single-byte text", "text/xml", latin1_declared + "<t>caf\xE9</t>"},
+        {"the server's charset alone", "text/xml; charset=ISO-8859-1", "<t>caf\xE9</t>"},
+        {"the server's charset over the declaration", "application/rss+xml; charset=\"iso-8859-1\"",
+         utf8_declared + "<t>caf\xE9</t>"},
+        {"UTF-8 named by the server over a wrong declaration", "text/xml;charset=UTF-8",
+         latin1_declared + "<t>caf\xC3\xA9</t>"},
+        {"bytes not in the server's charset: the declaration", "text/xml; charset=utf-8",
+         latin1_declared + "<t>caf\xE9</t>"},
+        {"a byte-order mark over the server's charset", "text/xml; charset=ISO-8859-1",
+         "\xEF\xBB\xBF<t>caf\xC3\xA9</t>"},
+        {"a charset nobody knows", "text/xml; charset=no-such-set", latin1_declared + "<t>caf\xE9</t>"},
+        {"no declaration, no charset", "text/xml", "<t>caf\xC3\xA9</t>"},
+    };
+    plat::LoopbackServer<> site;
+    site.server.Get(R"(/(\d+))", [&](const httplib::Request& req, httplib::Response& res) {
+        const auto& c = cases[std::stoul(req.matches[1])];
+        res.set_content(c.body, c.content_type);
+    });
+    site.start();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EngineHarness h;
+        h.allow_objects();
+        const std::string script = "var x = new ActiveXObject('Microsoft.XMLHTTP');\n"
+                                   "x.open('GET', '" + site.url("/" + std::to_string(i)) + "', false); x.send();\n"
+                                   "var doc = x.responseXML;\n"
+                                   "var text = doc.documentElement.text, same = doc === x.responseXML;";
+        ASSERT_EQ(h.run(script.c_str()), S_OK);
+        EXPECT_EQ(h.global(u"text"), "caf\xC3\xA9");
+        EXPECT_EQ(h.global(u"same"), "True");
+    }
+}
+
+TEST(XmlDom, NodesTellTheirLocalNameNamespaceAndType)
+{
+    EngineHarness h;
+    h.allow_objects();
+    ASSERT_EQ(h.run("var d = new ActiveXObject('Microsoft.XMLDOM');\n"
+                    "d.loadXML('<r xmlns:a=\"urn:one\"><a:dur seconds=\"5\"/><!-- note --><plain/>text</r>');\n"
+                    "var kids = d.documentElement.childNodes, seen = [];\n"
+                    "for (var i = 0; i < kids.length; i++)\n"
+                    "  seen.push(kids.item(i).nodeType + ' ' + kids.item(i).nodeName + ' ' + kids.item(i).baseName +"
+                    " ' ' + kids.item(i).namespaceURI);\n"
+                    "var all = seen.join('|');"),
+              S_OK);
+    EXPECT_EQ(h.global(u"all"), "1 a:dur dur urn:one|8 #comment  |1 plain plain |3 #text  ");
+}
