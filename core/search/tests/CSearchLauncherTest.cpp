@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -116,4 +117,22 @@ TEST_F(CSearchLauncherTest, SearchesEndBeforeTheirLauncherAndNeverPostToAnEndedT
     }   // joins both; their results are freed, not left behind
     MSG message{};
     EXPECT_FALSE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(CSearchLauncherTest, ClosingTheLauncherEndsAStalledSearchWithoutWaitingForItsTimeOut)
+{
+    ASSERT_TRUE(feed_testing::set_feed_settings(std::nullopt, 600000));   // ten minutes
+    site.stall("/feeds/base/videos");
+    auto launcher = std::make_unique<CSearchLauncher>(GetCurrentThreadId());
+    launcher->StartSearch(u"stalled", "Vazir EZO");
+    ASSERT_TRUE(site.wait_for_request("/feeds/base/videos"));
+    auto closed = std::async(std::launch::async, [&] { launcher.reset(); });
+    // Far below the time-out: the transfer was given up, not waited out.
+    const bool ended = closed.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    site.release();
+    closed.wait();
+    EXPECT_TRUE(ended);
+    auto result = next_result();
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->items.empty()) << "the cancelled search posts its empty result";
 }

@@ -62,8 +62,13 @@ FeedSite::FeedSite()
 
 FeedSite::~FeedSite()
 {
+    release();
+}
+
+void FeedSite::release()
+{
     std::scoped_lock hold(m_lock);
-    m_closing = true;
+    m_released = true;
     m_changed.notify_all();
 }
 
@@ -89,7 +94,7 @@ void FeedSite::answer(const httplib::Request& request, httplib::Response& respon
         if (offset == 0)
             return sink.write(feed_start, std::char_traits<char>::length(feed_start));
         std::unique_lock hold(m_lock);
-        m_changed.wait(hold, [this] { return m_closing; });
+        m_changed.wait(hold, [this] { return m_released; });
         return false;
     });
 }

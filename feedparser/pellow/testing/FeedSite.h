@@ -41,8 +41,10 @@ public:
     void serve(const std::string& path, const std::string& body,
                const std::string& content_type = "application/rss+xml");
     // Answers path with its headers and the start of a feed, then holds the
-    // transfer open without sending more until the site goes.
+    // transfer open without sending more until release() or the site goes.
     void stall(const std::string& path);
+    // Ends every held transfer (their clients see the body cut off).
+    void release();
 
     std::string url(const std::string& path) const { return m_server.url(path); }
     std::string host() const { return "127.0.0.1:" + std::to_string(m_server.port); }
@@ -60,10 +62,10 @@ private:
     void answer(const httplib::Request& request, httplib::Response& response);
 
     mutable std::mutex m_lock;
-    std::condition_variable m_changed;        // a request came, or held transfers may go
+    std::condition_variable m_changed;        // a request came, or held transfers may end
     std::map<std::string, Reply> m_replies;   // guarded by m_lock
     std::vector<std::string> m_requests;      // guarded by m_lock
-    bool m_closing = false;                   // guarded by m_lock
+    bool m_released = false;                  // guarded by m_lock
     plat::LoopbackServer<> m_server;          // last: stops before the replies go
 };
 

@@ -1,9 +1,20 @@
 #include "TestSite.h"
+
+#include "core/http/tests/TestKeys.h"
+#include "platform/com/Com.h"
+#include "platform/fs/testing/TempFolder.h"
 #include "platform/net/testing/LoopbackServer.h"
+#include "platform/script/ActiveScript.h"
+#include "platform/sync/MessageQueue.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <fstream>
+#include <future>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -183,4 +194,109 @@ TEST(XmlDom, NodesTellTheirLocalNameNamespaceAndType)
                     "var all = seen.join('|');"),
               S_OK);
     EXPECT_EQ(h.global(u"all"), "1 a:dur dur urn:one|8 #comment  |1 plain plain |3 #text  ");
+}
+
+namespace {
+
+// Answers with its headers and the start of a body, then holds the transfer
+// open until the server goes; counts the transfers under way.
+class StalledServer {
+public:
+    StalledServer()
+    {
+        m_site.server.Get("/stalled", [this](const httplib::Request&, httplib::Response& res) {
+            {
+                std::scoped_lock hold(m_lock);
+                ++m_started;
+                m_changed.notify_all();
+            }
+            res.set_chunked_content_provider("text/xml", [this](std::size_t offset, httplib::DataSink& sink) {
+                if (offset == 0)
+                    return sink.write("<r>", 3);
+                std::unique_lock hold(m_lock);
+                m_changed.wait(hold, [this] { return m_closing; });
+                return false;
+            });
+        });
+        m_site.start();
+    }
+    ~StalledServer() { release(); }
+    // Lets the held transfers end.
+    void release()
+    {
+        std::scoped_lock hold(m_lock);
+        m_closing = true;
+        m_changed.notify_all();
+    }
+    std::string url() const { return m_site.url("/stalled"); }
+    bool wait_started()
+    {
+        std::unique_lock hold(m_lock);
+        return m_changed.wait_for(hold, std::chrono::seconds(60), [this] { return m_started > 0; });
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    int m_started = 0;       // guarded by m_lock
+    bool m_closing = false;  // guarded by m_lock
+    plat::LoopbackServer<> m_site;   // last: stops before the rest goes
+};
+
+}
+
+TEST(XmlHttp, ACancelledCallGivesUpItsTransferWithoutWaitingForTheTimeOut)
+{
+    StalledServer server;
+    std::promise<DWORD> thread_id;
+    std::promise<std::pair<HRESULT, std::string>> outcome;
+    std::thread caller([&] {
+        CoEnableCallCancellation(nullptr);
+        thread_id.set_value(GetCurrentThreadId());
+        EngineHarness h;
+        h.allow_objects();
+        const std::string script = "var x = new ActiveXObject('Microsoft.XMLHTTP');\n"
+                                   "x.open('GET', '" + server.url() + "', false); x.timeout = 600000; x.send();";
+        const HRESULT hr = h.run(script.c_str());
+        outcome.set_value({hr, h.site->errors.empty() ? "" : h.site->errors[0].description});
+        CoDisableCallCancellation(nullptr);
+    });
+    const DWORD id = thread_id.get_future().get();
+    ASSERT_TRUE(server.wait_started());
+    EXPECT_EQ(CoCancelCall(id, 0), S_OK);
+    auto result = outcome.get_future();
+    // Far below the ten-minute time-out: the transfer was given up, not timed out.
+    const bool ended = result.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    EXPECT_TRUE(ended);
+    if (ended) {
+        const auto [hr, description] = result.get();
+        EXPECT_EQ(hr, SCRIPT_E_REPORTED);
+        EXPECT_NE(description.find("cancelled"), std::string::npos) << description;
+    }
+    server.release();
+    caller.join();
+}
+
+TEST(XmlHttp, RefusesATlsPeerWithoutATrustedCertificate)
+{
+    plat::TempFolder folder;
+    const auto pair = http_testing::make_self_signed();
+    std::ofstream(folder / "cert.pem") << pair.certificate_pem;
+    std::ofstream(folder / "key.pem") << pair.key_pem;
+    std::atomic<bool> served{false};
+    plat::LoopbackServer<httplib::SSLServer> https((folder / "cert.pem").c_str(), (folder / "key.pem").c_str());
+    ASSERT_TRUE(https.server.is_valid());
+    https.server.Get("/feed", [&](const httplib::Request&, httplib::Response& res) {
+        served = true;
+        res.set_content("<r/>", "text/xml");
+    });
+    https.start();
+    EngineHarness h;
+    h.allow_objects();
+    const std::string script = "var x = new ActiveXObject('Microsoft.XMLHTTP');\n"
+                               "x.open('GET', '" + https.url("/feed") + "', false); x.send();";
+    EXPECT_EQ(h.run(script.c_str()), SCRIPT_E_REPORTED);
+    ASSERT_EQ(h.site->errors.size(), 1u);
+    EXPECT_NE(h.site->errors[0].description.find("XMLHTTP"), std::string::npos) << h.site->errors[0].description;
+    EXPECT_FALSE(served);
 }
