@@ -312,27 +312,25 @@ duk_ret_t node_type(duk_context* ctx)
     return 1;
 }
 
-// An element's or attribute's name without its prefix; "" for other nodes.
-duk_ret_t base_name(duk_context* ctx)
+enum class NamePart { Local, NamespaceUri };
+
+// An element's or attribute's name without its prefix, or the address of its
+// namespace; "" for other nodes and for no namespace.
+duk_ret_t push_name_part(duk_context* ctx, NamePart part)
 {
     NodeRef* n = this_node(ctx);
     if (!n)
         return 0;
-    const bool named = n->node->type == XML_ELEMENT_NODE || n->node->type == XML_ATTRIBUTE_NODE;
-    push_utf8(ctx, named && n->node->name ? reinterpret_cast<const char*>(n->node->name) : "");
+    const xmlNode* node = n->node;
+    const xmlChar* text = nullptr;
+    if (node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE)
+        text = part == NamePart::Local ? node->name : node->ns ? node->ns->href : nullptr;
+    push_utf8(ctx, text ? reinterpret_cast<const char*>(text) : "");
     return 1;
 }
 
-// The address of the node's namespace; "" for none.
-duk_ret_t namespace_uri(duk_context* ctx)
-{
-    NodeRef* n = this_node(ctx);
-    if (!n)
-        return 0;
-    const bool named = n->node->type == XML_ELEMENT_NODE || n->node->type == XML_ATTRIBUTE_NODE;
-    push_utf8(ctx, named && n->node->ns && n->node->ns->href ? reinterpret_cast<const char*>(n->node->ns->href) : "");
-    return 1;
-}
+duk_ret_t base_name(duk_context* ctx) { return push_name_part(ctx, NamePart::Local); }
+duk_ret_t namespace_uri(duk_context* ctx) { return push_name_part(ctx, NamePart::NamespaceUri); }
 
 duk_ret_t child_nodes(duk_context* ctx)
 {
