@@ -1,7 +1,9 @@
-// The feed parser script. It reads RSS 2.0 and Atom feeds (with their Media
-// RSS fields and the video site's own extension elements), fills Pellow's
-// channel and item objects and returns the channel. Plain JScript: no ES5
-// library calls, no trailing commas.
+// The feed parser script. It reads RSS (0.9x, 1.0 and 2.0) and Atom (0.3 and
+// 1.0) feeds as publishers write them, with their Media RSS fields, the
+// Dublin Core and iTunes elements that stand in for missing plain ones, and
+// the video site's own extension elements; fills Pellow's channel and item
+// objects and returns the channel. Plain JScript: no ES5 library calls, no
+// trailing commas.
 //
 // FeedHost and FeedTimeout are set by the parser from the user's settings
 // after the script is loaded.
@@ -9,9 +11,10 @@
 var FeedHost = "feeds.vazirezo.invalid";
 var FeedTimeout = 30000;
 
-var MediaRssNamespaces = {"http://search.yahoo.com/mrss/": true};
-var AtomNamespaces = {"http://www.w3.org/2005/Atom": true};
-var NoNamespace = {"": true};
+var MediaRssNamespaces = {"http://search.yahoo.com/mrss/": true, "http://search.yahoo.com/mrss": true};
+var AtomNamespaces = {"http://www.w3.org/2005/Atom": true, "http://purl.org/atom/ns#": true};
+var RdfNamespace = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
+var RdfRssNamespaces = {"http://purl.org/rss/1.0/": true, "http://my.netscape.com/rdf/simple/0.9/": true};
 
 var ChannelFields = [
     ["title", "title"], ["link", "link"], ["description", "description"], ["language", "language"],
@@ -79,19 +82,6 @@ function fetchDocument(url) {
 
 function trim(text) {
     return text.replace(/^\s+|\s+$/g, "");
-}
-
-function textAt(node, path) {
-    var found = node.selectSingleNode(path);
-    return found === null ? "" : trim(found.text);
-}
-
-function attributeAt(node, path, name) {
-    var found = node.selectSingleNode(path);
-    if (found === null)
-        return "";
-    var value = found.getAttribute(name);
-    return value === null ? "" : value;
 }
 
 // The child elements of a feed entry by local name, in document order, in three
@@ -230,11 +220,42 @@ function readMedia(sorted, values) {
         values[field[0]] = field[2] === "" ? textOf(element) : attributeOf(element, field[2]);
     }
     if (values.media_content_duration === "")
-        values.media_content_duration = attributeOf(first(sorted.extension, "duration"), "seconds");
+        values.media_content_duration = extensionDuration(sorted.extension);
 }
 
-function readRssItem(node) {
-    var values = {}, sorted = sortChildren(node, NoNamespace), plain = sorted.plain, i, field;
+// Seconds of a duration written as seconds, m:ss or h:mm:ss; "" for anything else.
+function durationSeconds(text) {
+    var found = /^(?:(?:(\d+):)?(\d+):)?(\d+)$/.exec(trim(text));
+    if (!found)
+        return "";
+    return "" + ((found[1] ? +found[1] : 0) * 3600 + (found[2] ? +found[2] : 0) * 60 + +found[3]);
+}
+
+// The site's duration (its seconds attribute), else an iTunes duration (its text).
+function extensionDuration(extension) {
+    var durations = all(extension, "duration"), i, seconds;
+    for (i = 0; i < durations.length; i++) {
+        seconds = durations[i].getAttribute("seconds");
+        if (seconds !== null)
+            return seconds;
+    }
+    return durations.length > 0 ? durationSeconds(durations[0].text) : "";
+}
+
+// Dublin Core and iTunes elements stand in for plain ones the item lacks.
+function fillFromExtensions(extension, values) {
+    if (values.author === "")
+        values.author = textOf(first(extension, "creator")) || textOf(first(extension, "author"));
+    if (values.pubDate === "")
+        values.pubDate = rssDate(textOf(first(extension, "date")));
+    if (values.category === "")
+        values.category = textOf(first(extension, "subject"));
+    if (values.original_description === "")
+        values.original_description = textOf(first(extension, "summary"));
+}
+
+function readRssItem(node, plainNamespaces) {
+    var values = {}, sorted = sortChildren(node, plainNamespaces), plain = sorted.plain, i, field;
     for (i = 0; i < ItemFields.length; i++)
         values[ItemFields[i][0]] = textOf(first(plain, ItemFields[i][1]));
     for (i = 0; i < ItemAttributes.length; i++) {
@@ -242,6 +263,10 @@ function readRssItem(node) {
         values[field[0]] = attributeOf(first(plain, field[1]), field[2]);
     }
     values.original_description = textOf(first(plain, "description"));
+    // A guid that is a permalink (the default) is the item's address when it names none.
+    if (values.link === "" && values.guid_isPermaLink != "false" && isWebAddress(values.guid))
+        values.link = values.guid;
+    fillFromExtensions(sorted.extension, values);
     readMedia(sorted, values);
     return values;
 }
@@ -257,12 +282,22 @@ function atomLink(plain, relation) {
 }
 
 // An Atom person's name (the text of its name element).
-function atomName(person) {
-    return person ? textOf(first(sortChildren(person, AtomNamespaces).plain, "name")) : "";
+function atomName(person, plainNamespaces) {
+    return person ? textOf(first(sortChildren(person, plainNamespaces).plain, "name")) : "";
 }
 
-function readAtomEntry(node) {
-    var values = {}, sorted = sortChildren(node, AtomNamespaces), plain = sorted.plain, i;
+// The first non-empty text of these plain elements.
+function firstText(plain, names) {
+    for (var i = 0; i < names.length; i++) {
+        var text = textOf(first(plain, names[i]));
+        if (text !== "")
+            return text;
+    }
+    return "";
+}
+
+function readAtomEntry(node, plainNamespaces) {
+    var values = {}, sorted = sortChildren(node, plainNamespaces), plain = sorted.plain, i;
     for (i = 0; i < ItemFields.length; i++)
         values[ItemFields[i][0]] = "";
     for (i = 0; i < ItemAttributes.length; i++)
@@ -270,8 +305,8 @@ function readAtomEntry(node) {
     values.title = textOf(first(plain, "title"));
     values.link = attributeOf(atomLink(plain, "alternate"), "href");
     values.guid = textOf(first(plain, "id"));
-    values.pubDate = rssDate(textOf(first(plain, "published")) || textOf(first(plain, "updated")));
-    values.author = atomName(first(plain, "author"));
+    values.pubDate = rssDate(firstText(plain, ["published", "issued", "updated", "modified"]));
+    values.author = atomName(first(plain, "author"), plainNamespaces);
     values.category = attributeOf(first(plain, "category"), "term");
     values.category_domain = attributeOf(first(plain, "category"), "scheme");
     var enclosure = atomLink(plain, "enclosure");
@@ -279,7 +314,8 @@ function readAtomEntry(node) {
     values.enclosure_length = attributeOf(enclosure, "length");
     values.enclosure_type = attributeOf(enclosure, "type");
     values.comments = attributeOf(atomLink(plain, "replies"), "href");
-    values.original_description = textOf(first(plain, "summary")) || textOf(first(plain, "content"));
+    values.original_description = firstText(plain, ["summary", "content"]);
+    fillFromExtensions(sorted.extension, values);
     readMedia(sorted, values);
     return values;
 }
@@ -302,44 +338,80 @@ function setFields(target, values) {
     }
 }
 
-function rssChannelValues(node) {
+// The text at a path of plain child elements ("image/url").
+function textAtPath(plain, path, plainNamespaces) {
+    var steps = path.split("/"), element = first(plain, steps[0]);
+    for (var i = 1; i < steps.length && element; i++)
+        element = first(sortChildren(element, plainNamespaces).plain, steps[i]);
+    return textOf(element);
+}
+
+function rssChannelValues(node, plainNamespaces) {
+    var sorted = sortChildren(node, plainNamespaces), plain = sorted.plain, extension = sorted.extension;
     var values = {}, i;
     for (i = 0; i < ChannelFields.length; i++)
-        values[ChannelFields[i][0]] = textAt(node, ChannelFields[i][1]);
-    values.category_domain = attributeAt(node, "category", "domain");
-    values.cloud = attributeAt(node, "cloud", "domain");
+        values[ChannelFields[i][0]] = textAtPath(plain, ChannelFields[i][1], plainNamespaces);
+    values.category_domain = attributeOf(first(plain, "category"), "domain");
+    values.cloud = attributeOf(first(plain, "cloud"), "domain");
+    values.managingEditor = values.managingEditor || textOf(first(extension, "creator")) ||
+                            textOf(first(extension, "author"));
+    values.pubDate = values.pubDate || rssDate(textOf(first(extension, "date")));
+    values.language = values.language || textOf(first(extension, "language"));
+    values.copyright = values.copyright || textOf(first(extension, "rights"));
+    values.description = values.description || textOf(first(extension, "summary"));
     return values;
 }
 
-function atomChannelValues(node) {
-    var plain = sortChildren(node, AtomNamespaces).plain;
+function atomChannelValues(node, plainNamespaces) {
+    var plain = sortChildren(node, plainNamespaces).plain;
     return {
         title: textOf(first(plain, "title")),
         link: attributeOf(atomLink(plain, "alternate"), "href"),
-        description: textOf(first(plain, "subtitle")),
-        copyright: textOf(first(plain, "rights")),
-        managingEditor: atomName(first(plain, "author")),
-        lastBuildDate: rssDate(textOf(first(plain, "updated"))),
+        description: firstText(plain, ["subtitle", "tagline"]),
+        copyright: firstText(plain, ["rights", "copyright"]),
+        managingEditor: atomName(first(plain, "author"), plainNamespaces),
+        lastBuildDate: rssDate(firstText(plain, ["updated", "modified"])),
         category: attributeOf(first(plain, "category"), "term"),
         category_domain: attributeOf(first(plain, "category"), "scheme"),
         generator: textOf(first(plain, "generator")),
-        image_url: textOf(first(plain, "logo")) || textOf(first(plain, "icon"))
+        image_url: firstText(plain, ["logo", "icon"])
     };
 }
 
-// The feed's kind and the nodes its channel and items are read from.
+function setOf(names) {
+    var set = {};
+    for (var i = 0; i < names.length; i++)
+        set[names[i]] = true;
+    return set;
+}
+
+// The feed's channel values, its item nodes and how to read one.
 function feedParts(root, url) {
-    var sorted;
-    if (root.baseName == "rss" && root.namespaceURI === "") {
-        var channel = first(sortChildren(root, NoNamespace).plain, "channel");
+    var space = root.namespaceURI, name = root.baseName, plainNamespaces, plain, channel;
+    // RSS 0.9x and 2.0, also with the root in a namespace of its own.
+    if (name == "rss") {
+        plainNamespaces = setOf(["", space]);
+        channel = first(sortChildren(root, plainNamespaces).plain, "channel");
         if (channel) {
-            sorted = sortChildren(channel, NoNamespace).plain;
-            return {channel: rssChannelValues(channel), items: all(sorted, "item"), read: readRssItem};
+            plain = sortChildren(channel, plainNamespaces).plain;
+            return {channel: rssChannelValues(channel, plainNamespaces), items: all(plain, "item"),
+                    plainNamespaces: plainNamespaces, read: readRssItem};
         }
     }
-    if (root.baseName == "feed" && has(AtomNamespaces, root.namespaceURI)) {
-        sorted = sortChildren(root, AtomNamespaces).plain;
-        return {channel: atomChannelValues(root), items: all(sorted, "entry"), read: readAtomEntry};
+    // RSS 0.90 and 1.0: the channel and its items side by side under rdf:RDF.
+    if (name == "RDF" && space == RdfNamespace) {
+        plain = sortChildren(root, RdfRssNamespaces).plain;
+        channel = first(plain, "channel");
+        if (channel)
+            return {channel: rssChannelValues(channel, RdfRssNamespaces), items: all(plain, "item"),
+                    plainNamespaces: RdfRssNamespaces, read: readRssItem};
+    }
+    // Atom 1.0 and 0.3, also written without their namespace.
+    if (name == "feed" && (has(AtomNamespaces, space) || space === "")) {
+        plainNamespaces = setOf([space]);
+        plain = sortChildren(root, plainNamespaces).plain;
+        return {channel: atomChannelValues(root, plainNamespaces), items: all(plain, "entry"),
+                plainNamespaces: plainNamespaces, read: readAtomEntry};
     }
     throw new Error("not an RSS or Atom feed: " + url);
 }
@@ -350,7 +422,7 @@ function RSSParse(url, count) {
     setFields(channel, feed.channel);
     var limit = count > 0 && count < feed.items.length ? count : feed.items.length;
     for (var i = 0; i < limit; i++)
-        channel.AddRSSItem(makeItem(feed.read(feed.items[i])));
+        channel.AddRSSItem(makeItem(feed.read(feed.items[i], feed.plainNamespaces)));
     return channel;
 }
 

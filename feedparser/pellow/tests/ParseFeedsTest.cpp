@@ -11,10 +11,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <span>
 #include <thread>
 #include <vector>
 
 namespace {
+
+struct FeedCase;
 
 // The real parser script against feeds served on 127.0.0.1.
 class ParseFeedsTest : public testing::Test {
@@ -46,6 +49,9 @@ protected:
         plat::Bstr address = plat::Bstr::from_utf8(url);
         return m_parser->ParseRSS(address.get(), count, channel.put());
     }
+
+    // Serves each case's feed and checks the field it names.
+    void expect_fields(std::span<const FeedCase> cases);
 
     static std::vector<plat::ComPtr<IRSSItem>> items_of(IRSSChannel* channel)
     {
@@ -210,23 +216,49 @@ const std::string atom_entry =
 
 enum class Match { Equals, Contains, Lacks };
 
+// A feed as served, and the field of its first item (or of its channel) that it shows.
+struct FeedCase {
+    const char* name;
+    std::string body;
+    const char* content_type;
+    HRESULT (IRSSItem::*item_field)(BSTR*);
+    HRESULT (IRSSChannel::*channel_field)(BSTR*);
+    Match match;
+    const char* expected;
+};
+
+}
+
+void ParseFeedsTest::expect_fields(std::span<const FeedCase> cases)
+{
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        m_server.serve("/case" + std::to_string(i), cases[i].body, cases[i].content_type);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(c.name);
+        plat::ComPtr<IRSSChannel> channel;
+        ASSERT_EQ(parse(m_server.url("/case" + std::to_string(i)), 50, channel), S_OK);
+        std::string value;
+        if (c.channel_field) {
+            value = read(channel.get(), c.channel_field);
+        } else {
+            auto items = items_of(channel.get());
+            ASSERT_FALSE(items.empty());
+            value = read(items[0].get(), c.item_field);
+        }
+        switch (c.match) {
+        case Match::Equals: EXPECT_EQ(value, c.expected); break;
+        case Match::Contains: EXPECT_NE(value.find(c.expected), std::string::npos) << value; break;
+        case Match::Lacks: EXPECT_EQ(value.find(c.expected), std::string::npos) << value; break;
+        }
+    }
 }
 
 // Each fixture is served as written, and the first item (or the channel) read back.
 TEST_F(ParseFeedsTest, FeedsAsSitesServeThemGiveTheirFields)
 {
-    using ItemField = HRESULT (IRSSItem::*)(BSTR*);
-    using ChannelField = HRESULT (IRSSChannel::*)(BSTR*);
     const std::string item_with_group = "<item><title>Grouped</title><media:group>";
-    const struct {
-        const char* name;
-        std::string body;
-        const char* content_type;
-        ItemField item_field;
-        ChannelField channel_field;
-        Match match;
-        const char* expected;
-    } cases[] = {
+    const FeedCase cases[] = {
         {"RSS 2.0 title", rss("<item><title>Plain</title></item>"), "application/rss+xml", &IRSSItem::get_title,
          nullptr, Match::Equals, "Plain"},
         {"RSS 2.0 item category, not media:category",
@@ -294,27 +326,7 @@ TEST_F(ParseFeedsTest, FeedsAsSitesServeThemGiveTheirFields)
          "text/xml", &IRSSItem::get_display_description, nullptr, Match::Contains,
          "<img src=\"https://img.example.com/a.jpg\""},
     };
-    for (std::size_t i = 0; i < std::size(cases); ++i)
-        m_server.serve("/case" + std::to_string(i), cases[i].body, cases[i].content_type);
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const auto& c = cases[i];
-        SCOPED_TRACE(c.name);
-        plat::ComPtr<IRSSChannel> channel;
-        ASSERT_EQ(parse(m_server.url("/case" + std::to_string(i)), 50, channel), S_OK);
-        std::string value;
-        if (c.channel_field) {
-            value = read(channel.get(), c.channel_field);
-        } else {
-            auto items = items_of(channel.get());
-            ASSERT_FALSE(items.empty());
-            value = read(items[0].get(), c.item_field);
-        }
-        switch (c.match) {
-        case Match::Equals: EXPECT_EQ(value, c.expected); break;
-        case Match::Contains: EXPECT_NE(value.find(c.expected), std::string::npos) << value; break;
-        case Match::Lacks: EXPECT_EQ(value.find(c.expected), std::string::npos) << value; break;
-        }
-    }
+    expect_fields(cases);
 }
 
 TEST_F(ParseFeedsTest, SearchAndRelatedVideosAskTheFeedHost)
@@ -369,4 +381,80 @@ TEST_F(ParseFeedsTest, ParsersOnTwoThreadsWorkSideBySide)
     b.join();
     EXPECT_EQ(first, 3);
     EXPECT_EQ(second, 3);
+}
+
+namespace {
+
+const std::string dc = "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"";
+const std::string itunes = "xmlns:itunes=\"http://www.itunes.com/dtds/podcast-1.0.dtd\"";
+
+std::string rdf(const std::string& items)
+{
+    return "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" xmlns=\"http://purl.org/rss/1.0/\" " +
+           dc + "><channel rdf:about=\"http://r.example.com/\"><title>RDF channel</title>"
+           "<link>http://r.example.com/</link><dc:creator>Editor</dc:creator></channel>" + items + "</rdf:RDF>";
+}
+
+}
+
+// Feeds as people publish them: the element each row maps, and the text it gives.
+TEST_F(ParseFeedsTest, FeedsAsPeoplePublishThemGiveTheirFields)
+{
+    const FeedCase cases[] = {
+        {"RSS with its root in a namespace",
+         "<rss xmlns=\"http://backend.userland.com/rss2\" version=\"2.0\"><channel><title>c</title>"
+         "<item><title>Namespaced</title></item></channel></rss>",
+         "text/xml", &IRSSItem::get_title, nullptr, Match::Equals, "Namespaced"},
+        {"RSS 0.91 link", "<rss version=\"0.91\"><channel><title>c</title><link>http://o.example.com/</link>"
+                          "<item><title>Old</title><link>http://o.example.com/1</link></item></channel></rss>",
+         "text/xml", &IRSSItem::get_link, nullptr, Match::Equals, "http://o.example.com/1"},
+        {"RSS 1.0 item title", rdf("<item rdf:about=\"http://r.example.com/1\"><title>RDF item</title>"
+                                   "<link>http://r.example.com/1</link></item>"),
+         "application/rdf+xml", &IRSSItem::get_title, nullptr, Match::Equals, "RDF item"},
+        {"RSS 1.0 channel title", rdf("<item><title>x</title></item>"), "application/rdf+xml", nullptr,
+         &IRSSChannel::get_title, Match::Equals, "RDF channel"},
+        {"RSS 1.0 channel editor from dc:creator", rdf("<item><title>x</title></item>"), "application/rdf+xml",
+         nullptr, &IRSSChannel::get_managingEditor, Match::Equals, "Editor"},
+        {"Atom 0.3 title and issued date",
+         "<feed version=\"0.3\" xmlns=\"http://purl.org/atom/ns#\"><title>c</title><entry><title>Old Atom</title>"
+         "<link rel=\"alternate\" href=\"http://a.example.com/1\"/><issued>2008-12-01T10:00:00Z</issued></entry></feed>",
+         "application/atom+xml", &IRSSItem::get_pubDate, nullptr, Match::Equals, "Mon, 01 Dec 2008 10:00:00 GMT"},
+        {"Atom without its namespace", "<feed><title>c</title><entry><title>Bare</title>"
+                                       "<link href=\"http://b.example.com/1\"/></entry></feed>",
+         "text/xml", &IRSSItem::get_link, nullptr, Match::Equals, "http://b.example.com/1"},
+        {"dc:creator as the author", rss("<item><title>t</title><dc:creator>Writer</dc:creator></item>", dc),
+         "text/xml", &IRSSItem::get_author, nullptr, Match::Equals, "Writer"},
+        {"dc:date as the date", rss("<item><title>t</title><dc:date>2008-12-01T12:00:00+02:00</dc:date></item>", dc),
+         "text/xml", &IRSSItem::get_pubDate, nullptr, Match::Equals, "Mon, 01 Dec 2008 10:00:00 GMT"},
+        {"dc:subject as the category", rss("<item><title>t</title><dc:subject>Music</dc:subject></item>", dc),
+         "text/xml", &IRSSItem::get_category, nullptr, Match::Equals, "Music"},
+        {"a plain author over dc:creator",
+         rss("<item><dc:creator>Second</dc:creator><author>First</author></item>", dc), "text/xml",
+         &IRSSItem::get_author, nullptr, Match::Equals, "First"},
+        {"itunes:summary as the description",
+         rss("<item><title>t</title><itunes:summary>Spoken words</itunes:summary></item>", itunes), "text/xml",
+         &IRSSItem::get_original_description, nullptr, Match::Equals, "Spoken words"},
+        {"itunes:author as the author", rss("<item><itunes:author>Host</itunes:author></item>", itunes),
+         "text/xml", &IRSSItem::get_author, nullptr, Match::Equals, "Host"},
+        {"itunes:duration as the duration", rss("<item><itunes:duration>1:02:05</itunes:duration></item>", itunes),
+         "text/xml", &IRSSItem::get_media_content_duration, nullptr, Match::Equals, "3725"},
+        {"Media RSS without its trailing slash",
+         "<rss version=\"2.0\" xmlns:m=\"http://search.yahoo.com/mrss\"><channel><item>"
+         "<m:content url=\"http://m.example.com/v\"/></item></channel></rss>",
+         "text/xml", &IRSSItem::get_media_content_url, nullptr, Match::Equals, "http://m.example.com/v"},
+        {"media:category outside media:group",
+         rss("<item><media:category scheme=\"urn:x\">Film</media:category><media:group>"
+             "<media:thumbnail url=\"http://i.example.com/t.jpg\"/></media:group></item>"),
+         "text/xml", &IRSSItem::get_media_category, nullptr, Match::Equals, "Film"},
+        {"media:thumbnail inside media:group",
+         rss("<item><media:category>Film</media:category><media:group>"
+             "<media:thumbnail url=\"http://i.example.com/t.jpg\"/></media:group></item>"),
+         "text/xml", &IRSSItem::get_media_thumbnail_url, nullptr, Match::Equals, "http://i.example.com/t.jpg"},
+        {"a permalink guid as the missing link", rss("<item><title>t</title><guid>http://g.example.com/1</guid></item>"),
+         "text/xml", &IRSSItem::get_link, nullptr, Match::Equals, "http://g.example.com/1"},
+        {"a guid that is no permalink stays out of the link",
+         rss("<item><title>t</title><guid isPermaLink=\"false\">http://g.example.com/2</guid></item>"), "text/xml",
+         &IRSSItem::get_link, nullptr, Match::Equals, ""},
+    };
+    expect_fields(cases);
 }
