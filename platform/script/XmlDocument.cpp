@@ -8,11 +8,16 @@
 #include "platform/script/WebObjects.h"
 
 #include <duktape.h>
+#include <libxml/HTMLparser.h>
+#include <libxml/SAX2.h>
+#include <libxml/entities.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -181,9 +186,63 @@ void set_parse_error(duk_context* ctx, int document_index, int code, const std::
     duk_put_prop_string(ctx, document_index, "parseError");
 }
 
+// Feeds use HTML's named entities (&aacute;, &nbsp;, &hellip;) without
+// declaring them. An entity the document does not declare is declared here,
+// in the document's own subset, as HTML 4's character of that name; any other
+// name stays as the text it was. Nothing is ever loaded from outside.
+xmlEntity* get_entity(void* context, const xmlChar* name)
+{
+    if (xmlEntity* declared = xmlSAX2GetEntity(context, name))
+        return declared;
+    xmlDoc* doc = static_cast<xmlParserCtxt*>(context)->myDoc;
+    if (!doc || (!doc->intSubset && !xmlCreateIntSubset(doc, nullptr, nullptr, nullptr)))
+        return nullptr;
+    const htmlEntityDesc* html = htmlEntityLookup(name);
+    const std::string content = html ? "&#" + std::to_string(html->value) + ";"
+                                     : "&amp;" + std::string(reinterpret_cast<const char*>(name)) + ";";
+    return xmlAddDocEntity(doc, name, XML_INTERNAL_GENERAL_ENTITY, nullptr, nullptr, BAD_CAST content.c_str());
+}
+
 bool has_byte_order_mark(std::string_view bytes)
 {
     return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFE\xFF") || bytes.starts_with("\xFF\xFE");
+}
+
+bool equals_nocase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The encoding an ASCII-compatible XML declaration names; "" when there is none.
+std::string_view declared_encoding(std::string_view bytes)
+{
+    if (!bytes.starts_with("<?xml"))
+        return {};
+    const std::string_view declaration = bytes.substr(0, bytes.find("?>"));
+    std::size_t at = declaration.find("encoding");
+    if (at == std::string_view::npos)
+        return {};
+    at = declaration.find_first_of("\"'", at);
+    if (at == std::string_view::npos)
+        return {};
+    const std::size_t end = declaration.find(declaration[at], at + 1);
+    return end == std::string_view::npos ? std::string_view() : declaration.substr(at + 1, end - at - 1);
+}
+
+// The charset to read bytes in over what the document declares; "" to let the
+// document speak for itself. Browsers read Latin-1 as Windows-1252, and feeds
+// that say Latin-1 use its range 0x80-0x9F for quotes, dashes and the euro.
+std::string charset_for(std::string_view bytes, std::string_view named)
+{
+    const std::string_view said = named.empty() ? declared_encoding(bytes) : named;
+    const bool latin1 = equals_nocase(said, "ISO-8859-1") || equals_nocase(said, "ISO_8859-1") ||
+                        equals_nocase(said, "latin1") || equals_nocase(said, "US-ASCII");
+    const bool windows_range = std::any_of(bytes.begin(), bytes.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x80 && static_cast<unsigned char>(c) <= 0x9F;
+    });
+    return latin1 && windows_range ? "WINDOWS-1252" : std::string(named);
 }
 
 // Parses bytes into the document object at document_index and sets its
@@ -198,6 +257,7 @@ CallOutcome parse_into(duk_context* ctx, int document_index, std::string_view by
     std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> parser{xmlNewParserCtxt(), &xmlFreeParserCtxt};
     if (!parser)
         return CallOutcome::fail(E_OUTOFMEMORY, "XML DOM: no parser");
+    parser->sax->getEntity = get_entity;
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOCDATA |
                         (encoding ? XML_PARSE_IGNORE_ENC : 0);
     xmlDoc* parsed = xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr, encoding,
@@ -454,9 +514,8 @@ CallOutcome push_xml_document_from(duk_context* ctx, std::string_view bytes, std
     // A byte-order mark speaks for the bytes themselves; else the charset the
     // server named wins over the document's declaration. Bytes that are not
     // in the named charset fall back to what the document says of itself.
-    const std::string encoding(charset);
-    const bool named = !encoding.empty() && !has_byte_order_mark(bytes) &&
-                       xmlFindCharEncodingHandler(encoding.c_str()) != nullptr;
+    const std::string encoding = has_byte_order_mark(bytes) ? std::string() : charset_for(bytes, charset);
+    const bool named = !encoding.empty() && xmlFindCharEncodingHandler(encoding.c_str()) != nullptr;
     CallOutcome outcome = parse_into(ctx, -1, bytes, named ? encoding.c_str() : nullptr);
     if (outcome.number != 0)
         return outcome;

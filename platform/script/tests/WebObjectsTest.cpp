@@ -121,20 +121,27 @@ TEST(XmlDom, ReadsNodesTextAndAttributesWithNamespacePrefixes)
 
 TEST(XmlDom, BrokenTextFailsWithAParseError)
 {
-    const char* inputs[] = {"<a><b></a>", "", "not xml at all", "<a>&undefined;</a>",
-                            "<!DOCTYPE a [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><a>&x;</a>"};
-    for (const char* input : inputs) {
-        SCOPED_TRACE(input);
+    // text: what a document that loads reads as; null: the text must not load.
+    const struct { const char* input; const char* text; } cases[] = {
+        {"<a><b></a>", nullptr},
+        {"", nullptr},
+        {"not xml at all", nullptr},
+        {"<a>&undefined;</a>", "&undefined;"},   // an unknown entity name stays as text
+        {"<!DOCTYPE a [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><a>&x;</a>", ""},   // never read
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.input);
         EngineHarness h;
         h.allow_objects();
         const std::string script = std::string("var d = new ActiveXObject('Microsoft.XMLDOM');\n"
-                                               "var ok = d.loadXML('") + input + "');\n"
+                                               "var ok = d.loadXML('") + c.input + "');\n"
                                    "var code = d.parseError.errorCode, reason = d.parseError.reason;\n"
                                    "var root = d.documentElement === null;\n"
                                    "var text = ok ? d.documentElement.text : '';";
         ASSERT_EQ(h.run(script.c_str()), S_OK);
         if (h.global(u"ok") == "True") {
-            EXPECT_EQ(h.global(u"text"), "") << "an external entity is never read";
+            ASSERT_NE(c.text, nullptr) << "loaded";
+            EXPECT_EQ(h.global(u"text"), c.text);
             continue;
         }
         EXPECT_NE(h.global(u"code"), "0");
@@ -143,23 +150,64 @@ TEST(XmlDom, BrokenTextFailsWithAParseError)
     }
 }
 
+namespace {
+
+std::string utf16le(std::string_view ascii)
+{
+    std::string out;
+    for (char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+std::string utf32be(std::string_view ascii)
+{
+    std::string out;
+    for (char c : ascii)
+        out += std::string(3, '\0') + c;
+    return out;
+}
+
+}
+
 TEST(XmlHttp, ResponseXmlReadsTheBytesInTheirCharset)
 {
     const std::string latin1_declared = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>";
     const std::string utf8_declared = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
-    const struct { const char* name; std::string content_type; std::string body; } cases[] = {
-        {"declared single-byte text", "text/xml", latin1_declared + "<t>caf\xE9</t>"},
-        {"the server's charset alone", "text/xml; charset=ISO-8859-1", "<t>caf\xE9</t>"},
+    const auto declared = [](const char* charset, const std::string& body) {
+        return std::string("<?xml version=\"1.0\" encoding=\"") + charset + "\"?><t>" + body + "</t>";
+    };
+    const char* const cafe = "caf\xC3\xA9";
+    const struct { const char* name; std::string content_type; std::string body; const char* text; } cases[] = {
+        {"declared single-byte text", "text/xml", latin1_declared + "<t>caf\xE9</t>", cafe},
+        {"the server's charset alone", "text/xml; charset=ISO-8859-1", "<t>caf\xE9</t>", cafe},
         {"the server's charset over the declaration", "application/rss+xml; charset=\"iso-8859-1\"",
-         utf8_declared + "<t>caf\xE9</t>"},
+         utf8_declared + "<t>caf\xE9</t>", cafe},
         {"UTF-8 named by the server over a wrong declaration", "text/xml;charset=UTF-8",
-         latin1_declared + "<t>caf\xC3\xA9</t>"},
+         latin1_declared + "<t>caf\xC3\xA9</t>", cafe},
         {"bytes not in the server's charset: the declaration", "text/xml; charset=utf-8",
-         latin1_declared + "<t>caf\xE9</t>"},
+         latin1_declared + "<t>caf\xE9</t>", cafe},
         {"a byte-order mark over the server's charset", "text/xml; charset=ISO-8859-1",
-         "\xEF\xBB\xBF<t>caf\xC3\xA9</t>"},
-        {"a charset nobody knows", "text/xml; charset=no-such-set", latin1_declared + "<t>caf\xE9</t>"},
-        {"no declaration, no charset", "text/xml", "<t>caf\xC3\xA9</t>"},
+         "\xEF\xBB\xBF<t>caf\xC3\xA9</t>", cafe},
+        {"a charset nobody knows", "text/xml; charset=no-such-set", latin1_declared + "<t>caf\xE9</t>", cafe},
+        {"no declaration, no charset", "text/xml", "<t>caf\xC3\xA9</t>", cafe},
+        {"ISO-8859-1 with Windows-1252's range, declared", "text/xml",
+         latin1_declared + "<t>\x93quoted\x94 \x80 caf\xE9</t>", "\xE2\x80\x9Cquoted\xE2\x80\x9D \xE2\x82\xAC caf\xC3\xA9"},
+        {"ISO-8859-1 with Windows-1252's range, named by the server", "text/xml; charset=iso-8859-1",
+         "<t>\x85</t>", "\xE2\x80\xA6"},
+        {"UTF-16 without a byte-order mark", "text/xml",
+         utf16le("<?xml version=\"1.0\" encoding=\"UTF-16\"?><t>caf") + std::string("\xE9\0", 2) + utf16le("</t>"),
+         cafe},
+        {"UTF-16 with a byte-order mark", "text/xml",
+         "\xFF\xFE" + utf16le("<t>caf") + std::string("\xE9\0", 2) + utf16le("</t>"), cafe},
+        {"UTF-32 without a byte-order mark", "text/xml",
+         utf32be("<t>caf") + std::string("\0\0\0\xE9", 4) + utf32be("</t>"), cafe},
+        {"EUC-KR", "text/xml", declared("EUC-KR", "\xC7\xD1\xB1\xB9"), "\xED\x95\x9C\xEA\xB5\xAD"},
+        {"GB2312", "text/xml", declared("GB2312", "\xD6\xD0\xCE\xC4"), "\xE4\xB8\xAD\xE6\x96\x87"},
+        {"Big5", "text/xml", declared("Big5", "\xA4\xA4\xA4\xE5"), "\xE4\xB8\xAD\xE6\x96\x87"},
+        {"Shift_JIS", "text/xml", declared("Shift_JIS", "\x93\xFA\x96\x7B"), "\xE6\x97\xA5\xE6\x9C\xAC"},
     };
     plat::LoopbackServer<> site;
     site.server.Get(R"(/(\d+))", [&](const httplib::Request& req, httplib::Response& res) {
@@ -173,10 +221,10 @@ TEST(XmlHttp, ResponseXmlReadsTheBytesInTheirCharset)
         h.allow_objects();
         const std::string script = "var x = new ActiveXObject('Microsoft.XMLHTTP');\n"
                                    "x.open('GET', '" + site.url("/" + std::to_string(i)) + "', false); x.send();\n"
-                                   "var doc = x.responseXML;\n"
-                                   "var text = doc.documentElement.text, same = doc === x.responseXML;";
+                                   "var doc = x.responseXML, same = doc === x.responseXML;\n"
+                                   "var text = doc.documentElement ? doc.documentElement.text : doc.parseError.reason;";
         ASSERT_EQ(h.run(script.c_str()), S_OK);
-        EXPECT_EQ(h.global(u"text"), "caf\xC3\xA9");
+        EXPECT_EQ(h.global(u"text"), cases[i].text);
         EXPECT_EQ(h.global(u"same"), "True");
     }
 }
@@ -299,4 +347,30 @@ TEST(XmlHttp, RefusesATlsPeerWithoutATrustedCertificate)
     ASSERT_EQ(h.site->errors.size(), 1u);
     EXPECT_NE(h.site->errors[0].description.find("XMLHTTP"), std::string::npos) << h.site->errors[0].description;
     EXPECT_FALSE(served);
+}
+
+TEST(XmlDom, HtmlNamedEntitiesReadAsTheirCharacters)
+{
+    const struct { const char* xml; const char* text; } cases[] = {
+        {"<t>caf&eacute; &amp; cr&egrave;me</t>", "caf\xC3\xA9 & cr\xC3\xA8me"},
+        {"<t>a&nbsp;b&hellip;&euro;</t>", "a\xC2\xA0" "b\xE2\x80\xA6\xE2\x82\xAC"},
+        {"<t>&Aacute;&aacute;&aacute;</t>", "\xC3\x81\xC3\xA1\xC3\xA1"},
+        {"<t>&bogus; stays</t>", "&bogus; stays"},
+        {"<t a=\"&ouml;\">x</t>", "x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.xml);
+        EngineHarness h;
+        h.allow_objects();
+        const std::string script = std::string("var d = new ActiveXObject('Microsoft.XMLDOM');\n"
+                                               "var ok = d.loadXML('") + c.xml + "');\n"
+                                   "var text = ok ? d.documentElement.text : d.parseError.reason;\n"
+                                   "var attribute = ok ? d.documentElement.getAttribute('a') : '';";
+        ASSERT_EQ(h.run(script.c_str()), S_OK);
+        EXPECT_EQ(h.global(u"ok"), "True");
+        EXPECT_EQ(h.global(u"text"), c.text);
+        if (std::string(c.xml).find("a=") != std::string::npos) {
+            EXPECT_EQ(h.global(u"attribute"), "\xC3\xB6");
+        }
+    }
 }
