@@ -208,6 +208,15 @@ bool has_byte_order_mark(std::string_view bytes)
     return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFE\xFF") || bytes.starts_with("\xFF\xFE");
 }
 
+bool is_known_charset(const std::string& name)
+{
+    xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(name.c_str());
+    if (!handler)
+        return false;
+    xmlCharEncCloseFunc(handler);   // frees a handler made over iconv; built-in ones stay
+    return true;
+}
+
 bool equals_nocase(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -515,7 +524,7 @@ CallOutcome push_xml_document_from(duk_context* ctx, std::string_view bytes, std
     // server named wins over the document's declaration. Bytes that are not
     // in the named charset fall back to what the document says of itself.
     const std::string encoding = has_byte_order_mark(bytes) ? std::string() : charset_for(bytes, charset);
-    const bool named = !encoding.empty() && xmlFindCharEncodingHandler(encoding.c_str()) != nullptr;
+    const bool named = !encoding.empty() && is_known_charset(encoding);
     CallOutcome outcome = parse_into(ctx, -1, bytes, named ? encoding.c_str() : nullptr);
     if (outcome.number != 0)
         return outcome;
