@@ -37,6 +37,8 @@ struct FreeDoc {
 };
 using SharedDoc = std::shared_ptr<xmlDoc>;
 
+enum class Recovery { None, AtTheEnd };
+
 struct Document {
     SharedDoc doc;
     std::vector<std::pair<std::string, std::string>> namespaces;   // prefix, URI
@@ -254,44 +256,79 @@ std::string charset_for(std::string_view bytes, std::string_view named)
     return latin1 && windows_range ? "WINDOWS-1252" : std::string(named);
 }
 
+struct FreeParser {
+    void operator()(xmlParserCtxt* parser) const { xmlFreeParserCtxt(parser); }
+};
+using Parser = std::unique_ptr<xmlParserCtxt, FreeParser>;
+
+// What one parse gave: the document (null when refused) and the parser, which holds the error.
+struct Parsed {
+    std::unique_ptr<xmlDoc, FreeDoc> doc;
+    Parser parser;
+};
+
+Parsed read_document(std::string_view bytes, const char* encoding, int extra_options)
+{
+    Parsed result{nullptr, Parser(xmlNewParserCtxt())};
+    if (!result.parser)
+        return result;
+    result.parser->sax->getEntity = get_entity;
+    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOCDATA |
+                        (encoding ? XML_PARSE_IGNORE_ENC : 0) | extra_options;
+    result.doc.reset(xmlCtxtReadMemory(result.parser.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                       encoding, options));
+    if (result.doc && !xmlDocGetRootElement(result.doc.get()))
+        result.doc.reset();
+    return result;
+}
+
+// A feed whose only fault is at its very end (the last closing tag without its
+// ">", the closes of the channel and the root missing) is read as far as it
+// goes; a feed cut inside an item, or broken anywhere else, is refused.
+constexpr int most_open_at_the_end = 2;
+
+bool damaged_only_at_the_end(const xmlParserCtxt& strict)
+{
+    const xmlError* error = xmlCtxtGetLastError(const_cast<xmlParserCtxt*>(&strict));
+    return error && (error->code == XML_ERR_GT_REQUIRED || error->code == XML_ERR_TAG_NOT_FINISHED);
+}
+
 // Parses bytes into the document object at document_index and sets its
 // documentElement and parseError. encoding, when given, is the bytes' own
 // charset and overrides what the document declares.
-CallOutcome parse_into(duk_context* ctx, int document_index, std::string_view bytes, const char* encoding)
+CallOutcome parse_into(duk_context* ctx, int document_index, std::string_view bytes, const char* encoding,
+                       Recovery recovery)
 {
     document_index = duk_normalize_index(ctx, document_index);
     auto* document = hidden<Document>(ctx, document_index, document_key);
     if (!document)
         return CallOutcome::fail(E_UNEXPECTED, "not an XML document");
-    std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> parser{xmlNewParserCtxt(), &xmlFreeParserCtxt};
-    if (!parser)
-        return CallOutcome::fail(E_OUTOFMEMORY, "XML DOM: no parser");
-    parser->sax->getEntity = get_entity;
-    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOCDATA |
-                        (encoding ? XML_PARSE_IGNORE_ENC : 0);
-    xmlDoc* parsed = xmlCtxtReadMemory(parser.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr, encoding,
-                                       options);
     document->doc.reset();
-    if (parsed && !parser->wellFormed) {
-        xmlFreeDoc(parsed);
-        parsed = nullptr;
+    Parsed parsed = read_document(bytes, encoding, 0);
+    if (!parsed.parser)
+        return CallOutcome::fail(E_OUTOFMEMORY, "XML DOM: no parser");
+    if (!parsed.parser->wellFormed)
+        parsed.doc.reset();
+    if (!parsed.doc && recovery == Recovery::AtTheEnd && damaged_only_at_the_end(*parsed.parser)) {
+        Parsed recovered = read_document(bytes, encoding, XML_PARSE_RECOVER);
+        if (recovered.doc && recovered.parser->nameNr <= most_open_at_the_end)
+            parsed.doc = std::move(recovered.doc);
     }
-    if (!parsed || !xmlDocGetRootElement(parsed)) {
-        const xmlError* error = xmlCtxtGetLastError(parser.get());
+    if (!parsed.doc) {
+        const xmlError* error = xmlCtxtGetLastError(parsed.parser.get());
         std::string reason = error && error->message ? error->message : "the document is empty";
         while (!reason.empty() && reason.back() == '\n')
             reason.pop_back();
-        if (parsed)
-            xmlFreeDoc(parsed);
         set_parse_error(ctx, document_index, error && error->code ? -error->code : -1, reason, error ? error->line : 0);
         duk_push_null(ctx);
         duk_put_prop_string(ctx, document_index, "documentElement");
         duk_push_false(ctx);
         return {1};
     }
-    document->doc = SharedDoc(parsed, FreeDoc{});
+    xmlDoc* doc = parsed.doc.release();
+    document->doc = SharedDoc(doc, FreeDoc{});
     set_parse_error(ctx, document_index, 0, "", 0);
-    push_node(ctx, document->doc, xmlDocGetRootElement(parsed), document, document_index);
+    push_node(ctx, document->doc, xmlDocGetRootElement(doc), document, document_index);
     duk_put_prop_string(ctx, document_index, "documentElement");
     duk_push_true(ctx);
     return {1};
@@ -302,7 +339,7 @@ CallOutcome load_body(duk_context* ctx)
     const std::string text = get_utf8(ctx, 0);
     duk_push_this(ctx);
     // The text is already decoded: whatever encoding it declares, it is read as UTF-8 here.
-    CallOutcome outcome = parse_into(ctx, -1, text, "UTF-8");
+    CallOutcome outcome = parse_into(ctx, -1, text, "UTF-8", Recovery::None);
     if (outcome.number == 0)
         duk_remove(ctx, -2);
     return outcome;
@@ -525,13 +562,13 @@ CallOutcome push_xml_document_from(duk_context* ctx, std::string_view bytes, std
     // in the named charset fall back to what the document says of itself.
     const std::string encoding = has_byte_order_mark(bytes) ? std::string() : charset_for(bytes, charset);
     const bool named = !encoding.empty() && is_known_charset(encoding);
-    CallOutcome outcome = parse_into(ctx, -1, bytes, named ? encoding.c_str() : nullptr);
+    CallOutcome outcome = parse_into(ctx, -1, bytes, named ? encoding.c_str() : nullptr, Recovery::AtTheEnd);
     if (outcome.number != 0)
         return outcome;
     const bool loaded = duk_get_boolean(ctx, -1);
     duk_pop(ctx);
     if (!loaded && named) {
-        outcome = parse_into(ctx, -1, bytes, nullptr);
+        outcome = parse_into(ctx, -1, bytes, nullptr, Recovery::AtTheEnd);
         if (outcome.number == 0)
             duk_pop(ctx);
     }

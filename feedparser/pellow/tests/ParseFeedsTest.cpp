@@ -32,6 +32,7 @@ protected:
         m_server.serve("/many", generated_feed(200));
         m_server.serve("/entities", entities_feed());
         m_server.serve("/broken", ordinary_feed().substr(0, 900));
+        m_server.serve("/mismatched", "<rss version=\"2.0\"><channel><item><title>a</b></item></channel></rss>");
         m_server.serve("/html", "<html><head><title>a page</title></head><body></body></html>", "text/html");
         m_server.stall("/slow");
         m_server.serve("/feeds/base/videos", ordinary_feed());
@@ -162,7 +163,8 @@ TEST_F(ParseFeedsTest, FeedsOfEveryShapeGiveTheirItems)
 TEST_F(ParseFeedsTest, BrokenInputFailsWithAClearResult)
 {
     const struct { const char* name; std::string url; const char* reason; } cases[] = {
-        {"broken XML", m_server.url("/broken"), "the feed is not XML"},
+        {"XML cut inside an item", m_server.url("/broken"), "the feed is not XML"},
+        {"markup broken before the end", m_server.url("/mismatched"), "the feed is not XML"},
         {"neither RSS nor Atom", m_server.url("/html"), "not an RSS or Atom feed"},
         {"a missing feed", m_server.url("/missing"), "answered 404"},
         {"a server slower than the time-out", m_server.url("/slow"), "Timeout"},
@@ -464,9 +466,67 @@ TEST_F(ParseFeedsTest, FeedsAsPeoplePublishThemGiveTheirFields)
          "text/xml", &IRSSItem::get_title, nullptr, Match::Equals, "\xED\x95\x9C\xEA\xB5\xAD"},
         {"Shift_JIS named by the server", rss("<item><title>\x93\xFA\x96\x7B</title></item>"),
          "text/xml; charset=Shift_JIS", &IRSSItem::get_title, nullptr, Match::Equals, "\xE6\x97\xA5\xE6\x9C\xAC"},
+        {"the last closing tag without its >",
+         rss("<item><title>Kept</title></item>").substr(0, rss("<item><title>Kept</title></item>").size() - 1),
+         "text/xml", &IRSSItem::get_title, nullptr, Match::Equals, "Kept"},
+        {"the channel and the root never closed",
+         "<rss version=\"2.0\"><channel><title>c</title><item><title>Kept too</title></item>\n", "text/xml",
+         &IRSSItem::get_title, nullptr, Match::Equals, "Kept too"},
         {"a guid that is no permalink stays out of the link",
          rss("<item><title>t</title><guid isPermaLink=\"false\">http://g.example.com/2</guid></item>"), "text/xml",
          &IRSSItem::get_link, nullptr, Match::Equals, ""},
     };
     expect_fields(cases);
+}
+
+// Feeds made to hurt: each ends quickly (refused, or read without what it asked
+// for) and nothing but the feed itself is fetched.
+TEST_F(ParseFeedsTest, HostileFeedsEndQuicklyAndFetchNothingElse)
+{
+    std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE rss [<!ENTITY l0 \"ha\">";
+    for (int i = 1; i < 10; ++i)
+        laughs += "<!ENTITY l" + std::to_string(i) + " \"" + std::string(10, '&') + "\">";
+    for (int i = 1; i < 10; ++i) {
+        std::string refs;
+        for (int j = 0; j < 10; ++j)
+            refs += "&l" + std::to_string(i - 1) + ";";
+        laughs.replace(laughs.find(std::string(10, '&')), 10, refs);
+    }
+    laughs += "]>" + rss("<item><title>&l9;</title></item>");
+    std::string nested = "<rss version=\"2.0\"><channel><item><title>deep</title>";
+    for (int i = 0; i < 10000; ++i)
+        nested += "<d>";
+    nested += "</item></channel></rss>";
+    const std::string outside = m_server.url("/outside");
+    const struct { const char* name; std::string body; } cases[] = {
+        {"entity expansion", laughs},
+        {"an external entity", "<?xml version=\"1.0\"?><!DOCTYPE rss [<!ENTITY x SYSTEM \"" + outside +
+                                   "\"><!ENTITY f SYSTEM \"file:///etc/passwd\">]>" +
+                                   rss("<item><title>&x;&f;</title></item>")},
+        {"an external DTD", "<?xml version=\"1.0\"?><!DOCTYPE rss SYSTEM \"" + outside + "\">" +
+                                rss("<item><title>&nbsp;t</title></item>")},
+        {"a parameter entity", "<?xml version=\"1.0\"?><!DOCTYPE rss [<!ENTITY % p SYSTEM \"" + outside +
+                                   "\"> %p;]>" + rss("<item><title>t</title></item>")},
+        {"10,000 nested elements", nested},
+        {"30 MB of text", rss("<item><title>" + std::string(30u << 20, 'x') + "</title></item>")},
+    };
+    m_server.serve("/outside", "<!ENTITY nbsp \"stolen\">", "text/plain");
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        m_server.serve("/hostile" + std::to_string(i), cases[i].body);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        plat::ComPtr<IRSSChannel> channel;
+        const HRESULT hr = parse(m_server.url("/hostile" + std::to_string(i)), 50, channel);
+        if (SUCCEEDED(hr)) {
+            const auto items = items_of(channel.get());
+            const std::string title = items.empty() ? "" : read(items[0].get(), &IRSSItem::get_title);
+            EXPECT_LT(title.size(), 1000u) << "nothing expanded beyond what the feed holds";
+            EXPECT_EQ(title.find("root:"), std::string::npos);
+            EXPECT_EQ(title.find("stolen"), std::string::npos);
+        } else {
+            EXPECT_EQ(hr, SCRIPT_E_REPORTED);
+        }
+    }
+    for (const std::string& target : m_server.requests())
+        EXPECT_NE(target, "/outside");
 }
