@@ -138,6 +138,22 @@ function textOf(element) {
     return element ? trim(element.text) : "";
 }
 
+// A description as HTML: markup written into it as elements is kept as markup
+// (its text escaped as it stands); otherwise its text, whose escaped HTML the
+// XML reading has unescaped once.
+function markupOf(element) {
+    if (!element)
+        return "";
+    var list = element.childNodes, i, markup = "", hasElements = false;
+    for (i = 0; i < list.length; i++) {
+        if (list.item(i).nodeType == 1)
+            hasElements = true;
+        if (list.item(i).nodeType != 8)
+            markup += list.item(i).xml;
+    }
+    return hasElements ? trim(markup) : textOf(element);
+}
+
 function attributeOf(element, name) {
     var value = element ? element.getAttribute(name) : null;
     return value === null ? "" : value;
@@ -147,8 +163,15 @@ function escapeHtml(text) {
     return text.replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;").replace(/"/g, "&quot;");
 }
 
+// The text of an HTML fragment: tags dropped, character references read once.
 function plainText(html) {
-    return trim(html.replace(/<[^>]*>/g, " ").replace(/\s+/g, " "));
+    var text = trim(html.replace(/<[^>]*>/g, " ").replace(/\s+/g, " "));
+    return text.replace(/&(#[0-9]+|#x[0-9a-fA-F]+|lt|gt|quot|apos|amp);/g, function (all, name) {
+        if (name.charAt(0) != "#")
+            return {lt: "<", gt: ">", quot: "\"", apos: "'", amp: "&"}[name];
+        var code = name.charAt(1) == "x" ? parseInt(name.substring(2), 16) : parseInt(name.substring(1), 10);
+        return code > 0 && code < 0xFFFF ? String.fromCharCode(code) : all;
+    });
 }
 
 function twoDigits(n) {
@@ -262,7 +285,7 @@ function readRssItem(node, plainNamespaces) {
         field = ItemAttributes[i];
         values[field[0]] = attributeOf(first(plain, field[1]), field[2]);
     }
-    values.original_description = textOf(first(plain, "description"));
+    values.original_description = markupOf(first(plain, "description"));
     // A guid that is a permalink (the default) is the item's address when it names none.
     if (values.link === "" && values.guid_isPermaLink != "false" && isWebAddress(values.guid))
         values.link = values.guid;
@@ -314,7 +337,7 @@ function readAtomEntry(node, plainNamespaces) {
     values.enclosure_length = attributeOf(enclosure, "length");
     values.enclosure_type = attributeOf(enclosure, "type");
     values.comments = attributeOf(atomLink(plain, "replies"), "href");
-    values.original_description = firstText(plain, ["summary", "content"]);
+    values.original_description = markupOf(first(plain, "summary")) || markupOf(first(plain, "content"));
     fillFromExtensions(sorted.extension, values);
     readMedia(sorted, values);
     return values;

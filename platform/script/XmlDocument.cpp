@@ -435,6 +435,21 @@ duk_ret_t push_name_part(duk_context* ctx, NamePart part)
     return 1;
 }
 
+// The node written out as XML, its markup and escapes as they stand.
+duk_ret_t node_xml(duk_context* ctx)
+{
+    NodeRef* n = this_node(ctx);
+    if (!n)
+        return 0;
+    std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer{xmlBufferCreate(), &xmlBufferFree};
+    std::string text;
+    if (buffer && xmlNodeDump(buffer.get(), n->doc.get(), n->node, 0, 0) >= 0)
+        text.assign(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+                    static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+    push_utf8(ctx, text);
+    return 1;
+}
+
 duk_ret_t base_name(duk_context* ctx) { return push_name_part(ctx, NamePart::Local); }
 duk_ret_t namespace_uri(duk_context* ctx) { return push_name_part(ctx, NamePart::NamespaceUri); }
 
@@ -513,6 +528,7 @@ void ensure_node_prototype(duk_context* ctx)
         define_getter(ctx, "nodeName", node_name);
         define_getter(ctx, "nodeType", node_type);
         define_getter(ctx, "baseName", base_name);
+        define_getter(ctx, "xml", node_xml);
         define_getter(ctx, "namespaceURI", namespace_uri);
         define_getter(ctx, "childNodes", child_nodes);
         duk_push_c_function(ctx, finalize_node, 2);
