@@ -54,14 +54,6 @@ const char* mode_name(int mode)
     }
 }
 
-bool starts_with_nocase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size()) return false;
-    return std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-    });
-}
-
 std::string_view trim_line(std::string_view line)
 {
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
@@ -273,6 +265,7 @@ BaseResult tHTTPDownloadItem::Start() noexcept
 BaseResult tHTTPDownloadItem::Stop() noexcept
 {
     m_stop = true;
+    m_work.set();   // a worker waiting for work ends now
     return RESULT_OK;
 }
 
@@ -448,7 +441,12 @@ std::size_t tHTTPDownloadItem::on_body(const char* bytes, std::size_t length) no
                 m_total = 0;
                 return refuse_body(ABORT_MISMATCH);
             }
-            m_range_state = PARTIAL_SUPPORTED;
+            if (m_range_state == PARTIAL_UNDETERMINED) {
+                // A 206 that starts where the run asked is the proof a probe
+                // looks for: the master may open its other connections.
+                m_range_state = PARTIAL_SUPPORTED;
+                if (m_handler != nullptr) m_handler->OnEvent(tDownloadPartialDetectEvent(PARTIAL_SUPPORTED), m_context);
+            }
             return write_segments(bytes, length);
         case MODE_TEST_PARTIAL:
             if (!is_success(code)) return refuse_body(ABORT_ERROR_REPLY);
@@ -545,7 +543,7 @@ std::size_t tHTTPDownloadItem::on_header(const char* line, std::size_t length) n
         std::scoped_lock hold(m_lock);
         const std::string_view text = trim_line(std::string_view(line, length));
         log(LOG_DEBUG, "HEAD: " + std::string(text));
-        if (starts_with_nocase(text, "HTTP/")) {
+        if (plat::starts_with_nocase(text, "http/")) {
             m_range_seen = false;   // a new reply, e.g. after a redirect
             return length;
         }
@@ -555,9 +553,9 @@ std::size_t tHTTPDownloadItem::on_header(const char* line, std::size_t length) n
         if (colon == std::string_view::npos) return length;
         const std::string_view name = text.substr(0, colon);
         const std::string_view value = text.substr(colon + 1);
-        if (code == 200 && name.size() == 14 && starts_with_nocase(name, "Content-Length"))
+        if (code == 200 && name.size() == 14 && plat::starts_with_nocase(name, "content-length"))
             check_length_header(value);
-        else if (code == 206 && name.size() == 13 && starts_with_nocase(name, "Content-Range"))
+        else if (code == 206 && name.size() == 13 && plat::starts_with_nocase(name, "content-range"))
             check_range_header(value);
         return m_abort_reason == ABORT_MISMATCH ? 0 : length;
     } catch (...) {
@@ -822,7 +820,9 @@ void tHTTPDownloadItem::download_progressive()
             if (!wait_for_work()) break;
             continue;
         }
-        Sleep(500);
+        // Half a second between deliveries; a Stop ends the wait at once.
+        m_work.wait(500);
+        if (m_stop) break;
         deliver_progressive();
         m_cleared = false;
     }

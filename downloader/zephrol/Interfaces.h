@@ -63,7 +63,10 @@ struct tDownloadPartialDetectEvent : tCorvaEvent {
 };
 
 // Receives an item's events (id 101). Called on the item's threads; the
-// event lives only during the call.
+// event lives only during the call. A handler must not delete the item that
+// calls it (DeleteDownloadItem, Uninit) from inside OnEvent: deleting joins
+// the very thread the call runs on, or waits for the lock that thread holds,
+// and never returns. Post the deletion to a thread of your own instead.
 class ICorvaEventHandler : public IBaseInterface {
 public:
     virtual BaseResult OnEvent(const tCorvaEvent& event, std::intptr_t context) noexcept = 0;

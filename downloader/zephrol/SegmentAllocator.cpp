@@ -38,11 +38,30 @@ void tSegmentAllocator::StartGeneration(DWORD credit_bytes)
     m_generating = true;
 }
 
+void tSegmentAllocator::ClearPending()
+{
+    for (const Slot& s : m_pending) set_listed(s.index, false);
+    m_pending.clear();
+}
+
+void tSegmentAllocator::ClearOutstanding()
+{
+    for (const Slot& s : m_outstanding) set_listed(s.index, false);
+    m_outstanding.clear();
+}
+
 bool tSegmentAllocator::is_listed(DWORD index) const
 {
-    const auto same = [index](const Slot& s) { return s.index == index; };
-    return std::any_of(m_outstanding.begin(), m_outstanding.end(), same) ||
-           std::any_of(m_pending.begin(), m_pending.end(), same);
+    return index < m_listed.size() && m_listed[index];
+}
+
+void tSegmentAllocator::set_listed(DWORD index, bool listed)
+{
+    if (index >= m_listed.size()) {
+        if (!listed) return;
+        m_listed.resize(std::max<std::size_t>(index + 1, m_listed.size() * 2), false);
+    }
+    m_listed[index] = listed;
 }
 
 bool tSegmentAllocator::cache_holds(DWORD index) const
@@ -50,13 +69,23 @@ bool tSegmentAllocator::cache_holds(DWORD index) const
     return m_cache_item != nullptr && m_cache_item->HasSegment(index) == RESULT_OK;
 }
 
+bool tSegmentAllocator::skip_to_missing()
+{
+    while (is_listed(m_next_index) || cache_holds(m_next_index)) {
+        if (m_size_known && m_next_index > m_last_index) return false;
+        ++m_next_index;
+    }
+    return !(m_size_known && m_next_index > m_last_index);
+}
+
 void tSegmentAllocator::GenerateSegments()
 {
     if (m_pending.size() > max_pending || !m_generating) return;
-    if (m_size_known && m_next_index > m_last_index) return;
     const DWORD now = m_clock();
     m_accumulated += now - m_last_tick;
     m_last_tick = now;
+    // The cap is checked on entry only: a paced round generates all the time
+    // it owes, so a rate faster than the cap per tick is still delivered.
     ULONGLONG wanted = 0;
     if (m_rate == 0) {
         wanted = m_generated + (max_pending + 1 - m_pending.size());
@@ -64,12 +93,21 @@ void tSegmentAllocator::GenerateSegments()
         const ULONGLONG target = ULONGLONG{m_accumulated} * m_rate / 1000;
         wanted = (target + 1024) / m_segment_size;
     }
-    while (m_generated < wanted && m_pending.size() <= max_pending) {
-        while (is_listed(m_next_index) || cache_holds(m_next_index)) ++m_next_index;
-        if (m_size_known && m_next_index > m_last_index) {
-            plat::debug_log("SegmentAllocator: meet the end of the content, stop generate new segment\n");
-            return;
+    // Past the end, the segments before a seek point are still to come: one
+    // more pass from the start finds them.
+    bool wrapped = false;
+    while (m_generated < wanted) {
+        if (!skip_to_missing()) {
+            if (wrapped) {
+                m_next_index = m_last_index + 1;
+                plat::debug_log("SegmentAllocator: meet the end of the content, stop generate new segment\n");
+                return;
+            }
+            m_next_index = 0;
+            wrapped = true;
+            continue;
         }
+        set_listed(m_next_index, true);
         m_pending.push_back(Slot{m_next_index, size_of(m_next_index), nullptr});
         ++m_next_index;
         ++m_generated;
@@ -111,6 +149,7 @@ BaseResult tSegmentAllocator::Remove(const tSegmentRecord& record)
         return s.index == record.offset / m_segment_size && s.buffer.get() == record.data;
     });
     if (it == m_outstanding.end()) return RESULT_FAIL;
+    set_listed(it->index, false);
     m_outstanding.erase(it);
     return RESULT_OK;
 }
@@ -118,7 +157,11 @@ BaseResult tSegmentAllocator::Remove(const tSegmentRecord& record)
 void tSegmentAllocator::FixLastSegment()
 {
     if (!m_size_known) return;
-    std::erase_if(m_pending, [this](const Slot& s) { return s.index > m_last_index; });
+    std::erase_if(m_pending, [this](const Slot& s) {
+        if (s.index <= m_last_index) return false;
+        set_listed(s.index, false);
+        return true;
+    });
     for (Slot& s : m_pending) {
         if (s.index != m_last_index || s.size == m_last_size) continue;
         s.size = m_last_size;

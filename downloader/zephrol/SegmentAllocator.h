@@ -41,6 +41,8 @@ public:
     DWORD NextIndex() const { return m_next_index; }
     std::size_t PendingCount() const { return m_pending.size(); }
 
+    // Generates from the next index to the content's end, then from its start
+    // for what a seek skipped, so every missing segment comes round.
     void GenerateSegments();
     // Up to `count` pending segments of consecutive indexes, from the front,
     // each with a buffer of its size; empty when generation is off or nothing waits.
@@ -51,8 +53,8 @@ public:
     BaseResult Remove(const tSegmentRecord& record);
     // Once the total is known: drops pending segments past the end and sizes the last one.
     void FixLastSegment();
-    void ClearPending() { m_pending.clear(); }
-    void ClearOutstanding() { m_outstanding.clear(); }
+    void ClearPending();
+    void ClearOutstanding();
 
 private:
     struct Slot {
@@ -63,7 +65,10 @@ private:
 
     DWORD size_of(DWORD index) const;
     bool is_listed(DWORD index) const;
+    void set_listed(DWORD index, bool listed);
     bool cache_holds(DWORD index) const;
+    // Moves the next index past what is listed or held; false when it passed the end.
+    bool skip_to_missing();
 
     Clock m_clock;
     DWORD m_total{0};
@@ -77,6 +82,7 @@ private:
     ULONGLONG m_generated{0};
     std::deque<Slot> m_pending;
     std::deque<Slot> m_outstanding;
+    std::vector<bool> m_listed;   // by index: pending or outstanding
     bool m_generating{false};
     IDataCacheItem* m_cache_item{nullptr};
     DWORD m_next_index{0};

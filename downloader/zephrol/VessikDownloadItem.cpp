@@ -550,6 +550,8 @@ void tVessikDownloadItem::on_reassign(ISegmentSlave* slave)
         replace_progressive(*entity);
         return;
     }
+    // Unpaced, a source that asks for work gets it now, not on the next tick.
+    if (m_allocator.Rate() == 0) generate();
     take_over_late(*entity);
     assign_to_entity(*entity);
 }
@@ -616,11 +618,37 @@ void tVessikDownloadItem::on_segment_done(ISegmentSlave* slave, const tParamObje
     }
     if (m_total == 0) learn_total(*entity, true);
     // Written before it is announced: a handler may read it at once.
-    m_cache_item->WriteData(record.data, record.offset, record.size);
+    if (m_cache_item->WriteData(record.data, record.offset, record.size) == RESULT_FAIL) {
+        stop_on_cache_failure();
+        return;
+    }
     entity->RemoveSegment(info->record);
     if (m_allocator.Remove(info->record) == RESULT_OK) m_downloaded += record.size;
     announce_content();
     send_event(tDownloadDataNotify(record.offset, record.size));
+    complete_if_whole();
+}
+
+// A cache that cannot store (a full disk) ends the download: nothing more it
+// fetched could be kept, and nothing unstored may count as downloaded.
+void tVessikDownloadItem::stop_on_cache_failure()
+{
+    // The cache dropped what it could not store, earlier segments included.
+    m_downloaded = m_cache_item->GetMemoryInUse();
+    if (m_state != ITEM_RUNNING) return;
+    plat::debug_log("VessikDownloadItem: the cache cannot store the content, the download stops\n");
+    send_event(tCorvaEvent(EVENT_FAILED));
+    Stop();
+}
+
+// Completion is told as soon as the last byte is stored, not on the next tick.
+bool tVessikDownloadItem::complete_if_whole()
+{
+    if (m_state != ITEM_RUNNING || m_total == 0 || m_downloaded < m_total) return false;
+    send_event(tCorvaEvent(EVENT_COMPLETE));
+    Stop();
+    send_event(tDownloadProgressEvent(m_downloaded, percent_of(m_downloaded, m_total)));
+    return true;
 }
 
 void tVessikDownloadItem::on_segment_refused(ISegmentSlave* slave, const tParamObject* param)
@@ -680,13 +708,7 @@ void tVessikDownloadItem::set_total(DWORD total)
 
 void tVessikDownloadItem::on_tick()
 {
-    if (m_state != ITEM_RUNNING) return;
-    if (m_total != 0 && m_downloaded >= m_total) {
-        send_event(tCorvaEvent(EVENT_COMPLETE));
-        Stop();
-        send_event(tDownloadProgressEvent(m_downloaded, percent_of(m_downloaded, m_total)));
-        return;
-    }
+    if (m_state != ITEM_RUNNING || complete_if_whole()) return;
     const std::time_t seconds = std::time(nullptr) - m_worker_start;
     if (m_received > SEGMENT_BYTES || seconds > 5)
         m_speed = static_cast<DWORD>(m_received / std::max<std::time_t>(seconds, 1));

@@ -80,6 +80,8 @@ private:
     void on_segment_refused(ISegmentSlave* slave, const tParamObject* param);
     void on_fragment(ISegmentSlave* slave, const tParamObject* param);
     void on_tick();
+    bool complete_if_whole();
+    void stop_on_cache_failure();
     void on_pause();
     void on_stop();
     void on_seek(DWORD position);

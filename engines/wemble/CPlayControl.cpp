@@ -16,6 +16,25 @@ constexpr const char* user_name = "Wemble";
 
 enum ItemState { Waiting = 0, Downloading = 1, Ready = 2 };
 
+// A queued command keeps only a private copy of its data (the first 32-bit
+// word, or *length bytes): whether that copy can stand for what the command
+// carries. Records, objects and out blocks cannot be queued.
+bool queued_copy_carries(LONG code, DWORD flags)
+{
+    switch (code) {
+    case CMD_GET_VERSION:
+    case CMD_PLAY_NOW:
+    case CMD_APPEND:
+    case CMD_SET_DOWNLOADER:
+    case CMD_SAMPLE_READER:
+        return false;
+    case CMD_SOURCE:
+        return (flags & CONTROL_COPY_LENGTH) != 0;   // a wide string, copied whole
+    default:
+        return true;   // nothing, or one 32-bit value
+    }
+}
+
 }
 
 struct CPlayControl::PlayItem {
@@ -70,6 +89,10 @@ CPlayControl::~CPlayControl()
 
 LONG CPlayControl::SendCommand(LONG code, void* data, LONG* length, DWORD flags)
 {
+    if ((flags & CONTROL_ASYNC) && !queued_copy_carries(code, flags)) {
+        plat::debug_log("PlayControl: command " + std::to_string(code) + " carries data a queue cannot copy; not queued");
+        return 0;
+    }
     LONG result = CBaseControl::SendCommand(code, data, length, flags);
     return result != 0 ? result : Execute(code, data, length, flags);
 }
@@ -145,6 +168,8 @@ void CPlayControl::forward(IBaseControl* engine, LONG code, void* data, LONG* le
 
 void CPlayControl::initialise()
 {
+    // Held throughout: a second caller waits, then finds the engines made.
+    std::scoped_lock once(m_init_lock);
     IOstrel* downloader = nullptr;
     {
         std::scoped_lock hold(m_lock);
@@ -393,6 +418,7 @@ void CPlayControl::on_position(LONG position)
     LONGLONG duration = 0;
     LONGLONG available = 0;
     bool start_inserted = false;
+    bool estimated = false;
     DownloadTaskInfo record;
     {
         std::scoped_lock hold(m_lock);
@@ -401,15 +427,17 @@ void CPlayControl::on_position(LONG position)
             m_play_signal = true;
             start_inserted = true;
         }
-        if (!m_current || m_current->task.is_local_file())
-            return;
+        estimated = m_current && !m_current->task.is_local_file();
         total = m_current_record.block.total_size;
         duration = m_duration;
         available = m_bytes_available;
         record = m_current_record;
     }
+    // Woken whatever the item is: a local main item has no estimate, but its clip plays all the same.
     if (start_inserted)
         m_changed.notify_all();
+    if (!estimated)
+        return;
     auto estimate = estimate_play_progress(position, total, static_cast<LONG>(duration), available);
     if (!estimate)
         return;
@@ -470,6 +498,8 @@ void CPlayControl::play_main(std::unique_lock<std::mutex>& hold)
 {
     if (m_next < m_main.size()) {
         auto item = m_main[m_next];
+        // Failed while it was not yet current: that failure did not stop the engine.
+        const bool failed_before = item->failed;
         m_current = item;
         m_bytes_available = 0;
         IOstrel* downloader = m_downloader;
@@ -491,11 +521,20 @@ void CPlayControl::play_main(std::unique_lock<std::mutex>& hold)
         }
         hold.lock();
         bool ready = m_changed.wait_for(hold, m_options.ready_timeout, [&] {
-            return m_stop || item->ready || item->cancelled || (m_downloader && m_replacing > 0);
+            return m_stop || item->ready || item->cancelled || item->failed || (m_downloader && m_replacing > 0);
         });
         if (m_stop || (m_downloader && m_replacing > 0))
             return;   // a play-now request replaces the list: leave the item to it
-        if (!ready) {
+        if (item->failed) {
+            // Its download failed: it is not played, and the engine stops as
+            // for a failure of the item in play.
+            ++m_next;
+            if (failed_before) {
+                hold.unlock();
+                forward(engine1, CMD_STOP, nullptr, nullptr, 0);
+                hold.lock();
+            }
+        } else if (!ready) {
             // Abandon it, so that later requests are not held up behind it.
             ++m_next;
             DownloadTaskInfo record = download_record(item->task);

@@ -66,6 +66,7 @@ private:
     const Options m_options;
     BindID::IBindIDManager* const m_binder;   // the process's one manager
 
+    std::mutex m_init_lock;              // serialises initialisation; taken before m_lock
     std::mutex m_lock;
     std::condition_variable m_changed;   // any change of the fields below
     IBaseControl* m_engine1 = nullptr;   // guarded by m_lock; set once by initialise

@@ -2,6 +2,7 @@
 
 #include "outside/ostrel/IOstrel.h"
 #include "platform/base/DebugLog.h"
+#include "platform/fs/Files.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -44,6 +45,35 @@ LONGLONG segments_for(LONGLONG total)
     return (total + OSTREL_SEGMENT_SIZE - 1) / OSTREL_SEGMENT_SIZE;
 }
 
+// The total and marks a map file holds; a damaged or foreign file gives an empty map.
+void parse_map(const std::string& bytes, const std::filesystem::path& map, LONGLONG& total, std::vector<BYTE>& marks)
+{
+    total = -1;
+    marks.clear();
+    if (bytes.size() < static_cast<std::size_t>(marks_at) || std::memcmp(bytes.data(), magic, 8) != 0) {
+        if (!bytes.empty())
+            plat::debug_log("ostrel: not a segment map, starting over: " + map.string());
+        return;
+    }
+    std::memcpy(&total, bytes.data() + 8, 8);
+    marks.assign(bytes.begin() + marks_at, bytes.end());
+    if (total < -1 || (total >= 0 && static_cast<LONGLONG>(marks.size()) > segments_for(total))) {
+        plat::debug_log("ostrel: segment map damaged, starting over: " + map.string());
+        total = -1;
+        marks.clear();
+    }
+    for (auto& m : marks)
+        m = m == 1 ? 1 : 0;
+}
+
+std::string map_image(LONGLONG total, const std::vector<BYTE>& marks)
+{
+    std::string image(magic, sizeof magic);
+    image.append(reinterpret_cast<const char*>(&total), sizeof total);
+    image.append(marks.begin(), marks.end());
+    return image;
+}
+
 }
 
 std::unique_ptr<SegmentFile> SegmentFile::open(const std::filesystem::path& target,
@@ -57,37 +87,24 @@ std::unique_ptr<SegmentFile> SegmentFile::open(const std::filesystem::path& targ
         plat::debug_log("ostrel: cannot open " + target.string());
         return nullptr;
     }
-    int map_fd = ::open(map.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    LONGLONG total = -1;
+    std::vector<BYTE> marks;
+    const plat::FileData old = plat::read_file(map.string());
+    parse_map(old.bytes, map, total, marks);
+    // A map that needs rewriting is replaced in one step: a kill during the
+    // rewrite leaves the old map, never an empty one.
+    const std::string image = map_image(total, marks);
+    if ((!old || old.bytes != image) && plat::write_file_atomic(map.string(), image) != 0) {
+        ::close(data_fd);
+        plat::debug_log("ostrel: cannot write " + map.string());
+        return nullptr;
+    }
+    int map_fd = ::open(map.c_str(), O_RDWR | O_CLOEXEC);
     if (map_fd < 0) {
         ::close(data_fd);
         plat::debug_log("ostrel: cannot open " + map.string());
         return nullptr;
     }
-    LONGLONG total = -1;
-    std::vector<BYTE> marks;
-    char head[16];
-    off_t size = lseek(map_fd, 0, SEEK_END);
-    if (size >= 16 && read_all(map_fd, head, 16, 0) && std::memcmp(head, magic, 8) == 0) {
-        std::memcpy(&total, head + 8, 8);
-        marks.resize(static_cast<std::size_t>(size - marks_at));
-        if (total < -1 || (total >= 0 && static_cast<LONGLONG>(marks.size()) > segments_for(total)) ||
-            !read_all(map_fd, marks.data(), marks.size(), marks_at)) {
-            plat::debug_log("ostrel: segment map damaged, starting over: " + map.string());
-            total = -1;
-            marks.clear();
-        }
-    } else if (size != 0) {
-        plat::debug_log("ostrel: not a segment map, starting over: " + map.string());
-    }
-    if (ftruncate(map_fd, 0) != 0 || !write_all(map_fd, magic, 8, 0) || !write_all(map_fd, &total, 8, 8) ||
-        !write_all(map_fd, marks.data(), marks.size(), marks_at)) {
-        ::close(data_fd);
-        ::close(map_fd);
-        plat::debug_log("ostrel: cannot write " + map.string());
-        return nullptr;
-    }
-    for (auto& m : marks)
-        m = m == 1 ? 1 : 0;
     return std::unique_ptr<SegmentFile>(new SegmentFile(data_fd, map_fd, total, std::move(marks)));
 }
 
@@ -207,7 +224,9 @@ bool SegmentFile::write(LONGLONG run_start, LONGLONG position, const void* data,
         return false;
     LONGLONG end = position + static_cast<LONGLONG>(size);
     std::scoped_lock hold(m_lock);
-    for (LONGLONG i = run_start / OSTREL_SEGMENT_SIZE; i * OSTREL_SEGMENT_SIZE < end; ++i) {
+    // A run is written in order: segments before the one holding position
+    // were marked by earlier writes, so each write looks at its own bytes only.
+    for (LONGLONG i = std::max(run_start, position) / OSTREL_SEGMENT_SIZE; i * OSTREL_SEGMENT_SIZE < end; ++i) {
         if (m_total >= 0 && i * OSTREL_SEGMENT_SIZE >= m_total)
             break;
         if (segment_end(i) <= end)

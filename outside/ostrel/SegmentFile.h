@@ -4,7 +4,9 @@
 //   "OSTSEG01", the total size (int64 little-endian, -1 while unknown),
 //   then one byte per segment (1 present).
 // Data is written before its segment is marked, so a killed process never
-// leaves a marked segment without its bytes.
+// leaves a marked segment without its bytes. A map that must be rewritten
+// whole (new, damaged) is replaced through a temporary file and a rename, so
+// a kill during the rewrite leaves the old map.
 
 #include "platform/base/Types.h"
 

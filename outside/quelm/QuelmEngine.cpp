@@ -230,8 +230,6 @@ void QuelmEngine::tick(std::stop_token stop)
 
 bool QuelmEngine::step()
 {
-    char head[64] = {};
-    LONG got = 0;
     bool have_header = false;
     LONGLONG need = 0;
     {
@@ -241,6 +239,8 @@ bool QuelmEngine::step()
         LONG ahead = m_buffering_pause ? 2 : 1;
         need = (m_position + ahead) * m_rate;
     }
+    char head[64] = {};
+    LONG got = 0;
     LONG result = OSTREL_OK;
     if (!have_header) {
         result = m_source->read(0, head, sizeof head - 1, &got);
@@ -250,23 +250,31 @@ bool QuelmEngine::step()
         result = m_source->read(std::min(need, total) - 1, &byte, 1, &got);
     }
     if (result == OSTREL_NOT_ARRIVED) {
-        bool first = false;
-        {
-            std::scoped_lock hold(m_lock);
-            first = !std::exchange(m_waiting, true);
-        }
-        if (first)
-            emit(EVT_BUFFERING);
+        note_waiting();
         return true;
     }
     if (result != OSTREL_OK) {
-        {
-            std::scoped_lock hold(m_lock);
-            m_state = Stopped;
-        }
-        emit(EVT_GRAPH_FAILED);
+        fail();
         return false;
     }
+    note_arrived();
+    return have_header ? advance() : read_header(head);
+}
+
+// The bytes the next step needs are missing: 8193 once, until they come.
+void QuelmEngine::note_waiting()
+{
+    bool first = false;
+    {
+        std::scoped_lock hold(m_lock);
+        first = !std::exchange(m_waiting, true);
+    }
+    if (first)
+        emit(EVT_BUFFERING);
+}
+
+void QuelmEngine::note_arrived()
+{
     bool arrived = false;
     {
         std::scoped_lock hold(m_lock);
@@ -274,31 +282,44 @@ bool QuelmEngine::step()
     }
     if (arrived)
         emit(EVT_DATA_ARRIVED);
-    if (!have_header) {
-        long long rate = 0;
-        int tick_ms = 0;
-        LONGLONG total = m_source->total();
-        if (std::sscanf(head, "QUELM %lld %d\n", &rate, &tick_ms) != 2 || rate <= 0 || tick_ms <= 0 || total <= 0) {
-            plat::debug_log("quelm: not a scripted item");
-            {
-                std::scoped_lock hold(m_lock);
-                m_state = Stopped;
-            }
-            emit(EVT_GRAPH_FAILED);
-            return false;
-        }
-        LONG duration = static_cast<LONG>((total + rate - 1) / rate);
-        {
-            std::scoped_lock hold(m_lock);
-            m_rate = rate;
-            m_tick_ms = tick_ms;
-            m_duration = duration;
-            m_have_header = true;
-        }
-        emit(EVT_DURATION, duration);
-        emit(EVT_RUNNING);
-        return true;
+}
+
+void QuelmEngine::fail()
+{
+    {
+        std::scoped_lock hold(m_lock);
+        m_state = Stopped;
     }
+    emit(EVT_GRAPH_FAILED);
+}
+
+// The script line "QUELM <bytes a second> <ms a second>" starts the item.
+bool QuelmEngine::read_header(const char* head)
+{
+    long long rate = 0;
+    int tick_ms = 0;
+    LONGLONG total = m_source->total();
+    if (std::sscanf(head, "QUELM %lld %d\n", &rate, &tick_ms) != 2 || rate <= 0 || tick_ms <= 0 || total <= 0) {
+        plat::debug_log("quelm: not a scripted item");
+        fail();
+        return false;
+    }
+    LONG duration = static_cast<LONG>((total + rate - 1) / rate);
+    {
+        std::scoped_lock hold(m_lock);
+        m_rate = rate;
+        m_tick_ms = tick_ms;
+        m_duration = duration;
+        m_have_header = true;
+    }
+    emit(EVT_DURATION, duration);
+    emit(EVT_RUNNING);
+    return true;
+}
+
+// One media second further, or the end of a buffering pause.
+bool QuelmEngine::advance()
+{
     LONG position = 0;
     bool resumed = false;
     bool complete = false;

@@ -40,6 +40,11 @@ private:
     void deliver(std::stop_token stop);
     void tick(std::stop_token stop);
     bool step();   // one media second or one check; false when playing ended
+    void note_waiting();
+    void note_arrived();
+    void fail();
+    bool read_header(const char* head);
+    bool advance();
 
     std::mutex m_control;   // serialises opening and closing
     std::mutex m_lock;

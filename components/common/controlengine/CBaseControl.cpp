@@ -36,14 +36,32 @@ void CBaseControl::write_version(void* data)
 LONG CBaseControl::Notify(void* sender, LONG code, INT_PTR value, INT_PTR extra)
 {
     // Call out on a copy: a listener may add or remove listeners, and the list
-    // lock is never held across a call into foreign code.
+    // lock is never held across a call into foreign code. A listener removed
+    // meanwhile is skipped; one being called is registered, so its removal
+    // waits for the call to end.
     std::vector<IBaseEventHandler*> listeners;
     {
         std::scoped_lock hold(m_listener_lock);
         listeners = m_listeners;
     }
-    for (auto* listener : listeners)
+    const std::thread::id self = std::this_thread::get_id();
+    for (auto* listener : listeners) {
+        {
+            std::scoped_lock hold(m_listener_lock);
+            if (std::find(m_listeners.begin(), m_listeners.end(), listener) == m_listeners.end())
+                continue;
+            m_deliveries.push_back({listener, self});
+        }
         listener->OnEvent(sender, code, value, extra);
+        {
+            std::scoped_lock hold(m_listener_lock);
+            auto it = std::find_if(m_deliveries.begin(), m_deliveries.end(), [&](const Delivery& d) {
+                return d.listener == listener && d.thread == self;
+            });
+            m_deliveries.erase(it);
+        }
+        m_delivered.notify_all();
+    }
     return 0;
 }
 
@@ -100,10 +118,17 @@ void CBaseControl::AddListener(IBaseEventHandler* listener)
 
 void CBaseControl::remove_listener(IBaseEventHandler* listener)
 {
-    std::scoped_lock hold(m_listener_lock);
+    std::unique_lock hold(m_listener_lock);
     auto it = std::find(m_listeners.begin(), m_listeners.end(), listener);
     if (it != m_listeners.end())
         m_listeners.erase(it);
+    // A listener that removes itself from inside its own call cannot wait for that call.
+    const std::thread::id self = std::this_thread::get_id();
+    m_delivered.wait(hold, [&] {
+        return std::none_of(m_deliveries.begin(), m_deliveries.end(), [&](const Delivery& d) {
+            return d.listener == listener && d.thread != self;
+        });
+    });
 }
 
 void CBaseControl::Run()

@@ -47,10 +47,19 @@ private:
         std::unique_ptr<LONG> length;        // private copy, or null
     };
 
+    // Waits until no other thread is delivering an event to the listener, so
+    // the caller may destroy it once this returns.
     void remove_listener(IBaseEventHandler* listener);
 
+    struct Delivery {
+        IBaseEventHandler* listener;
+        std::thread::id thread;
+    };
+
     std::mutex m_listener_lock;
+    std::condition_variable m_delivered;           // a delivery ended
     std::vector<IBaseEventHandler*> m_listeners;   // guarded by m_listener_lock, insertion order
+    std::vector<Delivery> m_deliveries;            // guarded by m_listener_lock: calls under way
     std::recursive_mutex m_command_lock;           // serialises synchronous listener commands
     std::mutex m_queue_lock;
     std::condition_variable m_queue_ready;

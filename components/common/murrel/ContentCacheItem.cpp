@@ -69,36 +69,56 @@ tContentCacheItem::~tContentCacheItem()
     }
 }
 
-void tContentCacheItem::Save()
+bool tContentCacheItem::Save()
 {
     std::scoped_lock hold(m_lock);
-    save_locked();
+    return save_locked();
 }
 
 void tContentCacheItem::CloseForGood()
 {
     std::scoped_lock hold(m_lock);
-    if (m_changed) flush_write_store_locked();
+    bool durable = true;
+    if (m_changed) {
+        flush_write_store_locked();
+        durable = m_disk.Flush();
+    }
     m_disk.Close();
-    if (m_changed) SaveInfoFile(m_info_path, m_header, m_disk.Table());
+    // Without durable data the old index stays: it points only at stored bytes.
+    if (m_changed && durable) SaveInfoFile(m_info_path, m_header, m_disk.Table());
     m_changed = false;
 }
 
-void tContentCacheItem::save_locked()
+bool tContentCacheItem::save_locked()
 {
-    if (!m_changed) return;
-    flush_write_store_locked();
-    SaveInfoFile(m_info_path, m_header, m_disk.Table());
+    if (!m_changed) return true;
+    const bool flushed = flush_write_store_locked();
+    if (!m_disk.Flush() || SaveInfoFile(m_info_path, m_header, m_disk.Table()) != RESULT_OK) return false;
     m_changed = false;
     m_bytes_since_save = 0;
+    return flushed;
 }
 
-void tContentCacheItem::flush_write_store_locked()
+bool tContentCacheItem::flush_write_store_locked()
 {
-    m_write_store.FlushTo(m_disk);
-    m_disk.Flush();
+    const std::vector<ULONGLONG> lost = m_write_store.FlushTo(m_disk);
     m_header.present_count = m_disk.StoredCount();
     m_header.present_bytes = m_disk.StoredBytes();
+    if (lost.empty()) return true;
+    forget_locked(lost);
+    return false;
+}
+
+// Segments that never reached ".data" are not held: the write store is empty
+// now, so what the disk holds is all there is.
+void tContentCacheItem::forget_locked(const std::vector<ULONGLONG>& lost)
+{
+    for (const ULONGLONG index : lost) m_read_store.Erase(index);
+    m_ranges.Reset();
+    const std::vector<LONG>& table = m_disk.Table();
+    for (std::size_t index = 0; index < table.size(); ++index)
+        if (table[index] != SLOT_ABSENT) m_ranges.InsertPair(index, index);
+    m_held_bytes = m_disk.StoredBytes();
 }
 
 bool tContentCacheItem::holds_locked(ULONGLONG index)
@@ -153,8 +173,7 @@ BaseResult tContentCacheItem::write_segment_locked(ULONGLONG index, const tSegme
     m_changed = true;
     const bool new_segment = !holds_locked(index);
     const BaseResult stored = m_write_store.WriteSegment(index, *source);
-    if (stored == RESULT_CACHE_FULL) flush_write_store_locked();
-    else if (stored != RESULT_OK) return RESULT_FAIL;
+    if (stored != RESULT_OK && stored != RESULT_CACHE_FULL) return RESULT_FAIL;
 
     const DWORD written = source->Capacity();
     m_leaked_bytes += written;
@@ -162,18 +181,22 @@ BaseResult tContentCacheItem::write_segment_locked(ULONGLONG index, const tSegme
     m_header.last_written = index;
     if (new_segment) m_held_bytes += written;
     m_bytes_since_save += written;
+    // Counted first: a flush that fails takes back what it could not store.
+    bool kept = stored != RESULT_CACHE_FULL || flush_write_store_locked();
     if (m_bytes_since_save > save_every_bytes ||
         (m_header.total_size != 0 && m_held_bytes >= m_header.total_size))
-        save_locked();
-    return RESULT_OK;
+        kept = save_locked() && kept;
+    return kept ? RESULT_OK : RESULT_FAIL;
 }
 
-void tContentCacheItem::take_complete_locked(ULONGLONG first, ULONGLONG last)
+BaseResult tContentCacheItem::take_complete_locked(ULONGLONG first, ULONGLONG last)
 {
+    BaseResult result = RESULT_OK;
     for (tSegment& segment : m_pending.TakeSegments(first, last, m_header.last_index, m_header.last_length)) {
         plat::debug_log("Write segment: " + std::to_string(segment.Index()) + "\n");
-        write_segment_locked(segment.Index(), segment);
+        if (write_segment_locked(segment.Index(), segment) == RESULT_FAIL) result = RESULT_FAIL;
     }
+    return result;
 }
 
 void tContentCacheItem::wake_readers()
@@ -187,13 +210,14 @@ BaseResult tContentCacheItem::set_total_locked(DWORD total)
 {
     if (total > MAX_CONTENT_SIZE) return RESULT_SIZE_MISMATCH;
     m_header.SetTotal(total);
+    BaseResult result = RESULT_OK;
     if (total != 0) {
         m_disk.SetLast(m_header.last_index, m_header.last_length);
-        take_complete_locked(m_header.last_index, m_header.last_index);
+        result = take_complete_locked(m_header.last_index, m_header.last_index);
     }
     m_changed = true;
     m_arrived.notify_all();
-    return RESULT_OK;
+    return result;
 }
 
 DWORD tContentCacheItem::head_fill()
@@ -284,9 +308,9 @@ BaseResult tContentCacheItem::WriteData(const BYTE* bytes, ULONGLONG position, D
         std::scoped_lock hold(m_lock);
         if (m_header.total_size != 0 && end > m_header.total_size) return RESULT_SIZE_MISMATCH;
         m_pending.Insert(position, bytes, length);
-        take_complete_locked(position / SEGMENT_SIZE, (end - 1) / SEGMENT_SIZE);
+        const BaseResult stored = take_complete_locked(position / SEGMENT_SIZE, (end - 1) / SEGMENT_SIZE);
         m_arrived.notify_all();
-        return RESULT_OK;
+        return stored;
     });
 }
 

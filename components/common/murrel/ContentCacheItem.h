@@ -29,8 +29,9 @@ public:
     // Closes ".data"; removes both files when nothing was stored on disk.
     ~tContentCacheItem() override;
 
-    // Writes what the write store holds and the ".info" file, when something changed.
-    void Save();
+    // Writes what the write store holds and the ".info" file, when something
+    // changed; false when something could not be stored.
+    bool Save();
     // Saves and closes ".data" for good, cut after its last slot.
     void CloseForGood();
     const tContentKey& Key() const { return m_header.key; }
@@ -76,9 +77,14 @@ private:
     BaseResult read_segment_locked(ULONGLONG index, tSegment& buffer);
     BaseResult write_segment_locked(ULONGLONG index, const tSegment& buffer);
     bool holds_locked(ULONGLONG index);
-    void flush_write_store_locked();
-    void save_locked();
-    void take_complete_locked(ULONGLONG first, ULONGLONG last);
+    // Writes the write store to ".data"; false when a segment did not get
+    // there, which is then no longer held.
+    bool flush_write_store_locked();
+    void forget_locked(const std::vector<ULONGLONG>& lost);
+    // Makes ".data" durable, then writes the ".info" that points into it.
+    bool save_locked();
+    // 100 when a completed segment could not be stored.
+    BaseResult take_complete_locked(ULONGLONG first, ULONGLONG last);
     BaseResult set_total_locked(DWORD total);
     // The content's end: the known total, else the most the files can hold.
     ULONGLONG content_end_locked() const;

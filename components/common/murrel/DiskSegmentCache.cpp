@@ -4,8 +4,11 @@
 #include "components/common/murrel/Segment.h"
 #include "platform/base/DebugLog.h"
 
-#include <climits>
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +16,32 @@ namespace {
 
 constexpr std::size_t fresh_table_entries = 4096;
 constexpr std::size_t table_growth = 100;
+
+bool read_all(int fd, BYTE* bytes, std::size_t length, off_t at)
+{
+    while (length > 0) {
+        const ssize_t n = ::pread(fd, bytes, length, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        length -= static_cast<std::size_t>(n);
+        at += n;
+    }
+    return true;
+}
+
+bool write_all(int fd, const BYTE* bytes, std::size_t length, off_t at)
+{
+    while (length > 0) {
+        const ssize_t n = ::pwrite(fd, bytes, length, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        length -= static_cast<std::size_t>(n);
+        at += n;
+    }
+    return true;
+}
 
 }
 
@@ -23,16 +52,17 @@ tDiskSegmentCache::tDiskSegmentCache()
 
 bool tDiskSegmentCache::Create(const std::string& data_path)
 {
-    m_data.reset(std::fopen(data_path.c_str(), "wb+"));
+    m_data = plat::UniqueFd(::open(data_path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     m_slot_bytes = 0;
-    return m_data != nullptr;
+    m_free_slots.clear();
+    return m_data.valid();
 }
 
 std::optional<ULONGLONG> tDiskSegmentCache::Open(const std::string& data_path)
 {
-    m_data.reset(std::fopen(data_path.c_str(), "rb+"));
+    m_data = plat::UniqueFd(::open(data_path.c_str(), O_RDWR | O_CLOEXEC));
     struct stat info {};
-    if (!m_data || ::fstat(::fileno(m_data.get()), &info) != 0) {
+    if (!m_data.valid() || ::fstat(m_data.get(), &info) != 0) {
         m_data.reset();
         return std::nullopt;
     }
@@ -46,6 +76,12 @@ void tDiskSegmentCache::Adopt(std::vector<LONG> table, ULONGLONG data_size, DWOR
     m_slot_bytes = (data_size + SEGMENT_SIZE - 1) / SEGMENT_SIZE * SEGMENT_SIZE;
     m_stored_count = stored_count;
     m_stored_bytes = stored_bytes;
+    std::vector<bool> used(static_cast<std::size_t>(m_slot_bytes / SEGMENT_SIZE), false);
+    for (const LONG offset : m_table)
+        if (offset != SLOT_ABSENT && static_cast<ULONGLONG>(offset) < m_slot_bytes) used[offset / SEGMENT_SIZE] = true;
+    m_free_slots.clear();
+    for (std::size_t slot = used.size(); slot-- > 0;)
+        if (!used[slot]) m_free_slots.push_back(static_cast<LONG>(slot * SEGMENT_SIZE));
 }
 
 void tDiskSegmentCache::SetLast(ULONGLONG last_index, DWORD last_length)
@@ -56,19 +92,18 @@ void tDiskSegmentCache::SetLast(ULONGLONG last_index, DWORD last_length)
 
 bool tDiskSegmentCache::Flush()
 {
-    return m_data && std::fflush(m_data.get()) == 0;
+    return m_data.valid() && ::fdatasync(m_data.get()) == 0;
 }
 
 void tDiskSegmentCache::Close()
 {
-    if (!m_data) return;
-    std::fflush(m_data.get());
-    const int fd = ::fileno(m_data.get());
+    if (!m_data.valid()) return;
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && static_cast<ULONGLONG>(info.st_size) != m_slot_bytes &&
-        ::ftruncate(fd, static_cast<off_t>(m_slot_bytes)) != 0)
+    if (::fstat(m_data.get(), &info) == 0 && S_ISREG(info.st_mode) &&
+        static_cast<ULONGLONG>(info.st_size) != m_slot_bytes &&
+        ::ftruncate(m_data.get(), static_cast<off_t>(m_slot_bytes)) != 0)
         plat::debug_log("murrel: cannot cut the data file to its slots");
-    m_data.reset();
+    if (m_data.close() != 0) plat::debug_log("murrel: the data file reported an error on closing");
 }
 
 LONG tDiskSegmentCache::slot_of(ULONGLONG index) const
@@ -79,16 +114,12 @@ LONG tDiskSegmentCache::slot_of(ULONGLONG index) const
 BaseResult tDiskSegmentCache::ReadSegment(ULONGLONG index, tSegment& buffer)
 {
     const LONG offset = slot_of(index);
-    if (!m_data || offset == SLOT_ABSENT) return RESULT_FAIL;
-    if (std::fseek(m_data.get(), offset, SEEK_SET) != 0) {
-        m_table[index] = SLOT_ABSENT;
-        return RESULT_FAIL;
-    }
+    if (!m_data.valid() || offset == SLOT_ABSENT) return RESULT_FAIL;
     const DWORD length = length_of(index);
     if (buffer.Capacity() != 0 && buffer.Capacity() != length) return RESULT_SIZE_MISMATCH;
     const bool allocated = buffer.Capacity() == 0;
     if (allocated) buffer.Allocate(length);
-    if (std::fread(buffer.Data(), 1, length, m_data.get()) != length) {
+    if (!read_all(m_data.get(), buffer.Data(), length, offset)) {
         if (allocated) buffer.Free();
         return RESULT_FAIL;
     }
@@ -96,9 +127,31 @@ BaseResult tDiskSegmentCache::ReadSegment(ULONGLONG index, tSegment& buffer)
     return RESULT_OK;
 }
 
+LONG tDiskSegmentCache::take_slot()
+{
+    if (!m_free_slots.empty()) {
+        const LONG slot = m_free_slots.back();
+        m_free_slots.pop_back();
+        return slot;
+    }
+    if (m_slot_bytes + SEGMENT_SIZE > MAX_CONTENT_SIZE) return SLOT_ABSENT;
+    const auto slot = static_cast<LONG>(m_slot_bytes);
+    m_slot_bytes += SEGMENT_SIZE;
+    return slot;
+}
+
+void tDiskSegmentCache::give_slot_back(LONG slot)
+{
+    if (static_cast<ULONGLONG>(slot) + SEGMENT_SIZE == m_slot_bytes) {
+        m_slot_bytes -= SEGMENT_SIZE;
+        return;
+    }
+    m_free_slots.insert(std::upper_bound(m_free_slots.begin(), m_free_slots.end(), slot, std::greater<>()), slot);
+}
+
 BaseResult tDiskSegmentCache::WriteSegment(ULONGLONG index, const tSegment& buffer)
 {
-    if (!m_data) return RESULT_FAIL;
+    if (!m_data.valid()) return RESULT_FAIL;
     if (index >= MAX_SEGMENT_COUNT) return RESULT_SIZE_MISMATCH;
     if (buffer.Capacity() > SEGMENT_SIZE) {
         plat::debug_log("Internal Error: Cannot write data to cache file.\n");
@@ -106,24 +159,26 @@ BaseResult tDiskSegmentCache::WriteSegment(ULONGLONG index, const tSegment& buff
     }
     LONG slot = slot_of(index);
     const bool new_slot = slot == SLOT_ABSENT;
-    if (new_slot) {
-        if (m_slot_bytes + SEGMENT_SIZE > MAX_CONTENT_SIZE) return RESULT_SIZE_MISMATCH;
-        slot = static_cast<LONG>(m_slot_bytes);
-    }
+    if (new_slot) slot = take_slot();
+    if (slot == SLOT_ABSENT) return RESULT_SIZE_MISMATCH;
     if (index >= m_table.size()) m_table.resize(index + table_growth, SLOT_ABSENT);
     plat::debug_log("Offset = " + std::to_string(slot) + "\n");
-    static const BYTE filler[SEGMENT_SIZE] = {};
+    // The slot is written whole, padding included, so the file never ends inside one.
+    std::vector<BYTE> padded;
+    const BYTE* bytes = buffer.Data();
     const DWORD length = buffer.Capacity();
-    const bool written = std::fseek(m_data.get(), slot, SEEK_SET) == 0 &&
-                         std::fwrite(buffer.Data(), 1, length, m_data.get()) == length &&
-                         std::fwrite(filler, 1, SEGMENT_SIZE - length, m_data.get()) == SEGMENT_SIZE - length;
-    if (!written) {
-        m_table[index] = SLOT_ABSENT;
+    if (length != SEGMENT_SIZE) {
+        padded.assign(SEGMENT_SIZE, 0);
+        std::memcpy(padded.data(), bytes, length);
+        bytes = padded.data();
+    }
+    if (!write_all(m_data.get(), bytes, SEGMENT_SIZE, slot)) {
+        plat::debug_log(std::string("murrel: cannot write a segment: ") + std::strerror(errno));
+        if (new_slot) give_slot_back(slot);
         return RESULT_FAIL;
     }
     m_table[index] = slot;
     if (new_slot) {
-        m_slot_bytes += SEGMENT_SIZE;
         m_stored_bytes += length;
         ++m_stored_count;
     }

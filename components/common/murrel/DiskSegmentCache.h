@@ -1,11 +1,11 @@
 #pragma once
 // Segments stored in an item's ".data" file: slots of exactly the segment
-// size, found through the offset table that the ".info" file keeps.
+// size, found through the offset table that the ".info" file keeps. Writes
+// go straight to the file, so a failed one (a full disk) is known at once.
 
 #include "components/common/murrel/SegmentCache.h"
+#include "platform/fs/UniqueFd.h"
 
-#include <cstdio>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,16 +19,19 @@ public:
     // Opens an existing ".data" file for reading and writing; its size, or
     // nothing when it cannot be opened.
     std::optional<ULONGLONG> Open(const std::string& data_path);
-    // Takes a loaded table; new slots go after the file's last whole slot.
+    // Takes a loaded table. Slots of the file that no index points to (written
+    // after the last save of a process that was killed) are filled first; new
+    // slots go after the file's last whole slot.
     void Adopt(std::vector<LONG> table, ULONGLONG data_size, DWORD stored_count, DWORD stored_bytes);
     void SetLast(ULONGLONG last_index, DWORD last_length);
-    // Pushes buffered bytes to the file.
+    // Makes the written slots durable; an index saved after it points only at stored bytes.
     bool Flush();
     // Cuts ".data" after the last slot and closes it.
     void Close();
 
     BaseResult ReadSegment(ULONGLONG index, tSegment& buffer) override;
-    // 106 when a new slot would pass the 2 GiB the table's offsets reach.
+    // 106 when a new slot would pass the 2 GiB the table's offsets reach; 100
+    // when the file refuses the bytes (the segment is then not held).
     BaseResult WriteSegment(ULONGLONG index, const tSegment& buffer) override;
     BaseResult HasSegment(ULONGLONG index) override;
     DWORD GetCount() override { return m_stored_count; }
@@ -38,10 +41,10 @@ public:
     const std::vector<LONG>& Table() const { return m_table; }
 
 private:
-    struct FileClose {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
     LONG slot_of(ULONGLONG index) const;
+    // A slot for a new segment: a free one inside the file first; -1 past 2 GiB.
+    LONG take_slot();
+    void give_slot_back(LONG slot);
     DWORD length_of(ULONGLONG index) const { return index == m_last_index ? m_last_length : SEGMENT_SIZE; }
 
     ULONGLONG m_last_index;      // all ones while the total is unknown
@@ -49,6 +52,7 @@ private:
     ULONGLONG m_slot_bytes{0};   // length of ".data" in whole slots
     DWORD m_stored_bytes{0};
     DWORD m_stored_count{0};
-    std::unique_ptr<std::FILE, FileClose> m_data;
-    std::vector<LONG> m_table;   // by segment index; -1 absent
+    plat::UniqueFd m_data;
+    std::vector<LONG> m_table;        // by segment index; -1 absent
+    std::vector<LONG> m_free_slots;   // unreferenced slots inside the file, highest first
 };

@@ -44,13 +44,13 @@ void tMemSegmentCache::EvictLeastUsed()
     if (victim != m_segments.end()) m_segments.erase(victim);
 }
 
-DWORD tMemSegmentCache::FlushTo(tSegmentCache& target)
+std::vector<ULONGLONG> tMemSegmentCache::FlushTo(tSegmentCache& target)
 {
-    DWORD written = 0;
+    std::vector<ULONGLONG> refused;
     for (const auto& [index, segment] : m_segments)
-        if (target.WriteSegment(index, segment) == RESULT_OK) ++written;
+        if (target.WriteSegment(index, segment) != RESULT_OK) refused.push_back(index);
     m_segments.clear();
-    return written;
+    return refused;
 }
 
 DWORD tMemSegmentCache::HeldBytes() const

@@ -5,6 +5,7 @@
 #include "components/common/murrel/SegmentCache.h"
 
 #include <map>
+#include <vector>
 
 class tMemSegmentCache : public tSegmentCache {
 public:
@@ -17,8 +18,9 @@ public:
     DWORD GetCount() override { return static_cast<DWORD>(m_segments.size()); }
 
     // Writes every segment to `target` in index order and empties this store;
-    // the number of segments the target took.
-    DWORD FlushTo(tSegmentCache& target);
+    // the indexes of the segments the target refused.
+    std::vector<ULONGLONG> FlushTo(tSegmentCache& target);
+    void Erase(ULONGLONG index) { m_segments.erase(index); }
     // Bytes of the segments held.
     DWORD HeldBytes() const;
 

@@ -103,11 +103,13 @@ ITVCacheItem* tTVCacheManager::OpenItem(const tContentKey& key, const char* user
     }
 }
 
-BaseResult tTVCacheManager::CloseItem(const tContentKey& key, const char* user) noexcept
+BaseResult tTVCacheManager::CloseItem(const tContentKey& key, const char*) noexcept
 {
     return guarded_call([&] {
         std::scoped_lock hold(m_lock);
-        if (ITVCacheItem* item = find_locked(key, user)) item->Clear();
+        // Emptied without a lookup through QueryInterface: closing must not add a user.
+        const auto found = m_items.find(key);
+        if (found != m_items.end()) found->second->Clear();
         return RESULT_OK;
     });
 }

@@ -1,9 +1,22 @@
 #include "CacheFixture.h"
 
+#include <cstdio>
 #include <stdexcept>
 #include <unistd.h>
 
-CacheFixture::CacheFixture(DWORD key_word)
+namespace {
+
+// The name the cache gives an item's files: both halves of the key in hexadecimal.
+std::string file_name_of(const tContentKey& key)
+{
+    char name[33];
+    std::snprintf(name, sizeof name, "%08x%08x%08x%08x", key.words[1], key.words[0], key.words[3], key.words[2]);
+    return name;
+}
+
+}
+
+CacheFixture::CacheFixture(DWORD key_word, Disk disk)
 {
     static int serial = 0;
     m_folder = std::filesystem::temp_directory_path() /
@@ -14,6 +27,7 @@ CacheFixture::CacheFixture(DWORD key_word)
         throw std::runtime_error("cache fixture: no manager");
     tContentKey key;
     key.words[0] = key_word;
+    if (disk == Disk::Full) std::filesystem::create_symlink("/dev/full", m_folder / (file_name_of(key) + ".data"));
     m_item = m_manager->OpenItem(key, "test");
     if (m_item == nullptr) throw std::runtime_error("cache fixture: no item");
 }

@@ -9,7 +9,10 @@
 
 class CacheFixture {
 public:
-    explicit CacheFixture(DWORD key_word = 1);
+    // Full: the item's ".data" is a link to /dev/full, where every write fails as on a full disk.
+    enum class Disk { Normal, Full };
+
+    explicit CacheFixture(DWORD key_word = 1, Disk disk = Disk::Normal);
     ~CacheFixture();
     CacheFixture(const CacheFixture&) = delete;
     CacheFixture& operator=(const CacheFixture&) = delete;

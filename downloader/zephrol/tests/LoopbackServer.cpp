@@ -60,6 +60,7 @@ std::vector<HttpRequest> LoopbackServer::requests() const
 
 void LoopbackServer::accept_loop()
 {
+    int accepted = 0;
     while (!m_stopping) {
         const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) {
@@ -68,7 +69,7 @@ void LoopbackServer::accept_loop()
         }
         std::scoped_lock hold(m_lock);
         m_open.push_back(fd);
-        m_connections.emplace_back(&LoopbackServer::serve, this, fd);
+        m_connections.emplace_back(&LoopbackServer::serve, this, fd, ++accepted);
     }
 }
 
@@ -152,11 +153,12 @@ bool LoopbackServer::send_reply(int fd, const HttpReply& reply)
     return true;
 }
 
-void LoopbackServer::serve(int fd)
+void LoopbackServer::serve(int fd, int connection)
 {
     std::string pending;
     HttpRequest request;
     while (!m_stopping && read_request(fd, pending, request)) {
+        request.connection = connection;
         {
             std::scoped_lock hold(m_lock);
             m_requests.push_back(request);

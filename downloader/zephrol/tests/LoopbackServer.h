@@ -17,6 +17,7 @@
 struct HttpRequest {
     std::string path;                                          // with the query
     std::vector<std::pair<std::string, std::string>> headers;  // names lower-cased
+    int connection{0};                                         // which accepted connection carried it, from 1
     std::string header(const std::string& lower_name) const;
 };
 
@@ -42,7 +43,7 @@ public:
 
 private:
     void accept_loop();
-    void serve(int fd);
+    void serve(int fd, int connection);
     bool send_reply(int fd, const HttpReply& reply);
     void sleep_unless_stopped(int ms);
 

@@ -59,7 +59,46 @@ TEST(SegmentAllocator, PacedTargetsPast4GiBDoNotWrap)
     p.allocator.StartGeneration(0);
     p.now += 2000;
     p.allocator.GenerateSegments();
-    EXPECT_EQ(p.allocator.PendingCount(), 101u);
+    EXPECT_EQ(p.allocator.PendingCount(), 131072u);   // (2^32 + 1024) / 32,768; a wrapped target gives none
+}
+
+// More than 100 waiting stop a round before it starts; a round that starts
+// generates all the time it owes, so a fast rate is not capped at the tick.
+TEST(SegmentAllocator, TheWaitingLimitIsCheckedOnEntryOnly)
+{
+    Paced p(100000);
+    p.allocator.StartGeneration(491520);
+    p.allocator.GenerateSegments();
+    ASSERT_EQ(p.allocator.PendingCount(), 15u);
+    p.now += 40000;   // (4,500,000 + 1024) / 32,768 = 137 owed in all
+    p.allocator.GenerateSegments();
+    EXPECT_EQ(p.allocator.PendingCount(), 137u);
+    p.now += 1000;   // 140 owed, but more than 100 wait: no round
+    p.allocator.GenerateSegments();
+    EXPECT_EQ(p.allocator.PendingCount(), 137u);
+    p.take(20);
+    p.take(20);   // 97 wait: the round makes up what it owes
+    p.allocator.GenerateSegments();
+    EXPECT_EQ(p.allocator.PendingCount(), 100u);
+}
+
+// After a seek the segments before the seek point still come round once the
+// end is reached, so the content can be completed.
+TEST(SegmentAllocator, SegmentsSkippedByASeekComeAfterTheEnd)
+{
+    Paced p(0);
+    p.cache.store(1 * SEGMENT_BYTES, make_content(SEGMENT_BYTES));   // segment 1 is held
+    p.allocator.SetTotalSize(8 * SEGMENT_BYTES);
+    p.allocator.StartGeneration(0);
+    p.allocator.SetNextIndex(5);
+    p.allocator.GenerateSegments();
+    EXPECT_EQ(p.take(20), (std::vector<DWORD>{5, 6, 7}));
+    EXPECT_EQ(p.take(20), (std::vector<DWORD>{0}));
+    EXPECT_EQ(p.take(20), (std::vector<DWORD>{2, 3, 4}));
+    plat::DebugCapture capture;
+    p.allocator.GenerateSegments();
+    EXPECT_EQ(p.allocator.PendingCount(), 0u);
+    EXPECT_TRUE(capture.contains("SegmentAllocator: meet the end of the content, stop generate new segment\n"));
 }
 
 TEST(SegmentAllocator, LastSegmentHoldsTheLastByte)

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <set>
 
 namespace {
 
@@ -361,4 +362,124 @@ TEST(VessikDownloadItem, RequestsFollowThePaceOfTheRate)
     EXPECT_EQ(ranges(), (std::vector<std::string>{"bytes=32768-524287", "bytes=524288-917503"}));
     d.item.Stop();
     ASSERT_TRUE(d.events.wait_for(EVENT_STOPPED));
+}
+
+namespace {
+
+// Counts the data events that came before the first progress tick or the completion, whichever was first.
+class FirstTickWatch : public tBaseObject<ICorvaEventHandler> {
+public:
+    FirstTickWatch() : tBaseObject("FirstTickWatch") {}
+    BaseResult OnEvent(const tCorvaEvent& event, std::intptr_t context) noexcept override
+    {
+        if (event.code == EVENT_DATA) ++m_data;
+        if ((event.code == EVENT_PROGRESS || event.code == EVENT_COMPLETE) && before_first_tick < 0)
+            before_first_tick = m_data.load();
+        return log.OnEvent(event, context);
+    }
+
+    EventLog log;
+    std::atomic<int> before_first_tick{-1};
+
+private:
+    std::atomic<int> m_data{0};
+};
+
+std::set<int> ranged_connections(const LoopbackServer& server)
+{
+    std::set<int> connections;
+    for (const HttpRequest& r : server.requests())
+        if (!r.header("range").empty()) connections.insert(r.connection);
+    return connections;
+}
+
+}
+
+// Unpaced, a source that finished its run is given the next one at once: the
+// segments released before the first tick are not a ceiling.
+TEST(VessikDownloadItem, UnpacedSourcesAreGivenWorkWhenTheyAsk)
+{
+    const DWORD total = 200 * SEGMENT_BYTES;
+    const std::string content = make_content(total, 31);
+    LoopbackServer server([&](const HttpRequest& r) { return reply_with_content(content, r, {}); });
+    Download d;
+    d.cache.store(0, content.substr(0, SEGMENT_BYTES));
+    d.init(server.url("/v.flv"), 1, unpaced);
+    FirstTickWatch watch;
+    d.item.SetEventHandler(&watch, 0);
+    ASSERT_EQ(d.item.Start(), RESULT_OK);
+    ASSERT_TRUE(watch.log.wait_for(EVENT_COMPLETE));
+    ASSERT_TRUE(watch.log.wait_for(EVENT_STOPPED));
+    EXPECT_GT(watch.before_first_tick, 101);
+    EXPECT_TRUE(d.cache.read(total) == content);
+}
+
+// A resumed item (segment 0 cached, no probe) learns from its first 206 that
+// the site answers ranges and opens the rest of its connections.
+TEST(VessikDownloadItem, AResumedItemUsesAllItsConnections)
+{
+    const DWORD total = 3 * 1024 * 1024;
+    const std::string content = make_content(total, 37);
+    LoopbackServer server([&](const HttpRequest& r) {
+        return reply_with_content(content, r, {.stall_after = 65536, .stall_ms = 100});
+    });
+    Download d;
+    d.cache.store(0, content.substr(0, SEGMENT_BYTES));
+    d.init(server.url("/v.flv"), 4, unpaced);
+    d.complete();
+    EXPECT_TRUE(d.cache.read(total) == content);
+    EXPECT_EQ(ranged_connections(server).size(), 4u);
+    expect_ranges_are_runs(server);
+}
+
+// A seek forward: what lies before the seek point comes after the end, and the
+// download ends with every byte.
+TEST(VessikDownloadItem, AForwardSeekStillCompletesTheContent)
+{
+    const DWORD total = 64 * SEGMENT_BYTES + 123;
+    const std::string content = make_content(total, 41);
+    LoopbackServer server([&](const HttpRequest& r) {
+        return reply_with_content(content, r, {.stall_after = 65536, .stall_ms = 50});
+    });
+    Download d;
+    d.cache.store(0, content.substr(0, SEGMENT_BYTES));
+    d.init(server.url("/v.flv"), 2, unpaced);
+    ASSERT_EQ(d.item.Start(), RESULT_OK);
+    d.item.Seek(48 * SEGMENT_BYTES);
+    ASSERT_TRUE(d.events.wait_for(EVENT_COMPLETE, 1, std::chrono::seconds(60)));
+    ASSERT_TRUE(d.events.wait_for(EVENT_STOPPED));
+    EXPECT_TRUE(d.cache.read(total) == content);
+}
+
+// A cache on a full disk: the download stops with a failure and never calls
+// itself complete.
+TEST(VessikDownloadItem, ACacheThatCannotStoreStopsTheDownloadWithAFailure)
+{
+    const DWORD total = 1024 * 1024;
+    const std::string content = make_content(total, 43);
+    LoopbackServer server([&](const HttpRequest& r) { return reply_with_content(content, r, {}); });
+    plat::TemporaryRegistry registry;
+    IDownloadCore* http = CreateHTTPDownloader();
+    CacheFixture cache(1, CacheFixture::Disk::Full);
+    EventLog events;
+    {
+        tVessikDownloadItem item(http, nullptr);
+        const std::string url = server.url("/v.flv");
+        tDownloadParam param{};
+        param.http_enabled = 1;
+        param.cache_item = cache.item();
+        param.max_http = 2;
+        param.url = url.c_str();
+        ASSERT_EQ(item.Init(&param), RESULT_OK);
+        item.SetEventHandler(&events, 0);
+        ASSERT_EQ(item.Start(), RESULT_OK);
+        ASSERT_TRUE(events.wait_for(EVENT_FAILED));
+        ASSERT_TRUE(events.wait_for(EVENT_STOPPED));
+        DWORD downloaded = 0;
+        item.GetProgress(&downloaded, nullptr);
+        EXPECT_EQ(downloaded, 0u);
+        EXPECT_EQ(events.count(EVENT_COMPLETE), 0);
+        EXPECT_EQ(cache.item()->GetMemoryInUse(), 0u);
+    }
+    DeleteHTTPDownloader(http);
 }

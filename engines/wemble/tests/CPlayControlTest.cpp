@@ -10,6 +10,7 @@
 #include <atomic>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -365,6 +366,94 @@ TEST(CPlayControl, InsertedClipStartsWhenTheMainItemReachesItsPosition)
             return seen_pause && h.code == EVT_RUNNING;
         },
         1));
+}
+
+// A local main item has no download estimate, but its inserted clip still
+// starts when the main item reaches the clip's position.
+TEST(CPlayControl, InsertedClipStartsOnALocalMainItem)
+{
+    plat::TempFolder folder;
+    const std::string local = folder / "main.flv";
+    std::ofstream(local, std::ios::binary) << scripted_media(1000, 100, 1, 12);
+    FakeOstrel ostrel;
+    Listener listener;
+    const Id clip_id{41, 0, 0, 0};
+    ostrel.put(clip_id, scripted_media(2, 100, 1, 13), 200);   // complete: ready at once
+    auto control = make_control(&ostrel, listener);
+    PlayTaskInfo main;
+    main.local_path = plat::utf8_to_utf16(local);
+    main.title = "local";
+    auto clip = url_task("http://v/ad.flv", 41);
+    clip.pause_main = 1;
+    clip.start_position = 300;
+    control->SendCommand(CMD_PLAY_NOW, &main, nullptr, 0);
+    control->SendCommand(CMD_APPEND, &clip, nullptr, 0);
+    control->SendCommand(CMD_PLAY_LIST, nullptr, nullptr, 0);
+    EXPECT_TRUE(ostrel.wait_lookup(clip_id, "Quelm")) << "the clip reached engine 2";
+}
+
+// A queued command keeps only a copy of a 32-bit word (or of *length bytes):
+// commands that carry a record, an object or an out block are not queued, so
+// the copy is never read as what it is not.
+TEST(CPlayControl, CommandsCarryingARecordAreNotQueued)
+{
+    FakeOstrel ostrel;
+    Listener listener;
+    auto control = make_control(&ostrel, listener);
+    auto task = url_task("http://v/queued.flv", 51);
+    LONG record_length = sizeof task;
+    LONG version[2] = {};
+    wchar_t source[] = L"http://v/source.flv";
+    LONG source_length = sizeof source;
+    const struct {
+        const char* name;
+        LONG code;
+        void* data;
+        LONG* length;
+        DWORD flags;
+        LONG result;
+    } cases[] = {
+        {"play now, by value", CMD_PLAY_NOW, &task, nullptr, CONTROL_ASYNC, 0},
+        {"append, by length", CMD_APPEND, &task, &record_length, CONTROL_ASYNC | CONTROL_COPY_LENGTH, 0},
+        {"download manager", CMD_SET_DOWNLOADER, &ostrel, nullptr, CONTROL_ASYNC, 0},
+        {"version out block", CMD_GET_VERSION, version, nullptr, CONTROL_ASYNC, 0},
+        {"source by value", CMD_SOURCE, source, nullptr, CONTROL_ASYNC, 0},
+        {"source by length", CMD_SOURCE, source, &source_length, CONTROL_ASYNC | CONTROL_COPY_LENGTH, 1},
+        {"a volume", CMD_SET_VOLUME, &record_length, nullptr, CONTROL_ASYNC, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(control->SendCommand(c.code, c.data, c.length, c.flags), c.result);
+    }
+    // Sent as it must be, the record is read.
+    control->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0);
+    ASSERT_TRUE(ostrel.wait_added(1));
+    EXPECT_EQ(ostrel.added().size(), 1u);
+}
+
+// Two threads initialising one controller at once: one set of engines and
+// threads, and the process lives.
+TEST(CPlayControl, ConcurrentInitialisationsMakeOneSetOfEngines)
+{
+    for (int round = 0; round < 10; ++round) {
+        Listener listener;
+        ControlPtr control(new CPlayControl({}), ControlRelease{&listener});
+        std::atomic<bool> go{false};
+        auto init = [&] {
+            while (!go) std::this_thread::yield();
+            control->SendCommand(CMD_INIT, nullptr, nullptr, 0);
+        };
+        std::thread first(init), second(init);
+        go = true;
+        first.join();
+        second.join();
+        control->SendCommand(CMD_ADD_LISTENER, &listener, nullptr, 0);
+        LONG volume = 30;
+        control->SendCommand(CMD_SET_VOLUME, &volume, nullptr, 0);
+        volume = 0;
+        control->SendCommand(CMD_GET_VOLUME, &volume, nullptr, 0);
+        EXPECT_EQ(volume, 30);
+    }
 }
 
 class PlayOverLoopback : public ::testing::Test {

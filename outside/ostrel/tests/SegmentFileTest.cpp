@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
+#include <sys/resource.h>
 
 namespace {
 
@@ -97,4 +99,55 @@ TEST(SegmentFile, UnknownSizeEndsWithTheLastSegment)
     EXPECT_EQ(read, 7);
 }
 
+}
+
+// A map whose rewrite fails half way (here: writes past 4 KiB fail, as they
+// would end when the process is killed) keeps every mark it had.
+TEST(SegmentFile, AMapRewriteThatFailsLeavesTheOldMap)
+{
+    plat::TempFolder folder;
+    auto target = folder / "t", map = folder / "m";
+    const LONGLONG segments = 6000;
+    const LONGLONG total = segments * 32768;
+    std::string marks;
+    for (LONGLONG i = 0; i < segments; ++i)
+        marks += i % 2 == 0 ? '\1' : '\0';
+    marks[1] = '\2';   // a damaged mark: open rewrites the map
+    std::ofstream(map, std::ios::binary) << "OSTSEG01" << std::string(reinterpret_cast<const char*>(&total), 8) << marks;
+    {
+        rlimit old{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit small = old;
+        small.rlim_cur = 4096;
+        auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        auto failed = SegmentFile::open(target, map);
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previous);
+        EXPECT_FALSE(failed);
+    }
+    auto file = SegmentFile::open(target, map);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->total(), total);
+    EXPECT_EQ(file->downloaded(), segments / 2 * 32768);
+}
+
+// Written in small pieces, a run still marks each segment once it is whole.
+TEST(SegmentFile, SmallWritesMarkEachSegmentWhenItIsWhole)
+{
+    plat::TempFolder folder;
+    auto file = SegmentFile::open(folder / "t", folder / "m");
+    ASSERT_TRUE(file);
+    const std::string body = make_bytes(4 * 32768, 5);
+    ASSERT_TRUE(file->set_total(static_cast<LONGLONG>(body.size())));
+    const std::size_t piece = 1000;
+    for (std::size_t at = 32768; at < body.size(); at += piece) {
+        const std::size_t n = std::min(piece, body.size() - at);
+        ASSERT_TRUE(file->write(32768, static_cast<LONGLONG>(at), body.data() + at, n));
+        const auto whole = static_cast<LONGLONG>((at + n) / 32768);
+        for (LONGLONG i = 1; i < 4; ++i)
+            EXPECT_EQ(file->present(i), i < whole) << "segment " << i << " after " << at + n;
+    }
+    EXPECT_FALSE(file->present(0));
+    EXPECT_EQ(file->downloaded(), 3 * 32768);
 }

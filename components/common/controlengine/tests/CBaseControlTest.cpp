@@ -353,3 +353,90 @@ TEST(CBaseControl, NoWakeUpIsLostUnderManySenders)
 }
 
 }
+
+// Removing a listener while another thread delivers an event to it returns
+// only after that call has ended, so the listener may be destroyed at once.
+TEST(CBaseControl, RemovingAListenerWaitsForTheDeliveryUnderWay)
+{
+    struct Gate {
+        std::mutex lock;
+        std::condition_variable changed;
+        bool entered = false;
+        bool released = false;
+        bool finished = false;   // the listener's call has returned
+        bool removed = false;    // the removal has returned
+        bool finished_when_removed = false;
+    } gate;
+    class SlowListener : public IBaseEventHandler {
+    public:
+        explicit SlowListener(Gate& gate) : m_gate(gate) {}
+        LONG OnEvent(void*, LONG, INT_PTR, INT_PTR) override
+        {
+            std::unique_lock hold(m_gate.lock);
+            m_gate.entered = true;
+            m_gate.changed.notify_all();
+            m_gate.changed.wait_for(hold, generous, [this] { return m_gate.released; });
+            m_calls.push_back(1);   // touches the listener after the wait
+            m_gate.finished = true;
+            return 0;
+        }
+
+    private:
+        Gate& m_gate;
+        std::vector<int> m_calls;
+    };
+
+    CBaseControl control;
+    std::optional<SlowListener> slow;
+    SlowListener* listener = &slow.emplace(gate);
+    control.SendCommand(CMD_ADD_LISTENER, listener, nullptr, 0);
+    std::thread delivery([&] { control.Notify(nullptr, 7, 0, 0); });
+    {
+        std::unique_lock hold(gate.lock);
+        ASSERT_TRUE(gate.changed.wait_for(hold, generous, [&] { return gate.entered; }));
+    }
+    std::thread removal([&] {
+        control.SendCommand(CMD_REMOVE_LISTENER, listener, nullptr, 0);
+        std::scoped_lock hold(gate.lock);
+        gate.finished_when_removed = gate.finished;
+        gate.removed = true;
+        gate.changed.notify_all();
+    });
+    {
+        // Time for a removal that does not wait to return; one that waits does not.
+        std::unique_lock hold(gate.lock);
+        gate.changed.wait_for(hold, 500ms, [&] { return gate.removed; });
+        gate.released = true;
+        gate.changed.notify_all();
+    }
+    removal.join();
+    delivery.join();
+    EXPECT_TRUE(gate.finished_when_removed);
+    slow.reset();
+    control.Notify(nullptr, 8, 0, 0);   // no longer called
+}
+
+// A listener may remove itself from inside its own call without waiting for it.
+TEST(CBaseControl, AListenerRemovesItselfDuringItsOwnCall)
+{
+    class SelfRemover : public IBaseEventHandler {
+    public:
+        explicit SelfRemover(CBaseControl& control) : m_control(control) {}
+        LONG OnEvent(void*, LONG, INT_PTR, INT_PTR) override
+        {
+            ++calls;
+            m_control.SendCommand(CMD_REMOVE_LISTENER, this, nullptr, 0);
+            return 0;
+        }
+        int calls = 0;
+
+    private:
+        CBaseControl& m_control;
+    };
+    CBaseControl control;
+    SelfRemover listener(control);
+    control.SendCommand(CMD_ADD_LISTENER, &listener, nullptr, 0);
+    control.Notify(nullptr, 1, 0, 0);
+    control.Notify(nullptr, 2, 0, 0);
+    EXPECT_EQ(listener.calls, 1);
+}

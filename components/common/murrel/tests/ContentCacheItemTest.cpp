@@ -301,3 +301,66 @@ TEST(ContentCacheItem, WrittenBytesAreCountedForTheirUsers)
     EXPECT_EQ(leak->GetLeakedBytes(), 0u);
     leak->Release("x");
 }
+
+// A ".data" on a full file system: every write fails, and the item says so
+// instead of counting the bytes as stored.
+TEST(ContentCacheItem, WritesToAFullDiskFailAndNothingIsHeld)
+{
+    plat::TempFolder dir;
+    std::filesystem::create_symlink("/dev/full", dir / (CacheFileName(test_key()) + ".data"));
+    auto manager = manager_in(dir.path());
+    ItemUse item{manager->OpenItem(test_key(), "x"), "x"};
+    ASSERT_NE(item.item, nullptr);
+    const DWORD total = 40 * SEGMENT_SIZE;
+    ASSERT_EQ(item->SetTotalSize(total), RESULT_OK);
+    int failed = 0;
+    for (DWORD at = 0; at < total; at += SEGMENT_SIZE) {
+        const std::vector<BYTE> bytes = content_bytes(at, SEGMENT_SIZE);
+        if (item->WriteData(bytes.data(), at, SEGMENT_SIZE) == RESULT_FAIL) ++failed;
+    }
+    EXPECT_GT(failed, 0);
+    EXPECT_EQ(item->GetMemoryInUse(), 0u);
+    for (DWORD index = 0; index < 40; ++index) EXPECT_EQ(item->HasSegment(index), RESULT_FAIL) << index;
+    tIndexRange range;
+    ASSERT_EQ(item->GetIndexRange(&range), RESULT_OK);
+    EXPECT_EQ(range.count, 0);
+}
+
+// A process killed between two saves leaves slots in ".data" that no index
+// names; the next run fills them before it makes the file longer.
+TEST(ContentCacheItem, SlotsOrphanedByACrashAreReused)
+{
+    plat::TempFolder dir;
+    plat::TempFolder crashed;
+    const std::string name = CacheFileName(test_key());
+    const DWORD total = 60 * SEGMENT_SIZE;
+    {
+        auto manager = manager_in(dir.path());
+        ItemUse item{manager->OpenItem(test_key(), "writer"), "writer"};
+        ASSERT_EQ(item->SetTotalSize(total), RESULT_OK);
+        for (DWORD index = 0; index < 45; ++index) {
+            const std::vector<BYTE> bytes = content_bytes(index * SEGMENT_SIZE, SEGMENT_SIZE);
+            ASSERT_EQ(item->WriteData(bytes.data(), index * SEGMENT_SIZE, SEGMENT_SIZE), RESULT_OK);
+        }
+        // The files as a kill would leave them: the last index saved is older than ".data".
+        for (const char* ext : {".info", ".data"})
+            std::filesystem::copy_file(dir / (name + ext), crashed / (name + ext));
+    }
+    ASSERT_GT(std::filesystem::file_size(crashed / (name + ".data")), 33u * SEGMENT_SIZE);
+    {
+        auto manager = manager_in(crashed.path());
+        ItemUse item{manager->OpenItem(test_key(), "resumed"), "resumed"};
+        ASSERT_LT(item->GetMemoryInUse(), 40u * SEGMENT_SIZE);   // what the index names, not what ".data" holds
+        for (DWORD index = 0; index < 60; ++index) {
+            if (item->HasSegment(index) == RESULT_OK) continue;
+            const std::vector<BYTE> bytes = content_bytes(index * SEGMENT_SIZE, SEGMENT_SIZE);
+            ASSERT_EQ(item->WriteData(bytes.data(), index * SEGMENT_SIZE, SEGMENT_SIZE), RESULT_OK);
+        }
+    }
+    EXPECT_EQ(std::filesystem::file_size(crashed / (name + ".data")), total);
+    auto manager = manager_in(crashed.path());
+    ItemUse item{manager->FindItem(test_key(), "reader"), "reader"};
+    ASSERT_NE(item.item, nullptr);
+    const ReadOutcome all = read_all(item.item, total, 50000);
+    EXPECT_TRUE(all.bytes == content_bytes(0, total));
+}

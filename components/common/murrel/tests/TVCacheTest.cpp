@@ -74,6 +74,7 @@ TEST(TVCache, OpenFindAndCloseByKey)
     EXPECT_EQ(empty_range.entries[1], 0u);
 
     EXPECT_EQ(manager.CloseItem(test_key(), "c"), RESULT_OK);
+    EXPECT_EQ(first->Release("c"), RESULT_FAIL);   // closing registered no use that nobody releases
     EXPECT_EQ(manager.FindItem(test_key(), "d"), first);   // kept, but emptied
     tSegment out;
     EXPECT_EQ(first->ReadSegment(7, &out), RESULT_FAIL);
