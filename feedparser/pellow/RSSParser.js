@@ -134,8 +134,17 @@ function first(group, name) {
     return has(group, " " + name) ? group[" " + name][0] : null;
 }
 
+// No field of a feed is anywhere near this long; a feed that holds one is refused
+// rather than carried through every later step.
+var MaxFieldLength = 1 << 20;
+
 function textOf(element) {
-    return element ? trim(element.text) : "";
+    if (!element)
+        return "";
+    var text = element.text;
+    if (text.length > MaxFieldLength)
+        throw new Error("a field of the feed is longer than " + MaxFieldLength + " characters");
+    return trim(text);
 }
 
 // A description as HTML: markup written into it as elements is kept as markup
