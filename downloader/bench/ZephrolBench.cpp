@@ -227,19 +227,29 @@ Result run_ostrel(const std::string& url, const fs::path& work)
     return r;
 }
 
-// Paced downloads of `size` bytes at 4 connections: the rate delivered against the rate set.
-void run_paced(const std::string& url, const fs::path& work, const fs::path& source, std::uint64_t size)
+// Paced downloads at 4 connections, each of four seconds' worth at its rate
+// plus the start credit (the bytes of the whole seconds that 15 segments take
+// at the rate, generated at once): the rate delivered after the credit against
+// the rate set.
+void run_paced(const std::string& base_url, const fs::path& work)
 {
-    std::printf("\npaced, 4 connections, %llu MiB\n%-10s %12s %12s %10s\n",
-                static_cast<unsigned long long>(size >> 20), "tool", "set MB/s", "got MB/s", "got/set");
+    std::printf("\npaced, 4 connections\n%-10s %12s %10s %12s %10s\n", "tool", "set MB/s", "MiB", "got MB/s",
+                "got/set");
     for (const DWORD rate : {5000000u, 20000000u, 50000000u}) {
-        const Result r = run_zephrol(url, 4, rate, work, source, size);
+        const std::uint64_t credit = (491520ull + rate - 1) / rate * rate;
+        const std::uint64_t size = (credit + 4ull * rate) / 32768 * 32768;
+        const std::string name = "paced" + std::to_string(rate) + ".bin";
+        make_file(work / "www" / name, size);
+        const Result r = run_zephrol(base_url + name, 4, rate, work, work / "www" / name, size);
+        fs::remove(work / "www" / name);
         if (!r.ok) {
-            std::printf("%-10s %12.1f %12s\n", "zephrol", rate / 1e6, "FAILED");
+            std::printf("%-10s %12.1f %10llu %12s\n", "zephrol", rate / 1e6, static_cast<unsigned long long>(size >> 20),
+                        "FAILED");
             continue;
         }
-        const double got = static_cast<double>(size) / r.seconds;
-        std::printf("%-10s %12.1f %12.1f %10.3f\n", "zephrol", rate / 1e6, got / 1e6, got / rate);
+        const double got = static_cast<double>(size - credit) / r.seconds;
+        std::printf("%-10s %12.1f %10llu %12.1f %10.3f\n", "zephrol", rate / 1e6,
+                    static_cast<unsigned long long>(size >> 20), got / 1e6, got / rate);
         std::fflush(stdout);
     }
 }
@@ -300,9 +310,7 @@ int main(int argc, char** argv)
             std::fflush(stdout);
         }
     }
-    const std::uint64_t paced_size = std::min<std::uint64_t>(size, 64ull << 20);
-    make_file(work / "www" / "paced.bin", paced_size);
-    run_paced("http://127.0.0.1:" + std::to_string(port) + "/paced.bin", work, work / "www" / "paced.bin", paced_size);
+    run_paced("http://127.0.0.1:" + std::to_string(port) + "/", work);
     ::kill(nginx, SIGTERM);
     ::waitpid(nginx, nullptr, 0);
     fs::remove_all(work);
