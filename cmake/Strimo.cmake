@@ -5,6 +5,10 @@
 # cannot happen at -O3, so those stay warnings rather than failing optimised
 # builds of correct code.
 function(strimo_warnings target)
+    # The fuzz tree is built by clang, whose warnings differ: GCC trees enforce ours.
+    if(STRIMO_FUZZ)
+        return()
+    endif()
     target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-missing-field-initializers
                            -Wno-error=restrict -Wno-error=array-bounds
                            -Wno-error=stringop-overflow -Wno-error=stringop-overread)
@@ -30,7 +34,7 @@ function(strimo_add_test)
     strimo_warnings(${T_NAME})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
     gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST
-                         PROPERTIES LABELS ${T_LABEL} TIMEOUT 120
+                         PROPERTIES LABELS ${T_LABEL} TIMEOUT 300
                          ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1")
 endfunction()
 
@@ -57,4 +61,46 @@ function(strimo_tsan_finish)
         COMMAND ${CMAKE_COMMAND} -DSOURCE_ROOT=${CMAKE_SOURCE_DIR} -DBUILD_DIR=${CMAKE_BINARY_DIR}/tsan
                 -DCXX=${CMAKE_CXX_COMPILER} "-DTARGETS=${targets}" -P ${CMAKE_SOURCE_DIR}/cmake/tsan/build.cmake)
     set_tests_properties(tsan_build PROPERTIES TIMEOUT 3000 FIXTURES_SETUP tsan_tree)
+endfunction()
+
+# strimo_add_fuzzer(NAME <fuzzer> SOURCES ... LIBS ... [SEEDS <script>] [DICT <file>])
+# A libFuzzer target for one reader of outside bytes. Only a tree configured
+# with STRIMO_FUZZ (clang) builds it; every other tree gets the CTest test
+# fuzz_<fuzzer> (label fuzz), which runs it for a bounded time in the shared
+# fuzz tree (build/<tree>/fuzz, built once by fuzz_build). SEEDS names a
+# script that writes seed inputs into the folder given as its argument.
+function(strimo_add_fuzzer)
+    cmake_parse_arguments(F "" "NAME;SEEDS;DICT" "SOURCES;LIBS" ${ARGN})
+    set(seeds "")
+    if(F_SEEDS)
+        set(seeds ${CMAKE_CURRENT_SOURCE_DIR}/${F_SEEDS})
+    endif()
+    set(dict "")
+    if(F_DICT)
+        set(dict ${CMAKE_CURRENT_SOURCE_DIR}/${F_DICT})
+    endif()
+    if(STRIMO_FUZZ)
+        add_executable(${F_NAME} ${F_SOURCES})
+        target_link_libraries(${F_NAME} PRIVATE ${F_LIBS})
+        target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+        file(WRITE ${CMAKE_BINARY_DIR}/fuzzers/${F_NAME}.cmake "set(SEEDS \"${seeds}\")\nset(DICT \"${dict}\")\n")
+        return()
+    endif()
+    set_property(GLOBAL APPEND PROPERTY STRIMO_FUZZERS ${F_NAME})
+    add_test(NAME fuzz_${F_NAME}
+        COMMAND ${CMAKE_COMMAND} -DFUZZ_DIR=${CMAKE_BINARY_DIR}/fuzz -DFUZZER=${F_NAME} -DSECONDS=$ENV{STRIMO_FUZZ_SECONDS}
+                -P ${CMAKE_SOURCE_DIR}/cmake/fuzz/run.cmake)
+    set_tests_properties(fuzz_${F_NAME} PROPERTIES LABELS fuzz TIMEOUT 600 FIXTURES_REQUIRED fuzz_tree)
+endfunction()
+
+# Called once, after every folder: the build of the shared fuzz tree.
+function(strimo_fuzz_finish)
+    get_property(fuzzers GLOBAL PROPERTY STRIMO_FUZZERS)
+    if(NOT fuzzers OR STRIMO_FUZZ)
+        return()
+    endif()
+    add_test(NAME fuzz_build
+        COMMAND ${CMAKE_COMMAND} -DSOURCE_ROOT=${CMAKE_SOURCE_DIR} -DBUILD_DIR=${CMAKE_BINARY_DIR}/fuzz
+                "-DTARGETS=${fuzzers}" -P ${CMAKE_SOURCE_DIR}/cmake/fuzz/build.cmake)
+    set_tests_properties(fuzz_build PROPERTIES TIMEOUT 3000 FIXTURES_SETUP fuzz_tree)
 endfunction()

@@ -1,5 +1,7 @@
 #include "core/notifier/CFeedNotifier.h"
 
+#include "core/notifier/FeedNotifierMarshalling.h"
+
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "components/common/feeddb/IDataActionListener.h"
 #include "platform/base/DebugLog.h"
@@ -41,7 +43,7 @@ try {
     {
         plat::LocalServer server;
         auto factory = plat::ComPtr<IClassFactory>::adopt(new plat::ClassFactory<CFeedNotifier>());
-        hr = server.register_class(CLSID_FeedNotifier, factory.get());
+        hr = server.register_class(CLSID_FeedNotifier, factory.get(), feed_notifier_marshalling());
         if (SUCCEEDED(hr))
             server.run();
         else

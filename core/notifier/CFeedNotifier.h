@@ -5,7 +5,7 @@
 // database, as if the program had made the change itself.
 
 #include "platform/com/ComObject.h"
-#include "platform/com/IFeedNotifier.h"
+#include "core/notifier/IFeedNotifier.h"
 
 inline constexpr CLSID CLSID_FeedNotifier = plat::make_guid("{9DB748F9-C01D-4BC3-A59E-A7F7FF4FDB08}");
 

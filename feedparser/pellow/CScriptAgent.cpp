@@ -2,16 +2,15 @@
 
 #include "components/common/libutil/ByteBuffer.h"
 #include "components/common/libutil/ZLibEncryptHelper.h"
+#include "components/common/services/RegRead.h"
 #include "feedparser/pellow/ParserScript.h"
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
 #include "platform/com/Com.h"
-#include "platform/registry/Registry.h"
 #include "platform/script/ActiveScript.h"
+#include "scripthost/feldane/ScriptDebugSwitch.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <strings.h>
 #include <string>
 
 namespace {
@@ -20,38 +19,15 @@ constexpr const char16_t* settings_key = u"Software\\Corvalen\\Strimo";
 constexpr const char* default_feed_host = "feeds.vazirezo.invalid";
 constexpr DWORD default_feed_timeout_ms = 30000;
 
-bool debug_requested()
-{
-    const char* value = std::getenv("FELDANE");
-    return value && strcasecmp(value, "TRUE") == 0;
-}
-
 // The feed host ("FeedHost", REG_SZ) and the fetch time-out in milliseconds
 // ("FeedTimeout", REG_DWORD) of the user's settings, with their defaults.
 void read_feed_settings(std::string& host, DWORD& timeout)
 {
-    host = default_feed_host;
-    timeout = default_feed_timeout_ms;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, settings_key, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return;
-    WCHAR text[256] = {};
-    DWORD type = 0, size = sizeof text - sizeof(WCHAR);
-    if (RegQueryValueExW(key, u"FeedHost", nullptr, &type, reinterpret_cast<BYTE*>(text), &size) == ERROR_SUCCESS &&
-        type == REG_SZ && size >= sizeof(WCHAR)) {
-        std::u16string value(text, size / sizeof(WCHAR));
-        while (!value.empty() && value.back() == u'\0')
-            value.pop_back();
-        if (!value.empty())
-            host = plat::utf16_to_utf8(value);
-    }
-    DWORD number = 0;
-    size = sizeof number;
-    if (RegQueryValueExW(key, u"FeedTimeout", nullptr, &type, reinterpret_cast<BYTE*>(&number), &size) ==
-            ERROR_SUCCESS &&
-        type == REG_DWORD && number > 0)
-        timeout = number;
-    RegCloseKey(key);
+    const std::u16string stored_host = ReadRegString(HKEY_CURRENT_USER, settings_key, u"FeedHost");
+    host = stored_host.empty() ? default_feed_host : plat::utf16_to_utf8(stored_host);
+    timeout = ReadRegDword(HKEY_CURRENT_USER, settings_key, u"FeedTimeout", 0);
+    if (timeout == 0)
+        timeout = default_feed_timeout_ms;
 }
 
 std::u16string decode_script()
@@ -85,7 +61,7 @@ HRESULT CScriptAgent::Setup()
     if (FAILED(hr))
         return hr;
     plat::Bstr name(u"Pellow");
-    if (FAILED(hr = m_engine->Initialize(debug_requested() ? VARIANT_TRUE : VARIANT_FALSE, name.get()))) {
+    if (FAILED(hr = m_engine->Initialize(script_debug_requested() ? VARIANT_TRUE : VARIANT_FALSE, name.get()))) {
         m_engine->Close();
         return hr;
     }

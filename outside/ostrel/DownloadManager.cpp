@@ -31,6 +31,11 @@ std::string md5_hex(std::string_view text)
     return out;
 }
 
+std::filesystem::path partial_path(const std::filesystem::path& target)
+{
+    return target.string() + ".part";
+}
+
 bool same_id(const DWORD a[4], const DWORD b[4])
 {
     return std::equal(a, a + 4, b);
@@ -43,6 +48,10 @@ struct DownloadManager::Unit {
 
     std::string address;
     std::filesystem::path target;
+    // Where the bytes go until the file is whole: the target itself in the
+    // cache, else a temporary name beside the caller's path, so that nothing
+    // at that path is ever a part of a file.
+    std::filesystem::path data;
     std::filesystem::path map;
     bool in_cache = false;                 // the manager owns the file
     std::unique_ptr<SegmentFile> file;
@@ -248,10 +257,14 @@ std::shared_ptr<DownloadManager::Unit> DownloadManager::unit_for(const DownloadT
     unit->target = target;
     unit->map = m_folder / "maps" / (md5_hex(identity) + ".map");
     unit->in_cache = in_cache;
-    unit->file = SegmentFile::open(unit->target, unit->map);
+    unit->data = target;
+    std::error_code ec;
+    if (!in_cache && !(std::filesystem::exists(target, ec) && !std::filesystem::exists(partial_path(target), ec)))
+        unit->data = partial_path(target);
+    unit->file = SegmentFile::open(unit->data, unit->map);
     if (!unit->file)
         return nullptr;
-    if (unit->file->complete())
+    if (unit->file->complete() && settle(*unit))
         unit->phase = Unit::Phase::Finished;
     m_units.emplace(identity, unit);
     return unit;
@@ -302,8 +315,24 @@ void DownloadManager::forget_unit(const std::shared_ptr<Unit>& unit)
     std::erase_if(m_units, [&](const auto& entry) { return entry.second == unit; });
     std::error_code ec;
     std::filesystem::remove(unit->map, ec);
-    if (unit->in_cache)
-        std::filesystem::remove(unit->target, ec);
+    if (unit->in_cache || unit->data != unit->target)
+        std::filesystem::remove(unit->data, ec);
+}
+
+// Moves a whole file from its temporary name to the caller's path; open
+// readers keep reading it. False when it cannot be moved.
+bool DownloadManager::settle(Unit& unit)
+{
+    if (unit.data == unit.target)
+        return true;
+    std::error_code ec;
+    std::filesystem::rename(unit.data, unit.target, ec);
+    if (ec) {
+        plat::debug_log("ostrel: cannot move the finished file to " + unit.target.string() + ": " + ec.message());
+        return false;
+    }
+    unit.data = unit.target;
+    return true;
 }
 
 LONG DownloadManager::StopTransfer(const DownloadTaskInfo* task, LONG)
@@ -441,9 +470,12 @@ void DownloadManager::work()
             if (!unit->cancelled) {
                 switch (outcome) {
                 case Outcome::Finished:
-                    unit->phase = Unit::Phase::Finished;
-                    queue_unit_event(*unit, EVT_DOWNLOAD_STATE, DOWNLOAD_FINISHED, 0);
-                    break;
+                    if (settle(*unit)) {
+                        unit->phase = Unit::Phase::Finished;
+                        queue_unit_event(*unit, EVT_DOWNLOAD_STATE, DOWNLOAD_FINISHED, 0);
+                        break;
+                    }
+                    [[fallthrough]];
                 case Outcome::Failed:
                     unit->phase = Unit::Phase::Failed;
                     unit->failed = true;

@@ -57,6 +57,7 @@ private:
     bool add_task(const DownloadTaskInfo& task, LONG kind, bool paused, Announce announce);   // m_lock held
     std::vector<std::shared_ptr<Unit>> units_matching(const DownloadTaskInfo* task, const char* key);  // m_lock held
     void forget_unit(const std::shared_ptr<Unit>& unit);                    // m_lock held
+    static bool settle(Unit& unit);                                         // m_lock held
     std::shared_ptr<Unit> pick_unit();                                      // m_lock held
     void persist();                                                         // m_lock held
     void queue_unit_event(const Unit& unit, LONG code, INT_PTR value, INT_PTR extra);   // m_lock held

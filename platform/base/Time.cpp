@@ -21,13 +21,6 @@ std::uint64_t monotonic_ms()
 
 }
 
-void GetSystemTimeAsFileTime(FILETIME* out)
-{
-    if (out) *out = plat::make_filetime(plat::filetime_now());
-}
-
 DWORD GetTickCount() { return static_cast<DWORD>(plat::monotonic_ms()); }
-
-ULONGLONG GetTickCount64() { return plat::monotonic_ms(); }
 
 void Sleep(DWORD milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }

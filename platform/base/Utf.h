@@ -9,9 +9,19 @@
 
 namespace plat {
 
-// Malformed input (bad UTF-8 bytes, lone surrogates) becomes U+FFFD; nothing is dropped silently.
-std::u16string utf8_to_utf16(std::string_view text);
-std::string utf16_to_utf8(std::u16string_view text);
+// What a conversion does with malformed input.
+enum class Utf8Rules {
+    // Bad UTF-8 bytes, overlong forms, values past U+10FFFF and lone surrogates
+    // become U+FFFD; nothing is dropped silently.
+    Strict,
+    // The rules the system's own stored texts were written with: a lone surrogate
+    // travels as its three-byte form and comes back unchanged (so does a pair written
+    // as two such forms); bytes that form no character are dropped.
+    SurrogatesKept,
+};
+
+std::u16string utf8_to_utf16(std::string_view text, Utf8Rules rules = Utf8Rules::Strict);
+std::string utf16_to_utf8(std::u16string_view text, Utf8Rules rules = Utf8Rules::Strict);
 
 // Length of a zero-terminated UTF-16 text.
 std::size_t wide_length(const WCHAR* text);

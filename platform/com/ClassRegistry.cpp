@@ -3,21 +3,14 @@
 #include "platform/base/Utf.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/RegistryStore.h"
+#include "platform/registry/RegistryText.h"
 
-#include <cstring>
 
 namespace plat {
 
 namespace {
 
-RegistryValue string_value(std::string_view text)
-{
-    std::u16string wide = utf8_to_utf16(text);
-    RegistryValue value{REG_SZ, {}};
-    value.data.resize((wide.size() + 1) * sizeof(char16_t));   // with its terminator, as Windows stores it
-    std::memcpy(value.data.data(), wide.c_str(), value.data.size());
-    return value;
-}
+RegistryValue string_value(std::string_view text) { return {REG_SZ, registry_text_data(utf8_to_utf16(text))}; }
 
 // A REG_SZ read back, without the terminator its writer may have stored.
 std::optional<std::u16string> read_string(const RegistryStore& store, std::u16string_view path,
@@ -26,11 +19,7 @@ std::optional<std::u16string> read_string(const RegistryStore& store, std::u16st
     RegistryValue value;
     if (store.read_value(path, name, value) != ERROR_SUCCESS || value.type != REG_SZ)
         return std::nullopt;
-    std::u16string text(value.data.size() / sizeof(char16_t), u'\0');
-    std::memcpy(text.data(), value.data.data(), text.size() * sizeof(char16_t));
-    if (auto end = text.find(u'\0'); end != std::u16string::npos)
-        text.resize(end);
-    return text;
+    return registry_text(value.data);
 }
 
 LONG write_key(RegistryStore& store, std::u16string_view path, std::string_view default_value)

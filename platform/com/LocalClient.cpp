@@ -1,20 +1,20 @@
-// The client half of the local server: the IFeedNotifier proxy.
+// The client half of the local server: channels, the table of interfaces this
+// process can carry, and creation by class id.
 
-#include "platform/com/ComObject.h"
-#include "platform/com/IFeedNotifier.h"
+#include "platform/com/LocalMarshalling.h"
 #include "platform/com/LocalServer.h"
 #include "platform/com/LocalWire.h"
 
 #include "platform/base/DebugLog.h"
-#include "platform/fs/UniqueFd.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cstring>
-#include <mutex>
 #include <new>
+#include <optional>
+#include <vector>
 
 namespace plat {
 
@@ -25,67 +25,100 @@ using local_wire::Reply;
 using local_wire::Request;
 
 // One request and its reply; RPC_E_DISCONNECTED when the server went away.
-HRESULT exchange(int fd, const Request& request)
+Reply exchange(int fd, const Request& request)
 {
     Reply reply{};
     if (!local_wire::send_all(fd, &request, sizeof request) || !local_wire::receive_all(fd, &reply, sizeof reply))
-        return RPC_E_DISCONNECTED;
-    return reply.hr;
+        return {RPC_E_DISCONNECTED, GUID_NULL};
+    return reply;
 }
 
-class FeedNotifierProxy final : public ComObject<IFeedNotifier> {
-public:
-    explicit FeedNotifierProxy(UniqueFd fd) : m_fd(std::move(fd)) {}
-
-    HRESULT NotifySubscribe(LONG lChannelID) noexcept override
-    {
-        return call(local_wire::NotifySubscribe, lChannelID, 0);
-    }
-    HRESULT NotifyUnsubscribe(LONG lChannelID, VARIANT_BOOL bBefore) noexcept override
-    {
-        return call(local_wire::NotifyUnsubscribe, lChannelID, bBefore);
-    }
-
-private:
-    HRESULT call(std::uint32_t method, std::int32_t first, std::int32_t second)
-    {
-        Request request{Op::Call, method, GUID_NULL, {first, second}};
-        std::scoped_lock hold(m_lock);
-        return exchange(m_fd.get(), request);
-    }
-
-    std::mutex m_lock;   // one call at a time on the socket
-    UniqueFd m_fd;       // guarded by m_lock
+// The interfaces this process's clients carry, as a proxy/stub registration did.
+struct InterfaceTable {
+    std::mutex lock;
+    std::vector<LocalInterface> carried;   // guarded by lock
 };
 
+InterfaceTable& interface_table()
+{
+    static InterfaceTable table;
+    return table;
+}
+
+std::optional<LocalInterface> carried_interface(REFIID iid)
+{
+    InterfaceTable& table = interface_table();
+    std::scoped_lock hold(table.lock);
+    for (const auto& carried : table.carried)
+        if (carried.iid == iid)
+            return carried;
+    return std::nullopt;
+}
+
+UniqueFd connect_to(const std::string& path)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        return {};
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd.valid() || ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        return {};
+    return fd;
+}
+
+}
+
+LocalChannel::LocalChannel(UniqueFd connected) : m_fd(std::move(connected)) {}
+
+LocalChannel::~LocalChannel() = default;
+
+HRESULT LocalChannel::call(const LocalCall& call) noexcept
+{
+    const Request request{Op::Call, call.method, GUID_NULL, {call.args[0], call.args[1]}};
+    std::scoped_lock hold(m_lock);
+    return exchange(m_fd.get(), request).hr;
+}
+
+void add_local_interface(const LocalInterface& carried)
+{
+    InterfaceTable& table = interface_table();
+    std::scoped_lock hold(table.lock);
+    for (const auto& known : table.carried)
+        if (known.iid == carried.iid)
+            return;
+    table.carried.push_back(carried);
 }
 
 HRESULT create_local_object(REFCLSID clsid, REFIID iid, void** object) noexcept
 try {
     *object = nullptr;
     auto path = local_wire::socket_path(clsid);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (!path || path->size() >= sizeof address.sun_path)
+    if (!path)
         return REGDB_E_CLASSNOTREG;
-    std::memcpy(address.sun_path, path->c_str(), path->size() + 1);
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    UniqueFd fd = connect_to(*path);
     if (!fd.valid())
-        return E_OUTOFMEMORY;
-    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
         return REGDB_E_CLASSNOTREG;
     const auto uid = local_wire::peer_uid(fd.get());
     if (!uid || *uid != ::geteuid()) {
         debug_log("com: the local server of a class belongs to another user");
         return E_ACCESSDENIED;
     }
-    if (iid != IID_IUnknown && iid != IFeedNotifier::iid)
+    const Reply created = exchange(fd.get(), Request{Op::Create, 0, iid, {0, 0}});
+    if (FAILED(created.hr))
+        return created.hr;
+    const auto carried = carried_interface(created.iid);
+    if (!carried) {
+        debug_log("com: no proxy for the interface a local server serves: " + format_guid(created.iid));
         return E_NOINTERFACE;
-    if (HRESULT hr = exchange(fd.get(), Request{Op::Create, 0, IFeedNotifier::iid, {0, 0}}); FAILED(hr))
-        return hr;
-    IFeedNotifier* proxy = new FeedNotifierProxy(std::move(fd));
-    *object = iid == IID_IUnknown ? static_cast<void*>(static_cast<IUnknown*>(proxy)) : static_cast<void*>(proxy);
-    return S_OK;
+    }
+    IUnknown* proxy = carried->make_proxy(std::make_unique<LocalChannel>(std::move(fd)));
+    if (!proxy)
+        return E_OUTOFMEMORY;
+    const HRESULT hr = proxy->QueryInterface(iid, object);
+    proxy->Release();
+    return hr;
 } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
 }

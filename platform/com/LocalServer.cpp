@@ -1,7 +1,6 @@
 #include "platform/com/LocalServer.h"
 
 #include "platform/com/ComPtr.h"
-#include "platform/com/IFeedNotifier.h"
 #include "platform/com/LocalWire.h"
 
 #include "platform/base/DebugLog.h"
@@ -19,6 +18,7 @@
 #include <cerrno>
 #include <cstring>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace plat {
@@ -29,16 +29,32 @@ using local_wire::Op;
 using local_wire::Reply;
 using local_wire::Request;
 
-// A thread message carrying one call to the serving thread.
+// Thread messages to the serving thread: one call (lParam: the Call), and the
+// end of a connection (wParam: its id), whose object then goes.
 constexpr UINT local_call_message = 0xC001;
+constexpr UINT local_closed_message = 0xC002;
 
 constexpr int listen_backlog = 16;
+// A proxy waits for each reply before its next call, so a client with more calls
+// queued than this does not take its replies: it is dropped, not queued for.
+constexpr int max_waiting_calls = 16;
+// Clients served at once; more are refused, so the calls queued stay bounded.
+constexpr std::size_t max_clients = 64;
 
-// One client's connection. The object is used only by the serving thread.
+// One client's connection. Its object lives in the serving thread's table.
 struct Connection {
+    std::uint64_t id = 0;
     UniqueFd fd;
-    ComPtr<IFeedNotifier> object;
-    std::vector<char> pending;   // I/O thread only: bytes of a request not yet whole
+    std::vector<char> pending;       // I/O thread only: bytes of a request not yet whole
+    std::atomic<int> waiting{0};     // calls posted to the serving thread and not yet answered
+    std::atomic<bool> dropped{false};
+
+    // Ends the connection from this side; the I/O thread then sees it close.
+    void drop() noexcept
+    {
+        dropped = true;
+        ::shutdown(fd.get(), SHUT_RDWR);
+    }
 };
 
 // One request on its way to the serving thread. Dropped unanswered, it cuts
@@ -51,9 +67,23 @@ struct Call {
     ~Call()
     {
         if (!answered)
-            ::shutdown(connection->fd.get(), SHUT_RDWR);
+            connection->drop();
     }
 };
+
+// Sends the reply without waiting: a client whose socket has no room for it is
+// not reading. False when it was not sent whole.
+bool send_reply(int fd, const Reply& reply)
+{
+    for (;;) {
+        const ssize_t sent = ::send(fd, &reply, sizeof reply, MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            debug_log("com: local server dropped a client that does not take its replies");
+        return sent == static_cast<ssize_t>(sizeof reply);
+    }
+}
 
 void drop_call(const MSG& message)
 {
@@ -80,17 +110,23 @@ bool someone_listens(const sockaddr_un& address)
 
 struct LocalServer::State {
     ComPtr<IClassFactory> factory;   // serving thread
+    LocalInterface served{};
+    // Serving thread only: the object of each connection, by connection id, so
+    // that it is created, called and released there and nowhere else.
+    std::unordered_map<std::uint64_t, ComPtr<IUnknown>> objects;
     std::string path;
     ino_t path_inode = 0;            // the socket file we made, so only it is removed
     UniqueFd listener;
     UniqueFd wake_read, wake_write;  // a byte on wake_write stops the I/O thread
     DWORD serving_thread = 0;
+    std::uint64_t last_connection_id = 0;   // I/O thread only
     std::thread io;                  // last: joined before the rest go
 
     void io_loop() noexcept;
+    void accept_client(std::vector<std::shared_ptr<Connection>>& connections) noexcept;
     bool read_requests(const std::shared_ptr<Connection>& connection) noexcept;
     void serve(Call& call) noexcept;
-    HRESULT execute(Connection& connection, const Request& request) noexcept;
+    Reply execute(std::uint64_t connection, const Request& request) noexcept;
     void stop() noexcept;
 };
 
@@ -101,7 +137,7 @@ LocalServer::~LocalServer()
     m_state->stop();
 }
 
-HRESULT LocalServer::register_class(REFCLSID clsid, IClassFactory* factory)
+HRESULT LocalServer::register_class(REFCLSID clsid, IClassFactory* factory, const LocalInterface& served)
 {
     State& s = *m_state;
     if (s.listener.valid() || !factory)
@@ -137,6 +173,7 @@ HRESULT LocalServer::register_class(REFCLSID clsid, IClassFactory* factory)
     s.wake_read = UniqueFd(pipe_ends[0]);
     s.wake_write = UniqueFd(pipe_ends[1]);
     s.factory = ComPtr<IClassFactory>(factory);
+    s.served = served;
     s.path = *path;
     s.path_inode = made.st_ino;
     s.listener = std::move(listener);
@@ -151,10 +188,14 @@ int LocalServer::run()
 {
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (message.message != local_call_message || message.hwnd)
+        if (message.hwnd)
             continue;
-        std::unique_ptr<Call> call(reinterpret_cast<Call*>(message.lParam));
-        m_state->serve(*call);
+        if (message.message == local_call_message) {
+            std::unique_ptr<Call> call(reinterpret_cast<Call*>(message.lParam));
+            m_state->serve(*call);
+        } else if (message.message == local_closed_message) {
+            m_state->objects.erase(static_cast<std::uint64_t>(message.wParam));
+        }
     }
     m_state->stop();
     return static_cast<int>(message.wParam);
@@ -162,29 +203,32 @@ int LocalServer::run()
 
 void LocalServer::State::serve(Call& call) noexcept
 {
-    const Reply reply{execute(*call.connection, call.request)};
-    call.answered = local_wire::send_all(call.connection->fd.get(), &reply, sizeof reply);
+    Connection& connection = *call.connection;
+    // Counted down before the reply goes: the client may send its next call at once.
+    connection.waiting.fetch_sub(1);
+    if (connection.dropped)
+        return;
+    call.answered = send_reply(connection.fd.get(), execute(connection.id, call.request));
 }
 
-HRESULT LocalServer::State::execute(Connection& connection, const Request& request) noexcept
+Reply LocalServer::State::execute(std::uint64_t connection, const Request& request) noexcept
 {
+    const auto found = objects.find(connection);
     if (request.op == Op::Create) {
-        if (connection.object)
-            return E_UNEXPECTED;
-        if (request.iid != IFeedNotifier::iid)
-            return E_NOINTERFACE;
-        return factory->CreateInstance(nullptr, IFeedNotifier::iid, connection.object.put_void());
+        if (found != objects.end())
+            return {E_UNEXPECTED, GUID_NULL};
+        if (request.iid != IID_IUnknown && request.iid != served.iid)
+            return {E_NOINTERFACE, GUID_NULL};
+        ComPtr<IUnknown> object;
+        const HRESULT hr = factory->CreateInstance(nullptr, served.iid, object.put_void());
+        if (SUCCEEDED(hr))
+            objects.emplace(connection, std::move(object));
+        return {hr, served.iid};
     }
-    if (request.op != Op::Call || !connection.object)
-        return E_UNEXPECTED;
-    switch (request.method) {
-    case local_wire::NotifySubscribe:
-        return connection.object->NotifySubscribe(request.args[0]);
-    case local_wire::NotifyUnsubscribe:
-        return connection.object->NotifyUnsubscribe(request.args[0], static_cast<VARIANT_BOOL>(request.args[1]));
-    default:
-        return E_INVALIDARG;
-    }
+    if (request.op != Op::Call || found == objects.end())
+        return {E_UNEXPECTED, GUID_NULL};
+    return {served.invoke(found->second.get(), LocalCall{request.method, {request.args[0], request.args[1]}}),
+            GUID_NULL};
 }
 
 void LocalServer::State::io_loop() noexcept
@@ -204,23 +248,35 @@ void LocalServer::State::io_loop() noexcept
             return;
         // Walk the connections before accepting, so watched[] still matches.
         for (std::size_t i = connections.size(); i-- > 0;) {
-            if (watched[i + 2].revents && !read_requests(connections[i]))
-                connections.erase(connections.begin() + static_cast<std::ptrdiff_t>(i));
-        }
-        if (watched[1].revents & POLLIN) {
-            UniqueFd accepted(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
-            if (!accepted.valid())
+            if (!watched[i + 2].revents || read_requests(connections[i]))
                 continue;
-            const auto uid = local_wire::peer_uid(accepted.get());
-            if (!uid || *uid != ::geteuid()) {
-                debug_log("com: local server refused a client of another user");
-                continue;
-            }
-            auto connection = std::make_shared<Connection>();
-            connection->fd = std::move(accepted);
-            connections.push_back(std::move(connection));
+            // The object goes on the serving thread; a thread that has quit took its objects along.
+            post_thread_message(serving_thread, local_closed_message, static_cast<WPARAM>(connections[i]->id), 0);
+            connections.erase(connections.begin() + static_cast<std::ptrdiff_t>(i));
         }
+        if (watched[1].revents & POLLIN)
+            accept_client(connections);
     }
+}
+
+void LocalServer::State::accept_client(std::vector<std::shared_ptr<Connection>>& connections) noexcept
+{
+    UniqueFd accepted(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    if (!accepted.valid())
+        return;
+    const auto uid = local_wire::peer_uid(accepted.get());
+    if (!uid || *uid != ::geteuid()) {
+        debug_log("com: local server refused a client of another user");
+        return;
+    }
+    if (connections.size() >= max_clients) {
+        debug_log("com: local server refused a client: too many connected");
+        return;
+    }
+    auto connection = std::make_shared<Connection>();
+    connection->id = ++last_connection_id;
+    connection->fd = std::move(accepted);
+    connections.push_back(std::move(connection));
 }
 
 bool LocalServer::State::read_requests(const std::shared_ptr<Connection>& connection) noexcept
@@ -234,10 +290,16 @@ bool LocalServer::State::read_requests(const std::shared_ptr<Connection>& connec
     auto& pending = connection->pending;
     pending.insert(pending.end(), buffer, buffer + got);
     while (pending.size() >= sizeof(Request)) {
+        if (connection->waiting.load() >= max_waiting_calls) {
+            debug_log("com: local server dropped a client that queues calls without taking replies");
+            connection->drop();
+            return false;
+        }
         auto call = std::make_unique<Call>();
         call->connection = connection;
         std::memcpy(&call->request, pending.data(), sizeof(Request));
         pending.erase(pending.begin(), pending.begin() + sizeof(Request));
+        connection->waiting.fetch_add(1);
         // On a failed post the drop deletes the call, which cuts the connection.
         if (!post_thread_message(serving_thread, local_call_message, 0, reinterpret_cast<LPARAM>(call.release()),
                                  &drop_call))
@@ -248,17 +310,19 @@ bool LocalServer::State::read_requests(const std::shared_ptr<Connection>& connec
 
 void LocalServer::State::stop() noexcept
 {
-    if (!io.joinable())
-        return;
-    const char byte = 0;
-    if (::write(wake_write.get(), &byte, 1) != 1)
-        debug_log("com: cannot wake the local server's I/O thread");
-    io.join();
-    // Remove the socket only while it is still ours.
-    struct stat named {};
-    if (::stat(path.c_str(), &named) == 0 && named.st_ino == path_inode)
-        ::unlink(path.c_str());
-    listener.reset();
+    if (io.joinable()) {
+        const char byte = 0;
+        if (::write(wake_write.get(), &byte, 1) != 1)
+            debug_log("com: cannot wake the local server's I/O thread");
+        io.join();
+        // Remove the socket only while it is still ours.
+        struct stat named {};
+        if (::stat(path.c_str(), &named) == 0 && named.st_ino == path_inode)
+            ::unlink(path.c_str());
+        listener.reset();
+    }
+    // The I/O thread is gone, so no close is still on its way: release what is left here.
+    objects.clear();
 }
 
 }

@@ -16,34 +16,36 @@ std::optional<std::string> socket_path(const CLSID& clsid)
     return join_path(*folder, format_guid(clsid) + ".sock");
 }
 
-bool send_all(int fd, const void* data, std::size_t size)
+namespace {
+
+// Repeats step (a send or a receive of what is left) until the whole buffer went.
+template <class Byte, class Step>
+bool transfer_all(Byte* at, std::size_t size, Step step)
 {
-    const auto* at = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t sent = ::send(fd, at, size, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR)
+        const ssize_t moved = step(at, size);
+        if (moved < 0 && errno == EINTR)
             continue;
-        if (sent <= 0)
+        if (moved <= 0)
             return false;
-        at += sent;
-        size -= static_cast<std::size_t>(sent);
+        at += moved;
+        size -= static_cast<std::size_t>(moved);
     }
     return true;
 }
 
+}
+
+bool send_all(int fd, const void* data, std::size_t size)
+{
+    return transfer_all(static_cast<const char*>(data), size,
+                        [fd](const char* at, std::size_t left) { return ::send(fd, at, left, MSG_NOSIGNAL); });
+}
+
 bool receive_all(int fd, void* data, std::size_t size)
 {
-    auto* at = static_cast<char*>(data);
-    while (size > 0) {
-        const ssize_t got = ::recv(fd, at, size, 0);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        at += got;
-        size -= static_cast<std::size_t>(got);
-    }
-    return true;
+    return transfer_all(static_cast<char*>(data), size,
+                        [fd](char* at, std::size_t left) { return ::recv(fd, at, left, 0); });
 }
 
 std::optional<unsigned> peer_uid(int fd)

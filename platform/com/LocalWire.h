@@ -1,6 +1,6 @@
 #pragma once
 // What travels on a local server's socket (private to the local server and
-// its proxy). Each request is answered by one reply, in order.
+// its clients). Each request is answered by one reply, in order.
 
 #include "platform/base/Guid.h"
 #include "platform/base/HResult.h"
@@ -13,21 +13,19 @@ namespace plat::local_wire {
 
 enum class Op : std::uint32_t { Create = 1, Call = 2 };
 
-// Method numbers of IFeedNotifier on the wire.
-inline constexpr std::uint32_t NotifySubscribe = 1;
-inline constexpr std::uint32_t NotifyUnsubscribe = 2;
-
 struct Request {
     Op op;
     std::uint32_t method;   // Call
-    GUID iid;               // Create
+    GUID iid;               // Create: the interface asked for
     std::int32_t args[2];   // Call
 };
 static_assert(sizeof(Request) == 32);
 
 struct Reply {
     HRESULT hr;
+    GUID iid;               // Create: the interface the object is served as
 };
+static_assert(sizeof(Reply) == 20);
 
 // "<runtime folder>/<class id>.sock", or nothing without a runtime folder.
 std::optional<std::string> socket_path(const CLSID& clsid);

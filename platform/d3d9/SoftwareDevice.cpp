@@ -7,6 +7,7 @@
 #include "platform/window/PresentWindow.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace plat {
@@ -426,8 +427,11 @@ HRESULT SoftwareDevice::SetViewport(const D3DVIEWPORT9* viewport)
 {
     if (viewport == nullptr) return D3DERR_INVALIDCALL;
     std::scoped_lock hold(m_core->lock);
-    if (viewport->X + viewport->Width > m_render_target->width() ||
-        viewport->Y + viewport->Height > m_render_target->height() || viewport->Width == 0 || viewport->Height == 0)
+    // Summed in 64 bits: a corner near 2^32 must not wrap back inside the target.
+    const auto right = std::uint64_t{viewport->X} + viewport->Width;
+    const auto bottom = std::uint64_t{viewport->Y} + viewport->Height;
+    if (right > m_render_target->width() || bottom > m_render_target->height() || viewport->Width == 0 ||
+        viewport->Height == 0)
         return D3DERR_INVALIDCALL;
     m_viewport = *viewport;
     return D3D_OK;

@@ -78,6 +78,9 @@ private:
     std::unique_ptr<FileHandle> m_file;
     const GUID m_subtype;
     std::atomic<bool>* m_growing;
+    // The size of the file once it is complete: a parser asks the length for
+    // nearly every read, and a complete file no longer changes. -1: not known.
+    std::atomic<LONGLONG> m_complete_size{-1};
 };
 
 HRESULT AsyncFileSource::OutputPin::SyncRead(LONGLONG position, LONG length, BYTE* buffer)
@@ -100,10 +103,16 @@ HRESULT AsyncFileSource::OutputPin::SyncRead(LONGLONG position, LONG length, BYT
 HRESULT AsyncFileSource::OutputPin::Length(LONGLONG* total, LONGLONG* available)
 {
     if (!total || !available) return E_POINTER;
+    const bool growing = m_growing->load();
+    if (const LONGLONG known = m_complete_size.load(); !growing && known >= 0) {
+        *total = *available = known;
+        return S_OK;
+    }
     struct stat st{};
     if (::fstat(m_file->fd, &st) != 0) return E_FAIL;
     *available = st.st_size;
-    *total = m_growing->load() ? 0 : st.st_size;
+    *total = growing ? 0 : st.st_size;
+    m_complete_size = growing ? -1 : LONGLONG{st.st_size};
     return S_OK;
 }
 

@@ -42,7 +42,8 @@ public:
     CCritSec* GetLock() const { return m_pLock; }
 
 protected:
-    FILTER_STATE m_State{State_Stopped};   // guarded by *m_pLock
+    // Changed under *m_pLock; atomic because streaming threads ask IsStopped and GetState without it.
+    std::atomic<FILTER_STATE> m_State{State_Stopped};
     REFERENCE_TIME m_tStart{0};            // guarded by *m_pLock
     CCritSec* m_pLock;
     IFilterGraph* m_pGraph{nullptr};       // not counted: the graph owns us

@@ -77,13 +77,16 @@ HRESULT RecordingSink::record(IMediaSample* sample) try
         r.type = CMediaType(*type);
         DeleteMediaType(type);
     }
-    std::scoped_lock hold(m_lock);
-    std::size_t index = m_received++;
-    if (m_fail_index && index >= *m_fail_index) return m_fail_result;
-    if (m_payload == Payload::Keep && data) r.data.assign(data, data + r.length);
-    r.segment = static_cast<int>(m_segments.size());
-    m_bytes += static_cast<std::uint64_t>(r.length);
-    if (m_payload == Payload::Keep) m_samples.push_back(std::move(r));
+    {
+        std::scoped_lock hold(m_lock);
+        std::size_t index = m_received++;
+        if (m_fail_index && index >= *m_fail_index) return m_fail_result;
+        if (m_payload == Payload::Keep && data) r.data.assign(data, data + r.length);
+        r.segment = static_cast<int>(m_segments.size());
+        m_bytes += static_cast<std::uint64_t>(r.length);
+        if (m_payload == Payload::Keep) m_samples.push_back(std::move(r));
+    }
+    m_changed.notify_all();
     return S_OK;
 } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
@@ -123,6 +126,12 @@ bool RecordingSink::wait_for_end(DWORD timeout_ms)
 {
     std::unique_lock hold(m_lock);
     return m_changed.wait_for(hold, std::chrono::milliseconds(timeout_ms), [this] { return m_ended; });
+}
+
+bool RecordingSink::wait_for_samples(std::size_t count, DWORD timeout_ms)
+{
+    std::unique_lock hold(m_lock);
+    return m_changed.wait_for(hold, std::chrono::milliseconds(timeout_ms), [&] { return m_received >= count; });
 }
 
 void RecordingSink::clear()

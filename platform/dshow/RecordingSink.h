@@ -44,6 +44,8 @@ public:
     void fail_from(std::size_t index, HRESULT result);
     // True once the stream ended within the time-out.
     bool wait_for_end(DWORD timeout_ms);
+    // True once at least count samples arrived within the time-out.
+    bool wait_for_samples(std::size_t count, DWORD timeout_ms);
     void clear();
 
     std::vector<RecordedSample> samples() const;

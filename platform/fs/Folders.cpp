@@ -24,14 +24,6 @@ std::optional<std::string> environment(const char* name)
 
 bool is_absolute(std::string_view path) { return !path.empty() && path.front() == '/'; }
 
-std::optional<std::string> home_folder()
-{
-    if (auto home = environment("HOME"); home && is_absolute(*home)) return home;
-    if (const passwd* entry = getpwuid(getuid()); entry && is_absolute(entry->pw_dir ? entry->pw_dir : ""))
-        return std::string(entry->pw_dir);
-    return std::nullopt;
-}
-
 // The XDG base folder named by variable, else home + fallback. Relative values are
 // invalid by the XDG rules and ignored.
 std::optional<std::string> xdg_base(const char* variable, std::string_view fallback)
@@ -68,6 +60,16 @@ std::optional<std::string> videos_from_user_dirs(const std::string& file, const 
 }
 
 }
+
+std::optional<std::string> home_folder()
+{
+    if (auto home = environment("HOME"); home && is_absolute(*home)) return home;
+    if (const passwd* entry = getpwuid(getuid()); entry && is_absolute(entry->pw_dir ? entry->pw_dir : ""))
+        return std::string(entry->pw_dir);
+    return std::nullopt;
+}
+
+std::optional<std::string> config_folder() { return xdg_base("XDG_CONFIG_HOME", ".config"); }
 
 std::string join_path(std::string_view base, std::string_view name)
 {
@@ -112,7 +114,7 @@ std::optional<std::string> videos_folder()
     auto home = home_folder();
     if (!home) return std::nullopt;
     std::optional<std::string> folder;
-    if (auto config = xdg_base("XDG_CONFIG_HOME", ".config"))
+    if (auto config = config_folder())
         folder = videos_from_user_dirs(join_path(*config, "user-dirs.dirs"), *home);
     if (!folder) folder = join_path(*home, "Videos");
     return created(std::move(folder));

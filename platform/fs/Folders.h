@@ -19,6 +19,14 @@ bool create_folder_tree(const std::string& path);
 // The folder that holds the running executable (skins, fonts map, keys, scripts).
 std::string program_folder();
 
+// The user's home folder: $HOME when absolute, else the password database's entry when
+// absolute; nothing otherwise. Never a relative path and never "/" by default.
+std::optional<std::string> home_folder();
+
+// The user's configuration root: $XDG_CONFIG_HOME when absolute, else ~/.config;
+// nothing without a home. Not created: its users make what they write under it.
+std::optional<std::string> config_folder();
+
 // The per-user application data root: $XDG_DATA_HOME, else ~/.local/share.
 // Created when missing; nothing when there is no home to put it in or it cannot be created.
 std::optional<std::string> app_data_folder();

@@ -3,6 +3,7 @@
 #include "platform/base/DebugLog.h"
 #include "platform/base/HResult.h"
 #include "platform/fs/Files.h"
+#include "platform/fs/Folders.h"
 #include "platform/fs/UniqueFd.h"
 
 #include <cerrno>
@@ -10,7 +11,6 @@
 #include <string>
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,13 +29,6 @@ LONG error_from_errno(int error)
     case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
     default: return ERROR_CANTWRITE;
     }
-}
-
-std::filesystem::path home_folder()
-{
-    if (const char* home = std::getenv("HOME"); home && *home) return home;
-    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
-    return "/";
 }
 
 // An exclusive flock held for the life of the object.
@@ -83,15 +76,15 @@ RegistryStore::RegistryStore(std::filesystem::path folder, Hive hive)
 
 std::filesystem::path RegistryStore::default_folder()
 {
-    if (const char* dir = std::getenv("STRIMO_REGISTRY_DIR"); dir && *dir) return dir;
-    std::filesystem::path config;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) config = xdg;
-    else config = home_folder() / ".config";
-    return config / "Corvalen" / "Strimo" / "registry";
+    if (const char* dir = std::getenv("STRIMO_REGISTRY_DIR"); dir && dir[0] == '/') return dir;
+    if (auto config = config_folder()) return std::filesystem::path(*config) / "Corvalen" / "Strimo" / "registry";
+    debug_log("registry: no home folder, so no hive to read or write");
+    return {};
 }
 
 LONG RegistryStore::check_writable() const
 {
+    if (m_folder.empty()) return ERROR_ACCESS_DENIED;
     struct stat info {};
     if (::stat(m_file.c_str(), &info) == 0 && (info.st_mode & 0222) == 0) return ERROR_ACCESS_DENIED;
     std::error_code ec;
@@ -102,6 +95,7 @@ LONG RegistryStore::check_writable() const
 
 LONG RegistryStore::load(HiveTree& tree) const
 {
+    if (m_folder.empty()) return ERROR_SUCCESS;   // no place for a hive: nothing was ever written
     FileData file = read_file(m_file);
     if (file.error == ENOENT) return ERROR_SUCCESS;   // a hive never written is empty
     if (!file) return error_from_errno(file.error);

@@ -32,8 +32,9 @@ class RegistryStore {
 public:
     RegistryStore(std::filesystem::path folder, Hive hive);
 
-    // $STRIMO_REGISTRY_DIR when set, else $XDG_CONFIG_HOME/Corvalen/Strimo/registry
-    // ($XDG_CONFIG_HOME defaults to ~/.config). Read on every call, so tests can move it.
+    // $STRIMO_REGISTRY_DIR when absolute, else Corvalen/Strimo/registry under
+    // plat::config_folder(). Read on every call, so tests can move it. Empty when the
+    // user has no home: a store there reads as empty and refuses writes.
     static std::filesystem::path default_folder();
     static RegistryStore open_default(Hive hive) { return {default_folder(), hive}; }
 

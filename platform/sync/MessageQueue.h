@@ -95,7 +95,8 @@ MessageQueue& current_thread_queue();
 
 }
 
-// Non-zero id of the calling thread, unique in the process for its life; the address of its queue.
+// Non-zero id of the calling thread: counted from 1 in the process and never reused, so a
+// post to the id of a thread that ended never reaches a newer thread.
 DWORD GetCurrentThreadId();
 // FALSE when the thread has no open queue (it never had one, or it ended).
 BOOL PostThreadMessageW(DWORD thread_id, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,12 +1,11 @@
 #include "scripthost/feldane/CFeldaneEngine.h"
+#include "scripthost/feldane/ScriptDebugSwitch.h"
 
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
 #include "platform/com/Com.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <strings.h>
 #include <new>
 #include <string>
 
@@ -14,13 +13,6 @@ namespace {
 
 constexpr LCID script_locale = 1024;   // LOCALE_USER_DEFAULT
 constexpr DWORD persistent_visible = SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISPERSISTENT;
-
-// "FELDANE" set to "TRUE" in any case.
-bool debug_requested()
-{
-    const char* value = std::getenv("FELDANE");
-    return value && strcasecmp(value, "TRUE") == 0;
-}
 
 HRESULT fail(HRESULT hr, const char* where)
 {
@@ -61,7 +53,7 @@ HRESULT CFeldaneEngine::Initialize(VARIANT_BOOL bEnableDebug, BSTR strName) noex
     hr = CoCreateInstance(CLSID_ScriptHelper, nullptr, CLSCTX_ALL, IID_IScriptHelper, m_helper.put_void());
     if (hr != S_OK)
         return fail(hr, "Create ScriptHelper Instance@Initialize@FeldaneEngine");
-    if (bEnableDebug == VARIANT_TRUE || debug_requested()) {
+    if (bEnableDebug == VARIANT_TRUE || script_debug_requested()) {
         if (FAILED(hr = start_debugging(strName)))
             return hr;
     }
@@ -122,7 +114,7 @@ try {
         return E_UNEXPECTED;
     std::u16string text = text_of(strScript);
     if (m_debug_manager) {
-        if (debug_requested())
+        if (script_debug_requested())
             text = u"debugger;" + text;
         if (HRESULT hr = add_debug_document(text, strScriptName); FAILED(hr))
             return hr;

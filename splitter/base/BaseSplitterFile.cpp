@@ -43,6 +43,17 @@ bool CBaseSplitterFile::SetCacheSize(int size)
     return true;
 }
 
+bool CBaseSplitterFile::IsComplete()
+{
+    if (m_random_access || !m_reader) return m_random_access;
+    LONGLONG total = 0, available = 0;
+    if (SUCCEEDED(m_reader->Length(&total, &available)) && total == available && total > 0) {
+        m_random_access = true;
+        OnComplete();
+    }
+    return m_random_access;
+}
+
 LONGLONG CBaseSplitterFile::GetPos() const { return m_pos - (m_bit_count >> 3); }
 
 LONGLONG CBaseSplitterFile::GetAvailable()
@@ -90,13 +101,7 @@ HRESULT CBaseSplitterFile::Read(BYTE* buffer, LONGLONG length)
     if (!m_reader) return E_NOINTERFACE;
     if (length < 0) return E_INVALIDARG;
     if (length == 0) return S_OK;
-    if (!m_random_access) {
-        LONGLONG total = 0, available = 0;
-        if (SUCCEEDED(m_reader->Length(&total, &available)) && total == available && total > 0) {
-            m_random_access = true;
-            OnComplete();
-        }
-    }
+    IsComplete();
     if (m_cache_total == 0 || !m_cache) return read_uncached(buffer, length);
 
     HRESULT hr = S_OK;
@@ -107,12 +112,17 @@ HRESULT CBaseSplitterFile::Read(BYTE* buffer, LONGLONG length)
         buffer += n;
         length -= n;
     }
-    while (length > m_cache_total) {
-        hr = m_reader->SyncRead(m_pos, static_cast<LONG>(m_cache_total), buffer);
-        if (hr != S_OK) return hr;
-        m_pos += m_cache_total;
-        buffer += m_cache_total;
-        length -= m_cache_total;
+    if (length > m_cache_total) {
+        // Whole windows go straight into the caller's buffer, in one read; the last one through the cache.
+        const LONGLONG bulk = (length - 1) / m_cache_total * m_cache_total;
+        const LONGLONG from = m_pos;
+        hr = read_uncached(buffer, bulk);
+        if (hr != S_OK) {
+            m_pos = from;
+            return hr;
+        }
+        buffer += bulk;
+        length -= bulk;
     }
     while (length > 0) {
         LONGLONG window = std::min(GetAvailable() - m_pos, m_cache_total);

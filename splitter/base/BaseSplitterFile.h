@@ -35,6 +35,8 @@ public:
     LONGLONG GetRemaining();
     bool IsStreaming() const { return m_streaming; }
     bool IsRandomAccess() const { return m_random_access; }
+    // Asks the source again whether all of it is there now (then OnComplete runs, once).
+    bool IsComplete();
 
     HRESULT ByteRead(BYTE* buffer, LONGLONG length);
     ULONGLONG BitRead(int bits, bool peek = false);

@@ -27,17 +27,17 @@ constexpr REFERENCE_TIME endless = INT64_MAX;
 }
 
 CBaseSplitterFilter::CBaseSplitterFilter(const WCHAR* name, HRESULT* result, const CLSID& clsid)
-    : CBaseFilter(name, &m_csFilter, clsid),
-      m_pInput(std::make_unique<CBaseSplitterInputPin>(u"Input", this, &m_csFilter, result)),
-      m_rtLastSeekStart(no_time), m_rtLastSeekStop(no_time)
+    : CBaseFilter(name, &m_filter_lock, clsid),
+      m_input(std::make_unique<CBaseSplitterInputPin>(u"Input", this, &m_filter_lock, result)),
+      m_last_seek_start(no_time), m_last_seek_stop(no_time)
 {
 }
 
 CBaseSplitterFilter::~CBaseSplitterFilter()
 {
     StopDemuxThread();
-    if (m_pParser) m_pParser->CloseFile();
-    m_pParser.reset();
+    if (m_parser) m_parser->CloseFile();
+    m_parser.reset();
 }
 
 void CBaseSplitterFilter::StopDemuxThread()
@@ -61,59 +61,59 @@ HRESULT CBaseSplitterFilter::NonDelegatingQueryInterface(REFIID riid, void** obj
 
 int CBaseSplitterFilter::GetPinCount()
 {
-    CAutoLock hold(&m_csFilter);
-    return 1 + static_cast<int>(m_pOutputs.size());
+    CAutoLock hold(&m_filter_lock);
+    return 1 + static_cast<int>(m_outputs.size());
 }
 
 CBasePin* CBaseSplitterFilter::GetPin(int n)
 {
-    CAutoLock hold(&m_csFilter);
-    const int outputs = static_cast<int>(m_pOutputs.size());
-    if (n >= 0 && n < outputs) return m_pOutputs[static_cast<std::size_t>(n)].get();
-    return n == outputs ? m_pInput.get() : nullptr;
+    CAutoLock hold(&m_filter_lock);
+    const int outputs = static_cast<int>(m_outputs.size());
+    if (n >= 0 && n < outputs) return m_outputs[static_cast<std::size_t>(n)].get();
+    return n == outputs ? m_input.get() : nullptr;
 }
 
 CBaseSplitterOutputPin* CBaseSplitterFilter::GetOutputPin(DWORD track)
 {
-    std::scoped_lock hold(m_csPinMap);
-    auto it = m_pPinMap.find(track);
-    return it == m_pPinMap.end() ? nullptr : it->second;
+    std::scoped_lock hold(m_pin_map_lock);
+    auto it = m_pin_map.find(track);
+    return it == m_pin_map.end() ? nullptr : it->second;
 }
 
 HRESULT CBaseSplitterFilter::AddOutputPin(DWORD track, std::unique_ptr<CBaseSplitterOutputPin> pin)
 {
     if (!pin) return E_INVALIDARG;
-    std::scoped_lock hold(m_csPinMap);
-    m_pPinMap[track] = pin.get();
-    m_pOutputs.push_back(std::move(pin));
+    std::scoped_lock hold(m_pin_map_lock);
+    m_pin_map[track] = pin.get();
+    m_outputs.push_back(std::move(pin));
     return S_OK;
 }
 
 void CBaseSplitterFilter::SetNewMediaType(DWORD track, const CMediaType& type)
 {
-    std::scoped_lock hold(m_csmtnew);
-    m_mtnew[track] = type;
+    std::scoped_lock hold(m_new_types_lock);
+    m_new_types[track] = type;
 }
 
 HRESULT CBaseSplitterFilter::DeleteOutputs()
 {
-    m_pRetiredOutputs.clear();
-    CAutoLock hold(&m_csFilter);
+    m_retired_outputs.clear();
+    CAutoLock hold(&m_filter_lock);
     if (!IsStopped()) return VFW_E_NOT_STOPPED;
-    for (auto& pin : m_pOutputs) {
+    for (auto& pin : m_outputs) {
         if (IPin* peer = pin->GetConnected()) {
             peer->Disconnect();
             pin->Disconnect();
         }
-        m_pRetiredOutputs.push_back(std::move(pin));
+        m_retired_outputs.push_back(std::move(pin));
     }
-    m_pOutputs.clear();
+    m_outputs.clear();
     {
-        std::scoped_lock map(m_csPinMap);
-        m_pPinMap.clear();
+        std::scoped_lock map(m_pin_map_lock);
+        m_pin_map.clear();
     }
-    std::scoped_lock types(m_csmtnew);
-    m_mtnew.clear();
+    std::scoped_lock types(m_new_types_lock);
+    m_new_types.clear();
     return S_OK;
 }
 
@@ -121,13 +121,13 @@ HRESULT CBaseSplitterFilter::CompleteConnect(PIN_DIRECTION direction, CBasePin* 
 {
     if (!pin) return E_POINTER;
     if (direction == PINDIR_OUTPUT) {
-        m_pRetiredOutputs.clear();
+        m_retired_outputs.clear();
         return S_OK;
     }
     if (direction != PINDIR_INPUT) return E_UNEXPECTED;
-    m_rtDuration = m_bStreaming ? endless : 0;
+    m_duration = m_streaming ? endless : 0;
     plat::ComPtr<IAsyncReader> reader;
-    HRESULT hr = m_pInput->GetAsyncReader(reader.put());
+    HRESULT hr = m_input->GetAsyncReader(reader.put());
     if (FAILED(hr)) return hr;
     if (FAILED(hr = DeleteOutputs())) return hr;
     hr = CreateOutputs(reader.get());
@@ -146,7 +146,7 @@ HRESULT CBaseSplitterFilter::BreakConnect(PIN_DIRECTION direction, CBasePin* pin
 
 HRESULT CBaseSplitterFilter::Stop()
 {
-    CAutoLock hold(&m_csFilter);
+    CAutoLock hold(&m_filter_lock);
     DeliverBeginFlush();
     StopDemuxThread();
     DeliverEndFlush();
@@ -156,7 +156,7 @@ HRESULT CBaseSplitterFilter::Stop()
 
 HRESULT CBaseSplitterFilter::Pause()
 {
-    CAutoLock hold(&m_csFilter);
+    CAutoLock hold(&m_filter_lock);
     const FILTER_STATE before = m_State;
     HRESULT hr = CBaseFilter::Pause();
     if (FAILED(hr)) return hr;
@@ -166,22 +166,22 @@ HRESULT CBaseSplitterFilter::Pause()
 
 HRESULT CBaseSplitterFilter::Run(REFERENCE_TIME start)
 {
-    CAutoLock hold(&m_csFilter);
+    CAutoLock hold(&m_filter_lock);
     return CBaseFilter::Run(start);
 }
 
 void CBaseSplitterFilter::DeliverBeginFlush()
 {
-    m_eEndFlush.Reset();
-    m_fFlushing = true;
-    for (auto& pin : m_pOutputs) pin->DeliverBeginFlush();
+    m_end_flush.Reset();
+    m_flushing = true;
+    for (auto& pin : m_outputs) pin->DeliverBeginFlush();
 }
 
 void CBaseSplitterFilter::DeliverEndFlush()
 {
-    for (auto& pin : m_pOutputs) pin->DeliverEndFlush();
-    m_fFlushing = false;
-    m_eEndFlush.Set();
+    for (auto& pin : m_outputs) pin->DeliverEndFlush();
+    m_flushing = false;
+    m_end_flush.Set();
 }
 
 void CBaseSplitterFilter::run_demux()
@@ -189,7 +189,7 @@ void CBaseSplitterFilter::run_demux()
     // Nothing may leave this thread: a parser's failure ends the run with an error event.
     try {
         do {
-            m_bDiscontinuitySent.clear();
+            m_discontinuity_sent.clear();
         } while (!DemuxLoop());
     } catch (const std::bad_alloc&) {
         plat::debug_log("Splitter: out of memory while demultiplexing");
@@ -215,34 +215,34 @@ DWORD CBaseSplitterFilter::ThreadProc()
             if (request == CMD_EXIT) return 0;
         }
     }
-    m_eEndFlush.Set();
-    m_fFlushing = false;
+    m_end_flush.Set();
+    m_flushing = false;
     bool by_request = false;
     for (;;) {
         m_priority = 0;
         SetPriority(ThreadPriority::Normal);
-        m_rtStart = m_rtNewStart;
-        m_rtStop = m_rtNewStop;
-        if (int size = m_pending_cache_size.exchange(-1); size >= 0 && m_pParser) m_pParser->SetCacheSize(size);
+        m_start = m_new_start;
+        m_stop = m_new_stop;
+        if (int size = m_pending_cache_size.exchange(-1); size >= 0 && m_parser) m_parser->SetCacheSize(size);
         try {
-            DemuxSeek(m_rtStart);
+            DemuxSeek(m_start);
         } catch (const std::exception&) {
             NotifyEvent(EC_ERRORABORT, E_FAIL, 0);
         }
         if (by_request) Reply(S_OK);
 
         // A seek that began its flush before this run started is served first, not waited out.
-        while (!m_eEndFlush.Wait(10))
+        while (!m_end_flush.Wait(10))
             if (CheckRequest()) break;
-        m_pActivePins.clear();
-        for (auto& pin : m_pOutputs) {
-            if (m_fFlushing) break;
+        m_active_pins.clear();
+        for (auto& pin : m_outputs) {
+            if (m_flushing) break;
             if (!pin->IsConnected()) continue;
-            m_pActivePins.push_back(pin.get());
-            pin->DeliverNewSegment(m_rtStart, m_rtStop, m_dRate);
+            m_active_pins.push_back(pin.get());
+            pin->DeliverNewSegment(m_start, m_stop, m_rate);
         }
         run_demux();
-        for (CBaseSplitterOutputPin* pin : m_pActivePins) {
+        for (CBaseSplitterOutputPin* pin : m_active_pins) {
             if (CheckRequest()) break;
             pin->QueueEndOfStream();
         }
@@ -260,35 +260,35 @@ HRESULT CBaseSplitterFilter::DeliverPacket(std::unique_ptr<Packet> p)
     const DWORD track = p->TrackNumber;
     CBaseSplitterOutputPin* pin = GetOutputPin(track);
     if (!pin || !pin->IsConnected() ||
-        std::find(m_pActivePins.begin(), m_pActivePins.end(), pin) == m_pActivePins.end())
+        std::find(m_active_pins.begin(), m_active_pins.end(), pin) == m_active_pins.end())
         return S_FALSE;
     if (p->rtStart != INVALID_TIME) {
-        m_rtCurrent = p->rtStart;
-        p->rtStart -= m_rtStart;
-        p->rtStop -= m_rtStart;
+        m_current = p->rtStart;
+        p->rtStart -= m_start;
+        p->rtStop -= m_start;
     }
     {
-        std::scoped_lock hold(m_csmtnew);
-        auto it = m_mtnew.find(track);
-        if (it != m_mtnew.end()) {
+        std::scoped_lock hold(m_new_types_lock);
+        auto it = m_new_types.find(track);
+        if (it != m_new_types.end()) {
             p->pmt = std::make_unique<CMediaType>(it->second);
-            m_mtnew.erase(it);
+            m_new_types.erase(it);
         }
     }
-    if (!m_bDiscontinuitySent.contains(track)) p->bDiscontinuity = true;
+    if (!m_discontinuity_sent.contains(track)) p->bDiscontinuity = true;
     const bool discontinuity = p->bDiscontinuity;
     HRESULT hr = pin->QueuePacket(std::move(p));
     if (hr != S_OK) {
-        std::erase(m_pActivePins, pin);
-        return m_pActivePins.empty() ? hr : S_OK;
+        std::erase(m_active_pins, pin);
+        return m_active_pins.empty() ? hr : S_OK;
     }
-    if (discontinuity) m_bDiscontinuitySent.insert(track);
+    if (discontinuity) m_discontinuity_sent.insert(track);
     return hr;
 }
 
 void CBaseSplitterFilter::set_delivery_priority(ThreadPriority priority)
 {
-    for (auto& pin : m_pOutputs)
+    for (auto& pin : m_outputs)
         if (pin->ThreadExists()) pin->SetPriority(priority);
 }
 
@@ -296,7 +296,7 @@ bool CBaseSplitterFilter::IsAnyPinDrying()
 {
     std::size_t total_count = 0;
     std::int64_t total_size = 0;
-    for (CBaseSplitterOutputPin* pin : m_pActivePins) {
+    for (CBaseSplitterOutputPin* pin : m_active_pins) {
         const std::size_t count = pin->QueueCount();
         const std::int64_t size = pin->QueueSize();
         total_count += count;
@@ -317,33 +317,33 @@ bool CBaseSplitterFilter::IsAnyPinDrying()
 HRESULT CBaseSplitterFilter::SetPositionsInternal(const void* seeker, LONGLONG* current, DWORD current_flags,
                                                   LONGLONG* stop, DWORD stop_flags)
 {
-    CAutoLock hold(&m_csFilter);
+    CAutoLock hold(&m_filter_lock);
     if (!current && !stop) return S_OK;
     const DWORD current_how = current_flags & AM_SEEKING_PositioningBitsMask;
     const DWORD stop_how = stop_flags & AM_SEEKING_PositioningBitsMask;
     if (current_how == AM_SEEKING_NoPositioning && stop_how == AM_SEEKING_NoPositioning) return S_OK;
 
-    REFERENCE_TIME now = m_rtCurrent;
+    REFERENCE_TIME now = m_current;
     REFERENCE_TIME new_current = now;
     if (current && current_how == AM_SEEKING_AbsolutePositioning) new_current = *current;
     else if (current && current_how != AM_SEEKING_NoPositioning) new_current = now + *current;
-    REFERENCE_TIME new_stop = m_rtStop;
+    REFERENCE_TIME new_stop = m_stop;
     if (stop && stop_how == AM_SEEKING_AbsolutePositioning) new_stop = *stop;
-    else if (stop && stop_how == AM_SEEKING_RelativePositioning) new_stop = m_rtStop + *stop;
+    else if (stop && stop_how == AM_SEEKING_RelativePositioning) new_stop = m_stop + *stop;
     else if (stop && stop_how == AM_SEEKING_IncrementalPositioning) new_stop = new_current + *stop;
 
-    if (new_current == now && new_stop == m_rtStop) return S_OK;
-    if (new_current == m_rtLastSeekStart && new_stop == m_rtLastSeekStop &&
-        std::find(m_LastSeekers.begin(), m_LastSeekers.end(), seeker) == m_LastSeekers.end()) {
+    if (new_current == now && new_stop == m_stop) return S_OK;
+    if (new_current == m_last_seek_start && new_stop == m_last_seek_stop &&
+        std::find(m_last_seekers.begin(), m_last_seekers.end(), seeker) == m_last_seekers.end()) {
         // Several output paths of one graph ask for the same seek: carry it out once.
-        m_LastSeekers.push_back(seeker);
+        m_last_seekers.push_back(seeker);
         return S_OK;
     }
-    m_rtLastSeekStart = new_current;
-    m_rtLastSeekStop = new_stop;
-    m_LastSeekers.assign(1, seeker);
-    m_rtCurrent = m_rtNewStart = new_current;
-    m_rtNewStop = new_stop;
+    m_last_seek_start = new_current;
+    m_last_seek_stop = new_stop;
+    m_last_seekers.assign(1, seeker);
+    m_current = m_new_start = new_current;
+    m_new_stop = new_stop;
     if (CAMThread::ThreadExists()) {
         DeliverBeginFlush();
         CallWorker(CMD_SEEK);
@@ -377,7 +377,7 @@ HRESULT CBaseSplitterFilter::CheckCapabilities(DWORD* capabilities)
 HRESULT CBaseSplitterFilter::GetDuration(LONGLONG* duration)
 {
     if (!duration) return E_POINTER;
-    *duration = m_rtDuration;
+    *duration = m_duration;
     return S_OK;
 }
 
@@ -385,7 +385,7 @@ HRESULT CBaseSplitterFilter::GetStopPosition(LONGLONG* stop) { return GetDuratio
 
 HRESULT CBaseSplitterFilter::GetCurrentPosition(LONGLONG* current)
 {
-    if (current) *current = m_rtCurrent;
+    if (current) *current = m_current;
     return S_OK;
 }
 
@@ -397,9 +397,9 @@ HRESULT CBaseSplitterFilter::SetPositions(LONGLONG* current, DWORD current_flags
 HRESULT CBaseSplitterFilter::GetPositions(LONGLONG* current, LONGLONG* stop)
 {
     if (!current || !stop) return E_POINTER;
-    CAutoLock hold(&m_csFilter);
-    *current = m_rtCurrent;
-    *stop = m_rtNewStop;   // the stop that applies, also before the next run takes it
+    CAutoLock hold(&m_filter_lock);
+    *current = m_current;
+    *stop = m_new_stop;   // the stop that applies, also before the next run takes it
     return S_OK;
 }
 
@@ -407,21 +407,21 @@ HRESULT CBaseSplitterFilter::GetAvailable(LONGLONG* earliest, LONGLONG* latest)
 {
     if (!earliest || !latest) return E_POINTER;
     *earliest = 0;
-    *latest = m_rtDuration;
+    *latest = m_duration;
     return S_OK;
 }
 
 HRESULT CBaseSplitterFilter::SetRate(double rate)
 {
     if (!(rate > 0)) return E_INVALIDARG;
-    m_dRate = rate;
+    m_rate = rate;
     return S_OK;
 }
 
 HRESULT CBaseSplitterFilter::GetRate(double* rate)
 {
     if (!rate) return E_POINTER;
-    *rate = m_dRate;
+    *rate = m_rate;
     return S_OK;
 }
 
@@ -431,14 +431,14 @@ HRESULT CBaseSplitterFilter::Set(REFGUID, DWORD id, LPVOID instance, DWORD insta
     if (!instance || instance_length < sizeof(DWORD)) return property_not_found;
     const DWORD value = *static_cast<const DWORD*>(instance);
     if (id == 0) {
-        m_bStreaming = value != 0;
+        m_streaming = value != 0;
     } else if (id == 1) {
-        CAutoLock hold(&m_csFilter);
+        CAutoLock hold(&m_filter_lock);
         // The reader belongs to the demultiplexing thread while it runs: it takes the size before its next run.
         if (CAMThread::ThreadExists())
             m_pending_cache_size = static_cast<int>(value);
-        else if (m_pParser)
-            m_pParser->SetCacheSize(static_cast<int>(value));
+        else if (m_parser)
+            m_parser->SetCacheSize(static_cast<int>(value));
     }
     return property_not_found;
 }

@@ -48,7 +48,7 @@ public:
     bool CheckRequest() const { return CAMThread::CheckRequest(nullptr); }
     // Makes the next packet of the track carry this type.
     void SetNewMediaType(DWORD track, const CMediaType& type);
-    CCritSec* FilterLock() { return &m_csFilter; }
+    CCritSec* FilterLock() { return &m_filter_lock; }
 
     // Called by the pins.
     HRESULT CompleteConnect(PIN_DIRECTION direction, CBasePin* pin);
@@ -89,33 +89,33 @@ protected:
     // Ends the demultiplexing thread; derived destructors call it before their parts go.
     void StopDemuxThread();
 
-    CCritSec m_csFilter;
-    std::unique_ptr<CBaseParser> m_pParser;   // the current parser
-    bool m_bStreaming{false};                 // private property 0
-    std::atomic<REFERENCE_TIME> m_rtDuration{0};
-    REFERENCE_TIME m_rtStart{0}, m_rtStop{0};
-    std::atomic<REFERENCE_TIME> m_rtCurrent{0};
-    REFERENCE_TIME m_rtNewStart{0}, m_rtNewStop{0};
-    std::atomic<double> m_dRate{1.0};
+    CCritSec m_filter_lock;
+    std::unique_ptr<CBaseParser> m_parser;   // the current parser
+    bool m_streaming{false};                 // private property 0
+    std::atomic<REFERENCE_TIME> m_duration{0};
+    REFERENCE_TIME m_start{0}, m_stop{0};
+    std::atomic<REFERENCE_TIME> m_current{0};
+    REFERENCE_TIME m_new_start{0}, m_new_stop{0};
+    std::atomic<double> m_rate{1.0};
 
 private:
     void run_demux();
     void set_delivery_priority(ThreadPriority priority);
 
-    std::unique_ptr<CBaseSplitterInputPin> m_pInput;
-    std::vector<std::unique_ptr<CBaseSplitterOutputPin>> m_pOutputs;   // guarded by m_csFilter
-    std::vector<std::unique_ptr<CBaseSplitterOutputPin>> m_pRetiredOutputs;
-    std::mutex m_csPinMap;
-    std::map<DWORD, CBaseSplitterOutputPin*> m_pPinMap;   // guarded by m_csPinMap
-    std::mutex m_csmtnew;
-    std::map<DWORD, CMediaType> m_mtnew;                  // guarded by m_csmtnew
+    std::unique_ptr<CBaseSplitterInputPin> m_input;
+    std::vector<std::unique_ptr<CBaseSplitterOutputPin>> m_outputs;   // guarded by m_filter_lock
+    std::vector<std::unique_ptr<CBaseSplitterOutputPin>> m_retired_outputs;
+    std::mutex m_pin_map_lock;
+    std::map<DWORD, CBaseSplitterOutputPin*> m_pin_map;   // guarded by m_pin_map_lock
+    std::mutex m_new_types_lock;
+    std::map<DWORD, CMediaType> m_new_types;                  // guarded by m_new_types_lock
     // Touched only by the demultiplexing thread while it runs.
-    std::vector<CBaseSplitterOutputPin*> m_pActivePins;
-    std::set<DWORD> m_bDiscontinuitySent;
+    std::vector<CBaseSplitterOutputPin*> m_active_pins;
+    std::set<DWORD> m_discontinuity_sent;
     int m_priority{0};
-    CAMEvent m_eEndFlush{plat::EventReset::Manual};
-    std::atomic<bool> m_fFlushing{false};
-    REFERENCE_TIME m_rtLastSeekStart, m_rtLastSeekStop;
-    std::vector<const void*> m_LastSeekers;
+    CAMEvent m_end_flush{plat::EventReset::Manual};
+    std::atomic<bool> m_flushing{false};
+    REFERENCE_TIME m_last_seek_start, m_last_seek_stop;
+    std::vector<const void*> m_last_seekers;
     std::atomic<int> m_pending_cache_size{-1};   // private property 1 asked while running
 };

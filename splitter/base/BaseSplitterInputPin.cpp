@@ -22,9 +22,9 @@ HRESULT CBaseSplitterInputPin::CompleteConnect(IPin* pin)
     HRESULT hr = CBasePin::CompleteConnect(pin);
     if (FAILED(hr)) return hr;
     if (!pin) return E_POINTER;
-    m_pAsyncReader.reset();
-    pin->QueryInterface(IID_IAsyncReader, m_pAsyncReader.put_void());
-    if (!m_pAsyncReader) return E_NOINTERFACE;
+    m_reader.reset();
+    pin->QueryInterface(IID_IAsyncReader, m_reader.put_void());
+    if (!m_reader) return E_NOINTERFACE;
     hr = m_pSplitter->CompleteConnect(PINDIR_INPUT, this);
     return FAILED(hr) ? hr : S_OK;
 }
@@ -33,14 +33,14 @@ HRESULT CBaseSplitterInputPin::BreakConnect()
 {
     CBasePin::BreakConnect();
     m_pSplitter->BreakConnect(PINDIR_INPUT, this);
-    m_pAsyncReader.reset();
+    m_reader.reset();
     return S_OK;
 }
 
 HRESULT CBaseSplitterInputPin::GetAsyncReader(IAsyncReader** reader)
 {
     if (!reader) return E_POINTER;
-    *reader = m_pAsyncReader.get();
+    *reader = m_reader.get();
     if (!*reader) return VFW_E_NOT_CONNECTED;
     (*reader)->AddRef();
     return S_OK;

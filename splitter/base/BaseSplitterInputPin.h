@@ -24,5 +24,5 @@ public:
 
 private:
     CBaseSplitterFilter* const m_pSplitter;
-    plat::ComPtr<IAsyncReader> m_pAsyncReader;   // from CompleteConnect to BreakConnect
+    plat::ComPtr<IAsyncReader> m_reader;   // from CompleteConnect to BreakConnect
 };

@@ -25,8 +25,8 @@ constexpr GUID sparse_subtypes[] = {
 CBaseSplitterOutputPin::CBaseSplitterOutputPin(std::vector<CMediaType> types, const WCHAR* name,
                                                CBaseSplitterFilter* filter, CCritSec* lock, HRESULT* result,
                                                int buffers)
-    : CBaseOutputPin(name, filter, lock, result), m_pSplitter(filter), m_mts(std::move(types)),
-      m_nBuffers(std::max(buffers, 1))
+    : CBaseOutputPin(name, filter, lock, result), m_pSplitter(filter), m_types(std::move(types)),
+      m_buffers(std::max(buffers, 1))
 {
 }
 
@@ -35,7 +35,7 @@ CBaseSplitterOutputPin::~CBaseSplitterOutputPin() { stop_delivery_thread(); }
 HRESULT CBaseSplitterOutputPin::CheckMediaType(const CMediaType* type)
 {
     std::scoped_lock hold(m_types_lock);
-    return std::any_of(m_mts.begin(), m_mts.end(), [&](const CMediaType& t) { return t == *type; }) ? S_OK
+    return std::any_of(m_types.begin(), m_types.end(), [&](const CMediaType& t) { return t == *type; }) ? S_OK
                                                                                                   : E_INVALIDARG;
 }
 
@@ -43,15 +43,15 @@ HRESULT CBaseSplitterOutputPin::GetMediaType(int position, CMediaType* type)
 {
     std::scoped_lock hold(m_types_lock);
     if (position < 0) return E_INVALIDARG;
-    if (static_cast<std::size_t>(position) >= m_mts.size()) return VFW_S_NO_MORE_ITEMS;
-    *type = m_mts[static_cast<std::size_t>(position)];
+    if (static_cast<std::size_t>(position) >= m_types.size()) return VFW_S_NO_MORE_ITEMS;
+    *type = m_types[static_cast<std::size_t>(position)];
     return S_OK;
 }
 
 HRESULT CBaseSplitterOutputPin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request)
 {
     if (!allocator || !request) return E_POINTER;
-    request->cBuffers = m_nBuffers;
+    request->cBuffers = m_buffers;
     request->cbBuffer = static_cast<LONG>(std::max<ULONG>(m_mt.GetSampleSize(), 1));
     if (m_mt.subtype == MEDIASUBTYPE_Vorbis2 && m_mt.formattype == FORMAT_VorbisFormat2)
         request->cBuffers = std::max<LONG>(request->cBuffers, 2);
@@ -74,10 +74,9 @@ HRESULT CBaseSplitterOutputPin::Active()
     HRESULT hr = CBaseOutputPin::Active();
     if (FAILED(hr)) return hr;
     if (IsConnected() && !ThreadExists()) {
-        m_hrDeliver = S_OK;
-        m_fFlushing = false;
-        m_fFlushed = false;
-        m_eEndFlush.Set();
+        m_deliver_result = S_OK;
+        m_flushing = false;
+        m_end_flush.Set();
         Create();
     }
     return S_OK;
@@ -86,7 +85,7 @@ HRESULT CBaseSplitterOutputPin::Active()
 void CBaseSplitterOutputPin::stop_delivery_thread()
 {
     if (ThreadExists()) {
-        m_eQueued.Set();
+        m_queued.Set();
         CallWorker(exit_request);
     }
     Close();
@@ -104,13 +103,15 @@ HRESULT CBaseSplitterOutputPin::Inactive()
 
 HRESULT CBaseSplitterOutputPin::DeliverBeginFlush()
 {
-    m_eEndFlush.Reset();
-    m_fFlushed = false;
-    m_fFlushing = true;
-    m_hrDeliver = S_FALSE;
-    m_queue.RemoveAll();
+    m_end_flush.Reset();
+    m_flushing = true;
+    {
+        std::scoped_lock hold(m_result_lock);
+        m_deliver_result = S_FALSE;
+        m_queue.RemoveAll();
+    }
     HRESULT hr = IsConnected() ? CBaseOutputPin::DeliverBeginFlush() : S_OK;
-    if (FAILED(hr)) m_eEndFlush.Set();
+    if (FAILED(hr)) m_end_flush.Set();
     return hr;
 }
 
@@ -123,17 +124,19 @@ HRESULT CBaseSplitterOutputPin::DeliverEndFlush()
         std::scoped_lock hold(m_deliver_lock);
         if (IsConnected()) hr = CBaseOutputPin::DeliverEndFlush();
     }
-    m_hrDeliver = S_OK;
-    m_fFlushing = false;
-    m_fFlushed = true;
-    m_eEndFlush.Set();
+    {
+        std::scoped_lock hold(m_result_lock);
+        m_deliver_result = S_OK;
+    }
+    m_flushing = false;
+    m_end_flush.Set();
     return hr;
 }
 
 HRESULT CBaseSplitterOutputPin::DeliverNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate)
 {
-    if (m_fFlushing) return S_FALSE;
-    m_rtStart = start;
+    if (m_flushing) return S_FALSE;
+    m_segment_start = start;
     if (!ThreadExists()) return S_FALSE;
     return CBaseOutputPin::DeliverNewSegment(start, stop, rate);
 }
@@ -151,24 +154,26 @@ bool CBaseSplitterOutputPin::IsSparse()
 HRESULT CBaseSplitterOutputPin::QueuePacket(std::unique_ptr<Packet> packet)
 {
     if (!ThreadExists()) return S_FALSE;
-    while (m_hrDeliver == S_OK && !(m_pSplitter->IsAnyPinDrying() && m_queue.GetSize() <= max_queue_bytes))
+    while (m_deliver_result == S_OK && !(m_pSplitter->IsAnyPinDrying() && m_queue.GetSize() <= max_queue_bytes))
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    HRESULT hr = m_hrDeliver;
-    if (hr != S_OK) return hr;
-    m_queue.Add(std::move(packet));
-    m_eQueued.Set();
-    return hr;
+    {
+        // Under the result lock, so that no packet from before a flush slips in after it emptied the queue.
+        std::scoped_lock hold(m_result_lock);
+        if (m_deliver_result != S_OK) return m_deliver_result;
+        m_queue.Add(std::move(packet));
+    }
+    m_queued.Set();
+    return S_OK;
 }
 
 DWORD CBaseSplitterOutputPin::ThreadProc()
 {
-    m_hrDeliver = S_OK;
-    m_fFlushing = false;
-    m_fFlushed = false;
-    m_eEndFlush.Set();
+    m_deliver_result = S_OK;
+    m_flushing = false;
+    m_end_flush.Set();
     for (;;) {
         // Wakes as soon as a packet is queued; the time-out only bounds a missed wake.
-        m_eQueued.Wait(10);
+        m_queued.Wait(10);
         DWORD request;
         if (CheckRequest(&request)) {
             GetRequest();
@@ -177,16 +182,20 @@ DWORD CBaseSplitterOutputPin::ThreadProc()
         }
         while (m_queue.GetCount() > 0) {
             std::unique_ptr<Packet> packet = m_queue.Remove(&m_taken_generation);
-            if (m_hrDeliver != S_OK) continue;   // dropped: the pin failed or flushes
-            m_fFlushed = false;
+            if (m_deliver_result != S_OK) continue;   // dropped: the pin failed or flushes
             HRESULT hr = packet ? DeliverPacket(std::move(packet)) : DeliverEndOfStream();
-            m_eEndFlush.Wait();   // a flush may have failed this delivery on purpose
-            if (hr != S_OK && !m_fFlushed) {
-                m_hrDeliver = hr;
-                break;
-            }
+            m_end_flush.Wait();   // a flush may have failed this delivery on purpose
+            if (hr != S_OK && keep_failure(hr, m_taken_generation)) break;
         }
     }
+}
+
+bool CBaseSplitterOutputPin::keep_failure(HRESULT result, std::uint64_t generation)
+{
+    std::scoped_lock hold(m_result_lock);
+    if (generation != m_queue.Generation()) return false;
+    m_deliver_result = result;
+    return true;
 }
 
 HRESULT CBaseSplitterOutputPin::Deliver(IMediaSample* sample)
@@ -244,8 +253,8 @@ HRESULT CBaseSplitterOutputPin::DeliverPacket(std::unique_ptr<Packet> p)
         if (FAILED(hr = sample->SetMediaType(p->pmt.get()))) return hr;
         p->bDiscontinuity = true;
         std::scoped_lock hold(m_types_lock);
-        m_mts.clear();
-        m_mts.push_back(*p->pmt);
+        m_types.clear();
+        m_types.push_back(*p->pmt);
     }
     BYTE* buffer = nullptr;
     if (FAILED(hr = sample->GetPointer(&buffer))) return hr;

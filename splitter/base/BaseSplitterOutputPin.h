@@ -53,15 +53,19 @@ private:
     void stop_delivery_thread();
 
     std::mutex m_types_lock;            // not the filter lock: the delivery thread takes it
-    std::vector<CMediaType> m_mts;      // guarded by m_types_lock
-    const int m_nBuffers;
+    std::vector<CMediaType> m_types;      // guarded by m_types_lock
+    const int m_buffers;
     PacketQueue m_queue;
-    std::atomic<HRESULT> m_hrDeliver{S_OK};
-    std::atomic<bool> m_fFlushing{false};
-    std::atomic<bool> m_fFlushed{false};
-    CAMEvent m_eEndFlush{plat::EventReset::Manual};
-    CAMEvent m_eQueued;                 // wakes the delivery thread
-    std::atomic<REFERENCE_TIME> m_rtStart{0};
+    // A failure is kept only for a packet of the queue's present generation: a flush
+    // starts a new one, so a delivery refused because of it counts as dropped.
+    bool keep_failure(HRESULT result, std::uint64_t generation);
+
+    std::mutex m_result_lock;           // pairs each change of m_deliver_result with the queue's generation
+    std::atomic<HRESULT> m_deliver_result{S_OK};   // written under m_result_lock; read without it
+    std::atomic<bool> m_flushing{false};
+    CAMEvent m_end_flush{plat::EventReset::Manual};
+    CAMEvent m_queued;                 // wakes the delivery thread
+    std::atomic<REFERENCE_TIME> m_segment_start{0};
     std::mutex m_deliver_lock;                   // held across a downstream delivery; taken by the end of a flush
     std::uint64_t m_taken_generation{0};         // the queue's generation of the packet in delivery; delivery thread only
 };

@@ -1,10 +1,13 @@
-// Demultiplexes a large FLV into null sinks and compares the rate with
-// ffmpeg copying the same file's packets to its null muxer, in the same run.
+// Demultiplexes a large FLV and a bare MPEG-4 Visual stream into null sinks
+// and compares each rate with ffmpeg copying the same file's packets to its
+// null muxer, in the same run.
 
 #include "splitter/base/testing/ParserFilter.h"
 #include "splitter/base/testing/SplitterGraph.h"
 #include "splitter/flv/FlashParser.h"
+#include "splitter/mpeg4/MPEG4VideoParser.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,12 +23,19 @@ double seconds_since(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+struct Case {
+    const char* name;
+    std::string path;
+    ParserFilter* (*make_filter)();
+    const char* ffmpeg_input;   // the demuxer ffmpeg is told to use, or empty to let it probe
+};
+
 // Seconds for one demultiplexing run into null sinks; negative on failure.
-double splitter_run(const std::string& path, std::uint64_t& bytes)
+double splitter_run(const Case& c, std::uint64_t& bytes)
 {
     SplitterGraph g;
     const auto start = Clock::now();
-    if (FAILED(g.open(path, ParserFilter::with<CFlashParser>(), plat::Payload::Drop))) return -1;
+    if (FAILED(g.open(c.path, c.make_filter(), plat::Payload::Drop))) return -1;
     if (!g.run_to_end(600000)) return -1;
     const double took = seconds_since(start);
     bytes = 0;
@@ -33,40 +43,52 @@ double splitter_run(const std::string& path, std::uint64_t& bytes)
     return took;
 }
 
-double ffmpeg_run(const std::string& path)
+double ffmpeg_run(const Case& c)
 {
-    const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -i '" + path + "' -c copy -f null -";
+    const std::string command = std::string("ffmpeg -nostdin -hide_banner -loglevel error ") + c.ffmpeg_input +
+                                " -i '" + c.path + "' -c copy -f null -";
     const auto start = Clock::now();
     if (std::system(command.c_str()) != 0) return -1;
     return seconds_since(start);
+}
+
+// Best of three rounds each, alternating; false when a run failed.
+bool measure(const Case& c)
+{
+    const double mb = static_cast<double>(std::filesystem::file_size(c.path)) / 1e6;
+    double ours = 1e9, theirs = 1e9;
+    std::uint64_t payload = 0;
+    for (int i = 0; i < 3; ++i) {
+        const double s = splitter_run(c, payload);
+        const double f = ffmpeg_run(c);
+        if (s < 0 || f < 0) {
+            std::fprintf(stderr, "%s: a run failed\n", c.name);
+            return false;
+        }
+        ours = std::min(ours, s);
+        theirs = std::min(theirs, f);
+    }
+    std::printf("%s: %s (%.1f MB, %.1f MB of packets)\n", c.name, c.path.c_str(), mb, static_cast<double>(payload) / 1e6);
+    std::printf("  splitter:               %.1f MB/s\n", mb / ours);
+    std::printf("  ffmpeg -c copy -f null: %.1f MB/s\n", mb / theirs);
+    std::printf("  ratio (splitter / ffmpeg): %.2f\n", theirs / ours);
+    return true;
 }
 
 }
 
 int main(int argc, char** argv)
 {
-    const std::string path = argc > 1 ? argv[1] : SPLITTER_BENCH_MEDIA;
-    if (argc <= 1 && std::system(("'" SPLITTER_BENCH_SCRIPT "' '" + path + "'").c_str()) != 0) {
-        std::fprintf(stderr, "could not make %s\n", path.c_str());
+    const std::string dir = SPLITTER_BENCH_MEDIA_DIR;
+    if (argc <= 2 && std::system(("'" SPLITTER_BENCH_SCRIPT "' '" + dir + "'").c_str()) != 0) {
+        std::fprintf(stderr, "could not make the media in %s\n", dir.c_str());
         return 1;
     }
-    const double mb = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
-    constexpr int rounds = 3;
-    double ours = 1e9, theirs = 1e9;
-    std::uint64_t payload = 0;
-    for (int i = 0; i < rounds; ++i) {
-        const double s = splitter_run(path, payload);
-        const double f = ffmpeg_run(path);
-        if (s < 0 || f < 0) {
-            std::fprintf(stderr, "a run failed\n");
-            return 1;
-        }
-        ours = std::min(ours, s);
-        theirs = std::min(theirs, f);
-    }
-    std::printf("file: %s (%.1f MB, %.1f MB of packets)\n", path.c_str(), mb, static_cast<double>(payload) / 1e6);
-    std::printf("splitter: %.1f MB/s\n", mb / ours);
-    std::printf("ffmpeg -c copy -f null: %.1f MB/s\n", mb / theirs);
-    std::printf("ratio (splitter / ffmpeg): %.2f\n", theirs / ours);
-    return 0;
+    const Case cases[] = {
+        {"FLV", argc > 1 ? argv[1] : dir + "/bench-200mb.flv", &ParserFilter::with<CFlashParser>, ""},
+        {"raw MPEG-4", argc > 2 ? argv[2] : dir + "/bench-720p.m4v", &ParserFilter::with<CMPEG4VideoParser>, "-f m4v"},
+    };
+    bool ok = true;
+    for (const auto& c : cases) ok = measure(c) && ok;
+    return ok ? 0 : 1;
 }

@@ -25,6 +25,12 @@ constexpr int max_header_tags = 100;
 constexpr LONGLONG sync_window = 10000;
 constexpr double one_year_s = 31536000.0;
 constexpr ULONGLONG failed = CBaseSplitterFile::failed_bit_read;
+constexpr int aac_format = 10;
+constexpr int avc_codec = 7;
+constexpr ULONGLONG aac_config_packet = 0;   // the packet types that carry a decoder configuration
+constexpr BYTE avc_config_packet = 0;
+constexpr LONGLONG max_config = 0xFFFF;   // what a wave header's 16-bit extra-size field can announce
+constexpr DWORD growth_poll_ms = 10;
 
 double be_double(const BYTE* p)
 {
@@ -36,124 +42,139 @@ double be_double(const BYTE* p)
 }
 
 struct CFlashParser::Tag {
-    DWORD PreviousTagSize;
-    DWORD TagType;
-    DWORD DataSize;
-    DWORD TimeStamp;   // milliseconds, with the extension byte as its top 8 bits
+    DWORD prev_tag_size;
+    DWORD type;
+    DWORD data_size;
+    DWORD time_stamp;   // milliseconds, with the extension byte as its top 8 bits
 };
 
 struct CFlashParser::AudioTag {
-    int SoundFormat, SoundRate, SoundSize, SoundType;
+    int sound_format, sound_rate, sound_size, sound_type;
 };
 
 struct CFlashParser::VideoTag {
-    int FrameType, CodecID;
+    int frame_type, codec_id;
 };
 
 CFlashParser::CFlashParser(CBaseSplitterFilter* filter) : CBaseParser(filter) {}
 
 CFlashParser::~CFlashParser() = default;
 
-void CFlashParser::CloseFile() { m_pFile.reset(); }
+void CFlashParser::CloseFile() { m_file.reset(); }
 
-bool CFlashParser::SetCacheSize(int size) { return m_pFile && m_pFile->SetCacheSize(size); }
+bool CFlashParser::SetCacheSize(int size) { return m_file && m_file->SetCacheSize(size); }
 
-LONGLONG CFlashParser::GetAvailableLength() { return m_pFile ? m_pFile->GetLength() : 0; }
+LONGLONG CFlashParser::GetAvailableLength() { return m_file ? m_file->GetLength() : 0; }
 
 bool CFlashParser::ReadTag(Tag& t)
 {
     BYTE h[header_size];
-    if (m_pFile->GetRemaining() < header_size || m_pFile->ByteRead(h, header_size) != S_OK) return false;
-    t.PreviousTagSize = DWORD{h[0]} << 24 | DWORD{h[1]} << 16 | DWORD{h[2]} << 8 | h[3];
-    t.TagType = h[4];
-    t.DataSize = DWORD{h[5]} << 16 | DWORD{h[6]} << 8 | h[7];
+    if (m_file->GetRemaining() < header_size || m_file->ByteRead(h, header_size) != S_OK) return false;
+    t.prev_tag_size = DWORD{h[0]} << 24 | DWORD{h[1]} << 16 | DWORD{h[2]} << 8 | h[3];
+    t.type = h[4];
+    t.data_size = DWORD{h[5]} << 16 | DWORD{h[6]} << 8 | h[7];
     // The extension byte carries the time beyond 4.66 hours.
-    t.TimeStamp = DWORD{h[11]} << 24 | DWORD{h[8]} << 16 | DWORD{h[9]} << 8 | h[10];
+    t.time_stamp = DWORD{h[11]} << 24 | DWORD{h[8]} << 16 | DWORD{h[9]} << 8 | h[10];
     return true;
 }
 
 bool CFlashParser::ReadTag(AudioTag& at)
 {
-    ULONGLONG b = m_pFile->BitRead(8);
+    ULONGLONG b = m_file->BitRead(8);
     if (b == failed) return false;
-    at.SoundFormat = static_cast<int>(b >> 4);
-    at.SoundRate = static_cast<int>(b >> 2 & 3);
-    at.SoundSize = static_cast<int>(b >> 1 & 1);
-    at.SoundType = static_cast<int>(b & 1);
+    at.sound_format = static_cast<int>(b >> 4);
+    at.sound_rate = static_cast<int>(b >> 2 & 3);
+    at.sound_size = static_cast<int>(b >> 1 & 1);
+    at.sound_type = static_cast<int>(b & 1);
     return true;
 }
 
 bool CFlashParser::ReadTag(VideoTag& vt)
 {
-    ULONGLONG b = m_pFile->BitRead(8);
+    ULONGLONG b = m_file->BitRead(8);
     if (b == failed) return false;
-    vt.FrameType = static_cast<int>(b >> 4);
-    vt.CodecID = static_cast<int>(b & 0xF);
+    vt.frame_type = static_cast<int>(b >> 4);
+    vt.codec_id = static_cast<int>(b & 0xF);
     return true;
 }
 
 bool CFlashParser::TagEndsWhereItSays(LONGLONG data_start, DWORD size)
 {
     const LONGLONG end = data_start + size;
-    const LONGLONG available = m_pFile->GetAvailable();
+    const LONGLONG available = m_file->GetAvailable();
     if (end == available) return true;
     if (end + 4 > available) return false;
-    const LONGLONG back = m_pFile->GetPos();
-    m_pFile->Seek(end);
-    const bool matches = m_pFile->BitRead(32) == size + 11;
-    m_pFile->Seek(back);
+    const LONGLONG back = m_file->GetPos();
+    m_file->Seek(end);
+    const bool matches = m_file->BitRead(32) == size + 11;
+    m_file->Seek(back);
     return matches;
 }
 
 bool CFlashParser::Sync(LONGLONG& position)
 {
-    m_pFile->Seek(position);
-    while (m_pFile->GetRemaining() >= 11) {
-        const LONGLONG limit = std::min(m_pFile->GetRemaining(), sync_window) + 1;
+    m_file->Seek(position);
+    while (m_file->GetRemaining() >= 11) {
+        const LONGLONG limit = std::min(m_file->GetRemaining(), sync_window) + 1;
         ULONGLONG b = 0;
         LONGLONG scanned = 0;
         do {
-            b = m_pFile->BitRead(8);
+            b = m_file->BitRead(8);
             if (b == failed) return false;
         } while (b != audio_tag && b != video_tag && ++scanned < limit);
         if (b != audio_tag && b != video_tag) continue;
-        const LONGLONG p = m_pFile->GetPos();
-        const ULONGLONG size = m_pFile->BitRead(24);
+        const LONGLONG p = m_file->GetPos();
+        const ULONGLONG size = m_file->BitRead(24);
         if (size == failed || size == 0) {
-            m_pFile->Seek(p);
+            m_file->Seek(p);
             continue;
         }
-        m_pFile->BitRead(24);   // time stamp
-        m_pFile->BitRead(32);   // extension and stream id
-        if (TagEndsWhereItSays(m_pFile->GetPos(), static_cast<DWORD>(size))) {
+        m_file->BitRead(24);   // time stamp
+        m_file->BitRead(32);   // extension and stream id
+        if (TagEndsWhereItSays(m_file->GetPos(), static_cast<DWORD>(size))) {
             position = p - 5;
-            m_pFile->Seek(position);
+            m_file->Seek(position);
             return true;
         }
-        m_pFile->Seek(p);
+        m_file->Seek(p);
     }
     return false;
 }
 
 bool CFlashParser::SyncToPosition(LONGLONG offset)
 {
-    if (!m_pFile) return false;
+    if (!m_file) return false;
     if (Sync(offset)) return true;
-    m_pFile->Seek(m_DataOffset);
+    m_file->Seek(m_data_start);
     return false;
 }
 
-bool CFlashParser::AudioType(const AudioTag& at, CMediaType& type)
+std::vector<BYTE> CFlashParser::ReadAacConfig(const Tag& t)
 {
+    // After the audio header byte: the packet type (0: the decoder configuration) and the configuration.
+    const LONGLONG left = static_cast<LONGLONG>(t.data_size) - 2;
+    if (left <= 0 || left > max_config || left > m_file->GetRemaining() || m_file->BitRead(8) != aac_config_packet)
+        return {};
+    std::vector<BYTE> config(static_cast<std::size_t>(left));
+    if (m_file->ByteRead(config.data(), left) != S_OK) return {};
+    return config;
+}
+
+bool CFlashParser::AudioType(const AudioTag& at, const Tag& t, CMediaType& type)
+{
+    // The AudioSpecificConfig follows the wave header, where AAC decoders look for it.
+    const std::vector<BYTE> config = at.sound_format == aac_format ? ReadAacConfig(t) : std::vector<BYTE>{};
     type = CMediaType(MEDIATYPE_Audio);
     type.SetFormatType(&FORMAT_WaveFormatEx);
-    auto* wfe = reinterpret_cast<WAVEFORMATEX*>(type.AllocFormatBuffer(sizeof(WAVEFORMATEX)));
+    auto* wfe = reinterpret_cast<WAVEFORMATEX*>(type.AllocFormatBuffer(static_cast<ULONG>(sizeof(WAVEFORMATEX) + config.size())));
     if (!wfe) return false;
-    wfe->nSamplesPerSec = static_cast<DWORD>((1 << at.SoundRate) * 44100 / 8);
-    wfe->wBitsPerSample = static_cast<WORD>(at.SoundSize * 8 + 8);
-    wfe->nChannels = static_cast<WORD>(at.SoundType + 1);
+    wfe->cbSize = static_cast<WORD>(config.size());
+    if (!config.empty()) std::memcpy(wfe + 1, config.data(), config.size());
+    wfe->nSamplesPerSec = static_cast<DWORD>((1 << at.sound_rate) * 44100 / 8);
+    wfe->wBitsPerSample = static_cast<WORD>(at.sound_size * 8 + 8);
+    wfe->nChannels = static_cast<WORD>(at.sound_type + 1);
     GUID subtype;
-    switch (at.SoundFormat) {
+    switch (at.sound_format) {
     case 0:
         wfe->wFormatTag = WAVE_FORMAT_PCM;
         subtype = MEDIASUBTYPE_PCM;
@@ -165,14 +186,14 @@ bool CFlashParser::AudioType(const AudioTag& at, CMediaType& type)
         type.SetSubtype(&subtype);
         MpegAudioHeader h{};
         CMediaType exact;
-        if (m_pFile->ReadAudioHeader(h, 4, false, &exact) && exact.IsValid()) type = exact;
+        if (m_file->ReadAudioHeader(h, 4, false, &exact) && exact.IsValid()) type = exact;
         return true;
     }
     case 5:
     case 6:
         subtype = plat::fourcc_guid(MAKEFOURCC('N', 'E', 'L', 'L'));
         break;
-    case 10:
+    case aac_format:
         wfe->wFormatTag = WAVE_FORMAT_AAC;
         subtype = plat::fourcc_guid(WAVE_FORMAT_AAC);
         break;
@@ -185,11 +206,11 @@ bool CFlashParser::AudioType(const AudioTag& at, CMediaType& type)
 
 bool CFlashParser::Vp6Type(CMediaType& type)
 {
-    const ULONGLONG adjust = m_pFile->BitRead(8);
-    const ULONGLONG marker = m_pFile->BitRead(16);
+    const ULONGLONG adjust = m_file->BitRead(8);
+    const ULONGLONG marker = m_file->BitRead(16);
     if (adjust == failed || marker == failed || (marker & 0x80FE) != 70) return false;
-    const ULONGLONG rows = m_pFile->BitRead(8), cols = m_pFile->BitRead(8);
-    const ULONGLONG shown_rows = m_pFile->BitRead(8), shown_cols = m_pFile->BitRead(8);
+    const ULONGLONG rows = m_file->BitRead(8), cols = m_file->BitRead(8);
+    const ULONGLONG shown_rows = m_file->BitRead(8), shown_cols = m_file->BitRead(8);
     if (shown_cols == failed) return false;
     const LONG height = static_cast<LONG>(rows * 16), width = static_cast<LONG>(cols * 16);
     const LONG dw = static_cast<LONG>(shown_cols * 16), dh = static_cast<LONG>(shown_rows * 16);
@@ -223,10 +244,11 @@ bool CFlashParser::Vp6Type(CMediaType& type)
 bool CFlashParser::AvcType(const Tag& t, CMediaType& type)
 {
     // The decoder configuration is read whole and every length in it checked against the tag.
-    const LONGLONG left = static_cast<LONGLONG>(t.DataSize) - 1;
-    if (left < 4 + 6 || left > m_pFile->GetRemaining()) return false;
+    const LONGLONG left = static_cast<LONGLONG>(t.data_size) - 1;
+    if (left < 4 + 6 || left > m_file->GetRemaining()) return false;
     std::vector<BYTE> rec(static_cast<std::size_t>(left));
-    if (m_pFile->ByteRead(rec.data(), left) != S_OK) return false;
+    if (m_file->ByteRead(rec.data(), left) != S_OK) return false;
+    if (rec[0] != avc_config_packet) return false;
     std::size_t at = 4;   // packet type and composition time
     if (rec.size() < at + 6) return false;
     const BYTE profile = rec[at + 1], level = rec[at + 3];
@@ -274,25 +296,24 @@ bool CFlashParser::AvcType(const Tag& t, CMediaType& type)
     auto* seq = reinterpret_cast<BYTE*>(mvih->dwSequenceHeader);
     std::memcpy(seq, sps.data(), sps.size());
     std::memcpy(seq + sps.size(), pps.data(), pps.size());
-    m_IsAVC = true;
     return true;
 }
 
 bool CFlashParser::VideoType(const VideoTag& vt, const Tag& t, CMediaType& type)
 {
     type = CMediaType(MEDIATYPE_Video);
-    switch (vt.CodecID) {
+    switch (vt.codec_id) {
     case 2: {
-        if (m_pFile->BitRead(17) != 1) return false;
-        m_pFile->BitRead(13);
-        const ULONGLONG code = m_pFile->BitRead(3);
+        if (m_file->BitRead(17) != 1) return false;
+        m_file->BitRead(13);
+        const ULONGLONG code = m_file->BitRead(3);
         LONG width = 0, height = 0;
         // The picture sizes of the Sorenson header's size codes.
         constexpr LONG sizes[7][2] = {{0, 0}, {0, 0}, {352, 288}, {176, 144}, {128, 96}, {320, 240}, {160, 120}};
         if (code == 0 || code == 1) {
             const int bits = code == 0 ? 8 : 16;
-            width = static_cast<LONG>(m_pFile->BitRead(bits));
-            height = static_cast<LONG>(m_pFile->BitRead(bits));
+            width = static_cast<LONG>(m_file->BitRead(bits));
+            height = static_cast<LONG>(m_file->BitRead(bits));
             if (static_cast<ULONGLONG>(height) == failed) return false;
         } else if (code < 7) {
             width = sizes[code][0];
@@ -312,7 +333,7 @@ bool CFlashParser::VideoType(const VideoTag& vt, const Tag& t, CMediaType& type)
         return true;
     }
     case 5:
-        m_pFile->BitRead(24);
+        m_file->BitRead(24);
         [[fallthrough]];
     case 4:
         return Vp6Type(type);
@@ -325,9 +346,9 @@ bool CFlashParser::VideoType(const VideoTag& vt, const Tag& t, CMediaType& type)
 
 void CFlashParser::ReadScriptData(const Tag& t)
 {
-    if (t.DataSize > m_pFile->GetRemaining()) return;
-    std::vector<BYTE> data(t.DataSize);
-    if (m_pFile->ByteRead(data.data(), t.DataSize) != S_OK) return;
+    if (t.data_size > m_file->GetRemaining()) return;
+    std::vector<BYTE> data(t.data_size);
+    if (m_file->ByteRead(data.data(), t.data_size) != S_OK) return;
     for (std::size_t i = 0; i + 8 <= data.size(); ++i) {
         if (std::memcmp(&data[i], "duration", 8) == 0 && i + 17 <= data.size()) {
             const double seconds = be_double(&data[i + 9]);
@@ -342,55 +363,56 @@ void CFlashParser::ReadScriptData(const Tag& t)
 HRESULT CFlashParser::Open(IAsyncReader* reader) try
 {
     if (!reader) return E_POINTER;
-    m_pFile.reset();
+    m_file.reset();
     HRESULT hr = S_OK;
-    m_pFile = CBaseSplitterFileEx::Create(reader, hr, RandomAccess::NotRequired, Streaming::No);
-    if (!m_pFile) return hr;
+    m_file = CBaseSplitterFileEx::Create(reader, hr, RandomAccess::NotRequired, Streaming::No);
+    if (!m_file) return hr;
     constexpr ULONGLONG signature = 0x464C56;   // "FLV"
-    if (m_pFile->BitRead(24) != signature || m_pFile->BitRead(8) != 1) return E_FAIL;
-    m_pFile->BitRead(5);
-    m_pFile->BitRead(1);   // the presence bits are not trusted: both streams are looked for
-    m_pFile->BitRead(1);
-    m_pFile->BitRead(1);
-    const ULONGLONG offset = m_pFile->BitRead(32);
+    if (m_file->BitRead(24) != signature || m_file->BitRead(8) != 1) return E_FAIL;
+    m_file->BitRead(5);
+    m_file->BitRead(1);   // the presence bits are not trusted: both streams are looked for
+    m_file->BitRead(1);
+    m_file->BitRead(1);
+    const ULONGLONG offset = m_file->BitRead(32);
     if (offset == failed) return E_FAIL;
-    m_DataOffset = static_cast<DWORD>(offset);
-    m_pFile->Seek(m_DataOffset);
+    m_data_start = static_cast<DWORD>(offset);
+    m_file->Seek(m_data_start);
 
     bool want_audio = true, want_video = true, added = false;
     Tag t{};
     for (int i = 0; i < max_header_tags && (want_audio || want_video) && ReadTag(t); ++i) {
-        const LONGLONG next = m_pFile->GetPos() + t.DataSize;
+        const LONGLONG next = m_file->GetPos() + t.data_size;
         CMediaType type;
         bool typed = false;
         const WCHAR* name = nullptr;
-        if (t.TagType == audio_tag && want_audio) {
+        if (t.type == audio_tag && want_audio) {
             want_audio = false;
             name = u"Audio";
             AudioTag at{};
-            typed = ReadTag(at) && AudioType(at, type);
-        } else if (t.TagType == video_tag && want_video) {
+            typed = ReadTag(at) && AudioType(at, t, type);
+        } else if (t.type == video_tag && want_video) {
             want_video = false;
             name = u"Video";
             VideoTag vt{};
-            typed = ReadTag(vt) && vt.FrameType == 1 && VideoType(vt, t, type);
-        } else if (t.TagType == script_tag) {
+            typed = ReadTag(vt) && vt.frame_type == 1 && VideoType(vt, t, type);
+        } else if (t.type == script_tag) {
             ReadScriptData(t);
-        } else if (t.TagType == private_tag && t.DataSize >= 12) {
-            const ULONGLONG rate = m_pFile->BitRead(32), seconds = m_pFile->BitRead(32);
+        } else if (t.type == private_tag && t.data_size >= 12) {
+            const ULONGLONG rate = m_file->BitRead(32), seconds = m_file->BitRead(32);
             if (seconds != failed) {
                 m_nDataRate = static_cast<int>(rate);
                 m_rtDuration = static_cast<REFERENCE_TIME>(seconds) * 10000000;
             }
         }
         if (typed) {
+            m_configs[t.type] = type;
             HRESULT pin_result = S_OK;
             std::vector<CMediaType> types{type};
-            m_pFilter->AddOutputPin(t.TagType, std::make_unique<CBaseSplitterOutputPin>(
+            m_pFilter->AddOutputPin(t.type, std::make_unique<CBaseSplitterOutputPin>(
                                                    std::move(types), name, m_pFilter, m_pFilter->FilterLock(), &pin_result));
             added = true;
         }
-        m_pFile->Seek(next);
+        m_file->Seek(next);
     }
     return added ? S_OK : E_FAIL;
 } catch (const std::bad_alloc&) {
@@ -399,23 +421,23 @@ HRESULT CFlashParser::Open(IAsyncReader* reader) try
 
 REFERENCE_TIME CFlashParser::GetDuration()
 {
-    if (m_rtDuration != 0 || !m_pFile) return m_rtDuration;
+    if (m_rtDuration != 0 || !m_file) return m_rtDuration;
     // Without metadata the duration is the last time stamp in the last 64 KiB.
-    LONGLONG start = std::max<LONGLONG>(m_pFile->GetAvailable() - 65536, m_DataOffset);
+    LONGLONG start = std::max<LONGLONG>(m_file->GetAvailable() - 65536, m_data_start);
     if (!Sync(start)) return m_rtDuration;
     int waits = 0;
     Tag t{};
     while (ReadTag(t)) {
-        const LONGLONG next = m_pFile->GetPos() + t.DataSize;
-        if ((t.DataSize == 0 || t.DataSize == 0xFFFFFF) && waits < 100) {
+        const LONGLONG next = m_file->GetPos() + t.data_size;
+        if ((t.data_size == 0 || t.data_size == 0xFFFFFF) && waits < 100) {
             ++waits;
             Sleep(1);
         }
-        if (t.TagType == audio_tag || t.TagType == video_tag) {
+        if (t.type == audio_tag || t.type == video_tag) {
             VideoTag vt{};
-            if (ReadTag(vt)) m_rtDuration = std::max(m_rtDuration, REFERENCE_TIME{t.TimeStamp} * 10000);
+            if (ReadTag(vt)) m_rtDuration = std::max(m_rtDuration, REFERENCE_TIME{t.time_stamp} * 10000);
         }
-        m_pFile->Seek(next);
+        m_file->Seek(next);
     }
     return m_rtDuration;
 }
@@ -426,152 +448,207 @@ void CFlashParser::SeekBackToKeyFrame(REFERENCE_TIME start, LONGLONG estimate)
     // without video starts at the last audio tag at or before it.
     const bool video = m_pFilter->GetOutputPin(video_tag) != nullptr;
     const bool audio = m_pFilter->GetOutputPin(audio_tag) != nullptr;
-    if (!video && !audio) return m_pFile->Seek(m_DataOffset);
+    if (!video && !audio) return m_file->Seek(m_data_start);
     const DWORD wanted_type = video ? video_tag : audio_tag;
     const LONGLONG start_ms = start / 10000;
-    LONGLONG last_tag = m_pFile->GetPos() + 1;
+    LONGLONG last_tag = m_file->GetPos() + 1;
     Tag t{};
-    while (m_pFile->GetPos() >= m_DataOffset && m_pFile->GetPos() < last_tag && ReadTag(t)) {
-        last_tag = m_pFile->GetPos() - header_size;
-        const LONGLONG after = m_pFile->GetPos();
-        if (REFERENCE_TIME{t.TimeStamp} * 10000 <= start && t.TagType == wanted_type) {
+    while (m_file->GetPos() >= m_data_start && m_file->GetPos() < last_tag && ReadTag(t)) {
+        last_tag = m_file->GetPos() - header_size;
+        const LONGLONG after = m_file->GetPos();
+        if (REFERENCE_TIME{t.time_stamp} * 10000 <= start && t.type == wanted_type) {
             bool found = false;
-            if (t.TagType == audio_tag) {
+            if (t.type == audio_tag) {
                 AudioTag at{};
                 found = ReadTag(at);
             } else {
                 VideoTag vt{};
-                found = ReadTag(vt) && vt.FrameType == 1;
+                found = ReadTag(vt) && vt.frame_type == 1;
             }
-            if (found) return m_pFile->Seek(last_tag);
+            if (found) return m_file->Seek(last_tag);
         }
-        const LONGLONG late_ms = static_cast<LONGLONG>(t.TimeStamp) - start_ms;
+        const LONGLONG late_ms = static_cast<LONGLONG>(t.time_stamp) - start_ms;
         if (m_nDataRate <= 0 || late_ms <= 32768LL * 1000 / m_nDataRate) {
-            m_pFile->Seek(after - static_cast<LONGLONG>(t.PreviousTagSize) - 19);
+            m_file->Seek(after - static_cast<LONGLONG>(t.prev_tag_size) - 19);
         } else {
             estimate -= late_ms / 1000 * m_nDataRate + 32768;
-            LONGLONG at = std::max<LONGLONG>(estimate, m_DataOffset);
+            LONGLONG at = std::max<LONGLONG>(estimate, m_data_start);
             if (!Sync(at) || at >= last_tag) break;
         }
     }
-    m_pFile->Seek(m_DataOffset);
+    m_file->Seek(m_data_start);
 }
 
 bool CFlashParser::DemuxSeek(REFERENCE_TIME start)
 {
-    if (!m_pFile) return false;
-    if (m_pFile->IsStreaming() || start <= 0 || m_rtDuration <= 0) {
-        m_pFile->Seek(m_DataOffset);
+    if (!m_file) return false;
+    if (m_file->IsStreaming() || start <= 0 || m_rtDuration <= 0) {
+        m_file->Seek(m_data_start);
         return true;
     }
-    const LONGLONG data = m_pFile->GetAvailable() - m_DataOffset;
+    const LONGLONG data = m_file->GetAvailable() - m_data_start;
     if (m_rtDuration > 10000000) m_nDataRate = static_cast<int>(data / (m_rtDuration / 10000000));
     LONGLONG estimate = static_cast<LONGLONG>(static_cast<double>(data) *
                                               (static_cast<double>(start) / static_cast<double>(m_rtDuration))) +
-                        m_DataOffset;
-    estimate = std::clamp<LONGLONG>(estimate, m_DataOffset, m_DataOffset + std::max<LONGLONG>(data, 0));
+                        m_data_start;
+    estimate = std::clamp<LONGLONG>(estimate, m_data_start, m_data_start + std::max<LONGLONG>(data, 0));
     LONGLONG at = estimate;
     if (!Sync(at)) {
-        m_pFile->Seek(m_DataOffset);
+        m_file->Seek(m_data_start);
         return false;
     }
     Tag t{};
     while (ReadTag(t)) {
-        if (REFERENCE_TIME{t.TimeStamp} * 10000 >= start) {
-            m_pFile->Seek(m_pFile->GetPos() - header_size);
+        if (REFERENCE_TIME{t.time_stamp} * 10000 >= start) {
+            m_file->Seek(m_file->GetPos() - header_size);
             break;
         }
-        m_pFile->Seek(m_pFile->GetPos() + t.DataSize);
+        m_file->Seek(m_file->GetPos() + t.data_size);
     }
     SeekBackToKeyFrame(start, estimate);
     return true;
 }
 
+bool CFlashParser::WaitForMore()
+{
+    // A file still being written may stop anywhere, also between two tags.
+    if (m_file->IsComplete()) return false;
+    Sleep(growth_poll_ms);
+    return true;
+}
+
+void CFlashParser::Resync(LONGLONG from, const char* debug_line)
+{
+    Sync(from);
+    OutputDebugStringA(debug_line);
+}
+
+CFlashParser::Header CFlashParser::ReadStreamHeader(const Tag& t, AudioTag& at, VideoTag& vt)
+{
+    if (t.type == audio_tag) {
+        if (!ReadTag(at)) return Header::None;
+        if (at.sound_format == 0xF) return Header::Damaged;
+        if (at.sound_format == aac_format && m_file->BitRead(8, true) == aac_config_packet) return Header::Config;
+        return Header::Media;
+    }
+    if (t.type == video_tag) {
+        if (!ReadTag(vt)) return Header::None;
+        if (vt.frame_type == 0xF || vt.codec_id == 0xF) return Header::Damaged;
+        if (vt.codec_id == avc_codec && m_file->BitRead(8, true) == avc_config_packet) return Header::Config;
+        return Header::Media;
+    }
+    return Header::None;
+}
+
+void CFlashParser::UpdateConfig(const Tag& t, LONGLONG data_start)
+{
+    // A configuration that changes mid-stream travels with the stream's next packet.
+    auto known = m_configs.find(t.type);
+    if (known == m_configs.end()) return;
+    m_file->Seek(data_start);
+    CMediaType type;
+    AudioTag at{};
+    VideoTag vt{};
+    const bool typed = t.type == audio_tag ? ReadTag(at) && AudioType(at, t, type)
+                                           : ReadTag(vt) && vt.frame_type == 1 && VideoType(vt, t, type);
+    if (!typed || type == known->second) return;
+    known->second = type;
+    m_pFilter->SetNewMediaType(t.type, type);
+}
+
+std::unique_ptr<Packet> CFlashParser::MakePacket(const Tag& t, const AudioTag& at, const VideoTag& vt, TimeLine& times)
+{
+    auto p = std::make_unique<Packet>();
+    p->TrackNumber = t.type;
+    if (times.segment) {
+        // After a damaged stretch the times go on from the last one delivered.
+        times.offset = t.time_stamp - times.last;
+        times.segment = false;
+    }
+    const auto stamp = static_cast<std::int32_t>(t.time_stamp - times.offset);
+    p->rtStart = REFERENCE_TIME{stamp} * 10000;
+    p->rtStop = p->rtStart + 1;
+    times.last = static_cast<DWORD>(stamp);
+    p->bSyncPoint = t.type != video_tag || vt.frame_type == 1;
+    if (t.type == audio_tag && at.sound_format == aac_format) m_file->BitRead(8);
+    if (t.type == video_tag && vt.codec_id == 4) m_file->BitRead(8);
+    if (t.type == video_tag && (vt.codec_id == 5 || vt.codec_id == avc_codec)) m_file->BitRead(32);
+    return p;
+}
+
+bool CFlashParser::SizeIsPlausible(const Tag& t, LONGLONG data_start)
+{
+    return t.data_size != 0 && (t.data_size <= unchecked_tag_size || TagEndsWhereItSays(data_start, t.data_size));
+}
+
+HRESULT CFlashParser::DemuxTag(TimeLine& times)
+{
+    const LONGLONG tag_start = m_file->GetPos();
+    Tag t{};
+    if (!ReadTag(t)) return E_FAIL;   // the bytes are there but the source would not give them
+    const LONGLONG data_start = m_file->GetPos();
+    const LONGLONG next = data_start + t.data_size;
+    if (t.type != audio_tag && t.type != video_tag && t.type != script_tag) {
+        Resync(tag_start, "Splitter:Segment\n");
+        times.segment = true;
+        return S_OK;
+    }
+    if (!SizeIsPlausible(t, data_start)) {
+        if (t.data_size > unchecked_tag_size && next + 4 > m_file->GetAvailable() && WaitForMore()) {
+            m_file->Seek(tag_start);   // a large tag whose end is not written yet
+            return S_OK;
+        }
+        Resync(tag_start + 9, "Splitter:Error\n");
+        Sleep(growth_poll_ms);
+        return S_OK;
+    }
+    if (next > m_file->GetAvailable() && WaitForMore()) {
+        m_file->Seek(tag_start);   // read the tag again once all of it is written
+        return S_OK;
+    }
+    AudioTag at{};
+    VideoTag vt{};
+    switch (ReadStreamHeader(t, at, vt)) {
+    case Header::Damaged:
+        Resync(tag_start + 9, "Splitter:Error\n");
+        return S_OK;
+    case Header::Config:
+        if (next <= m_file->GetAvailable()) UpdateConfig(t, data_start);
+        [[fallthrough]];
+    case Header::None:
+        m_file->Seek(next);
+        return S_OK;
+    case Header::Media:
+        break;
+    }
+    std::unique_ptr<Packet> p = MakePacket(t, at, vt, times);
+    const LONGLONG payload = next - m_file->GetPos();
+    if (payload < 0) {
+        m_file->Seek(next);
+        return S_OK;
+    }
+    p->data.resize(static_cast<std::size_t>(payload));
+    if (HRESULT read = m_file->ByteRead(p->data.data(), payload); read != S_OK) {
+        // The tag is read again once more of it is there; a whole file cut inside it ends here.
+        m_file->Seek(tag_start);
+        return read == S_FALSE && WaitForMore() ? S_OK : E_FAIL;
+    }
+    HRESULT hr = m_pFilter->DeliverPacket(std::move(p));
+    m_file->Seek(next);
+    return hr;
+}
+
 int CFlashParser::DemuxLoop()
 {
-    if (!m_pFile) return 1;
-    DWORD time_offset = 0, last_time = 0;
-    bool segment = false;
+    if (!m_file) return 1;
+    TimeLine times;
     HRESULT hr = S_OK;
-    while (SUCCEEDED(hr) && !m_pFilter->CheckRequest() && m_pFile->GetRemaining() >= header_size) {
-        const LONGLONG tag_start = m_pFile->GetPos();
-        Tag t{};
-        if (!ReadTag(t)) break;
-        const LONGLONG data_start = m_pFile->GetPos();
-        const LONGLONG next = data_start + t.DataSize;
-        if (t.TagType != audio_tag && t.TagType != video_tag && t.TagType != script_tag) {
-            LONGLONG at = tag_start;
-            Sync(at);
-            OutputDebugStringA("Splitter:Segment\n");
-            segment = true;
+    while (SUCCEEDED(hr) && !m_pFilter->CheckRequest()) {
+        if (m_file->GetRemaining() < header_size) {
+            if (!WaitForMore()) break;
             continue;
         }
-        if (t.DataSize == 0 || (t.DataSize > unchecked_tag_size && !TagEndsWhereItSays(data_start, t.DataSize))) {
-            if (t.DataSize > unchecked_tag_size && next + 4 > m_pFile->GetAvailable() && !m_pFile->IsRandomAccess()) {
-                // A large tag of a file still being written: wait for its end.
-                m_pFile->Seek(tag_start);
-                Sleep(10);
-                continue;
-            }
-            LONGLONG at = tag_start + 9;
-            Sync(at);
-            OutputDebugStringA("Splitter:Error\n");
-            Sleep(10);
-            continue;
-        }
-        AudioTag at{};
-        VideoTag vt{};
-        bool readable = false, damaged = false;
-        if (t.TagType == audio_tag) {
-            readable = ReadTag(at);
-            damaged = readable && at.SoundFormat == 0xF;
-        } else if (t.TagType == video_tag) {
-            readable = ReadTag(vt);
-            damaged = readable && (vt.FrameType == 0xF || vt.CodecID == 0xF);
-        }
-        if (damaged) {
-            LONGLONG resync = tag_start + 9;
-            Sync(resync);
-            OutputDebugStringA("Splitter:Error\n");
-            continue;
-        }
-        if (!readable) {
-            m_pFile->Seek(next);
-            continue;
-        }
-
-        auto p = std::make_unique<Packet>();
-        p->TrackNumber = t.TagType;
-        if (segment) {
-            time_offset = t.TimeStamp - last_time;
-            segment = false;
-        }
-        const auto stamp = static_cast<std::int32_t>(t.TimeStamp - time_offset);
-        p->rtStart = REFERENCE_TIME{stamp} * 10000;
-        p->rtStop = p->rtStart + 1;
-        last_time = static_cast<DWORD>(stamp);
-        p->bSyncPoint = t.TagType != video_tag || vt.FrameType == 1;
-        if (t.TagType == audio_tag && at.SoundFormat == 10) m_pFile->BitRead(8);
-        if (t.TagType == video_tag && vt.CodecID == 4) m_pFile->BitRead(8);
-        if (t.TagType == video_tag && (vt.CodecID == 5 || vt.CodecID == 7)) m_pFile->BitRead(32);
-
-        const LONGLONG payload = next - m_pFile->GetPos();
-        if (payload < 0) {
-            m_pFile->Seek(next);
-            continue;
-        }
-        p->data.resize(static_cast<std::size_t>(payload));
-        HRESULT read = m_pFile->ByteRead(p->data.data(), payload);
-        if (read != S_OK) {
-            m_pFile->Seek(tag_start);
-            hr = read;
-            // A whole file cut inside this tag has nothing more to give; a growing one may.
-            if (m_pFile->IsRandomAccess()) break;
-            Sleep(10);
-            continue;
-        }
-        hr = m_pFilter->DeliverPacket(std::move(p));
-        m_pFile->Seek(next);
+        hr = DemuxTag(times);
     }
     return 1;
 }

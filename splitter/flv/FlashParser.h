@@ -6,9 +6,13 @@
 #include "splitter/base/BaseParser.h"
 #include "splitter/base/BaseSplitterFileEx.h"
 
-#include <memory>
+#include "platform/dshow/MediaType.h"
 
-class CMediaType;
+#include <map>
+#include <memory>
+#include <vector>
+
+class Packet;
 
 class CFlashParser final : public CBaseParser {
 public:
@@ -29,20 +33,38 @@ private:
     struct Tag;
     struct AudioTag;
     struct VideoTag;
+    // Continuity of the time stamps across damaged stretches, for one run.
+    struct TimeLine {
+        DWORD offset{0};   // subtracted from every time stamp after a damaged stretch
+        DWORD last{0};     // the last time stamp delivered
+        bool segment{false};
+    };
+    enum class Header { None, Damaged, Config, Media };
 
     bool ReadTag(Tag& tag);
     bool ReadTag(AudioTag& tag);
     bool ReadTag(VideoTag& tag);
     bool Sync(LONGLONG& position);
     bool TagEndsWhereItSays(LONGLONG data_start, DWORD size);
-    bool AudioType(const AudioTag& at, CMediaType& type);
+    std::vector<BYTE> ReadAacConfig(const Tag& t);
+    bool AudioType(const AudioTag& at, const Tag& t, CMediaType& type);
     bool VideoType(const VideoTag& vt, const Tag& t, CMediaType& type);
     bool Vp6Type(CMediaType& type);
     bool AvcType(const Tag& t, CMediaType& type);
     void ReadScriptData(const Tag& t);
     void SeekBackToKeyFrame(REFERENCE_TIME start, LONGLONG estimate);
 
-    DWORD m_DataOffset{0};
-    std::unique_ptr<CBaseSplitterFileEx> m_pFile;
-    bool m_IsAVC{false};
+    // One tag of the demultiplexing loop: S_OK or a dropped packet's S_FALSE go on.
+    HRESULT DemuxTag(TimeLine& times);
+    // False once the source is complete; else waits a little for it to grow.
+    bool WaitForMore();
+    void Resync(LONGLONG from, const char* debug_line);
+    bool SizeIsPlausible(const Tag& t, LONGLONG data_start);
+    Header ReadStreamHeader(const Tag& t, AudioTag& at, VideoTag& vt);
+    void UpdateConfig(const Tag& t, LONGLONG data_start);
+    std::unique_ptr<Packet> MakePacket(const Tag& t, const AudioTag& at, const VideoTag& vt, TimeLine& times);
+
+    DWORD m_data_start{0};
+    std::unique_ptr<CBaseSplitterFileEx> m_file;
+    std::map<DWORD, CMediaType> m_configs;   // by track: the type last announced, to see a configuration change
 };

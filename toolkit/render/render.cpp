@@ -17,6 +17,8 @@ namespace {
 // thread, or a thread holding the UI render lock, touches them.
 struct RenderState {
     std::unique_ptr<render> current;
+    // Replaced renderers live on: the compose thread and the skin may still hold them.
+    std::vector<std::unique_ptr<render>> replaced;
     std::unique_ptr<backbuffer> screen;
     std::vector<backbuffer*> targets;   // entry 0 is the screen target, never popped
     std::vector<UI::frect> clips;       // (left, top, right, bottom)
@@ -40,8 +42,15 @@ render* CreateRender(HWND window, int mode)
     std::unique_ptr<render> made;
     if (mode == 0) made = std::make_unique<GDIPlusRender>(window);
     else if (mode == 2) made = std::make_unique<D3D9Render>();
-    state().current = std::move(made);
-    return state().current.get();
+    return SetRender(std::move(made));
+}
+
+render* SetRender(std::unique_ptr<render> made)
+{
+    RenderState& s = state();
+    if (s.current) s.replaced.push_back(std::move(s.current));
+    s.current = std::move(made);
+    return s.current.get();
 }
 
 render* GetRender() { return state().current.get(); }

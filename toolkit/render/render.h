@@ -7,6 +7,8 @@
 
 #include "platform/window/Handles.h"
 
+#include <memory>
+
 namespace RenderEngine {
 
 class backbuffer;
@@ -38,8 +40,11 @@ public:
 };
 
 // Mode 0: GDI+ renderer; mode 2: Direct3D 9 renderer; others: none. The result
-// (kept for the rest of the run, replacing any earlier one) becomes current.
+// becomes current; an earlier renderer stops being current but is kept, as
+// every renderer is, for the rest of the run.
 render* CreateRender(HWND window, int mode);
+// Makes a renderer of another kind current, as CreateRender does (tests record draws through one).
+render* SetRender(std::unique_ptr<render> made);
 render* GetRender();
 
 // Puts the screen target (no surface of its own) at the bottom of the stack.

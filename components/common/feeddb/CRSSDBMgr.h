@@ -127,6 +127,16 @@ public:
     int MarkPrefetchItemsDeleted();
     int MarkReadItemsDeleted();
 
+    // The prefetch passes. A page is up to 10 items of the channel with the
+    // status, not marked deleted, newest first, from offset on.
+    int GetChannelItemsPageByStatus(std::int64_t channel_id, int status, std::int64_t offset,
+                                    std::list<RSSData::tRSSItem>* list);
+    int GetItemsByStatusNotHd(int status, std::list<RSSData::tRSSItem>* list);
+    // Favourites whose status is not `status`, newest first.
+    int GetFavouriteItems(int status, std::list<RSSData::tRSSItem>* list);
+    // Sets mark_hd to 1 and whichever of the description and the thumbnail path is given.
+    int SetItemLocalImages(const std::string* description, const std::string* thumb_path, std::int64_t item_id);
+
     // Download rows.
     int InsertItemDownloadInfo(const ItemDownloadRecord& record);
     int UpdateItemDownloadInfo(const ItemDownloadRecord& record);

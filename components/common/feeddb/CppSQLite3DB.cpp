@@ -65,13 +65,23 @@ int CppSQLite3DB::execDML(const char* sql)
 CppSQLite3Query CppSQLite3DB::execQuery(const char* sql)
 {
     checkDB();
+    // The connection's error text belongs to whichever thread called last:
+    // each call and the copy of its text run under the connection's mutex.
     sqlite3_stmt* statement = nullptr;
+    std::string error;
+    int step = SQLITE_DONE;
+    sqlite3_mutex* connection = sqlite3_db_mutex(m_db.get());
+    sqlite3_mutex_enter(connection);
     const int rc = sqlite3_prepare_v2(m_db.get(), sql, -1, &statement, nullptr);
+    if (rc == SQLITE_OK)
+        step = sqlite3_step(statement);
+    if (rc != SQLITE_OK || (step != SQLITE_ROW && step != SQLITE_DONE))
+        error = sqlite3_errmsg(m_db.get());
+    sqlite3_mutex_leave(connection);
     if (rc != SQLITE_OK)
-        throw CppSQLite3Exception(rc, sqlite3_errmsg(m_db.get()));
-    const int step = sqlite3_step(statement);
+        throw CppSQLite3Exception(rc, error.c_str());
     if (step != SQLITE_ROW && step != SQLITE_DONE)
-        plat::debug_log(std::string("sqlite: query gave no rows: ") + sqlite3_errmsg(m_db.get()));
+        plat::debug_log("sqlite: query gave no rows: " + error);
     return CppSQLite3Query(m_db.get(), statement, step != SQLITE_ROW);
 }
 

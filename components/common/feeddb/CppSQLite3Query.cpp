@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+#include <string>
+
 void CppSQLite3Query::StatementFinalize::operator()(sqlite3_stmt* statement) const
 {
     sqlite3_finalize(statement);
@@ -90,19 +92,23 @@ void CppSQLite3Query::nextRow()
     }
     if (rc == SQLITE_ROW)
         return;
-    const int code = sqlite3_finalize(m_statement.release());
-    m_eof = true;
-    throw CppSQLite3Exception(code, sqlite3_errmsg(m_db));
+    finalize();
 }
 
 void CppSQLite3Query::finalize()
 {
     if (!m_statement)
         return;
+    // The connection's error text belongs to whichever thread called last:
+    // read it under the connection's mutex, with the call that set it.
+    sqlite3_mutex* connection = sqlite3_db_mutex(m_db);
+    sqlite3_mutex_enter(connection);
     const int code = sqlite3_finalize(m_statement.release());
+    const std::string error = code != SQLITE_OK ? sqlite3_errmsg(m_db) : "";
+    sqlite3_mutex_leave(connection);
     m_eof = true;
     if (code != SQLITE_OK)
-        throw CppSQLite3Exception(code, sqlite3_errmsg(m_db));
+        throw CppSQLite3Exception(code, error.c_str());
 }
 
 void CppSQLite3Query::checkStatement() const

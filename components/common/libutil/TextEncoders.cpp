@@ -16,33 +16,6 @@ namespace {
 
 constexpr char hex_digits[] = "0123456789ABCDEF";
 
-bool is_high_surrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool is_low_surrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
-
-// Bytes that follow a lead byte; 0 for a byte that cannot start a sequence.
-int continuation_count(unsigned char lead)
-{
-    if (lead >= 0xC0 && lead <= 0xDF) return 1;
-    if (lead >= 0xE0 && lead <= 0xEF) return 2;
-    if (lead >= 0xF0 && lead <= 0xF7) return 3;
-    if (lead >= 0xF8 && lead <= 0xFB) return 4;
-    if (lead >= 0xFC && lead <= 0xFD) return 5;
-    return 0;
-}
-
-void append_utf16(std::u16string& out, char32_t cp)
-{
-    if (cp < 0x10000) {
-        out += static_cast<char16_t>(cp);
-    } else if (cp <= 0x10FFFF) {
-        cp -= 0x10000;
-        out += static_cast<char16_t>(0xD800 | cp >> 10);
-        out += static_cast<char16_t>(0xDC00 | (cp & 0x3FF));
-    } else {
-        out += u'\uFFFD';
-    }
-}
-
 struct IconvClose {
     void operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
 };
@@ -53,26 +26,7 @@ bool WideToUtf8(const WCHAR* text, std::string& out)
 {
     if (!text)
         return false;
-    const std::u16string_view all(text, plat::wide_length(text));
-    std::string result;
-    std::size_t written = 0;   // units before this are in result
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        const char32_t unit = all[i];
-        if (is_high_surrogate(unit) && i + 1 < all.size() && is_low_surrogate(all[i + 1])) {
-            ++i;
-            continue;
-        }
-        if (!is_high_surrogate(unit) && !is_low_surrogate(unit))
-            continue;
-        // A lone surrogate keeps its own three-byte form, which Utf8ToWide reads back.
-        result += plat::utf16_to_utf8(all.substr(written, i - written));
-        result += static_cast<char>(0xE0 | unit >> 12);
-        result += static_cast<char>(0x80 | (unit >> 6 & 0x3F));
-        result += static_cast<char>(0x80 | (unit & 0x3F));
-        written = i + 1;
-    }
-    result += plat::utf16_to_utf8(all.substr(written));
-    out = std::move(result);
+    out = plat::utf16_to_utf8(std::u16string_view(text, plat::wide_length(text)), plat::Utf8Rules::SurrogatesKept);
     return true;
 }
 
@@ -80,30 +34,7 @@ bool Utf8ToWide(const char* text, std::u16string& out)
 {
     if (!text)
         return false;
-    std::u16string result;
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p) {
-        unsigned char lead = *p;
-        if (lead < 0x80) {
-            result += static_cast<char16_t>(lead);
-            ++p;
-            continue;
-        }
-        int extra = continuation_count(lead);
-        int whole = 0;
-        while (whole < extra && (p[1 + whole] & 0xC0) == 0x80)
-            ++whole;
-        if (extra == 0 || whole < extra) {
-            ++p;   // not a lead byte, or a sequence cut short: skip the byte alone
-            continue;
-        }
-        char32_t cp = lead & (0x7F >> (extra + 1));
-        for (int k = 1; k <= extra; ++k)
-            cp = cp << 6 | (p[k] & 0x3F);
-        append_utf16(result, extra <= 3 ? cp : 0x110000);
-        p += 1 + extra;
-    }
-    out = std::move(result);
+    out = plat::utf8_to_utf16(text, plat::Utf8Rules::SurrogatesKept);
     return true;
 }
 

@@ -11,15 +11,13 @@ namespace LibUtil {
 
 class ByteBuffer;
 
-// UTF-16 (zero-terminated) to UTF-8. A surrogate pair becomes one four-byte
-// sequence; a lone surrogate is kept as its own three-byte sequence so that
-// it reads back unchanged. False on a null text.
+// UTF-16 (zero-terminated) to UTF-8 and back, by plat::Utf8Rules::SurrogatesKept:
+// a surrogate pair becomes one four-byte sequence, a lone surrogate its own
+// three-byte sequence, so every text written here reads back unchanged. Reading
+// takes surrogate pairs in either form; bytes that form no character (a byte that
+// cannot start a sequence, a sequence cut short, an overlong or five-byte form)
+// are skipped. False on a null text.
 bool WideToUtf8(const WCHAR* text, std::string& out);
-
-// UTF-8 (zero-terminated) to UTF-16. Reads four-byte sequences as surrogate
-// pairs and three-byte surrogate sequences as the units they hold, so both
-// forms of text outside the basic plane come back. A byte that cannot start a
-// sequence, or a sequence cut short, is skipped. False on a null text.
 bool Utf8ToWide(const char* text, std::u16string& out);
 
 // iconv from one named set to another. False when a set is missing or cannot

@@ -1,6 +1,7 @@
 #include "CUTILregEx.h"
 
 #include "platform/base/Utf.h"
+#include "platform/registry/RegistryText.h"
 
 #include <algorithm>
 #include <vector>
@@ -46,11 +47,8 @@ LONG CUTILregEx::GetString(LPCWSTR name, LPWSTR buffer, DWORD& size) const
     std::vector<BYTE> data(needed);
     if (RegQueryValueExW(m_key, name, nullptr, &type, data.data(), &needed) != ERROR_SUCCESS || type != REG_SZ)
         return E_FAIL;
-    // The stored bytes may lack the terminator (another writer): the text ends at the first
-    // zero unit or at the data's end, and always gets its own terminator here.
-    std::u16string text(needed / 2, u'\0');
-    for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<WCHAR>(data[2 * i] | data[2 * i + 1] << 8);
-    text.resize(std::min(text.size(), text.find(u'\0')));
+    // The stored bytes may lack the terminator (another writer): it gets its own here.
+    const std::u16string text = plat::registry_text(std::span(data.data(), needed));
     const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR));
     if (bytes > size) return E_FAIL;
     std::copy(text.begin(), text.end(), buffer);

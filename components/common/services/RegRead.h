@@ -1,5 +1,6 @@
 #pragma once
-// Reading single registry values with a fallback.
+// Reading single registry values with a fallback: one-line forms of CUTILregEx's
+// reads, for code that reads a value or two and keeps no key open.
 
 #include "platform/registry/Registry.h"
 
@@ -7,5 +8,6 @@
 
 // The REG_DWORD value, or `fallback` when the key or value is missing or of another type.
 DWORD ReadRegDword(HKEY root, const WCHAR* subkey, const WCHAR* name, DWORD fallback);
-// The REG_SZ text (at most 1024 bytes), or empty when missing, longer or of another type.
+// The REG_SZ text (at most 1024 bytes with its terminator), or empty when missing,
+// longer or of another type.
 std::u16string ReadRegString(HKEY root, const WCHAR* subkey, const WCHAR* name);

@@ -53,7 +53,7 @@ TEST_F(CFeedNotifierTest, CallsOfAnotherProcessBecomeNoticesOfThisDatabase)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
     const auto run = com_testing::run_local_client(
-        LOCAL_CLIENT, plat::format_guid(CLSID_FeedNotifier) +
+        FEED_NOTIFIER_CLIENT, plat::format_guid(CLSID_FeedNotifier) +
                           " subscribe -1 subscribe 42 unsubscribe -2147483648 -1 unsubscribe -2147483648 0");
     PostThreadMessageW(server.id(), WM_QUIT, 0, 0);
     EXPECT_EQ(server.join(), 0u);
@@ -70,7 +70,7 @@ TEST_F(CFeedNotifierTest, CallsOfAnotherProcessBecomeNoticesOfThisDatabase)
 
 TEST_F(CFeedNotifierTest, ClientWithoutARunningProgramFailsCleanly)
 {
-    const auto run = com_testing::run_local_client(LOCAL_CLIENT, plat::format_guid(CLSID_FeedNotifier) + " subscribe 1");
+    const auto run = com_testing::run_local_client(FEED_NOTIFIER_CLIENT, plat::format_guid(CLSID_FeedNotifier) + " subscribe 1");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.output, "create 80040154\n");
     EXPECT_TRUE(listener.notices().empty());

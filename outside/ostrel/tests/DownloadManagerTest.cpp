@@ -105,6 +105,38 @@ TEST_F(DownloadManagerTest, TasksSharingOneKeyFetchTheirOwnAddressesAndGoTogethe
     EXPECT_TRUE(std::filesystem::exists(m_folder / "img/1.jpg")) << "the caller's files stay";
 }
 
+TEST_F(DownloadManagerTest, ACallersFileAppearsOnlyWhenWhole)
+{
+    const std::string body = make_bytes(200000, 9);
+    m_server.add("pic.jpg", body, 70000);
+    auto ostrel = start_ostrel(m_folder.path());
+    ostrel->AddListener(&m_events);
+    auto task = task_for("http://site/itemThumbnailTask");
+    task.address = m_server.url("pic.jpg");
+    const std::filesystem::path target = std::filesystem::path(m_folder.path()) / "pic.jpg";
+    task.local_path = plat::utf8_to_utf16(target.string());
+    ASSERT_EQ(ostrel->AddTask(&task, OSTREL_KIND_PICTURE), 1);
+    ASSERT_TRUE(m_server.wait_sent("pic.jpg", 70000));
+    EXPECT_FALSE(std::filesystem::exists(target)) << "a part of a file never stands at the caller's path";
+    m_server.release("pic.jpg");
+    ASSERT_TRUE(m_events.wait_state(task.key, DOWNLOAD_FINISHED));
+    ostrel->RemoveListener(&m_events);
+    EXPECT_EQ(read_file(target), body);
+    for (const auto& entry : std::filesystem::directory_iterator(m_folder.path()))
+        EXPECT_NE(entry.path().extension(), ".part") << entry.path();
+
+    // Removing the unfinished download of another picture leaves nothing behind either.
+    m_server.add("cut.jpg", body, 1000);
+    task.address = m_server.url("cut.jpg");
+    task.local_path = plat::utf8_to_utf16(m_folder.path() + "/cut.jpg");
+    ASSERT_EQ(ostrel->AddTask(&task, OSTREL_KIND_PICTURE), 1);
+    ASSERT_TRUE(m_server.wait_sent("cut.jpg", 1000));
+    EXPECT_EQ(ostrel->RemoveTask(nullptr, task.key.c_str()), 1);
+    EXPECT_FALSE(std::filesystem::exists(m_folder.path() + "/cut.jpg"));
+    EXPECT_FALSE(std::filesystem::exists(m_folder.path() + "/cut.jpg.part"));
+    EXPECT_EQ(read_file(target), body) << "a finished caller's file stays";
+}
+
 TEST_F(DownloadManagerTest, FailuresAreReportedAndNothingHangs)
 {
     m_server.add("stall.flv", make_bytes(100000, 4), 0);

@@ -1,43 +1,25 @@
-// A second process for the local server tests: creates the feed notifier of
-// the class id given first with CLSCTX_LOCAL_SERVER, then makes the calls the
-// other arguments name ("subscribe <id>", "unsubscribe <id> <before>"),
-// printing each result as "create <hr>" / "call <hr>" in hexadecimal.
-// Exit status 0 when every step succeeded, 1 otherwise, 2 for bad arguments.
+// The second process of the local server tests: creates the test sink served
+// for the class id given first, then records each pair of numbers that
+// follows. Prints "create <hr>", then "record <hr>" for each pair, in
+// hexadecimal. Exit status 0 when every step succeeded, 1 otherwise, 2 for bad
+// arguments.
 
-#include "platform/com/Com.h"
-#include "platform/com/ComPtr.h"
-#include "platform/com/IFeedNotifier.h"
+#include "platform/com/tests/LocalClientProcess.h"
+#include "platform/com/tests/TestSink.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <string>
 
 int main(int argc, char** argv)
 {
-    if (argc < 2)
-        return 2;
-    auto clsid = plat::parse_guid(argv[1]);
+    const auto clsid = argc >= 2 && argc % 2 == 0 ? plat::parse_guid(argv[1]) : std::nullopt;
     if (!clsid)
         return 2;
     CoInitialize(nullptr);
-    plat::ComPtr<IFeedNotifier> notifier;
-    HRESULT hr = CoCreateInstance(*clsid, nullptr, CLSCTX_LOCAL_SERVER, IFeedNotifier::iid, notifier.put_void());
-    std::printf("create %08X\n", static_cast<unsigned>(hr));
-    bool all_ok = SUCCEEDED(hr);
-    for (int i = 2; all_ok && i < argc; ++i) {
-        const std::string verb = argv[i];
-        if (verb == "subscribe" && i + 1 < argc) {
-            hr = notifier->NotifySubscribe(std::atoi(argv[++i]));
-        } else if (verb == "unsubscribe" && i + 2 < argc) {
-            const LONG id = std::atoi(argv[++i]);
-            hr = notifier->NotifyUnsubscribe(id, static_cast<VARIANT_BOOL>(std::atoi(argv[++i])));
-        } else {
-            return 2;
-        }
-        std::printf("call %08X\n", static_cast<unsigned>(hr));
-        all_ok = SUCCEEDED(hr);
-    }
-    notifier.reset();
+    plat::ComPtr<ITestSink> sink;
+    HRESULT hr = com_testing::create_served(*clsid, test_sink_marshalling(), sink);
+    for (int i = 2; SUCCEEDED(hr) && i < argc; i += 2)
+        hr = com_testing::print_step("record", sink->Record(std::atoi(argv[i]), std::atoi(argv[i + 1])));
+    sink.reset();
     CoUninitialize();
-    return all_ok ? 0 : 1;
+    return SUCCEEDED(hr) ? 0 : 1;
 }

@@ -47,8 +47,22 @@ TEST(SoftwareDevice, ClearFillsTheViewportOnly)
     EXPECT_EQ(back_pixel(rig.device.get(), 3, 2), 0xff121212u);
     EXPECT_EQ(back_pixel(rig.device.get(), 10, 4), 0xff121212u);
     EXPECT_EQ(back_pixel(rig.device.get(), 4, 5), 0xff121212u);
-    D3DVIEWPORT9 too_wide{10, 0, 7, 8, 0.0f, 1.0f};
-    EXPECT_EQ(rig.device->SetViewport(&too_wide), D3DERR_INVALIDCALL);
+    const D3DVIEWPORT9 refused[] = {
+        {10, 0, 7, 8, 0.0f, 1.0f},            // too wide
+        {0, 6, 16, 3, 0.0f, 1.0f},            // too tall
+        {0xFFFFFFF0u, 0, 0x20, 8, 0.0f, 1.0f},   // X + Width wraps to 16
+        {0, 0xFFFFFFFFu, 16, 9, 0.0f, 1.0f},     // Y + Height wraps to 8
+        {0, 0, 0, 8, 0.0f, 1.0f},             // empty
+    };
+    for (const auto& v : refused) {
+        SCOPED_TRACE(std::to_string(v.X) + "," + std::to_string(v.Y));
+        D3DVIEWPORT9 copy = v;
+        EXPECT_EQ(rig.device->SetViewport(&copy), D3DERR_INVALIDCALL);
+    }
+    D3DVIEWPORT9 kept{};
+    rig.device->GetViewport(&kept);
+    EXPECT_EQ(kept.X, 4u);
+    EXPECT_EQ(kept.Width, 6u);
 }
 
 TEST(SoftwareDevice, BlendStatesMixAsSet)

@@ -4,17 +4,17 @@
 #include "platform/com/Com.h"
 #include "platform/dshow/MediaFormats.h"
 #include "platform/dshow/BasePin.h"
+#include "platform/fs/testing/TempFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 
 namespace {
 
-std::filesystem::path write_file(const std::string& name, const std::string& bytes)
+std::string write_file(const plat::TempFolder& folder, const std::string& name, const std::string& bytes)
 {
-    auto path = std::filesystem::temp_directory_path() / (name + "." + std::to_string(::getpid()));
+    const std::string path = folder / name;
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
 }
@@ -30,9 +30,10 @@ plat::ComPtr<IAsyncReader> reader_of(plat::AsyncFileSource* source)
 
 TEST(AsyncFileSource, ReadsWholeAndShortRanges)
 {
-    auto path = write_file("afs-read", "0123456789");
+    plat::TempFolder folder;
+    auto path = write_file(folder, "afs-read", "0123456789");
     plat::ComPtr<plat::AsyncFileSource> source(new plat::AsyncFileSource());
-    ASSERT_EQ(source->Load(plat::utf8_to_utf16(path.string()).c_str(), nullptr), S_OK);
+    ASSERT_EQ(source->Load(plat::utf8_to_utf16(path).c_str(), nullptr), S_OK);
     auto reader = reader_of(source.get());
     ASSERT_TRUE(reader);
     BYTE buf[8]{};
@@ -44,14 +45,14 @@ TEST(AsyncFileSource, ReadsWholeAndShortRanges)
     ASSERT_EQ(reader->Length(&total, &available), S_OK);
     EXPECT_EQ(total, 10);
     EXPECT_EQ(available, 10);
-    std::filesystem::remove(path);
 }
 
 TEST(AsyncFileSource, GrowingFileReportsUnknownTotalUntilDone)
 {
-    auto path = write_file("afs-grow", "abc");
+    plat::TempFolder folder;
+    auto path = write_file(folder, "afs-grow", "abc");
     plat::ComPtr<plat::AsyncFileSource> source(new plat::AsyncFileSource(plat::Growth::Growing));
-    ASSERT_EQ(source->Load(plat::utf8_to_utf16(path.string()).c_str(), nullptr), S_OK);
+    ASSERT_EQ(source->Load(plat::utf8_to_utf16(path).c_str(), nullptr), S_OK);
     auto reader = reader_of(source.get());
     LONGLONG total = -1, available = -1;
     reader->Length(&total, &available);
@@ -63,7 +64,6 @@ TEST(AsyncFileSource, GrowingFileReportsUnknownTotalUntilDone)
     source->set_growth(plat::Growth::Complete);
     reader->Length(&total, &available);
     EXPECT_EQ(total, 7);
-    std::filesystem::remove(path);
 }
 
 TEST(AsyncFileSource, MissingFileFailsToLoad)
@@ -81,8 +81,9 @@ TEST(AsyncFileSource, ReportsTheLoadedFileAndItsType)
     ASSERT_EQ(source->GetCurFile(&name, nullptr), S_OK);   // nothing loaded yet
     EXPECT_EQ(name, nullptr);
 
-    auto path = write_file("afs-name", "x");
-    const std::u16string wide = plat::utf8_to_utf16(path.string());
+    plat::TempFolder folder;
+    auto path = write_file(folder, "afs-name", "x");
+    const std::u16string wide = plat::utf8_to_utf16(path);
     AM_MEDIA_TYPE asked{};
     asked.majortype = MEDIATYPE_Stream;
     asked.subtype = plat::make_guid("{00001234-0000-0010-8000-00AA00389B71}");
@@ -95,5 +96,4 @@ TEST(AsyncFileSource, ReportsTheLoadedFileAndItsType)
     EXPECT_EQ(type.majortype, MEDIATYPE_Stream);
     EXPECT_EQ(type.subtype, asked.subtype);
     FreeMediaType(type);
-    std::filesystem::remove(path);
 }

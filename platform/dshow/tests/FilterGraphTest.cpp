@@ -5,11 +5,11 @@
 #include "platform/dshow/BasePin.h"
 #include "platform/dshow/MediaFormats.h"
 #include "platform/dshow/RecordingSink.h"
+#include "platform/fs/testing/TempFolder.h"
 #include "platform/sync/Event.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <thread>
 #include <vector>
@@ -18,17 +18,12 @@ namespace {
 
 class FilterGraphTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        path = std::filesystem::temp_directory_path() / ("graph-" + std::to_string(::getpid()));
-        std::ofstream(path) << "data";
-    }
-    void TearDown() override { std::filesystem::remove(path); }
+    void SetUp() override { std::ofstream(path) << "data"; }
 
     plat::ComPtr<plat::AsyncFileSource> source(const char16_t* name)
     {
         plat::ComPtr<plat::AsyncFileSource> s(new plat::AsyncFileSource());
-        EXPECT_EQ(s->Load(plat::utf8_to_utf16(path.string()).c_str(), nullptr), S_OK);
+        EXPECT_EQ(s->Load(plat::utf8_to_utf16(path).c_str(), nullptr), S_OK);
         EXPECT_EQ(graph->AddFilter(s.get(), name), S_OK);
         return s;
     }
@@ -39,7 +34,8 @@ protected:
         return s;
     }
 
-    std::filesystem::path path;
+    plat::TempFolder folder;
+    const std::string path = folder / "graph-source";
     plat::ComPtr<plat::FilterGraph> graph{new plat::FilterGraph()};
 };
 

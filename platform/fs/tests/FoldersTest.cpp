@@ -64,6 +64,26 @@ TEST(Folders, DataFoldersDefaultUnderHomeWhenXdgDataHomeIsUnsetOrRelative)
     }
 }
 
+TEST(Folders, HomeAndConfigFoldersAreAbsoluteOnly)
+{
+    const struct { const char* home; const char* config; std::optional<std::string> home_out, config_out; } cases[] = {
+        {"/h", "/c", "/h", "/c"},
+        {"/h", nullptr, "/h", "/h/.config"},
+        {"/h", "relative/c", "/h", "/h/.config"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.home) + " " + (c.config ? c.config : "(unset)"));
+        plat::ScopedEnvironment home("HOME", c.home);
+        plat::ScopedEnvironment config("XDG_CONFIG_HOME", c.config);
+        EXPECT_EQ(plat::home_folder(), c.home_out);
+        EXPECT_EQ(plat::config_folder(), c.config_out);
+    }
+    // A relative HOME is no home: the password database's entry stands.
+    plat::ScopedEnvironment home("HOME", "relative/home");
+    const auto fallback = plat::home_folder();
+    EXPECT_TRUE(!fallback || fallback->starts_with('/'));
+}
+
 TEST(Folders, DataFolderThatCannotBeCreatedIsReportedMissing)
 {
     plat::TempFolder dir;

@@ -1,8 +1,12 @@
 #include "platform/registry/RegistryStore.h"
+#include "platform/registry/RegistryText.h"
 #include "platform/registry/testing/TemporaryRegistry.h"
 
 #include "platform/base/DebugLog.h"
 #include "platform/base/HResult.h"
+#include "platform/base/Utf.h"
+
+#include "platform/fs/testing/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -230,13 +234,45 @@ TEST(RegistryStoreFolder, FollowsEnvironment)
 {
     plat::TemporaryRegistry registry;
     EXPECT_EQ(RegistryStore::default_folder(), registry.folder());
-    ::unsetenv("STRIMO_REGISTRY_DIR");
-    const char* old_config = std::getenv("XDG_CONFIG_HOME");
-    std::string saved = old_config ? old_config : "";
-    ::setenv("XDG_CONFIG_HOME", "/x/config", 1);
-    EXPECT_EQ(RegistryStore::default_folder(), std::filesystem::path("/x/config/Corvalen/Strimo/registry"));
-    if (old_config) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    else ::unsetenv("XDG_CONFIG_HOME");
+    // Relative values are no folder: the hives never land below the working folder.
+    const struct { const char* registry; const char* config; const char* folder; } cases[] = {
+        {nullptr, "/x/config", "/x/config/Corvalen/Strimo/registry"},
+        {nullptr, "relative/config", "/x/home/.config/Corvalen/Strimo/registry"},
+        {"relative/registry", nullptr, "/x/home/.config/Corvalen/Strimo/registry"},
+    };
+    plat::ScopedEnvironment home("HOME", "/x/home");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        plat::ScopedEnvironment dir("STRIMO_REGISTRY_DIR", c.registry);
+        plat::ScopedEnvironment config("XDG_CONFIG_HOME", c.config);
+        EXPECT_EQ(RegistryStore::default_folder(), std::filesystem::path(c.folder));
+    }
+}
+
+TEST(RegistryStoreFolder, StoreWithoutAFolderReadsEmptyAndRefusesWrites)
+{
+    RegistryStore store({}, plat::Hive::CurrentUser);
+    EXPECT_EQ(store.find_key(u""), ERROR_SUCCESS);
+    EXPECT_EQ(store.find_key(u"Software"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(store.create_key(u"Software", nullptr), ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(std::filesystem::exists(store.file()));
+}
+
+TEST(RegistryText, TextEndsAtTheFirstZeroUnitOrTheDataEnd)
+{
+    const struct { std::vector<BYTE> data; std::u16string text; } cases[] = {
+        {{'h', 0, 'i', 0, 0, 0}, u"hi"},            // as Windows stores it
+        {{'h', 0, 'i', 0}, u"hi"},                  // no terminator: the data's end
+        {{'h', 0, 0, 0, 'x', 0}, u"h"},             // the first zero unit ends it
+        {{'h', 0, 'i'}, u"h"},                      // an odd last byte is no unit
+        {{0xAC, 0x20}, u"\u20AC"},                  // little-endian units
+        {{}, u""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(plat::utf16_to_utf8(c.text));
+        EXPECT_EQ(plat::registry_text(c.data), c.text);
+    }
+    EXPECT_EQ(plat::registry_text_data(u"\u20ACa"), (std::vector<BYTE>{0xAC, 0x20, 'a', 0, 0, 0}));
 }
 
 }

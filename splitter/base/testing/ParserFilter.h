@@ -22,40 +22,40 @@ public:
 
     HRESULT CreateOutputs(IAsyncReader* reader) override
     {
-        m_rtCurrent = 0;
-        m_rtNewStart = 0;
-        m_rtNewStop = m_rtStop;
-        m_pParser.reset();
+        m_current = 0;
+        m_new_start = 0;
+        m_new_stop = m_stop;
+        m_parser.reset();
         std::unique_ptr<CBaseParser> parser = m_make(this);
         HRESULT hr = parser->Open(reader);
         if (FAILED(hr)) return hr;
-        m_pParser = std::move(parser);
-        m_rtDuration = m_rtStop = m_rtNewStop = m_pParser->GetDuration();
+        m_parser = std::move(parser);
+        m_duration = m_stop = m_new_stop = m_parser->GetDuration();
         return hr;
     }
     // The parser's answers are not used: every call ends its step.
     bool DemuxInit() override
     {
-        if (m_pParser) m_pParser->DemuxInit();
+        if (m_parser) m_parser->DemuxInit();
         return true;
     }
     bool DemuxSeek(REFERENCE_TIME start) override
     {
-        if (m_pParser) m_pParser->DemuxSeek(start);
+        if (m_parser) m_parser->DemuxSeek(start);
         return true;
     }
     bool SyncToPosition(LONGLONG offset) override
     {
-        if (m_pParser) m_pParser->SyncToPosition(offset);
+        if (m_parser) m_parser->SyncToPosition(offset);
         return true;
     }
     bool DemuxLoop() override
     {
-        if (m_pParser) m_pParser->DemuxLoop();
+        if (m_parser) m_parser->DemuxLoop();
         return true;
     }
 
-    CBaseParser* parser() const { return m_pParser.get(); }
+    CBaseParser* parser() const { return m_parser.get(); }
 
 private:
     HRESULT m_result{S_OK};

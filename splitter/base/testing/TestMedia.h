@@ -27,6 +27,23 @@ inline std::string test_media(const std::string& name)
     return dir + "/" + name;
 }
 
+// What ffprobe reports as the extra data (decoder configuration) of the file's
+// first stream of this type ("audio" or "video"); empty when it has none.
+inline std::vector<BYTE> probed_extradata(const std::string& path, const std::string& type)
+{
+    std::ifstream in(path + ".extradata");
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto comma = line.find(',');
+        if (comma == std::string::npos || line.compare(0, comma, type) != 0) continue;
+        std::vector<BYTE> out;
+        for (std::size_t i = comma + 1; i + 1 < line.size(); i += 2)
+            out.push_back(static_cast<BYTE>(std::stoi(line.substr(i, 2), nullptr, 16)));
+        return out;
+    }
+    return {};
+}
+
 inline std::vector<ProbedPacket> probed_packets(const std::string& path, const std::string& type)
 {
     std::vector<ProbedPacket> out;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the splitter's test media with Debian's ffmpeg into the folder given
 # (default: ./splitter-media), with what ffprobe reports for each file beside
-# it (NAME.packets: codec type, dts in seconds, size, flags per packet). Files already
+# it (NAME.packets: codec type, dts in seconds, size, flags per packet; NAME.extradata:
+# codec type and the stream's extra data in hex, per stream). Files already
 # there are kept, so the tests can call this as often as they like; a lock
 # keeps concurrent callers from making the same file twice.
 set -euo pipefail
@@ -12,15 +13,26 @@ flock 9
 
 ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }
 
+extradata() {   # extradata FILE: one line per stream
+    ffprobe -v error -show_streams -show_data -show_entries stream=codec_type,extradata -of default=nw=1 "$1" |
+        awk '/^codec_type=/ { if (type != "") print type "," hex; type = substr($0, 12); hex = ""; next }
+             /^[0-9a-f]+: / { line = substr($0, 11, 39); gsub(/ /, "", line); hex = hex line }
+             END { if (type != "") print type "," hex }'
+}
+
 make() {   # make NAME ffmpeg-arguments...
     local name=$1; shift
-    [ -s "$out/$name" ] && [ -s "$out/$name.packets" ] && return
-    local tmp="$out/.tmp.$name"
-    ff "$@" "$tmp"
-    ffprobe -v error -show_packets -show_entries packet=codec_type,dts_time,size,flags -of csv=p=0 "$tmp" \
-        > "$tmp.packets"
-    mv "$tmp.packets" "$out/$name.packets"
-    mv "$tmp" "$out/$name"
+    if ! [ -s "$out/$name" ] || ! [ -s "$out/$name.packets" ]; then
+        local tmp="$out/.tmp.$name"
+        ff "$@" "$tmp"
+        ffprobe -v error -show_packets -show_entries packet=codec_type,dts_time,size,flags -of csv=p=0 "$tmp" \
+            > "$tmp.packets"
+        mv "$tmp.packets" "$out/$name.packets"
+        mv "$tmp" "$out/$name"
+    fi
+    [ -s "$out/$name.extradata" ] && return
+    extradata "$out/$name" > "$out/.tmp.$name.extradata"
+    mv "$out/.tmp.$name.extradata" "$out/$name.extradata"
 }
 
 video() { echo -f lavfi -i "testsrc=size=$1:rate=25:duration=$2"; }

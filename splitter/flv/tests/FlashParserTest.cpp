@@ -2,15 +2,14 @@
 
 #include "platform/base/DebugLog.h"
 #include "platform/dshow/MediaFormats.h"
+#include "platform/fs/testing/TempFolder.h"
 #include "splitter/base/testing/ParserFilter.h"
 #include "splitter/base/testing/SplitterGraph.h"
 #include "splitter/base/testing/TestMedia.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
-#include <thread>
 
 namespace {
 
@@ -59,17 +58,12 @@ struct FlvBuilder {
 
 class FlvTest : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        for (const auto& p : m_files) std::filesystem::remove(p);
-    }
     std::string write(const std::string& name, const Bytes& bytes)
     {
-        auto path = std::filesystem::temp_directory_path() / (name + "." + std::to_string(::getpid()) + ".flv");
+        const std::string path = m_folder / (name + ".flv");
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                     static_cast<std::streamsize>(bytes.size()));
-        m_files.push_back(path);
-        return path.string();
+        return path;
     }
     HRESULT open(SplitterGraph& g, const std::string& path, plat::Growth growth = plat::Growth::Complete)
     {
@@ -77,7 +71,7 @@ protected:
     }
 
 private:
-    std::vector<std::filesystem::path> m_files;
+    plat::TempFolder m_folder;
 };
 
 CMediaType offered(SplitterGraph& g, std::u16string_view name)
@@ -175,13 +169,6 @@ TEST_F(FlvTest, PacketsAgreeWithFfprobe)
             }
             ASSERT_NE(sink, nullptr);
             auto samples = sink->samples();
-            // The decoder configuration tags of AVC and AAC are packets here but stream extra data to ffprobe.
-            const CMediaType type = offered(g, pin);
-            if (type.subtype == plat::fourcc_guid(MAKEFOURCC('A', 'V', 'C', '1')) ||
-                type.subtype == plat::fourcc_guid(WAVE_FORMAT_AAC)) {
-                ASSERT_FALSE(samples.empty());
-                samples.erase(samples.begin());
-            }
             ASSERT_EQ(samples.size(), expected.size()) << kind;
             for (std::size_t i = 0; i < samples.size(); ++i) {
                 SCOPED_TRACE(i);
@@ -192,6 +179,96 @@ TEST_F(FlvTest, PacketsAgreeWithFfprobe)
             }
         }
     }
+}
+
+// The decoder configuration inside a connection's format block: the AVC
+// parameter sets (each after its 16-bit length) or the bytes after a wave header.
+std::vector<Bytes> configuration_of(const CMediaType& t)
+{
+    if (t.formattype == FORMAT_MPEG2Video) {
+        auto* mvih = reinterpret_cast<const MPEG2VIDEOINFO*>(t.Format());
+        auto* seq = reinterpret_cast<const BYTE*>(mvih->dwSequenceHeader);
+        std::vector<Bytes> sets;
+        for (std::size_t at = 0; at + 2 <= mvih->cbSequenceHeader;) {
+            const std::size_t n = std::size_t{seq[at]} << 8 | seq[at + 1];
+            sets.emplace_back(seq + at + 2, seq + std::min<std::size_t>(at + 2 + n, mvih->cbSequenceHeader));
+            at += 2 + n;
+        }
+        return sets;
+    }
+    if (t.formattype == FORMAT_WaveFormatEx) {
+        auto* wfe = reinterpret_cast<const WAVEFORMATEX*>(t.Format());
+        EXPECT_EQ(t.cbFormat, sizeof(WAVEFORMATEX) + wfe->cbSize);
+        if (wfe->cbSize == 0) return {};
+        auto* extra = reinterpret_cast<const BYTE*>(wfe + 1);
+        return {Bytes(extra, extra + wfe->cbSize)};
+    }
+    return {};
+}
+
+// The last sequence and picture parameter sets of an AVC configuration record, as a decoder keeps them.
+std::vector<Bytes> avc_sets(const Bytes& record)
+{
+    if (record.size() < 7) return {};
+    Bytes sps, pps;
+    std::size_t at = 6;
+    auto take = [&](std::size_t count, Bytes& last) {
+        for (std::size_t i = 0; i < count && at + 2 <= record.size(); ++i) {
+            const std::size_t n = std::size_t{record[at]} << 8 | record[at + 1];
+            last.assign(record.begin() + static_cast<std::ptrdiff_t>(at + 2),
+                        record.begin() + static_cast<std::ptrdiff_t>(std::min(at + 2 + n, record.size())));
+            at += 2 + n;
+        }
+    };
+    take(record[5] & 0x1F, sps);
+    if (at < record.size()) take(record[at++], pps);
+    return {sps, pps};
+}
+
+TEST_F(FlvTest, DecoderConfigurationReachesTheSinkInTheFormatBlock)
+{
+    for (const char* file : {"h264-aac.flv", "h264-big-keys.flv", "h263-mp3.flv"}) {
+        SCOPED_TRACE(file);
+        const std::string path = test_media(file);
+        SplitterGraph g;
+        ASSERT_EQ(open(g, path), S_OK);
+        for (auto [pin, kind] : {std::pair{u"Video", "video"}, std::pair{u"Audio", "audio"}}) {
+            SCOPED_TRACE(kind);
+            plat::RecordingSink* sink = g.sink_named(pin);
+            if (!sink) continue;
+            const CMediaType connected = static_cast<CBasePin*>(sink->GetPin(0))->CurrentMediaType();
+            const Bytes extradata = probed_extradata(path, kind);
+            const bool avc = connected.subtype == plat::fourcc_guid(MAKEFOURCC('A', 'V', 'C', '1'));
+            const std::vector<Bytes> expected = avc                 ? avc_sets(extradata)
+                                                : extradata.empty() ? std::vector<Bytes>{}
+                                                                    : std::vector<Bytes>{extradata};
+            EXPECT_EQ(configuration_of(connected), expected);
+        }
+    }
+}
+
+TEST_F(FlvTest, ConfigurationChangeTravelsWithTheNextPacket)
+{
+    auto aac = [](BYTE packet_type, Bytes body) {
+        Bytes d{0xAF, packet_type};   // AAC, 44.1 kHz, 16-bit, stereo
+        d.insert(d.end(), body.begin(), body.end());
+        return d;
+    };
+    FlvBuilder f;
+    f.tag(8, 0, aac(0, {0x12, 0x10})).tag(8, 0, aac(1, Bytes(30, 1))).tag(8, 23, aac(1, Bytes(30, 2)));
+    f.tag(8, 46, aac(0, {0x12, 0x10}));   // repeated unchanged: nothing to announce
+    f.tag(8, 46, aac(1, Bytes(30, 3)));
+    f.tag(8, 69, aac(0, {0x11, 0x90})).tag(8, 69, aac(1, Bytes(30, 4)));
+    SplitterGraph g;
+    ASSERT_EQ(open(g, write("aac-change", f.bytes)), S_OK);
+    EXPECT_EQ(configuration_of(offered(g, u"Audio")), std::vector<Bytes>{Bytes({0x12, 0x10})});
+    ASSERT_TRUE(g.run_to_end());
+    auto audio = g.sink_named(u"Audio")->samples();
+    ASSERT_EQ(audio.size(), 4u);   // the configuration tags are no samples
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_FALSE(audio[i].type) << i;
+    ASSERT_TRUE(audio[3].type);
+    EXPECT_EQ(configuration_of(*audio[3].type), std::vector<Bytes>{Bytes({0x11, 0x90})});
+    EXPECT_EQ(audio[3].data, Bytes(30, 4));
 }
 
 TEST_F(FlvTest, SeekLandsOnTheKeyFrameAtOrBeforeTheTarget)
@@ -377,22 +454,48 @@ TEST_F(FlvTest, DamagedFilesEndCleanly)
     }
 }
 
-TEST_F(FlvTest, GrowingFileIsReadAsItArrives)
+TEST_F(FlvTest, GrowingFileWaitsWhereverItStops)
 {
     FlvBuilder f;
     for (std::uint32_t ms = 0; ms < 400; ms += 40) f.audio(ms, 500);
-    const std::size_t cut = f.bytes.size() / 2 + 100;   // inside a tag's payload
-    const std::string path = write("growing", Bytes(f.bytes.begin(), f.bytes.begin() + static_cast<std::ptrdiff_t>(cut)));
+    const std::size_t tag = 4 + 11 + 502;   // a tag with its trailing size field
+    const struct {
+        const char* name;
+        std::size_t cut;
+    } cases[] = {
+        {"inside a payload", 13 + 5 * tag + 100},
+        {"at a tag boundary", 13 + 5 * tag},
+        {"inside a tag header", 13 + 5 * tag + 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = write("growing", Bytes(f.bytes.begin(), f.bytes.begin() + static_cast<std::ptrdiff_t>(c.cut)));
+        SplitterGraph g;
+        ASSERT_EQ(open(g, path, plat::Growth::Growing), S_OK);
+        ASSERT_EQ(g.graph->Run(), S_OK);
+        plat::RecordingSink* sink = g.sink_named(u"Audio");
+        ASSERT_TRUE(sink->wait_for_samples(5, 60000));
+        std::ofstream(path, std::ios::binary | std::ios::app)
+            .write(reinterpret_cast<const char*>(f.bytes.data() + c.cut),
+                   static_cast<std::streamsize>(f.bytes.size() - c.cut));
+        g.source->set_growth(plat::Growth::Complete);
+        ASSERT_TRUE(sink->wait_for_end(60000));
+        EXPECT_EQ(sink->samples().size(), 10u);
+        EXPECT_EQ(g.graph->Stop(), S_OK);
+    }
+}
+
+TEST_F(FlvTest, GrowingFileThatNeverCompletesEndsWhenTheGraphStops)
+{
+    FlvBuilder f;
+    f.audio(0).audio(40);
     SplitterGraph g;
-    ASSERT_EQ(open(g, path, plat::Growth::Growing), S_OK);
+    ASSERT_EQ(open(g, write("stalled", f.bytes), plat::Growth::Growing), S_OK);
     ASSERT_EQ(g.graph->Run(), S_OK);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    std::ofstream(path, std::ios::binary | std::ios::app)
-        .write(reinterpret_cast<const char*>(f.bytes.data() + cut), static_cast<std::streamsize>(f.bytes.size() - cut));
-    g.source->set_growth(plat::Growth::Complete);
-    LONG code = 0;
-    ASSERT_EQ(g.graph->WaitForCompletion(60000, &code), S_OK);
-    EXPECT_EQ(g.sink_named(u"Audio")->samples().size(), 10u);
+    plat::RecordingSink* sink = g.sink_named(u"Audio");
+    ASSERT_TRUE(sink->wait_for_samples(2, 60000));
+    EXPECT_FALSE(sink->ended());
+    EXPECT_EQ(g.graph->Stop(), S_OK);
 }
 
 TEST_F(FlvTest, GraphInsertsTheSplitterByMerit)

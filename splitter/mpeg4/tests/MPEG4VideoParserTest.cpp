@@ -1,6 +1,7 @@
 #include "splitter/mpeg4/MPEG4VideoParser.h"
 
 #include "platform/dshow/MediaFormats.h"
+#include "platform/fs/testing/TempFolder.h"
 #include "splitter/base/testing/ParserFilter.h"
 #include "splitter/base/testing/SplitterGraph.h"
 #include "splitter/base/testing/TestMedia.h"
@@ -8,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -23,18 +23,12 @@ Bytes read_file(const std::string& path)
 
 class Mpeg4Test : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        for (const auto& p : m_files) std::filesystem::remove(p);
-    }
     std::string write(const Bytes& bytes)
     {
-        auto path = std::filesystem::temp_directory_path() /
-                    ("m4v-" + std::to_string(::getpid()) + "-" + std::to_string(m_files.size()) + ".m4v");
+        const std::string path = m_folder / ("stream-" + std::to_string(m_written++) + ".m4v");
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                     static_cast<std::streamsize>(bytes.size()));
-        m_files.push_back(path);
-        return path.string();
+        return path;
     }
     HRESULT open(SplitterGraph& g, const std::string& path)
     {
@@ -42,7 +36,8 @@ protected:
     }
 
 private:
-    std::vector<std::filesystem::path> m_files;
+    plat::TempFolder m_folder;
+    int m_written{0};
 };
 
 const MPEG2VIDEOINFO* info(const CMediaType& t) { return reinterpret_cast<const MPEG2VIDEOINFO*>(t.Format()); }
@@ -113,18 +108,85 @@ TEST_F(Mpeg4Test, PlanesAgreeWithFfprobe)
     EXPECT_EQ(ours, theirs);
 }
 
-TEST_F(Mpeg4Test, EveryRunStartsAtTheFirstPlaneWithPrerollBeforeTheTarget)
+TEST_F(Mpeg4Test, SeekStartsAtTheIntraPlaneAtOrBeforeTheTarget)
 {
     const std::string path = test_media("plain.m4v");
+    const auto planes = probed_packets(path, "video");
     SplitterGraph g;
     ASSERT_EQ(open(g, path), S_OK);
-    LONGLONG target = 15000000;
-    ASSERT_EQ(g.graph->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
+    // Forward into planes not seen yet, back into the index, and past the end.
+    for (LONGLONG target : {LONGLONG{15000000}, LONGLONG{25000000}, LONGLONG{5000000}, LONGLONG{10000000},
+                            LONGLONG{900000000}}) {
+        SCOPED_TRACE(target);
+        std::size_t key = 0;
+        for (std::size_t i = 0; i < planes.size(); ++i)
+            if (planes[i].key && planes[i].dts <= target) key = i;
+        ASSERT_EQ(g.graph->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
+        g.sinks[0]->clear();
+        ASSERT_TRUE(g.run_to_end());
+        auto samples = g.sinks[0]->samples();
+        ASSERT_EQ(samples.size(), planes.size() - key);
+        EXPECT_EQ(samples.front().start, planes[key].dts - target);
+        // ffprobe counts a repeated sequence header into the plane after it; the run starts at the plane itself.
+        ASSERT_GE(samples.front().data.size(), 5u);
+        EXPECT_EQ(samples.front().data[3], 0xB6);
+        EXPECT_EQ(samples.front().data[4] >> 6, 0);   // intra
+        for (const auto& s : samples) EXPECT_EQ(s.preroll, s.start < 0);
+        ASSERT_EQ(g.graph->Stop(), S_OK);
+    }
+}
+
+TEST_F(Mpeg4Test, PlanesAreCutWhereverTheirStartCodesMeetTheReadBlocks)
+{
+    // A hand-made stream whose start codes straddle the read blocks in every way:
+    // 3, 2 or 1 of their bytes before a block's end, exactly at it, and an intra
+    // plane whose coding type is the first byte of a block.
+    const Bytes plain = read_file(test_media("plain.m4v"));
+    const std::size_t header = first_plane(plain);
+    Bytes stream(plain.begin(), plain.begin() + static_cast<std::ptrdiff_t>(header));
+    const auto block = static_cast<std::size_t>(CMPEG4VideoParser::block_size);
+    std::vector<std::size_t> starts;
+    auto plane = [&](std::size_t at, BYTE coding) {
+        stream.resize(at, 0x55);
+        starts.push_back(at);
+        stream.insert(stream.end(), {0, 0, 1, 0xB6, coding, 0x55});
+    };
+    plane(header, 0x10);   // intra
+    plane(header + 1000, 0x50);
+    for (std::size_t k = 1; k <= 4; ++k) {
+        plane(header + k * block - 4 + k, 0x50);
+        plane(header + k * block + 5000, 0x50);
+    }
+    plane(header + 5 * block - 4, 0x10);   // its coding type opens the next block: intra
+    plane(header + 5 * block + 700, 0x50);
+    stream.resize(header + 5 * block + 2000, 0x55);
+    starts.push_back(stream.size());
+
+    SplitterGraph g;
+    ASSERT_EQ(open(g, write(stream)), S_OK);
     ASSERT_TRUE(g.run_to_end());
     auto samples = g.sinks[0]->samples();
-    ASSERT_EQ(samples.size(), probed_packets(path, "video").size());
-    EXPECT_EQ(samples.front().start, -target);
-    for (const auto& s : samples) EXPECT_EQ(s.preroll, s.start < 0);
+    ASSERT_EQ(samples.size(), starts.size() - 1);
+    for (std::size_t i = 0; i + 1 < starts.size(); ++i) {
+        SCOPED_TRACE(i);
+        const Bytes expected(stream.begin() + static_cast<std::ptrdiff_t>(starts[i]),
+                             stream.begin() + static_cast<std::ptrdiff_t>(starts[i + 1]));
+        EXPECT_EQ(samples[i].data, expected);
+        EXPECT_EQ(samples[i].start, static_cast<REFERENCE_TIME>(i) * 400000);
+    }
+
+    // The intra plane found across the block boundary is where a later seek starts.
+    const std::size_t late_intra = starts.size() - 3;
+    // Off the packet times: a seek to where the last run stopped would change nothing.
+    LONGLONG target = static_cast<LONGLONG>(late_intra + 1) * 400000 + 1234;
+    ASSERT_EQ(g.graph->Stop(), S_OK);
+    ASSERT_EQ(g.graph->SetPositions(&target, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
+    g.sinks[0]->clear();
+    ASSERT_TRUE(g.run_to_end());
+    samples = g.sinks[0]->samples();
+    ASSERT_EQ(samples.size(), 2u);
+    EXPECT_EQ(samples[0].start, -400000 - 1234);
+    EXPECT_EQ(samples[0].length, static_cast<LONG>(starts[late_intra + 1] - starts[late_intra]));
 }
 
 TEST_F(Mpeg4Test, UnfixedRateIsTakenAsTwentyFiveFramesASecond)

@@ -186,6 +186,8 @@ int main()
     std::printf("ratio (ours / cairo): %.2f\n", ours / rival);
 
     for (cairo_surface_t* s : {target, c_bg, c_panel, c_icon, c_video}) cairo_surface_destroy(s);
+    renderer->SetSprite(nullptr);
+    renderer->SetDevice(nullptr);
     RenderEngine::CreateRender(nullptr, 1);
     return 0;
 }

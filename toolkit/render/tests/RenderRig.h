@@ -30,7 +30,10 @@ struct D3DScene {
     }
     ~D3DScene()
     {
-        RenderEngine::CreateRender(nullptr, 1);   // no renderer outlives its device
+        // Renderers are kept for the whole run: this one lets go of the device that goes now.
+        renderer->SetSprite(nullptr);
+        renderer->SetDevice(nullptr);
+        RenderEngine::CreateRender(nullptr, 1);
         RenderEngine::InitRenderTargets();
     }
     DWORD at(int x, int y) const { return back_pixel(rig.device.get(), x, y); }

@@ -37,6 +37,18 @@ TEST(RenderStack, WithoutRendererEveryDrawDoesNothing)
     EXPECT_EQ(scene.at(1, 1), 0xff000000u);
 }
 
+TEST(RenderStack, ReplacedRendererStaysUsableByItsHolders)
+{
+    render* first = CreateRender(nullptr, 0);
+    ASSERT_NE(first, nullptr);
+    render* second = CreateRender(nullptr, 0);
+    EXPECT_EQ(GetRender(), second);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(first->BeginFrame(), 0);   // still alive for whoever took it before
+    EXPECT_EQ(CreateRender(nullptr, 1), nullptr);
+    EXPECT_EQ(second->EndFrame(), 0);
+}
+
 TEST(RenderStack, ClipsNestAndPopBack)
 {
     test::D3DScene scene(16, 16);

@@ -38,8 +38,11 @@ TEST(Utf8ToWide, ReadsBothFormsOfTextOutsideTheBasicPlane)
         {"a\x80" "b\xFF" "c", u"abc"},                     // bytes that start nothing are skipped
         {"a\xE4\xB8", u"a"},                               // a sequence cut short by the end
         {"a\xE4" "bc", u"abc"},                            // or by a byte that does not continue it
-        {"\xF8\x88\x80\x80\x80z", u"\uFFFDz"},             // five bytes are read as one unknown
-        {"\xF4\x90\x80\x80", u"\uFFFD"},                   // past U+10FFFF
+        {"\xF8\x88\x80\x80\x80z", u"z"},                   // a five-byte form holds no character
+        {"\xF4\x90\x80\x80", u""},                          // nor does a value past U+10FFFF
+        {"\xC0\xAF" "x", u"x"},                               // nor an overlong '/'
+        // Found by fuzzing: an overlong NUL after a cut sequence once ended the text early.
+        {"\xED\xE0\x80\x80\xED\xB0\x80 s", std::u16string{u'\xDC00', u' ', u's'}},
         {"", u""},
     };
     for (const auto& c : cases) {

@@ -1,7 +1,7 @@
 #pragma once
-// The feed notifier: the one interface served out of process. The running
-// main program serves it; the browser extension calls it through the local
-// server's proxy (LocalServer.h).
+// The feed notifier's interface. The running main program serves it out of
+// process; the browser extension calls it through a local-server proxy
+// (FeedNotifierMarshalling.h carries it).
 
 #include "platform/com/Unknown.h"
 

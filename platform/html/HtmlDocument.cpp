@@ -1,0 +1,69 @@
+#include "platform/html/HtmlDocument.h"
+
+#include "platform/base/DebugLog.h"
+#include "platform/html/HtmlElement.h"
+#include "platform/html/HtmlTree.h"
+
+#include <new>
+
+namespace plat::html {
+
+HtmlDocument::HtmlDocument() : m_tree(parse_document("")) {}
+
+HtmlDocument::~HtmlDocument() = default;
+
+HRESULT HtmlDocument::write(SAFEARRAY* texts) noexcept try {
+    if (!texts || texts->cDims != 1 || !(texts->fFeatures & FADF_VARIANT))
+        return E_INVALIDARG;
+    std::string source = m_source;
+    const auto* elements = static_cast<const VARIANT*>(texts->pvData);
+    for (ULONG i = 0; i < texts->rgsabound[0].cElements; ++i) {
+        Variant text;
+        if (FAILED(VariantChangeType(text.get(), &elements[i], 0, VT_BSTR)))
+            return E_INVALIDARG;
+        source += bstr_to_utf8(text->bstrVal);
+    }
+    ParseResult result;
+    std::unique_ptr<Node> tree = parse_document(source, &result);
+    if (!tree) {
+        debug_log(result == ParseResult::TooLarge ? "html: document refused: too large"
+                                                  : "html: document refused: nested too deeply");
+        return E_INVALIDARG;
+    }
+    m_source = std::move(source);
+    m_tree = std::move(tree);
+    return S_OK;
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+}
+
+HRESULT HtmlDocument::get_body(IHTMLElement** body) noexcept try {
+    if (!body)
+        return E_POINTER;
+    Node* found = body_of(*m_tree);
+    *body = found ? new HtmlElement(m_tree, *found) : nullptr;
+    return S_OK;
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+}
+
+HRESULT HtmlDocument::getElementsByTagName(BSTR name, IHTMLElementCollection** elements) noexcept try {
+    if (!elements)
+        return E_POINTER;
+    *elements = new HtmlElementCollection(m_tree, elements_by_tag_name(*m_tree, bstr_to_utf8(name)));
+    return S_OK;
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+}
+
+HRESULT HtmlDocument::getElementById(BSTR id, IHTMLElement** element) noexcept try {
+    if (!element)
+        return E_POINTER;
+    Node* found = element_by_id(*m_tree, bstr_to_utf8(id));
+    *element = found ? new HtmlElement(m_tree, *found) : nullptr;
+    return S_OK;
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+}
+
+}

@@ -1,0 +1,34 @@
+#pragma once
+// The system cursors the toolkit sets: LoadCursorW with an IDC_ id and
+// SetCursor, over SDL's system cursors. Without a video driver (headless)
+// nothing is shown, but the last cursor set is remembered so it can be read.
+
+#include "platform/base/Types.h"
+#include "platform/window/Handles.h"
+
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+struct HCURSOR__;
+using HCURSOR = HCURSOR__*;
+
+// A resource id in a name slot, as Windows passes cursor ids.
+inline LPCWSTR MAKEINTRESOURCEW(WORD id) { return reinterpret_cast<LPCWSTR>(static_cast<std::uintptr_t>(id)); }
+
+inline const LPCWSTR IDC_ARROW = MAKEINTRESOURCEW(32512);
+inline const LPCWSTR IDC_SIZENWSE = MAKEINTRESOURCEW(32642);
+inline const LPCWSTR IDC_SIZENESW = MAKEINTRESOURCEW(32643);
+inline const LPCWSTR IDC_SIZEWE = MAKEINTRESOURCEW(32644);
+inline const LPCWSTR IDC_SIZENS = MAKEINTRESOURCEW(32645);
+
+// The shared cursor for a system id (instance null); null for any other id or instance.
+HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
+// Makes the cursor current (null hides it) and returns the one it replaces.
+HCURSOR SetCursor(HCURSOR cursor);
+HCURSOR GetCursor();
+
+namespace plat {
+
+// The IDC_ number of a cursor made by LoadCursorW; 0 for null.
+WORD cursor_id(HCURSOR cursor);
+
+}

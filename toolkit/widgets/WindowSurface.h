@@ -1,0 +1,17 @@
+#pragma once
+// Where window back buffers come from: the current renderer makes a surface
+// that can be drawn into. This is the one place that makes them, so the skin
+// resource manager can take it over and bring surfaces back after a device reset.
+
+#include <memory>
+
+namespace RenderEngine {
+class backbuffer;
+}
+
+namespace UI {
+
+// Null while there is no renderer.
+std::unique_ptr<RenderEngine::backbuffer> CreateWindowSurface(unsigned width, unsigned height);
+
+}
