@@ -1,5 +1,7 @@
 // Downloads one file from a local nginx with the segmented downloader, with
-// curl and with aria2c, and prints speed, CPU time per GB and the ratios.
+// curl, with aria2c and with the download manager stand-in, and prints speed,
+// CPU time per GB and the ratios; then paced downloads and how close they
+// come to the rate set.
 // Usage: zephrol_bench [size in MiB, default 256]
 
 #include "components/common/murrel/Murrel.h"
@@ -11,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -68,14 +71,19 @@ bool port_answers(int port)
     return ok;
 }
 
+// Starts a command with its standard output thrown away (the tools' progress lines).
 pid_t spawn(const std::vector<std::string>& args)
 {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-    return pid;
+    const int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return error == 0 ? pid : -1;
 }
 
 // Runs a command to its end; wall and CPU time of the child.
@@ -136,8 +144,9 @@ bool cache_matches(IDataCacheItem* item, const fs::path& source, std::uint64_t s
     return true;
 }
 
-Result run_zephrol(const std::string& url, DWORD connections, const fs::path& work, const fs::path& source,
-                   std::uint64_t size)
+// rate: bytes a second, 0 unpaced.
+Result run_zephrol(const std::string& url, DWORD connections, DWORD rate, const fs::path& work,
+                   const fs::path& source, std::uint64_t size)
 {
     static DWORD serial = 0;
     Result r;
@@ -158,6 +167,7 @@ Result run_zephrol(const std::string& url, DWORD connections, const fs::path& wo
     param.cache_item = item;
     param.max_http = connections;
     param.url = url.c_str();
+    param.rate_kbps = static_cast<DWORD>(std::uint64_t{rate} * 8 / 1000);
     vessik->Init(&param);
     Done done;
     download->SetEventHandler(&done, 0);
@@ -206,6 +216,44 @@ void write_nginx_conf(const fs::path& work, int port)
          << "    location /limited/ { alias " << w << "/www/; limit_rate 4m; }\n  }\n}\n";
 }
 
+// The download manager stand-in's demo: one task into a target file, ended when nothing is under way.
+Result run_ostrel(const std::string& url, const fs::path& work)
+{
+    const fs::path folder = work / "ostrel";
+    fs::remove_all(folder);
+    Result r = run_tool({OSTREL_DEMO, folder.string(), url, (work / "ostrel.bin").string()});
+    fs::remove_all(folder);
+    fs::remove(work / "ostrel.bin");
+    return r;
+}
+
+// Paced downloads at 4 connections, each of four seconds' worth at its rate
+// plus the start credit (the bytes of the whole seconds that 15 segments take
+// at the rate, generated at once): the rate delivered after the credit against
+// the rate set.
+void run_paced(const std::string& base_url, const fs::path& work)
+{
+    std::printf("\npaced, 4 connections\n%-10s %12s %10s %12s %10s\n", "tool", "set MB/s", "MiB", "got MB/s",
+                "got/set");
+    for (const DWORD rate : {5000000u, 20000000u, 50000000u}) {
+        const std::uint64_t credit = (491520ull + rate - 1) / rate * rate;
+        const std::uint64_t size = (credit + 4ull * rate) / 32768 * 32768;
+        const std::string name = "paced" + std::to_string(rate) + ".bin";
+        make_file(work / "www" / name, size);
+        const Result r = run_zephrol(base_url + name, 4, rate, work, work / "www" / name, size);
+        fs::remove(work / "www" / name);
+        if (!r.ok) {
+            std::printf("%-10s %12.1f %10llu %12s\n", "zephrol", rate / 1e6, static_cast<unsigned long long>(size >> 20),
+                        "FAILED");
+            continue;
+        }
+        const double got = static_cast<double>(size - credit) / r.seconds;
+        std::printf("%-10s %12.1f %10llu %12.1f %10.3f\n", "zephrol", rate / 1e6,
+                    static_cast<unsigned long long>(size >> 20), got / 1e6, got / rate);
+        std::fflush(stdout);
+    }
+}
+
 void print_row(const char* tool, DWORD connections, const char* cap, const Result& r, std::uint64_t size)
 {
     if (!r.ok) {
@@ -244,11 +292,16 @@ int main(int argc, char** argv)
             "http://127.0.0.1:" + std::to_string(port) + (std::strcmp(cap, "limited") == 0 ? "/limited" : "") + "/file.bin";
         const Result curl = run_tool({"curl", "-s", "-f", "-o", out.string(), url});
         print_row("curl", 1, cap, curl, size);
+        const Result ostrel = run_ostrel(url, work);
+        print_row("ostrel", 1, cap, ostrel, size);
+        if (ostrel.ok && curl.ok)
+            std::printf("%-10s %5u %-9s %10s %12s %14s %14s   ostrel/curl %.2f\n", "  ratio", 1u, cap, "", "", "", "",
+                        curl.seconds / ostrel.seconds);
         for (const DWORD n : {1u, 4u, 8u}) {
             const Result aria = run_tool({"aria2c", "-q", "-x", std::to_string(n), "-s", std::to_string(n), "-k", "1M",
                                           "--file-allocation=none", "--allow-overwrite=true", "-d", work.string(), "-o",
                                           "aria.bin", url});
-            const Result zephrol = run_zephrol(url, n, work, work / "www" / "file.bin", size);
+            const Result zephrol = run_zephrol(url, n, 0, work, work / "www" / "file.bin", size);
             print_row("aria2c", n, cap, aria, size);
             print_row("zephrol", n, cap, zephrol, size);
             if (zephrol.ok && curl.ok && aria.ok)
@@ -257,6 +310,7 @@ int main(int argc, char** argv)
             std::fflush(stdout);
         }
     }
+    run_paced("http://127.0.0.1:" + std::to_string(port) + "/", work);
     ::kill(nginx, SIGTERM);
     ::waitpid(nginx, nullptr, 0);
     fs::remove_all(work);

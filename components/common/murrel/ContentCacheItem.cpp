@@ -59,6 +59,7 @@ std::unique_ptr<tContentCacheItem> tContentCacheItem::Load(const tContentKey& ke
 
 tContentCacheItem::~tContentCacheItem()
 {
+    m_saver.Stop();
     // A half-made item leaves the files it could not load alone.
     const bool nothing_stored = m_made && m_disk.StoredCount() == 0;
     m_disk.Close();
@@ -72,12 +73,15 @@ tContentCacheItem::~tContentCacheItem()
 bool tContentCacheItem::Save()
 {
     std::scoped_lock hold(m_lock);
-    return save_locked();
+    const bool saved = save_locked();
+    m_saver.Drain();
+    return saved && !m_saver.TakeFailure();
 }
 
 void tContentCacheItem::CloseForGood()
 {
     std::scoped_lock hold(m_lock);
+    m_saver.Stop();
     bool durable = true;
     if (m_changed) {
         flush_write_store_locked();
@@ -93,10 +97,12 @@ bool tContentCacheItem::save_locked()
 {
     if (!m_changed) return true;
     const bool flushed = flush_write_store_locked();
-    if (!m_disk.Flush() || SaveInfoFile(m_info_path, m_header, m_disk.Table()) != RESULT_OK) return false;
+    m_saver.Save(m_header, m_disk.Table());
     m_changed = false;
     m_bytes_since_save = 0;
-    return flushed;
+    // A failure of an earlier save surfaces here: the disk refused the data.
+    if (m_saver.TakeFailure()) m_write_through = true;
+    return flushed && !m_write_through;
 }
 
 bool tContentCacheItem::flush_write_store_locked()
@@ -106,6 +112,7 @@ bool tContentCacheItem::flush_write_store_locked()
     m_header.present_bytes = m_disk.StoredBytes();
     if (lost.empty()) return true;
     forget_locked(lost);
+    m_write_through = true;
     return false;
 }
 
@@ -182,7 +189,7 @@ BaseResult tContentCacheItem::write_segment_locked(ULONGLONG index, const tSegme
     if (new_segment) m_held_bytes += written;
     m_bytes_since_save += written;
     // Counted first: a flush that fails takes back what it could not store.
-    bool kept = stored != RESULT_CACHE_FULL || flush_write_store_locked();
+    bool kept = (stored != RESULT_CACHE_FULL && !m_write_through) || flush_write_store_locked();
     if (m_bytes_since_save > save_every_bytes ||
         (m_header.total_size != 0 && m_held_bytes >= m_header.total_size))
         kept = save_locked() && kept;

@@ -5,6 +5,7 @@
 #include "components/common/murrel/CacheInfo.h"
 #include "components/common/murrel/DiskSegmentCache.h"
 #include "components/common/murrel/IndexRange.h"
+#include "components/common/murrel/IndexSaver.h"
 #include "components/common/murrel/Interfaces.h"
 #include "components/common/murrel/MemSegmentCache.h"
 #include "components/common/murrel/UnAlignedBuffer.h"
@@ -30,7 +31,8 @@ public:
     ~tContentCacheItem() override;
 
     // Writes what the write store holds and the ".info" file, when something
-    // changed; false when something could not be stored.
+    // changed, and waits until both are on the disk; false when something
+    // could not be stored.
     bool Save();
     // Saves and closes ".data" for good, cut after its last slot.
     void CloseForGood();
@@ -81,7 +83,8 @@ private:
     // there, which is then no longer held.
     bool flush_write_store_locked();
     void forget_locked(const std::vector<ULONGLONG>& lost);
-    // Makes ".data" durable, then writes the ".info" that points into it.
+    // Flushes the write store and hands the index to the saver, which makes
+    // ".data" durable before it writes the ".info" that points into it.
     bool save_locked();
     // 100 when a completed segment could not be stored.
     BaseResult take_complete_locked(ULONGLONG first, ULONGLONG last);
@@ -115,10 +118,14 @@ private:
     DWORD m_bytes_since_save{0};               // guarded by m_lock
     DWORD m_uses{0};                           // guarded by m_lock
     bool m_changed{false};                     // guarded by m_lock
+    bool m_write_through{false};               // guarded by m_lock: the disk refused bytes, so every write goes
+                                               // to it at once and fails at once
     bool m_delete_when_idle{false};            // guarded by the manager's lock
     bool m_made{false};                        // set once Create or Load succeeded
 
     std::mutex m_head_lock;                    // taken after m_lock when both are held
     tStreamBuffer m_head;                      // guarded by m_head_lock
     DWORD m_head_fill{0};                      // guarded by m_head_lock
+
+    tIndexSaver m_saver{m_info_path, m_disk};  // stopped before ".data" closes
 };

@@ -1,5 +1,6 @@
 #include "components/common/murrel/IndexRange.h"
 #include "components/common/murrel/tests/CacheTestSupport.h"
+#include "components/common/services/tests/FakeClock.h"
 
 #include <gtest/gtest.h>
 
@@ -335,13 +336,19 @@ TEST(ContentCacheItem, SlotsOrphanedByACrashAreReused)
     const std::string name = CacheFileName(test_key());
     const DWORD total = 60 * SEGMENT_SIZE;
     {
-        auto manager = manager_in(dir.path());
-        ItemUse item{manager->OpenItem(test_key(), "writer"), "writer"};
+        FakeClock clock(1000);
+        tContentCacheMgr manager({.clock = clock.function()});
+        ASSERT_EQ(manager.Initialize(0, dir.path().c_str()), RESULT_OK);
+        ItemUse item{manager.OpenItem(test_key(), "writer"), "writer"};
         ASSERT_EQ(item->SetTotalSize(total), RESULT_OK);
-        for (DWORD index = 0; index < 45; ++index) {
+        const auto write = [&](DWORD index) {
             const std::vector<BYTE> bytes = content_bytes(index * SEGMENT_SIZE, SEGMENT_SIZE);
-            ASSERT_EQ(item->WriteData(bytes.data(), index * SEGMENT_SIZE, SEGMENT_SIZE), RESULT_OK);
-        }
+            return item->WriteData(bytes.data(), index * SEGMENT_SIZE, SEGMENT_SIZE);
+        };
+        for (DWORD index = 0; index < 33; ++index) ASSERT_EQ(write(index), RESULT_OK);   // past 1 MiB: saved
+        clock.set(1000 + 300000);   // the save timer waits until that save is on the disk
+        clock.settle();
+        for (DWORD index = 33; index < 45; ++index) ASSERT_EQ(write(index), RESULT_OK);   // 10 more reach ".data"
         // The files as a kill would leave them: the last index saved is older than ".data".
         for (const char* ext : {".info", ".data"})
             std::filesystem::copy_file(dir / (name + ext), crashed / (name + ext));
