@@ -27,6 +27,23 @@ std::optional<std::string> part(CURLU* url, CURLUPart which)
     return value;
 }
 
+// libcurl reads an empty reference, or one of only "?…" or "#…", against the
+// base's folder; a page reads it against the base's own path, so those parts
+// are set alone.
+bool set_reference(CURLU* url, const std::string& reference)
+{
+    if (!reference.empty() && reference[0] != '?' && reference[0] != '#')
+        return curl_url_set(url, CURLUPART_URL, reference.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK;
+    const std::size_t mark = reference.find('#');
+    const std::string fragment = mark == std::string::npos ? std::string() : reference.substr(mark + 1);
+    if (!reference.empty() && reference[0] == '?') {
+        const std::string query = reference.substr(1, mark == std::string::npos ? std::string::npos : mark - 1);
+        if (curl_url_set(url, CURLUPART_QUERY, query.empty() ? nullptr : query.c_str(), 0) != CURLUE_OK)
+            return false;
+    }
+    return curl_url_set(url, CURLUPART_FRAGMENT, fragment.empty() ? nullptr : fragment.c_str(), 0) == CURLUE_OK;
+}
+
 UrlScheme scheme_number(std::string_view name)
 {
     if (name == "http")
@@ -69,6 +86,23 @@ std::optional<CrackedUrl> crack_url(std::string_view url)
     cracked.user = *user;
     cracked.password = *password;
     return cracked;
+}
+
+std::optional<std::string> resolve_url(std::string_view base, std::string_view reference)
+{
+    const std::unique_ptr<CURLU, UrlClose> handle(curl_url());
+    if (!handle)
+        return std::nullopt;
+    const std::string base_text(base), reference_text(reference);
+    if (curl_url_set(handle.get(), CURLUPART_URL, base_text.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK ||
+        !set_reference(handle.get(), reference_text))
+        return std::nullopt;
+    char* text = nullptr;
+    if (curl_url_get(handle.get(), CURLUPART_URL, &text, 0) != CURLUE_OK)
+        return std::nullopt;
+    std::string resolved(text);
+    curl_free(text);
+    return resolved;
 }
 
 }

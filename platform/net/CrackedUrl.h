@@ -30,4 +30,9 @@ struct CrackedUrl {
 // cannot parse it or a part is longer than max_url_part.
 std::optional<CrackedUrl> crack_url(std::string_view url);
 
+// reference read against the absolute address base, as a page reads its links
+// ("//host/p" keeps base's scheme, "p" and "/p" its host); none when either
+// cannot be parsed.
+std::optional<std::string> resolve_url(std::string_view base, std::string_view reference);
+
 }

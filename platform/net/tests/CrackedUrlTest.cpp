@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -45,6 +46,28 @@ TEST(CrackUrl, RefusesWhatIsNoAbsoluteAddressOrTooLong)
         EXPECT_FALSE(plat::crack_url(url));
     }
     EXPECT_TRUE(plat::crack_url("http://h/" + std::string(plat::max_url_part - 1, 'a')));
+}
+
+TEST(ResolveUrl, ReadsLinksAgainstThePageAddress)
+{
+    const std::string page = "http://www.youtube.com/browse?c=10&s=mp";
+    const struct {
+        std::string reference;
+        std::optional<std::string> resolved;
+    } cases[] = {
+        {"/rss/global/most_viewed.rss?x=1", "http://www.youtube.com/rss/global/most_viewed.rss?x=1"},
+        {"feed.rss", "http://www.youtube.com/feed.rss"},
+        {"//gdata.youtube.com/feeds", "http://gdata.youtube.com/feeds"},
+        {"https://other.example/a", "https://other.example/a"},
+        {"#top", "http://www.youtube.com/browse?c=10&s=mp#top"},
+        {"?c=2#x", "http://www.youtube.com/browse?c=2#x"},
+        {"", "http://www.youtube.com/browse?c=10&s=mp"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reference);
+        EXPECT_EQ(plat::resolve_url(page, c.reference), c.resolved);
+    }
+    EXPECT_FALSE(plat::resolve_url("not an address", "feed.rss"));
 }
 
 }
