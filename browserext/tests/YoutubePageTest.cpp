@@ -1,7 +1,6 @@
 #include "browserext/YoutubePage.h"
 
-#include "platform/automation/testing/AutomationTesting.h"
-#include "platform/html/HtmlDocument.h"
+#include "platform/html/testing/PageTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -15,15 +14,8 @@ class YoutubePageTest : public testing::Test {
 protected:
     YoutubePage load(const std::string& html, const std::string& url = "http://www.youtube.com/browse?c=10")
     {
-        m_document = plat::ComPtr<plat::html::HtmlDocument>::adopt(new plat::html::HtmlDocument);
-        m_document->set_url(url);
-        SAFEARRAY* texts = SafeArrayCreateVector(VT_VARIANT, 0, 1);
-        VARIANT* elements = nullptr;
-        SafeArrayAccessData(texts, reinterpret_cast<void**>(&elements));
-        elements[0] = plat::bstr_variant(html);
-        SafeArrayUnaccessData(texts);
-        EXPECT_EQ(m_document->write(texts), S_OK);
-        SafeArrayDestroy(texts);
+        m_document = plat::html::load_page(html, url);
+        EXPECT_TRUE(m_document);
         return YoutubePage(m_document.as<IHTMLDocument2>(), m_document.as<IHTMLDocument3>());
     }
 

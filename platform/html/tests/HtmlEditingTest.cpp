@@ -1,7 +1,5 @@
 #include "platform/html/HtmlDocument.h"
-
-#include "platform/automation/testing/AutomationTesting.h"
-#include "platform/com/ComPtr.h"
+#include "platform/html/testing/PageTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -14,15 +12,8 @@ class HtmlEditing : public testing::Test {
 protected:
     void load(const std::string& html, const std::string& url = "http://www.youtube.com/browse?c=10")
     {
-        m_document = plat::ComPtr<plat::html::HtmlDocument>::adopt(new plat::html::HtmlDocument);
-        m_document->set_url(url);
-        SAFEARRAY* texts = SafeArrayCreateVector(VT_VARIANT, 0, 1);
-        VARIANT* elements = nullptr;
-        SafeArrayAccessData(texts, reinterpret_cast<void**>(&elements));
-        elements[0] = plat::bstr_variant(html);
-        SafeArrayUnaccessData(texts);
-        ASSERT_EQ(m_document->write(texts), S_OK);
-        SafeArrayDestroy(texts);
+        m_document = plat::html::load_page(html, url);
+        ASSERT_TRUE(m_document);
     }
 
     plat::ComPtr<IHTMLElement> element(const char* id)
