@@ -35,6 +35,18 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port) + path; }
+    // GET prefix/N redirects to prefix/N-1, and prefix/0 is answered by last:
+    // a chain of N redirects for tests of how many are followed.
+    void redirect_chain(const std::string& prefix, httplib::Server::Handler last)
+    {
+        server.Get(prefix + R"(/(\d+))", [this, prefix, last](const httplib::Request& req, httplib::Response& res) {
+            const int left = std::stoi(req.matches[1]);
+            if (left == 0)
+                last(req, res);
+            else
+                res.set_redirect(url(prefix + "/" + std::to_string(left - 1)));
+        });
+    }
 
     Server server;
     int port = 0;
