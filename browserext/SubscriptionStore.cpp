@@ -22,7 +22,7 @@ SubscriptionStore::SubscriptionStore(const std::optional<std::string>& path)
 
 SubscriptionStore& SubscriptionStore::Instance()
 {
-    static SubscriptionStore store(plat::feeddb::feed_database_path());
+    static SubscriptionStore store(feeddb::feed_database_path());
     return store;
 }
 

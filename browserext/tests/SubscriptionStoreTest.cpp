@@ -21,7 +21,7 @@ using feeddb_test::query_column;
 // A user whose data folder does not exist yet.
 class FreshHome : public ::testing::Test {
 protected:
-    std::string database_path() const { return plat::feeddb::feed_database_path().value_or(""); }
+    std::string database_path() const { return feeddb::feed_database_path().value_or(""); }
 
     plat::TempFolder dir;
     plat::ScopedEnvironment data{"XDG_DATA_HOME", (dir.path() + "/data").c_str()};
