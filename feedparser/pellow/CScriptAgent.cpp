@@ -2,6 +2,7 @@
 
 #include "components/common/libutil/ByteBuffer.h"
 #include "components/common/libutil/ZLibEncryptHelper.h"
+#include "components/common/services/FeedHost.h"
 #include "components/common/services/RegRead.h"
 #include "feedparser/pellow/ParserScript.h"
 #include "platform/base/DebugLog.h"
@@ -16,15 +17,13 @@
 namespace {
 
 constexpr const char16_t* settings_key = u"Software\\Corvalen\\Strimo";
-constexpr const char* default_feed_host = "feeds.vazirezo.invalid";
 constexpr DWORD default_feed_timeout_ms = 30000;
 
 // The feed host ("FeedHost", REG_SZ) and the fetch time-out in milliseconds
 // ("FeedTimeout", REG_DWORD) of the user's settings, with their defaults.
 void read_feed_settings(std::string& host, DWORD& timeout)
 {
-    const std::u16string stored_host = ReadRegString(HKEY_CURRENT_USER, settings_key, u"FeedHost");
-    host = stored_host.empty() ? default_feed_host : plat::utf16_to_utf8(stored_host);
+    host = ReadFeedHost();
     timeout = ReadRegDword(HKEY_CURRENT_USER, settings_key, u"FeedTimeout", 0);
     if (timeout == 0)
         timeout = default_feed_timeout_ms;

@@ -8,7 +8,12 @@
 
 namespace plat::html {
 
-HtmlDocument::HtmlDocument() : m_tree(parse_document("")) {}
+HtmlDocument::HtmlDocument() : m_tree(std::make_shared<DocumentTree>(DocumentTree{parse_document(""), {}, {}})) {}
+
+void HtmlDocument::set_url(std::string url)
+{
+    m_tree->url = std::move(url);
+}
 
 HtmlDocument::~HtmlDocument() = default;
 
@@ -30,8 +35,8 @@ HRESULT HtmlDocument::write(SAFEARRAY* texts) noexcept try {
                                                   : "html: document refused: nested too deeply");
         return E_INVALIDARG;
     }
+    m_tree = std::make_shared<DocumentTree>(DocumentTree{std::move(tree), m_tree->url, {}});
     m_source = std::move(source);
-    m_tree = std::move(tree);
     return S_OK;
 } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
@@ -40,7 +45,7 @@ HRESULT HtmlDocument::write(SAFEARRAY* texts) noexcept try {
 HRESULT HtmlDocument::get_body(IHTMLElement** body) noexcept try {
     if (!body)
         return E_POINTER;
-    Node* found = body_of(*m_tree);
+    Node* found = body_of(*m_tree->root);
     *body = found ? new HtmlElement(m_tree, *found) : nullptr;
     return S_OK;
 } catch (const std::bad_alloc&) {
@@ -50,7 +55,7 @@ HRESULT HtmlDocument::get_body(IHTMLElement** body) noexcept try {
 HRESULT HtmlDocument::getElementsByTagName(BSTR name, IHTMLElementCollection** elements) noexcept try {
     if (!elements)
         return E_POINTER;
-    *elements = new HtmlElementCollection(m_tree, elements_by_tag_name(*m_tree, bstr_to_utf8(name)));
+    *elements = new HtmlElementCollection(m_tree, elements_by_tag_name(*m_tree->root, bstr_to_utf8(name)));
     return S_OK;
 } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
@@ -59,7 +64,7 @@ HRESULT HtmlDocument::getElementsByTagName(BSTR name, IHTMLElementCollection** e
 HRESULT HtmlDocument::getElementById(BSTR id, IHTMLElement** element) noexcept try {
     if (!element)
         return E_POINTER;
-    Node* found = element_by_id(*m_tree, bstr_to_utf8(id));
+    Node* found = element_by_id(*m_tree->root, bstr_to_utf8(id));
     *element = found ? new HtmlElement(m_tree, *found) : nullptr;
     return S_OK;
 } catch (const std::bad_alloc&) {

@@ -11,11 +11,14 @@
 
 namespace plat::html {
 
-class Node;
+struct DocumentTree;
 
 class HtmlDocument final : public NamelessDispatch<ComObject<IHTMLDocument2, IHTMLDocument3>> {
 public:
     HtmlDocument();
+
+    // The page's address, against which its links are read.
+    void set_url(std::string url);
 
     HRESULT write(SAFEARRAY* texts) noexcept override;
     HRESULT get_body(IHTMLElement** body) noexcept override;
@@ -26,7 +29,7 @@ private:
     ~HtmlDocument() override;
 
     std::string m_source;              // every text written so far
-    std::shared_ptr<Node> m_tree;      // elements handed out share it
+    std::shared_ptr<DocumentTree> m_tree;   // elements handed out share it
 };
 
 }

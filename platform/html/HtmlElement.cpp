@@ -1,7 +1,11 @@
 #include "platform/html/HtmlElement.h"
 
+#include "platform/base/DebugLog.h"
 #include "platform/html/HtmlTree.h"
+#include "platform/net/CrackedUrl.h"
 
+#include <algorithm>
+#include <cctype>
 #include <new>
 
 namespace plat::html {
@@ -14,6 +18,45 @@ HRESULT hand_out_text(const std::string& text, BSTR* out)
     return *out || text.empty() ? S_OK : E_OUTOFMEMORY;
 }
 
+bool is_blank_text(const Node& node)
+{
+    return node.kind() == NodeKind::Text &&
+           std::all_of(node.text().begin(), node.text().end(), [](unsigned char c) { return std::isspace(c); });
+}
+
+enum class Place { BeforeBegin, AfterBegin, BeforeEnd, AfterEnd, Unknown };
+
+Place place_named(std::string name)
+{
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (name == "beforebegin")
+        return Place::BeforeBegin;
+    if (name == "afterbegin")
+        return Place::AfterBegin;
+    if (name == "beforeend")
+        return Place::BeforeEnd;
+    if (name == "afterend")
+        return Place::AfterEnd;
+    return Place::Unknown;
+}
+
+// The fragment's nodes, parsed as children of `context`; null when refused.
+std::unique_ptr<Node> fragment_for(const Node& context, BSTR html)
+{
+    ParseResult result;
+    std::unique_ptr<Node> fragment = parse_fragment(bstr_to_utf8(html), context.name(), &result);
+    if (!fragment)
+        debug_log(result == ParseResult::TooLarge ? "html: fragment refused: too large"
+                                                  : "html: fragment refused: nested too deeply");
+    return fragment;
+}
+
+void insert_all(Node& parent, std::size_t position, Node& fragment)
+{
+    for (auto& child : fragment.remove_children())
+        parent.insert(position++, std::move(child));
+}
+
 bool is_number(const VARIANT& v)
 {
     switch (v.vt) {
@@ -24,11 +67,12 @@ bool is_number(const VARIANT& v)
 
 }
 
-HtmlElement::HtmlElement(std::shared_ptr<Node> tree, Node& element) : m_tree(std::move(tree)), m_element(element) {}
+HtmlElement::HtmlElement(std::shared_ptr<DocumentTree> tree, Node& node) : m_tree(std::move(tree)), m_node(node) {}
 
 HRESULT HtmlElement::QueryInterface(REFIID iid, void** object) noexcept
 {
-    if (iid == IID_IHTMLImgElement && m_element.name() != "img") {
+    const bool element = m_node.kind() == NodeKind::Element;
+    if ((iid == IID_IHTMLImgElement && (!element || m_node.name() != "img")) || (iid == IID_IHTMLElement && !element)) {
         if (object)
             *object = nullptr;
         return object ? E_NOINTERFACE : E_POINTER;
@@ -39,14 +83,14 @@ HRESULT HtmlElement::QueryInterface(REFIID iid, void** object) noexcept
 HRESULT HtmlElement::get_attribute(const char* name, BSTR* value) noexcept try {
     if (!value)
         return E_POINTER;
-    const std::string* text = m_element.attribute(name);
+    const std::string* text = m_node.attribute(name);
     return hand_out_text(text ? *text : std::string(), value);
 } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
 }
 
 HRESULT HtmlElement::put_attribute(const char* name, BSTR value) noexcept try {
-    m_element.set_attribute(name, bstr_to_utf8(value));
+    m_node.set_attribute(name, bstr_to_utf8(value));
     return S_OK;
 } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
@@ -60,12 +104,128 @@ HRESULT HtmlElement::get_src(BSTR* src) noexcept { return get_attribute("src", s
 HRESULT HtmlElement::get_innerHTML(BSTR* html) noexcept try {
     if (!html)
         return E_POINTER;
-    return hand_out_text(inner_html(m_element), html);
+    return hand_out_text(inner_html(m_node), html);
 } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
 }
 
-HtmlElementCollection::HtmlElementCollection(std::shared_ptr<Node> tree, std::vector<Node*> elements)
+HRESULT HtmlElement::put_className(BSTR name) noexcept { return put_attribute("class", name); }
+HRESULT HtmlElement::get_className(BSTR* name) noexcept { return get_attribute("class", name); }
+
+HRESULT HtmlElement::getAttribute(BSTR name, LONG, VARIANT* value) noexcept try {
+    if (!value)
+        return E_POINTER;
+    VariantInit(value);
+    const std::string wanted = bstr_to_utf8(name);
+    const std::string* text = m_node.attribute(wanted);
+    if (!text) {
+        value->vt = VT_NULL;
+        return S_OK;
+    }
+    std::string result = *text;
+    if (m_node.attribute("href") == text)
+        result = resolve_url(m_tree->url, *text).value_or(*text);
+    value->vt = VT_BSTR;
+    return hand_out_text(result, &value->bstrVal);
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+}
+
+HRESULT HtmlElement::put_innerHTML(BSTR html) noexcept try {
+    std::unique_ptr<Node> fragment = fragment_for(m_node, html);
+    if (!fragment)
+        return E_INVALIDARG;
+    for (auto& child : m_node.remove_children())
+        m_tree->removed.push_back(std::move(child));
+    insert_all(m_node, 0, *fragment);
+    return S_OK;
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+}
+
+HRESULT HtmlElement::get_innerText(BSTR* text) noexcept try {
+    if (!text)
+        return E_POINTER;
+    return hand_out_text(inner_text(m_node), text);
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+}
+
+HRESULT HtmlElement::insertAdjacentHTML(BSTR where, BSTR html) noexcept try {
+    const Place place = place_named(bstr_to_utf8(where));
+    if (place == Place::Unknown)
+        return E_INVALIDARG;
+    const bool inside = place == Place::AfterBegin || place == Place::BeforeEnd;
+    Node* parent = inside ? &m_node : m_node.parent();
+    if (!parent || parent->kind() != NodeKind::Element)
+        return E_FAIL;
+    std::unique_ptr<Node> fragment = fragment_for(*parent, html);
+    if (!fragment)
+        return E_INVALIDARG;
+    std::size_t position = 0;
+    switch (place) {
+    case Place::AfterBegin: position = 0; break;
+    case Place::BeforeEnd: position = m_node.children().size(); break;
+    case Place::BeforeBegin: position = parent->position_of(m_node); break;
+    default: position = parent->position_of(m_node) + 1; break;
+    }
+    insert_all(*parent, position, *fragment);
+    return S_OK;
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+}
+
+HRESULT HtmlElement::hand_out(Node* node, IHTMLDOMNode** out)
+{
+    *out = node ? new HtmlElement(m_tree, *node) : nullptr;
+    return S_OK;
+}
+
+HRESULT HtmlElement::get_parentNode(IHTMLDOMNode** parent) noexcept try {
+    if (!parent)
+        return E_POINTER;
+    Node* above = m_node.parent();
+    return hand_out(above && above->kind() != NodeKind::Document ? above : nullptr, parent);
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+}
+
+HRESULT HtmlElement::removeChild(IHTMLDOMNode* child, IHTMLDOMNode** removed) noexcept try {
+    if (removed)
+        *removed = nullptr;
+    Node* node = node_of(child);
+    if (!node || node->parent() != &m_node)
+        return E_INVALIDARG;
+    m_tree->removed.push_back(m_node.remove(*node));
+    if (removed) {
+        child->AddRef();
+        *removed = child;
+    }
+    return S_OK;
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+}
+
+HRESULT HtmlElement::get_previousSibling(IHTMLDOMNode** sibling) noexcept try {
+    if (!sibling)
+        return E_POINTER;
+    Node* parent = m_node.parent();
+    Node* found = nullptr;
+    for (std::size_t at = parent ? parent->position_of(m_node) : 0; at-- > 0 && !found;)
+        if (!is_blank_text(*parent->children()[at]))
+            found = parent->children()[at].get();
+    return hand_out(found, sibling);
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+}
+
+Node* HtmlElement::node_of(IHTMLDOMNode* node)
+{
+    auto* ours = dynamic_cast<HtmlElement*>(node);
+    return ours ? &ours->m_node : nullptr;
+}
+
+HtmlElementCollection::HtmlElementCollection(std::shared_ptr<DocumentTree> tree, std::vector<Node*> elements)
     : m_tree(std::move(tree)), m_elements(std::move(elements))
 {
 }

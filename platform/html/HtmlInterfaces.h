@@ -12,6 +12,7 @@ inline constexpr IID IID_IHTMLDocument2 = plat::make_guid("{332C4425-26CB-11D0-B
 inline constexpr IID IID_IHTMLDocument3 = plat::make_guid("{3050F485-98B5-11CF-BB82-00AA00BDCE0B}");
 inline constexpr IID IID_IHTMLElement = plat::make_guid("{3050F1FF-98B5-11CF-BB82-00AA00BDCE0B}");
 inline constexpr IID IID_IHTMLImgElement = plat::make_guid("{3050F240-98B5-11CF-BB82-00AA00BDCE0B}");
+inline constexpr IID IID_IHTMLDOMNode = plat::make_guid("{3050F5DA-98B5-11CF-BB82-00AA00BDCE0B}");
 inline constexpr IID IID_IHTMLElementCollection = plat::make_guid("{3050F21F-98B5-11CF-BB82-00AA00BDCE0B}");
 
 struct IHTMLElement : IDispatch {
@@ -19,11 +20,43 @@ struct IHTMLElement : IDispatch {
     static constexpr const IID& iid = IID_IHTMLElement;
     virtual HRESULT put_id(BSTR id) = 0;
     virtual HRESULT get_id(BSTR* id) = 0;
+    virtual HRESULT put_className(BSTR name) = 0;
+    // The class attribute as written (all its classes, blank-separated).
+    virtual HRESULT get_className(BSTR* name) = 0;
+    // An attribute's value as VT_BSTR, VT_NULL when missing; "href" comes
+    // resolved against the page's address. `flags` is not used.
+    virtual HRESULT getAttribute(BSTR name, LONG flags, VARIANT* value) = 0;
     // The element's content as markup.
     virtual HRESULT get_innerHTML(BSTR* html) = 0;
+    // Replaces the content with the markup, parsed as this element's content.
+    virtual HRESULT put_innerHTML(BSTR html) = 0;
+    // The content's text, without markup, script or style.
+    virtual HRESULT get_innerText(BSTR* text) = 0;
+    // Parses html in the context of its new parent and puts it "beforeBegin",
+    // "afterBegin", "beforeEnd" or "afterEnd" of this element (any case).
+    // E_INVALIDARG for another place; E_FAIL outside the element with no
+    // element parent.
+    virtual HRESULT insertAdjacentHTML(BSTR where, BSTR html) = 0;
 
 protected:
     ~IHTMLElement() = default;
+};
+
+// Any node of the tree: elements, and text and comments, which give no
+// IHTMLElement.
+struct IHTMLDOMNode : IDispatch {
+    using base = IDispatch;
+    static constexpr const IID& iid = IID_IHTMLDOMNode;
+    // Null at the top of the tree.
+    virtual HRESULT get_parentNode(IHTMLDOMNode** parent) = 0;
+    // E_INVALIDARG when child is not this node's child.
+    virtual HRESULT removeChild(IHTMLDOMNode* child, IHTMLDOMNode** removed) = 0;
+    // The sibling before this node, passing over text of blanks only (an
+    // artefact of the markup's layout, not content); null when none.
+    virtual HRESULT get_previousSibling(IHTMLDOMNode** sibling) = 0;
+
+protected:
+    ~IHTMLDOMNode() = default;
 };
 
 struct IHTMLImgElement : IDispatch {

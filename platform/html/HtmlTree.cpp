@@ -258,7 +258,44 @@ Node& Node::append(std::unique_ptr<Node> child)
     return *m_children.back();
 }
 
-std::unique_ptr<Node> parse_document(std::string_view html, ParseResult* result)
+Node& Node::insert(std::size_t position, std::unique_ptr<Node> child)
+{
+    child->m_parent = this;
+    position = std::min(position, m_children.size());
+    return **m_children.insert(m_children.begin() + static_cast<std::ptrdiff_t>(position), std::move(child));
+}
+
+std::size_t Node::position_of(const Node& child) const
+{
+    std::size_t at = 0;
+    while (at < m_children.size() && m_children[at].get() != &child)
+        ++at;
+    return at;
+}
+
+std::unique_ptr<Node> Node::remove(const Node& child)
+{
+    const std::size_t at = position_of(child);
+    if (at == m_children.size())
+        return nullptr;
+    std::unique_ptr<Node> taken = std::move(m_children[at]);
+    m_children.erase(m_children.begin() + static_cast<std::ptrdiff_t>(at));
+    taken->m_parent = nullptr;
+    return taken;
+}
+
+std::vector<std::unique_ptr<Node>> Node::remove_children()
+{
+    std::vector<std::unique_ptr<Node>> taken = std::move(m_children);
+    m_children.clear();
+    for (auto& child : taken)
+        child->m_parent = nullptr;
+    return taken;
+}
+
+namespace {
+
+bool within_limits(std::string_view html, ParseResult* result)
 {
     ParseResult outcome = ParseResult::Parsed;
     if (html.size() > max_document_bytes)
@@ -267,12 +304,56 @@ std::unique_ptr<Node> parse_document(std::string_view html, ParseResult* result)
         outcome = ParseResult::TooDeep;
     if (result)
         *result = outcome;
-    if (outcome != ParseResult::Parsed)
+    return outcome == ParseResult::Parsed;
+}
+
+}
+
+std::unique_ptr<Node> parse_document(std::string_view html, ParseResult* result)
+{
+    if (!within_limits(html, result))
         return nullptr;
     GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
     std::unique_ptr<Node> tree = copy_tree(*output->document);
     gumbo_destroy_output(&kGumboDefaultOptions, output);
     return tree;
+}
+
+std::unique_ptr<Node> parse_fragment(std::string_view html, std::string_view context, ParseResult* result)
+{
+    if (!within_limits(html, result))
+        return nullptr;
+    GumboOptions options = kGumboDefaultOptions;
+    const std::string context_name(context);
+    options.fragment_context = gumbo_tag_enum(context_name.c_str());
+    // An element gumbo does not know parses its content as a div would.
+    if (options.fragment_context == GUMBO_TAG_UNKNOWN)
+        options.fragment_context = GUMBO_TAG_DIV;
+    options.fragment_namespace = GUMBO_NAMESPACE_HTML;
+    GumboOutput* output = gumbo_parse_with_options(&options, html.data(), html.size());
+    // The fragment's nodes are the children of the html element gumbo wraps them in.
+    std::unique_ptr<Node> tree = copy_tree(*output->root);
+    gumbo_destroy_output(&options, output);
+    return tree;
+}
+
+std::string inner_text(const Node& node)
+{
+    std::string out;
+    std::vector<const Node*> stack{&node};
+    while (!stack.empty()) {
+        const Node* at = stack.back();
+        stack.pop_back();
+        if (at->kind() == NodeKind::Text)
+            out += at->text();
+        if (at->kind() == NodeKind::Element && at->name() == "br")
+            out += '\n';
+        if (at->kind() == NodeKind::Element && (at->name() == "script" || at->name() == "style") && at != &node)
+            continue;
+        for (auto child = at->children().rbegin(); child != at->children().rend(); ++child)
+            stack.push_back(child->get());
+    }
+    return out;
 }
 
 std::string inner_html(const Node& node)

@@ -32,12 +32,20 @@ public:
     const std::string& text() const { return m_text; }
     const std::vector<std::unique_ptr<Node>>& children() const { return m_children; }
     const Node* parent() const { return m_parent; }
+    Node* parent() { return m_parent; }
 
     // Null when the element has no such attribute; names match without ASCII case.
     const std::string* attribute(std::string_view name) const;
     void set_attribute(std::string_view name, std::string value);
 
     Node& append(std::unique_ptr<Node> child);
+    // Inserts before the child at `position` (at the end when past the last).
+    Node& insert(std::size_t position, std::unique_ptr<Node> child);
+    // The child's position among this node's children; its count when not one.
+    std::size_t position_of(const Node& child) const;
+    // Detaches a child, or returns null when it is not one of this node's.
+    std::unique_ptr<Node> remove(const Node& child);
+    std::vector<std::unique_ptr<Node>> remove_children();
     void set_name(std::string name) { m_name = std::move(name); }
     void set_text(std::string text) { m_text = std::move(text); }
     void add_attribute(Attribute attribute) { m_attributes.push_back(std::move(attribute)); }
@@ -62,6 +70,24 @@ inline constexpr int max_nesting = 512;
 // Parses a whole document or a fragment (which gains html, head and body, as
 // a browser's document does). Null with the reason when refused.
 std::unique_ptr<Node> parse_document(std::string_view html, ParseResult* result = nullptr);
+
+// Parses markup as a fragment whose parent would be an element named
+// `context` (rows parse inside a table, a p closes inside a p), under the
+// same limits. The fragment's nodes are the children of the returned node.
+std::unique_ptr<Node> parse_fragment(std::string_view html, std::string_view context,
+                                     ParseResult* result = nullptr);
+
+// What a document's elements share: the tree, the page's address, and the
+// subtrees taken out of it, kept for as long as elements may point into them.
+struct DocumentTree {
+    std::unique_ptr<Node> root;
+    std::string url;
+    std::vector<std::unique_ptr<Node>> removed;
+};
+
+// The text of a node's descendants as a reader sees it: script and style
+// contents left out, a br as a line break.
+std::string inner_text(const Node& node);
 
 // The markup of a node's children (innerHTML), serialised as HTML5 does.
 std::string inner_html(const Node& node);

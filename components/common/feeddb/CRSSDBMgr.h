@@ -71,7 +71,11 @@ public:
     void NotifyDataAction(int action, int kind, std::int64_t id, int value);
 
     // Folders and channels.
+    enum class NameMatch { Exact, ContainsAnyCase };
     int GetFolders(std::int64_t folder_id, std::list<RSSFolderRecord>* list);
+    // Folders named name, or whose name holds it with ASCII letters in any case
+    // (SQL "like": "%" and "_" in name match anything).
+    int GetFolders(const std::string& name, std::list<RSSFolderRecord>* list, NameMatch match);
     int GetChannels(std::int64_t channel_id, std::list<RSSData::tRSSChannel>* list);
     int GetFolderChannels(bool include_marked_deleted, std::int64_t folder_id, std::list<RSSData::tRSSChannel>* list);
     int FindChannelsByTitle(const std::string& title, std::list<RSSData::tRSSChannel>* list);

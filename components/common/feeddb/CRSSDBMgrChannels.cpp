@@ -52,6 +52,16 @@ int CRSSDBMgr::GetFolders(std::int64_t folder_id, std::list<RSSFolderRecord>* li
     return for_each_row(sql, [&](const CppSQLite3Query& row) { ReadFolderRow(row, list->emplace_back()); });
 }
 
+int CRSSDBMgr::GetFolders(const std::string& name, std::list<RSSFolderRecord>* list, NameMatch match)
+{
+    if (!list)
+        return 1;
+    const Sql sql = match == NameMatch::Exact
+                        ? sql_text("SELECT * FROM rssfolder WHERE name = '%q';", name.c_str())
+                        : sql_text("SELECT * FROM rssfolder WHERE lower(name) like lower('%%%q%%');", name.c_str());
+    return for_each_row(sql, [&](const CppSQLite3Query& row) { ReadFolderRow(row, list->emplace_back()); });
+}
+
 int CRSSDBMgr::GetChannels(std::int64_t channel_id, std::list<RSSData::tRSSChannel>* list)
 {
     if (channel_id > 0)

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <string>
+#include <vector>
+
 using namespace feeddb_test;
 
 namespace {
@@ -209,6 +212,38 @@ TEST_F(FeedDb, UpdateItemKeepsDescriptionAndHdMark)
     item.reference_id = 0;
     ASSERT_EQ(db.UpdateItem(item), 0);
     EXPECT_EQ(read_item(item.id).reference_id, 0);
+}
+
+TEST_F(FeedDb, FoldersAreFoundByNameExactlyOrContainedInAnyCase)
+{
+    add_folder("My Subscriptions");
+    add_folder("old my subscriptions");
+    add_folder("Bob's");
+    using Match = CRSSDBMgr::NameMatch;
+    const struct {
+        std::string name;
+        Match match;
+        std::vector<std::string> found;
+    } cases[] = {
+        {"My Subscriptions", Match::Exact, {"My Subscriptions"}},
+        {"my subscriptions", Match::Exact, {}},
+        {"my subscriptions", Match::ContainsAnyCase, {"My Subscriptions", "old my subscriptions"}},
+        {"SUBSCRIPTIONS", Match::ContainsAnyCase, {"My Subscriptions", "old my subscriptions"}},
+        {"Bob's", Match::Exact, {"Bob's"}},
+        {"b's", Match::ContainsAnyCase, {"Bob's"}},
+        {"x' OR '1'='1", Match::ContainsAnyCase, {}},
+        {"Missing", Match::ContainsAnyCase, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::list<RSSFolderRecord> folders;
+        EXPECT_EQ(db.GetFolders(c.name, &folders, c.match), c.found.empty() ? 1 : 0);
+        std::vector<std::string> names;
+        for (const auto& f : folders)
+            names.push_back(f.name);
+        EXPECT_EQ(names, c.found);
+    }
+    EXPECT_EQ(db.GetFolders("My Subscriptions", nullptr, Match::Exact), 1);
 }
 
 TEST_F(FeedDb, LookupsMatchExactlyAndQuoteTheirValues)
