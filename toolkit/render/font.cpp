@@ -21,6 +21,8 @@ float font::CharWidth(WCHAR) { return 20.0f; }
 
 UI::fpoint font::CharExtent(WCHAR) { return {20.0f, 10.0f}; }
 
+void d3dfont::RestoreDeviceObject(ID3DXFont* font) { m_font = plat::ComPtr<ID3DXFont>(font); }
+
 float d3dfont::CharWidth(WCHAR c)
 {
     if (!m_font) return 0.0f;

@@ -34,6 +34,9 @@ public:
     UI::fpoint CharExtent(WCHAR c) override;
     int GetKind() const override { return 203; }
     void ReleaseDeviceObject() override { m_font.reset(); }
+    // After a device reset: the new Direct3D font (a reference is taken), so
+    // styles that point at this font keep working.
+    void RestoreDeviceObject(ID3DXFont* font);
 
     ID3DXFont* GetD3DXFont() const { return m_font.get(); }
 
