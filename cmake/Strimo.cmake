@@ -34,7 +34,7 @@ function(strimo_add_test)
     strimo_warnings(${T_NAME})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
     gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST
-                         PROPERTIES LABELS ${T_LABEL} TIMEOUT 120
+                         PROPERTIES LABELS ${T_LABEL} TIMEOUT 300
                          ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1")
 endfunction()
 
