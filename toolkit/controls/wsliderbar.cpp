@@ -13,6 +13,15 @@ namespace UI {
 
 wsliderbar::wsliderbar(std::string name) : widget(std::move(name)) {}
 
+// A value at or past the end stops one short of the range, as the end itself
+// is not a position; below 0 is 0.
+float wsliderbar::kept_in_range(float value) const
+{
+    if (value >= m_range)
+        value = m_range - 1;
+    return value < 0 ? 0 : value;
+}
+
 void wsliderbar::set_thumb(widget* thumb)
 {
     if (m_thumb)
@@ -50,11 +59,7 @@ void wsliderbar::UpdateValue(float value)
 {
     if (m_dragging)
         return;
-    if (value >= m_range)
-        value = m_range - 1;
-    if (value < 0)
-        value = 0;
-    m_value = value;
+    m_value = kept_in_range(value);
     m_delta = 0;
     Invalidate();
 }
@@ -146,12 +151,7 @@ void wsliderbar::OnMouseUp(MouseEventArgs&)
     if (!m_dragging)
         return;
     m_dragging = false;
-    float value = m_value + m_delta;
-    if (value >= m_range)
-        value = m_range - 1;
-    if (value < 0)
-        value = 0;
-    m_value = value;
+    m_value = kept_in_range(m_value + m_delta);
     m_delta = 0;
     m_drag_start = {0, 0};
     fire_moveto(m_value);

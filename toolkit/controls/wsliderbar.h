@@ -37,6 +37,7 @@ public:
 private:
     void set_thumb(widget* thumb);
     float shown_value() const;
+    float kept_in_range(float value) const;
     void place_thumb();
     void fire_moveto(float value);
 

@@ -347,6 +347,7 @@ bool d3dresMgr::ResetDevice()
             made->RestoreDeviceObject();
     }
     load_fonts();
+    ++m_reset_count;
     return reset;
 }
 

@@ -5,6 +5,7 @@
 #include "platform/base/Types.h"
 #include "platform/window/Handles.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -47,6 +48,8 @@ public:
 
     RenderEngine::texture* GetTexture(const std::string& name);
     RenderEngine::d3dfont* GetFont(const std::string& name);
+    // How many device resets ran: surfaces filled before the last one came back empty.
+    int GetResetCount() const { return m_reset_count.load(); }
     // Empty for an id without a text.
     std::u16string GetText(int id) const;
 
@@ -63,6 +66,7 @@ protected:
     // still point at them, so they stay and follow every reset.
     std::vector<std::shared_ptr<RenderEngine::texture>> m_replaced;            // guarded by m_lock
     int m_backbuffer_counter{200};                                             // guarded by m_lock
+    std::atomic<int> m_reset_count{0};
 };
 
 // Texts through the ANSI code page (UTF-8 here), returned by value so that

@@ -9,6 +9,15 @@
 
 namespace test {
 
+// Pictures of that source drawn, all or only those into a surface of its own.
+inline int draws_of(const RecordingRender& render, const std::string& source, bool into_surface = false)
+{
+    int n = 0;
+    for (const auto& op : render.ops)
+        n += op.what == "picture" && op.source == source && (!into_surface || op.target != "screen");
+    return n;
+}
+
 struct ControlScene {
     SkinRig skin;
     RecordingScene recording;

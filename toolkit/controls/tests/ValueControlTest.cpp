@@ -17,14 +17,6 @@ UI::MouseEventArgs at(float x, float y)
     return e;
 }
 
-int drawn_from(const test::RecordingRender& render, const char* source)
-{
-    int n = 0;
-    for (const auto& op : render.ops)
-        n += op.source == source;
-    return n;
-}
-
 }  // namespace
 
 TEST(wprogress, AValueAboveTheRangeIsDrawnAsZeroAndReset)
@@ -36,13 +28,13 @@ TEST(wprogress, AValueAboveTheRangeIsDrawnAsZeroAndReset)
     bar.SetValue(150);
     bar.Draw();
     EXPECT_FLOAT_EQ(bar.GetValue(), 0);
-    EXPECT_EQ(drawn_from(scene.render(), "timeline"), 0);
-    EXPECT_GT(drawn_from(scene.render(), "progressbg"), 0);
+    EXPECT_EQ(test::draws_of(scene.render(), "timeline"), 0);
+    EXPECT_GT(test::draws_of(scene.render(), "progressbg"), 0);
 
     scene.render().ops.clear();
     bar.SetValue(50);
     bar.Draw();
-    EXPECT_GT(drawn_from(scene.render(), "timeline"), 0);
+    EXPECT_GT(test::draws_of(scene.render(), "timeline"), 0);
 }
 
 // The pointer maps to a value by the near edge; a bar of no length or range
