@@ -65,9 +65,10 @@ int CGenerateDBInfo::add_content()
             rc = first_failure(rc, FindOrCreateFolder(name, 0, &folder));
         folder = 0;
         rc = first_failure(rc, FindOrCreateFolder(standard_folder, 0, &folder));
+        const std::string host = feed_host();
         std::vector<ChannelEntry> standard;
         for (const StandardFeed& feed : standard_feeds())
-            standard.push_back({feed.title, standard_feed_url(feed)});
+            standard.push_back({feed.title, standard_feed_url(feed, host)});
         if (folder > 0)
             rc = first_failure(rc, EnsureChannels(standard, folder));
         return first_failure(rc, FindOrCreateFolder(subscriptions_folder, 0, &folder));
@@ -99,11 +100,18 @@ int CGenerateDBInfo::FindOrCreateFolder(const char* name, std::int64_t parent_id
 
 int CGenerateDBInfo::EnsureChannels(std::span<const ChannelEntry> channels, std::int64_t folder_id)
 {
+    std::list<RSSData::tRSSChannel> in_folder;
+    m_db.GetFolderChannels(true, folder_id, &in_folder);
     int rc = 0;
     for (const ChannelEntry& entry : channels) {
         std::list<RSSData::tRSSChannel> found;
         if (m_db.GetChannelByFeedUrl(entry.feed_url, &found) == 0 && found.front().folder_id() == folder_id)
             continue;
+        if (RSSData::tRSSChannel* moved = on_other_host(in_folder, entry)) {
+            moved->feed_url = entry.feed_url;
+            rc = first_failure(rc, m_db.UpdateChannel(*moved));
+            continue;
+        }
         RSSData::tRSSChannel channel;
         channel.set_folder_id(folder_id);
         channel.last_update_time = 0;
@@ -118,4 +126,19 @@ int CGenerateDBInfo::EnsureChannels(std::span<const ChannelEntry> channels, std:
         rc = first_failure(rc, m_db.InsertChannel(&channel));
     }
     return rc;
+}
+
+// The user's feed host changed: the predefined channel made for the old one
+// takes the new address (keeping its items) instead of getting a twin.
+RSSData::tRSSChannel* CGenerateDBInfo::on_other_host(std::list<RSSData::tRSSChannel>& in_folder,
+                                                    const ChannelEntry& entry)
+{
+    const std::string_view path = feed_url_path(entry.feed_url);
+    if (path.empty())
+        return nullptr;
+    for (RSSData::tRSSChannel& channel : in_folder)
+        if (channel.is_predefine && channel.title == entry.title && feed_url_path(channel.feed_url) == path &&
+            channel.feed_url != entry.feed_url)
+            return &channel;
+    return nullptr;
 }

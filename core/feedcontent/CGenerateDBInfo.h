@@ -7,6 +7,7 @@
 #include "components/common/feeddb/IDataActionListener.h"
 
 #include <cstdint>
+#include <list>
 #include <span>
 #include <string>
 
@@ -35,8 +36,10 @@ private:
     int add_content();
     // The first predefined folder of that name under that parent, made when missing.
     int FindOrCreateFolder(const char* name, std::int64_t parent_id, std::int64_t* folder_id);
-    // Each channel whose feed url is not already in the folder is created there.
+    // Each channel whose feed url is not already in the folder is created
+    // there, or moved there from another feed host.
     int EnsureChannels(std::span<const ChannelEntry> channels, std::int64_t folder_id);
+    static RSSData::tRSSChannel* on_other_host(std::list<RSSData::tRSSChannel>& in_folder, const ChannelEntry& entry);
 
     CRSSDBMgr m_db;
 };

@@ -1,5 +1,8 @@
 #include "core/feedcontent/StandardFeeds.h"
 
+#include "components/common/services/RegRead.h"
+#include "platform/base/Utf.h"
+
 #include <array>
 
 namespace {
@@ -22,7 +25,22 @@ std::span<const StandardFeed> standard_feeds()
     return feeds;
 }
 
-std::string standard_feed_url(const StandardFeed& feed)
+std::string feed_host()
 {
-    return std::string(standard_feed_host) + feed.path;
+    const std::u16string host = ReadRegString(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", u"FeedHost");
+    return host.empty() ? std::string(default_feed_host) : plat::utf16_to_utf8(host);
+}
+
+std::string standard_feed_url(const StandardFeed& feed, std::string_view host)
+{
+    return "http://" + std::string(host) + feed.path;
+}
+
+std::string_view feed_url_path(std::string_view url)
+{
+    const std::size_t scheme_end = url.find("://");
+    if (scheme_end == std::string_view::npos)
+        return {};
+    const std::size_t path = url.find('/', scheme_end + 3);
+    return path == std::string_view::npos ? std::string_view() : url.substr(path);
 }

@@ -2,8 +2,6 @@
 
 #include "components/common/libutil/ZLibEncryptHelper.h"
 
-#include <curl/curl.h>
-
 #include <memory>
 
 namespace LibUtil {
@@ -14,15 +12,10 @@ CURLConnectionManager& CURLConnectionManager::Instance()
     return manager;
 }
 
-CURLConnectionManager::CURLConnectionManager()
-{
-    curl_global_init(CURL_GLOBAL_ALL);
-}
-
-CURLConnectionManager::~CURLConnectionManager()
-{
-    curl_global_cleanup();
-}
+// libcurl's global state belongs to the shared web transfer set-up, which
+// other modules use as well; the manager neither makes nor ends it.
+CURLConnectionManager::CURLConnectionManager() = default;
+CURLConnectionManager::~CURLConnectionManager() = default;
 
 HttpConnection* CURLConnectionManager::CreateConnection(const RequestSettings& settings)
 {

@@ -18,7 +18,7 @@ protected:
 
 class CURLConnectionManager final : public ConnectionManager {
 public:
-    // The one instance; libcurl's global state lives as long as it.
+    // The one instance.
     static CURLConnectionManager& Instance();
 
     HttpConnection* CreateConnection(const RequestSettings& settings) override;
@@ -28,7 +28,8 @@ private:
     ~CURLConnectionManager();
 };
 
-// GET (post null) or POST of url on port into reply. With decode, a successful
+// GET (post null) or POST of url on port into reply; a body longer than
+// default_max_reply fails. With decode, a successful
 // reply is decoded with codec mode 0 and the result is the decoder's. On
 // failure reply is left as it was.
 bool HttpRequest(const std::string& url, std::uint16_t port, ByteBuffer& reply, const ByteBuffer* post, bool decode);

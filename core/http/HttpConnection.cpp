@@ -2,7 +2,9 @@
 
 #include <curl/curl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace LibUtil {
@@ -20,11 +22,20 @@ int set_no_linger(void*, curl_socket_t socket, curlsocktype) noexcept
     return CURL_SOCKOPT_OK;
 }
 
+bool write_all(int fd, const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
 }
 
-void CURLHttpConnection::EasyClose::operator()(void* easy) const
-{
-    curl_easy_cleanup(static_cast<CURL*>(easy));
 }
 
 CURLHttpConnection::CURLHttpConnection() = default;
@@ -32,21 +43,21 @@ CURLHttpConnection::~CURLHttpConnection() = default;
 
 bool CURLHttpConnection::Setup(const RequestSettings& settings)
 {
-    if (m_easy || !settings.reply)
+    if (m_easy || (!settings.reply && settings.reply_file < 0))
         return false;
     if (settings.method == HttpMethod::Post && (!settings.post || !settings.post->Data()))
         return false;
     m_settings = settings;
-    m_easy.reset(curl_easy_init());
+    m_easy = plat::open_web_transfer(m_settings.url);
     CURL* easy = m_easy.get();
     if (!easy)
         return false;
     const long timeout = settings.timeout > 0 ? settings.timeout : default_timeout_seconds;
     bool ok = curl_easy_setopt(easy, CURLOPT_TIMEOUT, timeout) == CURLE_OK &&
-              curl_easy_setopt(easy, CURLOPT_URL, m_settings.url.c_str()) == CURLE_OK &&
               curl_easy_setopt(easy, CURLOPT_PORT, static_cast<long>(settings.port)) == CURLE_OK &&
-              curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-              curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
+              // Refused before the body comes when the server declares a longer one.
+              curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(settings.max_reply)) ==
+                  CURLE_OK;
     if (settings.method == HttpMethod::Post)
         ok = ok && curl_easy_setopt(easy, CURLOPT_POSTFIELDS, settings.post->Data()) == CURLE_OK &&
              curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE, static_cast<long>(settings.post->Length())) == CURLE_OK &&
@@ -58,10 +69,7 @@ bool CURLHttpConnection::Setup(const RequestSettings& settings)
          curl_easy_setopt(easy, CURLOPT_WRITEDATA, this) == CURLE_OK &&
          curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
          curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &CURLHttpConnection::on_progress) == CURLE_OK &&
-         curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this) == CURLE_OK &&
-         // Peers are verified: the reply decides what the program installs.
-         curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L) == CURLE_OK &&
-         curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L) == CURLE_OK;
+         curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this) == CURLE_OK;
     if (!ok)
         m_easy.reset();
     return ok;
@@ -71,14 +79,18 @@ bool CURLHttpConnection::Perform()
 {
     if (!m_easy)
         return false;
-    m_received.assign(initial_receive_size, 0);
+    m_received.assign(m_settings.reply_file < 0 ? initial_receive_size : 0, 0);
     m_used = 0;
+    m_too_long = false;
     m_result = curl_easy_perform(m_easy.get());
+    if (m_too_long)
+        m_result = CURLE_FILESIZE_EXCEEDED;
     if (m_result == CURLE_OK) {
         long status = 0;
         curl_easy_getinfo(m_easy.get(), CURLINFO_RESPONSE_CODE, &status);
-        // An error page is not the document that was asked for.
-        if (status >= 400)
+        // An error page is not the document that was asked for, nor is a
+        // redirect that was not followed.
+        if (status >= 300)
             m_result = CURLE_HTTP_RETURNED_ERROR;
     }
     if (m_result != CURLE_OK) {
@@ -86,9 +98,28 @@ bool CURLHttpConnection::Perform()
             m_observer->OnFailed(m_result);
         return false;
     }
-    *m_settings.reply = ByteBuffer(m_received.data(), m_used);
+    if (m_settings.reply_file < 0)
+        *m_settings.reply = ByteBuffer(m_received.data(), static_cast<std::size_t>(m_used));
     if (m_observer)
         m_observer->OnDone();
+    return true;
+}
+
+bool CURLHttpConnection::keep(const char* data, std::size_t size)
+{
+    if (m_used + size > m_settings.max_reply) {
+        m_too_long = true;
+        return false;
+    }
+    if (m_settings.reply_file >= 0) {
+        if (!write_all(m_settings.reply_file, data, size))
+            return false;
+    } else {
+        if (m_used + size > m_received.size())
+            m_received.resize(static_cast<std::size_t>(m_used) + 2 * size);
+        std::memcpy(m_received.data() + m_used, data, size);
+    }
+    m_used += size;
     return true;
 }
 
@@ -97,14 +128,10 @@ std::size_t CURLHttpConnection::on_write(char* data, std::size_t size, std::size
     auto& connection = *static_cast<CURLHttpConnection*>(self);
     const std::size_t chunk = size * count;
     try {
-        if (connection.m_used + chunk > connection.m_received.size())
-            connection.m_received.resize(connection.m_used + 2 * chunk);
+        return connection.keep(data, chunk) ? chunk : CURL_WRITEFUNC_ERROR;
     } catch (...) {
         return CURL_WRITEFUNC_ERROR;
     }
-    std::memcpy(connection.m_received.data() + connection.m_used, data, chunk);
-    connection.m_used += chunk;
-    return chunk;
 }
 
 int CURLHttpConnection::on_progress(void* self, std::int64_t total, std::int64_t now, std::int64_t,

@@ -1,8 +1,12 @@
 #pragma once
-// One synchronous HTTP transfer over libcurl. TLS peers and host names are
-// verified; only http and https URLs are fetched.
+// One synchronous HTTP transfer over libcurl, set up as every web request of
+// the program is (platform/net): TLS peers and host names verified, only http
+// and https URLs fetched, at most five redirects followed. The body is held
+// in memory or written to a file as it arrives, and is never longer than the
+// request allows.
 
 #include "components/common/libutil/ByteBuffer.h"
+#include "platform/net/WebTransfer.h"
 
 #include <cstdint>
 #include <memory>
@@ -13,12 +17,18 @@ namespace LibUtil {
 
 enum class HttpMethod : std::int32_t { Get = 0, Post = 1 };
 
+// The longest body a request takes unless it says otherwise: replies held in
+// memory are small answers (the update record), never downloads.
+constexpr std::uint64_t default_max_reply = 64 * 1024;
+
 struct RequestSettings {
     HttpMethod method = HttpMethod::Get;
     std::string url;
     std::uint16_t port = 0;             // 0: the URL's own port
     const ByteBuffer* post = nullptr;   // POST only; not owned
     ByteBuffer* reply = nullptr;        // receives the body on success; not owned
+    int reply_file = -1;                // instead of reply: the body is written here as it arrives; not owned
+    std::uint64_t max_reply = default_max_reply;   // a longer body fails with CURLE_FILESIZE_EXCEEDED
     std::int32_t timeout = 0;           // whole transfer, seconds; 0 or less means 5
 };
 
@@ -51,8 +61,8 @@ public:
     CURLHttpConnection();
     ~CURLHttpConnection() override;
 
-    // False when the connection already has a handle, there is no reply
-    // buffer, or a POST has no body data.
+    // False when the connection already has a handle, there is neither a
+    // reply buffer nor a reply file, or a POST has no body data.
     bool Setup(const RequestSettings& settings) override;
     bool Perform() override;
     void Release() override { delete this; }
@@ -62,16 +72,14 @@ public:
 private:
     static std::size_t on_write(char* data, std::size_t size, std::size_t count, void* self) noexcept;
     static int on_progress(void* self, std::int64_t total, std::int64_t now, std::int64_t, std::int64_t) noexcept;
-
-    struct EasyClose {
-        void operator()(void* easy) const;
-    };
+    bool keep(const char* data, std::size_t size);
 
     RequestSettings m_settings;
-    std::unique_ptr<void, EasyClose> m_easy;   // the CURL easy handle
-    HttpObserver* m_observer = nullptr;        // not owned
+    plat::EasyHandle m_easy;              // the CURL easy handle
+    HttpObserver* m_observer = nullptr;   // not owned
     std::vector<BYTE> m_received;
-    std::size_t m_used = 0;                    // bytes of m_received filled
+    std::uint64_t m_used = 0;             // bytes of the body received
+    bool m_too_long = false;              // the body passed max_reply
     int m_result = 0;
 };
 

@@ -25,6 +25,10 @@ CSearchLauncher::~CSearchLauncher()
     std::list<Search> searches;
     {
         std::scoped_lock hold(m_lock);
+        m_closing = true;
+        for (const auto& s : m_searches)
+            if (s.thread_id != 0 && !s.finished)
+                CoCancelCall(s.thread_id, 0);
         searches.swap(m_searches);
     }
     for (auto& s : searches)
@@ -42,7 +46,8 @@ void CSearchLauncher::StartSearch(const std::u16string& keyword, const std::stri
     request->site_name = site_name;
     std::scoped_lock hold(m_lock);
     Search& slot = m_searches.emplace_back();
-    slot.thread = std::thread([this, request = std::move(request)]() mutable noexcept { search(std::move(request)); });
+    slot.thread = std::thread(
+        [this, slot = &slot, request = std::move(request)]() mutable noexcept { search(slot, std::move(request)); });
 }
 
 void CSearchLauncher::reap_finished()
@@ -61,9 +66,18 @@ void CSearchLauncher::reap_finished()
         s.thread.join();
 }
 
-void CSearchLauncher::search(std::unique_ptr<SearchRequest> request) noexcept
+// slot stays where it is until this thread is joined: the list only moves whole nodes.
+void CSearchLauncher::search(Search* slot, std::unique_ptr<SearchRequest> request) noexcept
 {
     const HRESULT com = CoInitialize(nullptr);
+    CoEnableCallCancellation(nullptr);
+    {
+        std::scoped_lock hold(m_lock);
+        slot->thread_id = GetCurrentThreadId();
+        // The launcher is going away already: the search fails at once.
+        if (m_closing)
+            CoCancelCall(slot->thread_id, 0);
+    }
     try {
         if (!SearchRSS(request->keyword, request->site_name, request->items, &request->channel)) {
             request->items.clear();
@@ -78,12 +92,11 @@ void CSearchLauncher::search(std::unique_ptr<SearchRequest> request) noexcept
     if (!plat::post_thread_message(m_logic_thread, WM_USER + ResultCommand,
                                    reinterpret_cast<WPARAM>(request.release()), 0, &drop_request))
         plat::debug_log("search: the logic thread has ended; result dropped");
+    CoDisableCallCancellation(nullptr);
     if (SUCCEEDED(com))
         CoUninitialize();
     std::scoped_lock hold(m_lock);
-    for (auto& s : m_searches)
-        if (s.thread.get_id() == std::this_thread::get_id())
-            s.finished = true;
+    slot->finished = true;
 }
 
 bool CSearchLauncher::SearchRSS(const std::string& keyword, const std::string& site_name,

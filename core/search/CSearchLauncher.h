@@ -30,7 +30,9 @@ public:
 
     // Results go to the thread queue of logic_thread_id.
     explicit CSearchLauncher(DWORD logic_thread_id);
-    // Waits for every search still running, so none posts after its owner is gone.
+    // Cancels the feed transfers of the searches still running (they end within
+    // about a second, not at their time-out) and waits for them, so none posts
+    // after its owner is gone.
     ~CSearchLauncher();
     CSearchLauncher(const CSearchLauncher&) = delete;
     CSearchLauncher& operator=(const CSearchLauncher&) = delete;
@@ -44,15 +46,18 @@ public:
                           std::list<RSSData::tRSSItem>& items, plat::ComPtr<IRSSChannel>* channel);
 
 private:
-    void search(std::unique_ptr<SearchRequest> request) noexcept;
+    struct Search {
+        std::thread thread;
+        DWORD thread_id = 0;     // guarded by m_lock; 0 until the thread runs
+        bool finished = false;   // guarded by m_lock
+    };
+
+    void search(Search* slot, std::unique_ptr<SearchRequest> request) noexcept;
     void reap_finished();
 
     const DWORD m_logic_thread;
 
-    struct Search {
-        std::thread thread;
-        bool finished = false;   // guarded by m_lock
-    };
     std::mutex m_lock;
     std::list<Search> m_searches;   // guarded by m_lock; each thread is joined by this object
+    bool m_closing = false;         // guarded by m_lock: set by the destructor
 };

@@ -1,12 +1,13 @@
 #include "core/update/CUpdateProgress.h"
 
-#include "components/common/libutil/ByteBuffer.h"
 #include "core/http/ConnectionManager.h"
 #include "platform/base/DebugLog.h"
-#include "platform/fs/Files.h"
+#include "platform/fs/UniqueFd.h"
 
 #include <curl/curl.h>
+#include <fcntl.h>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -54,33 +55,49 @@ bool CUpdateProgress::OnProgress(std::uint64_t received, std::uint64_t total) no
     return true;
 }
 
+// The file is made anew (never an existing one, never through a link) and
+// removed again unless the whole installer is in it.
 void CUpdateProgress::download() noexcept
 {
-    LibUtil::ByteBuffer installer;
+    std::remove(m_target.c_str());
+    plat::UniqueFd file(::open(m_target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!file.valid()) {
+        plat::debug_log("update: cannot create the installer file, errno " + std::to_string(errno));
+        m_result = INET_E_DOWNLOAD_FAILURE;
+        return;
+    }
+    HRESULT result = fetch_into(file.get());
+    if (SUCCEEDED(result) && file.close() != 0) {
+        plat::debug_log("update: cannot write the installer");
+        result = INET_E_DOWNLOAD_FAILURE;
+    }
+    if (FAILED(result)) {
+        std::remove(m_target.c_str());
+        m_result = result;
+        return;
+    }
+    m_percent = 100;
+    m_result = S_OK;
+}
+
+HRESULT CUpdateProgress::fetch_into(int file) noexcept
+{
     LibUtil::RequestSettings settings;
     settings.url = m_url;
-    settings.reply = &installer;
+    settings.reply_file = file;
+    settings.max_reply = m_limit;
     settings.timeout = download_timeout_seconds;
     LibUtil::HttpConnection* connection = LibUtil::CURLConnectionManager::Instance().CreateConnection(settings);
     if (!connection) {
         plat::debug_log("update: cannot set up the installer download");
-        m_result = INET_E_DOWNLOAD_FAILURE;
-        return;
+        return INET_E_DOWNLOAD_FAILURE;
     }
     connection->SetObserver(this);
     const bool received = connection->Perform();
     const int code = connection->LastResult();
     connection->Release();
-    if (!received) {
-        plat::debug_log("update: installer download failed, curl code " + std::to_string(code));
-        m_result = code == CURLE_ABORTED_BY_CALLBACK ? E_ABORT : INET_E_DOWNLOAD_FAILURE;
-        return;
-    }
-    if (const int error = plat::write_file_atomic(m_target, installer.View())) {
-        plat::debug_log("update: cannot write the installer, errno " + std::to_string(error));
-        m_result = INET_E_DOWNLOAD_FAILURE;
-        return;
-    }
-    m_percent = 100;
-    m_result = S_OK;
+    if (received)
+        return S_OK;
+    plat::debug_log("update: installer download failed, curl code " + std::to_string(code));
+    return code == CURLE_ABORTED_BY_CALLBACK ? E_ABORT : INET_E_DOWNLOAD_FAILURE;
 }

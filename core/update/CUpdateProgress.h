@@ -1,12 +1,13 @@
 #pragma once
 // The installer download of the self update: one GET of the installer URL on
-// a thread of its own into the target file, with the percent done and the
-// result for the progress dialog to poll.
+// a thread of its own, written to the target file as it arrives, with the
+// percent done and the result for the progress dialog to poll.
 
 #include "core/http/HttpConnection.h"
 #include "platform/base/HResult.h"
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <thread>
 
@@ -20,9 +21,12 @@ public:
     CUpdateProgress(const CUpdateProgress&) = delete;
     CUpdateProgress& operator=(const CUpdateProgress&) = delete;
 
-    // Deletes any file at the previous target path.
+    // Deletes any file at the previous target path. The target's folder must
+    // be one only this user can write.
     void SetTarget(const std::string& path);
     void SetURL(const std::string& url) { m_url = url; }
+    // A longer installer fails the download.
+    void SetSizeLimit(std::uint64_t bytes) { m_limit = bytes; }
     const std::string& Target() const { return m_target; }
 
     // Starts the download thread; a download already running is cancelled first.
@@ -42,9 +46,11 @@ public:
 
 private:
     void download() noexcept;
+    HRESULT fetch_into(int file) noexcept;
 
     std::string m_target;
     std::string m_url;
+    std::uint64_t m_limit = 0;
     std::atomic<LONG> m_percent{0};
     std::atomic<HRESULT> m_result{E_FAIL};
     std::atomic<bool> m_cancel{false};

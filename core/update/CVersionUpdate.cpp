@@ -3,24 +3,42 @@
 #include "components/common/libutil/ByteBuffer.h"
 #include "core/http/CertHelper.h"
 #include "core/http/ConnectionManager.h"
+#include "core/update/InstallerLaunch.h"
+#include "core/update/VersionNumber.h"
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
 #include "platform/fs/Folders.h"
 #include "platform/fs/UniqueFd.h"
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 constexpr std::size_t digest_block = 8192;
+
+// The folder itself, not a link, owned by this user and writable by nobody
+// else (made so when it is ours), so no other user can place or swap a file in it.
+bool make_private_folder(const std::string& path)
+{
+    if (!plat::create_folder_tree(path))
+        return false;
+    plat::UniqueFd folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat about {};
+    if (!folder.valid() || ::fstat(folder.get(), &about) != 0 || about.st_uid != ::geteuid())
+        return false;
+    return (about.st_mode & 077) == 0 || ::fchmod(folder.get(), 0700) == 0;
+}
+
+std::string default_download_folder()
+{
+    const std::optional<std::string> data = plat::strimo_data_folder();
+    return data ? plat::join_path(*data, "Update") : std::string();
+}
 
 }
 
@@ -30,8 +48,12 @@ CVersionUpdate::~CVersionUpdate() = default;
 
 void CVersionUpdate::Init()
 {
-    const std::string folder = m_setup.temp_folder.empty() ? plat::temp_folder() : m_setup.temp_folder;
-    m_installer_path = plat::join_path(folder, InstallerName);
+    const std::string folder = m_setup.download_folder.empty() ? default_download_folder() : m_setup.download_folder;
+    m_installer_path.clear();
+    if (!folder.empty() && make_private_folder(folder))
+        m_installer_path = plat::join_path(folder, InstallerName);
+    else
+        plat::debug_log("update: no folder of this user's own to download into: " + folder);
     Cleanup();
 }
 
@@ -41,7 +63,7 @@ bool CVersionUpdate::Check()
         Cleanup();
         return false;
     }
-    return QueryServer() && m_setup.current_version != m_new_version;
+    return !m_installer_path.empty() && QueryServer() && is_newer_version(m_new_version, m_setup.current_version);
 }
 
 bool CVersionUpdate::QueryServer()
@@ -69,11 +91,14 @@ std::u16string CVersionUpdate::GetNewVersion() const
 
 bool CVersionUpdate::StartDownload()
 {
+    if (m_installer_path.empty())
+        return false;
     if (!m_progress)
         m_progress = std::make_unique<CUpdateProgress>();
     m_progress->Cancel();
     m_progress->SetTarget(m_installer_path);
     m_progress->SetURL(m_installer_url);
+    m_progress->SetSizeLimit(m_setup.installer_limit);
     m_progress->Start();
     return true;
 }
@@ -111,7 +136,7 @@ bool CVersionUpdate::verify_and_start()
     }
     plat::UniqueFd file(::open(m_installer_path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     struct stat about {};
-    // Only our own regular file is run: the temporary folder may be shared.
+    // Only our own regular file is run.
     if (!file.valid() || ::fstat(file.get(), &about) != 0 || !S_ISREG(about.st_mode) || about.st_uid != ::geteuid())
         return false;
     std::vector<BYTE> block(digest_block);
@@ -128,14 +153,8 @@ bool CVersionUpdate::verify_and_start()
         plat::debug_log("update: the installer's signature does not verify");
         return false;
     }
-    if (::fchmod(file.get(), 0700) != 0)
-        return false;
-    // An argument vector, never a command line through a shell.
-    std::string path = m_installer_path;
-    std::string silent = "/SILENT";
-    char* argv[] = {path.data(), silent.data(), nullptr};
-    pid_t child = 0;
-    if (posix_spawn(&child, path.c_str(), nullptr, nullptr, argv, environ) != 0) {
+    // Started from this descriptor: the bytes that verified are the bytes that run.
+    if (::fchmod(file.get(), 0700) != 0 || !start_from_descriptor(file.get(), {m_installer_path, "/SILENT"})) {
         plat::debug_log("update: cannot start the installer");
         return false;
     }

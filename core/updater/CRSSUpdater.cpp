@@ -1,4 +1,5 @@
 #include "core/updater/CRSSUpdater.h"
+#include "core/updater/MediaFileRemoval.h"
 
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "feedparser/pellow/PellowLib.h"
@@ -9,9 +10,9 @@
 #include "platform/com/Com.h"
 #include "platform/com/ComPtr.h"
 #include "platform/fs/Files.h"
+#include "platform/net/WebTransfer.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <exception>
 
 namespace {
@@ -39,10 +40,12 @@ private:
 }
 
 CRSSUpdater::CRSSUpdater(CRSSDBMgr& database, IOstrel* ostrel, std::uint32_t interval_seconds,
-                         std::int32_t max_items, std::string cache_folder, std::int64_t cache_limit_kb, Clock clock)
+                         std::int32_t max_items, std::string cache_folder, std::int64_t cache_limit_kb,
+                         std::vector<std::string> media_folders, Clock clock)
     : m_database(database),
       m_ostrel(ostrel),
       m_clock(clock ? std::move(clock) : Clock([] { return static_cast<std::int64_t>(plat::filetime_now()); })),
+      m_media_folders(std::move(media_folders)),
       m_interval(interval_seconds),
       m_max_items(max_items),
       m_cache_limit_kb(cache_limit_kb),
@@ -67,6 +70,8 @@ void CRSSUpdater::Start()
 void CRSSUpdater::Stop()
 {
     m_stop = true;
+    if (m_thread.joinable())
+        CoCancelCall(m_thread.id(), 0);
     m_stop_event.set();
     m_thread.join();
 }
@@ -141,6 +146,8 @@ void CRSSUpdater::Wait(DWORD ms)
 DWORD CRSSUpdater::run() noexcept
 {
     const HRESULT com = CoInitialize(nullptr);
+    // Stop cancels a feed transfer under way rather than wait for its time-out.
+    CoEnableCallCancellation(nullptr);
     plat::set_current_thread_priority(THREAD_PRIORITY_LOWEST);
     m_database.AddListener(this);
     bool maintenance = true;
@@ -165,6 +172,7 @@ DWORD CRSSUpdater::run() noexcept
         }
     }
     m_database.RemoveListener(this);
+    CoDisableCallCancellation(nullptr);
     if (SUCCEEDED(com))
         CoUninitialize();
     return 0;
@@ -200,6 +208,17 @@ bool CRSSUpdater::ProcessQueue()
     }
 }
 
+namespace {
+
+// The temporary channel's address ("TempChannel") names no feed: nothing to fetch.
+bool has_feed(const RSSData::tRSSChannel& channel)
+{
+    return plat::starts_with_nocase(channel.feed_url, "http://") ||
+           plat::starts_with_nocase(channel.feed_url, "https://");
+}
+
+}
+
 void CRSSUpdater::process(std::int64_t id)
 {
     if (id == 0) {
@@ -207,7 +226,8 @@ void CRSSUpdater::process(std::int64_t id)
         m_database.GetStaleChannels(due_time(), &stale);
         std::scoped_lock hold(m_queue_lock);
         for (const auto& channel : stale)
-            m_queue.push_back(-channel.id);
+            if (has_feed(channel))
+                m_queue.push_back(-channel.id);
         return;
     }
     std::list<RSSData::tRSSChannel> found;
@@ -224,6 +244,8 @@ void CRSSUpdater::process(std::int64_t id)
         updated(id, success);
         return;
     }
+    if (!found.empty() && !has_feed(found.front()))
+        return;
     if (!found.empty() && found.front().last_update_time < due_time()) {
         const RSSData::tRSSChannel& channel = found.front();
         bool success = false;
@@ -250,8 +272,8 @@ bool CRSSUpdater::UpdateChannel(const RSSData::tRSSChannel& channel, Notify noti
     if (notify == Notify::Yes && !begin_update(channel.id))
         return false;
     plat::ComPtr<IRSSParser> parser;
-    if (FAILED(CoCreateInstance(CLSID_RSSParser, nullptr, CLSCTX_ALL, IRSSParser::iid, parser.put_void())) ||
-        channel.feed_url.empty())
+    if (!has_feed(channel) ||
+        FAILED(CoCreateInstance(CLSID_RSSParser, nullptr, CLSCTX_ALL, IRSSParser::iid, parser.put_void())))
         return false;
     plat::ComPtr<IRSSChannel> feed;
     const plat::Bstr url = plat::Bstr::from_utf8(channel.feed_url);
@@ -344,7 +366,7 @@ void CRSSUpdater::DeleteItems(const std::list<RSSData::tRSSItem>& rows, DeleteMo
             continue;
         remove_download(row);
         if (!row.local_media_file_path.empty())
-            std::remove(row.local_media_file_path.c_str());
+            remove_local_file(row.local_media_file_path);
     }
 }
 
@@ -357,6 +379,14 @@ bool CRSSUpdater::remove_download(const RSSData::tRSSItem& row)
     task.key = row.original_media_url;
     task.title = row.title;
     return m_ostrel->RemoveTask(&task, nullptr) != 0;
+}
+
+void CRSSUpdater::remove_local_file(const std::string& path) const
+{
+    std::vector<std::string> folders = m_media_folders;
+    folders.push_back(cache_folder());
+    if (remove_media_file(path, folders) == MediaFileRemoval::Outside)
+        plat::debug_log("feed updater: a media file outside the download and cache folders is left alone: " + path);
 }
 
 void CRSSUpdater::PurgeDeletedChannels()
@@ -377,15 +407,16 @@ void CRSSUpdater::PurgeDeletedChannels()
     }
 }
 
+std::string CRSSUpdater::cache_folder() const
+{
+    std::scoped_lock hold(m_cache_folder_lock);
+    return m_cache_folder;
+}
+
 std::uint64_t CRSSUpdater::cache_size() const
 {
-    std::string folder;
-    {
-        std::scoped_lock hold(m_cache_folder_lock);
-        folder = m_cache_folder;
-    }
     std::vector<plat::FolderEntry> entries;
-    plat::list_folder(folder, entries);
+    plat::list_folder(cache_folder(), entries);
     std::uint64_t total = 0;
     for (const auto& entry : entries)
         if (entry.kind == plat::EntryKind::File)

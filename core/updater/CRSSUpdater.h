@@ -30,15 +30,20 @@ public:
     // FILETIME now, as a 64-bit integer.
     using Clock = std::function<std::int64_t()>;
 
-    // ostrel may be null (no download tasks to remove). The thread is not started.
+    // ostrel may be null (no download tasks to remove). media_folders are the
+    // folders whose files a deleted item may take with it (the download and
+    // content cache folders; the cache folder counts too): a row's local file
+    // anywhere else is left alone. The thread is not started.
     CRSSUpdater(CRSSDBMgr& database, IOstrel* ostrel, std::uint32_t interval_seconds, std::int32_t max_items,
-                std::string cache_folder, std::int64_t cache_limit_kb, Clock clock = {});
+                std::string cache_folder, std::int64_t cache_limit_kb, std::vector<std::string> media_folders,
+                Clock clock = {});
     ~CRSSUpdater();   // Stop
     CRSSUpdater(const CRSSUpdater&) = delete;
     CRSSUpdater& operator=(const CRSSUpdater&) = delete;
 
     void Start();
-    // Sets the stop flag and the stop event and waits for the thread.
+    // Sets the stop flag and the stop event, cancels a feed transfer under way
+    // (it ends within about a second, not at its time-out) and waits for the thread.
     void Stop();
     // Moves the id to the end of the queue (once) and wakes the worker, which
     // breaks off a refresh of another channel at its next pause.
@@ -71,6 +76,8 @@ private:
     void TrimChannel(const RSSData::tRSSChannel& channel);
     void DeleteItems(const std::list<RSSData::tRSSItem>& rows, DeleteMode mode);
     bool remove_download(const RSSData::tRSSItem& row);
+    void remove_local_file(const std::string& path) const;
+    std::string cache_folder() const;
     void PurgeDeletedChannels();
     void TrimCache();
     std::uint64_t cache_size() const;
@@ -83,6 +90,7 @@ private:
     CRSSDBMgr& m_database;
     IOstrel* const m_ostrel;   // not owned; may be null
     const Clock m_clock;
+    const std::vector<std::string> m_media_folders;
 
     // Written by Reconfigure, read by the worker.
     std::atomic<std::uint32_t> m_interval;

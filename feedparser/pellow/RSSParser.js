@@ -1,6 +1,9 @@
-// The feed parser script. It reads the video site's RSS 2.0 feeds (with their
-// Media RSS fields), fills Pellow's channel and item objects and returns the
-// channel. Plain JScript: no ES5 library calls, no trailing commas.
+// The feed parser script. It reads RSS (0.9x, 1.0 and 2.0) and Atom (0.3 and
+// 1.0) feeds as publishers write them, with their Media RSS fields, the
+// Dublin Core and iTunes elements that stand in for missing plain ones, and
+// the video site's own extension elements; fills Pellow's channel and item
+// objects and returns the channel. Plain JScript: no ES5 library calls, no
+// trailing commas.
 //
 // FeedHost and FeedTimeout are set by the parser from the user's settings
 // after the script is loaded.
@@ -8,9 +11,10 @@
 var FeedHost = "feeds.vazirezo.invalid";
 var FeedTimeout = 30000;
 
-var Namespaces = "xmlns:media='http://search.yahoo.com/mrss/' " +
-                 "xmlns:yt='http://feeds.vazirezo.invalid/schemas/2007' " +
-                 "xmlns:atom='http://www.w3.org/2005/Atom'";
+var MediaRssNamespaces = {"http://search.yahoo.com/mrss/": true, "http://search.yahoo.com/mrss": true};
+var AtomNamespaces = {"http://www.w3.org/2005/Atom": true, "http://purl.org/atom/ns#": true};
+var RdfNamespace = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
+var RdfRssNamespaces = {"http://purl.org/rss/1.0/": true, "http://my.netscape.com/rdf/simple/0.9/": true};
 
 var ChannelFields = [
     ["title", "title"], ["link", "link"], ["description", "description"], ["language", "language"],
@@ -62,69 +66,101 @@ var MediaFields = [
     ["media_restriction_type", "restriction", "type"]
 ];
 
-function fetchText(url) {
+// The feed as a document read from the bytes that came, in their own charset.
+function fetchDocument(url) {
     var http = new ActiveXObject("Microsoft.XMLHTTP");
     http.open("GET", url, false);
     http.timeout = FeedTimeout;
     http.send();
     if (http.status != 200)
         throw new Error("the feed server answered " + http.status + " for " + url);
-    return http.responseText;
-}
-
-function loadChannelNode(url) {
-    var doc = new ActiveXObject("Microsoft.XMLDOM");
-    doc.async = false;
-    if (!doc.loadXML(fetchText(url)))
+    var doc = http.responseXML;
+    if (doc.documentElement === null)
         throw new Error("the feed is not XML: " + doc.parseError.reason);
-    doc.setProperty("SelectionNamespaces", Namespaces);
-    var channel = doc.selectSingleNode("/rss/channel");
-    if (channel === null)
-        throw new Error("not an RSS 2.0 feed: " + url);
-    return channel;
+    return doc.documentElement;
 }
 
 function trim(text) {
     return text.replace(/^\s+|\s+$/g, "");
 }
 
-function textAt(node, path) {
-    var found = node.selectSingleNode(path);
-    return found === null ? "" : trim(found.text);
+// The child elements of a feed entry by local name, in document order, in three
+// groups: "plain" (in one of plainNamespaces), "media" (Media RSS, also those
+// inside media:group) and "extension" (any other namespace, such as the video
+// site's own: whatever address a feed gives it, its elements are found by name).
+function sortChildren(node, plainNamespaces) {
+    var sorted = {plain: {}, media: {}, extension: {}};
+    collectChildren(node, plainNamespaces, false, sorted);
+    return sorted;
 }
 
-function attributeAt(node, path, name) {
-    var found = node.selectSingleNode(path);
-    if (found === null)
-        return "";
-    var value = found.getAttribute(name);
-    return value === null ? "" : value;
-}
-
-// The first element of each name among the node's children (names as the feed writes them).
-function childElements(node) {
-    var found = {}, list = node.childNodes, i, name;
+function collectChildren(node, plainNamespaces, inGroup, sorted) {
+    var list = node.childNodes, i, child, space, name, group;
     for (i = 0; i < list.length; i++) {
-        name = list.item(i).nodeName;
-        if (name.charAt(0) != "#" && !found.hasOwnProperty(name))
-            found[name] = list.item(i);
+        child = list.item(i);
+        if (child.nodeType != 1)
+            continue;
+        space = child.namespaceURI;
+        name = child.baseName;
+        if (has(MediaRssNamespaces, space)) {
+            if (name == "group") {
+                collectChildren(child, plainNamespaces, true, sorted);
+                continue;
+            }
+            group = sorted.media;
+        } else if (!inGroup && has(plainNamespaces, space)) {
+            group = sorted.plain;
+        } else {
+            group = sorted.extension;
+        }
+        // Keys carry a blank, which no XML name has, so an element's name can never be one of
+        // the object's own members ("hasOwnProperty", "__proto__").
+        if (!has(group, " " + name))
+            group[" " + name] = [];
+        group[" " + name].push(child);
     }
-    return found;
 }
 
-// The first media element of each name, in the item or in its media:group, by local name.
-function mediaElements(item) {
-    var found = {}, list = item.selectNodes("media:*|media:group/media:*"), i, name;
-    for (i = 0; i < list.length; i++) {
-        name = list.item(i).nodeName.replace(/^[^:]*:/, "");
-        if (!found.hasOwnProperty(name))
-            found[name] = list.item(i);
-    }
-    return found;
+function has(object, name) {
+    return Object.prototype.hasOwnProperty.call(object, name);
 }
+
+// The elements of this local name in a group of sortChildren, in document order.
+function all(group, name) {
+    return has(group, " " + name) ? group[" " + name] : [];
+}
+
+function first(group, name) {
+    return has(group, " " + name) ? group[" " + name][0] : null;
+}
+
+// No field of a feed is anywhere near this long; a feed that holds one is refused
+// rather than carried through every later step.
+var MaxFieldLength = 1 << 20;
 
 function textOf(element) {
-    return element ? trim(element.text) : "";
+    if (!element)
+        return "";
+    var text = element.text;
+    if (text.length > MaxFieldLength)
+        throw new Error("a field of the feed is longer than " + MaxFieldLength + " characters");
+    return trim(text);
+}
+
+// A description as HTML: markup written into it as elements is kept as markup
+// (its text escaped as it stands); otherwise its text, whose escaped HTML the
+// XML reading has unescaped once.
+function markupOf(element) {
+    if (!element)
+        return "";
+    var list = element.childNodes, i, markup = "", hasElements = false;
+    for (i = 0; i < list.length; i++) {
+        if (list.item(i).nodeType == 1)
+            hasElements = true;
+        if (list.item(i).nodeType != 8)
+            markup += list.item(i).xml;
+    }
+    return hasElements ? trim(markup) : textOf(element);
 }
 
 function attributeOf(element, name) {
@@ -136,8 +172,15 @@ function escapeHtml(text) {
     return text.replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;").replace(/"/g, "&quot;");
 }
 
+// The text of an HTML fragment: tags dropped, character references read once.
 function plainText(html) {
-    return trim(html.replace(/<[^>]*>/g, " ").replace(/\s+/g, " "));
+    var text = trim(html.replace(/<[^>]*>/g, " ").replace(/\s+/g, " "));
+    return text.replace(/&(#[0-9]+|#x[0-9a-fA-F]+|lt|gt|quot|apos|amp);/g, function (all, name) {
+        if (name.charAt(0) != "#")
+            return {lt: "<", gt: ">", quot: "\"", apos: "'", amp: "&"}[name];
+        var code = name.charAt(1) == "x" ? parseInt(name.substring(2), 16) : parseInt(name.substring(1), 10);
+        return code > 0 && code < 0xFFFF ? String.fromCharCode(code) : all;
+    });
 }
 
 function twoDigits(n) {
@@ -153,37 +196,165 @@ function formatDuration(seconds) {
     return hours > 0 ? hours + ":" + twoDigits(minutes) + ":" + twoDigits(rest) : minutes + ":" + twoDigits(rest);
 }
 
+var DayNames = ["Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"];
+var MonthNames = ["Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"];
+
+// An Atom date (2008-12-01T10:00:00Z, or with an offset) in the form RSS 2.0
+// dates have ("Mon, 01 Dec 2008 10:00:00 GMT"); text that is no such date stays as it is.
+function rssDate(text) {
+    var found = /^(\d{4})-(\d\d)-(\d\d)T(\d\d):(\d\d)(?::(\d\d)(?:\.\d+)?)?(Z|([+\-])(\d\d):?(\d\d))?$/.exec(text);
+    if (!found)
+        return text;
+    var ms = Date.UTC(+found[1], +found[2] - 1, +found[3], +found[4], +found[5], found[6] ? +found[6] : 0);
+    if (found[8])
+        ms -= (found[8] == "-" ? -1 : 1) * (+found[9] * 60 + +found[10]) * 60000;
+    var d = new Date(ms);
+    if (isNaN(d.getTime()))
+        return text;
+    return DayNames[d.getUTCDay()] + ", " + twoDigits(d.getUTCDate()) + " " + MonthNames[d.getUTCMonth()] + " " +
+           d.getUTCFullYear() + " " + twoDigits(d.getUTCHours()) + ":" + twoDigits(d.getUTCMinutes()) + ":" +
+           twoDigits(d.getUTCSeconds()) + " GMT";
+}
+
+// Only a web address may become a picture in the item list: any other scheme
+// (javascript:, file:, data:) would run or read something the feed chose.
+function isWebAddress(url) {
+    return /^https?:\/\/[^\s"'<>]+$/i.test(url);
+}
+
 // What the item list shows: the thumbnail, the title and text, and the length
 // after a "Time:" label.
 function displayHtml(values) {
     var text = values.media_description !== "" ? values.media_description : plainText(values.original_description);
-    return "<div class=\"item\">" +
-           "<img src=\"" + escapeHtml(values.media_thumbnail_url) + "\" width=\"130\" height=\"90\"/>" +
+    var picture = isWebAddress(values.media_thumbnail_url)
+        ? "<img src=\"" + escapeHtml(values.media_thumbnail_url) + "\" width=\"130\" height=\"90\"/>" : "";
+    return "<div class=\"item\">" + picture +
            "<p class=\"title\">" + escapeHtml(values.title) + "</p>" +
            "<p class=\"text\">" + escapeHtml(text) + "</p>" +
            "<span class=\"label\">Time:</span><span class=\"time\">" +
            formatDuration(values.media_content_duration) + "</span></div>";
 }
 
-function readItem(node) {
-    var values = {}, children = childElements(node), media = mediaElements(node), i, field, element;
-    for (i = 0; i < ItemFields.length; i++)
-        values[ItemFields[i][0]] = textOf(children[ItemFields[i][1]]);
-    for (i = 0; i < ItemAttributes.length; i++) {
-        field = ItemAttributes[i];
-        values[field[0]] = attributeOf(children[field[1]], field[2]);
+// Of several media:content elements the one marked isDefault="true", else the first.
+function defaultContent(contents) {
+    for (var i = 0; i < contents.length; i++) {
+        if (contents[i].getAttribute("isDefault") == "true")
+            return contents[i];
     }
+    return contents.length > 0 ? contents[0] : null;
+}
+
+function readMedia(sorted, values) {
+    var media = sorted.media, i, field, element;
     for (i = 0; i < MediaFields.length; i++) {
         field = MediaFields[i];
-        element = media[field[1]];
+        element = field[1] == "content" ? defaultContent(all(media, "content")) : first(media, field[1]);
         values[field[0]] = field[2] === "" ? textOf(element) : attributeOf(element, field[2]);
     }
     if (values.media_content_duration === "")
-        values.media_content_duration = attributeAt(node, "media:group/yt:duration", "seconds");
-    values.original_description = textOf(children["description"]);
+        values.media_content_duration = extensionDuration(sorted.extension);
+}
+
+// Seconds of a duration written as seconds, m:ss or h:mm:ss; "" for anything else.
+function durationSeconds(text) {
+    var found = /^(?:(?:(\d+):)?(\d+):)?(\d+)$/.exec(trim(text));
+    if (!found)
+        return "";
+    return "" + ((found[1] ? +found[1] : 0) * 3600 + (found[2] ? +found[2] : 0) * 60 + +found[3]);
+}
+
+// The site's duration (its seconds attribute), else an iTunes duration (its text).
+function extensionDuration(extension) {
+    var durations = all(extension, "duration"), i, seconds;
+    for (i = 0; i < durations.length; i++) {
+        seconds = durations[i].getAttribute("seconds");
+        if (seconds !== null)
+            return seconds;
+    }
+    return durations.length > 0 ? durationSeconds(durations[0].text) : "";
+}
+
+// Dublin Core and iTunes elements stand in for plain ones the item lacks.
+function fillFromExtensions(extension, values) {
+    if (values.author === "")
+        values.author = textOf(first(extension, "creator")) || textOf(first(extension, "author"));
+    if (values.pubDate === "")
+        values.pubDate = rssDate(textOf(first(extension, "date")));
+    if (values.category === "")
+        values.category = textOf(first(extension, "subject"));
+    if (values.original_description === "")
+        values.original_description = textOf(first(extension, "summary"));
+}
+
+function readRssItem(node, plainNamespaces) {
+    var values = {}, sorted = sortChildren(node, plainNamespaces), plain = sorted.plain, i, field;
+    for (i = 0; i < ItemFields.length; i++)
+        values[ItemFields[i][0]] = textOf(first(plain, ItemFields[i][1]));
+    for (i = 0; i < ItemAttributes.length; i++) {
+        field = ItemAttributes[i];
+        values[field[0]] = attributeOf(first(plain, field[1]), field[2]);
+    }
+    values.original_description = markupOf(first(plain, "description"));
+    // A guid that is a permalink (the default) is the item's address when it names none.
+    if (values.link === "" && values.guid_isPermaLink != "false" && isWebAddress(values.guid))
+        values.link = values.guid;
+    fillFromExtensions(sorted.extension, values);
+    readMedia(sorted, values);
+    return values;
+}
+
+// The address of an Atom element's link of this relation ("alternate" when it names none).
+function atomLink(plain, relation) {
+    var links = all(plain, "link"), i;
+    for (i = 0; i < links.length; i++) {
+        if ((links[i].getAttribute("rel") || "alternate") == relation)
+            return links[i];
+    }
+    return null;
+}
+
+// An Atom person's name (the text of its name element).
+function atomName(person, plainNamespaces) {
+    return person ? textOf(first(sortChildren(person, plainNamespaces).plain, "name")) : "";
+}
+
+// The first non-empty text of these plain elements.
+function firstText(plain, names) {
+    for (var i = 0; i < names.length; i++) {
+        var text = textOf(first(plain, names[i]));
+        if (text !== "")
+            return text;
+    }
+    return "";
+}
+
+function readAtomEntry(node, plainNamespaces) {
+    var values = {}, sorted = sortChildren(node, plainNamespaces), plain = sorted.plain, i;
+    for (i = 0; i < ItemFields.length; i++)
+        values[ItemFields[i][0]] = "";
+    for (i = 0; i < ItemAttributes.length; i++)
+        values[ItemAttributes[i][0]] = "";
+    values.title = textOf(first(plain, "title"));
+    values.link = attributeOf(atomLink(plain, "alternate"), "href");
+    values.guid = textOf(first(plain, "id"));
+    values.pubDate = rssDate(firstText(plain, ["published", "issued", "updated", "modified"]));
+    values.author = atomName(first(plain, "author"), plainNamespaces);
+    values.category = attributeOf(first(plain, "category"), "term");
+    values.category_domain = attributeOf(first(plain, "category"), "scheme");
+    var enclosure = atomLink(plain, "enclosure");
+    values.enclosure_url = attributeOf(enclosure, "href");
+    values.enclosure_length = attributeOf(enclosure, "length");
+    values.enclosure_type = attributeOf(enclosure, "type");
+    values.comments = attributeOf(atomLink(plain, "replies"), "href");
+    values.original_description = markupOf(first(plain, "summary")) || markupOf(first(plain, "content"));
+    fillFromExtensions(sorted.extension, values);
+    readMedia(sorted, values);
+    return values;
+}
+
+function makeItem(values) {
     values.description = displayHtml(values);
     values.display_description = values.description;
-
     var item = new ActiveXObject("Pellow.RSSItem");
     for (var name in values) {
         if (values[name] !== "")
@@ -192,26 +363,98 @@ function readItem(node) {
     return item;
 }
 
-function RSSParse(url, count) {
-    var node = loadChannelNode(url);
-    var channel = new ActiveXObject("Pellow.RSSChannel");
-    var i, value;
-    for (i = 0; i < ChannelFields.length; i++) {
-        value = textAt(node, ChannelFields[i][1]);
-        if (value !== "")
-            channel[ChannelFields[i][0]] = value;
+function setFields(target, values) {
+    for (var name in values) {
+        if (values[name] !== "")
+            target[name] = values[name];
     }
-    value = attributeAt(node, "category", "domain");
-    if (value !== "")
-        channel.category_domain = value;
-    value = attributeAt(node, "cloud", "domain");
-    if (value !== "")
-        channel.cloud = value;
+}
 
-    var items = node.selectNodes("item");
-    var limit = count > 0 && count < items.length ? count : items.length;
-    for (i = 0; i < limit; i++)
-        channel.AddRSSItem(readItem(items.item(i)));
+// The text at a path of plain child elements ("image/url").
+function textAtPath(plain, path, plainNamespaces) {
+    var steps = path.split("/"), element = first(plain, steps[0]);
+    for (var i = 1; i < steps.length && element; i++)
+        element = first(sortChildren(element, plainNamespaces).plain, steps[i]);
+    return textOf(element);
+}
+
+function rssChannelValues(node, plainNamespaces) {
+    var sorted = sortChildren(node, plainNamespaces), plain = sorted.plain, extension = sorted.extension;
+    var values = {}, i;
+    for (i = 0; i < ChannelFields.length; i++)
+        values[ChannelFields[i][0]] = textAtPath(plain, ChannelFields[i][1], plainNamespaces);
+    values.category_domain = attributeOf(first(plain, "category"), "domain");
+    values.cloud = attributeOf(first(plain, "cloud"), "domain");
+    values.managingEditor = values.managingEditor || textOf(first(extension, "creator")) ||
+                            textOf(first(extension, "author"));
+    values.pubDate = values.pubDate || rssDate(textOf(first(extension, "date")));
+    values.language = values.language || textOf(first(extension, "language"));
+    values.copyright = values.copyright || textOf(first(extension, "rights"));
+    values.description = values.description || textOf(first(extension, "summary"));
+    return values;
+}
+
+function atomChannelValues(node, plainNamespaces) {
+    var plain = sortChildren(node, plainNamespaces).plain;
+    return {
+        title: textOf(first(plain, "title")),
+        link: attributeOf(atomLink(plain, "alternate"), "href"),
+        description: firstText(plain, ["subtitle", "tagline"]),
+        copyright: firstText(plain, ["rights", "copyright"]),
+        managingEditor: atomName(first(plain, "author"), plainNamespaces),
+        lastBuildDate: rssDate(firstText(plain, ["updated", "modified"])),
+        category: attributeOf(first(plain, "category"), "term"),
+        category_domain: attributeOf(first(plain, "category"), "scheme"),
+        generator: textOf(first(plain, "generator")),
+        image_url: firstText(plain, ["logo", "icon"])
+    };
+}
+
+function setOf(names) {
+    var set = {};
+    for (var i = 0; i < names.length; i++)
+        set[names[i]] = true;
+    return set;
+}
+
+// The feed's channel values, its item nodes and how to read one.
+function feedParts(root, url) {
+    var space = root.namespaceURI, name = root.baseName, plainNamespaces, plain, channel;
+    // RSS 0.9x and 2.0, also with the root in a namespace of its own.
+    if (name == "rss") {
+        plainNamespaces = setOf(["", space]);
+        channel = first(sortChildren(root, plainNamespaces).plain, "channel");
+        if (channel) {
+            plain = sortChildren(channel, plainNamespaces).plain;
+            return {channel: rssChannelValues(channel, plainNamespaces), items: all(plain, "item"),
+                    plainNamespaces: plainNamespaces, read: readRssItem};
+        }
+    }
+    // RSS 0.90 and 1.0: the channel and its items side by side under rdf:RDF.
+    if (name == "RDF" && space == RdfNamespace) {
+        plain = sortChildren(root, RdfRssNamespaces).plain;
+        channel = first(plain, "channel");
+        if (channel)
+            return {channel: rssChannelValues(channel, RdfRssNamespaces), items: all(plain, "item"),
+                    plainNamespaces: RdfRssNamespaces, read: readRssItem};
+    }
+    // Atom 1.0 and 0.3, also written without their namespace.
+    if (name == "feed" && (has(AtomNamespaces, space) || space === "")) {
+        plainNamespaces = setOf([space]);
+        plain = sortChildren(root, plainNamespaces).plain;
+        return {channel: atomChannelValues(root, plainNamespaces), items: all(plain, "entry"),
+                plainNamespaces: plainNamespaces, read: readAtomEntry};
+    }
+    throw new Error("not an RSS or Atom feed: " + url);
+}
+
+function RSSParse(url, count) {
+    var feed = feedParts(fetchDocument(url), url);
+    var channel = new ActiveXObject("Pellow.RSSChannel");
+    setFields(channel, feed.channel);
+    var limit = count > 0 && count < feed.items.length ? count : feed.items.length;
+    for (var i = 0; i < limit; i++)
+        channel.AddRSSItem(makeItem(feed.read(feed.items[i], feed.plainNamespaces)));
     return channel;
 }
 

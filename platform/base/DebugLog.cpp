@@ -63,8 +63,11 @@ DebugCapture::~DebugCapture()
 
 void DebugCapture::add(std::string_view line)
 {
-    std::scoped_lock hold(m_lock);
-    m_lines.emplace_back(line);
+    {
+        std::scoped_lock hold(m_lock);
+        m_lines.emplace_back(line);
+    }
+    m_added.notify_all();
 }
 
 std::vector<std::string> DebugCapture::lines() const
@@ -76,6 +79,17 @@ std::vector<std::string> DebugCapture::lines() const
 bool DebugCapture::contains(std::string_view fragment) const
 {
     std::scoped_lock hold(m_lock);
+    return holds(fragment);
+}
+
+bool DebugCapture::wait_for(std::string_view fragment, std::chrono::milliseconds timeout) const
+{
+    std::unique_lock hold(m_lock);
+    return m_added.wait_for(hold, timeout, [&] { return holds(fragment); });
+}
+
+bool DebugCapture::holds(std::string_view fragment) const
+{
     return std::any_of(m_lines.begin(), m_lines.end(),
                        [&](const std::string& l) { return l.find(fragment) != std::string::npos; });
 }

@@ -5,6 +5,8 @@
 
 #include "Types.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -28,12 +30,18 @@ public:
 
     std::vector<std::string> lines() const;
     bool contains(std::string_view fragment) const;
+    // Waits until a line holding fragment has been written, at most timeout;
+    // whether one was.
+    bool wait_for(std::string_view fragment, std::chrono::milliseconds timeout) const;
 
 private:
     friend void debug_log(std::string_view line);
     void add(std::string_view line);
 
+    bool holds(std::string_view fragment) const;   // with m_lock held
+
     mutable std::mutex m_lock;
+    mutable std::condition_variable m_added;
     std::vector<std::string> m_lines;   // guarded by m_lock
 };
 

@@ -33,5 +33,21 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsctx, REFIID i
 // The class id under HKCR\<ProgID>\CLSID; CO_E_CLASSSTRING for an unknown ProgID.
 HRESULT CLSIDFromProgID(const WCHAR* prog_id, CLSID* clsid) noexcept;
 
+// Cancelling the call under way on another thread: a thread that allows it
+// (CoEnableCallCancellation) can be told from any thread to give up what it is
+// doing (CoCancelCall, by its GetCurrentThreadId; the time-out is not used).
+// Long waits inside a call on that thread ask CoTestCancel and end early.
+// Unlike Windows, a cancel holds until the thread disables cancellation, so a
+// thread that is being stopped also fails every later call at once.
+// CoCancelCall on a thread that does not allow it gives CO_E_CANCEL_DISABLED.
+inline constexpr HRESULT RPC_E_CALL_CANCELED = hresult(0x80010002);
+inline constexpr HRESULT RPC_S_CALLPENDING = hresult(0x80010115);
+inline constexpr HRESULT CO_E_CANCEL_DISABLED = hresult(0x80010140);
+HRESULT CoEnableCallCancellation(LPVOID reserved) noexcept;
+HRESULT CoDisableCallCancellation(LPVOID reserved) noexcept;
+HRESULT CoCancelCall(DWORD thread_id, ULONG timeout) noexcept;
+// RPC_E_CALL_CANCELED once this thread's call was cancelled, else RPC_S_CALLPENDING.
+HRESULT CoTestCancel() noexcept;
+
 void* CoTaskMemAlloc(SIZE_T size) noexcept;
 void CoTaskMemFree(void* block) noexcept;

@@ -15,6 +15,10 @@ namespace {
 struct ModuleTable {
     std::mutex lock;
     std::map<std::string, std::unique_ptr<LoadedModule>, std::less<>> modules;   // guarded by lock
+    // One load at a time, as Windows' loader lock: a thread that loads a module
+    // another thread is loading waits until its initialisers have run. Recursive
+    // because initialisers may load further modules.
+    std::recursive_mutex loading;
 };
 
 ModuleTable& module_table()
@@ -41,6 +45,7 @@ HRESULT load_server_module(std::string_view path, const LoadedModule** module)
     // Loading runs the module's initialisers, which may create objects in turn:
     // never under the table's lock.
     const std::string name(path);
+    std::scoped_lock one_load(table.loading);
     void* handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* reason = dlerror();

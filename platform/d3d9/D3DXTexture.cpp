@@ -32,8 +32,9 @@ void copy_scaled(const plat::raster::Image& src, RECT from, const plat::raster::
     plat::raster::StageState copy;
     copy.color_op = D3DTOP_SELECTARG1;
     copy.linear = (filter & 0xff) > D3DX_FILTER_POINT;
+    plat::raster::Scratch rows;   // a surface copy is no per-frame draw: its rows need not outlive it
     plat::raster::fill_quad(dst, plat::raster::Box{to.left, to.top, to.right, to.bottom}, quad, &src, copy,
-                            plat::raster::BlendState{});
+                            plat::raster::BlendState{}, rows);
 }
 
 bool inside(const RECT& r, UINT width, UINT height)

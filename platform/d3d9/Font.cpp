@@ -1,11 +1,14 @@
 // The D3DX font over FreeType and fontconfig. Glyphs are rendered once into
-// small managed textures (premultiplied white coverage) and drawn through a
-// sprite, so sprite transforms and blend states apply to text as to pictures.
+// 8-bit coverage and drawn through a sprite a line at a time, as textures of
+// premultiplied white coverage would be, so sprite transforms and blend
+// states apply to text as to pictures. A sprite turned or scaled draws glyph
+// textures (made on first need) one by one.
 
 #include "platform/d3d9/D3DX.h"
 
 #include "platform/com/ComObject.h"
 #include "FontFaces.h"
+#include "GlyphRun.h"
 
 #include "platform/base/DebugLog.h"
 #include "platform/com/ComPtr.h"
@@ -17,6 +20,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -25,7 +29,8 @@
 namespace {
 
 struct Glyph {
-    plat::ComPtr<IDirect3DTexture9> texture;   // null for blank glyphs
+    std::vector<std::uint8_t> coverage;        // width x height, row after row; empty for blank glyphs
+    plat::ComPtr<IDirect3DTexture9> texture;   // the coverage as premultiplied white, made when a run cannot be drawn
     int width{0};
     int height{0};
     int left{0};      // pen to bitmap's left edge
@@ -56,8 +61,16 @@ private:
 };
 
 struct Placed {
-    const Glyph* glyph;
+    Glyph* glyph;
     int x;   // pen position relative to the line start
+};
+
+// A laid-out text: glyphs line after line; the buffers are kept from draw to draw.
+struct Layout {
+    std::vector<Placed> placed;
+    std::vector<std::size_t> line_ends;   // per line: one past its last glyph in `placed`
+    std::vector<int> widths;              // per line
+    std::size_t lines() const { return line_ends.size(); }
 };
 
 class Font final : public plat::ComObject<ID3DXFont> {
@@ -78,10 +91,11 @@ private:
     bool open_face(const std::string& family, std::unique_ptr<FT_FaceRec_, FaceDone>& out, bool& embolden,
                    std::string& error);
     FT_Face face_for(char32_t code, bool& embolden);
-    const Glyph& glyph(char32_t code);
-    std::vector<std::vector<Placed>> lay_out(std::u16string_view text, DWORD format, std::vector<int>& widths);
-    void draw_lines(ID3DXSprite* sprite, const std::vector<std::vector<Placed>>& lines, const std::vector<int>& widths,
-                    const RECT& rect, DWORD format, D3DCOLOR color);
+    Glyph& glyph(char32_t code);
+    IDirect3DTexture9* texture_of(Glyph& g);
+    void lay_out(std::u16string_view text, DWORD format);
+    void draw_lines(ID3DXSprite* sprite, const RECT& rect, DWORD format, D3DCOLOR color);
+    void draw_glyphs(ID3DXSprite* sprite, const plat::raster::Coverage* run, std::size_t count, D3DCOLOR color);
 
     plat::ComPtr<IDirect3DDevice9> m_device;
     D3DXFONT_DESCW m_desc;
@@ -95,6 +109,9 @@ private:
     int m_ascent{0};
     int m_line_height{0};
     std::map<char32_t, Glyph> m_glyphs;                       // guarded by m_lock; entries never move
+    Layout m_layout;                                          // guarded by m_lock: the text being drawn
+    std::vector<plat::raster::Coverage> m_run;                // guarded by m_lock: the line being drawn
+    std::vector<Glyph*> m_run_glyphs;                         // guarded by m_lock: whose coverage m_run shows
 };
 
 // Finds and sizes the face fontconfig gives for a family at this font's weight, slant and height.
@@ -185,7 +202,7 @@ HRESULT Font::create(IDirect3DDevice9* device, const D3DXFONT_DESCW& desc, ID3DX
     return D3D_OK;
 }
 
-const Glyph& Font::glyph(char32_t code)
+Glyph& Font::glyph(char32_t code)
 {
     auto found = m_glyphs.find(code);
     if (found != m_glyphs.end()) return found->second;
@@ -201,28 +218,36 @@ const Glyph& Font::glyph(char32_t code)
     g.top = slot->bitmap_top;
     const FT_Bitmap& bitmap = slot->bitmap;
     if (bitmap.width == 0 || bitmap.rows == 0) return g;
-    if (FAILED(m_device->CreateTexture(bitmap.width, bitmap.rows, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
-                                       g.texture.put(), nullptr)))
-        return g;
     g.width = int(bitmap.width);
     g.height = int(bitmap.rows);
+    g.coverage.resize(std::size_t(g.width) * g.height);
+    for (int y = 0; y < g.height; ++y)
+        std::copy_n(bitmap.buffer + y * bitmap.pitch, g.width, g.coverage.data() + std::size_t(y) * g.width);
+    return g;
+}
+
+IDirect3DTexture9* Font::texture_of(Glyph& g)
+{
+    if (g.texture || g.coverage.empty()) return g.texture.get();
+    if (FAILED(m_device->CreateTexture(UINT(g.width), UINT(g.height), 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                       g.texture.put(), nullptr)))
+        return nullptr;
     D3DLOCKED_RECT locked{};
     g.texture->LockRect(0, &locked, nullptr, 0);
     for (int y = 0; y < g.height; ++y) {
         auto* row = reinterpret_cast<DWORD*>(static_cast<unsigned char*>(locked.pBits) + y * locked.Pitch);
-        for (int x = 0; x < g.width; ++x) {
-            DWORD c = bitmap.buffer[y * bitmap.pitch + x];
-            row[x] = c << 24 | c << 16 | c << 8 | c;   // premultiplied white
-        }
+        for (int x = 0; x < g.width; ++x) row[x] = g.coverage[std::size_t(y) * g.width + x] * 0x01010101u;   // premultiplied white
     }
     g.texture->UnlockRect(0);
-    return g;
+    return g.texture.get();
 }
 
-std::vector<std::vector<Placed>> Font::lay_out(std::u16string_view text, DWORD format, std::vector<int>& widths)
+void Font::lay_out(std::u16string_view text, DWORD format)
 {
-    std::vector<std::vector<Placed>> lines(1);
-    widths.assign(1, 0);
+    Layout& out = m_layout;
+    out.placed.clear();
+    out.line_ends.clear();
+    out.widths.assign(1, 0);
     int tab = glyph(U'0').advance * 8;
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t code = text[i];
@@ -230,43 +255,47 @@ std::vector<std::vector<Placed>> Font::lay_out(std::u16string_view text, DWORD f
             code = 0x10000 + ((code - 0xd800) << 10) + (text[++i] - 0xdc00);
         if (!(format & DT_SINGLELINE) && (code == U'\n' || code == U'\r')) {
             if (code == U'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-            lines.emplace_back();
-            widths.push_back(0);
+            out.line_ends.push_back(out.placed.size());
+            out.widths.push_back(0);
             continue;
         }
-        int& pen = widths.back();
+        int& pen = out.widths.back();
         if (code == U'\t' && (format & DT_EXPANDTABS) && tab > 0) {
             pen = (pen / tab + 1) * tab;
             continue;
         }
-        const Glyph& g = glyph(code);
-        lines.back().push_back(Placed{&g, pen});
+        Glyph& g = glyph(code);
+        out.placed.push_back(Placed{&g, pen});
         pen += g.advance;
     }
-    return lines;
+    out.line_ends.push_back(out.placed.size());
 }
 
-void Font::draw_lines(ID3DXSprite* sprite, const std::vector<std::vector<Placed>>& lines, const std::vector<int>& widths,
-                      const RECT& rect, DWORD format, D3DCOLOR color)
+void Font::draw_lines(ID3DXSprite* sprite, const RECT& rect, DWORD format, D3DCOLOR color)
 {
-    int total = int(lines.size()) * m_line_height;
+    const Layout& layout = m_layout;
+    int total = int(layout.lines()) * m_line_height;
     int top = rect.top;
     if (format & DT_VCENTER) top = rect.top + (rect.bottom - rect.top - total) / 2;
     else if (format & DT_BOTTOM) top = rect.bottom - total;
     // An empty rectangle places text but cannot clip it.
     bool clip = !(format & DT_NOCLIP) && rect.right > rect.left && rect.bottom > rect.top;
-    // The colour is straight; glyph texels are premultiplied, so the modulation colour must be too.
+    // The colour is straight; glyph coverage stands for premultiplied white, so the modulation colour must be premultiplied too.
     DWORD a = color >> 24;
     auto pm = [a](DWORD c) { return (c * a + 127) / 255; };
     D3DCOLOR modulate = a << 24 | pm(color >> 16 & 0xff) << 16 | pm(color >> 8 & 0xff) << 8 | pm(color & 0xff);
-    for (std::size_t n = 0; n < lines.size(); ++n) {
+    std::size_t begin = 0;
+    for (std::size_t n = 0; n < layout.lines(); begin = layout.line_ends[n], ++n) {
         int left = rect.left;
-        if (format & DT_CENTER) left = rect.left + (rect.right - rect.left - widths[n]) / 2;
-        else if (format & DT_RIGHT) left = rect.right - widths[n];
+        if (format & DT_CENTER) left = rect.left + (rect.right - rect.left - layout.widths[n]) / 2;
+        else if (format & DT_RIGHT) left = rect.right - layout.widths[n];
         int baseline = top + int(n) * m_line_height + m_ascent;
-        for (const Placed& p : lines[n]) {
+        m_run.clear();
+        m_run_glyphs.clear();
+        for (std::size_t i = begin; i < layout.line_ends[n]; ++i) {
+            const Placed& p = layout.placed[i];
             const Glyph& g = *p.glyph;
-            if (!g.texture) continue;
+            if (g.coverage.empty()) continue;
             RECT src{0, 0, g.width, g.height};
             int x = left + p.x + g.left, y = baseline - g.top;
             if (clip) {
@@ -276,9 +305,28 @@ void Font::draw_lines(ID3DXSprite* sprite, const std::vector<std::vector<Placed>
                 src.bottom -= std::max(0, y + g.height - int(rect.bottom));
                 if (src.left >= src.right || src.top >= src.bottom) continue;
             }
-            D3DXVECTOR3 at{float(x + src.left), float(y + src.top), 0.0f};
-            sprite->Draw(g.texture.get(), &src, nullptr, &at, modulate);
+            m_run.push_back(plat::raster::Coverage{g.coverage.data() + std::size_t(src.top) * g.width + src.left, g.width,
+                                                   int(src.right - src.left), int(src.bottom - src.top),
+                                                   x + int(src.left), y + int(src.top)});
+            m_run_glyphs.push_back(p.glyph);
         }
+        if (!m_run.empty() && !plat::draw_glyph_run(sprite, m_run.data(), m_run.size(), modulate))
+            draw_glyphs(sprite, m_run.data(), m_run.size(), modulate);
+    }
+}
+
+// Glyph by glyph through the sprite, for transforms a run cannot take.
+void Font::draw_glyphs(ID3DXSprite* sprite, const plat::raster::Coverage* run, std::size_t count, D3DCOLOR color)
+{
+    for (std::size_t i = 0; i < count; ++i) {
+        Glyph& g = *m_run_glyphs[i];
+        IDirect3DTexture9* texture = texture_of(g);
+        if (texture == nullptr) continue;
+        auto offset = std::size_t(run[i].bits - g.coverage.data());
+        LONG left = LONG(offset % std::size_t(g.width)), top = LONG(offset / std::size_t(g.width));
+        RECT src{left, top, left + run[i].width, top + run[i].height};
+        D3DXVECTOR3 at{float(run[i].x), float(run[i].y), 0.0f};
+        sprite->Draw(texture, &src, nullptr, &at, color);
     }
 }
 
@@ -286,15 +334,12 @@ INT Font::DrawTextW(ID3DXSprite* sprite, LPCWSTR text, INT count, RECT* rect, DW
 {
     if (text == nullptr || rect == nullptr) return 0;
     std::size_t length = count < 0 ? std::char_traits<char16_t>::length(text) : std::size_t(count);
-    std::vector<int> widths;
-    std::vector<std::vector<Placed>> lines;
-    {
-        std::scoped_lock hold(m_lock);
-        lines = lay_out(std::u16string_view(text, length), format, widths);
-    }
-    int total = int(lines.size()) * m_line_height;
+    // Held while drawing too: the layout buffers are reused. The device's lock is only ever taken inside this one.
+    std::scoped_lock hold(m_lock);
+    lay_out(std::u16string_view(text, length), format);
+    int total = int(m_layout.lines()) * m_line_height;
     if (format & DT_CALCRECT) {
-        rect->right = rect->left + *std::max_element(widths.begin(), widths.end());
+        rect->right = rect->left + *std::max_element(m_layout.widths.begin(), m_layout.widths.end());
         rect->bottom = rect->top + total;
         return total;
     }
@@ -304,7 +349,7 @@ INT Font::DrawTextW(ID3DXSprite* sprite, LPCWSTR text, INT count, RECT* rect, DW
         own->Begin(D3DXSPRITE_ALPHABLEND);
         sprite = own.get();
     }
-    draw_lines(sprite, lines, widths, *rect, format, color);
+    draw_lines(sprite, *rect, format, color);
     if (own) own->End();
     return total;
 }

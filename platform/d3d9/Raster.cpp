@@ -1,113 +1,71 @@
+// Geometry and sampling: which pixels of a row a quad covers and which texels
+// they show. Shading and blending of the sampled rows is Spans.cpp's.
+
 #include "Raster.h"
+#include "Spans.h"
 
 #include <algorithm>
 #include <cmath>
-#include <vector>
+#include <emmintrin.h>
 
 namespace plat::raster {
 
 namespace {
 
-struct Rgba {
-    int b, g, r, a;
-};
-
-inline int mul(int x, int y)
+// At least `count` elements (none asked for when count <= 0), grown only, so drawing allocates nothing once warm.
+template <class T>
+T* room(std::vector<T>& buffer, int count)
 {
-    int t = x * y + 128;
-    return (t + (t >> 8)) >> 8;
+    if (count > 0 && buffer.size() < std::size_t(count)) buffer.resize(std::size_t(count));
+    return buffer.data();
 }
 
-inline Rgba unpack(std::uint32_t c, bool opaque)
+inline const std::uint32_t* row_of(const Image& t, int y) { return t.pixels + std::size_t(y) * t.pitch; }
+
+// floor() for coordinates well inside int range, without a library call per pixel.
+inline int floor_int(float f)
 {
-    return {int(c & 0xff), int(c >> 8 & 0xff), int(c >> 16 & 0xff), opaque ? 255 : int(c >> 24)};
+    int i = int(f);
+    return i - (float(i) > f ? 1 : 0);
 }
 
-inline std::uint32_t pack(Rgba c, bool opaque)
+inline std::uint32_t sample_point(const Image& t, float u, float v)
 {
-    int a = opaque ? 255 : c.a;
-    return std::uint32_t(a) << 24 | std::uint32_t(c.r) << 16 | std::uint32_t(c.g) << 8 | std::uint32_t(c.b);
+    int x = std::clamp(floor_int(u * t.width), 0, t.width - 1);
+    int y = std::clamp(floor_int(v * t.height), 0, t.height - 1);
+    return row_of(t, y)[x];
 }
 
-inline Rgba sample_point(const Image& t, float u, float v)
+// The weights word of a texel pair: right weight w << 16 | left weight 256 - w.
+inline std::uint32_t pair_weights(int w) { return std::uint32_t(w) << 16 | std::uint32_t(256 - w); }
+
+// Per channel, a x (256 - w) + b x w for two texels, as four 32-bit sums.
+inline __m128i mix_pair(std::uint32_t a, std::uint32_t b, std::uint32_t weights)
 {
-    int x = std::clamp(int(std::floor(u * t.width)), 0, t.width - 1);
-    int y = std::clamp(int(std::floor(v * t.height)), 0, t.height - 1);
-    return unpack(t.pixels[y * t.pitch + x], t.opaque);
+    __m128i pair = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(a)), _mm_cvtsi32_si128(int(b)));
+    return _mm_madd_epi16(_mm_unpacklo_epi8(pair, _mm_setzero_si128()), _mm_set1_epi32(int(weights)));
 }
 
-inline Rgba sample_linear(const Image& t, float u, float v)
+// Bilinear with 8-bit weights: (top x (256 - wy) + bottom x wy) / 65536 rounded, where
+// top and bottom are the rows' texels mixed by (256 - wx, wx). The upright scaler below
+// computes the same sums in two passes.
+inline std::uint32_t sample_linear(const Image& t, float u, float v)
 {
     float fx = u * t.width - 0.5f, fy = v * t.height - 0.5f;
-    float x0f = std::floor(fx), y0f = std::floor(fy);
-    int wx = int((fx - x0f) * 256.0f), wy = int((fy - y0f) * 256.0f);
-    int x0 = std::clamp(int(x0f), 0, t.width - 1), x1 = std::clamp(int(x0f) + 1, 0, t.width - 1);
-    int y0 = std::clamp(int(y0f), 0, t.height - 1), y1 = std::clamp(int(y0f) + 1, 0, t.height - 1);
-    Rgba p00 = unpack(t.pixels[y0 * t.pitch + x0], t.opaque), p10 = unpack(t.pixels[y0 * t.pitch + x1], t.opaque);
-    Rgba p01 = unpack(t.pixels[y1 * t.pitch + x0], t.opaque), p11 = unpack(t.pixels[y1 * t.pitch + x1], t.opaque);
-    auto lerp2 = [&](int a, int b, int c, int d) {
-        int top = a * (256 - wx) + b * wx;
-        int bottom = c * (256 - wx) + d * wx;
-        return (top * (256 - wy) + bottom * wy + (1 << 15)) >> 16;
-    };
-    return {lerp2(p00.b, p10.b, p01.b, p11.b), lerp2(p00.g, p10.g, p01.g, p11.g), lerp2(p00.r, p10.r, p01.r, p11.r),
-            lerp2(p00.a, p10.a, p01.a, p11.a)};
-}
-
-inline int pick(DWORD arg, int tex, int diffuse) { return arg == D3DTA_TEXTURE ? tex : diffuse; }
-
-inline int combine(DWORD op, DWORD arg1, DWORD arg2, int tex, int diffuse)
-{
-    switch (op) {
-    case D3DTOP_SELECTARG1: return pick(arg1, tex, diffuse);
-    case D3DTOP_SELECTARG2: return pick(arg2, tex, diffuse);
-    case D3DTOP_MODULATE: return mul(pick(arg1, tex, diffuse), pick(arg2, tex, diffuse));
-    default: return diffuse;
-    }
-}
-
-inline int factor(DWORD blend, int src_c, int src_a, int dst_c, int dst_a)
-{
-    switch (blend) {
-    case D3DBLEND_ZERO: return 0;
-    case D3DBLEND_ONE: return 255;
-    case D3DBLEND_SRCCOLOR: return src_c;
-    case D3DBLEND_INVSRCCOLOR: return 255 - src_c;
-    case D3DBLEND_SRCALPHA: return src_a;
-    case D3DBLEND_INVSRCALPHA: return 255 - src_a;
-    case D3DBLEND_DESTALPHA: return dst_a;
-    case D3DBLEND_INVDESTALPHA: return 255 - dst_a;
-    case D3DBLEND_DESTCOLOR: return dst_c;
-    case D3DBLEND_INVDESTCOLOR: return 255 - dst_c;
-    default: return 0;
-    }
-}
-
-inline int blend_channel(DWORD src_f, DWORD dst_f, int s, int sa, int d, int da)
-{
-    return std::min(255, mul(s, factor(src_f, s, sa, d, da)) + mul(d, factor(dst_f, s, sa, d, da)));
-}
-
-inline bool passes(DWORD func, int alpha, int ref)
-{
-    switch (func) {
-    case D3DCMP_NEVER: return false;
-    case D3DCMP_LESS: return alpha < ref;
-    case D3DCMP_EQUAL: return alpha == ref;
-    case D3DCMP_LESSEQUAL: return alpha <= ref;
-    case D3DCMP_GREATER: return alpha > ref;
-    case D3DCMP_NOTEQUAL: return alpha != ref;
-    case D3DCMP_GREATEREQUAL: return alpha >= ref;
-    default: return true;
-    }
-}
-
-// Premultiplied "over" for colour and alpha: what nearly every draw uses.
-inline bool is_over(const BlendState& b)
-{
-    bool colour = b.src == D3DBLEND_ONE && b.dst == D3DBLEND_INVSRCALPHA;
-    bool alpha = !b.separate_alpha || (b.src_alpha == D3DBLEND_ONE && b.dst_alpha == D3DBLEND_INVSRCALPHA);
-    return colour && alpha;
+    int left = floor_int(fx), upper = floor_int(fy);
+    int wx = int((fx - float(left)) * 256.0f), wy = int((fy - float(upper)) * 256.0f);
+    int x0 = std::clamp(left, 0, t.width - 1), x1 = std::clamp(left + 1, 0, t.width - 1);
+    const std::uint32_t* r0 = row_of(t, std::clamp(upper, 0, t.height - 1));
+    const std::uint32_t* r1 = row_of(t, std::clamp(upper + 1, 0, t.height - 1));
+    const __m128i bias = _mm_set1_epi32(32768);
+    // Both rows' sums, less 32768 to fit 16 bits, then paired per channel and mixed down as the scaler's rows are.
+    __m128i sums = _mm_packs_epi32(_mm_sub_epi32(mix_pair(r0[x0], r0[x1], pair_weights(wx)), bias),
+                                   _mm_sub_epi32(mix_pair(r1[x0], r1[x1], pair_weights(wx)), bias));
+    __m128i pairs = _mm_unpacklo_epi16(sums, _mm_unpackhi_epi64(sums, sums));
+    __m128i mixed = _mm_madd_epi16(pairs, _mm_set1_epi32(int(pair_weights(wy))));
+    mixed = _mm_srai_epi32(_mm_add_epi32(mixed, _mm_set1_epi32(32768 * 257)), 16);
+    __m128i bytes = _mm_packs_epi32(mixed, mixed);
+    return std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(bytes, bytes)));
 }
 
 // Pixel-centre x range [first, end) of a row where 0 <= f < 1, f = f0 + slope * (xc - 0) with xc = x + 0.5.
@@ -127,99 +85,228 @@ void narrow(float f_at_zero, float slope, int& first, int& end)
     }
 }
 
-
-// Four channels scaled by one factor 0..255, two lanes at a time.
-inline std::uint32_t scale_all(std::uint32_t p, std::uint32_t f)
+// One texture row filtered across: per column and channel, left x (256 - w) + right x w, less 32768 so it fits 16 bits.
+void filter_row(const std::uint32_t* texels, const Scratch& s, int count, std::int16_t* out)
 {
-    std::uint32_t rb = (p & 0x00ff00ffu) * f + 0x00800080u;
-    rb = ((rb + ((rb >> 8) & 0x00ff00ffu)) >> 8) & 0x00ff00ffu;
-    std::uint32_t ag = ((p >> 8) & 0x00ff00ffu) * f + 0x00800080u;
-    ag = (ag + ((ag >> 8) & 0x00ff00ffu)) & 0xff00ff00u;
-    return ag | rb;
+    const __m128i zero = _mm_setzero_si128(), bias = _mm_set1_epi32(32768);
+    auto mix = [&](int i) {
+        auto n = std::size_t(i);
+        return _mm_sub_epi32(mix_pair(texels[s.near[n]], texels[s.far[n]], s.weights[n]), bias);
+    };
+    int i = 0;
+    for (; i + 2 <= count; i += 2)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * i), _mm_packs_epi32(mix(i), mix(i + 1)));
+    if (i < count) _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * i), _mm_packs_epi32(mix(i), zero));
 }
 
-// Per-byte sum, clamped at 255.
-inline std::uint32_t add_saturated(std::uint32_t a, std::uint32_t b)
+// Two filtered rows mixed down by (256 - wy, wy) into pixels.
+void mix_rows(const std::int16_t* top, const std::int16_t* bottom, int wy, int count, std::uint32_t* out)
 {
-    std::uint32_t rb = (a & 0x00ff00ffu) + (b & 0x00ff00ffu);
-    std::uint32_t ag = ((a >> 8) & 0x00ff00ffu) + ((b >> 8) & 0x00ff00ffu);
-    rb |= 0x01000100u - ((rb >> 8) & 0x00010001u);
-    ag |= 0x01000100u - ((ag >> 8) & 0x00010001u);
-    return (rb & 0x00ff00ffu) | (ag & 0x00ff00ffu) << 8;
-}
-
-inline std::uint32_t over_pixel(std::uint32_t s, std::uint32_t d)
-{
-    std::uint32_t sa = s >> 24;
-    if (sa == 255) return s;
-    return add_saturated(s, scale_all(d, 255 - sa));
-}
-
-inline std::uint32_t modulate(std::uint32_t t, std::uint32_t d)
-{
-    return std::uint32_t(mul(int(t >> 24), int(d >> 24))) << 24 | std::uint32_t(mul(int(t >> 16 & 0xff), int(d >> 16 & 0xff))) << 16 |
-           std::uint32_t(mul(int(t >> 8 & 0xff), int(d >> 8 & 0xff))) << 8 | std::uint32_t(mul(int(t & 0xff), int(d & 0xff)));
-}
-
-enum class Tint { None, Uniform, PerChannel };
-
-// Upright rectangles with point sampling (or linear at one texel a pixel), the
-// texture modulated by the diffuse colour, copied or blended "over": nearly
-// every sprite. Returns false for anything else.
-bool fill_upright(const Image& target, Box clip, const Quad& q, const Image* texture, const StageState& stage,
-                  const BlendState& blend)
-{
-    if (texture == nullptr || q.y[1] != q.y[0] || q.x[2] != q.x[0] || q.u[2] != q.u[0] || q.v[1] != q.v[0]) return false;
-    bool tex_colour = stage.color_op == D3DTOP_SELECTARG1 && stage.color_arg1 == D3DTA_TEXTURE;
-    bool mod_colour = stage.color_op == D3DTOP_MODULATE &&
-                      ((stage.color_arg1 == D3DTA_TEXTURE) != (stage.color_arg2 == D3DTA_TEXTURE));
-    bool tex_alpha = stage.alpha_op == D3DTOP_SELECTARG1 && stage.alpha_arg1 == D3DTA_TEXTURE;
-    bool mod_alpha = stage.alpha_op == D3DTOP_MODULATE &&
-                     ((stage.alpha_arg1 == D3DTA_TEXTURE) != (stage.alpha_arg2 == D3DTA_TEXTURE));
-    if (!(tex_colour || mod_colour) || !(tex_alpha || mod_alpha)) return false;
-    bool over = blend.enabled && is_over(blend);
-    if (blend.enabled && !over) return false;
-    std::uint32_t d = q.diffuse;
-    std::uint32_t tint_colour = mod_colour ? d | 0xff000000u : 0xffffffffu;
-    std::uint32_t tint = (tint_colour & 0x00ffffffu) | (mod_alpha ? d & 0xff000000u : 0xff000000u);
-    Tint kind = tint == 0xffffffffu ? Tint::None
-                : (tint >> 24 == (tint & 0xff) && tint >> 24 == (tint >> 8 & 0xff) && tint >> 24 == (tint >> 16 & 0xff))
-                    ? Tint::Uniform
-                    : Tint::PerChannel;
-    float x0 = q.x[0], x1 = q.x[1], y0 = q.y[0], y1 = q.y[2];
-    float tw = float(texture->width), th = float(texture->height);
-    // Texel coordinates at the left and top edges, and per pixel.
-    float tx0 = q.u[0] * tw, tx_step = (q.u[1] - q.u[0]) * tw / (x1 - x0);
-    float ty0 = q.v[0] * th, ty_step = (q.v[2] - q.v[0]) * th / (y1 - y0);
-    if (stage.linear && !(std::fabs(std::fabs(tx_step) - 1.0f) < 1e-4f && std::fabs(std::fabs(ty_step) - 1.0f) < 1e-4f &&
-                          x0 == std::floor(x0) && y0 == std::floor(y0) && tx0 == std::floor(tx0) && ty0 == std::floor(ty0)))
-        return false;   // linear filtering at other scales takes the general path
-    int left = std::max(clip.left, int(std::ceil(std::min(x0, x1) - 0.5f)));
-    int right = std::min(clip.right, int(std::ceil(std::max(x0, x1) - 0.5f)));
-    int top = std::max(clip.top, int(std::ceil(std::min(y0, y1) - 0.5f)));
-    int bottom = std::min(clip.bottom, int(std::ceil(std::max(y0, y1) - 0.5f)));
-    if (left >= right || top >= bottom) return true;
-    std::uint32_t alpha_ref = blend.alpha_ref & 0xff;
-    bool test = blend.alpha_test && blend.alpha_func != D3DCMP_ALWAYS;
-    std::uint32_t fill = target.opaque ? 0xff000000u : 0u;
-    std::vector<int> columns(std::size_t(right - left));
-    for (int x = left; x < right; ++x)
-        columns[std::size_t(x - left)] =
-            std::clamp(int(std::floor(tx0 + (x + 0.5f - x0) * tx_step)), 0, texture->width - 1);
-    for (int y = top; y < bottom; ++y) {
-        int ty = std::clamp(int(std::floor(ty0 + (y + 0.5f - y0) * ty_step)), 0, texture->height - 1);
-        const std::uint32_t* src = texture->pixels + std::size_t(ty) * texture->pitch;
-        std::uint32_t* row = target.pixels + std::size_t(y) * target.pitch;
-        for (int x = left; x < right; ++x) {
-            std::uint32_t s = src[columns[std::size_t(x - left)]];
-            if (texture->opaque) s |= 0xff000000u;
-            if (kind == Tint::Uniform) s = scale_all(s, tint >> 24);
-            else if (kind == Tint::PerChannel) s = modulate(s, tint);
-            if (test && !passes(blend.alpha_func, int(s >> 24), int(alpha_ref))) continue;
-            row[x] = (over ? over_pixel(s, row[x] | fill) : s) | fill;
-        }
+    const __m128i weights = _mm_set1_epi32(int(pair_weights(wy))), round = _mm_set1_epi32(32768 * 257);
+    auto lanes = [&](__m128i pairs) { return _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(pairs, weights), round), 16); };
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        __m128i a0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + 4 * i));
+        __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom + 4 * i));
+        __m128i a1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + 4 * i + 8));
+        __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom + 4 * i + 8));
+        __m128i lo = _mm_packs_epi32(lanes(_mm_unpacklo_epi16(a0, b0)), lanes(_mm_unpackhi_epi16(a0, b0)));
+        __m128i hi = _mm_packs_epi32(lanes(_mm_unpacklo_epi16(a1, b1)), lanes(_mm_unpackhi_epi16(a1, b1)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
     }
-    return true;
+    for (; i < count; ++i) {
+        std::uint32_t p = 0;
+        for (int c = 0; c < 4; ++c) {
+            int a = top[4 * i + c] + 32768, b = bottom[4 * i + c] + 32768;
+            p |= std::uint32_t((a * (256 - wy) + b * wy + 32768) >> 16) << (8 * c);
+        }
+        out[i] = p;
+    }
+}
+
+// The scratch slot holding texture row `row` filtered, filling one that `keep` does not hold.
+int filtered(const Image& texture, int row, int keep_slot, int count, Scratch& s)
+{
+    for (int slot = 0; slot < 2; ++slot)
+        if (s.filtered_row[slot] == row) return slot;
+    int slot = keep_slot == 0 ? 1 : 0;
+    filter_row(row_of(texture, row), s, count, room(s.filtered[slot], 4 * count + 8));
+    s.filtered_row[slot] = row;
+    return slot;
+}
+
+struct Upright {
+    int left, right, top, bottom;    // pixels covered, cut to the clip
+    float x0, y0;                    // the quad's left and top edges (where texel tx0, ty0 lies)
+    float tx0, tx_step, ty0, ty_step;   // texel coordinates at the edges, and per pixel
+};
+
+bool is_upright(const Quad& q) { return q.y[1] == q.y[0] && q.x[2] == q.x[0] && q.u[2] == q.u[0] && q.v[1] == q.v[0]; }
+
+Upright upright_geometry(Box clip, const Quad& q, const Image& texture)
+{
+    float x0 = q.x[0], x1 = q.x[1], y0 = q.y[0], y1 = q.y[2];
+    float tw = float(texture.width), th = float(texture.height);
+    Upright g{};
+    g.x0 = x0;
+    g.y0 = y0;
+    g.tx0 = q.u[0] * tw;
+    g.tx_step = (q.u[1] - q.u[0]) * tw / (x1 - x0);
+    g.ty0 = q.v[0] * th;
+    g.ty_step = (q.v[2] - q.v[0]) * th / (y1 - y0);
+    g.left = std::max(clip.left, int(std::ceil(std::min(x0, x1) - 0.5f)));
+    g.right = std::min(clip.right, int(std::ceil(std::max(x0, x1) - 0.5f)));
+    g.top = std::max(clip.top, int(std::ceil(std::min(y0, y1) - 0.5f)));
+    g.bottom = std::min(clip.bottom, int(std::ceil(std::max(y0, y1) - 0.5f)));
+    return g;
+}
+
+// Linear filtering at one texel a pixel on whole texels samples exactly the texels point sampling does.
+bool texel_for_pixel(const Upright& g)
+{
+    return std::fabs(std::fabs(g.tx_step) - 1.0f) < 1e-4f && std::fabs(std::fabs(g.ty_step) - 1.0f) < 1e-4f &&
+           g.x0 == std::floor(g.x0) && g.y0 == std::floor(g.y0) && g.tx0 == std::floor(g.tx0) &&
+           g.ty0 == std::floor(g.ty0);
+}
+
+// Each run's texel over its pixels; stores may reach three pixels past `count`.
+void spread_runs(const std::uint32_t* texels, const int* columns, const std::vector<int>& runs, int count,
+                 std::uint32_t* span)
+{
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        int start = runs[r], end = r + 1 < runs.size() ? runs[r + 1] : count;
+        __m128i texel = _mm_set1_epi32(int(texels[columns[start]]));
+        for (int i = start; i < end; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(span + i), texel);
+    }
+}
+
+void upright_point(const Image& target, const Upright& g, const Image& texture, const SpanShader& shade, Scratch& s)
+{
+    int count = g.right - g.left;
+    int* columns = room(s.near, count);
+    bool in_order = true;
+    for (int x = g.left; x < g.right; ++x) {
+        int i = x - g.left;
+        columns[i] = std::clamp(int(std::floor(g.tx0 + (x + 0.5f - g.x0) * g.tx_step)), 0, texture.width - 1);
+        in_order = in_order && (i == 0 || columns[i] == columns[i - 1] + 1);
+    }
+    // Magnified, a texel covers a run of pixels: it is stored four at a time instead of fetched for each.
+    s.runs.clear();
+    for (int i = 0; i < count && !in_order; ++i)
+        if (i == 0 || columns[i] != columns[i - 1]) s.runs.push_back(i);
+    bool by_runs = int(s.runs.size()) * 2 <= count;
+    std::uint32_t* span = room(s.span, count + 4);
+    int gathered = -1;   // the texture row in `span`: a magnified row repeats
+    for (int y = g.top; y < g.bottom; ++y) {
+        int ty = std::clamp(int(std::floor(g.ty0 + (y + 0.5f - g.y0) * g.ty_step)), 0, texture.height - 1);
+        const std::uint32_t* texels = row_of(texture, ty);
+        if (!in_order && ty != gathered) {
+            if (by_runs) spread_runs(texels, columns, s.runs, count, span);
+            else
+                for (int i = 0; i < count; ++i) span[i] = texels[columns[i]];
+            gathered = ty;
+        }
+        shade(target.pixels + std::size_t(y) * target.pitch + g.left, in_order ? texels + columns[0] : span, count);
+    }
+}
+
+// Separable bilinear: each texture row is filtered across once, then pairs of rows are mixed per target row.
+void upright_linear(const Image& target, const Upright& g, const Image& texture, const SpanShader& shade, Scratch& s)
+{
+    int count = g.right - g.left;
+    room(s.near, count);
+    room(s.far, count);
+    room(s.weights, count);
+    for (int x = g.left; x < g.right; ++x) {
+        auto i = std::size_t(x - g.left);
+        float fx = g.tx0 + (x + 0.5f - g.x0) * g.tx_step - 0.5f, left = std::floor(fx);
+        int wx = int((fx - left) * 256.0f);
+        s.near[i] = std::clamp(int(left), 0, texture.width - 1);
+        s.far[i] = std::clamp(int(left) + 1, 0, texture.width - 1);
+        s.weights[i] = pair_weights(wx);
+    }
+    s.filtered_row[0] = s.filtered_row[1] = -1;
+    std::uint32_t* span = room(s.span, count);
+    for (int y = g.top; y < g.bottom; ++y) {
+        float fy = g.ty0 + (y + 0.5f - g.y0) * g.ty_step - 0.5f, upper = std::floor(fy);
+        int wy = int((fy - upper) * 256.0f);
+        int r0 = std::clamp(int(upper), 0, texture.height - 1), r1 = std::clamp(int(upper) + 1, 0, texture.height - 1);
+        int a = filtered(texture, r0, -1, count, s);
+        int b = filtered(texture, r1, a, count, s);
+        mix_rows(s.filtered[a].data(), s.filtered[b].data(), wy, count, span);
+        shade(target.pixels + std::size_t(y) * target.pitch + g.left, span, count);
+    }
+}
+
+// Any parallelogram: the pixel centres inside it, each sampled where it falls.
+void fill_general(const Image& target, Box clip, const Quad& q, const Image* texture, bool linear, const SpanShader& shade,
+                  Scratch& scratch)
+{
+    // Invert the parallelogram's edges: (s, t) = M * (p - corner 0).
+    float ax = q.x[1] - q.x[0], ay = q.y[1] - q.y[0], bx = q.x[2] - q.x[0], by = q.y[2] - q.y[0];
+    float det = ax * by - ay * bx;
+    if (std::fabs(det) < 1e-6f) return;
+    float s_dx = by / det, s_dy = -bx / det, t_dx = -ay / det, t_dy = ax / det;
+    float du_s = q.u[1] - q.u[0], du_t = q.u[2] - q.u[0], dv_s = q.v[1] - q.v[0], dv_t = q.v[2] - q.v[0];
+    float y3 = q.y[1] + q.y[2] - q.y[0];
+    int top = std::max(clip.top, int(std::floor(std::min({q.y[0], q.y[1], q.y[2], y3}))));
+    int bottom = std::min(clip.bottom, int(std::ceil(std::max({q.y[0], q.y[1], q.y[2], y3}))) + 1);
+    std::uint32_t* span = room(scratch.span, clip.right - clip.left);
+    if (texture == nullptr) std::fill(span, span + (clip.right - clip.left), 0xffffffffu);
+    for (int y = top; y < bottom; ++y) {
+        float yc = y + 0.5f - q.y[0];
+        float s0 = s_dy * yc - s_dx * q.x[0], t0 = t_dy * yc - t_dx * q.x[0];   // values at xc = 0
+        int first = clip.left, end = clip.right;
+        narrow(s0, s_dx, first, end);
+        narrow(t0, t_dx, first, end);
+        if (first >= end) continue;
+        if (texture)
+            for (int x = first; x < end; ++x) {
+                float xc = x + 0.5f;
+                float s = s0 + s_dx * xc, t = t0 + t_dx * xc;
+                float u = q.u[0] + s * du_s + t * du_t, v = q.v[0] + s * dv_s + t * dv_t;
+                span[x - first] = linear ? sample_linear(*texture, u, v) : sample_point(*texture, u, v);
+            }
+        shade(target.pixels + std::size_t(y) * target.pitch + first, span, end - first);
+    }
+}
+
+// Coverage c as the texel (c, c, c, c): premultiplied white.
+void expand_coverage(const std::uint8_t* bits, int count, std::uint32_t* out)
+{
+    int i = 0;
+    for (; i + 16 <= count; i += 16) {
+        __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bits + i));
+        __m128i lo = _mm_unpacklo_epi8(c, c), hi = _mm_unpackhi_epi8(c, c);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi16(lo, lo));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 4), _mm_unpackhi_epi16(lo, lo));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpacklo_epi16(hi, hi));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 12), _mm_unpackhi_epi16(hi, hi));
+    }
+    for (; i < count; ++i) out[i] = bits[i] * 0x01010101u;
+}
+
+// Rows of the box: the glyphs' coverage side by side (white when untextured), shaded in one span per row.
+void coverage_rows(const Image& target, Box box, const Coverage* glyphs, std::size_t count, bool textured,
+                   const SpanShader& shade, Scratch& scratch)
+{
+    int width = box.right - box.left;
+    std::uint32_t* span = room(scratch.span, width);
+    std::uint8_t* line = room(scratch.coverage, width);
+    if (!textured) std::fill(span, span + width, 0xffffffffu);
+    for (int y = box.top; y < box.bottom; ++y) {
+        if (textured) {
+            std::fill(line, line + width, std::uint8_t(0));
+            for (std::size_t n = 0; n < count; ++n) {
+                const Coverage& g = glyphs[n];
+                int from = std::max(box.left, g.x), to = std::min(box.right, g.x + g.width);
+                if (y >= g.y && y < g.y + g.height && from < to)
+                    std::copy_n(g.bits + std::size_t(y - g.y) * g.pitch + (from - g.x), to - from, line + (from - box.left));
+            }
+            expand_coverage(line, width, span);
+        }
+        shade(target.pixels + std::size_t(y) * target.pitch + box.left, span, width);
+    }
 }
 
 }
@@ -232,62 +319,42 @@ void fill_box(const Image& target, Box box, D3DCOLOR color)
 }
 
 void fill_quad(const Image& target, Box clip, const Quad& q, const Image* texture, const StageState& stage,
-               const BlendState& blend)
+               const BlendState& blend, Scratch& scratch)
 {
-    if (fill_upright(target, clip, q, texture, stage, blend)) return;
-    // Invert the parallelogram's edges: (s, t) = M * (p - corner 0).
-    float ax = q.x[1] - q.x[0], ay = q.y[1] - q.y[0], bx = q.x[2] - q.x[0], by = q.y[2] - q.y[0];
-    float det = ax * by - ay * bx;
-    if (std::fabs(det) < 1e-6f) return;
-    float s_dx = by / det, s_dy = -bx / det, t_dx = -ay / det, t_dy = ax / det;
-    float du_s = q.u[1] - q.u[0], du_t = q.u[2] - q.u[0], dv_s = q.v[1] - q.v[0], dv_t = q.v[2] - q.v[0];
-    Rgba diffuse = unpack(q.diffuse, false);
-    bool sample = texture != nullptr && (stage.color_op != D3DTOP_DISABLE);
-    bool over = blend.enabled && is_over(blend);
-    float y3 = q.y[1] + q.y[2] - q.y[0];
-    int top = std::max(clip.top, int(std::floor(std::min({q.y[0], q.y[1], q.y[2], y3}))));
-    int bottom = std::min(clip.bottom, int(std::ceil(std::max({q.y[0], q.y[1], q.y[2], y3}))) + 1);
-    for (int y = top; y < bottom; ++y) {
-        float yc = y + 0.5f - q.y[0];
-        float s0 = s_dy * yc - s_dx * q.x[0], t0 = t_dy * yc - t_dx * q.x[0];   // values at xc = 0
-        int first = clip.left, end = clip.right;
-        narrow(s0, s_dx, first, end);
-        narrow(t0, t_dx, first, end);
-        if (first >= end) continue;
-        std::uint32_t* row = target.pixels + y * target.pitch;
-        for (int x = first; x < end; ++x) {
-            float xc = x + 0.5f;
-            float s = s0 + s_dx * xc, t = t0 + t_dx * xc;
-            Rgba tex{255, 255, 255, 255};
-            if (sample) {
-                float u = q.u[0] + s * du_s + t * du_t, v = q.v[0] + s * dv_s + t * dv_t;
-                tex = stage.linear ? sample_linear(*texture, u, v) : sample_point(*texture, u, v);
-            }
-            Rgba src{combine(stage.color_op, stage.color_arg1, stage.color_arg2, tex.b, diffuse.b),
-                     combine(stage.color_op, stage.color_arg1, stage.color_arg2, tex.g, diffuse.g),
-                     combine(stage.color_op, stage.color_arg1, stage.color_arg2, tex.r, diffuse.r),
-                     combine(stage.alpha_op, stage.alpha_arg1, stage.alpha_arg2, tex.a, diffuse.a)};
-            if (blend.alpha_test && !passes(blend.alpha_func, src.a, int(blend.alpha_ref & 0xff))) continue;
-            if (!blend.enabled) {
-                row[x] = pack(src, target.opaque);
-                continue;
-            }
-            Rgba dst = unpack(row[x], target.opaque);
-            Rgba out;
-            if (over) {
-                int keep = 255 - src.a;
-                out = {std::min(255, src.b + mul(dst.b, keep)), std::min(255, src.g + mul(dst.g, keep)),
-                       std::min(255, src.r + mul(dst.r, keep)), std::min(255, src.a + mul(dst.a, keep))};
-            } else {
-                DWORD sa_f = blend.separate_alpha ? blend.src_alpha : blend.src;
-                DWORD da_f = blend.separate_alpha ? blend.dst_alpha : blend.dst;
-                out = {blend_channel(blend.src, blend.dst, src.b, src.a, dst.b, dst.a),
-                       blend_channel(blend.src, blend.dst, src.g, src.a, dst.g, dst.a),
-                       blend_channel(blend.src, blend.dst, src.r, src.a, dst.r, dst.a),
-                       blend_channel(sa_f, da_f, src.a, src.a, dst.a, dst.a)};
-            }
-            row[x] = pack(out, target.opaque);
-        }
+    if (stage.color_op == D3DTOP_DISABLE) texture = nullptr;   // the stage samples nothing: opaque white
+    const SpanShader shade(span_ops(stage, texture, q.diffuse, blend, target.opaque));
+    if (texture == nullptr || !is_upright(q)) {
+        fill_general(target, clip, q, texture, stage.linear, shade, scratch);
+        return;
+    }
+    Upright g = upright_geometry(clip, q, *texture);
+    if (g.left >= g.right || g.top >= g.bottom) return;
+    if (stage.linear && !texel_for_pixel(g)) upright_linear(target, g, *texture, shade, scratch);
+    else upright_point(target, g, *texture, shade, scratch);
+}
+
+void fill_coverage(const Image& target, Box clip, const Coverage* glyphs, std::size_t count, const StageState& stage,
+                   D3DCOLOR diffuse, const BlendState& blend, Scratch& scratch)
+{
+    // Any image stands for the glyph textures: they are A8R8G8B8, so their alpha is their own.
+    const Image coverage_texture{nullptr, 0, 0, 0, false};
+    bool textured = stage.color_op != D3DTOP_DISABLE;
+    SpanOps ops = span_ops(stage, textured ? &coverage_texture : nullptr, diffuse, blend, target.opaque);
+    const SpanShader shade(ops);
+    // Glyphs whose boxes do not overlap can share one span per row when a texel of no coverage leaves the target as
+    // it is, which gives the same pixels as drawing them one after another.
+    bool blank_keeps = textured && ops.keep == 0xffffffffu && ops.fixed == 0 && !ops.per_pixel &&
+                       (ops.mix != Mix::Copy || !passes_alpha(ops.test, 0, int(ops.ref)));
+    for (std::size_t first = 0, end = 0; first < count; first = end) {
+        Box box{glyphs[first].x, glyphs[first].y, glyphs[first].x + glyphs[first].width,
+                glyphs[first].y + glyphs[first].height};
+        for (end = first + 1; blank_keeps && end < count && glyphs[end].x >= box.right; ++end)
+            box = Box{box.left, std::min(box.top, glyphs[end].y), glyphs[end].x + glyphs[end].width,
+                      std::max(box.bottom, glyphs[end].y + glyphs[end].height)};
+        box = Box{std::max(clip.left, box.left), std::max(clip.top, box.top), std::min(clip.right, box.right),
+                  std::min(clip.bottom, box.bottom)};
+        if (box.left < box.right)   // else the glyphs lie beside the clip
+            coverage_rows(target, box, glyphs + first, end - first, textured, shade, scratch);
     }
 }
 

@@ -6,7 +6,9 @@
 
 #include "platform/d3d9/Direct3D.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace plat::raster {
 
@@ -57,9 +59,37 @@ struct Quad {
     D3DCOLOR diffuse;
 };
 
+// Buffers a device reuses from draw to draw (under its lock), so drawing
+// allocates nothing once they have grown to the largest row.
+struct Scratch {
+    std::vector<std::uint32_t> span;            // one row of sampled source pixels
+    std::vector<std::uint8_t> coverage;         // one row of a line of glyphs' coverage
+    std::vector<int> near;                      // per column: the texel, or the left one of a filtered pair
+    std::vector<int> far;                       // per column: the right one of a filtered pair
+    std::vector<int> runs;                      // first columns of runs of one texel
+    std::vector<std::uint32_t> weights;         // per column: right weight << 16 | left weight (of 256)
+    std::vector<std::int16_t> filtered[2];      // two texture rows filtered across, less 32768
+    int filtered_row[2]{-1, -1};                // which texture rows those are; -1 for none
+};
+
+// 8-bit coverage of one glyph, drawn 1:1 with its top-left texel at (x, y).
+struct Coverage {
+    const std::uint8_t* bits;
+    int pitch;   // in bytes
+    int width;
+    int height;
+    int x;
+    int y;
+};
+
 // Clip is already inside the target. A null texture samples opaque white.
 void fill_quad(const Image& target, Box clip, const Quad& quad, const Image* texture, const StageState& stage,
-               const BlendState& blend);
+               const BlendState& blend, Scratch& scratch);
+
+// Draws glyphs as textures of premultiplied white (coverage in all four
+// channels) would be drawn unscaled with these states, in order.
+void fill_coverage(const Image& target, Box clip, const Coverage* glyphs, std::size_t count, const StageState& stage,
+                   D3DCOLOR diffuse, const BlendState& blend, Scratch& scratch);
 
 // Sets every pixel of the box (inside the target) to the colour.
 void fill_box(const Image& target, Box box, D3DCOLOR color);

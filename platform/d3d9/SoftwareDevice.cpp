@@ -19,6 +19,24 @@ constexpr DWORD stage_count = 8;
 
 enum class DeviceState { Ready, Lost, ResetPending };
 
+// State words are set and read without the device lock: each is one word, a draw
+// reads them once, and callers order whole sets of states against their draws
+// (the renderer sets and draws under one lock per frame), as with a real device.
+template <std::size_t N>
+class StateWords {
+public:
+    static constexpr std::size_t size() { return N; }
+    DWORD get(std::size_t index) const { return m_words[index].load(std::memory_order_relaxed); }
+    void set(std::size_t index, DWORD value) { m_words[index].store(value, std::memory_order_relaxed); }
+    void clear()
+    {
+        for (auto& word : m_words) word.store(0, std::memory_order_relaxed);
+    }
+
+private:
+    std::array<std::atomic<DWORD>, N> m_words{};
+};
+
 bool valid_format(D3DFORMAT format) { return format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8; }
 
 D3DCAPS9 software_caps()
@@ -96,6 +114,7 @@ public:
     HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitive_count, const void* vertices, UINT stride) override;
 
     void inject(DeviceLoss loss);
+    void draw_coverage(const raster::Coverage* glyphs, std::size_t count, D3DCOLOR color);
 
 private:
     void reset_states();
@@ -105,7 +124,7 @@ private:
     raster::StageState stage_state(const raster::Quad& quad, const SoftwareTexture* texture);
     raster::BlendState blend_state();
 
-    std::shared_ptr<DeviceCore> m_core;                         // its lock guards every field below
+    std::shared_ptr<DeviceCore> m_core;                         // its lock guards every field below but the states
     ComPtr<IDirect3D9> m_d3d;
     D3DPRESENT_PARAMETERS m_params;
     DeviceState m_state{DeviceState::Ready};
@@ -113,11 +132,12 @@ private:
     ComPtr<SoftwareSurface> m_render_target;
     D3DVIEWPORT9 m_viewport{};
     bool m_in_scene{false};
-    DWORD m_fvf{0};
-    std::array<DWORD, 256> m_render_states{};
-    std::array<std::array<DWORD, 16>, stage_count> m_sampler_states{};
-    std::array<std::array<DWORD, 16>, stage_count> m_stage_states{};
     std::array<ComPtr<IDirect3DBaseTexture9>, stage_count> m_textures;
+    raster::Scratch m_scratch;                                  // rows of the draw in progress
+    std::atomic<DWORD> m_fvf{0};
+    StateWords<256> m_render_states;
+    std::array<StateWords<16>, stage_count> m_sampler_states;
+    std::array<StateWords<16>, stage_count> m_stage_states;
 };
 
 HRESULT SoftwareDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE, HWND, DWORD, D3DPRESENT_PARAMETERS* params,
@@ -162,34 +182,40 @@ SoftwareDevice::~SoftwareDevice()
 
 void SoftwareDevice::reset_states()
 {
-    m_render_states.fill(0);
-    m_render_states[D3DRS_ZENABLE] = m_params.EnableAutoDepthStencil ? TRUE : FALSE;
-    m_render_states[D3DRS_ZWRITEENABLE] = TRUE;
-    m_render_states[D3DRS_SRCBLEND] = D3DBLEND_ONE;
-    m_render_states[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
-    m_render_states[D3DRS_CULLMODE] = 3;
-    m_render_states[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
-    m_render_states[D3DRS_LIGHTING] = TRUE;
-    m_render_states[D3DRS_MULTISAMPLEANTIALIAS] = TRUE;
-    m_render_states[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
-    m_render_states[D3DRS_SRCBLENDALPHA] = D3DBLEND_ONE;
-    m_render_states[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
-    m_render_states[D3DRS_BLENDOPALPHA] = D3DBLENDOP_ADD;
+    auto& r = m_render_states;
+    r.clear();
+    r.set(D3DRS_ZENABLE, m_params.EnableAutoDepthStencil ? TRUE : FALSE);
+    r.set(D3DRS_ZWRITEENABLE, TRUE);
+    r.set(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    r.set(D3DRS_DESTBLEND, D3DBLEND_ZERO);
+    r.set(D3DRS_CULLMODE, 3);
+    r.set(D3DRS_ALPHAFUNC, D3DCMP_ALWAYS);
+    r.set(D3DRS_LIGHTING, TRUE);
+    r.set(D3DRS_MULTISAMPLEANTIALIAS, TRUE);
+    r.set(D3DRS_BLENDOP, D3DBLENDOP_ADD);
+    r.set(D3DRS_SRCBLENDALPHA, D3DBLEND_ONE);
+    r.set(D3DRS_DESTBLENDALPHA, D3DBLEND_ZERO);
+    r.set(D3DRS_BLENDOPALPHA, D3DBLENDOP_ADD);
     for (DWORD stage = 0; stage < stage_count; ++stage) {
         auto& s = m_sampler_states[stage];
-        s.fill(0);
-        s[D3DSAMP_ADDRESSU] = s[D3DSAMP_ADDRESSV] = s[D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
-        s[D3DSAMP_MAGFILTER] = s[D3DSAMP_MINFILTER] = D3DTEXF_POINT;
-        s[D3DSAMP_MAXANISOTROPY] = 1;
+        s.clear();
+        s.set(D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP);
+        s.set(D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP);
+        s.set(D3DSAMP_ADDRESSW, D3DTADDRESS_WRAP);
+        s.set(D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+        s.set(D3DSAMP_MINFILTER, D3DTEXF_POINT);
+        s.set(D3DSAMP_MAXANISOTROPY, 1);
         auto& t = m_stage_states[stage];
-        t.fill(0);
-        t[D3DTSS_COLOROP] = stage == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
-        t[D3DTSS_ALPHAOP] = stage == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
-        t[D3DTSS_COLORARG1] = t[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
-        t[D3DTSS_COLORARG2] = t[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
+        t.clear();
+        t.set(D3DTSS_COLOROP, stage == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE);
+        t.set(D3DTSS_ALPHAOP, stage == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE);
+        t.set(D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        t.set(D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+        t.set(D3DTSS_COLORARG2, D3DTA_CURRENT);
+        t.set(D3DTSS_ALPHAARG2, D3DTA_CURRENT);
         m_textures[stage].reset();
     }
-    m_fvf = 0;
+    m_fvf.store(0, std::memory_order_relaxed);
     m_in_scene = false;
     m_render_target = m_back_buffer;
     full_viewport();
@@ -354,7 +380,8 @@ HRESULT SoftwareDevice::StretchRect(IDirect3DSurface9* src, const RECT* src_rect
     raster::StageState copy;
     copy.color_op = D3DTOP_SELECTARG1;
     copy.linear = filter == D3DTEXF_LINEAR;
-    raster::fill_quad(target, raster::Box{d.left, d.top, d.right, d.bottom}, quad, &texels, copy, raster::BlendState{});
+    raster::fill_quad(target, raster::Box{d.left, d.top, d.right, d.bottom}, quad, &texels, copy, raster::BlendState{},
+                      m_scratch);
     return D3D_OK;
 }
 
@@ -448,16 +475,14 @@ HRESULT SoftwareDevice::GetViewport(D3DVIEWPORT9* viewport)
 HRESULT SoftwareDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value)
 {
     if (state >= m_render_states.size()) return D3DERR_INVALIDCALL;
-    std::scoped_lock hold(m_core->lock);
-    m_render_states[state] = value;
+    m_render_states.set(state, value);
     return D3D_OK;
 }
 
 HRESULT SoftwareDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value)
 {
     if (state >= m_render_states.size() || value == nullptr) return D3DERR_INVALIDCALL;
-    std::scoped_lock hold(m_core->lock);
-    *value = m_render_states[state];
+    *value = m_render_states.get(state);
     return D3D_OK;
 }
 
@@ -473,39 +498,34 @@ HRESULT SoftwareDevice::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture)
 HRESULT SoftwareDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value)
 {
     if (stage >= stage_count || type >= 16) return D3DERR_INVALIDCALL;
-    std::scoped_lock hold(m_core->lock);
-    m_stage_states[stage][type] = value;
+    m_stage_states[stage].set(type, value);
     return D3D_OK;
 }
 
 HRESULT SoftwareDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value)
 {
     if (stage >= stage_count || type >= 16 || value == nullptr) return D3DERR_INVALIDCALL;
-    std::scoped_lock hold(m_core->lock);
-    *value = m_stage_states[stage][type];
+    *value = m_stage_states[stage].get(type);
     return D3D_OK;
 }
 
 HRESULT SoftwareDevice::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value)
 {
     if (sampler >= stage_count || type >= 16) return D3DERR_INVALIDCALL;
-    std::scoped_lock hold(m_core->lock);
-    m_sampler_states[sampler][type] = value;
+    m_sampler_states[sampler].set(type, value);
     return D3D_OK;
 }
 
 HRESULT SoftwareDevice::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value)
 {
     if (sampler >= stage_count || type >= 16 || value == nullptr) return D3DERR_INVALIDCALL;
-    std::scoped_lock hold(m_core->lock);
-    *value = m_sampler_states[sampler][type];
+    *value = m_sampler_states[sampler].get(type);
     return D3D_OK;
 }
 
 HRESULT SoftwareDevice::SetFVF(DWORD fvf)
 {
-    std::scoped_lock hold(m_core->lock);
-    m_fvf = fvf;
+    m_fvf.store(fvf, std::memory_order_relaxed);
     return D3D_OK;
 }
 
@@ -513,11 +533,12 @@ HRESULT SoftwareDevice::SetFVF(DWORD fvf)
 bool SoftwareDevice::read_quad(D3DPRIMITIVETYPE type, UINT count, const void* vertices, UINT stride,
                                raster::Quad& quad)
 {
-    bool rhw = m_fvf & D3DFVF_XYZRHW;
-    if (!rhw && !(m_fvf & D3DFVF_XYZ)) return false;
+    DWORD fvf = m_fvf.load(std::memory_order_relaxed);
+    bool rhw = fvf & D3DFVF_XYZRHW;
+    if (!rhw && !(fvf & D3DFVF_XYZ)) return false;
     UINT diffuse_at = rhw ? 16 : 12;
-    UINT tex_at = diffuse_at + ((m_fvf & D3DFVF_DIFFUSE) ? 4 : 0);
-    UINT size = tex_at + ((m_fvf & D3DFVF_TEX1) ? 8 : 0);
+    UINT tex_at = diffuse_at + ((fvf & D3DFVF_DIFFUSE) ? 4 : 0);
+    UINT size = tex_at + ((fvf & D3DFVF_TEX1) ? 8 : 0);
     if (count != 2 || stride < size || (type != D3DPT_TRIANGLESTRIP && type != D3DPT_TRIANGLEFAN)) return false;
     struct Corner { float x, y, u, v; D3DCOLOR c; } corner[4];
     const auto* bytes = static_cast<const unsigned char*>(vertices);
@@ -530,8 +551,8 @@ bool SoftwareDevice::read_quad(D3DPRIMITIVETYPE type, UINT count, const void* ve
             corner[i].x = m_viewport.X + (xyz[0] + 1.0f) * 0.5f * m_viewport.Width;
             corner[i].y = m_viewport.Y + (1.0f - xyz[1]) * 0.5f * m_viewport.Height;
         }
-        if (m_fvf & D3DFVF_DIFFUSE) std::memcpy(&corner[i].c, at + diffuse_at, 4);
-        if (m_fvf & D3DFVF_TEX1) {
+        if (fvf & D3DFVF_DIFFUSE) std::memcpy(&corner[i].c, at + diffuse_at, 4);
+        if (fvf & D3DFVF_TEX1) {
             std::memcpy(&corner[i].u, at + tex_at, 4);
             std::memcpy(&corner[i].v, at + tex_at + 4, 4);
         }
@@ -556,8 +577,8 @@ bool SoftwareDevice::read_quad(D3DPRIMITIVETYPE type, UINT count, const void* ve
 raster::StageState SoftwareDevice::stage_state(const raster::Quad& quad, const SoftwareTexture* texture)
 {
     const auto& t = m_stage_states[0];
-    raster::StageState s{t[D3DTSS_COLOROP], t[D3DTSS_COLORARG1], t[D3DTSS_COLORARG2],
-                         t[D3DTSS_ALPHAOP], t[D3DTSS_ALPHAARG1], t[D3DTSS_ALPHAARG2], false};
+    raster::StageState s{t.get(D3DTSS_COLOROP), t.get(D3DTSS_COLORARG1), t.get(D3DTSS_COLORARG2),
+                         t.get(D3DTSS_ALPHAOP), t.get(D3DTSS_ALPHAARG1), t.get(D3DTSS_ALPHAARG2), false};
     // Magnifying uses the magnification filter, shrinking the minification filter.
     float area = std::abs((quad.x[1] - quad.x[0]) * (quad.y[2] - quad.y[0]) - (quad.y[1] - quad.y[0]) * (quad.x[2] - quad.x[0]));
     float texels = 0.0f;
@@ -566,7 +587,7 @@ raster::StageState SoftwareDevice::stage_state(const raster::Quad& quad, const S
         texels = std::abs((quad.u[1] - quad.u[0]) * (quad.v[2] - quad.v[0]) - (quad.v[1] - quad.v[0]) * (quad.u[2] - quad.u[0])) *
                  float(level.width()) * float(level.height());
     }
-    DWORD filter = area >= texels ? m_sampler_states[0][D3DSAMP_MAGFILTER] : m_sampler_states[0][D3DSAMP_MINFILTER];
+    DWORD filter = m_sampler_states[0].get(area >= texels ? D3DSAMP_MAGFILTER : D3DSAMP_MINFILTER);
     s.linear = filter == D3DTEXF_LINEAR || filter == D3DTEXF_ANISOTROPIC;
     return s;
 }
@@ -574,9 +595,10 @@ raster::StageState SoftwareDevice::stage_state(const raster::Quad& quad, const S
 raster::BlendState SoftwareDevice::blend_state()
 {
     const auto& r = m_render_states;
-    return raster::BlendState{r[D3DRS_ALPHABLENDENABLE] != 0, r[D3DRS_SRCBLEND], r[D3DRS_DESTBLEND],
-                              r[D3DRS_SEPARATEALPHABLENDENABLE] != 0, r[D3DRS_SRCBLENDALPHA], r[D3DRS_DESTBLENDALPHA],
-                              r[D3DRS_ALPHATESTENABLE] != 0, r[D3DRS_ALPHAFUNC], r[D3DRS_ALPHAREF]};
+    return raster::BlendState{r.get(D3DRS_ALPHABLENDENABLE) != 0, r.get(D3DRS_SRCBLEND), r.get(D3DRS_DESTBLEND),
+                              r.get(D3DRS_SEPARATEALPHABLENDENABLE) != 0, r.get(D3DRS_SRCBLENDALPHA),
+                              r.get(D3DRS_DESTBLENDALPHA), r.get(D3DRS_ALPHATESTENABLE) != 0, r.get(D3DRS_ALPHAFUNC),
+                              r.get(D3DRS_ALPHAREF)};
 }
 
 HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitive_count, const void* vertices, UINT stride)
@@ -593,8 +615,18 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitive_co
     raster::StageState stage = stage_state(quad, texture);
     raster::Image texels{};
     if (texture) texels = texture->level().image();
-    raster::fill_quad(m_render_target->image(), viewport_box(), quad, texture ? &texels : nullptr, stage, blend_state());
+    raster::fill_quad(m_render_target->image(), viewport_box(), quad, texture ? &texels : nullptr, stage, blend_state(),
+                      m_scratch);
     return D3D_OK;
+}
+
+void SoftwareDevice::draw_coverage(const raster::Coverage* glyphs, std::size_t count, D3DCOLOR color)
+{
+    std::scoped_lock hold(m_core->lock);
+    if (m_state != DeviceState::Ready) return;
+    raster::Quad unscaled{{0, 1, 0}, {0, 0, 1}, {0, 1, 0}, {0, 0, 1}, color};
+    raster::fill_coverage(m_render_target->image(), viewport_box(), glyphs, count, stage_state(unscaled, nullptr), color,
+                          blend_state(), m_scratch);
 }
 
 void SoftwareDevice::inject(DeviceLoss loss)
@@ -608,6 +640,13 @@ void SoftwareDevice::inject(DeviceLoss loss)
 void inject_device_loss(IDirect3DDevice9* device, DeviceLoss loss)
 {
     if (auto* ours = dynamic_cast<SoftwareDevice*>(device)) ours->inject(loss);
+}
+
+bool draw_coverage(IDirect3DDevice9* device, const raster::Coverage* glyphs, std::size_t count, D3DCOLOR color)
+{
+    auto* ours = dynamic_cast<SoftwareDevice*>(device);
+    if (ours) ours->draw_coverage(glyphs, count, color);
+    return ours != nullptr;
 }
 
 }

@@ -80,6 +80,10 @@ private:
     SoftwareSurface m_level;
 };
 
+// Draws glyph coverage unscaled with the device's states, as textures of
+// premultiplied white coverage would draw; false when the device is not ours.
+bool draw_coverage(IDirect3DDevice9* device, const raster::Coverage* glyphs, std::size_t count, D3DCOLOR color);
+
 // Ours when the interface came from this layer; null otherwise.
 SoftwareTexture* software_texture(IDirect3DBaseTexture9* texture);
 SoftwareSurface* software_surface(IDirect3DSurface9* surface);

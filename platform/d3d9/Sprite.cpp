@@ -1,12 +1,15 @@
 // The D3DX sprite: screen-space textured quads through the device, one per Draw.
 
 #include "platform/d3d9/D3DX.h"
+#include "GlyphRun.h"
+#include "SoftwareResources.h"
 
 #include "platform/com/ComObject.h"
 
 #include "platform/com/ComPtr.h"
 
 #include <array>
+#include <cmath>
 #include <atomic>
 #include <utility>
 
@@ -54,6 +57,8 @@ public:
     HRESULT Draw(IDirect3DTexture9* texture, const RECT* src_rect, const D3DXVECTOR3* center,
                  const D3DXVECTOR3* position, D3DCOLOR color) override;
     HRESULT End() override;
+
+    bool draw_run(plat::raster::Coverage* glyphs, std::size_t count, D3DCOLOR color);
 
 private:
     plat::ComPtr<IDirect3DDevice9> m_device;
@@ -125,6 +130,26 @@ HRESULT Sprite::Draw(IDirect3DTexture9* texture, const RECT* src_rect, const D3D
     return d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(SpriteVertex));
 }
 
+bool Sprite::draw_run(plat::raster::Coverage* glyphs, std::size_t count, D3DCOLOR color)
+{
+    if (!m_begun) return true;
+    const auto& m = m_transform.m;
+    float dx = m[3][0], dy = m[3][1];
+    if (m[0][0] != 1.0f || m[1][1] != 1.0f || m[0][1] != 0.0f || m[1][0] != 0.0f || dx != std::floor(dx) ||
+        dy != std::floor(dy))
+        return false;
+    auto move = [&](int sign) {
+        for (std::size_t i = 0; i < count; ++i) {
+            glyphs[i].x += sign * int(dx);
+            glyphs[i].y += sign * int(dy);
+        }
+    };
+    move(1);
+    if (plat::draw_coverage(m_device.get(), glyphs, count, color)) return true;
+    move(-1);   // not our device: the caller draws glyph by glyph from where it placed them
+    return false;
+}
+
 HRESULT Sprite::End()
 {
     if (!m_begun) return D3DERR_INVALIDCALL;
@@ -145,4 +170,15 @@ HRESULT D3DXCreateSprite(IDirect3DDevice9* device, ID3DXSprite** sprite)
     if (device == nullptr || sprite == nullptr) return D3DERR_INVALIDCALL;
     *sprite = new Sprite(device);
     return D3D_OK;
+}
+
+namespace plat {
+
+bool draw_glyph_run(ID3DXSprite* sprite, raster::Coverage* glyphs, std::size_t count, D3DCOLOR color)
+{
+    auto* ours = dynamic_cast<Sprite*>(sprite);
+    if (ours == nullptr) return false;
+    return ours->draw_run(glyphs, count, color);
+}
+
 }

@@ -26,6 +26,9 @@ EasyHandle open_web_transfer(const std::string& url)
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, max_web_redirects);
     curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    // libcurl's defaults, stated: what a request fetches may decide what the program installs.
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
     return easy;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // A libcurl easy handle set up the way every web request of the program is:
 // http and https only, also across redirects, at most five of which are
-// followed, and no signals (transfers run on worker threads).
+// followed, TLS peers and host names verified, and no signals (transfers run
+// on worker threads).
 
 #include <memory>
 #include <string>

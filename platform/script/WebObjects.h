@@ -4,6 +4,10 @@
 // an XMLHTTP request ("Microsoft.XMLHTTP") and an XML DOM ("Microsoft.XMLDOM").
 // The constructor refuses to create anything unless the engine's host allowed it.
 
+#include "platform/script/DukText.h"
+
+#include <string_view>
+
 struct duk_hthread;
 using duk_context = duk_hthread;
 
@@ -14,5 +18,8 @@ void install_web_objects(duk_context* ctx);
 // Push a new request or document object (used by the constructor).
 void push_xml_http_request(duk_context* ctx);
 void push_xml_document(duk_context* ctx);
+// Push a document parsed from bytes as they came over the network (XMLHTTP's
+// responseXML); charset is the one the server named, "" for none.
+CallOutcome push_xml_document_from(duk_context* ctx, std::string_view bytes, std::string_view charset);
 
 }

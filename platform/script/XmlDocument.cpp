@@ -8,11 +8,16 @@
 #include "platform/script/WebObjects.h"
 
 #include <duktape.h>
+#include <libxml/HTMLparser.h>
+#include <libxml/SAX2.h>
+#include <libxml/entities.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,6 +36,8 @@ struct FreeDoc {
     void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
 };
 using SharedDoc = std::shared_ptr<xmlDoc>;
+
+enum class Recovery { None, AtTheEnd };
 
 struct Document {
     SharedDoc doc;
@@ -181,45 +188,161 @@ void set_parse_error(duk_context* ctx, int document_index, int code, const std::
     duk_put_prop_string(ctx, document_index, "parseError");
 }
 
-CallOutcome load_body(duk_context* ctx)
+// Feeds use HTML's named entities (&aacute;, &nbsp;, &hellip;) without
+// declaring them. An entity the document does not declare is declared here,
+// in the document's own subset, as HTML 4's character of that name; any other
+// name stays as the text it was. Nothing is ever loaded from outside.
+xmlEntity* get_entity(void* context, const xmlChar* name)
 {
-    duk_push_this(ctx);
-    auto* document = hidden<Document>(ctx, -1, document_key);
+    if (xmlEntity* declared = xmlSAX2GetEntity(context, name))
+        return declared;
+    xmlDoc* doc = static_cast<xmlParserCtxt*>(context)->myDoc;
+    if (!doc || (!doc->intSubset && !xmlCreateIntSubset(doc, nullptr, nullptr, nullptr)))
+        return nullptr;
+    const htmlEntityDesc* html = htmlEntityLookup(name);
+    const std::string content = html ? "&#" + std::to_string(html->value) + ";"
+                                     : "&amp;" + std::string(reinterpret_cast<const char*>(name)) + ";";
+    return xmlAddDocEntity(doc, name, XML_INTERNAL_GENERAL_ENTITY, nullptr, nullptr, BAD_CAST content.c_str());
+}
+
+bool has_byte_order_mark(std::string_view bytes)
+{
+    return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFE\xFF") || bytes.starts_with("\xFF\xFE");
+}
+
+bool is_known_charset(const std::string& name)
+{
+    xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(name.c_str());
+    if (!handler)
+        return false;
+    xmlCharEncCloseFunc(handler);   // frees a handler made over iconv; built-in ones stay
+    return true;
+}
+
+bool equals_nocase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The encoding an ASCII-compatible XML declaration names; "" when there is none.
+std::string_view declared_encoding(std::string_view bytes)
+{
+    if (!bytes.starts_with("<?xml"))
+        return {};
+    const std::string_view declaration = bytes.substr(0, bytes.find("?>"));
+    std::size_t at = declaration.find("encoding");
+    if (at == std::string_view::npos)
+        return {};
+    at = declaration.find_first_of("\"'", at);
+    if (at == std::string_view::npos)
+        return {};
+    const std::size_t end = declaration.find(declaration[at], at + 1);
+    return end == std::string_view::npos ? std::string_view() : declaration.substr(at + 1, end - at - 1);
+}
+
+// The charset to read bytes in over what the document declares; "" to let the
+// document speak for itself. Browsers read Latin-1 as Windows-1252, and feeds
+// that say Latin-1 use its range 0x80-0x9F for quotes, dashes and the euro.
+std::string charset_for(std::string_view bytes, std::string_view named)
+{
+    const std::string_view said = named.empty() ? declared_encoding(bytes) : named;
+    const bool latin1 = equals_nocase(said, "ISO-8859-1") || equals_nocase(said, "ISO_8859-1") ||
+                        equals_nocase(said, "latin1") || equals_nocase(said, "US-ASCII");
+    const bool windows_range = std::any_of(bytes.begin(), bytes.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0x80 && static_cast<unsigned char>(c) <= 0x9F;
+    });
+    return latin1 && windows_range ? "WINDOWS-1252" : std::string(named);
+}
+
+struct FreeParser {
+    void operator()(xmlParserCtxt* parser) const { xmlFreeParserCtxt(parser); }
+};
+using Parser = std::unique_ptr<xmlParserCtxt, FreeParser>;
+
+// What one parse gave: the document (null when refused) and the parser, which holds the error.
+struct Parsed {
+    std::unique_ptr<xmlDoc, FreeDoc> doc;
+    Parser parser;
+};
+
+Parsed read_document(std::string_view bytes, const char* encoding, int extra_options)
+{
+    Parsed result{nullptr, Parser(xmlNewParserCtxt())};
+    if (!result.parser)
+        return result;
+    result.parser->sax->getEntity = get_entity;
+    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOCDATA |
+                        (encoding ? XML_PARSE_IGNORE_ENC : 0) | extra_options;
+    result.doc.reset(xmlCtxtReadMemory(result.parser.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                       encoding, options));
+    if (result.doc && !xmlDocGetRootElement(result.doc.get()))
+        result.doc.reset();
+    return result;
+}
+
+// A feed whose only fault is at its very end (the last closing tag without its
+// ">", the closes of the channel and the root missing) is read as far as it
+// goes; a feed cut inside an item, or broken anywhere else, is refused.
+constexpr int most_open_at_the_end = 2;
+
+bool damaged_only_at_the_end(const xmlParserCtxt& strict)
+{
+    const xmlError* error = xmlCtxtGetLastError(const_cast<xmlParserCtxt*>(&strict));
+    return error && (error->code == XML_ERR_GT_REQUIRED || error->code == XML_ERR_TAG_NOT_FINISHED);
+}
+
+// Parses bytes into the document object at document_index and sets its
+// documentElement and parseError. encoding, when given, is the bytes' own
+// charset and overrides what the document declares.
+CallOutcome parse_into(duk_context* ctx, int document_index, std::string_view bytes, const char* encoding,
+                       Recovery recovery)
+{
+    document_index = duk_normalize_index(ctx, document_index);
+    auto* document = hidden<Document>(ctx, document_index, document_key);
     if (!document)
         return CallOutcome::fail(E_UNEXPECTED, "not an XML document");
-    const std::string text = get_utf8(ctx, 0);
-    std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> parser{xmlNewParserCtxt(), &xmlFreeParserCtxt};
-    if (!parser)
-        return CallOutcome::fail(E_OUTOFMEMORY, "XML DOM: no parser");
-    // The text is already decoded: whatever encoding it declares, it is read as UTF-8 here.
-    xmlDoc* parsed = xmlCtxtReadMemory(parser.get(), text.data(), static_cast<int>(text.size()), nullptr, "UTF-8",
-                                       XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOCDATA);
     document->doc.reset();
-    if (parsed && !parser->wellFormed) {
-        xmlFreeDoc(parsed);
-        parsed = nullptr;
+    Parsed parsed = read_document(bytes, encoding, 0);
+    if (!parsed.parser)
+        return CallOutcome::fail(E_OUTOFMEMORY, "XML DOM: no parser");
+    if (!parsed.parser->wellFormed)
+        parsed.doc.reset();
+    if (!parsed.doc && recovery == Recovery::AtTheEnd && damaged_only_at_the_end(*parsed.parser)) {
+        Parsed recovered = read_document(bytes, encoding, XML_PARSE_RECOVER);
+        if (recovered.doc && recovered.parser->nameNr <= most_open_at_the_end)
+            parsed.doc = std::move(recovered.doc);
     }
-    if (!parsed || !xmlDocGetRootElement(parsed)) {
-        const xmlError* error = xmlCtxtGetLastError(parser.get());
+    if (!parsed.doc) {
+        const xmlError* error = xmlCtxtGetLastError(parsed.parser.get());
         std::string reason = error && error->message ? error->message : "the document is empty";
         while (!reason.empty() && reason.back() == '\n')
             reason.pop_back();
-        if (parsed)
-            xmlFreeDoc(parsed);
-        set_parse_error(ctx, -1, error && error->code ? -error->code : -1, reason, error ? error->line : 0);
+        set_parse_error(ctx, document_index, error && error->code ? -error->code : -1, reason, error ? error->line : 0);
         duk_push_null(ctx);
-        duk_put_prop_string(ctx, -2, "documentElement");
-        duk_pop(ctx);
+        duk_put_prop_string(ctx, document_index, "documentElement");
         duk_push_false(ctx);
         return {1};
     }
-    document->doc = SharedDoc(parsed, FreeDoc{});
-    set_parse_error(ctx, -1, 0, "", 0);
-    push_node(ctx, document->doc, xmlDocGetRootElement(parsed), document, -1);
-    duk_put_prop_string(ctx, -2, "documentElement");
-    duk_pop(ctx);
+    xmlDoc* doc = parsed.doc.release();
+    document->doc = SharedDoc(doc, FreeDoc{});
+    set_parse_error(ctx, document_index, 0, "", 0);
+    push_node(ctx, document->doc, xmlDocGetRootElement(doc), document, document_index);
+    duk_put_prop_string(ctx, document_index, "documentElement");
     duk_push_true(ctx);
     return {1};
+}
+
+CallOutcome load_body(duk_context* ctx)
+{
+    const std::string text = get_utf8(ctx, 0);
+    duk_push_this(ctx);
+    // The text is already decoded: whatever encoding it declares, it is read as UTF-8 here.
+    CallOutcome outcome = parse_into(ctx, -1, text, "UTF-8", Recovery::None);
+    if (outcome.number == 0)
+        duk_remove(ctx, -2);
+    return outcome;
 }
 
 duk_ret_t load_xml(duk_context* ctx) { return finish_call(ctx, load_body(ctx)); }
@@ -277,11 +400,58 @@ duk_ret_t node_name(duk_context* ctx)
     std::string name = n->node->name ? reinterpret_cast<const char*>(n->node->name) : "";
     if (n->node->type == XML_TEXT_NODE)
         name = "#text";
+    else if (n->node->type == XML_COMMENT_NODE)
+        name = "#comment";
     else if (n->node->ns && n->node->ns->prefix)
         name = std::string(reinterpret_cast<const char*>(n->node->ns->prefix)) + ":" + name;
     push_utf8(ctx, name);
     return 1;
 }
+
+// The DOM's node types: 1 element, 3 text, 7 processing instruction, 8 comment.
+duk_ret_t node_type(duk_context* ctx)
+{
+    NodeRef* n = this_node(ctx);
+    if (!n)
+        return 0;
+    duk_push_int(ctx, static_cast<int>(n->node->type));
+    return 1;
+}
+
+enum class NamePart { Local, NamespaceUri };
+
+// An element's or attribute's name without its prefix, or the address of its
+// namespace; "" for other nodes and for no namespace.
+duk_ret_t push_name_part(duk_context* ctx, NamePart part)
+{
+    NodeRef* n = this_node(ctx);
+    if (!n)
+        return 0;
+    const xmlNode* node = n->node;
+    const xmlChar* text = nullptr;
+    if (node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE)
+        text = part == NamePart::Local ? node->name : node->ns ? node->ns->href : nullptr;
+    push_utf8(ctx, text ? reinterpret_cast<const char*>(text) : "");
+    return 1;
+}
+
+// The node written out as XML, its markup and escapes as they stand.
+duk_ret_t node_xml(duk_context* ctx)
+{
+    NodeRef* n = this_node(ctx);
+    if (!n)
+        return 0;
+    std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer{xmlBufferCreate(), &xmlBufferFree};
+    std::string text;
+    if (buffer && xmlNodeDump(buffer.get(), n->doc.get(), n->node, 0, 0) >= 0)
+        text.assign(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
+                    static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+    push_utf8(ctx, text);
+    return 1;
+}
+
+duk_ret_t base_name(duk_context* ctx) { return push_name_part(ctx, NamePart::Local); }
+duk_ret_t namespace_uri(duk_context* ctx) { return push_name_part(ctx, NamePart::NamespaceUri); }
 
 duk_ret_t child_nodes(duk_context* ctx)
 {
@@ -356,6 +526,10 @@ void ensure_node_prototype(duk_context* ctx)
         duk_put_function_list(ctx, -1, methods);
         define_getter(ctx, "text", node_text);
         define_getter(ctx, "nodeName", node_name);
+        define_getter(ctx, "nodeType", node_type);
+        define_getter(ctx, "baseName", base_name);
+        define_getter(ctx, "xml", node_xml);
+        define_getter(ctx, "namespaceURI", namespace_uri);
         define_getter(ctx, "childNodes", child_nodes);
         duk_push_c_function(ctx, finalize_node, 2);
         duk_set_finalizer(ctx, -2);
@@ -364,9 +538,7 @@ void ensure_node_prototype(duk_context* ctx)
     duk_pop(ctx);
 }
 
-}
-
-void push_xml_document(duk_context* ctx)
+void push_empty_document(duk_context* ctx)
 {
     // libxml2 sets itself up on first use, which is not safe when two threads
     // (the feed updater's and a search's) get there at once.
@@ -389,6 +561,34 @@ void push_xml_document(duk_context* ctx)
     duk_push_null(ctx);
     duk_put_prop_string(ctx, -2, "documentElement");
     set_parse_error(ctx, -1, 0, "", 0);
+}
+
+}
+
+void push_xml_document(duk_context* ctx)
+{
+    push_empty_document(ctx);
+}
+
+CallOutcome push_xml_document_from(duk_context* ctx, std::string_view bytes, std::string_view charset)
+{
+    push_empty_document(ctx);
+    // A byte-order mark speaks for the bytes themselves; else the charset the
+    // server named wins over the document's declaration. Bytes that are not
+    // in the named charset fall back to what the document says of itself.
+    const std::string encoding = has_byte_order_mark(bytes) ? std::string() : charset_for(bytes, charset);
+    const bool named = !encoding.empty() && is_known_charset(encoding);
+    CallOutcome outcome = parse_into(ctx, -1, bytes, named ? encoding.c_str() : nullptr, Recovery::AtTheEnd);
+    if (outcome.number != 0)
+        return outcome;
+    const bool loaded = duk_get_boolean(ctx, -1);
+    duk_pop(ctx);
+    if (!loaded && named) {
+        outcome = parse_into(ctx, -1, bytes, nullptr, Recovery::AtTheEnd);
+        if (outcome.number == 0)
+            duk_pop(ctx);
+    }
+    return outcome.number != 0 ? outcome : CallOutcome{1};
 }
 
 }

@@ -201,14 +201,14 @@ bool CBaseSplitterOutputPin::keep_failure(HRESULT result, std::uint64_t generati
 HRESULT CBaseSplitterOutputPin::Deliver(IMediaSample* sample)
 {
     std::scoped_lock hold(m_deliver_lock);
-    if (m_taken_generation != m_queue.Generation()) return S_FALSE;
+    if (TakenBeforeFlush()) return S_FALSE;
     return CBaseOutputPin::Deliver(sample);
 }
 
 HRESULT CBaseSplitterOutputPin::DeliverEndOfStream()
 {
     std::scoped_lock hold(m_deliver_lock);
-    if (m_taken_generation != m_queue.Generation()) return S_FALSE;
+    if (TakenBeforeFlush()) return S_FALSE;
     return CBaseOutputPin::DeliverEndOfStream();
 }
 

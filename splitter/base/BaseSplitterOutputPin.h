@@ -39,8 +39,14 @@ public:
     HRESULT QueuePacket(std::unique_ptr<Packet> packet);
 
 protected:
-    // Subclasses regroup packets before handing them on.
+    // Subclasses regroup packets before handing them on. Both run on the
+    // delivery thread; a subclass that holds packets back delivers them from
+    // its DeliverEndOfStream before calling this class's.
     virtual HRESULT DeliverPacket(std::unique_ptr<Packet> packet);
+    virtual HRESULT DeliverEndOfStream();
+    // True when a flush has begun since the delivery thread took its current
+    // packet: a packet held back from before it must not be delivered after it.
+    bool TakenBeforeFlush() const { return m_taken_generation != m_queue.Generation(); }
     DWORD ThreadProc() override;
 
     CBaseSplitterFilter* const m_pSplitter;
@@ -49,7 +55,6 @@ private:
     HRESULT enlarge_buffers(std::size_t payload, plat::ComPtr<IMediaSample>& sample);
     // The downstream calls of the delivery thread, refused for a packet taken before a flush.
     HRESULT Deliver(IMediaSample* sample);
-    HRESULT DeliverEndOfStream();
     void stop_delivery_thread();
 
     std::mutex m_types_lock;            // not the filter lock: the delivery thread takes it

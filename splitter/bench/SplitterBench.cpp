@@ -1,11 +1,13 @@
-// Demultiplexes a large FLV and a bare MPEG-4 Visual stream into null sinks
-// and compares each rate with ffmpeg copying the same file's packets to its
-// null muxer, in the same run.
+// Demultiplexes large files (FLV, Matroska, a bare MPEG-4 Visual stream,
+// RealMedia) into null sinks and compares each rate with ffmpeg copying the
+// same file's packets to its null muxer, in the same run.
 
 #include "splitter/base/testing/ParserFilter.h"
 #include "splitter/base/testing/SplitterGraph.h"
 #include "splitter/flv/FlashParser.h"
+#include "splitter/matroska/MatroskaParser.h"
 #include "splitter/mpeg4/MPEG4VideoParser.h"
+#include "splitter/realmedia/RMParser.h"
 
 #include <algorithm>
 #include <chrono>
@@ -13,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -75,20 +78,30 @@ bool measure(const Case& c)
     return true;
 }
 
+// The case for a file, by its extension.
+Case case_for(const std::string& path)
+{
+    if (path.ends_with(".mkv")) return {"Matroska", path, &ParserFilter::with<CMatroskaParser>, ""};
+    if (path.ends_with(".m4v")) return {"raw MPEG-4", path, &ParserFilter::with<CMPEG4VideoParser>, "-f m4v"};
+    if (path.ends_with(".rm")) return {"RealMedia", path, &ParserFilter::with<CRMParser>, ""};
+    return {"FLV", path, &ParserFilter::with<CFlashParser>, ""};
+}
+
 }
 
 int main(int argc, char** argv)
 {
-    const std::string dir = SPLITTER_BENCH_MEDIA_DIR;
-    if (argc <= 2 && std::system(("'" SPLITTER_BENCH_SCRIPT "' '" + dir + "'").c_str()) != 0) {
-        std::fprintf(stderr, "could not make the media in %s\n", dir.c_str());
-        return 1;
+    std::vector<std::string> files(argv + 1, argv + argc);
+    if (files.empty()) {
+        const std::string dir = SPLITTER_BENCH_MEDIA_DIR;
+        if (std::system(("'" SPLITTER_BENCH_SCRIPT "' '" + dir + "'").c_str()) != 0) {
+            std::fprintf(stderr, "could not make the media in %s\n", dir.c_str());
+            return 1;
+        }
+        for (const char* name : {"bench-200mb.flv", "bench-200mb.mkv", "bench-720p.m4v", "bench.rm"})
+            files.push_back(dir + "/" + name);
     }
-    const Case cases[] = {
-        {"FLV", argc > 1 ? argv[1] : dir + "/bench-200mb.flv", &ParserFilter::with<CFlashParser>, ""},
-        {"raw MPEG-4", argc > 2 ? argv[2] : dir + "/bench-720p.m4v", &ParserFilter::with<CMPEG4VideoParser>, "-f m4v"},
-    };
     bool ok = true;
-    for (const auto& c : cases) ok = measure(c) && ok;
+    for (const auto& file : files) ok = measure(case_for(file)) && ok;
     return ok ? 0 : 1;
 }

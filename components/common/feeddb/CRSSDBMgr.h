@@ -10,27 +10,19 @@
 // when they gave a row and 1 when none (or no list), and raise
 // CppSQLite3Exception when their statement cannot be prepared.
 
-#include "components/common/feeddb/CppSQLite3DB.h"
 #include "components/common/feeddb/DBRecords.h"
 #include "components/common/feeddb/RSSData.h"
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <list>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
-#include <utility>
-#include <vector>
 
+class CppSQLite3Query;
 class IDataActionListener;
-namespace plat {
-class NamedMutex;
-}
 
 class CRSSDBMgr {
 public:
@@ -57,10 +49,17 @@ public:
     // Each call needs its CommitTransaction on the same thread, whatever it
     // returned; a call inside a transaction of the same thread joins it.
     int BeginTransaction();
-    // "COMMIT TRANSACTION;", then releases the named mutex. A commit that fails
-    // is rolled back, so the connection is never left inside a transaction.
+    // "COMMIT TRANSACTION;", then releases the named mutex. A commit that finds
+    // the file busy is tried again (each try waits the busy time-out). One
+    // that can never succeed is rolled back, so the connection is never left
+    // inside a transaction; since other threads of the shared connection may
+    // have written in it too, every change of it that raised notices is then
+    // told again with an after-notice carrying the commit's code.
     // SQLITE_MISUSE, changing nothing, on a thread with no transaction.
     int CommitTransaction();
+    // How long a statement waits for another connection's lock (60000 ms
+    // unless set); also used by the trigger generator at Open.
+    void SetBusyTimeout(int milliseconds);
 
     // Listeners are not owned. The same one may be added twice and then hears
     // each notice twice; RemoveListener removes every entry and returns once
@@ -116,11 +115,13 @@ public:
     // Leaves type, mark_hd and the stored description as they are.
     int UpdateItem(const RSSData::tRSSItem& record);
     // Asks the listeners first: a refusal returns 1 and deletes nothing. Then
-    // the item's download row goes, then the item.
+    // the item's download row and the item go together: when the item cannot
+    // be deleted, its download row stays.
     int DeleteItem(std::int64_t item_id);
     int SetItemMarkDelete(std::int64_t item_id, bool mark_delete);
     int SetItemTimes(std::int64_t item_id, const RSSData::tRSSItem& times);
-    // An id of 0 or less sets every item, in one transaction and without notices.
+    // An id of 0 or less sets every item, in one transaction and without
+    // notices; like every write it raises nothing.
     int SetItemStatus(std::int64_t item_id, int status);
     int MarkChannelItemsDeleted(std::int64_t channel_id);
     int ClearFavorites();
@@ -144,39 +145,36 @@ public:
     int GetItemDownloadInfos(std::list<ItemDownloadRecord>* list);
 
 private:
+    struct State;
+    // A change that raised notices: told again when its transaction rolls back.
+    struct Change {
+        int action;
+        int kind;
+        std::int64_t id;
+    };
     // A formatted statement; nothing when memory ran out while formatting it.
     using Sql = std::optional<std::string>;
 
     // Runs one change between its two notices; new_id receives the row id of a successful insert.
     int write(int action, int kind, std::int64_t id, const Sql& sql, std::int64_t* new_id = nullptr);
-    // Runs a change with no notices.
-    int execute(const Sql& sql, std::int64_t* new_id = nullptr);
+    // Runs a change with no notices of its own; a change given is remembered
+    // while a transaction is open (with the new row id of an insert).
+    int execute(const Sql& sql, std::int64_t* new_id = nullptr, const std::optional<Change>& change = std::nullopt);
+    // Runs the statements so that all of them take effect or none; the
+    // changes are remembered as execute does.
+    int execute_together(std::initializer_list<Sql> statements, std::initializer_list<Change> changes);
     int count(const Sql& sql, int* count);
     // Calls on_row for each row; 0 when there was one, else 1. A step error ends the rows early.
     int for_each_row(const Sql& sql, const std::function<void(const CppSQLite3Query&)>& on_row);
     int read_items(const Sql& sql, std::list<RSSData::tRSSItem>* list);
     int read_channels(const Sql& sql, std::list<RSSData::tRSSChannel>* list);
     int deliver(bool before, int action, int kind, std::int64_t id, int value);
-    plat::NamedMutex* named_mutex();
 
     static void ReadFolderRow(const CppSQLite3Query& row, RSSFolderRecord& record);
     static void ReadChannelRow(const CppSQLite3Query& row, RSSData::tRSSChannel& record);
     static void ReadItemRow(const CppSQLite3Query& row, RSSData::tRSSItem& record);
     static void ReadItemDownloadRow(const CppSQLite3Query& row, ItemDownloadRecord& record);
 
-    std::mutex m_listener_lock;
-    std::vector<IDataActionListener*> m_listeners;                               // guarded by m_listener_lock
-    std::vector<std::pair<std::thread::id, IDataActionListener*>> m_calls;       // guarded by m_listener_lock: calls in progress
-    std::condition_variable m_call_ended;
-
-    // Held across a statement and the reading of its row id, so that inserts
-    // on other threads of the shared connection never swap ids.
-    std::mutex m_statement_lock;
-    CppSQLite3DB m_db;
-
-    std::atomic<std::thread::id> m_transaction_thread;   // the thread inside BeginTransaction, if any
-    int m_transaction_depth{0};                          // guarded by the named mutex
-
-    std::mutex m_mutex_lock;
-    std::unique_ptr<plat::NamedMutex> m_named_mutex;   // guarded by m_mutex_lock; opened on first need
+    // The connection, the locks and the listener list, kept out of this header.
+    std::unique_ptr<State> m_state;
 };

@@ -2,11 +2,12 @@
 
 #include "components/common/feeddb/CRSSDBMgr.h"
 
+#include "components/common/feeddb/CppSQLite3Query.h"
 #include "components/common/feeddb/IDataActionListener.h"
 #include "components/common/feeddb/SqlText.h"
 
-using plat::feeddb::i64;
-using plat::feeddb::sql_text;
+using feeddb::i64;
+using feeddb::sql_text;
 
 void CRSSDBMgr::ReadFolderRow(const CppSQLite3Query& row, RSSFolderRecord& record)
 {

@@ -2,6 +2,8 @@
 
 #include "components/common/feeddb/CRSSDBMgr.h"
 
+#include "components/common/feeddb/CppSQLite3Exception.h"
+#include "components/common/feeddb/CppSQLite3Query.h"
 #include "components/common/feeddb/DescriptionCodec.h"
 #include "components/common/feeddb/IDataActionListener.h"
 #include "components/common/feeddb/SqlText.h"
@@ -9,8 +11,8 @@
 
 #include <sqlite3.h>
 
-using plat::feeddb::i64;
-using plat::feeddb::sql_text;
+using feeddb::i64;
+using feeddb::sql_text;
 
 namespace {
 
@@ -47,7 +49,7 @@ void CRSSDBMgr::ReadItemRow(const CppSQLite3Query& row, RSSData::tRSSItem& recor
     const std::string stored = row.getStringField(20);
     if (stored.empty())
         return;
-    if (std::optional<std::string> text = plat::feeddb::decode_description(stored))
+    if (std::optional<std::string> text = feeddb::decode_description(stored))
         record.display_description = std::move(*text);
     else
         plat::debug_log("feed database: undecodable description of item " + std::to_string(record.id));
@@ -125,7 +127,7 @@ int CRSSDBMgr::GetDeletedItems(std::int64_t channel_id, std::list<RSSData::tRSSI
 int CRSSDBMgr::GetChannelItemsPage(bool ascending, std::int64_t channel_id, std::int64_t offset, std::int64_t count,
                                    bool status_first, std::list<RSSData::tRSSItem>* list)
 {
-    const auto page = [&](plat::feeddb::SqlFormat<long long, long long, long long> format) {
+    const auto page = [&](feeddb::SqlFormat<long long, long long, long long> format) {
         return read_items(sql_text(format, i64(channel_id), i64(offset), i64(count)), list);
     };
     if (ascending && status_first)
@@ -144,7 +146,7 @@ int CRSSDBMgr::GetChannelItemsPage(bool ascending, std::int64_t channel_id, std:
 int CRSSDBMgr::GetFavoritesPage(bool ascending, std::int64_t offset, std::int64_t count, bool status_first,
                                 std::list<RSSData::tRSSItem>* list)
 {
-    const auto page = [&](plat::feeddb::SqlFormat<long long, long long> format) {
+    const auto page = [&](feeddb::SqlFormat<long long, long long> format) {
         return read_items(sql_text(format, i64(offset), i64(count)), list);
     };
     if (ascending && status_first)
@@ -240,7 +242,7 @@ int CRSSDBMgr::InsertItem(RSSData::tRSSItem* record)
     if (!record)
         return 1;
     const RSSData::tRSSItem& r = *record;
-    const std::optional<std::string> description = plat::feeddb::encode_description(r.display_description);
+    const std::optional<std::string> description = feeddb::encode_description(r.display_description);
     Sql head = sql_text("INSERT INTO rssitem VALUES(NULL, %d, %lld, ", DataKind::Item, i64(r.folder_id));
     const Sql tail = sql_text(
         "%d, %lld, %lld, %d, %d, %d, %d, %d, '%q', '%q', '%q', '%q', '%q', '%q', '%q', '%q');", r.status(),
@@ -277,9 +279,14 @@ int CRSSDBMgr::DeleteItem(std::int64_t item_id)
     // The veto comes before anything is deleted, so a refused item keeps its download row.
     if (NotifyBeforeDataAction(DataAction::Delete, DataKind::Item, item_id, 0) != 0)
         return 1;
-    int rc = DeleteItemDownloadInfo(item_id);
-    if (rc == SQLITE_OK)
-        rc = execute(sql_text("DELETE FROM rssitem WHERE id = %lld;", i64(item_id)));
+    NotifyBeforeDataAction(DataAction::Delete, DataKind::ItemDownloadInfo, item_id, 0);
+    // The download row must go first (the triggers refuse the item otherwise),
+    // and must stay when the item cannot go.
+    const int rc = execute_together({sql_text("DELETE FROM itemdownloadinfo where id = %lld;", i64(item_id)),
+                                     sql_text("DELETE FROM rssitem WHERE id = %lld;", i64(item_id))},
+                                    {{DataAction::Delete, DataKind::ItemDownloadInfo, item_id},
+                                     {DataAction::Delete, DataKind::Item, item_id}});
+    NotifyDataAction(DataAction::Delete, DataKind::ItemDownloadInfo, item_id, rc);
     NotifyDataAction(DataAction::Delete, DataKind::Item, item_id, rc);
     return rc;
 }
@@ -303,7 +310,13 @@ int CRSSDBMgr::SetItemStatus(std::int64_t item_id, int status)
         return write(DataAction::Update, DataKind::Item, item_id,
                      sql_text("UPDATE rssitem SET status = %d WHERE id = %lld;", status, i64(item_id)));
     std::vector<std::int64_t> ids;
-    for_each_row(Sql("SELECT id FROM rssitem;"), [&](const CppSQLite3Query& row) { ids.push_back(row.getInt64Field(0)); });
+    try {
+        for_each_row(Sql("SELECT id FROM rssitem;"),
+                     [&](const CppSQLite3Query& row) { ids.push_back(row.getInt64Field(0)); });
+    } catch (const CppSQLite3Exception& e) {
+        plat::debug_log(std::string("feed database: cannot list the items: ") + e.errorMessage());
+        return e.errorCode();
+    }
     int rc = BeginTransaction();
     for (const std::int64_t id : ids) {
         if (rc != SQLITE_OK)

@@ -6,8 +6,8 @@
 #include "components/common/feeddb/IDataActionListener.h"
 #include "components/common/feeddb/SqlText.h"
 
-using plat::feeddb::i64;
-using plat::feeddb::sql_text;
+using feeddb::i64;
+using feeddb::sql_text;
 
 int CRSSDBMgr::GetChannelItemsPageByStatus(std::int64_t channel_id, int status, std::int64_t offset,
                                            std::list<RSSData::tRSSItem>* list)
@@ -36,7 +36,7 @@ int CRSSDBMgr::SetItemLocalImages(const std::string* description, const std::str
 {
     Sql sql = std::string("UPDATE rssitem SET mark_hd=1");
     if (description) {
-        const std::optional<std::string> stored = plat::feeddb::encode_description(*description);
+        const std::optional<std::string> stored = feeddb::encode_description(*description);
         const Sql assignment = stored ? sql_text(", display_description = '%q'", stored->c_str()) : std::nullopt;
         sql = assignment ? *sql + *assignment : Sql();
     }

@@ -102,6 +102,11 @@ void CppSQLite3DB::setBusyTimeout(int milliseconds)
         sqlite3_busy_timeout(m_db.get(), milliseconds);
 }
 
+bool CppSQLite3DB::isAutoCommit() const
+{
+    return !m_db || sqlite3_get_autocommit(m_db.get()) != 0;
+}
+
 long long CppSQLite3DB::lastRowId() const
 {
     checkDB();

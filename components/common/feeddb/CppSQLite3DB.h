@@ -33,6 +33,9 @@ public:
     int execScalar(const char* sql);
 
     void setBusyTimeout(int milliseconds);
+    int busyTimeout() const { return m_busy_timeout_ms; }
+    // False while a transaction is open on the connection.
+    bool isAutoCommit() const;
     // Row id of the last successful insert on this connection.
     long long lastRowId() const;
 

@@ -3,7 +3,7 @@
 #include "components/common/libutil/ByteBuffer.h"
 #include "components/common/libutil/EncryptHelper.h"
 
-namespace plat::feeddb {
+namespace feeddb {
 namespace {
 
 constexpr int stored_mode = 2;   // zlib with its header replaced, in Base64

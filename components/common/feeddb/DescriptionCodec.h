@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace plat::feeddb {
+namespace feeddb {
 
 std::optional<std::string> encode_description(std::string_view text);
 // Nothing when the stored text does not inflate.

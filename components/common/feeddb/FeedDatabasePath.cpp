@@ -3,7 +3,7 @@
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "platform/fs/Folders.h"
 
-namespace plat::feeddb {
+namespace feeddb {
 
 std::optional<std::string> feed_database_path()
 {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-namespace plat::feeddb {
+namespace feeddb {
 
 // Nothing when the data folder cannot be had or made.
 std::optional<std::string> feed_database_path();

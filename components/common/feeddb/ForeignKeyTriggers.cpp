@@ -213,43 +213,67 @@ TriggerSet expected_triggers(const std::vector<KeyScript>& keys)
 
 // The trigger names depend on the order of the schema, which changes when a
 // dropped table comes back; so a set that differs in any way is rewritten
-// whole rather than patched, and a half-written set never stays behind.
+// whole rather than patched. Runs inside the caller's transaction.
 int rewrite_triggers(sqlite3* db, const TriggerSet& existing, const std::vector<KeyScript>& keys)
 {
-    int rc = exec(db, "BEGIN IMMEDIATE TRANSACTION;");
-    if (rc != SQLITE_OK)
-        return rc;
+    int rc = SQLITE_OK;
     for (const auto& trigger : existing) {
         Text sql(sqlite3_mprintf("DROP TRIGGER IF EXISTS main.%Q;", trigger.first.c_str()), &sqlite3_free);
         rc = sql ? exec(db, sql.get()) : SQLITE_NOMEM;
         if (rc != SQLITE_OK)
-            break;
+            return rc;
     }
-    for (const KeyScript& key : keys) {
-        if (rc != SQLITE_OK)
-            break;
-        rc = exec(db, key.script.c_str());
-    }
-    if (rc != SQLITE_OK) {
-        exec(db, "ROLLBACK TRANSACTION;");
+    for (const KeyScript& key : keys)
+        if ((rc = exec(db, key.script.c_str())) != SQLITE_OK)
+            return rc;
+    return SQLITE_OK;
+}
+
+// Whether the file holds exactly the triggers the keys need; existing gets
+// the ones it holds.
+int read_triggers(sqlite3* db, const std::vector<KeyScript>& keys, TriggerSet& existing, bool& matches)
+{
+    existing.clear();
+    const int rc =
+        for_each_row(db, "SELECT name, tbl_name FROM main.sqlite_master WHERE type = 'trigger' AND name LIKE 'genfkey%'",
+                     [&](sqlite3_stmt* row) { existing.emplace_back(column_text(row, 0), column_text(row, 1)); });
+    std::sort(existing.begin(), existing.end());
+    matches = existing == expected_triggers(keys);
+    return rc;
+}
+
+// Two programs opening a new file at once may both find the triggers
+// missing; the second would then fail to create them again. So they are
+// compared once more, and written, under one write lock. A file whose set is
+// right (every open but the first) is only read.
+int write_missing_triggers(sqlite3* db, const std::vector<KeyScript>& keys)
+{
+    TriggerSet existing;
+    bool matches = false;
+    int rc = read_triggers(db, keys, existing, matches);
+    if (rc != SQLITE_OK || matches)
         return rc;
-    }
-    rc = exec(db, "COMMIT TRANSACTION;");
-    if (rc != SQLITE_OK)
+    if ((rc = exec(db, "BEGIN IMMEDIATE TRANSACTION;")) != SQLITE_OK)
+        return rc;
+    rc = read_triggers(db, keys, existing, matches);
+    if (rc == SQLITE_OK && !matches)
+        rc = rewrite_triggers(db, existing, keys);
+    if (rc == SQLITE_OK)
+        rc = exec(db, "COMMIT TRANSACTION;");
+    if (rc != SQLITE_OK && !sqlite3_get_autocommit(db))
         exec(db, "ROLLBACK TRANSACTION;");
     return rc;
 }
 
 int generate(sqlite3* db)
 {
-    int rc = plat::feeddb::register_trigger_functions(db);
+    int rc = feeddb::register_trigger_functions(db);
     if (rc == SQLITE_OK)
-        rc = plat::feeddb::register_schema_module(db);
+        rc = feeddb::register_schema_module(db);
     if (rc == SQLITE_OK)
         rc = prepare_keys(db);
     if (rc != SQLITE_OK)
         return rc;
-
     std::vector<KeyScript> keys;
     rc = for_each_row(
         db, trigger_query,
@@ -257,23 +281,12 @@ int generate(sqlite3* db)
             keys.push_back({column_text(row, 0), column_text(row, 1), column_text(row, 2), column_text(row, 3)});
         },
         script_template);
-    if (rc != SQLITE_OK)
-        return rc;
-
-    TriggerSet existing;
-    rc = for_each_row(db, "SELECT name, tbl_name FROM main.sqlite_master WHERE type = 'trigger' AND name LIKE 'genfkey%'",
-                      [&](sqlite3_stmt* row) { existing.emplace_back(column_text(row, 0), column_text(row, 1)); });
-    if (rc != SQLITE_OK)
-        return rc;
-    std::sort(existing.begin(), existing.end());
-    if (existing == expected_triggers(keys))
-        return SQLITE_OK;
-    return rewrite_triggers(db, existing, keys);
+    return rc == SQLITE_OK ? write_missing_triggers(db, keys) : rc;
 }
 
 }
 
-int GenerateForeignKeyTriggers(const char* path)
+int GenerateForeignKeyTriggers(const char* path, int busy_timeout_ms)
 {
     if (!path)
         return 1;
@@ -283,6 +296,6 @@ int GenerateForeignKeyTriggers(const char* path)
     if (rc != SQLITE_OK)
         return rc;
     // Another process may be writing: wait for its lock as every connection does.
-    sqlite3_busy_timeout(raw, 60000);
+    sqlite3_busy_timeout(raw, busy_timeout_ms);
     return generate(raw);
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace plat::feeddb {
+namespace feeddb {
 namespace {
 
 struct SchemaKind {

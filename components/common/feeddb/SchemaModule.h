@@ -5,7 +5,7 @@
 
 struct sqlite3;
 
-namespace plat::feeddb {
+namespace feeddb {
 
 // 0 or SQLite's code.
 int register_schema_module(sqlite3* db);

@@ -10,7 +10,7 @@
 #include <string>
 #include <type_traits>
 
-namespace plat::feeddb {
+namespace feeddb {
 
 enum class SqlArg { Int, Int64, Text };
 

@@ -6,9 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 using LibUtil::ByteBuffer;
@@ -133,4 +140,86 @@ TEST(HttpRequest, TlsPeerWithoutATrustedCertificateIsRefused)
         EXPECT_EQ(reply.ToString(), "before");
     }
     EXPECT_FALSE(served);
+}
+
+// /hop/N redirects N times before "end"; /size/N answers N bytes, with a
+// length, and /chunked/N the same without one.
+class HttpLimits : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        http.redirect_chain("/hop", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("end", "text/plain");
+        });
+        http.server.Get("/to-file", [](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect("file:///etc/hostname");
+        });
+        http.server.Get(R"(/size/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_content(std::string(std::stoul(req.matches[1]), 'b'), "application/octet-stream");
+        });
+        http.server.Get(R"(/chunked/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+            const std::size_t size = std::stoul(req.matches[1]);
+            res.set_chunked_content_provider("application/octet-stream",
+                                             [size](std::size_t offset, httplib::DataSink& sink) {
+                                                 const std::size_t part = std::min<std::size_t>(4096, size - offset);
+                                                 const std::string block(part, 'c');
+                                                 sink.write(block.data(), block.size());
+                                                 if (offset + part == size)
+                                                     sink.done();
+                                                 return true;
+                                             });
+        });
+        http.start();
+    }
+
+    Loopback<> http;
+};
+
+TEST_F(HttpLimits, RedirectsUpToFiveAndRepliesUpTo64KiB)
+{
+    const std::size_t limit = LibUtil::default_max_reply;
+    const struct {
+        std::string path;
+        std::optional<std::size_t> size;   // nothing: refused
+    } cases[] = {
+        {"/hop/5", 3},
+        {"/hop/6", {}},
+        {"/to-file", {}},
+        {"/size/" + std::to_string(limit), limit},
+        {"/size/" + std::to_string(limit + 1), {}},
+        {"/chunked/" + std::to_string(limit), limit},
+        {"/chunked/" + std::to_string(limit + 1), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        ByteBuffer reply(std::string_view("before"));
+        EXPECT_EQ(LibUtil::HttpRequest(http.url(c.path), 0, reply, nullptr, false), c.size.has_value());
+        EXPECT_EQ(reply.Length(), c.size.value_or(6));
+    }
+}
+
+TEST_F(HttpLimits, BodyStreamsIntoAFileUpToItsOwnLimit)
+{
+    plat::TempFolder folder;
+    for (const std::size_t size : {std::size_t{200000}, std::size_t{200001}}) {
+        SCOPED_TRACE(size);
+        const std::string path = folder / "body";
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        LibUtil::RequestSettings settings;
+        settings.url = http.url("/chunked/" + std::to_string(size));
+        settings.reply_file = fd;
+        settings.max_reply = 200000;
+        LibUtil::HttpConnection* connection = LibUtil::CURLConnectionManager::Instance().CreateConnection(settings);
+        ASSERT_NE(connection, nullptr);
+        const bool done = connection->Perform();
+        const int code = connection->LastResult();
+        connection->Release();
+        ::close(fd);
+        EXPECT_EQ(done, size <= 200000);
+        EXPECT_EQ(code, done ? CURLE_OK : CURLE_FILESIZE_EXCEEDED);
+        if (done) {
+            EXPECT_EQ(std::filesystem::file_size(path), size);
+        }
+    }
 }

@@ -1,5 +1,5 @@
 #include "core/search/CSearchLauncher.h"
-#include "core/updater/tests/FeedSite.h"
+#include "feedparser/pellow/testing/FeedSite.h"
 
 #include "platform/base/Utf.h"
 #include "platform/com/Com.h"
@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -22,14 +23,7 @@ protected:
     {
         ASSERT_TRUE(modules.registered());
         // The parser's script searches on the host named in the settings.
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", 0, nullptr, 0, KEY_ALL_ACCESS,
-                                  nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        const std::u16string host = plat::utf8_to_utf16(site.host());
-        RegSetValueExW(key, u"FeedHost", 0, REG_SZ, reinterpret_cast<const BYTE*>(host.c_str()),
-                       static_cast<DWORD>((host.size() + 1) * sizeof(WCHAR)));
-        RegCloseKey(key);
+        ASSERT_TRUE(feed_testing::set_feed_settings(site.host(), {}));
         plat::current_thread_queue();   // this thread stands for the logic thread
     }
 
@@ -123,4 +117,22 @@ TEST_F(CSearchLauncherTest, SearchesEndBeforeTheirLauncherAndNeverPostToAnEndedT
     }   // joins both; their results are freed, not left behind
     MSG message{};
     EXPECT_FALSE(PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE));
+}
+
+TEST_F(CSearchLauncherTest, ClosingTheLauncherEndsAStalledSearchWithoutWaitingForItsTimeOut)
+{
+    ASSERT_TRUE(feed_testing::set_feed_settings(std::nullopt, 600000));   // ten minutes
+    site.stall("/feeds/base/videos");
+    auto launcher = std::make_unique<CSearchLauncher>(GetCurrentThreadId());
+    launcher->StartSearch(u"stalled", "Vazir EZO");
+    ASSERT_TRUE(site.wait_for_request("/feeds/base/videos"));
+    auto closed = std::async(std::launch::async, [&] { launcher.reset(); });
+    // Far below the time-out: the transfer was given up, not waited out.
+    const bool ended = closed.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    site.release();
+    closed.wait();
+    EXPECT_TRUE(ended);
+    auto result = next_result();
+    ASSERT_TRUE(result);
+    EXPECT_TRUE(result->items.empty()) << "the cancelled search posts its empty result";
 }

@@ -15,9 +15,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The installer the server hands out: it writes its first argument into
-// "marker" beside itself, so the test sees that it ran and how.
-const std::string payload = "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/marker\"\n";
+// The installer the server hands out: it writes its first argument into the
+// file marker, so the test sees that it ran and how.
+std::string installer_writing(const fs::path& marker)
+{
+    return "#!/bin/sh\nprintf '%s' \"$1\" > '" + marker.string() + "'\n";
+}
 
 std::string read_text(const fs::path& path)
 {
@@ -31,7 +34,6 @@ class CVersionUpdateTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        fs::create_directories(root / "tmp");
         fs::create_directories(root / "program");
         keys = http_testing::make_rsa_key();
         std::ofstream(root / "program/public.key") << keys.public_pem;
@@ -40,13 +42,35 @@ protected:
         server.server.Get("/appupdate.php", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content(reply, "text/plain");
         });
-        server.server.Get("/file/Install_Strimo.exe", [](const httplib::Request&, httplib::Response& res) {
+        server.server.Get("/file/Install_Strimo.exe", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content(payload, "application/octet-stream");
         });
-        server.server.Get("/cut.exe", [](const httplib::Request&, httplib::Response& res) {
+        // /hop/N redirects N times before the installer.
+        server.redirect_chain("/hop", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content(payload, "application/octet-stream");
+        });
+        // The installer without a length, so only its bytes can tell its size.
+        server.server.Get("/chunked.exe", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_chunked_content_provider("application/octet-stream", [this](std::size_t, httplib::DataSink& sink) {
+                sink.write(payload.data(), payload.size());
+                sink.done();
+                return true;
+            });
+        });
+        // Declares a length far past any limit and sends a little.
+        server.server.Get("/huge.exe", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(max_installer_bytes + 1, "application/octet-stream",
+                                     [this](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                         if (offset > 0)
+                                             return false;
+                                         sink.write(payload.data(), payload.size());
+                                         return true;
+                                     });
+        });
+        server.server.Get("/cut.exe", [this](const httplib::Request&, httplib::Response& res) {
             // Promises more than it sends, then drops the connection.
             res.set_content_provider(payload.size() * 4, "application/octet-stream",
-                                     [](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                     [this](std::size_t offset, std::size_t, httplib::DataSink& sink) {
                                          if (offset > 0)
                                              return false;
                                          sink.write(payload.data(), payload.size());
@@ -62,7 +86,7 @@ protected:
         s.host = "127.0.0.1";
         s.port = static_cast<std::uint16_t>(server.port);
         s.current_version = "1.0.0.1";
-        s.temp_folder = root / "tmp";
+        s.download_folder = root / "updates";
         s.program_folder = root / "program";
         return s;
     }
@@ -77,9 +101,18 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return update.GetResult();
     }
-    bool installer_left() const { return fs::exists(root / "tmp/" + CVersionUpdate::InstallerName); }
+    bool installer_left() const { return fs::exists(fs::path(root / "updates") / CVersionUpdate::InstallerName); }
+    // Waits for the installer to write its marker; what it wrote.
+    std::string marker_text() const
+    {
+        for (int i = 0; i < 3000 && read_text(marker).empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return read_text(marker);
+    }
 
     plat::TempFolder root;
+    fs::path marker = root / "marker";
+    std::string payload = installer_writing(marker);
     http_testing::KeyPair keys;
     std::string signature;
     std::string reply;
@@ -101,19 +134,18 @@ TEST_F(CVersionUpdateTest, NewVersionDownloadsVerifiesAndStartsTheInstallerSilen
     ASSERT_EQ(wait_for_download(update), S_OK);
     EXPECT_EQ(update.GetPercent(), 100);
     ASSERT_TRUE(update.Finish());
-
-    const fs::path marker = root / "tmp/marker";
-    for (int i = 0; i < 3000 && read_text(marker).empty(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(read_text(marker), "/SILENT");
+    EXPECT_EQ(marker_text(), "/SILENT");
 }
 
-TEST_F(CVersionUpdateTest, AnyOtherVersionAsksAndTheSameVersionDoesNot)
+// The answer comes over plain HTTP: an older version must never be offered,
+// or a replayed older signed installer would be installed.
+TEST_F(CVersionUpdateTest, OnlyAHigherVersionAsks)
 {
     const struct {
         const char* version;
         bool update;
-    } cases[] = {{"1.0.0.1", false}, {"0.9.0.0", true}, {"1.0.0.2", true}, {"1.0.0.1 ", true}};
+    } cases[] = {{"1.0.0.1", false}, {"0.9.0.0", false}, {"1.0.0.2", true}, {"1.0.0.1 ", false},
+                 {"1.0.1", true},    {"1.0", false},     {"1.0.0.10", true}, {"", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.version);
         reply = answer(c.version, "", signature);
@@ -137,7 +169,13 @@ TEST_F(CVersionUpdateTest, FailuresEndWithoutAnInstallerLeftOrStarted)
         {"truncated download", answer("2.0", server.url("/cut.exe"), signature), true, INET_E_DOWNLOAD_FAILURE},
         {"missing installer", answer("2.0", server.url("/gone.exe"), signature), true, INET_E_DOWNLOAD_FAILURE},
         {"not http", answer("2.0", "file:///bin/sh", signature), true, INET_E_DOWNLOAD_FAILURE},
+        {"six redirects", answer("2.0", server.url("/hop/6"), signature), true, INET_E_DOWNLOAD_FAILURE},
+        {"installer declared past its limit", answer("2.0", server.url("/huge.exe"), signature), true,
+         INET_E_DOWNLOAD_FAILURE},
         {"malformed reply", "var info = 1; " + answer("2.0", "", signature), false, E_FAIL},
+        {"reply past 64 KiB", answer("2.0", "", signature + "\",\"pad\":\"" + std::string(64 * 1024, 'p')), false,
+         E_FAIL},
+        {"older version", answer("0.9", "", signature), false, E_FAIL},
         {"reply without version", "{\"u\":\"\",\"s\":\"" + signature + "\"}", false, E_FAIL},
     };
     for (const auto& c : cases) {
@@ -152,7 +190,7 @@ TEST_F(CVersionUpdateTest, FailuresEndWithoutAnInstallerLeftOrStarted)
         }
         EXPECT_FALSE(update.Finish());
         EXPECT_FALSE(installer_left());
-        EXPECT_FALSE(fs::exists(root / "tmp/marker"));
+        EXPECT_FALSE(fs::exists(marker));
     }
 }
 
@@ -182,7 +220,8 @@ TEST_F(CVersionUpdateTest, UnreachableServerMeansNoUpdate)
 
 TEST_F(CVersionUpdateTest, LeftoverInstallerIsDeletedAtInitAndCleanupCancels)
 {
-    std::ofstream(root / "tmp/" + CVersionUpdate::InstallerName) << "old";
+    fs::create_directories(root / "updates");
+    std::ofstream(fs::path(root / "updates") / CVersionUpdate::InstallerName) << "old";
     CVersionUpdate update(setup());
     update.Init();
     EXPECT_FALSE(installer_left());
@@ -193,4 +232,69 @@ TEST_F(CVersionUpdateTest, LeftoverInstallerIsDeletedAtInitAndCleanupCancels)
     update.Cleanup();
     EXPECT_EQ(update.GetPercent(), -1);
     EXPECT_FALSE(installer_left());
+}
+
+TEST_F(CVersionUpdateTest, InstallerIsFollowedThroughFiveRedirects)
+{
+    reply = answer("2.0", server.url("/hop/5"), signature);
+    CVersionUpdate update(setup());
+    update.Init();
+    ASSERT_TRUE(update.Check());
+    ASSERT_TRUE(update.StartDownload());
+    ASSERT_EQ(wait_for_download(update), S_OK);
+    ASSERT_TRUE(update.Finish());
+    EXPECT_EQ(marker_text(), "/SILENT");
+}
+
+// A server that sends no length is stopped by the bytes themselves.
+TEST_F(CVersionUpdateTest, InstallerPastItsLimitIsRefusedAsItArrives)
+{
+    reply = answer("2.0", server.url("/chunked.exe"), signature);
+    for (const std::uint64_t limit : {std::uint64_t{payload.size() - 1}, std::uint64_t{payload.size()}}) {
+        SCOPED_TRACE(limit);
+        UpdateSetup s = setup();
+        s.installer_limit = limit;
+        CVersionUpdate update(s);
+        update.Init();
+        ASSERT_TRUE(update.Check());
+        ASSERT_TRUE(update.StartDownload());
+        const bool fits = limit == payload.size();
+        ASSERT_EQ(wait_for_download(update), fits ? S_OK : INET_E_DOWNLOAD_FAILURE);
+        EXPECT_EQ(installer_left(), fits);
+    }
+}
+
+TEST_F(CVersionUpdateTest, InstallerChangedAfterItsDownloadDoesNotRun)
+{
+    reply = answer("2.0", "", signature);
+    CVersionUpdate update(setup());
+    update.Init();
+    ASSERT_TRUE(update.Check());
+    ASSERT_TRUE(update.StartDownload());
+    ASSERT_EQ(wait_for_download(update), S_OK);
+    std::ofstream(update.InstallerPath(), std::ios::trunc) << installer_writing(root / "swapped");
+    EXPECT_FALSE(update.Finish());
+    EXPECT_FALSE(installer_left());
+    EXPECT_FALSE(fs::exists(root / "swapped"));
+}
+
+// Only this user may place a file where the installer is downloaded.
+TEST_F(CVersionUpdateTest, DownloadFolderIsKeptPrivateAndALinkIsRefused)
+{
+    reply = answer("2.0", "", signature);
+    fs::create_directories(root / "updates");
+    fs::permissions(root / "updates", fs::perms::all);
+    CVersionUpdate update(setup());
+    update.Init();
+    EXPECT_EQ(fs::status(root / "updates").permissions(), fs::perms::owner_all);
+    EXPECT_TRUE(update.Check());
+
+    fs::create_directories(root / "elsewhere");
+    fs::create_directory_symlink(root / "elsewhere", root / "link");
+    UpdateSetup linked = setup();
+    linked.download_folder = root / "link";
+    CVersionUpdate through_link(linked);
+    through_link.Init();
+    EXPECT_FALSE(through_link.Check());
+    EXPECT_FALSE(through_link.StartDownload());
 }

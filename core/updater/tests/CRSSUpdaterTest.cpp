@@ -1,8 +1,9 @@
 #include "core/updater/CRSSUpdater.h"
-#include "core/updater/tests/FeedSite.h"
+#include "feedparser/pellow/testing/FeedSite.h"
 
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "outside/ostrel/IOstrel.h"
+#include "platform/base/DebugLog.h"
 #include "platform/sync/NamedMutex.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <map>
 #include <mutex>
 #include <set>
@@ -114,6 +116,7 @@ protected:
         folder.name = "Feeds";
         ASSERT_EQ(database.InsertFolder(&folder), 0);
         folder_id = folder.id;
+        std::filesystem::create_directories(download_folder);
     }
     void TearDown() override
     {
@@ -126,7 +129,9 @@ protected:
     void start(std::int32_t max_items = 25, std::int64_t cache_limit = -1, std::string cache_folder = {})
     {
         updater = std::make_unique<CRSSUpdater>(database, &ostrel, interval_seconds, max_items,
-                                                std::move(cache_folder), cache_limit, [this] { return clock++; });
+                                                std::move(cache_folder), cache_limit,
+                                                std::vector<std::string>{download_folder},
+                                                [this] { return clock++; });
         updater->AddListener(&listener);
         updater->Start();
     }
@@ -161,6 +166,7 @@ protected:
     }
 
     feed_testing::ParserModules modules;
+    const std::string download_folder = modules.folder() + "/download";
     feed_testing::FeedSite site;
     CRSSDBMgr database;
     std::int64_t folder_id = 0;
@@ -355,7 +361,7 @@ TEST_F(CRSSUpdaterTest, BackgroundRefreshMarksTheOldestEligibleItemsBeyondTheLim
 
 TEST_F(CRSSUpdaterTest, PurgeRemovesItemsTasksAndFilesAndDisablesPredefinedChannels)
 {
-    const std::string file = modules.folder() + "/video.flv";
+    const std::string file = download_folder + "/video.flv";
     std::ofstream(file) << "bytes";
     const auto mark = [](RSSData::tRSSChannel& c) { c.mark_delete = true; };
     const auto predefined = add_channel("/feed", base_time, [](RSSData::tRSSChannel& c) {
@@ -457,4 +463,89 @@ TEST_F(CRSSUpdaterTest, BrokenOffRefreshKeepsWhatItWroteAndFreesTheDatabase)
     ASSERT_TRUE(shared);
     EXPECT_EQ(shared->wait(10000), WAIT_OBJECT_0);
     shared->release();
+}
+
+TEST_F(CRSSUpdaterTest, RefreshSkipsTheTemporaryChannelQuietly)
+{
+    site.serve("/feed", feed_testing::feed_xml(feed_testing::numbered_items(1)));
+    add_channel("/feed", stale_time, [](RSSData::tRSSChannel& c) {
+        c.title = "Default";
+        c.feed_url = "TempChannel";
+        c.is_predefine = true;
+    });
+    const auto real = add_channel("/feed", stale_time);
+    plat::DebugCapture capture;
+    start();
+    updater->RequestAll();
+    ASSERT_TRUE(listener.wait_updated(1));
+    EXPECT_EQ(listener.begun(), (std::vector<std::int64_t>{real}));
+    EXPECT_EQ(listener.updated(), (std::vector<std::pair<std::int64_t, bool>>{{real, true}}));
+    EXPECT_FALSE(capture.contains("Script Error")) << "no script ran for the temporary channel";
+}
+
+TEST_F(CRSSUpdaterTest, DeletedItemsTakeAlongOnlyFilesOfTheProgramsFolders)
+{
+    namespace fs = std::filesystem;
+    const std::string cache = modules.folder() + "/cache", outside = modules.folder() + "/elsewhere";
+    fs::create_directories(cache);
+    fs::create_directories(outside);
+    fs::create_directories(download_folder + "/sub");
+    fs::create_symlink(outside, download_folder + "/linked");
+    fs::create_symlink(outside + "/target.flv", download_folder + "/link.flv");
+    const struct {
+        const char* name;
+        std::string path;       // the row's local media file
+        std::string file;       // the file that path reaches, made before the purge
+        bool removed;
+    } cases[] = {
+        {"in the download folder", download_folder + "/a.flv", download_folder + "/a.flv", true},
+        {"in a folder below it", download_folder + "/sub/b.flv", download_folder + "/sub/b.flv", true},
+        {"in the cache folder", cache + "/c.flv", cache + "/c.flv", true},
+        {"elsewhere", outside + "/d.flv", outside + "/d.flv", false},
+        {"out through ..", download_folder + "/../elsewhere/e.flv", outside + "/e.flv", false},
+        {"out through a linked folder", download_folder + "/linked/f.flv", outside + "/f.flv", false},
+        {"a link to a file elsewhere", download_folder + "/link.flv", outside + "/target.flv", false},
+        {"a relative path", "elsewhere/g.flv", outside + "/g.flv", false},
+    };
+    const auto id = add_channel("", base_time, [](RSSData::tRSSChannel& c) { c.mark_delete = true; });
+    for (const auto& c : cases) {
+        std::ofstream(c.file) << "bytes";
+        RSSData::tRSSItem item;
+        item.folder_id = folder_id;
+        item.channel_id = id;
+        item.title = c.name;
+        item.local_media_file_path = c.path;
+        ASSERT_EQ(database.InsertItem(&item), 0);
+    }
+    plat::DebugCapture capture;
+    start(25, -1, cache);   // the first pass of the worker purges the channel
+    for (int i = 0; i < 6000 && channel(id).id != 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    updater->Stop();
+    ASSERT_EQ(channel(id).id, 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(fs::exists(c.file), !c.removed);
+        if (!c.removed) {
+            EXPECT_TRUE(capture.contains("left alone: " + c.path));
+        }
+    }
+    EXPECT_TRUE(fs::is_symlink(download_folder + "/link.flv")) << "a link is never followed or taken";
+}
+
+TEST_F(CRSSUpdaterTest, StopEndsAStalledTransferWithoutWaitingForItsTimeOut)
+{
+    ASSERT_TRUE(feed_testing::set_feed_settings(std::nullopt, 600000));   // ten minutes
+    site.stall("/stalled");
+    const auto id = add_channel("/stalled", base_time);
+    start();
+    updater->Request(id);
+    ASSERT_TRUE(site.wait_for_request("/stalled"));
+    auto stopped = std::async(std::launch::async, [this] { updater->Stop(); });
+    // Far below the time-out: the transfer was given up, not waited out.
+    const bool ended = stopped.wait_for(patience) == std::future_status::ready;
+    site.release();
+    stopped.wait();
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(listener.updated(), (std::vector<std::pair<std::int64_t, bool>>{{id, false}}));
 }

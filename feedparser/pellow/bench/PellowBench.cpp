@@ -2,9 +2,10 @@
 // 100 times with a plain libxml2 reader that fetches the same feed with libcurl
 // and extracts the same fields; prints both rates and their ratio.
 
-#include "../tests/FeedServer.h"
+#include "../tests/FeedFixtures.h"
 
 #include "feedparser/pellow/PellowLib.h"
+#include "feedparser/pellow/testing/FeedSite.h"
 #include "platform/base/Utf.h"
 #include "platform/com/Com.h"
 #include "platform/com/ComPtr.h"
@@ -151,12 +152,13 @@ double seconds_for(const std::function<std::size_t()>& parse, std::size_t& items
 
 int main()
 {
-    plat::TemporaryRegistry registry;
-    if (!plat::register_modules(STRIMO_REGSVR, {SCRIPT_MODULE, FELDANE_MODULE, PELLOW_MODULE})) {
+    feed_testing::ParserModules modules;
+    if (!modules.registered()) {
         std::fprintf(stderr, "pellow-bench: the modules could not be registered\n");
         return 1;
     }
-    FeedServer server;
+    feed_testing::FeedSite server;
+    server.serve("/many", generated_feed(items_per_feed));
     const std::string url = server.url("/many");
     curl_global_init(CURL_GLOBAL_DEFAULT);
     CoInitialize(nullptr);

@@ -1,6 +1,7 @@
-#include "FeedServer.h"
+#include "FeedFixtures.h"
 #include "ParserTesting.h"
 
+#include "feedparser/pellow/testing/FeedSite.h"
 #include "platform/base/DebugLog.h"
 #include "platform/com/Com.h"
 #include "platform/com/ComPtr.h"
@@ -10,10 +11,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <span>
 #include <thread>
 #include <vector>
 
 namespace {
+
+struct FeedCase;
 
 // The real parser script against feeds served on 127.0.0.1.
 class ParseFeedsTest : public testing::Test {
@@ -21,8 +25,19 @@ protected:
     void SetUp() override
     {
         ASSERT_EQ(CoInitialize(nullptr), S_OK);
-        ASSERT_TRUE(plat::register_modules(STRIMO_REGSVR, {SCRIPT_MODULE, FELDANE_MODULE, PELLOW_MODULE}));
-        set_feed_settings(m_server.host(), 500);
+        ASSERT_TRUE(m_modules.registered());
+        // Generous: a loaded machine must not turn a fetch into a time-out.
+        ASSERT_TRUE(feed_testing::set_feed_settings(m_server.host(), 60000));
+        m_server.serve("/ordinary", ordinary_feed());
+        m_server.serve("/empty", "<rss version=\"2.0\"><channel><title>Nothing yet</title></channel></rss>");
+        m_server.serve("/many", generated_feed(200));
+        m_server.serve("/entities", entities_feed());
+        m_server.serve("/broken", ordinary_feed().substr(0, 900));
+        m_server.serve("/mismatched", "<rss version=\"2.0\"><channel><item><title>a</b></item></channel></rss>");
+        m_server.serve("/html", "<html><head><title>a page</title></head><body></body></html>", "text/html");
+        m_server.stall("/slow");
+        m_server.serve("/feeds/base/videos", ordinary_feed());
+        m_server.serve("/feeds/base/videos/abc_123/related", ordinary_feed());
         ASSERT_EQ(CoCreateInstance(CLSID_RSSParser, nullptr, CLSCTX_ALL, IID_IRSSParser, m_parser.put_void()), S_OK);
     }
     void TearDown() override
@@ -37,6 +52,9 @@ protected:
         return m_parser->ParseRSS(address.get(), count, channel.put());
     }
 
+    // Serves each case's feed and checks the field it names.
+    void expect_fields(std::span<const FeedCase> cases);
+
     static std::vector<plat::ComPtr<IRSSItem>> items_of(IRSSChannel* channel)
     {
         LONG size = 0;
@@ -47,8 +65,8 @@ protected:
         return items;
     }
 
-    plat::TemporaryRegistry m_registry;
-    FeedServer m_server;
+    feed_testing::ParserModules m_modules;
+    feed_testing::FeedSite m_server;
     plat::ComPtr<IRSSParser> m_parser;
 };
 
@@ -146,23 +164,178 @@ TEST_F(ParseFeedsTest, FeedsOfEveryShapeGiveTheirItems)
 TEST_F(ParseFeedsTest, BrokenInputFailsWithAClearResult)
 {
     const struct { const char* name; std::string url; const char* reason; } cases[] = {
-        {"broken XML", m_server.url("/broken"), "the feed is not XML"},
-        {"not RSS", m_server.url("/atom"), "not an RSS 2.0 feed"},
+        {"XML cut inside an item", m_server.url("/broken"), "the feed is not XML"},
+        {"markup broken before the end", m_server.url("/mismatched"), "the feed is not XML"},
+        {"neither RSS nor Atom", m_server.url("/html"), "not an RSS or Atom feed"},
         {"a missing feed", m_server.url("/missing"), "answered 404"},
-        {"a server slower than the time-out", m_server.url("/slow"), "Timeout"},
         {"nobody listening", "http://127.0.0.1:1/feed", "XMLHTTP"},
         {"a file address", "file:///etc/passwd", "only http and https"},
+        {"the temporary channel's address", "TempChannel", "only http and https"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        const std::size_t requests = m_server.requests().size();
         plat::DebugCapture capture;
         plat::ComPtr<IRSSChannel> channel;
         EXPECT_EQ(parse(c.url, 50, channel), SCRIPT_E_REPORTED);
         EXPECT_FALSE(channel);
         EXPECT_TRUE(capture.contains(c.reason));
+        if (c.url.rfind(m_server.url("/"), 0) != 0) {
+            EXPECT_EQ(m_server.requests().size(), requests) << "nothing was fetched";
+        }
     }
     plat::ComPtr<IRSSChannel> channel;
     EXPECT_EQ(parse(m_server.url("/ordinary"), 50, channel), S_OK) << "the parser is still usable";
+
+    // A parser made while the settings ask for half a second gives a stalled feed up then.
+    ASSERT_TRUE(feed_testing::set_feed_settings(std::nullopt, 500));
+    ASSERT_EQ(CoCreateInstance(CLSID_RSSParser, nullptr, CLSCTX_ALL, IID_IRSSParser, m_parser.put_void()), S_OK);
+    plat::DebugCapture capture;
+    EXPECT_EQ(parse(m_server.url("/slow"), 50, channel), SCRIPT_E_REPORTED);
+    EXPECT_TRUE(capture.contains("Timeout"));
+}
+
+namespace {
+
+const std::string media_rss = "http://search.yahoo.com/mrss/";
+
+std::string rss(const std::string& items, const std::string& namespaces = {})
+{
+    return "<rss version=\"2.0\" xmlns:media=\"" + media_rss + "\" " + namespaces +
+           "><channel><title>Channel</title><link>http://www.example.com/</link>" + items + "</channel></rss>";
+}
+
+std::string atom(const std::string& feed_parts, const std::string& entries)
+{
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<feed xmlns=\"http://www.w3.org/2005/Atom\" xmlns:media=\"" +
+           media_rss + "\" xmlns:v=\"http://video.example.net/schemas/ext\">" + feed_parts + entries + "</feed>";
+}
+
+const std::string atom_entry =
+    "<entry><id>tag:example.net,2008:video:a1</id><title>Atom video</title>"
+    "<link rel=\"self\" href=\"http://example.net/feeds/a1\"/>"
+    "<link rel=\"alternate\" type=\"text/html\" href=\"http://example.net/watch?v=a1\"/>"
+    "<link rel=\"enclosure\" type=\"video/mp4\" length=\"999\" href=\"http://example.net/a1.mp4\"/>"
+    "<published>2008-12-01T10:00:00Z</published><updated>2008-12-02T10:00:00Z</updated>"
+    "<author><name>Someone</name><uri>http://example.net/someone</uri></author>"
+    "<category scheme=\"http://example.net/cats\" term=\"Music\"/>"
+    "<summary>Atom words</summary>"
+    "<media:group><media:content url=\"http://example.net/v/a1\" type=\"video/mp4\"/>"
+    "<media:thumbnail url=\"http://img.example.net/a1.jpg\"/><v:duration seconds=\"95\"/></media:group></entry>";
+
+enum class Match { Equals, Contains, Lacks };
+
+// A feed as served, and the field of its first item (or of its channel) that it shows.
+struct FeedCase {
+    const char* name;
+    std::string body;
+    const char* content_type;
+    HRESULT (IRSSItem::*item_field)(BSTR*);
+    HRESULT (IRSSChannel::*channel_field)(BSTR*);
+    Match match;
+    const char* expected;
+};
+
+}
+
+void ParseFeedsTest::expect_fields(std::span<const FeedCase> cases)
+{
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        m_server.serve("/case" + std::to_string(i), cases[i].body, cases[i].content_type);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(c.name);
+        plat::ComPtr<IRSSChannel> channel;
+        ASSERT_EQ(parse(m_server.url("/case" + std::to_string(i)), 50, channel), S_OK);
+        std::string value;
+        if (c.channel_field) {
+            value = read(channel.get(), c.channel_field);
+        } else {
+            auto items = items_of(channel.get());
+            ASSERT_FALSE(items.empty());
+            value = read(items[0].get(), c.item_field);
+        }
+        switch (c.match) {
+        case Match::Equals: EXPECT_EQ(value, c.expected); break;
+        case Match::Contains: EXPECT_NE(value.find(c.expected), std::string::npos) << value; break;
+        case Match::Lacks: EXPECT_EQ(value.find(c.expected), std::string::npos) << value; break;
+        }
+    }
+}
+
+// Each fixture is served as written, and the first item (or the channel) read back.
+TEST_F(ParseFeedsTest, FeedsAsSitesServeThemGiveTheirFields)
+{
+    const std::string item_with_group = "<item><title>Grouped</title><media:group>";
+    const FeedCase cases[] = {
+        {"RSS 2.0 title", rss("<item><title>Plain</title></item>"), "application/rss+xml", &IRSSItem::get_title,
+         nullptr, Match::Equals, "Plain"},
+        {"RSS 2.0 item category, not media:category",
+         rss("<item><media:category>Film</media:category><category>Music</category></item>"), "text/xml",
+         &IRSSItem::get_category, nullptr, Match::Equals, "Music"},
+        {"the site's extension under an address of its own",
+         rss(item_with_group + "<yt:duration seconds=\"75\"/></media:group></item>",
+             "xmlns:yt=\"http://gdata.example.org/schemas/2007\""),
+         "text/xml", &IRSSItem::get_media_content_duration, nullptr, Match::Equals, "75"},
+        {"the site's extension under another prefix and address",
+         rss(item_with_group + "<ext:duration seconds=\"3725\"/></media:group></item>",
+             "xmlns:ext=\"urn:example:video\""),
+         "text/xml", &IRSSItem::get_display_description, nullptr, Match::Contains,
+         "<span class=\"time\">1:02:05</span>"},
+        {"Atom title", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_title, nullptr, Match::Equals,
+         "Atom video"},
+        {"Atom alternate link", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_link, nullptr,
+         Match::Equals, "http://example.net/watch?v=a1"},
+        {"Atom id as guid", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_guid, nullptr, Match::Equals,
+         "tag:example.net,2008:video:a1"},
+        {"Atom published as an RSS date", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_pubDate,
+         nullptr, Match::Equals, "Mon, 01 Dec 2008 10:00:00 GMT"},
+        {"Atom updated when nothing was published, with its offset",
+         atom("", "<entry><title>t</title><updated>2008-12-01T12:30:00+02:00</updated></entry>"),
+         "application/atom+xml", &IRSSItem::get_pubDate, nullptr, Match::Equals, "Mon, 01 Dec 2008 10:30:00 GMT"},
+        {"Atom author", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_author, nullptr, Match::Equals,
+         "Someone"},
+        {"Atom category", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_category, nullptr,
+         Match::Equals, "Music"},
+        {"Atom enclosure", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_enclosure_url, nullptr,
+         Match::Equals, "http://example.net/a1.mp4"},
+        {"Atom summary", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_original_description, nullptr,
+         Match::Equals, "Atom words"},
+        {"Atom media:group", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_media_content_url, nullptr,
+         Match::Equals, "http://example.net/v/a1"},
+        {"Atom extension duration", atom("", atom_entry), "application/atom+xml", &IRSSItem::get_display_description,
+         nullptr, Match::Contains, "<span class=\"time\">1:35</span>"},
+        {"Atom feed title", atom("<title>Atom channel</title><link href=\"http://example.net/\"/>", atom_entry),
+         "application/atom+xml", nullptr, &IRSSChannel::get_title, Match::Equals, "Atom channel"},
+        {"Atom feed link", atom("<title>Atom channel</title><link href=\"http://example.net/\"/>", atom_entry),
+         "application/atom+xml", nullptr, &IRSSChannel::get_link, Match::Equals, "http://example.net/"},
+        {"ISO-8859-1 declared", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" +
+                                    rss("<item><title>Caf\xE9 cr\xE8me</title></item>"),
+         "application/rss+xml", &IRSSItem::get_title, nullptr, Match::Equals, "Caf\xC3\xA9 cr\xC3\xA8me"},
+        {"ISO-8859-1 named by the server", rss("<item><title>Caf\xE9</title></item>"),
+         "application/rss+xml; charset=ISO-8859-1", &IRSSItem::get_title, nullptr, Match::Equals, "Caf\xC3\xA9"},
+        {"several media:content: the default one",
+         rss(item_with_group + "<media:content url=\"http://m.example.com/small\"/>"
+             "<media:content url=\"http://m.example.com/best\" isDefault=\"true\"/></media:group></item>"),
+         "text/xml", &IRSSItem::get_media_content_url, nullptr, Match::Equals, "http://m.example.com/best"},
+        {"several media:content, none default: the first",
+         rss("<item><media:content url=\"http://m.example.com/one\" isDefault=\"false\"/>"
+             "<media:content url=\"http://m.example.com/two\"/></item>"),
+         "text/xml", &IRSSItem::get_media_content_url, nullptr, Match::Equals, "http://m.example.com/one"},
+        {"a javascript: thumbnail", rss("<item><media:thumbnail url=\"javascript:alert(1)\"/></item>"), "text/xml",
+         &IRSSItem::get_display_description, nullptr, Match::Lacks, "<img"},
+        {"a javascript: thumbnail in capitals",
+         rss("<item><media:thumbnail url=\"JavaScript:alert(1)\"/></item>"), "text/xml",
+         &IRSSItem::get_display_description, nullptr, Match::Lacks, "<img"},
+        {"a file: thumbnail", rss("<item><media:thumbnail url=\"file:///etc/passwd\"/></item>"), "text/xml",
+         &IRSSItem::get_display_description, nullptr, Match::Lacks, "<img"},
+        {"a data: thumbnail", rss("<item><media:thumbnail url=\"data:image/png;base64,AAAA\"/></item>"),
+         "text/xml", &IRSSItem::get_display_description, nullptr, Match::Lacks, "<img"},
+        {"an https thumbnail", rss("<item><media:thumbnail url=\"https://img.example.com/a.jpg\"/></item>"),
+         "text/xml", &IRSSItem::get_display_description, nullptr, Match::Contains,
+         "<img src=\"https://img.example.com/a.jpg\""},
+    };
+    expect_fields(cases);
 }
 
 TEST_F(ParseFeedsTest, SearchAndRelatedVideosAskTheFeedHost)
@@ -170,12 +343,12 @@ TEST_F(ParseFeedsTest, SearchAndRelatedVideosAskTheFeedHost)
     plat::Bstr keyword(u"a+b%C3%A9"), site(u"YouTube");
     plat::ComPtr<IRSSChannel> channel;
     ASSERT_EQ(m_parser->RSSSearch(keyword.get(), site.get(), 50, channel.put()), S_OK);
-    EXPECT_EQ(m_server.last_target(), "/feeds/base/videos?q=a+b%C3%A9&max-results=50&alt=rss&client=ytapi-youtube-search");
+    EXPECT_EQ(m_server.requests().back(), "/feeds/base/videos?q=a+b%C3%A9&max-results=50&alt=rss&client=ytapi-youtube-search");
     EXPECT_EQ(items_of(channel.get()).size(), 2u);
 
     plat::Bstr watch(u"http://www.example.com/watch?v=abc_123&feature=related");
     ASSERT_EQ(m_parser->GetRelatedVideo(watch.get(), channel.put()), S_OK);
-    EXPECT_EQ(m_server.last_target(), "/feeds/base/videos/abc_123/related?alt=rss&client=ytapi-youtube-browse");
+    EXPECT_EQ(m_server.requests().back(), "/feeds/base/videos/abc_123/related?alt=rss&client=ytapi-youtube-browse");
     plat::Bstr no_video(u"http://www.example.com/about");
     EXPECT_EQ(m_parser->GetRelatedVideo(no_video.get(), channel.put()), SCRIPT_E_REPORTED);
 
@@ -217,4 +390,161 @@ TEST_F(ParseFeedsTest, ParsersOnTwoThreadsWorkSideBySide)
     b.join();
     EXPECT_EQ(first, 3);
     EXPECT_EQ(second, 3);
+}
+
+namespace {
+
+const std::string dc = "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"";
+const std::string itunes = "xmlns:itunes=\"http://www.itunes.com/dtds/podcast-1.0.dtd\"";
+
+std::string rdf(const std::string& items)
+{
+    return "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" xmlns=\"http://purl.org/rss/1.0/\" " +
+           dc + "><channel rdf:about=\"http://r.example.com/\"><title>RDF channel</title>"
+           "<link>http://r.example.com/</link><dc:creator>Editor</dc:creator></channel>" + items + "</rdf:RDF>";
+}
+
+}
+
+// Feeds as people publish them: the element each row maps, and the text it gives.
+TEST_F(ParseFeedsTest, FeedsAsPeoplePublishThemGiveTheirFields)
+{
+    const FeedCase cases[] = {
+        {"RSS with its root in a namespace",
+         "<rss xmlns=\"http://backend.userland.com/rss2\" version=\"2.0\"><channel><title>c</title>"
+         "<item><title>Namespaced</title></item></channel></rss>",
+         "text/xml", &IRSSItem::get_title, nullptr, Match::Equals, "Namespaced"},
+        {"RSS 0.91 link", "<rss version=\"0.91\"><channel><title>c</title><link>http://o.example.com/</link>"
+                          "<item><title>Old</title><link>http://o.example.com/1</link></item></channel></rss>",
+         "text/xml", &IRSSItem::get_link, nullptr, Match::Equals, "http://o.example.com/1"},
+        {"RSS 1.0 item title", rdf("<item rdf:about=\"http://r.example.com/1\"><title>RDF item</title>"
+                                   "<link>http://r.example.com/1</link></item>"),
+         "application/rdf+xml", &IRSSItem::get_title, nullptr, Match::Equals, "RDF item"},
+        {"RSS 1.0 channel title", rdf("<item><title>x</title></item>"), "application/rdf+xml", nullptr,
+         &IRSSChannel::get_title, Match::Equals, "RDF channel"},
+        {"RSS 1.0 channel editor from dc:creator", rdf("<item><title>x</title></item>"), "application/rdf+xml",
+         nullptr, &IRSSChannel::get_managingEditor, Match::Equals, "Editor"},
+        {"Atom 0.3 title and issued date",
+         "<feed version=\"0.3\" xmlns=\"http://purl.org/atom/ns#\"><title>c</title><entry><title>Old Atom</title>"
+         "<link rel=\"alternate\" href=\"http://a.example.com/1\"/><issued>2008-12-01T10:00:00Z</issued></entry></feed>",
+         "application/atom+xml", &IRSSItem::get_pubDate, nullptr, Match::Equals, "Mon, 01 Dec 2008 10:00:00 GMT"},
+        {"Atom without its namespace", "<feed><title>c</title><entry><title>Bare</title>"
+                                       "<link href=\"http://b.example.com/1\"/></entry></feed>",
+         "text/xml", &IRSSItem::get_link, nullptr, Match::Equals, "http://b.example.com/1"},
+        {"dc:creator as the author", rss("<item><title>t</title><dc:creator>Writer</dc:creator></item>", dc),
+         "text/xml", &IRSSItem::get_author, nullptr, Match::Equals, "Writer"},
+        {"dc:date as the date", rss("<item><title>t</title><dc:date>2008-12-01T12:00:00+02:00</dc:date></item>", dc),
+         "text/xml", &IRSSItem::get_pubDate, nullptr, Match::Equals, "Mon, 01 Dec 2008 10:00:00 GMT"},
+        {"dc:subject as the category", rss("<item><title>t</title><dc:subject>Music</dc:subject></item>", dc),
+         "text/xml", &IRSSItem::get_category, nullptr, Match::Equals, "Music"},
+        {"a plain author over dc:creator",
+         rss("<item><dc:creator>Second</dc:creator><author>First</author></item>", dc), "text/xml",
+         &IRSSItem::get_author, nullptr, Match::Equals, "First"},
+        {"itunes:summary as the description",
+         rss("<item><title>t</title><itunes:summary>Spoken words</itunes:summary></item>", itunes), "text/xml",
+         &IRSSItem::get_original_description, nullptr, Match::Equals, "Spoken words"},
+        {"itunes:author as the author", rss("<item><itunes:author>Host</itunes:author></item>", itunes),
+         "text/xml", &IRSSItem::get_author, nullptr, Match::Equals, "Host"},
+        {"itunes:duration as the duration", rss("<item><itunes:duration>1:02:05</itunes:duration></item>", itunes),
+         "text/xml", &IRSSItem::get_media_content_duration, nullptr, Match::Equals, "3725"},
+        {"Media RSS without its trailing slash",
+         "<rss version=\"2.0\" xmlns:m=\"http://search.yahoo.com/mrss\"><channel><item>"
+         "<m:content url=\"http://m.example.com/v\"/></item></channel></rss>",
+         "text/xml", &IRSSItem::get_media_content_url, nullptr, Match::Equals, "http://m.example.com/v"},
+        {"media:category outside media:group",
+         rss("<item><media:category scheme=\"urn:x\">Film</media:category><media:group>"
+             "<media:thumbnail url=\"http://i.example.com/t.jpg\"/></media:group></item>"),
+         "text/xml", &IRSSItem::get_media_category, nullptr, Match::Equals, "Film"},
+        {"media:thumbnail inside media:group",
+         rss("<item><media:category>Film</media:category><media:group>"
+             "<media:thumbnail url=\"http://i.example.com/t.jpg\"/></media:group></item>"),
+         "text/xml", &IRSSItem::get_media_thumbnail_url, nullptr, Match::Equals, "http://i.example.com/t.jpg"},
+        {"a permalink guid as the missing link", rss("<item><title>t</title><guid>http://g.example.com/1</guid></item>"),
+         "text/xml", &IRSSItem::get_link, nullptr, Match::Equals, "http://g.example.com/1"},
+        {"HTML named entities in a title", rss("<item><title>Caf&eacute;&nbsp;&hellip; &bogus;</title></item>"),
+         "text/xml", &IRSSItem::get_title, nullptr, Match::Equals, "Caf\xC3\xA9\xC2\xA0\xE2\x80\xA6 &bogus;"},
+        {"entity-escaped HTML unescaped once", rss("<item><description>&amp;lt;b&amp;gt; &lt;i&gt;</description></item>"),
+         "text/xml", &IRSSItem::get_original_description, nullptr, Match::Equals, "&lt;b&gt; <i>"},
+        {"markup written into a description stays markup",
+         rss("<item><description>Loud <b>guitars</b> &amp; <i>drums</i> &lt;3</description></item>"), "text/xml",
+         &IRSSItem::get_original_description, nullptr, Match::Equals, "Loud <b>guitars</b> &amp; <i>drums</i> &lt;3"},
+        {"the view of a description with markup escapes its text once",
+         rss("<item><description>Loud <b>guitars</b> &amp; <i>drums</i> &lt;3</description></item>"), "text/xml",
+         &IRSSItem::get_display_description, nullptr, Match::Contains,
+         "<p class=\"text\">Loud guitars &amp; drums &lt;3</p>"},
+        {"XHTML content in an Atom entry stays markup",
+         atom("", "<entry><title>t</title><content type=\"xhtml\"><div xmlns=\"http://www.w3.org/1999/xhtml\">"
+                  "<p>Hi</p></div></content></entry>"),
+         "application/atom+xml", &IRSSItem::get_original_description, nullptr, Match::Contains, "<p>Hi</p>"},
+        {"Latin-1 declared, Windows-1252 used",
+         "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>" + rss("<item><title>\x93Hi\x94 \x96 \x80</title></item>"),
+         "text/xml", &IRSSItem::get_title, nullptr, Match::Equals,
+         "\xE2\x80\x9CHi\xE2\x80\x9D \xE2\x80\x93 \xE2\x82\xAC"},
+        {"EUC-KR", "<?xml version=\"1.0\" encoding=\"EUC-KR\"?>" + rss("<item><title>\xC7\xD1\xB1\xB9</title></item>"),
+         "text/xml", &IRSSItem::get_title, nullptr, Match::Equals, "\xED\x95\x9C\xEA\xB5\xAD"},
+        {"Shift_JIS named by the server", rss("<item><title>\x93\xFA\x96\x7B</title></item>"),
+         "text/xml; charset=Shift_JIS", &IRSSItem::get_title, nullptr, Match::Equals, "\xE6\x97\xA5\xE6\x9C\xAC"},
+        {"the last closing tag without its >",
+         rss("<item><title>Kept</title></item>").substr(0, rss("<item><title>Kept</title></item>").size() - 1),
+         "text/xml", &IRSSItem::get_title, nullptr, Match::Equals, "Kept"},
+        {"the channel and the root never closed",
+         "<rss version=\"2.0\"><channel><title>c</title><item><title>Kept too</title></item>\n", "text/xml",
+         &IRSSItem::get_title, nullptr, Match::Equals, "Kept too"},
+        {"a guid that is no permalink stays out of the link",
+         rss("<item><title>t</title><guid isPermaLink=\"false\">http://g.example.com/2</guid></item>"), "text/xml",
+         &IRSSItem::get_link, nullptr, Match::Equals, ""},
+    };
+    expect_fields(cases);
+}
+
+// Feeds made to hurt: each ends quickly (refused, or read without what it asked
+// for) and nothing but the feed itself is fetched.
+TEST_F(ParseFeedsTest, HostileFeedsEndQuicklyAndFetchNothingElse)
+{
+    std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE rss [<!ENTITY l0 \"ha\">";
+    for (int i = 1; i < 10; ++i)
+        laughs += "<!ENTITY l" + std::to_string(i) + " \"" + std::string(10, '&') + "\">";
+    for (int i = 1; i < 10; ++i) {
+        std::string refs;
+        for (int j = 0; j < 10; ++j)
+            refs += "&l" + std::to_string(i - 1) + ";";
+        laughs.replace(laughs.find(std::string(10, '&')), 10, refs);
+    }
+    laughs += "]>" + rss("<item><title>&l9;</title></item>");
+    std::string nested = "<rss version=\"2.0\"><channel><item><title>deep</title>";
+    for (int i = 0; i < 10000; ++i)
+        nested += "<d>";
+    nested += "</item></channel></rss>";
+    const std::string outside = m_server.url("/outside");
+    const struct { const char* name; std::string body; } cases[] = {
+        {"entity expansion", laughs},
+        {"an external entity", "<?xml version=\"1.0\"?><!DOCTYPE rss [<!ENTITY x SYSTEM \"" + outside +
+                                   "\"><!ENTITY f SYSTEM \"file:///etc/passwd\">]>" +
+                                   rss("<item><title>&x;&f;</title></item>")},
+        {"an external DTD", "<?xml version=\"1.0\"?><!DOCTYPE rss SYSTEM \"" + outside + "\">" +
+                                rss("<item><title>&nbsp;t</title></item>")},
+        {"a parameter entity", "<?xml version=\"1.0\"?><!DOCTYPE rss [<!ENTITY % p SYSTEM \"" + outside +
+                                   "\"> %p;]>" + rss("<item><title>t</title></item>")},
+        {"10,000 nested elements", nested},
+        {"30 MB of text", rss("<item><title>" + std::string(30u << 20, 'x') + "</title></item>")},
+    };
+    m_server.serve("/outside", "<!ENTITY nbsp \"stolen\">", "text/plain");
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        m_server.serve("/hostile" + std::to_string(i), cases[i].body);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        plat::ComPtr<IRSSChannel> channel;
+        const HRESULT hr = parse(m_server.url("/hostile" + std::to_string(i)), 50, channel);
+        if (SUCCEEDED(hr)) {
+            const auto items = items_of(channel.get());
+            const std::string title = items.empty() ? "" : read(items[0].get(), &IRSSItem::get_title);
+            EXPECT_LT(title.size(), 1000u) << "nothing expanded beyond what the feed holds";
+            EXPECT_EQ(title.find("root:"), std::string::npos);
+            EXPECT_EQ(title.find("stolen"), std::string::npos);
+        } else {
+            EXPECT_EQ(hr, SCRIPT_E_REPORTED);
+        }
+    }
+    for (const std::string& target : m_server.requests())
+        EXPECT_NE(target, "/outside");
 }

@@ -1,5 +1,6 @@
 #include "ParserTesting.h"
 
+#include "feedparser/pellow/testing/FeedSite.h"
 #include "platform/base/DebugLog.h"
 #include "platform/com/Com.h"
 #include "platform/com/ComPtr.h"
@@ -59,7 +60,7 @@ TEST_F(ParserBridgeTest, ScriptResultsOfTheWrongKindFailWithANullChannel)
 TEST_F(ParserBridgeTest, ArgumentsReachTheScriptInParameterOrder)
 {
     register_all();
-    set_feed_settings(std::string("feeds.example.test:8080"), 1234);
+    ASSERT_TRUE(feed_testing::set_feed_settings(std::string("feeds.example.test:8080"), 1234));
     auto parser = create();
     EXPECT_EQ(parse_title(parser.get(), u"http://a/feed", 50), "http://a/feed|50|number");
 

@@ -36,3 +36,12 @@ TEST(DebugLog, LinesFromManyThreadsAreAllKept)
     for (auto& t : threads) t.join();
     EXPECT_EQ(capture.lines().size(), 1000u);
 }
+
+TEST(DebugLog, WaitForReturnsOnceALineFromAnotherThreadArrives)
+{
+    plat::DebugCapture capture;
+    EXPECT_FALSE(capture.wait_for("never", std::chrono::milliseconds(1)));
+    std::thread writer([] { plat::debug_log("worker: done"); });
+    EXPECT_TRUE(capture.wait_for("done", std::chrono::seconds(30)));
+    writer.join();
+}

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 using plat::ComPtr;
 using test::make_device;
@@ -153,4 +154,71 @@ TEST(Font, LatinFaceBorrowsChineseGlyphs)
     auto chinese = make_font(rig.device.get(), u"\u5b8b\u4f53", -16);
     const std::u16string words = u"\u9891\u9053\u9891\u9053";
     EXPECT_EQ(width(measure(latin.get(), words)), width(measure(chinese.get(), words)));
+}
+
+// A line goes to the device in one run when the sprite only moves by whole pixels, and glyph by glyph through
+// textures otherwise; a quarter-pixel move point-samples the same texels, so both must leave the same pixels,
+// also where slanted glyphs overlap, with the text blend (alpha adds) over a translucent background.
+TEST(Font, LineRunsDrawAsGlyphByGlyph)
+{
+    auto rig = make_device(160, 40);
+    D3DXFONT_DESCW desc{};
+    desc.Height = -18;
+    desc.Weight = 400;
+    desc.Italic = TRUE;
+    std::memcpy(desc.FaceName, u"Arial", 10);
+    ComPtr<ID3DXFont> font;
+    ASSERT_EQ(D3DXCreateFontIndirectW(rig.device.get(), &desc, font.put()), D3D_OK);
+    ComPtr<ID3DXSprite> sprite;
+    D3DXCreateSprite(rig.device.get(), sprite.put());
+    ComPtr<IDirect3DSurface9> back;
+    rig.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.put());
+    auto draw_moved = [&](float by) {
+        rig.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x80203040u, 1.0f, 0);
+        D3DXMATRIX move;
+        D3DXMatrixTranslation(&move, by, by, 0);
+        sprite->Begin(D3DXSPRITE_ALPHABLEND);
+        sprite->SetTransform(&move);
+        rig.device->SetRenderState(D3DRS_SEPARATEALPHABLENDENABLE, TRUE);
+        rig.device->SetRenderState(D3DRS_SRCBLENDALPHA, D3DBLEND_ONE);
+        rig.device->SetRenderState(D3DRS_DESTBLENDALPHA, D3DBLEND_ONE);
+        rig.device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);   // as text is drawn: no filtering
+        rig.device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+        RECT area{4, 4, 150, 36};   // cuts the last glyphs: runs are clipped as glyphs are
+        font->DrawTextW(sprite.get(), u"fffjjj WAVY lift-off WWWWWWW", -1, &area, DT_LEFT | DT_TOP, 0xc0ff8040u);
+        sprite->End();
+        std::vector<DWORD> pixels;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 160; ++x) pixels.push_back(test::pixel(back.get(), x, y));
+        return pixels;
+    };
+    std::vector<DWORD> run = draw_moved(0.0f), one_by_one = draw_moved(0.25f);
+    int drawn = 0;
+    for (std::size_t i = 0; i < run.size(); ++i) {
+        ASSERT_EQ(run[i], one_by_one[i]) << "at " << i % 160 << "," << i / 160;
+        drawn += run[i] != 0x80203040u;
+    }
+    EXPECT_GT(drawn, 300);
+}
+
+// Glyphs wholly outside the viewport (a clip) draw nothing, whichever side they are on.
+TEST(Font, TextOutsideTheViewportDrawsNothing)
+{
+    auto rig = make_device(120, 60);
+    auto font = make_font(rig.device.get(), u"Arial", -12);
+    const struct {
+        const char* name;
+        RECT area;
+    } cases[] = {{"right of it", {80, 20, 120, 40}}, {"left of it", {-100, 20, 10, 40}}, {"below it", {30, 45, 90, 60}}};
+    ComPtr<IDirect3DSurface9> back;
+    rig.device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.put());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        rig.device->Clear(0, nullptr, D3DCLEAR_TARGET, background, 1.0f, 0);
+        D3DVIEWPORT9 clip{20, 10, 50, 30, 0.0f, 1.0f};
+        rig.device->SetViewport(&clip);
+        RECT area = c.area;
+        font->DrawTextW(nullptr, u"Wide text", -1, &area, DT_LEFT | DT_TOP | DT_NOCLIP, 0xffffffffu);
+        test::expect_box(test::changed_box(back.get(), background), RECT{120, 60, 0, 0});
+    }
 }

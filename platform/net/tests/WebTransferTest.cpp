@@ -22,12 +22,8 @@ class WebTransfer : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        site.server.Get(R"(/hop/(\d+))", [this](const httplib::Request& req, httplib::Response& res) {
-            const int left = std::stoi(req.matches[1]);
-            if (left == 0)
-                res.set_content("end", "text/plain");
-            else
-                res.set_redirect(site.url("/hop/" + std::to_string(left - 1)));
+        site.redirect_chain("/hop", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("end", "text/plain");
         });
         site.server.Get("/to-file", [](const httplib::Request&, httplib::Response& res) {
             res.set_redirect("file:///etc/hostname");

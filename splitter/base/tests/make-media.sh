@@ -53,3 +53,39 @@ done
 make plain.m4v $(video 320x240 3) -c:v mpeg4 -g 25 -bf 0 -f m4v
 # Ten pictures a second, but the rate is not fixed in the stream header.
 make rate10.m4v -f lavfi -i "testsrc=size=160x120:rate=10:duration=1" -c:v mpeg4 -f m4v
+
+# Matroska. ffmpeg: H.264 with Vorbis and SRT subtitles, starting 5 s in; MPEG-4
+# with MP3; Dirac; an unknown-size Segment written to a pipe.
+srt="$out/.subtitles.srt"
+printf '1\n00:00:00,500 --> 00:00:01,500\nFirst\n\n2\n00:00:02,000 --> 00:00:03,000\nSecond\n' > "$srt"
+make h264-vorbis-srt.mkv $(video 320x240 4) $(audio 44100 4) -i "$srt" -map 0 -map 1 -map 2 -c:v libx264 \
+    -preset ultrafast -g 25 -bf 0 -c:a libvorbis -c:s srt -output_ts_offset 5 -f matroska
+make mpeg4-mp3.mkv $(video 176x144 3) $(audio 22050 3) -c:v mpeg4 -g 25 -c:a libmp3lame -f matroska
+make dirac.mkv $(video 176x144 1) -c:v vc2 -b:v 600k -f matroska
+if [ ! -s "$out/piped.mkv" ] || [ ! -s "$out/piped.mkv.packets" ]; then
+    ff $(video 176x144 2) $(audio 22050 2) -c:v mpeg4 -c:a libmp3lame -f matroska - | cat > "$out/.tmp.piped.mkv"
+    ffprobe -v error -show_packets -show_entries packet=codec_type,dts_time,size,flags -of csv=p=0 \
+        "$out/.tmp.piped.mkv" > "$out/piped.mkv.packets"
+    mv "$out/.tmp.piped.mkv" "$out/piped.mkv"
+fi
+
+# mkvmerge: AC-3, AAC and MP3 laced into blocks; zlib-compressed frames; no Cues.
+merge() {   # merge NAME mkvmerge-arguments...
+    local name=$1; shift
+    [ -s "$out/$name" ] && [ -s "$out/$name.packets" ] && return
+    mkvmerge -q -o "$out/.tmp.$name" "$@" >/dev/null
+    ffprobe -v error -show_packets -show_entries packet=codec_type,dts_time,size,flags -of csv=p=0 \
+        "$out/.tmp.$name" > "$out/$name.packets"
+    mv "$out/.tmp.$name" "$out/$name"
+}
+[ -s "$out/.laced.ac3" ] || ff $(audio 48000 3) -c:a ac3 -b:a 96k "$out/.laced.ac3"
+[ -s "$out/.laced.aac" ] || ff $(audio 44100 3) -c:a aac -b:a 64k -f adts "$out/.laced.aac"
+[ -s "$out/.laced.mp3" ] || ff $(audio 44100 3) -c:a libmp3lame -b:a 64k "$out/.laced.mp3"
+merge laced.mkv "$out/.laced.ac3" "$out/.laced.aac" "$out/.laced.mp3"
+merge zlib.mkv --compression 0:zlib "$out/mpeg4-mp3.mkv"
+merge no-cues.mkv --no-cues "$out/h264-vorbis-srt.mkv"
+
+# RealMedia: RealVideo 1 alone; RealVideo 2 with AC-3; RealAudio 1 (14.4).
+make rv10.rm $(video 176x144 2) -c:v rv10 -g 25 -f rm
+make rv20-ac3.rm $(video 176x144 2) $(audio 48000 2) -c:v rv20 -g 25 -c:a ac3 -b:a 64k -f rm
+make real144.rm $(audio 8000 2) -c:a real_144 -ac 1 -f rm

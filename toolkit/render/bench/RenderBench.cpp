@@ -1,10 +1,12 @@
 // Composes a skin-like 1024 x 576 frame (background, nine-pieces, icons, lines
 // of text and one 640 x 360 video picture, about 200 draws) with the software
 // Direct3D renderer, and the same scene with cairo, and prints frames per
-// second for both and their ratio. Build it optimised to measure:
+// second for both and their ratio (medians of alternating rounds). Build it
+// optimised to measure:
 //   cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release
 //   cmake --build build/release --target render_bench && build/release/bin/render_bench
 
+#include "toolkit/render/bench/Rounds.h"
 #include "toolkit/render/D3D9Render.h"
 #include "toolkit/render/font.h"
 #include "toolkit/render/picture.h"
@@ -15,7 +17,6 @@
 
 #include <cairo.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -67,11 +68,6 @@ struct Layout {
 };
 
 std::u16string line_text(int i) { return u"Channel item " + std::u16string(1, char16_t(u'A' + i % 26)) + u" - a video of the day"; }
-
-double frames_per_second(int frames, std::chrono::steady_clock::duration took)
-{
-    return frames / std::chrono::duration<double>(took).count();
-}
 
 }
 
@@ -168,18 +164,8 @@ int main()
         cairo_surface_flush(target);
     };
 
-    auto measure = [](auto&& frame) {
-        frame();   // warm caches (glyphs, fonts)
-        int frames = 0;
-        auto start = std::chrono::steady_clock::now();
-        while (std::chrono::steady_clock::now() - start < std::chrono::seconds(2)) {
-            frame();
-            ++frames;
-        }
-        return frames_per_second(frames, std::chrono::steady_clock::now() - start);
-    };
-    double ours = measure(d3d_frame);
-    double rival = measure(cairo_frame);
+    bench::Rates rates = bench::interleaved_rates([&](int) { d3d_frame(); }, [&](int) { cairo_frame(); });
+    double ours = rates.ours, rival = rates.rival;
     std::printf("draws per frame: %d\n", 1 + panels * 9 + 1 + icons + lines);
     std::printf("software Direct3D: %.1f frames/s\n", ours);
     std::printf("cairo:             %.1f frames/s\n", rival);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -215,4 +216,48 @@ TEST(D3D9Render, FramesPresentIntoTheMainWindowClientArea)
     EXPECT_EQ(window->frame_pixel(0, 0), 0xff121212u);
     EXPECT_EQ(window->frame_pixel(4, 2), 0xffabcdefu);
     EXPECT_EQ(scene.renderer->PresentToWindow(nullptr, nullptr), D3D_OK);   // no window: the whole frame, nowhere
+}
+
+// Text colour goes "over" the background while its coverage adds to the target's alpha, pixel by pixel: with a
+// background without red, a text's red channel is its coverage, and every other channel follows from it.
+TEST(D3D9Render, TextBlendsOverAColouredBackground)
+{
+    auto mul = [](int x, int y) { int t = x * y + 128; return (t + (t >> 8)) >> 8; };
+    const struct {
+        const char* name;
+        D3DCOLOR background;   // premultiplied, no red
+        D3DCOLOR text;         // straight, full red
+    } cases[] = {
+        {"white over opaque blue", 0xff0040c0u, 0xffffffffu},
+        {"orange over half-transparent teal", 0x80004060u, 0xffff8000u},
+    };
+    test::D3DScene scene(120, 30);
+    auto d3dx = test::make_font(scene.rig.device.get(), u"Arial", -16);
+    d3dfont font(d3dx.get());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fontstyle style{DT_LEFT | DT_TOP, c.text, "font_a16", &font, 1, 1};
+        scene.rig.device->Clear(0, nullptr, D3DCLEAR_TARGET, c.background, 1.0f, 0);
+        RenderEngine::DrawText(u"Hello, Wg", 4, 4, 110, 24, &style);
+        int covered = 0, solid = 0, partial = 0;
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 120; ++x) {
+                DWORD got = scene.at(x, y);
+                int coverage = int(got >> 16 & 0xff);
+                auto over = [&](int shift) {
+                    int back = int(c.background >> shift & 0xff);
+                    return std::min(255, mul(coverage, int(c.text >> shift & 0xff)) + mul(back, 255 - coverage));
+                };
+                SCOPED_TRACE(testing::Message() << x << "," << y << std::hex << " " << got);
+                ASSERT_NEAR(int(got >> 8 & 0xff), over(8), 1);
+                ASSERT_NEAR(int(got & 0xff), over(0), 1);
+                ASSERT_EQ(int(got >> 24), std::min(255, coverage + int(c.background >> 24)));
+                covered += coverage > 0;
+                solid += coverage == 255;
+                partial += coverage > 0 && coverage < 255;
+            }
+        EXPECT_GT(covered, 150);
+        EXPECT_GT(solid, 20);     // stems are fully covered
+        EXPECT_GT(partial, 40);   // edges are smoothed
+    }
 }

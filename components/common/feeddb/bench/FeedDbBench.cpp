@@ -1,7 +1,10 @@
 // Speed of the feed database against the sqlite3 command-line shell running
-// the same statements from a .sql file: 100,000 items inserted in
-// transactions of 50 (as the feed updater writes), then updated the same way,
-// then read back 25 at a time as the item list pages through a channel.
+// the same statements from a .sql file: 100,000 items inserted into one
+// channel in transactions of 50 (as the feed updater writes), then updated the
+// same way, then read back 25 at a time as the item list pages through the
+// channel; last, the time of one page at the channel's end, where a page
+// costs most, by ours and by the shell's own timer on the same query (the
+// median of 20 runs each).
 //
 //   feeddb_bench [items]      (default 100000; needs /usr/bin/sqlite3)
 
@@ -11,6 +14,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,11 +22,12 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
-using plat::feeddb::i64;
-using plat::feeddb::sql_text;
+using feeddb::i64;
+using feeddb::sql_text;
 using Clock = std::chrono::steady_clock;
 
 constexpr int batch = 50;
@@ -52,7 +57,7 @@ std::string insert_sql(const RSSData::tRSSItem& r)
                      3, i64(r.folder_id), i64(r.channel_id), r.status(), i64(r.create_time), i64(r.modify_time), 0, 0,
                      0, 0, 0, r.original_media_url.c_str(), r.convert_media_url.c_str(),
                      r.local_media_file_path.c_str(), r.local_thumb_file_path.c_str(), r.title.c_str(), r.link.c_str(),
-                     r.media_thumbnail_url.c_str(), plat::feeddb::encode_description(r.display_description)->c_str());
+                     r.media_thumbnail_url.c_str(), feeddb::encode_description(r.display_description)->c_str());
 }
 
 std::string update_sql(const RSSData::tRSSItem& r)
@@ -84,6 +89,39 @@ double shell_seconds(const std::string& db, const std::string& script)
             seconds = -1;
     });
     return seconds < 0 ? -1 : total;
+}
+
+// The middle of the times: one slow run on a busy machine does not move it.
+double median(std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// The shell's own median time of the query run repeats times (".timer on"),
+// so that starting the shell is not counted; negative when it cannot be had.
+double shell_query_seconds(const std::string& db, const std::string& query, int repeats,
+                           const std::filesystem::path& script)
+{
+    {
+        std::ofstream out(script);
+        out << ".timer on\n";
+        for (int i = 0; i < repeats; ++i)
+            out << query;
+    }
+    const std::string command = "sqlite3 -batch '" + db + "' < '" + script.string() + "'";
+    std::FILE* output = popen(command.c_str(), "r");
+    if (!output)
+        return -1;
+    std::vector<double> times;
+    char line[4096];
+    while (std::fgets(line, sizeof line, output)) {
+        double real = 0;
+        if (std::sscanf(line, "Run Time: real %lf", &real) == 1)
+            times.push_back(real);
+    }
+    const bool whole = pclose(output) == 0 && times.size() == static_cast<std::size_t>(repeats);
+    return whole ? median(times) : -1;
 }
 
 void report(const char* phase, int items, double ours, double shell)
@@ -127,10 +165,13 @@ int main(int argc, char** argv)
         if (i % batch == batch - 1)
             inserts << "COMMIT TRANSACTION;\n", updates << "COMMIT TRANSACTION;\n";
     }
+    const auto page_query = [&](long long offset) {
+        return *sql_text("SELECT * FROM rssitem WHERE channel_id = %lld and mark_delete = 0 ORDER BY create_time DESC "
+                         "LIMIT %lld,%lld;\n",
+                         i64(channel.id), offset, static_cast<long long>(page));
+    };
     for (int offset = 0; offset <= items; offset += page)
-        pages << *sql_text("SELECT * FROM rssitem WHERE channel_id = %lld and mark_delete = 0 ORDER BY create_time DESC "
-                           "LIMIT %lld,%lld;\n",
-                           i64(channel.id), static_cast<long long>(offset), static_cast<long long>(page));
+        pages << page_query(offset);
     inserts.close(), updates.close(), pages.close();
 
     std::vector<RSSData::tRSSItem> stored;
@@ -164,16 +205,26 @@ int main(int argc, char** argv)
             read += list.size();
         }
     });
+    constexpr int repeats = 20;
+    const long long deepest = items - page;
+    std::vector<double> deep_times;
+    for (int i = 0; i < repeats; ++i)
+        deep_times.push_back(seconds_of([&] {
+            std::list<RSSData::tRSSItem> list;
+            failures += db.GetChannelItemsPage(false, channel.id, deepest, page, false, &list) != 0;
+        }));
+    const double ours_deep = median(deep_times);
     db.Close();
 
     const double shell_insert = shell_seconds(shell_path, (dir / "insert.sql").string());
     const double shell_update = shell_seconds(shell_path, (dir / "update.sql").string());
     const double shell_page = shell_seconds(shell_path, (dir / "page.sql").string());
+    const double shell_deep = shell_query_seconds(shell_path, page_query(deepest), repeats, dir / "deep.sql");
     std::filesystem::remove_all(dir);
-    if (failures != 0 || read != static_cast<std::size_t>(items) || shell_insert < 0 || shell_update < 0 ||
-        shell_page < 0) {
-        std::fprintf(stderr, "feeddb_bench: %d failed writes, %zu of %d items read, shell %s\n", failures, read, items,
-                     shell_insert < 0 || shell_update < 0 || shell_page < 0 ? "failed" : "ok");
+    const bool shell_failed = shell_insert < 0 || shell_update < 0 || shell_page < 0 || shell_deep < 0;
+    if (failures != 0 || read != static_cast<std::size_t>(items) || shell_failed) {
+        std::fprintf(stderr, "feeddb_bench: %d failed calls, %zu of %d items read, shell %s\n", failures, read, items,
+                     shell_failed ? "failed" : "ok");
         return 1;
     }
     std::printf("%d items, transactions of %d, pages of %d (ratio: shell time / our time)\n", items, batch, page);
@@ -183,5 +234,11 @@ int main(int argc, char** argv)
     const double ours = ours_insert + ours_update + ours_page;
     const double shell = shell_insert + shell_update + shell_page;
     report("all", 3 * items, ours, shell);
+    std::printf("last page of %d in a channel of %d items (offset %lld): CRSSDBMgr %.3f ms   sqlite3 shell %.3f ms",
+                page, items, deepest, ours_deep * 1000, shell_deep * 1000);
+    // The shell's timer counts whole milliseconds.
+    if (shell_deep > 0)
+        std::printf("   ratio %.2f", shell_deep / ours_deep);
+    std::printf("\n");
     return 0;
 }

@@ -1,3 +1,4 @@
+#include "platform/base/DebugLog.h"
 #include "platform/sync/NamedMutex.h"
 #include "FeedDbFixture.h"
 
@@ -114,4 +115,52 @@ TEST_F(FeedDb, TransactionsNestAndBelongToTheirThread)
     ASSERT_EQ(db.CommitTransaction(), 0);
     EXPECT_EQ(rows("rssitem"), 1);
     EXPECT_EQ(read_item(1).status(), 5);
+}
+
+// Another process reads while a transaction commits: the commit waits for it,
+// however long, as long as tries remain, and nothing written is thrown away.
+TEST_F(FeedDb, CommitOutlastsAReaderInAnotherProcess)
+{
+    int to_child[2], to_parent[2];
+    ASSERT_EQ(pipe(to_child), 0);
+    ASSERT_EQ(pipe(to_parent), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Holds a read transaction until the parent says when to end it.
+        sqlite3* reader = nullptr;
+        char go = 0;
+        const bool reading = sqlite3_open(path.c_str(), &reader) == SQLITE_OK &&
+                             sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM rssitem;", nullptr, nullptr, nullptr) ==
+                                 SQLITE_OK;
+        const char state = reading ? 'r' : 'x';
+        const bool told = write(to_parent[1], &state, 1) == 1 && read(to_child[0], &go, 1) == 1;
+        const bool ended = sqlite3_exec(reader, "COMMIT;", nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_close(reader);
+        _exit(reading && told && ended ? 0 : 1);
+    }
+    char state = 0;
+    ASSERT_EQ(read(to_parent[0], &state, 1), 1);
+    ASSERT_EQ(state, 'r');
+
+    plat::DebugCapture log;
+    db.SetBusyTimeout(100);   // one try gives up quickly
+    auto commit = std::async(std::launch::async, [&] {
+        const int begun = db.BeginTransaction();
+        for (int i = 0; i < 20; ++i)
+            add_item(channel, "kept" + std::to_string(i));
+        return begun != 0 ? begun : db.CommitTransaction();
+    });
+    // The first try has met the reader's lock; the reader goes while the next waits.
+    EXPECT_TRUE(log.wait_for("commit busy", std::chrono::seconds(30)));
+    const char go = 'g';
+    ASSERT_EQ(write(to_child[1], &go, 1), 1);
+    EXPECT_EQ(commit.get(), 0);
+
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    for (int fd : {to_child[0], to_child[1], to_parent[0], to_parent[1]})
+        close(fd);
+    EXPECT_EQ(rows("rssitem"), 20);
 }

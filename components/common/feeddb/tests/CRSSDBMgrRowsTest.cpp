@@ -1,3 +1,4 @@
+#include "components/common/feeddb/CppSQLite3Exception.h"
 #include "FeedDbFixture.h"
 #include "RawQuery.h"
 
@@ -393,4 +394,47 @@ TEST_F(FeedDb, TrimCandidatesSpareFavoritesDownloadsAndPrefetched)
     list.clear();
     db.GetTrimCandidates(channel, false, 1, &list);
     EXPECT_EQ(titles(list), std::vector<std::string>{"t4"});
+}
+
+// An item another item refers to cannot go (the triggers refuse it): its
+// download row must not go either, whether or not a transaction is open.
+TEST_F(FeedDb, ItemThatCannotBeDeletedKeepsItsDownloadRow)
+{
+    const std::int64_t item = add_item(channel, "referenced");
+    RSSData::tRSSItem referring = item_record(channel, "referring");
+    referring.reference_id = item;
+    ASSERT_EQ(db.InsertItem(&referring), 0);
+    ASSERT_EQ(db.InsertItemDownloadInfo({item, 4, 1, 0, 0}), 0);
+    RecordingListener listener;
+    db.AddListener(&listener);
+
+    for (const bool in_transaction : {false, true}) {
+        SCOPED_TRACE(in_transaction ? "inside a transaction" : "on its own");
+        listener.clear();
+        if (in_transaction) {
+            ASSERT_EQ(db.BeginTransaction(), 0);
+        }
+        EXPECT_EQ(db.DeleteItem(item), SQLITE_CONSTRAINT);
+        if (in_transaction) {
+            ASSERT_EQ(db.CommitTransaction(), 0);
+        }
+        EXPECT_EQ(rows("itemdownloadinfo"), 1);
+        EXPECT_EQ(rows("rssitem"), 2);
+        EXPECT_EQ(listener.notices().back(), (Notice{false, 2, 3, item, SQLITE_CONSTRAINT}));
+    }
+    ASSERT_EQ(db.DeleteItem(referring.id), 0);
+    EXPECT_EQ(db.DeleteItem(item), 0);
+    EXPECT_EQ(rows("itemdownloadinfo"), 0);
+    EXPECT_EQ(rows("rssitem"), 0);
+    db.RemoveListener(&listener);
+}
+
+// Writes never raise, the status of every item included (it reads the items first).
+TEST_F(FeedDb, StatusOfEveryItemReportsAFailureInsteadOfRaising)
+{
+    add_item(channel, "a");
+    ASSERT_EQ(db.Close(), 0);
+    int rc = 0;
+    EXPECT_NO_THROW(rc = db.SetItemStatus(0, 7));
+    EXPECT_EQ(rc, CppSQLite3Exception::CPPSQLITE_ERROR);
 }

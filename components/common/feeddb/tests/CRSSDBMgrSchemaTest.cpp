@@ -1,7 +1,7 @@
 #include "components/common/feeddb/CppSQLite3Exception.h"
 #include "platform/base/DebugLog.h"
 #include "FeedDbFixture.h"
-#include "FullDiskVfs.h"
+#include "TestVfs.h"
 #include "RawQuery.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <fstream>
 #include <sstream>
 
@@ -46,7 +48,70 @@ TEST_F(FeedDb, NewFileHasTheFiveTablesAndTheGeneratedTriggers)
     EXPECT_EQ(triggers.size(), 28u);   // four for each of the seven references
     for (const std::string& name : triggers)
         EXPECT_EQ(name.rfind("genfkey", 0), 0u) << name;
-    EXPECT_EQ(query_column(path, "SELECT count(*) FROM sqlite_master WHERE type='index'"), std::vector<std::string>{"0"});
+    // Besides the primary keys, only the index the channel pages read through.
+    EXPECT_EQ(query_column(path, "SELECT name FROM sqlite_master WHERE type='index' AND sql IS NOT NULL"),
+              std::vector<std::string>{"rssitem_channel_page"});
+}
+
+// A file written before the index existed gains it, and every order of a
+// channel's page walks it instead of sorting the channel.
+TEST_F(FeedDb, OlderFileGainsThePageIndexThatPagesUse)
+{
+    ASSERT_EQ(db.Close(), 0);
+    {
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(raw, "DROP INDEX rssitem_channel_page;", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(raw);
+    }
+    ASSERT_EQ(db.Open(path.c_str()), 0);
+    for (const char* order : {"ASC", "DESC"}) {
+        SCOPED_TRACE(order);
+        const std::string plan = "EXPLAIN QUERY PLAN SELECT * FROM rssitem WHERE channel_id = 1 and mark_delete = 0 "
+                                 "ORDER BY create_time " + std::string(order) + " LIMIT 100,25;";
+        std::string steps;
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        sqlite3_stmt* statement = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(raw, plan.c_str(), -1, &statement, nullptr), SQLITE_OK);
+        while (sqlite3_step(statement) == SQLITE_ROW)
+            steps += reinterpret_cast<const char*>(sqlite3_column_text(statement, 3)) + std::string("; ");
+        sqlite3_finalize(statement);
+        sqlite3_close(raw);
+        EXPECT_NE(steps.find("USING INDEX rssitem_channel_page"), std::string::npos) << steps;
+        EXPECT_EQ(steps.find("TEMP B-TREE"), std::string::npos) << steps;
+    }
+}
+
+// Two programs opening a new file at once: the second finds the triggers the
+// first is writing only once that is committed, and must then leave them be
+// instead of failing to create them again.
+TEST_F(FeedDb, SecondOpenerWaitsForTheTriggersTheFirstIsWriting)
+{
+    ASSERT_EQ(db.Close(), 0);
+    const std::vector<std::string> scripts = query_column(path, "SELECT sql FROM sqlite_master WHERE type='trigger'");
+    sqlite3* first = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &first), SQLITE_OK);
+    for (const std::string& name : query_column(path, "SELECT name FROM sqlite_master WHERE type='trigger'"))
+        ASSERT_EQ(sqlite3_exec(first, ("DROP TRIGGER " + name).c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(query_column(path, "SELECT count(*) FROM sqlite_master WHERE type='trigger'"), std::vector<std::string>{"0"});
+
+    TestVfs layer;   // lets the test see the second opener wait
+    // The first opener is halfway: its triggers are written, not committed.
+    ASSERT_EQ(sqlite3_exec(first, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr), SQLITE_OK);
+    for (const std::string& script : scripts)
+        ASSERT_EQ(sqlite3_exec(first, script.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    auto second = std::async(std::launch::async, [&] {
+        CRSSDBMgr opener;
+        plat::DebugCapture capture;
+        const int rc = opener.Open(path.c_str());
+        return rc == 0 && !capture.contains("triggers not made");
+    });
+    ASSERT_TRUE(layer.wait_for_busy_wait(std::chrono::seconds(30)));
+    ASSERT_EQ(sqlite3_exec(first, "COMMIT;", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(first);
+    EXPECT_TRUE(second.get());
+    EXPECT_EQ(query_column(path, "SELECT count(*) FROM sqlite_master WHERE type='trigger'"), std::vector<std::string>{"28"});
 }
 
 TEST_F(FeedDb, SecondOpenCreatesNothingAndChangesNoRow)
@@ -179,12 +244,12 @@ TEST_F(FeedDb, ReadOnlyFileIsReadAndEveryWriteIsRefused)
 
 TEST_F(FeedDb, FullDiskGivesSQLiteFullAndLosesNothingStored)
 {
-    using Full = FullDiskVfs::Full;
+    using Full = TestVfs::Full;
     add_item(channel, "stored");
     RecordingListener listener;
     db.AddListener(&listener);
     {
-        FullDiskVfs disk;   // the default file layer of every connection opened from here on
+        TestVfs disk;   // the default file layer of every connection opened from here on
         ASSERT_EQ(db.Close(), 0);
         ASSERT_EQ(db.Open(path.c_str()), 0);
 
@@ -201,7 +266,17 @@ TEST_F(FeedDb, FullDiskGivesSQLiteFullAndLosesNothingStored)
             RSSData::tRSSItem batch = item_record(channel, "batch" + std::to_string(i));
             EXPECT_EQ(db.InsertItem(&batch), 0);
         }
+        listener.clear();
         EXPECT_EQ(db.CommitTransaction(), SQLITE_FULL);
+        // Each insert was told it was made; now each is told it was not.
+        const std::vector<Notice> told = listener.notices();
+        ASSERT_EQ(told.size(), 50u);
+        for (const Notice& notice : told) {
+            EXPECT_EQ(notice.action, 0);
+            EXPECT_EQ(notice.kind, 3);
+            EXPECT_GT(notice.id, 0);
+            EXPECT_EQ(notice.value, SQLITE_FULL);
+        }
 
         disk.set_full(Full::No);
         // The connection is usable again, outside any transaction.

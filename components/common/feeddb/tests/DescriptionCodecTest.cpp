@@ -5,8 +5,8 @@
 
 #include <string>
 
-using plat::feeddb::decode_description;
-using plat::feeddb::encode_description;
+using feeddb::decode_description;
+using feeddb::encode_description;
 
 namespace {
 

@@ -8,5 +8,5 @@ TEST(FeedDatabasePath, IsRssDbInTheProgramsDataFolder)
 {
     plat::TempFolder dir;
     plat::ScopedEnvironment data("XDG_DATA_HOME", dir.path().c_str());
-    EXPECT_EQ(plat::feeddb::feed_database_path(), dir.path() + "/Corvalen/Strimo/Rss.db");
+    EXPECT_EQ(feeddb::feed_database_path(), dir.path() + "/Corvalen/Strimo/Rss.db");
 }

@@ -157,7 +157,7 @@ TEST(ForeignKeyTriggers, MissingPathOrFileFails)
 TEST(SchemaModule, ListsPragmaRowsAndRefusesUnknownKinds)
 {
     RawDb db(":memory:");
-    ASSERT_EQ(plat::feeddb::register_schema_module(db.get()), SQLITE_OK);
+    ASSERT_EQ(feeddb::register_schema_module(db.get()), SQLITE_OK);
     ASSERT_EQ(db.exec("CREATE TABLE a(x INTEGER PRIMARY KEY, y TEXT); CREATE TABLE b(z);"
                       "CREATE VIRTUAL TABLE temp.cols USING schema;"
                       "CREATE VIRTUAL TABLE temp.idx USING schema(index_info);"),
@@ -171,7 +171,7 @@ TEST(SchemaModule, ListsPragmaRowsAndRefusesUnknownKinds)
 TEST(SchemaModule, QuotingJoiningAndReplacingFunctions)
 {
     RawDb db(":memory:");
-    ASSERT_EQ(plat::feeddb::register_trigger_functions(db.get()), SQLITE_OK);
+    ASSERT_EQ(feeddb::register_trigger_functions(db.get()), SQLITE_OK);
     const struct {
         const char* sql;
         const char* result;

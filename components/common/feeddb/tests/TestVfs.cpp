@@ -1,8 +1,10 @@
-#include "FullDiskVfs.h"
+#include "TestVfs.h"
 
 #include <sqlite3.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 namespace feeddb_test {
 namespace {
@@ -10,7 +12,7 @@ namespace {
 struct ShimFile {
     sqlite3_file base;          // first: SQLite casts between the two
     sqlite3_file* real;         // lives right after this struct, in the same block
-    const std::atomic<FullDiskVfs::Full>* full;
+    const std::atomic<TestVfs::Full>* full;
     bool main_db;
 };
 
@@ -28,8 +30,8 @@ int shim_read(sqlite3_file* f, void* b, int n, sqlite3_int64 o) { return real_of
 int shim_write(sqlite3_file* f, const void* b, int n, sqlite3_int64 o)
 {
     const auto* shim = reinterpret_cast<ShimFile*>(f);
-    const FullDiskVfs::Full full = shim->full->load();
-    if (full == FullDiskVfs::Full::Everything || (full == FullDiskVfs::Full::DatabaseFileOnly && shim->main_db))
+    const TestVfs::Full full = shim->full->load();
+    if (full == TestVfs::Full::Everything || (full == TestVfs::Full::DatabaseFileOnly && shim->main_db))
         return SQLITE_FULL;
     return real_of(f)->pMethods->xWrite(real_of(f), b, n, o);
 }
@@ -49,20 +51,24 @@ const sqlite3_io_methods shim_methods = {1,           shim_close,    shim_read, 
                                          shim_control, shim_sector,  shim_device};
 
 int shim_open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags, int* out_flags);
+int shim_sleep(sqlite3_vfs* vfs, int microseconds);
 
 }
 
-struct FullDiskVfs::Shim {
+struct TestVfs::Shim {
     sqlite3_vfs vfs;   // first: SQLite hands this back to shim_open
     sqlite3_vfs* real;
-    std::atomic<FullDiskVfs::Full> full{FullDiskVfs::Full::No};
+    std::atomic<TestVfs::Full> full{TestVfs::Full::No};
+    std::mutex sleep_lock;
+    std::condition_variable slept_once;
+    bool slept = false;   // guarded by sleep_lock
 };
 
 namespace {
 
 int shim_open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags, int* out_flags)
 {
-    auto* owner = reinterpret_cast<FullDiskVfs::Shim*>(vfs);
+    auto* owner = reinterpret_cast<TestVfs::Shim*>(vfs);
     auto* shim = reinterpret_cast<ShimFile*>(file);
     shim->real = reinterpret_cast<sqlite3_file*>(shim + 1);
     shim->full = &owner->full;
@@ -72,28 +78,46 @@ int shim_open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags,
     return rc;
 }
 
+int shim_sleep(sqlite3_vfs* vfs, int microseconds)
+{
+    auto* owner = reinterpret_cast<TestVfs::Shim*>(vfs);
+    {
+        std::scoped_lock hold(owner->sleep_lock);
+        owner->slept = true;
+    }
+    owner->slept_once.notify_all();
+    return owner->real->xSleep(owner->real, microseconds);
 }
 
-FullDiskVfs::FullDiskVfs() : m_shim(std::make_unique<Shim>())
+}
+
+TestVfs::TestVfs() : m_shim(std::make_unique<Shim>())
 {
     m_shim->real = sqlite3_vfs_find(nullptr);
     m_shim->vfs = *m_shim->real;
-    m_shim->vfs.zName = "full-disk";
+    m_shim->vfs.zName = "test-shim";
     m_shim->vfs.szOsFile = static_cast<int>(sizeof(ShimFile)) + m_shim->real->szOsFile;
     m_shim->vfs.xOpen = shim_open;
+    m_shim->vfs.xSleep = shim_sleep;
     m_shim->vfs.pNext = nullptr;
     sqlite3_vfs_register(&m_shim->vfs, 1);
 }
 
-FullDiskVfs::~FullDiskVfs()
+TestVfs::~TestVfs()
 {
     sqlite3_vfs_unregister(&m_shim->vfs);
     sqlite3_vfs_register(m_shim->real, 1);
 }
 
-void FullDiskVfs::set_full(Full full)
+void TestVfs::set_full(Full full)
 {
     m_shim->full = full;
+}
+
+bool TestVfs::wait_for_busy_wait(std::chrono::milliseconds timeout)
+{
+    std::unique_lock hold(m_shim->sleep_lock);
+    return m_shim->slept_once.wait_for(hold, timeout, [&] { return m_shim->slept; });
 }
 
 }
