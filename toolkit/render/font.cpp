@@ -21,6 +21,14 @@ float font::CharWidth(WCHAR) { return 20.0f; }
 
 UI::fpoint font::CharExtent(WCHAR) { return {20.0f, 10.0f}; }
 
+d3dfont::d3dfont(ID3DXFont* font) : m_font(font) {}
+
+d3dfont::~d3dfont() = default;
+
+void d3dfont::ReleaseDeviceObject() { m_font.reset(); }
+
+void d3dfont::RestoreDeviceObject(ID3DXFont* font) { m_font = plat::ComPtr<ID3DXFont>(font); }
+
 float d3dfont::CharWidth(WCHAR c)
 {
     if (!m_font) return 0.0f;

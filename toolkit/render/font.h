@@ -28,12 +28,16 @@ public:
 class d3dfont : public font {
 public:
     // Takes its own reference; a null font measures 0 and draws nothing.
-    explicit d3dfont(ID3DXFont* font) : m_font(font) {}
+    explicit d3dfont(ID3DXFont* font);
+    ~d3dfont() override;
 
     float CharWidth(WCHAR c) override;
     UI::fpoint CharExtent(WCHAR c) override;
     int GetKind() const override { return 203; }
-    void ReleaseDeviceObject() override { m_font.reset(); }
+    void ReleaseDeviceObject() override;
+    // After a device reset: the new Direct3D font (a reference is taken), so
+    // styles that point at this font keep working.
+    void RestoreDeviceObject(ID3DXFont* font);
 
     ID3DXFont* GetD3DXFont() const { return m_font.get(); }
 
