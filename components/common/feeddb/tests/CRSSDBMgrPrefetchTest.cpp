@@ -10,14 +10,6 @@ using namespace feeddb_test;
 
 namespace {
 
-std::vector<std::string> titles(const std::list<RSSData::tRSSItem>& items)
-{
-    std::vector<std::string> out;
-    for (const auto& item : items)
-        out.push_back(item.title);
-    return out;
-}
-
 void run_sql(const std::string& path, const char* sql)
 {
     sqlite3* raw = nullptr;

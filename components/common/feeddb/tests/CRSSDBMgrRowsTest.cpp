@@ -12,21 +12,6 @@ using namespace feeddb_test;
 
 namespace {
 
-std::vector<std::string> titles(const std::list<RSSData::tRSSItem>& items)
-{
-    std::vector<std::string> out;
-    for (const auto& item : items)
-        out.push_back(item.title);
-    return out;
-}
-
-std::vector<std::string> titles(const std::list<RSSData::tRSSChannel>& channels)
-{
-    std::vector<std::string> out;
-    for (const auto& channel : channels)
-        out.push_back(channel.title);
-    return out;
-}
 
 std::string raw_text(const std::string& path, const std::string& sql)
 {

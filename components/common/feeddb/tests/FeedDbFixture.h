@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -43,6 +44,16 @@ private:
     mutable std::mutex m_lock;
     std::vector<Notice> m_notices;   // guarded by m_lock
 };
+
+// The titles of read records, in order.
+template <class Record>
+std::vector<std::string> titles(const std::list<Record>& records)
+{
+    std::vector<std::string> out;
+    for (const auto& record : records)
+        out.push_back(record.title);
+    return out;
+}
 
 class FeedDb : public ::testing::Test {
 protected:
