@@ -17,10 +17,13 @@ namespace {
 constexpr std::size_t fresh_table_entries = 4096;
 constexpr std::size_t table_growth = 100;
 
-bool read_all(int fd, BYTE* bytes, std::size_t length, off_t at)
+// Runs a positioned read or write until the whole length is done; false on
+// an error or an end of file.
+template <class Byte, class Io>
+bool transfer_all(Io io, int fd, Byte* bytes, std::size_t length, off_t at)
 {
     while (length > 0) {
-        const ssize_t n = ::pread(fd, bytes, length, at);
+        const ssize_t n = io(fd, bytes, length, at);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         bytes += n;
@@ -30,17 +33,11 @@ bool read_all(int fd, BYTE* bytes, std::size_t length, off_t at)
     return true;
 }
 
+bool read_all(int fd, BYTE* bytes, std::size_t length, off_t at) { return transfer_all(::pread, fd, bytes, length, at); }
+
 bool write_all(int fd, const BYTE* bytes, std::size_t length, off_t at)
 {
-    while (length > 0) {
-        const ssize_t n = ::pwrite(fd, bytes, length, at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes += n;
-        length -= static_cast<std::size_t>(n);
-        at += n;
-    }
-    return true;
+    return transfer_all(::pwrite, fd, bytes, length, at);
 }
 
 }
