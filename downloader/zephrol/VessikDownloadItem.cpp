@@ -384,6 +384,8 @@ void tVessikDownloadItem::run_once()
             {
                 std::scoped_lock hold(m_lock);
                 dispatch(message);
+                // A stop ends the run once no source is left, however the last one went.
+                if (m_state == ITEM_STOPPING && m_entities.empty()) m_leave = true;
             }
             message.ReleaseParam();
         }
@@ -580,6 +582,8 @@ void tVessikDownloadItem::take_over_late(const tDownloadEntity& faster)
 // A whole-file download gives way to a ranged one once the site is known to answer ranges.
 void tVessikDownloadItem::replace_progressive(tDownloadEntity& old)
 {
+    // A source started while stopping would never be told to stop.
+    if (m_state != ITEM_RUNNING) return;
     tDownloadEntity* fresh = create_http_entity(ENTITY_HTTP);
     if (fresh == nullptr) return;
     delete_entity(&old, false);
@@ -694,7 +698,7 @@ void tVessikDownloadItem::learn_total(tDownloadEntity& entity, bool with_probe)
     const bool has_progressive = std::any_of(m_entities.begin(), m_entities.end(), [](const Entity& e) {
         return e->progressive;
     });
-    if (has_probe || !has_progressive) return;
+    if (has_probe || !has_progressive || m_state != ITEM_RUNNING) return;
     if (tDownloadEntity* probe = create_http_entity(ENTITY_PROBE)) start_entity(probe);
 }
 
@@ -736,11 +740,7 @@ void tVessikDownloadItem::on_stop()
     m_allocator.StopGeneration();
     m_allocator.ResetGeneratedCount();
     m_state = ITEM_STOPPING;
-    if (m_entities.empty()) {
-        send_event(tCorvaEvent(EVENT_STOPPED));
-        m_leave = true;
-        return;
-    }
+    // The run's end tells EVENT_STOPPED, once.
     for (const Entity& e : m_entities) e->item->Stop();
 }
 

@@ -264,7 +264,8 @@ TEST(VessikDownloadItem, StateRulesOfPauseAndProgress)
     ASSERT_TRUE(d.events.wait_for(EVENT_STOPPED));
 }
 
-// A stop that was queued twice must not stop the next run.
+// A stop that was queued twice must not stop the next run, and a run ends
+// with one EVENT_STOPPED however often it was asked to.
 TEST(VessikDownloadItem, StopsBelongToTheRunTheyWereMeantFor)
 {
     Download d;
@@ -272,7 +273,7 @@ TEST(VessikDownloadItem, StopsBelongToTheRunTheyWereMeantFor)
     ASSERT_EQ(d.item.Start(), RESULT_OK);
     d.item.Stop();
     d.item.Stop();
-    ASSERT_TRUE(d.events.wait_for(EVENT_STOPPED, 2));
+    ASSERT_TRUE(d.events.wait_for(EVENT_STOPPED));
     const int stopped = d.events.count(EVENT_STOPPED);
     ASSERT_EQ(d.item.Start(), RESULT_OK);
     // A Start right after a Pause resumes, whenever the worker gets to the pause.
@@ -283,7 +284,7 @@ TEST(VessikDownloadItem, StopsBelongToTheRunTheyWereMeantFor)
     DWORD state = 0;
     d.item.GetState(&state);
     EXPECT_EQ(state, ITEM_RUNNING);
-    EXPECT_EQ(d.events.count(EVENT_STOPPED), stopped);
+    EXPECT_EQ(d.events.count(EVENT_STOPPED), 1);
     d.item.Stop();
     ASSERT_TRUE(d.events.wait_for(EVENT_STOPPED, stopped + 1));
 }
