@@ -489,6 +489,9 @@ std::size_t tHTTPDownloadItem::write_progressive(const char* bytes, std::size_t 
     if (!m_temp_file.valid()) return length;
     if (::pwrite(m_temp_file.get(), bytes, length, m_downloaded) != static_cast<ssize_t>(length)) return 0;
     m_downloaded += static_cast<DWORD>(length);
+    // The worker hands a segment over as soon as the file holds it.
+    if (!m_queue.empty() && ULONGLONG{m_downloaded} >= ULONGLONG{m_queue.front().offset} + m_queue.front().buffer.Capacity())
+        m_work.set();
     return length;
 }
 
@@ -792,6 +795,7 @@ void tHTTPDownloadItem::transfer_progressive() noexcept
     }
     m_transfer_ok = ok;
     m_transfer_done = true;
+    m_work.set();   // what is left is delivered, or given back, now
 }
 
 void tHTTPDownloadItem::end_transfer()
@@ -820,7 +824,8 @@ void tHTTPDownloadItem::download_progressive()
             if (!wait_for_work()) break;
             continue;
         }
-        // Half a second between deliveries; a Stop ends the wait at once.
+        // Deliveries as the file fills, and at least every half second; a
+        // Stop ends the wait at once.
         m_work.wait(500);
         if (m_stop) break;
         deliver_progressive();
