@@ -12,7 +12,7 @@ namespace {
 
 using plat::VolumeMonitor;
 
-// "X:" followed by nothing, "\" or "/" names a drive's root.
+// "X:" names a drive.
 std::optional<char> drive_letter(std::string_view path)
 {
     if (path.size() < 2 || path[1] != ':') return std::nullopt;
@@ -22,17 +22,10 @@ std::optional<char> drive_letter(std::string_view path)
     return letter;
 }
 
-// Where a path of the system's lies here: "X:\a\b" inside X's mount, or a POSIX path as it is.
 std::optional<std::string> local_path(std::string_view path)
 {
     if (!path.empty() && path[0] == '/') return std::string(path);
-    const std::optional<char> letter = drive_letter(path);
-    if (!letter) return std::nullopt;
-    const std::optional<plat::Volume> volume = VolumeMonitor::instance().find(*letter);
-    if (!volume) return std::nullopt;
-    std::string local = volume->folder;
-    for (const char c : path.substr(2)) local.push_back(c == '\\' ? '/' : c);
-    return local;
+    return plat::volume_local_path(path);
 }
 
 }

@@ -198,6 +198,16 @@ void VolumeMonitor::deliver(const std::vector<VolumeChange>& changes)
     }
 }
 
+std::optional<std::string> volume_local_path(std::string_view path)
+{
+    if (path.size() < 2 || path[1] != ':') return std::nullopt;
+    const std::optional<Volume> volume = VolumeMonitor::instance().find(path[0]);
+    if (!volume) return std::nullopt;
+    std::string local = volume->folder;
+    for (const char c : path.substr(2)) local.push_back(c == '\\' ? '/' : c);
+    return local;
+}
+
 std::vector<Volume> parse_given_volumes(std::string_view text)
 {
     std::vector<Volume> volumes;

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -53,6 +54,10 @@ private:
 
     std::unique_ptr<State> m_state;
 };
+
+// Where "X:\a\b" lies here: inside the mount of the volume lettered X; none
+// when no volume has the letter or the path names no drive.
+std::optional<std::string> volume_local_path(std::string_view path);
 
 // The items of a STRIMO_TEST_VOLUMES text; a malformed item is skipped.
 std::vector<Volume> parse_given_volumes(std::string_view text);
