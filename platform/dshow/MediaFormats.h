@@ -37,6 +37,8 @@ inline constexpr GUID MEDIASUBTYPE_DVD_SUBPICTURE = plat::make_guid("{E06D802D-D
 inline constexpr GUID MEDIASUBTYPE_FlvStream = plat::make_guid("{F2FAC0F1-3852-4670-AAC0-9051D400AC54}");
 inline constexpr GUID MEDIASUBTYPE_MatroskaStream = plat::make_guid("{1AC0BEBD-4D2B-45AD-BCEB-F2C41C5E3788}");
 inline constexpr GUID MEDIASUBTYPE_Vorbis2 = plat::make_guid("{CDDCA2D5-6D75-4F98-840E-737BEDD5C63B}");
+inline constexpr GUID MEDIASUBTYPE_RGB32 = plat::make_guid("{E436EB7E-524F-11CE-9F53-0020AF0BA770}");
+inline constexpr GUID MEDIASUBTYPE_YV12 = plat::fourcc_guid(MAKEFOURCC('Y', 'V', '1', '2'));
 
 inline constexpr GUID FORMAT_VideoInfo = plat::make_guid("{05589F80-C356-11CE-BF01-00AA0055595A}");
 inline constexpr GUID FORMAT_WaveFormatEx = plat::make_guid("{05589F81-C356-11CE-BF01-00AA0055595A}");

@@ -1,0 +1,23 @@
+// The outside filters module: the decoders, created by class id.
+
+#include "Decoders.h"
+#include "platform/com/ServerExports.h"
+#include "platform/dshow/FilterClass.h"
+
+namespace {
+
+const plat::ServerClass classes[] = {
+    plat::filter_class<filters::FlashDecoder>({filters::CLSID_FlashDecoder, "Flash Decoder", "", "", "Both"}),
+    plat::filter_class<filters::AVCDecoder>({filters::CLSID_AVCDecoder, "AVC Decoder", "", "", "Both"}),
+    plat::filter_class<filters::KVRAudioDecoder>({filters::CLSID_KVRAudioDecoder, "KVR Audio Decoder", "", "", "Both"}),
+};
+
+}
+
+HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
+{
+    return plat::get_class_object(classes, clsid, iid, object);
+}
+HRESULT DllCanUnloadNow() { return plat::can_unload_now(); }
+HRESULT DllRegisterServer() { return plat::register_server(classes); }
+HRESULT DllUnregisterServer() { return plat::unregister_server(classes); }
