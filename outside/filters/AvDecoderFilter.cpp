@@ -23,107 +23,12 @@ constexpr REFERENCE_TIME default_frame_time = 400000;   // 25 frames a second, w
 
 }
 
-class AvDecoderFilter::InputPin final : public CBaseInputPin {
-public:
-    explicit InputPin(AvDecoderFilter* filter)
-        : CBaseInputPin(u"Input", filter, &filter->m_filter_lock, nullptr), m_owner(filter)
-    {
-    }
-    HRESULT CheckMediaType(const CMediaType* type) override { return m_owner->check_input(*type); }
-    HRESULT CompleteConnect(IPin* pin) override
-    {
-        const HRESULT hr = CBaseInputPin::CompleteConnect(pin);
-        return FAILED(hr) ? hr : m_owner->open_decoder(m_mt);
-    }
-    HRESULT Receive(IMediaSample* sample) override
-    {
-        const HRESULT hr = CBaseInputPin::Receive(sample);
-        return hr == S_OK ? m_owner->receive(sample) : hr;
-    }
-    HRESULT EndOfStream() override
-    {
-        const HRESULT hr = CheckStreaming();
-        if (hr == S_OK) m_owner->end_of_stream();
-        return hr;
-    }
-    HRESULT BeginFlush() override;
-    HRESULT EndFlush() override;
-    HRESULT NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
-
-private:
-    AvDecoderFilter* m_owner;
-};
-
-class AvDecoderFilter::OutputPin final : public CBaseOutputPin {
-public:
-    explicit OutputPin(AvDecoderFilter* filter)
-        : CBaseOutputPin(filter->m_kind == StreamKind::Video ? u"Video Output" : u"Audio Output", filter,
-                         &filter->m_filter_lock, nullptr),
-          m_owner(filter)
-    {
-    }
-    HRESULT CheckMediaType(const CMediaType* type) override { return m_owner->check_output(*type); }
-    HRESULT GetMediaType(int position, CMediaType* type) override { return m_owner->output_type(position, type); }
-    HRESULT SetMediaType(const CMediaType* type) override
-    {
-        const HRESULT hr = CBaseOutputPin::SetMediaType(type);
-        if (SUCCEEDED(hr)) m_owner->set_output(*type);
-        return hr;
-    }
-    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override
-    {
-        if (allocator == nullptr || request == nullptr) return E_POINTER;
-        request->cBuffers = std::max<LONG>(request->cBuffers, m_owner->m_kind == StreamKind::Video ? 4 : 8);
-        request->cbBuffer = std::max(request->cbBuffer, m_owner->output_buffer_size());
-        ALLOCATOR_PROPERTIES actual{};
-        const HRESULT hr = allocator->SetProperties(request, &actual);
-        if (FAILED(hr)) return hr;
-        return actual.cbBuffer < request->cbBuffer ? E_FAIL : S_OK;
-    }
-    // The input must be connected first: the output types come from its decoder.
-    HRESULT CheckConnect(IPin* pin) override
-    {
-        return m_owner->m_input->IsConnected() ? CBaseOutputPin::CheckConnect(pin) : VFW_E_NOT_CONNECTED;
-    }
-
-private:
-    AvDecoderFilter* m_owner;
-};
-
-HRESULT AvDecoderFilter::InputPin::BeginFlush()
-{
-    CBaseInputPin::BeginFlush();
-    m_owner->m_output->DeliverBeginFlush();
-    return S_OK;
-}
-
-HRESULT AvDecoderFilter::InputPin::EndFlush()
-{
-    m_owner->flush();
-    m_owner->m_output->DeliverEndFlush();
-    return CBaseInputPin::EndFlush();
-}
-
-HRESULT AvDecoderFilter::InputPin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate)
-{
-    CBasePin::NewSegment(start, stop, rate);
-    m_owner->new_segment();
-    return m_owner->m_output->DeliverNewSegment(start, stop, rate);
-}
-
 AvDecoderFilter::AvDecoderFilter(const WCHAR* name, const CLSID& clsid, StreamKind kind)
-    : CBaseFilter(name, &m_filter_lock, clsid), m_kind(kind), m_input(std::make_unique<InputPin>(this)),
-      m_output(std::make_unique<OutputPin>(this))
+    : StreamFilter(name, clsid, u"Input", kind == StreamKind::Video ? u"Video Output" : u"Audio Output"), m_kind(kind)
 {
 }
 
 AvDecoderFilter::~AvDecoderFilter() = default;
-
-CBasePin* AvDecoderFilter::GetPin(int n)
-{
-    if (n == 0) return m_input.get();
-    return n == 1 ? m_output.get() : nullptr;
-}
 
 HRESULT AvDecoderFilter::check_input(const CMediaType& type) const
 {
@@ -132,7 +37,7 @@ HRESULT AvDecoderFilter::check_input(const CMediaType& type) const
     return decoder_setup(type) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
-HRESULT AvDecoderFilter::open_decoder(const CMediaType& type)
+HRESULT AvDecoderFilter::input_connected(const CMediaType& type)
 {
     const std::optional<DecoderSetup> setup = decoder_setup(type);
     std::scoped_lock hold(m_stream_lock);
@@ -149,8 +54,6 @@ HRESULT AvDecoderFilter::open_decoder(const CMediaType& type)
 
 HRESULT AvDecoderFilter::output_type(int position, CMediaType* type) const
 {
-    if (type == nullptr) return E_POINTER;
-    if (position < 0) return E_INVALIDARG;
     std::scoped_lock hold(m_stream_lock);
     if (!m_decoder.is_open()) return VFW_S_NO_MORE_ITEMS;
     if (m_kind == StreamKind::Audio) {
@@ -191,19 +94,7 @@ HRESULT AvDecoderFilter::output_type(int position, CMediaType* type) const
     return S_OK;
 }
 
-HRESULT AvDecoderFilter::check_output(const CMediaType& type) const
-{
-    for (int position = 0;; ++position) {
-        CMediaType offered;
-        if (output_type(position, &offered) != S_OK) return VFW_E_TYPE_NOT_ACCEPTED;
-        if (*offered.Subtype() == *type.Subtype() && *offered.FormatType() == *type.FormatType() &&
-            offered.FormatLength() <= type.FormatLength() &&
-            std::memcmp(offered.Format(), type.Format(), offered.FormatLength()) == 0)
-            return S_OK;
-    }
-}
-
-void AvDecoderFilter::set_output(const CMediaType& type)
+void AvDecoderFilter::output_chosen(const CMediaType& type)
 {
     std::scoped_lock hold(m_stream_lock);
     if (m_kind == StreamKind::Audio) {
@@ -221,46 +112,37 @@ LONG AvDecoderFilter::output_buffer_size() const
     return static_cast<LONG>(m_picture->image_size());
 }
 
-HRESULT AvDecoderFilter::receive(IMediaSample* sample)
+void AvDecoderFilter::receive(IMediaSample* sample)
 {
-    if (!m_output->IsConnected()) return S_OK;   // nothing downstream wants it
     BYTE* data = nullptr;
-    if (FAILED(sample->GetPointer(&data))) return E_POINTER;
+    if (FAILED(sample->GetPointer(&data))) return;
     const LONG length = sample->GetActualDataLength();
     REFERENCE_TIME start = 0, stop = 0;
     const std::optional<REFERENCE_TIME> time =
         SUCCEEDED(sample->GetTime(&start, &stop)) ? std::optional<REFERENCE_TIME>(start) : std::nullopt;
     std::scoped_lock hold(m_stream_lock);
     m_decoder.decode(data, length > 0 ? static_cast<std::size_t>(length) : 0, time,
-                     [this](const AVFrame& frame, std::optional<REFERENCE_TIME> at) {
-                         if (m_kind == StreamKind::Video) deliver_picture(frame, at);
-                         else if (m_sound) deliver_sound(m_sound->convert(frame), at);
-                     });
-    return S_OK;
+                     [this](const AVFrame& frame, std::optional<REFERENCE_TIME> at) { take_frame(frame, at); });
 }
 
-void AvDecoderFilter::end_of_stream()
+void AvDecoderFilter::take_frame(const AVFrame& frame, std::optional<REFERENCE_TIME> start)
 {
-    {
-        std::scoped_lock hold(m_stream_lock);
-        m_decoder.drain([this](const AVFrame& frame, std::optional<REFERENCE_TIME> at) {
-            if (m_kind == StreamKind::Video) deliver_picture(frame, at);
-            else if (m_sound) deliver_sound(m_sound->convert(frame), at);
-        });
-        if (m_sound) deliver_sound(m_sound->drain(), std::nullopt);
-    }
-    m_output->DeliverEndOfStream();
+    if (m_kind == StreamKind::Video) deliver_picture(frame, start);
+    else if (m_sound) deliver_sound(m_sound->convert(frame), start);
+}
+
+void AvDecoderFilter::drain()
+{
+    std::scoped_lock hold(m_stream_lock);
+    m_decoder.drain([this](const AVFrame& frame, std::optional<REFERENCE_TIME> at) { take_frame(frame, at); });
+    if (m_sound) deliver_sound(m_sound->drain(), std::nullopt);
+    m_next_time = 0;
 }
 
 void AvDecoderFilter::flush()
 {
     std::scoped_lock hold(m_stream_lock);
     m_decoder.flush();
-}
-
-void AvDecoderFilter::new_segment()
-{
-    std::scoped_lock hold(m_stream_lock);
     m_next_time = 0;
 }
 
@@ -271,20 +153,7 @@ void AvDecoderFilter::deliver_picture(const AVFrame& frame, std::optional<REFERE
     if (duration <= 0) duration = default_frame_time;
     const REFERENCE_TIME begin = start.value_or(m_next_time);
     m_next_time = begin + duration;
-    IMediaSample* sample = nullptr;
-    if (FAILED(m_output->GetDeliveryBuffer(&sample, nullptr, nullptr, 0))) return;
-    BYTE* out = nullptr;
-    const std::size_t size = m_picture->image_size();
-    if (SUCCEEDED(sample->GetPointer(&out)) && static_cast<std::size_t>(sample->GetSize()) >= size &&
-        m_picture->convert(frame, out)) {
-        REFERENCE_TIME stop = m_next_time;
-        REFERENCE_TIME at = begin;
-        sample->SetTime(&at, &stop);
-        sample->SetActualDataLength(static_cast<LONG>(size));
-        sample->SetSyncPoint(TRUE);
-        m_output->Deliver(sample);
-    }
-    sample->Release();
+    deliver(m_picture->image_size(), begin, m_next_time, true, [&](BYTE* out) { return m_picture->convert(frame, out); });
 }
 
 void AvDecoderFilter::deliver_sound(const std::vector<BYTE>& bytes, std::optional<REFERENCE_TIME> start)
@@ -296,28 +165,12 @@ void AvDecoderFilter::deliver_sound(const std::vector<BYTE>& bytes, std::optiona
     for (std::size_t done = 0; done < bytes.size();) {
         const std::size_t piece = std::min(bytes.size() - done, sound_buffer_bytes / frame_bytes * frame_bytes);
         const REFERENCE_TIME stop = at + static_cast<REFERENCE_TIME>(piece / frame_bytes) * 10000000 / m_out_rate;
-        if (!deliver(bytes.data() + done, piece, at, stop)) break;
+        const BYTE* from = bytes.data() + done;
+        if (!deliver(piece, at, stop, true, [&](BYTE* out) { return std::memcpy(out, from, piece) != nullptr; })) break;
         at = stop;
         done += piece;
     }
     m_next_time = at;
-}
-
-bool AvDecoderFilter::deliver(const BYTE* data, std::size_t size, REFERENCE_TIME start, REFERENCE_TIME stop)
-{
-    IMediaSample* sample = nullptr;
-    if (FAILED(m_output->GetDeliveryBuffer(&sample, nullptr, nullptr, 0))) return false;
-    BYTE* out = nullptr;
-    bool sent = false;
-    if (SUCCEEDED(sample->GetPointer(&out)) && static_cast<std::size_t>(sample->GetSize()) >= size) {
-        std::memcpy(out, data, size);
-        sample->SetActualDataLength(static_cast<LONG>(size));
-        sample->SetTime(&start, &stop);
-        sample->SetSyncPoint(TRUE);
-        sent = SUCCEEDED(m_output->Deliver(sample));
-    }
-    sample->Release();
-    return sent;
 }
 
 }

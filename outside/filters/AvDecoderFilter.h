@@ -4,10 +4,8 @@
 // out. Decoding runs on the thread that delivers to the input pin.
 
 #include "AvDecoder.h"
-#include "platform/dshow/BaseFilter.h"
-#include "platform/dshow/MediaType.h"
+#include "StreamFilter.h"
 
-#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -18,42 +16,27 @@ class SoundConverter;
 
 enum class StreamKind { Video, Audio };
 
-class AvDecoderFilter : public CBaseFilter {
-public:
-    AvDecoderFilter(const WCHAR* name, const CLSID& clsid, StreamKind kind);
-
-    int GetPinCount() override { return 2; }
-    CBasePin* GetPin(int n) override;
-
+class AvDecoderFilter : public StreamFilter {
 protected:
+    AvDecoderFilter(const WCHAR* name, const CLSID& clsid, StreamKind kind);
     ~AvDecoderFilter() override;
 
 private:
-    class InputPin;
-    class OutputPin;
-    friend class InputPin;
-    friend class OutputPin;
+    HRESULT check_input(const CMediaType& type) const override;
+    HRESULT input_connected(const CMediaType& type) override;
+    HRESULT output_type(int position, CMediaType* type) const override;
+    void output_chosen(const CMediaType& type) override;
+    LONG output_buffer_size() const override;
+    LONG output_buffer_count() const override { return m_kind == StreamKind::Video ? 4 : 8; }
+    void receive(IMediaSample* sample) override;
+    void drain() override;
+    void flush() override;
 
-    HRESULT check_input(const CMediaType& type) const;
-    HRESULT open_decoder(const CMediaType& type);
-    HRESULT output_type(int position, CMediaType* type) const;
-    HRESULT check_output(const CMediaType& type) const;
-    void set_output(const CMediaType& type);
-    LONG output_buffer_size() const;
-
-    HRESULT receive(IMediaSample* sample);
-    void end_of_stream();
-    void flush();
-    void new_segment();
+    void take_frame(const AVFrame& frame, std::optional<REFERENCE_TIME> start);
     void deliver_picture(const AVFrame& frame, std::optional<REFERENCE_TIME> start);
     void deliver_sound(const std::vector<BYTE>& bytes, std::optional<REFERENCE_TIME> start);
-    bool deliver(const BYTE* data, std::size_t size, REFERENCE_TIME start, REFERENCE_TIME stop);
 
-    CCritSec m_filter_lock;
     const StreamKind m_kind;
-    std::unique_ptr<InputPin> m_input;
-    std::unique_ptr<OutputPin> m_output;
-
     // The streaming state: the delivering thread's, and a flush's while it waits.
     mutable std::mutex m_stream_lock;
     DecoderSetup m_setup;                          // guarded by m_stream_lock; from the input type

@@ -105,7 +105,9 @@ std::optional<DecoderSetup> video_setup(const AM_MEDIA_TYPE& type)
         return std::nullopt;
     }
     const DWORD code = bmi->biCompression != 0 ? bmi->biCompression : type.subtype.Data1;
-    setup.codec_id = lookup(own_video_codes, avformat_get_riff_video_tags(), code);
+    if (type.subtype == MEDIASUBTYPE_MPEG2_VIDEO) setup.codec_id = AV_CODEC_ID_MPEG2VIDEO;
+    else if (type.subtype == MEDIASUBTYPE_MPEG1Payload) setup.codec_id = AV_CODEC_ID_MPEG1VIDEO;
+    else setup.codec_id = lookup(own_video_codes, avformat_get_riff_video_tags(), code);
     if (setup.codec_id == AV_CODEC_ID_H264 && type.formattype == FORMAT_MPEG2Video && !setup.extradata.empty()) {
         const auto* mvih = reinterpret_cast<const MPEG2VIDEOINFO*>(format);
         const auto record = avc_record(setup.extradata.data(), setup.extradata.size(), mvih->dwFlags);
