@@ -74,11 +74,14 @@ LONG QuelmEngine::Execute(LONG code, void* data, LONG*, DWORD)
         pause(data && *static_cast<const LONG*>(data) == 1);
         return 1;
     case CMD_STOP: {
+        // Every stop is answered, even with nothing open: the play controller
+        // stops the engine for an item whose download failed before it played,
+        // and its listeners learn from this that nothing plays.
         std::scoped_lock hold(m_lock);
-        if (m_state == Idle)
-            return 1;
-        m_state = Stopped;
-        m_position = 0;
+        if (m_state != Idle) {
+            m_state = Stopped;
+            m_position = 0;
+        }
     }
         emit(EVT_STOPPED);
         return 1;

@@ -99,6 +99,18 @@ TEST(QuelmEngine, PauseRunAndStopChangeThePlayState)
     }
 }
 
+TEST(QuelmEngine, AStopWithNothingOpenIsStillAnswered)
+{
+    Listener listener;
+    EnginePtr engine(CreateQuelmInstance());
+    engine->SendCommand(CMD_ADD_LISTENER, &listener, nullptr, 0);
+    engine->SendCommand(CMD_STOP, nullptr, nullptr, 0);
+    EXPECT_TRUE(listener.wait_code(EVT_STOPPED));
+    LONG state = -1;
+    engine->SendCommand(CMD_GET_PLAY_STATE, &state, nullptr, 0);
+    EXPECT_EQ(state, 0);
+}
+
 // A listener that answers an event with close and a new play, on the thread
 // that delivers the event, must not wait on itself.
 TEST(QuelmEngine, ListenerMayCloseAndPlayFromItsEvent)
