@@ -1,6 +1,10 @@
-// The outside filters module: the decoders, created by class id.
+// The outside filters module: the decoders, the encoders and the
+// multiplexer, created by class id.
 
+#include "AudioEncoderFilter.h"
 #include "Decoders.h"
+#include "MultiplexerFilter.h"
+#include "VideoEncoderFilter.h"
 #include "platform/com/ServerExports.h"
 #include "platform/dshow/FilterClass.h"
 
@@ -10,6 +14,9 @@ const plat::ServerClass classes[] = {
     plat::filter_class<filters::FlashDecoder>({filters::CLSID_FlashDecoder, "Flash Decoder", "", "", "Both"}),
     plat::filter_class<filters::AVCDecoder>({filters::CLSID_AVCDecoder, "AVC Decoder", "", "", "Both"}),
     plat::filter_class<filters::KVRAudioDecoder>({filters::CLSID_KVRAudioDecoder, "KVR Audio Decoder", "", "", "Both"}),
+    plat::filter_class<filters::KVRVideoEncoder>({filters::CLSID_KVRVideoEncoder, "KVR Video Encoder Filter", "", "", "Both"}),
+    plat::filter_class<filters::KVRAudioEncoder>({filters::CLSID_KVRAudioEncoder, "KVR Audio Encoder Filter", "", "", "Both"}),
+    plat::filter_class<filters::KVRMultiplexer>({filters::CLSID_KVRMultiplexer, "KVR Multiplexer Filter", "", "", "Both"}),
 };
 
 }

@@ -22,6 +22,7 @@ inline constexpr IID IID_IAsyncReader = plat::make_guid("{56A868AA-0AD4-11CE-B03
 inline constexpr IID IID_IMediaSeeking = plat::make_guid("{36B73880-C2C8-11CF-8B46-00805F6CEF60}");
 inline constexpr IID IID_IKsPropertySet = plat::make_guid("{31EFAC30-515C-11D0-A9AA-00AA0061BE93}");
 inline constexpr IID IID_IFileSourceFilter = plat::make_guid("{56A868A6-0AD4-11CE-B03A-0020AF0BA770}");
+inline constexpr IID IID_IFileSinkFilter = plat::make_guid("{A2104830-7C70-11CF-8BCE-00AA00A3F1A6}");
 inline constexpr IID IID_IMediaControl = plat::make_guid("{56A868B1-0AD4-11CE-B03A-0020AF0BA770}");
 inline constexpr IID IID_IMediaEventEx = plat::make_guid("{56A868C0-0AD4-11CE-B03A-0020AF0BA770}");
 inline constexpr IID IID_IMediaEventSink = plat::make_guid("{56A868A2-0AD4-11CE-B03A-0020AF0BA770}");
@@ -190,6 +191,13 @@ struct IFileSourceFilter : IUnknown {
     // frees with CoTaskMemFree; type, when given, is filled as the source chooses.
     virtual HRESULT GetCurFile(LPWSTR* file_name, AM_MEDIA_TYPE* type) = 0;
     PLAT_INTERFACE_END(IFileSourceFilter);
+};
+
+struct IFileSinkFilter : IUnknown {
+    static constexpr const IID& iid = IID_IFileSinkFilter;
+    // The file the filter writes; the type, when given, is the filter's to read.
+    virtual HRESULT SetFileName(LPCWSTR file_name, const AM_MEDIA_TYPE* type) = 0;
+    PLAT_INTERFACE_END(IFileSinkFilter);
 };
 
 struct IMediaControl : IUnknown {

@@ -1,13 +1,11 @@
 #include "outside/filters/CodecTable.h"
 #include "outside/filters/Decoders.h"
+#include "outside/filters/tests/FilterTesting.h"
 #include "platform/base/Utf.h"
-#include "platform/com/Com.h"
 #include "platform/dshow/AsyncFileSource.h"
 #include "platform/dshow/FilterGraph.h"
 #include "platform/dshow/MediaFormats.h"
 #include "platform/dshow/RecordingSink.h"
-#include "platform/registry/testing/TemporaryRegistry.h"
-#include "platform/script/testing/ModuleTesting.h"
 #include "splitter/base/testing/ParserFilter.h"
 #include "splitter/base/testing/TestMedia.h"
 #include "splitter/flv/FlashParser.h"
@@ -16,7 +14,6 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
-#include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <numeric>
@@ -25,18 +22,6 @@ using plat::ComPtr;
 
 namespace {
 
-// What a command prints on its standard output.
-std::vector<BYTE> output_of(const std::string& command)
-{
-    std::vector<BYTE> bytes;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return bytes;
-    BYTE buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) bytes.insert(bytes.end(), buffer, buffer + n);
-    ::pclose(pipe);
-    return bytes;
-}
-
 // ffmpeg's own decoding of a file's first picture, or of its whole sound, as raw bytes.
 std::vector<BYTE> reference(const std::string& path, const std::string& what)
 {
@@ -44,38 +29,14 @@ std::vector<BYTE> reference(const std::string& path, const std::string& what)
 }
 
 // File source -> FLV splitter -> a decoder made by class id per output pin -> a recording sink.
-class DecoderGraph : public testing::Test {
+class DecoderGraph : public RegisteredFilters {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(CoInitialize(nullptr), S_OK);
-        ASSERT_TRUE(plat::register_modules(STRIMO_REGSVR, {FILTERS_MODULE}));
-    }
     void TearDown() override
     {
         if (graph) graph->Stop();
         sinks.clear();
         graph = {};
-        CoUninitialize();
-    }
-
-    ComPtr<IBaseFilter> create(const CLSID& clsid)
-    {
-        ComPtr<IBaseFilter> filter;
-        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.put_void()), S_OK);
-        return filter;
-    }
-
-    static IPin* pin(IBaseFilter* filter, PIN_DIRECTION direction)
-    {
-        ComPtr<IEnumPins> pins;
-        filter->EnumPins(pins.put());
-        for (ComPtr<IPin> p; pins->Next(1, p.put(), nullptr) == S_OK;) {
-            PIN_DIRECTION d;
-            p->QueryDirection(&d);
-            if (d == direction) return p.get();   // the filter keeps its pins alive
-        }
-        return nullptr;
+        RegisteredFilters::TearDown();
     }
 
     // Decodes the whole file; `video_type`, when given, is the picture type asked of the video decoder.
@@ -89,8 +50,7 @@ protected:
         ASSERT_EQ(graph->ConnectDirect(source->GetPin(0), splitter->GetPin(splitter->GetPinCount() - 1), nullptr), S_OK);
         for (int i = 0; i + 1 < splitter->GetPinCount(); ++i) {
             CBasePin* out = splitter->GetPin(i);
-            const bool video = *out->CurrentMediaType().Type() == MEDIATYPE_Video ||
-                               out->Name().find(u"Video") != std::u16string::npos;
+            const bool video = offered_major(out) == MEDIATYPE_Video;
             ComPtr<IBaseFilter> decoder = create(video ? filters::CLSID_FlashDecoder : filters::CLSID_KVRAudioDecoder);
             ComPtr<plat::RecordingSink> sink(new plat::RecordingSink());
             graph->AddFilter(decoder.get(), nullptr);
@@ -113,7 +73,6 @@ protected:
         return bytes;
     }
 
-    plat::TemporaryRegistry registry;
     ComPtr<plat::FilterGraph> graph{new plat::FilterGraph()};
     std::vector<ComPtr<plat::RecordingSink>> sinks;
     plat::RecordingSink* video_sink = nullptr;
