@@ -3,6 +3,7 @@
 
 #include "AudioEncoderFilter.h"
 #include "Decoders.h"
+#include "LavfSplitter.h"
 #include "MultiplexerFilter.h"
 #include "VideoEncoderFilter.h"
 #include "platform/com/ServerExports.h"
@@ -17,6 +18,13 @@ const plat::ServerClass classes[] = {
     plat::filter_class<filters::KVRVideoEncoder>({filters::CLSID_KVRVideoEncoder, "KVR Video Encoder Filter", "", "", "Both"}),
     plat::filter_class<filters::KVRAudioEncoder>({filters::CLSID_KVRAudioEncoder, "KVR Audio Encoder Filter", "", "", "Both"}),
     plat::filter_class<filters::KVRMultiplexer>({filters::CLSID_KVRMultiplexer, "KVR Multiplexer Filter", "", "", "Both"}),
+    plat::filter_class<filters::AVISplitter>({filters::CLSID_AVISplitter, "AVI Splitter", "", "", "Both"}),
+    plat::filter_class<filters::MPEG1Splitter>({filters::CLSID_MPEG1Splitter, "MPEG-1 Splitter", "", "", "Both"}),
+    plat::filter_class<filters::MPEG2Splitter>({filters::CLSID_MPEG2Splitter, "MPEG-2 Splitter", "", "", "Both"}),
+    plat::filter_class<filters::MPEG2Demultiplexer>(
+        {filters::CLSID_MPEG2Demultiplexer, "MPEG-2 Demultiplexer", "", "", "Both"}),
+    plat::filter_class<filters::MOVSplitter>({filters::CLSID_MOVSplitter, "MOV Splitter", "", "", "Both"}),
+    plat::filter_class<filters::WaveParser>({filters::CLSID_WaveParser, "Wave Parser", "", "", "Both"}),
 };
 
 }
