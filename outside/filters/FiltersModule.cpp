@@ -4,6 +4,7 @@
 #include "AudioEncoderFilter.h"
 #include "Decoders.h"
 #include "LavfSplitter.h"
+#include "SubtitleFilter.h"
 #include "MultiplexerFilter.h"
 #include "VideoEncoderFilter.h"
 #include "platform/com/ServerExports.h"
@@ -25,6 +26,7 @@ const plat::ServerClass classes[] = {
         {filters::CLSID_MPEG2Demultiplexer, "MPEG-2 Demultiplexer", "", "", "Both"}),
     plat::filter_class<filters::MOVSplitter>({filters::CLSID_MOVSplitter, "MOV Splitter", "", "", "Both"}),
     plat::filter_class<filters::WaveParser>({filters::CLSID_WaveParser, "Wave Parser", "", "", "Both"}),
+    plat::filter_class<filters::CorvaSubTitle>({filters::CLSID_CorvaSubTitle, "Corva SubTitle", "", "", "Both"}),
 };
 
 }

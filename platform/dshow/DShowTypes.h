@@ -100,4 +100,7 @@ inline constexpr HRESULT VFW_E_CANNOT_CONNECT = hresult(0x80040217);
 inline constexpr HRESULT VFW_E_NOT_STOPPED = hresult(0x80040224);
 inline constexpr HRESULT VFW_E_WRONG_STATE = hresult(0x80040227);
 inline constexpr HRESULT VFW_E_TYPE_NOT_ACCEPTED = hresult(0x8004022A);
+// A property set, or a property of a known set, that an IKsPropertySet does not have.
+inline constexpr HRESULT E_PROP_SET_UNSUPPORTED = hresult(0x80070492);
+inline constexpr HRESULT E_PROP_ID_UNSUPPORTED = hresult(0x80070490);
 inline constexpr HRESULT VFW_E_INVALID_FILE_FORMAT = hresult(0x8004022F);
