@@ -137,6 +137,9 @@ bool StreamFilter::deliver(std::size_t size, REFERENCE_TIME start, REFERENCE_TIM
         sample->SetActualDataLength(static_cast<LONG>(size));
         sample->SetTime(&start, &stop);
         sample->SetSyncPoint(sync ? TRUE : FALSE);
+        // Times count from the segment's start, the time a seek asked for:
+        // what comes before it is there only to decode from.
+        sample->SetPreroll(start < 0 ? TRUE : FALSE);
         sent = SUCCEEDED(m_output->Deliver(sample));
     }
     sample->Release();

@@ -14,6 +14,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <numeric>
@@ -39,8 +40,8 @@ protected:
         RegisteredFilters::TearDown();
     }
 
-    // Decodes the whole file; `video_type`, when given, is the picture type asked of the video decoder.
-    void decode(const std::string& path, const AM_MEDIA_TYPE* video_type = nullptr)
+    // Decodes the whole file, from `from` on; `video_type`, when given, is the picture type asked of the video decoder.
+    void decode(const std::string& path, const AM_MEDIA_TYPE* video_type = nullptr, REFERENCE_TIME from = 0)
     {
         ComPtr<plat::AsyncFileSource> source(new plat::AsyncFileSource());
         ASSERT_EQ(source->Load(plat::utf8_to_utf16(path).c_str(), nullptr), S_OK);
@@ -61,6 +62,7 @@ protected:
             (video ? video_sink : audio_sink) = sink.get();
             sinks.push_back(sink);
         }
+        ASSERT_EQ(graph->SetPositions(&from, AM_SEEKING_AbsolutePositioning, nullptr, 0), S_OK);
         ASSERT_EQ(graph->Run(), S_OK);
         LONG code = 0;
         ASSERT_EQ(graph->WaitForCompletion(60000, &code), S_OK);
@@ -214,4 +216,37 @@ TEST(CodecTable, TypesTheDecodersTakeAndRefuse)
     const std::vector<std::uint8_t> record = {1, 0x42, 0xC0, 0x1E, 0xFF, 0xE1, 0, 6, 0x67, 0x42, 0xC0, 0x1E, 0xDA, 0x02,
                                               1, 0, 4, 0x68, 0xCE, 0x3C, 0x80};
     EXPECT_EQ(h264->extradata, record);
+}
+
+TEST_F(DecoderGraph, AfterASeekWhatComesBeforeTheTargetIsPrerollAndTheRestFollowsIt)
+{
+    const std::string path = test_media("h264-aac.flv");   // no reordering: pictures come in their times' order
+    const REFERENCE_TIME target = 25000000;
+    REFERENCE_TIME key = 0, first = -1;
+    std::size_t after = 0;
+    for (const ProbedPacket& p : probed_packets(path, "video")) {
+        if (p.key && p.dts <= target) key = p.dts;
+        if (p.dts >= target) {
+            if (first < 0) first = p.dts;
+            ++after;
+        }
+    }
+    decode(path, nullptr, target);
+    ASSERT_NE(video_sink, nullptr);
+    const std::vector<plat::RecordedSample> pictures = video_sink->samples();
+    ASSERT_FALSE(pictures.empty());
+    std::size_t shown = 0;
+    for (const plat::RecordedSample& p : pictures) {
+        EXPECT_EQ(p.preroll, p.start < 0) << p.start;
+        if (!p.preroll) ++shown;
+    }
+    EXPECT_EQ(pictures.front().start, key - target);   // decoding starts at the key picture before the target
+    EXPECT_EQ(shown, after);
+    const auto first_shown = std::find_if(pictures.begin(), pictures.end(), [](const auto& p) { return !p.preroll; });
+    ASSERT_NE(first_shown, pictures.end());
+    EXPECT_EQ(first_shown->start, first - target);
+    // And it is ffmpeg's picture of that time.
+    const std::string at = std::to_string(static_cast<double>(first) / 1e7);
+    EXPECT_EQ(first_shown->data,
+              as_yv12(reference(path, "-vf select='gte(t\\," + at + ")' -frames:v 1 -f rawvideo -pix_fmt yuv420p"), 640, 360));
 }
