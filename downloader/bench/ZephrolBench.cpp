@@ -6,17 +6,16 @@
 
 #include "components/common/murrel/Murrel.h"
 #include "downloader/zephrol/ZephrolExports.h"
+#include "downloader/zephrol/tests/DownloadOutcome.h"
 
 #include <arpa/inet.h>
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <netinet/in.h>
 #include <spawn.h>
 #include <string>
@@ -102,33 +101,6 @@ Result run_tool(const std::vector<std::string>& args)
     return r;
 }
 
-class Done : public tBaseObject<ICorvaEventHandler> {
-public:
-    Done() : tBaseObject("bench") {}
-    BaseResult OnEvent(const tCorvaEvent& event, std::intptr_t) noexcept override
-    {
-        std::scoped_lock hold(m_lock);
-        if (event.code == EVENT_COMPLETE || event.code == EVENT_FAILED) {
-            m_done = true;
-            m_ok = event.code == EVENT_COMPLETE;
-        }
-        m_changed.notify_all();
-        return RESULT_OK;
-    }
-    bool wait()
-    {
-        std::unique_lock hold(m_lock);
-        m_changed.wait(hold, [this] { return m_done; });
-        return m_ok;
-    }
-
-private:
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    bool m_done{false};
-    bool m_ok{false};
-};
-
 bool cache_matches(IDataCacheItem* item, const fs::path& source, std::uint64_t size)
 {
     std::ifstream in(source, std::ios::binary);
@@ -169,7 +141,7 @@ Result run_zephrol(const std::string& url, DWORD connections, DWORD rate, const 
     param.url = url.c_str();
     param.rate_kbps = static_cast<DWORD>(std::uint64_t{rate} * 8 / 1000);
     vessik->Init(&param);
-    Done done;
+    DownloadOutcome done("bench");
     download->SetEventHandler(&done, 0);
     rusage before{};
     getrusage(RUSAGE_SELF, &before);

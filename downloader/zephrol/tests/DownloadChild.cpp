@@ -5,40 +5,9 @@
 
 #include "components/common/murrel/Murrel.h"
 #include "downloader/zephrol/ZephrolExports.h"
+#include "downloader/zephrol/tests/DownloadOutcome.h"
 
-#include <condition_variable>
-#include <mutex>
 #include <string>
-
-namespace {
-
-class Outcome : public tBaseObject<ICorvaEventHandler> {
-public:
-    Outcome() : tBaseObject("child") {}
-    BaseResult OnEvent(const tCorvaEvent& event, std::intptr_t) noexcept override
-    {
-        if (event.code != EVENT_COMPLETE && event.code != EVENT_FAILED) return RESULT_OK;
-        std::scoped_lock hold(m_lock);
-        m_done = true;
-        m_ok = event.code == EVENT_COMPLETE;
-        m_changed.notify_all();
-        return RESULT_OK;
-    }
-    bool wait()
-    {
-        std::unique_lock hold(m_lock);
-        m_changed.wait(hold, [this] { return m_done; });
-        return m_ok;
-    }
-
-private:
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    bool m_done{false};   // guarded by m_lock
-    bool m_ok{false};     // guarded by m_lock
-};
-
-}
 
 int main(int argc, char** argv)
 {
@@ -61,7 +30,7 @@ int main(int argc, char** argv)
     param.max_http = 2;
     param.url = argv[2];
     vessik->Init(&param);
-    Outcome outcome;
+    DownloadOutcome outcome("child");
     download->SetEventHandler(&outcome, 0);
     download->Start();
     const bool complete = outcome.wait();
