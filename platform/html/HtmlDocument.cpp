@@ -3,6 +3,7 @@
 #include "platform/base/DebugLog.h"
 #include "platform/html/HtmlElement.h"
 #include "platform/html/HtmlTree.h"
+#include "platform/html/Selector.h"
 
 #include <new>
 
@@ -28,6 +29,17 @@ void HtmlDocument::close_scripts()
 }
 
 HtmlDocument::~HtmlDocument() { close_scripts(); }
+
+ComPtr<IHTMLElement> HtmlDocument::first_element_matching(std::string_view selector)
+{
+    Node* found = first_match(*m_tree->root, selector);
+    return found ? ComPtr<IHTMLElement>::adopt(new HtmlElement(m_tree, *found)) : ComPtr<IHTMLElement>();
+}
+
+std::string HtmlDocument::markup() const
+{
+    return inner_html(*m_tree->root);
+}
 
 HRESULT HtmlDocument::get_Script(IDispatch** script) noexcept
 {

@@ -4,12 +4,14 @@
 // unless its host asks for the page's scripts.
 
 #include "platform/com/ComObject.h"
+#include "platform/com/ComPtr.h"
 #include "platform/html/HtmlInterfaces.h"
 #include "platform/html/NamelessDispatch.h"
 #include "platform/html/PageScripts.h"
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace plat::html {
 
@@ -29,6 +31,11 @@ public:
     // Closes the page's scripts, letting go of what they hold (the objects a
     // host put into them may hold this document). Called when the page goes.
     void close_scripts();
+
+    // The first element the selector matches (Selector.h); null when none.
+    ComPtr<IHTMLElement> first_element_matching(std::string_view selector);
+    // The whole document as markup.
+    std::string markup() const;
 
     HRESULT get_Script(IDispatch** script) noexcept override;
     HRESULT write(SAFEARRAY* texts) noexcept override;
