@@ -7,19 +7,17 @@
 #include "platform/fs/testing/ScopedEnvironment.h"
 #include "platform/fs/testing/TempFolder.h"
 #include "platform/registry/testing/TemporaryRegistry.h"
-#include "platform/sync/MessageQueue.h"
-#include "platform/sync/Thread.h"
 
 #include "FeedDbFixture.h"
+#include "RunningProgram.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <chrono>
-#include <filesystem>
 #include <list>
 #include <mutex>
-#include <thread>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -159,15 +157,12 @@ protected:
             times.push_back(Clock::now());
         };
         CRSSDBMgr::Instance().AddListener(&listener);
-        server.start([] { return static_cast<DWORD>(ServeFeedNotifier()); });
-        const auto socket = dir / (plat::format_guid(CLSID_FeedNotifier) + ".sock");
-        for (int i = 0; i < 3000 && !std::filesystem::exists(socket); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        program.emplace();
+        ASSERT_EQ(program->served(), S_OK);
     }
     void TearDown() override
     {
-        PostThreadMessageW(server.id(), WM_QUIT, 0, 0);
-        server.join();
+        program.reset();
         CRSSDBMgr::Instance().RemoveListener(&listener);
         SubscriptionWriterTest::TearDown();
     }
@@ -175,7 +170,7 @@ protected:
     feeddb_test::RecordingListener listener;
     std::mutex times_lock;
     std::vector<Clock::time_point> times;   // guarded by times_lock
-    plat::Thread server;
+    std::optional<RunningProgram> program;
 };
 
 TEST_F(WithRunningProgram, HearsEachChangeAndThePauseBeforeARemoval)

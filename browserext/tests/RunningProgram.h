@@ -1,0 +1,53 @@
+#pragma once
+// The running main program as the extension sees it: a thread of the test
+// process that serves the feed notifier, whose notices reach this process's
+// feed database (CRSSDBMgr::Instance()) and so its listeners.
+
+#include "core/notifier/CFeedNotifier.h"
+#include "core/notifier/FeedNotifierMarshalling.h"
+#include "platform/com/ClassFactory.h"
+#include "platform/com/Com.h"
+#include "platform/com/ComPtr.h"
+#include "platform/com/LocalServer.h"
+#include "platform/sync/Event.h"
+#include "platform/sync/MessageQueue.h"
+#include "platform/sync/Thread.h"
+
+class RunningProgram {
+public:
+    // Returns once the class is served (or failed to be: see served()).
+    RunningProgram()
+    {
+        m_server.start([this] { return serve(); });
+        m_ready.wait();
+    }
+    ~RunningProgram()
+    {
+        PostThreadMessageW(m_server.id(), WM_QUIT, 0, 0);
+        m_server.join();
+    }
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    HRESULT served() const { return m_registered; }
+
+private:
+    DWORD serve()
+    {
+        CoInitialize(nullptr);
+        {
+            plat::LocalServer server;
+            auto factory = plat::ComPtr<IClassFactory>::adopt(new plat::ClassFactory<CFeedNotifier>());
+            m_registered = server.register_class(CLSID_FeedNotifier, factory.get(), feed_notifier_marshalling());
+            m_ready.set();
+            if (SUCCEEDED(m_registered))
+                server.run();
+        }
+        CoUninitialize();
+        return 0;
+    }
+
+    plat::Event m_ready{plat::EventReset::Manual, plat::EventState::Clear};
+    HRESULT m_registered{E_FAIL};   // written before m_ready is set, read after
+    plat::Thread m_server;          // last: joined before the rest go
+};
