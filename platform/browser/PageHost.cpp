@@ -46,6 +46,8 @@ HRESULT PageHost::load(std::string_view html, std::string url)
 {
     auto document = ComPtr<html::HtmlDocument>::adopt(new html::HtmlDocument());
     document->set_url(url);
+    std::vector<std::string> earlier;
+    earlier.swap(m_alerts);
     document->enable_scripts([this](const std::string& message) { m_alerts.push_back(message); });
     SAFEARRAY* texts = SafeArrayCreateVector(VT_VARIANT, 0, 1);
     if (!texts)
@@ -60,6 +62,7 @@ HRESULT PageHost::load(std::string_view html, std::string url)
     SafeArrayDestroy(texts);
     if (FAILED(hr)) {
         document->close_scripts();
+        m_alerts.swap(earlier);
         return hr;
     }
     if (const auto& shown = m_browser->document())

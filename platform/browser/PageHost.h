@@ -23,8 +23,8 @@ public:
     PageHost(const PageHost&) = delete;
     PageHost& operator=(const PageHost&) = delete;
 
-    // Shows the markup as the page at url; its inline scripts run.
-    // E_INVALIDARG when the document refuses the markup.
+    // Shows the markup as the page at url; its inline scripts run, and the
+    // alerts start afresh. E_INVALIDARG when the document refuses the markup.
     HRESULT load(std::string_view html, std::string url);
     // Gives the helper this browser as its site and keeps it until close.
     HRESULT attach(ComPtr<IObjectWithSite> helper);
@@ -33,7 +33,7 @@ public:
     // Clicks the first element the selector matches ("#id a", "a.class");
     // E_INVALIDARG when none does.
     HRESULT click(std::string_view selector);
-    // The page's alerts so far, oldest first.
+    // The shown page's alerts so far, oldest first.
     const std::vector<std::string>& alerts() const { return m_alerts; }
     // The page as markup.
     std::string markup() const;
