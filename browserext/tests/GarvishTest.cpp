@@ -5,6 +5,7 @@
 // test; CTest runs each case in a process of its own.
 
 #include "browserext/IRSSFetcher.h"
+#include "components/common/feeddb/IDataActionListener.h"
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "components/common/feeddb/FeedDatabasePath.h"
 #include "platform/automation/testing/AutomationTesting.h"
@@ -21,9 +22,15 @@
 #include "platform/registry/testing/TemporaryRegistry.h"
 #include "platform/script/testing/ModuleTesting.h"
 
+#include "FeedDbFixture.h"
+#include "RunningProgram.h"
+
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <list>
 #include <optional>
 #include <string>
@@ -468,6 +475,90 @@ TEST_F(Garvish, AFileThatIsNoDatabaseLeavesTheStoreUnusable)
     EXPECT_EQ(call(1, "owner", result.get()), E_FAIL);
     EXPECT_EQ(call(2, "owner", result.get()), E_FAIL);
     EXPECT_EQ(plat::read_file(db_path).bytes, garbage);
+}
+
+// The running program: a notifier server thread of this process, whose
+// feed database's listener hears the extension's notices.
+class GarvishWithRunningProgram : public Garvish {
+protected:
+    using Clock = std::chrono::steady_clock;
+
+    void SetUp() override
+    {
+        Garvish::SetUp();
+        listener.on_call = [this] {
+            std::scoped_lock hold(times_lock);
+            times.push_back(Clock::now());
+        };
+        CRSSDBMgr::Instance().AddListener(&listener);
+        program.emplace();
+        ASSERT_EQ(program->served(), S_OK);
+    }
+    void TearDown() override
+    {
+        program.reset();
+        CRSSDBMgr::Instance().RemoveListener(&listener);
+        Garvish::TearDown();
+    }
+
+    feeddb_test::RecordingListener listener;
+    std::mutex times_lock;
+    std::vector<Clock::time_point> times;   // guarded by times_lock
+    std::optional<RunningProgram> program;
+};
+
+TEST_F(GarvishWithRunningProgram, HearsEachChangeAndThePauseBeforeARemoval)
+{
+    add_folder("My Subscriptions");
+    show(watch_page());
+    ASSERT_EQ(host.click("#strimo_rssfetcher a"), S_OK);
+    ASSERT_TRUE(stored(owner_feed));
+    const std::int64_t id = stored(owner_feed)->id;
+    ASSERT_EQ(host.click("#un"), S_OK);
+    EXPECT_EQ(host.alerts(), (std::vector<std::string>{subscribed, "Unsubscribe Successfully!"}));
+
+    const std::vector<feeddb_test::Notice> expected = {
+        {false, DataAction::Insert, DataKind::Channel, id, 0},
+        {true, DataAction::Delete, DataKind::Channel, id, 0},
+        {false, DataAction::Delete, DataKind::Channel, id, 0},
+    };
+    EXPECT_EQ(listener.notices(), expected);
+    std::scoped_lock hold(times_lock);
+    ASSERT_EQ(times.size(), 3u);
+    EXPECT_GE(times[2] - times[1], std::chrono::milliseconds(200));
+}
+
+// What a user sees: the tool shows the page with the registered extension,
+// clicks its link, prints the alert and the changed page; the row is in the
+// user's Rss.db and the running program heard of it.
+TEST_F(GarvishWithRunningProgram, ThePageHostToolSubscribesEndToEnd)
+{
+    add_folder("My Subscriptions");
+    const std::string page = dir / "page.html";
+    ASSERT_EQ(plat::write_file_atomic(page, watch_page()), 0);
+    const auto run = [](const std::string& command) {
+        std::string output;
+        std::FILE* pipe = popen(command.c_str(), "r");
+        char buffer[4096];
+        for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            output.append(buffer, n);
+        const int status = pipe ? pclose(pipe) : -1;
+        return std::make_pair(status, output);
+    };
+    const auto [status, output] = run(std::string("'") + PAGEHOST + "' --bho '" + GARVISH_MODULE + "' --url '" +
+                                      watch_url + "' '" + page + "' --click '#strimo_rssfetcher a'");
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(output.starts_with("alert: " + subscribed + "\n")) << output;
+    EXPECT_NE(output.find("function RSSSubscribe(text)"), std::string::npos) << output;
+    EXPECT_EQ(output.find("strimo_rssfetcher"), std::string::npos) << "the link is gone: " << output;
+
+    const auto [query_status, rows] = run("sqlite3 '" + db_path + "' 'SELECT folder_id, feed_url, rss_channel_title FROM rsschannel'");
+    EXPECT_EQ(query_status, 0);
+    EXPECT_EQ(rows, "1|" + owner_feed + "|owner\n");
+    ASSERT_TRUE(stored(owner_feed));
+    const std::vector<feeddb_test::Notice> expected = {
+        {false, DataAction::Insert, DataKind::Channel, stored(owner_feed)->id, 0}};
+    EXPECT_EQ(listener.notices(), expected);
 }
 
 }
