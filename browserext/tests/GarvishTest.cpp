@@ -30,7 +30,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <list>
 #include <optional>
 #include <string>
@@ -481,29 +480,18 @@ TEST_F(Garvish, AFileThatIsNoDatabaseLeavesTheStoreUnusable)
 // feed database's listener hears the extension's notices.
 class GarvishWithRunningProgram : public Garvish {
 protected:
-    using Clock = std::chrono::steady_clock;
-
     void SetUp() override
     {
         Garvish::SetUp();
-        listener.on_call = [this] {
-            std::scoped_lock hold(times_lock);
-            times.push_back(Clock::now());
-        };
-        CRSSDBMgr::Instance().AddListener(&listener);
         program.emplace();
         ASSERT_EQ(program->served(), S_OK);
     }
     void TearDown() override
     {
         program.reset();
-        CRSSDBMgr::Instance().RemoveListener(&listener);
         Garvish::TearDown();
     }
 
-    feeddb_test::RecordingListener listener;
-    std::mutex times_lock;
-    std::vector<Clock::time_point> times;   // guarded by times_lock
     std::optional<RunningProgram> program;
 };
 
@@ -522,8 +510,8 @@ TEST_F(GarvishWithRunningProgram, HearsEachChangeAndThePauseBeforeARemoval)
         {true, DataAction::Delete, DataKind::Channel, id, 0},
         {false, DataAction::Delete, DataKind::Channel, id, 0},
     };
-    EXPECT_EQ(listener.notices(), expected);
-    std::scoped_lock hold(times_lock);
+    EXPECT_EQ(program->notices(), expected);
+    const auto times = program->times();
     ASSERT_EQ(times.size(), 3u);
     EXPECT_GE(times[2] - times[1], std::chrono::milliseconds(200));
 }
@@ -558,7 +546,7 @@ TEST_F(GarvishWithRunningProgram, ThePageHostToolSubscribesEndToEnd)
     ASSERT_TRUE(stored(owner_feed));
     const std::vector<feeddb_test::Notice> expected = {
         {false, DataAction::Insert, DataKind::Channel, stored(owner_feed)->id, 0}};
-    EXPECT_EQ(listener.notices(), expected);
+    EXPECT_EQ(program->notices(), expected);
 }
 
 }

@@ -1,8 +1,10 @@
 #pragma once
 // The running main program as the extension sees it: a thread of the test
 // process that serves the feed notifier, whose notices reach this process's
-// feed database (CRSSDBMgr::Instance()) and so its listeners.
+// feed database (CRSSDBMgr::Instance()); they are recorded here, each with
+// the time it came.
 
+#include "components/common/feeddb/CRSSDBMgr.h"
 #include "core/notifier/CFeedNotifier.h"
 #include "core/notifier/FeedNotifierMarshalling.h"
 #include "platform/com/ClassFactory.h"
@@ -13,11 +15,24 @@
 #include "platform/sync/MessageQueue.h"
 #include "platform/sync/Thread.h"
 
+#include "FeedDbFixture.h"
+
+#include <chrono>
+#include <mutex>
+#include <vector>
+
 class RunningProgram {
 public:
+    using Clock = std::chrono::steady_clock;
+
     // Returns once the class is served (or failed to be: see served()).
     RunningProgram()
     {
+        m_listener.on_call = [this] {
+            std::scoped_lock hold(m_times_lock);
+            m_times.push_back(Clock::now());
+        };
+        CRSSDBMgr::Instance().AddListener(&m_listener);
         m_server.start([this] { return serve(); });
         m_ready.wait();
     }
@@ -25,11 +40,18 @@ public:
     {
         PostThreadMessageW(m_server.id(), WM_QUIT, 0, 0);
         m_server.join();
+        CRSSDBMgr::Instance().RemoveListener(&m_listener);
     }
     RunningProgram(const RunningProgram&) = delete;
     RunningProgram& operator=(const RunningProgram&) = delete;
 
     HRESULT served() const { return m_registered; }
+    std::vector<feeddb_test::Notice> notices() const { return m_listener.notices(); }
+    std::vector<Clock::time_point> times() const
+    {
+        std::scoped_lock hold(m_times_lock);
+        return m_times;
+    }
 
 private:
     DWORD serve()
@@ -47,6 +69,9 @@ private:
         return 0;
     }
 
+    feeddb_test::RecordingListener m_listener;
+    mutable std::mutex m_times_lock;
+    std::vector<Clock::time_point> m_times;   // guarded by m_times_lock
     plat::Event m_ready{plat::EventReset::Manual, plat::EventState::Clear};
     HRESULT m_registered{E_FAIL};   // written before m_ready is set, read after
     plat::Thread m_server;          // last: joined before the rest go
