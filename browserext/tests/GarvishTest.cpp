@@ -478,22 +478,7 @@ TEST_F(Garvish, AFileThatIsNoDatabaseLeavesTheStoreUnusable)
 
 // The running program: a notifier server thread of this process, whose
 // feed database's listener hears the extension's notices.
-class GarvishWithRunningProgram : public Garvish {
-protected:
-    void SetUp() override
-    {
-        Garvish::SetUp();
-        program.emplace();
-        ASSERT_EQ(program->served(), S_OK);
-    }
-    void TearDown() override
-    {
-        program.reset();
-        Garvish::TearDown();
-    }
-
-    std::optional<RunningProgram> program;
-};
+using GarvishWithRunningProgram = WithRunningProgramOf<Garvish>;
 
 TEST_F(GarvishWithRunningProgram, HearsEachChangeAndThePauseBeforeARemoval)
 {

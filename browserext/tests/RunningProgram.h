@@ -19,6 +19,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 class RunningProgram {
@@ -75,4 +76,23 @@ private:
     plat::Event m_ready{plat::EventReset::Manual, plat::EventState::Clear};
     HRESULT m_registered{E_FAIL};   // written before m_ready is set, read after
     plat::Thread m_server;          // last: joined before the rest go
+};
+
+// The fixture Base with the running program serving for each test.
+template <class Base>
+class WithRunningProgramOf : public Base {
+protected:
+    void SetUp() override
+    {
+        Base::SetUp();
+        program.emplace();
+        ASSERT_EQ(program->served(), S_OK);
+    }
+    void TearDown() override
+    {
+        program.reset();
+        Base::TearDown();
+    }
+
+    std::optional<RunningProgram> program;
 };

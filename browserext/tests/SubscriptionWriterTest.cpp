@@ -145,22 +145,7 @@ TEST_F(SubscriptionWriterTest, UnsubscribingDisablesDeletesOrMarksWhatCannotGo)
 }
 
 // The running program: a notifier server thread whose database hears the notices.
-class WithRunningProgram : public SubscriptionWriterTest {
-protected:
-    void SetUp() override
-    {
-        SubscriptionWriterTest::SetUp();
-        program.emplace();
-        ASSERT_EQ(program->served(), S_OK);
-    }
-    void TearDown() override
-    {
-        program.reset();
-        SubscriptionWriterTest::TearDown();
-    }
-
-    std::optional<RunningProgram> program;
-};
+using WithRunningProgram = WithRunningProgramOf<SubscriptionWriterTest>;
 
 TEST_F(WithRunningProgram, HearsEachChangeAndThePauseBeforeARemoval)
 {
