@@ -7,25 +7,21 @@
 #include "platform/fs/testing/ScopedEnvironment.h"
 #include "platform/fs/testing/TempFolder.h"
 #include "platform/registry/testing/TemporaryRegistry.h"
-#include "platform/sync/MessageQueue.h"
-#include "platform/sync/Thread.h"
 
 #include "FeedDbFixture.h"
+#include "RunningProgram.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <chrono>
-#include <filesystem>
 #include <list>
-#include <mutex>
-#include <thread>
+#include <optional>
 #include <vector>
 
 namespace {
 
 using browserext::SubscriptionWriter;
-using Clock = std::chrono::steady_clock;
 
 const std::string feed = "http://feeds.example/feeds/base/users/o'neil/uploads?alt=rss&orderby=published";
 
@@ -149,34 +145,7 @@ TEST_F(SubscriptionWriterTest, UnsubscribingDisablesDeletesOrMarksWhatCannotGo)
 }
 
 // The running program: a notifier server thread whose database hears the notices.
-class WithRunningProgram : public SubscriptionWriterTest {
-protected:
-    void SetUp() override
-    {
-        SubscriptionWriterTest::SetUp();
-        listener.on_call = [this] {
-            std::scoped_lock hold(times_lock);
-            times.push_back(Clock::now());
-        };
-        CRSSDBMgr::Instance().AddListener(&listener);
-        server.start([] { return static_cast<DWORD>(ServeFeedNotifier()); });
-        const auto socket = dir / (plat::format_guid(CLSID_FeedNotifier) + ".sock");
-        for (int i = 0; i < 3000 && !std::filesystem::exists(socket); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    void TearDown() override
-    {
-        PostThreadMessageW(server.id(), WM_QUIT, 0, 0);
-        server.join();
-        CRSSDBMgr::Instance().RemoveListener(&listener);
-        SubscriptionWriterTest::TearDown();
-    }
-
-    feeddb_test::RecordingListener listener;
-    std::mutex times_lock;
-    std::vector<Clock::time_point> times;   // guarded by times_lock
-    plat::Thread server;
-};
+using WithRunningProgram = WithRunningProgramOf<SubscriptionWriterTest>;
 
 TEST_F(WithRunningProgram, HearsEachChangeAndThePauseBeforeARemoval)
 {
@@ -191,8 +160,8 @@ TEST_F(WithRunningProgram, HearsEachChangeAndThePauseBeforeARemoval)
         {true, DataAction::Delete, DataKind::Channel, id, 0},
         {false, DataAction::Delete, DataKind::Channel, id, 0},
     };
-    EXPECT_EQ(listener.notices(), expected);
-    std::scoped_lock hold(times_lock);
+    EXPECT_EQ(program->notices(), expected);
+    const auto times = program->times();
     ASSERT_EQ(times.size(), 3u);
     EXPECT_GE(times[2] - times[1], std::chrono::milliseconds(200));
 }

@@ -22,29 +22,6 @@ std::optional<std::u16string> read_string(const RegistryStore& store, std::u16st
     return registry_text(value.data);
 }
 
-LONG write_key(RegistryStore& store, std::u16string_view path, std::string_view default_value)
-{
-    if (LONG rc = store.create_key(path, nullptr); rc != ERROR_SUCCESS)
-        return rc;
-    return store.write_value(path, u"", string_value(default_value));
-}
-
-// Deletes the key with everything under it; a key that is not there counts as deleted.
-LONG delete_tree(RegistryStore& store, const std::u16string& path)
-{
-    std::vector<std::u16string> children;
-    LONG rc = store.subkey_names(path, children);
-    if (rc == ERROR_FILE_NOT_FOUND)
-        return ERROR_SUCCESS;
-    if (rc != ERROR_SUCCESS)
-        return rc;
-    for (const auto& child : children)
-        if (rc = delete_tree(store, path + u'\\' + child); rc != ERROR_SUCCESS)
-            return rc;
-    rc = store.delete_key(path);
-    return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
-}
-
 std::u16string class_key(const CLSID& clsid) { return u"CLSID\\" + format_guid_utf16(clsid); }
 
 LONG write_prog_id(RegistryStore& store, const ClassRegistration& r, std::string_view prog_id,
@@ -59,6 +36,28 @@ LONG write_prog_id(RegistryStore& store, const ClassRegistration& r, std::string
     return rc;
 }
 
+}
+
+LONG write_key(RegistryStore& store, std::u16string_view path, std::string_view default_value)
+{
+    if (LONG rc = store.create_key(path, nullptr); rc != ERROR_SUCCESS)
+        return rc;
+    return store.write_value(path, u"", string_value(default_value));
+}
+
+LONG delete_key_tree(RegistryStore& store, const std::u16string& path)
+{
+    std::vector<std::u16string> children;
+    LONG rc = store.subkey_names(path, children);
+    if (rc == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS;
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    for (const auto& child : children)
+        if (rc = delete_key_tree(store, path + u'\\' + child); rc != ERROR_SUCCESS)
+            return rc;
+    rc = store.delete_key(path);
+    return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
 }
 
 LONG write_class_keys(const ClassRegistration& r, std::string_view module_path)
@@ -84,11 +83,11 @@ LONG write_class_keys(const ClassRegistration& r, std::string_view module_path)
 LONG remove_class_keys(const ClassRegistration& r)
 {
     RegistryStore store = RegistryStore::open_default(Hive::ClassesRoot);
-    LONG rc = delete_tree(store, class_key(r.clsid));
+    LONG rc = delete_key_tree(store, class_key(r.clsid));
     if (rc == ERROR_SUCCESS && !r.prog_id.empty())
-        rc = delete_tree(store, utf8_to_utf16(r.prog_id));
+        rc = delete_key_tree(store, utf8_to_utf16(r.prog_id));
     if (rc == ERROR_SUCCESS && !r.version_independent_prog_id.empty())
-        rc = delete_tree(store, utf8_to_utf16(r.version_independent_prog_id));
+        rc = delete_key_tree(store, utf8_to_utf16(r.version_independent_prog_id));
     return rc;
 }
 

@@ -25,6 +25,14 @@ struct ClassRegistration {
     std::string_view threading_model;               // empty: none ("Both", "Apartment", "Free")
 };
 
+class RegistryStore;
+
+// A key with its default text, made when missing. Results are Win32 error
+// codes of the store.
+LONG write_key(RegistryStore& store, std::u16string_view path, std::string_view default_value);
+// Deletes the key with everything under it; a key that is not there counts as deleted.
+LONG delete_key_tree(RegistryStore& store, const std::u16string& path);
+
 // Results are Win32 error codes of the store.
 LONG write_class_keys(const ClassRegistration& registration, std::string_view module_path);
 // Keys that are already gone count as removed.

@@ -3,6 +3,7 @@
 #include "platform/base/DebugLog.h"
 #include "platform/html/HtmlElement.h"
 #include "platform/html/HtmlTree.h"
+#include "platform/html/Selector.h"
 
 #include <new>
 
@@ -15,7 +16,38 @@ void HtmlDocument::set_url(std::string url)
     m_tree->url = std::move(url);
 }
 
-HtmlDocument::~HtmlDocument() = default;
+void HtmlDocument::enable_scripts(AlertSink alert)
+{
+    m_scripts = std::make_shared<PageScripts>(std::move(alert));
+    m_tree->scripts = m_scripts;
+}
+
+void HtmlDocument::close_scripts()
+{
+    if (m_scripts)
+        m_scripts->close();
+}
+
+HtmlDocument::~HtmlDocument() { close_scripts(); }
+
+ComPtr<IHTMLElement> HtmlDocument::first_element_matching(std::string_view selector)
+{
+    Node* found = first_match(*m_tree->root, selector);
+    return found ? ComPtr<IHTMLElement>::adopt(new HtmlElement(m_tree, *found)) : ComPtr<IHTMLElement>();
+}
+
+std::string HtmlDocument::markup() const
+{
+    return inner_html(*m_tree->root);
+}
+
+HRESULT HtmlDocument::get_Script(IDispatch** script) noexcept
+{
+    if (!script)
+        return E_POINTER;
+    *script = nullptr;
+    return m_scripts ? m_scripts->global_dispatch(script) : E_FAIL;
+}
 
 HRESULT HtmlDocument::write(SAFEARRAY* texts) noexcept try {
     if (!texts || texts->cDims != 1 || !(texts->fFeatures & FADF_VARIANT))
@@ -35,8 +67,11 @@ HRESULT HtmlDocument::write(SAFEARRAY* texts) noexcept try {
                                                   : "html: document refused: nested too deeply");
         return E_INVALIDARG;
     }
-    m_tree = std::make_shared<DocumentTree>(DocumentTree{std::move(tree), m_tree->url, {}});
+    const bool first = m_source.empty();
+    m_tree = std::make_shared<DocumentTree>(DocumentTree{std::move(tree), m_tree->url, {}, m_scripts});
     m_source = std::move(source);
+    if (first && m_scripts)
+        m_scripts->run_scripts_in(*m_tree->root);
     return S_OK;
 } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;

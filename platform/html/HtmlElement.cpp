@@ -2,6 +2,7 @@
 
 #include "platform/base/DebugLog.h"
 #include "platform/html/HtmlTree.h"
+#include "platform/html/PageScripts.h"
 #include "platform/net/CrackedUrl.h"
 
 #include <algorithm>
@@ -51,10 +52,16 @@ std::unique_ptr<Node> fragment_for(const Node& context, BSTR html)
     return fragment;
 }
 
-void insert_all(Node& parent, std::size_t position, Node& fragment)
+// Moves the fragment's nodes into parent at position, then runs the scripts
+// they hold: each inserted script runs once, when it is inserted.
+void insert_all(DocumentTree& tree, Node& parent, std::size_t position, Node& fragment)
 {
+    std::vector<Node*> inserted;
     for (auto& child : fragment.remove_children())
-        parent.insert(position++, std::move(child));
+        inserted.push_back(&parent.insert(position++, std::move(child)));
+    if (const std::shared_ptr<PageScripts> scripts = tree.scripts)
+        for (Node* node : inserted)
+            scripts->run_scripts_in(*node);
 }
 
 bool is_number(const VARIANT& v)
@@ -137,7 +144,7 @@ HRESULT HtmlElement::put_innerHTML(BSTR html) noexcept try {
         return E_INVALIDARG;
     for (auto& child : m_node.remove_children())
         m_tree->removed.push_back(std::move(child));
-    insert_all(m_node, 0, *fragment);
+    insert_all(*m_tree, m_node, 0, *fragment);
     return S_OK;
 } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
@@ -169,7 +176,17 @@ HRESULT HtmlElement::insertAdjacentHTML(BSTR where, BSTR html) noexcept try {
     case Place::BeforeBegin: position = parent->position_of(m_node); break;
     default: position = parent->position_of(m_node) + 1; break;
     }
-    insert_all(*parent, position, *fragment);
+    insert_all(*m_tree, *parent, position, *fragment);
+    return S_OK;
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+}
+
+HRESULT HtmlElement::click() noexcept try {
+    const std::string* href = m_node.kind() == NodeKind::Element && m_node.name() == "a" ? m_node.attribute("href")
+                                                                                       : nullptr;
+    if (href && m_tree->scripts)
+        m_tree->scripts->run_javascript_url(*href);
     return S_OK;
 } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;

@@ -31,6 +31,7 @@ public:
     HRESULT put_innerHTML(BSTR html) noexcept override;
     HRESULT get_innerText(BSTR* text) noexcept override;
     HRESULT insertAdjacentHTML(BSTR where, BSTR html) noexcept override;
+    HRESULT click() noexcept override;
     HRESULT put_src(BSTR src) noexcept override;
     HRESULT get_src(BSTR* src) noexcept override;
     HRESULT get_parentNode(IHTMLDOMNode** parent) noexcept override;

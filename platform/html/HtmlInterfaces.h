@@ -8,6 +8,7 @@
 #include "platform/automation/SafeArray.h"
 
 inline constexpr CLSID CLSID_HTMLDocument = plat::make_guid("{25336920-03F9-11CF-8FD0-00AA00686F13}");
+inline constexpr IID IID_IHTMLDocument = plat::make_guid("{626FC520-A41E-11CF-A731-00A0C9082637}");
 inline constexpr IID IID_IHTMLDocument2 = plat::make_guid("{332C4425-26CB-11D0-B483-00C04FD90119}");
 inline constexpr IID IID_IHTMLDocument3 = plat::make_guid("{3050F485-98B5-11CF-BB82-00AA00BDCE0B}");
 inline constexpr IID IID_IHTMLElement = plat::make_guid("{3050F1FF-98B5-11CF-BB82-00AA00BDCE0B}");
@@ -37,6 +38,9 @@ struct IHTMLElement : IDispatch {
     // E_INVALIDARG for another place; E_FAIL outside the element with no
     // element parent.
     virtual HRESULT insertAdjacentHTML(BSTR where, BSTR html) = 0;
+    // A click on the element: a "javascript:" link runs in the page's
+    // scripts. Nothing is navigated to or fetched.
+    virtual HRESULT click() = 0;
 
 protected:
     ~IHTMLElement() = default;
@@ -83,8 +87,19 @@ protected:
     ~IHTMLElementCollection() = default;
 };
 
-struct IHTMLDocument2 : IDispatch {
+struct IHTMLDocument : IDispatch {
     using base = IDispatch;
+    static constexpr const IID& iid = IID_IHTMLDocument;
+    // The page's script globals, read and written by name; null when the
+    // document runs no scripts.
+    virtual HRESULT get_Script(IDispatch** script) = 0;
+
+protected:
+    ~IHTMLDocument() = default;
+};
+
+struct IHTMLDocument2 : IHTMLDocument {
+    using base = IHTMLDocument;
     static constexpr const IID& iid = IID_IHTMLDocument2;
     // Appends the array's texts to the document's source and parses it again.
     // E_INVALIDARG when the source grows too large or too deeply nested to

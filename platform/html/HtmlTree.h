@@ -77,12 +77,16 @@ std::unique_ptr<Node> parse_document(std::string_view html, ParseResult* result 
 std::unique_ptr<Node> parse_fragment(std::string_view html, std::string_view context,
                                      ParseResult* result = nullptr);
 
-// What a document's elements share: the tree, the page's address, and the
-// subtrees taken out of it, kept for as long as elements may point into them.
+class PageScripts;
+
+// What a document's elements share: the tree, the page's address, the
+// subtrees taken out of it, kept for as long as elements may point into them,
+// and the page's scripts when the document runs them.
 struct DocumentTree {
     std::unique_ptr<Node> root;
     std::string url;
     std::vector<std::unique_ptr<Node>> removed;
+    std::shared_ptr<PageScripts> scripts;   // null: nothing runs
 };
 
 // The text of a node's descendants as a reader sees it: script and style

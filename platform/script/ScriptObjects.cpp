@@ -176,6 +176,11 @@ void push_handler(duk_context* ctx)
     duk_remove(ctx, -2);
 }
 
+// Value stack slots a call from COM into the script needs beyond its
+// arguments. A call made while the script runs native code (a script calling a
+// COM object that calls back) finds only what that native call reserved.
+constexpr int call_stack_slots = 16;
+
 class ScriptObjectDispatch final : public ComObject<IDispatch, IScriptOwnObject> {
 public:
     ScriptObjectDispatch(std::shared_ptr<ScriptRuntime> runtime, int key) : m_runtime(std::move(runtime)), m_key(key) {}
@@ -200,9 +205,12 @@ private:
     int m_key;
 };
 
+// Safe-call bodies: a safe call opens no frame of its own, so its arguments
+// are the topmost values, not the ones at index 0 (which, while a script runs
+// native code that calls back, belong to that native call).
 duk_ret_t has_value(duk_context* ctx, void*)
 {
-    duk_push_boolean(ctx, duk_has_prop(ctx, 0));
+    duk_push_boolean(ctx, duk_has_prop(ctx, -2));
     return 1;
 }
 
@@ -213,6 +221,8 @@ try {
     if (m_runtime->closed())
         return E_UNEXPECTED;
     duk_context* ctx = m_runtime->context();
+    if (!duk_check_stack(ctx, call_stack_slots))
+        return E_OUTOFMEMORY;
     std::u16string name(names[0] ? names[0] : u"");
     const int base = duk_get_top(ctx);
     m_runtime->push_kept(m_key);
@@ -232,8 +242,8 @@ try {
     return E_OUTOFMEMORY;
 }
 
-duk_ret_t get_value(duk_context* ctx, void*) { duk_get_prop(ctx, 0); return 1; }
-duk_ret_t put_value(duk_context* ctx, void*) { duk_put_prop(ctx, 0); return 0; }
+duk_ret_t get_value(duk_context* ctx, void*) { duk_get_prop(ctx, -2); return 1; }
+duk_ret_t put_value(duk_context* ctx, void*) { duk_put_prop(ctx, -3); return 0; }
 
 HRESULT ScriptObjectDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO*, UINT*) noexcept
@@ -251,6 +261,8 @@ try {
         VariantInit(result);
 
     duk_context* ctx = m_runtime->context();
+    if (!duk_check_stack(ctx, call_stack_slots + static_cast<int>(p.cArgs)))
+        return E_OUTOFMEMORY;
     const int base = duk_get_top(ctx);
     m_runtime->push_kept(m_key);   // [obj]
     int rc = DUK_EXEC_SUCCESS;

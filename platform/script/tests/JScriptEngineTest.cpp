@@ -119,6 +119,15 @@ TEST(JScriptEngine, NamedItemsAreAskedForOnFirstUseAndCalledThroughDispatch)
     EXPECT_EQ(h.global(u"missing"), "undefined");
     EXPECT_EQ(h.site->requests[u"Helper"], 1) << "asked once, then kept";
 
+    // An object the script calls may read and write the script's objects back.
+    ASSERT_EQ(h.run("var box = {label: 'old'};\n"
+                    "Helper.Keep(box);\n"
+                    "var was = Helper.Swap('label', 'new');\n"
+                    "var now = box.label;"),
+              S_OK);
+    EXPECT_EQ(h.global(u"was"), "old");
+    EXPECT_EQ(h.global(u"now"), "new");
+
     EXPECT_EQ(h.run("Absent.x;"), SCRIPT_E_REPORTED);
     ASSERT_EQ(h.site->errors.size(), 1u);
     EXPECT_NE(h.site->errors[0].description.find("Absent"), std::string::npos);

@@ -44,6 +44,7 @@ std::span<const plat::DispatchEntry<TestHelper>> TestHelper::dispatch_table()
         plat::dispatch_method<&TestHelper::Keep>(u"Keep", 3),
         plat::dispatch_method<&TestHelper::Kept>(u"Kept", 4),
         plat::dispatch_method<&TestHelper::Fail>(u"Fail", 5),
+        plat::dispatch_method<&TestHelper::Swap>(u"Swap", 6),
     };
     return table;
 }
@@ -72,6 +73,32 @@ HRESULT TestHelper::Kept(IDispatch** object) noexcept
 {
     *object = plat::ComPtr<IDispatch>(kept).detach();
     return S_OK;
+}
+
+HRESULT TestHelper::Swap(BSTR name, BSTR value, BSTR* old) noexcept
+{
+    if (!kept)
+        return E_FAIL;
+    LPOLESTR names[] = {name};
+    DISPID id = DISPID_UNKNOWN;
+    HRESULT hr = kept->GetIDsOfNames(GUID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    plat::Variant was, text;
+    DISPPARAMS none{};
+    if (SUCCEEDED(hr))
+        hr = kept->Invoke(id, GUID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, was.get(), nullptr, nullptr);
+    if (SUCCEEDED(hr))
+        hr = VariantChangeType(text.get(), was.get(), 0, VT_BSTR);
+    VARIANT next;
+    VariantInit(&next);
+    next.vt = VT_BSTR;
+    next.bstrVal = value;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS put{&next, &named, 1, 1};
+    if (SUCCEEDED(hr))
+        hr = kept->Invoke(id, GUID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr);
+    if (SUCCEEDED(hr))
+        *old = SysAllocStringLen(text->bstrVal, SysStringLen(text->bstrVal));
+    return hr;
 }
 
 EngineHarness::EngineHarness()

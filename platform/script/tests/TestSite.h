@@ -47,6 +47,8 @@ struct ITestHelper : IDispatch {
     virtual HRESULT Keep(IDispatch* object) = 0;
     virtual HRESULT Kept(IDispatch** object) = 0;
     virtual HRESULT Fail() = 0;
+    // Reads the kept object's property and writes a new value into it.
+    virtual HRESULT Swap(BSTR name, BSTR value, BSTR* old) = 0;
 
 protected:
     ~ITestHelper() = default;
@@ -62,6 +64,7 @@ public:
     HRESULT Keep(IDispatch* object) noexcept override;
     HRESULT Kept(IDispatch** object) noexcept override;
     HRESULT Fail() noexcept override { return E_ACCESSDENIED; }
+    HRESULT Swap(BSTR name, BSTR value, BSTR* old) noexcept override;
 
     std::string name;
     plat::ComPtr<IDispatch> kept;
