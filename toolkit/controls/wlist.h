@@ -55,6 +55,7 @@ public:
 
 protected:
     void DrawChildren() override;
+    wimage* GetBackground() const { return m_background; }
 
 private:
     bool OnUpClicked(EventArgs&);

@@ -99,12 +99,17 @@ DWORD wtext::PackedColour() const
     return DWORD(GetAlpha()) << 24 | DWORD(m_colour.red) << 16 | DWORD(m_colour.green) << 8 | DWORD(m_colour.blue);
 }
 
+void wtext::LayoutIfPending()
+{
+    if (!m_relayout)
+        return;
+    m_relayout = false;
+    Measure();
+}
+
 void wtext::Draw()
 {
-    if (m_relayout) {
-        m_relayout = false;
-        Measure();
-    }
+    LayoutIfPending();
     const fpoint at = DrawPositionOf(*this);
     const frect area{at.x, at.y, GetWidth(), GetHeight()};
     const std::u16string text = GetText();

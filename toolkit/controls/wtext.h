@@ -22,6 +22,8 @@ public:
     std::u16string GetText() const override;
     // Width and height of the text in its font; a widget of width or height 0 takes them.
     void Measure();
+    // Measures a text set deferred, once.
+    void LayoutIfPending();
 
     void SetFont(std::string font);
     void SetColor(fcolor colour);
