@@ -4,18 +4,15 @@
 #include "toolkit/controls/wtext.h"
 #include "toolkit/resmgr/resMgr.h"
 
+#include <cmath>
+
 namespace UI {
 namespace {
 
 constexpr float TipHeight = 28;
 constexpr float TextInset = 6;
 
-// No skin table names "tipsbg", so a skin without it gives the tip the
-// information field's picture rather than no background at all.
-std::string background_picture()
-{
-    return IsUsablePicture(SkinPicture("tipsbg")) ? "tipsbg" : "frame";
-}
+constexpr float TextTop = 14;   // below the tip picture's top band
 
 }  // namespace
 
@@ -23,13 +20,16 @@ wtip::wtip(std::string name) : window(std::move(name))
 {
     SetZOrder(1000);
     m_background = new wimage("image-tipsbg");
-    m_background->SetPicture(background_picture(), {30, 14, 8, 8});
+    // No skin table names "tipsbg": a skin without it gives the tip the
+    // information field, which has no top band, so the text is centred on it.
+    m_stand_in = !IsUsablePicture(SkinPicture("tipsbg"));
+    m_background->SetPicture(m_stand_in ? "frame" : "tipsbg", {30, 14, 8, 8});
     AddChild(m_background);
     m_text = new wtext("wtext-tips-text");
     m_text->SetFont("font_a12");
     m_text->SetColor({0, 0, 255});
     m_text->SetTextFormat(4);
-    m_text->SetPos(TextInset, 14);
+    m_text->SetPos(TextInset, TextTop);
     AddChild(m_text);
 }
 
@@ -43,6 +43,8 @@ void wtip::Draw()
     const float width = m_text->GetTextSize().x + 2 * TextInset;
     SetSize(width, TipHeight);
     m_background->SetSize(width, TipHeight);
+    if (m_stand_in)
+        m_text->SetY(std::floor((TipHeight - m_text->GetTextSize().y) / 2));
     window::Draw();
 }
 

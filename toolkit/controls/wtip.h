@@ -19,6 +19,7 @@ public:
 private:
     wimage* m_background;
     wtext* m_text;
+    bool m_stand_in{false};   // the skin has no tip picture: the information field stands in
 };
 
 }
