@@ -14,7 +14,6 @@ namespace UI {
 template <typename T>
 class wlistanimation {
 public:
-    explicit wlistanimation(T* list) : m_list(list) {}
     virtual ~wlistanimation() = default;
     wlistanimation(const wlistanimation&) = delete;
     wlistanimation& operator=(const wlistanimation&) = delete;
@@ -27,17 +26,29 @@ public:
 
     // Set before Start: the list's parent then stays shown when the animation ends.
     void SetKeepParent(bool keep) { m_keep_parent = keep; }
+    // Each step closes 1/divisor of the distance; within the threshold it lands.
+    // (The controller's hide animation runs the same steps towards a low value.)
+    void SetTarget(float target, float divisor, float threshold)
+    {
+        m_target = target;
+        m_divisor = divisor;
+        m_threshold = threshold;
+    }
 
 protected:
+    wlistanimation(T* list, float target, float divisor, float threshold)
+        : m_list(list), m_target(target), m_divisor(divisor), m_threshold(threshold)
+    {
+    }
     // The value is stored after Finish, so an animation that ends short of
     // full view keeps its last value even though Finish restored another.
-    template <typename Value, typename Step>
-    void StepTowards(float current, float target, Value divisor, Value threshold, Step store)
+    template <typename Store>
+    void StepTowards(float current, Store store)
     {
-        float next = current + (target - current) / float(divisor);
+        float next = current + (m_target - current) / m_divisor;
         m_list->Invalidate();
-        if (std::fabs(target - next) < float(threshold)) {
-            next = target;
+        if (std::fabs(m_target - next) < m_threshold) {
+            next = m_target;
             Finish();
         }
         store(next);
@@ -49,18 +60,22 @@ protected:
 
     bool m_running{false};
     T* m_list;
+    float m_target;
+    float m_divisor;
+    float m_threshold;
     bool m_keep_parent{false};
 };
 
+// Alpha to 255 by thirds, landing within 5.
 template <typename T>
 class wlistanimationFadeIn : public wlistanimation<T> {
 public:
-    using wlistanimation<T>::wlistanimation;
+    explicit wlistanimationFadeIn(T* list) : wlistanimation<T>(list, 255, 3, 5) {}
 
     void Step() override
     {
         T* list = this->m_list;
-        this->StepTowards(list->GetAlpha(), m_target, m_divisor, m_threshold, [list](float v) { list->SetAlpha(v); });
+        this->StepTowards(list->GetAlpha(), [list](float v) { list->SetAlpha(v); });
     }
     void Finish() override
     {
@@ -69,30 +84,18 @@ public:
         this->HideParent();
         this->m_list->SetAlpha(255);
     }
-    // The controller's hide animation runs the same step towards a low alpha.
-    void SetTarget(float target, int divisor, int threshold)
-    {
-        m_target = target;
-        m_divisor = divisor;
-        m_threshold = threshold;
-    }
-
-private:
-    float m_target{255};
-    int m_divisor{3};
-    int m_threshold{5};
 };
 
+// Item scale to 1 by sixths, landing within 0.01.
 template <typename T>
 class wlistanimationZoomIn : public wlistanimation<T> {
 public:
-    using wlistanimation<T>::wlistanimation;
+    explicit wlistanimationZoomIn(T* list) : wlistanimation<T>(list, 1, 6, 0.01f) {}
 
     void Step() override
     {
         T* list = this->m_list;
-        this->StepTowards(list->GetItemScale(), m_target, m_divisor, m_threshold,
-                          [list](float v) { list->SetItemScale(v); });
+        this->StepTowards(list->GetItemScale(), [list](float v) { list->SetItemScale(v); });
     }
     void Finish() override
     {
@@ -100,18 +103,6 @@ public:
         this->m_list->UpdateLayout();
         if (!this->m_keep_parent) this->HideParent();
     }
-    // The controller's hide animation runs the same step towards a small scale.
-    void SetTarget(float target, float divisor, float threshold)
-    {
-        m_target = target;
-        m_divisor = divisor;
-        m_threshold = threshold;
-    }
-
-private:
-    float m_target{1};
-    float m_divisor{6};
-    float m_threshold{0.01f};
 };
 
 }

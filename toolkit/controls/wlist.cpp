@@ -47,20 +47,10 @@ void wlist::SetSkin(const wlistskin& skin)
         m_background->SetPosRule(1, 1, 0, 0);
         m_background->SetSizeRule(2, 2, 0, 0);
     }
-    if (!skin.up_button.empty()) {
-        m_up = new wbtn(name + "_listbtnup");
-        m_up->SetSkinByName(skin.up_button);
-        AddChild(m_up);
-        m_up->SetPosRule(2, 1, 0, 0);
-        m_up->GetEvent("button_clicked", true)->Subscribe(&wlist::OnUpClicked, this);
-    }
-    if (!skin.down_button.empty()) {
-        m_down = new wbtn(name + "_listbtndown");
-        m_down->SetSkinByName(skin.down_button);
-        AddChild(m_down);
-        m_down->SetPosRule(2, 2, 0, 0);
-        m_down->GetEvent("button_clicked", true)->Subscribe(&wlist::OnDownClicked, this);
-    }
+    if (!skin.up_button.empty())
+        m_up = AddScrollButton("_listbtnup", skin.up_button, 1, &wlist::OnUpClicked);
+    if (!skin.down_button.empty())
+        m_down = AddScrollButton("_listbtndown", skin.down_button, 2, &wlist::OnDownClicked);
     if (!skin.highlight.empty()) {
         m_highlight = new wimage(name + "_highlight");
         m_highlight->SetPicture(skin.highlight, {5, 5, 5, 5});
@@ -87,6 +77,18 @@ void wlist::SetSkin(const wlistskin& skin)
     Invalidate();
     FitRows();
     m_first_row = 0;
+}
+
+// At the right edge, at the top (rule 1) or the bottom (rule 2).
+wbtn* wlist::AddScrollButton(const std::string& suffix, const std::string& skin, int y_rule,
+                             bool (wlist::*handler)(EventArgs&))
+{
+    auto* button = new wbtn(GetName() + suffix);
+    button->SetSkinByName(skin);
+    AddChild(button);
+    button->SetPosRule(2, y_rule, 0, 0);
+    button->GetEvent("button_clicked", true)->Subscribe(handler, this);
+    return button;
 }
 
 // As wide as the up button; a list without buttons gives the bar its thumb's width.

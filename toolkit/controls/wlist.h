@@ -58,6 +58,8 @@ protected:
     wimage* GetBackground() const { return m_background; }
 
 private:
+    wbtn* AddScrollButton(const std::string& suffix, const std::string& skin, int y_rule,
+                          bool (wlist::*handler)(EventArgs&));
     bool OnUpClicked(EventArgs&);
     bool OnDownClicked(EventArgs&);
     bool OnScrolled(EventArgs& e);
