@@ -22,12 +22,15 @@ std::unique_ptr<RenderEngine::fontstyle> style_for(DWORD format, DWORD colour, c
 
 wtext::wtext(std::string name) : widget(std::move(name)) {}
 
+// The text changes under its own lock; measuring and invalidating under the
+// UI render lock, as every change of widgets from another thread does.
 void wtext::SetText(const WCHAR* text)
 {
     {
         std::scoped_lock hold(m_text_lock);
         m_text = text ? text : u"";
     }
+    CMutexGuard frame(UIRenderMutex());
     Measure();
     Invalidate();
 }
@@ -41,8 +44,9 @@ void wtext::SetTextDeferred(const WCHAR* text, bool deferred)
     {
         std::scoped_lock hold(m_text_lock);
         m_text = text ? text : u"";
+        m_relayout = true;
     }
-    m_relayout = true;
+    CMutexGuard frame(UIRenderMutex());
     Invalidate();
 }
 
@@ -101,9 +105,12 @@ DWORD wtext::PackedColour() const
 
 void wtext::LayoutIfPending()
 {
-    if (!m_relayout)
-        return;
-    m_relayout = false;
+    {
+        std::scoped_lock hold(m_text_lock);
+        if (!m_relayout)
+            return;
+        m_relayout = false;
+    }
     Measure();
 }
 

@@ -1,7 +1,8 @@
 // A single line of text in a skin font: measured when set, drawn whole or,
 // in ellipsis mode, cut with "..." where it would not fit. The logic thread
 // may set the text while the compose thread draws it, so the text lives under
-// a lock of its own and is handed out as a copy.
+// a lock of its own and is handed out as a copy; measuring and invalidating
+// take the UI render lock.
 #pragma once
 
 #include "toolkit/widgets/widget.h"
@@ -50,7 +51,7 @@ private:
     float m_text_height{0};
     bool m_editable{false};
     bool m_ellipsis{false};
-    bool m_relayout{false};        // a deferred change waits for the next draw to measure
+    bool m_relayout{false};        // guarded by m_text_lock; a deferred text waits for the next draw to measure
 };
 
 }
