@@ -1,8 +1,9 @@
-// skin_gallery --out gallery.png: composes one screen from the generated skin
+// skin_gallery [--out gallery.png] [--window]: composes one screen from the generated skin
 // headless (frames with title buttons and logo, a channel tree of tree nodes
 // with a highlighted node, a list with a scroll bar, a control bar, check and
 // radio groups, status icons, a tooltip and captioned buttons) and saves it.
-// Fails when a picture it asks for is missing or empty.
+// Fails when a picture it asks for is missing or empty. --window also shows
+// it in a window (on a display, or under Xvfb) until the window is closed.
 
 #include "toolkit/controls/wbtn.h"
 #include "toolkit/controls/wimage.h"
@@ -20,9 +21,12 @@
 
 #include "platform/base/Utf.h"
 #include "platform/d3d9/D3DX.h"
+#include "platform/window/PresentWindow.h"
 #include "toolkit/render/D3D9Render.h"
 #include "toolkit/render/render.h"
 #include "toolkit/render/texture.h"
+
+#include <SDL2/SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -335,19 +339,44 @@ bool save(RenderEngine::backbuffer* canvas, const char* out)
     return texture && SUCCEEDED(D3DXSaveTextureToFileW(path.c_str(), D3DXIFF_PNG, texture.get(), nullptr));
 }
 
+// Presents the composed screen once and keeps showing it until the window closes.
+bool show_window(RenderEngine::D3D9Render& renderer, RenderEngine::backbuffer* canvas)
+{
+    auto window = plat::PresentWindow::create("Strimo skin gallery", Width, Height);
+    if (!window)
+        return false;
+    renderer.BeginFrame();
+    RenderEngine::DrawBackBuffer(canvas, 0, 0, Width, Height, 1);
+    renderer.PresentToWindow(window->hwnd(), nullptr);
+    SDL_Event event;
+    while (SDL_WaitEvent(&event)) {
+        if (event.type == SDL_QUIT ||
+            (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE))
+            break;
+        if (event.type == plat::PresentWindow::frame_event_type())
+            window->show_pending_frame();
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     const char* out = nullptr;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--out") == 0)
-            out = argv[i + 1];
-    if (!out) {
-        std::fprintf(stderr, "usage: skin_gallery --out FILE.png\n");
+    bool windowed = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc)
+            out = argv[++i];
+        else if (std::strcmp(argv[i], "--window") == 0)
+            windowed = true;
+    }
+    if (!out && !windowed) {
+        std::fprintf(stderr, "usage: skin_gallery [--out FILE.png] [--window]\n");
         return 2;
     }
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    if (!windowed)
+        setenv("SDL_VIDEODRIVER", "dummy", 0);
     setenv("STRIMO_SCREEN_SIZE", "800x500", 0);
     UI::d3dresMgr manager;
     manager.Init(nullptr);
@@ -384,12 +413,16 @@ int main(int argc, char** argv)
     RenderEngine::PushRenderTarget(canvas.get(), true, 0, 18, 18, 18);
     root.Draw();
     RenderEngine::PopRenderTarget();
-    const bool saved = save(canvas.get(), out);
+    int result = 0;
+    if (out && !save(canvas.get(), out)) {
+        std::fprintf(stderr, "skin_gallery: cannot write %s\n", out);
+        result = 1;
+    }
+    if (windowed && !show_window(*renderer, canvas.get())) {
+        std::fprintf(stderr, "skin_gallery: no window can be opened (is there a display?)\n");
+        result = 1;
+    }
     renderer->SetSprite(nullptr);
     renderer->SetDevice(nullptr);
-    if (!saved) {
-        std::fprintf(stderr, "skin_gallery: cannot write %s\n", out);
-        return 1;
-    }
-    return 0;
+    return result;
 }
