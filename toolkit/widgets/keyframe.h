@@ -145,10 +145,7 @@ public:
         for (int i = 0; i < frames; ++i) m_current += (m_current - m_start) * m_factor;
         return m_current;
     }
-    T AdvanceMs(int ms) { return Advance(ms * 30 / 1000); }
-    void Reset() { m_current = m_start; }
     void SetCurrent(T current) { m_current = current; }
-    T GetCurrent() const { return m_current; }
 
 private:
     T m_factor{0};
