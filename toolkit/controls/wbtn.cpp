@@ -55,12 +55,11 @@ fpoint wbtn::GetTextSize() const
 {
     d3dresMgr* manager = d3dresMgr::Instance();
     RenderEngine::font* font = manager ? manager->GetFont(m_font) : nullptr;
-    const WCHAR* text = GetText();
-    if (!font || !text)
+    if (!font)
         return {0, 0};
     float width = 0, height = 0;
-    for (const WCHAR* c = text; *c; ++c) {
-        const fpoint extent = font->CharExtent(*c);
+    for (const WCHAR c : GetText()) {
+        const fpoint extent = font->CharExtent(c);
         width += extent.x;
         height = std::max(height, extent.y);
     }
@@ -104,14 +103,14 @@ void wbtn::Draw()
 
 void wbtn::draw_caption(const fpoint& at)
 {
-    const WCHAR* text = GetText();
+    const std::u16string text = GetText();
     d3dresMgr* manager = d3dresMgr::Instance();
-    if (!text || !*text || !manager)
+    if (text.empty() || !manager)
         return;
     const fcolor colour = m_state == Highlight ? m_highlight_color : m_color;
     std::unique_ptr<RenderEngine::fontstyle> style(
         manager->CreateFontStyle(DWORD(m_format), argb(colour, GetShowState() ? 0xff : 0x80), m_font, 1, 1));
-    RenderEngine::DrawText(text, at.x, at.y, GetWidth(), GetHeight(), style.get());
+    RenderEngine::DrawText(text.c_str(), at.x, at.y, GetWidth(), GetHeight(), style.get());
 }
 
 void wbtn::OnMouseEnter()

@@ -158,4 +158,43 @@ bool slowerkeyframe::IsNearTarget() const
     return std::fabs(m_params.threshold) > std::fabs(m_params.target - m_value);
 }
 
+void fasterkeyframe::Start(const fasterparams& params)
+{
+    m_params = params;
+    m_algorithm.Init(params.from, params.factor);
+    m_value = params.from;
+    m_state = KeyframeStarted;
+    if (m_owner) m_owner->Invalidate();
+}
+
+void fasterkeyframe::SetCurrent(float value)
+{
+    m_value = value;
+    m_algorithm.SetCurrent(value);
+}
+
+bool fasterkeyframe::Arrived() const
+{
+    const float from = m_params.from, to = m_params.to;
+    return from == to || (from < to && m_value >= to) || (from > to && m_value <= to);
+}
+
+void fasterkeyframe::StepMs(int ms)
+{
+    m_value = m_algorithm.Advance(std::max(1, ms * 30 / 1000));
+    if (Arrived()) {
+        m_state = KeyframeReached;
+        m_value = m_params.to;
+        Apply();
+        OnEnd();
+        return;
+    }
+    Apply();
+}
+
+void fasterkeyframe::Apply()
+{
+    if (m_owner) m_owner->Invalidate();
+}
+
 }

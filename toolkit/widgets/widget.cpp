@@ -70,7 +70,7 @@ float widget::GetTotalScaleX() const { return m_parent ? m_parent->GetTotalScale
 
 float widget::GetTotalScaleY() const { return m_parent ? m_parent->GetTotalScaleY() * GetScaleY() : 1.0f; }
 
-const WCHAR* widget::GetText() const { return m_text ? m_text->c_str() : nullptr; }
+std::u16string widget::GetText() const { return m_text.value_or(std::u16string()); }
 
 void widget::SetText(const WCHAR* text)
 {

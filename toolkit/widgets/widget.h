@@ -54,7 +54,8 @@ public:
     virtual float GetScaleY() const { return m_scale_y; }
     virtual float GetTotalScaleX() const;
     virtual float GetTotalScaleY() const;
-    virtual const WCHAR* GetText() const;
+    // A copy: another thread may set the text while the caller reads it.
+    virtual std::u16string GetText() const;
     // Nothing in the toolkit sets it.
     virtual int GetUserValue() const { return 0; }
     virtual void SetText(const WCHAR* text);

@@ -16,6 +16,14 @@ class backbuffer;
 
 namespace UI {
 
+class wbtn;
+class wimage;
+class wlist;
+class wmultiprogress;
+class wprogress;
+class wsliderbar;
+class wtext;
+
 // Edges a window may be resized by.
 inline constexpr int EdgeTop = 0x10;
 inline constexpr int EdgeBottom = 0x20;
@@ -66,10 +74,31 @@ public:
     bool IsPressedInside() const { return m_pressed_inside; }
     frect GetClipRect() const { return m_clip; }
 
+    // Control factories (defined with the controls, toolkit/controls): each
+    // control is placed at (x, y) with size (width, height), added as a child,
+    // with position rules (0, 0) and size rules 0 so it keeps both.
+    // The button and image keep their picture's size unless width and height are both non-zero.
+    wbtn* AddButton(const std::string& name, const std::string& picture_base, float x, float y, float width,
+                    float height);
+    wimage* AddImage(const std::string& name, const std::string& picture, float x, float y, float width,
+                     float height);
+    // The window's background: a nine-grid of those borders that fills the window.
+    wimage* AddImageAt(const std::string& name, const std::string& picture, float x, float y, float left, float top,
+                       float right, float bottom);
+    wtext* AddText(const std::string& name, float x, float y, float width, float height, const WCHAR* text);
+    wprogress* AddProgress(const std::string& name, float x, float y, float width, float height);
+    wmultiprogress* AddMultiProgress(const std::string& name, float x, float y, float width, float height);
+    wsliderbar* AddSliderBar(const std::string& name, float x, float y, float width, float height);
+    wlist* AddList(const std::string& name, float x, float y, float width, float height);
+
     windowZoomin& GetZoom() { return m_zoom; }
     // The copy drawn in the window's place while it zooms; the window owns it.
     void SetZoomBuffer(std::unique_ptr<RenderEngine::backbuffer> copy);
     void ReleaseZoomBuffer();
+
+protected:
+    // The content: every visible child in z-order (lists draw theirs in an order of their own).
+    virtual void DrawChildren();
 
 private:
     bool BufferInUse() const { return m_buffer_enabled && m_buffer != nullptr; }
@@ -79,7 +108,6 @@ private:
     void RefreshDrawOrigins();
     void UpdateClipRect();
     void DrawContent();
-    void DrawChildren();
     void DrawZoomed();
     void Compose();
     int EdgesAt(fpoint pointer) const;

@@ -1,22 +1,32 @@
-// skin_gallery --out gallery.png: composes one screen from the generated skin
-// headless (frames with title buttons and logo, a channel tree with a
-// highlighted node, a list with a scroll bar, a control bar, check and radio
-// groups, status icons, a tooltip and captioned buttons) and saves it. Fails
-// when a picture it asks for is missing or empty.
+// skin_gallery [--out gallery.png] [--window]: composes one screen from the generated skin
+// headless (frames with title buttons and logo, a channel tree of tree nodes
+// with a highlighted node, a list with a scroll bar, a control bar, check and
+// radio groups, status icons, a tooltip and captioned buttons) and saves it.
+// Fails when a picture it asks for is missing or empty. --window also shows
+// it in a window (on a display, or under Xvfb) until the window is closed.
 
 #include "toolkit/controls/wbtn.h"
 #include "toolkit/controls/wimage.h"
+#include "toolkit/controls/wlist.h"
+#include "toolkit/controls/wlistitem.h"
 #include "toolkit/controls/wprogress.h"
 #include "toolkit/controls/wselectbtn.h"
 #include "toolkit/controls/wsliderbar.h"
 #include "toolkit/controls/wstatus.h"
+#include "toolkit/controls/wtext.h"
+#include "toolkit/controls/wtip.h"
+#include "toolkit/controls/wtreenode.h"
 #include "toolkit/resmgr/d3dresMgr.h"
+#include "toolkit/widgets/MouseEventArgs.h"
 
 #include "platform/base/Utf.h"
 #include "platform/d3d9/D3DX.h"
+#include "platform/window/PresentWindow.h"
 #include "toolkit/render/D3D9Render.h"
 #include "toolkit/render/render.h"
 #include "toolkit/render/texture.h"
+
+#include <SDL2/SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -40,9 +50,30 @@ std::set<std::string>& asked()
     return names;
 }
 
+void ask_strip(const std::string& base)
+{
+    for (const char* state : {"_normal", "_highlight", "_pressed", "_disabled"})
+        asked().insert(base + state);
+}
+
+UI::wtext* label(UI::widget& parent, const std::u16string& caption, float x, float y, float w, float h,
+                 UI::fcolor colour, const char* font = "font_a12", int format = 4 | 32)
+{
+    auto* made = new UI::wtext("label");
+    made->SetPos(x, y);
+    made->SetSize(w, h);
+    made->SetFont(font);
+    made->SetColor(colour);
+    made->SetTextFormat(format);
+    made->SetMouseTransparent(true);
+    parent.AddChild(made);
+    made->SetText(caption.c_str());
+    return made;
+}
+
 class Gallery {
 public:
-    explicit Gallery(UI::widget& root) : m_root(root) {}
+    explicit Gallery(UI::window& root) : m_root(root) {}
 
     UI::wimage* image(const std::string& picture, float x, float y, float w = 0, float h = 0, UI::Borders b = {})
     {
@@ -57,36 +88,32 @@ public:
     }
     UI::wbtn* button(const std::string& skin, float x, float y, float w = 0, float h = 0)
     {
-        for (const char* state : {"_normal", "_highlight", "_pressed", "_disabled"})
-            asked().insert(skin + state);
-        auto* made = new UI::wbtn("button-" + std::to_string(++m_count));
-        made->SetSkinByName(skin);
-        made->SetPos(x, y);
-        if (w > 0) {
-            made->SetSize(w, h);
+        ask_strip(skin);
+        UI::wbtn* made = m_root.AddButton("button-" + std::to_string(++m_count), skin, x, y, w, h);
+        if (w > 0)
             made->SetBorders(5, 5, 5, 5);
-        }
-        m_root.AddChild(made);
         return made;
     }
-    UI::wbtn* text(const std::u16string& caption, float x, float y, float w, float h, UI::fcolor colour,
-                   const char* font = "font_a12", int format = 4 | 32)
+    // A function button with its caption drawn by the button itself.
+    UI::wbtn* captioned(const std::u16string& caption, float x, float y, float w, UI::fcolor colour,
+                        int format = 1 | 4 | 32)
     {
-        auto* made = new UI::wbtn("text-" + std::to_string(++m_count));
-        made->SetPos(x, y);
-        made->SetSize(w, h);
-        made->SetFont(font);
+        UI::wbtn* made = button("functionbtn", x, y, w, 19);
+        made->SetFont("font_a12b");
         made->SetTextColor(colour, colour);
         made->SetTextFormat(format);
         made->SetText(caption.c_str());
-        made->SetMouseTransparent(true);
-        m_root.AddChild(made);
         return made;
     }
-    UI::widget& root() { return m_root; }
+    UI::wtext* text(const std::u16string& caption, float x, float y, float w, float h, UI::fcolor colour,
+                    const char* font = "font_a12", int format = 4 | 32)
+    {
+        return label(m_root, caption, x, y, w, h, colour, font, format);
+    }
+    UI::window& root() { return m_root; }
 
 private:
-    UI::widget& m_root;
+    UI::window& m_root;
     int m_count{0};
 };
 
@@ -106,67 +133,113 @@ void frames(Gallery& g)
         {"icon_add", u"Add"}, {"icon_remove", u"Remove"}, {"icon_removeall", u"Clear All"}};
     for (int i = 0; i < 3; ++i) {
         const float x = 10 + i * 110;
-        g.button("functionbtn", x, Height - 25, 102, 19);
+        g.captioned(bar[i].caption, x, Height - 25, 102, Ink);
         g.image(bar[i].icon, x + 12, Height - 21);
-        g.text(bar[i].caption, x + 28, Height - 25, 74, 19, Ink, "font_a12b");
     }
-    g.button("functionbtn", Width - 112, Height - 25, 102, 19)->SetState(UI::wbtn::Highlight);
-    g.text(u"Settings", Width - 112, Height - 25, 102, 19, Ink, "font_a12b", 1 | 4 | 32);
+    g.captioned(u"Settings", Width - 112, Height - 25, 102, Ink)->SetState(UI::wbtn::Highlight);
+}
+
+// One row of the channel tree: its icon and label are the node's children.
+UI::wtreenode* channel(UI::wtreenode& parent, const char* icon, const std::u16string& caption, float indent)
+{
+    asked().insert(icon);
+    auto* node = new UI::wtreenode(plat::utf16_to_utf8(caption));
+    node->SetSize(212 - indent, 24);
+    node->AddImage("icon", icon, 16 + indent, 4, 0, 0);
+    label(*node, caption, 38 + indent, 0, 150, 24, Light);
+    parent.AddNode(node);
+    return node;
 }
 
 void tree(Gallery& g)
 {
     g.image("rss-treewindow-bk", 8, 40, 220, 422, {8, 8, 100, 62});
-    g.text(u"CHANNELS", 20, 44, 150, 24, Light, "font_a12b");
-    const struct { const char* icon; const char16_t* caption; int prefetch; } rows[] = {
-        {"icon_mychannel", u"My Channel", -1},    {"icon_YouTube", u"Top Rated", 2},
-        {"icon_YouTube", u"Most Viewed", 1},      {"icon_YouTube", u"Recently Featured", 0},
-        {"icon_MyFavorite", u"My Favorite", -1},  {"icon_search", u"Search Result", -1},
-        {"icon_mydownload", u"My Download", -1},  {"icon_recentviewed", u"Recent Viewed", -1},
-        {"icon_myipod", u"iPod", -1},             {"icon_options", u"Options", -1},
-    };
-    for (int i = 0; i < 10; ++i) {
-        const float y = 76 + i * 24;
-        const bool child = rows[i].prefetch >= 0;
-        if (i == 2)
-            g.image("rsstreenodehighlight", 12, y, 212, 24, {4, 4, 4, 4});
-        if (i == 0)
-            g.image("rsstreefoldernodearrow", 14, y + 6);
-        g.image(rows[i].icon, child ? 40 : 28, y + 4);
-        g.text(rows[i].caption, child ? 62 : 50, y, 140, 24, i == 2 ? White : Light, "font_a12");
-        if (child) {
-            auto* status = new UI::wstatus("prefetch-" + std::to_string(i));
-            for (auto [state, picture] : {std::pair{0, "icon_prefetchoff"}, {1, "icon_prefetchon"}, {2, "icon_prefetchfinish"}}) {
-                asked().insert(picture);
-                status->AddState(state, picture);
-            }
-            status->m_state = rows[i].prefetch;
-            status->SetPos(204, y + 6);
-            status->SetSize(12, 12);
-            g.root().AddChild(status);
+    asked().insert("rsstreenodehighlight");
+    auto* top = new UI::wtreenode("rss-tree");
+    top->SetPos(12, 44);
+    top->SetSize(212, 24);
+    g.root().AddChild(top);
+    label(*top, u"CHANNELS", 8, 0, 150, 24, Light, "font_a12b");
+    UI::wtreenode* mine = channel(*top, "icon_mychannel", u"My Channel", 0);
+    asked().insert("rsstreefoldernodearrow");
+    mine->AddImage("arrow", "rsstreefoldernodearrow", 2, 6, 0, 0);
+    const struct { const char16_t* caption; int prefetch; } feeds[] = {
+        {u"Top Rated", 2}, {u"Most Viewed", 1}, {u"Recently Featured", 0}};
+    UI::wtreenode* chosen = nullptr;
+    for (const auto& feed : feeds) {
+        UI::wtreenode* node = channel(*mine, "icon_YouTube", feed.caption, 7);
+        auto* status = new UI::wstatus("prefetch");
+        for (auto [state, picture] : {std::pair{0, "icon_prefetchoff"}, {1, "icon_prefetchon"}, {2, "icon_prefetchfinish"}}) {
+            asked().insert(picture);
+            status->AddState(state, picture);
         }
+        status->m_state = feed.prefetch;
+        status->SetPos(187, 6);
+        status->SetSize(12, 12);
+        node->AddChild(status);
+        if (feed.prefetch == 1)
+            chosen = node;
     }
+    mine->SetCollapsed(false);
+    const struct { const char* icon; const char16_t* caption; } rest[] = {
+        {"icon_MyFavorite", u"My Favorite"},     {"icon_search", u"Search Result"},
+        {"icon_mydownload", u"My Download"},     {"icon_recentviewed", u"Recent Viewed"},
+        {"icon_myipod", u"iPod"},                {"icon_options", u"Options"}};
+    for (const auto& r : rest) channel(*top, r.icon, r.caption, 0);
+    top->SetCollapsed(false);
+    top->LayoutNodes();
+    mine->SelectNode(chosen);
+    for (UI::widget* child : chosen->ChildrenInZOrder())
+        if (auto* text = dynamic_cast<UI::wtext*>(child))
+            text->SetColor(White);
     g.image("btnsearch", 20, 420);
     g.image("searchbar", 44, 420, 172, 19, {9, 9, 9, 9});
     g.text(u"Search YouTube", 54, 420, 150, 19, UI::fcolor{120, 120, 120});
+}
+
+// The list's text cells of one row: coloured and centred on the row's height.
+void style_row(UI::wlistitem& row, UI::fcolor title, UI::fcolor rest)
+{
+    bool first = true;
+    for (UI::widget* child : row.ChildrenInZOrder())
+        if (auto* text = dynamic_cast<UI::wtext*>(child)) {
+            text->SetColor(first ? title : rest);
+            text->SetTextFormat(4 | 32);
+            first = false;
+        }
 }
 
 void list(Gallery& g)
 {
     g.image("rss-treeoptionwindow-bk", 236, 40, 330, 300, {8, 8, 8, 8});
     g.text(u"Most Viewed", 248, 44, 200, 24, Light, "font_a12b");
+    for (const char* picture : {"rssitembackground", "rssitemhighlight", "videonormalbg", "videofocusbg", "progressbg"})
+        asked().insert(picture);
+    ask_strip("soundsliderbar");
+    UI::wlist* videos = g.root().AddList("videos", 244, 74, 312, 234);
+    videos->SetColumns({{0, 1, 300, 24}, {4, 3, 26, 20}, {38, 1, 200, 24}, {246, 1, 50, 24}});
+    videos->SetSkin({"", "", "rssitemhighlight", "", "soundsliderbar", "progressbg", 312, 234, 26});
     const char16_t* titles[] = {u"Sunset over the harbour", u"City lights timelapse", u"Mountain trail in autumn",
                                 u"Morning jazz session",    u"How to brew pour-over",  u"Northern lights, live",
-                                u"Street food tour",        u"Drone flight over dunes", u"Piano cover: nocturne"};
-    for (int i = 0; i < 9; ++i) {
-        const float y = 74 + i * 26;
-        g.image(i == 1 ? "rssitemhighlight" : "rssitembackground", 244, y, 300, 24, {4, 4, 4, 4});
-        g.image(i == 1 ? "videofocusbg" : "videonormalbg", 248, y + 2, 26, 20, {4, 4, 4, 4});
-        g.text(titles[i], 282, y, 200, 24, i == 1 ? White : Light);
-        g.text(std::u16string(u"0") + char16_t(u'1' + i) + u":2" + char16_t(u'0' + i), 490, y, 50, 24, UI::fcolor{156, 156, 156});
+                                u"Street food tour",        u"Drone flight over dunes", u"Piano cover: nocturne",
+                                u"Rainy cafe ambience",     u"Glacier kayak trip",     u"Old town at dawn"};
+    for (int i = 0; i < 12; ++i) {
+        videos->SetItemImage(0, i, i == 1 ? "rssitemhighlight" : "rssitembackground");
+        videos->SetItemImage(1, i, i == 1 ? "videofocusbg" : "videonormalbg");
+        UI::wlistitem* row = videos->GetRow(i);
+        for (UI::widget* cell : row->ChildrenInZOrder())
+            if (auto* image = dynamic_cast<UI::wimage*>(cell))
+                image->SetBorders(4, 4, 4, 4);
+        videos->SetItemText(2, i, titles[i]);
+        const std::u16string length = std::u16string(u"0") + char16_t(u'1' + i % 9) + u":2" + char16_t(u'0' + i % 10);
+        videos->SetItemText(3, i, length.c_str());
+        style_row(*row, Light, UI::fcolor{156, 156, 156});
     }
-    g.image("progressbg", 550, 74, 6, 232, {0, 0, 0, 0});
-    g.image("timeline", 550, 90, 6, 70);
+    // The pointer rests on the second row; the scroll thumb shows the accent.
+    UI::MouseEventArgs over;
+    videos->GetRow(1)->OnMouseMove(over);
+    style_row(*videos->GetRow(1), White, White);
+    static_cast<UI::wbtn*>(videos->GetScrollBar()->GetThumb())->SetState(UI::wbtn::Pressed);
     g.image("pageselect", 420, 312);
     g.image("pageunselect", 440, 312);
     g.image("pageunselect", 460, 312);
@@ -237,10 +310,8 @@ void settings(Gallery& g, UI::SelectGroup& radios)
     g.text(u"512", 706, 228, 50, 19, Ink);
     g.image("textinputbg", 590, 254, 170, 19, {5, 5, 5, 5});
     g.text(u"~/Videos/Strimo", 596, 254, 160, 19, Ink);
-    g.button("functionbtn", 618, 300, 72, 19);
-    g.text(u"Cancel", 618, 300, 72, 19, Ink, "font_a12", 1 | 4 | 32);
-    g.button("functionbtn", 700, 300, 72, 19)->SetState(UI::wbtn::Pressed);
-    g.text(u"Apply", 700, 300, 72, 19, White, "font_a12", 1 | 4 | 32);
+    g.captioned(u"Cancel", 618, 300, 72, Ink);
+    g.captioned(u"Apply", 700, 300, 72, White)->SetState(UI::wbtn::Pressed);
 }
 
 void status_and_tip(Gallery& g)
@@ -251,8 +322,11 @@ void status_and_tip(Gallery& g)
     g.image("icon_big_UnFavorite", 740, 368);
     g.image("WarningDialogIcon", 590, 420);
     g.text(u"No Availabe Content", 628, 420, 160, 32, Light);
-    g.image("frame", 440, 330, 126, 26, {6, 6, 6, 6});
-    g.text(u"Add to favorite", 440, 330, 126, 26, Ink, "font_a12", 1 | 4 | 32);
+    asked().insert("frame");   // the tooltip's nine-grid in this skin
+    auto* tip = new UI::wtip("tips");
+    g.root().AddChild(tip);
+    tip->SetPos(372, 118);
+    tip->SetText(u"Add to favorite");
 }
 
 bool save(RenderEngine::backbuffer* canvas, const char* out)
@@ -265,19 +339,44 @@ bool save(RenderEngine::backbuffer* canvas, const char* out)
     return texture && SUCCEEDED(D3DXSaveTextureToFileW(path.c_str(), D3DXIFF_PNG, texture.get(), nullptr));
 }
 
+// Presents the composed screen once and keeps showing it until the window closes.
+bool show_window(RenderEngine::D3D9Render& renderer, RenderEngine::backbuffer* canvas)
+{
+    auto window = plat::PresentWindow::create("Strimo skin gallery", Width, Height);
+    if (!window)
+        return false;
+    renderer.BeginFrame();
+    RenderEngine::DrawBackBuffer(canvas, 0, 0, Width, Height, 1);
+    renderer.PresentToWindow(window->hwnd(), nullptr);
+    SDL_Event event;
+    while (SDL_WaitEvent(&event)) {
+        if (event.type == SDL_QUIT ||
+            (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE))
+            break;
+        if (event.type == plat::PresentWindow::frame_event_type())
+            window->show_pending_frame();
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     const char* out = nullptr;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "--out") == 0)
-            out = argv[i + 1];
-    if (!out) {
-        std::fprintf(stderr, "usage: skin_gallery --out FILE.png\n");
+    bool windowed = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc)
+            out = argv[++i];
+        else if (std::strcmp(argv[i], "--window") == 0)
+            windowed = true;
+    }
+    if (!out && !windowed) {
+        std::fprintf(stderr, "usage: skin_gallery [--out FILE.png] [--window]\n");
         return 2;
     }
-    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    if (!windowed)
+        setenv("SDL_VIDEODRIVER", "dummy", 0);
     setenv("STRIMO_SCREEN_SIZE", "800x500", 0);
     UI::d3dresMgr manager;
     manager.Init(nullptr);
@@ -289,7 +388,7 @@ int main(int argc, char** argv)
     RenderEngine::InitRenderTargets();
     manager.LoadSkin(u"");
 
-    UI::widget root("gallery");
+    UI::window root("gallery");
     root.SetSize(Width, Height);
     Gallery g(root);
     UI::SelectGroup radios;
@@ -314,12 +413,16 @@ int main(int argc, char** argv)
     RenderEngine::PushRenderTarget(canvas.get(), true, 0, 18, 18, 18);
     root.Draw();
     RenderEngine::PopRenderTarget();
-    const bool saved = save(canvas.get(), out);
+    int result = 0;
+    if (out && !save(canvas.get(), out)) {
+        std::fprintf(stderr, "skin_gallery: cannot write %s\n", out);
+        result = 1;
+    }
+    if (windowed && !show_window(*renderer, canvas.get())) {
+        std::fprintf(stderr, "skin_gallery: no window can be opened (is there a display?)\n");
+        result = 1;
+    }
     renderer->SetSprite(nullptr);
     renderer->SetDevice(nullptr);
-    if (!saved) {
-        std::fprintf(stderr, "skin_gallery: cannot write %s\n", out);
-        return 1;
-    }
-    return 0;
+    return result;
 }

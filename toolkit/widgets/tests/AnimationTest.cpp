@@ -185,6 +185,37 @@ TEST(SlowerKeyframe, EndsOnTheTargetOnceWithinTheThreshold)
     EXPECT_EQ(k.ends, 2);
 }
 
+TEST(FasterKeyframe, TheDistanceFromTheStartGrowsByTheFactorUntilItPassesTheTarget)
+{
+    UI::fasterkeyframe k(nullptr);
+    k.Start({0, 10, 0.4f});
+    k.SetCurrent(0.2f);
+    std::vector<float> seen;
+    while (!k.HasReached() && seen.size() < 100) {
+        k.StepMs(10);   // one frame however short
+        seen.push_back(k.GetValue());
+    }
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_FLOAT_EQ(seen[0], 0.2f * 1.4f);
+    EXPECT_FLOAT_EQ(seen[1], 0.2f * 1.4f * 1.4f);
+    EXPECT_FLOAT_EQ(seen.back(), 10);   // lands on the target, not past it
+    EXPECT_EQ(seen.size(), 12u);        // 0.2 x 1.4^12 is the first past 10
+}
+
+TEST(FasterKeyframe, WithoutADistanceItNeverMovesUnlessItHasNothingToCover)
+{
+    UI::fasterkeyframe still(nullptr);
+    still.Start({10, 50, 0.4f});
+    for (int i = 0; i < 20; ++i) still.StepMs(100);
+    EXPECT_FLOAT_EQ(still.GetValue(), 10);
+    EXPECT_FALSE(still.HasReached());
+
+    UI::fasterkeyframe there(nullptr);
+    there.Start({30, 30, 0.4f});
+    there.StepMs(33);
+    EXPECT_TRUE(there.HasReached());
+}
+
 TEST(TimeLine, EmptyTimelineIsDoneAndItsFirstStepTellsTheListener)
 {
     EndLog log;

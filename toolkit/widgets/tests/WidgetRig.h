@@ -7,6 +7,8 @@
 #include "toolkit/render/render.h"
 #include "toolkit/widgets/widget.h"
 
+#include "platform/base/Utf.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,8 +23,8 @@ public:
 };
 
 struct Op {
-    std::string what;      // "clear", "picture" or "buffer"
-    std::string source;    // the swatch's name, or "buffer N"
+    std::string what;      // "clear", "picture", "buffer" or "text"
+    std::string source;    // the swatch's name, "buffer N", or the text
     std::string target;    // "screen" or "buffer N"
     UI::frect rect;
     float alpha;
@@ -50,8 +52,10 @@ public:
         record("picture", pic->GetName(), target, {x, y, width, height}, alpha);
         return 0;
     }
-    int DrawText(const WCHAR*, float, float, float, float, RenderEngine::fontstyle*, RenderEngine::backbuffer*) override
+    int DrawText(const WCHAR* text, float x, float y, float width, float height, RenderEngine::fontstyle*,
+                 RenderEngine::backbuffer* target) override
     {
+        record("text", plat::utf16_to_utf8(text), target, {x, y, width, height}, 1);
         return 0;
     }
     int BeginFrame() override { return 0; }

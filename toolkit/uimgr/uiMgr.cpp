@@ -1,0 +1,11 @@
+#include "toolkit/uimgr/uiMgr.h"
+
+namespace UI {
+
+uiMgr& uiMgr::Instance()
+{
+    static uiMgr manager;
+    return manager;
+}
+
+}
