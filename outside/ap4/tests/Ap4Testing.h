@@ -3,6 +3,7 @@
 // whole, a copy with a compressed movie header, and ffprobe's samples.
 
 #include "outside/ap4/Ap4ByteStream.h"
+#include "splitter/base/testing/ByteBuilder.h"
 
 #include <zlib.h>
 
@@ -17,20 +18,9 @@
 
 namespace ap4_testing {
 
-using Bytes = std::vector<AP4_UI08>;
-
-inline Bytes operator+(Bytes a, const Bytes& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-inline Bytes be(AP4_UI64 v, int bytes)
-{
-    Bytes out;
-    for (int i = bytes - 1; i >= 0; --i) out.push_back(i < 8 ? static_cast<AP4_UI08>(v >> (8 * i)) : 0);
-    return out;
-}
+using splitter_testing::Bytes;
+using splitter_testing::be;
+using splitter_testing::operator+;
 
 inline Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 

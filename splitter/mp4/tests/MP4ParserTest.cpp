@@ -26,8 +26,7 @@ HRESULT open(SplitterGraph& g, const std::string& path)
 
 std::string write_movie(const plat::TempFolder& dir, const std::vector<mt::TrackSpec>& tracks)
 {
-    const mt::Bytes bytes = mt::movie_file(tracks);
-    return write_file(dir, "movie.mp4", Bytes(bytes.begin(), bytes.end()));
+    return write_file(dir, "movie.mp4", mt::movie_file(tracks));
 }
 
 // The time base of each stream, as ffprobe gives it ("1/12800" -> 12800).
@@ -183,7 +182,7 @@ TEST(MP4Parser, TimedTextGivesAPlainTextPinThatStaysSilent)
 TEST(MP4Parser, MoviesWithoutAUsableTrackAreRefused)
 {
     plat::TempFolder dir;
-    const mt::Bytes payload(100, 1);
+    const Bytes payload(100, 1);
     const struct {
         const char* name;
         std::vector<mt::TrackSpec> tracks;
@@ -208,7 +207,7 @@ TEST(MP4Parser, MoviesWithoutAUsableTrackAreRefused)
 TEST(MP4Parser, PinNamesAndTypesOfSampleEntries)
 {
     plat::TempFolder dir;
-    const mt::Bytes one(10, 1);
+    const Bytes one(10, 1);
     const struct {
         const char* name;
         mt::TrackSpec track;
@@ -239,13 +238,13 @@ TEST(MP4Parser, AacChannelsComeFromItsConfigurationWhenItHasTwoBytes)
 {
     plat::TempFolder dir;
     const struct {
-        mt::Bytes info;
+        Bytes info;
         WORD channels;
     } cases[] = {{{0x12}, 6}, {{0x12, 0x10}, 2}, {{}, 6}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.info.size());
         mt::TrackSpec t{1, "soun", "", mt::audio_entry("mp4a", 6, 16, 48000, mt::esds(0x40, 5, c.info)), {10}, 1000, {},
-                        mt::Bytes(10, 1)};
+                        Bytes(10, 1)};
         SplitterGraph g;
         ASSERT_EQ(open(g, write_movie(dir, {t})), S_OK);
         const CMediaType type = connected_type(g, 0);
@@ -257,8 +256,8 @@ TEST(MP4Parser, CutAvcConfigurationStopsTheParameterSetsAtItsEnd)
 {
     plat::TempFolder dir;
     // One whole sequence set of 4 bytes, then a picture set that claims 40 bytes but has 2.
-    const mt::Bytes record{1, 0x42, 0, 0x1E, 0xFF, 0xE1, 0, 4, 0x67, 0x42, 0, 0x1E, 1, 0, 40, 0x68, 0xCE};
-    mt::TrackSpec t{1, "vide", "", mt::visual_entry("avc1", 64, 48, mt::atom("avcC", record)), {10}, 1000, {}, mt::Bytes(10, 1)};
+    const Bytes record{1, 0x42, 0, 0x1E, 0xFF, 0xE1, 0, 4, 0x67, 0x42, 0, 0x1E, 1, 0, 40, 0x68, 0xCE};
+    mt::TrackSpec t{1, "vide", "", mt::visual_entry("avc1", 64, 48, mt::atom("avcC", record)), {10}, 1000, {}, Bytes(10, 1)};
     SplitterGraph g;
     ASSERT_EQ(open(g, write_movie(dir, {t})), S_OK);
     const CMediaType type = connected_type(g, 0);
@@ -272,7 +271,7 @@ TEST(MP4Parser, SeekStartsAtTheSyncSampleAtOrBeforeTheTarget)
 {
     plat::TempFolder dir;
     // Ten samples of 100 ms; sync samples 3 and 7 (numbers from 1).
-    mt::TrackSpec t{1, "vide", "", mt::visual_entry("divx", 64, 48), std::vector<AP4_UI32>(10, 4), 1000, {3, 7}, mt::Bytes(40, 1)};
+    mt::TrackSpec t{1, "vide", "", mt::visual_entry("divx", 64, 48), std::vector<AP4_UI32>(10, 4), 1000, {3, 7}, Bytes(40, 1)};
     const std::string path = write_movie(dir, {t});
     const struct {
         REFERENCE_TIME target;
@@ -295,7 +294,7 @@ TEST(MP4Parser, SeekStartsAtTheSyncSampleAtOrBeforeTheTarget)
 TEST(MP4Parser, OneByteSoundSamplesGoOutInBlocks)
 {
     plat::TempFolder dir;
-    mt::Bytes pcm(40);
+    Bytes pcm(40);
     for (std::size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<BYTE>(i);
     // A QuickTime version 1 description with 4 bytes a frame; each byte is a sample of 1 ms.
     mt::TrackSpec t{1, "soun", "", mt::audio_entry("sowt", 2, 16, 10000, {}, 4), std::vector<AP4_UI32>(40, 1), 10, {}, pcm};
@@ -349,10 +348,7 @@ TEST(MP4Parser, DamagedFilesEndCleanly)
         expect_each_ends_cleanly(dir, damaged_copies(whole, flips), [](CBaseSplitterFilter* f) {
             return std::make_unique<CMP4Parser>(f);
         });
-        const Bytes packed = [&] {
-            const mt::Bytes p = mt::with_compressed_movie(mt::Bytes(whole.begin(), whole.end()));
-            return Bytes(p.begin(), p.end());
-        }();
+        const Bytes packed = mt::with_compressed_movie(whole);
         expect_each_ends_cleanly(dir, damaged_copies(packed, {packed.size() - 50, packed.size() - 200}),
                                  [](CBaseSplitterFilter* f) { return std::make_unique<CMP4Parser>(f); });
     }
