@@ -126,11 +126,12 @@ std::unique_ptr<AP4_Atom> AP4_DefaultAtomFactory::Create(ap4::AtomHeader& h, AP4
         return moov;
     }
     if (h.type == T("stsd")) {
+        if (h.size - h.header_size < 8) throw ap4::InvalidAtom{};   // version, flags and the entry count
         read_version_and_flags(h, stream);
         AP4_UI32 count = 0;
         if (AP4_FAILED(stream.ReadUI32(count))) throw ap4::InvalidAtom{};
-        auto stsd = std::make_unique<AP4_StsdAtom>(h);
         if (count > (h.size - h.header_size - 8) / 8) throw ap4::InvalidAtom{};
+        auto stsd = std::make_unique<AP4_StsdAtom>(h);
         ReadChildren(*stsd, stream);
         stsd->MakeSampleDescriptions();
         return stsd;

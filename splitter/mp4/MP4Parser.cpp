@@ -87,13 +87,13 @@ HRESULT CMP4Parser::AddTrack(const AP4_Track& track)
     std::vector<CMediaType> types = MakeMP4MediaTypes(track, first, *m_file, name, language);
     if (types.empty()) return S_FALSE;
 
-    m_rtDuration = std::max<REFERENCE_TIME>(m_rtDuration, static_cast<REFERENCE_TIME>(track.GetDuration()) * 10000);
     if (name.empty()) name = widen("Output " + std::to_string(track.GetId()));
     const bool timed_text = types.size() == 1 && types[0].subtype == MEDIASUBTYPE_TimedText;
     HRESULT hr = S_OK;
     hr = m_pFilter->AddOutputPin(track.GetId(), std::make_unique<CBaseSplitterOutputPin>(
                                                     std::move(types), name.c_str(), m_pFilter, m_pFilter->FilterLock(), &hr));
     if (FAILED(hr)) return S_FALSE;
+    m_rtDuration = std::max<REFERENCE_TIME>(m_rtDuration, static_cast<REFERENCE_TIME>(track.GetDuration()) * 10000);
     m_tracks[track.GetId()] = TrackState{&track, 0, 0};
     if (timed_text) {
         const std::u16string plain = name + u" (plain text)";

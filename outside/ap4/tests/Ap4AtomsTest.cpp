@@ -7,6 +7,7 @@
 #include "outside/ap4/Ap4MoovAtom.h"
 #include "outside/ap4/Ap4Movie.h"
 #include "outside/ap4/Ap4SampleEntry.h"
+#include "outside/ap4/Ap4SampleTableAtoms.h"
 #include "outside/ap4/Ap4Track.h"
 #include "outside/ap4/tests/Ap4Testing.h"
 #include "splitter/base/testing/TestMedia.h"
@@ -154,6 +155,17 @@ TEST(Ap4Atoms, ChildPastItsParentStopsTheParentOnly)
     ASSERT_NE(parent, nullptr);
     EXPECT_NE(parent->GetChild(AP4_ATOM_TYPE('u', 'd', 't', 'a')), nullptr);
     EXPECT_NE(parent->GetChild(AP4_ATOM_TYPE('t', 'r', 'a', 'k')), nullptr);
+}
+
+TEST(Ap4Atoms, SampleDescriptionsWithoutRoomForTheirCountAreRefused)
+{
+    for (const Bytes& stsd : {full_atom("stsd", {}), full_atom("stsd", be(3, 4))}) {
+        auto stbl = read_atom(atom("stbl", stsd + full_atom("stts", be(0, 4))));
+        auto* parent = dynamic_cast<AP4_ContainerAtom*>(stbl.get());
+        ASSERT_NE(parent, nullptr);
+        EXPECT_NE(dynamic_cast<AP4_UnknownAtom*>(parent->GetChild(AP4_ATOM_TYPE('s', 't', 's', 'd'))), nullptr);
+        EXPECT_NE(dynamic_cast<AP4_SttsAtom*>(parent->GetChild(AP4_ATOM_TYPE('s', 't', 't', 's'))), nullptr);
+    }
 }
 
 TEST(Ap4Atoms, NestingIsBounded)
