@@ -50,7 +50,8 @@ inline Bytes with_compressed_movie(const Bytes& file, const std::string& compres
 {
     std::size_t at = 0;
     while (at + 8 <= file.size()) {
-        const std::size_t size = static_cast<std::size_t>(file[at]) << 24 | file[at + 1] << 16 | file[at + 2] << 8 | file[at + 3];
+        const std::size_t size = std::size_t{file[at]} << 24 | std::size_t{file[at + 1]} << 16 |
+                                 std::size_t{file[at + 2]} << 8 | file[at + 3];
         if (std::string(file.begin() + static_cast<long>(at) + 4, file.begin() + static_cast<long>(at) + 8) == "moov") break;
         if (size < 8) return {};
         at += size;
