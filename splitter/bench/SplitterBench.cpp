@@ -1,4 +1,4 @@
-// Demultiplexes large files (FLV, Matroska, a bare MPEG-4 Visual stream,
+// Demultiplexes large files (FLV, Matroska, MP4, a bare MPEG-4 Visual stream,
 // RealMedia) into null sinks and compares each rate with ffmpeg copying the
 // same file's packets to its null muxer, in the same run.
 
@@ -6,6 +6,7 @@
 #include "splitter/base/testing/SplitterGraph.h"
 #include "splitter/flv/FlashParser.h"
 #include "splitter/matroska/MatroskaParser.h"
+#include "splitter/mp4/MP4Parser.h"
 #include "splitter/mpeg4/MPEG4VideoParser.h"
 #include "splitter/realmedia/RMParser.h"
 
@@ -82,6 +83,7 @@ bool measure(const Case& c)
 Case case_for(const std::string& path)
 {
     if (path.ends_with(".mkv")) return {"Matroska", path, &ParserFilter::with<CMatroskaParser>, ""};
+    if (path.ends_with(".mp4")) return {"MP4", path, &ParserFilter::with<CMP4Parser>, ""};
     if (path.ends_with(".m4v")) return {"raw MPEG-4", path, &ParserFilter::with<CMPEG4VideoParser>, "-f m4v"};
     if (path.ends_with(".rm")) return {"RealMedia", path, &ParserFilter::with<CRMParser>, ""};
     return {"FLV", path, &ParserFilter::with<CFlashParser>, ""};
@@ -98,7 +100,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "could not make the media in %s\n", dir.c_str());
             return 1;
         }
-        for (const char* name : {"bench-200mb.flv", "bench-200mb.mkv", "bench-720p.m4v", "bench.rm"})
+        for (const char* name : {"bench-200mb.flv", "bench-200mb.mkv", "bench-200mb.mp4", "bench-720p.m4v", "bench.rm"})
             files.push_back(dir + "/" + name);
     }
     bool ok = true;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the benchmark's media with Debian's ffmpeg into the folder given,
 # unless they are already there: bench-200mb.flv (about 200 MB: H.264 720p at
-# a high rate with AAC), bench-200mb.mkv (the same streams in Matroska),
+# a high rate with AAC), bench-200mb.mkv and bench-200mb.mp4 (the same
+# streams in Matroska and in MP4),
 # bench-720p.m4v (about 30 MB of bare MPEG-4 Visual at 720p) and bench.rm
 # (RealVideo 2 at 640x360 with AC-3, about 55 MB).
 set -euo pipefail
@@ -17,6 +18,10 @@ fi
 if ! [ -s "$out/bench-200mb.mkv" ]; then
     ff -i "$out/bench-200mb.flv" -c copy -f matroska "$out/bench-200mb.mkv.tmp"
     mv "$out/bench-200mb.mkv.tmp" "$out/bench-200mb.mkv"
+fi
+if ! [ -s "$out/bench-200mb.mp4" ]; then
+    ff -i "$out/bench-200mb.flv" -c copy -f mp4 "$out/bench-200mb.mp4.tmp"
+    mv "$out/bench-200mb.mp4.tmp" "$out/bench-200mb.mp4"
 fi
 if ! [ -s "$out/bench-720p.m4v" ]; then
     ff -f lavfi -i "testsrc2=size=1280x720:rate=25:duration=40" -c:v mpeg4 -q:v 4 -g 50 -bf 0 \

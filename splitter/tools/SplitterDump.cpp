@@ -1,13 +1,15 @@
-// splitter_dump FILE [--parser flv|mkv|rm|m4v] [--seek S]
-// Opens a file with one of the splitter's parsers, lists its output pins and
-// their media types, then plays it to the end into recording sinks and prints
-// one line per packet: pin, start, stop (100 ns), size and flags.
+// splitter_dump FILE [--parser flv|mkv|rm|mp4|m4v] [--seek S]
+// Opens a file with the registered splitter, which probes its parsers (or
+// with the one parser named), lists its output pins and their media types,
+// then plays it to the end into recording sinks and prints one line per
+// packet: pin, start, stop (100 ns), size and flags.
 
 #include "platform/base/Guid.h"
 #include "splitter/base/testing/ParserFilter.h"
 #include "splitter/base/testing/SplitterGraph.h"
 #include "splitter/flv/FlashParser.h"
 #include "splitter/matroska/MatroskaParser.h"
+#include "splitter/mp4/MP4Parser.h"
 #include "splitter/mpeg4/MPEG4VideoParser.h"
 #include "splitter/realmedia/RMParser.h"
 
@@ -20,25 +22,17 @@ namespace {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: splitter_dump FILE [--parser flv|mkv|rm|m4v] [--seek SECONDS]\n");
+    std::fprintf(stderr, "usage: splitter_dump FILE [--parser flv|mkv|rm|mp4|m4v] [--seek SECONDS]\n");
     return 2;
 }
 
-std::string parser_for(const std::string& path)
+CQuandrel* make_filter(const std::string& parser)
 {
-    const auto dot = path.rfind('.');
-    const std::string ext = dot == std::string::npos ? "" : path.substr(dot + 1);
-    if (ext == "mkv" || ext == "mka" || ext == "mks") return "mkv";
-    if (ext == "rm" || ext == "rmvb" || ext == "ra") return "rm";
-    if (ext == "m4v") return "m4v";
-    return "flv";
-}
-
-ParserFilter* make_filter(const std::string& parser)
-{
+    if (parser.empty()) return new CQuandrel();
     if (parser == "mkv") return ParserFilter::with<CMatroskaParser>();
     if (parser == "rm") return ParserFilter::with<CRMParser>();
     if (parser == "m4v") return ParserFilter::with<CMPEG4VideoParser>();
+    if (parser == "mp4") return ParserFilter::with<CMP4Parser>();
     if (parser == "flv") return ParserFilter::with<CFlashParser>();
     return nullptr;
 }
@@ -55,19 +49,19 @@ int main(int argc, char** argv)
 {
     if (argc < 2) return usage();
     const std::string path = argv[1];
-    std::string parser = parser_for(path);
+    std::string parser;
     double seek = 0;
     for (int i = 2; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--parser") && i + 1 < argc) parser = argv[++i];
         else if (!std::strcmp(argv[i], "--seek") && i + 1 < argc) seek = std::atof(argv[++i]);
         else return usage();
     }
-    ParserFilter* filter = make_filter(parser);
+    CQuandrel* filter = make_filter(parser);
     if (!filter) return usage();
     SplitterGraph g;
     if (HRESULT hr = g.open(path, filter); FAILED(hr)) {
-        std::fprintf(stderr, "%s: the %s parser refused it (0x%08X)\n", path.c_str(), parser.c_str(),
-                     static_cast<unsigned>(hr));
+        std::fprintf(stderr, "%s: %s refused it (0x%08X)\n", path.c_str(),
+                     parser.empty() ? "every parser" : ("the " + parser + " parser").c_str(), static_cast<unsigned>(hr));
         return 1;
     }
     for (int i = 0; i + 1 < g.splitter->GetPinCount(); ++i) {
