@@ -123,6 +123,14 @@ struct MPEG1WAVEFORMAT {
 };
 #pragma pack(pop)
 
+// The bytes of a bitmap's pixels: rows padded to 4 bytes, |height| of them.
+inline DWORD GetBitmapSize(const BITMAPINFOHEADER* header)
+{
+    const LONG height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+    const DWORD row = ((static_cast<DWORD>(header->biWidth) * header->biBitCount + 31) & ~31u) / 8;
+    return row * static_cast<DWORD>(height);
+}
+
 static_assert(sizeof(RECT) == 16);
 static_assert(sizeof(BITMAPINFOHEADER) == 40);
 static_assert(sizeof(VIDEOINFOHEADER) == 88);

@@ -38,20 +38,20 @@ TimeValue rescale(std::int64_t value, TimeScale to, TimeScale from) { return sta
 std::int32_t scripted_sample(std::int64_t frame, int channel, int bits)
 {
     // Distinct bytes in every position, so a wrong swap shows.
-    const std::uint32_t pattern = static_cast<std::uint32_t>(frame * 0x010203 + channel * 0x40302010 + 0x11223344);
+    const std::uint32_t pattern = static_cast<std::uint32_t>(frame) * 0x010203u + static_cast<std::uint32_t>(channel) * 0x40302010u + 0x11223344u;
     const int shift = 32 - bits;
     return static_cast<std::int32_t>(pattern << shift) >> shift;
 }
 
 OSErr ScriptedQuickTime::InitializeQTML(long)
 {
-    if (initialize_error == noErr) ++started;
+    if (initialize_error == noErr) ++*started;
     return initialize_error;
 }
 
 OSErr ScriptedQuickTime::EnterMovies()
 {
-    if (enter_error == noErr) ++started;
+    if (enter_error == noErr) ++*started;
     return enter_error;
 }
 
@@ -223,7 +223,7 @@ OSErr ScriptedQuickTime::PutMovieIntoTypedHandle(Movie, Track, OSType, Handle ha
             for (int b = 0; b < width; ++b) at[b] = static_cast<char>(value >> (8 * (little ? b : width - 1 - b)));
         }
     const SoundComponentData format{0, s.format, static_cast<std::int16_t>(s.channels), static_cast<std::int16_t>(s.bits),
-                                    s.rate, frames};
+                                    s.export_rate ? s.export_rate : s.rate, frames};
     return put_sound(handle, format, samples);
 }
 

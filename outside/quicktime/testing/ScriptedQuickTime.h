@@ -10,6 +10,7 @@
 #include "outside/quicktime/QuickTime.h"
 
 #include <deque>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -21,6 +22,7 @@ struct ScriptedSound {
     int bits;
     UnsignedFixed rate;     // 16.16
     TimeValue frames;       // the track's duration in frames
+    UnsignedFixed export_rate = 0;   // the rate exported handles state; 0: `rate`
 };
 
 struct ScriptedVideo {
@@ -50,12 +52,14 @@ public:
     OSErr exporter_error = noErr;
     std::deque<OSErr> export_errors;   // the next exports answer these, one each, before any succeeds
     int export_calls = 0;              // what the exports were asked
-    int started = 0;                   // starts minus stops of QuickTime and the movie toolbox
+    // Starts minus stops of QuickTime and the movie toolbox; shared, so a test
+    // can read it after the reader that owned this back end is gone.
+    std::shared_ptr<int> started = std::make_shared<int>(0);
 
     OSErr InitializeQTML(long flags) override;
-    void TerminateQTML() override { --started; }
+    void TerminateQTML() override { --*started; }
     OSErr EnterMovies() override;
-    void ExitMovies() override { --started; }
+    void ExitMovies() override { --*started; }
 
     OSErr NativePathNameToFSSpec(const char* path, FSSpec* spec, long flags) override;
     OSErr OpenMovieFile(const FSSpec* spec, std::int16_t* ref, std::int8_t permission) override;
