@@ -3,6 +3,10 @@
 #include "platform/dshow/MediaFormats.h"
 #include "platform/dshow/MediaType.h"
 
+#include <cstring>
+#include <numeric>
+#include <vector>
+
 namespace {
 
 // Kilobits a second by [MPEG-1 ? 0 : 1][layer - 1][index].
@@ -123,5 +127,140 @@ bool CBaseSplitterFileEx::ReadAudioHeader(MpegAudioHeader& h, int limit, bool al
     h.duration = REFERENCE_TIME{samples} * 10000000 / h.rate;
     h.channels = h.channel_mode == 3 ? 1 : 2;
     if (type) make_audio_type(h, *type);
+    return true;
+}
+
+namespace {
+
+constexpr BYTE sequence_header_code = 0xB3;
+constexpr ULONGLONG sequence_extension = 0x000001B5;
+
+// 27 MHz ticks a frame, by frame-rate code.
+constexpr REFERENCE_TIME frame_ticks[16] = {0, 1126125, 1125000, 1080000, 900900, 900000, 540000, 450450, 450000};
+
+// MPEG-1's pel aspect ratios (height over width of a pel), by aspect code.
+constexpr double pel_aspects[16] = {1.0,    1.0,    0.6735, 0.7031, 0.7615, 0.8055, 0.8437, 0.8935,
+                                    0.9157, 0.9815, 1.0255, 1.0695, 1.095,  1.1575, 1.2015, 1.0};
+
+void make_video_type(const MpegVideoHeader& h, const std::vector<BYTE>& raw, CMediaType& type)
+{
+    type = CMediaType(MEDIATYPE_Video);
+    const auto raw_size = static_cast<DWORD>(raw.size());
+    BITMAPINFOHEADER* bmi = nullptr;
+    BYTE* raw_out = nullptr;
+    if (h.mpeg2) {
+        type.SetSubtype(&MEDIASUBTYPE_MPEG2_VIDEO);
+        type.SetFormatType(&FORMAT_MPEG2Video);
+        auto* mvih = reinterpret_cast<MPEG2VIDEOINFO*>(type.AllocFormatBuffer(static_cast<ULONG>(mpeg2_video_info_size(raw.size()))));
+        if (!mvih) return;
+        mvih->hdr.dwBitRate = h.bitrate;
+        mvih->hdr.AvgTimePerFrame = h.frame_period;
+        mvih->hdr.dwPictAspectRatioX = h.aspect_x;
+        mvih->hdr.dwPictAspectRatioY = h.aspect_y;
+        mvih->dwProfile = static_cast<DWORD>(h.profile);
+        mvih->dwLevel = static_cast<DWORD>(h.level);
+        mvih->cbSequenceHeader = raw_size;
+        bmi = &mvih->hdr.bmiHeader;
+        raw_out = reinterpret_cast<BYTE*>(mvih->dwSequenceHeader);
+    } else {
+        type.SetSubtype(&MEDIASUBTYPE_MPEG1Payload);
+        type.SetFormatType(&FORMAT_MPEGVideo);
+        auto* mvi = reinterpret_cast<MPEG1VIDEOINFO*>(type.AllocFormatBuffer(static_cast<ULONG>(mpeg1_video_info_size(raw.size()))));
+        if (!mvi) return;
+        mvi->hdr.dwBitRate = h.bitrate;
+        mvi->hdr.AvgTimePerFrame = h.frame_period;
+        mvi->cbSequenceHeader = raw_size;
+        bmi = &mvi->hdr.bmiHeader;
+        bmi->biXPelsPerMeter = static_cast<LONG>(static_cast<DWORD>(h.width) * h.aspect_y);
+        bmi->biYPelsPerMeter = static_cast<LONG>(static_cast<DWORD>(h.height) * h.aspect_x);
+        raw_out = mvi->bSequenceHeader;
+    }
+    bmi->biSize = sizeof(BITMAPINFOHEADER);
+    bmi->biWidth = h.width;
+    bmi->biHeight = h.height;
+    if (!raw.empty()) std::memcpy(raw_out, raw.data(), raw.size());
+}
+
+}
+
+bool CBaseSplitterFileEx::ReadVideoHeader(MpegVideoHeader& h, LONGLONG limit, CMediaType* type)
+{
+    const LONGLONG start = GetPos();
+    BYTE code = 0;
+    do {
+        const LONGLONG used = GetPos() - start;
+        if (used >= limit || !NextMpegStartCode(code, limit - used)) return false;
+    } while (code != sequence_header_code);
+    const LONGLONG header_start = GetPos() - 4;
+
+    h = MpegVideoHeader{};
+    h.width = static_cast<LONG>(BitRead(12));
+    h.height = static_cast<LONG>(BitRead(12));
+    const auto aspect_code = static_cast<int>(BitRead(4));
+    REFERENCE_TIME ticks = frame_ticks[BitRead(4) & 15];
+    ULONGLONG bitrate = BitRead(18);
+    if (BitRead(1) != 1) return false;   // marker
+    BitRead(10);                         // buffer size
+    BitRead(1);                          // constrained parameters
+    for (int matrix = 0; matrix < 2; ++matrix)   // intra, then non-intra quantiser matrix
+        if (BitRead(1) == 1)
+            for (int i = 0; i < 64; ++i) BitRead(8);
+    const LONGLONG header_end = GetPos();
+    if (h.width == 0 || h.height == 0) return false;
+    h.aspect_x = static_cast<DWORD>(h.width / pel_aspects[aspect_code] + 0.5);
+    h.aspect_y = static_cast<DWORD>(h.height);
+
+    LONGLONG extension_start = -1;
+    BitByteAlign();
+    if (BitRead(32, true) == sequence_extension) {
+        extension_start = GetPos();
+        BitRead(32);
+        BitRead(4);   // extension identifier
+        BitRead(1);   // escape
+        h.profile = static_cast<int>(BitRead(3));
+        h.level = static_cast<int>(BitRead(4));
+        BitRead(1);   // progressive
+        BitRead(2);   // chroma format
+        h.width |= static_cast<LONG>(BitRead(2) << 12);
+        h.height |= static_cast<LONG>(BitRead(2) << 12);
+        bitrate |= BitRead(12) << 18;
+        if (BitRead(1) != 1) return false;   // marker
+        BitRead(8);   // buffer size extension
+        BitRead(1);   // low delay
+        const auto n = static_cast<REFERENCE_TIME>(BitRead(2) & 3);
+        const auto d = static_cast<REFERENCE_TIME>(BitRead(5) & 31);
+        // The extension scales the frame rate by (n + 1) / (d + 1), so the period by its inverse.
+        ticks = ticks * (d + 1) / (n + 1);
+        h.mpeg2 = true;
+        constexpr DWORD shapes[5][2] = {{0, 0}, {0, 0}, {4, 3}, {16, 9}, {221, 100}};
+        const int display = aspect_code == 0 ? 1 : aspect_code;
+        if (display >= 2 && display <= 4) {
+            h.aspect_x = shapes[display][0];
+            h.aspect_y = shapes[display][1];
+        } else {
+            h.aspect_x = static_cast<DWORD>(h.width);
+            h.aspect_y = static_cast<DWORD>(h.height);
+        }
+    }
+    const LONGLONG extension_end = GetPos();
+    h.frame_period = ticks * 10 / 27;
+    h.bitrate = bitrate == 0x3FFFFFFF ? 0 : static_cast<DWORD>(bitrate * 400);
+    const DWORD divisor = std::gcd(h.aspect_x, h.aspect_y);
+    if (divisor > 1) {
+        h.aspect_x /= divisor;
+        h.aspect_y /= divisor;
+    }
+    if (!type) return true;
+
+    std::vector<BYTE> raw(static_cast<std::size_t>(header_end - header_start));
+    Seek(header_start);
+    if (ByteRead(raw.data(), header_end - header_start) != S_OK) return false;
+    if (extension_start >= 0) {
+        std::vector<BYTE> extension(static_cast<std::size_t>(extension_end - extension_start));
+        Seek(extension_start);
+        if (ByteRead(extension.data(), extension_end - extension_start) != S_OK) return false;
+        raw.insert(raw.end(), extension.begin(), extension.end());
+    }
+    make_video_type(h, raw, *type);
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // CBaseSplitterFileEx: the reader with MPEG start-code scanning and the MPEG
-// audio frame-header reader that builds a media type from a header.
+// video sequence-header and audio frame-header readers that build a media
+// type from a header.
 
 #include "splitter/base/BaseSplitterFile.h"
 
@@ -20,6 +21,16 @@ struct MpegAudioHeader {
     REFERENCE_TIME duration;   // of one frame
 };
 
+// An MPEG-1 or MPEG-2 video sequence header and what follows from it.
+struct MpegVideoHeader {
+    bool mpeg2;                  // a sequence extension followed
+    LONG width, height;
+    DWORD aspect_x, aspect_y;    // the picture's shape, reduced
+    REFERENCE_TIME frame_period;
+    DWORD bitrate;               // bits a second; 0 when the stream says "variable"
+    int profile, level;          // MPEG-2 only
+};
+
 class CBaseSplitterFileEx : public CBaseSplitterFile {
 public:
     using CBaseSplitterFile::CBaseSplitterFile;
@@ -31,6 +42,9 @@ public:
 
     // Byte-aligns, then scans for 00 00 01 xx; false at the end or after limit bytes.
     bool NextMpegStartCode(BYTE& code, LONGLONG limit = 0x7FFFFFFFFFFFFFFF);
+    // Finds a sequence header (00 00 01 B3) within limit bytes and reads it
+    // with its sequence extension, if one follows; the reader is left after both.
+    bool ReadVideoHeader(MpegVideoHeader& header, LONGLONG limit, CMediaType* type);
     bool ReadAudioHeader(MpegAudioHeader& header, int limit, bool allow_mpeg25, CMediaType* type);
 
 protected:

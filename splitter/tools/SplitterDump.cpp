@@ -1,4 +1,4 @@
-// splitter_dump FILE [--parser flv|mkv|rm|m4v] [--seek S]
+// splitter_dump FILE [--parser flv|mkv|rm|mp4|m4v] [--seek S]
 // Opens a file with one of the splitter's parsers, lists its output pins and
 // their media types, then plays it to the end into recording sinks and prints
 // one line per packet: pin, start, stop (100 ns), size and flags.
@@ -8,6 +8,7 @@
 #include "splitter/base/testing/SplitterGraph.h"
 #include "splitter/flv/FlashParser.h"
 #include "splitter/matroska/MatroskaParser.h"
+#include "splitter/mp4/MP4Parser.h"
 #include "splitter/mpeg4/MPEG4VideoParser.h"
 #include "splitter/realmedia/RMParser.h"
 
@@ -20,7 +21,7 @@ namespace {
 
 int usage()
 {
-    std::fprintf(stderr, "usage: splitter_dump FILE [--parser flv|mkv|rm|m4v] [--seek SECONDS]\n");
+    std::fprintf(stderr, "usage: splitter_dump FILE [--parser flv|mkv|rm|mp4|m4v] [--seek SECONDS]\n");
     return 2;
 }
 
@@ -31,6 +32,7 @@ std::string parser_for(const std::string& path)
     if (ext == "mkv" || ext == "mka" || ext == "mks") return "mkv";
     if (ext == "rm" || ext == "rmvb" || ext == "ra") return "rm";
     if (ext == "m4v") return "m4v";
+    if (ext == "mp4" || ext == "m4a" || ext == "mov") return "mp4";
     return "flv";
 }
 
@@ -39,6 +41,7 @@ ParserFilter* make_filter(const std::string& parser)
     if (parser == "mkv") return ParserFilter::with<CMatroskaParser>();
     if (parser == "rm") return ParserFilter::with<CRMParser>();
     if (parser == "m4v") return ParserFilter::with<CMPEG4VideoParser>();
+    if (parser == "mp4") return ParserFilter::with<CMP4Parser>();
     if (parser == "flv") return ParserFilter::with<CFlashParser>();
     return nullptr;
 }

@@ -2,11 +2,14 @@
 
 #include "platform/dshow/MediaFormats.h"
 #include "platform/dshow/MediaType.h"
+#include "splitter/base/testing/TestMedia.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -211,4 +214,86 @@ TEST(BaseSplitterFileEx, ReadsMpegAudioHeaders)
         EXPECT_EQ(wfe->nBlockAlign, c.frame_size);
         EXPECT_EQ(type.subtype, plat::fourcc_guid(c.tag));
     }
+}
+
+TEST(BaseSplitterFileEx, ReadsMpegVideoSequenceHeaders)
+{
+    const struct {
+        const char* file;
+        bool mpeg2;
+        LONG width, height;
+        DWORD aspect_x, aspect_y;
+        GUID subtype, format;
+        std::size_t raw;   // sequence header and extension bytes in the type
+    } cases[] = {
+        {"mpeg1.m1v", false, 352, 288, 11, 9, MEDIASUBTYPE_MPEG1Payload, FORMAT_MPEGVideo, 12},
+        {"mpeg2-16x9.m2v", true, 720, 576, 16, 9, MEDIASUBTYPE_MPEG2_VIDEO, FORMAT_MPEG2Video, 22},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::ifstream in(test_media(c.file), std::ios::binary);
+        std::vector<BYTE> bytes{std::istreambuf_iterator<char>(in), {}};
+        ASSERT_GT(bytes.size(), 100u);
+        bytes.insert(bytes.begin(), {0x12, 0x00, 0x00});   // the header need not start the stream
+        MemoryReader reader(bytes);
+        HRESULT hr = S_OK;
+        CBaseSplitterFileEx file(&reader, hr, 2048, RandomAccess::Required, Streaming::No);
+        MpegVideoHeader h{};
+        EXPECT_FALSE(file.ReadVideoHeader(h, 6, nullptr));   // the limit ends before the header does
+        file.Seek(0);
+        CMediaType type;
+        ASSERT_TRUE(file.ReadVideoHeader(h, 1000, &type));
+        EXPECT_EQ(h.mpeg2, c.mpeg2);
+        EXPECT_EQ(h.width, c.width);
+        EXPECT_EQ(h.height, c.height);
+        EXPECT_EQ(h.aspect_x, c.aspect_x);
+        EXPECT_EQ(h.aspect_y, c.aspect_y);
+        EXPECT_EQ(h.frame_period, 400000);
+        EXPECT_EQ(file.GetPos(), 3 + static_cast<LONGLONG>(c.raw));
+        EXPECT_EQ(type.majortype, MEDIATYPE_Video);
+        EXPECT_EQ(type.subtype, c.subtype);
+        EXPECT_EQ(type.formattype, c.format);
+        if (c.mpeg2) {
+            ASSERT_EQ(type.cbFormat, mpeg2_video_info_size(c.raw));
+            auto* mvih = reinterpret_cast<const MPEG2VIDEOINFO*>(type.Format());
+            EXPECT_EQ(mvih->hdr.dwPictAspectRatioX, 16u);
+            EXPECT_EQ(mvih->hdr.bmiHeader.biWidth, 720);
+            EXPECT_EQ(mvih->cbSequenceHeader, c.raw);
+            EXPECT_EQ(std::memcmp(mvih->dwSequenceHeader, bytes.data() + 3, 12), 0);
+        } else {
+            ASSERT_EQ(type.cbFormat, mpeg1_video_info_size(c.raw));
+            auto* mvi = reinterpret_cast<const MPEG1VIDEOINFO*>(type.Format());
+            EXPECT_EQ(mvi->hdr.AvgTimePerFrame, 400000);
+            EXPECT_EQ(mvi->hdr.bmiHeader.biHeight, 288);
+            EXPECT_EQ(mvi->cbSequenceHeader, c.raw);
+            EXPECT_EQ(std::memcmp(mvi->bSequenceHeader, bytes.data() + 3, c.raw), 0);
+        }
+    }
+}
+
+TEST(BaseSplitterFileEx, RefusesASequenceHeaderWithoutItsMarker)
+{
+    // 352x288, aspect 1, 25 frames a second, then a bit rate whose marker bit is 0.
+    MemoryReader reader({0x00, 0x00, 0x01, 0xB3, 0x16, 0x01, 0x20, 0x13, 0xFF, 0xFF, 0xC0, 0x00, 0x00, 0x00});
+    HRESULT hr = S_OK;
+    CBaseSplitterFileEx file(&reader, hr, 2048, RandomAccess::Required, Streaming::No);
+    MpegVideoHeader h{};
+    EXPECT_FALSE(file.ReadVideoHeader(h, 100, nullptr));
+}
+
+TEST(BaseSplitterFileEx, ExtensionRateFieldsScaleTheFrameRate)
+{
+    // 25 frames a second, then a sequence extension with n = 1, d = 0: twice the rate.
+    MemoryReader reader({0x00, 0x00, 0x01, 0xB3, 0x16, 0x01, 0x20, 0x13, 0xFF, 0xFF, 0xE0, 0x00,
+                         0x00, 0x00, 0x01, 0xB5, 0x14, 0x8A, 0x00, 0x01, 0x00, 0x20});
+    HRESULT hr = S_OK;
+    CBaseSplitterFileEx file(&reader, hr, 2048, RandomAccess::Required, Streaming::No);
+    MpegVideoHeader h{};
+    ASSERT_TRUE(file.ReadVideoHeader(h, 100, nullptr));
+    EXPECT_TRUE(h.mpeg2);
+    EXPECT_EQ(h.frame_period, 200000);
+    EXPECT_EQ(h.profile, 4);
+    EXPECT_EQ(h.level, 8);
+    EXPECT_EQ(h.aspect_x, 11u);
+    EXPECT_EQ(h.aspect_y, 9u);
 }

@@ -89,3 +89,21 @@ merge no-cues.mkv --no-cues "$out/h264-vorbis-srt.mkv"
 make rv10.rm $(video 176x144 2) -c:v rv10 -g 25 -f rm
 make rv20-ac3.rm $(video 176x144 2) $(audio 48000 2) -c:v rv20 -g 25 -c:a ac3 -b:a 64k -f rm
 make real144.rm $(audio 8000 2) -c:a real_144 -ac 1 -f rm
+
+# MP4 and QuickTime: H.264 (with B-frames) and AAC; MPEG-4 Visual and MP3;
+# 16:9 MPEG-2 video and AAC; MPEG-1 video and MP2; H.264 with a timed-text
+# track and chapters (a QuickTime chapter track and chpl); a .mov.
+make h264-aac.mp4 $(video 320x240 3) $(audio 44100 3) -c:v libx264 -preset veryfast -bf 2 -g 25 \
+    -c:a aac -b:a 64k -f mp4
+make mpeg4-mp3.mp4 $(video 320x240 3) $(audio 44100 3) -c:v mpeg4 -g 25 -c:a libmp3lame -b:a 64k -f mp4
+make mpeg2-aac.mp4 $(video 720x576 2) $(audio 48000 2) -c:v mpeg2video -aspect 16:9 -g 12 -c:a aac -f mp4
+make mpeg1-mp2.mp4 $(video 352x288 2) $(audio 44100 2) -c:v mpeg1video -g 12 -c:a mp2 -f mp4
+chapters="$out/.chapters.txt"
+printf ';FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\ntitle=Opening\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\nEND=2000\ntitle=Closing\n' \
+    > "$chapters"
+make text-chapters.mp4 $(video 176x144 2) -i "$srt" -i "$chapters" -map 0 -map 1 -map_metadata 2 -map_chapters 2 \
+    -c:v libx264 -preset ultrafast -c:s mov_text -f mp4
+make h264-aac.mov $(video 176x144 2) $(audio 22050 2) -c:v libx264 -preset ultrafast -c:a aac -f mov
+# MPEG-1 and 16:9 MPEG-2 elementary video streams.
+make mpeg1.m1v $(video 352x288 1) -c:v mpeg1video -f mpeg1video
+make mpeg2-16x9.m2v $(video 720x576 1) -c:v mpeg2video -aspect 16:9 -f mpeg2video
