@@ -4,6 +4,7 @@
 #include "outside/quicktime/AvVideoTrack.h"
 #include "outside/quicktime/GWorld.h"
 #include "outside/quicktime/Handles.h"
+#include "outside/quicktime/MovieHeader.h"
 #include "outside/quicktime/SoundHeader.h"
 
 #include <algorithm>
@@ -39,7 +40,8 @@ struct AvMovie final : MovieRecord {
     std::string path;
     std::vector<std::unique_ptr<AvTrack>> tracks;
     TimeScale scale = default_time_scale;
-    std::int64_t duration_us = 0;
+    std::int64_t duration = 0;
+    AVRational duration_base{1, AV_TIME_BASE};
     TimeValue time = 0;
     Rect box{};
     GWorldPtr world = nullptr;                // not owned
@@ -54,7 +56,7 @@ struct AvMovie final : MovieRecord {
     TimeValue track_end() const
     {
         if (video_track->duration != AV_NOPTS_VALUE) return to_movie_time(video_track->duration, video_track->time_base);
-        return to_movie_time(duration_us, AVRational{1, AV_TIME_BASE});
+        return to_movie_time(duration, duration_base);
     }
 };
 
@@ -116,6 +118,17 @@ std::vector<VideoSample> samples_of(const AVStream& stream)
     return samples;
 }
 
+// The track header's enabled flag (libavformat gives a stream its track's
+// id); without a header, libavformat's default mark, which follows that flag.
+bool is_enabled(const AVStream& stream, const std::optional<MovieHeader>& header)
+{
+    if (header) {
+        const auto said = header->enabled.find(static_cast<std::uint32_t>(stream.id));
+        if (said != header->enabled.end()) return said->second;
+    }
+    return (stream.disposition & AV_DISPOSITION_DEFAULT) != 0;
+}
+
 OSType output_format(const SoundLayout& layout)
 {
     switch (layout.bits) {
@@ -166,7 +179,8 @@ OSErr AvQuickTime::NewMovieFromFile(Movie* movie, std::int16_t ref, std::int16_t
 
     auto made = std::make_unique<AvMovie>();
     made->path = file->second;
-    made->duration_us = format->duration == AV_NOPTS_VALUE ? 0 : format->duration;
+    made->duration = format->duration == AV_NOPTS_VALUE ? 0 : format->duration;
+    const std::optional<MovieHeader> header = read_movie_header(made->path);
     for (unsigned i = 0; i < format->nb_streams; ++i) {
         const AVStream& stream = *format->streams[i];
         const AVCodecParameters& p = *stream.codecpar;
@@ -176,20 +190,24 @@ OSErr AvQuickTime::NewMovieFromFile(Movie* movie, std::int16_t ref, std::int16_t
         track->movie = made.get();
         track->stream = static_cast<int>(i);
         track->media_type = video ? VideoMediaType : SoundMediaType;
-        // libavformat marks a track whose header says enabled as a default track.
-        track->enabled = (stream.disposition & AV_DISPOSITION_DEFAULT) != 0;
+        track->enabled = is_enabled(stream, header);
         track->time_base = stream.time_base;
         track->duration = stream.duration;
         track->description = video ? image_description(p) : sound_description(p);
         if (video && track->enabled && !made->video_track) {
-            // The movie's own time scale is not told: the first video track's stands for it.
-            if (stream.time_base.num == 1 && stream.time_base.den > 0) made->scale = stream.time_base.den;
+            // Without a movie header, the first video track's time scale stands for the movie's.
+            if (!header && stream.time_base.num == 1 && stream.time_base.den > 0) made->scale = stream.time_base.den;
             made->video_track = track.get();
             made->video = std::make_unique<AvVideoTrack>(made->path, track->stream, samples_of(stream));
         }
         made->tracks.push_back(std::move(track));
     }
     if (made->tracks.empty()) return set_error(invalidMovie);
+    if (header) {
+        made->scale = header->time_scale;
+        made->duration = header->duration;
+        made->duration_base = AVRational{1, header->time_scale};
+    }
     *movie = made.release();
     return set_error(noErr);
 }
@@ -232,7 +250,7 @@ void AvQuickTime::SetMovieTimeScale(Movie movie, TimeScale scale)
 TimeValue AvQuickTime::GetMovieDuration(Movie movie)
 {
     const AvMovie* m = movie_of(movie);
-    return m->to_movie_time(m->duration_us, AVRational{1, AV_TIME_BASE});
+    return m->to_movie_time(m->duration, m->duration_base);
 }
 
 TimeValue AvQuickTime::GetTrackDuration(Track track)

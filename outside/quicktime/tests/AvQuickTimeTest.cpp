@@ -200,3 +200,69 @@ TEST_F(AvQuickTimeTest, ADamagedFileIsNoMovie)
     EXPECT_EQ(qt.NewMovieFromFile(&movie, ref, nullptr, newMovieActive), invalidMovie);
     EXPECT_EQ(movie, nullptr);
 }
+
+TEST_F(AvQuickTimeTest, TheMovieHeaderGivesItsOwnTimeScale)
+{
+    open("scale1000.mov");
+    EXPECT_EQ(qt.GetMovieTimeScale(movie), 1000);
+    EXPECT_EQ(qt.GetMovieDuration(movie), 2000);
+    const OSType vide = VideoMediaType;
+    TimeValue found = -1, duration = 0;
+    qt.GetMovieNextInterestingTime(movie, nextTimeMediaSample, 1, &vide, 0, fixed1, &found, &duration);
+    EXPECT_EQ(found, 33);   // 20/600 s
+    EXPECT_EQ(duration, 34);
+}
+
+// Only the second sound track is enabled: it holds the 1000 Hz sine, the first 500 Hz.
+TEST_F(AvQuickTimeTest, EnabledTracksComeFromTheTrackHeaders)
+{
+    open("disabled-first.mov");
+    const Track any = qt.GetMovieIndTrackType(movie, 1, AudioMediaCharacteristic, movieTrackCharacteristic);
+    const Track enabled = sound_track();
+    ASSERT_TRUE(any && enabled);
+    EXPECT_NE(any, enabled);
+    EXPECT_EQ(qt.GetMovieIndTrackType(movie, 2, AudioMediaCharacteristic, movieTrackCharacteristic), enabled);
+    EXPECT_EQ(qt.GetMovieIndTrackType(movie, 2, AudioMediaCharacteristic, movieTrackCharacteristic | movieTrackEnabledOnly), nullptr);
+
+    ComponentInstance exporter = nullptr;
+    ASSERT_EQ(qt.OpenADefaultComponent(MovieExportType, SoundResourceType, &exporter), noErr);
+    const Handle description = NewHandle(0);
+    qt.GetMediaSampleDescription(qt.GetTrackMedia(enabled), 1, description);
+    ASSERT_EQ(qt.MovieExportSetSampleDescription(exporter, description, SoundMediaType), noErr);
+    qt.SetMovieTimeScale(movie, 44100);
+    const Handle sound = NewHandle(0);
+    ASSERT_EQ(qt.PutMovieIntoTypedHandle(movie, enabled, SoundResourceType, sound, 0, 441, 0, exporter), noErr);
+    SoundComponentData format{};
+    unsigned long frames = 0, offset = 0;
+    ASSERT_EQ(ParseSndHeader(sound, &format, &frames, &offset), noErr);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(*sound + offset);
+    for (unsigned long f = 0; f < frames; f += 5)
+        ASSERT_NEAR(static_cast<std::int16_t>(bytes[f * 4] << 8 | bytes[f * 4 + 1]), sine_at(static_cast<long>(f)), 3) << f;
+    DisposeHandle(sound);
+    DisposeHandle(description);
+    qt.CloseComponent(exporter);
+}
+
+// Frame n of the ramp is grey 4n; key frames at 0 and 30. Any order of
+// frames, back and forth across key frames, shows each frame's own picture.
+TEST_F(AvQuickTimeTest, FramesInAnyOrderShowTheirOwnPicture)
+{
+    open("grey-ramp.mov");
+    const Rect box{0, 0, 48, 64};
+    qt.SetMovieBox(movie, &box);
+    GWorldPtr world = nullptr;
+    ASSERT_EQ(qt.QTNewGWorld(&world, k24BGRPixelFormat, &box), noErr);
+    qt.SetMovieGWorld(movie, world);
+    const PixMapHandle pixmap = GetGWorldPixMap(world);
+    for (int frame : {0, 1, 2, 45, 3, 44, 46, 29, 30, 59, 10, 10, 11}) {
+        SCOPED_TRACE(frame);
+        qt.SetMovieTimeValue(movie, frame * 20);
+        qt.UpdateMovie(movie);
+        qt.MoviesTask(movie, 0);
+        ASSERT_EQ(qt.GetMoviesError(), noErr);
+        const auto* pixels = reinterpret_cast<const unsigned char*>(GetPixBaseAddr(pixmap));
+        EXPECT_EQ(pixels[0], 4 * frame);
+        EXPECT_EQ(pixels[24 * QTGetPixMapHandleRowBytes(pixmap) + 32 * 3 + 1], 4 * frame);
+    }
+    DisposeGWorld(world);
+}

@@ -16,7 +16,10 @@ flock 9
 make() {   # make NAME ffmpeg-arguments...
     local name=$1; shift
     [ -s "$out/$name" ] && return
-    ffmpeg -nostdin -hide_banner -loglevel error -y "$@" -movie_timescale 600 -f mov "$out/.tmp.$name"
+    # Inputs first; a movie time scale in the arguments wins over the 600 here.
+    local inputs=()
+    while [ "$1" = -f ] && [ "$3" = -i ]; do inputs+=("$1" "$2" "$3" "$4"); shift 4; done
+    ffmpeg -nostdin -hide_banner -loglevel error -y "${inputs[@]}" -movie_timescale 600 "$@" -f mov "$out/.tmp.$name"
     mv "$out/.tmp.$name" "$out/$name"
 }
 
@@ -30,5 +33,11 @@ make rgb24-s16le.mov $bars $sine -c:v qtrle -pix_fmt rgb24 $scale600 -c:a pcm_s1
 make rgb24-s24be.mov $bars $sine -c:v qtrle -pix_fmt rgb24 $scale600 -c:a pcm_s24be
 make sound-only.mov $sine -c:a pcm_s16be
 make video-only.mov $bars -c:v qtrle -pix_fmt rgb24 $scale600
-# One key frame a second, for seeks that decode from a key frame.
-make sparse-keys.mov $bars -c:v qtrle -pix_fmt rgb24 -g 30 $scale600
+# The movie's own time scale (1000) is not its video track's (600).
+make scale1000.mov $bars -c:v qtrle -pix_fmt rgb24 $scale600 -movie_timescale 1000
+# Two sound tracks, the first disabled: 500 Hz, then the usual 1000 Hz.
+make disabled-first.mov -f lavfi -i "sine=frequency=500:sample_rate=44100:duration=2,pan=stereo|c0=c0|c1=c0" $sine \
+    -map 0 -map 1 -c:a pcm_s16be -disposition:a:0 0 -disposition:a:1 default
+# Frame n is all grey level 4n; one key frame a second, so seeks decode from a key frame.
+make grey-ramp.mov -f lavfi -i "color=black:size=64x48:rate=30:duration=2,format=rgb24,geq=r=4*N:g=4*N:b=4*N" \
+    -c:v qtrle -pix_fmt rgb24 -g 30 $scale600
