@@ -167,3 +167,23 @@ TEST_F(RegisteredMossveil, DamagedMoviesFailOrEnd)
         for (const auto& sink : sinks) EXPECT_TRUE(sink->wait_for_end(60000));
     }
 }
+
+// The tool writes the first frame as a PNG of the movie's size and all of the sound as a WAV.
+TEST(MossveilDump, WritesTheFirstFrameAndTheSound)
+{
+    plat::TempFolder folder;
+    const std::string out = folder / "dump";
+    const std::string command = std::string(MOSSVEIL_DUMP) + " '" + qt::test_movie("rgb24-s16be.mov") + "' '" + out + "' >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::ifstream png(out + ".png", std::ios::binary);
+    char header[24] = {};
+    png.read(header, sizeof header);
+    EXPECT_EQ(std::string(header + 1, 3), "PNG");
+    const auto be32 = [&](int at) {
+        return static_cast<unsigned char>(header[at]) << 24 | static_cast<unsigned char>(header[at + 1]) << 16 |
+               static_cast<unsigned char>(header[at + 2]) << 8 | static_cast<unsigned char>(header[at + 3]);
+    };
+    EXPECT_EQ(be32(16), 320);
+    EXPECT_EQ(be32(20), 240);
+    EXPECT_EQ(std::filesystem::file_size(out + ".wav"), 44u + 88200u * 4);
+}
