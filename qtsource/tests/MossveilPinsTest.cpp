@@ -146,14 +146,20 @@ TEST(MossveilPins, PicturesAreCopiedRowByRowAtTheirPitch)
         {"RGB24 bottom-up", 2, 320, 240, true, 960},
         {"YUY2 always top-down", 0, 320, 240, false, 640},
         {"YUY2 at a wider stride", 0, 384, 240, false, 768},
+        {"RGB32 in a VIDEOINFOHEADER2", -1, 320, 240, true, 1280},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const auto filter = scripted_filter({600, {}, bars()});
         ASSERT_EQ(load(filter.get(), "movie.mov"), S_OK);
         CBasePin* video = pin_named(filter.get(), u"Video");
-        CMediaType type = offered(video, c.position);
+        CMediaType type = offered(video, std::max(c.position, 0));
         BITMAPINFOHEADER& bmi = bitmap_of(type);
+        if (c.position < 0) {
+            type.SetSubtype(&MEDIASUBTYPE_RGB32);
+            bmi.biBitCount = 32;
+            bmi.biCompression = BI_RGB;
+        }
         bmi.biWidth = c.width;
         bmi.biHeight = c.height;
         bmi.biSizeImage = static_cast<DWORD>(c.pitch * 240);
@@ -165,7 +171,8 @@ TEST(MossveilPins, PicturesAreCopiedRowByRowAtTheirPitch)
         g.graph->Stop();
         const auto sample = sink->samples().front();
         ASSERT_EQ(sample.length, c.pitch * 240);
-        const LONG copied = std::min<LONG>(c.pitch, (320 * (c.position == 0 ? 2 : c.position == 1 ? 4 : 3) + 15) & ~15);
+        const LONG world_row = 320 * (c.position == 0 ? 2 : c.position == 2 ? 3 : 4);
+        const LONG copied = std::min<LONG>(c.pitch, (world_row + 15) & ~15);
         for (LONG row : {0, 1, 7, 239}) {
             const LONG source_row = c.bottom_up ? 239 - row : row;
             EXPECT_EQ(sample.data[row * c.pitch], source_row) << row;
