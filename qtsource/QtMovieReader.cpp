@@ -223,7 +223,7 @@ HRESULT QtMovieReader::set_up_sound()
     CAutoLock hold(&m_lock);
     if (m_sound_set_up) return S_OK;
     if (!m_sound) return E_FAIL;
-    if (m_qt->OpenADefaultComponent(MovieExportType, SoundResourceType, &m_exporter) != noErr || !m_exporter) {
+    if (!m_exporter && (m_qt->OpenADefaultComponent(MovieExportType, SoundResourceType, &m_exporter) != noErr || !m_exporter)) {
         m_exporter = nullptr;
         return E_FAIL;
     }

@@ -71,12 +71,6 @@ struct FSSpec {
     char path[1024];
 };
 
-// The first bytes common to every sample description.
-struct SampleDescription {
-    std::int32_t descSize;
-    OSType dataFormat;
-};
-
 struct SoundDescription {
     std::int32_t descSize;   // 36
     OSType dataFormat;

@@ -343,7 +343,7 @@ TEST(MossveilPins, LoadFailsWithoutQuickTimeOrTracks)
         ScriptedMovie movie;
         std::function<void(qt::ScriptedQuickTime&)> adjust;
     } cases[] = {
-        {"QuickTime not started", {600, stereo16(), {}}, [](qt::ScriptedQuickTime& q) { q.initialize_error = -2093; }},
+        {"QuickTime not started", {600, stereo16(), {}}, [](qt::ScriptedQuickTime& q) { q.initialize_error = qt::qtmlUninitialized; }},
         {"no tracks", {600, {}, {}}, {}},
         {"no sound export", {600, stereo16(), {}}, [](qt::ScriptedQuickTime& q) { q.exporter_error = qt::badComponentType; }},
     };

@@ -67,7 +67,7 @@ TEST(QtMovieReader, OpenFailsWhenQuickTimeDidNotStart)
     const struct {
         const char* name;
         OSErr initialize, enter;
-    } cases[] = {{"QuickTime", -2093, noErr}, {"movie toolbox", noErr, -108}};
+    } cases[] = {{"QuickTime", qtmlUninitialized, noErr}, {"movie toolbox", noErr, memFullErr}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Scripted s({600, stereo16(), {}}, [&](ScriptedQuickTime& q) {
@@ -196,10 +196,10 @@ TEST(QtMovieReader, ExportFailuresRetryEndOrGiveSilence)
         int calls;   // exports after the probe
     } cases[] = {
         {"memory errors replace the handle and retry", {memFullErr, memFullErr}, 16, S_OK, false, 3},
-        {"other errors retry", {-50, -50, -50, -50, -50, -50, -50}, 16, S_OK, false, 8},
+        {"other errors retry", {notEnoughDataErr, notEnoughDataErr, notEnoughDataErr, notEnoughDataErr, notEnoughDataErr, notEnoughDataErr, notEnoughDataErr}, 16, S_OK, false, 8},
         {"the end of the track ends the sound", {invalidDuration}, 16, S_FALSE, false, 1},
-        {"eight failures give silence", std::vector<OSErr>(8, -50), 16, S_OK, true, 8},
-        {"eight failures give silence, 8-bit", std::vector<OSErr>(8, -50), 8, S_OK, true, 8},
+        {"eight failures give silence", std::vector<OSErr>(8, notEnoughDataErr), 16, S_OK, true, 8},
+        {"eight failures give silence, 8-bit", std::vector<OSErr>(8, notEnoughDataErr), 8, S_OK, true, 8},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
