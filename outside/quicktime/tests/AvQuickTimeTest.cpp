@@ -31,8 +31,25 @@ protected:
         ASSERT_EQ(qt.OpenMovieFile(&spec, &ref, fsRdPerm), noErr);
         ASSERT_EQ(qt.NewMovieFromFile(&movie, ref, nullptr, newMovieActive), noErr);
     }
+    // A world of the format over the box, attached to the movie.
+    void attach_world(OSType format, Rect box)
+    {
+        qt.SetMovieBox(movie, &box);
+        ASSERT_EQ(qt.QTNewGWorld(&world, format, &box), noErr);
+        qt.SetMovieGWorld(movie, world);
+    }
+    // The picture at the time, drawn into the world.
+    OSErr show(TimeValue time)
+    {
+        qt.SetMovieTimeValue(movie, time);
+        qt.UpdateMovie(movie);
+        qt.MoviesTask(movie, 0);
+        return qt.GetMoviesError();
+    }
     void TearDown() override
     {
+        if (world) DisposeGWorld(world);
+        world = nullptr;
         if (movie) qt.DisposeMovie(movie);
         if (ref) qt.CloseMovieFile(ref);
     }
@@ -54,6 +71,7 @@ protected:
     AvQuickTime qt;
     std::int16_t ref = 0;
     Movie movie = nullptr;
+    GWorldPtr world = nullptr;
 };
 
 }
@@ -124,15 +142,8 @@ TEST_F(AvQuickTimeTest, NextInterestingTimeFindsTheFrameAfterOrAt)
 TEST_F(AvQuickTimeTest, DrawsTheBarsIntoTheWorld)
 {
     open("video-only.mov");
-    const Rect box{0, 0, 240, 320};
-    qt.SetMovieBox(movie, &box);
-    GWorldPtr world = nullptr;
-    ASSERT_EQ(qt.QTNewGWorld(&world, k32BGRAPixelFormat, &box), noErr);
-    qt.SetMovieGWorld(movie, world);
-    qt.SetMovieTimeValue(movie, 600);
-    qt.UpdateMovie(movie);
-    qt.MoviesTask(movie, 0);
-    ASSERT_EQ(qt.GetMoviesError(), noErr);
+    attach_world(k32BGRAPixelFormat, {0, 0, 240, 320});
+    ASSERT_EQ(show(600), noErr);
     const PixMapHandle pixmap = GetGWorldPixMap(world);
     ASSERT_TRUE(LockPixels(pixmap));
     const auto* pixels = reinterpret_cast<const unsigned char*>(GetPixBaseAddr(pixmap));
@@ -144,7 +155,6 @@ TEST_F(AvQuickTimeTest, DrawsTheBarsIntoTheWorld)
         const unsigned char* p = pixels + 50 * QTGetPixMapHandleRowBytes(pixmap) + (bar * 320 / 7 + 20) * 4;
         for (int k = 0; k < 3; ++k) EXPECT_NEAR(p[k], expected[bar][k], 16);
     }
-    DisposeGWorld(world);
 }
 
 TEST_F(AvQuickTimeTest, ExportsTheSineFromAnyFrame)
@@ -248,21 +258,13 @@ TEST_F(AvQuickTimeTest, EnabledTracksComeFromTheTrackHeaders)
 TEST_F(AvQuickTimeTest, FramesInAnyOrderShowTheirOwnPicture)
 {
     open("grey-ramp.mov");
-    const Rect box{0, 0, 48, 64};
-    qt.SetMovieBox(movie, &box);
-    GWorldPtr world = nullptr;
-    ASSERT_EQ(qt.QTNewGWorld(&world, k24BGRPixelFormat, &box), noErr);
-    qt.SetMovieGWorld(movie, world);
+    attach_world(k24BGRPixelFormat, {0, 0, 48, 64});
     const PixMapHandle pixmap = GetGWorldPixMap(world);
     for (int frame : {0, 1, 2, 45, 3, 44, 46, 29, 30, 59, 10, 10, 11}) {
         SCOPED_TRACE(frame);
-        qt.SetMovieTimeValue(movie, frame * 20);
-        qt.UpdateMovie(movie);
-        qt.MoviesTask(movie, 0);
-        ASSERT_EQ(qt.GetMoviesError(), noErr);
+        ASSERT_EQ(show(frame * 20), noErr);
         const auto* pixels = reinterpret_cast<const unsigned char*>(GetPixBaseAddr(pixmap));
         EXPECT_EQ(pixels[0], 4 * frame);
         EXPECT_EQ(pixels[24 * QTGetPixMapHandleRowBytes(pixmap) + 32 * 3 + 1], 4 * frame);
     }
-    DisposeGWorld(world);
 }
