@@ -5,7 +5,9 @@
 //
 // Pictures: every byte of row r of a world holds r (mod 256), so copies and
 // flips can be checked. Sound: sample (frame f, channel c) is
-// scripted_sample(f, c, bits), in the byte order of the script's format.
+// scripted_sample(f, c, bits), in the byte order of the script's format;
+// exports count their range in frames, as the reader asks for them once it
+// has set the movie's time scale to the sample rate.
 
 #include "outside/quicktime/QuickTime.h"
 
