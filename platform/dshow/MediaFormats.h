@@ -38,6 +38,10 @@ inline constexpr GUID MEDIASUBTYPE_FlvStream = plat::make_guid("{F2FAC0F1-3852-4
 inline constexpr GUID MEDIASUBTYPE_MatroskaStream = plat::make_guid("{1AC0BEBD-4D2B-45AD-BCEB-F2C41C5E3788}");
 inline constexpr GUID MEDIASUBTYPE_Vorbis2 = plat::make_guid("{CDDCA2D5-6D75-4F98-840E-737BEDD5C63B}");
 inline constexpr GUID MEDIASUBTYPE_RGB32 = plat::make_guid("{E436EB7E-524F-11CE-9F53-0020AF0BA770}");
+inline constexpr GUID MEDIASUBTYPE_RGB24 = plat::make_guid("{E436EB7D-524F-11CE-9F53-0020AF0BA770}");
+inline constexpr GUID MEDIASUBTYPE_RGB555 = plat::make_guid("{E436EB7C-524F-11CE-9F53-0020AF0BA770}");
+inline constexpr GUID MEDIASUBTYPE_RGB565 = plat::make_guid("{E436EB7B-524F-11CE-9F53-0020AF0BA770}");
+inline constexpr GUID MEDIASUBTYPE_YUY2 = plat::fourcc_guid(MAKEFOURCC('Y', 'U', 'Y', '2'));
 inline constexpr GUID MEDIASUBTYPE_YV12 = plat::fourcc_guid(MAKEFOURCC('Y', 'V', '1', '2'));
 
 inline constexpr GUID FORMAT_VideoInfo = plat::make_guid("{05589F80-C356-11CE-BF01-00AA0055595A}");
@@ -51,6 +55,9 @@ inline constexpr GUID FORMAT_VorbisFormat2 = plat::make_guid("{6BDDFA7E-9F22-46A
 inline constexpr WORD WAVE_FORMAT_MPEG = 0x50;
 inline constexpr WORD WAVE_FORMAT_MPEGLAYER3 = 0x55;
 inline constexpr WORD WAVE_FORMAT_AAC = 0xFF;
+
+inline constexpr DWORD BI_RGB = 0;
+inline constexpr DWORD BI_BITFIELDS = 3;
 
 struct BITMAPINFOHEADER {
     DWORD biSize;
@@ -122,6 +129,14 @@ struct MPEG1WAVEFORMAT {
     DWORD dwPTSHigh;
 };
 #pragma pack(pop)
+
+// The bytes of a bitmap's pixels: rows padded to 4 bytes, |height| of them.
+inline DWORD GetBitmapSize(const BITMAPINFOHEADER* header)
+{
+    const LONG height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+    const DWORD row = ((static_cast<DWORD>(header->biWidth) * header->biBitCount + 31) & ~31u) / 8;
+    return row * static_cast<DWORD>(height);
+}
 
 static_assert(sizeof(RECT) == 16);
 static_assert(sizeof(BITMAPINFOHEADER) == 40);
