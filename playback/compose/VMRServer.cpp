@@ -82,7 +82,7 @@ bool VMRServer::BeginFrame()
     if (!m_render) return true;
     const int result = m_render->BeginFrame();
     if (result == D3DERR_DEVICENOTRESET) {
-        notify_layers(kDeviceResetNotice, false);
+        notify_layers(device_reset_notice, false);
         return m_render->BeginFrame() >= 0;
     }
     return result != D3DERR_DEVICELOST;
@@ -95,7 +95,7 @@ long VMRServer::Render()
         if (layer->IsLayerActive()) layer->Render();
     }
     if (m_render) m_render->EndFrame();
-    notify_layers(kFramePresentedNotice, true);
+    notify_layers(frame_presented_notice, true);
     return 0;
 }
 

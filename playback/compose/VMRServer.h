@@ -28,8 +28,8 @@ class Event;
 class Thread;
 }
 
-inline constexpr DWORD kFramePresentedNotice = 0x10002;
-inline constexpr DWORD kDeviceResetNotice = 0x10003;
+inline constexpr DWORD frame_presented_notice = 0x10002;
+inline constexpr DWORD device_reset_notice = 0x10003;
 
 class VMRServer final : public IUo {
 public:

@@ -30,13 +30,12 @@ ULONG CVideoSource::Release()
     return left;
 }
 
+// Neither source keeps a graph object of its own.
 HRESULT CVideoSource::GetGraph(IUnknown** graph)
 {
     if (graph == nullptr) return E_POINTER;
-    *graph = m_graph_object.get();
-    if (*graph == nullptr) return VFW_E_NOT_FOUND;
-    (*graph)->AddRef();
-    return S_OK;
+    *graph = nullptr;
+    return VFW_E_NOT_FOUND;
 }
 
 HRESULT CVideoSource::GetTexture(IDirect3DTexture9**, VMR9NormalizedRect*) { return 0; }

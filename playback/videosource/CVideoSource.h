@@ -42,7 +42,6 @@ protected:
     std::atomic<DWORD> m_height{0};
     std::atomic<float> m_aspect{0.0f};
     const VMR9NormalizedRect m_coords{0.0f, 0.0f, 1.0f, 1.0f};
-    plat::ComPtr<IUnknown> m_graph_object;   // never set by these sources
     plat::ComPtr<IBaseFilter> m_vmr9;        // UI thread only
     std::atomic<bool> m_active{true};
     std::atomic<ULONGLONG> m_frame_state{0};

@@ -44,7 +44,7 @@ HRESULT CVisEffect::Setup(const RECT& rect)
     m_rect = rect;
     m_effects.Enumerate();
     build_table();
-    return SetEffect(kDefaultEffectChoice);
+    return SetEffect(default_effect_choice);
 }
 
 void CVisEffect::build_table()
@@ -72,7 +72,7 @@ HRESULT CVisEffect::SetEffect(int choice)
     std::scoped_lock hold(m_lock);
     m_choice = choice;
     if (choice == 0) return S_OK;
-    if (choice == kNoEffectChoice) {
+    if (choice == no_effect_choice) {
         let_effect_go();
         return S_OK;
     }

@@ -25,8 +25,8 @@ struct EffectTableEntry {
     std::vector<EffectPreset> presets;
 };
 
-inline constexpr int kDefaultEffectChoice = 1000;
-inline constexpr int kNoEffectChoice = 1;
+inline constexpr int default_effect_choice = 1000;
+inline constexpr int no_effect_choice = 1;
 
 class CVisEffect {
 public:
@@ -58,5 +58,5 @@ private:
     plat::ComPtr<IWMPEffects> m_effect;
     int m_current{-1};                    // index into the list of the loaded effect
     LONG m_preset{0};
-    int m_choice{kDefaultEffectChoice};
+    int m_choice{default_effect_choice};
 };

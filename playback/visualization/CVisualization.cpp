@@ -22,7 +22,7 @@ std::int16_t sample_at(std::span<const std::byte> samples, int frame, int channe
 
 }
 
-CVisualization::CVisualization() { m_fft.Init(kPoints); }
+CVisualization::CVisualization() { m_fft.Init(points); }
 
 unsigned char CVisualization::LevelOf(std::uint64_t power)
 {
@@ -33,11 +33,11 @@ unsigned char CVisualization::LevelOf(std::uint64_t power)
 
 bool CVisualization::ComputeLevels(std::span<const std::byte> samples, TimedLevel& levels)
 {
-    if (samples.size() < kMinimumBytes) return false;
+    if (samples.size() < minimum_bytes) return false;
     std::scoped_lock hold(m_lock);
-    std::array<std::int16_t, kPoints> re, im;
+    std::array<std::int16_t, points> re, im;
     for (int c = 0; c < channels; ++c) {
-        for (int i = 0; i < kPoints; ++i) re[i] = sample_at(samples, i, c);
+        for (int i = 0; i < points; ++i) re[i] = sample_at(samples, i, c);
         for (int k = 0; k < SA_BUFFER_SIZE; ++k) {
             const auto high_byte = static_cast<std::uint8_t>(std::uint16_t(re[waveform_start + k]) >> 8);
             levels.waveform[c][k] = static_cast<unsigned char>(high_byte - 128);

@@ -12,8 +12,8 @@
 class CVisualization {
 public:
     // The fewest sample bytes that give new levels.
-    static constexpr std::size_t kMinimumBytes = 4096;
-    static constexpr int kPoints = 2048;   // samples of one channel per transform
+    static constexpr std::size_t minimum_bytes = 4096;
+    static constexpr int points = 2048;   // samples of one channel per transform
 
     CVisualization();
 
@@ -22,7 +22,7 @@ public:
     const CVisEffect& Effect() const { return m_effect; }
 
     // Levels of interleaved stereo samples: false, and nothing computed, for
-    // fewer than kMinimumBytes; frames past the end of samples count as silence.
+    // fewer than minimum_bytes; frames past the end of samples count as silence.
     bool ComputeLevels(std::span<const std::byte> samples, TimedLevel& levels);
     // New levels from the samples, drawn into dc; fewer bytes draw nothing.
     void Render(std::span<const std::byte> samples, HDC dc);

@@ -19,14 +19,14 @@ void CVisualizationSource::SetSampleReader(ISampleReader* reader)
 {
     // Listing and creating effects is slow: done before the frame lock is taken.
     auto visualization = std::make_unique<CVisualization>();
-    visualization->Setup(RECT{0, 0, LONG(kWidth), LONG(kHeight)});
+    visualization->Setup(RECT{0, 0, LONG(texture_width), LONG(texture_height)});
     const auto& table = visualization->Effect().Table();
     if (!table.empty() && table.front().preset_count >= 2) visualization->SetEffect(second_preset_of_first_effect);
 
     CMutexGuard hold(UIRenderMutex());
     if (!m_texture) {
         const auto device = plat::ComPtr<IDirect3DDevice9>::adopt(m_render ? m_render->GetDevice() : nullptr);
-        if (!device || FAILED(D3DXCreateTexture(device.get(), kWidth, kHeight, 1, 0, D3DFMT_X8R8G8B8,
+        if (!device || FAILED(D3DXCreateTexture(device.get(), texture_width, texture_height, 1, 0, D3DFMT_X8R8G8B8,
                                                 D3DPOOL_MANAGED, m_texture.put())))
             return;
     }
@@ -39,9 +39,9 @@ void CVisualizationSource::RenderFrame(LONGLONG position)
     CMutexGuard hold(UIRenderMutex());   // taken again by the compose thread: the mutex is recursive
     if (!m_reader || !m_visualization) return;
     m_samples.fill(std::byte{0});
-    const LONG read = m_reader->Read(position, reinterpret_cast<BYTE*>(m_samples.data()), LONG(kBufferBytes));
+    const LONG read = m_reader->Read(position, reinterpret_cast<BYTE*>(m_samples.data()), LONG(buffer_bytes));
     if (read <= 0) return;
-    const std::size_t bytes = std::min<std::size_t>(std::size_t(read), kBufferBytes);
+    const std::size_t bytes = std::min<std::size_t>(std::size_t(read), buffer_bytes);
     plat::ComPtr<IDirect3DSurface9> level;
     if (FAILED(m_texture->GetSurfaceLevel(0, level.put()))) return;
     HDC dc = nullptr;

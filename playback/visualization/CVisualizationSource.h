@@ -21,9 +21,9 @@ class D3D9Render;
 
 class CVisualizationSource {
 public:
-    static constexpr UINT kWidth = 320;
-    static constexpr UINT kHeight = 240;
-    static constexpr std::size_t kBufferBytes = 8192;
+    static constexpr UINT texture_width = 320;
+    static constexpr UINT texture_height = 240;
+    static constexpr std::size_t buffer_bytes = 8192;
 
     // render gives the UI's device; it outlives the source.
     explicit CVisualizationSource(RenderEngine::D3D9Render* render);
@@ -52,5 +52,5 @@ private:
     std::unique_ptr<CVisualization> m_visualization;
     plat::ComPtr<ISampleReader> m_reader;
     // Compose thread only:
-    std::array<std::byte, kBufferBytes> m_samples{};
+    std::array<std::byte, buffer_bytes> m_samples{};
 };

@@ -279,7 +279,7 @@ TEST(CVisualizationDrawing, ChoiceOneDrawsNothingMore)
     draw(loud);
     const auto drawn = texels(texture.get());
     EXPECT_NE(drawn, std::vector<DWORD>(drawn.size(), 0xff000000u));
-    ASSERT_EQ(vis.SetEffect(kNoEffectChoice), S_OK);
+    ASSERT_EQ(vis.SetEffect(no_effect_choice), S_OK);
     draw(stereo(2048, [](std::size_t) { return 0; }, [](std::size_t) { return 0; }));
     EXPECT_EQ(texels(texture.get()), drawn);
 }
