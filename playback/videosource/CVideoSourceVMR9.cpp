@@ -5,6 +5,7 @@
 #include "platform/dshow/Interfaces.h"
 
 #include <algorithm>
+#include <new>
 
 using plat::ComPtr;
 
@@ -15,8 +16,10 @@ constexpr DWORD streams_at_attach = 3;
 constexpr DWORD fewest_mixer_streams = 2;
 constexpr D3DFORMAT last_rgb_format = D3DFORMAT(0x30303030);   // above it a format is a FOURCC
 
+// 0 when no power of two in 32 bits is that large (no texture has such a size).
 UINT power_of_two_from(UINT start, UINT at_least)
 {
+    if (at_least > (1u << 31)) return 0;
     UINT n = start;
     while (n < at_least) n <<= 1;
     return n;
@@ -41,8 +44,8 @@ D3DFORMAT display_format(IDirect3DDevice9* device)
     return SUCCEEDED(device->GetDisplayMode(0, &mode)) ? mode.Format : D3DFMT_X8R8G8B8;
 }
 
-// A render-target texture of at least width x height in the display's format,
-// widened to powers of two where the device allows no other size.
+// A render-target texture of at least width x height, widened to powers of
+// two where the device allows no other size.
 HRESULT make_frame_texture(IDirect3DDevice9* device, UINT width, UINT height, D3DFORMAT format,
                            ComPtr<IDirect3DTexture9>& texture)
 {
@@ -261,7 +264,12 @@ HRESULT CVideoSourceVMR9::InitializeDevice(DWORD_PTR user_id, VMR9AllocationInfo
 HRESULT CVideoSourceVMR9::allocate(IDirect3DDevice9* ui_device, VMR9AllocationInfo& info, DWORD& buffers, UINT width,
                                    UINT height)
 {
-    std::vector<IDirect3DSurface9*> made(buffers, nullptr);
+    std::vector<IDirect3DSurface9*> made;
+    try {
+        made.assign(buffers, nullptr);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     const auto adopt_all = [&made] {
         std::vector<ComPtr<IDirect3DSurface9>> owned;
         for (IDirect3DSurface9* surface : made) owned.push_back(ComPtr<IDirect3DSurface9>::adopt(surface));
