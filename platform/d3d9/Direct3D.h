@@ -4,6 +4,7 @@
 // Only the methods the system calls are declared.
 
 #include "platform/com/Unknown.h"
+#include "platform/d3d9/DeviceContext.h"
 #include "platform/window/Handles.h"
 
 using D3DCOLOR = DWORD;
@@ -261,6 +262,9 @@ struct IDirect3DSurface9 : IDirect3DResource9 {
     virtual HRESULT GetDesc(D3DSURFACE_DESC* desc) = 0;
     virtual HRESULT LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) = 0;
     virtual HRESULT UnlockRect() = 0;
+    // One context at a time, over X8R8G8B8 and A8R8G8B8 surfaces; see DeviceContext.h.
+    virtual HRESULT GetDC(HDC* dc) = 0;
+    virtual HRESULT ReleaseDC(HDC dc) = 0;
 
 protected:
     ~IDirect3DSurface9() = default;

@@ -2,6 +2,7 @@
 
 #include "platform/com/ComObject.h"
 #include "SoftwareResources.h"
+#include "platform/d3d9/TextureCaps.h"
 
 #include "platform/base/DebugLog.h"
 #include "platform/window/PresentWindow.h"
@@ -39,11 +40,13 @@ private:
 
 bool valid_format(D3DFORMAT format) { return format == D3DFMT_A8R8G8B8 || format == D3DFMT_X8R8G8B8; }
 
-D3DCAPS9 software_caps()
+bool power_of_two(UINT n) { return n != 0 && (n & (n - 1)) == 0; }
+
+D3DCAPS9 software_caps(DWORD texture_caps = 0)
 {
     D3DCAPS9 caps{};
     caps.DeviceType = D3DDEVTYPE_HAL;
-    caps.TextureCaps = 0;   // any size: no power-of-two rule
+    caps.TextureCaps = texture_caps;   // 0: any size, no power-of-two rule
     // Point and linear minification and magnification; no Gaussian quad.
     caps.TextureFilterCaps = 0x100 | 0x200 | 0x1000000 | 0x2000000;
     caps.MaxTextureWidth = max_texture_size;
@@ -114,6 +117,7 @@ public:
     HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitive_count, const void* vertices, UINT stride) override;
 
     void inject(DeviceLoss loss);
+    void set_texture_caps(DWORD caps) { m_texture_caps.store(caps); }
     void draw_coverage(const raster::Coverage* glyphs, std::size_t count, D3DCOLOR color);
 
 private:
@@ -135,6 +139,7 @@ private:
     std::array<ComPtr<IDirect3DBaseTexture9>, stage_count> m_textures;
     raster::Scratch m_scratch;                                  // rows of the draw in progress
     std::atomic<DWORD> m_fvf{0};
+    std::atomic<DWORD> m_texture_caps{0};                       // set by tests
     StateWords<256> m_render_states;
     std::array<StateWords<16>, stage_count> m_sampler_states;
     std::array<StateWords<16>, stage_count> m_stage_states;
@@ -253,7 +258,7 @@ HRESULT SoftwareDevice::GetDirect3D(IDirect3D9** d3d)
 HRESULT SoftwareDevice::GetDeviceCaps(D3DCAPS9* caps)
 {
     if (caps == nullptr) return D3DERR_INVALIDCALL;
-    *caps = software_caps();
+    *caps = software_caps(m_texture_caps.load());
     return D3D_OK;
 }
 
@@ -326,6 +331,9 @@ HRESULT SoftwareDevice::CreateTexture(UINT width, UINT height, UINT levels, DWOR
         debug_log("d3d9: textures have one level here");
         return D3DERR_NOTAVAILABLE;
     }
+    const DWORD caps = m_texture_caps.load();
+    const bool any_size = !(caps & D3DPTEXTURECAPS_POW2) || (caps & D3DPTEXTURECAPS_NONPOW2CONDITIONAL);
+    if (!any_size && (!power_of_two(width) || !power_of_two(height))) return D3DERR_INVALIDCALL;
     if ((usage & D3DUSAGE_RENDERTARGET) && pool != D3DPOOL_DEFAULT) return D3DERR_INVALIDCALL;
     *texture = new SoftwareTexture(m_core, width, height, format, pool, usage);
     return D3D_OK;
@@ -640,6 +648,11 @@ void SoftwareDevice::inject(DeviceLoss loss)
 void inject_device_loss(IDirect3DDevice9* device, DeviceLoss loss)
 {
     if (auto* ours = dynamic_cast<SoftwareDevice*>(device)) ours->inject(loss);
+}
+
+void set_texture_caps(IDirect3DDevice9* device, DWORD caps)
+{
+    if (auto* ours = dynamic_cast<SoftwareDevice*>(device)) ours->set_texture_caps(caps);
 }
 
 bool draw_coverage(IDirect3DDevice9* device, const raster::Coverage* glyphs, std::size_t count, D3DCOLOR color)

@@ -2,7 +2,24 @@
 
 #include "platform/base/DebugLog.h"
 
+#include <cairo.h>
+
+struct HDC__ {
+    cairo_surface_t* surface;
+    cairo_t* cairo;
+};
+
 namespace plat {
+
+void DeviceContextClose::operator()(HDC__* dc) const
+{
+    cairo_destroy(dc->cairo);
+    cairo_surface_flush(dc->surface);
+    cairo_surface_destroy(dc->surface);
+    delete dc;
+}
+
+_cairo* device_context_cairo(HDC dc) { return dc ? dc->cairo : nullptr; }
 
 SoftwareSurface::SoftwareSurface(std::shared_ptr<DeviceCore> core, IUnknown* container, UINT width, UINT height,
                                  D3DFORMAT format, D3DPOOL pool, DWORD usage)
@@ -81,6 +98,34 @@ HRESULT SoftwareSurface::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWOR
     }
     locked->Pitch = INT(m_width * 4);
     locked->pBits = m_pixels.data() + std::size_t(y) * m_width + x;
+    return D3D_OK;
+}
+
+HRESULT SoftwareSurface::GetDC(HDC* dc)
+{
+    if (dc == nullptr) return D3DERR_INVALIDCALL;
+    *dc = nullptr;
+    if (m_dc || (m_format != D3DFMT_X8R8G8B8 && m_format != D3DFMT_A8R8G8B8)) return D3DERR_INVALIDCALL;
+    // Our texels are premultiplied ARGB words, which is cairo's ARGB32; an
+    // X8R8G8B8 surface is opaque to cairo whatever its unused bytes hold.
+    if (m_format == D3DFMT_X8R8G8B8) {
+        for (auto& texel : m_pixels) texel |= 0xff000000u;
+    }
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(m_pixels.data()), CAIRO_FORMAT_ARGB32, int(m_width), int(m_height),
+        int(m_width * 4));
+    m_dc.reset(new HDC__{surface, cairo_create(surface)});
+    *dc = m_dc.get();
+    return D3D_OK;
+}
+
+HRESULT SoftwareSurface::ReleaseDC(HDC dc)
+{
+    if (dc == nullptr || dc != m_dc.get()) return D3DERR_INVALIDCALL;
+    m_dc.reset();
+    if (m_format == D3DFMT_X8R8G8B8) {
+        for (auto& texel : m_pixels) texel |= 0xff000000u;
+    }
     return D3D_OK;
 }
 

@@ -24,6 +24,10 @@ struct DeviceCore {
     std::atomic<int> default_pool{0};     // live resources of the default pool, which block Reset
 };
 
+struct DeviceContextClose {
+    void operator()(HDC__* dc) const;
+};
+
 class SoftwareSurface final : public IDirect3DSurface9 {
 public:
     // A surface of a texture counts its references with the texture (container non-null).
@@ -40,6 +44,8 @@ public:
     HRESULT GetDesc(D3DSURFACE_DESC* desc) override;
     HRESULT LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) override;
     HRESULT UnlockRect() override { return D3D_OK; }
+    HRESULT GetDC(HDC* dc) override;
+    HRESULT ReleaseDC(HDC dc) override;
 
     raster::Image image();
     UINT width() const { return m_width; }
@@ -58,6 +64,7 @@ private:
     D3DPOOL m_pool;
     DWORD m_usage;
     std::vector<std::uint32_t> m_pixels;  // row after row, pitch = width
+    std::unique_ptr<HDC__, DeviceContextClose> m_dc;   // the context handed out, until ReleaseDC
 };
 
 class SoftwareTexture final

@@ -1,9 +1,11 @@
 #include "platform/d3d9/DeviceLoss.h"
 #include "platform/d3d9/Direct3D.h"
+#include "platform/d3d9/TextureCaps.h"
 #include "platform/com/ComPtr.h"
 #include "platform/d3d9/tests/DeviceRig.h"
 #include "platform/window/PresentWindow.h"
 
+#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -241,4 +243,55 @@ TEST(SoftwareDevice, PresentsIntoItsWindowOrTheOverride)
     EXPECT_EQ(other->frame_pixel(1, 1), 0xff00ff00u);
     EXPECT_EQ(other->frame_pixel(2, 2), 0xff000000u);
     EXPECT_EQ(window->frame_pixel(1, 1), 0xff336699u);
+}
+
+TEST(SoftwareDevice, TextureCapsDemandPowersOfTwoWhenSet)
+{
+    const struct {
+        DWORD caps;
+        UINT width, height;
+        HRESULT created;
+    } cases[] = {
+        {0, 320, 240, D3D_OK},
+        {D3DPTEXTURECAPS_POW2, 320, 240, D3DERR_INVALIDCALL},
+        {D3DPTEXTURECAPS_POW2, 512, 256, D3D_OK},
+        {D3DPTEXTURECAPS_POW2, 512, 240, D3DERR_INVALIDCALL},
+        {D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_NONPOW2CONDITIONAL, 320, 240, D3D_OK},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.caps << " " << c.width << "x" << c.height);
+        test::DeviceRig rig = make_device(4, 4);
+        plat::set_texture_caps(rig.device.get(), c.caps);
+        D3DCAPS9 caps{};
+        ASSERT_EQ(rig.device->GetDeviceCaps(&caps), D3D_OK);
+        EXPECT_EQ(caps.TextureCaps, c.caps);
+        ComPtr<IDirect3DTexture9> texture;
+        EXPECT_EQ(rig.device->CreateTexture(c.width, c.height, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, texture.put(),
+                                            nullptr),
+                  c.created);
+    }
+}
+
+TEST(SoftwareDevice, ASurfaceContextDrawsWithCairoIntoItsTexels)
+{
+    test::DeviceRig rig = make_device(4, 4);
+    ComPtr<IDirect3DTexture9> texture;
+    ASSERT_EQ(rig.device->CreateTexture(8, 4, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, texture.put(), nullptr), D3D_OK);
+    ComPtr<IDirect3DSurface9> level;
+    ASSERT_EQ(texture->GetSurfaceLevel(0, level.put()), D3D_OK);
+    HDC dc = nullptr;
+    ASSERT_EQ(level->GetDC(&dc), D3D_OK);
+    HDC second = nullptr;
+    EXPECT_EQ(level->GetDC(&second), D3DERR_INVALIDCALL);   // one context at a time
+    cairo_t* cr = plat::device_context_cairo(dc);
+    ASSERT_NE(cr, nullptr);
+    cairo_set_source_rgb(cr, 1, 0, 0);
+    cairo_rectangle(cr, 0, 0, 4, 4);
+    cairo_fill(cr);
+    EXPECT_EQ(level->ReleaseDC(nullptr), D3DERR_INVALIDCALL);
+    ASSERT_EQ(level->ReleaseDC(dc), D3D_OK);
+    EXPECT_EQ(pixel(level.get(), 1, 1), 0xffff0000u);
+    EXPECT_EQ(pixel(level.get(), 6, 1), 0xff000000u);   // untouched X8R8G8B8 texels stay opaque black
+    EXPECT_EQ(level->GetDC(&dc), D3D_OK);                 // free again after the release
+    EXPECT_EQ(level->ReleaseDC(dc), D3D_OK);
 }

@@ -1,0 +1,17 @@
+#pragma once
+// What the visualisation reads the sound at the play position from: the play
+// side's sample reader.
+
+#include "platform/com/Unknown.h"
+
+inline constexpr IID IID_ISampleReader = plat::make_guid("{8E0B6C1D-3F2A-4B57-9A6E-51C7D2E4F803}");
+
+struct ISampleReader : IUnknown {
+    static constexpr const IID& iid = IID_ISampleReader;
+    // Up to size bytes of interleaved 16-bit stereo PCM at position (100 ns
+    // units) into buffer; the number of bytes delivered, 0 when none.
+    virtual LONG Read(LONGLONG position, BYTE* buffer, LONG size) = 0;
+
+protected:
+    ~ISampleReader() = default;
+};
