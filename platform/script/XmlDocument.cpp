@@ -20,6 +20,7 @@
 #include <cctype>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -208,6 +209,29 @@ xmlEntity* get_entity(void* context, const xmlChar* name)
 bool has_byte_order_mark(std::string_view bytes)
 {
     return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFE\xFF") || bytes.starts_with("\xFF\xFE");
+}
+
+// libxml2 reads the marks of UTF-8 and UTF-16 itself, but takes UTF-32LE's for
+// UTF-16LE's and misses UTF-32BE's. A UTF-32 document is told by its mark, or
+// by its first character, "<", written in four bytes.
+struct Utf32Form {
+    const char* charset;
+    std::size_t mark;   // bytes of the byte-order mark, which the charset's reader would keep as text
+};
+
+std::optional<Utf32Form> utf32_form(std::string_view bytes)
+{
+    using namespace std::string_view_literals;
+    static constexpr struct { std::string_view start; Utf32Form form; } forms[] = {
+        {"\0\0\xFE\xFF"sv, {"UTF-32BE", 4}},
+        {"\xFF\xFE\0\0"sv, {"UTF-32LE", 4}},
+        {"\0\0\0<"sv, {"UTF-32BE", 0}},
+        {"<\0\0\0"sv, {"UTF-32LE", 0}},
+    };
+    for (const auto& f : forms)
+        if (bytes.starts_with(f.start))
+            return f.form;
+    return std::nullopt;
 }
 
 bool is_known_charset(const std::string& name)
@@ -576,6 +600,14 @@ CallOutcome push_xml_document_from(duk_context* ctx, std::string_view bytes, std
     // A byte-order mark speaks for the bytes themselves; else the charset the
     // server named wins over the document's declaration. Bytes that are not
     // in the named charset fall back to what the document says of itself.
+    if (const auto utf32 = utf32_form(bytes)) {
+        const CallOutcome outcome =
+            parse_into(ctx, -1, bytes.substr(utf32->mark), utf32->charset, Recovery::AtTheEnd);
+        if (outcome.number != 0)
+            return outcome;
+        duk_pop(ctx);
+        return {1};
+    }
     const std::string encoding = has_byte_order_mark(bytes) ? std::string() : charset_for(bytes, charset);
     const bool named = !encoding.empty() && is_known_charset(encoding);
     CallOutcome outcome = parse_into(ctx, -1, bytes, named ? encoding.c_str() : nullptr, Recovery::AtTheEnd);
