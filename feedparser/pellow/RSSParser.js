@@ -11,10 +11,10 @@
 var FeedHost = "feeds.vazirezo.invalid";
 var FeedTimeout = 30000;
 
-var MediaRssNamespaces = {"http://search.yahoo.com/mrss/": true, "http://search.yahoo.com/mrss": true};
-var AtomNamespaces = {"http://www.w3.org/2005/Atom": true, "http://purl.org/atom/ns#": true};
+var MediaRssNamespaces = setOf(["http://search.yahoo.com/mrss/", "http://search.yahoo.com/mrss"]);
+var AtomNamespaces = setOf(["http://www.w3.org/2005/Atom", "http://purl.org/atom/ns#"]);
 var RdfNamespace = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
-var RdfRssNamespaces = {"http://purl.org/rss/1.0/": true, "http://my.netscape.com/rdf/simple/0.9/": true};
+var RdfRssNamespaces = setOf(["http://purl.org/rss/1.0/", "http://my.netscape.com/rdf/simple/0.9/"]);
 
 var ChannelFields = [
     ["title", "title"], ["link", "link"], ["description", "description"], ["language", "language"],
@@ -39,31 +39,32 @@ var ItemAttributes = [
     ["enclosure_type", "enclosure", "type"], ["guid_isPermaLink", "guid", "isPermaLink"]
 ];
 
-// Media RSS: [property, element, attribute or "" for the element's text].
-var MediaFields = [
-    ["media_content_url", "content", "url"], ["media_content_fileSize", "content", "fileSize"],
-    ["media_content_type", "content", "type"], ["media_content_medium", "content", "medium"],
-    ["media_content_isDefault", "content", "isDefault"], ["media_content_expression", "content", "expression"],
-    ["media_content_bitrate", "content", "bitrate"], ["media_content_framerate", "content", "framerate"],
-    ["media_content_samplingrate", "content", "samplingrate"], ["media_content_channels", "content", "channels"],
-    ["media_content_duration", "content", "duration"], ["media_content_height", "content", "height"],
-    ["media_content_width", "content", "width"], ["media_content_lang", "content", "lang"],
-    ["media_adult", "adult", ""], ["media_rating", "rating", ""], ["media_rating_scheme", "rating", "scheme"],
-    ["media_title", "title", ""], ["media_title_type", "title", "type"],
-    ["media_description", "description", ""], ["media_description_type", "description", "type"],
-    ["media_keywords", "keywords", ""],
-    ["media_thumbnail_url", "thumbnail", "url"], ["media_thumbnail_width", "thumbnail", "width"],
-    ["media_thumbnail_height", "thumbnail", "height"], ["media_thumbnail_time", "thumbnail", "time"],
-    ["media_category", "category", ""], ["media_category_scheme", "category", "scheme"],
-    ["media_category_label", "category", "label"], ["media_hash", "hash", ""], ["media_hash_algo", "hash", "algo"],
-    ["media_player", "player", "url"], ["media_player_width", "player", "width"],
-    ["media_player_height", "player", "height"], ["media_credit", "credit", ""],
-    ["media_credit_role", "credit", "role"], ["media_credit_schema", "credit", "scheme"],
-    ["media_copyright", "copyright", ""], ["media_copyright_url", "copyright", "url"],
-    ["media_text", "text", ""], ["media_text_type", "text", "type"], ["media_text_lang", "text", "lang"],
-    ["media_text_start", "text", "start"], ["media_text_end", "text", "end"],
-    ["media_restriction", "restriction", ""], ["media_restriction_relationship", "restriction", "relationship"],
-    ["media_restriction_type", "restriction", "type"]
+// Media RSS: each element, and the properties it gives as
+// [property, attribute or "" for the element's text].
+var MediaElements = [
+    ["content", [["media_content_url", "url"], ["media_content_fileSize", "fileSize"],
+                 ["media_content_type", "type"], ["media_content_medium", "medium"],
+                 ["media_content_isDefault", "isDefault"], ["media_content_expression", "expression"],
+                 ["media_content_bitrate", "bitrate"], ["media_content_framerate", "framerate"],
+                 ["media_content_samplingrate", "samplingrate"], ["media_content_channels", "channels"],
+                 ["media_content_duration", "duration"], ["media_content_height", "height"],
+                 ["media_content_width", "width"], ["media_content_lang", "lang"]]],
+    ["adult", [["media_adult", ""]]],
+    ["rating", [["media_rating", ""], ["media_rating_scheme", "scheme"]]],
+    ["title", [["media_title", ""], ["media_title_type", "type"]]],
+    ["description", [["media_description", ""], ["media_description_type", "type"]]],
+    ["keywords", [["media_keywords", ""]]],
+    ["thumbnail", [["media_thumbnail_url", "url"], ["media_thumbnail_width", "width"],
+                   ["media_thumbnail_height", "height"], ["media_thumbnail_time", "time"]]],
+    ["category", [["media_category", ""], ["media_category_scheme", "scheme"], ["media_category_label", "label"]]],
+    ["hash", [["media_hash", ""], ["media_hash_algo", "algo"]]],
+    ["player", [["media_player", "url"], ["media_player_width", "width"], ["media_player_height", "height"]]],
+    ["credit", [["media_credit", ""], ["media_credit_role", "role"], ["media_credit_schema", "scheme"]]],
+    ["copyright", [["media_copyright", ""], ["media_copyright_url", "url"]]],
+    ["text", [["media_text", ""], ["media_text_type", "type"], ["media_text_lang", "lang"],
+              ["media_text_start", "start"], ["media_text_end", "end"]]],
+    ["restriction", [["media_restriction", ""], ["media_restriction_relationship", "relationship"],
+                     ["media_restriction_type", "type"]]]
 ];
 
 // The feed as a document read from the bytes that came, in their own charset.
@@ -80,14 +81,31 @@ function fetchDocument(url) {
     return doc.documentElement;
 }
 
+// White space as the engine's \s reads it.
+function isSpace(code) {
+    return code <= 32 ? code == 32 || (code >= 9 && code <= 13)
+                      : code == 0xA0 || code == 0xFEFF || code == 0x1680 || code == 0x180E ||
+                        (code >= 0x2000 && code <= 0x200A) || code == 0x2028 || code == 0x2029 || code == 0x202F ||
+                        code == 0x205F || code == 0x3000;
+}
+
+// Every text of a feed is trimmed, and the engine's regular expressions cost
+// microseconds a call: looking at the two ends alone is far cheaper.
 function trim(text) {
-    return text.replace(/^\s+|\s+$/g, "");
+    var start = 0, end = text.length;
+    while (start < end && isSpace(text.charCodeAt(start)))
+        start++;
+    while (end > start && isSpace(text.charCodeAt(end - 1)))
+        end--;
+    return start === 0 && end == text.length ? text : text.substring(start, end);
 }
 
 // The child elements of a feed entry by local name, in document order, in three
 // groups: "plain" (in one of plainNamespaces), "media" (Media RSS, also those
 // inside media:group) and "extension" (any other namespace, such as the video
 // site's own: whatever address a feed gives it, its elements are found by name).
+// Every element of every item passes through here, so it asks the DOM for each
+// fact once and calls nothing it need not.
 function sortChildren(node, plainNamespaces) {
     var sorted = {plain: {}, media: {}, extension: {}};
     collectChildren(node, plainNamespaces, false, sorted);
@@ -95,43 +113,52 @@ function sortChildren(node, plainNamespaces) {
 }
 
 function collectChildren(node, plainNamespaces, inGroup, sorted) {
-    var list = node.childNodes, i, child, space, name, group;
-    for (i = 0; i < list.length; i++) {
+    var list = node.childNodes, count = list.length, i, child, space, name, group, found;
+    for (i = 0; i < count; i++) {
         child = list.item(i);
         if (child.nodeType != 1)
             continue;
-        space = child.namespaceURI;
-        name = child.baseName;
-        if (has(MediaRssNamespaces, space)) {
-            if (name == "group") {
+        space = " " + child.namespaceURI;
+        name = " " + child.baseName;
+        if (MediaRssNamespaces[space] === true) {
+            if (name == " group") {
                 collectChildren(child, plainNamespaces, true, sorted);
                 continue;
             }
             group = sorted.media;
-        } else if (!inGroup && has(plainNamespaces, space)) {
+        } else if (!inGroup && plainNamespaces[space] === true) {
             group = sorted.plain;
         } else {
             group = sorted.extension;
         }
-        // Keys carry a blank, which no XML name has, so an element's name can never be one of
-        // the object's own members ("hasOwnProperty", "__proto__").
-        if (!has(group, " " + name))
-            group[" " + name] = [];
-        group[" " + name].push(child);
+        found = group[name];
+        if (found === undefined)
+            group[name] = [child];
+        else
+            found.push(child);
     }
 }
 
-function has(object, name) {
-    return Object.prototype.hasOwnProperty.call(object, name);
+// Sets of names, and the groups of sortChildren, key each name with a blank in
+// front, which no XML name or namespace address has: a key can never be one
+// of an object's own members ("hasOwnProperty", "__proto__"), so a plain
+// lookup answers.
+function setOf(names) {
+    var set = {};
+    for (var i = 0; i < names.length; i++)
+        set[" " + names[i]] = true;
+    return set;
 }
 
 // The elements of this local name in a group of sortChildren, in document order.
 function all(group, name) {
-    return has(group, " " + name) ? group[" " + name] : [];
+    var found = group[" " + name];
+    return found === undefined ? [] : found;
 }
 
 function first(group, name) {
-    return has(group, " " + name) ? group[" " + name][0] : null;
+    var found = group[" " + name];
+    return found === undefined ? null : found[0];
 }
 
 // No field of a feed is anywhere near this long; a feed that holds one is refused
@@ -154,13 +181,15 @@ function markupOf(element) {
     if (!element)
         return "";
     var list = element.childNodes, i, markup = "", hasElements = false;
+    for (i = 0; i < list.length && !hasElements; i++)
+        hasElements = list.item(i).nodeType == 1;
+    if (!hasElements)
+        return textOf(element);
     for (i = 0; i < list.length; i++) {
-        if (list.item(i).nodeType == 1)
-            hasElements = true;
         if (list.item(i).nodeType != 8)
             markup += list.item(i).xml;
     }
-    return hasElements ? trim(markup) : textOf(element);
+    return trim(markup);
 }
 
 function attributeOf(element, name) {
@@ -169,12 +198,16 @@ function attributeOf(element, name) {
 }
 
 function escapeHtml(text) {
+    if (text.indexOf("&") < 0 && text.indexOf("<") < 0 && text.indexOf(">") < 0 && text.indexOf("\"") < 0)
+        return text;
     return text.replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;").replace(/"/g, "&quot;");
 }
 
 // The text of an HTML fragment: tags dropped, character references read once.
 function plainText(html) {
-    var text = trim(html.replace(/<[^>]*>/g, " ").replace(/\s+/g, " "));
+    var text = trim((html.indexOf("<") < 0 ? html : html.replace(/<[^>]*>/g, " ")).replace(/\s+/g, " "));
+    if (text.indexOf("&") < 0)
+        return text;
     return text.replace(/&(#[0-9]+|#x[0-9a-fA-F]+|lt|gt|quot|apos|amp);/g, function (all, name) {
         if (name.charAt(0) != "#")
             return {lt: "<", gt: ">", quot: "\"", apos: "'", amp: "&"}[name];
@@ -245,11 +278,15 @@ function defaultContent(contents) {
 }
 
 function readMedia(sorted, values) {
-    var media = sorted.media, i, field, element;
-    for (i = 0; i < MediaFields.length; i++) {
-        field = MediaFields[i];
-        element = field[1] == "content" ? defaultContent(all(media, "content")) : first(media, field[1]);
-        values[field[0]] = field[2] === "" ? textOf(element) : attributeOf(element, field[2]);
+    var media = sorted.media, i, j, name, fields, element;
+    for (i = 0; i < MediaElements.length; i++) {
+        name = MediaElements[i][0];
+        fields = MediaElements[i][1];
+        element = name == "content" ? defaultContent(all(media, name)) : first(media, name);
+        for (j = 0; j < fields.length; j++) {
+            values[fields[j][0]] = element === null ? "" :
+                                   fields[j][1] === "" ? textOf(element) : attributeOf(element, fields[j][1]);
+        }
     }
     if (values.media_content_duration === "")
         values.media_content_duration = extensionDuration(sorted.extension);
@@ -410,13 +447,6 @@ function atomChannelValues(node, plainNamespaces) {
     };
 }
 
-function setOf(names) {
-    var set = {};
-    for (var i = 0; i < names.length; i++)
-        set[names[i]] = true;
-    return set;
-}
-
 // The feed's channel values, its item nodes and how to read one.
 function feedParts(root, url) {
     var space = root.namespaceURI, name = root.baseName, plainNamespaces, plain, channel;
@@ -439,7 +469,7 @@ function feedParts(root, url) {
                     plainNamespaces: RdfRssNamespaces, read: readRssItem};
     }
     // Atom 1.0 and 0.3, also written without their namespace.
-    if (name == "feed" && (has(AtomNamespaces, space) || space === "")) {
+    if (name == "feed" && (AtomNamespaces[" " + space] === true || space === "")) {
         plainNamespaces = setOf([space]);
         plain = sortChildren(root, plainNamespaces).plain;
         return {channel: atomChannelValues(root, plainNamespaces), items: all(plain, "entry"),
