@@ -95,23 +95,23 @@ function sortChildren(node, plainNamespaces) {
 }
 
 function collectChildren(node, plainNamespaces, inGroup, sorted) {
-    var list = node.childNodes, count = list.length, i, child, space, name, group, found;
+    var list = node.childNodes, count = list.length, i, child, space, lastSpace = null, isMedia, group, name, found;
     for (i = 0; i < count; i++) {
         child = list.item(i);
         if (child.nodeType != 1)
             continue;
-        space = " " + child.namespaceURI;
+        // Neighbours mostly share their namespace: its group is worked out once a run.
+        space = child.namespaceURI;
+        if (space !== lastSpace) {
+            lastSpace = space;
+            isMedia = MediaRssNamespaces[" " + space] === true;
+            group = isMedia ? sorted.media :
+                    !inGroup && plainNamespaces[" " + space] === true ? sorted.plain : sorted.extension;
+        }
         name = " " + child.baseName;
-        if (MediaRssNamespaces[space] === true) {
-            if (name == " group") {
-                collectChildren(child, plainNamespaces, true, sorted);
-                continue;
-            }
-            group = sorted.media;
-        } else if (!inGroup && plainNamespaces[space] === true) {
-            group = sorted.plain;
-        } else {
-            group = sorted.extension;
+        if (isMedia && name == " group") {
+            collectChildren(child, plainNamespaces, true, sorted);
+            continue;
         }
         found = group[name];
         if (found === undefined)
