@@ -29,19 +29,17 @@ var ChannelFields = [
     ["skipHours", "skipHours"], ["skipDays", "skipDays"]
 ];
 
-var ItemFields = [
-    ["title", "title"], ["link", "link"], ["author", "author"], ["source", "source"],
-    ["category", "category"], ["comments", "comments"], ["pubDate", "pubDate"], ["guid", "guid"]
-];
-
-var ItemAttributes = [
-    ["source_url", "source", "url"], ["category_domain", "category", "domain"],
-    ["enclosure_url", "enclosure", "url"], ["enclosure_length", "enclosure", "length"],
-    ["enclosure_type", "enclosure", "type"], ["guid_isPermaLink", "guid", "isPermaLink"]
-];
-
-// Media RSS: each element, and the properties it gives as
+// An RSS item's plain elements, and the properties each gives as
 // [property, attribute or "" for the element's text].
+var ItemElements = [
+    ["title", [["title", ""]]], ["link", [["link", ""]]], ["author", [["author", ""]]],
+    ["source", [["source", ""], ["source_url", "url"]]], ["category", [["category", ""], ["category_domain", "domain"]]],
+    ["comments", [["comments", ""]]], ["pubDate", [["pubDate", ""]]],
+    ["guid", [["guid", ""], ["guid_isPermaLink", "isPermaLink"]]],
+    ["enclosure", [["enclosure_url", "url"], ["enclosure_length", "length"], ["enclosure_type", "type"]]]
+];
+
+// Media RSS: each element, and the properties it gives, as above.
 var MediaElements = [
     ["content", [["media_content_url", "url"], ["media_content_fileSize", "fileSize"],
                  ["media_content_type", "type"], ["media_content_medium", "medium"],
@@ -263,14 +261,23 @@ function defaultContent(contents) {
     return contents.length > 0 ? contents[0] : null;
 }
 
+// Puts the fields of element (null for none) that hold something into values.
+// Every field of every item passes through here: it calls nothing it need not.
+function readFields(element, fields, values) {
+    var i, text;
+    for (i = 0; element !== null && i < fields.length; i++) {
+        text = fields[i][1] === "" ? textOf(element) : element.getAttribute(fields[i][1]);
+        if (text !== null && text !== "")
+            values[fields[i][0]] = text;
+    }
+}
+
 function readMedia(sorted, values) {
-    var media = sorted.media, i, j, name, fields, element;
+    var media = sorted.media, i, name;
     for (i = 0; i < MediaElements.length; i++) {
         name = MediaElements[i][0];
-        fields = MediaElements[i][1];
-        element = name == "content" ? defaultContent(all(media, name)) : first(media, name);
-        for (j = 0; element !== null && j < fields.length; j++)
-            put(values, fields[j][0], fields[j][1] === "" ? textOf(element) : attributeOf(element, fields[j][1]));
+        readFields(name == "content" ? defaultContent(all(media, name)) : first(media, name), MediaElements[i][1],
+                   values);
     }
     if (values.media_content_duration === undefined)
         put(values, "media_content_duration", extensionDuration(sorted.extension));
@@ -315,13 +322,9 @@ function put(values, name, text) {
 }
 
 function readRssItem(node, plainNamespaces) {
-    var values = {}, sorted = sortChildren(node, plainNamespaces), plain = sorted.plain, i, field;
-    for (i = 0; i < ItemFields.length; i++)
-        put(values, ItemFields[i][0], textOf(first(plain, ItemFields[i][1])));
-    for (i = 0; i < ItemAttributes.length; i++) {
-        field = ItemAttributes[i];
-        put(values, field[0], attributeOf(first(plain, field[1]), field[2]));
-    }
+    var values = {}, sorted = sortChildren(node, plainNamespaces), plain = sorted.plain, i;
+    for (i = 0; i < ItemElements.length; i++)
+        readFields(first(plain, ItemElements[i][0]), ItemElements[i][1], values);
     put(values, "original_description", markupOf(first(plain, "description")));
     // A guid that is a permalink (the default) is the item's address when it names none.
     if (values.link === undefined && values.guid_isPermaLink != "false" && isWebAddress(values.guid || ""))
