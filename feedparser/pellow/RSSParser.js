@@ -261,6 +261,13 @@ function defaultContent(contents) {
     return contents.length > 0 ? contents[0] : null;
 }
 
+// An item's values hold only the fields the feed gave: most fields of most
+// items are empty, and every property the engine writes or walks costs.
+function put(values, name, text) {
+    if (text !== "")
+        values[name] = text;
+}
+
 // Puts the fields of element (null for none) that hold something into values.
 // Every field of every item passes through here: it calls nothing it need not.
 function readFields(element, fields, values) {
@@ -312,13 +319,6 @@ function fillFromExtensions(extension, values) {
         put(values, "category", textOf(first(extension, "subject")));
     if (values.original_description === undefined)
         put(values, "original_description", textOf(first(extension, "summary")));
-}
-
-// An item's values hold only the fields the feed gave: most fields of most
-// items are empty, and every property the engine writes or walks costs.
-function put(values, name, text) {
-    if (text !== "")
-        values[name] = text;
 }
 
 function readRssItem(node, plainNamespaces) {
