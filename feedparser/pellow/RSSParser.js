@@ -2,8 +2,9 @@
 // 1.0) feeds as publishers write them, with their Media RSS fields, the
 // Dublin Core and iTunes elements that stand in for missing plain ones, and
 // the video site's own extension elements; fills Pellow's channel and item
-// objects and returns the channel. Plain JScript: no ES5 library calls, no
-// trailing commas.
+// objects and returns the channel. ES5, as the script engine runs it (every
+// text is trimmed, and String's own trim is far cheaper than a regular
+// expression); no trailing commas.
 //
 // FeedHost and FeedTimeout are set by the parser from the user's settings
 // after the script is loaded.
@@ -11,10 +12,10 @@
 var FeedHost = "feeds.vazirezo.invalid";
 var FeedTimeout = 30000;
 
-var MediaRssNamespaces = {"http://search.yahoo.com/mrss/": true, "http://search.yahoo.com/mrss": true};
-var AtomNamespaces = {"http://www.w3.org/2005/Atom": true, "http://purl.org/atom/ns#": true};
+var MediaRssNamespaces = setOf(["http://search.yahoo.com/mrss/", "http://search.yahoo.com/mrss"]);
+var AtomNamespaces = setOf(["http://www.w3.org/2005/Atom", "http://purl.org/atom/ns#"]);
 var RdfNamespace = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
-var RdfRssNamespaces = {"http://purl.org/rss/1.0/": true, "http://my.netscape.com/rdf/simple/0.9/": true};
+var RdfRssNamespaces = setOf(["http://purl.org/rss/1.0/", "http://my.netscape.com/rdf/simple/0.9/"]);
 
 var ChannelFields = [
     ["title", "title"], ["link", "link"], ["description", "description"], ["language", "language"],
@@ -28,42 +29,41 @@ var ChannelFields = [
     ["skipHours", "skipHours"], ["skipDays", "skipDays"]
 ];
 
-var ItemFields = [
-    ["title", "title"], ["link", "link"], ["author", "author"], ["source", "source"],
-    ["category", "category"], ["comments", "comments"], ["pubDate", "pubDate"], ["guid", "guid"]
+// An RSS item's plain elements, and the properties each gives as
+// [property, attribute or "" for the element's text].
+var ItemElements = [
+    ["title", [["title", ""]]], ["link", [["link", ""]]], ["author", [["author", ""]]],
+    ["source", [["source", ""], ["source_url", "url"]]], ["category", [["category", ""], ["category_domain", "domain"]]],
+    ["comments", [["comments", ""]]], ["pubDate", [["pubDate", ""]]],
+    ["guid", [["guid", ""], ["guid_isPermaLink", "isPermaLink"]]],
+    ["enclosure", [["enclosure_url", "url"], ["enclosure_length", "length"], ["enclosure_type", "type"]]]
 ];
 
-var ItemAttributes = [
-    ["source_url", "source", "url"], ["category_domain", "category", "domain"],
-    ["enclosure_url", "enclosure", "url"], ["enclosure_length", "enclosure", "length"],
-    ["enclosure_type", "enclosure", "type"], ["guid_isPermaLink", "guid", "isPermaLink"]
-];
-
-// Media RSS: [property, element, attribute or "" for the element's text].
-var MediaFields = [
-    ["media_content_url", "content", "url"], ["media_content_fileSize", "content", "fileSize"],
-    ["media_content_type", "content", "type"], ["media_content_medium", "content", "medium"],
-    ["media_content_isDefault", "content", "isDefault"], ["media_content_expression", "content", "expression"],
-    ["media_content_bitrate", "content", "bitrate"], ["media_content_framerate", "content", "framerate"],
-    ["media_content_samplingrate", "content", "samplingrate"], ["media_content_channels", "content", "channels"],
-    ["media_content_duration", "content", "duration"], ["media_content_height", "content", "height"],
-    ["media_content_width", "content", "width"], ["media_content_lang", "content", "lang"],
-    ["media_adult", "adult", ""], ["media_rating", "rating", ""], ["media_rating_scheme", "rating", "scheme"],
-    ["media_title", "title", ""], ["media_title_type", "title", "type"],
-    ["media_description", "description", ""], ["media_description_type", "description", "type"],
-    ["media_keywords", "keywords", ""],
-    ["media_thumbnail_url", "thumbnail", "url"], ["media_thumbnail_width", "thumbnail", "width"],
-    ["media_thumbnail_height", "thumbnail", "height"], ["media_thumbnail_time", "thumbnail", "time"],
-    ["media_category", "category", ""], ["media_category_scheme", "category", "scheme"],
-    ["media_category_label", "category", "label"], ["media_hash", "hash", ""], ["media_hash_algo", "hash", "algo"],
-    ["media_player", "player", "url"], ["media_player_width", "player", "width"],
-    ["media_player_height", "player", "height"], ["media_credit", "credit", ""],
-    ["media_credit_role", "credit", "role"], ["media_credit_schema", "credit", "scheme"],
-    ["media_copyright", "copyright", ""], ["media_copyright_url", "copyright", "url"],
-    ["media_text", "text", ""], ["media_text_type", "text", "type"], ["media_text_lang", "text", "lang"],
-    ["media_text_start", "text", "start"], ["media_text_end", "text", "end"],
-    ["media_restriction", "restriction", ""], ["media_restriction_relationship", "restriction", "relationship"],
-    ["media_restriction_type", "restriction", "type"]
+// Media RSS: each element, and the properties it gives, as above.
+var MediaElements = [
+    ["content", [["media_content_url", "url"], ["media_content_fileSize", "fileSize"],
+                 ["media_content_type", "type"], ["media_content_medium", "medium"],
+                 ["media_content_isDefault", "isDefault"], ["media_content_expression", "expression"],
+                 ["media_content_bitrate", "bitrate"], ["media_content_framerate", "framerate"],
+                 ["media_content_samplingrate", "samplingrate"], ["media_content_channels", "channels"],
+                 ["media_content_duration", "duration"], ["media_content_height", "height"],
+                 ["media_content_width", "width"], ["media_content_lang", "lang"]]],
+    ["adult", [["media_adult", ""]]],
+    ["rating", [["media_rating", ""], ["media_rating_scheme", "scheme"]]],
+    ["title", [["media_title", ""], ["media_title_type", "type"]]],
+    ["description", [["media_description", ""], ["media_description_type", "type"]]],
+    ["keywords", [["media_keywords", ""]]],
+    ["thumbnail", [["media_thumbnail_url", "url"], ["media_thumbnail_width", "width"],
+                   ["media_thumbnail_height", "height"], ["media_thumbnail_time", "time"]]],
+    ["category", [["media_category", ""], ["media_category_scheme", "scheme"], ["media_category_label", "label"]]],
+    ["hash", [["media_hash", ""], ["media_hash_algo", "algo"]]],
+    ["player", [["media_player", "url"], ["media_player_width", "width"], ["media_player_height", "height"]]],
+    ["credit", [["media_credit", ""], ["media_credit_role", "role"], ["media_credit_schema", "scheme"]]],
+    ["copyright", [["media_copyright", ""], ["media_copyright_url", "url"]]],
+    ["text", [["media_text", ""], ["media_text_type", "type"], ["media_text_lang", "lang"],
+              ["media_text_start", "start"], ["media_text_end", "end"]]],
+    ["restriction", [["media_restriction", ""], ["media_restriction_relationship", "relationship"],
+                     ["media_restriction_type", "type"]]]
 ];
 
 // The feed as a document read from the bytes that came, in their own charset.
@@ -80,14 +80,12 @@ function fetchDocument(url) {
     return doc.documentElement;
 }
 
-function trim(text) {
-    return text.replace(/^\s+|\s+$/g, "");
-}
-
 // The child elements of a feed entry by local name, in document order, in three
 // groups: "plain" (in one of plainNamespaces), "media" (Media RSS, also those
 // inside media:group) and "extension" (any other namespace, such as the video
 // site's own: whatever address a feed gives it, its elements are found by name).
+// Every element of every item passes through here, so it asks the DOM for each
+// fact once and calls nothing it need not.
 function sortChildren(node, plainNamespaces) {
     var sorted = {plain: {}, media: {}, extension: {}};
     collectChildren(node, plainNamespaces, false, sorted);
@@ -95,43 +93,52 @@ function sortChildren(node, plainNamespaces) {
 }
 
 function collectChildren(node, plainNamespaces, inGroup, sorted) {
-    var list = node.childNodes, i, child, space, name, group;
-    for (i = 0; i < list.length; i++) {
+    var list = node.childNodes, count = list.length, i, child, space, lastSpace = null, isMedia, group, name, found;
+    for (i = 0; i < count; i++) {
         child = list.item(i);
         if (child.nodeType != 1)
             continue;
+        // Neighbours mostly share their namespace: its group is worked out once a run.
         space = child.namespaceURI;
-        name = child.baseName;
-        if (has(MediaRssNamespaces, space)) {
-            if (name == "group") {
-                collectChildren(child, plainNamespaces, true, sorted);
-                continue;
-            }
-            group = sorted.media;
-        } else if (!inGroup && has(plainNamespaces, space)) {
-            group = sorted.plain;
-        } else {
-            group = sorted.extension;
+        if (space !== lastSpace) {
+            lastSpace = space;
+            isMedia = MediaRssNamespaces[" " + space] === true;
+            group = isMedia ? sorted.media :
+                    !inGroup && plainNamespaces[" " + space] === true ? sorted.plain : sorted.extension;
         }
-        // Keys carry a blank, which no XML name has, so an element's name can never be one of
-        // the object's own members ("hasOwnProperty", "__proto__").
-        if (!has(group, " " + name))
-            group[" " + name] = [];
-        group[" " + name].push(child);
+        name = " " + child.baseName;
+        if (isMedia && name == " group") {
+            collectChildren(child, plainNamespaces, true, sorted);
+            continue;
+        }
+        found = group[name];
+        if (found === undefined)
+            group[name] = [child];
+        else
+            found.push(child);
     }
 }
 
-function has(object, name) {
-    return Object.prototype.hasOwnProperty.call(object, name);
+// Sets of names, and the groups of sortChildren, key each name with a blank in
+// front, which no XML name or namespace address has: a key can never be one
+// of an object's own members ("hasOwnProperty", "__proto__"), so a plain
+// lookup answers.
+function setOf(names) {
+    var set = {};
+    for (var i = 0; i < names.length; i++)
+        set[" " + names[i]] = true;
+    return set;
 }
 
 // The elements of this local name in a group of sortChildren, in document order.
 function all(group, name) {
-    return has(group, " " + name) ? group[" " + name] : [];
+    var found = group[" " + name];
+    return found === undefined ? [] : found;
 }
 
 function first(group, name) {
-    return has(group, " " + name) ? group[" " + name][0] : null;
+    var found = group[" " + name];
+    return found === undefined ? null : found[0];
 }
 
 // No field of a feed is anywhere near this long; a feed that holds one is refused
@@ -144,7 +151,7 @@ function textOf(element) {
     var text = element.text;
     if (text.length > MaxFieldLength)
         throw new Error("a field of the feed is longer than " + MaxFieldLength + " characters");
-    return trim(text);
+    return text.trim();
 }
 
 // A description as HTML: markup written into it as elements is kept as markup
@@ -154,13 +161,15 @@ function markupOf(element) {
     if (!element)
         return "";
     var list = element.childNodes, i, markup = "", hasElements = false;
+    for (i = 0; i < list.length && !hasElements; i++)
+        hasElements = list.item(i).nodeType == 1;
+    if (!hasElements)
+        return textOf(element);
     for (i = 0; i < list.length; i++) {
-        if (list.item(i).nodeType == 1)
-            hasElements = true;
         if (list.item(i).nodeType != 8)
             markup += list.item(i).xml;
     }
-    return hasElements ? trim(markup) : textOf(element);
+    return markup.trim();
 }
 
 function attributeOf(element, name) {
@@ -169,12 +178,19 @@ function attributeOf(element, name) {
 }
 
 function escapeHtml(text) {
+    if (text.indexOf("&") < 0 && text.indexOf("<") < 0 && text.indexOf(">") < 0 && text.indexOf("\"") < 0)
+        return text;
     return text.replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;").replace(/"/g, "&quot;");
 }
 
 // The text of an HTML fragment: tags dropped, character references read once.
 function plainText(html) {
-    var text = trim(html.replace(/<[^>]*>/g, " ").replace(/\s+/g, " "));
+    var text = html.indexOf("<") < 0 ? html : html.replace(/<[^>]*>/g, " ");
+    // Printable ASCII without two blanks in a row has no white space to fold,
+    // and testing for that is far cheaper than a replace that changes nothing.
+    text = (/[^ -~]| {2}/.test(text) ? text.replace(/\s+/g, " ") : text).trim();
+    if (text.indexOf("&") < 0)
+        return text;
     return text.replace(/&(#[0-9]+|#x[0-9a-fA-F]+|lt|gt|quot|apos|amp);/g, function (all, name) {
         if (name.charAt(0) != "#")
             return {lt: "<", gt: ">", quot: "\"", apos: "'", amp: "&"}[name];
@@ -225,14 +241,15 @@ function isWebAddress(url) {
 // What the item list shows: the thumbnail, the title and text, and the length
 // after a "Time:" label.
 function displayHtml(values) {
-    var text = values.media_description !== "" ? values.media_description : plainText(values.original_description);
-    var picture = isWebAddress(values.media_thumbnail_url)
-        ? "<img src=\"" + escapeHtml(values.media_thumbnail_url) + "\" width=\"130\" height=\"90\"/>" : "";
+    var text = values.media_description || plainText(values.original_description || "");
+    var thumbnail = values.media_thumbnail_url || "";
+    var picture = isWebAddress(thumbnail)
+        ? "<img src=\"" + escapeHtml(thumbnail) + "\" width=\"130\" height=\"90\"/>" : "";
     return "<div class=\"item\">" + picture +
-           "<p class=\"title\">" + escapeHtml(values.title) + "</p>" +
+           "<p class=\"title\">" + escapeHtml(values.title || "") + "</p>" +
            "<p class=\"text\">" + escapeHtml(text) + "</p>" +
            "<span class=\"label\">Time:</span><span class=\"time\">" +
-           formatDuration(values.media_content_duration) + "</span></div>";
+           formatDuration(values.media_content_duration || "") + "</span></div>";
 }
 
 // Of several media:content elements the one marked isDefault="true", else the first.
@@ -244,20 +261,38 @@ function defaultContent(contents) {
     return contents.length > 0 ? contents[0] : null;
 }
 
-function readMedia(sorted, values) {
-    var media = sorted.media, i, field, element;
-    for (i = 0; i < MediaFields.length; i++) {
-        field = MediaFields[i];
-        element = field[1] == "content" ? defaultContent(all(media, "content")) : first(media, field[1]);
-        values[field[0]] = field[2] === "" ? textOf(element) : attributeOf(element, field[2]);
+// An item's values hold only the fields the feed gave: most fields of most
+// items are empty, and every property the engine writes or walks costs.
+function put(values, name, text) {
+    if (text !== "")
+        values[name] = text;
+}
+
+// Puts the fields of element (null for none) that hold something into values.
+// Every field of every item passes through here: it calls nothing it need not.
+function readFields(element, fields, values) {
+    var i, text;
+    for (i = 0; element !== null && i < fields.length; i++) {
+        text = fields[i][1] === "" ? textOf(element) : element.getAttribute(fields[i][1]);
+        if (text !== null && text !== "")
+            values[fields[i][0]] = text;
     }
-    if (values.media_content_duration === "")
-        values.media_content_duration = extensionDuration(sorted.extension);
+}
+
+function readMedia(sorted, values) {
+    var media = sorted.media, i, name;
+    for (i = 0; i < MediaElements.length; i++) {
+        name = MediaElements[i][0];
+        readFields(name == "content" ? defaultContent(all(media, name)) : first(media, name), MediaElements[i][1],
+                   values);
+    }
+    if (values.media_content_duration === undefined)
+        put(values, "media_content_duration", extensionDuration(sorted.extension));
 }
 
 // Seconds of a duration written as seconds, m:ss or h:mm:ss; "" for anything else.
 function durationSeconds(text) {
-    var found = /^(?:(?:(\d+):)?(\d+):)?(\d+)$/.exec(trim(text));
+    var found = /^(?:(?:(\d+):)?(\d+):)?(\d+)$/.exec(text.trim());
     if (!found)
         return "";
     return "" + ((found[1] ? +found[1] : 0) * 3600 + (found[2] ? +found[2] : 0) * 60 + +found[3]);
@@ -276,27 +311,23 @@ function extensionDuration(extension) {
 
 // Dublin Core and iTunes elements stand in for plain ones the item lacks.
 function fillFromExtensions(extension, values) {
-    if (values.author === "")
-        values.author = textOf(first(extension, "creator")) || textOf(first(extension, "author"));
-    if (values.pubDate === "")
-        values.pubDate = rssDate(textOf(first(extension, "date")));
-    if (values.category === "")
-        values.category = textOf(first(extension, "subject"));
-    if (values.original_description === "")
-        values.original_description = textOf(first(extension, "summary"));
+    if (values.author === undefined)
+        put(values, "author", textOf(first(extension, "creator")) || textOf(first(extension, "author")));
+    if (values.pubDate === undefined)
+        put(values, "pubDate", rssDate(textOf(first(extension, "date"))));
+    if (values.category === undefined)
+        put(values, "category", textOf(first(extension, "subject")));
+    if (values.original_description === undefined)
+        put(values, "original_description", textOf(first(extension, "summary")));
 }
 
 function readRssItem(node, plainNamespaces) {
-    var values = {}, sorted = sortChildren(node, plainNamespaces), plain = sorted.plain, i, field;
-    for (i = 0; i < ItemFields.length; i++)
-        values[ItemFields[i][0]] = textOf(first(plain, ItemFields[i][1]));
-    for (i = 0; i < ItemAttributes.length; i++) {
-        field = ItemAttributes[i];
-        values[field[0]] = attributeOf(first(plain, field[1]), field[2]);
-    }
-    values.original_description = markupOf(first(plain, "description"));
+    var values = {}, sorted = sortChildren(node, plainNamespaces), plain = sorted.plain, i;
+    for (i = 0; i < ItemElements.length; i++)
+        readFields(first(plain, ItemElements[i][0]), ItemElements[i][1], values);
+    put(values, "original_description", markupOf(first(plain, "description")));
     // A guid that is a permalink (the default) is the item's address when it names none.
-    if (values.link === "" && values.guid_isPermaLink != "false" && isWebAddress(values.guid))
+    if (values.link === undefined && values.guid_isPermaLink != "false" && isWebAddress(values.guid || ""))
         values.link = values.guid;
     fillFromExtensions(sorted.extension, values);
     readMedia(sorted, values);
@@ -329,24 +360,20 @@ function firstText(plain, names) {
 }
 
 function readAtomEntry(node, plainNamespaces) {
-    var values = {}, sorted = sortChildren(node, plainNamespaces), plain = sorted.plain, i;
-    for (i = 0; i < ItemFields.length; i++)
-        values[ItemFields[i][0]] = "";
-    for (i = 0; i < ItemAttributes.length; i++)
-        values[ItemAttributes[i][0]] = "";
-    values.title = textOf(first(plain, "title"));
-    values.link = attributeOf(atomLink(plain, "alternate"), "href");
-    values.guid = textOf(first(plain, "id"));
-    values.pubDate = rssDate(firstText(plain, ["published", "issued", "updated", "modified"]));
-    values.author = atomName(first(plain, "author"), plainNamespaces);
-    values.category = attributeOf(first(plain, "category"), "term");
-    values.category_domain = attributeOf(first(plain, "category"), "scheme");
+    var values = {}, sorted = sortChildren(node, plainNamespaces), plain = sorted.plain;
+    put(values, "title", textOf(first(plain, "title")));
+    put(values, "link", attributeOf(atomLink(plain, "alternate"), "href"));
+    put(values, "guid", textOf(first(plain, "id")));
+    put(values, "pubDate", rssDate(firstText(plain, ["published", "issued", "updated", "modified"])));
+    put(values, "author", atomName(first(plain, "author"), plainNamespaces));
+    put(values, "category", attributeOf(first(plain, "category"), "term"));
+    put(values, "category_domain", attributeOf(first(plain, "category"), "scheme"));
     var enclosure = atomLink(plain, "enclosure");
-    values.enclosure_url = attributeOf(enclosure, "href");
-    values.enclosure_length = attributeOf(enclosure, "length");
-    values.enclosure_type = attributeOf(enclosure, "type");
-    values.comments = attributeOf(atomLink(plain, "replies"), "href");
-    values.original_description = markupOf(first(plain, "summary")) || markupOf(first(plain, "content"));
+    put(values, "enclosure_url", attributeOf(enclosure, "href"));
+    put(values, "enclosure_length", attributeOf(enclosure, "length"));
+    put(values, "enclosure_type", attributeOf(enclosure, "type"));
+    put(values, "comments", attributeOf(atomLink(plain, "replies"), "href"));
+    put(values, "original_description", markupOf(first(plain, "summary")) || markupOf(first(plain, "content")));
     fillFromExtensions(sorted.extension, values);
     readMedia(sorted, values);
     return values;
@@ -356,10 +383,8 @@ function makeItem(values) {
     values.description = displayHtml(values);
     values.display_description = values.description;
     var item = new ActiveXObject("Pellow.RSSItem");
-    for (var name in values) {
-        if (values[name] !== "")
-            item[name] = values[name];
-    }
+    for (var name in values)
+        item[name] = values[name];
     return item;
 }
 
@@ -410,13 +435,6 @@ function atomChannelValues(node, plainNamespaces) {
     };
 }
 
-function setOf(names) {
-    var set = {};
-    for (var i = 0; i < names.length; i++)
-        set[names[i]] = true;
-    return set;
-}
-
 // The feed's channel values, its item nodes and how to read one.
 function feedParts(root, url) {
     var space = root.namespaceURI, name = root.baseName, plainNamespaces, plain, channel;
@@ -439,7 +457,7 @@ function feedParts(root, url) {
                     plainNamespaces: RdfRssNamespaces, read: readRssItem};
     }
     // Atom 1.0 and 0.3, also written without their namespace.
-    if (name == "feed" && (has(AtomNamespaces, space) || space === "")) {
+    if (name == "feed" && (AtomNamespaces[" " + space] === true || space === "")) {
         plainNamespaces = setOf([space]);
         plain = sortChildren(root, plainNamespaces).plain;
         return {channel: atomChannelValues(root, plainNamespaces), items: all(plain, "entry"),

@@ -6,8 +6,11 @@
 #include "platform/fs/Folders.h"
 #include "platform/fs/UniqueFd.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include <fcntl.h>
@@ -55,6 +58,41 @@ private:
     LONG m_error = ERROR_SUCCESS;
 };
 
+// The tree last read from each hive, with the file and the text it came from.
+// Class look-ups read one hive many times a second (every object a script
+// creates asks twice); a reader that finds the same text again takes that tree
+// instead of parsing it once more. Comparing the whole text keeps this exact
+// whoever wrote the file, and in whichever process.
+class ReadTrees {
+public:
+    std::shared_ptr<const HiveTree> find(Hive hive, const std::filesystem::path& file, std::string_view text)
+    {
+        std::scoped_lock hold(m_lock);
+        const Entry& entry = m_entries[static_cast<std::size_t>(hive)];
+        return entry.tree && entry.file == file && entry.text == text ? entry.tree : nullptr;
+    }
+    void keep(Hive hive, std::filesystem::path file, std::string text, std::shared_ptr<const HiveTree> tree)
+    {
+        std::scoped_lock hold(m_lock);
+        m_entries[static_cast<std::size_t>(hive)] = {std::move(file), std::move(text), std::move(tree)};
+    }
+
+private:
+    struct Entry {
+        std::filesystem::path file;
+        std::string text;
+        std::shared_ptr<const HiveTree> tree;
+    };
+    std::mutex m_lock;
+    std::array<Entry, 3> m_entries;   // by Hive; guarded by m_lock
+};
+
+ReadTrees& read_trees()
+{
+    static ReadTrees trees;
+    return trees;
+}
+
 }
 
 std::string_view hive_name(Hive hive)
@@ -93,14 +131,22 @@ LONG RegistryStore::check_writable() const
     return ::access(m_folder.c_str(), W_OK) == 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }
 
-LONG RegistryStore::load(HiveTree& tree) const
+LONG RegistryStore::load(std::shared_ptr<const HiveTree>& tree) const
 {
+    static const auto empty = std::make_shared<const HiveTree>();
+    tree = empty;
     if (m_folder.empty()) return ERROR_SUCCESS;   // no place for a hive: nothing was ever written
     FileData file = read_file(m_file);
     if (file.error == ENOENT) return ERROR_SUCCESS;   // a hive never written is empty
     if (!file) return error_from_errno(file.error);
+    if (auto kept = read_trees().find(m_hive, m_file, file.bytes)) {
+        tree = std::move(kept);
+        return ERROR_SUCCESS;
+    }
     try {
-        tree = HiveTree::parse(file.bytes);
+        auto parsed = std::make_shared<const HiveTree>(HiveTree::parse(file.bytes));
+        read_trees().keep(m_hive, m_file, std::move(file.bytes), parsed);
+        tree = std::move(parsed);
         return ERROR_SUCCESS;
     } catch (const HiveFormatError& e) {
         debug_log("registry: " + m_file.string() + " is damaged and left untouched: " + e.what());
@@ -119,8 +165,9 @@ LONG RegistryStore::change(const std::function<LONG(HiveTree&)>& edit)
     if (LONG rc = check_writable(); rc != ERROR_SUCCESS) return rc;
     HiveLock lock(m_lock_file);
     if (lock.error() != ERROR_SUCCESS) return lock.error();
-    HiveTree tree;
-    if (LONG rc = load(tree); rc != ERROR_SUCCESS) return rc;
+    std::shared_ptr<const HiveTree> current;
+    if (LONG rc = load(current); rc != ERROR_SUCCESS) return rc;
+    HiveTree tree = *current;
     if (LONG rc = edit(tree); rc != ERROR_SUCCESS) return rc;
     return save(tree);
 }
@@ -129,9 +176,9 @@ LONG RegistryStore::find_key(std::u16string_view path) const
 {
     auto key_path = normalise_key_path(path);
     if (!key_path) return ERROR_INVALID_PARAMETER;
-    HiveTree tree;
+    std::shared_ptr<const HiveTree> tree;
     if (LONG rc = load(tree); rc != ERROR_SUCCESS) return rc;
-    return tree.find(*key_path) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    return tree->find(*key_path) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
 LONG RegistryStore::create_key(std::u16string_view path, KeyDisposition* disposition)
@@ -165,10 +212,10 @@ LONG RegistryStore::subkey_names(std::u16string_view path, std::vector<std::u16s
 {
     auto key_path = normalise_key_path(path);
     if (!key_path) return ERROR_INVALID_PARAMETER;
-    HiveTree tree;
+    std::shared_ptr<const HiveTree> tree;
     if (LONG rc = load(tree); rc != ERROR_SUCCESS) return rc;
-    if (!tree.find(*key_path)) return ERROR_FILE_NOT_FOUND;
-    out = tree.subkey_names(*key_path);
+    if (!tree->find(*key_path)) return ERROR_FILE_NOT_FOUND;
+    out = tree->subkey_names(*key_path);
     return ERROR_SUCCESS;
 }
 
@@ -176,9 +223,9 @@ LONG RegistryStore::read_value(std::u16string_view path, std::u16string_view nam
 {
     auto key_path = normalise_key_path(path);
     if (!key_path) return ERROR_INVALID_PARAMETER;
-    HiveTree tree;
+    std::shared_ptr<const HiveTree> tree;
     if (LONG rc = load(tree); rc != ERROR_SUCCESS) return rc;
-    const HiveKey* key = tree.find(*key_path);
+    const HiveKey* key = tree->find(*key_path);
     const NamedRegistryValue* value = key ? key->find_value(name) : nullptr;
     if (!value) return ERROR_FILE_NOT_FOUND;
     out = value->value;
@@ -212,9 +259,9 @@ LONG RegistryStore::values(std::u16string_view path, std::vector<NamedRegistryVa
 {
     auto key_path = normalise_key_path(path);
     if (!key_path) return ERROR_INVALID_PARAMETER;
-    HiveTree tree;
+    std::shared_ptr<const HiveTree> tree;
     if (LONG rc = load(tree); rc != ERROR_SUCCESS) return rc;
-    const HiveKey* key = tree.find(*key_path);
+    const HiveKey* key = tree->find(*key_path);
     if (!key) return ERROR_FILE_NOT_FOUND;
     out = key->values;
     return ERROR_SUCCESS;

@@ -18,6 +18,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,7 +57,8 @@ public:
     LONG values(std::u16string_view path, std::vector<NamedRegistryValue>& out) const;
 
 private:
-    LONG load(HiveTree& tree) const;
+    // The hive as its file holds it now, parsed again only when its text changed.
+    LONG load(std::shared_ptr<const HiveTree>& tree) const;
     // Runs edit on the current tree under the lock and saves it when edit returns 0.
     LONG change(const std::function<LONG(HiveTree&)>& edit);
     LONG save(const HiveTree& tree) const;

@@ -4,6 +4,8 @@
 
 #include <duktape.h>
 
+#include <algorithm>
+
 namespace plat {
 
 void push_utf16(duk_context* ctx, std::u16string_view text)
@@ -25,9 +27,22 @@ void push_utf16(duk_context* ctx, std::u16string_view text)
     duk_push_lstring(ctx, bytes.data(), bytes.size());
 }
 
+namespace {
+
+// ASCII is the same in UTF-8 and in Duktape's own form (CESU-8), and most texts are.
+bool is_ascii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+}
+
 void push_utf8(duk_context* ctx, std::string_view text)
 {
-    push_utf16(ctx, utf8_to_utf16(text));
+    if (is_ascii(text))
+        duk_push_lstring(ctx, text.data(), text.size());
+    else
+        push_utf16(ctx, utf8_to_utf16(text));
 }
 
 std::u16string get_utf16(duk_context* ctx, int index)
@@ -61,7 +76,10 @@ std::u16string get_utf16(duk_context* ctx, int index)
 
 std::string get_utf8(duk_context* ctx, int index)
 {
-    return utf16_to_utf8(get_utf16(ctx, index));
+    duk_size_t length = 0;
+    const char* p = duk_safe_to_lstring(ctx, index, &length);
+    const std::string_view text(p, length);
+    return is_ascii(text) ? std::string(text) : utf16_to_utf8(get_utf16(ctx, index));
 }
 
 CallOutcome CallOutcome::fail(long number, std::string_view message)

@@ -20,6 +20,7 @@
 #include <cctype>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,59 +29,76 @@ namespace plat {
 
 namespace {
 
-constexpr const char* document_key = "\xFF" "document";
-constexpr const char* node_key = "\xFF" "node";
-constexpr const char* node_proto_key = "\xFF" "xmlNodePrototype";
+// Hidden keys, as literals so that Duktape looks each one up once.
+constexpr char document_key[] = "\xFF" "document";   // on a document object: its Document
+constexpr char tree_key[] = "\xFF" "tree";           // on a document or node object: its tree object
+constexpr char tree_data_key[] = "\xFF" "treeData";  // on a tree object: its Tree
+constexpr char node_key[] = "\xFF" "node";           // on a node object: its xmlNode
+constexpr char node_proto_key[] = "\xFF" "xmlNodePrototype";
+constexpr char list_proto_key[] = "\xFF" "xmlNodeListPrototype";
 
 struct FreeDoc {
     void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
 };
-using SharedDoc = std::shared_ptr<xmlDoc>;
 
 enum class Recovery { None, AtTheEnd };
 
+using Namespaces = std::vector<std::pair<std::string, std::string>>;   // prefix, URI for XPath
+
 struct Document {
-    SharedDoc doc;
-    std::vector<std::pair<std::string, std::string>> namespaces;   // prefix, URI
+    std::shared_ptr<Namespaces> namespaces = std::make_shared<Namespaces>();
 };
 
-struct NodeRef {
-    SharedDoc doc;   // keeps the node's tree alive
-    xmlNode* node;
-    const Document* owner;   // for the namespace prefixes; alive while its object is, which the node keeps
+// One parsed tree, held by a tree object that its document object and every
+// node object taken from it refer to: a node keeps its tree alive, so a later
+// loadXML leaves it usable. Node objects carry no finalizer and own nothing,
+// which keeps the many a script walks through cheap to make and to drop.
+struct Tree {
+    std::unique_ptr<xmlDoc, FreeDoc> doc;
+    std::shared_ptr<const Namespaces> namespaces;   // the document's, as setProperty changes them
 };
 
-template <class T>
-T* hidden(duk_context* ctx, int index, const char* key)
+template <class T, std::size_t N>
+T* hidden(duk_context* ctx, int index, const char (&key)[N])
 {
-    duk_get_prop_string(ctx, index, key);
+    duk_get_prop_literal_raw(ctx, index, key, N - 1);
     auto* p = static_cast<T*>(duk_get_pointer(ctx, -1));
     duk_pop(ctx);
     return p;
 }
 
-std::string xml_text(xmlChar* text)
-{
-    std::string s = text ? reinterpret_cast<const char*>(text) : "";
-    xmlFree(text);
-    return s;
-}
-
 void ignore_error(void*, xmlError*) {}
 
-// Pushes a node object for node, with owner the document object at owner_index.
-void push_node(duk_context* ctx, const SharedDoc& doc, xmlNode* node, const Document* owner, int owner_index)
+// Pushes the prototype kept in the heap stash under key.
+template <std::size_t N>
+void push_prototype(duk_context* ctx, const char (&key)[N])
 {
-    owner_index = duk_normalize_index(ctx, owner_index);
-    duk_push_object(ctx);
     duk_push_heap_stash(ctx);
-    duk_get_prop_string(ctx, -1, node_proto_key);
-    duk_set_prototype(ctx, -3);
-    duk_pop(ctx);
-    duk_push_pointer(ctx, new NodeRef{doc, node, owner});
-    duk_put_prop_string(ctx, -2, node_key);
-    duk_dup(ctx, owner_index);
-    duk_put_prop_string(ctx, -2, "\xFF" "owner");
+    duk_get_prop_literal_raw(ctx, -1, key, N - 1);
+    duk_remove(ctx, -2);
+}
+
+// Pushes a node object for node, of the tree object at tree_index, with the
+// node prototype at proto_index.
+void push_node(duk_context* ctx, xmlNode* node, int tree_index, int proto_index)
+{
+    tree_index = duk_normalize_index(ctx, tree_index);
+    proto_index = duk_normalize_index(ctx, proto_index);
+    duk_push_object(ctx);
+    duk_dup(ctx, proto_index);
+    duk_set_prototype(ctx, -2);
+    duk_push_pointer(ctx, node);
+    duk_put_prop_literal(ctx, -2, node_key);
+    duk_dup(ctx, tree_index);
+    duk_put_prop_literal(ctx, -2, tree_key);
+}
+
+void push_node(duk_context* ctx, xmlNode* node, int tree_index)
+{
+    tree_index = duk_normalize_index(ctx, tree_index);
+    push_prototype(ctx, node_proto_key);
+    push_node(ctx, node, tree_index, -1);
+    duk_remove(ctx, -2);
 }
 
 duk_ret_t list_item(duk_context* ctx)
@@ -94,62 +112,50 @@ duk_ret_t list_item(duk_context* ctx)
     return 1;
 }
 
-void push_list(duk_context* ctx, const SharedDoc& doc, const std::vector<xmlNode*>& nodes, const Document* owner,
-               int owner_index)
+// Pushes a node list (an array with item()) of nodes of the tree object at tree_index.
+void push_list(duk_context* ctx, const std::vector<xmlNode*>& nodes, int tree_index)
 {
-    owner_index = duk_normalize_index(ctx, owner_index);
+    tree_index = duk_normalize_index(ctx, tree_index);
+    push_prototype(ctx, node_proto_key);
     duk_push_array(ctx);
+    push_prototype(ctx, list_proto_key);
+    duk_set_prototype(ctx, -2);
     for (std::size_t i = 0; i < nodes.size(); ++i) {
-        push_node(ctx, doc, nodes[i], owner, owner_index);
+        push_node(ctx, nodes[i], tree_index, -2);
         duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(i));
     }
-    duk_push_c_function(ctx, list_item, 1);
-    duk_put_prop_string(ctx, -2, "item");
+    duk_remove(ctx, -2);
 }
 
-// The tree and context node of `this`: a document or a node object.
-struct Context {
-    SharedDoc doc;
-    xmlNode* node{nullptr};
-    const Document* owner{nullptr};
-};
-
-Context this_context(duk_context* ctx)
+// Pushes the tree object of `this`, a document or a node object, and returns
+// its tree and the context node (the document itself for a document); a null
+// tree when no document is loaded.
+std::pair<Tree*, xmlNode*> push_this_tree(duk_context* ctx)
 {
     duk_push_this(ctx);
-    Context c;
-    if (auto* d = hidden<Document>(ctx, -1, document_key)) {
-        c = {d->doc, reinterpret_cast<xmlNode*>(d->doc.get()), d};
-    } else if (auto* n = hidden<NodeRef>(ctx, -1, node_key)) {
-        c = {n->doc, n->node, n->owner};
-    }
-    duk_pop(ctx);
-    return c;
-}
-
-// Pushes the object that owns the tree: the document object itself or a node's owner.
-void push_owner(duk_context* ctx)
-{
-    duk_push_this(ctx);
-    if (!hidden<Document>(ctx, -1, document_key)) {
-        duk_get_prop_string(ctx, -1, "\xFF" "owner");
-        duk_remove(ctx, -2);
-    }
+    const bool is_document = hidden<Document>(ctx, -1, document_key) != nullptr;
+    xmlNode* node = is_document ? nullptr : hidden<xmlNode>(ctx, -1, node_key);
+    duk_get_prop_literal(ctx, -1, tree_key);
+    duk_remove(ctx, -2);
+    Tree* tree = duk_is_object(ctx, -1) ? hidden<Tree>(ctx, -1, tree_data_key) : nullptr;
+    if (tree && is_document)
+        node = reinterpret_cast<xmlNode*>(tree->doc.get());
+    return {tree, node};
 }
 
 CallOutcome select_body(duk_context* ctx, bool single)
 {
-    Context c = this_context(ctx);
-    if (!c.doc || !c.node)
-        return CallOutcome::fail(E_UNEXPECTED, "XML DOM: no document is loaded");
     const std::string expression = get_utf8(ctx, 0);
-    std::unique_ptr<xmlXPathContext, decltype(&xmlXPathFreeContext)> xpath{xmlXPathNewContext(c.doc.get()),
+    auto [tree, node] = push_this_tree(ctx);
+    if (!tree || !node)
+        return CallOutcome::fail(E_UNEXPECTED, "XML DOM: no document is loaded");
+    std::unique_ptr<xmlXPathContext, decltype(&xmlXPathFreeContext)> xpath{xmlXPathNewContext(tree->doc.get()),
                                                                           &xmlXPathFreeContext};
     if (!xpath)
         return CallOutcome::fail(E_OUTOFMEMORY, "XML DOM: no XPath context");
-    xpath->node = c.node;
+    xpath->node = node;
     xpath->error = ignore_error;
-    for (const auto& [prefix, uri] : c.owner->namespaces)
+    for (const auto& [prefix, uri] : *tree->namespaces)
         xmlXPathRegisterNs(xpath.get(), BAD_CAST prefix.c_str(), BAD_CAST uri.c_str());
     std::unique_ptr<xmlXPathObject, decltype(&xmlXPathFreeObject)> result{
         xmlXPathEvalExpression(BAD_CAST expression.c_str(), xpath.get()), &xmlXPathFreeObject};
@@ -159,14 +165,13 @@ CallOutcome select_body(duk_context* ctx, bool single)
     if (xmlNodeSet* set = result->nodesetval)
         for (int i = 0; i < set->nodeNr && !(single && i > 0); ++i)
             nodes.push_back(set->nodeTab[i]);
-    push_owner(ctx);
     if (single) {
         if (nodes.empty())
             duk_push_null(ctx);
         else
-            push_node(ctx, c.doc, nodes.front(), c.owner, -1);
+            push_node(ctx, nodes.front(), -1);
     } else {
-        push_list(ctx, c.doc, nodes, c.owner, -1);
+        push_list(ctx, nodes, -1);
     }
     duk_remove(ctx, -2);
     return {1};
@@ -208,6 +213,29 @@ xmlEntity* get_entity(void* context, const xmlChar* name)
 bool has_byte_order_mark(std::string_view bytes)
 {
     return bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFE\xFF") || bytes.starts_with("\xFF\xFE");
+}
+
+// libxml2 reads the marks of UTF-8 and UTF-16 itself, but takes UTF-32LE's for
+// UTF-16LE's and misses UTF-32BE's. A UTF-32 document is told by its mark, or
+// by its first character, "<", written in four bytes.
+struct Utf32Form {
+    const char* charset;
+    std::size_t mark;   // bytes of the byte-order mark, which the charset's reader would keep as text
+};
+
+std::optional<Utf32Form> utf32_form(std::string_view bytes)
+{
+    using namespace std::string_view_literals;
+    static constexpr struct { std::string_view start; Utf32Form form; } forms[] = {
+        {"\0\0\xFE\xFF"sv, {"UTF-32BE", 4}},
+        {"\xFF\xFE\0\0"sv, {"UTF-32LE", 4}},
+        {"\0\0\0<"sv, {"UTF-32BE", 0}},
+        {"<\0\0\0"sv, {"UTF-32LE", 0}},
+    };
+    for (const auto& f : forms)
+        if (bytes.starts_with(f.start))
+            return f.form;
+    return std::nullopt;
 }
 
 bool is_known_charset(const std::string& name)
@@ -293,6 +321,24 @@ bool damaged_only_at_the_end(const xmlParserCtxt& strict)
     return error && (error->code == XML_ERR_GT_REQUIRED || error->code == XML_ERR_TAG_NOT_FINISHED);
 }
 
+duk_ret_t finalize_tree(duk_context* ctx)
+{
+    delete hidden<Tree>(ctx, 0, tree_data_key);
+    duk_push_pointer(ctx, nullptr);
+    duk_put_prop_literal(ctx, 0, tree_data_key);
+    return 0;
+}
+
+// Pushes a tree object that owns doc and reads the namespace prefixes of document.
+void push_tree(duk_context* ctx, std::unique_ptr<xmlDoc, FreeDoc> doc, const Document& document)
+{
+    duk_push_object(ctx);
+    duk_push_c_function(ctx, finalize_tree, 2);
+    duk_set_finalizer(ctx, -2);
+    duk_push_pointer(ctx, new Tree{std::move(doc), document.namespaces});
+    duk_put_prop_literal(ctx, -2, tree_data_key);
+}
+
 // Parses bytes into the document object at document_index and sets its
 // documentElement and parseError. encoding, when given, is the bytes' own
 // charset and overrides what the document declares.
@@ -303,7 +349,7 @@ CallOutcome parse_into(duk_context* ctx, int document_index, std::string_view by
     auto* document = hidden<Document>(ctx, document_index, document_key);
     if (!document)
         return CallOutcome::fail(E_UNEXPECTED, "not an XML document");
-    document->doc.reset();
+    duk_del_prop_literal(ctx, document_index, tree_key);
     Parsed parsed = read_document(bytes, encoding, 0);
     if (!parsed.parser)
         return CallOutcome::fail(E_OUTOFMEMORY, "XML DOM: no parser");
@@ -325,11 +371,12 @@ CallOutcome parse_into(duk_context* ctx, int document_index, std::string_view by
         duk_push_false(ctx);
         return {1};
     }
-    xmlDoc* doc = parsed.doc.release();
-    document->doc = SharedDoc(doc, FreeDoc{});
-    set_parse_error(ctx, document_index, 0, "", 0);
-    push_node(ctx, document->doc, xmlDocGetRootElement(doc), document, document_index);
+    xmlNode* root = xmlDocGetRootElement(parsed.doc.get());
+    push_tree(ctx, std::move(parsed.doc), *document);
+    push_node(ctx, root, -1);
     duk_put_prop_string(ctx, document_index, "documentElement");
+    duk_put_prop_literal(ctx, document_index, tree_key);
+    set_parse_error(ctx, document_index, 0, "", 0);
     duk_push_true(ctx);
     return {1};
 }
@@ -369,41 +416,43 @@ CallOutcome set_property_body(duk_context* ctx)
         found.emplace_back(decls.substr(at + 6, eq - at - 6), decls.substr(eq + 2, close - eq - 2));
         at = close + 1;
     }
-    document->namespaces = std::move(found);
+    *document->namespaces = std::move(found);
     return {0};
 }
 
 duk_ret_t set_property(duk_context* ctx) { return finish_call(ctx, set_property_body(ctx)); }
 
-NodeRef* this_node(duk_context* ctx)
+xmlNode* this_node(duk_context* ctx)
 {
     duk_push_this(ctx);
-    auto* n = hidden<NodeRef>(ctx, -1, node_key);
+    auto* node = hidden<xmlNode>(ctx, -1, node_key);
     duk_pop(ctx);
-    return n;
+    return node;
 }
 
 duk_ret_t node_text(duk_context* ctx)
 {
-    NodeRef* n = this_node(ctx);
-    if (!n)
+    xmlNode* node = this_node(ctx);
+    if (!node)
         return 0;
-    push_utf8(ctx, xml_text(xmlNodeGetContent(n->node)));
+    xmlChar* text = xmlNodeGetContent(node);
+    push_utf8(ctx, text ? reinterpret_cast<const char*>(text) : "");
+    xmlFree(text);
     return 1;
 }
 
 duk_ret_t node_name(duk_context* ctx)
 {
-    NodeRef* n = this_node(ctx);
-    if (!n)
+    xmlNode* node = this_node(ctx);
+    if (!node)
         return 0;
-    std::string name = n->node->name ? reinterpret_cast<const char*>(n->node->name) : "";
-    if (n->node->type == XML_TEXT_NODE)
+    std::string name = node->name ? reinterpret_cast<const char*>(node->name) : "";
+    if (node->type == XML_TEXT_NODE)
         name = "#text";
-    else if (n->node->type == XML_COMMENT_NODE)
+    else if (node->type == XML_COMMENT_NODE)
         name = "#comment";
-    else if (n->node->ns && n->node->ns->prefix)
-        name = std::string(reinterpret_cast<const char*>(n->node->ns->prefix)) + ":" + name;
+    else if (node->ns && node->ns->prefix)
+        name = std::string(reinterpret_cast<const char*>(node->ns->prefix)) + ":" + name;
     push_utf8(ctx, name);
     return 1;
 }
@@ -411,10 +460,10 @@ duk_ret_t node_name(duk_context* ctx)
 // The DOM's node types: 1 element, 3 text, 7 processing instruction, 8 comment.
 duk_ret_t node_type(duk_context* ctx)
 {
-    NodeRef* n = this_node(ctx);
-    if (!n)
+    xmlNode* node = this_node(ctx);
+    if (!node)
         return 0;
-    duk_push_int(ctx, static_cast<int>(n->node->type));
+    duk_push_int(ctx, static_cast<int>(node->type));
     return 1;
 }
 
@@ -424,10 +473,9 @@ enum class NamePart { Local, NamespaceUri };
 // namespace; "" for other nodes and for no namespace.
 duk_ret_t push_name_part(duk_context* ctx, NamePart part)
 {
-    NodeRef* n = this_node(ctx);
-    if (!n)
+    const xmlNode* node = this_node(ctx);
+    if (!node)
         return 0;
-    const xmlNode* node = n->node;
     const xmlChar* text = nullptr;
     if (node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE)
         text = part == NamePart::Local ? node->name : node->ns ? node->ns->href : nullptr;
@@ -438,12 +486,12 @@ duk_ret_t push_name_part(duk_context* ctx, NamePart part)
 // The node written out as XML, its markup and escapes as they stand.
 duk_ret_t node_xml(duk_context* ctx)
 {
-    NodeRef* n = this_node(ctx);
-    if (!n)
+    xmlNode* node = this_node(ctx);
+    if (!node)
         return 0;
     std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer{xmlBufferCreate(), &xmlBufferFree};
     std::string text;
-    if (buffer && xmlNodeDump(buffer.get(), n->doc.get(), n->node, 0, 0) >= 0)
+    if (buffer && xmlNodeDump(buffer.get(), node->doc, node, 0, 0) >= 0)
         text.assign(reinterpret_cast<const char*>(xmlBufferContent(buffer.get())),
                     static_cast<std::size_t>(xmlBufferLength(buffer.get())));
     push_utf8(ctx, text);
@@ -455,55 +503,45 @@ duk_ret_t namespace_uri(duk_context* ctx) { return push_name_part(ctx, NamePart:
 
 duk_ret_t child_nodes(duk_context* ctx)
 {
-    NodeRef* n = this_node(ctx);
-    if (!n)
+    auto [tree, node] = push_this_tree(ctx);
+    if (!tree || !node)
         return 0;
     std::vector<xmlNode*> children;
-    for (xmlNode* child = n->node->children; child; child = child->next)
+    for (xmlNode* child = node->children; child; child = child->next)
         children.push_back(child);
-    const SharedDoc doc = n->doc;
-    push_owner(ctx);
-    push_list(ctx, doc, children, n->owner, -1);
-    duk_remove(ctx, -2);
+    push_list(ctx, children, -1);
     return 1;
 }
 
 duk_ret_t get_attribute(duk_context* ctx)
 {
-    NodeRef* n = this_node(ctx);
-    if (!n || n->node->type != XML_ELEMENT_NODE)
+    xmlNode* node = this_node(ctx);
+    if (!node || node->type != XML_ELEMENT_NODE)
         return 0;
     const std::string name = get_utf8(ctx, 0);
     const std::size_t colon = name.find(':');
     xmlChar* value = nullptr;
     if (colon == std::string::npos) {
-        value = xmlGetNoNsProp(n->node, BAD_CAST name.c_str());
+        value = xmlGetNoNsProp(node, BAD_CAST name.c_str());
     } else {
         const std::string prefix = name.substr(0, colon);
-        if (xmlNs* ns = xmlSearchNs(n->doc.get(), n->node, BAD_CAST prefix.c_str()))
-            value = xmlGetNsProp(n->node, BAD_CAST name.c_str() + colon + 1, ns->href);
+        if (xmlNs* ns = xmlSearchNs(node->doc, node, BAD_CAST prefix.c_str()))
+            value = xmlGetNsProp(node, BAD_CAST name.c_str() + colon + 1, ns->href);
     }
     if (!value) {
         duk_push_null(ctx);
         return 1;
     }
-    push_utf8(ctx, xml_text(value));
+    push_utf8(ctx, reinterpret_cast<const char*>(value));
+    xmlFree(value);
     return 1;
-}
-
-duk_ret_t finalize_node(duk_context* ctx)
-{
-    delete hidden<NodeRef>(ctx, 0, node_key);
-    duk_push_pointer(ctx, nullptr);
-    duk_put_prop_string(ctx, 0, node_key);
-    return 0;
 }
 
 duk_ret_t finalize_document(duk_context* ctx)
 {
     delete hidden<Document>(ctx, 0, document_key);
     duk_push_pointer(ctx, nullptr);
-    duk_put_prop_string(ctx, 0, document_key);
+    duk_put_prop_literal(ctx, 0, document_key);
     return 0;
 }
 
@@ -514,26 +552,43 @@ void define_getter(duk_context* ctx, const char* name, duk_c_function getter)
     duk_def_prop(ctx, -3, DUK_DEFPROP_HAVE_GETTER);
 }
 
-void ensure_node_prototype(duk_context* ctx)
+void put_node_prototype(duk_context* ctx)
+{
+    duk_push_object(ctx);
+    const duk_function_list_entry methods[] = {{"getAttribute", get_attribute, 1},
+                                               {"selectNodes", select_nodes, 1},
+                                               {"selectSingleNode", select_single_node, 1},
+                                               {nullptr, nullptr, 0}};
+    duk_put_function_list(ctx, -1, methods);
+    define_getter(ctx, "text", node_text);
+    define_getter(ctx, "nodeName", node_name);
+    define_getter(ctx, "nodeType", node_type);
+    define_getter(ctx, "baseName", base_name);
+    define_getter(ctx, "xml", node_xml);
+    define_getter(ctx, "namespaceURI", namespace_uri);
+    define_getter(ctx, "childNodes", child_nodes);
+    duk_put_prop_literal(ctx, -2, node_proto_key);
+}
+
+// A node list is an array whose prototype adds item(i) to Array's.
+void put_list_prototype(duk_context* ctx)
+{
+    duk_push_object(ctx);
+    duk_push_array(ctx);
+    duk_get_prototype(ctx, -1);
+    duk_set_prototype(ctx, -3);
+    duk_pop(ctx);
+    duk_push_c_function(ctx, list_item, 1);
+    duk_put_prop_literal(ctx, -2, "item");
+    duk_put_prop_literal(ctx, -2, list_proto_key);
+}
+
+void ensure_prototypes(duk_context* ctx)
 {
     duk_push_heap_stash(ctx);
-    if (!duk_has_prop_string(ctx, -1, node_proto_key)) {
-        duk_push_object(ctx);
-        const duk_function_list_entry methods[] = {{"getAttribute", get_attribute, 1},
-                                                   {"selectNodes", select_nodes, 1},
-                                                   {"selectSingleNode", select_single_node, 1},
-                                                   {nullptr, nullptr, 0}};
-        duk_put_function_list(ctx, -1, methods);
-        define_getter(ctx, "text", node_text);
-        define_getter(ctx, "nodeName", node_name);
-        define_getter(ctx, "nodeType", node_type);
-        define_getter(ctx, "baseName", base_name);
-        define_getter(ctx, "xml", node_xml);
-        define_getter(ctx, "namespaceURI", namespace_uri);
-        define_getter(ctx, "childNodes", child_nodes);
-        duk_push_c_function(ctx, finalize_node, 2);
-        duk_set_finalizer(ctx, -2);
-        duk_put_prop_string(ctx, -2, node_proto_key);
+    if (!duk_has_prop_literal(ctx, -1, node_proto_key)) {
+        put_node_prototype(ctx);
+        put_list_prototype(ctx);
     }
     duk_pop(ctx);
 }
@@ -544,10 +599,10 @@ void push_empty_document(duk_context* ctx)
     // (the feed updater's and a search's) get there at once.
     static std::once_flag once;
     std::call_once(once, [] { xmlInitParser(); });
-    ensure_node_prototype(ctx);
+    ensure_prototypes(ctx);
     duk_push_object(ctx);
     duk_push_pointer(ctx, new Document());
-    duk_put_prop_string(ctx, -2, document_key);
+    duk_put_prop_literal(ctx, -2, document_key);
     duk_push_c_function(ctx, finalize_document, 2);
     duk_set_finalizer(ctx, -2);
     const duk_function_list_entry methods[] = {{"loadXML", load_xml, 1},
@@ -576,6 +631,14 @@ CallOutcome push_xml_document_from(duk_context* ctx, std::string_view bytes, std
     // A byte-order mark speaks for the bytes themselves; else the charset the
     // server named wins over the document's declaration. Bytes that are not
     // in the named charset fall back to what the document says of itself.
+    if (const auto utf32 = utf32_form(bytes)) {
+        const CallOutcome outcome =
+            parse_into(ctx, -1, bytes.substr(utf32->mark), utf32->charset, Recovery::AtTheEnd);
+        if (outcome.number != 0)
+            return outcome;
+        duk_pop(ctx);
+        return {1};
+    }
     const std::string encoding = has_byte_order_mark(bytes) ? std::string() : charset_for(bytes, charset);
     const bool named = !encoding.empty() && is_known_charset(encoding);
     CallOutcome outcome = parse_into(ctx, -1, bytes, named ? encoding.c_str() : nullptr, Recovery::AtTheEnd);

@@ -76,6 +76,23 @@ std::string ordinary_feed()
            "</channel></rss>";
 }
 
+std::string entities_and_dublin_core_feed(int items)
+{
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                      "<rss version=\"2.0\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">\n"
+                      "<channel><title>Caf&eacute; &amp; cr&egrave;me</title><link>http://www.example.com/</link>"
+                      "<description>Entities&hellip;</description>\n";
+    for (int i = 0; i < items; ++i) {
+        const std::string n = std::to_string(i);
+        xml += "<item><title>Cr&egrave;me br&ucirc;l&eacute;e&nbsp;" + n + " &ndash; &laquo;caf&eacute;&raquo;&hellip;</title>"
+               "<link>http://www.example.com/post/" + n + "</link>"
+               "<description>&lt;p&gt;Na&iuml;ve &amp;amp; fa&ccedil;ade &copy; " + n + "&lt;/p&gt;</description>"
+               "<dc:creator>Ren&eacute;e " + n + "</dc:creator><dc:date>2008-12-01T10:00:00+01:00</dc:date>"
+               "<dc:subject>D&eacute;j&agrave; vu</dc:subject></item>\n";
+    }
+    return xml + "</channel></rss>";
+}
+
 std::string generated_feed(int items)
 {
     std::string xml = std::string(rss_open) +

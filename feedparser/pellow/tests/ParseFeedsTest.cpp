@@ -245,14 +245,21 @@ void ParseFeedsTest::expect_fields(std::span<const FeedCase> cases)
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const auto& c = cases[i];
         SCOPED_TRACE(c.name);
+        plat::DebugCapture capture;
         plat::ComPtr<IRSSChannel> channel;
-        ASSERT_EQ(parse(m_server.url("/case" + std::to_string(i)), 50, channel), S_OK);
+        const HRESULT hr = parse(m_server.url("/case" + std::to_string(i)), 50, channel);
+        // A refused row must not hide the rows after it.
+        EXPECT_EQ(hr, S_OK) << (capture.lines().empty() ? "" : capture.lines().back());
+        if (FAILED(hr))
+            continue;
         std::string value;
         if (c.channel_field) {
             value = read(channel.get(), c.channel_field);
         } else {
             auto items = items_of(channel.get());
-            ASSERT_FALSE(items.empty());
+            EXPECT_FALSE(items.empty());
+            if (items.empty())
+                continue;
             value = read(items[0].get(), c.item_field);
         }
         switch (c.match) {
@@ -397,6 +404,23 @@ namespace {
 const std::string dc = "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"";
 const std::string itunes = "xmlns:itunes=\"http://www.itunes.com/dtds/podcast-1.0.dtd\"";
 
+enum class Unit { Utf16, Utf32 };
+enum class ByteOrder { Big, Little };
+enum class Mark { None, Written };
+
+// Text of characters of the Basic Multilingual Plane in UTF-16 or UTF-32.
+std::string wide(const std::string& utf8, Unit unit, ByteOrder order, Mark mark)
+{
+    const std::size_t size = unit == Unit::Utf16 ? 2 : 4;
+    std::string bytes;
+    for (const char16_t c : (mark == Mark::Written ? u"\uFEFF" : u"") + plat::utf8_to_utf16(utf8))
+        for (std::size_t i = 0; i < size; ++i) {
+            const std::size_t shift = 8 * (order == ByteOrder::Big ? size - 1 - i : i);
+            bytes += static_cast<char>(shift < 16 ? (c >> shift) & 0xFF : 0);
+        }
+    return bytes;
+}
+
 std::string rdf(const std::string& items)
 {
     return "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" xmlns=\"http://purl.org/rss/1.0/\" " +
@@ -490,6 +514,81 @@ TEST_F(ParseFeedsTest, FeedsAsPeoplePublishThemGiveTheirFields)
         {"the channel and the root never closed",
          "<rss version=\"2.0\"><channel><title>c</title><item><title>Kept too</title></item>\n", "text/xml",
          &IRSSItem::get_title, nullptr, Match::Equals, "Kept too"},
+        {"HTML 4's rarer names", rss("<item><title>&Yuml;&OElig;&thetasym;&loz;&spades;&euro;&zwj;</title></item>"),
+         "text/xml", &IRSSItem::get_title, nullptr, Match::Equals,
+         "\xC5\xB8\xC5\x92\xCF\x91\xE2\x97\x8A\xE2\x99\xA0\xE2\x82\xAC\xE2\x80\x8D"},
+        {"an HTML entity in an attribute",
+         rss("<item><title>t</title><category domain=\"Caf&eacute;\">c</category></item>"), "text/xml",
+         &IRSSItem::get_category_domain, nullptr, Match::Equals, "Caf\xC3\xA9"},
+        {"RSS 0.91 under its DOCTYPE, with HTML entities",
+         "<?xml version=\"1.0\"?><!DOCTYPE rss PUBLIC \"-//Netscape Communications//DTD RSS 0.91//EN\" "
+         "\"http://my.netscape.com/publish/formats/rss-0.91.dtd\"><rss version=\"0.91\"><channel><title>c</title>"
+         "<item><title>Cr&egrave;me&nbsp;br&ucirc;l&eacute;e</title></item></channel></rss>",
+         "text/xml", &IRSSItem::get_title, nullptr, Match::Equals,
+         "Cr\xC3\xA8me\xC2\xA0""br\xC3\xBBl\xC3\xA9""e"},
+        {"RSS 0.92 enclosure",
+         "<rss version=\"0.92\"><channel><title>c</title><item><description>Only words</description>"
+         "<enclosure url=\"http://o.example.com/a.mp3\" length=\"5\" type=\"audio/mpeg\"/></item></channel></rss>",
+         "text/xml", &IRSSItem::get_enclosure_url, nullptr, Match::Equals, "http://o.example.com/a.mp3"},
+        {"RSS 1.0 item date from dc:date",
+         rdf("<item><title>x</title><dc:date>2008-12-01T10:00:00Z</dc:date></item>"), "application/rdf+xml",
+         &IRSSItem::get_pubDate, nullptr, Match::Equals, "Mon, 01 Dec 2008 10:00:00 GMT"},
+        {"RSS 0.90 item link",
+         "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
+         "xmlns=\"http://my.netscape.com/rdf/simple/0.9/\"><channel><title>c</title></channel>"
+         "<item><title>Oldest</title><link>http://n.example.com/1</link></item></rdf:RDF>",
+         "text/xml", &IRSSItem::get_link, nullptr, Match::Equals, "http://n.example.com/1"},
+        {"Atom 0.3 escaped content unescaped once",
+         "<feed version=\"0.3\" xmlns=\"http://purl.org/atom/ns#\"><title>c</title><entry><title>t</title>"
+         "<content type=\"text/html\" mode=\"escaped\">&lt;b&gt;Hi&lt;/b&gt; &amp;amp;</content></entry></feed>",
+         "application/atom+xml", &IRSSItem::get_original_description, nullptr, Match::Equals, "<b>Hi</b> &amp;"},
+        {"Atom without its namespace: the author",
+         "<feed><title>c</title><entry><title>t</title><author><name>Bare author</name></author></entry></feed>",
+         "text/xml", &IRSSItem::get_author, nullptr, Match::Equals, "Bare author"},
+        {"media:content inside media:group without the trailing slash",
+         "<rss version=\"2.0\" xmlns:media=\"http://search.yahoo.com/mrss\"><channel><item><media:group>"
+         "<media:content url=\"http://m.example.com/g\"/></media:group></item></channel></rss>",
+         "text/xml", &IRSSItem::get_media_content_url, nullptr, Match::Equals, "http://m.example.com/g"},
+        {"media:thumbnail outside media:group", rss("<item><media:thumbnail url=\"http://i.example.com/o.jpg\"/></item>"),
+         "text/xml", &IRSSItem::get_media_thumbnail_url, nullptr, Match::Equals, "http://i.example.com/o.jpg"},
+        {"media:category inside media:group",
+         rss("<item><media:group><media:category label=\"Films\">Film</media:category></media:group></item>"),
+         "text/xml", &IRSSItem::get_media_category_label, nullptr, Match::Equals, "Films"},
+        {"a guid marked a permalink as the missing link",
+         rss("<item><title>t</title><guid isPermaLink=\"true\">http://g.example.com/3</guid></item>"), "text/xml",
+         &IRSSItem::get_link, nullptr, Match::Equals, "http://g.example.com/3"},
+        {"GB2312 declared", "<?xml version=\"1.0\" encoding=\"GB2312\"?>" + rss("<item><title>\xD6\xD0\xCE\xC4</title></item>"),
+         "text/xml", &IRSSItem::get_title, nullptr, Match::Equals, "\xE4\xB8\xAD\xE6\x96\x87"},
+        {"Big5 named by the server", rss("<item><title>\xA4\xA4\xA4\xE5</title></item>"), "text/xml; charset=Big5",
+         &IRSSItem::get_title, nullptr, Match::Equals, "\xE4\xB8\xAD\xE6\x96\x87"},
+        {"the server's charset over the declaration",
+         "<?xml version=\"1.0\" encoding=\"windows-1251\"?>" + rss("<item><title>\xF6\xD6</title></item>"),
+         "text/xml; charset=KOI8-R", &IRSSItem::get_title, nullptr, Match::Equals, "\xD0\x96\xD0\xB6"},
+        {"a byte-order mark over the server's charset",
+         "\xEF\xBB\xBF" + rss("<item><title>\xD0\x96\xD0\xB6</title></item>"), "text/xml; charset=KOI8-R",
+         &IRSSItem::get_title, nullptr, Match::Equals, "\xD0\x96\xD0\xB6"},
+        {"UTF-8 when nothing names a charset", rss("<item><title>\xD0\x96\xD0\xB6</title></item>"), "text/xml",
+         &IRSSItem::get_title, nullptr, Match::Equals, "\xD0\x96\xD0\xB6"},
+        {"UTF-16 little-endian with its mark",
+         wide(rss("<item><title>\xD0\x96\xC3\xA9</title></item>"), Unit::Utf16, ByteOrder::Little, Mark::Written),
+         "text/xml", &IRSSItem::get_title, nullptr, Match::Equals, "\xD0\x96\xC3\xA9"},
+        {"UTF-16 big-endian without a mark",
+         wide("<?xml version=\"1.0\" encoding=\"UTF-16\"?>" + rss("<item><title>\xD0\x96\xC3\xA9</title></item>"),
+              Unit::Utf16, ByteOrder::Big, Mark::None),
+         "text/xml", &IRSSItem::get_title, nullptr, Match::Equals, "\xD0\x96\xC3\xA9"},
+        {"UTF-32 little-endian with its mark",
+         wide(rss("<item><title>\xD0\x96\xC3\xA9</title></item>"), Unit::Utf32, ByteOrder::Little, Mark::Written),
+         "text/xml", &IRSSItem::get_title, nullptr, Match::Equals, "\xD0\x96\xC3\xA9"},
+        {"UTF-32 big-endian with its mark",
+         wide(rss("<item><title>\xD0\x96\xC3\xA9</title></item>"), Unit::Utf32, ByteOrder::Big, Mark::Written),
+         "text/xml", &IRSSItem::get_title, nullptr, Match::Equals, "\xD0\x96\xC3\xA9"},
+        {"UTF-32 big-endian without a mark",
+         wide("<?xml version=\"1.0\" encoding=\"UTF-32\"?>" + rss("<item><title>\xD0\x96\xC3\xA9</title></item>"),
+              Unit::Utf32, ByteOrder::Big, Mark::None),
+         "text/xml", &IRSSItem::get_title, nullptr, Match::Equals, "\xD0\x96\xC3\xA9"},
+        {"UTF-16 named by the server, without a mark",
+         wide(rss("<item><title>\xD0\x96\xC3\xA9</title></item>"), Unit::Utf16, ByteOrder::Little, Mark::None),
+         "text/xml; charset=UTF-16LE", &IRSSItem::get_title, nullptr, Match::Equals, "\xD0\x96\xC3\xA9"},
         {"a guid that is no permalink stays out of the link",
          rss("<item><title>t</title><guid isPermaLink=\"false\">http://g.example.com/2</guid></item>"), "text/xml",
          &IRSSItem::get_link, nullptr, Match::Equals, ""},

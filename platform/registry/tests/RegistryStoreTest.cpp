@@ -182,6 +182,32 @@ TEST_F(RegistryStoreTest, HandEditedFileIsRead)
     EXPECT_EQ(store.find_key(u"Software"), ERROR_SUCCESS);   // parents of a listed key exist
 }
 
+// Reads reuse the tree of text they have seen: a file changed behind the
+// store's back, in place and at once, is read as it is now.
+TEST_F(RegistryStoreTest, ReadsFollowTheFileAsItIsNow)
+{
+    const struct { const char* text; LONG result; DWORD value; } versions[] = {
+        {"[Software]\n\"v\"=dword:1\n", ERROR_SUCCESS, 1},
+        {"[Software]\n\"v\"=dword:2\n", ERROR_SUCCESS, 2},
+        {"[Software]\n\"v\"=nonsense\n", ERROR_INVALID_DATA, 0},
+        {"[Software]\n\"v\"=dword:2\n", ERROR_SUCCESS, 2},
+    };
+    for (const auto& version : versions) {
+        SCOPED_TRACE(version.text);
+        std::ofstream(store.file()) << version.text;
+        plat::DebugCapture log;
+        RegistryValue v;
+        EXPECT_EQ(store.read_value(u"Software", u"v", v), version.result);
+        if (version.result == ERROR_SUCCESS) {
+            EXPECT_EQ(v, dword_value(version.value));
+        }
+    }
+    ASSERT_EQ(store.write_value(u"Software", u"v", dword_value(3)), ERROR_SUCCESS);
+    RegistryValue v;
+    ASSERT_EQ(RegistryStore(registry.folder(), Hive::CurrentUser).read_value(u"Software", u"v", v), ERROR_SUCCESS);
+    EXPECT_EQ(v, dword_value(3));
+}
+
 TEST_F(RegistryStoreTest, ReadOnlyHiveRefusesChanges)
 {
     ASSERT_EQ(store.create_key(u"Software", nullptr), ERROR_SUCCESS);
