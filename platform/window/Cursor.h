@@ -6,8 +6,6 @@
 #include "platform/base/Types.h"
 #include "platform/window/Handles.h"
 
-struct HINSTANCE__;
-using HINSTANCE = HINSTANCE__*;
 struct HCURSOR__;
 using HCURSOR = HCURSOR__*;
 
