@@ -23,3 +23,6 @@ using HMENU = HMENU__*;
 
 struct HACCEL__;
 using HACCEL = HACCEL__*;
+
+// A resource id in a name slot, as Windows passes cursor and dialog ids.
+inline LPCWSTR MAKEINTRESOURCEW(WORD id) { return reinterpret_cast<LPCWSTR>(static_cast<std::uintptr_t>(id)); }

@@ -3,10 +3,12 @@
 // (not for callers). One lock guards the table; nothing calls a window
 // procedure while holding it.
 
+#include "platform/window/Dialog.h"
 #include "platform/window/PresentWindow.h"
 #include "platform/window/Window.h"
 
 #include <functional>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -85,6 +87,10 @@ DWORD ui_thread();
 
 // Key state kept from the key events the UI thread received (GetAsyncKeyState).
 void set_key_down(int virtual_key, bool down);
+
+// Shows a dialog from a template and runs its modal loop (Dialog.cpp); at places it as a
+// frameless pop-up at that screen point.
+INT_PTR run_dialog(const DialogTemplate& dialog, HWND owner, DLGPROC proc, LPARAM param, std::optional<POINT> at);
 
 // Puts the SDL event pump on the calling (UI) thread's queue, once.
 void install_event_pump();
