@@ -132,6 +132,40 @@ void set_shown_state(HWND hwnd, bool visible, bool minimized, bool maximized)
     if (visible && !was_visible) request_paint(hwnd);
 }
 
+// Without a desktop tray a hidden window would be out of reach: it stays on the
+// desktop, minimised (see Tray.h).
+void hide_in_tray(HWND hwnd, const WindowFacts& facts)
+{
+    update_window(hwnd, [](WindowRecord& r) { r.tray_hidden = true; });
+    // Only a mapped window can be minimised.
+    if (!facts.visible && !facts.tray_hidden) SDL_ShowWindow(facts.sdl);
+    SDL_MinimizeWindow(facts.sdl);
+    set_shown_state(hwnd, false, true, facts.maximized);
+    if (!facts.minimized) SendMessageW(hwnd, WM_SIZE, SIZE_MINIMIZED, 0);
+}
+
+// Shows a top-level window in the state the command asks; WM_SIZE tells a change of state.
+void show(HWND hwnd, const WindowFacts& facts, int command)
+{
+    const bool minimize = command == SW_MINIMIZE || command == SW_SHOWMINIMIZED || command == SW_SHOWMINNOACTIVE;
+    const bool maximize = command == SW_MAXIMIZE;
+    // Shown again from the tray, the window comes back from its stand-in minimised state.
+    const bool restore = command == SW_RESTORE || command == SW_SHOWNORMAL || command == SW_SHOWDEFAULT ||
+                         facts.tray_hidden;
+    update_window(hwnd, [](WindowRecord& r) { r.tray_hidden = false; });
+    SDL_ShowWindow(facts.sdl);
+    if (minimize) SDL_MinimizeWindow(facts.sdl);
+    else if (maximize) SDL_MaximizeWindow(facts.sdl);
+    else if (restore) SDL_RestoreWindow(facts.sdl);
+    const bool minimized = minimize || (facts.minimized && !maximize && !restore);
+    const bool maximized = maximize || (facts.maximized && !restore && !minimize);
+    set_shown_state(hwnd, true, minimized, maximized);
+    if (minimized == facts.minimized && maximized == facts.maximized) return;
+    const RECT r = facts.rect;
+    SendMessageW(hwnd, WM_SIZE, minimized ? SIZE_MINIMIZED : maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
+                 minimized ? 0 : MAKELPARAM(r.right - r.left, r.bottom - r.top));
+}
+
 }
 
 bool request_paint(HWND hwnd)
@@ -355,38 +389,17 @@ BOOL ShowWindow(HWND hwnd, int command)
     if (!facts) return FALSE;
     const BOOL was_visible = facts->visible ? TRUE : FALSE;
     if (!facts->sdl) {
+        // A control is drawn by its dialog.
         plat::update_window(hwnd, [&](plat::WindowRecord& r) { r.visible = command != SW_HIDE; });
-        return was_visible;
-    }
-    SDL_Window* sdl = facts->sdl;
-    const bool minimize = command == SW_MINIMIZE || command == SW_SHOWMINIMIZED || command == SW_SHOWMINNOACTIVE;
-    const bool maximize = command == SW_MAXIMIZE;
-    const bool restore = command == SW_RESTORE || command == SW_SHOWNORMAL || command == SW_SHOWDEFAULT;
-    if (command == SW_HIDE && facts->tray) {
-        // Without a desktop tray a hidden window would be out of reach: it stays minimised.
-        plat::update_window(hwnd, [](plat::WindowRecord& r) { r.tray_hidden = true; });
-        SDL_MinimizeWindow(sdl);
-        plat::set_shown_state(hwnd, false, true, facts->maximized);
-        if (!facts->minimized) SendMessageW(hwnd, WM_SIZE, SIZE_MINIMIZED, 0);
-        return was_visible;
-    }
-    plat::update_window(hwnd, [&](plat::WindowRecord& r) { if (command != SW_HIDE) r.tray_hidden = false; });
-    if (command == SW_HIDE) {
-        SDL_HideWindow(sdl);
+        plat::request_paint(facts->parent);
+    } else if (command == SW_HIDE && facts->tray) {
+        plat::hide_in_tray(hwnd, *facts);
+    } else if (command == SW_HIDE) {
+        SDL_HideWindow(facts->sdl);
         plat::set_shown_state(hwnd, false, facts->minimized, facts->maximized);
-        return was_visible;
+    } else {
+        plat::show(hwnd, *facts, command);
     }
-    SDL_ShowWindow(sdl);
-    if (minimize) SDL_MinimizeWindow(sdl);
-    else if (maximize) SDL_MaximizeWindow(sdl);
-    else if (restore || facts->tray_hidden) SDL_RestoreWindow(sdl);
-    const bool now_minimized = minimize || (facts->minimized && !maximize && !restore && !facts->tray_hidden);
-    const bool now_maximized = maximize || (facts->maximized && !restore && !minimize);
-    plat::set_shown_state(hwnd, true, now_minimized, now_maximized);
-    const RECT r = facts->rect;
-    if (now_minimized != facts->minimized || now_maximized != facts->maximized)
-        SendMessageW(hwnd, WM_SIZE, now_minimized ? SIZE_MINIMIZED : now_maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
-                     now_minimized ? 0 : MAKELPARAM(r.right - r.left, r.bottom - r.top));
     return was_visible;
 }
 

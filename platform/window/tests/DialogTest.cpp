@@ -172,6 +172,7 @@ TEST_F(Dialogs, UserAnswersByKeyMouseOrClose)
         {"the window's close button cancels", [](HWND d) { push_to(d, close_event); }, IDCANCEL},
         {"nobody answers: the timer cancels", [](HWND d) { SetTimer(d, 3000, 10, nullptr); }, IDCANCEL},
     };
+    Offer::timer_cancels = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Offer::user = c.user;
