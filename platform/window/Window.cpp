@@ -23,7 +23,7 @@ namespace {
 struct Table {
     std::mutex lock;
     std::map<std::u16string, WindowClass> classes;              // guarded by lock
-    std::map<HWND, std::shared_ptr<WindowRecord>> windows;      // guarded by lock; in creation order of handles
+    std::map<HWND, std::shared_ptr<WindowRecord>> windows;      // guarded by lock
     std::vector<HWND> order;                                    // guarded by lock; creation order
     std::uintptr_t next_child_handle = 0x10000;                 // guarded by lock
     DWORD ui_thread = 0;                                        // guarded by lock
@@ -238,13 +238,6 @@ void show_pending_frame(HWND hwnd)
     if (auto record = find(hwnd); record && record->present) record->present->show_pending_frame();
 }
 
-DWORD ui_thread()
-{
-    auto& t = table();
-    std::scoped_lock hold(t.lock);
-    return t.ui_thread;
-}
-
 void set_key_down(int virtual_key, bool down)
 {
     if (virtual_key > 0 && virtual_key < 256) table().keys[virtual_key] = down;
@@ -306,7 +299,6 @@ HWND CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR title, DWORD st
     record->window_class = cls;
     record->thread = GetCurrentThreadId();
     record->parent = (style & WS_CHILD) ? parent : nullptr;
-    record->style = style;
     record->text = plat::text_of(title);
     {
         auto& t = table();
@@ -333,6 +325,10 @@ BOOL DestroyWindow(HWND hwnd)
 {
     auto facts = plat::window_facts(hwnd);
     if (!facts || facts->thread != GetCurrentThreadId()) return FALSE;
+    // A window procedure that destroys its window again from WM_DESTROY gets FALSE.
+    bool again = false;
+    plat::update_window(hwnd, [&](plat::WindowRecord& r) { again = std::exchange(r.destroying, true); });
+    if (again) return FALSE;
     SendMessageW(hwnd, WM_DESTROY, 0, 0);
     for (HWND child : plat::child_windows(hwnd)) DestroyWindow(child);
     if (auto queue = plat::thread_queue(facts->thread)) queue->kill_window_timers(hwnd);

@@ -33,7 +33,6 @@ struct WindowRecord {
     DWORD thread = 0;
     HWND parent = nullptr;
     UINT_PTR control_id = 0;          // a child's id (the menu slot of CreateWindowExW)
-    DWORD style = 0;
     std::unique_ptr<PresentWindow> present;   // top-level windows only
     std::u16string text;
     RECT rect{};                      // top-level: on the screen (no frame: the client area); child: in the parent
@@ -43,9 +42,10 @@ struct WindowRecord {
     bool enabled = true;
     bool focused = false;
     bool paint_pending = false;
+    bool destroying = false;          // WM_DESTROY is being sent
     std::optional<TrayLink> tray;
     bool tray_hidden = false;         // hidden while it has a tray icon: kept minimised, see Tray.h
-    LONG_PTR user_data = 0;           // the dialog layer's per-window state
+    LONG_PTR user_data = 0;           // the message box's MB_ type
 };
 
 // Posts WM_PAINT unless one waits already (DispatchMessageW and UpdateWindow answer it);
@@ -81,9 +81,6 @@ std::vector<HWND> child_windows(HWND parent);
 std::vector<HWND> top_level_windows();
 // Presents what waits for this top-level window (UI thread).
 void show_pending_frame(HWND hwnd);
-
-// The thread allowed to pump SDL; 0 before the first top-level window.
-DWORD ui_thread();
 
 // Key state kept from the key events the UI thread received (GetAsyncKeyState).
 void set_key_down(int virtual_key, bool down);

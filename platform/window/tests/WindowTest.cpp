@@ -107,8 +107,10 @@ TEST_F(Windows, CreateShowMoveAndDestroy)
 
 TEST_F(Windows, DefaultCloseDestroysAndSystemCommandsChangeState)
 {
+    static BOOL destroyed_again = TRUE;
     static auto close_default = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
         received().push_back({m, w, l});
+        if (m == WM_DESTROY) destroyed_again = DestroyWindow(h);
         return DefWindowProcW(h, m, w, l);
     };
     register_class(u"CloseDefault", close_default, 0);
@@ -126,6 +128,7 @@ TEST_F(Windows, DefaultCloseDestroysAndSystemCommandsChangeState)
     SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_EQ(received(), (std::vector<Received>{{WM_SYSCOMMAND, SC_CLOSE, 0}, {WM_CLOSE, 0, 0}, {WM_DESTROY, 0, 0}}));
+    EXPECT_FALSE(destroyed_again) << "destroying from WM_DESTROY does not start over";
 }
 
 TEST_F(Windows, PostsFromManyThreadsArriveInEachThreadsOrder)
