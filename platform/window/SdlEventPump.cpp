@@ -123,7 +123,7 @@ private:
     void reached_from_desktop(HWND hwnd);
     void window_event(const SDL_WindowEvent& e);
     void size_changed(HWND hwnd, int width, int height);
-    void focus_changed(HWND hwnd, bool gained);
+    bool focus_changed(HWND hwnd, bool gained);   // false when the window had that focus already
     void mouse_button(const SDL_MouseButtonEvent& e);
     void mouse_wheel(const SDL_MouseWheelEvent& e);
     void key(const SDL_KeyboardEvent& e);
@@ -238,14 +238,14 @@ void SdlEventPump::size_changed(HWND hwnd, int width, int height)
     if (resize_client(hwnd, width, height)) paint(hwnd);
 }
 
-void SdlEventPump::focus_changed(HWND hwnd, bool gained)
+bool SdlEventPump::focus_changed(HWND hwnd, bool gained)
 {
     bool changed = false;
     update_window(hwnd, [&](WindowRecord& r) { changed = std::exchange(r.focused, gained) != gained; });
-    if (!changed) return;
+    if (!changed) return false;
     bool other_active = false;
     for (HWND other : top_level_windows())
-        if (other != hwnd && window_facts(other)->focused) other_active = true;
+        if (auto facts = window_facts(other); other != hwnd && facts && facts->focused) other_active = true;
     if (gained) {
         if (!other_active) SendMessageW(hwnd, WM_ACTIVATEAPP, TRUE, 0);
         SendMessageW(hwnd, WM_ACTIVATE, WA_ACTIVE, 0);
@@ -255,6 +255,7 @@ void SdlEventPump::focus_changed(HWND hwnd, bool gained)
         if (!other_active) SendMessageW(hwnd, WM_ACTIVATEAPP, FALSE, 0);
         SendMessageW(hwnd, WM_KILLFOCUS, 0, 0);
     }
+    return true;
 }
 
 // A window hidden in the tray that the desktop brings back asks, like the tray's double click.
@@ -302,9 +303,9 @@ void SdlEventPump::window_event(const SDL_WindowEvent& e)
         SendMessageW(hwnd, WM_SIZE, SIZE_RESTORED, size);
         return reached_from_desktop(hwnd);
     case SDL_WINDOWEVENT_FOCUS_GAINED:
-        focus_changed(hwnd, true);
-        return reached_from_desktop(hwnd);
-    case SDL_WINDOWEVENT_FOCUS_LOST: return focus_changed(hwnd, false);
+        if (focus_changed(hwnd, true)) reached_from_desktop(hwnd);
+        return;
+    case SDL_WINDOWEVENT_FOCUS_LOST: focus_changed(hwnd, false); return;
     case SDL_WINDOWEVENT_EXPOSED: return paint(hwnd);
     case SDL_WINDOWEVENT_CLOSE:
         if (facts->enabled) SendMessageW(hwnd, WM_CLOSE, 0, 0);

@@ -254,3 +254,29 @@ TEST_F(Windows, HitTestAsksTheWindowProcedureWithAScreenPoint)
     EXPECT_EQ(plat::window_hit_test(hwnd, {50, 10}), HTCAPTION);
     EXPECT_EQ(plat::window_hit_test(hwnd, {50, 60}), HTCLIENT);
 }
+
+TEST_F(Windows, SizeLimitsComeFromGetMinMaxInfo)
+{
+    static auto limited = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        if (m == WM_GETMINMAXINFO) {
+            auto* info = reinterpret_cast<MINMAXINFO*>(l);
+            info->ptMinTrackSize = {320, 360};
+            info->ptMaxTrackSize = {1600, 1200};
+            return 0;
+        }
+        return DefWindowProcW(h, m, w, l);
+    };
+    register_class(u"Limited", limited, 0);
+    HWND hwnd = CreateWindowExW(0, u"Limited", u"limited", WS_POPUP | WS_MAXIMIZEBOX, 0, 0, 400, 400, nullptr,
+                                nullptr, nullptr, nullptr);
+    m_made.push_back(hwnd);
+    SDL_Window* sdl = sdl_window_titled("limited");
+    ASSERT_NE(sdl, nullptr);
+    int w = 0, h = 0;
+    SDL_GetWindowMinimumSize(sdl, &w, &h);
+    EXPECT_EQ(w, 320);
+    EXPECT_EQ(h, 360);
+    SDL_GetWindowMaximumSize(sdl, &w, &h);
+    EXPECT_EQ(w, 1600);
+    EXPECT_EQ(h, 1200);
+}
