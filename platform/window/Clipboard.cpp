@@ -1,5 +1,7 @@
 #include "Clipboard.h"
 
+#include "HandleTable.h"
+
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
 #include "platform/sync/MessageQueue.h"
@@ -8,7 +10,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -16,16 +17,12 @@
 
 namespace {
 
-struct Blocks {
-    std::mutex lock;
-    // guarded by lock; a block's bytes never move, so locked pointers stay good
-    std::map<HGLOBAL, std::unique_ptr<std::vector<std::byte>>> blocks;
-    std::uintptr_t next = 0x30000;   // guarded by lock
-};
+// A block's bytes are on the heap and never move, so a locked pointer stays good.
+using Bytes = std::unique_ptr<std::vector<std::byte>>;
 
-Blocks& blocks()
+plat::HandleTable<HGLOBAL, Bytes>& blocks()
 {
-    static Blocks b;
+    static plat::HandleTable<HGLOBAL, Bytes> b(0x30000);
     return b;
 }
 
@@ -73,20 +70,15 @@ HGLOBAL block_with(const std::u16string& text)
 HGLOBAL GlobalAlloc(UINT, SIZE_T bytes)
 {
     if (bytes == 0) return nullptr;
-    auto data = std::make_unique<std::vector<std::byte>>(bytes);   // always zeroed: never hands out stale bytes
-    auto& b = blocks();
-    std::scoped_lock hold(b.lock);
-    HGLOBAL handle = reinterpret_cast<HGLOBAL>(b.next += 8);
-    b.blocks[handle] = std::move(data);
-    return handle;
+    // Always zeroed: a block never hands out stale bytes.
+    return blocks().add(std::make_unique<std::vector<std::byte>>(bytes));
 }
 
 LPVOID GlobalLock(HGLOBAL block)
 {
-    auto& b = blocks();
-    std::scoped_lock hold(b.lock);
-    auto found = b.blocks.find(block);
-    return found == b.blocks.end() ? nullptr : found->second->data();
+    LPVOID data = nullptr;
+    blocks().with(block, [&](Bytes& bytes) { data = bytes->data(); });
+    return data;
 }
 
 // Blocks never move, so there is no lock count: FALSE is Windows' "no longer locked".
@@ -94,23 +86,12 @@ BOOL GlobalUnlock(HGLOBAL) { return FALSE; }
 
 SIZE_T GlobalSize(HGLOBAL block)
 {
-    auto& b = blocks();
-    std::scoped_lock hold(b.lock);
-    auto found = b.blocks.find(block);
-    return found == b.blocks.end() ? 0 : found->second->size();
+    SIZE_T size = 0;
+    blocks().with(block, [&](Bytes& bytes) { size = bytes->size(); });
+    return size;
 }
 
-HGLOBAL GlobalFree(HGLOBAL block)
-{
-    std::unique_ptr<std::vector<std::byte>> gone;
-    auto& b = blocks();
-    std::scoped_lock hold(b.lock);
-    auto found = b.blocks.find(block);
-    if (found == b.blocks.end()) return block;
-    gone = std::move(found->second);
-    b.blocks.erase(found);
-    return nullptr;
-}
+HGLOBAL GlobalFree(HGLOBAL block) { return blocks().remove(block) ? nullptr : block; }
 
 BOOL OpenClipboard(HWND)
 {

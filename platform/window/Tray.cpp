@@ -1,11 +1,10 @@
 #include "Tray.h"
 
+#include "HandleTable.h"
 #include "WindowTable.h"
 
 #include <SDL.h>
 
-#include <map>
-#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -16,15 +15,9 @@ struct MenuItem {
     std::u16string text;
 };
 
-struct Menus {
-    std::mutex lock;
-    std::map<HMENU, std::vector<MenuItem>> menus;   // guarded by lock
-    std::uintptr_t next = 0x40000;                  // guarded by lock
-};
-
-Menus& menus()
+plat::HandleTable<HMENU, std::vector<MenuItem>>& menus()
 {
-    static Menus m;
+    static plat::HandleTable<HMENU, std::vector<MenuItem>> m(0x40000);
     return m;
 }
 
@@ -84,42 +77,21 @@ BOOL Shell_NotifyIconW(DWORD message, const NOTIFYICONDATAW* data)
     return done ? TRUE : FALSE;
 }
 
-HMENU CreatePopupMenu()
-{
-    auto& m = menus();
-    std::scoped_lock hold(m.lock);
-    HMENU menu = reinterpret_cast<HMENU>(m.next += 4);
-    m.menus[menu] = {};
-    return menu;
-}
+HMENU CreatePopupMenu() { return menus().add({}); }
 
 BOOL AppendMenuW(HMENU menu, UINT, UINT_PTR id, LPCWSTR text)
 {
-    auto& m = menus();
-    std::scoped_lock hold(m.lock);
-    auto found = m.menus.find(menu);
-    if (found == m.menus.end()) return FALSE;
-    found->second.push_back({id, text ? text : u""});
-    return TRUE;
+    return menus().with(menu, [&](std::vector<MenuItem>& items) { items.push_back({id, text ? text : u""}); }) ? TRUE
+                                                                                                               : FALSE;
 }
 
-BOOL DestroyMenu(HMENU menu)
-{
-    auto& m = menus();
-    std::scoped_lock hold(m.lock);
-    return m.menus.erase(menu) ? TRUE : FALSE;
-}
+BOOL DestroyMenu(HMENU menu) { return menus().remove(menu) ? TRUE : FALSE; }
 
 BOOL TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int, HWND owner, const RECT*)
 {
     std::vector<MenuItem> items;
-    {
-        auto& m = menus();
-        std::scoped_lock hold(m.lock);
-        auto found = m.menus.find(menu);
-        if (found == m.menus.end() || found->second.empty()) return FALSE;
-        items = found->second;
-    }
+    menus().with(menu, [&](const std::vector<MenuItem>& kept) { items = kept; });
+    if (items.empty()) return FALSE;
     const int height = static_cast<int>(items.size()) * item_height;
     plat::DialogTemplate popup{u"menu", menu_width, height, {}};
     for (std::size_t i = 0; i < items.size(); ++i) {
