@@ -292,14 +292,8 @@ INT_PTR message_box_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 DialogTemplate message_box_template(std::u16string_view text, std::u16string_view caption, UINT type)
 {
-    constexpr int width = 380, margin = 16, line = 18, button_w = 84, button_h = 26;
-    int lines = 0;
-    for (std::size_t at = 0; at <= text.size();) {
-        const std::size_t end = std::min(text.find(u'\n', at), text.size());
-        lines += 1 + static_cast<int>(end - at) / 52;   // about 52 characters fit a line
-        at = end + 1;
-    }
-    const int text_bottom = margin + lines * line;
+    constexpr int width = 380, margin = 16, button_w = 84, button_h = 26;
+    const int text_bottom = margin + wrapped_text_height(text, width - 2 * margin);
     const int height = text_bottom + margin + button_h + margin;
     DialogTemplate t{std::u16string(caption), width, height, {}};
     t.items.push_back({DialogItemKind::Text, -1, std::u16string(text), {margin, margin, width - margin, text_bottom}});

@@ -4,6 +4,8 @@
 
 #include "platform/window/Dialog.h"
 
+#include <string_view>
+
 namespace plat {
 
 struct PaintedItem {
@@ -15,5 +17,8 @@ struct PaintedItem {
 };
 
 void paint_dialog(HWND dialog, int width, int height, const std::vector<PaintedItem>& items);
+
+// The height a text item of this width needs for the text, wrapped as it is drawn.
+int wrapped_text_height(std::u16string_view text, int width);
 
 }

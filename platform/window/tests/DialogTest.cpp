@@ -230,3 +230,27 @@ TEST_F(Dialogs, MessageBoxAnswersWithThePressedButton)
         EXPECT_EQ(MessageBoxW(nullptr, u"Cannot create the folder\n/tmp/é/中文", u"Strimo", c.type), c.result);
     }
 }
+
+TEST_F(Dialogs, MessageBoxIsAsTallAsItsWrappedText)
+{
+    static int height;
+    auto box_height = [](const char16_t* text) {
+        height = 0;
+        SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR id, DWORD) {
+            KillTimer(nullptr, id);
+            HWND box = FindWindowW(u"#32770", u"Strimo");
+            RECT client{};
+            GetClientRect(box, &client);
+            height = client.bottom;
+            push_to(box, [](Uint32 w) { return key_down(w, SDLK_ESCAPE); });
+        });
+        MessageBoxW(nullptr, text, u"Strimo", MB_OK);
+        return height;
+    };
+    const int one_line = box_height(u"Done.");
+    // Sixty CJK characters have no spaces to break at and still take three lines.
+    const std::u16string cjk(60, u'文');
+    const int three_lines = box_height(cjk.c_str());
+    EXPECT_GT(one_line, 0);
+    EXPECT_GE(three_lines - one_line, 2 * 15);
+}
