@@ -247,8 +247,8 @@ INT_PTR run_dialog(const DialogTemplate& dialog, HWND owner, DLGPROC proc, LPARA
     }
     const bool disable_owner = owner && IsWindowEnabled(owner);
     if (disable_owner) EnableWindow(owner, FALSE);
-    HWND first = child_windows(hwnd).empty() ? nullptr : child_windows(hwnd).front();
-    proc(hwnd, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), param);
+    const auto controls = child_windows(hwnd);
+    proc(hwnd, WM_INITDIALOG, reinterpret_cast<WPARAM>(controls.empty() ? nullptr : controls.front()), param);
     if (!ended(hwnd)) {
         ShowWindow(hwnd, SW_SHOW);
         SetForegroundWindow(hwnd);
@@ -265,6 +265,7 @@ INT_PTR run_dialog(const DialogTemplate& dialog, HWND owner, DLGPROC proc, LPARA
     }
     const INT_PTR result = with_dialog(hwnd, [](DialogState* d) { return d ? d->result : 0; });
     if (disable_owner) EnableWindow(owner, TRUE);
+    if (owner) SetForegroundWindow(owner);   // the owner takes the focus back, as on Windows
     DestroyWindow(hwnd);
     auto& t = dialog_table();
     std::scoped_lock hold(t.lock);

@@ -254,3 +254,15 @@ TEST_F(Dialogs, MessageBoxIsAsTallAsItsWrappedText)
     EXPECT_GT(one_line, 0);
     EXPECT_GE(three_lines - one_line, 2 * 15);
 }
+
+TEST_F(Dialogs, QuitEndsTheDialogAndReachesTheOuterLoop)
+{
+    Offer::user = [](HWND) { PostQuitMessage(7); };
+    EXPECT_EQ(DialogBoxParamW(nullptr, MAKEINTRESOURCEW(offer_dialog), nullptr, Offer::proc,
+                              reinterpret_cast<LPARAM>(u"x")),
+              0);
+    MSG m;
+    ASSERT_TRUE(PeekMessageW(&m, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(m.message, WM_QUIT);
+    EXPECT_EQ(m.wParam, 7u);
+}
