@@ -11,11 +11,14 @@
 
 #include "platform/base/Types.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 struct HWND__;
 using HWND = HWND__*;
@@ -29,15 +32,29 @@ struct MSG {
 };
 
 inline constexpr UINT WM_QUIT = 0x0012;
+inline constexpr UINT WM_TIMER = 0x0113;
 inline constexpr UINT WM_USER = 0x0400;
 inline constexpr UINT PM_NOREMOVE = 0x0000;
 inline constexpr UINT PM_REMOVE = 0x0001;
+
+// A timer's routine: called by DispatchMessageW for its WM_TIMER (hwnd, WM_TIMER, id, tick).
+using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
 
 namespace plat {
 
 using DropPayload = void (*)(const MSG&);
 
 enum class Removal { Keep, Remove };
+
+// What the window layer adds to the queue of the thread that pumps input events:
+// a receive that finds nothing calls pump on that thread, with no lock held, to
+// turn the events that are ready (waiting up to timeout_ms, -1 without limit,
+// 0 not at all) into messages; a post from another thread calls wake, which
+// ends such a wait.
+struct EventPump {
+    std::function<void(int timeout_ms)> pump;
+    std::function<void()> wake;
+};
 
 // Which messages a receive takes: those for hwnd (null: all) whose number lies in
 // [first, last] (both 0: all). WM_QUIT is taken whatever the range.
@@ -69,18 +86,46 @@ public:
     // Drops every queued message (running their DropPayloads) and refuses later posts.
     void close();
 
+    // Windows timers: when no posted message matches a receive, a due timer that does
+    // is received as WM_TIMER (hwnd, id, lParam = proc) and is next due a period later;
+    // a timer never queues more than one. A window timer is named by (hwnd, id) and
+    // replaced by a new one of that name. A windowless timer (hwnd null) keeps an id
+    // that names one of this queue's windowless timers and otherwise gets a new one.
+    // Returns the timer's id; 0 when the queue is closed.
+    UINT_PTR set_timer(HWND hwnd, UINT_PTR id, UINT elapse_ms, TIMERPROC proc);
+    bool kill_timer(HWND hwnd, UINT_PTR id);
+    void kill_window_timers(HWND hwnd);
+
+    // Set once by the thread that pumps input events; see EventPump.
+    void set_event_pump(std::shared_ptr<const EventPump> pump);
+
 private:
+    using Clock = std::chrono::steady_clock;
     struct Entry {
         MSG message;
         DropPayload drop;
     };
-    std::optional<MSG> take(const MessageFilter& filter, Removal removal);   // with m_lock held
+    struct Timer {
+        HWND hwnd;
+        UINT_PTR id;
+        Clock::duration period;
+        Clock::time_point due;
+        TIMERPROC proc;
+    };
+    // These three with m_lock held.
+    std::optional<MSG> take(const MessageFilter& filter, Removal removal);
+    std::optional<MSG> take_due_timer(const MessageFilter& filter, Removal removal);
+    std::optional<Clock::time_point> next_due(const MessageFilter& filter) const;
+    void wake_waiters(std::unique_lock<std::mutex>& hold);   // releases the lock
 
     std::mutex m_lock;
     std::condition_variable m_arrived;
     std::deque<Entry> m_entries;        // guarded by m_lock
     std::optional<int> m_quit_code;     // guarded by m_lock; set by post_quit until received
     bool m_closed = false;              // guarded by m_lock
+    std::vector<Timer> m_timers;        // guarded by m_lock
+    UINT_PTR m_next_thread_timer = 1;   // guarded by m_lock
+    std::shared_ptr<const EventPump> m_pump;   // guarded by m_lock
 };
 
 // The queue of a live thread, or null when that thread has none.

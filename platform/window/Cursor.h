@@ -6,13 +6,8 @@
 #include "platform/base/Types.h"
 #include "platform/window/Handles.h"
 
-struct HINSTANCE__;
-using HINSTANCE = HINSTANCE__*;
 struct HCURSOR__;
 using HCURSOR = HCURSOR__*;
-
-// A resource id in a name slot, as Windows passes cursor ids.
-inline LPCWSTR MAKEINTRESOURCEW(WORD id) { return reinterpret_cast<LPCWSTR>(static_cast<std::uintptr_t>(id)); }
 
 inline const LPCWSTR IDC_ARROW = MAKEINTRESOURCEW(32512);
 inline const LPCWSTR IDC_SIZENWSE = MAKEINTRESOURCEW(32642);

@@ -13,9 +13,9 @@ namespace plat {
 
 struct PresentWindowState {
     SDL_Window* window{nullptr};
-    int width{0};
-    int height{0};
     mutable std::mutex lock;
+    int width{0};                       // guarded by lock
+    int height{0};                      // guarded by lock
     std::vector<std::uint32_t> frame;   // guarded by lock; width x height, what the client area shows
     bool pending{false};                // guarded by lock
 };
@@ -47,7 +47,8 @@ std::uint32_t PresentWindow::frame_event_type()
     return type;
 }
 
-std::unique_ptr<PresentWindow> PresentWindow::create(const std::string& title, int width, int height)
+std::unique_ptr<PresentWindow> PresentWindow::create(const std::string& title, int width, int height,
+                                                     std::uint32_t sdl_flags)
 {
     if (width <= 0 || height <= 0) return nullptr;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
@@ -55,7 +56,7 @@ std::unique_ptr<PresentWindow> PresentWindow::create(const std::string& title, i
         return nullptr;
     }
     auto state = std::make_unique<PresentWindowState>();
-    state->window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, 0);
+    state->window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, sdl_flags);
     if (state->window == nullptr) {
         debug_log(std::string("window: cannot create: ") + SDL_GetError());
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -86,7 +87,23 @@ PresentWindow::~PresentWindow()
 
 HWND PresentWindow::hwnd() const { return handle_of(m_state.get()); }
 
-RECT PresentWindow::client_rect() const { return RECT{0, 0, m_state->width, m_state->height}; }
+RECT PresentWindow::client_rect() const
+{
+    std::scoped_lock hold(m_state->lock);
+    return RECT{0, 0, m_state->width, m_state->height};
+}
+
+SDL_Window* PresentWindow::sdl_window() const { return m_state->window; }
+
+void PresentWindow::resize(int width, int height)
+{
+    if (width <= 0 || height <= 0) return;
+    std::scoped_lock hold(m_state->lock);
+    if (width == m_state->width && height == m_state->height) return;
+    m_state->width = width;
+    m_state->height = height;
+    m_state->frame.assign(static_cast<std::size_t>(width) * height, 0xff000000u);
+}
 
 bool PresentWindow::show_pending_frame()
 {
@@ -147,6 +164,7 @@ std::optional<RECT> present_client_rect(HWND window)
     std::scoped_lock hold(table.lock);
     auto found = table.windows.find(window);
     if (found == table.windows.end()) return std::nullopt;
+    std::scoped_lock frame_hold(found->second->lock);
     return RECT{0, 0, found->second->width, found->second->height};
 }
 

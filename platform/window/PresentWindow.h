@@ -28,14 +28,21 @@ struct FrameView {
 
 class PresentWindow {
 public:
-    // Null when SDL2 video cannot start or the window cannot be made.
-    static std::unique_ptr<PresentWindow> create(const std::string& title, int width, int height);
+    // Null when SDL2 video cannot start or the window cannot be made. sdl_flags are
+    // SDL_CreateWindow's (hidden, borderless, resizable).
+    static std::unique_ptr<PresentWindow> create(const std::string& title, int width, int height,
+                                                 std::uint32_t sdl_flags = 0);
     ~PresentWindow();
     PresentWindow(const PresentWindow&) = delete;
     PresentWindow& operator=(const PresentWindow&) = delete;
 
     HWND hwnd() const;
     RECT client_rect() const;
+    SDL_Window* sdl_window() const;
+
+    // UI thread, when the window's size changed: the retained frame takes the new
+    // client size (black until the next present).
+    void resize(int width, int height);
 
     // UI thread: puts the last presented frame on the screen; false when none was waiting.
     bool show_pending_frame();

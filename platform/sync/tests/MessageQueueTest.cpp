@@ -193,3 +193,44 @@ TEST_F(MessageQueueTest, AThreadWithoutAQueueCannotBePosted)
     posted = false;
     foreign.join();
 }
+
+TEST_F(MessageQueueTest, DueTimerComesAfterPostedMessagesAndOnlyOnceWhileLate)
+{
+    plat::MessageQueue queue;
+    const UINT_PTR id = queue.set_timer(nullptr, 0, 10, nullptr);
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(queue.set_timer(nullptr, 777, 10, nullptr), id + 1) << "an unknown windowless id gets a new one";
+    ASSERT_TRUE(queue.kill_timer(nullptr, id + 1));
+
+    MSG first = queue.get({});   // waits for the timer
+    EXPECT_EQ(first.message, WM_TIMER);
+    EXPECT_EQ(first.wParam, id);
+    MSG second = queue.get({});  // and it comes again
+    EXPECT_EQ(second.message, WM_TIMER);
+
+    // A posted message goes first even when the timer is overdue; a late timer makes one WM_TIMER.
+    plat::Event never(plat::EventReset::Manual, plat::EventState::Clear);
+    plat::wait_any({&never}, 40);
+    ASSERT_TRUE(queue.post({nullptr, WM_LOGIC, 0, 0, 0}));
+    EXPECT_EQ(queue.get({}).message, WM_LOGIC);
+    EXPECT_EQ(queue.get({}).message, WM_TIMER);
+    EXPECT_FALSE(queue.peek({}, plat::Removal::Remove).has_value());
+
+    EXPECT_TRUE(queue.kill_timer(nullptr, id));
+    EXPECT_FALSE(queue.kill_timer(nullptr, id));
+}
+
+TEST_F(MessageQueueTest, WindowTimerReplacedByNameAndFilteredByWindow)
+{
+    plat::MessageQueue queue;
+    HWND a = reinterpret_cast<HWND>(0x10);
+    HWND b = reinterpret_cast<HWND>(0x20);
+    EXPECT_EQ(queue.set_timer(a, 5, 100000, nullptr), 5u);
+    EXPECT_EQ(queue.set_timer(a, 5, 10, nullptr), 5u);   // replaces the slow one
+    EXPECT_EQ(queue.set_timer(b, 5, 10, nullptr), 5u);
+    queue.kill_window_timers(b);
+    MSG m = queue.get({a, WM_TIMER, WM_TIMER});
+    EXPECT_EQ(m.hwnd, a);
+    EXPECT_EQ(m.wParam, 5u);
+    EXPECT_FALSE(queue.peek({b, 0, 0}, plat::Removal::Keep).has_value());
+}
