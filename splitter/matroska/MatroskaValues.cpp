@@ -34,6 +34,7 @@ HRESULT read_payload(CElementNode* node, std::vector<BYTE>& out)
 // Text ends at its first zero byte: writers may pad strings with zeros.
 std::string_view text_of(const std::vector<BYTE>& bytes)
 {
+    if (bytes.empty()) return {};
     const char* p = reinterpret_cast<const char*>(bytes.data());
     return std::string_view(p, strnlen(p, bytes.size()));
 }
