@@ -24,6 +24,8 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -91,19 +93,43 @@ plat::UniqueFd connect_to(const std::string& socket)
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket.c_str());
-    check(::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0, "cannot connect");
+    int connected = ::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    while (connected != 0 && (errno == EINTR || errno == EALREADY)) {
+        pollfd writable{fd.get(), POLLOUT, 0};
+        ::poll(&writable, 1, reply_wait_ms);
+        connected = ::connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+        if (connected != 0 && errno == EISCONN) connected = 0;
+    }
+    check(connected == 0, "cannot connect");
     return fd;
+}
+
+// Sends all of it unless the server cut the connection. libFuzzer's timer
+// interrupts system calls, so EINTR is no answer.
+void send_all(int fd, const std::uint8_t* bytes, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t sent = ::send(fd, bytes, size, MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent <= 0) return;
+        bytes += sent;
+        size -= static_cast<std::size_t>(sent);
+    }
 }
 
 // The next reply; false when the server closed the connection.
 bool next_reply(int fd, Reply& reply)
 {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(reply_wait_ms);
     std::size_t got = 0;
     auto* into = reinterpret_cast<char*>(&reply);
     while (got < sizeof reply) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        check(left.count() > 0, "a request was neither answered nor refused");
         pollfd readable{fd, POLLIN, 0};
-        check(::poll(&readable, 1, reply_wait_ms) == 1, "a request was neither answered nor refused");
+        if (::poll(&readable, 1, static_cast<int>(left.count())) != 1) continue;
         const ssize_t n = ::recv(fd, into + got, sizeof reply - got, 0);
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         got += static_cast<std::size_t>(n);
     }
@@ -121,7 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     plat::UniqueFd client = connect_to(server.socket);
     for (std::size_t at = 0; at < bytes.size(); at += piece)
-        if (::send(client.get(), bytes.data() + at, std::min(piece, bytes.size() - at), MSG_NOSIGNAL) < 0) break;
+        send_all(client.get(), bytes.data() + at, std::min(piece, bytes.size() - at));
     const std::size_t requests = bytes.size() / sizeof(Request);
     std::size_t answered = 0;
     bool created = false;
