@@ -151,12 +151,14 @@ struct OutArg<I**> {
     }
 };
 
+// Inline, the specializations too (they are not implicitly so): each file that
+// includes this header would define them otherwise, and the link fails.
 template <class A>
-constexpr bool is_out_pointer = std::is_pointer_v<A> && std::is_pointer_v<std::remove_pointer_t<A>>;
+inline constexpr bool is_out_pointer = std::is_pointer_v<A> && std::is_pointer_v<std::remove_pointer_t<A>>;
 template <>
-constexpr bool is_out_pointer<LONG*> = true;
+inline constexpr bool is_out_pointer<LONG*> = true;
 template <>
-constexpr bool is_out_pointer<SHORT*> = true;
+inline constexpr bool is_out_pointer<SHORT*> = true;
 
 template <class... A>
 struct LastOf { using type = void; };

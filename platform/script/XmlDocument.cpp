@@ -69,6 +69,26 @@ T* hidden(duk_context* ctx, int index, const char (&key)[N])
 
 void ignore_error(void*, xmlError*) {}
 
+// The nodes a script may hold. libxml2 links other structures into the tree
+// and into XPath's answers (the document, its type declaration, the entity
+// declarations under entity references, namespaces) whose fields differ
+// from a node's; they are never handed out.
+bool is_dom_node(const xmlNode* node)
+{
+    switch (node->type) {
+    case XML_ELEMENT_NODE:
+    case XML_ATTRIBUTE_NODE:
+    case XML_TEXT_NODE:
+    case XML_CDATA_SECTION_NODE:
+    case XML_ENTITY_REF_NODE:
+    case XML_PI_NODE:
+    case XML_COMMENT_NODE:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Pushes the prototype kept in the heap stash under key.
 template <std::size_t N>
 void push_prototype(duk_context* ctx, const char (&key)[N])
@@ -163,8 +183,9 @@ CallOutcome select_body(duk_context* ctx, bool single)
         return CallOutcome::fail(E_FAIL, "XML DOM: not a node-set expression: " + expression);
     std::vector<xmlNode*> nodes;
     if (xmlNodeSet* set = result->nodesetval)
-        for (int i = 0; i < set->nodeNr && !(single && i > 0); ++i)
-            nodes.push_back(set->nodeTab[i]);
+        for (int i = 0; i < set->nodeNr && !(single && !nodes.empty()); ++i)
+            if (is_dom_node(set->nodeTab[i]))
+                nodes.push_back(set->nodeTab[i]);
     if (single) {
         if (nodes.empty())
             duk_push_null(ctx);
@@ -289,18 +310,39 @@ struct FreeParser {
 };
 using Parser = std::unique_ptr<xmlParserCtxt, FreeParser>;
 
-// What one parse gave: the document (null when refused) and the parser, which holds the error.
+// The first error that made a document not well-formed, and whether the
+// parser had read all of the bytes when it came.
+struct FirstFault {
+    int code = 0;
+    bool at_the_end = false;
+};
+
+void note_first_fault(void* context, xmlError* error)
+{
+    auto* parser = static_cast<xmlParserCtxt*>(context);
+    auto* first = static_cast<FirstFault*>(parser->_private);
+    if (!first || first->code != 0 || !error || error->level != XML_ERR_FATAL)
+        return;
+    first->code = error->code;
+    first->at_the_end = parser->input && parser->input->cur >= parser->input->end;
+}
+
+// What one parse gave: the document (null when refused), the parser, which
+// holds the last error, and the first fault.
 struct Parsed {
     std::unique_ptr<xmlDoc, FreeDoc> doc;
     Parser parser;
+    std::unique_ptr<FirstFault> first_fault;
 };
 
 Parsed read_document(std::string_view bytes, const char* encoding, int extra_options)
 {
-    Parsed result{nullptr, Parser(xmlNewParserCtxt())};
+    Parsed result{nullptr, Parser(xmlNewParserCtxt()), std::make_unique<FirstFault>()};
     if (!result.parser)
         return result;
     result.parser->sax->getEntity = get_entity;
+    result.parser->sax->serror = note_first_fault;
+    result.parser->_private = result.first_fault.get();
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOCDATA |
                         (encoding ? XML_PARSE_IGNORE_ENC : 0) | extra_options;
     result.doc.reset(xmlCtxtReadMemory(result.parser.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr,
@@ -312,13 +354,14 @@ Parsed read_document(std::string_view bytes, const char* encoding, int extra_opt
 
 // A feed whose only fault is at its very end (the last closing tag without its
 // ">", the closes of the channel and the root missing) is read as far as it
-// goes; a feed cut inside an item, or broken anywhere else, is refused.
+// goes; a feed cut inside an item, or broken anywhere else, is refused. Only
+// the first fault counts: the parser goes on after it and reports the end of
+// a broken feed as well.
 constexpr int most_open_at_the_end = 2;
 
-bool damaged_only_at_the_end(const xmlParserCtxt& strict)
+bool damaged_only_at_the_end(const FirstFault& first)
 {
-    const xmlError* error = xmlCtxtGetLastError(const_cast<xmlParserCtxt*>(&strict));
-    return error && (error->code == XML_ERR_GT_REQUIRED || error->code == XML_ERR_TAG_NOT_FINISHED);
+    return first.at_the_end && (first.code == XML_ERR_GT_REQUIRED || first.code == XML_ERR_TAG_NOT_FINISHED);
 }
 
 duk_ret_t finalize_tree(duk_context* ctx)
@@ -355,7 +398,7 @@ CallOutcome parse_into(duk_context* ctx, int document_index, std::string_view by
         return CallOutcome::fail(E_OUTOFMEMORY, "XML DOM: no parser");
     if (!parsed.parser->wellFormed)
         parsed.doc.reset();
-    if (!parsed.doc && recovery == Recovery::AtTheEnd && damaged_only_at_the_end(*parsed.parser)) {
+    if (!parsed.doc && recovery == Recovery::AtTheEnd && damaged_only_at_the_end(*parsed.first_fault)) {
         Parsed recovered = read_document(bytes, encoding, XML_PARSE_RECOVER);
         if (recovered.doc && recovered.parser->nameNr <= most_open_at_the_end)
             parsed.doc = std::move(recovered.doc);
@@ -508,7 +551,8 @@ duk_ret_t child_nodes(duk_context* ctx)
         return 0;
     std::vector<xmlNode*> children;
     for (xmlNode* child = node->children; child; child = child->next)
-        children.push_back(child);
+        if (is_dom_node(child))
+            children.push_back(child);
     push_list(ctx, children, -1);
     return 1;
 }

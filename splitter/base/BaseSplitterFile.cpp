@@ -88,10 +88,14 @@ HRESULT CBaseSplitterFile::read_uncached(BYTE* buffer, LONGLONG length)
     while (length > 0) {
         LONG n = static_cast<LONG>(std::min<LONGLONG>(length, std::numeric_limits<LONG>::max()));
         HRESULT hr = m_reader->SyncRead(m_pos, n, buffer);
+        if (hr != S_OK) {
+            // A short read ends where the source's bytes end, never beyond them.
+            m_pos = std::clamp(GetAvailable(), m_pos, m_pos + n);
+            return hr;
+        }
         m_pos += n;
         buffer += n;
         length -= n;
-        if (hr != S_OK) return hr;
     }
     return S_OK;
 }

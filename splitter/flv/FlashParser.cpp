@@ -295,7 +295,7 @@ bool CFlashParser::AvcType(const Tag& t, CMediaType& type)
     mvih->cbSequenceHeader = static_cast<DWORD>(header);
     auto* seq = reinterpret_cast<BYTE*>(mvih->dwSequenceHeader);
     std::memcpy(seq, sps.data(), sps.size());
-    std::memcpy(seq + sps.size(), pps.data(), pps.size());
+    if (!pps.empty()) std::memcpy(seq + sps.size(), pps.data(), pps.size());   // a record may hold no picture set
     return true;
 }
 
@@ -429,7 +429,7 @@ REFERENCE_TIME CFlashParser::GetDuration()
     Tag t{};
     while (ReadTag(t)) {
         const LONGLONG next = m_file->GetPos() + t.data_size;
-        if ((t.data_size == 0 || t.data_size == 0xFFFFFF) && waits < 100) {
+        if ((t.data_size == 0 || t.data_size == 0xFFFFFF) && waits < 100 && !m_file->IsComplete()) {
             ++waits;
             Sleep(1);
         }
@@ -599,7 +599,7 @@ HRESULT CFlashParser::DemuxTag(TimeLine& times)
             return S_OK;
         }
         Resync(tag_start + 9, "Splitter:Error\n");
-        Sleep(growth_poll_ms);
+        if (!m_file->IsComplete()) Sleep(growth_poll_ms);   // a whole file has nothing to wait for
         return S_OK;
     }
     if (next > m_file->GetAvailable() && WaitForMore()) {

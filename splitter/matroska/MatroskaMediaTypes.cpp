@@ -8,6 +8,7 @@
 #include <string>
 
 using MatroskaReader::TrackEntry;
+using MatroskaReader::WholeOf;
 
 namespace {
 
@@ -153,7 +154,7 @@ void video_types(const TrackEntry& t, std::vector<CMediaType>& types)
 void apply_video_geometry(const TrackEntry& t, std::vector<CMediaType>& types)
 {
     REFERENCE_TIME frame = 0;
-    if (*t.v.FramePerSec > 0) frame = static_cast<REFERENCE_TIME>(10000000.0 / *t.v.FramePerSec);
+    if (*t.v.FramePerSec > 0) frame = WholeOf<REFERENCE_TIME>(10000000.0 / *t.v.FramePerSec);
     else if (*t.DefaultDuration) frame = static_cast<REFERENCE_TIME>(*t.DefaultDuration / 100);
     if (frame)
         for (CMediaType& mt : types)
@@ -187,7 +188,7 @@ WAVEFORMATEX wave(const TrackEntry& t, WORD tag)
     WAVEFORMATEX wfe{};
     wfe.wFormatTag = tag;
     wfe.nChannels = static_cast<WORD>(*t.a.Channels);
-    wfe.nSamplesPerSec = static_cast<DWORD>(*t.a.SamplingFrequency);
+    wfe.nSamplesPerSec = WholeOf<DWORD>(*t.a.SamplingFrequency);
     wfe.wBitsPerSample = static_cast<WORD>(*t.a.BitDepth);
     wfe.nBlockAlign = static_cast<WORD>(wfe.nChannels * wfe.wBitsPerSample / 8);
     wfe.nAvgBytesPerSec = wfe.nBlockAlign * wfe.nSamplesPerSec;
@@ -209,7 +210,7 @@ void vorbis_types(const TrackEntry& t, std::vector<CMediaType>& types)
     std::vector<std::vector<BYTE>> packets;
     if (!SplitXiphLaced(t.CodecPrivate.Bytes(), packets)) return;
     const auto channels = static_cast<DWORD>(*t.a.Channels);
-    const auto rate = static_cast<DWORD>(*t.a.SamplingFrequency);
+    const auto rate = WholeOf<DWORD>(*t.a.SamplingFrequency);
     if (packets.size() == 3) {
         const DWORD fields[] = {channels, rate, static_cast<DWORD>(*t.a.BitDepth),
                                 static_cast<DWORD>(packets[0].size()), static_cast<DWORD>(packets[1].size()),
@@ -269,7 +270,12 @@ void audio_types(const TrackEntry& t, std::vector<CMediaType>& types)
     if (id == "A_MS/ACM") {
         // The private data is a whole wave format header.
         if (cp.size() < sizeof(WAVEFORMATEX)) return;
-        CMediaType mt = make_type(MEDIATYPE_Audio, plat::fourcc_guid(WORD(cp[0] | cp[1] << 8)), FORMAT_WaveFormatEx, cp);
+        // Its count of extra bytes may not say more than the private data holds.
+        std::vector<BYTE> header = cp;
+        const std::size_t there = std::min<std::size_t>(cp.size() - sizeof(WAVEFORMATEX), 0xFFFF);
+        const std::size_t at = offsetof(WAVEFORMATEX, cbSize);
+        put(header, at, static_cast<WORD>(std::min<std::size_t>(cp[at] | cp[at + 1] << 8, there)));
+        CMediaType mt = make_type(MEDIATYPE_Audio, plat::fourcc_guid(WORD(cp[0] | cp[1] << 8)), FORMAT_WaveFormatEx, header);
         mt.SetSampleSize(audio_sample_size);
         return types.push_back(std::move(mt));
     }

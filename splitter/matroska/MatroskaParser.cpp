@@ -81,10 +81,9 @@ HRESULT CMatroskaParser::Open(IAsyncReader* reader)
             }
             any |= AddTrackPin(*track, number);
         }
-    const double duration = *m_pFile->m_segment.SegmentInfo.Duration;
-    if (m_pFile->IsRandomAccess() && duration > 0 && duration < 9e18)
-        m_rtDuration = static_cast<REFERENCE_TIME>(
-            duration * static_cast<double>(*m_pFile->m_segment.SegmentInfo.TimecodeScale) / 100.0);
+    if (m_pFile->IsRandomAccess())
+        m_rtDuration = WholeOf<REFERENCE_TIME>(*m_pFile->m_segment.SegmentInfo.Duration *
+                                               static_cast<double>(*m_pFile->m_segment.SegmentInfo.TimecodeScale) / 100.0);
     return any ? S_OK : E_FAIL;
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/base/Types.h"
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,13 @@ public:
     // 4 or 8 bytes; any other size fails.
     HRESULT Parse(CElementNode* node) override;
 };
+
+// A float of the file as a whole number: zero when it is not a number or out of T's range.
+template <class T>
+T WholeOf(double value)
+{
+    return value >= 0 && value < static_cast<double>(std::numeric_limits<T>::max()) ? static_cast<T>(value) : T{};
+}
 
 class CByte : public CSimpleVar<BYTE, CByte> {
 public:

@@ -169,7 +169,8 @@ HRESULT CRealMediaSplitterOutputPin::DeliverSegments()
     for (std::size_t i = 0; i < m_segments.size(); ++i) {
         const DWORD pair[2] = {1, m_segments[i].offset};
         std::memcpy(p->data.data() + 1 + 8 * i, pair, sizeof pair);
-        std::memcpy(p->data.data() + header + m_segments[i].offset, m_segments[i].data.data(), m_segments[i].data.size());
+        if (!m_segments[i].data.empty())   // a piece may hold no bytes
+            std::memcpy(p->data.data() + header + m_segments[i].offset, m_segments[i].data.data(), m_segments[i].data.size());
     }
     p->bDiscontinuity = m_bDiscontinuity;
     p->bSyncPoint = m_bSyncPoint;

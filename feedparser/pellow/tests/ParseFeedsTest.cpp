@@ -34,6 +34,7 @@ protected:
         m_server.serve("/entities", entities_feed());
         m_server.serve("/broken", ordinary_feed().substr(0, 900));
         m_server.serve("/mismatched", "<rss version=\"2.0\"><channel><item><title>a</b></item></channel></rss>");
+        m_server.serve("/mismatched-cut", "<rss version=\"2.0\"><channel><item><title>a</b></item></channel></rss");
         m_server.serve("/html", "<html><head><title>a page</title></head><body></body></html>", "text/html");
         m_server.stall("/slow");
         m_server.serve("/feeds/base/videos", ordinary_feed());
@@ -166,6 +167,7 @@ TEST_F(ParseFeedsTest, BrokenInputFailsWithAClearResult)
     const struct { const char* name; std::string url; const char* reason; } cases[] = {
         {"XML cut inside an item", m_server.url("/broken"), "the feed is not XML"},
         {"markup broken before the end", m_server.url("/mismatched"), "the feed is not XML"},
+        {"markup broken before the end, and the end cut", m_server.url("/mismatched-cut"), "the feed is not XML"},
         {"neither RSS nor Atom", m_server.url("/html"), "not an RSS or Atom feed"},
         {"a missing feed", m_server.url("/missing"), "answered 404"},
         {"nobody listening", "http://127.0.0.1:1/feed", "XMLHTTP"},

@@ -349,6 +349,30 @@ TEST(XmlHttp, RefusesATlsPeerWithoutATrustedCertificate)
     EXPECT_FALSE(served);
 }
 
+// Entity references keep their declaration as a child, and XPath finds the
+// document and namespaces: none of these is a node a script can hold.
+TEST(XmlDom, OnlyNodesOfTheTreeAreHandedOut)
+{
+    EngineHarness h;
+    h.allow_objects();
+    const char* script = "var d = new ActiveXObject('Microsoft.XMLDOM');\n"
+                         "var ok = d.loadXML('<!DOCTYPE r [<!ENTITY e \"x\">]><r xmlns:m=\"urn:m\"><t>a&e;b</t></r>');\n"
+                         "var t = d.documentElement.childNodes.item(0), ref = t.childNodes.item(1);\n"
+                         "var inside = ref.childNodes.length ? ref.childNodes.item(0).nodeName : 'none';\n"
+                         "var reference = t.childNodes.length + ',' + ref.nodeType + ',' + ref.nodeName + ',' + ref.text;\n"
+                         "var found = d.selectNodes('/').length + ',' + d.selectNodes('//namespace::*').length + ',' +\n"
+                         "            (d.selectSingleNode('/') === null);\n"
+                         "var all = d.selectNodes('//node()'), names = [];\n"
+                         "for (var i = 0; i < all.length; ++i) names.push(all.item(i).nodeName);\n"
+                         "names = names.join(',');";
+    ASSERT_EQ(h.run(script), S_OK);
+    EXPECT_EQ(h.global(u"ok"), "True");
+    EXPECT_EQ(h.global(u"inside"), "none");
+    EXPECT_EQ(h.global(u"reference"), "3,5,e,x");
+    EXPECT_EQ(h.global(u"found"), "0,0,true");
+    EXPECT_EQ(h.global(u"names"), "r,t,#text,#text");
+}
+
 TEST(XmlDom, HtmlNamedEntitiesReadAsTheirCharacters)
 {
     const struct { const char* xml; const char* text; } cases[] = {

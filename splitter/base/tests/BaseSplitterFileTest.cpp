@@ -2,6 +2,7 @@
 
 #include "platform/dshow/MediaFormats.h"
 #include "platform/dshow/MediaType.h"
+#include "splitter/base/testing/MemoryReader.h"
 #include "splitter/base/testing/TestMedia.h"
 
 #include <gtest/gtest.h>
@@ -12,37 +13,9 @@
 #include <iterator>
 #include <vector>
 
+using splitter_testing::MemoryReader;
+
 namespace {
-
-// An in-memory source: `available` bytes can be read now, `total` is what Length reports as whole.
-class MemoryReader final : public IAsyncReader {
-public:
-    explicit MemoryReader(std::vector<BYTE> bytes) : data(std::move(bytes)), total(data.size()), available(data.size()) {}
-
-    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG AddRef() override { return ++ref; }
-    ULONG Release() override { return --ref; }
-    HRESULT SyncRead(LONGLONG position, LONG length, BYTE* buffer) override
-    {
-        ++reads;
-        LONGLONG n = std::clamp<LONGLONG>(available - position, 0, length);
-        if (n > 0) std::memcpy(buffer, data.data() + position, static_cast<std::size_t>(n));
-        return n == length ? S_OK : S_FALSE;
-    }
-    HRESULT Length(LONGLONG* t, LONGLONG* a) override
-    {
-        *t = total;
-        *a = available;
-        return S_OK;
-    }
-    HRESULT BeginFlush() override { return S_OK; }
-    HRESULT EndFlush() override { return S_OK; }
-
-    std::vector<BYTE> data;
-    LONGLONG total, available;
-    int reads{0};
-    std::atomic<ULONG> ref{1};
-};
 
 std::vector<BYTE> counting_bytes(std::size_t n)
 {
@@ -90,6 +63,23 @@ TEST(BaseSplitterFile, CachedReadsMatchTheSourceAcrossWindows)
         EXPECT_EQ(out, bytes);
         BYTE extra;
         EXPECT_EQ(file.Read(&extra, 1), S_FALSE);
+    }
+}
+
+TEST(BaseSplitterFile, AReadPastTheEndLeavesThePositionInsideTheFile)
+{
+    for (int cache : {0, 1000, 2048, 4096}) {
+        SCOPED_TRACE(cache);
+        MemoryReader reader(counting_bytes(10000));
+        HRESULT hr = S_OK;
+        CBaseSplitterFile file(&reader, hr, 2048, RandomAccess::Required, Streaming::No);
+        ASSERT_TRUE(file.SetCacheSize(cache));
+        file.Seek(9990);
+        std::vector<BYTE> out(20);
+        EXPECT_EQ(file.Read(out.data(), 20), S_FALSE);
+        EXPECT_LE(file.GetPos(), 10000);
+        EXPECT_EQ(file.BitRead(8), CBaseSplitterFile::failed_bit_read);
+        EXPECT_LE(file.GetPos(), 10000);
     }
 }
 

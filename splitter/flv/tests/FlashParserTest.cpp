@@ -442,6 +442,13 @@ TEST_F(FlvTest, DamagedFilesEndCleanly)
     damaged.emplace_back("size past the end", FlvBuilder().audio(0).tag(8, 40, FlvBuilder::pcm(100), 5000000).bytes);
     damaged.emplace_back("truncated tag header", Bytes(whole.begin(), whole.begin() + 20));
     damaged.emplace_back("header only", Bytes(whole.begin(), whole.begin() + 13));
+    // An AVC configuration record with one sequence set and no picture set, then a picture.
+    const Bytes sps{0x67, 0x42, 0x00, 0x1E, 0x95, 0xA8, 0x28, 0x0F, 0x64};
+    Bytes no_pps{0x17, 0x00, 0, 0, 0, 0x01, 0x42, 0x00, 0x1E, 0xFF, 0xE1, 0x00, static_cast<BYTE>(sps.size())};
+    no_pps.insert(no_pps.end(), sps.begin(), sps.end());
+    no_pps.push_back(0x00);
+    damaged.emplace_back("AVC configuration without a picture set",
+                         FlvBuilder(1).tag(9, 0, no_pps).tag(9, 0, {0x17, 0x01, 0, 0, 0, 0, 0, 0, 1, 0x65}).bytes);
     for (const auto& [name, bytes] : damaged) {
         SCOPED_TRACE(name);
         SplitterGraph g;

@@ -12,6 +12,9 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <bit>
+#include <limits>
+
 
 using namespace splitter_testing;
 using ebml::operator+;
@@ -89,6 +92,58 @@ TEST(MatroskaDamaged, DamagedFilesEndCleanly)
                                                                                        ebml::simple_block(1, 10, 0x80, zlib_of(10)))));
     damaged.emplace_back("header only", ebml::header());
     expect_each_ends_cleanly(dir, damaged, [](CBaseSplitterFilter* f) { return std::make_unique<CMatroskaParser>(f); });
+}
+
+// Numbers of the headers that do not fit what they describe are limited, not converted blindly.
+TEST(MatroskaDamaged, HeaderNumbersOutOfRange)
+{
+    using ebml::Track;
+    const auto float_element = [](DWORD id, double v) { return ebml::element(id, ebml::be(std::bit_cast<std::uint64_t>(v), 8)); };
+    const auto audio_at = [&](double rate) { return ebml::element(0xE1, float_element(0xB5, rate) + ebml::uint(0x9F, 2)); };
+    ebml::Bytes acm(18, 0);
+    acm[0] = 0x55;   // MP3
+    acm[16] = acm[17] = 0xFF;   // 65535 extra bytes said, two there
+    acm = acm + ebml::Bytes{1, 2};
+    const struct {
+        const char* name;
+        Track track;
+        double duration;
+        DWORD rate;
+        WORD extra;
+    } cases[] = {
+        {"wave header with more extra bytes said than there are", Track{1, 2, "A_MS/ACM", acm, {}}, 0, 0, 2},
+        {"sampling frequency beyond any rate", Track{1, 2, "A_MPEG/L3", {}, audio_at(1e300)}, 0, 0, 0},
+        {"sampling frequency not a number", Track{1, 2, "A_MPEG/L3", {}, audio_at(std::numeric_limits<double>::quiet_NaN())}, 0, 0, 0},
+        {"negative sampling frequency", Track{1, 2, "A_MPEG/L3", {}, audio_at(-44100)}, 0, 0, 0},
+        {"duration beyond any time", Track{1, 2, "A_MPEG/L3", {}, audio_at(44100)}, 1e17, 44100, 0},
+        {"tiny frame rate", Track{1, 1, "V_MS/VFW/FOURCC", ebml::Bytes(40, 0), ebml::element(0xE0, ebml::uint(0xB0, 16) + ebml::uint(0xBA, 16) + float_element(0x2383E3, 1e-300))}, 0, 0, 0},
+        {"empty codec name", Track{1, 2, "", {}, {}}, 0, 0, 0},
+    };
+    plat::TempFolder dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ebml::Bytes info = ebml::element(0x1549A966, ebml::uint(0x2AD7B1, 1000000) + float_element(0x4489, c.duration));
+        const ebml::Bytes file = ebml::header() + ebml::segment(info + ebml::tracks({c.track}) +
+                                                                ebml::cluster(0, ebml::simple_block(1, 0, 0x80, ebml::Bytes(10, 1))));
+        SplitterGraph g;
+        if (FAILED(g.open(write_file(dir, "numbers.mkv", file), ParserFilter::with<CMatroskaParser>()))) {
+            EXPECT_STREQ(c.name, "empty codec name");
+            continue;
+        }
+        LONGLONG duration = -1;
+        EXPECT_EQ(g.splitter->GetDuration(&duration), S_OK);
+        EXPECT_EQ(duration, 0);
+        const CMediaType type = connected_type(g, 0);
+        if (type.formattype == FORMAT_WaveFormatEx) {
+            const auto* wfe = reinterpret_cast<const WAVEFORMATEX*>(type.Format());
+            EXPECT_EQ(wfe->nSamplesPerSec, c.rate);
+            EXPECT_EQ(wfe->cbSize, c.extra);
+            EXPECT_EQ(type.FormatLength(), sizeof(WAVEFORMATEX) + c.extra);
+        } else {
+            EXPECT_EQ(reinterpret_cast<const VIDEOINFOHEADER*>(type.Format())->AvgTimePerFrame, 0);
+        }
+        EXPECT_TRUE(ends_cleanly(g));
+    }
 }
 
 TEST(MatroskaDamaged, RandomDamageThroughTheReaders)

@@ -47,6 +47,8 @@ TEST(RmDamaged, DamagedFilesEndCleanly)
     damaged.emplace_back("huge frame length", head + rm::data(1, rm::packet(0, 0, 2, rm::Bytes{0x00, 0x01} + rm::be(0x3FFFFFFF, 4) + rm::be(0x3FFFFFF0, 4) + rm::Bytes{1, 2})));
     damaged.emplace_back("chunk size below its header", rm::file_header() + rm::be(0x4D445052, 4) + rm::be(2, 4) + rm::be(0, 2));
     damaged.emplace_back("bare RealAudio", rm::Bytes{'.', 'r', 'a', 0xFD, 0, 4});
+    damaged.emplace_back("video piece without bytes", head + rm::data(2, rm::packet(0, 0, 2, rm::Bytes{0x40, 0x01}) +
+                                                                         rm::packet(0, 40, 2, rm::Bytes{0x40, 0x02, 7})));
     expect_each_ends_cleanly(dir, damaged, [](CBaseSplitterFilter* f) { return std::make_unique<CRMParser>(f); });
 }
 

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Seed requests as a proxy sends them (32 bytes each: operation, method,
+# interface id, two arguments; little-endian): a creation, calls, a request
+# cut short. The last byte is the size of the pieces the fuzzer sends.
+set -euo pipefail
+cd "$1"
+sink_iid='\x2c\x3b\x0f\x6a\xd1\x55\x9a\x4e\x8c\x3b\x0d\x7e\x9f\x1a\x2b\x02'
+zero16='\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00'
+create="\x01\x00\x00\x00\x00\x00\x00\x00$sink_iid\x00\x00\x00\x00\x00\x00\x00\x00"
+call="\x02\x00\x00\x00\x01\x00\x00\x00$zero16\x05\x00\x00\x00\x06\x00\x00\x00"
+printf "$create$call$call\x40" > create-and-call
+printf "$create$call\x02\x00\x00\x00\x07\x00\x00\x00\x0d" > cut-short
+printf "$call$create$create\x01" > out-of-order
