@@ -1,14 +1,11 @@
 // The QuickTime source module: the "QT Source" filter, created by class id
 // and registered among the DirectShow filters.
 
-#include "platform/base/DebugLog.h"
 #include "platform/com/ServerExports.h"
 #include "platform/dshow/FilterClass.h"
 #include "platform/dshow/FilterRegistration.h"
 #include "platform/dshow/MediaFormats.h"
 #include "qtsource/MossveilSourceFilter.h"
-
-#include <string>
 
 namespace {
 
@@ -29,18 +26,5 @@ HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
     return plat::get_class_object(classes, clsid, iid, object);
 }
 HRESULT DllCanUnloadNow() { return plat::can_unload_now(); }
-HRESULT DllRegisterServer()
-{
-    if (HRESULT hr = plat::register_server(classes); FAILED(hr)) return hr;
-    if (LONG rc = plat::write_filter_keys(filter); rc != ERROR_SUCCESS) {
-        plat::debug_log("mossveil: cannot register the filter data: registry error " + std::to_string(rc));
-        return SELFREG_E_CLASS;
-    }
-    return S_OK;
-}
-HRESULT DllUnregisterServer()
-{
-    const LONG rc = plat::remove_filter_keys(CLSID_MossveilSource);
-    const HRESULT hr = plat::unregister_server(classes);
-    return rc == ERROR_SUCCESS ? hr : SELFREG_E_CLASS;
-}
+HRESULT DllRegisterServer() { return plat::register_filter_module(classes, filter); }
+HRESULT DllUnregisterServer() { return plat::unregister_filter_module(classes, CLSID_MossveilSource); }

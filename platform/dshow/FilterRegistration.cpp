@@ -1,5 +1,6 @@
 #include "platform/dshow/FilterRegistration.h"
 
+#include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/RegistryStore.h"
@@ -97,6 +98,23 @@ LONG remove_filter_keys(const CLSID& clsid)
     RegistryStore store = RegistryStore::open_default(Hive::ClassesRoot);
     const LONG rc = store.delete_key(instance_key(clsid));
     return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
+}
+
+HRESULT register_filter_module(std::span<const ServerClass> classes, const FilterSetup& setup)
+{
+    if (HRESULT hr = register_server(classes); FAILED(hr)) return hr;
+    if (LONG rc = write_filter_keys(setup); rc != ERROR_SUCCESS) {
+        debug_log(std::string(setup.name) + ": cannot register the filter data: registry error " + std::to_string(rc));
+        return SELFREG_E_CLASS;
+    }
+    return S_OK;
+}
+
+HRESULT unregister_filter_module(std::span<const ServerClass> classes, const CLSID& clsid)
+{
+    const LONG rc = remove_filter_keys(clsid);
+    const HRESULT hr = unregister_server(classes);
+    return rc == ERROR_SUCCESS ? hr : SELFREG_E_CLASS;
 }
 
 }

@@ -8,6 +8,7 @@
 // major and minor type GUIDs stored after them).
 
 #include "platform/base/Guid.h"
+#include "platform/com/ServerModule.h"
 
 #include <span>
 #include <string_view>
@@ -44,5 +45,11 @@ std::vector<BYTE> filter_data(const FilterSetup& setup);
 LONG write_filter_keys(const FilterSetup& setup);
 // A filter that is not registered counts as removed.
 LONG remove_filter_keys(const CLSID& clsid);
+
+// What a filter module's DllRegisterServer and DllUnregisterServer do: its
+// classes and its filter's setup data, SELFREG_E_CLASS when the setup data
+// cannot be written or removed.
+HRESULT register_filter_module(std::span<const ServerClass> classes, const FilterSetup& setup);
+HRESULT unregister_filter_module(std::span<const ServerClass> classes, const CLSID& clsid);
 
 }

@@ -1,13 +1,11 @@
 // The quandrel module: the splitter filter, created by class id and
 // registered with its filter setup data.
 
-#include "platform/base/DebugLog.h"
 #include "platform/com/ServerExports.h"
 #include "platform/dshow/FilterClass.h"
+#include "platform/dshow/FilterRegistration.h"
 #include "splitter/quandrel/Quandrel.h"
 #include "splitter/quandrel/QuandrelSetup.h"
-
-#include <string>
 
 namespace {
 
@@ -22,19 +20,6 @@ HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
 
 HRESULT DllCanUnloadNow() { return plat::can_unload_now(); }
 
-HRESULT DllRegisterServer()
-{
-    if (HRESULT hr = plat::register_server(classes); FAILED(hr)) return hr;
-    if (LONG rc = plat::write_filter_keys(quandrel::filter_setup); rc != ERROR_SUCCESS) {
-        plat::debug_log("quandrel: cannot register the filter data: registry error " + std::to_string(rc));
-        return SELFREG_E_CLASS;
-    }
-    return S_OK;
-}
+HRESULT DllRegisterServer() { return plat::register_filter_module(classes, quandrel::filter_setup); }
 
-HRESULT DllUnregisterServer()
-{
-    const LONG rc = plat::remove_filter_keys(CLSID_QuandrelSplitter);
-    const HRESULT hr = plat::unregister_server(classes);
-    return rc == ERROR_SUCCESS ? hr : SELFREG_E_CLASS;
-}
+HRESULT DllUnregisterServer() { return plat::unregister_filter_module(classes, CLSID_QuandrelSplitter); }
