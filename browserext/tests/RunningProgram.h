@@ -17,6 +17,8 @@
 
 #include "FeedDbFixture.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <mutex>
 #include <optional>
@@ -52,6 +54,22 @@ public:
     {
         std::scoped_lock hold(m_times_lock);
         return m_times;
+    }
+
+    // The program heard a subscription to channel and then its removal, with
+    // the pause the extension leaves between "before" and "after" a delete.
+    void expect_subscribed_then_removed(std::int64_t channel) const
+    {
+        using feeddb_test::Notice;
+        const std::vector<Notice> expected = {
+            {false, DataAction::Insert, DataKind::Channel, channel, 0},
+            {true, DataAction::Delete, DataKind::Channel, channel, 0},
+            {false, DataAction::Delete, DataKind::Channel, channel, 0},
+        };
+        EXPECT_EQ(notices(), expected);
+        const auto heard = times();
+        ASSERT_EQ(heard.size(), 3u);
+        EXPECT_GE(heard[2] - heard[1], std::chrono::milliseconds(200));
     }
 
 private:
