@@ -37,9 +37,51 @@ bool is_raw_text_element(std::string_view name)
     return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return n == name; });
 }
 
+// Elements whose content is text up to their own end tag, whatever it holds.
+bool holds_only_text(std::string_view name)
+{
+    static constexpr std::array<std::string_view, 9> names = {
+        "script", "style", "xmp", "iframe", "noembed", "noframes", "plaintext", "textarea", "title"};
+    return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return equal_nocase(n, name); });
+}
+
+// Where the text content of element name, starting at from, ends: at its end
+// tag in any case, else at the end of the markup.
+std::size_t end_of_text_content(std::string_view html, std::size_t from, std::string_view name)
+{
+    for (std::size_t at = html.find("</", from); at != std::string_view::npos; at = html.find("</", at + 2))
+        if (at + 2 + name.size() <= html.size() && equal_nocase(html.substr(at + 2, name.size()), name))
+            return at;
+    return html.size();
+}
+
+// The end of the start tag whose name ends at from: its ">" outside quoted
+// attribute values (a quote opens one only right after "=", as the parser
+// reads it), or the end of the markup.
+std::size_t end_of_start_tag(std::string_view html, std::size_t from)
+{
+    for (std::size_t at = from; at < html.size(); ++at) {
+        if (html[at] == '>')
+            return at;
+        if (html[at] != '=')
+            continue;
+        std::size_t value = at + 1;
+        while (value < html.size() && std::isspace(static_cast<unsigned char>(html[value])))
+            ++value;
+        if (value < html.size() && (html[value] == '"' || html[value] == '\'')) {
+            const std::size_t close = html.find(html[value], value + 1);
+            if (close == std::string_view::npos)
+                return html.size();
+            at = close;
+        }
+    }
+    return html.size();
+}
+
 // The deepest nesting the markup could open: every start tag of a non-void
-// element counts one level, every end tag gives one back. Text inside script
-// or comments may count too, which only errs on the safe side.
+// element counts one level, every end tag gives one back. Attribute values,
+// comments and the text of script-like elements hold no tags. The writer
+// never nests deeper than the limit, so what parsed once parses again.
 int estimated_nesting(std::string_view html)
 {
     int depth = 0, deepest = 0;
@@ -62,8 +104,12 @@ int estimated_nesting(std::string_view html)
         std::size_t end = i + 1;
         while (end < html.size() && std::isalnum(static_cast<unsigned char>(html[end])))
             ++end;
-        if (!is_void_element(html.substr(i + 1, end - i - 1)))
+        const std::string_view name = html.substr(i + 1, end - i - 1);
+        if (!is_void_element(name))
             deepest = std::max(deepest, ++depth);
+        i = end_of_start_tag(html, end);
+        if (holds_only_text(name) && i < html.size())
+            i = end_of_text_content(html, i + 1, name) - 1;
     }
     return deepest;
 }
@@ -117,10 +163,10 @@ const GumboVector* children_of(const GumboNode& node)
     return nullptr;
 }
 
-// Copies without recursion. Below twice the nesting limit (the parser can
-// nest deeper than the markup by cloning formatting elements) the children
-// of deeper nodes join the deepest allowed ancestor, so every later walk stays
-// shallow.
+// Copies without recursion. The parser can nest deeper than the markup (it
+// reopens formatting elements), so below the nesting limit the children of
+// deeper nodes join the deepest allowed ancestor: every later walk stays
+// shallow, and what is written out parses again.
 std::unique_ptr<Node> copy_tree(const GumboNode& document)
 {
     auto root = std::make_unique<Node>(NodeKind::Document);
@@ -133,7 +179,7 @@ std::unique_ptr<Node> copy_tree(const GumboNode& document)
         for (unsigned i = 0; children && i < children->length; ++i) {
             const auto* child = static_cast<const GumboNode*>(children->data[i]);
             Node& copied = at.into->append(copy_leaf(*child));
-            if (at.depth + 1 < 2 * max_nesting)
+            if (at.depth + 1 < max_nesting)
                 stack.push_back({child, &copied, at.depth + 1});
             else
                 stack.push_back({child, at.into, at.depth});

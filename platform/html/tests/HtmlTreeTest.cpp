@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 using plat::html::Node;
@@ -98,6 +100,9 @@ TEST(HtmlTree, HostileInputEndsQuicklyWithAClearResult)
     } cases[] = {
         {"deep nesting", nested("div", 100000), plat::html::ParseResult::TooDeep},
         {"nested formatting", nested("i><b", 20000), plat::html::ParseResult::TooDeep},
+        {"a quote in an attribute name opens no value", "<p a\"" + nested("div", 100000) + "\">",
+         plat::html::ParseResult::TooDeep},
+        {"an unclosed attribute value", "<p a=\"" + nested("div", 100000), plat::html::ParseResult::Parsed},
         {"many shallow tags", std::string(20000, 'x') + [&] { std::string s; for (int i = 0; i < 50000; ++i) s += "<p>x</p>"; return s; }(),
          plat::html::ParseResult::Parsed},
         {"megabytes of text", std::string(8 << 20, 'a'), plat::html::ParseResult::Parsed},
@@ -114,5 +119,46 @@ TEST(HtmlTree, HostileInputEndsQuicklyWithAClearResult)
         EXPECT_EQ(tree != nullptr, c.result == plat::html::ParseResult::Parsed);
         if (tree)
             plat::html::inner_html(*tree);   // the writer copes as well
+    }
+}
+
+// A description the thumbnail task rewrites is stored and parsed again by the
+// description view: whatever parsed once must parse again once written out.
+TEST(HtmlTree, WhatIsWrittenOutParsesAgain)
+{
+    const auto repeated = [](const char* text, int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i)
+            s += text;
+        return s;
+    };
+    const auto fixture = [](const char* name) {
+        std::ifstream in(std::string(HTML_FIXTURES) + "/" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const struct {
+        const char* name;
+        std::string in;
+    } cases[] = {
+        // Formatting elements the parser reopens nest deeper than the markup
+        // (found by fuzzing).
+        {"reopened formatting", fixture("reopened-formatting.html")},
+        {"markup in attribute values", "<p title=\"" + repeated("<b", 600) + "\">x</p>"},
+        {"markup in script text", "<script>" + repeated("<b>", 600) + "</script>"},
+        {"markup in style text", "<style>" + repeated("<i>", 600) + "</style>"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        [&] {
+            ASSERT_FALSE(c.in.empty());
+            plat::html::ParseResult result;
+            auto tree = plat::html::parse_document(c.in, &result);
+            ASSERT_EQ(result, plat::html::ParseResult::Parsed);
+            const std::string once = plat::html::inner_html(*tree);
+            auto again = plat::html::parse_document(once, &result);
+            EXPECT_EQ(result, plat::html::ParseResult::Parsed);
+            ASSERT_NE(again, nullptr);
+            EXPECT_EQ(plat::html::inner_html(*again), once);
+        }();
     }
 }
