@@ -71,9 +71,22 @@ long uiMgr::Render()
     if (!m_root)
         return 0;
     m_root->Draw();
+    if (m_tooltip)
+        m_tooltip->Draw();
     m_root->GetAnimationMgr().Tick(int(elapsed));
     m_root->TickAnimations();
     return 0;
+}
+
+bool uiMgr::OnTooltipTarget(EventArgs& e)
+{
+    if (!e.sender || !m_tooltip)
+        return false;
+    const fpoint at = e.sender->GetPos();
+    m_tooltip->SetPos(at.x, at.y);
+    const std::u16string text = e.sender->GetText();
+    m_tooltip->SetText(text.c_str());
+    return false;
 }
 
 long uiMgr::OnDeviceEvent(DWORD code, intptr_t, intptr_t)

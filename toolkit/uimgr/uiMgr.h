@@ -15,6 +15,7 @@ namespace UI {
 
 class widget;
 class window;
+struct EventArgs;
 struct MouseEventArgs;
 
 // Milliseconds between laps of a monotonic clock; the first lap answers 30.
@@ -54,6 +55,12 @@ public:
     // Receives double-clicks that nothing else handles; may be null.
     void SetClient(widget* client) { m_client = client; }
     void SetHooks(uiLogicHooks* hooks) { m_hooks = hooks; }
+    // The tooltip, drawn after the root; may be null.
+    void SetTooltip(widget* tooltip) { m_tooltip = tooltip; }
+    // The handler of the global "tooltips_target": the tooltip moves to the
+    // widget the mouse entered (the sender) and takes its text. Leaves the
+    // event unhandled for the other subscribers.
+    bool OnTooltipTarget(EventArgs& e);
     void SetHwnd(HWND hwnd) { m_hwnd = hwnd; }
     HWND GetHwnd() const { return m_hwnd; }
 
@@ -88,6 +95,7 @@ private:
 
     window* m_root{nullptr};   // not owned: the builder's tree
     widget* m_client{nullptr};
+    widget* m_tooltip{nullptr};
     uiLogicHooks* m_hooks{nullptr};
     HWND m_hwnd{nullptr};
     int m_caret_counter{0};    // under UIRenderMutex: 0..20, the caret shows below 10

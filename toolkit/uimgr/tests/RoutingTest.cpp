@@ -13,6 +13,7 @@
 
 #include "platform/sync/MessageQueue.h"
 #include "platform/window/Messages.h"
+#include "platform/window/tests/Recorder.h"
 
 #include <gtest/gtest.h>
 
@@ -251,4 +252,40 @@ TEST_F(Tree, AReleaseAwayFromTheHoverWidgetReachesItToo)
     send(WM_MOUSEMOVE, 0, at(115, 115), 1);
     // The button handles its release, yet the panel under the mouse still gets its own.
     EXPECT_EQ(send(WM_LBUTTONUP, 0, at(250, 250), 1), (Log{"button:up", "panel:up"}));
+}
+
+TEST_F(Tree, TheTooltipFollowsTheEnteredWidget)
+{
+    Probe tip{"tip", 0, 0, 10, 10};
+    UI::EventArgs entered;
+    entered.sender = &button;
+    EXPECT_FALSE(manager.OnTooltipTarget(entered));   // no tooltip yet: nothing
+    manager.SetTooltip(&tip);
+    button.SetText(u"Play");
+    EXPECT_FALSE(manager.OnTooltipTarget(entered));
+    EXPECT_FLOAT_EQ(tip.GetX(), button.GetX());
+    EXPECT_FLOAT_EQ(tip.GetY(), button.GetY());
+    EXPECT_EQ(tip.GetText(), u"Play");
+    UI::EventArgs nobody;
+    EXPECT_FALSE(manager.OnTooltipTarget(nobody));
+    manager.SetTooltip(nullptr);
+}
+
+TEST_F(Tree, ADeviceToResetIsAskedOfTheMainWindow)
+{
+    use_dummy_video();
+    register_class(u"UiMgrTest", recording_proc, 0);
+    HWND main = CreateWindowExW(0, u"UiMgrTest", u"main", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(main, nullptr);
+    manager.SetHwnd(main);
+    drain();
+    received().clear();
+    EXPECT_EQ(manager.OnDeviceEvent(0x10001, 0, 0), 0);
+    EXPECT_EQ(manager.OnDeviceEvent(0x10003, 0, 0), 0);
+    drain();
+    EXPECT_EQ(received(), (std::vector<Received>{{2027, 0, 0}}));
+    EXPECT_TRUE(manager.WantsEvent(0x10002));
+    EXPECT_FALSE(manager.WantsEvent(0x10003));
+    manager.SetHwnd(nullptr);
+    DestroyWindow(main);
 }
