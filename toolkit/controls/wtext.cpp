@@ -36,11 +36,8 @@ int clamped(int index, std::size_t length) { return std::clamp(index, 0, int(len
 // Latin letters such as U+00E9 and each half of a surrogate pair included.
 bool printable(intptr_t code) { return code >= 32 && code <= 0xFFFF && !(code >= 127 && code <= 159); }
 
-bool control_held()
-{
-    return (GetAsyncKeyState(VK_CONTROL) & 0x8000) || (GetAsyncKeyState(VK_LCONTROL) & 0x8000) ||
-           (GetAsyncKeyState(VK_RCONTROL) & 0x8000);
-}
+// Either Control key, as the UI thread last saw it.
+bool control_held() { return (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0; }
 
 float sum_widths(const std::vector<float>& widths, int from, int to)
 {
@@ -61,10 +58,10 @@ void wtext::SetText(const WCHAR* text)
         std::scoped_lock hold(m_text_lock);
         m_text = text ? text : u"";
     }
-    Commit();
+    TextChanged();
 }
 
-void wtext::Commit()
+void wtext::TextChanged()
 {
     CMutexGuard frame(UIRenderMutex());
     Measure();
@@ -191,10 +188,6 @@ void wtext::OnMouseDown(MouseEventArgs& e)
     if (!m_editable)
         return;
     e.handled = 1;
-    {
-        std::scoped_lock hold(m_text_lock);
-        m_press = e.position;
-    }
     Activate();
     const int index = IndexAt(e.position.x);
     std::scoped_lock hold(m_text_lock);
@@ -243,7 +236,7 @@ void wtext::Insert(char16_t c)
         m_text.insert(std::size_t(m_caret), 1, c);
         ++m_caret;
     }
-    Commit();
+    TextChanged();
 }
 
 void wtext::OnKey(ValueEventArgs& e)
@@ -300,7 +293,7 @@ void wtext::OnKey(ValueEventArgs& e)
         break;
     }
     if (changed)
-        Commit();
+        TextChanged();
     if (!control_held())
         return;
     switch (e.value) {
@@ -360,7 +353,7 @@ void wtext::Paste()
         std::scoped_lock hold(m_text_lock);
         m_text.insert(std::size_t(clamped(m_selection_start, m_text.size())), pasted);
     }
-    Commit();
+    TextChanged();
 }
 
 void wtext::SetFocus()

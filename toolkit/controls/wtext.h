@@ -77,8 +77,8 @@ private:
     void DrawEditing(const frect& area);
     // The caret index under a client x: the first character whose right edge passes it.
     int IndexAt(float x) const;
-    // Replaces the text as an edit did, then measures and invalidates.
-    void Commit();
+    // Measures the text just changed and invalidates the field.
+    void TextChanged();
     void Insert(char16_t c);
     void Copy() const;
     void Paste();
@@ -91,7 +91,6 @@ private:
     int m_selection_end{0};
     bool m_selecting{false};
     bool m_caret_shown{false};     // set by a click or SetFocus: no caret before
-    fpoint m_press{0, 0};
 
     std::string m_font{"font_s16"};
     fcolor m_colour{255, 255, 255};
