@@ -54,6 +54,7 @@ LRESULT sysMgr::OnMessage(UINT message, WPARAM wparam, LPARAM lparam)
         CMutexGuard hold(UIRenderMutex());
         if (!uiMgr::Instance().GetRoot())
             return 0;
+        uiMgr::Instance().Resize();
         if (m_parts)
             m_parts->PlaceScreens();
         Redraw(1);

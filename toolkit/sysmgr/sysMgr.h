@@ -35,7 +35,7 @@ public:
     virtual void SubscribeControllerEvents() = 0;
     virtual void BuildTree() = 0;
     virtual void StartController() = 0;
-    // A resize, under the render lock: the UI manager's roots and the
+    // A resize, under the render lock, after the UI manager's: the
     // background and video layers take the settings' client area.
     virtual void PlaceScreens() = 0;
     virtual void InvalidateBackground(int flag) = 0;

@@ -6,6 +6,9 @@
 #include "toolkit/widgets/MouseEventArgs.h"
 #include "toolkit/widgets/window.h"
 
+#include "toolkit/render/backbuffer.h"
+
+#include "core/settings/CAppSettings.h"
 #include "platform/sync/MessageQueue.h"
 #include "platform/window/Messages.h"
 #include "platform/window/Window.h"
@@ -43,6 +46,28 @@ void bubble(widget* w, EventArgs& e, Deliver deliver)
 }
 
 }  // namespace
+
+long uiMgr::Resize()
+{
+    const CAppSettings* settings = CAppSettings::Instance();
+    if (!m_root || !settings)
+        return 0;
+    const auto width = unsigned(settings->GetMetric(4));
+    const auto height = unsigned(settings->GetMetric(5));
+    for (window* w : {m_root, m_overlay}) {
+        if (!w)
+            continue;
+        w->SetSize(float(width), float(height));
+        if (RenderEngine::backbuffer* surface = w->GetBackBuffer())
+            surface->SetSize(width, height);
+    }
+    if (m_overlay)
+        m_overlay->Invalidate();
+    m_root->UpdateLayout();
+    if (m_hooks)
+        m_hooks->UpdateWindowState();
+    return 0;
+}
 
 int64_t StopWatch::Lap()
 {

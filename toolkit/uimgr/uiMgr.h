@@ -42,6 +42,8 @@ public:
     virtual void OnMouseMove(MouseEventArgs& e) = 0;
     virtual bool OnMouseWheel(int delta, int x, int y) = 0;
     virtual bool OnKeyDown(int key) = 0;
+    // After a resize of the tree.
+    virtual void UpdateWindowState() = 0;
 };
 
 class uiMgr : public IUo {
@@ -52,6 +54,8 @@ public:
     // Read and set on the UI thread.
     window* GetRoot() const { return m_root; }
     void SetRoot(window* root) { m_root = root; }
+    // "rootui", the child of the root holding windows in motion; may be null.
+    void SetOverlayRoot(window* overlay) { m_overlay = overlay; }
     // Receives double-clicks that nothing else handles; may be null.
     void SetClient(widget* client) { m_client = client; }
     void SetHooks(uiLogicHooks* hooks) { m_hooks = hooks; }
@@ -86,6 +90,10 @@ public:
     bool OnMouseWheel(int delta, int x, int y);
     bool OnChar(WPARAM character);
     bool OnKeyDown(int key);
+    // On WM_SIZE, under the render lock: both roots and the used part of their
+    // surfaces take the settings' client size, the tree is laid out again and
+    // the controller updates its window state.
+    long Resize();
 
 private:
     uiMgr() = default;
@@ -94,6 +102,7 @@ private:
     widget* KeyboardFocus() const;
 
     window* m_root{nullptr};   // not owned: the builder's tree
+    window* m_overlay{nullptr};
     widget* m_client{nullptr};
     widget* m_tooltip{nullptr};
     uiLogicHooks* m_hooks{nullptr};

@@ -11,6 +11,9 @@
 #include "toolkit/widgets/tests/WidgetRig.h"
 #include "toolkit/widgets/window.h"
 
+#include "core/settings/CAppSettings.h"
+#include "platform/fs/testing/ScopedEnvironment.h"
+#include "platform/fs/testing/TempFolder.h"
 #include "platform/sync/MessageQueue.h"
 #include "platform/window/Messages.h"
 #include "platform/window/tests/Recorder.h"
@@ -72,6 +75,7 @@ struct FakeLogic : UI::uiLogicHooks {
     void OnMouseMove(UI::MouseEventArgs&) override { note("move"); }
     bool OnMouseWheel(int delta, int, int) override { return note("wheel" + std::to_string(delta)), true; }
     bool OnKeyDown(int key) override { return note("key" + std::to_string(key)), key == 27; }
+    void UpdateWindowState() override { note("windowstate"); }
     static void note(const std::string& what) { heard().push_back("logic:" + what); }
 };
 
@@ -288,4 +292,31 @@ TEST_F(Tree, ADeviceToResetIsAskedOfTheMainWindow)
     EXPECT_FALSE(manager.WantsEvent(0x10003));
     manager.SetHwnd(nullptr);
     DestroyWindow(main);
+}
+
+TEST_F(Tree, AResizeSizesBothRootsAndTheSurfacesInUse)
+{
+    plat::TempFolder home;
+    plat::ScopedEnvironment home_env("HOME", home.path().c_str());
+    plat::ScopedEnvironment data_env("XDG_DATA_HOME", (home / "data").c_str());
+    CAppSettings settings;
+    settings.SetNumber(4, 900);
+    settings.SetNumber(5, 500);
+    UI::window overlay("rootui");
+    overlay.CreateBackBuffer(1024, 768);
+    root.AddChild(&overlay);
+    manager.SetOverlayRoot(&overlay);
+    overlay.SetDirty(false);
+    heard().clear();
+
+    EXPECT_EQ(manager.Resize(), 0);
+    EXPECT_FLOAT_EQ(root.GetWidth(), 900);
+    EXPECT_FLOAT_EQ(root.GetHeight(), 500);
+    EXPECT_FLOAT_EQ(overlay.GetWidth(), 900);
+    ASSERT_NE(overlay.GetBackBuffer(), nullptr);
+    EXPECT_EQ(overlay.GetBackBuffer()->m_width, 900u);
+    EXPECT_EQ(overlay.GetBackBuffer()->m_alloc_width, 1024u);   // the surface stays; only its used part changes
+    EXPECT_TRUE(overlay.IsDirty());
+    EXPECT_EQ(heard(), Log{"logic:windowstate"});
+    manager.SetOverlayRoot(nullptr);
 }
