@@ -98,7 +98,7 @@ long uiMgr::Render()
     m_root->Draw();
     if (m_tooltip)
         m_tooltip->Draw();
-    m_root->GetAnimationMgr().Tick(int(elapsed));
+    m_animations.Tick(int(elapsed));
     m_root->TickAnimations();
     return 0;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "toolkit/widgets/IUo.h"
+#include "toolkit/widgets/animationMgr.h"
 
 #include "platform/window/Handles.h"
 
@@ -67,6 +68,8 @@ public:
     bool OnTooltipTarget(EventArgs& e);
     void SetHwnd(HWND hwnd) { m_hwnd = hwnd; }
     HWND GetHwnd() const { return m_hwnd; }
+    // The manager's own animations, stepped once per render.
+    animationMgr& GetAnimations() { return m_animations; }
 
     // The manager lives as long as the process: the compose server's last
     // release must not free it.
@@ -110,6 +113,7 @@ private:
     int m_caret_counter{0};    // under UIRenderMutex: 0..20, the caret shows below 10
     StopWatch m_render_watch;
     StopWatch m_poll_watch;
+    animationMgr m_animations;
 };
 
 }

@@ -9,6 +9,7 @@
 #include "toolkit/widgets/InputState.h"
 #include "toolkit/widgets/MouseEventArgs.h"
 #include "toolkit/widgets/tests/WidgetRig.h"
+#include "toolkit/widgets/ATimeLine.h"
 #include "toolkit/widgets/window.h"
 
 #include "core/settings/CAppSettings.h"
@@ -20,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -319,4 +321,47 @@ TEST_F(Tree, AResizeSizesBothRootsAndTheSurfacesInUse)
     EXPECT_TRUE(overlay.IsDirty());
     EXPECT_EQ(heard(), Log{"logic:windowstate"});
     manager.SetOverlayRoot(nullptr);
+}
+
+namespace {
+
+// Never done; records each step it is given.
+struct StepLog : UI::ATimeLine {
+    std::vector<int> steps;
+    bool IsDone() override { return false; }
+    bool Start(int) override { return true; }
+    bool Step(int ms) override
+    {
+        steps.push_back(ms);
+        return true;
+    }
+};
+
+}  // namespace
+
+TEST_F(Tree, TheFirstRenderStepsAnimationsBy30AndTheTooltipDrawsLast)
+{
+    test::Swatch shown("shown");
+    shown.SetSize(10, 10);
+    root.AddChild(&shown);
+    test::Swatch tip("tip");
+    tip.SetSize(10, 10);
+    manager.SetTooltip(&tip);
+    StepLog line;
+    manager.GetAnimations().AddTimeLine(line);
+
+    manager.Render();
+    ASSERT_EQ(line.steps.size(), 1u);
+    EXPECT_EQ(line.steps[0], 30);
+    std::vector<std::string> drawn;
+    for (const auto& op : scene.render->ops)
+        if (op.what == "picture") drawn.push_back(op.source);
+    ASSERT_GE(drawn.size(), 2u);
+    EXPECT_EQ(drawn.back(), "tip");
+    EXPECT_NE(std::find(drawn.begin(), drawn.end(), "shown"), drawn.end());
+
+    manager.Render();
+    EXPECT_LT(line.steps.at(1), 30);   // the time since the first, not 30 again
+    manager.GetAnimations().StopAll();
+    manager.SetTooltip(nullptr);
 }
