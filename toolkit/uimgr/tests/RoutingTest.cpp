@@ -365,3 +365,13 @@ TEST_F(Tree, TheFirstRenderStepsAnimationsBy30AndTheTooltipDrawsLast)
     manager.GetAnimations().StopAll();
     manager.SetTooltip(nullptr);
 }
+
+TEST_F(Tree, TheComposeServersLastReleaseLeavesTheManager)
+{
+    manager.AddRef();
+    manager.Release();
+    manager.Release();
+    EXPECT_EQ(&UI::uiMgr::Instance(), &manager);
+    EXPECT_EQ(send(WM_MOUSEMOVE, 0, at(115, 115), 1),
+              (Log{"button:enter", "button:move", "logic:edge115,115", "logic:move"}));
+}
