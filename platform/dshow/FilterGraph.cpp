@@ -346,7 +346,7 @@ void FilterGraph::choose_clock()
             m_clock = offered;
             break;
         }
-    if (!m_clock) m_clock = ComPtr<IReferenceClock>(new SystemClock());
+    if (!m_clock) m_clock = ComPtr<IReferenceClock>::adopt(new SystemClock());
     m_clock_set = true;
     for (const Member& m : m_filters) m.filter->SetSyncSource(m_clock.get());
 }

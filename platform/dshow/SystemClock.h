@@ -2,23 +2,14 @@
 // plat::SystemClock: the reference clock a graph uses when none of its filters
 // offers one, on the monotonic system clock.
 
+#include "platform/com/ComObject.h"
 #include "platform/dshow/Interfaces.h"
-
-#include <atomic>
 
 namespace plat {
 
-class SystemClock final : public IReferenceClock {
+class SystemClock final : public ComObject<IReferenceClock> {
 public:
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
-
     HRESULT GetTime(REFERENCE_TIME* time) override;
-
-private:
-    ~SystemClock() = default;
-    std::atomic<ULONG> m_ref{0};
 };
 
 }

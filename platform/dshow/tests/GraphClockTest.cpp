@@ -1,5 +1,6 @@
 #include "platform/dshow/FilterGraph.h"
 
+#include "platform/com/ComObject.h"
 #include "platform/dshow/BaseFilter.h"
 #include "platform/dshow/RecordingSink.h"
 
@@ -9,31 +10,14 @@
 
 namespace {
 
-class ManualClock final : public IReferenceClock {
+class ManualClock final : public plat::ComObject<IReferenceClock> {
 public:
-    HRESULT QueryInterface(REFIID riid, void** object) override
-    {
-        if (riid != IID_IUnknown && riid != IID_IReferenceClock) return E_NOINTERFACE;
-        *object = static_cast<IReferenceClock*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_ref; }
-    ULONG Release() override
-    {
-        ULONG left = --m_ref;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT GetTime(REFERENCE_TIME* time) override
     {
         *time = now;
         return S_OK;
     }
     std::atomic<REFERENCE_TIME> now{0};
-
-private:
-    std::atomic<ULONG> m_ref{0};
 };
 
 // Stands for an audio renderer: a filter without pins that offers its clock and a volume.
@@ -54,7 +38,7 @@ public:
     }
     LONG volume() const { return m_volume.volume; }
 
-    plat::ComPtr<ManualClock> clock{new ManualClock()};
+    plat::ComPtr<ManualClock> clock = plat::ComPtr<ManualClock>::adopt(new ManualClock());
 
 private:
     struct Volume final : IBasicAudio {
@@ -144,7 +128,7 @@ TEST_F(GraphClockTest, ANullClockRunsUnpaced)
 
 TEST_F(GraphClockTest, StreamTimeHoldsWhilePausedAndRestartsAfterStop)
 {
-    plat::ComPtr<ManualClock> clock(new ManualClock());
+    auto clock = plat::ComPtr<ManualClock>::adopt(new ManualClock());
     ASSERT_EQ(graph->SetSyncSource(clock.get()), S_OK);
     auto stream_time = [&] {
         REFERENCE_TIME t = -1;
