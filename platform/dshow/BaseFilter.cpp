@@ -109,6 +109,33 @@ HRESULT CBaseFilter::GetState(DWORD, FILTER_STATE* state)
     return S_OK;
 }
 
+HRESULT CBaseFilter::SetSyncSource(IReferenceClock* clock)
+{
+    CAutoLock hold(m_pLock);
+    m_pClock = plat::ComPtr<IReferenceClock>(clock);
+    return S_OK;
+}
+
+HRESULT CBaseFilter::GetSyncSource(IReferenceClock** clock)
+{
+    if (!clock) return E_POINTER;
+    CAutoLock hold(m_pLock);
+    *clock = m_pClock.get();
+    if (*clock) (*clock)->AddRef();
+    return S_OK;
+}
+
+HRESULT CBaseFilter::StreamTime(REFERENCE_TIME& time)
+{
+    CAutoLock hold(m_pLock);
+    if (!m_pClock) return VFW_E_NO_CLOCK;
+    REFERENCE_TIME now = 0;
+    HRESULT hr = m_pClock->GetTime(&now);
+    if (FAILED(hr)) return hr;
+    time = now - m_tStart;
+    return S_OK;
+}
+
 HRESULT CBaseFilter::EnumPins(IEnumPins** pins) try
 {
     if (!pins) return E_POINTER;

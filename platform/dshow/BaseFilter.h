@@ -2,6 +2,7 @@
 // CBaseFilter: the state machine, pin enumeration and graph membership of a
 // DirectShow filter. Pins count their references on their filter.
 
+#include "platform/com/ComPtr.h"
 #include "platform/dshow/CritSec.h"
 #include "platform/dshow/Interfaces.h"
 
@@ -26,6 +27,8 @@ public:
     HRESULT Pause() override;
     HRESULT Run(REFERENCE_TIME start) override;
     HRESULT GetState(DWORD timeout_ms, FILTER_STATE* state) override;
+    HRESULT SetSyncSource(IReferenceClock* clock) override;
+    HRESULT GetSyncSource(IReferenceClock** clock) override;
     HRESULT EnumPins(IEnumPins** pins) override;
     HRESULT FindPin(LPCWSTR id, IPin** pin) override;
     HRESULT QueryFilterInfo(FILTER_INFO* info) override;
@@ -40,11 +43,15 @@ public:
     bool IsStopped() const { return m_State == State_Stopped; }
     bool IsActive() const { return m_State != State_Stopped; }
     CCritSec* GetLock() const { return m_pLock; }
+    // The clock's time less the start given to Run: where the stream should
+    // be presenting now. VFW_E_NO_CLOCK without a clock.
+    HRESULT StreamTime(REFERENCE_TIME& time);
 
 protected:
     // Changed under *m_pLock; atomic because streaming threads ask IsStopped and GetState without it.
     std::atomic<FILTER_STATE> m_State{State_Stopped};
     REFERENCE_TIME m_tStart{0};            // guarded by *m_pLock
+    plat::ComPtr<IReferenceClock> m_pClock;   // guarded by *m_pLock
     CCritSec* m_pLock;
     IFilterGraph* m_pGraph{nullptr};       // not counted: the graph owns us
     IMediaEventSink* m_pSink{nullptr};     // not counted, as m_pGraph

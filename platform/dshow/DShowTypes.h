@@ -96,6 +96,7 @@ inline constexpr HRESULT VFW_E_BUFFERS_OUTSTANDING = hresult(0x80040210);
 inline constexpr HRESULT VFW_E_NOT_COMMITTED = hresult(0x80040211);
 inline constexpr HRESULT VFW_E_SIZENOTSET = hresult(0x80040212);
 inline constexpr HRESULT VFW_E_NOT_FOUND = hresult(0x80040216);
+inline constexpr HRESULT VFW_E_NO_CLOCK = hresult(0x80040213);
 inline constexpr HRESULT VFW_E_CANNOT_CONNECT = hresult(0x80040217);
 inline constexpr HRESULT VFW_E_NOT_STOPPED = hresult(0x80040224);
 inline constexpr HRESULT VFW_E_WRONG_STATE = hresult(0x80040227);

@@ -1,5 +1,5 @@
 #pragma once
-// Snapshot enumerators of pins and media types: each hands out what was
+// Snapshot enumerators of pins, filters and media types: each hands out what was
 // there when it was made.
 
 #include "platform/com/ComPtr.h"
@@ -12,12 +12,13 @@
 
 namespace plat {
 
-// What an enumerator hands out for an item: a counted pin, a media type copy
-// the caller deletes (null when memory runs out).
-inline IPin* hand_out(const ComPtr<IPin>& pin)
+// What an enumerator hands out for an item: a counted pin or filter, a media
+// type copy the caller deletes (null when memory runs out).
+template <class Interface>
+Interface* hand_out(const ComPtr<Interface>& object)
 {
-    pin->AddRef();
-    return pin.get();
+    object->AddRef();
+    return object.get();
 }
 inline AM_MEDIA_TYPE* hand_out(const CMediaType& type) { return CreateMediaType(&type); }
 
@@ -77,6 +78,7 @@ private:
 };
 
 using PinEnumerator = SnapshotEnumerator<IEnumPins, ComPtr<IPin>, IPin>;
+using FilterEnumerator = SnapshotEnumerator<IEnumFilters, ComPtr<IBaseFilter>, IBaseFilter>;
 using MediaTypeEnumerator = SnapshotEnumerator<IEnumMediaTypes, CMediaType, AM_MEDIA_TYPE>;
 
 }

@@ -1,6 +1,9 @@
 #include "platform/dshow/FilterGraph.h"
 
 #include "platform/base/Utf.h"
+#include "platform/dshow/Enumerators.h"
+#include "platform/dshow/MediaType.h"
+#include "platform/dshow/SystemClock.h"
 
 #include <algorithm>
 #include <chrono>
@@ -33,6 +36,31 @@ bool wait_for(plat::Event& event, LONG timeout_ms, Taken taken)
         }
         if (event.wait(left) != WAIT_OBJECT_0) return taken();
     }
+}
+
+std::vector<PinType> offered_types(IPin* output)
+{
+    std::vector<PinType> out;
+    ComPtr<IEnumMediaTypes> types;
+    if (FAILED(output->EnumMediaTypes(types.put())) || !types) return out;
+    AM_MEDIA_TYPE* type = nullptr;
+    while (types->Next(1, &type, nullptr) == S_OK && type) {
+        out.push_back({type->majortype, type->subtype});
+        DeleteMediaType(type);
+        type = nullptr;
+    }
+    return out;
+}
+
+// An output that names no types may still connect, so every candidate is tried.
+bool may_take(const FilterTemplate& candidate, const std::vector<PinType>& offered)
+{
+    if (candidate.inputs.empty() || offered.empty()) return true;
+    return std::any_of(candidate.inputs.begin(), candidate.inputs.end(), [&](const PinType& in) {
+        return std::any_of(offered.begin(), offered.end(), [&](const PinType& o) {
+            return o.major == in.major && (in.minor == GUID_NULL || o.minor == in.minor);
+        });
+    });
 }
 
 }
@@ -73,6 +101,10 @@ HRESULT FilterGraph::QueryInterface(REFIID riid, void** object)
     if (!object) return E_POINTER;
     if (riid == IID_IUnknown || riid == IID_IGraphBuilder || riid == IID_IFilterGraph)
         *object = static_cast<IGraphBuilder*>(this);
+    else if (riid == IID_IMediaFilter || riid == IID_IPersist)
+        *object = static_cast<IMediaFilter*>(this);
+    else if (riid == IID_IBasicAudio)
+        *object = static_cast<IBasicAudio*>(this);
     else if (riid == IID_IMediaControl)
         *object = static_cast<IMediaControl*>(this);
     else if (riid == IID_IMediaSeeking)
@@ -107,6 +139,7 @@ HRESULT FilterGraph::AddFilter(IBaseFilter* filter, LPCWSTR name) try
     std::u16string label = name ? std::u16string(name, wide_length(name)) : u"";
     HRESULT hr = filter->JoinFilterGraph(this, name);
     if (FAILED(hr)) return hr;
+    if (m_clock_set) filter->SetSyncSource(m_clock.get());
     m_filters.push_back({ComPtr<IBaseFilter>(filter), std::move(label)});
     return S_OK;
 } catch (const std::bad_alloc&) {
@@ -125,6 +158,22 @@ HRESULT FilterGraph::RemoveFilter(IBaseFilter* filter)
     keep->JoinFilterGraph(nullptr, nullptr);
     m_filters.erase(it);
     return S_OK;
+}
+
+HRESULT FilterGraph::EnumFilters(IEnumFilters** filters) try
+{
+    if (!filters) return E_POINTER;
+    std::vector<ComPtr<IBaseFilter>> list;
+    {
+        CAutoLock hold(&m_lock);
+        for (const Member& m : m_filters) list.push_back(m.filter);
+    }
+    *filters = new FilterEnumerator(std::move(list));
+    (*filters)->AddRef();
+    return S_OK;
+} catch (const std::bad_alloc&) {
+    *filters = nullptr;
+    return E_OUTOFMEMORY;
 }
 
 HRESULT FilterGraph::FindFilterByName(LPCWSTR name, IBaseFilter** filter)
@@ -168,25 +217,82 @@ HRESULT FilterGraph::Connect(IPin* output, IPin* input)
     return connect_through(output, input, 0);
 }
 
-HRESULT FilterGraph::connect_through(IPin* output, IPin* input, int depth)
+HRESULT FilterGraph::try_candidates(IPin* output, int depth, const std::function<bool(IBaseFilter*)>& attach)
 {
     constexpr int max_depth = 4;   // guards against filters that feed themselves
     if (depth >= max_depth) return VFW_E_CANNOT_CONNECT;
+    const std::vector<PinType> offered = offered_types(output);
     for (const FilterTemplate& t : m_candidates) {
-        if (t.merit <= MERIT_DO_NOT_USE) continue;
+        if (t.merit <= MERIT_DO_NOT_USE || !may_take(t, offered)) continue;
+        std::vector<IBaseFilter*> before;
+        {
+            CAutoLock hold(&m_lock);
+            for (const Member& m : m_filters) before.push_back(m.filter.get());
+        }
         ComPtr<IBaseFilter> middle = t.create();
         if (!middle || FAILED(AddFilter(middle.get(), t.name.c_str()))) continue;
         for (const ComPtr<IPin>& middle_in : filter_pins(middle.get(), PINDIR_INPUT, PinState::Free)) {
-            if (FAILED(output->Connect(middle_in.get(), nullptr))) continue;
-            for (const ComPtr<IPin>& middle_out : filter_pins(middle.get(), PINDIR_OUTPUT, PinState::Free))
-                if (SUCCEEDED(ConnectDirect(middle_out.get(), input, nullptr)) ||
-                    SUCCEEDED(connect_through(middle_out.get(), input, depth + 1)))
-                    return S_OK;
+            if (FAILED(ConnectDirect(output, middle_in.get(), nullptr))) continue;
+            if (attach(middle.get())) return S_OK;
             Disconnect(output);
         }
-        RemoveFilter(middle.get());
+        // The candidate leaves with whatever was added downstream of it.
+        std::vector<ComPtr<IBaseFilter>> added;
+        {
+            CAutoLock hold(&m_lock);
+            for (const Member& m : m_filters)
+                if (std::find(before.begin(), before.end(), m.filter.get()) == before.end()) added.push_back(m.filter);
+        }
+        for (const ComPtr<IBaseFilter>& f : added) RemoveFilter(f.get());
     }
     return VFW_E_CANNOT_CONNECT;
+}
+
+HRESULT FilterGraph::connect_through(IPin* output, IPin* input, int depth)
+{
+    return try_candidates(output, depth, [&](IBaseFilter* middle) {
+        for (const ComPtr<IPin>& middle_out : filter_pins(middle, PINDIR_OUTPUT, PinState::Free))
+            if (SUCCEEDED(ConnectDirect(middle_out.get(), input, nullptr)) ||
+                SUCCEEDED(connect_through(middle_out.get(), input, depth + 1)))
+                return true;
+        return false;
+    });
+}
+
+HRESULT FilterGraph::Render(IPin* output)
+{
+    if (!output) return E_POINTER;
+    PIN_DIRECTION direction;
+    if (FAILED(output->QueryDirection(&direction)) || direction != PINDIR_OUTPUT) return VFW_E_INVALID_DIRECTION;
+    ComPtr<IPin> peer;
+    if (SUCCEEDED(output->ConnectedTo(peer.put())) && peer) return VFW_E_ALREADY_CONNECTED;
+    return render_through(output, 0);
+}
+
+HRESULT FilterGraph::render_through(IPin* output, int depth)
+{
+    // A free input already in the graph that ends the stream (a sink the
+    // caller added) comes before any new filter.
+    std::vector<ComPtr<IBaseFilter>> members;
+    {
+        CAutoLock hold(&m_lock);
+        for (const Member& m : m_filters) members.push_back(m.filter);
+    }
+    const ComPtr<IBaseFilter> own = owner_of(output);
+    for (const ComPtr<IBaseFilter>& f : members) {
+        if (f == own || !filter_pins(f.get(), PINDIR_OUTPUT).empty()) continue;
+        for (const ComPtr<IPin>& in : filter_pins(f.get(), PINDIR_INPUT, PinState::Free))
+            if (SUCCEEDED(ConnectDirect(output, in.get(), nullptr))) return S_OK;
+    }
+    // A new filter renders when it has no outputs or at least one of them
+    // renders: a stream nothing takes (a subtitle no renderer shows) stays free.
+    return try_candidates(output, depth, [&](IBaseFilter* middle) {
+        const std::vector<ComPtr<IPin>> outs = filter_pins(middle, PINDIR_OUTPUT, PinState::Free);
+        bool rendered = outs.empty();
+        for (const ComPtr<IPin>& out : outs)
+            if (SUCCEEDED(render_through(out.get(), depth + 1))) rendered = true;
+        return rendered;
+    });
 }
 
 std::vector<ComPtr<IBaseFilter>> FilterGraph::downstream_first() const
@@ -232,20 +338,43 @@ void FilterGraph::restart_completion()
     m_completed.reset();
 }
 
+void FilterGraph::choose_clock()
+{
+    if (m_clock_set) return;
+    for (const Member& m : m_filters)
+        if (ComPtr<IReferenceClock> offered = m.filter.as<IReferenceClock>()) {
+            m_clock = offered;
+            break;
+        }
+    if (!m_clock) m_clock = ComPtr<IReferenceClock>::adopt(new SystemClock());
+    m_clock_set = true;
+    for (const Member& m : m_filters) m.filter->SetSyncSource(m_clock.get());
+}
+
 HRESULT FilterGraph::change_state(FILTER_STATE target)
 {
     std::vector<ComPtr<IBaseFilter>> order;
     bool from_stopped;
+    REFERENCE_TIME start = 0;
     {
         CAutoLock hold(&m_lock);
         order = downstream_first();
         from_stopped = m_state == State_Stopped;
+        if (from_stopped && target != State_Stopped) choose_clock();
+        REFERENCE_TIME now = 0;
+        if (m_clock) m_clock->GetTime(&now);
+        // Stream time goes on from where a pause held it.
+        if (target == State_Running && m_state != State_Running)
+            m_start = m_ran_since_stop ? m_start + (now - m_paused_at) : now;
+        if (target == State_Paused && m_state == State_Running) m_paused_at = now;
+        m_ran_since_stop = target == State_Running || (target == State_Paused && m_ran_since_stop);
+        start = m_start;
         m_state = target;
     }
     if (from_stopped && target != State_Stopped) restart_completion();
     HRESULT result = S_OK;
     for (const ComPtr<IBaseFilter>& f : order) {
-        HRESULT hr = target == State_Stopped ? f->Stop() : target == State_Paused ? f->Pause() : f->Run(0);
+        HRESULT hr = target == State_Stopped ? f->Stop() : target == State_Paused ? f->Pause() : f->Run(start);
         if (FAILED(hr) && SUCCEEDED(result)) result = hr;
     }
     return result;
@@ -262,6 +391,87 @@ HRESULT FilterGraph::Run()
 
 HRESULT FilterGraph::Pause() { return change_state(State_Paused); }
 HRESULT FilterGraph::Stop() { return change_state(State_Stopped); }
+
+HRESULT FilterGraph::GetClassID(CLSID* clsid)
+{
+    if (!clsid) return E_POINTER;
+    *clsid = CLSID_FilterGraph;
+    return S_OK;
+}
+
+// The graph keeps stream time itself: the start asked for is the one it would choose.
+HRESULT FilterGraph::Run(REFERENCE_TIME) { return Run(); }
+
+HRESULT FilterGraph::GetState(DWORD, FILTER_STATE* state)
+{
+    if (!state) return E_POINTER;
+    CAutoLock hold(&m_lock);
+    *state = m_state;
+    return S_OK;
+}
+
+HRESULT FilterGraph::SetSyncSource(IReferenceClock* clock)
+{
+    std::vector<ComPtr<IBaseFilter>> members;
+    {
+        CAutoLock hold(&m_lock);
+        if (m_state != State_Stopped) return VFW_E_NOT_STOPPED;
+        m_clock = ComPtr<IReferenceClock>(clock);
+        m_clock_set = true;
+        for (const Member& m : m_filters) members.push_back(m.filter);
+    }
+    HRESULT result = S_OK;
+    for (const ComPtr<IBaseFilter>& f : members) {
+        HRESULT hr = f->SetSyncSource(clock);
+        if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+    }
+    return result;
+}
+
+HRESULT FilterGraph::GetSyncSource(IReferenceClock** clock)
+{
+    if (!clock) return E_POINTER;
+    CAutoLock hold(&m_lock);
+    *clock = m_clock.get();
+    if (*clock) (*clock)->AddRef();
+    return S_OK;
+}
+
+template <class Call>
+HRESULT FilterGraph::for_audio(bool all, Call call)
+{
+    std::vector<ComPtr<IBasicAudio>> list;
+    {
+        CAutoLock hold(&m_lock);
+        for (const Member& m : m_filters)
+            if (ComPtr<IBasicAudio> audio = m.filter.as<IBasicAudio>()) list.push_back(audio);
+    }
+    if (list.empty()) return E_NOTIMPL;
+    if (!all) return call(list.front().get());
+    HRESULT result = S_OK;
+    for (const ComPtr<IBasicAudio>& audio : list) {
+        HRESULT hr = call(audio.get());
+        if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+    }
+    return result;
+}
+
+HRESULT FilterGraph::put_Volume(LONG v)
+{
+    return for_audio(true, [&](IBasicAudio* a) { return a->put_Volume(v); });
+}
+HRESULT FilterGraph::get_Volume(LONG* v)
+{
+    return for_audio(false, [&](IBasicAudio* a) { return a->get_Volume(v); });
+}
+HRESULT FilterGraph::put_Balance(LONG b)
+{
+    return for_audio(true, [&](IBasicAudio* a) { return a->put_Balance(b); });
+}
+HRESULT FilterGraph::get_Balance(LONG* b)
+{
+    return for_audio(false, [&](IBasicAudio* a) { return a->get_Balance(b); });
+}
 
 HRESULT FilterGraph::GetState(LONG, OAFilterState* state)
 {

@@ -18,16 +18,28 @@
 #include <string>
 #include <vector>
 
+inline constexpr CLSID CLSID_FilterGraph = plat::make_guid("{E436EBB3-524F-11CE-9F53-0020AF0BA770}");
+
 namespace plat {
+
+// A major type and a subtype an input pin takes; GUID_NULL subtype: any.
+struct PinType {
+    GUID major;
+    GUID minor;
+};
 
 // A filter the graph may insert between two pins that do not connect directly.
 struct FilterTemplate {
     std::u16string name;
     DWORD merit;
     std::function<ComPtr<IBaseFilter>()> create;
+    // Tried only on an output offering one of these; empty: tried on any.
+    std::vector<PinType> inputs{};
 };
 
 class FilterGraph final : public IGraphBuilder,
+                          public IMediaFilter,
+                          public IBasicAudio,
                           public IMediaControl,
                           public IMediaSeeking,
                           public IMediaEventEx,
@@ -44,7 +56,24 @@ public:
     HRESULT FindFilterByName(LPCWSTR name, IBaseFilter** filter) override;
     HRESULT ConnectDirect(IPin* output, IPin* input, const AM_MEDIA_TYPE* type) override;
     HRESULT Disconnect(IPin* pin) override;
+    HRESULT EnumFilters(IEnumFilters** filters) override;
     HRESULT Connect(IPin* output, IPin* input) override;
+    HRESULT Render(IPin* output) override;
+
+    // The graph as a filter: its clock. Until one is set, the first run takes
+    // the clock of a filter that offers one, else the system clock; a null
+    // clock set runs the graph unpaced. Filters added later get the same clock.
+    HRESULT GetClassID(CLSID* clsid) override;
+    HRESULT Run(REFERENCE_TIME start) override;
+    HRESULT GetState(DWORD timeout_ms, FILTER_STATE* state) override;
+    HRESULT SetSyncSource(IReferenceClock* clock) override;
+    HRESULT GetSyncSource(IReferenceClock** clock) override;
+
+    // Sent to every filter that has a volume; read from the first.
+    HRESULT put_Volume(LONG volume) override;
+    HRESULT get_Volume(LONG* volume) override;
+    HRESULT put_Balance(LONG balance) override;
+    HRESULT get_Balance(LONG* balance) override;
 
     HRESULT Run() override;
     HRESULT Pause() override;
@@ -92,7 +121,15 @@ private:
     std::vector<ComPtr<IMediaSeeking>> seekers() const;           // caller holds m_lock
     template <class Call>
     HRESULT ask_seekers(Call call) const;
+    // Adds each candidate that may take what output offers, best first, until
+    // attach(candidate) holds; a candidate that fails leaves with every
+    // filter added for it.
+    HRESULT try_candidates(IPin* output, int depth, const std::function<bool(IBaseFilter*)>& attach);
     HRESULT connect_through(IPin* output, IPin* input, int depth);
+    HRESULT render_through(IPin* output, int depth);
+    template <class Call>
+    HRESULT for_audio(bool all, Call call);
+    void choose_clock();
     HRESULT change_state(FILTER_STATE target);
     void restart_completion();
 
@@ -100,6 +137,11 @@ private:
     mutable CCritSec m_lock;
     std::vector<Member> m_filters;                    // guarded by m_lock
     FILTER_STATE m_state{State_Stopped};              // guarded by m_lock
+    ComPtr<IReferenceClock> m_clock;                  // guarded by m_lock
+    bool m_clock_set{false};                          // guarded by m_lock
+    REFERENCE_TIME m_start{0};                        // clock time of stream time 0; guarded by m_lock
+    REFERENCE_TIME m_paused_at{0};                    // clock time of the last pause while running; guarded by m_lock
+    bool m_ran_since_stop{false};                     // guarded by m_lock
 
     std::mutex m_event_lock;
     std::deque<GraphEvent> m_events;                    // guarded by m_event_lock

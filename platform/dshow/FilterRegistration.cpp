@@ -2,6 +2,7 @@
 
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
+#include "platform/com/Com.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/registry/RegistryText.h"
@@ -33,6 +34,36 @@ std::u16string instance_key(const CLSID& clsid)
 }
 
 RegistryValue text_value(std::string_view text) { return {REG_SZ, registry_text_data(utf8_to_utf16(text))}; }
+
+// Reads the stored data's little-endian words, refusing any beyond its end.
+class DataReader {
+public:
+    explicit DataReader(std::span<const BYTE> data) : m_data(data) {}
+    std::optional<DWORD> word_at(std::size_t at) const
+    {
+        if (at > m_data.size() || m_data.size() - at < 4) return std::nullopt;
+        DWORD v = 0;
+        for (int i = 0; i < 4; ++i) v |= static_cast<DWORD>(m_data[at + i]) << (8 * i);
+        return v;
+    }
+    std::optional<DWORD> next()
+    {
+        auto v = word_at(m_at);
+        m_at += 4;
+        return v;
+    }
+    std::optional<GUID> guid_at(DWORD at) const
+    {
+        if (at > m_data.size() || m_data.size() - at < sizeof(GUID)) return std::nullopt;
+        GUID g;
+        std::memcpy(&g, m_data.data() + at, sizeof g);
+        return g;
+    }
+
+private:
+    std::span<const BYTE> m_data;
+    std::size_t m_at{0};
+};
 
 }
 
@@ -115,6 +146,61 @@ HRESULT unregister_filter_module(std::span<const ServerClass> classes, const CLS
     const LONG rc = remove_filter_keys(clsid);
     const HRESULT hr = unregister_server(classes);
     return rc == ERROR_SUCCESS ? hr : SELFREG_E_CLASS;
+}
+
+std::optional<FilterDataSummary> read_filter_data(std::span<const BYTE> data)
+{
+    DataReader in(data);
+    auto version = in.next(), merit = in.next(), pins = in.next(), reserved = in.next();
+    if (!version || *version != 2 || !merit || !pins || !reserved) return std::nullopt;
+    FilterDataSummary out{*merit, {}};
+    for (DWORD p = 0; p < *pins; ++p) {
+        auto tag = in.next(), flags = in.next(), instances = in.next(), types = in.next(), mediums = in.next(),
+             category = in.next();
+        if (!tag || !flags || !instances || !types || !mediums || !category) return std::nullopt;
+        for (DWORD t = 0; t < *types; ++t) {
+            auto type_tag = in.next(), type_reserved = in.next(), major_at = in.next(), minor_at = in.next();
+            if (!type_tag || !type_reserved || !major_at || !minor_at) return std::nullopt;
+            auto major = in.guid_at(*major_at), minor = in.guid_at(*minor_at);
+            if (!major || !minor) return std::nullopt;
+            if (!(*flags & pin_output)) out.inputs.push_back({*major, *minor});
+        }
+        // Mediums are never written here; a pin claiming some is data we do not read.
+        if (*mediums != 0) return std::nullopt;
+    }
+    return out;
+}
+
+ComPtr<IBaseFilter> create_registered_filter(const CLSID& clsid)
+{
+    ComPtr<IBaseFilter> filter;
+    if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.put_void())))
+        return {};
+    return filter;
+}
+
+std::vector<FilterTemplate> registered_filters(const FilterMaker& make)
+{
+    const RegistryStore store = RegistryStore::open_default(Hive::ClassesRoot);
+    const std::u16string category = u"CLSID\\" + format_guid_utf16(CLSID_LegacyAmFilterCategory) + u"\\Instance";
+    std::vector<std::u16string> names;
+    std::vector<FilterTemplate> out;
+    if (store.subkey_names(category, names) != ERROR_SUCCESS) return out;
+    for (const std::u16string& name : names) {
+        const std::u16string key = category + u"\\" + name;
+        RegistryValue clsid_text, friendly, data;
+        if (store.read_value(key, u"CLSID", clsid_text) != ERROR_SUCCESS ||
+            store.read_value(key, u"FilterData", data) != ERROR_SUCCESS)
+            continue;
+        const auto clsid = parse_guid(utf16_to_utf8(registry_text(clsid_text.data)));
+        const auto summary = read_filter_data(data.data);
+        if (!clsid || !summary) continue;
+        std::u16string label = store.read_value(key, u"FriendlyName", friendly) == ERROR_SUCCESS
+                                   ? registry_text(friendly.data)
+                                   : name;
+        out.push_back({std::move(label), summary->merit, [make, id = *clsid] { return make(id); }, summary->inputs});
+    }
+    return out;
 }
 
 }

@@ -9,7 +9,10 @@
 
 #include "platform/base/Guid.h"
 #include "platform/com/ServerModule.h"
+#include "platform/dshow/FilterGraph.h"
 
+#include <functional>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -51,5 +54,21 @@ LONG remove_filter_keys(const CLSID& clsid);
 // cannot be written or removed.
 HRESULT register_filter_module(std::span<const ServerClass> classes, const FilterSetup& setup);
 HRESULT unregister_filter_module(std::span<const ServerClass> classes, const CLSID& clsid);
+
+// What the graph manager reads back of "FilterData": the merit and the types
+// the input pins take. Empty for data cut short or pointing outside itself.
+struct FilterDataSummary {
+    DWORD merit;
+    std::vector<PinType> inputs;
+};
+std::optional<FilterDataSummary> read_filter_data(std::span<const BYTE> data);
+
+// Makes a registered filter by its class id; CoCreateInstance in the program.
+using FilterMaker = std::function<ComPtr<IBaseFilter>(const CLSID&)>;
+ComPtr<IBaseFilter> create_registered_filter(const CLSID& clsid);
+
+// Every filter registered under the filter category with readable data, for a
+// graph to choose among by merit.
+std::vector<FilterTemplate> registered_filters(const FilterMaker& make = create_registered_filter);
 
 }

@@ -28,6 +28,9 @@ inline constexpr IID IID_IMediaEventEx = plat::make_guid("{56A868C0-0AD4-11CE-B0
 inline constexpr IID IID_IMediaEventSink = plat::make_guid("{56A868A2-0AD4-11CE-B03A-0020AF0BA770}");
 inline constexpr IID IID_IFilterGraph = plat::make_guid("{56A8689F-0AD4-11CE-B03A-0020AF0BA770}");
 inline constexpr IID IID_IGraphBuilder = plat::make_guid("{56A868A9-0AD4-11CE-B03A-0020AF0BA770}");
+inline constexpr IID IID_IReferenceClock = plat::make_guid("{56A86897-0AD4-11CE-B03A-0020AF0BA770}");
+inline constexpr IID IID_IEnumFilters = plat::make_guid("{56A86893-0AD4-11CE-B03A-0020AF0BA770}");
+inline constexpr IID IID_IBasicAudio = plat::make_guid("{56A868B3-0AD4-11CE-B03A-0020AF0BA770}");
 
 #define PLAT_INTERFACE_END(Name) \
 protected:                       \
@@ -39,12 +42,25 @@ struct IPersist : IUnknown {
     PLAT_INTERFACE_END(IPersist);
 };
 
+// The time every filter of a graph presents against. Asking for a wake-up is
+// left out: a renderer waits on its own event for the time still to go.
+struct IReferenceClock : IUnknown {
+    static constexpr const IID& iid = IID_IReferenceClock;
+    // 100 ns units; never goes back.
+    virtual HRESULT GetTime(REFERENCE_TIME* time) = 0;
+    PLAT_INTERFACE_END(IReferenceClock);
+};
+
 struct IMediaFilter : IPersist {
     static constexpr const IID& iid = IID_IMediaFilter;
     virtual HRESULT Stop() = 0;
     virtual HRESULT Pause() = 0;
+    // start: the clock time at which stream time 0 is presented.
     virtual HRESULT Run(REFERENCE_TIME start) = 0;
     virtual HRESULT GetState(DWORD timeout_ms, FILTER_STATE* state) = 0;
+    // Null: no clock, samples are rendered as they arrive.
+    virtual HRESULT SetSyncSource(IReferenceClock* clock) = 0;
+    virtual HRESULT GetSyncSource(IReferenceClock** clock) = 0;
     PLAT_INTERFACE_END(IMediaFilter);
 };
 
@@ -229,10 +245,31 @@ struct IMediaEventSink : IUnknown {
     PLAT_INTERFACE_END(IMediaEventSink);
 };
 
+struct IEnumFilters : IUnknown {
+    static constexpr const IID& iid = IID_IEnumFilters;
+    virtual HRESULT Next(ULONG count, IBaseFilter** filters, ULONG* fetched) = 0;
+    virtual HRESULT Skip(ULONG count) = 0;
+    virtual HRESULT Reset() = 0;
+    PLAT_INTERFACE_END(IEnumFilters);
+};
+
+// Volume in hundredths of a decibel, 0 (full) down to -10000 (silence);
+// balance from -10000 (left only) to 10000 (right only).
+struct IBasicAudio : IUnknown {
+    static constexpr const IID& iid = IID_IBasicAudio;
+    virtual HRESULT put_Volume(LONG volume) = 0;
+    virtual HRESULT get_Volume(LONG* volume) = 0;
+    virtual HRESULT put_Balance(LONG balance) = 0;
+    virtual HRESULT get_Balance(LONG* balance) = 0;
+    PLAT_INTERFACE_END(IBasicAudio);
+};
+
 struct IFilterGraph : IUnknown {
     static constexpr const IID& iid = IID_IFilterGraph;
     virtual HRESULT AddFilter(IBaseFilter* filter, LPCWSTR name) = 0;
     virtual HRESULT RemoveFilter(IBaseFilter* filter) = 0;
+    // The filters in the order they were added.
+    virtual HRESULT EnumFilters(IEnumFilters** filters) = 0;
     virtual HRESULT FindFilterByName(LPCWSTR name, IBaseFilter** filter) = 0;
     virtual HRESULT ConnectDirect(IPin* output, IPin* input, const AM_MEDIA_TYPE* type) = 0;
     virtual HRESULT Disconnect(IPin* pin) = 0;
@@ -243,6 +280,9 @@ struct IGraphBuilder : IFilterGraph {
     static constexpr const IID& iid = IID_IGraphBuilder;
     // Direct first, then through intermediate filters chosen by merit.
     virtual HRESULT Connect(IPin* output, IPin* input) = 0;
+    // Connects the output through filters chosen by merit until every stream
+    // it leads to ends in a filter without outputs (a renderer or a sink).
+    virtual HRESULT Render(IPin* output) = 0;
     PLAT_INTERFACE_END(IGraphBuilder);
 };
 

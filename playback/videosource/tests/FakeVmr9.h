@@ -17,6 +17,7 @@ public:
 
     HRESULT AddFilter(IBaseFilter*, LPCWSTR) override { return E_NOTIMPL; }
     HRESULT RemoveFilter(IBaseFilter*) override { return E_NOTIMPL; }
+    HRESULT EnumFilters(IEnumFilters**) override { return E_NOTIMPL; }
     HRESULT FindFilterByName(LPCWSTR, IBaseFilter**) override { return E_NOTIMPL; }
     HRESULT ConnectDirect(IPin*, IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
     HRESULT Disconnect(IPin*) override { return E_NOTIMPL; }
@@ -52,6 +53,8 @@ public:
     HRESULT Pause() override { return S_OK; }
     HRESULT Run(REFERENCE_TIME) override { return S_OK; }
     HRESULT GetState(DWORD, FILTER_STATE* state) override;
+    HRESULT SetSyncSource(IReferenceClock*) override { return S_OK; }
+    HRESULT GetSyncSource(IReferenceClock**) override { return E_NOTIMPL; }
     HRESULT EnumPins(IEnumPins**) override { return E_NOTIMPL; }
     HRESULT FindPin(LPCWSTR, IPin**) override { return E_NOTIMPL; }
     HRESULT QueryFilterInfo(FILTER_INFO* info) override;
