@@ -57,7 +57,7 @@ unsigned FrameNotice::RequestRedraw() { return ++m_requested; }
 
 long FrameNotice::InvalidateLayer(int)
 {
-    ++m_requested;
+    RequestRedraw();
     return 0;
 }
 
@@ -96,6 +96,8 @@ RenderEngine::render* DemoScreen::CreateRender(HWND main)
     m_render->SetMainWindow(main);
     return m_render;
 }
+
+int DemoScreen::MissingPictures() { return UI::count_missing_pictures(m_resources, "toolkit_demo"); }
 
 void DemoScreen::LoadSkin() { m_resources.LoadSkin(u""); }
 

@@ -70,6 +70,8 @@ public:
     FrameNotice& frames() { return m_frames; }
     // Under UIRenderMutex.
     DemoState state() const;
+    // The pictures the screen shows that the skin lacks, each named on stderr.
+    int MissingPictures();
 
     // sysParts
     RenderEngine::render* CreateRender(HWND main) override;

@@ -321,8 +321,8 @@ int main(int argc, char** argv)
     ShowWindow(hwnd, SW_SHOW);
     settle();
 
-    int result = 0;
-    {
+    int result = demo.MissingPictures() ? 1 : 0;
+    if (result == 0) {
         ScriptPlayer player(hwnd, out);
         std::string line;
         while (result == 0 && std::getline(lines, line))
