@@ -26,7 +26,6 @@ namespace {
 
 using UI::SkinLight;
 using UI::SkinInk;
-using UI::SkinWhite;
 
 // Position and size rules (see selflayout.h): 1 a fixed value, 2 from the far
 // edge, 3 the parent's size less the value.
