@@ -5,7 +5,7 @@
 // Fails when a picture it asks for is missing or empty. --window also shows
 // it in a window (on a display, or under Xvfb) until the window is closed.
 
-#include "toolkit/controls/wbtn.h"
+#include "toolkit/controls/demo/SkinScreen.h"
 #include "toolkit/controls/wimage.h"
 #include "toolkit/controls/wlist.h"
 #include "toolkit/controls/wlistitem.h"
@@ -32,90 +32,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <set>
 #include <string>
 
 namespace {
 
 constexpr int Width = 800;
 constexpr int Height = 500;
-constexpr UI::fcolor Ink{31, 31, 31};
-constexpr UI::fcolor Light{188, 188, 188};
-constexpr UI::fcolor White{255, 255, 255};
-
-// Every picture the screen asks for, checked before it is saved.
-std::set<std::string>& asked()
-{
-    static std::set<std::string> names;
-    return names;
-}
-
-void ask_strip(const std::string& base)
-{
-    for (const char* state : {"_normal", "_highlight", "_pressed", "_disabled"})
-        asked().insert(base + state);
-}
-
-UI::wtext* label(UI::widget& parent, const std::u16string& caption, float x, float y, float w, float h,
-                 UI::fcolor colour, const char* font = "font_a12", int format = 4 | 32)
-{
-    auto* made = new UI::wtext("label");
-    made->SetPos(x, y);
-    made->SetSize(w, h);
-    made->SetFont(font);
-    made->SetColor(colour);
-    made->SetTextFormat(format);
-    made->SetMouseTransparent(true);
-    parent.AddChild(made);
-    made->SetText(caption.c_str());
-    return made;
-}
-
-class Gallery {
-public:
-    explicit Gallery(UI::window& root) : m_root(root) {}
-
-    UI::wimage* image(const std::string& picture, float x, float y, float w = 0, float h = 0, UI::Borders b = {})
-    {
-        asked().insert(picture);
-        auto* made = new UI::wimage("image-" + std::to_string(++m_count));
-        made->SetPicture(picture, b);
-        made->SetPos(x, y);
-        if (w > 0)
-            made->SetSize(w, h);
-        m_root.AddChild(made);
-        return made;
-    }
-    UI::wbtn* button(const std::string& skin, float x, float y, float w = 0, float h = 0)
-    {
-        ask_strip(skin);
-        UI::wbtn* made = m_root.AddButton("button-" + std::to_string(++m_count), skin, x, y, w, h);
-        if (w > 0)
-            made->SetBorders(5, 5, 5, 5);
-        return made;
-    }
-    // A function button with its caption drawn by the button itself.
-    UI::wbtn* captioned(const std::u16string& caption, float x, float y, float w, UI::fcolor colour,
-                        int format = 1 | 4 | 32)
-    {
-        UI::wbtn* made = button("functionbtn", x, y, w, 19);
-        made->SetFont("font_a12b");
-        made->SetTextColor(colour, colour);
-        made->SetTextFormat(format);
-        made->SetText(caption.c_str());
-        return made;
-    }
-    UI::wtext* text(const std::u16string& caption, float x, float y, float w, float h, UI::fcolor colour,
-                    const char* font = "font_a12", int format = 4 | 32)
-    {
-        return label(m_root, caption, x, y, w, h, colour, font, format);
-    }
-    UI::window& root() { return m_root; }
-
-private:
-    UI::window& m_root;
-    int m_count{0};
-};
+using UI::ask_picture;
+using UI::ask_strip;
+using UI::skin_label;
+using Gallery = UI::SkinScreen;
+constexpr UI::fcolor Ink = UI::SkinInk;
+constexpr UI::fcolor Light = UI::SkinLight;
+constexpr UI::fcolor White = UI::SkinWhite;
 
 void frames(Gallery& g)
 {
@@ -142,26 +71,20 @@ void frames(Gallery& g)
 // One row of the channel tree: its icon and label are the node's children.
 UI::wtreenode* channel(UI::wtreenode& parent, const char* icon, const std::u16string& caption, float indent)
 {
-    asked().insert(icon);
-    auto* node = new UI::wtreenode(plat::utf16_to_utf8(caption));
-    node->SetSize(212 - indent, 24);
-    node->AddImage("icon", icon, 16 + indent, 4, 0, 0);
-    label(*node, caption, 38 + indent, 0, 150, 24, Light);
-    parent.AddNode(node);
-    return node;
+    return UI::tree_row(parent, icon, caption, indent);
 }
 
 void tree(Gallery& g)
 {
     g.image("rss-treewindow-bk", 8, 40, 220, 422, {8, 8, 100, 62});
-    asked().insert("rsstreenodehighlight");
+    ask_picture("rsstreenodehighlight");
     auto* top = new UI::wtreenode("rss-tree");
     top->SetPos(12, 44);
     top->SetSize(212, 24);
     g.root().AddChild(top);
-    label(*top, u"CHANNELS", 8, 0, 150, 24, Light, "font_a12b");
+    skin_label(*top, u"CHANNELS", 8, 0, 150, 24, Light, "font_a12b");
     UI::wtreenode* mine = channel(*top, "icon_mychannel", u"My Channel", 0);
-    asked().insert("rsstreefoldernodearrow");
+    ask_picture("rsstreefoldernodearrow");
     mine->AddImage("arrow", "rsstreefoldernodearrow", 2, 6, 0, 0);
     const struct { const char16_t* caption; int prefetch; } feeds[] = {
         {u"Top Rated", 2}, {u"Most Viewed", 1}, {u"Recently Featured", 0}};
@@ -170,7 +93,7 @@ void tree(Gallery& g)
         UI::wtreenode* node = channel(*mine, "icon_YouTube", feed.caption, 7);
         auto* status = new UI::wstatus("prefetch");
         for (auto [state, picture] : {std::pair{0, "icon_prefetchoff"}, {1, "icon_prefetchon"}, {2, "icon_prefetchfinish"}}) {
-            asked().insert(picture);
+            ask_picture(picture);
             status->AddState(state, picture);
         }
         status->m_state = feed.prefetch;
@@ -214,7 +137,7 @@ void list(Gallery& g)
     g.image("rss-treeoptionwindow-bk", 236, 40, 330, 300, {8, 8, 8, 8});
     g.text(u"Most Viewed", 248, 44, 200, 24, Light, "font_a12b");
     for (const char* picture : {"rssitembackground", "rssitemhighlight", "videonormalbg", "videofocusbg", "progressbg"})
-        asked().insert(picture);
+        ask_picture(picture);
     ask_strip("soundsliderbar");
     UI::wlist* videos = g.root().AddList("videos", 244, 74, 312, 234);
     videos->SetColumns({{0, 1, 300, 24}, {4, 3, 26, 20}, {38, 1, 200, 24}, {246, 1, 50, 24}});
@@ -260,7 +183,7 @@ void control_bar(Gallery& g)
     g.button("btnforward", 377, 396);
     g.button("btnmute", 430, 398);
     auto* volume = new UI::wsliderbar("volume");
-    asked().insert("soundsliderbgh");
+    ask_picture("soundsliderbgh");
     volume->SetPos(456, 402);
     volume->SetSize(70, 12);
     volume->SetSkin("soundsliderbar", "soundsliderbgh");
@@ -268,7 +191,7 @@ void control_bar(Gallery& g)
     g.root().AddChild(volume);
     g.button("btnfullscreen", 540, 397);
     auto* progress = new UI::wprogress("progress");
-    asked().insert("timeline");
+    ask_picture("timeline");
     progress->SetPos(240, 370);
     progress->SetSize(320, 8);
     progress->SetSkin("timeline", "progressbg");
@@ -322,21 +245,11 @@ void status_and_tip(Gallery& g)
     g.image("icon_big_UnFavorite", 740, 368);
     g.image("WarningDialogIcon", 590, 420);
     g.text(u"No Availabe Content", 628, 420, 160, 32, Light);
-    asked().insert("frame");   // the tooltip's nine-grid in this skin
+    ask_picture("frame");   // the tooltip's nine-grid in this skin
     auto* tip = new UI::wtip("tips");
     g.root().AddChild(tip);
     tip->SetPos(372, 118);
     tip->SetText(u"Add to favorite");
-}
-
-bool save(RenderEngine::backbuffer* canvas, const char* out)
-{
-    auto* surface = dynamic_cast<RenderEngine::d3dbackbuffer*>(canvas);
-    if (!surface || !surface->GetTexture())
-        return false;
-    auto texture = plat::ComPtr<IDirect3DTexture9>::adopt(surface->GetTexture()->GetD3DTexture());
-    const std::u16string path = plat::utf8_to_utf16(out);
-    return texture && SUCCEEDED(D3DXSaveTextureToFileW(path.c_str(), D3DXIFF_PNG, texture.get(), nullptr));
 }
 
 // Presents the composed screen once and keeps showing it until the window closes.
@@ -400,13 +313,7 @@ int main(int argc, char** argv)
     status_and_tip(g);
     root.UpdateLayout();
 
-    int missing = 0;
-    for (const auto& name : asked())
-        if (!UI::IsUsablePicture(manager.GetPicture(name))) {
-            std::fprintf(stderr, "skin_gallery: picture \"%s\" is missing or empty\n", name.c_str());
-            ++missing;
-        }
-    if (missing)
+    if (UI::count_missing_pictures(manager, "skin_gallery"))
         return 1;
 
     std::unique_ptr<RenderEngine::backbuffer> canvas(manager.CreateBackBuffer(Width, Height, true));
@@ -414,7 +321,7 @@ int main(int argc, char** argv)
     root.Draw();
     RenderEngine::PopRenderTarget();
     int result = 0;
-    if (out && !save(canvas.get(), out)) {
+    if (out && !UI::save_png(canvas.get(), out)) {
         std::fprintf(stderr, "skin_gallery: cannot write %s\n", out);
         result = 1;
     }
