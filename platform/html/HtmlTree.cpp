@@ -55,7 +55,7 @@ std::size_t end_of_text_content(std::string_view html, std::size_t from, std::st
     return html.size();
 }
 
-// The end of the start tag whose name ends at from: its ">" outside quoted
+// The end of the tag whose name starts at or ends at from: its ">" outside quoted
 // attribute values (a quote opens one only right after "=", as the parser
 // reads it), or the end of the markup.
 std::size_t end_of_start_tag(std::string_view html, std::size_t from)
@@ -97,6 +97,7 @@ int estimated_nesting(std::string_view html)
         }
         if (html[i + 1] == '/') {
             depth = std::max(depth - 1, 0);
+            i = end_of_start_tag(html, i + 2);   // an end tag's name may hold "<"
             continue;
         }
         if (!std::isalpha(static_cast<unsigned char>(html[i + 1])))

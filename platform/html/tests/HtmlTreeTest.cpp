@@ -143,6 +143,9 @@ TEST(HtmlTree, WhatIsWrittenOutParsesAgain)
         // Formatting elements the parser reopens nest deeper than the markup
         // (found by fuzzing).
         {"reopened formatting", fixture("reopened-formatting.html")},
+        // End tags whose names hold "<" (found by fuzzing).
+        {"end tag names holding markup", fixture("end-tag-names-with-markup.html")},
+        {"end tag names holding markup, made", "<p>" + repeated("<b<i>x</b<i>", 600) + "</p>"},
         {"markup in attribute values", "<p title=\"" + repeated("<b", 600) + "\">x</p>"},
         {"markup in script text", "<script>" + repeated("<b>", 600) + "</script>"},
         {"markup in style text", "<style>" + repeated("<i>", 600) + "</style>"},
