@@ -18,10 +18,6 @@
 namespace UI {
 namespace {
 
-constexpr UINT kNcMouseMove = 0x00A0;
-constexpr UINT kNcLButtonDown = 0x00A1;
-constexpr UINT kNcLButtonUp = 0x00A2;
-constexpr UINT kNcLButtonDblClk = 0x00A3;
 constexpr UINT kDeviceChange = 0x0219;
 constexpr UINT kUserMessage17415 = 17415;
 constexpr UINT kResetDevice = 2027;
@@ -170,16 +166,16 @@ LRESULT uiMgr::OnMessage(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_TIMER:
         return m_hooks ? m_hooks->OnTimer(wparam) : 0;
     case WM_MOUSEMOVE:
-    case kNcMouseMove:
+    case WM_NCMOUSEMOVE:
         return OnMouseMove(x, y);
     case WM_LBUTTONDOWN:
-    case kNcLButtonDown:
+    case WM_NCLBUTTONDOWN:
         return OnLButtonDown(x, y);
     case WM_LBUTTONUP:
-    case kNcLButtonUp:
+    case WM_NCLBUTTONUP:
         return OnLButtonUp(x, y);
     case WM_LBUTTONDBLCLK:
-    case kNcLButtonDblClk:
+    case WM_NCLBUTTONDBLCLK:
         return OnLButtonDblClk(x, y);
     case WM_MOUSEWHEEL:
         return OnMouseWheel(short(HIWORD(wparam)), x, y);
