@@ -82,6 +82,7 @@ wrsstreenode* wrsstreenode::AddChildNode(const WCHAR* text, int64_t id, const st
     ValueEventArgs changed;
     changed.sender = child;
     child->FireEvent("treenode_sizechange", changed);
+    child->UpdateLayout();
     return child;
 }
 

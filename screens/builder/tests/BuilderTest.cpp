@@ -3,16 +3,11 @@
 #include "screens/builder/UIIds.h"
 #include "toolkit/render/backbuffer.h"
 #include "toolkit/uimgr/uiMgr.h"
-#include "toolkit/widgets/CMutexGuard.h"
 #include "toolkit/widgets/WidgetRegistry.h"
 #include "toolkit/widgets/window.h"
 
-#include "platform/sync/Mutex.h"
-
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
 
 namespace ids = UI::ids;
 
@@ -106,27 +101,4 @@ TEST(uiBuilder, AnIdRegisteredAgainKeepsTheLastWidget)
     UI::RegisterWidget("first", 4000, &first);
     UI::RegisterWidget("second", 4000, &second);
     EXPECT_EQ(UI::GetWidgetById(4000), &second);
-}
-
-// The compose thread takes the render lock for a frame: it sees no tree, or all of it.
-TEST(uiBuilder, ADrawingThreadSeesNoTreeOrTheWholeTree)
-{
-    test::MainWindowRig rig;
-    std::atomic<bool> done{false};
-    int halves = 0, wholes = 0;
-    std::thread compose([&] {
-        while (!done.load()) {
-            CMutexGuard hold(UIRenderMutex());
-            UI::uiMgr& manager = UI::uiMgr::Instance();
-            if (manager.GetRoot() == nullptr) continue;
-            const bool whole = manager.GetTitleWindow() != nullptr && UI::GetWidgetById(ids::SearchText) != nullptr;
-            (whole ? wholes : halves) += 1;
-            return;
-        }
-    });
-    rig.builder.BuildUI();
-    done = true;
-    compose.join();
-    EXPECT_EQ(halves, 0);
-    EXPECT_LE(wholes, 1);
 }
