@@ -4,7 +4,6 @@
 #include "toolkit/controls/wstatus.h"
 #include "toolkit/controls/wtext.h"
 #include "toolkit/resmgr/resMgr.h"
-#include "toolkit/widgets/CMutexGuard.h"
 #include "toolkit/widgets/MouseEventArgs.h"
 
 #include <algorithm>
@@ -412,7 +411,7 @@ float wrsstreenode::ContentHeight()
 
 float wrsstreenode::GetExtent() { return ContentHeight(); }
 
-float wrsstreenode::GetFullHeight() const
+float wrsstreenode::GetFullHeight()
 {
     float total = GetNodeHeight();
     for (wtreenode* n : GetNodes()) total += GetNodeHeight() + static_cast<wrsstreenode*>(n)->ContentHeight();

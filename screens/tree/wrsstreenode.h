@@ -88,7 +88,7 @@ public:
 
     // For the animations.
     // The row plus every child as if open and idle.
-    float GetFullHeight() const;
+    float GetFullHeight();
     // The row plus the children as shown now.
     float GetShownHeight();
     // Resizes the node to its row and shown children (or to height when given).

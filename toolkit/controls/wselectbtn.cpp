@@ -2,7 +2,6 @@
 
 #include "toolkit/controls/wimage.h"
 #include "toolkit/controls/wtext.h"
-#include "toolkit/render/picture.h"
 #include "toolkit/widgets/MouseEventArgs.h"
 
 namespace UI {
