@@ -3,8 +3,8 @@
 #include "Drives.h"
 #include "platform/base/DebugLog.h"
 #include "platform/fs/Files.h"
-#include "platform/window/Window.h"
 #include "platform/fs/UniqueFd.h"
+#include "platform/window/Window.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -164,6 +164,9 @@ void type_character(HWND field, WCHAR unit)
 void press_key(HWND dialog, HWND field, WPARAM key)
 {
     const bool control = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
+    const bool edits = key == VK_LEFT || key == VK_RIGHT || key == VK_HOME || key == VK_END || key == VK_DELETE ||
+                       (key == 'V' && control);
+    if (!edits) return;
     edit_field(field, [&](std::u16string& text, std::size_t& caret) {
         switch (key) {
         case VK_LEFT: caret = previous_character(text, caret); break;
@@ -171,13 +174,12 @@ void press_key(HWND dialog, HWND field, WPARAM key)
         case VK_HOME: caret = 0; break;
         case VK_END: caret = text.size(); break;
         case VK_DELETE: text.erase(caret, next_character(text, caret) - caret); break;
-        case 'V':
-            if (control) {
-                const std::u16string pasted = clipboard_line(dialog);
-                text.insert(caret, pasted);
-                caret += pasted.size();
-            }
+        case 'V': {
+            const std::u16string pasted = clipboard_line(dialog);
+            text.insert(caret, pasted);
+            caret += pasted.size();
             break;
+        }
         }
     });
 }
