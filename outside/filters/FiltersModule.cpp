@@ -2,11 +2,13 @@
 // multiplexer, created by class id.
 
 #include "AudioEncoderFilter.h"
+#include "AudioRenderer.h"
 #include "Decoders.h"
 #include "LavfSplitter.h"
 #include "SubtitleFilter.h"
 #include "MultiplexerFilter.h"
 #include "VideoEncoderFilter.h"
+#include "VideoMixingRenderer9.h"
 #include "platform/com/ServerExports.h"
 #include "platform/dshow/FilterClass.h"
 
@@ -27,6 +29,11 @@ const plat::ServerClass classes[] = {
     plat::filter_class<filters::MOVSplitter>({filters::CLSID_MOVSplitter, "MOV Splitter", "", "", "Both"}),
     plat::filter_class<filters::WaveParser>({filters::CLSID_WaveParser, "Wave Parser", "", "", "Both"}),
     plat::filter_class<filters::CorvaSubTitle>({filters::CLSID_CorvaSubTitle, "Corva SubTitle", "", "", "Both"}),
+    plat::filter_class<filters::DefaultDirectSoundDevice>(
+        {filters::CLSID_DSoundRender, "Default DirectSound Device", "", "", "Both"}),
+    plat::filter_class<filters::VideoMixingRenderer9>(
+        {filters::CLSID_VideoMixingRenderer9, "Video Mixing Renderer 9", "", "", "Both"}),
+    plat::filter_class<filters::DefaultWaveOutDevice>({filters::CLSID_AudioRender, "Default WaveOut Device", "", "", "Both"}),
 };
 
 }
