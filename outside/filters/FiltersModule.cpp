@@ -7,6 +7,7 @@
 #include "LavfSplitter.h"
 #include "SubtitleFilter.h"
 #include "MultiplexerFilter.h"
+#include "NetSource.h"
 #include "VideoEncoderFilter.h"
 #include "VideoMixingRenderer9.h"
 #include "platform/com/ServerExports.h"
@@ -29,6 +30,7 @@ const plat::ServerClass classes[] = {
     plat::filter_class<filters::MOVSplitter>({filters::CLSID_MOVSplitter, "MOV Splitter", "", "", "Both"}),
     plat::filter_class<filters::WaveParser>({filters::CLSID_WaveParser, "Wave Parser", "", "", "Both"}),
     plat::filter_class<filters::CorvaSubTitle>({filters::CLSID_CorvaSubTitle, "Corva SubTitle", "", "", "Both"}),
+    plat::filter_class<filters::CorvaNetSource>({filters::CLSID_CorvaNetSource, "Corva Net Source", "", "", "Both"}),
     plat::filter_class<filters::DefaultDirectSoundDevice>(
         {filters::CLSID_DSoundRender, "Default DirectSound Device", "", "", "Both"}),
     plat::filter_class<filters::VideoMixingRenderer9>(
