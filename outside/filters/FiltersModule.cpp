@@ -4,13 +4,16 @@
 #include "AudioEncoderFilter.h"
 #include "AudioRenderer.h"
 #include "Decoders.h"
+#include "DmoWrapperFilter.h"
 #include "LavfSplitter.h"
 #include "SubtitleFilter.h"
 #include "MultiplexerFilter.h"
 #include "NetSource.h"
+#include "PassThroughDmo.h"
 #include "VideoEncoderFilter.h"
 #include "VideoMixingRenderer9.h"
 #include "platform/com/ServerExports.h"
+#include "platform/com/ServerModule.h"
 #include "platform/dshow/FilterClass.h"
 
 namespace {
@@ -31,6 +34,9 @@ const plat::ServerClass classes[] = {
     plat::filter_class<filters::WaveParser>({filters::CLSID_WaveParser, "Wave Parser", "", "", "Both"}),
     plat::filter_class<filters::CorvaSubTitle>({filters::CLSID_CorvaSubTitle, "Corva SubTitle", "", "", "Both"}),
     plat::filter_class<filters::CorvaNetSource>({filters::CLSID_CorvaNetSource, "Corva Net Source", "", "", "Both"}),
+    plat::filter_class<filters::DmoWrapperFilter>({CLSID_DMOWrapperFilter, "DMO Wrapper Filter", "", "", "Both"}),
+    plat::server_class<filters::PassThroughDmo>(
+        {filters::CLSID_CorvaPassThroughDmo, "Corva PassThrough DMO", "", "", "Both"}),
     plat::filter_class<filters::DefaultDirectSoundDevice>(
         {filters::CLSID_DSoundRender, "Default DirectSound Device", "", "", "Both"}),
     plat::filter_class<filters::VideoMixingRenderer9>(
