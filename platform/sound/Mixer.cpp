@@ -74,7 +74,9 @@ void mix_stream(Voice& v, std::span<double> mix)
         mix[i + 1] += sample_at(d, frame, 1) * v.gain * v.right;
         v.position += step;
     }
-    const auto used = static_cast<std::size_t>(v.position);
+    // A faster source can step past the last queued frame: what is left of
+    // the step carries on into the next data.
+    const auto used = std::min(static_cast<std::size_t>(v.position), frames);
     v.played += used - static_cast<std::size_t>(begin);
     d.bytes.erase(d.bytes.begin(), d.bytes.begin() + std::ptrdiff_t(used * frame_bytes(d)));
     v.position -= double(used);

@@ -79,11 +79,19 @@ TEST_F(StreamingVoice, HaltKeepsTheQueueAndDiscardDropsIt)
 
 TEST_F(StreamingVoice, ClockCountsSourceFramesAtTheStreamsOwnRate)
 {
-    auto voice = m_mixer.add_stream(pcm(1, plat::mix_rate / 2));
-    m_mixer.queue(*voice, constant(1, 1000));
-    m_mixer.play(*voice);
-    m_out->render(441);
-    EXPECT_NEAR(double(m_mixer.played_frames(*voice)), 220.5, 1.0);
+    const struct {
+        DWORD rate;
+        std::size_t queued, rendered, played;
+    } cases[] = {{plat::mix_rate / 2, 1000, 441, 220}, {48000, 1000, 441, 480}, {48000, 101, 441, 101}, {96000, 3, 2, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rate);
+        auto voice = m_mixer.add_stream(pcm(1, c.rate));
+        m_mixer.queue(*voice, constant(1, c.queued));
+        m_mixer.play(*voice);
+        m_out->render(c.rendered);
+        EXPECT_NEAR(double(m_mixer.played_frames(*voice)), double(c.played), 1.0);
+        EXPECT_EQ(m_mixer.queued_bytes(*voice), (c.queued - m_mixer.played_frames(*voice)) * 2);
+    }
 }
 
 TEST_F(StreamingVoice, RealTimeSilenceLetsTheClockRunWithNoOneRendering)
