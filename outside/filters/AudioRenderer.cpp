@@ -140,9 +140,9 @@ HRESULT AudioRenderer::GetSinkPosition(REFERENCE_TIME* position)
         rate = m_state->rate;
     }
     std::scoped_lock hold(m_lock);
-    if (!voice || m_first < 0) return S_FALSE;
+    if (!voice || !m_first) return S_FALSE;
     const std::uint64_t played = plat::audio_mixer().played_frames(*voice) - m_played_at_first;
-    *position = segment_start() + m_first + static_cast<REFERENCE_TIME>(played * units_per_second / rate);
+    *position = *m_first + static_cast<REFERENCE_TIME>(played * units_per_second / rate);
     return S_OK;
 }
 
@@ -183,8 +183,9 @@ void AudioRenderer::render(IMediaSample* sample)
     {
         std::scoped_lock hold(m_lock);
         REFERENCE_TIME start = 0, stop = 0;
-        if (m_first < 0) {
-            m_first = SUCCEEDED(sample->GetTime(&start, &stop)) ? start : 0;
+        if (!m_first) {
+            // Kept in media time here, on the thread that also hears of new segments.
+            m_first = segment_start() + (SUCCEEDED(sample->GetTime(&start, &stop)) ? start : 0);
             m_played_at_first = mixer.played_frames(*voice);
         }
     }
@@ -221,7 +222,7 @@ void AudioRenderer::discard()
         m_state->ended = false;
     }
     std::scoped_lock hold(m_lock);
-    m_first = -1;
+    m_first.reset();
 }
 
 void AudioRenderer::state_changed(FILTER_STATE state)

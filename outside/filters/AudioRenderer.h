@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace filters {
 
@@ -51,7 +52,7 @@ private:
     mutable std::mutex m_lock;
     LONG m_volume = 0;                             // guarded by m_lock
     LONG m_balance = 0;                            // guarded by m_lock
-    REFERENCE_TIME m_first = -1;                   // guarded by m_lock; time of the first sample since a flush, -1: none
+    std::optional<REFERENCE_TIME> m_first;         // guarded by m_lock; media time of the first sample since a flush
     std::uint64_t m_played_at_first = 0;           // guarded by m_lock; the voice's count when it was queued
 };
 
