@@ -34,14 +34,14 @@ HRESULT CTranscodeBase::Play()
     if (has_graph()) return CAVBase::Play();
     if (m_path.empty() || m_output.empty()) return E_FAIL;
     ComScope com;
-    const HRESULT hr = build();
+    HRESULT hr = build();
+    if (SUCCEEDED(hr)) hr = CAVBase::Play();
     if (FAILED(hr)) {
         DestroyGraph();
         // A queued run has no result to read: the listeners must hear that it failed.
         notify(EVT_GRAPH_FAILED);
-        return hr;
     }
-    return CAVBase::Play();
+    return hr;
 }
 
 HRESULT CTranscodeBase::build()

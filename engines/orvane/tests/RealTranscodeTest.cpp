@@ -6,11 +6,13 @@
 #include "platform/script/testing/ModuleTesting.h"
 #include "splitter/base/testing/TestMedia.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -96,14 +98,84 @@ TEST_F(RealTranscode, EachSourceFormatBecomesAnMp4OfItsLength)
     }
 }
 
-TEST_F(RealTranscode, ASourceBrokenHalfWayFailsTheRun)
+namespace {
+
+// Cuts the source to half its length once the graph runs: the splitter has
+// read its header and first samples, the rest is gone when it comes to them.
+class CutWhenRunning final : public IBaseEventHandler {
+public:
+    explicit CutWhenRunning(std::string path) : m_path(std::move(path)) {}
+    LONG OnEvent(void*, LONG code, INT_PTR, INT_PTR) override
+    {
+        if (code == EVT_RUNNING) std::filesystem::resize_file(m_path, std::filesystem::file_size(m_path) / 2);
+        return 0;
+    }
+
+private:
+    const std::string m_path;
+};
+
+// Files of this process may grow no larger than `bytes` while it stands:
+// a write beyond fails (EFBIG) rather than raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        const rlimit limit{bytes, m_old.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, SIG_DFL);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_old{};
+};
+
+}
+
+TEST_F(RealTranscode, ASourceCutHalfWayEndsTheFileWhereTheSourceEnds)
 {
-    const std::string in = test_media("h264-aac.mp4");
-    const std::string cut = folder / "cut.mp4";
-    std::filesystem::copy_file(in, cut);
-    // The index still promises the samples of the lost half.
-    std::filesystem::resize_file(cut, std::filesystem::file_size(cut) / 2);
+    // The splitter takes a source that ends early for its end: the output holds what was there.
+    const std::string source = folder / "long.mkv";
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc=size=320x240:rate=25:duration=20 "
+                           "-f lavfi -i sine=duration=20 -c:v libx264 -preset ultrafast -c:a aac '" + source + "'").c_str()),
+              0);
+    CutWhenRunning cutter(source);
+    engine->SendCommand(CMD_ADD_LISTENER, static_cast<IBaseEventHandler*>(&cutter), nullptr, 0);
     fakes::EventLog run;
-    EXPECT_EQ(transcode(cut, folder / "out.mp4", run), EVT_GRAPH_FAILED);
+    const std::string out = folder / "out.mp4";
+    EXPECT_EQ(transcode(source, out, run), EVT_COMPLETE);
+    engine->SendCommand(CMD_REMOVE_LISTENER, static_cast<IBaseEventHandler*>(&cutter), nullptr, 0);
+    const double length = probed_duration(out);
+    EXPECT_GT(length, 1.0);
+    EXPECT_LT(length, 15.0);
+}
+
+TEST_F(RealTranscode, AnOutputThatBreaksHalfWayFailsTheRun)
+{
+    fakes::EventLog run;
+    LONG ended = 0;
+    {
+        FileSizeLimit limit(96 * 1024);   // the header fits, the pictures do not
+        ended = transcode(test_media("h264-aac.flv"), folder / "out.mp4", run);
+    }
+    EXPECT_EQ(ended, EVT_GRAPH_FAILED);
     EXPECT_EQ(run.count(EVT_COMPLETE), 0u);
+}
+
+TEST_F(RealTranscode, AnOutputThatCannotBeWrittenFailsTheRun)
+{
+    fakes::EventLog run;
+    EXPECT_EQ(transcode(test_media("h264-aac.flv"), folder / "no-such-folder/out.mp4", run), 0);
+    EXPECT_EQ(run.count(EVT_GRAPH_FAILED), 1u);
+    LONG state = -1;
+    engine->SendCommand(CMD_GET_PLAY_STATE, &state, nullptr, 0);
+    EXPECT_EQ(state, 0);
 }
