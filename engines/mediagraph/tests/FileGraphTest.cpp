@@ -204,3 +204,37 @@ TEST_F(FileGraph, PlayStopAndThePositionReports)
         EXPECT_EQ(control_events[i].extra, expected[i].extra);
     }
 }
+
+TEST_F(FileGraph, DecodersFollowTheSplitterKind)
+{
+    const struct {
+        const char* name;
+        bool flash_decoder_missing;
+        LONG kind;
+        Changes decoders;   // the decoders added, in order
+    } cases[] = {
+        {"a.flv", false, KIND_KVR, {"+Flash Decoder", "+KVR Audio Decoder"}},
+        {"a.flv", true, KIND_KVR, {"+AVC Decoder", "+KVR Audio Decoder"}},
+        {"a.avi", false, KIND_AVI, {"+Flash Decoder", "+KVR Audio Decoder"}},
+        {"a.wmv", false, KIND_ASF_VIDEO, {"+KVR Audio Decoder"}},   // the reader decodes its pictures
+        {"a.mp3", false, KIND_MPEG_AUDIO, {"+KVR Audio Decoder"}},  // sound only
+        {"a.wma", false, KIND_ASF_AUDIO, {}},
+        {"a.wav", false, KIND_WAVE, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.flash_decoder_missing ? " without the Flash Decoder" : ""));
+        fakes::Lab kinds;
+        fakes::define_working_filters(kinds);
+        kinds.define(AsfReader, {{}, {{u"Video", fakes::video_type(320, 240)}, {u"Audio", fakes::audio_type()}}, true});
+        if (c.flash_decoder_missing) kinds.forget(FlashDecoder);
+        fakes::ListenedControl control;
+        CAVFileBase graph(&control.control, kinds.maker(), 60000);
+        graph.SetSourcePath(file(c.name));
+        ASSERT_EQ(graph.Play(), S_OK);
+        EXPECT_EQ(graph.GetSplitterKind(), c.kind);
+        Changes decoders;
+        for (const auto& line : kinds.graph_changes())
+            if (line.find("Decoder") != std::string::npos) decoders.push_back(line);
+        EXPECT_EQ(decoders, c.decoders);
+    }
+}
