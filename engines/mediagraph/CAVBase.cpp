@@ -5,7 +5,7 @@
 #include "platform/dshow/MediaFormats.h"
 #include "platform/dshow/MediaType.h"
 
-#include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 using plat::ComPtr;

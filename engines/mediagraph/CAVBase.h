@@ -12,7 +12,6 @@
 #include "platform/sync/Event.h"
 
 #include <atomic>
-#include <mutex>
 #include <string_view>
 #include <thread>
 

@@ -2,7 +2,7 @@
 
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
-#include "engines/mediagraph/ComScope.h"
+#include "platform/com/ComScope.h"
 #include "platform/dshow/AsyncFileSource.h"
 #include "platform/dshow/MediaFormats.h"
 
@@ -40,7 +40,7 @@ HRESULT CAVFileBase::Play()
     std::scoped_lock hold(m_graph_lock);
     if (has_graph()) return CAVBase::Play();
     if (m_path.empty()) return E_FAIL;
-    ComScope com;
+    plat::ComScope com;
     m_play_state = PLAY_STATE_BUILDING;
     HRESULT hr = build_source_and_splitter();
     if (SUCCEEDED(hr)) hr = BuildGraph();
@@ -69,7 +69,6 @@ HRESULT CAVFileBase::Play()
 HRESULT CAVFileBase::Close()
 {
     std::scoped_lock hold(m_graph_lock);
-    StopThreads();
     m_path.clear();
     DestroyGraph();
     return S_OK;

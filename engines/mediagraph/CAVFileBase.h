@@ -23,7 +23,6 @@ public:
 
     // An empty path leaves the one set before.
     void SetSourcePath(std::u16string_view path);
-    bool has_source_path() const { return !m_path.empty(); }
     LONG GetSplitterKind() const { return m_kind; }
 
 protected:

@@ -1,7 +1,7 @@
 #include "engines/orvane/CTranscodeBase.h"
 
-#include "engines/mediagraph/ComScope.h"
 #include "platform/base/DebugLog.h"
+#include "platform/com/ComScope.h"
 
 using plat::ComPtr;
 using namespace mediagraph;
@@ -33,7 +33,7 @@ HRESULT CTranscodeBase::Play()
     std::scoped_lock hold(m_graph_lock);
     if (has_graph()) return CAVBase::Play();
     if (m_path.empty() || m_output.empty()) return E_FAIL;
-    ComScope com;
+    plat::ComScope com;
     HRESULT hr = build();
     if (SUCCEEDED(hr)) hr = CAVBase::Play();
     if (FAILED(hr)) {

@@ -1,10 +1,10 @@
 #pragma once
-// COM initialised for one scope of the calling thread: graphs are built on
-// whichever thread sends the command, and filters are made on it.
+// COM initialised for one scope of the calling thread, for code that creates
+// objects on whatever thread calls it.
 
 #include "platform/com/Com.h"
 
-namespace mediagraph {
+namespace plat {
 
 class ComScope {
 public:
