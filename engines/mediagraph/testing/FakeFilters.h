@@ -54,7 +54,7 @@ struct Output {
 };
 
 // What a fake class has and does.
-struct Spec {
+struct Shape {
     std::vector<Input> inputs;
     std::vector<Output> outputs;  // offered as given
     bool loads_files{false};      // IFileSourceFilter; its outputs show once loaded
@@ -65,15 +65,15 @@ struct Spec {
 // "-NAME" (removed).
 class Lab {
 public:
-    void define(const mediagraph::FilterId& id, Spec spec)
+    void define(const mediagraph::FilterId& id, Shape shape)
     {
         std::scoped_lock hold(m_lock);
-        m_specs[key(id.clsid)] = {id.name, std::move(spec)};
+        m_shapes[key(id.clsid)] = {id.name, std::move(shape)};
     }
     void forget(const mediagraph::FilterId& id)
     {
         std::scoped_lock hold(m_lock);
-        m_specs.erase(key(id.clsid));
+        m_shapes.erase(key(id.clsid));
     }
     plat::FilterMaker maker();
 
@@ -111,7 +111,7 @@ private:
     static std::string key(const CLSID& clsid) { return std::string(reinterpret_cast<const char*>(&clsid), sizeof clsid); }
 
     mutable std::mutex m_lock;
-    std::map<std::string, std::pair<std::u16string, Spec>> m_specs;   // guarded by m_lock
+    std::map<std::string, std::pair<std::u16string, Shape>> m_shapes;   // guarded by m_lock
     std::vector<std::string> m_log;                                  // guarded by m_lock
     std::map<std::string, std::string> m_told;                       // guarded by m_lock
 };
@@ -125,11 +125,11 @@ class Filter final : public CBaseFilter,
                      public IKsPropertySet,
                      public IBasicAudio {
 public:
-    Filter(Lab& lab, std::u16string name, const CLSID& clsid, Spec spec)
-        : CBaseFilter(name.c_str(), &m_filter_lock, clsid), m_lab(lab), m_spec(std::move(spec)), m_class_name(name)
+    Filter(Lab& lab, std::u16string name, const CLSID& clsid, Shape shape)
+        : CBaseFilter(name.c_str(), &m_filter_lock, clsid), m_lab(lab), m_shape(std::move(shape)), m_class_name(name)
     {
-        for (const Input& input : m_spec.inputs) m_inputs.push_back(std::make_unique<InputPin>(this, input));
-        if (!m_spec.loads_files) make_outputs();
+        for (const Input& input : m_shape.inputs) m_inputs.push_back(std::make_unique<InputPin>(this, input));
+        if (!m_shape.loads_files) make_outputs();
     }
 
     HRESULT QueryInterface(REFIID iid, void** object) override { return CBaseFilter::QueryInterface(iid, object); }
@@ -139,11 +139,11 @@ public:
     {
         if (object == nullptr) return E_POINTER;
         void* found = nullptr;
-        if (iid == IFileSourceFilter::iid && m_spec.loads_files) found = static_cast<IFileSourceFilter*>(this);
+        if (iid == IFileSourceFilter::iid && m_shape.loads_files) found = static_cast<IFileSourceFilter*>(this);
         else if (iid == IFileSinkFilter::iid) found = static_cast<IFileSinkFilter*>(this);
         else if (iid == IOutputSettings::iid) found = static_cast<IOutputSettings*>(this);
         else if (iid == IKsPropertySet::iid) found = static_cast<IKsPropertySet*>(this);
-        else if (iid == IBasicAudio::iid && m_spec.outputs.empty() && !m_spec.inputs.empty())
+        else if (iid == IBasicAudio::iid && m_shape.outputs.empty() && !m_shape.inputs.empty())
             found = static_cast<IBasicAudio*>(this);   // sinks have a volume
         if (found == nullptr) return CBaseFilter::NonDelegatingQueryInterface(iid, object);
         *object = found;
@@ -169,7 +169,7 @@ public:
     HRESULT Load(LPCWSTR file_name, const AM_MEDIA_TYPE*) override
     {
         m_lab.record(narrow(m_class_name) + " loaded", narrow(file_name));
-        if (m_spec.refuses_files) return E_FAIL;
+        if (m_shape.refuses_files) return E_FAIL;
         make_outputs();
         return S_OK;
     }
@@ -262,12 +262,12 @@ private:
 
     void make_outputs()
     {
-        for (const Output& output : m_spec.outputs) m_outputs.push_back(std::make_unique<OutputPin>(this, output));
+        for (const Output& output : m_shape.outputs) m_outputs.push_back(std::make_unique<OutputPin>(this, output));
     }
 
     CCritSec m_filter_lock;
     Lab& m_lab;
-    const Spec m_spec;
+    const Shape m_shape;
     const std::u16string m_class_name;
     std::vector<std::unique_ptr<InputPin>> m_inputs;
     std::vector<std::unique_ptr<OutputPin>> m_outputs;
@@ -278,12 +278,12 @@ inline plat::FilterMaker Lab::maker()
 {
     return [this](const CLSID& clsid) -> plat::ComPtr<IBaseFilter> {
         std::unique_lock hold(m_lock);
-        auto it = m_specs.find(key(clsid));
-        if (it == m_specs.end()) return {};
-        auto [name, spec] = it->second;
+        auto it = m_shapes.find(key(clsid));
+        if (it == m_shapes.end()) return {};
+        auto [name, shape] = it->second;
         hold.unlock();
         log("make " + narrow(name));
-        return plat::ComPtr<IBaseFilter>(new Filter(*this, name, clsid, spec));
+        return plat::ComPtr<IBaseFilter>(new Filter(*this, name, clsid, shape));
     };
 }
 
@@ -293,7 +293,7 @@ inline void define_working_filters(Lab& lab)
 {
     using namespace mediagraph;
     const Input any{u"Input", GUID_NULL}, video{u"Input", MEDIATYPE_Video}, audio{u"Input", MEDIATYPE_Audio};
-    const Spec splitter{{any}, {{u"Video", video_type(640, 360)}, {u"Audio", audio_type()}}};
+    const Shape splitter{{any}, {{u"Video", video_type(640, 360)}, {u"Audio", audio_type()}}};
     for (const FilterId* id : {&KVRSplitter, &AVISplitter, &MPEG1Splitter, &MPEG2Splitter, &MOVSplitter, &WaveParser})
         lab.define(*id, splitter);
     lab.define(FlashDecoder, {{video}, {{u"Video Output", video_type(640, 360)}}});

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace mediagraph;
-using fakes::Spec;
+using fakes::Shape;
 using Changes = std::vector<std::string>;
 
 namespace {
@@ -36,7 +36,7 @@ protected:
         return graph().Play();
     }
 
-    static Spec refusing() { return {{{u"Input", MEDIATYPE_Audio}}, {{u"Video", fakes::video_type(8, 8)}}}; }
+    static Shape refusing() { return {{{u"Input", MEDIATYPE_Audio}}, {{u"Video", fakes::video_type(8, 8)}}}; }
 
     plat::TemporaryRegistry registry;
     plat::TempFolder folder;
