@@ -21,6 +21,7 @@
 #include "toolkit/sysmgr/sysMgr.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -159,6 +160,8 @@ int run(HINSTANCE instance, const std::u16string& command_line, int show)
     case InitResult::ScreenTooSmall: return 0;
     case InitResult::NoWindow: return 1;
     }
+    if (UI::uiLogic* controller = program.parts.Controller(); controller && !controller->FeedsProblem().empty())
+        std::fprintf(stderr, "strimo: running without feeds: %s\n", controller->FeedsProblem().c_str());
     plat::Thread notifier;
     notifier.start([] { return DWORD(ServeFeedNotifier()); });
     const ACCEL table[] = {{FVIRTKEY | FALT, 'R', 106}, {FVIRTKEY | FALT, 'X', 105}, {FVIRTKEY | FALT, 'A', 104}};
