@@ -5,11 +5,11 @@
 #include "core/updater/CRSSUpdater.h"
 #include "outside/ostrel/IOstrel.h"
 #include "platform/base/Utf.h"
-#include "platform/d3d9/D3DX.h"
 #include "playback/compose/VMRServer.h"
 #include "prefetch/IPrefechManager.h"
-#include "toolkit/render/D3D9Render.h"
 #include "toolkit/render/render.h"
+#include "toolkit/render/D3D9Render.h"
+#include "toolkit/resmgr/MainRender.h"
 #include "toolkit/uimgr/uiMgr.h"
 
 #include <string>
@@ -27,24 +27,12 @@ std::string settings_path(int slot)
 
 AppParts::AppParts() = default;
 
-AppParts::~AppParts()
-{
-    if (m_render) {
-        m_render->SetSprite(nullptr);
-        m_render->SetDevice(nullptr);
-    }
-}
+AppParts::~AppParts() { UI::ReleaseMainRender(m_render); }
 
 RenderEngine::render* AppParts::CreateRender(HWND main)
 {
     m_main = main;
-    m_resources.Init(main);
-    m_render = static_cast<RenderEngine::D3D9Render*>(RenderEngine::CreateRender(main, 2));
-    auto device = plat::ComPtr<IDirect3DDevice9>::adopt(m_resources.GetDevice());
-    auto sprite = plat::ComPtr<ID3DXSprite>::adopt(m_resources.GetSprite());
-    m_render->SetDevice(device.get());
-    m_render->SetSprite(sprite.get());
-    m_render->SetMainWindow(main);
+    m_render = UI::CreateMainRender(m_resources, main);
     return m_render;
 }
 

@@ -16,7 +16,10 @@ bool uiLogicThread::Start(uiLogicTarget* target)
     if (m_stopped || m_thread.joinable())
         return false;
     m_target = target;
-    return m_thread.start([this] { return run(); });
+    if (!m_thread.start([this] { return run(); }))
+        return false;
+    m_id = m_thread.id();
+    return true;
 }
 
 bool uiLogicThread::Post(UINT code, WPARAM wparam, LPARAM lparam, plat::DropPayload drop)
@@ -29,7 +32,7 @@ bool uiLogicThread::Post(UINT code, WPARAM wparam, LPARAM lparam, plat::DropPayl
             return false;
         }
         // The thread's queue exists from Start; only a post before it waits.
-        if (const DWORD id = m_thread.id())
+        if (const DWORD id = m_id.load())
             return plat::post_thread_message(id, message.message, wparam, lparam, drop);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

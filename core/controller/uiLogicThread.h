@@ -38,7 +38,7 @@ public:
     // One WM_QUIT; waits for the thread. Commands still queued are dropped
     // with their payloads. Later calls do nothing.
     void Stop();
-    DWORD ThreadId() const { return m_thread.id(); }
+    DWORD ThreadId() const { return m_id.load(); }
     // The dispatch lock, for callers that run a handler outside the thread.
     std::recursive_mutex& DispatchLock() { return m_dispatch; }
 
@@ -48,6 +48,7 @@ private:
     std::recursive_mutex m_dispatch;            // held around every command
     uiLogicTarget* m_target{nullptr};           // set before the thread starts, read only by it
     std::atomic<bool> m_stopped{false};
+    std::atomic<DWORD> m_id{0};                 // the thread's, once started: posters read it while Start runs
     std::mutex m_life;                          // orders Start against Stop
     plat::Thread m_thread;                      // last: joined before the rest go
 };

@@ -36,17 +36,6 @@ int post_from_another_process(const char* class_name, UINT message, WPARAM wPara
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool wait_for(const Received& wanted)
-{
-    for (int i = 0; i < 400; ++i) {
-        drain();
-        if (std::find(received().begin(), received().end(), wanted) != received().end())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-}
-
 class ClassSockets : public ::testing::Test {
 protected:
     void SetUp() override
@@ -73,7 +62,7 @@ TEST_F(ClassSockets, AnotherProcessFindsTheWindowByClassAndPostsToIt)
     HWND hwnd = make_window();
     ASSERT_NE(hwnd, nullptr);
     EXPECT_EQ(post_from_another_process("RemoteTest", 578, 128, 515), 0);
-    EXPECT_TRUE(wait_for({578, 128, 515}));
+    EXPECT_TRUE(wait_for_message({578, 128, 515}));
     EXPECT_EQ(post_from_another_process("OtherClass", 578, 128, 515), 2);
     DestroyWindow(hwnd);
     EXPECT_EQ(post_from_another_process("RemoteTest", 578, 128, 515), 2) << "its socket went with it";
@@ -91,6 +80,6 @@ TEST_F(ClassSockets, ASocketLeftByAProcessThatDiedIsReplaced)
     EXPECT_EQ(post_from_another_process("RemoteTest", 578, 128, 515), 2) << "nobody listens there";
     HWND hwnd = make_window();
     EXPECT_EQ(post_from_another_process("RemoteTest", 1124, 7, -9), 0);
-    EXPECT_TRUE(wait_for({1124, 7, -9}));
+    EXPECT_TRUE(wait_for_message({1124, 7, -9}));
     DestroyWindow(hwnd);
 }

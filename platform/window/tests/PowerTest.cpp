@@ -14,17 +14,6 @@
 
 namespace {
 
-bool wait_for(const Received& wanted)
-{
-    for (int i = 0; i < 400; ++i) {
-        drain();
-        if (std::find(received().begin(), received().end(), wanted) != received().end())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-}
-
 class Power : public ::testing::Test {
 protected:
     void SetUp() override
@@ -70,11 +59,11 @@ TEST_F(Power, ARequestToEndTheProgramAsksEveryWindowWhetherTheSessionMayEnd)
     SDL_Event quit{};
     quit.type = SDL_QUIT;
     SDL_PushEvent(&quit);
-    EXPECT_TRUE(wait_for({WM_QUERYENDSESSION, 0, 0}));
+    EXPECT_TRUE(wait_for_message({WM_QUERYENDSESSION, 0, 0}));
     received().clear();
     // SDL turns SIGTERM into the same event.
     std::raise(SIGTERM);
-    EXPECT_TRUE(wait_for({WM_QUERYENDSESSION, 0, 0}));
+    EXPECT_TRUE(wait_for_message({WM_QUERYENDSESSION, 0, 0}));
     EXPECT_EQ(DefWindowProcW(m_hwnd, WM_QUERYENDSESSION, 0, 0), TRUE);
 }
 
@@ -98,7 +87,7 @@ TEST(PowerEvents, WakingFromSleepIsAResumeBroadcast)
                                      "PrepareForSleep", "b", going_to_sleep),
                   0);
     sd_bus_flush(logind.get());
-    EXPECT_TRUE(wait_for({WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0}));
+    EXPECT_TRUE(wait_for_message({WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0}));
     EXPECT_EQ(std::count(received().begin(), received().end(), Received{WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0}),
               1)
         << "going to sleep is not a resume";

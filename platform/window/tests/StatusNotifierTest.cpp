@@ -18,17 +18,6 @@ namespace {
 constexpr UINT WM_TRAY_NOTIFY = 578;
 constexpr UINT icon_id = 128;
 
-bool wait_for(const Received& wanted)
-{
-    for (int i = 0; i < 400; ++i) {
-        drain();
-        if (std::find(received().begin(), received().end(), wanted) != received().end())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-}
-
 bool has_owner(sd_bus* bus, const std::string& name)
 {
     sd_bus_message* reply = nullptr;
@@ -87,7 +76,7 @@ TEST_F(StatusNotifier, TheIconIsAnItemOfTheWatcherAndItsClicksComeAsTheIconsMess
         ASSERT_GE(sd_bus_call_method(host.get(), service.c_str(), "/StatusNotifierItem", "org.kde.StatusNotifierItem",
                                      c.method, nullptr, nullptr, "ii", 10, 20),
                   0);
-        EXPECT_TRUE(wait_for({WM_TRAY_NOTIFY, icon_id, c.mouse}));
+        EXPECT_TRUE(wait_for_message({WM_TRAY_NOTIFY, icon_id, c.mouse}));
     }
     // The icon reaches it, so hiding hides for real, not minimised as without a tray.
     ShowWindow(m_hwnd, SW_HIDE);
