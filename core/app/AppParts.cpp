@@ -1,6 +1,7 @@
 #include "core/app/AppParts.h"
 
 #include "core/controller/uiLogic.h"
+#include "screens/builder/uiBuilder.h"
 #include "core/settings/CAppSettings.h"
 #include "core/updater/CRSSUpdater.h"
 #include "outside/ostrel/IOstrel.h"
@@ -10,7 +11,6 @@
 #include "toolkit/render/render.h"
 #include "toolkit/render/D3D9Render.h"
 #include "toolkit/resmgr/MainRender.h"
-#include "toolkit/uimgr/uiMgr.h"
 
 #include <string>
 #include <vector>
@@ -40,11 +40,15 @@ void AppParts::LoadSkin() { m_resources.LoadSkin(u""); }
 
 void AppParts::InitRenderTargets() { RenderEngine::InitRenderTargets(); }
 
-void AppParts::CreateScreens() { m_controller = std::make_unique<UI::uiLogic>(ControllerParts()); }
+void AppParts::CreateScreens()
+{
+    m_builder = std::make_unique<UI::uiBuilder>();
+    m_controller = std::make_unique<UI::uiLogic>(ControllerParts());
+}
 
 void AppParts::SubscribeControllerEvents() { UI::uiLogic::SubscribeEvents(); }
 
-void AppParts::BuildTree() {}
+void AppParts::BuildTree() { m_builder->BuildUI(); }
 
 void AppParts::StartController() { m_controller->Init(); }
 
@@ -93,7 +97,8 @@ void AppParts::SaveSettings()
 
 void AppParts::DestroyController() { m_controller.reset(); }
 
-void AppParts::DestroyTree() { UI::uiMgr::Instance().SetRoot(nullptr); }
+// The builder takes its parts back from the UI manager and frees the tree.
+void AppParts::DestroyTree() { m_builder.reset(); }
 
 UI::uiLogicParts AppParts::ControllerParts()
 {

@@ -15,6 +15,7 @@ class D3D9Render;
 }
 
 namespace UI {
+class uiBuilder;
 class uiLogic;
 struct uiLogicParts;
 }
@@ -60,5 +61,6 @@ private:
     HWND m_main{nullptr};
     UI::d3dresMgr m_resources;
     RenderEngine::D3D9Render* m_render{nullptr};
+    std::unique_ptr<UI::uiBuilder> m_builder;
     std::unique_ptr<UI::uiLogic> m_controller;
 };

@@ -1,27 +1,24 @@
 #include "core/app/AppTexts.h"
 
-#include <map>
+#include "platform/window/StringTable.h"
 
-std::u16string app_text(UINT id)
+#include <atomic>
+
+namespace {
+
+std::atomic<HINSTANCE> text_module{nullptr};
+
+std::u16string text_of(HINSTANCE module, UINT id)
 {
-    static const std::map<UINT, const char16_t*> texts = {
-        {1, u"OK"},
-        {2, u"Cancel"},
-        {103, u"Strimo"},
-        {122, u"StrimoWindowClass"},
-        {1005, u"Downloading the new Strimo now!"},
-        {1006, u"Strimo 1.0 build"},
-        {1007, u"Copyright (C) Corvalen. All rights reserved."},
-        {1010, u"About"},
-        {1012, u"Strimo Update"},
-        {1100, u"Start Strimo"},
-        {1101, u"Enable prefetch"},
-        {1102, u"Disable prefetch"},
-        {1103, u"Exit"},
-        {6001, u"Strimo Upate"},
-        {6002, u"A new version of Strimo is now available,click \"OK\" to download and install it."},
-        {7102, u"Failed to verify signature, can't install it now!"},
-    };
-    const auto found = texts.find(id);
-    return found == texts.end() ? std::u16string() : found->second;
+    const WCHAR* text = nullptr;
+    const int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 && text ? std::u16string(text, std::size_t(length)) : std::u16string();
 }
+
+}
+
+void set_text_module(HINSTANCE module) { text_module = module; }
+
+std::u16string app_text(UINT id) { return text_of(text_module.load(), id); }
+
+std::u16string program_text(UINT id) { return text_of(nullptr, id); }

@@ -13,6 +13,8 @@
 #include "core/settings/LanguageSetting.h"
 #include "core/update/CVersionUpdate.h"
 #include "platform/com/Com.h"
+#include "platform/fs/Folders.h"
+#include "platform/window/StringTable.h"
 #include "platform/sync/NamedMutex.h"
 #include "platform/sync/Thread.h"
 #include "platform/window/Accelerator.h"
@@ -83,7 +85,7 @@ InitResult InitInstance(Program& program, HINSTANCE instance, int show, const st
     const ScreenSize screen{int(screen_width), int(screen_height)};
     program.window = std::make_unique<MainWindow>(program.parts, &SetThreadExecutionState, screen);
     const int width = int(ui_width), height = int(ui_height);
-    program.hwnd = CreateWindowExW(0, MainWindow::ClassName, app_text(103).c_str(),
+    program.hwnd = CreateWindowExW(0, MainWindow::ClassName, program_text(103).c_str(),
                                    WS_POPUP | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, (screen.width - width) / 2,
                                    (screen.height - height) / 2, width, height, nullptr, nullptr, instance, nullptr);
     if (!program.hwnd)
@@ -174,6 +176,17 @@ int run(HINSTANCE instance, const std::u16string& command_line, int show)
     return code;
 }
 
+// The language's catalogue in the program folder, when "Language" asks for one
+// and it can be read; null: the program's own texts.
+HINSTANCE load_language(const std::string& program_folder)
+{
+    DWORD language = 1033;
+    if (ReadLanguageSetting(language) != ERROR_SUCCESS)
+        return nullptr;
+    const char* catalogue = language == 1028 ? "CHT.txt" : language == 2052 ? "CHS.txt" : nullptr;
+    return catalogue ? plat::load_resource_module(plat::join_path(program_folder, catalogue)) : nullptr;
+}
+
 }
 
 bool screen_accepts(float ui_width, float ui_height, float screen_width, float screen_height)
@@ -196,10 +209,15 @@ int wWinMain(HINSTANCE instance, HINSTANCE, const std::u16string& command_line, 
     CoInitialize(nullptr);
     const auto instance_mutex = plat::NamedMutex::open(InstanceMutex);
     int code = 0;
-    if (!instance_mutex || !instance_mutex->already_existed())
+    if (!instance_mutex || !instance_mutex->already_existed()) {
+        HINSTANCE language = load_language(plat::program_folder());
+        set_text_module(language);
         code = run(instance, command_line, show);
-    else
+        set_text_module(nullptr);
+        plat::free_resource_module(language);
+    } else {
         hand_over_to_first_instance();
+    }
     CoUninitialize();
     return code;
 }
