@@ -6,6 +6,7 @@
 #include "platform/com/LocalWire.h"
 
 #include "platform/base/DebugLog.h"
+#include "platform/fs/LocalSocket.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -55,18 +56,6 @@ std::optional<LocalInterface> carried_interface(REFIID iid)
     return std::nullopt;
 }
 
-UniqueFd connect_to(const std::string& path)
-{
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
-        return {};
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!fd.valid() || ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-        return {};
-    return fd;
-}
 
 }
 
@@ -97,7 +86,7 @@ try {
     auto path = local_wire::socket_path(clsid);
     if (!path)
         return REGDB_E_CLASSNOTREG;
-    UniqueFd fd = connect_to(*path);
+    UniqueFd fd = connect_local_socket(*path);
     if (!fd.valid())
         return REGDB_E_CLASSNOTREG;
     const auto uid = local_wire::peer_uid(fd.get());

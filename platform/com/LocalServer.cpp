@@ -5,6 +5,7 @@
 
 #include "platform/base/DebugLog.h"
 #include "platform/fs/UniqueFd.h"
+#include "platform/fs/LocalSocket.h"
 #include "platform/sync/MessageQueue.h"
 
 #include <fcntl.h>
@@ -90,22 +91,6 @@ void drop_call(const MSG& message)
     delete reinterpret_cast<Call*>(message.lParam);
 }
 
-bool fill_address(const std::string& path, sockaddr_un& address)
-{
-    std::memset(&address, 0, sizeof address);
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
-        return false;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
-bool someone_listens(const sockaddr_un& address)
-{
-    UniqueFd probe(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    return probe.valid() && ::connect(probe.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-}
-
 }
 
 struct LocalServer::State {
@@ -143,28 +128,16 @@ HRESULT LocalServer::register_class(REFCLSID clsid, IClassFactory* factory, cons
     if (s.listener.valid() || !factory)
         return factory ? E_UNEXPECTED : E_POINTER;
     auto path = local_wire::socket_path(clsid);
-    sockaddr_un address{};
-    if (!path || !fill_address(*path, address))
+    if (!path)
         return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
-    UniqueFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!listener.valid())
-        return HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_MEMORY);
-    if (::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        if (errno != EADDRINUSE)
-            return E_ACCESSDENIED;
-        if (someone_listens(address))
-            return CO_E_OBJISREG;
-        // Left by a server that ended without removing it.
-        ::unlink(path->c_str());
-        if (::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-            return E_ACCESSDENIED;
+    LocalListener made = listen_local_socket(*path, listen_backlog);
+    switch (made.result) {
+    case ListenResult::Listening: break;
+    case ListenResult::InUse: return CO_E_OBJISREG;
+    case ListenResult::TooLong: return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    case ListenResult::Failed: return E_ACCESSDENIED;
     }
-    struct stat made {};
-    if (::chmod(path->c_str(), 0600) != 0 || ::stat(path->c_str(), &made) != 0 ||
-        ::listen(listener.get(), listen_backlog) != 0) {
-        ::unlink(path->c_str());
-        return E_ACCESSDENIED;
-    }
+    UniqueFd listener = std::move(made.fd);
     int pipe_ends[2];
     if (::pipe2(pipe_ends, O_CLOEXEC) != 0) {
         ::unlink(path->c_str());
@@ -175,7 +148,7 @@ HRESULT LocalServer::register_class(REFCLSID clsid, IClassFactory* factory, cons
     s.factory = ComPtr<IClassFactory>(factory);
     s.served = served;
     s.path = *path;
-    s.path_inode = made.st_ino;
+    s.path_inode = made.inode;
     s.listener = std::move(listener);
     // Calls are posted to this thread's queue, which must exist before run().
     current_thread_queue();

@@ -72,6 +72,15 @@ HCURSOR GetCursor()
     return t.current;
 }
 
+BOOL GetCursorPos(POINT* point)
+{
+    if (!point || !SDL_WasInit(SDL_INIT_VIDEO)) return FALSE;
+    int x = 0, y = 0;
+    SDL_GetGlobalMouseState(&x, &y);
+    *point = {x, y};
+    return TRUE;
+}
+
 namespace plat {
 
 WORD cursor_id(HCURSOR cursor) { return cursor ? cursor->id : 0; }

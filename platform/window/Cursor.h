@@ -20,6 +20,8 @@ HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);
 // Makes the cursor current (null hides it) and returns the one it replaces.
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
+// The pointer on the screen (the desktop's, wherever it is); FALSE without a display.
+BOOL GetCursorPos(POINT* point);
 
 namespace plat {
 

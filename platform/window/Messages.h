@@ -16,6 +16,8 @@ inline constexpr UINT WM_KILLFOCUS = 0x0008;
 inline constexpr UINT WM_SETTEXT = 0x000C;
 inline constexpr UINT WM_PAINT = 0x000F;
 inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr UINT WM_QUERYENDSESSION = 0x0011;
+inline constexpr UINT WM_ENDSESSION = 0x0016;
 inline constexpr UINT WM_ACTIVATEAPP = 0x001C;
 inline constexpr UINT WM_SETCURSOR = 0x0020;
 inline constexpr UINT WM_GETMINMAXINFO = 0x0024;
@@ -47,6 +49,15 @@ inline constexpr UINT WM_MBUTTONDBLCLK = 0x0209;
 inline constexpr UINT WM_MOUSEWHEEL = 0x020A;
 inline constexpr UINT WM_SIZING = 0x0214;
 inline constexpr UINT WM_EXITSIZEMOVE = 0x0232;
+inline constexpr UINT WM_POWERBROADCAST = 0x0218;
+
+// WM_POWERBROADCAST wParam, and the answer that refuses a suspend.
+inline constexpr WPARAM PBT_APMQUERYSUSPEND = 0;
+inline constexpr WPARAM PBT_APMQUERYSTANDBY = 1;
+inline constexpr WPARAM PBT_APMRESUMECRITICAL = 6;
+inline constexpr WPARAM PBT_APMRESUMESUSPEND = 7;
+inline constexpr WPARAM PBT_APMRESUMESTANDBY = 8;
+inline constexpr LRESULT BROADCAST_QUERY_DENY = 0x424D5144;
 
 // WM_SIZE wParam.
 inline constexpr WPARAM SIZE_RESTORED = 0;

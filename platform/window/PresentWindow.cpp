@@ -1,10 +1,14 @@
 #include "PresentWindow.h"
 
+#include "PowerEvents.h"
+#include "platform/window/Window.h"
+
 #include "platform/base/DebugLog.h"
 
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -41,6 +45,25 @@ HWND handle_of(const PresentWindowState* state)
 
 }
 
+bool display_available(std::string& reason)
+{
+    prepare_sdl_video();
+    // SDL falls back to its off-screen driver when no display answers; only
+    // a driver asked for by name (tests, SDL_VIDEODRIVER) may be one.
+    if (!std::getenv("SDL_VIDEODRIVER")) {
+        const char* driver = std::getenv("DISPLAY") ? "x11" : std::getenv("WAYLAND_DISPLAY") ? "wayland" : nullptr;
+        if (!driver) {
+            reason = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+            return false;
+        }
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+    }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
+        return true;
+    reason = SDL_GetError();
+    return false;
+}
+
 std::uint32_t PresentWindow::frame_event_type()
 {
     static const std::uint32_t type = SDL_RegisterEvents(1);
@@ -51,6 +74,7 @@ std::unique_ptr<PresentWindow> PresentWindow::create(const std::string& title, i
                                                      std::uint32_t sdl_flags)
 {
     if (width <= 0 || height <= 0) return nullptr;
+    prepare_sdl_video();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         debug_log(std::string("window: SDL video unavailable: ") + SDL_GetError());
         return nullptr;

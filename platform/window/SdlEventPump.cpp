@@ -3,6 +3,7 @@
 // go through the window procedure at once, as Windows sends them; input is
 // posted to the window's queue.
 
+#include "PowerEvents.h"
 #include "WindowTable.h"
 
 #include "platform/base/Utf.h"
@@ -156,6 +157,7 @@ bool SdlEventPump::handle(const SDL_Event& e)
     case SDL_KEYDOWN:
     case SDL_KEYUP: key(e.key); break;
     case SDL_TEXTINPUT: text(e.text); break;
+    case SDL_QUIT: end_session_requested(); break;
     default: break;
     }
     return m_posted;
@@ -321,7 +323,9 @@ void install_event_pump()
     static std::once_flag once;
     std::call_once(once, [] {
         // Held for the process: the pump keeps SDL's video (and its event queue) up between windows.
+        plat::prepare_sdl_video();
         SDL_InitSubSystem(SDL_INIT_VIDEO);
+        plat::start_power_events();
         auto pump = std::make_shared<SdlEventPump>(GetCurrentThreadId());
         current_thread_queue().set_event_pump(std::make_shared<const EventPump>(
             EventPump{[pump](int timeout_ms) { pump->pump(timeout_ms); }, [pump] { pump->wake(); }}));

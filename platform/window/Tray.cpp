@@ -1,10 +1,16 @@
 #include "Tray.h"
 
 #include "HandleTable.h"
+#include "StatusNotifier.h"
 #include "WindowTable.h"
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -19,6 +25,32 @@ plat::HandleTable<HMENU, std::vector<MenuItem>>& menus()
 {
     static plat::HandleTable<HMENU, std::vector<MenuItem>> m(0x40000);
     return m;
+}
+
+// The icons shown on the session bus, by window.
+struct BusItems {
+    std::mutex lock;
+    std::map<HWND, std::unique_ptr<plat::StatusNotifierItem>> items;   // guarded by lock
+};
+
+BusItems& bus_items()
+{
+    static BusItems b;
+    return b;
+}
+
+// Shows the icon through the desktop's StatusNotifierWatcher when there is one.
+bool show_on_bus(HWND hwnd, const NOTIFYICONDATAW& data)
+{
+    std::u16string tip;
+    if (data.uFlags & NIF_TIP) tip.assign(data.szTip, std::find(std::begin(data.szTip), std::end(data.szTip), u'\0'));
+    auto item = plat::StatusNotifierItem::create(hwnd, data.uID, data.uCallbackMessage, tip);
+    if (!item)
+        return false;
+    BusItems& b = bus_items();
+    std::scoped_lock hold(b.lock);
+    b.items[hwnd] = std::move(item);
+    return true;
 }
 
 constexpr int item_height = 24, menu_width = 200;
@@ -71,10 +103,32 @@ BOOL Shell_NotifyIconW(DWORD message, const NOTIFYICONDATAW* data)
             return;
         }
     });
+    if (done && message == NIM_ADD && show_on_bus(hwnd, *data))
+        plat::update_window(hwnd, [](plat::WindowRecord& r) {
+            if (r.tray) r.tray->on_bus = true;
+        });
+    if (done && message == NIM_DELETE) plat::remove_tray_item(hwnd);
     if (hide_now) {
         if (auto facts = plat::window_facts(hwnd); facts && facts->sdl) SDL_HideWindow(facts->sdl);
     }
     return done ? TRUE : FALSE;
+}
+
+namespace plat {
+
+void remove_tray_item(HWND hwnd)
+{
+    std::unique_ptr<StatusNotifierItem> gone;
+    BusItems& b = bus_items();
+    {
+        std::scoped_lock hold(b.lock);
+        const auto found = b.items.find(hwnd);
+        if (found == b.items.end()) return;
+        gone = std::move(found->second);
+        b.items.erase(found);
+    }
+}
+
 }
 
 HMENU CreatePopupMenu() { return menus().add({}); }

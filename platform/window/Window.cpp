@@ -1,5 +1,6 @@
 #include "Window.h"
 
+#include "ClassSockets.h"
 #include "WindowTable.h"
 
 #include "platform/base/DebugLog.h"
@@ -317,6 +318,7 @@ HWND CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR title, DWORD st
         DestroyWindow(hwnd);
         return nullptr;
     }
+    if (!(style & WS_CHILD)) plat::publish_window_class(hwnd, cls.name);
     if (sdl && (style & WS_VISIBLE)) ShowWindow(hwnd, SW_SHOW);
     return hwnd;
 }
@@ -329,6 +331,10 @@ BOOL DestroyWindow(HWND hwnd)
     bool again = false;
     plat::update_window(hwnd, [&](plat::WindowRecord& r) { again = std::exchange(r.destroying, true); });
     if (again) return FALSE;
+    if (!facts->parent) {
+        plat::withdraw_window_class(hwnd);
+        plat::remove_tray_item(hwnd);
+    }
     SendMessageW(hwnd, WM_DESTROY, 0, 0);
     for (HWND child : plat::child_windows(hwnd)) DestroyWindow(child);
     if (auto queue = plat::thread_queue(facts->thread)) queue->kill_window_timers(hwnd);
@@ -340,16 +346,19 @@ BOOL IsWindow(HWND hwnd) { return find(hwnd) ? TRUE : FALSE; }
 
 HWND FindWindowW(LPCWSTR class_name, LPCWSTR title)
 {
-    auto& t = table();
-    std::scoped_lock hold(t.lock);
-    for (HWND h : t.order) {
-        const auto& r = *t.windows.at(h);
-        if (r.parent) continue;
-        if (class_name && r.window_class.name != plat::text_of(class_name)) continue;
-        if (title && r.text != plat::text_of(title)) continue;
-        return h;
+    {
+        auto& t = table();
+        std::scoped_lock hold(t.lock);
+        for (HWND h : t.order) {
+            const auto& r = *t.windows.at(h);
+            if (r.parent) continue;
+            if (class_name && r.window_class.name != plat::text_of(class_name)) continue;
+            if (title && r.text != plat::text_of(title)) continue;
+            return h;
+        }
     }
-    return nullptr;
+    // Another process of this user may have it; only a class can be asked for there.
+    return class_name && !title ? plat::find_remote_window(plat::text_of(class_name)) : nullptr;
 }
 
 HWND GetParent(HWND hwnd)
@@ -374,6 +383,8 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM)
         return 0;
     case WM_NCHITTEST:
         return HTCLIENT;
+    case WM_QUERYENDSESSION:
+        return TRUE;   // the session may end
     default:
         return 0;
     }
@@ -388,7 +399,7 @@ BOOL ShowWindow(HWND hwnd, int command)
         // A control is drawn by its dialog.
         plat::update_window(hwnd, [&](plat::WindowRecord& r) { r.visible = command != SW_HIDE; });
         plat::request_paint(facts->parent);
-    } else if (command == SW_HIDE && facts->tray) {
+    } else if (command == SW_HIDE && facts->tray && !facts->tray->on_bus) {
         plat::hide_in_tray(hwnd, *facts);
     } else if (command == SW_HIDE) {
         SDL_HideWindow(facts->sdl);
@@ -524,6 +535,7 @@ LRESULT SendMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!hwnd) return PostThreadMessageW(GetCurrentThreadId(), message, wParam, lParam);
+    if (plat::is_remote_window(hwnd)) return plat::post_to_remote_window(hwnd, message, wParam, lParam);
     auto facts = plat::window_facts(hwnd);
     if (!facts) return FALSE;
     auto queue = plat::thread_queue(facts->thread);

@@ -107,12 +107,15 @@ HWND CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR title, DWORD st
 // and posted messages stay undeliverable. FALSE for an unknown window or another thread.
 BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
-// The top-level window of a class (and title, when given) made by this process.
+// The top-level window of a class (and title, when given) made by this process;
+// asked by class alone, also one of another process of this user, to post to
+// (see ClassSockets.h: only numbers cross).
 HWND FindWindowW(LPCWSTR class_name, LPCWSTR title);
 HWND GetParent(HWND hwnd);
 
 // The default answers: WM_CLOSE destroys the window, WM_SYSCOMMAND minimises,
-// maximises, restores or closes, WM_NCHITTEST answers HTCLIENT; others 0.
+// maximises, restores or closes, WM_NCHITTEST answers HTCLIENT,
+// WM_QUERYENDSESSION lets the session end (TRUE); others 0.
 LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Returns whether the window was visible. Hiding a window that has a tray icon keeps
@@ -154,6 +157,10 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id);
 SHORT GetAsyncKeyState(int virtual_key);
 
 namespace plat {
+
+// Connects to the display (held for the process); false with SDL's reason
+// when no video driver starts, before any window is made.
+bool display_available(std::string& reason);
 
 // The WM_NCHITTEST answer of a window at a client point, as SDL's hit test asks it.
 LRESULT window_hit_test(HWND hwnd, POINT client_point);

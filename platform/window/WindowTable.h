@@ -25,6 +25,7 @@ struct WindowClass {
 struct TrayLink {
     UINT id = 0;
     UINT callback_message = 0;
+    bool on_bus = false;   // a StatusNotifierItem shows it: hiding hides for real
 };
 
 struct WindowRecord {
@@ -77,6 +78,8 @@ std::optional<WindowFacts> window_facts(HWND hwnd);
 HWND window_of_sdl_id(std::uint32_t sdl_id);
 // The children of a window, in creation order.
 std::vector<HWND> child_windows(HWND parent);
+// Drops the window's StatusNotifierItem, if it has one (the window is going).
+void remove_tray_item(HWND hwnd);
 // Every top-level window, for frames waiting to be shown.
 std::vector<HWND> top_level_windows();
 // Presents what waits for this top-level window (UI thread).

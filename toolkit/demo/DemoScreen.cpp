@@ -6,6 +6,7 @@
 #include "toolkit/controls/wsliderbar.h"
 #include "toolkit/controls/wtreenode.h"
 #include "toolkit/render/D3D9Render.h"
+#include "toolkit/resmgr/MainRender.h"
 #include "toolkit/render/render.h"
 #include "toolkit/sound/CAudioServer.h"
 #include "toolkit/sound/CInstantAudioRender.h"
@@ -14,7 +15,6 @@
 
 #include "platform/base/Resources.h"
 #include "platform/base/Utf.h"
-#include "platform/d3d9/D3DX.h"
 #include "platform/window/Messages.h"
 #include "platform/window/Window.h"
 
@@ -74,25 +74,13 @@ long FrameNotice::OnDeviceEvent(DWORD code, intptr_t, intptr_t)
     return 0;
 }
 
-DemoScreen::~DemoScreen()
-{
-    if (m_render) {
-        m_render->SetSprite(nullptr);
-        m_render->SetDevice(nullptr);
-    }
-}
+DemoScreen::~DemoScreen() { UI::ReleaseMainRender(m_render); }
 
 RenderEngine::render* DemoScreen::CreateRender(HWND main)
 {
     m_main = main;
     m_frames.SetHwnd(main);
-    m_resources.Init(main);
-    m_render = static_cast<RenderEngine::D3D9Render*>(RenderEngine::CreateRender(main, 2));
-    auto device = plat::ComPtr<IDirect3DDevice9>::adopt(m_resources.GetDevice());
-    auto sprite = plat::ComPtr<ID3DXSprite>::adopt(m_resources.GetSprite());
-    m_render->SetDevice(device.get());
-    m_render->SetSprite(sprite.get());
-    m_render->SetMainWindow(main);
+    m_render = UI::CreateMainRender(m_resources, main);
     return m_render;
 }
 

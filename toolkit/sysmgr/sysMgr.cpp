@@ -36,7 +36,8 @@ bool sysMgr::Init(HWND main)
     m_parts->InitRenderTargets();
     m_parts->CreateScreens();
     // The UI manager above the video, so it is drawn over it and offered input first.
-    m_compose->AddLayer(m_parts->VideoLayer());
+    if (IUo* video = m_parts->VideoLayer())
+        m_compose->AddLayer(video);
     m_compose->AddLayer(&ui);
     GlobalEventSet::Instance().GetEvent("tooltips_target", true)->Subscribe(&uiMgr::OnTooltipTarget, &ui);
     m_parts->SubscribeControllerEvents();

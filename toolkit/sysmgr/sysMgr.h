@@ -30,6 +30,7 @@ public:
     virtual void InitRenderTargets() = 0;
     // Tree builder, controller, background and video layers, the video sources.
     virtual void CreateScreens() = 0;
+    // Null while the program has none: the UI manager is then the only layer.
     virtual IUo* VideoLayer() = 0;
     // The controller's handlers of the global events, in their order.
     virtual void SubscribeControllerEvents() = 0;

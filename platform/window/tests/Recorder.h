@@ -6,6 +6,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -53,6 +54,18 @@ inline void drain()
         TranslateMessage(&m);
         DispatchMessageW(&m);
     }
+}
+
+// Drains until the message has been received (from another thread or process
+// too), for up to two seconds; false when it never came.
+inline bool wait_for_message(const Received& wanted)
+{
+    for (int i = 0; i < 400; ++i) {
+        drain();
+        if (std::find(received().begin(), received().end(), wanted) != received().end()) return true;
+        SDL_Delay(5);
+    }
+    return false;
 }
 
 // The SDL window of a top-level window, found by its (unique) title.

@@ -1,5 +1,6 @@
 #include "Recorder.h"
 
+#include "platform/fs/testing/ScopedEnvironment.h"
 #include "platform/window/Tray.h"
 
 #include <gtest/gtest.h>
@@ -45,6 +46,8 @@ protected:
         drain();
     }
 
+    // The desktop's tray, if the session has one, is not this stand-in's.
+    plat::ScopedEnvironment no_session_bus{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent"};
     HWND m_hwnd = nullptr;
     NOTIFYICONDATAW m_icon{};
 };

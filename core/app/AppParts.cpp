@@ -1,0 +1,120 @@
+#include "core/app/AppParts.h"
+
+#include "core/controller/uiLogic.h"
+#include "screens/builder/uiBuilder.h"
+#include "core/settings/CAppSettings.h"
+#include "core/updater/CRSSUpdater.h"
+#include "outside/ostrel/IOstrel.h"
+#include "platform/base/Utf.h"
+#include "playback/compose/VMRServer.h"
+#include "prefetch/IPrefechManager.h"
+#include "toolkit/render/render.h"
+#include "toolkit/render/D3D9Render.h"
+#include "toolkit/resmgr/MainRender.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string settings_path(int slot)
+{
+    const WCHAR* path = CAppSettings::Instance()->GetPath(slot);
+    return path ? plat::utf16_to_utf8(path) : std::string();
+}
+
+}
+
+AppParts::AppParts() = default;
+
+AppParts::~AppParts() { UI::ReleaseMainRender(m_render); }
+
+RenderEngine::render* AppParts::CreateRender(HWND main)
+{
+    m_main = main;
+    m_render = UI::CreateMainRender(m_resources, main);
+    return m_render;
+}
+
+void AppParts::LoadSkin() { m_resources.LoadSkin(u""); }
+
+void AppParts::InitRenderTargets() { RenderEngine::InitRenderTargets(); }
+
+void AppParts::CreateScreens()
+{
+    m_builder = std::make_unique<UI::uiBuilder>();
+    m_controller = std::make_unique<UI::uiLogic>(ControllerParts());
+}
+
+void AppParts::SubscribeControllerEvents() { UI::uiLogic::SubscribeEvents(); }
+
+void AppParts::BuildTree() { m_builder->BuildUI(); }
+
+void AppParts::StartController() { m_controller->Init(); }
+
+LRESULT AppParts::Forward(UINT message, WPARAM wparam, LPARAM lparam)
+{
+    return UI::sysMgr::Instance().OnMessage(message, wparam, lparam);
+}
+
+void AppParts::Redraw() { UI::sysMgr::Instance().Redraw(1); }
+
+void AppParts::StopCompose()
+{
+    if (VMRServer* compose = UI::sysMgr::Instance().GetComposeServer())
+        compose->Stop();
+}
+
+void AppParts::CloseEngine()
+{
+    if (m_controller)
+        m_controller->CloseEngine();
+}
+
+void AppParts::ResetDevice() { m_resources.ResetDevice(); }
+
+bool AppParts::PostUICommand(int id) { return m_controller && m_controller->PostUICommand(id); }
+
+void AppParts::PauseForTray()
+{
+    if (m_controller)
+        m_controller->PauseForTray();
+}
+
+void AppParts::ResumeFromTray()
+{
+    if (m_controller)
+        m_controller->ResumeFromTray();
+}
+
+IPrefechManager* AppParts::Prefetch() { return m_controller ? m_controller->GetPrefetchManager() : nullptr; }
+
+void AppParts::SaveSettings()
+{
+    if (CAppSettings* settings = CAppSettings::Instance())
+        settings->Save();
+}
+
+void AppParts::DestroyController() { m_controller.reset(); }
+
+// The builder takes its parts back from the UI manager and frees the tree.
+void AppParts::DestroyTree() { m_builder.reset(); }
+
+UI::uiLogicParts AppParts::ControllerParts()
+{
+    UI::uiLogicParts parts;
+    parts.create_downloader = [] { return CreateOstrel(); };
+    parts.release_downloader = [](IOstrel* ostrel) { ReleaseOstrel(ostrel); };
+    parts.create_prefetch = [] { return CreatePrefechManager(); };
+    parts.release_prefetch = [](IPrefechManager* manager) { ReleasePrefechManager(manager); };
+    // No cache trimming (limit -1); a deleted item may take its file from the
+    // download and content cache folders only.
+    std::vector<std::string> media = {settings_path(9), settings_path(1)};
+    parts.create_updater = [media](CRSSDBMgr& db, IOstrel* ostrel, std::uint32_t seconds, std::int32_t items) {
+        return std::make_unique<CRSSUpdater>(db, ostrel, seconds, items, std::string(), -1, media);
+    };
+    parts.download_folder = settings_path(1);
+    parts.database_folder = settings_path(6);
+    parts.image_folder = settings_path(7);
+    return parts;
+}

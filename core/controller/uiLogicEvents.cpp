@@ -1,0 +1,191 @@
+// The controller's side of its four channels: the logic commands it runs, the
+// global UI events and the feed updater's and database's notices it turns
+// into commands.
+
+#include "core/controller/LogicCommand.h"
+#include "core/controller/uiLogic.h"
+
+#include "core/search/CSearchLauncher.h"
+#include "platform/base/DebugLog.h"
+#include "toolkit/widgets/EventSet.h"
+#include "toolkit/widgets/WidgetRegistry.h"
+#include "toolkit/widgets/widget.h"
+
+#include <mutex>
+#include <utility>
+
+namespace UI {
+
+namespace {
+
+// Who owns what a command carries, so a command that is never run frees it.
+void drop_path(const MSG& m) { delete[] reinterpret_cast<char16_t*>(m.wParam); }
+void drop_widget(const MSG& m) { delete reinterpret_cast<widget*>(m.wParam); }
+void drop_search(const MSG& m) { delete reinterpret_cast<SearchRequest*>(m.wParam); }
+
+plat::DropPayload payload_drop(UINT code)
+{
+    switch (code) {
+    case LogicCommand::OpenPath: return &drop_path;
+    case LogicCommand::DeleteWidget: return &drop_widget;
+    case LogicCommand::SearchResult: return &drop_search;
+    default: return nullptr;
+    }
+}
+
+int ui_id(const EventArgs& e) { return e.sender ? GetWidgetIdByName(e.sender->GetName()) : 0; }
+
+intptr_t event_value(const EventArgs& e) { return static_cast<const ValueEventArgs&>(e).value; }
+intptr_t no_value(const EventArgs&) { return 0; }
+
+// One global event: the command it posts and what the handler answers.
+struct Route {
+    const char* event;
+    UINT code;
+    bool handled;
+    intptr_t (*lparam)(const EventArgs&);
+};
+
+constexpr Route routes[] = {
+    {"button_clicked", LogicCommand::UICommand, false, &no_value},
+    {"selectbtn_clicked", LogicCommand::UICommand, false, &no_value},
+    {"widget_doubleclick", LogicCommand::WidgetDoubleClick, false, &no_value},
+    {"list_click", LogicCommand::ListClick, true,
+     [](const EventArgs& e) { return event_value(e) * 256 + static_cast<const ValueEventArgs&>(e).reserved; }},
+    {"slider_moveto", LogicCommand::VolumeValue, true, &event_value},
+    {"progressbar_moveto", LogicCommand::ProgressMoved, true, &event_value},
+    {"progressbar_click", LogicCommand::SeekValue, true, &event_value},
+    {"window_click", LogicCommand::WindowClicked, false, &no_value},
+};
+
+// The subscriber of every route: global slots live as long as the process,
+// so they reach the controller of the moment, not one that has gone.
+struct EventRouter {
+    template <std::size_t I>
+    bool on(EventArgs& e)
+    {
+        uiLogic* controller = uiLogic::Instance();
+        const int id = ui_id(e);
+        if (!controller || !id)
+            return false;
+        const Route& route = routes[I];
+        if (route.code == LogicCommand::WindowClicked)
+            plat::debug_log("window_click: " + e.sender->GetName());
+        controller->PostLogicCommand(route.code, WPARAM(id), route.lparam(e));
+        return route.handled;
+    }
+
+    bool on_tree_node(EventArgs& e)
+    {
+        uiLogic* controller = uiLogic::Instance();
+        if (controller)
+            controller->OnTreeNodeClicked(e);
+        return false;
+    }
+
+    template <std::size_t... I>
+    void subscribe(std::index_sequence<I...>)
+    {
+        auto& events = GlobalEventSet::Instance();
+        (events.GetEvent(routes[I].event, true)->Subscribe(&EventRouter::on<I>, this), ...);
+        events.GetEvent("treenode_clicked", true)->Subscribe(&EventRouter::on_tree_node, this);
+    }
+};
+
+}
+
+void uiLogic::SubscribeEvents()
+{
+    static EventRouter router;
+    static std::once_flag once;
+    std::call_once(once, [] { router.subscribe(std::make_index_sequence<std::size(routes)>{}); });
+}
+
+bool uiLogic::PostLogicCommand(UINT code, WPARAM wparam, LPARAM lparam)
+{
+    return m_thread.Post(code, wparam, lparam, payload_drop(code));
+}
+
+void uiLogic::RunUICommand(int id)
+{
+    if (m_parts.handlers && id)
+        m_parts.handlers->OnUICommand(id);
+}
+
+void uiLogic::OnTreeNodeClicked(EventArgs& e)
+{
+    if (m_parts.handlers)
+        m_parts.handlers->OnTreeNodeClicked(e);
+}
+
+void uiLogic::OnLogicCommand(UINT code, WPARAM wparam, LPARAM lparam)
+{
+    // Payloads are freed here whether or not a handler takes them.
+    std::unique_ptr<char16_t[]> path;
+    std::unique_ptr<SearchRequest> search;
+    if (code == LogicCommand::OpenPath)
+        path.reset(reinterpret_cast<char16_t*>(wparam));
+    if (code == LogicCommand::SearchResult)
+        search.reset(reinterpret_cast<SearchRequest*>(wparam));
+    if (code == LogicCommand::DeleteWidget) {
+        delete reinterpret_cast<widget*>(wparam);
+        return;
+    }
+    uiLogicHandlers* const h = m_parts.handlers;
+    if (!h)
+        return;
+    const int id = int(wparam);
+    switch (code) {
+    case LogicCommand::UICommand:
+        if (id) h->OnUICommand(id);
+        break;
+    case LogicCommand::OpenPath:
+        if (path) h->OpenPath(path.get());
+        break;
+    case LogicCommand::WidgetDoubleClick:
+        if (id == 2) h->ToggleVideoView();
+        break;
+    case LogicCommand::ListClick:
+        if (id == 106) h->OnFeedListClick(int(lparam / 256), int(lparam % 256));
+        break;
+    case LogicCommand::VolumeValue:
+        if (id == 57) h->SetVolume(int(lparam));
+        break;
+    case LogicCommand::SeekValue:
+        if (id == 62) h->Seek(int(lparam));
+        break;
+    case LogicCommand::ChannelUpdated: {
+        const std::int64_t channel = std::int32_t(wparam);
+        if (channel == h->ShownChannel() && (m_display_mode & (DisplayMode::ViewFeeds | DisplayMode::Both)))
+            h->OnChannelUpdated(channel);
+        break;
+    }
+    case LogicCommand::SearchResult:
+        h->ShowSearchResult(std::move(search));
+        break;
+    default:
+        break;   // the other codes have no effect here
+    }
+}
+
+void uiLogic::OnUpdated(std::int64_t channel_id, bool success)
+{
+    uiLogicHandlers* const h = m_parts.handlers;
+    if (!success || !h || channel_id != h->ShownChannel())
+        return;
+    if ((m_display_mode & (DisplayMode::ViewFeeds | DisplayMode::Both)) && h->ItemListHidden())
+        PostLogicCommand(LogicCommand::ChannelUpdated, WPARAM(intptr_t(std::int32_t(channel_id))), 0);
+}
+
+void uiLogic::OnDataAction(int action, int kind, std::int64_t id, int value)
+{
+    // A failed write changed nothing that a view could show.
+    if (value != 0 || kind != DataKind::Channel || !m_parts.handlers)
+        return;
+    if (action == DataAction::Insert)
+        m_parts.handlers->OnChannelAdded(id);
+    else if (action == DataAction::Delete)
+        m_parts.handlers->OnChannelDeleted(id);
+}
+
+}
