@@ -30,7 +30,6 @@ figcaption, main, details, summary, li { display: block; }
 head, script, style, title, meta, link, base, noscript, template, iframe, frame, frameset, object, embed,
 applet, audio, video, canvas, svg, math, input, select, textarea, button, map, area, param, source, track
 { display: none; }
-html { background-color: white; }
 body { margin: 8px; line-height: normal; }
 p, blockquote, dl, ol, ul, pre, figure { margin-top: 1em; margin-bottom: 1em; }
 blockquote, figure { margin-left: 40px; margin-right: 40px; }
@@ -229,6 +228,8 @@ public:
         cairo_surface_t* target = cairo_image_surface_create_for_data(static_cast<unsigned char*>(texels),
                                                                       CAIRO_FORMAT_RGB24, width, height, pitch);
         cairo_t* cr = cairo_create(target);
+        set_colour(cr, canvas_colour());
+        cairo_paint(cr);
         litehtml::position clip(0, 0, width, height);
         m_clips.clear();
         m_document->draw(reinterpret_cast<litehtml::uint_ptr>(cr), x, y, &clip);
@@ -430,6 +431,20 @@ public:
     }
 
 private:
+    // The root's background, else the body's, fills the whole canvas (as
+    // CSS has it), not only the body's box; white when neither has one.
+    litehtml::web_color canvas_colour() const
+    {
+        const litehtml::web_color none(0, 0, 0, 0);
+        litehtml::element::ptr root = m_document->root();
+        if (!root) return litehtml::web_color(255, 255, 255);
+        litehtml::web_color colour = root->get_color("background-color", false, none);
+        if (colour.alpha == 0)
+            if (litehtml::element::ptr body = root->select_one(std::string("body")))
+                colour = body->get_color("background-color", false, none);
+        return colour.alpha == 0 ? litehtml::web_color(255, 255, 255) : colour;
+    }
+
     const Picture* find_picture(const char* src) const
     {
         if (!src) return nullptr;

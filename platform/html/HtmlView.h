@@ -50,7 +50,8 @@ public:
     // it never asked for src. Lay out again: the picture may change sizes.
     bool set_picture(const std::string& src, const DecodedImage& picture);
     // Paints the laid-out document onto X8R8G8B8 texels (pitch in bytes)
-    // with its top-left corner at (x, y); outside the document nothing changes.
+    // with its top-left corner at (x, y), over the canvas colour (the root's or
+    // the body's background) that fills the rest.
     void paint(void* texels, int width, int height, int pitch, int x, int y) const;
 
 private:

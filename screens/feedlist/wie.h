@@ -1,0 +1,78 @@
+#pragma once
+// The view of an item's description inside the list: the description is
+// written into the program's item page, measured at a width of 613 and
+// painted into a texture that the widget draws. Nothing in the page runs;
+// only its pictures are fetched, off the UI thread, and each arrival
+// rebuilds the picture on the UI thread. Every rebuild fires the global
+// event "IE_update" with the content size.
+
+#include "toolkit/widgets/window.h"
+
+#include <memory>
+#include <string>
+
+namespace RenderEngine {
+class texture;
+}
+
+namespace plat::html {
+struct FetchedPicture;
+}
+
+namespace UI {
+
+class feedlistLogic;
+
+// "IE_update": the content size after a rebuild.
+struct IEUpdateEventArgs : EventArgs {
+    float width{0};
+    float height{0};
+};
+
+class wie : public window {
+public:
+    explicit wie(std::string name);
+    ~wie() override;
+
+    // Starts showing a description (UTF-8); the flag is kept for the caller.
+    // The page is written on the UI thread's next message, so a listener
+    // subscribed right after this call sees the first "IE_update".
+    void Load(const std::string& html, bool flag);
+    // The thumbnail's web address and the local file that holds it.
+    void SetThumbnail(const std::string& address, const std::string& local_path);
+    void SetLogic(feedlistLogic* logic) { m_logic = logic; }
+    void Draw() override;
+
+    fpoint GetContentSize() const { return m_content; }
+    // The thumbnail's place in the page and its size.
+    frect GetThumbnailRect() const { return m_thumb; }
+    bool IsLoaded() const { return m_loaded; }
+    bool GetFlag() const { return m_flag; }
+
+private:
+    struct Inbox;
+    struct Page;
+
+    void OnArrivals();
+    void DocumentComplete();
+    void OnPicture(const plat::html::FetchedPicture& picture);
+    bool Measure();
+    void PlaceThumbnail();
+    void Rebuild(bool new_buffer);
+    void Paint();
+    void FireUpdate();
+
+    std::string m_html;
+    bool m_flag{false};
+    bool m_loaded{true};
+    std::string m_thumb_address;
+    std::string m_thumb_path;
+    fpoint m_content{613, 112};
+    frect m_thumb{11, 70, 130, 90};
+    feedlistLogic* m_logic{nullptr};
+    std::unique_ptr<RenderEngine::texture> m_texture;   // the rendered picture; drawn under UIRenderMutex
+    std::unique_ptr<Page> m_page;
+    std::shared_ptr<Inbox> m_inbox;                     // last: its fetcher is joined before the rest go
+};
+
+}
