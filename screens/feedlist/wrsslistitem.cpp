@@ -83,6 +83,8 @@ void wrsslistitem::Build(const RSSData::tRSSItem& item)
     m_loaded = false;
     m_favorite->SetSelected(m_record.mark_favorite);
     SetSize(m_content->GetContentSize().x, m_content->GetContentSize().y);
+    // Under the buttons and pictures that sit on the page's corner.
+    m_content->SetZOrder(100);
     AddChild(m_content);
     m_content->SetPosRule(1, 1, m_margin, m_margin);
     if (!m_background) {
