@@ -21,14 +21,6 @@
 namespace UI {
 namespace {
 
-// The program's item page (its HTML resource 1002): the description is written into it.
-constexpr std::string_view ItemPage =
-    "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\"></head>"
-    "<body id=\"CHtmlTestDlg\">";
-constexpr std::string_view ItemStyle =
-    "*{color:#bcbcbc}body{background:#121212;font-family: Arial, Helvetica, sans-serif;font-size: 12px}"
-    "img{border:none}a:link{text-decoration:none;}";
-
 constexpr float ContentWidth = 613;
 constexpr float MinimumHeight = 112;
 // What GetSystemMetrics gives for the scroll bars (SM_CXVSCROLL, SM_CYHSCROLL).

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace RenderEngine {
 class texture;
@@ -22,6 +23,15 @@ struct FetchedPicture;
 namespace UI {
 
 class feedlistLogic;
+
+// The program's item page (its HTML resource 1002), into which a description
+// is written, and the style then added to it.
+inline constexpr std::string_view ItemPage =
+    "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\"></head>"
+    "<body id=\"CHtmlTestDlg\">";
+inline constexpr std::string_view ItemStyle =
+    "*{color:#bcbcbc}body{background:#121212;font-family: Arial, Helvetica, sans-serif;font-size: 12px}"
+    "img{border:none}a:link{text-decoration:none;}";
 
 // "IE_update": the content size after a rebuild.
 struct IEUpdateEventArgs : EventArgs {

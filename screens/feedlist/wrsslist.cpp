@@ -3,6 +3,7 @@
 #include "screens/feedlist/feedlistLogic.h"
 #include "screens/feedlist/wie.h"
 #include "screens/feedlist/wrsslistitem.h"
+#include "screens/widgets/ListRowDraw.h"
 
 #include "core/settings/CAppSettings.h"
 #include "platform/window/Cursor.h"
@@ -417,33 +418,6 @@ void wrsslist::Draw()
     window::Draw();
 }
 
-void wrsslist::DrawRow(wrsslistitem& row, float y)
-{
-    const frect kept{row.GetX(), row.GetY(), row.GetWidth(), row.GetHeight()};
-    wie* content = row.GetContent();
-    const fpoint content_kept = content ? content->GetSize() : fpoint{0, 0};
-    if (m_item_scale == 1) {
-        row.SetY(y);
-    } else {
-        const float view = GetHeight();
-        row.SetWidth(kept.width * m_item_scale);
-        row.SetHeight(kept.height * m_item_scale);
-        row.SetY((y - view / 2) * m_item_scale + view / 2);
-        row.SetX((GetWidth() - row.GetWidth()) / 2);
-        if (content) content->SetSize(row.GetWidth() - 12, row.GetHeight() - 12);
-    }
-    if (row.GetY() + row.GetHeight() >= 0 && row.GetY() < GetHeight()) {
-        row.UpdateDrawOrigin();
-        row.Draw();
-    }
-    row.SetX(kept.x);
-    row.SetY(kept.y);
-    row.SetWidth(kept.width);
-    row.SetHeight(kept.height);
-    if (content) content->SetSize(content_kept.x, content_kept.y);
-    row.UpdateDrawOrigin();
-}
-
 // The background, then the rows moved by the scroll and, below a
 // collapsing row, up by what it has given back.
 void wrsslist::DrawChildren()
@@ -460,7 +434,10 @@ void wrsslist::DrawChildren()
             y -= m_items[std::size_t(m_remove_index)]->GetHeight() - m_collapse_height;
         const float row_alpha = row.GetAlpha();
         if (!GetBackBuffer() && alpha < 255) row.SetAlpha(row_alpha * alpha / 255);
-        DrawRow(row, y);
+        wie* content = row.GetContent();
+        DrawListRow(row, y, m_item_scale, GetSize(), [&row, content] {
+            if (content) content->SetSize(row.GetWidth() - 12, row.GetHeight() - 12);
+        });
         row.SetAlpha(row_alpha);
     }
 }

@@ -82,7 +82,6 @@ private:
     void StepClickAnimation();
     void StepRemoval();
     void EndRemoval();
-    void DrawRow(wrsslistitem& row, float y);
 
     feedlistLogic* m_logic{nullptr};
     std::vector<wrsslistitem*> m_items;   // children, in order; guarded by WidgetMutex

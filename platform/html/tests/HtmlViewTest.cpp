@@ -2,6 +2,7 @@
 #include "platform/html/PictureFetcher.h"
 
 #include "platform/d3d9/ImageFile.h"
+#include "platform/fs/Files.h"
 #include "platform/fs/testing/TempFolder.h"
 #include "platform/html/HtmlTree.h"
 #include "platform/net/testing/LoopbackServer.h"
@@ -169,12 +170,7 @@ std::string png_bytes(const plat::TempFolder& dir, int width, int height)
     std::string error;
     const std::string path = dir / "made.png";
     EXPECT_TRUE(plat::encode_image_file(path, plat::ImageFileKind::Png, pixels.data(), width, height, width, error));
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    std::string bytes;
-    char chunk[4096];
-    while (const size_t n = std::fread(chunk, 1, sizeof chunk, f)) bytes.append(chunk, n);
-    std::fclose(f);
-    return bytes;
+    return plat::read_file(path).bytes;
 }
 
 TEST(PictureFetcher, FetchesLocalAndWebPicturesOnly)
@@ -182,11 +178,7 @@ TEST(PictureFetcher, FetchesLocalAndWebPicturesOnly)
     plat::TempFolder dir;
     const std::string picture = png_bytes(dir, 4, 3);
     const std::string blank_path = dir / "with blanks.png";
-    {
-        std::FILE* f = std::fopen(blank_path.c_str(), "wb");
-        std::fwrite(picture.data(), 1, picture.size(), f);
-        std::fclose(f);
-    }
+    ASSERT_EQ(plat::write_file_atomic(blank_path, picture), 0);
     std::string huge_header = png_bytes(dir, 4000, 4000);
     plat::LoopbackServer<> server;
     std::vector<std::string> requests;

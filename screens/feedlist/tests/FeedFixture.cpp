@@ -8,9 +8,9 @@
 #include "platform/com/Com.h"
 #include "platform/com/ComPtr.h"
 #include "platform/d3d9/ImageFile.h"
+#include "platform/fs/Files.h"
 
 #include <cmath>
-#include <cstdio>
 #include <list>
 
 namespace test {
@@ -69,14 +69,9 @@ std::string thumbnail_png(const plat::TempFolder& dir, int n)
         }
     }
     const std::string path = dir / ("thumb" + std::to_string(n) + ".png");
-    std::string error, bytes;
+    std::string error;
     plat::encode_image_file(path, plat::ImageFileKind::Png, pixels.data(), W, H, W, error);
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        char chunk[4096];
-        while (const size_t got = std::fread(chunk, 1, sizeof chunk, f)) bytes.append(chunk, got);
-        std::fclose(f);
-    }
-    return bytes;
+    return plat::read_file(path).bytes;
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 #include "screens/feedlist/tests/PictureServer.h"
 
 #include "platform/d3d9/ImageFile.h"
+#include "platform/fs/Files.h"
 #include "platform/fs/testing/TempFolder.h"
 #include "platform/net/testing/LoopbackServer.h"
 
 #include <atomic>
-#include <cstdio>
 #include <mutex>
 #include <thread>
 
@@ -18,13 +18,7 @@ std::string png_bytes(const plat::TempFolder& dir, int width, int height)
     std::string error;
     const std::string path = dir / "p.png";
     plat::encode_image_file(path, plat::ImageFileKind::Png, pixels.data(), width, height, width, error);
-    std::string bytes;
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        char chunk[4096];
-        while (const size_t n = std::fread(chunk, 1, sizeof chunk, f)) bytes.append(chunk, n);
-        std::fclose(f);
-    }
-    return bytes;
+    return plat::read_file(path).bytes;
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 // stripped by libxml2's HTML parser and drawn line by line with the D3DX
 // font of the software device. Rows per second for both, and their ratio.
 
+#include "screens/feedlist/wie.h"
+
 #include "platform/d3d9/D3DX.h"
 #include "platform/d3d9/Direct3D.h"
 #include "platform/base/Utf.h"
@@ -24,12 +26,6 @@ namespace {
 
 constexpr int Rows = 25;
 constexpr int Width = 613;
-constexpr std::string_view ItemPage =
-    "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\"></head>"
-    "<body id=\"CHtmlTestDlg\">";
-constexpr std::string_view ItemStyle =
-    "*{color:#bcbcbc}body{background:#121212;font-family: Arial, Helvetica, sans-serif;font-size: 12px}"
-    "img{border:none}a:link{text-decoration:none;}";
 
 // What the feed parser writes for an item: its thumbnail, title, text and length.
 std::string description(int n)
@@ -103,9 +99,9 @@ int main()
 
     auto view_page = [&](int) {
         for (const std::string& html : descriptions) {
-            auto tree = plat::html::parse_document(std::string(ItemPage) + html);
+            auto tree = plat::html::parse_document(std::string(UI::ItemPage) + html);
             plat::html::HtmlView view;
-            view.load(*tree, ItemStyle);
+            view.load(*tree, UI::ItemStyle);
             const int height = std::max(112, view.layout(Width));
             const int w = Width + 21, h = height + 21;
             texels.assign(std::size_t(w) * h, 0);
