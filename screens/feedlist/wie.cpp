@@ -16,7 +16,7 @@
 #include "toolkit/widgets/CMutexGuard.h"
 
 #include <algorithm>
-#include <mutex>
+#include <optional>
 
 namespace UI {
 namespace {
@@ -45,6 +45,17 @@ std::string file_address(const std::string& path)
             address += c == '\\' ? '/' : c;
     }
     return address;
+}
+
+// The page with the description written in: a description the document's
+// limits refuse (too deep, too large) leaves the page empty.
+std::unique_ptr<plat::html::Node> write_page(const std::string& html)
+{
+    std::string source(ItemPage);
+    source.append(html, 0, std::min(html.size(), MaxDescriptionBytes));
+    if (auto tree = plat::html::parse_document(source)) return tree;
+    plat::debug_log("item description not shown: the document refused it");
+    return plat::html::parse_document(ItemPage);
 }
 
 IDirect3DDevice9* render_device()
@@ -102,10 +113,9 @@ wie::~wie()
     m_inbox->fetcher.reset();
 }
 
-void wie::Load(const std::string& html, bool flag)
+void wie::Load(const std::string& html, bool)
 {
     m_html = html;
-    m_flag = flag;
     m_loaded = false;
     m_content = {ContentWidth, MinimumHeight};
     m_inbox->document_due = true;
@@ -125,18 +135,6 @@ void wie::OnArrivals()
         DocumentComplete();
     }
     for (const plat::html::FetchedPicture& picture : m_inbox->fetcher->take()) OnPicture(picture);
-}
-
-// The page with the description written in: a description the document's
-// limits refuse (too deep, too large) leaves the page empty.
-static std::unique_ptr<plat::html::Node> write_page(const std::string& html)
-{
-    std::string source(ItemPage);
-    source.append(html, 0, std::min(html.size(), MaxDescriptionBytes));
-    plat::html::ParseResult result = plat::html::ParseResult::Parsed;
-    if (auto tree = plat::html::parse_document(source, &result)) return tree;
-    plat::debug_log("item description not shown: the document refused it");
-    return plat::html::parse_document(ItemPage);
 }
 
 void wie::DocumentComplete()
@@ -245,7 +243,6 @@ void wie::Draw()
 {
     if (m_texture) {
         RenderEngine::d3dpic picture(m_texture.get(), Inset, Inset, m_content.x + Inset, m_content.y + Inset);
-        picture.SetSize(GetWidth(), GetHeight());
         const fpoint at = DrawPositionOf(*this);
         RenderEngine::DrawPicture(&picture, at.x, at.y, GetWidth(), GetHeight(), GetAlpha() / 255.0f);
     }

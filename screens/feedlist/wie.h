@@ -44,10 +44,11 @@ public:
     explicit wie(std::string name);
     ~wie() override;
 
-    // Starts showing a description (UTF-8); the flag is kept for the caller.
+    // Starts showing a description (UTF-8). The flag (the item's read mark)
+    // means nothing to the view; nothing here reads it.
     // The page is written on the UI thread's next message, so a listener
     // subscribed right after this call sees the first "IE_update".
-    void Load(const std::string& html, bool flag);
+    void Load(const std::string& html, bool read);
     // The thumbnail's web address and the local file that holds it.
     void SetThumbnail(const std::string& address, const std::string& local_path);
     void SetLogic(feedlistLogic* logic) { m_logic = logic; }
@@ -57,7 +58,6 @@ public:
     // The thumbnail's place in the page and its size.
     frect GetThumbnailRect() const { return m_thumb; }
     bool IsLoaded() const { return m_loaded; }
-    bool GetFlag() const { return m_flag; }
 
 private:
     struct Inbox;
@@ -73,7 +73,6 @@ private:
     void FireUpdate();
 
     std::string m_html;
-    bool m_flag{false};
     bool m_loaded{true};
     std::string m_thumb_address;
     std::string m_thumb_path;
