@@ -397,6 +397,11 @@ void wrsslist::EndRemoval()
             --*kept;
     }
     m_remove_index = -1;
+    // A drag of the removed row ends with it: the controller must not get a freed row.
+    if (m_dragged == row) {
+        m_dragged = nullptr;
+        m_dragging = false;
+    }
     if (m_logic)
         m_logic->PostLogicCommand(LogicCommandDeleteWidget, reinterpret_cast<std::intptr_t>(row));
     else

@@ -126,6 +126,21 @@ TEST(wrsslist, AnEmptyDescriptionAddsOrChangesNoRow)
     EXPECT_EQ(scene.list->GetItem(0)->GetItem().title, "item 0");
 }
 
+TEST(wrsslist, AnExistingRowTakesANewItemAndAView)
+{
+    ListScene scene(2, 400);
+    UI::wrsslistitem* row = scene.list->GetItem(0);
+    RSSData::tRSSItem taller = item(9);
+    taller.display_description = "<div style='height:300px'>tall</div>";
+    scene.list->SetItemAt(0, taller);
+    EXPECT_EQ(scene.list->GetItemCount(), 2);
+    EXPECT_EQ(scene.list->GetItem(0), row);
+    EXPECT_EQ(row->GetItem().title, "item 9");
+    ASSERT_TRUE(test::pump_until([&] { return row->IsLoaded(); }));
+    EXPECT_GE(row->GetHeight(), 312);
+    EXPECT_EQ(scene.list->GetItem(1)->GetY(), row->GetHeight());
+}
+
 TEST(wrsslist, ScrollsSpringBackFromBothEnds)
 {
     const struct {
@@ -207,6 +222,24 @@ TEST(wrsslist, APressOnAThumbnailStartsADrag)
     EXPECT_EQ(scene.logic.moves, 1);
     EXPECT_EQ(scene.logic.ups, 1);
     EXPECT_TRUE(scene.clicks.seen.empty());
+}
+
+TEST(wrsslist, ADragEndsWithItsRowRemoved)
+{
+    ListScene scene(2, 300);
+    const UI::frect thumb = scene.list->GetItem(0)->GetThumbnailRect();
+    auto down = scene.at(thumb.x + 1, thumb.y + 1);
+    scene.list->OnMouseDown(down);
+    scene.list->GetItem(0)->OnMouseEnter();   // row 0 current
+    scene.list->BeginRemoveSelected();
+    scene.frames(40);
+    ASSERT_EQ(scene.list->GetItemCount(), 1);
+    auto move = scene.at(thumb.x + 40, thumb.y + 40);
+    scene.list->OnMouseMove(move);
+    scene.list->OnMouseUp(move);
+    EXPECT_EQ(scene.logic.downs, 1);
+    EXPECT_EQ(scene.logic.moves, 0);
+    EXPECT_EQ(scene.logic.ups, 0);
 }
 
 TEST(wrsslist, RemovalCollapsesTheRowThenHandsItToTheLogicThread)
