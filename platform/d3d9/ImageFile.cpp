@@ -29,15 +29,11 @@ struct FileClose {
 };
 using File = std::unique_ptr<std::FILE, FileClose>;
 
-bool sniff(const std::string& path, ImageFileKind& kind, std::string& error)
+bool sniff(std::FILE* file, ImageFileKind& kind, std::string& error)
 {
-    File file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        error = "cannot open";
-        return false;
-    }
     unsigned char head[8] = {};
-    std::size_t got = std::fread(head, 1, sizeof head, file.get());
+    std::size_t got = std::fread(head, 1, sizeof head, file);
+    std::rewind(file);
     static const unsigned char png_magic[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     if (got == 8 && std::memcmp(head, png_magic, 8) == 0) {
         kind = ImageFileKind::Png;
@@ -74,10 +70,10 @@ struct PngImage {
     ~PngImage() { png_image_free(&image); }
 };
 
-bool decode_png(const std::string& path, DecodedImage& out, bool pixels, std::string& error)
+bool decode_png(std::FILE* file, DecodedImage& out, bool pixels, std::string& error)
 {
     PngImage png;
-    if (!png_image_begin_read_from_file(&png.image, path.c_str())) {
+    if (!png_image_begin_read_from_stdio(&png.image, file)) {
         error = png.image.message;
         return false;
     }
@@ -150,18 +146,37 @@ bool decode_jpeg(std::FILE* file, DecodedImage& out, bool pixels, std::string& e
     return true;
 }
 
-bool decode(const std::string& path, DecodedImage& out, bool pixels, std::string& error)
+bool decode(std::FILE* file, DecodedImage& out, bool pixels, std::string& error)
 {
-    if (!sniff(path, out.kind, error)) return false;
-    bool ok = false;
-    if (out.kind == ImageFileKind::Png) {
-        ok = decode_png(path, out, pixels, error);
-    } else {
-        File file(std::fopen(path.c_str(), "rb"));
-        ok = file && decode_jpeg(file.get(), out, pixels, error);
-    }
+    if (!sniff(file, out.kind, error)) return false;
+    const bool ok = out.kind == ImageFileKind::Png ? decode_png(file, out, pixels, error)
+                                                   : decode_jpeg(file, out, pixels, error);
     if (!ok) out.pixels.clear();
     return ok;
+}
+
+bool decode(const std::string& path, DecodedImage& out, bool pixels, std::string& error)
+{
+    File file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        error = "cannot open";
+        return false;
+    }
+    return decode(file.get(), out, pixels, error);
+}
+
+bool decode(std::span<const std::byte> bytes, DecodedImage& out, bool pixels, std::string& error)
+{
+    if (bytes.empty()) {
+        error = "no picture data";
+        return false;
+    }
+    File file(fmemopen(const_cast<std::byte*>(bytes.data()), bytes.size(), "rb"));
+    if (!file) {
+        error = "cannot read picture data";
+        return false;
+    }
+    return decode(file.get(), out, pixels, error);
 }
 
 bool encode_jpeg(std::FILE* file, const std::vector<std::uint32_t>& pixels, int width, int height, std::string& error)
@@ -203,6 +218,16 @@ bool decode_image_file(const std::string& path, DecodedImage& image, std::string
 bool read_image_header(const std::string& path, DecodedImage& image, std::string& error)
 {
     return decode(path, image, false, error);
+}
+
+bool decode_image_bytes(std::span<const std::byte> bytes, DecodedImage& image, std::string& error)
+{
+    return decode(bytes, image, true, error);
+}
+
+bool read_image_bytes_header(std::span<const std::byte> bytes, DecodedImage& image, std::string& error)
+{
+    return decode(bytes, image, false, error);
 }
 
 bool encode_image_file(const std::string& path, ImageFileKind kind, const std::uint32_t* pixels, int width,

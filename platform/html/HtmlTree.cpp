@@ -536,6 +536,25 @@ std::string inner_text(const Node& node)
     return out;
 }
 
+void set_style_property(Node& element, std::string_view property, std::string_view value)
+{
+    const std::string* old = element.attribute("style");
+    std::string style;
+    std::string_view rest = old ? std::string_view(*old) : std::string_view();
+    while (!rest.empty()) {
+        const std::size_t end = std::min(rest.find(';'), rest.size());
+        const std::string_view declaration = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        std::string_view name = declaration.substr(0, declaration.find(':'));
+        while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+        while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+        if (declaration.find_first_not_of(' ') == std::string_view::npos || equal_nocase(name, property)) continue;
+        style.append(declaration).append(";");
+    }
+    style.append(property).append(": ").append(value);
+    element.set_attribute("style", std::move(style));
+}
+
 std::string inner_html(const Node& node)
 {
     std::string out;

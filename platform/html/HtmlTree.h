@@ -98,6 +98,11 @@ struct DocumentTree {
 // contents left out, a br as a line break.
 std::string inner_text(const Node& node);
 
+// Sets one property of an element's inline style (its "style" attribute),
+// replacing an earlier declaration of that property and keeping the others:
+// what `element.style.color = value` does.
+void set_style_property(Node& element, std::string_view property, std::string_view value);
+
 // The markup of a node's children (innerHTML), serialised as HTML5 does.
 std::string inner_html(const Node& node);
 

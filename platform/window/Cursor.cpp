@@ -15,7 +15,8 @@ namespace {
 
 struct CursorTable {
     std::mutex lock;
-    std::array<HCURSOR__, 5> cursors{{{32512, SDL_SYSTEM_CURSOR_ARROW},
+    std::array<HCURSOR__, 6> cursors{{{32512, SDL_SYSTEM_CURSOR_ARROW},
+                                      {32649, SDL_SYSTEM_CURSOR_HAND},
                                       {32642, SDL_SYSTEM_CURSOR_SIZENWSE},
                                       {32643, SDL_SYSTEM_CURSOR_SIZENESW},
                                       {32644, SDL_SYSTEM_CURSOR_SIZEWE},

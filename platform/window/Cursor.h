@@ -14,6 +14,7 @@ inline const LPCWSTR IDC_SIZENWSE = MAKEINTRESOURCEW(32642);
 inline const LPCWSTR IDC_SIZENESW = MAKEINTRESOURCEW(32643);
 inline const LPCWSTR IDC_SIZEWE = MAKEINTRESOURCEW(32644);
 inline const LPCWSTR IDC_SIZENS = MAKEINTRESOURCEW(32645);
+inline const LPCWSTR IDC_HAND = MAKEINTRESOURCEW(32649);
 
 // The shared cursor for a system id (instance null); null for any other id or instance.
 HCURSOR LoadCursorW(HINSTANCE instance, LPCWSTR name);

@@ -1,5 +1,6 @@
 #include "toolkit/genericlist/wtlist.h"
 
+#include "screens/widgets/ListRowDraw.h"
 #include "screens/widgets/wdragwindow.h"
 #include "toolkit/controls/wbtn.h"
 #include "toolkit/controls/wimage.h"
@@ -341,29 +342,6 @@ void wtlist::Draw()
     window::Draw();
 }
 
-void wtlist::DrawRow(wtlistitem& row, float y)
-{
-    const frect kept{row.GetX(), row.GetY(), row.GetWidth(), row.GetHeight()};
-    if (m_zoom == 1) {
-        row.SetY(y);
-    } else {
-        const float view = GetHeight();
-        row.SetWidth(kept.width * m_zoom);
-        row.SetHeight(kept.height * m_zoom);
-        row.SetY((y - view / 2) * m_zoom + view / 2);
-        row.SetX((GetWidth() - row.GetWidth()) / 2);
-    }
-    if (row.GetY() + row.GetHeight() >= 0 && row.GetY() <= GetHeight()) {
-        row.UpdateDrawOrigin();
-        row.Draw();
-    }
-    row.SetX(kept.x);
-    row.SetY(kept.y);
-    row.SetWidth(kept.width);
-    row.SetHeight(kept.height);
-    row.UpdateDrawOrigin();
-}
-
 // The background, then the shown rows moved by the scroll (and, below a
 // collapsing row, up by what it has given back).
 void wtlist::DrawChildren()
@@ -380,7 +358,7 @@ void wtlist::DrawChildren()
             y += m_collapse_height - m_rows[std::size_t(m_removing_index)]->GetHeight();
         if (m_removing && int(i) == m_removing_index)
             continue;
-        DrawRow(row, y);
+        DrawListRow(row, y, m_zoom, GetSize());
     }
 }
 

@@ -80,7 +80,6 @@ private:
     void StepFlight();
     void StepCollapse();
     void DropRow();
-    void DrawRow(wtlistitem& row, float y);
 
     std::vector<wtlistitem*> m_rows;   // children, in display order
     int m_selection{-1};

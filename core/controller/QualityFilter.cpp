@@ -1,0 +1,13 @@
+#include "core/controller/QualityFilter.h"
+
+#include "components/common/feeddb/RSSData.h"
+
+namespace UI {
+
+bool MatchesQualityFilter(const RSSData::tRSSItem& item, HighDefinitionOnly switch_on)
+{
+    const std::int32_t mark = item.status();
+    return mark == QualityHigh || (mark == QualityStandard && switch_on == HighDefinitionOnly::No);
+}
+
+}

@@ -1,0 +1,68 @@
+// A page of 25 items of a feed read by the real parser from a loopback site
+// into a temporary feed database, shown by the list with their thumbnails,
+// and saved as artifacts/screens-2.png for a look.
+
+#include "screens/feedlist/wrsslist.h"
+
+#include "screens/feedlist/tests/FakeFeedLogic.h"
+#include "screens/feedlist/tests/FeedFixture.h"
+#include "screens/feedlist/tests/FeedListRig.h"
+#include "screens/feedlist/wrsslistitem.h"
+
+#include "platform/d3d9/ImageFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+// cairo keeps the fontconfig patterns of its toy faces for the life of the process.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+namespace {
+
+constexpr int PageSize = 25;
+
+TEST(FeedListScreen, APageOfAParsedFeedWithItsThumbnails)
+{
+    test::FeedFixture feed(PageSize + 5);
+    std::vector<RSSData::tRSSItem> page = feed.first_page(PageSize);
+    ASSERT_EQ(page.size(), std::size_t(PageSize));
+    page[2].mark_favorite = true;
+
+    test::SkinRig rig;
+    test::FakeFeedLogic logic;
+    UI::window pane("window-rsslistweb");
+    pane.CreateBackBuffer(649, 760);
+    pane.SetClearColor(255, 24, 24, 26);
+    auto* list = new UI::wrsslist("wrsslist_rss");
+    pane.AddChild(list);
+    list->SetLogic(&logic);
+    list->SetPos(12, 10);
+    list->CreateBackBuffer(625, 740);
+    for (int i = 0; i < PageSize; ++i) list->SetItemAt(i, page[std::size_t(i)]);
+    ASSERT_EQ(list->GetItemCount(), PageSize);
+    ASSERT_TRUE(test::pump_until([&] { return logic.thumbnails == PageSize; }, std::chrono::seconds(60)));
+    EXPECT_EQ(feed.picture_requests().size(), std::size_t(PageSize));
+    for (int i = 0; i < PageSize; ++i) {
+        SCOPED_TRACE(i);
+        const UI::wrsslistitem* row = list->GetItem(i);
+        EXPECT_TRUE(row->IsLoaded());
+        EXPECT_EQ(row->GetThumbnailRect().width, 130);
+        EXPECT_EQ(row->GetWidth(), 625);
+    }
+    list->GetItem(1)->OnMouseEnter();
+    for (int i = 0; i < 3; ++i) list->Draw();
+
+    const test::Texels shot = test::draw_widget(pane, 649, 760);
+    const std::filesystem::path out = std::filesystem::path(ARTIFACTS_DIR) / "screens-2.png";
+    std::filesystem::create_directories(out.parent_path());
+    std::string error;
+    ASSERT_TRUE(plat::encode_image_file(out.string(), plat::ImageFileKind::Png, shot.pixels.data(), shot.width,
+                                        shot.height, shot.width, error))
+        << error;
+    // The first row's thumbnail is drawn where the page placed it.
+    const UI::frect thumb = list->GetItem(0)->GetThumbnailRect();
+    EXPECT_NE(shot.at(int(12 + thumb.x + 60), int(10 + thumb.y + 20)), shot.at(640, 5));
+}
+
+}

@@ -1,0 +1,368 @@
+#include "screens/feedlist/wrsslist.h"
+
+#include "screens/feedlist/tests/FakeFeedLogic.h"
+#include "screens/feedlist/tests/FeedListRig.h"
+#include "screens/feedlist/wie.h"
+#include "screens/feedlist/wrsslistitem.h"
+
+#include "core/settings/CAppSettings.h"
+#include "platform/fs/testing/ScopedEnvironment.h"
+#include "platform/fs/testing/TempFolder.h"
+#include "toolkit/controls/wbtn.h"
+#include "toolkit/widgets/MouseEventArgs.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr float RowHeight = 124;   // a one-line description: 112 and the margins
+
+struct ListClicks {
+    std::vector<std::pair<intptr_t, intptr_t>> seen;   // row, code
+    bool On(UI::EventArgs& e)
+    {
+        auto& v = static_cast<UI::ValueEventArgs&>(e);
+        seen.emplace_back(v.value, v.reserved);
+        return false;
+    }
+};
+
+// Freezes the list when a row's click animation is asked for, as the
+// controller does while the video window is hidden.
+struct Freezer {
+    UI::wrsslist* list{nullptr};
+    bool On(UI::EventArgs&)
+    {
+        list->SetFrozen(true);
+        return false;
+    }
+};
+
+RSSData::tRSSItem item(int n, std::int64_t quality = 1280)
+{
+    RSSData::tRSSItem record;
+    record.title = "item " + std::to_string(n);
+    record.display_description = "<p>Item " + std::to_string(n) + "</p>";
+    record.data = quality;
+    return record;
+}
+
+// A list of `rows` one-line items, `height` high, on a desk with its own
+// surface; the frames are the list's draws, one per 33 ms tick of the screen.
+struct ListScene {
+    test::SkinRig rig;
+    plat::TempFolder home;
+    plat::ScopedEnvironment home_env{"HOME", home.path().c_str()};
+    plat::ScopedEnvironment data_env{"XDG_DATA_HOME", (home / "data").c_str()};
+    CAppSettings settings;
+    test::FakeFeedLogic logic;
+    UI::window desk{"desk"};
+    UI::wrsslist* list{new UI::wrsslist("wrsslist_rss")};
+    ListClicks clicks;
+
+    ListScene(int rows, float height)
+    {
+        settings.SetNumber(3, 600);
+        desk.SetSize(800, 700);
+        desk.AddChild(list);
+        list->SetLogic(&logic);
+        list->SetPos(10, 20);
+        list->CreateBackBuffer(625, unsigned(height));
+        for (int i = 0; i < rows; ++i) list->SetItemAt(i, item(i));
+        list->GetEvent("list_click", true)->Subscribe(&ListClicks::On, &clicks);
+        EXPECT_TRUE(test::pump_until([&] {
+            for (int i = 0; i < list->GetItemCount(); ++i)
+                if (!list->GetItem(i)->IsLoaded()) return false;
+            return true;
+        }));
+    }
+    void frames(int n)
+    {
+        for (int i = 0; i < n; ++i) list->Draw();
+    }
+    // Frames until the scroll rests; false when it never does.
+    bool settle()
+    {
+        for (int i = 0; i < 400; ++i) {
+            if (list->GetScrollOffset() == list->GetScrollTarget()) return true;
+            list->Draw();
+        }
+        return false;
+    }
+    void key(int code)
+    {
+        UI::ValueEventArgs e;
+        e.value = code;
+        list->OnKey(e);
+    }
+    UI::MouseEventArgs at(float x, float y)
+    {
+        UI::MouseEventArgs e;
+        e.position = {list->GetX() + x, list->GetY() + y};
+        return e;
+    }
+};
+
+TEST(wrsslist, RowsTakeTheirDescriptionsHeights)
+{
+    ListScene scene(3, 400);
+    ASSERT_EQ(scene.list->GetItemCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(scene.list->GetItem(i)->GetY(), i * RowHeight);
+        EXPECT_EQ(scene.list->GetItem(i)->GetHeight(), RowHeight);
+        EXPECT_EQ(scene.list->GetItem(i)->GetWidth(), 625);
+    }
+    EXPECT_EQ(scene.list->GetContentHeight(), 3 * RowHeight);
+}
+
+TEST(wrsslist, AnEmptyDescriptionAddsOrChangesNoRow)
+{
+    ListScene scene(1, 400);
+    RSSData::tRSSItem empty = item(7);
+    empty.display_description.clear();
+    scene.list->SetItemAt(1, empty);
+    scene.list->SetItemAt(0, empty);
+    EXPECT_EQ(scene.list->GetItemCount(), 1);
+    EXPECT_EQ(scene.list->GetItem(0)->GetItem().title, "item 0");
+}
+
+TEST(wrsslist, AnExistingRowTakesANewItemAndAView)
+{
+    ListScene scene(2, 400);
+    UI::wrsslistitem* row = scene.list->GetItem(0);
+    RSSData::tRSSItem taller = item(9);
+    taller.display_description = "<div style='height:300px'>tall</div>";
+    scene.list->SetItemAt(0, taller);
+    EXPECT_EQ(scene.list->GetItemCount(), 2);
+    EXPECT_EQ(scene.list->GetItem(0), row);
+    EXPECT_EQ(row->GetItem().title, "item 9");
+    ASSERT_TRUE(test::pump_until([&] { return row->IsLoaded(); }));
+    EXPECT_GE(row->GetHeight(), 312);
+    EXPECT_EQ(scene.list->GetItem(1)->GetY(), row->GetHeight());
+}
+
+TEST(wrsslist, ScrollsSpringBackFromBothEnds)
+{
+    const struct {
+        std::string name;
+        int rows;
+        float height;
+        int start_row;
+        int key;
+        float target;
+        float rest;
+    } cases[] = {
+        {"Up on the first row", 5, 300, 0, 38, -480, 0},
+        {"Down past a short content", 2, 500, 1, 40, 2 * RowHeight - 500 + 480, 0},
+        {"Down past a long content", 5, 300, 4, 40, 5 * RowHeight - 300 + 480, 5 * RowHeight - 300},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ListScene scene(c.rows, c.height);
+        for (int i = 0; i < c.start_row; ++i) scene.key(40);
+        ASSERT_TRUE(scene.settle());
+        scene.key(c.key);
+        EXPECT_EQ(scene.list->GetScrollTarget(), c.target);
+        EXPECT_EQ(scene.list->GetCurrentIndex(), c.start_row);
+        ASSERT_TRUE(scene.settle());
+        EXPECT_EQ(scene.list->GetScrollOffset(), c.rest);
+    }
+}
+
+TEST(wrsslist, AWheelNotchMovesOneRow)
+{
+    ListScene scene(5, 300);
+    UI::MouseEventArgs wheel;
+    wheel.second.x = -120;
+    scene.list->OnMouseWheel(wheel);
+    EXPECT_EQ(scene.list->GetCurrentIndex(), 1);
+    EXPECT_EQ(scene.list->GetScrollTarget(), RowHeight);
+    ASSERT_TRUE(scene.settle());
+    EXPECT_EQ(scene.list->GetScrollOffset(), RowHeight);
+    wheel.second.x = 240;
+    scene.list->OnMouseWheel(wheel);
+    EXPECT_EQ(scene.list->GetCurrentIndex(), 0);
+}
+
+TEST(wrsslist, APressThatStaysPutClicksALongerOneScrolls)
+{
+    const struct {
+        float move;
+        bool click;
+    } cases[] = {{0, true}, {9, true}, {10, false}, {60, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.move);
+        ListScene scene(5, 300);
+        auto down = scene.at(300, RowHeight + 100);
+        scene.list->OnMouseDown(down);
+        auto up = scene.at(300, RowHeight + 100 - c.move);
+        scene.list->OnMouseUp(up);
+        if (c.click) {
+            ASSERT_EQ(scene.clicks.seen.size(), 1u);
+            EXPECT_EQ(scene.clicks.seen[0], std::make_pair(intptr_t(1), intptr_t(0)));
+            EXPECT_EQ(scene.list->GetScrollTarget(), 0);
+        } else {
+            EXPECT_TRUE(scene.clicks.seen.empty());
+            // 5 rows of content over a 600 px screen.
+            EXPECT_FLOAT_EQ(scene.list->GetScrollTarget(), c.move * 5 * RowHeight / 600);
+        }
+    }
+}
+
+TEST(wrsslist, APressOnAThumbnailStartsADrag)
+{
+    ListScene scene(2, 300);
+    const UI::frect thumb = scene.list->GetItem(0)->GetThumbnailRect();
+    auto down = scene.at(thumb.x + 1, thumb.y + 1);
+    scene.list->OnMouseDown(down);
+    auto move = scene.at(thumb.x + 40, thumb.y + 40);
+    scene.list->OnMouseMove(move);
+    scene.list->OnMouseUp(move);
+    EXPECT_EQ(scene.logic.downs, 1);
+    EXPECT_EQ(scene.logic.moves, 1);
+    EXPECT_EQ(scene.logic.ups, 1);
+    EXPECT_TRUE(scene.clicks.seen.empty());
+}
+
+TEST(wrsslist, ADragEndsWithItsRowRemoved)
+{
+    ListScene scene(2, 300);
+    const UI::frect thumb = scene.list->GetItem(0)->GetThumbnailRect();
+    auto down = scene.at(thumb.x + 1, thumb.y + 1);
+    scene.list->OnMouseDown(down);
+    scene.list->GetItem(0)->OnMouseEnter();   // row 0 current
+    scene.list->BeginRemoveSelected();
+    scene.frames(40);
+    ASSERT_EQ(scene.list->GetItemCount(), 1);
+    auto move = scene.at(thumb.x + 40, thumb.y + 40);
+    scene.list->OnMouseMove(move);
+    scene.list->OnMouseUp(move);
+    EXPECT_EQ(scene.logic.downs, 1);
+    EXPECT_EQ(scene.logic.moves, 0);
+    EXPECT_EQ(scene.logic.ups, 0);
+}
+
+TEST(wrsslist, RemovalCollapsesTheRowThenHandsItToTheLogicThread)
+{
+    const struct {
+        bool delayed;
+        int frames;   // 124 px shrinking by a fifth a frame is under 2 px after 19
+    } cases[] = {{false, 1 + 19}, {true, 10 + 19}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.delayed);
+        ListScene scene(3, 400);
+        scene.key(40);   // current: row 1
+        UI::wrsslistitem* removed = scene.list->GetItem(1);
+        c.delayed ? scene.list->BeginRemoveSelectedDelayed() : scene.list->BeginRemoveSelected();
+        scene.frames(c.frames - 1);
+        EXPECT_TRUE(scene.list->IsRemoving());
+        EXPECT_TRUE(scene.logic.commands.empty());
+        scene.frames(1);
+        EXPECT_FALSE(scene.list->IsRemoving());
+        ASSERT_EQ(scene.logic.commands.size(), 1u);
+        EXPECT_EQ(scene.logic.commands[0].first, 18);
+        EXPECT_EQ(scene.logic.commands[0].second, reinterpret_cast<std::intptr_t>(removed));
+        EXPECT_EQ(scene.list->GetItemCount(), 2);
+        EXPECT_EQ(scene.list->GetItem(1)->GetY(), RowHeight);
+        EXPECT_EQ(scene.list->GetContentHeight(), 2 * RowHeight);
+    }
+}
+
+TEST(wrsslist, RowButtonsReachTheListenersAsListClicks)
+{
+    ListScene scene(3, 400);
+    UI::wrsslistitem* row = scene.list->GetItem(2);
+    const struct {
+        const char* widget;
+        const char* event;
+        intptr_t code;
+    } cases[] = {
+        {"wimage-rsslistitem-removeafile", "button_clicked", 107},
+        {"wimage-rsslistitem-downloadafile", "button_clicked", 108},
+        {"wselectbtn_addtofavorite", "selectbtn_clicked", 111},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.widget);
+        UI::widget* button = row->FindChild(c.widget);
+        ASSERT_NE(button, nullptr);
+        UI::SelectEventArgs pressed;
+        pressed.sender = button;
+        button->FireEvent(c.event, pressed);
+        ASSERT_FALSE(scene.clicks.seen.empty());
+        EXPECT_EQ(scene.clicks.seen.back(), std::make_pair(intptr_t(2), c.code));
+    }
+}
+
+TEST(wrsslist, ARowClickWaitsForTheClickAnimationWhenFrozen)
+{
+    ListScene scene(4, 400);
+    Freezer freezer{scene.list};
+    scene.list->GetEvent("rsslistitemclickanimation", true)->Subscribe(&Freezer::On, &freezer);
+    scene.list->GetItem(1)->Click();
+    EXPECT_TRUE(scene.list->IsFrozen());
+    EXPECT_TRUE(scene.clicks.seen.empty());
+    int frames = 0;
+    while (scene.list->IsFrozen() && frames < 100) {
+        scene.list->Draw();
+        ++frames;
+    }
+    EXPECT_GT(frames, 1);
+    ASSERT_EQ(scene.clicks.seen.size(), 1u);
+    EXPECT_EQ(scene.clicks.seen[0], std::make_pair(intptr_t(1), intptr_t(0)));
+    EXPECT_FALSE(scene.desk.IsVisible());
+    // Laid out again with the opened row in its place.
+    EXPECT_TRUE(scene.list->GetItem(1)->IsVisible());
+    EXPECT_EQ(scene.list->GetItem(3)->GetY(), 3 * RowHeight);
+}
+
+TEST(wrsslist, KeysAndFocus)
+{
+    ListScene scene(3, 400);
+    scene.key(40);
+    scene.key(40);
+    EXPECT_EQ(scene.list->GetCurrentIndex(), 2);
+    EXPECT_TRUE(scene.list->GetItem(2)->IsHighlighted());
+    scene.list->OnFocusOut();
+    EXPECT_EQ(scene.list->GetCurrentIndex(), -1);
+    EXPECT_FALSE(scene.list->GetItem(2)->IsHighlighted());
+    scene.key(46);   // Delete with no current row: nothing
+    EXPECT_TRUE(scene.clicks.seen.empty());
+    scene.list->OnFocusIn();
+    EXPECT_EQ(scene.list->GetCurrentIndex(), 2);
+    scene.key(13);
+    scene.key(46);
+    const std::vector<std::pair<intptr_t, intptr_t>> expected{{2, 0}, {2, 107}};
+    EXPECT_EQ(scene.clicks.seen, expected);
+    scene.key(38);
+    EXPECT_EQ(scene.list->GetCurrentIndex(), 1);
+}
+
+TEST(wrsslist, HoverMakesARowCurrent)
+{
+    ListScene scene(3, 400);
+    scene.list->GetItem(1)->OnMouseEnter();
+    EXPECT_EQ(scene.list->GetCurrentIndex(), 1);
+    EXPECT_TRUE(scene.list->GetItem(1)->IsHighlighted());
+    EXPECT_FALSE(scene.list->GetItem(0)->IsHighlighted());
+}
+
+TEST(wrsslist, AnItemThatFailsTheQualityFilterShowsOffline)
+{
+    const struct {
+        std::int64_t quality;
+        bool allow_all;
+        bool playable;
+    } cases[] = {{1280, false, true}, {0, false, false}, {0, true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.quality);
+        ListScene scene(0, 400);
+        scene.logic.allow_all = c.allow_all;
+        scene.list->SetItemAt(0, item(0, c.quality));
+        UI::wrsslistitem* row = scene.list->GetItem(0);
+        EXPECT_EQ(row->IsPlayable(), c.playable);
+        EXPECT_EQ(row->FindChild("wimage-offline")->GetShowState(), !c.playable);
+        EXPECT_EQ(row->FindChild("wimage-rsslistitem-downloadafile")->GetShowState(), c.playable);
+    }
+}
+
+}
