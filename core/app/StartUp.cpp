@@ -176,8 +176,9 @@ int run(HINSTANCE instance, const std::u16string& command_line, int show)
     return code;
 }
 
-// The language's catalogue in the program folder, when "Language" asks for one
-// and it can be read; null: the program's own texts.
+
+}
+
 HINSTANCE load_language(const std::string& program_folder)
 {
     DWORD language = 1033;
@@ -185,8 +186,6 @@ HINSTANCE load_language(const std::string& program_folder)
         return nullptr;
     const char* catalogue = language == 1028 ? "CHT.txt" : language == 2052 ? "CHS.txt" : nullptr;
     return catalogue ? plat::load_resource_module(plat::join_path(program_folder, catalogue)) : nullptr;
-}
-
 }
 
 bool screen_accepts(float ui_width, float ui_height, float screen_width, float screen_height)

@@ -15,6 +15,10 @@
 // cannot be made.
 int wWinMain(HINSTANCE instance, HINSTANCE, const std::u16string& command_line, int show);
 
+// The language's catalogue in the program folder, when HKLM "Language" asks
+// for one and it can be read; null: the program's own texts.
+HINSTANCE load_language(const std::string& program_folder);
+
 // Whether a screen takes the UI size (a margin of 5 pixels each way).
 bool screen_accepts(float ui_width, float ui_height, float screen_width, float screen_height);
 

@@ -1,7 +1,11 @@
 #include "core/app/CommandLine.h"
 #include "core/app/StartUp.h"
 
+#include "platform/fs/Files.h"
 #include "platform/fs/testing/TempFolder.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/testing/TemporaryRegistry.h"
+#include "platform/window/StringTable.h"
 
 #include <gtest/gtest.h>
 
@@ -72,6 +76,48 @@ TEST(StartUp, AnArgumentNamingAFileIsPassedQuoted)
     for (const auto& c : cases) {
         const std::u16string line = command_line_from(int(c.args.size()), c.args.data());
         EXPECT_EQ(std::string(line.begin(), line.end()), c.line);
+    }
+}
+
+TEST(StartUp, TheLanguageValueChoosesItsCatalogueWhenThereIsOne)
+{
+    const struct {
+        const char* what;
+        DWORD language;   // 0: no value
+        bool with_catalogues;
+        std::u16string_view search_text;
+    } cases[] = {
+        {"traditional Chinese", 1028, true, u"搜尋影片"},
+        {"simplified Chinese", 2052, true, u"搜索视频"},
+        {"traditional Chinese, no catalogue", 1028, false, u"Search YouTube"},
+        {"English", 1033, true, u"Search YouTube"},
+        {"no value", 0, true, u"Search YouTube"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        plat::TemporaryRegistry registry;
+        plat::TempFolder program_folder;
+        if (c.with_catalogues) {
+            ASSERT_EQ(plat::write_file_atomic(program_folder / "CHT.txt", "5102 搜尋影片\n"), 0);
+            ASSERT_EQ(plat::write_file_atomic(program_folder / "CHS.txt", "5102 搜索视频\n"), 0);
+        }
+        if (c.language != 0) {
+            HKEY key = nullptr;
+            ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Corvalen\\Strimo", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                      nullptr, &key, nullptr),
+                      ERROR_SUCCESS);
+            ASSERT_EQ(RegSetValueExW(key, u"Language", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&c.language),
+                                     sizeof c.language),
+                      ERROR_SUCCESS);
+            RegCloseKey(key);
+        }
+
+        HINSTANCE module = load_language(program_folder.path());
+        char16_t text[64] = {};
+        LoadStringW(module, 5102, reinterpret_cast<LPWSTR>(text), 64);
+        EXPECT_EQ(std::u16string_view(text), c.search_text);
+        if (module != nullptr)
+            plat::free_resource_module(module);
     }
 }
 
