@@ -250,7 +250,9 @@ TEST(Ap4Atoms, CompressedHeaders)
         ASSERT_NE(m, nullptr);
         EXPECT_EQ(!m->GetTrakAtoms().empty(), c.tracks);
         EXPECT_EQ(m->GetChild(AP4_ATOM_TYPE('m', 'o', 'o', 'v')), nullptr);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+        // Catches a bomb inflated in full or a reader that never ends, not speed:
+        // a loaded machine under the sanitizers takes seconds for the capped read.
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
     }
 }
 
