@@ -57,6 +57,11 @@ public:
     void SetRoot(window* root) { m_root = root; }
     // "rootui", the child of the root holding windows in motion; may be null.
     void SetOverlayRoot(window* overlay) { m_overlay = overlay; }
+    window* GetOverlayRoot() const { return m_overlay; }
+    // The video play window, set by the widget tree builder; may be null.
+    // The video layer invalidates it for every presented frame.
+    void SetVideoWindow(widget* video) { m_video = video; }
+    widget* GetVideoWindow() const { return m_video; }
     // Receives double-clicks that nothing else handles; may be null.
     void SetClient(widget* client) { m_client = client; }
     void SetHooks(uiLogicHooks* hooks) { m_hooks = hooks; }
@@ -106,6 +111,7 @@ private:
 
     window* m_root{nullptr};   // not owned: the builder's tree
     window* m_overlay{nullptr};
+    widget* m_video{nullptr};
     widget* m_client{nullptr};
     widget* m_tooltip{nullptr};
     uiLogicHooks* m_hooks{nullptr};
