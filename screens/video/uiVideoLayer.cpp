@@ -94,11 +94,19 @@ long uiVideoLayer::InvalidateLayer(int)
     return 0;
 }
 
+bool uiVideoLayer::NeedsRedraw()
+{
+    if (m_frame_arrived.exchange(false)) {
+        Invalidate();
+        if (widget* video = uiMgr::Instance().GetVideoWindow()) video->Invalidate();
+    }
+    return m_needs_redraw;
+}
+
 void uiVideoLayer::FramePresented()
 {
     m_needs_redraw = true;
-    Invalidate();
-    if (widget* video = uiMgr::Instance().GetVideoWindow()) video->Invalidate();
+    m_frame_arrived = true;
 }
 
 }

@@ -10,7 +10,9 @@
 //
 // Render, NeedsRedraw and GetTexture run on the compose thread under
 // UIRenderMutex; the setters on the UI or logic thread under the same lock;
-// FramePresented on the thread the source presents on, touching only flags.
+// FramePresented on the thread the source presents on, touching only atomic
+// flags: the widgets are invalidated by the next NeedsRedraw, on the compose
+// thread.
 
 #include "screens/video/Singleton.h"
 
@@ -60,7 +62,8 @@ public:
     long SetLayerActive(bool active) override;
     bool IsLayerActive() override { return IsVisible(); }
     long InvalidateLayer(int flag) override;
-    bool NeedsRedraw() override { return m_needs_redraw; }
+    // Also invalidates the layer and the video window when a frame came since the last poll.
+    bool NeedsRedraw() override;
 
     void FramePresented() override;
 
@@ -77,6 +80,7 @@ private:
     float m_video_height{0};
     float m_aspect{4.0f / 3.0f};
     std::atomic<bool> m_needs_redraw{false};
+    std::atomic<bool> m_frame_arrived{false};
 };
 
 }

@@ -157,6 +157,7 @@ TEST(uiVideoLayer, APresentedFrameInvalidatesTheLayerAndTheVideoWindow)
     s.root.SetDirty(false);
     layer.SetDirty(false);
     source->Present();
+    EXPECT_FALSE(layer.IsDirty());   // the presenting thread touches no widget
     EXPECT_TRUE(layer.NeedsRedraw());
     EXPECT_TRUE(layer.IsDirty());
     EXPECT_TRUE(s.root.IsDirty());   // the video window's redraw reaches the tree's flag
