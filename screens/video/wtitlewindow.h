@@ -1,8 +1,8 @@
 #pragma once
 // A pane with a 21 px title bar that folds to its bar and unfolds again, each
-// in 500 ms whatever the distance. A click on the bar fires the global
-// "titlewindow-click"; a size change fires "titlewindow-sizechange"; both
-// carry the pane as sender.
+// in 500 ms whatever the distance. A click on the bar fires
+// "titlewindow-click", a size change (not the fold's own steps)
+// "titlewindow-sizechange", on the pane and globally, with the pane as sender.
 
 #include "toolkit/widgets/ATimeLine.h"
 #include "toolkit/widgets/keyframe.h"

@@ -13,12 +13,10 @@
 
 #include "toolkit/controls/demo/SkinScreen.h"
 #include "toolkit/controls/wtext.h"
-#include "toolkit/render/D3D9Render.h"
+#include "toolkit/render/backbuffer.h"
 #include "toolkit/render/render.h"
 #include "toolkit/resmgr/d3dresMgr.h"
 #include "toolkit/uimgr/uiMgr.h"
-
-#include "platform/d3d9/D3DX.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -190,21 +188,14 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(out);
     setenv("SDL_VIDEODRIVER", "dummy", 0);
     setenv("STRIMO_SCREEN_SIZE", "1024x700", 0);
-    UI::d3dresMgr manager;
-    manager.Init(nullptr);
-    auto* renderer = static_cast<RenderEngine::D3D9Render*>(RenderEngine::CreateRender(nullptr, 2));
-    auto device = plat::ComPtr<IDirect3DDevice9>::adopt(manager.GetDevice());
-    auto sprite = plat::ComPtr<ID3DXSprite>::adopt(manager.GetSprite());
-    renderer->SetDevice(device.get());
-    renderer->SetSprite(sprite.get());
-    RenderEngine::InitRenderTargets();
-    manager.LoadSkin(u"");
+    UI::SkinRenderer skin;
+    UI::d3dresMgr& manager = skin.manager();
 
     int result = 0;
     {
         UI::uiVideoLayer layer;
         auto source = plat::ComPtr<test::TestPatternSource>::adopt(
-            test::TestPatternSource::Create(&layer, device.get(), 640, 360));
+            test::TestPatternSource::Create(&layer, skin.device(), 640, 360));
         layer.SetVideoSource(source.get());
         Demo d;
         build(d, manager);
@@ -231,7 +222,5 @@ int main(int argc, char** argv)
         UI::uiMgr::Instance().SetRoot(nullptr);
         UI::uiMgr::Instance().SetOverlayRoot(nullptr);
     }
-    renderer->SetSprite(nullptr);
-    renderer->SetDevice(nullptr);
     return result;
 }

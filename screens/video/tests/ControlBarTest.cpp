@@ -229,3 +229,14 @@ TEST(IBaseUIPlay, ForwardsToTheControlBar)
     EXPECT_EQ(s.text(s.bar->TitleText()), "A title");
     EXPECT_FALSE(s.bar->PlayButton()->IsVisible());
 }
+
+TEST(wcontrolbar, TheViewStateOffersTheOtherView)
+{
+    BarScene s;
+    s.bar->ShowViewState(wcontrolbar::ViewSmallWindow);
+    EXPECT_TRUE(s.bar->FullScreenButton()->IsVisible());
+    EXPECT_FALSE(s.bar->SmallWindowButton()->IsVisible());
+    s.bar->ShowViewState(wcontrolbar::ViewFullScreen);
+    EXPECT_FALSE(s.bar->FullScreenButton()->IsVisible());
+    EXPECT_TRUE(s.bar->SmallWindowButton()->IsVisible());
+}

@@ -1,10 +1,9 @@
-#include "screens/video/testing/TestPatternSource.h"
+#include "screens/video/tests/PatternScene.h"
 #include "screens/video/tests/VideoScene.h"
 #include "screens/video/uiVideoLayer.h"
 
 #include "playback/visualization/CVisualizationSource.h"
 #include "toolkit/controls/SkinDraw.h"
-#include "toolkit/render/tests/RenderRig.h"
 
 #include "platform/com/ComObject.h"
 #include "platform/registry/testing/TemporaryRegistry.h"
@@ -77,12 +76,9 @@ TEST(uiVideoLayer, AHeightOfZeroOrLessIsNoSize)
 // place, at the window's alpha; nothing outside the picture changes.
 TEST(uiVideoLayer, TheFrameIsDrawnInsideTheWindowAtItsAlpha)
 {
-    test::D3DScene d3d(400, 300);
-    uiVideoLayer layer;
-    auto source = plat::ComPtr<test::TestPatternSource>::adopt(
-        test::TestPatternSource::Create(&layer, d3d.rig.device.get(), 64, 48));
-    ASSERT_TRUE(source);
-    layer.SetVideoSource(source.get());
+    test::PatternScene pattern(400, 300, 64, 48);
+    ASSERT_TRUE(pattern.source);
+    test::D3DScene& d3d = pattern.d3d;
 
     window root("root");
     root.SetSize(400, 300);
@@ -120,12 +116,9 @@ TEST(uiVideoLayer, TheFrameIsDrawnInsideTheWindowAtItsAlpha)
 TEST(uiVideoLayer, TheVisualisationAdvancesOneFrameACycle)
 {
     plat::TemporaryRegistry no_effects;
-    test::D3DScene d3d(64, 64);
-    uiVideoLayer layer;
-    auto source = plat::ComPtr<test::TestPatternSource>::adopt(
-        test::TestPatternSource::Create(&layer, d3d.rig.device.get(), 16, 16));
-    layer.SetVideoSource(source.get());
-    CVisualizationSource visualization(d3d.renderer);
+    test::PatternScene pattern(64, 64, 16, 16);
+    uiVideoLayer& layer = pattern.layer;
+    CVisualizationSource visualization(pattern.d3d.renderer);
     auto reader = plat::ComPtr<PositionReader>::adopt(new PositionReader);
     visualization.SetSampleReader(reader.get());
     layer.SetVisualizationSource(&visualization);
@@ -147,16 +140,13 @@ TEST(uiVideoLayer, TheVisualisationAdvancesOneFrameACycle)
 TEST(uiVideoLayer, APresentedFrameInvalidatesTheLayerAndTheVideoWindow)
 {
     test::VideoScene s;
-    test::D3DScene d3d(32, 32);
-    uiVideoLayer layer;
-    auto source = plat::ComPtr<test::TestPatternSource>::adopt(
-        test::TestPatternSource::Create(&layer, d3d.rig.device.get(), 16, 16));
-    layer.SetVideoSource(source.get());
+    test::PatternScene pattern(32, 32, 16, 16);
+    uiVideoLayer& layer = pattern.layer;
     layer.GetTexture(nullptr);
     EXPECT_FALSE(layer.NeedsRedraw());
     s.root.SetDirty(false);
     layer.SetDirty(false);
-    source->Present();
+    pattern.source->Present();
     EXPECT_FALSE(layer.IsDirty());   // the presenting thread touches no widget
     EXPECT_TRUE(layer.NeedsRedraw());
     EXPECT_TRUE(layer.IsDirty());

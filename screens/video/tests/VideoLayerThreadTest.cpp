@@ -2,11 +2,9 @@
 // video play window: the notice only sets flags and invalidates, the draw
 // takes the texture under UIRenderMutex.
 
-#include "screens/video/testing/TestPatternSource.h"
-#include "screens/video/uiVideoLayer.h"
+#include "screens/video/tests/PatternScene.h"
 #include "screens/video/videoplaywindow.h"
 
-#include "toolkit/render/tests/RenderRig.h"
 #include "toolkit/uimgr/uiMgr.h"
 #include "toolkit/widgets/CMutexGuard.h"
 
@@ -19,11 +17,8 @@ using namespace UI;
 
 TEST(uiVideoLayer, FramesPresentedWhileTheWindowDraws)
 {
-    test::D3DScene d3d(200, 150);
-    uiVideoLayer layer;
-    auto source = plat::ComPtr<test::TestPatternSource>::adopt(
-        test::TestPatternSource::Create(&layer, d3d.rig.device.get(), 32, 24));
-    layer.SetVideoSource(source.get());
+    test::PatternScene pattern(200, 150, 32, 24);
+    uiVideoLayer& layer = pattern.layer;
     window root("root");
     root.SetSize(200, 150);
     auto* video = new videoplaywindow("videoplaywindow");
@@ -36,7 +31,7 @@ TEST(uiVideoLayer, FramesPresentedWhileTheWindowDraws)
 
     std::atomic<bool> stop{false};
     std::thread presenter([&] {
-        for (int i = 0; i < 300 && !stop; ++i) source->Present();
+        for (int i = 0; i < 300 && !stop; ++i) pattern.source->Present();
     });
     int drawn = 0;
     for (; drawn < 100; ++drawn) {
