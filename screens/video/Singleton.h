@@ -11,11 +11,16 @@ public:
     static T* Instance() { return s_instance; }
 
 protected:
-    explicit Singleton(T* self) { s_instance = self; }
-    ~Singleton() { s_instance = nullptr; }
+    explicit Singleton(T* self) : m_self(self) { s_instance = self; }
+    // A newer instance keeps its registration.
+    ~Singleton()
+    {
+        if (s_instance == m_self) s_instance = nullptr;
+    }
 
 private:
     static inline T* s_instance{nullptr};
+    T* const m_self;
 };
 
 }
