@@ -3,11 +3,11 @@
 #include "components/common/libutil/ByteBuffer.h"
 #include "core/http/CertHelper.h"
 #include "core/http/ConnectionManager.h"
-#include "core/update/InstallerLaunch.h"
 #include "core/update/VersionNumber.h"
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
 #include "platform/fs/Folders.h"
+#include "platform/fs/Process.h"
 #include "platform/fs/UniqueFd.h"
 
 #include <fcntl.h>
@@ -154,7 +154,7 @@ bool CVersionUpdate::verify_and_start()
         return false;
     }
     // Started from this descriptor: the bytes that verified are the bytes that run.
-    if (::fchmod(file.get(), 0700) != 0 || !start_from_descriptor(file.get(), {m_installer_path, "/SILENT"})) {
+    if (::fchmod(file.get(), 0700) != 0 || !plat::start_detached_from_descriptor(file.get(), {m_installer_path, "/SILENT"})) {
         plat::debug_log("update: cannot start the installer");
         return false;
     }

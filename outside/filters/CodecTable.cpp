@@ -114,6 +114,14 @@ std::optional<DecoderSetup> video_setup(const AM_MEDIA_TYPE& type)
         if (!record) return std::nullopt;
         setup.extradata = *record;
     }
+    // A RealVideo type carries the stream's whole header: its size, "VIDO",
+    // the codec, sizes and rate (26 bytes); the codec reads what follows.
+    constexpr std::size_t real_video_header = 26;
+    const bool real_video = setup.codec_id == AV_CODEC_ID_RV10 || setup.codec_id == AV_CODEC_ID_RV20 ||
+                            setup.codec_id == AV_CODEC_ID_RV30 || setup.codec_id == AV_CODEC_ID_RV40;
+    if (real_video && setup.extradata.size() >= real_video_header &&
+        std::memcmp(setup.extradata.data() + 4, "VIDO", 4) == 0)
+        setup.extradata.erase(setup.extradata.begin(), setup.extradata.begin() + real_video_header);
     setup.width = bmi->biWidth;
     setup.height = bmi->biHeight < 0 ? -bmi->biHeight : bmi->biHeight;
     if (setup.width <= 0 || setup.height <= 0 || setup.width > 16384 || setup.height > 16384) return std::nullopt;

@@ -2,12 +2,18 @@
 // multiplexer, created by class id.
 
 #include "AudioEncoderFilter.h"
+#include "AudioRenderer.h"
 #include "Decoders.h"
+#include "DmoWrapperFilter.h"
 #include "LavfSplitter.h"
 #include "SubtitleFilter.h"
 #include "MultiplexerFilter.h"
+#include "NetSource.h"
+#include "PassThroughDmo.h"
 #include "VideoEncoderFilter.h"
+#include "VideoMixingRenderer9.h"
 #include "platform/com/ServerExports.h"
+#include "platform/com/ServerModule.h"
 #include "platform/dshow/FilterClass.h"
 
 namespace {
@@ -27,6 +33,15 @@ const plat::ServerClass classes[] = {
     plat::filter_class<filters::MOVSplitter>({filters::CLSID_MOVSplitter, "MOV Splitter", "", "", "Both"}),
     plat::filter_class<filters::WaveParser>({filters::CLSID_WaveParser, "Wave Parser", "", "", "Both"}),
     plat::filter_class<filters::CorvaSubTitle>({filters::CLSID_CorvaSubTitle, "Corva SubTitle", "", "", "Both"}),
+    plat::filter_class<filters::CorvaNetSource>({filters::CLSID_CorvaNetSource, "Corva Net Source", "", "", "Both"}),
+    plat::filter_class<filters::DmoWrapperFilter>({CLSID_DMOWrapperFilter, "DMO Wrapper Filter", "", "", "Both"}),
+    plat::server_class<filters::PassThroughDmo>(
+        {filters::CLSID_CorvaPassThroughDmo, "Corva PassThrough DMO", "", "", "Both"}),
+    plat::filter_class<filters::DefaultDirectSoundDevice>(
+        {filters::CLSID_DSoundRender, "Default DirectSound Device", "", "", "Both"}),
+    plat::filter_class<filters::VideoMixingRenderer9>(
+        {filters::CLSID_VideoMixingRenderer9, "Video Mixing Renderer 9", "", "", "Both"}),
+    plat::filter_class<filters::DefaultWaveOutDevice>({filters::CLSID_AudioRender, "Default WaveOut Device", "", "", "Both"}),
 };
 
 }

@@ -10,9 +10,12 @@ struct HWND__;
 using HWND = HWND__*;
 using HDEVNOTIFY = void*;
 
+inline constexpr UINT DRIVE_UNKNOWN = 0;
 inline constexpr UINT DRIVE_NO_ROOT_DIR = 1;
 inline constexpr UINT DRIVE_REMOVABLE = 2;
+inline constexpr UINT DRIVE_FIXED = 3;
 inline constexpr UINT DRIVE_REMOTE = 4;
+inline constexpr UINT DRIVE_RAMDISK = 6;
 
 inline constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
@@ -26,6 +29,15 @@ inline constexpr DWORD DBT_DEVTYP_VOLUME = 2;
 inline constexpr DWORD DBT_DEVTYP_DEVICEINTERFACE = 5;
 inline constexpr WORD DBTF_NET = 2;
 inline constexpr DWORD DEVICE_NOTIFY_WINDOW_HANDLE = 0;
+
+union ULARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        DWORD HighPart;
+    } u;
+    ULONGLONG QuadPart;
+};
+using PULARGE_INTEGER = ULARGE_INTEGER*;
 
 struct DEV_BROADCAST_HDR {
     DWORD dbch_size;
@@ -50,9 +62,19 @@ struct DEV_BROADCAST_DEVICEINTERFACE_A {
 };
 
 // `root` is a letter, a colon and a backslash ("E:\"); the drive kind, or
-// DRIVE_NO_ROOT_DIR when no volume has that letter.
+// DRIVE_NO_ROOT_DIR when no volume has that letter. An absolute POSIX path
+// (links resolved) is answered by the mount that holds it: DRIVE_FIXED for a
+// local block device that is not removable, DRIVE_REMOVABLE, DRIVE_REMOTE for
+// a network file system, DRIVE_RAMDISK for tmpfs, DRIVE_UNKNOWN for the rest.
 UINT GetDriveTypeA(LPCSTR root);
 UINT GetDriveTypeW(LPCWSTR root);
+
+// The space of the volume that holds `folder` ("X:\..." on a lettered volume or
+// an absolute POSIX path; null: the current folder's): bytes free to this user,
+// total bytes, bytes free. Each out pointer may be null. FALSE when the folder
+// cannot be reached.
+BOOL GetDiskFreeSpaceExA(LPCSTR folder, PULARGE_INTEGER free_to_caller, PULARGE_INTEGER total, PULARGE_INTEGER free);
+BOOL GetDiskFreeSpaceExW(LPCWSTR folder, PULARGE_INTEGER free_to_caller, PULARGE_INTEGER total, PULARGE_INTEGER free);
 
 // For "X:\..." on a lettered volume or an absolute POSIX path: FILE_ATTRIBUTE_DIRECTORY
 // for a folder, FILE_ATTRIBUTE_ARCHIVE for a regular file, FILE_ATTRIBUTE_NORMAL for

@@ -2,7 +2,9 @@
 
 #include "Drives.h"
 #include "platform/base/DebugLog.h"
+#include "platform/fs/Files.h"
 #include "platform/fs/UniqueFd.h"
+#include "platform/window/Window.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -52,6 +54,18 @@ struct Registration {
     HWND window;
 };
 
+// Sent, as Windows sends it: the window's thread handles it while this
+// thread waits, and the record goes when the call returns.
+void send_to_window(HWND window, std::uintptr_t event, std::unique_ptr<DEV_BROADCAST_VOLUME> record)
+{
+    SendMessageW(window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(record.get()));
+}
+
+bool holds(const std::string& folder, const std::string& path)
+{
+    return path.starts_with(folder) && (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
 }
 
 struct VolumeMonitor::State {
@@ -73,6 +87,7 @@ VolumeMonitor& VolumeMonitor::instance()
 
 VolumeMonitor::VolumeMonitor() : m_state(std::make_unique<State>())
 {
+    m_state->sink = send_to_window;
     const char* given = std::getenv("STRIMO_TEST_VOLUMES");
     if (given != nullptr && *given != 0) {
         m_state->given = parse_given_volumes(given);
@@ -151,7 +166,21 @@ void VolumeMonitor::use_given_volumes(const std::vector<Volume>& volumes)
 void VolumeMonitor::set_sink(DeviceChangeSink sink)
 {
     std::scoped_lock hold(m_state->lock);
-    m_state->sink = std::move(sink);
+    m_state->sink = sink ? std::move(sink) : send_to_window;
+}
+
+DriveKind VolumeMonitor::kind_of_path(const std::string& path) const
+{
+    {
+        std::scoped_lock hold(m_state->lock);
+        const std::vector<Volume> volumes = m_state->given ? *m_state->given : std::vector<Volume>{};
+        const Volume* holder = nullptr;
+        for (const Volume& v : volumes)
+            if (holds(v.folder, path) && (!holder || v.folder.size() > holder->folder.size())) holder = &v;
+        if (holder) return holder->kind;
+    }
+    const FileData mountinfo = read_file(mountinfo_path);
+    return mountinfo ? drive_kind_of(path, mountinfo.bytes, sysfs_root) : DriveKind::Unknown;
 }
 
 void* VolumeMonitor::add_window(HWND window)
@@ -224,8 +253,12 @@ std::vector<Volume> parse_given_volumes(std::string_view text)
         const std::string_view kind = item.substr(2, colon - 2);
         const std::string_view folder = item.substr(colon + 1);
         if (letter < 'C' || letter > 'Z' || folder.empty() || folder[0] != '/') continue;
-        if (kind != "removable" && kind != "remote") continue;
-        volumes.push_back({letter, kind == "remote" ? DriveKind::Remote : DriveKind::Removable, std::string(folder)});
+        DriveKind drive;
+        if (kind == "removable") drive = DriveKind::Removable;
+        else if (kind == "remote") drive = DriveKind::Remote;
+        else if (kind == "fixed") drive = DriveKind::Fixed;
+        else continue;
+        volumes.push_back({letter, drive, std::string(folder)});
     }
     return volumes;
 }

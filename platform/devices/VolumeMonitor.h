@@ -5,7 +5,7 @@
 // It follows /proc/self/mountinfo (a watcher thread wakes on the kernel's
 // change notice) unless volumes are given by hand: tests call
 // `use_given_volumes`; demos set STRIMO_TEST_VOLUMES to items such as
-// "E=removable:/folder" separated by ";" (kinds: removable, remote).
+// "E=removable:/folder" separated by ";" (kinds: removable, remote, fixed).
 
 #include "VolumeTable.h"
 
@@ -23,8 +23,9 @@ struct DEV_BROADCAST_VOLUME;
 
 namespace plat {
 
-// Delivers one WM_DEVICECHANGE to a window. The window layer installs it and
-// owns the record from then on (freed once, after the window saw it).
+// Delivers one WM_DEVICECHANGE to a window and owns the record from then on.
+// The monitor's own sends the message to the window, so the record lives
+// until the window procedure has returned and is freed once, after it.
 using DeviceChangeSink =
     std::function<void(HWND window, std::uintptr_t event, std::unique_ptr<DEV_BROADCAST_VOLUME> record)>;
 
@@ -35,10 +36,15 @@ public:
 
     std::optional<Volume> find(char letter) const;
 
+    // The kind of drive that holds an absolute path: a given volume's kind
+    // when one holds it, else that of the system's mount (drive_kind_of).
+    DriveKind kind_of_path(const std::string& path) const;
+
     // Replaces the system's mounts by these volumes (letters as given) and
     // tells the registered windows what came and went.
     void use_given_volumes(const std::vector<Volume>& volumes);
 
+    // Replaces the delivery (tests record it); an empty sink restores the monitor's own.
     void set_sink(DeviceChangeSink sink);
 
     // A registration handle for the window; null when `window` is null.

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
+#include <optional>
 #include <set>
 #include <string_view>
 
@@ -29,12 +31,40 @@ bool flag_set(const std::string& path)
     return data && !data.bytes.empty() && data.bytes[0] == '1';
 }
 
-// sysfs's dev/block/MAJ:MIN links to the device; a partition's disk is its parent folder.
+// sysfs's dev/block/MAJ:MIN links to the device. File systems such as btrfs
+// show an anonymous number (major 0); their source "/dev/NAME" is then looked
+// up as class/block/NAME. Nothing when sysfs knows no such block device.
+std::optional<std::string> block_device_folder(const std::string& sysfs_root, const MountEntry& m)
+{
+    std::string device;
+    if (m.major != 0) {
+        device = sysfs_root + "/dev/block/" + std::to_string(m.major) + ":" + std::to_string(m.minor);
+    } else if (m.source.starts_with("/dev/") && m.source.find('/', 5) == std::string::npos) {
+        device = sysfs_root + "/class/block/" + m.source.substr(5);
+    } else {
+        return std::nullopt;
+    }
+    std::error_code error;
+    if (!std::filesystem::is_directory(device, error)) return std::nullopt;
+    return device;
+}
+
+// A partition's disk is its parent folder.
+bool is_removable_device(const std::string& device)
+{
+    return flag_set(device + "/removable") || flag_set(device + "/../removable");
+}
+
 bool is_removable_device(const std::string& sysfs_root, const MountEntry& m)
 {
-    const std::string device =
-        sysfs_root + "/dev/block/" + std::to_string(m.major) + ":" + std::to_string(m.minor);
-    return flag_set(device + "/removable") || flag_set(device + "/../removable");
+    const std::optional<std::string> device = block_device_folder(sysfs_root, m);
+    return device && is_removable_device(*device);
+}
+
+bool contains(const std::string& mount_point, const std::string& path)
+{
+    if (mount_point == "/") return true;
+    return path.starts_with(mount_point) && (path.size() == mount_point.size() || path[mount_point.size()] == '/');
 }
 
 }
@@ -96,7 +126,7 @@ std::vector<MountedVolume> removable_and_network_volumes(const std::string& moun
         MountedVolume v;
         if (is_network_fs(m.fs_type)) {
             v = {"net " + m.source + " " + m.mount_point, DriveKind::Remote, m.mount_point};
-        } else if (m.major != 0 && is_removable_device(sysfs_root, m)) {
+        } else if (is_removable_device(sysfs_root, m)) {
             v = {"dev " + std::to_string(m.major) + ":" + std::to_string(m.minor), DriveKind::Removable, m.mount_point};
         } else {
             continue;
@@ -104,6 +134,22 @@ std::vector<MountedVolume> removable_and_network_volumes(const std::string& moun
         if (keys.insert(v.key).second) volumes.push_back(std::move(v));
     }
     return volumes;
+}
+
+DriveKind drive_kind_of(const std::string& path, const std::string& mountinfo, const std::string& sysfs_root)
+{
+    std::optional<MountEntry> holder;
+    for (MountEntry& m : parse_mountinfo(mountinfo)) {
+        // The later of two mounts on one point is the one on top.
+        if (contains(m.mount_point, path) && (!holder || m.mount_point.size() >= holder->mount_point.size()))
+            holder = std::move(m);
+    }
+    if (!holder) return DriveKind::Unknown;
+    if (is_network_fs(holder->fs_type)) return DriveKind::Remote;
+    if (holder->fs_type == "tmpfs" || holder->fs_type == "ramfs") return DriveKind::RamDisk;
+    const std::optional<std::string> device = block_device_folder(sysfs_root, *holder);
+    if (!device) return DriveKind::Unknown;
+    return is_removable_device(*device) ? DriveKind::Removable : DriveKind::Fixed;
 }
 
 }

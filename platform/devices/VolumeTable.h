@@ -9,7 +9,9 @@
 
 namespace plat {
 
-enum class DriveKind { Removable, Remote };
+// Lettered volumes are removable or remote (given ones may be fixed too); the
+// other kinds answer only what holds a path.
+enum class DriveKind { Removable, Remote, Fixed, RamDisk, Unknown };
 
 struct Volume {
     char letter = 0;      // 'C' to 'Z'
@@ -54,5 +56,11 @@ private:
 // partition) and network file systems; bind mounts and second mounts of a
 // device are the volume already listed.
 std::vector<MountedVolume> removable_and_network_volumes(const std::string& mountinfo, const std::string& sysfs_root);
+
+// The kind of drive that holds an absolute, resolved path, by the topmost
+// mount that contains it: a network file system is remote; a block device
+// known to sysfs is removable by its flag (or its disk's), else fixed; tmpfs
+// and ramfs are RAM disks; anything else (overlay, proc, fuse) is unknown.
+DriveKind drive_kind_of(const std::string& path, const std::string& mountinfo, const std::string& sysfs_root);
 
 }

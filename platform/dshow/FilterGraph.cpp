@@ -321,15 +321,22 @@ std::vector<ComPtr<IBaseFilter>> FilterGraph::downstream_first() const
     return placed;
 }
 
+std::vector<ComPtr<IBaseFilter>> FilterGraph::sinks() const
+{
+    std::vector<ComPtr<IBaseFilter>> out;
+    for (const Member& m : m_filters)
+        if (filter_pins(m.filter.get(), PINDIR_OUTPUT).empty() &&
+            !filter_pins(m.filter.get(), PINDIR_INPUT, PinState::Connected).empty())
+            out.push_back(m.filter);
+    return out;
+}
+
 void FilterGraph::restart_completion()
 {
     int sinks = 0;
     {
         CAutoLock hold(&m_lock);
-        for (const Member& m : m_filters)
-            if (filter_pins(m.filter.get(), PINDIR_OUTPUT).empty() &&
-                !filter_pins(m.filter.get(), PINDIR_INPUT, PinState::Connected).empty())
-                ++sinks;
+        sinks = static_cast<int>(this->sinks().size());
     }
     std::scoped_lock hold(m_event_lock);
     m_sinks = sinks;
@@ -548,9 +555,25 @@ HRESULT FilterGraph::GetStopPosition(LONGLONG* t)
 {
     return ask_seekers([&](IMediaSeeking* s) { return s->GetStopPosition(t); });
 }
+// What the sinks stand at: the furthest of them, as a stream that ended early
+// (sound shorter than the picture) must not hold the position back. Without
+// sinks that say, the seekers are asked.
 HRESULT FilterGraph::GetCurrentPosition(LONGLONG* c)
 {
-    return ask_seekers([&](IMediaSeeking* s) { return s->GetCurrentPosition(c); });
+    if (!c) return E_POINTER;
+    std::vector<ComPtr<ISinkPosition>> told;
+    {
+        CAutoLock hold(&m_lock);
+        for (const ComPtr<IBaseFilter>& f : sinks())
+            if (ComPtr<ISinkPosition> p = f.as<ISinkPosition>()) told.push_back(p);
+    }
+    if (told.empty()) return ask_seekers([&](IMediaSeeking* s) { return s->GetCurrentPosition(c); });
+    *c = 0;
+    for (const ComPtr<ISinkPosition>& p : told) {
+        REFERENCE_TIME at = 0;
+        if (SUCCEEDED(p->GetSinkPosition(&at))) *c = std::max(*c, at);
+    }
+    return S_OK;
 }
 HRESULT FilterGraph::ConvertTimeFormat(LONGLONG* t, const GUID* tf, LONGLONG v, const GUID* vf)
 {

@@ -119,6 +119,7 @@ private:
     ~FilterGraph();
     std::vector<ComPtr<IBaseFilter>> downstream_first() const;   // caller holds m_lock
     std::vector<ComPtr<IMediaSeeking>> seekers() const;           // caller holds m_lock
+    std::vector<ComPtr<IBaseFilter>> sinks() const;               // caller holds m_lock
     template <class Call>
     HRESULT ask_seekers(Call call) const;
     // Adds each candidate that may take what output offers, best first, until

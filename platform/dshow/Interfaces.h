@@ -216,6 +216,19 @@ struct IFileSinkFilter : IUnknown {
     PLAT_INTERFACE_END(IFileSinkFilter);
 };
 
+// Ours, not Windows': where a sink stands in its stream, which the graph's
+// current position is asked of (a renderer: what it presented or played; a
+// multiplexer: what it wrote).
+inline constexpr IID IID_ISinkPosition = plat::make_guid("{864389C8-AA9C-4C70-A491-2418E878989A}");
+
+struct ISinkPosition : IUnknown {
+    static constexpr const IID& iid = IID_ISinkPosition;
+    // In media time (the segment's start plus the time within it, 100 ns
+    // units); S_FALSE with 0 before anything went out.
+    virtual HRESULT GetSinkPosition(REFERENCE_TIME* position) = 0;
+    PLAT_INTERFACE_END(ISinkPosition);
+};
+
 struct IMediaControl : IUnknown {
     static constexpr const IID& iid = IID_IMediaControl;
     virtual HRESULT Run() = 0;

@@ -131,3 +131,9 @@ bool list_folder(const std::string& path, std::vector<FolderEntry>& entries)
 }
 
 }
+
+bool FileExists(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}

@@ -38,3 +38,8 @@ struct FolderEntry {
 bool list_folder(const std::string& path, std::vector<FolderEntry>& entries);
 
 }
+
+// True when the path names a regular file (links followed): what carries the
+// archive attribute (0x20) here. A folder (0x10), anything else, or nothing
+// there counts as missing.
+bool FileExists(const std::string& path);

@@ -6,8 +6,8 @@
 #include <gumbo.h>
 
 #include <algorithm>
-#include <array>
 #include <cctype>
+#include <initializer_list>
 
 namespace plat::html {
 
@@ -21,96 +21,223 @@ bool equal_nocase(std::string_view a, std::string_view b)
            });
 }
 
+bool is_named(std::string_view name, std::initializer_list<std::string_view> names)
+{
+    return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return equal_nocase(n, name); });
+}
+
 bool is_void_element(std::string_view name)
 {
-    static constexpr std::array<std::string_view, 19> names = {
-        "area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "img",
-        "input", "keygen", "link", "meta", "param", "source", "track", "wbr", "image"};
-    return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return equal_nocase(n, name); });
+    return is_named(name, {"area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "img", "input",
+                           "keygen", "link", "meta", "param", "source", "track", "wbr", "image"});
 }
 
-// Elements whose text is written as it stands, never escaped.
+// HTML elements whose text is written as it stands, never escaped.
 bool is_raw_text_element(std::string_view name)
 {
-    static constexpr std::array<std::string_view, 7> names = {
-        "script", "style", "xmp", "iframe", "noembed", "noframes", "plaintext"};
-    return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return n == name; });
+    return is_named(name, {"script", "style", "xmp", "iframe", "noembed", "noframes", "plaintext"});
 }
 
-// Elements whose content is text up to their own end tag, whatever it holds.
-bool holds_only_text(std::string_view name)
+bool is_markup_space(char c)
 {
-    static constexpr std::array<std::string_view, 9> names = {
-        "script", "style", "xmp", "iframe", "noembed", "noframes", "plaintext", "textarea", "title"};
-    return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return equal_nocase(n, name); });
+    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
 }
 
-// Where the text content of element name, starting at from, ends: at its end
-// tag in any case, else at the end of the markup.
-std::size_t end_of_text_content(std::string_view html, std::size_t from, std::string_view name)
+bool is_ascii_alpha(char c)
 {
-    for (std::size_t at = html.find("</", from); at != std::string_view::npos; at = html.find("</", at + 2))
-        if (at + 2 + name.size() <= html.size() && equal_nocase(html.substr(at + 2, name.size()), name))
-            return at;
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool starts_with_nocase(std::string_view html, std::size_t at, std::string_view prefix)
+{
+    return at + prefix.size() <= html.size() && equal_nocase(html.substr(at, prefix.size()), prefix);
+}
+
+// "<name" or "</name" at `at` (as `prefix`) followed by what ends a tag name.
+bool is_tag_named(std::string_view html, std::size_t at, std::string_view prefix, std::string_view name)
+{
+    const std::size_t after = at + prefix.size() + name.size();
+    return starts_with_nocase(html, at, prefix) && starts_with_nocase(html, at + prefix.size(), name) &&
+           after < html.size() && (is_markup_space(html[after]) || html[after] == '/' || html[after] == '>');
+}
+
+// A tag as the tokenizer reads it: its name and its closing ">" (the end of
+// the markup when it has none). Names may hold "<", "=" and quotes; a value
+// is quoted only where one starts right after "=".
+struct Tag {
+    std::string_view name;
+    std::size_t end;
+};
+
+Tag read_tag(std::string_view html, std::size_t name_at)
+{
+    const auto ends_name = [&](std::size_t at) {
+        return is_markup_space(html[at]) || html[at] == '/' || html[at] == '>';
+    };
+    std::size_t at = name_at;
+    while (at < html.size() && !ends_name(at))
+        ++at;
+    const Tag tag{html.substr(name_at, at - name_at), html.size()};
+    while (at < html.size()) {
+        if (html[at] == '>')
+            return {tag.name, at};
+        if (ends_name(at)) {
+            ++at;
+            continue;
+        }
+        ++at;   // an attribute name's first character, which may be "="
+        while (at < html.size() && !ends_name(at) && html[at] != '=')
+            ++at;
+        while (at < html.size() && is_markup_space(html[at]))
+            ++at;
+        if (at == html.size() || html[at] != '=')
+            continue;
+        ++at;
+        while (at < html.size() && is_markup_space(html[at]))
+            ++at;
+        if (at < html.size() && (html[at] == '"' || html[at] == '\'')) {
+            const std::size_t close = html.find(html[at], at + 1);
+            if (close == std::string_view::npos)
+                return tag;
+            at = close + 1;
+        } else {
+            while (at < html.size() && !is_markup_space(html[at]) && html[at] != '>')
+                ++at;
+        }
+    }
+    return tag;
+}
+
+// The last character of the comment opening at `open` ("<!--"): its ">",
+// however the tokenizer ends it, or the end of the markup.
+std::size_t end_of_comment(std::string_view html, std::size_t open)
+{
+    const std::size_t body = open + 4;
+    if (body < html.size() && html[body] == '>')
+        return body;
+    if (body + 1 < html.size() && html[body] == '-' && html[body + 1] == '>')
+        return body + 1;
+    for (std::size_t at = html.find("--", body); at != std::string_view::npos; at = html.find("--", at + 1)) {
+        if (html.compare(at + 2, 1, ">") == 0)
+            return at + 2;
+        if (html.compare(at + 2, 2, "!>") == 0)
+            return at + 3;
+    }
     return html.size();
 }
 
-// The end of the tag whose name starts at or ends at from: its ">" outside quoted
-// attribute values (a quote opens one only right after "=", as the parser
-// reads it), or the end of the markup.
-std::size_t end_of_start_tag(std::string_view html, std::size_t from)
+// Where the text of a script starting at `from` ends: at its end tag, outside
+// the "<!--<script>" escapes that hide one, or at the end of the markup.
+std::size_t end_of_script_text(std::string_view html, std::size_t from)
 {
+    enum { Data, Escaped, DoubleEscaped } state = Data;
     for (std::size_t at = from; at < html.size(); ++at) {
-        if (html[at] == '>')
-            return at;
-        if (html[at] != '=')
-            continue;
-        std::size_t value = at + 1;
-        while (value < html.size() && std::isspace(static_cast<unsigned char>(html[value])))
-            ++value;
-        if (value < html.size() && (html[value] == '"' || html[value] == '\'')) {
-            const std::size_t close = html.find(html[value], value + 1);
-            if (close == std::string_view::npos)
-                return html.size();
-            at = close;
+        if (state == Data && html.compare(at, 4, "<!--") == 0) {
+            state = Escaped;
+            at += 1;   // its dashes may close it again at once: "<!-->"
+        } else if (state != Data && html.compare(at, 3, "-->") == 0) {
+            state = Data;
+            at += 2;
+        } else if (is_tag_named(html, at, "</", "script")) {
+            if (state != DoubleEscaped)
+                return at;
+            state = Escaped;
+        } else if (state == Escaped && is_tag_named(html, at, "<", "script")) {
+            state = DoubleEscaped;
         }
     }
     return html.size();
 }
 
-// The deepest nesting the markup could open: every start tag of a non-void
-// element counts one level, every end tag gives one back. Attribute values,
-// comments and the text of script-like elements hold no tags. The writer
-// never nests deeper than the limit, so what parsed once parses again.
+// Where the text of an element that holds only text ends: at its own end tag,
+// or at the end of the markup.
+std::size_t end_of_text(std::string_view html, std::size_t from, std::string_view name)
+{
+    for (std::size_t at = html.find("</", from); at != std::string_view::npos; at = html.find("</", at + 2))
+        if (is_tag_named(html, at, "</", name))
+            return at;
+    return html.size();
+}
+
+// Where an element stands, for how the tokenizer reads the content of the
+// text-only elements in it: SVG and MathML elements hold markup whatever their
+// names, and a select ignores the text-only elements it may not hold.
+enum class Context { Html, Foreign, Select };
+
+Context context_in(Context parent, std::string_view name)
+{
+    if (is_named(name, {"svg", "math"}))
+        return Context::Foreign;
+    if (is_named(name, {"foreignObject", "desc", "title", "mi", "mo", "mn", "ms", "mtext", "annotation-xml", "template"}))
+        return Context::Html;
+    return equal_nocase(name, "select") ? Context::Select : parent;
+}
+
+enum class Content { Markup, Text, Script, TextToTheEnd };
+
+Content content_of(std::string_view name, Context context)
+{
+    const bool script = equal_nocase(name, "script");
+    if (!script && !is_named(name, {"style", "xmp", "iframe", "noembed", "noframes", "textarea", "title", "plaintext"}))
+        return Content::Markup;
+    if (context == Context::Foreign || (context == Context::Select && !script && !equal_nocase(name, "textarea")))
+        return Content::Markup;
+    if (script)
+        return Content::Script;
+    return equal_nocase(name, "plaintext") ? Content::TextToTheEnd : Content::Text;
+}
+
+// The deepest nesting the markup could open, read as the tokenizer reads it:
+// every start tag of a non-void element opens one level, and an end tag closes
+// the innermost open element only when it names it (the parser keeps elements
+// open past end tags that name others, so counting those as closing would let
+// any depth through). Comments, attribute values and the text of text-only
+// elements hold no tags. The writer closes every element it opens, in order,
+// so what it writes counts no deeper than its tree. Stops counting once past
+// the limit.
 int estimated_nesting(std::string_view html)
 {
-    int depth = 0, deepest = 0;
-    for (std::size_t i = 0; i + 1 < html.size(); ++i) {
-        if (html[i] != '<')
-            continue;
+    struct Open {
+        std::string_view name;
+        Context context;
+    };
+    std::vector<Open> open;
+    int deepest = 0;
+    for (std::size_t i = html.find('<'); i != std::string_view::npos && i + 1 < html.size(); i = html.find('<', i + 1)) {
+        const char next = html[i + 1];
         if (html.compare(i, 4, "<!--") == 0) {
-            std::size_t end = html.find("-->", i + 4);
-            if (end == std::string_view::npos)
+            i = end_of_comment(html, i);
+        } else if (next == '!' || next == '?') {
+            i = std::min(html.find('>', i), html.size());   // a bogus comment or a doctype
+        } else if (next == '/' && i + 2 < html.size()) {
+            if (!is_ascii_alpha(html[i + 2])) {
+                i = std::min(html.find('>', i), html.size());
+                continue;
+            }
+            const Tag tag = read_tag(html, i + 2);
+            if (!open.empty() && equal_nocase(open.back().name, tag.name))
+                open.pop_back();
+            i = tag.end;
+        } else if (is_ascii_alpha(next)) {
+            const Tag tag = read_tag(html, i + 1);
+            i = tag.end;
+            if (i == html.size())
                 break;
-            i = end + 2;
-            continue;
+            const Context context = open.empty() ? Context::Html : open.back().context;
+            const Content content = content_of(tag.name, context);
+            if (!is_void_element(tag.name)) {
+                open.push_back({tag.name, context_in(context, tag.name)});
+                deepest = std::max(deepest, static_cast<int>(open.size()));
+                if (deepest > max_nesting)
+                    break;
+            }
+            if (content == Content::TextToTheEnd)
+                break;
+            if (content == Content::Script)
+                i = end_of_script_text(html, i + 1) - 1;
+            else if (content == Content::Text)
+                i = end_of_text(html, i + 1, tag.name) - 1;
         }
-        if (html[i + 1] == '/') {
-            depth = std::max(depth - 1, 0);
-            i = end_of_start_tag(html, i + 2);   // an end tag's name may hold "<"
-            continue;
-        }
-        if (!std::isalpha(static_cast<unsigned char>(html[i + 1])))
-            continue;
-        std::size_t end = i + 1;
-        while (end < html.size() && std::isalnum(static_cast<unsigned char>(html[end])))
-            ++end;
-        const std::string_view name = html.substr(i + 1, end - i - 1);
-        if (!is_void_element(name))
-            deepest = std::max(deepest, ++depth);
-        i = end_of_start_tag(html, end);
-        if (holds_only_text(name) && i < html.size())
-            i = end_of_text_content(html, i + 1, name) - 1;
     }
     return deepest;
 }
@@ -145,6 +272,7 @@ std::unique_ptr<Node> copy_leaf(const GumboNode& from)
     default: {
         auto node = std::make_unique<Node>(NodeKind::Element);
         node->set_name(element_name(from.v.element));
+        node->set_foreign(from.v.element.tag_namespace != GUMBO_NAMESPACE_HTML);
         const GumboVector& attributes = from.v.element.attributes;
         for (unsigned i = 0; i < attributes.length; ++i) {
             const auto* attribute = static_cast<const GumboAttribute*>(attributes.data[i]);
@@ -214,7 +342,7 @@ void serialise(std::string& out, const Node& node, const Node& parent)
 {
     switch (node.kind()) {
     case NodeKind::Text:
-        if (parent.kind() == NodeKind::Element && is_raw_text_element(parent.name()))
+        if (parent.kind() == NodeKind::Element && !parent.foreign() && is_raw_text_element(parent.name()))
             out += node.text();
         else
             escape_into(out, node.text(), false);
@@ -233,8 +361,13 @@ void serialise(std::string& out, const Node& node, const Node& parent)
             out += '"';
         }
         out += '>';
-        if (is_void_element(node.name()))
+        if (!node.foreign() && is_void_element(node.name()))
             return;
+        // The parser drops a line break right after these start tags: a text
+        // that starts with one keeps it only when another is written before it.
+        if (!node.foreign() && is_named(node.name(), {"pre", "textarea", "listing"}) && !node.children().empty() &&
+            node.children().front()->kind() == NodeKind::Text && node.children().front()->text().starts_with('\n'))
+            out += '\n';
         serialise_children(out, node);
         out += "</" + node.name() + '>';
         return;

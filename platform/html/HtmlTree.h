@@ -48,6 +48,10 @@ public:
     std::vector<std::unique_ptr<Node>> remove_children();
     void set_name(std::string name) { m_name = std::move(name); }
     void set_text(std::string text) { m_text = std::move(text); }
+    // An SVG or MathML element: the rules of HTML elements that share its name
+    // (void, text written unescaped) do not apply to it.
+    bool foreign() const { return m_foreign; }
+    void set_foreign(bool foreign) { m_foreign = foreign; }
     void add_attribute(Attribute attribute) { m_attributes.push_back(std::move(attribute)); }
     const std::vector<Attribute>& attributes() const { return m_attributes; }
 
@@ -58,6 +62,7 @@ private:
     std::vector<Attribute> m_attributes;
     std::vector<std::unique_ptr<Node>> m_children;
     Node* m_parent{nullptr};
+    bool m_foreign{false};
 };
 
 enum class ParseResult { Parsed, TooLarge, TooDeep };

@@ -34,14 +34,16 @@ void open_audio_output()
         return;
     h.output = SdlAudioOutput::open(h.mixer);
     if (!h.output)
-        h.output = std::make_unique<SilentAudioOutput>(h.mixer);
+        h.output = std::make_unique<SilentAudioOutput>(h.mixer, SilentPace::RealTime);
 }
 
-SilentAudioOutput& use_silent_audio()
+SilentAudioOutput& use_silent_audio() { return use_silent_audio(SilentPace::OnRequest); }
+
+SilentAudioOutput& use_silent_audio(SilentPace pace)
 {
     AudioHost& h = host();
     std::scoped_lock hold(h.lock);
-    auto silent = std::make_unique<SilentAudioOutput>(h.mixer);
+    auto silent = std::make_unique<SilentAudioOutput>(h.mixer, pace);
     SilentAudioOutput& out = *silent;
     h.output = std::move(silent);
     return out;

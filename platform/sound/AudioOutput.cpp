@@ -5,6 +5,9 @@
 
 #include <SDL.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <span>
 #include <string>
 
@@ -48,6 +51,34 @@ SdlAudioOutput::~SdlAudioOutput()
     // Closing waits for the callback to return, so the mixer outlives every call.
     SDL_CloseAudioDevice(m_device);
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+SilentAudioOutput::SilentAudioOutput(Mixer& mixer, SilentPace pace) : m_mixer(mixer)
+{
+    if (pace == SilentPace::RealTime)
+        m_clock = std::jthread([this](std::stop_token stop) { keep_time(stop); });
+}
+
+SilentAudioOutput::~SilentAudioOutput() = default;
+
+// Mixes in steps of 10 ms, as many as the steady clock says have passed, so
+// a late wake-up catches up rather than slowing the voices' clocks down.
+void SilentAudioOutput::keep_time(std::stop_token stop)
+{
+    using namespace std::chrono;
+    constexpr std::size_t step_frames = mix_rate / 100;
+    std::vector<std::int16_t> scratch(step_frames * mix_channels);
+    const auto began = steady_clock::now();
+    std::uint64_t mixed = 0;
+    std::mutex idle;
+    std::condition_variable_any wake;
+    while (!stop.stop_requested()) {
+        const auto due = std::uint64_t(duration_cast<microseconds>(steady_clock::now() - began).count()) * mix_rate / 1000000;
+        for (; mixed + step_frames <= due; mixed += step_frames)
+            m_mixer.mix(scratch);
+        std::unique_lock hold(idle);
+        wake.wait_for(hold, stop, milliseconds(10), [] { return false; });
+    }
 }
 
 void SilentAudioOutput::render(std::size_t frames)

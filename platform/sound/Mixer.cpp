@@ -20,6 +20,8 @@ struct Voice {
     double gain = 1.0;
     double left = 1.0;    // pan: the far side is attenuated, the near one kept
     double right = 1.0;
+    bool stream = false;         // plays a queue: data->bytes from the front
+    std::uint64_t played = 0;    // a stream's whole source frames played
 };
 
 namespace {
@@ -54,6 +56,30 @@ void mix_voice(Voice& v, std::span<double> mix)
         mix[i + 1] += sample_at(d, frame, 1) * v.gain * v.right;
         v.position += step;
     }
+}
+
+// Adds what a stream has queued; a dry queue waits, as the renderer feeding
+// it is late, and the played count (its clock) waits with it.
+void mix_stream(Voice& v, std::span<double> mix)
+{
+    SampleData& d = *v.data;
+    const std::size_t frames = d.bytes.size() / frame_bytes(d);
+    const double step = double(d.rate) / mix_rate;
+    const double begin = v.position;
+    for (std::size_t i = 0; i + 1 < mix.size(); i += 2) {
+        const auto frame = static_cast<std::size_t>(v.position);
+        if (frame >= frames)
+            break;
+        mix[i] += sample_at(d, frame, 0) * v.gain * v.left;
+        mix[i + 1] += sample_at(d, frame, 1) * v.gain * v.right;
+        v.position += step;
+    }
+    // A faster source can step past the last queued frame: what is left of
+    // the step carries on into the next data.
+    const auto used = std::min(static_cast<std::size_t>(v.position), frames);
+    v.played += used - static_cast<std::size_t>(begin);
+    d.bytes.erase(d.bytes.begin(), d.bytes.begin() + std::ptrdiff_t(used * frame_bytes(d)));
+    v.position -= double(used);
 }
 
 }
@@ -163,6 +189,48 @@ HRESULT Mixer::play(Voice& v)
     return DS_OK;
 }
 
+Mixer::VoicePtr Mixer::add_stream(const WAVEFORMATEX& format)
+{
+    VoicePtr v = add_voice(format, 0);
+    std::scoped_lock hold(m_lock);
+    v->stream = true;
+    return v;
+}
+
+HRESULT Mixer::queue(Voice& v, std::span<const std::byte> bytes)
+{
+    std::scoped_lock hold(m_lock);
+    if (v.lost)
+        return DSERR_BUFFERLOST;
+    v.data->bytes.insert(v.data->bytes.end(), bytes.begin(), bytes.end());
+    return DS_OK;
+}
+
+void Mixer::halt(Voice& v)
+{
+    std::scoped_lock hold(m_lock);
+    v.playing = false;
+}
+
+void Mixer::discard(Voice& v)
+{
+    std::scoped_lock hold(m_lock);
+    v.data->bytes.clear();
+    v.position = 0;
+}
+
+std::size_t Mixer::queued_bytes(const Voice& v) const
+{
+    std::scoped_lock hold(m_lock);
+    return v.data->bytes.size();
+}
+
+std::uint64_t Mixer::played_frames(const Voice& v) const
+{
+    std::scoped_lock hold(m_lock);
+    return v.played;
+}
+
 void Mixer::mix(std::span<std::int16_t> out)
 {
     std::vector<double> sum(out.size(), 0.0);
@@ -171,7 +239,7 @@ void Mixer::mix(std::span<std::int16_t> out)
         std::erase_if(m_voices, [](const std::weak_ptr<Voice>& w) { return w.expired(); });
         for (const auto& w : m_voices)
             if (auto v = w.lock(); v && v->playing)
-                mix_voice(*v, sum);
+                v->stream ? mix_stream(*v, sum) : mix_voice(*v, sum);
     }
     for (std::size_t i = 0; i < out.size(); ++i)
         out[i] = static_cast<std::int16_t>(std::clamp(std::lround(sum[i] * 32768.0), -32768L, 32767L));

@@ -46,6 +46,17 @@ public:
     HRESULT set_position(Voice& v, std::size_t offset);
     HRESULT play(Voice& v);
 
+    // A streaming voice: it plays what its owner queues, in order, and waits
+    // (silent) when the queue runs dry. It starts halted.
+    VoicePtr add_stream(const WAVEFORMATEX& format);
+    HRESULT queue(Voice& v, std::span<const std::byte> bytes);
+    // Halts (keeping the queue) or drops what is queued.
+    void halt(Voice& v);
+    void discard(Voice& v);
+    std::size_t queued_bytes(const Voice& v) const;
+    // Source frames of a stream that went out since it was made: its clock.
+    std::uint64_t played_frames(const Voice& v) const;
+
     // Adds the playing buffers into out (interleaved stereo frames), which it clears first.
     void mix(std::span<std::int16_t> out);
 

@@ -3,6 +3,8 @@
 #include "DialogPainter.h"
 #include "WindowTable.h"
 
+#include "platform/window/Clipboard.h"
+
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
 
@@ -23,11 +25,13 @@ struct DialogState {
     bool ended = false;
     INT_PTR result = 0;
     HWND pressed = nullptr;   // the button the mouse went down on
+    HWND focus = nullptr;     // the edit field that typed text goes to
 };
 
 struct ControlState {
     DialogItemKind kind;
     int low = 0, high = 100, pos = 0;   // progress bars
+    std::size_t caret = 0;              // edit fields: in UTF-16 units, never inside a surrogate pair
 };
 
 struct DialogTable {
@@ -73,31 +77,128 @@ bool is_button(HWND control)
     return state && (state->kind == DialogItemKind::Button || state->kind == DialogItemKind::DefaultButton);
 }
 
-HWND button_at(HWND dialog, LPARAM point)
+bool is_edit(HWND control)
+{
+    auto state = control_state(control);
+    return state && state->kind == DialogItemKind::Edit;
+}
+
+HWND control_at(HWND dialog, LPARAM point, bool (*is_kind)(HWND))
 {
     const POINT p{GET_X_LPARAM(point), GET_Y_LPARAM(point)};
     for (HWND child : child_windows(dialog)) {
         RECT r{};
         GetWindowRect(child, &r);
-        if (is_button(child) && p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom) return child;
+        if (is_kind(child) && p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom) return child;
     }
     return nullptr;
+}
+
+std::u16string window_text(HWND hwnd)
+{
+    std::u16string text;
+    update_window(hwnd, [&](WindowRecord& r) { text = r.text; });
+    return text;
+}
+
+bool is_high_surrogate(char16_t c) { return c >= 0xD800 && c < 0xDC00; }
+bool is_low_surrogate(char16_t c) { return c >= 0xDC00 && c < 0xE000; }
+
+std::size_t previous_character(const std::u16string& text, std::size_t at)
+{
+    if (at == 0) return 0;
+    return at >= 2 && is_low_surrogate(text[at - 1]) && is_high_surrogate(text[at - 2]) ? at - 2 : at - 1;
+}
+
+std::size_t next_character(const std::u16string& text, std::size_t at)
+{
+    if (at >= text.size()) return text.size();
+    return at + 1 < text.size() && is_high_surrogate(text[at]) && is_low_surrogate(text[at + 1]) ? at + 2 : at + 1;
+}
+
+// Changes an edit field's text and caret together, then has its dialog paint.
+void edit_field(HWND field, const std::function<void(std::u16string& text, std::size_t& caret)>& change)
+{
+    auto state = control_state(field);
+    if (!state || state->kind != DialogItemKind::Edit) return;
+    std::u16string text = window_text(field);
+    std::size_t caret = std::min(state->caret, text.size());
+    change(text, caret);
+    update_window(field, [&](WindowRecord& r) { r.text = text; });
+    {
+        auto& t = dialog_table();
+        std::scoped_lock hold(t.lock);
+        if (auto found = t.controls.find(field); found != t.controls.end()) found->second.caret = caret;
+    }
+    request_paint(GetParent(field));
+}
+
+// The clipboard's text up to its first line break: the field holds one line.
+std::u16string clipboard_line(HWND owner)
+{
+    std::u16string text;
+    if (!OpenClipboard(owner)) return text;
+    if (HGLOBAL block = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* units = static_cast<const WCHAR*>(GlobalLock(block))) {
+            text = units;
+            GlobalUnlock(block);
+        }
+    }
+    CloseClipboard();
+    return text.substr(0, text.find_first_of(u"\r\n"));
+}
+
+void type_character(HWND field, WCHAR unit)
+{
+    if (unit == VK_BACK) {
+        edit_field(field, [](std::u16string& text, std::size_t& caret) {
+            const std::size_t from = previous_character(text, caret);
+            text.erase(from, caret - from);
+            caret = from;
+        });
+    } else if (unit >= 0x20 && unit != 0x7F) {   // Enter, Escape and Tab act on the dialog, not the text
+        edit_field(field, [unit](std::u16string& text, std::size_t& caret) { text.insert(caret++, 1, unit); });
+    }
+}
+
+void press_key(HWND dialog, HWND field, WPARAM key)
+{
+    const bool control = (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0;
+    const bool edits = key == VK_LEFT || key == VK_RIGHT || key == VK_HOME || key == VK_END || key == VK_DELETE ||
+                       (key == 'V' && control);
+    if (!edits) return;
+    edit_field(field, [&](std::u16string& text, std::size_t& caret) {
+        switch (key) {
+        case VK_LEFT: caret = previous_character(text, caret); break;
+        case VK_RIGHT: caret = next_character(text, caret); break;
+        case VK_HOME: caret = 0; break;
+        case VK_END: caret = text.size(); break;
+        case VK_DELETE: text.erase(caret, next_character(text, caret) - caret); break;
+        case 'V': {
+            const std::u16string pasted = clipboard_line(dialog);
+            text.insert(caret, pasted);
+            caret += pasted.size();
+            break;
+        }
+        }
+    });
 }
 
 void paint(HWND dialog)
 {
     std::vector<PaintedItem> items;
     const HWND pressed = with_dialog(dialog, [](DialogState* d) { return d ? d->pressed : nullptr; });
+    const HWND focus = with_dialog(dialog, [](DialogState* d) { return d ? d->focus : nullptr; });
     for (HWND child : child_windows(dialog)) {
         auto state = control_state(child);
         if (!state || !IsWindowVisible(child)) continue;
-        WCHAR text[1024];
-        GetWindowTextW(child, text, 1024);
+        const std::u16string text = window_text(child);
         RECT r{};
         GetWindowRect(child, &r);
         const double span = state->high - state->low;
         const double progress = span > 0 ? std::clamp((state->pos - state->low) / span, 0.0, 1.0) : 0.0;
-        items.push_back({state->kind, text, r, progress, child == pressed});
+        const int caret = child == focus ? static_cast<int>(std::min(state->caret, text.size())) : -1;
+        items.push_back({state->kind, text, r, progress, child == pressed, caret});
     }
     RECT client{};
     GetClientRect(dialog, &client);
@@ -106,7 +207,9 @@ void paint(HWND dialog)
 
 LRESULT mouse(HWND dialog, UINT message, LPARAM point)
 {
-    HWND under = button_at(dialog, point);
+    if (HWND field = control_at(dialog, point, is_edit); field && message == WM_LBUTTONDOWN)
+        with_dialog(dialog, [&](DialogState* d) { return d ? (d->focus = field) : nullptr; });
+    HWND under = control_at(dialog, point, is_button);
     HWND pressed = with_dialog(dialog, [&](DialogState* d) {
         if (!d) return HWND{nullptr};
         return message == WM_LBUTTONDOWN ? (d->pressed = under) : std::exchange(d->pressed, nullptr);
@@ -129,6 +232,11 @@ LRESULT dialog_frame_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     case WM_KEYDOWN:
         if (wParam == VK_RETURN) press(hwnd, with_dialog(hwnd, [](DialogState* d) { return d ? d->default_id : IDOK; }));
         if (wParam == VK_ESCAPE) press(hwnd, IDCANCEL);
+        press_key(hwnd, with_dialog(hwnd, [](DialogState* d) { return d ? d->focus : nullptr; }), wParam);
+        return 0;
+    case WM_CHAR:
+        type_character(with_dialog(hwnd, [](DialogState* d) { return d ? d->focus : nullptr; }),
+                       static_cast<WCHAR>(wParam));
         return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP: return mouse(hwnd, message, lParam);
@@ -141,7 +249,13 @@ LRESULT control_proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     auto& t = dialog_table();
     LRESULT answer = 0;
     switch (message) {
-    case WM_SETTEXT: break;
+    case WM_SETTEXT: {
+        // An edit field's caret goes to the end of its new text.
+        const std::size_t end = window_text(hwnd).size();
+        std::scoped_lock hold(t.lock);
+        if (auto found = t.controls.find(hwnd); found != t.controls.end()) found->second.caret = end;
+        break;
+    }
     case PBM_SETRANGE:
     case PBM_SETPOS:
     case PBM_GETPOS: {
@@ -176,6 +290,7 @@ const char16_t* class_of(DialogItemKind kind)
     switch (kind) {
     case DialogItemKind::Text: return u"Static";
     case DialogItemKind::Progress: return u"msctls_progress32";
+    case DialogItemKind::Edit: return u"Edit";
     default: return u"Button";
     }
 }
@@ -190,7 +305,7 @@ void register_classes()
         wc.lpszClassName = dialog_class;
         RegisterClassExW(&wc);
         wc.lpfnWndProc = control_proc;
-        for (auto kind : {DialogItemKind::Text, DialogItemKind::Button, DialogItemKind::Progress}) {
+        for (auto kind : {DialogItemKind::Text, DialogItemKind::Button, DialogItemKind::Progress, DialogItemKind::Edit}) {
             wc.lpszClassName = class_of(kind);
             RegisterClassExW(&wc);
         }
@@ -214,19 +329,21 @@ HWND make_dialog(const DialogTemplate& dialog, HWND owner, DLGPROC proc, std::op
                                 dialog.height, nullptr, nullptr, nullptr, nullptr);
     if (!hwnd) return nullptr;
     int default_id = IDOK;
+    HWND focus = nullptr;
     for (const DialogItem& item : dialog.items) {
         if (item.kind == DialogItemKind::DefaultButton) default_id = item.id;
         HWND control = CreateWindowExW(0, class_of(item.kind), item.text.c_str(), WS_CHILD | WS_VISIBLE,
                                        item.rect.left, item.rect.top, item.rect.right - item.rect.left,
                                        item.rect.bottom - item.rect.top, hwnd,
                                        reinterpret_cast<HMENU>(static_cast<std::uintptr_t>(item.id)), nullptr, nullptr);
+        if (item.kind == DialogItemKind::Edit && !focus) focus = control;
         auto& t = dialog_table();
         std::scoped_lock hold(t.lock);
-        t.controls[control] = {item.kind};
+        t.controls[control] = {item.kind, 0, 100, 0, item.text.size()};
     }
     auto& t = dialog_table();
     std::scoped_lock hold(t.lock);
-    t.dialogs[hwnd] = {proc, default_id};
+    t.dialogs[hwnd] = {proc, default_id, false, 0, nullptr, focus};
     return hwnd;
 }
 

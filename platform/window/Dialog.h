@@ -1,11 +1,13 @@
 #pragma once
-// Modal dialogs from our own templates (texts, buttons, a progress bar), drawn
-// with cairo in a small SDL window, and the message box built on them.
+// Modal dialogs from our own templates (texts, buttons, a progress bar,
+// one-line edit fields), drawn with cairo in a small SDL window, and the
+// message box built on them.
 //
 // The program registers its templates by id at start, as its resources were;
 // DialogBoxParamW runs a message loop until the dialog procedure calls
 // EndDialog, with the owner disabled meanwhile. Enter presses the default
-// button, Escape and the window's close button are IDCANCEL.
+// button, Escape and the window's close button are IDCANCEL. Typed text goes
+// to the edit field that has the focus: the first one, or the one last clicked.
 
 #include "platform/window/Window.h"
 
@@ -46,7 +48,7 @@ LRESULT SendDlgItemMessageW(HWND dialog, int id, UINT message, WPARAM wParam, LP
 
 namespace plat {
 
-enum class DialogItemKind { Text, Button, DefaultButton, Progress };
+enum class DialogItemKind { Text, Button, DefaultButton, Progress, Edit };
 
 struct DialogItem {
     DialogItemKind kind;

@@ -153,6 +153,43 @@ void draw_centred(cairo_t* cr, std::u16string_view text, const RECT& r)
     show(cr, all);
 }
 
+// One line in a white field, scrolled so the caret (drawn when focused) stays in view.
+void draw_edit(cairo_t* cr, const PaintedItem& item)
+{
+    constexpr double padding = 4;
+    const RECT& r = item.rect;
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    rectangle(cr, r);
+    cairo_fill_preserve(cr);
+    const bool focused = item.caret >= 0;
+    cairo_set_source_rgb(cr, focused ? 0.2 : 0.5, focused ? 0.4 : 0.5, focused ? 0.8 : 0.5);
+    cairo_set_line_width(cr, 1);
+    cairo_stroke(cr);
+
+    const std::u32string all = code_points(item.text);
+    const double inner = r.right - r.left - 2 * padding;
+    const double caret_x = focused ? text_width(cr, code_points(std::u16string_view(item.text).substr(0, item.caret))) : 0;
+    const double scroll = std::max(0.0, caret_x - inner + 1);
+    cairo_font_extents_t font;
+    select_face(cr, false);
+    cairo_font_extents(cr, &font);
+    const double baseline = (r.top + r.bottom + font.ascent - font.descent) / 2.0;
+
+    cairo_save(cr);
+    cairo_rectangle(cr, r.left + padding, r.top + 1, inner, r.bottom - r.top - 2);
+    cairo_clip(cr);
+    cairo_set_source_rgb(cr, 0, 0, 0);
+    cairo_move_to(cr, r.left + padding - scroll, baseline);
+    show(cr, all);
+    if (focused) {
+        const double x = std::floor(r.left + padding + caret_x - scroll) + 0.5;
+        cairo_move_to(cr, x, baseline - font.ascent);
+        cairo_line_to(cr, x, baseline + font.descent);
+        cairo_stroke(cr);
+    }
+    cairo_restore(cr);
+}
+
 void draw_item(cairo_t* cr, const PaintedItem& item)
 {
     const std::u16string& text = item.text;
@@ -172,6 +209,7 @@ void draw_item(cairo_t* cr, const PaintedItem& item)
         cairo_set_source_rgb(cr, 0, 0, 0);
         draw_centred(cr, text, item.rect);
         return;
+    case DialogItemKind::Edit: draw_edit(cr, item); return;
     case DialogItemKind::Progress: {
         cairo_set_source_rgb(cr, 1, 1, 1);
         rectangle(cr, item.rect);

@@ -14,6 +14,7 @@ struct PaintedItem {
     RECT rect;
     double progress;   // 0..1, progress bars only
     bool pressed;
+    int caret = -1;    // edit fields: the caret's place in text (UTF-16 units) when it has the focus, else -1
 };
 
 void paint_dialog(HWND dialog, int width, int height, const std::vector<PaintedItem>& items);

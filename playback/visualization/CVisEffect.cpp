@@ -2,23 +2,9 @@
 
 #include "platform/base/Bstr.h"
 #include "platform/com/Com.h"
+#include "platform/com/ComScope.h"
 
 namespace {
-
-// COM for the length of a call that creates effects.
-class ComScope {
-public:
-    ComScope() : m_result(CoInitialize(nullptr)) {}
-    ~ComScope()
-    {
-        if (SUCCEEDED(m_result)) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    HRESULT m_result;
-};
 
 constexpr int choices_per_effect = 1000;
 
@@ -40,7 +26,7 @@ std::u16string take(BSTR text)
 
 HRESULT CVisEffect::Setup(const RECT& rect)
 {
-    const ComScope com;
+    const plat::ComScope com;
     m_rect = rect;
     m_effects.Enumerate();
     build_table();
@@ -68,7 +54,7 @@ void CVisEffect::build_table()
 
 HRESULT CVisEffect::SetEffect(int choice)
 {
-    const ComScope com;
+    const plat::ComScope com;
     std::scoped_lock hold(m_lock);
     m_choice = choice;
     if (choice == 0) return S_OK;

@@ -4,7 +4,7 @@
 
 #include "platform/com/Unknown.h"
 
-inline constexpr IID IID_ISampleReader = plat::make_guid("{8E0B6C1D-3F2A-4B57-9A6E-51C7D2E4F803}");
+inline constexpr IID IID_ISampleReader = plat::make_guid("{72E9819F-5EAE-40DE-B36B-06A1ED462134}");
 
 struct ISampleReader : IUnknown {
     static constexpr const IID& iid = IID_ISampleReader;

@@ -98,6 +98,9 @@ void wbtn::Draw()
     if (m_cross_fade && m_state != m_target_state)
         DrawSkin(m_pictures[m_target_state], rect, std::min(1.0f, m_fade / 255.0f), m_borders);
     draw_caption(at);
+    // What the screens put on the button (an icon, a label) goes over its picture.
+    for (widget* child : ChildrenInZOrder())
+        if (child->IsVisible()) child->Draw();
     SetDirty(false);
 }
 

@@ -5,10 +5,13 @@
 
 #include "toolkit/widgets/widget.h"
 
+#include <string>
 #include <vector>
 
 namespace UI {
 
+class wimage;
+class wtext;
 class wselectbtn;
 using SelectGroup = std::vector<wselectbtn*>;
 
@@ -18,6 +21,13 @@ public:
     // picture while unselected and the selected one while selected; 5: the
     // unselected picture only while unselected.
     explicit wselectbtn(std::string name, int style = 0);
+
+    // Builds the children at the button's current size, each part optional
+    // (empty names, null text): a background, a hover picture shown instead
+    // of it while the mouse is over the button, a centred caption in
+    // "font_s16" and a mark shown while selected. Pictures narrower than the
+    // button stretch as nine-grids of 9 px borders.
+    void Setup(const std::string& background, const std::string& hover, const WCHAR* text, const std::string& mark);
 
     // Children the screens made and added; the tree owns them.
     void SetMark(widget* mark) { m_mark = mark; }
@@ -30,8 +40,12 @@ public:
     void SetSelected(bool selected);
 
     void OnMouseUp(MouseEventArgs& e) override;
+    void OnMouseEnter() override;
+    void OnMouseLeave() override;
 
 private:
+    wimage* AddPicture(const char* name, const std::string& picture);
+
     static void show(widget* w, bool on);
 
     int m_style;
@@ -40,6 +54,9 @@ private:
     widget* m_unselected_image{nullptr};
     widget* m_selected_image{nullptr};
     SelectGroup* m_group{nullptr};
+    wimage* m_background{nullptr};   // children made by Setup
+    wimage* m_hover{nullptr};
+    wtext* m_caption{nullptr};
     bool m_selected{false};
 };
 

@@ -39,6 +39,11 @@ std::u16string wtip::GetText() const { return m_text->GetText(); }
 
 void wtip::Draw()
 {
+    // The tree keeps its tip shown; until a widget gives it a text there is nothing to show.
+    if (m_text->GetText().empty()) {
+        SetDirty(false);
+        return;
+    }
     m_text->LayoutIfPending();
     const float width = m_text->GetTextSize().x + 2 * TextInset;
     SetSize(width, TipHeight);

@@ -50,6 +50,16 @@ public:
     void OnMouseDown(MouseEventArgs& e) override;
     void OnDoubleClick(MouseEventArgs& e) override;
 
+protected:
+    // For nodes that fold and mark their selection themselves.
+    wimage* GetHighlight() const { return m_highlight; }
+    float GetNodeHeight() const { return m_node_height; }
+    float GetChildTop() const { return m_child_top; }
+    void SetChildTop(float top) { m_child_top = top; }
+    // The flags alone: no child is shown or hidden, no highlight changes.
+    void SetCollapsedFlag(bool collapsed) { m_collapsed = collapsed; }
+    void SetSelectedFlag(bool selected) { m_selected = selected; }
+
 private:
     void Fire(const char* name);
 

@@ -8,6 +8,7 @@
 #include "platform/d3d9/D3DX.h"
 #include "platform/display/Display.h"
 #include "platform/fs/Folders.h"
+#include "platform/window/StringTable.h"
 #include "platform/gdiplus/Gdiplus.h"
 #include "screens/tables/UITables.h"
 #include "toolkit/render/D3D9Render.h"
@@ -54,6 +55,15 @@ d3dresMgr::~d3dresMgr()
 }
 
 d3dresMgr* d3dresMgr::Instance() { return g_instance.load(); }
+
+std::u16string d3dresMgr::LoadText(int id) const
+{
+    if (id < 0) return {};
+    // The module's own copy, whole: no shared buffer and no cut at 259 units.
+    const WCHAR* text = nullptr;
+    const int length = LoadStringW(m_resource_module.load(), static_cast<UINT>(id), reinterpret_cast<LPWSTR>(&text), 0);
+    return text ? std::u16string(text, static_cast<std::size_t>(length)) : std::u16string();
+}
 
 bool d3dresMgr::Init(HWND window)
 {

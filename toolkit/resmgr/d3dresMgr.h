@@ -32,6 +32,13 @@ public:
                                              float scale_y) override;
     RenderEngine::backbuffer* CreateBackBuffer(unsigned width, unsigned height, bool render_target) override;
 
+    // The module the UI texts come from: the program's own (the default) or
+    // the language catalogue the start-up loaded.
+    void SetResourceModule(HINSTANCE module) { m_resource_module.store(module); }
+    // String id of the resource module, empty when it has none. A copy: the
+    // UI and logic threads load texts at the same time.
+    std::u16string LoadText(int id) const;
+
     // Each with a reference added; null when there is none.
     IDirect3DDevice9* GetDevice() const;
     ID3DXSprite* GetSprite() const;
@@ -48,6 +55,7 @@ private:
     std::shared_ptr<RenderEngine::texture> load_texture(int id, const std::string& name, const std::u16string& path);
     void give_renderer_sprite();
 
+    std::atomic<HINSTANCE> m_resource_module{nullptr};   // null: the program's own
     HWND m_window{nullptr};
     plat::ComPtr<IDirect3D9> m_d3d;
     plat::ComPtr<IDirect3DDevice9> m_device;

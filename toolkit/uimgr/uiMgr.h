@@ -16,6 +16,7 @@ namespace UI {
 
 class widget;
 class window;
+struct focusgroup;
 struct EventArgs;
 struct MouseEventArgs;
 
@@ -64,6 +65,16 @@ public:
     widget* GetVideoWindow() const { return m_video; }
     // Receives double-clicks that nothing else handles; may be null.
     void SetClient(widget* client) { m_client = client; }
+    widget* GetClient() const { return m_client; }
+    // The builder's: the root's focus group, the title window (outside the
+    // tree) and the four frames around the client; null until it set them.
+    enum class Frame { Top, Left, Bottom, Right };
+    void SetFocusGroup(focusgroup* group) { m_focus_group = group; }
+    focusgroup* GetFocusGroup() const { return m_focus_group; }
+    void SetTitleWindow(window* title) { m_title = title; }
+    window* GetTitleWindow() const { return m_title; }
+    void SetFrame(Frame which, window* frame) { m_frames[static_cast<int>(which)] = frame; }
+    window* GetFrame(Frame which) const { return m_frames[static_cast<int>(which)]; }
     void SetHooks(uiLogicHooks* hooks) { m_hooks = hooks; }
     // The tooltip, drawn after the root; may be null.
     void SetTooltip(widget* tooltip) { m_tooltip = tooltip; }
@@ -114,6 +125,9 @@ private:
     widget* m_video{nullptr};
     widget* m_client{nullptr};
     widget* m_tooltip{nullptr};
+    focusgroup* m_focus_group{nullptr};
+    window* m_title{nullptr};
+    window* m_frames[4]{};
     uiLogicHooks* m_hooks{nullptr};
     HWND m_hwnd{nullptr};
     int m_caret_counter{0};    // under UIRenderMutex: 0..20, the caret shows below 10

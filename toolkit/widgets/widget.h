@@ -138,6 +138,8 @@ public:
     void RaiseChild(widget* child);
     void SetDirty(bool dirty) { m_dirty = dirty; }
     void SetPressed(bool pressed) { m_pressed = pressed; }
+    // On the UI thread; a registered name stays registered under the old one.
+    void SetName(std::string name) { m_name = std::move(name); }
     void SetMouseTransparent(bool transparent) { m_mouse_transparent = transparent; }
     void SetMovable(bool movable) { m_movable = movable; }
     void SetFocusable(bool focusable) { m_focusable = focusable; }

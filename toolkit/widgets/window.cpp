@@ -248,6 +248,11 @@ void window::DrawContent()
     RenderEngine::backbuffer* surface = BufferInUse() ? m_buffer.get() : m_zoom_copy.get();
     if (surface) RenderEngine::PushRenderTarget(surface, true, m_clear[0], m_clear[1], m_clear[2], m_clear[3]);
     if (ClipOn()) {
+        // A window clipped to its bounds may have changed size since its last layout.
+        if (m_clip_to_bounds) {
+            UpdateDrawOrigin();
+            UpdateClipRect();
+        }
         ClipScope clip(m_clip);
         DrawChildren();
     } else {

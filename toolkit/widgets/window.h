@@ -66,6 +66,9 @@ public:
     // Colour (alpha, red, green, blue; 0..255) the surface is cleared to before each redraw.
     void SetClearColor(float alpha, float red, float green, float blue);
     void SetClipHitsToParent(bool clip) { m_clip_hits_to_parent = clip; }
+    // Children are drawn inside the window's own rectangle, margins or not
+    // (a tree node folding its children away).
+    void SetClipToBounds(bool clip) { m_clip_to_bounds = clip; }
     void SetRaiseOnClick(bool raise) { m_raise_on_click = raise; }
     void SetResizable(bool resizable, int edges);
     void SetMinSize(float width, float height);
@@ -102,7 +105,7 @@ protected:
 
 private:
     bool BufferInUse() const { return m_buffer_enabled && m_buffer != nullptr; }
-    bool ClipOn() const { return m_margins.width != 0 && m_margins.height != 0; }
+    bool ClipOn() const { return m_clip_to_bounds || (m_margins.width != 0 && m_margins.height != 0); }
     bool ZoomRunning() const { return !m_zoom.IsIdle(); }
     fpoint DrawPosition() const;
     void RefreshDrawOrigins();
@@ -125,6 +128,7 @@ private:
     float m_clear[4]{255, 0, 0, 0};
     bool m_buffer_enabled{true};
     bool m_clip_hits_to_parent{true};
+    bool m_clip_to_bounds{false};
     bool m_pressed_inside{false};
     bool m_resizable{false};
     bool m_resizing{false};

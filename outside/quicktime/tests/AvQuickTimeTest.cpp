@@ -9,6 +9,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 using namespace qt;
@@ -196,19 +198,32 @@ TEST_F(AvQuickTimeTest, ExportsTheSineFromAnyFrame)
 
 TEST_F(AvQuickTimeTest, ADamagedFileIsNoMovie)
 {
+    const auto fixture = [](const char* name) {
+        std::ifstream in(std::string(QT_FIXTURES) + "/" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"garbage after a movie atom", std::string("\0\0\0\x10moovgarbage and more", 24)},
+        // A chunk offset table that runs past the end of the file (found by fuzzing).
+        {"corrupt chunk offsets", fixture("corrupt-chunk-offsets.mov")},
+    };
     const plat::TempFolder folder;
-    const std::string path = folder / "damaged.mov";
-    {
-        FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_TRUE(f);
-        std::fputs("\0\0\0\x10moovgarbage and more", f);
-        std::fclose(f);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_GT(c.bytes.size(), 16u);
+        const std::string path = folder / "damaged.mov";
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << c.bytes;
+        FSSpec spec;
+        ASSERT_EQ(qt.NativePathNameToFSSpec(path.c_str(), &spec, 0), noErr);
+        ASSERT_EQ(qt.OpenMovieFile(&spec, &ref, fsRdPerm), noErr);
+        EXPECT_EQ(qt.NewMovieFromFile(&movie, ref, nullptr, newMovieActive), invalidMovie);
+        EXPECT_EQ(movie, nullptr);
+        qt.CloseMovieFile(ref);
+        ref = 0;
     }
-    FSSpec spec;
-    ASSERT_EQ(qt.NativePathNameToFSSpec(path.c_str(), &spec, 0), noErr);
-    ASSERT_EQ(qt.OpenMovieFile(&spec, &ref, fsRdPerm), noErr);
-    EXPECT_EQ(qt.NewMovieFromFile(&movie, ref, nullptr, newMovieActive), invalidMovie);
-    EXPECT_EQ(movie, nullptr);
 }
 
 TEST_F(AvQuickTimeTest, TheMovieHeaderGivesItsOwnTimeScale)

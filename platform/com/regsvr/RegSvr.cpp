@@ -4,6 +4,7 @@
 
 #include "platform/base/DebugLog.h"
 #include "platform/com/Com.h"
+#include "platform/com/ComScope.h"
 #include "platform/com/ModuleTable.h"
 #include "platform/com/ServerExports.h"
 
@@ -29,11 +30,6 @@ std::string absolute_path(const char* path)
     return full ? full.get() : path;
 }
 
-struct ComScope {
-    ComScope() { CoInitialize(nullptr); }
-    ~ComScope() { CoUninitialize(); }
-};
-
 // What the loader and the module wrote to the debug sink tells the user why.
 void report(const plat::DebugCapture& capture, const std::string& failure)
 {
@@ -53,7 +49,7 @@ int run(const std::string& path, bool unregister)
 {
     const char* entry_name = unregister ? "DllUnregisterServer" : "DllRegisterServer";
     plat::DebugCapture capture;
-    ComScope com;
+    plat::ComScope com;
     const plat::LoadedModule* module = nullptr;
     if (HRESULT hr = plat::load_server_module(path, &module); FAILED(hr)) {
         report(capture, "cannot load " + path + " (" + hex(hr) + ")");

@@ -1,10 +1,12 @@
 #include "platform/devices/Drives.h"
 #include "platform/devices/VolumeMonitor.h"
+#include "platform/base/Utf.h"
 #include "platform/fs/testing/TempFolder.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/statvfs.h>
 
 namespace fs = std::filesystem;
 using namespace plat;
@@ -80,6 +82,64 @@ TEST(Drives, DriveTypesAndPathsFollowTheGivenVolumes)
     EXPECT_EQ(GetFileAttributesW(u"E:\\clip.mp4"), FILE_ATTRIBUTE_ARCHIVE);
 }
 
+// The settings' folder check: a folder's drive by the volume that holds it.
+TEST(Drives, DriveTypeOfAFolderFollowsTheVolumeThatHoldsIt)
+{
+    GivenVolumes given;
+    for (const char* sub : {"disk/Videos", "stick/DCIM", "share/films"}) fs::create_directories(given.folder / sub);
+    fs::create_directory_symlink(given.folder / "stick/DCIM", given.folder / "disk/to-stick");
+    VolumeMonitor::instance().use_given_volumes({{'C', DriveKind::Fixed, given.folder / "disk"},
+                                                 {'E', DriveKind::Removable, given.folder / "stick"},
+                                                 {'N', DriveKind::Remote, given.folder / "share"}});
+    const struct {
+        std::string path;
+        UINT type;
+    } cases[] = {
+        {given.folder / "disk/Videos", DRIVE_FIXED},
+        {given.folder / "disk/Videos/", DRIVE_FIXED},
+        {given.folder / "disk/not/made/yet", DRIVE_FIXED},
+        {given.folder / "disk/Videos/../../stick/DCIM", DRIVE_REMOVABLE},
+        {given.folder / "disk/to-stick", DRIVE_REMOVABLE},
+        {given.folder / "share/films", DRIVE_REMOTE},
+        {"C:\\", DRIVE_FIXED},
+        {"C:\\Videos", DRIVE_NO_ROOT_DIR},
+        {"Videos", DRIVE_NO_ROOT_DIR},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(GetDriveTypeA(c.path.c_str()), c.type);
+        EXPECT_EQ(GetDriveTypeW(plat::utf8_to_utf16(c.path).c_str()), c.type);
+    }
+    // Outside every given volume the system's mounts answer: /proc is no drive to keep files on.
+    EXPECT_EQ(GetDriveTypeA("/proc/self"), DRIVE_UNKNOWN);
+}
+
+TEST(Drives, FreeSpaceOfTheVolumeThatHoldsAFolder)
+{
+    GivenVolumes given;
+    VolumeMonitor::instance().use_given_volumes({{'E', DriveKind::Removable, given.folder.path()}});
+    struct statvfs info {};
+    ASSERT_EQ(::statvfs(given.folder.path().c_str(), &info), 0);
+    const std::uint64_t total = std::uint64_t{info.f_blocks} * info.f_frsize;
+
+    for (const std::string& folder : {given.folder.path(), std::string("E:\\"), std::string("e:\\")}) {
+        SCOPED_TRACE(folder);
+        ULARGE_INTEGER mine{}, all{}, free{};
+        ASSERT_TRUE(GetDiskFreeSpaceExW(plat::utf8_to_utf16(folder).c_str(), &mine, &all, &free));
+        EXPECT_EQ(all.QuadPart, total);
+        EXPECT_LE(mine.QuadPart, free.QuadPart);
+        EXPECT_LE(free.QuadPart, all.QuadPart);
+        EXPECT_GT(free.QuadPart, 0u);
+    }
+    ULARGE_INTEGER free{};
+    EXPECT_TRUE(GetDiskFreeSpaceExA(given.folder.path().c_str(), nullptr, nullptr, &free));
+    EXPECT_TRUE(GetDiskFreeSpaceExW(nullptr, nullptr, nullptr, &free));
+    for (const char* unreachable : {"/no/such/folder", "F:\\", "relative", ""}) {
+        SCOPED_TRACE(unreachable);
+        EXPECT_FALSE(GetDiskFreeSpaceExA(unreachable, nullptr, nullptr, &free));
+    }
+}
+
 TEST(Drives, RegisteredWindowsHearArrivalsAndRemovalsUntilTheyUnregister)
 {
     GivenVolumes given;
@@ -125,11 +185,12 @@ TEST(Drives, GivenVolumesTextOfDemos)
 {
     const std::vector<Volume> volumes =
         parse_given_volumes("E=removable:/media/ipod;n=remote:/mnt/s;X=floppy:/a;B=removable:/b;Q=removable:rel;junk;;"
-                            "F=removable:/with:colon");
-    ASSERT_EQ(volumes.size(), 3u);
+                            "F=removable:/with:colon;C=fixed:/home/me");
+    ASSERT_EQ(volumes.size(), 4u);
     EXPECT_EQ(volumes[0].letter, 'E');
     EXPECT_EQ(volumes[0].folder, "/media/ipod");
     EXPECT_EQ(volumes[1].letter, 'N');
     EXPECT_EQ(volumes[1].kind, DriveKind::Remote);
     EXPECT_EQ(volumes[2].folder, "/with:colon");
+    EXPECT_EQ(volumes[3].kind, DriveKind::Fixed);
 }

@@ -29,18 +29,21 @@ struct FakeSysfs {
         const fs::path block = fs::path(folder.path()) / "devices/block" / name;
         fs::create_directories(block);
         std::ofstream(block / "removable") << (removable ? "1\n" : "0\n");
-        link(block, number);
+        link(block, name, number);
         for (const auto& [part, part_number] : partitions) {
             fs::create_directories(block / part);
-            link(block / part, part_number);
+            link(block / part, part, part_number);
         }
     }
 
-    void link(const fs::path& target, const std::string& number)
+    void link(const fs::path& target, const std::string& name, const std::string& number)
     {
         const fs::path dev = fs::path(folder.path()) / "dev/block";
+        const fs::path by_name = fs::path(folder.path()) / "class/block";
         fs::create_directories(dev);
+        fs::create_directories(by_name);
         fs::create_directory_symlink(target, dev / number);
+        fs::create_directory_symlink(target, by_name / name);
     }
 };
 
@@ -88,6 +91,45 @@ TEST(VolumeTable, RemovableDevicesAndNetworkMountsAreVolumes)
     EXPECT_EQ(volumes[1].folder, "/media/cd");
     EXPECT_EQ(volumes[2].folder, "/mnt/share");
     EXPECT_EQ(volumes[2].kind, DriveKind::Remote);
+}
+
+TEST(VolumeTable, KindOfTheDriveThatHoldsAPath)
+{
+    FakeSysfs sys;
+    const std::string text = line("0:40", "/", "/", "overlay", "overlay") +
+                             line("0:35", "/home", "/home", "btrfs", "/dev/sda1") +   // anonymous number
+                             line("8:17", "/", "/media/a\\040b", "vfat", "/dev/sdb1") +
+                             line("8:1", "/films", "/media/a\\040b/bound", "ext4", "/dev/sda1") +  // bind mount
+                             line("0:52", "/", "/mnt/share", "cifs", "//server/share") +
+                             line("0:53", "/", "/mnt/sshfs", "fuse.sshfs", "me@host:") +
+                             line("0:30", "/", "/run", "tmpfs", "tmpfs") +
+                             line("0:21", "/", "/proc", "proc", "proc") +
+                             line("11:0", "/", "/mnt/share", "iso9660", "/dev/sr0") +   // mounted over the share
+                             line("0:36", "/", "/mnt/gone", "btrfs", "/dev/sdz1");
+    const struct {
+        std::string path;
+        DriveKind kind;
+    } cases[] = {
+        {"/", DriveKind::Unknown},
+        {"/usr/lib", DriveKind::Unknown},
+        {"/home", DriveKind::Fixed},
+        {"/home/me/Videos", DriveKind::Fixed},
+        {"/homework", DriveKind::Unknown},
+        {"/media/a b", DriveKind::Removable},
+        {"/media/a b/clip.mp4", DriveKind::Removable},
+        {"/media/a bc", DriveKind::Unknown},
+        {"/media/a b/bound/x", DriveKind::Fixed},
+        {"/mnt/sshfs/x", DriveKind::Remote},
+        {"/run/user/1000", DriveKind::RamDisk},
+        {"/proc/self", DriveKind::Unknown},
+        {"/mnt/share/x", DriveKind::Removable},
+        {"/mnt/gone", DriveKind::Unknown},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(drive_kind_of(c.path, text, sys.folder.path()), c.kind);
+    }
+    EXPECT_EQ(drive_kind_of("/x", "", sys.folder.path()), DriveKind::Unknown);
 }
 
 TEST(VolumeTable, LettersStartAtCAreKeptWhileMountedAndFreedLettersAreReused)

@@ -2,6 +2,7 @@
 
 #include "platform/base/Utf.h"
 #include "platform/dshow/AsyncFileSource.h"
+#include "platform/dshow/BaseInputPin.h"
 #include "platform/dshow/BasePin.h"
 #include "platform/dshow/MediaFormats.h"
 #include "platform/dshow/RecordingSink.h"
@@ -15,6 +16,44 @@
 #include <vector>
 
 namespace {
+
+// A sink that tells the graph where it stands (S_FALSE: not started).
+class TellingSink final : public CBaseFilter, public ISinkPosition {
+public:
+    TellingSink(HRESULT answer, REFERENCE_TIME at)
+        : CBaseFilter(u"Telling Sink", &m_lock, GUID_NULL), m_answer(answer), m_at(at)
+    {
+    }
+    HRESULT QueryInterface(REFIID riid, void** object) override { return CBaseFilter::QueryInterface(riid, object); }
+    ULONG AddRef() override { return CBaseFilter::AddRef(); }
+    ULONG Release() override { return CBaseFilter::Release(); }
+    HRESULT NonDelegatingQueryInterface(REFIID riid, void** object) override
+    {
+        if (riid == IID_ISinkPosition) {
+            *object = static_cast<ISinkPosition*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return CBaseFilter::NonDelegatingQueryInterface(riid, object);
+    }
+    HRESULT GetSinkPosition(REFERENCE_TIME* at) override
+    {
+        *at = m_answer == S_OK ? m_at : 0;
+        return m_answer;
+    }
+    int GetPinCount() override { return 1; }
+    CBasePin* GetPin(int n) override { return n == 0 ? &m_pin : nullptr; }
+
+private:
+    struct Pin final : CBaseInputPin {
+        explicit Pin(TellingSink* f) : CBaseInputPin(u"In", f, &f->m_lock, nullptr) {}
+        HRESULT CheckMediaType(const CMediaType*) override { return S_OK; }
+    };
+    CCritSec m_lock;
+    Pin m_pin{this};
+    const HRESULT m_answer;
+    const REFERENCE_TIME m_at;
+};
 
 class FilterGraphTest : public ::testing::Test {
 protected:
@@ -95,6 +134,23 @@ TEST_F(FilterGraphTest, CompletesOnceEverySinkHasEnded)
     OAFilterState state;
     graph->GetState(0, &state);
     EXPECT_EQ(state, State_Running);
+}
+
+TEST_F(FilterGraphTest, ThePositionIsTheFurthestSinks)
+{
+    LONGLONG at = -1;
+    EXPECT_EQ(graph->GetCurrentPosition(&at), E_NOTIMPL) << "no sink tells, no seeker answers";
+    const plat::ComPtr<TellingSink> sinks[] = {plat::ComPtr<TellingSink>(new TellingSink(S_OK, 70)),
+                                               plat::ComPtr<TellingSink>(new TellingSink(S_OK, 90)),
+                                               plat::ComPtr<TellingSink>(new TellingSink(S_FALSE, 0))};
+    const plat::ComPtr<TellingSink> unconnected(new TellingSink(S_OK, 500));
+    ASSERT_EQ(graph->AddFilter(unconnected.get(), u"Unconnected"), S_OK);
+    for (const auto& s : sinks) {
+        ASSERT_EQ(graph->AddFilter(s.get(), nullptr), S_OK);
+        ASSERT_EQ(graph->ConnectDirect(source(nullptr)->GetPin(0), s->GetPin(0), nullptr), S_OK);
+    }
+    EXPECT_EQ(graph->GetCurrentPosition(&at), S_OK);
+    EXPECT_EQ(at, 90) << "a filter with no connected input is no sink";
 }
 
 TEST_F(FilterGraphTest, EventHandleIsSetExactlyWhileEventsWait)

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include <sys/stat.h>
@@ -133,4 +134,22 @@ TEST(Files, ListingAMissingFolderFails)
     std::vector<plat::FolderEntry> entries{{"stale", plat::EntryKind::File}};
     EXPECT_FALSE(plat::list_folder(dir / "absent", entries));
     EXPECT_TRUE(entries.empty());
+}
+
+TEST(Files, OnlyRegularFilesExist)
+{
+    plat::TempFolder dir;
+    fs::create_directories(dir / "folder");
+    { std::ofstream(dir / "clip.mp4") << "x"; }
+    fs::create_symlink(dir / "clip.mp4", dir / "link.mp4");
+    fs::create_symlink(dir / "gone.mp4", dir / "dangling.mp4");
+    const struct {
+        std::string path;
+        bool exists;
+    } cases[] = {{dir / "clip.mp4", true}, {dir / "link.mp4", true},     {dir / "folder", false},
+                 {dir / "gone.mp4", false}, {dir / "dangling.mp4", false}, {"", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(FileExists(c.path), c.exists);
+    }
 }

@@ -52,6 +52,13 @@ TEST(HtmlTree, DescriptionsSurviveAParseOfTheirOwnMarkup)
         {"ids already present", "<img id=\"imgid_0\" src=\"a.jpg\">", "<img id=\"imgid_0\" src=\"a.jpg\">", ""},
         {"upper-case tags", "<IMG SRC=\"A.JPG\"><BR>", "<img src=\"A.JPG\"><br>", ""},
         {"escaped markup stays text", "&lt;b&gt;not bold&lt;/b&gt;", "&lt;b&gt;not bold&lt;/b&gt;", "<b>not bold</b>"},
+        // SVG elements named as HTML's text-only or void ones hold escaped text and children.
+        {"escaped markup in SVG stays text", "<svg><style>&lt;b&gt;</style><script>&lt;i&gt;</script></svg>",
+         "<svg><style>&lt;b&gt;</style><script>&lt;i&gt;</script></svg>", "<b><i>"},
+        {"a line break opening a pre", "<pre>\n\nx</pre><textarea>\n\ny</textarea>",
+         "<pre>\n\nx</pre><textarea>\n\ny</textarea>", "\nx\ny"},
+        {"SVG elements named as void ones", "<svg><link>x</link><image>y</image></svg>",
+         "<svg><link>x</link><image>y</image></svg>", "xy"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -110,6 +117,17 @@ TEST(HtmlTree, HostileInputEndsQuicklyWithAClearResult)
         {"NUL bytes", std::string("<p>a\0b</p>\0<img src=\"\0\">", 25), plat::html::ParseResult::Parsed},
         {"bad UTF-8", "<p>\xFF\xFE\xC3(\xE2\x82</p>", plat::html::ParseResult::Parsed},
         {"void elements do not nest", nested("br", 100000), plat::html::ParseResult::Parsed},
+        // The parser keeps elements open past end tags naming others: this took it minutes.
+        {"end tags that close nothing", [] { std::string s; for (int i = 0; i < 100000; ++i) s += "<div></x>"; return s; }(),
+         plat::html::ParseResult::TooDeep},
+        {"a comment ended by --!>", "<!-- --!>" + nested("div", 100000), plat::html::ParseResult::TooDeep},
+        {"a text-only element a select ignores", "<select><style></select>" + nested("div", 100000) + "</style>",
+         plat::html::ParseResult::TooDeep},
+        {"a style in SVG holds markup", "<svg><style>" + nested("g", 100000), plat::html::ParseResult::TooDeep},
+        {"an attribute name starting with =' quotes nothing", "<p ='>" + nested("div", 100000),
+         plat::html::ParseResult::TooDeep},
+        {"a longer end tag does not end a style", "<style></stylex>" + nested("div", 100000) + "</style>",
+         plat::html::ParseResult::Parsed},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -149,6 +167,11 @@ TEST(HtmlTree, WhatIsWrittenOutParsesAgain)
         {"markup in attribute values", "<p title=\"" + repeated("<b", 600) + "\">x</p>"},
         {"markup in script text", "<script>" + repeated("<b>", 600) + "</script>"},
         {"markup in style text", "<style>" + repeated("<i>", 600) + "</style>"},
+        // Text the estimate once took for markup, or markup it took for text.
+        {"end tags in the text of SVG elements", "<svg><style>&lt;/style&gt;" + repeated("&lt;b&gt;", 600) + "</style></svg>"},
+        {"a longer end tag in style text", "<style></stylex>" + repeated("<b>", 511) + "</style>"},
+        {"an end tag hidden in script text", "<script><!--<script></script>" + repeated("<b>", 511) + "--></script>"},
+        {"element names holding =' ", "<p>" + repeated("<b='>x</b='>", 600) + "</p>"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,10 +1,14 @@
 #include "Recorder.h"
 
+#include "platform/window/Clipboard.h"
 #include "platform/window/Dialog.h"
 #include "platform/window/PresentWindow.h"
 
+#include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <filesystem>
 #include <functional>
 
 // fontconfig keeps its configuration for the process.
@@ -12,8 +16,8 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 
 namespace {
 
-constexpr WORD progress_dialog = 132, offer_dialog = 133;
-constexpr int status_text = 1005, progress_bar = 1004, offer_text = 1013;
+constexpr WORD progress_dialog = 132, offer_dialog = 133, url_dialog = 134;
+constexpr int status_text = 1005, progress_bar = 1004, offer_text = 1013, url_edit = 1001;
 
 class Dialogs : public ::testing::Test {
 protected:
@@ -29,6 +33,11 @@ protected:
                                                  {{DialogItemKind::Text, offer_text, u"", {12, 12, 288, 50}},
                                                   {DialogItemKind::DefaultButton, IDOK, u"OK", {112, 72, 196, 98}},
                                                   {DialogItemKind::Button, IDCANCEL, u"Cancel", {204, 72, 288, 98}}}});
+        plat::add_dialog_template(url_dialog, {u"Open URL", 360, 104,
+                                               {{DialogItemKind::Text, -1, u"Address:", {12, 12, 348, 28}},
+                                                {DialogItemKind::Edit, url_edit, u"", {12, 32, 348, 56}},
+                                                {DialogItemKind::DefaultButton, IDOK, u"OK", {172, 68, 256, 94}},
+                                                {DialogItemKind::Button, IDCANCEL, u"Cancel", {264, 68, 348, 94}}}});
     }
 };
 
@@ -57,6 +66,22 @@ SDL_Event click(Uint32 window, bool down, int x, int y)
     SDL_Event e{};
     e.button = {down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP, 0, window, 0, SDL_BUTTON_LEFT,
                 Uint8(down ? SDL_PRESSED : SDL_RELEASED), 1, 0, x, y};
+    return e;
+}
+
+SDL_Event key_up(Uint32 window, SDL_Keycode sym)
+{
+    SDL_Event e = key_down(window, sym);
+    e.key.type = SDL_KEYUP;
+    return e;
+}
+
+SDL_Event typed(Uint32 window, const char* utf8)
+{
+    SDL_Event e{};
+    e.text.type = SDL_TEXTINPUT;
+    e.text.windowID = window;
+    std::strncpy(e.text.text, utf8, sizeof e.text.text - 1);
     return e;
 }
 
@@ -132,6 +157,122 @@ struct Offer {
     }
 };
 
+// The address dialog's procedure: both buttons read the field (at most 1000
+// characters) and end with their id; the first frame is kept for a look.
+struct UrlEntry {
+    static inline std::function<void(HWND)> user;
+    static inline std::u16string text;
+    static inline std::vector<std::uint32_t> frame;
+
+    static INT_PTR proc(HWND dlg, UINT message, WPARAM wParam, LPARAM)
+    {
+        switch (message) {
+        case WM_INITDIALOG:
+            if (user) user(dlg);
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL) return FALSE;
+            UpdateWindow(dlg);
+            frame = plat::present_frame_copy(dlg);
+            WCHAR entered[1001];
+            GetDlgItemTextW(dlg, url_edit, entered, 1001);
+            text = entered;
+            EndDialog(dlg, LOWORD(wParam));
+            return TRUE;
+        }
+        return FALSE;
+    }
+};
+
+void put_on_clipboard(std::u16string_view text)
+{
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HGLOBAL block = GlobalAlloc(GHND, (text.size() + 1) * sizeof(char16_t));
+    std::memcpy(GlobalLock(block), text.data(), text.size() * sizeof(char16_t));
+    GlobalUnlock(block);
+    EmptyClipboard();
+    SetClipboardData(CF_UNICODETEXT, block);
+    CloseClipboard();
+}
+
+void save_png(const std::vector<std::uint32_t>& pixels, int width, int height, const std::string& name)
+{
+    const std::filesystem::path folder = STRIMO_ARTIFACTS;
+    std::filesystem::create_directories(folder);
+    std::vector<std::uint32_t> copy = pixels;
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(copy.data()),
+                                                                   CAIRO_FORMAT_RGB24, width, height, width * 4);
+    EXPECT_EQ(cairo_surface_write_to_png(surface, (folder / name).c_str()), CAIRO_STATUS_SUCCESS);
+    cairo_surface_destroy(surface);
+}
+
+}
+
+TEST_F(Dialogs, EditFieldTakesTypedTextAndGivesItBack)
+{
+    using Step = std::function<SDL_Event(Uint32)>;
+    auto text = [](const char* t) -> Step { return [t](Uint32 w) { return typed(w, t); }; };
+    auto key = [](SDL_Keycode k) -> Step { return [k](Uint32 w) { return key_down(w, k); }; };
+    auto release = [](SDL_Keycode k) -> Step { return [k](Uint32 w) { return key_up(w, k); }; };
+    const std::u16string long_text(1200, u'x');
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+        INT_PTR result;
+        std::u16string text;
+    } cases[] = {
+        {"typed, then Enter", {text("http://a b/"), text("é中"), key(SDLK_RETURN)}, IDOK, u"http://a b/é中"},
+        {"a character beyond the BMP and Backspace over it", {text("ab\xF0\x9F\x8E\xAC"), key(SDLK_BACKSPACE), key(SDLK_RETURN)}, IDOK, u"ab"},
+        {"caret moves: insert and delete in the middle",
+         {text("acd"), key(SDLK_LEFT), key(SDLK_LEFT), text("b"), key(SDLK_END), key(SDLK_BACKSPACE), key(SDLK_HOME),
+          key(SDLK_DELETE), key(SDLK_RETURN)},
+         IDOK, u"bc"},
+        {"Control+V pastes the first line", {text(">"), key(SDLK_LCTRL), key(SDLK_v), release(SDLK_LCTRL), key(SDLK_RETURN)},
+         IDOK, u">http://127.0.0.1:8080/clip.flv"},
+        {"Escape still reads the field", {text("typed"), key(SDLK_ESCAPE)}, IDCANCEL, u"typed"},
+        {"a click on Cancel", {text("x"), [](Uint32 w) { return click(w, true, 300, 80); }, [](Uint32 w) { return click(w, false, 300, 80); }}, IDCANCEL, u"x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        UrlEntry::user = [&c](HWND d) {
+            put_on_clipboard(u"http://127.0.0.1:8080/clip.flv\nsecond line");   // once the window layer runs
+            for (const Step& step : c.steps) push_to(d, step);
+        };
+        EXPECT_EQ(DialogBoxParamW(nullptr, MAKEINTRESOURCEW(url_dialog), nullptr, UrlEntry::proc, 0), c.result);
+        EXPECT_EQ(UrlEntry::text, c.text);
+    }
+
+    // Text set by the program; the caller's buffer bounds what it reads back.
+    UrlEntry::user = [&long_text](HWND d) {
+        SetDlgItemTextW(d, url_edit, long_text.c_str());
+        push_to(d, [](Uint32 w) { return typed(w, "!"); });
+        push_to(d, [](Uint32 w) { return key_down(w, SDLK_RETURN); });
+    };
+    EXPECT_EQ(DialogBoxParamW(nullptr, MAKEINTRESOURCEW(url_dialog), nullptr, UrlEntry::proc, 0), IDOK);
+    EXPECT_EQ(UrlEntry::text, std::u16string(1000, u'x'));
+}
+
+TEST_F(Dialogs, EditFieldDrawsItsTextAndCaret)
+{
+    UrlEntry::user = [](HWND d) {
+        push_to(d, [](Uint32 w) { return typed(w, "http://127.0.0.1/a.flv"); });
+        push_to(d, [](Uint32 w) { return key_down(w, SDLK_RETURN); });
+    };
+    ASSERT_EQ(DialogBoxParamW(nullptr, MAKEINTRESOURCEW(url_dialog), nullptr, UrlEntry::proc, 0), IDOK);
+    const std::vector<std::uint32_t>& frame = UrlEntry::frame;
+    ASSERT_EQ(frame.size(), 360u * 104u);
+    save_png(frame, 360, 104, "open_url_dialog.png");
+    const auto dark = [](std::uint32_t p) { return ((p >> 16) & 0xFF) < 0x60 && ((p >> 8) & 0xFF) < 0x60 && (p & 0xFF) < 0x60; };
+    int dark_in_field = 0, dark_right_of_text = 0;
+    for (int y = 34; y < 54; ++y)
+        for (int x = 14; x < 346; ++x) {
+            const bool d = dark(frame.at(y * 360 + x));
+            dark_in_field += d;
+            dark_right_of_text += d && x > 250;
+        }
+    EXPECT_GT(dark_in_field, 100) << "the typed text is drawn in the field";
+    EXPECT_EQ(dark_right_of_text, 0) << "nothing beyond the text and its caret";
+    EXPECT_EQ(frame.at(50 * 360 + 300) & 0xFFFFFF, 0xFFFFFFu) << "the field is white";
 }
 
 TEST_F(Dialogs, ProgressDialogRunsOnItsTimerAndEndsWithOk)

@@ -26,3 +26,13 @@ TEST(wtip, TakesItsTextsWidthAtTheNextDraw)
     EXPECT_EQ(drawn.front(), "picture frame");
     EXPECT_EQ(drawn.back(), "text Add to favorite");
 }
+
+TEST(wtip, DrawsNothingWithoutAText)
+{
+    test::ControlScene scene;
+    UI::wtip tip("");
+    tip.Draw();
+    tip.SetText(u"");
+    tip.Draw();
+    EXPECT_TRUE(scene.render().ops.empty());
+}

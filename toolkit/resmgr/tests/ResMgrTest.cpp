@@ -6,6 +6,7 @@
 #include "platform/fs/Files.h"
 #include "platform/fs/Folders.h"
 #include "platform/fs/testing/TempFolder.h"
+#include "platform/window/StringTable.h"
 #include "screens/tables/UITables.h"
 #include "toolkit/render/font.h"
 #include "toolkit/render/picture.h"
@@ -179,4 +180,26 @@ TEST(ResMgr, TextConversionsRoundTripWithoutACut)
         EXPECT_EQ(UI::AnsiToWide(c.ansi), c.wide);
     }
     EXPECT_EQ(UI::AnsiToWide(UI::WideToAnsi(long_text)), long_text);
+}
+
+TEST(ResMgr, LoadTextReadsTheResourceModuleWholeAndByValue)
+{
+    UI::d3dresMgr manager;
+    EXPECT_EQ(manager.LoadText(5102), u"Search YouTube");
+    EXPECT_EQ(manager.LoadText(2787), u"");
+    EXPECT_EQ(manager.LoadText(-1), u"");
+    const std::u16string first = manager.LoadText(6002);
+    EXPECT_GT(first.size(), 60u);
+    EXPECT_EQ(manager.LoadText(1), u"OK");
+    EXPECT_EQ(first.substr(0, 5), u"A new");   // a later load leaves an earlier text alone
+
+    plat::TempFolder folder;
+    ASSERT_EQ(plat::write_file_atomic(folder / "CHS.dll", "5102 搜索视频\n"), 0);
+    HINSTANCE catalogue = plat::load_resource_module(folder / "CHS.dll");
+    manager.SetResourceModule(catalogue);
+    EXPECT_EQ(manager.LoadText(5102), u"搜索视频");
+    EXPECT_EQ(manager.LoadText(5103), u"");
+    manager.SetResourceModule(nullptr);
+    plat::free_resource_module(catalogue);
+    EXPECT_EQ(manager.LoadText(5103), u"No Availabe Content");
 }

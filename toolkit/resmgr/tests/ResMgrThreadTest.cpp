@@ -36,3 +36,17 @@ TEST(ResMgrThreads, LoadsAndLookupsRunTogether)
     logic.join();
     EXPECT_NE(rig.manager.GetPicture("loaded-199"), nullptr);
 }
+
+// The UI thread and the logic thread load texts at once; each keeps its own.
+TEST(ResMgrThreads, TextsLoadedTogetherStayTheirOwn)
+{
+    UI::d3dresMgr manager;
+    int wrong_logic = 0;
+    int wrong_ui = 0;
+    std::thread logic([&] {
+        for (int i = 0; i < 2000; ++i) wrong_logic += manager.LoadText(5103) != u"No Availabe Content";
+    });
+    for (int i = 0; i < 2000; ++i) wrong_ui += manager.LoadText(5102) != u"Search YouTube";
+    logic.join();
+    EXPECT_EQ(wrong_logic + wrong_ui, 0);
+}

@@ -1,0 +1,138 @@
+// Builds the main window headless, fills the channel tree with the standard
+// folders and a few channels, opens one channel and saves the screen as
+// PNG (SCREENS_SHOT_OUT, else build/<tree>/artifacts/screens-1.png) for a
+// look; a few pixel probes check what it shows.
+
+#include "screens/builder/tests/MainWindowRig.h"
+
+#include "screens/builder/UIIds.h"
+#include "screens/tree/wrsstree.h"
+#include "toolkit/controls/demo/SkinScreen.h"
+#include "toolkit/render/D3D9Render.h"
+#include "toolkit/render/render.h"
+#include "toolkit/render/texture.h"
+#include "toolkit/uimgr/uiMgr.h"
+#include "toolkit/widgets/MouseEventArgs.h"
+#include "toolkit/widgets/WidgetRegistry.h"
+#include "toolkit/widgets/window.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+namespace {
+
+constexpr int Width = 1024;
+constexpr int Height = 576;
+
+struct Folder {
+    int text_id;
+    const char* icon;
+    std::vector<int> channels;   // category text ids
+};
+
+// The tree as the feed window fills it: the standard folders, the site's categories under "YouTube Video".
+void fill_tree(UI::wrsstree& tree, UI::d3dresMgr& texts)
+{
+    const Folder folders[] = {
+        {7001, "icon_MyFavorite", {}},
+        {7007, "icon_recentviewed", {}},
+        {7002, "icon_search", {}},
+        {7003, "icon_mychannel", {}},
+        {7004, "icon_YouTube", {6080, 6081, 6087, 6082, 6083}},
+    };
+    int64_t id = 1;
+    for (const Folder& f : folders) {
+        UI::wrsstreenode* folder = tree.AddChildNode(texts.LoadText(f.text_id).c_str(), id++, f.icon);
+        for (int channel : f.channels) folder->AddChildNode(texts.LoadText(channel).c_str(), 100 + channel, "");
+    }
+    UI::wrsstreenode* subscriptions = tree.FindChild("My Subscriptions", nullptr);
+    subscriptions->AddChildNode(u"Cooking with Ana", 201, "")->SetPrefetchStatus(1);
+    subscriptions->AddChildNode(u"Mountain trails", 202, "");
+    tree.LayoutNodes();
+}
+
+bool busy(UI::wrsstreenode& node)
+{
+    if (node.GetFolderMove().IsRunning() || node.GetHighlightMove().IsRunning() || node.IsWaiting()) return true;
+    for (UI::wtreenode* child : node.GetNodes())
+        if (busy(*static_cast<UI::wrsstreenode*>(child))) return true;
+    return false;
+}
+
+void click(UI::wrsstreenode& node)
+{
+    UI::MouseEventArgs press;
+    node.OnMouseDown(press);
+}
+
+// Reads one pixel (0xAARRGGBB) of a render-target surface.
+uint32_t pixel(RenderEngine::backbuffer* canvas, int x, int y)
+{
+    auto* surface = dynamic_cast<RenderEngine::d3dbackbuffer*>(canvas);
+    auto texture = plat::ComPtr<IDirect3DTexture9>::adopt(surface->GetTexture()->GetD3DTexture());
+    D3DLOCKED_RECT locked{};
+    if (FAILED(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY))) return 0;
+    uint32_t value = 0;
+    std::memcpy(&value, static_cast<const char*>(locked.pBits) + y * locked.Pitch + x * 4, 4);
+    texture->UnlockRect(0);
+    return value;
+}
+
+}  // namespace
+
+TEST(MainWindowShot, TheMainWindowWithItsTreeOpenOnAChannel)
+{
+    test::MainWindowRig rig;
+    ASSERT_TRUE(rig.builder.BuildUI());
+    UI::window& root = *UI::uiMgr::Instance().GetRoot();
+    auto& tree = static_cast<UI::wrsstree&>(*UI::GetWidgetById(UI::ids::RssTree));
+    fill_tree(tree, rig.skin.manager);
+    UI::GetWidgetById(UI::ids::EmptyPrompt)->Show(true);
+
+    std::unique_ptr<RenderEngine::backbuffer> canvas(rig.skin.manager.CreateBackBuffer(Width, Height, true));
+    // The background layer (drawn under the tree by the compose server) stands in as black.
+    auto frame = [&] {
+        RenderEngine::PushRenderTarget(canvas.get(), true, 255, 0, 0, 0);
+        UI::DrawSkin(UI::SkinPicture("black_image"), UI::frect{0, 0, Width, Height}, 1, {});
+        root.Draw();
+        RenderEngine::PopRenderTarget();
+    };
+    auto settle = [&] {
+        for (int i = 0; i < 300 && busy(tree); ++i) frame();
+        EXPECT_FALSE(busy(tree));
+    };
+    UI::wrsstreenode& site = *tree.FindChild("YouTube Video", nullptr);
+    click(site);
+    settle();
+    UI::wrsstreenode& chosen = *site.FindChild("Most Viewed", nullptr);
+    UI::wrsstreenode& other = *site.FindChild("Top Rated", nullptr);
+    click(chosen);
+    settle();
+    frame();
+    ASSERT_EQ(site.GetSelectedChild(), &chosen);
+
+    const char* out = std::getenv("SCREENS_SHOT_OUT");
+    if (out == nullptr) out = SCREENS_SHOT;
+    std::filesystem::create_directories(std::filesystem::path(out).parent_path());
+    ASSERT_TRUE(UI::save_png(canvas.get(), out));
+
+    // The highlight bar lies under the chosen channel's row, not under its neighbour's.
+    const UI::fpoint tree_at = tree.UpdateScreenOrigin();
+    const int bar_x = int(tree_at.x) + 150;
+    const int chosen_y = int(chosen.UpdateScreenOrigin().y) + 12;
+    const int other_y = int(other.UpdateScreenOrigin().y) + 12;
+    auto reddish = [&](int y) {
+        const uint32_t p = pixel(canvas.get(), bar_x, y);
+        return int((p >> 16) & 0xFF) > int((p >> 8) & 0xFF) + 20;
+    };
+    EXPECT_TRUE(reddish(chosen_y));
+    EXPECT_TRUE(reddish(int(site.UpdateScreenOrigin().y) + 12));
+    EXPECT_FALSE(reddish(other_y));
+    // The frames are drawn over the black behind them.
+    EXPECT_NE(pixel(canvas.get(), 300, 12) & 0xFFFFFF, 0u);
+    EXPECT_NE(pixel(canvas.get(), 300, Height - 12) & 0xFFFFFF, 0u);
+}

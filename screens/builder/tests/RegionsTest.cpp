@@ -1,0 +1,114 @@
+#include "screens/builder/tests/MainWindowRig.h"
+
+#include "screens/builder/UIIds.h"
+#include "toolkit/controls/wselectbtn.h"
+#include "toolkit/controls/wtext.h"
+#include "toolkit/uimgr/uiMgr.h"
+#include "toolkit/widgets/WidgetRegistry.h"
+#include "toolkit/widgets/window.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+namespace {
+
+UI::widget& named(UI::widget& parent, const char* name)
+{
+    UI::widget* found = parent.FindChild(name);
+    EXPECT_NE(found, nullptr) << name;
+    return found ? *found : parent;
+}
+
+UI::widget& by_id(int id)
+{
+    UI::widget* found = UI::GetWidgetById(id);
+    EXPECT_NE(found, nullptr) << id;
+    return *found;
+}
+
+}  // namespace
+
+TEST(Regions, PlaceTheirWidgetsWhereTheLayoutRulesPutThem)
+{
+    test::MainWindowRig rig;
+    rig.builder.BuildUI();
+    UI::widget& top = *UI::uiMgr::Instance().GetFrame(UI::uiMgr::Frame::Top);
+    UI::widget& bottom = *UI::uiMgr::Instance().GetFrame(UI::uiMgr::Frame::Bottom);
+    UI::widget& logo = named(top, "topframe-wimage_logo");
+    const struct { const char* name; UI::widget& w; float x, y, width, height; bool shown; } cases[] = {
+        {"top frame", top, 0, 0, 1024, 25, true},
+        {"bottom frame", bottom, 0, 576 - 25, 1024, 25, true},
+        {"left frame (width 0)", *UI::uiMgr::Instance().GetFrame(UI::uiMgr::Frame::Left), 0, 25, 0, 576 - 50, true},
+        {"client at x 0, as wide as the root", by_id(UI::ids::Client), 0, 25, 1024, 576 - 50, true},
+        {"minimise", by_id(UI::ids::Minimize), 1024 - 45 - 16, 4, 16, 16, true},
+        {"maximise", by_id(UI::ids::Maximize), 1024 - 26 - 16, 4, 16, 16, true},
+        {"restore shares its place, hidden", by_id(UI::ids::Restore), 1024 - 26 - 16, 4, 16, 16, false},
+        {"close", by_id(UI::ids::Close), 1024 - 7 - 16, 4, 16, 16, true},
+        {"logo 5 from the left, centred", logo, 5, (25 - logo.GetHeight()) / 2, logo.GetWidth(), logo.GetHeight(), true},
+        {"tree window", by_id(UI::ids::RssTreeWindow), 0, 0, 175, 576 - 50, true},
+        {"tree", by_id(UI::ids::RssTree), 0, 0, 175, 576 - 50, true},
+        {"feed list window", by_id(UI::ids::RssListWindow), (1024 - 625) / 2.0f, 25, 625, 576 - 50, true},
+        {"search box", by_id(UI::ids::SearchBox), (1024 - 155) / 2.0f, 3, 155, 19, true},
+        {"settings button", by_id(UI::ids::SettingButton), 1024 - 7 - 74, 3, 74, 19, true},
+        {"loading page", by_id(UI::ids::LoadingPage), (1024 - 48) / 2.0f, (576 - 50 - 48) / 2.0f, 48, 48, false},
+        {"empty-content notice", by_id(UI::ids::EmptyPrompt), (1024 - 625) / 2.0f, (576 - 50 - 14) / 2.0f, 625, 14, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_FLOAT_EQ(c.w.GetX(), c.x);
+        EXPECT_FLOAT_EQ(c.w.GetY(), c.y);
+        EXPECT_FLOAT_EQ(c.w.GetWidth(), c.width);
+        EXPECT_FLOAT_EQ(c.w.GetHeight(), c.height);
+        EXPECT_EQ(c.w.GetShowState(), c.shown);
+    }
+}
+
+TEST(Regions, ThePagingWindowHoldsNButtonsAt18PxSteps)
+{
+    for (int n : {1, 3, 20}) {
+        SCOPED_TRACE(n);
+        test::MainWindowRig rig;
+        rig.builder.SetPageButtonCount(n);
+        rig.builder.BuildUI();
+        UI::widget& paging = by_id(UI::ids::PageButtons);
+        EXPECT_FLOAT_EQ(paging.GetWidth(), 18.0f * n + 37);
+        EXPECT_FLOAT_EQ(paging.GetHeight(), 25);
+        EXPECT_FALSE(paging.GetShowState());
+        ASSERT_EQ(rig.builder.GetPageButtons().size(), std::size_t(n));
+        for (int i = 0; i < n; ++i) {
+            UI::widget& page = by_id(UI::ids::FirstPageSelect + i);
+            EXPECT_FLOAT_EQ(page.GetX(), 19.0f + 18 * i) << i;
+            EXPECT_FLOAT_EQ(page.GetWidth(), 17);
+        }
+        const UI::widget& last_page = *rig.builder.GetPageButtons().back();
+        EXPECT_FLOAT_EQ(paging.GetWidth() - (last_page.GetX() + last_page.GetWidth()), 19);
+        EXPECT_EQ(UI::GetWidgetById(UI::ids::FirstPageSelect + n), nullptr);
+        UI::widget& next = by_id(UI::ids::NextPage);
+        EXPECT_FLOAT_EQ(next.GetX() + next.GetWidth(), paging.GetWidth());
+    }
+}
+
+TEST(Regions, OperationBarButtonsAreAsWideAsTheirTextAnd33)
+{
+    test::MainWindowRig rig;
+    rig.builder.BuildUI();
+    const struct { int bar; int button; const char* text; std::u16string caption; } cases[] = {
+        {UI::ids::MyFavoriteOperation, UI::ids::RemoveAll, "text-bottom-removeall", u"Clear All"},
+        {UI::ids::SearchOperation, UI::ids::SaveSearch, "text-bottom-savesearch", u"Save Result"},
+        {UI::ids::MyChannelOperation, UI::ids::Remove, "text-bottom-remove", u"Remove"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        UI::widget& bar = by_id(c.bar);
+        UI::widget& button = by_id(c.button);
+        auto& text = static_cast<UI::wtext&>(named(button, c.text));
+        EXPECT_EQ(text.GetText(), c.caption);
+        EXPECT_GT(text.GetWidth(), 20);
+        EXPECT_FLOAT_EQ(text.GetWidth(), text.GetTextSize().x);
+        EXPECT_FLOAT_EQ(button.GetWidth(), text.GetWidth() + 33);
+        EXPECT_FLOAT_EQ(bar.GetWidth(), 200);
+        EXPECT_FALSE(bar.GetShowState());
+    }
+}
