@@ -4,6 +4,7 @@
 #include "screens/video/uiPlayerLogic.h"
 #include "screens/video/uiVideoLayer.h"
 #include "screens/video/videowindow.h"
+#include "screens/widgets/wvideoloading.h"
 
 #include "toolkit/controls/SkinDraw.h"
 #include "toolkit/controls/wimage.h"
@@ -68,9 +69,7 @@ void videoplaywindow::CreateChildren()
     AddChild(m_picture);
     m_picture->SetPosRule(1, 1, 6, 6);
     m_picture->SetSizeRule(3, 3, VideoFrame, VideoFrame);
-    // The loading cycle's first picture stands for the indicator.
-    m_loading_indicator = new wimage("wloading-loadingpage-videolayer");
-    m_loading_indicator->SetPicture("icon_loading0");
+    m_loading_indicator = new wvideoloading("wloading-loadingpage-videolayer");
     m_loading_indicator->SetMouseTransparent(true);
     m_loading_indicator->SetSize(48, 48);
     AddChild(m_loading_indicator);

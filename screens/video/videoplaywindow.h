@@ -23,6 +23,8 @@
 #include <map>
 #include <memory>
 
+class wvideoloading;
+
 namespace RenderEngine {
 class d3dpic;
 class texture;
@@ -108,7 +110,7 @@ private:
     wimage* m_highlight{nullptr};   // children: the tree owns them
     wimage* m_normal{nullptr};
     videowindow* m_picture{nullptr};
-    wimage* m_loading_indicator{nullptr};
+    wvideoloading* m_loading_indicator{nullptr};
     RenderEngine::backbuffer* m_back_buffer{nullptr};   // the resource manager's
     std::unique_ptr<RenderEngine::texture> m_frame_texture;   // the current frame, drawn through m_frame
     std::unique_ptr<RenderEngine::d3dpic> m_frame;

@@ -63,6 +63,9 @@ public:
     // The video layer invalidates it for every presented frame.
     void SetVideoWindow(widget* video) { m_video = video; }
     widget* GetVideoWindow() const { return m_video; }
+    // The player's control bar, set by the widget tree builder; may be null.
+    void SetControlBar(widget* bar) { m_control_bar = bar; }
+    widget* GetControlBar() const { return m_control_bar; }
     // Receives double-clicks that nothing else handles; may be null.
     void SetClient(widget* client) { m_client = client; }
     widget* GetClient() const { return m_client; }
@@ -123,6 +126,7 @@ private:
     window* m_root{nullptr};   // not owned: the builder's tree
     window* m_overlay{nullptr};
     widget* m_video{nullptr};
+    widget* m_control_bar{nullptr};
     widget* m_client{nullptr};
     widget* m_tooltip{nullptr};
     focusgroup* m_focus_group{nullptr};
