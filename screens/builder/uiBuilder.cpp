@@ -1,6 +1,8 @@
 #include "screens/builder/uiBuilder.h"
 
 #include "screens/builder/UIIds.h"
+#include "screens/video/uibgLayer.h"
+#include "screens/video/videoplaywindow.h"
 #include "toolkit/controls/wselectbtn.h"
 #include "toolkit/controls/wtip.h"
 #include "toolkit/uimgr/uiMgr.h"
@@ -36,6 +38,8 @@ uiBuilder::~uiBuilder()
         manager.SetRoot(nullptr);
         manager.SetOverlayRoot(nullptr);
         manager.SetClient(nullptr);
+        manager.SetVideoWindow(nullptr);
+        if (m_control_bar && manager.GetControlBar() == m_control_bar) manager.SetControlBar(nullptr);
         manager.SetTooltip(nullptr);
         manager.SetFocusGroup(nullptr);
         manager.SetTitleWindow(nullptr);
@@ -66,7 +70,8 @@ bool uiBuilder::BuildUI()
     static constexpr Region regions[] = {
         &uiBuilder::BuildFrames,        &uiBuilder::BuildFeedTree,      &uiBuilder::BuildFeedList,
         &uiBuilder::BuildPaging,        &uiBuilder::BuildSearchBox,     &uiBuilder::BuildSettingButton,
-        &uiBuilder::BuildOperationBars, &uiBuilder::BuildLoadingPage,   &uiBuilder::BuildEmptyPrompt,
+        &uiBuilder::BuildOperationBars, &uiBuilder::BuildLoadingPage,   &uiBuilder::BuildControlBar,
+        &uiBuilder::BuildEmptyPrompt,   &uiBuilder::BuildDragWindow,    &uiBuilder::BuildRightPane,
     };
     for (Region region : regions) (this->*region)();
 
@@ -98,6 +103,13 @@ void uiBuilder::BuildRoots()
     ui_root->SetPosRule(1, 1, 0, 0);
     ui_root->SetSizeRule(2, 2, -1, -1);
 
+    auto* video = new videoplaywindow("videoplaywindow");
+    video->CreateChildren();
+    RegisterWidget(video->GetName(), ids::VideoPlayWindow, video);
+    manager.SetVideoWindow(video);
+    // Added before the client, so the video is drawn under it.
+    ui_root->AddChild(video);
+
     m_client = new window("client");
     m_client->SetPos(area.x, area.y);
     m_client->SetSize(area.width, area.height);
@@ -105,6 +117,10 @@ void uiBuilder::BuildRoots()
         w->SetMouseTransparent(true);
     ui_root->AddChild(m_client);
     RegisterWidget(m_client->GetName(), ids::Client, m_client);
+    if (uibgLayer* background = uibgLayer::Instance()) {
+        background->SetPos(area.x, area.y);
+        background->SetSize(area.width, area.height);
+    }
 
     m_focus_group = std::make_unique<focusgroup>();
     manager.SetRoot(m_root.get());

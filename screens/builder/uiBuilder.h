@@ -1,8 +1,9 @@
 // Builds the main window's whole widget tree in code, once, at start-up:
-// the root, the UI root and the client window, then each region of the
-// window in a fixed order (frames, channel tree, feed list and paging,
-// search box, bottom buttons, loading page, empty-content notice), the
-// title window and the tooltip. Widgets other code finds again are
+// the root, the UI root, the video play window under the client window,
+// then each region of the window in a fixed order (frames, channel tree,
+// feed list and paging, search box, bottom buttons, loading page, control
+// bar, empty-content notice, drag window, right pane), the title window
+// and the tooltip. Widgets other code finds again are
 // registered under their skin names and UI ids (UIIds.h).
 //
 // The build runs on the UI thread under UIRenderMutex, so the compose
@@ -16,6 +17,7 @@
 
 namespace UI {
 
+class widget;
 class window;
 class wselectbtn;
 struct focusgroup;
@@ -56,7 +58,10 @@ private:
     void BuildSettingButton();
     void BuildOperationBars();
     void BuildLoadingPage();
+    void BuildControlBar();
     void BuildEmptyPrompt();
+    void BuildDragWindow();
+    void BuildRightPane();
 
     std::unique_ptr<window> m_root;
     std::unique_ptr<window> m_title;
@@ -70,6 +75,7 @@ private:
     window* m_client{nullptr};
     window* m_top{nullptr};
     window* m_bottom{nullptr};
+    widget* m_control_bar{nullptr};   // null when the manager held one before the build
     float m_top_height{0};
     float m_bottom_height{0};
     float m_left_width{0};

@@ -6,6 +6,9 @@
 #include "screens/builder/UIIds.h"
 #include "screens/builder/uiBuilder.h"
 #include "screens/tree/wrsstree.h"
+#include "screens/video/wcontrolbar.h"
+#include "screens/video/wrightwindow.h"
+#include "screens/widgets/wdragwindow.h"
 #include "screens/widgets/wsearcheditbox.h"
 #include "screens/widgets/wvideoloading.h"
 #include "toolkit/controls/wbtn.h"
@@ -264,6 +267,18 @@ void uiBuilder::BuildLoadingPage()
     loading->SetSize(48, 48);
 }
 
+void uiBuilder::BuildControlBar()
+{
+    uiMgr& manager = uiMgr::Instance();
+    if (manager.GetControlBar()) return;
+    auto* bar = add(*m_client, new wcontrolbar("wcontrolbar-video"));
+    manager.SetControlBar(bar);
+    m_control_bar = bar;
+    bar->CreateChildren(*m_bottom, *m_root);
+    bar->SetSizeRule(1, 1, bar->GetWidth(), bar->GetHeight());
+    bar->SetPosRule(2, 2, 0, 0);
+}
+
 void uiBuilder::BuildEmptyPrompt()
 {
     auto* prompt = add(*m_client, new window("window_prompt"), ids::EmptyPrompt);
@@ -274,6 +289,14 @@ void uiBuilder::BuildEmptyPrompt()
     text->SetFont("font_a12");
     text->SetText(text_of(5103).c_str());
     text->SetPosRule(4, 4, -1, -1);
+}
+
+void uiBuilder::BuildDragWindow() { add(*m_root, new wdragwindow("window-drag"), ids::DragWindow); }
+
+void uiBuilder::BuildRightPane()
+{
+    auto* pane = add(*m_ui_root, new wrightwindow(), ids::RightWindow);
+    pane->CreatePanes();
 }
 
 }

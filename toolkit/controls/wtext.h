@@ -38,6 +38,7 @@ public:
 
     void SetFont(std::string font);
     void SetColor(fcolor colour);
+    fcolor GetColor() const { return m_colour; }
     void SetTextFormat(int format) { m_format = format; }
     // Editing also makes the field focusable.
     void SetEditable(bool editable);

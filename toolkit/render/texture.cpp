@@ -63,6 +63,14 @@ bool texture::Load(std::u16string_view path, float opacity)
     return true;
 }
 
+void texture::Attach(IDirect3DTexture9* made, float width, float height)
+{
+    m_texture = plat::ComPtr<IDirect3DTexture9>(made);
+    m_path.clear();
+    m_width = made ? width : 0;
+    m_height = made ? height : 0;
+}
+
 bool texture::Create(unsigned width, unsigned height, DWORD pool, DWORD format)
 {
     m_texture.reset();

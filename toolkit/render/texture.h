@@ -27,6 +27,11 @@ public:
     // Pool 1 (managed) and 2 (system memory) make plain textures, others render targets.
     bool Create(unsigned width, unsigned height, DWORD pool, DWORD format);
 
+    // Shows a texture made elsewhere (a video frame), counted, of that size;
+    // null empties it. Kept out of the resource manager's tables: a device
+    // reset would bring it back empty.
+    void Attach(IDirect3DTexture9* made, float width, float height);
+
     // With a reference added; null when empty.
     IDirect3DTexture9* GetD3DTexture() const;
     float GetWidth() const { return m_width; }

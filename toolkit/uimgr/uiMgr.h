@@ -55,10 +55,17 @@ public:
     // The tree's root window "root", set by the widget tree builder; null until then.
     // Read and set on the UI thread.
     window* GetRoot() const { return m_root; }
-    window* GetOverlayRoot() const { return m_overlay; }
     void SetRoot(window* root) { m_root = root; }
     // "rootui", the child of the root holding windows in motion; may be null.
     void SetOverlayRoot(window* overlay) { m_overlay = overlay; }
+    window* GetOverlayRoot() const { return m_overlay; }
+    // The video play window, set by the widget tree builder; may be null.
+    // The video layer invalidates it for every presented frame.
+    void SetVideoWindow(widget* video) { m_video = video; }
+    widget* GetVideoWindow() const { return m_video; }
+    // The player's control bar, set by the widget tree builder; may be null.
+    void SetControlBar(widget* bar) { m_control_bar = bar; }
+    widget* GetControlBar() const { return m_control_bar; }
     // Receives double-clicks that nothing else handles; may be null.
     void SetClient(widget* client) { m_client = client; }
     widget* GetClient() const { return m_client; }
@@ -118,6 +125,8 @@ private:
 
     window* m_root{nullptr};   // not owned: the builder's tree
     window* m_overlay{nullptr};
+    widget* m_video{nullptr};
+    widget* m_control_bar{nullptr};
     widget* m_client{nullptr};
     widget* m_tooltip{nullptr};
     focusgroup* m_focus_group{nullptr};

@@ -42,6 +42,13 @@ void animationMgr::Tick(int ms)
     }
 }
 
+void animationMgr::RemoveTimeLine(ATimeLine& line)
+{
+    CMutexGuard hold(m_lock);
+    std::erase_if(m_lines, [&](const Entry& e) { return e.line == &line && !e.owned; });
+    m_running = !m_lines.empty();
+}
+
 void animationMgr::StopAll()
 {
     CMutexGuard hold(m_lock);

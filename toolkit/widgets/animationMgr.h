@@ -27,6 +27,9 @@ public:
     // Steps every timeline; a done one is cleared and dropped. Running stays
     // set exactly while a timeline is left.
     virtual void Tick(int ms);
+    // Takes out a timeline handed over by reference, running or not; its
+    // owner may then destroy it.
+    void RemoveTimeLine(ATimeLine& line);
     // Drops every timeline and clears the running flag.
     void StopAll();
     bool IsRunning() const;

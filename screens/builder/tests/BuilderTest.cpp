@@ -17,6 +17,9 @@ TEST(uiBuilder, EveryRegisteredIdFindsAWidgetOfItsSkinName)
     ASSERT_TRUE(rig.builder.BuildUI());
     const struct { int id; const char* name; } cases[] = {
         {ids::Client, "client"},
+        {ids::VideoPlayWindow, "videoplaywindow"},
+        {ids::RightWindow, "window-right"},
+        {ids::DragWindow, "window-drag"},
         {ids::Maximize, "topframe_btn_max"},
         {ids::Minimize, "topframe_btn_min"},
         {ids::Close, "topframe_btn_close"},
@@ -65,6 +68,13 @@ TEST(uiBuilder, TheUIManagerHoldsTheBuiltParts)
     EXPECT_EQ(manager.GetRoot()->GetName(), "root");
     EXPECT_EQ(manager.GetOverlayRoot()->GetName(), "rootui");
     EXPECT_EQ(manager.GetClient(), UI::GetWidgetById(ids::Client));
+    EXPECT_EQ(manager.GetVideoWindow(), UI::GetWidgetById(ids::VideoPlayWindow));
+    EXPECT_EQ(manager.GetVideoWindow()->GetParent(), manager.GetOverlayRoot());
+    ASSERT_NE(manager.GetControlBar(), nullptr);
+    EXPECT_EQ(manager.GetControlBar()->GetName(), "wcontrolbar-video");
+    EXPECT_EQ(manager.GetControlBar()->GetParent(), manager.GetClient());
+    EXPECT_EQ(UI::GetWidgetById(ids::DragWindow)->GetParent(), manager.GetRoot());
+    EXPECT_EQ(UI::GetWidgetById(ids::RightWindow)->GetParent(), manager.GetOverlayRoot());
     EXPECT_NE(manager.GetFocusGroup(), nullptr);
     EXPECT_EQ(manager.GetTitleWindow()->GetName(), "title-window");
     EXPECT_EQ(manager.GetTitleWindow()->GetParent(), nullptr);
@@ -93,6 +103,30 @@ TEST(uiBuilder, TheUIRootsBackBufferHasTheScreensSizeUnlessSwitchedOff)
             EXPECT_EQ(buffer->m_height, 576u);
         }
     }
+}
+
+TEST(uiBuilder, TheControlBarIsNotBuiltAgainWhenTheManagerHoldsOne)
+{
+    UI::window held("held-bar");
+    UI::uiMgr::Instance().SetControlBar(&held);
+    {
+        test::MainWindowRig rig;
+        rig.builder.BuildUI();
+        EXPECT_EQ(UI::uiMgr::Instance().GetControlBar(), &held);
+    }
+    // The builder leaves a bar it did not make with the manager.
+    EXPECT_EQ(UI::uiMgr::Instance().GetControlBar(), &held);
+    UI::uiMgr::Instance().SetControlBar(nullptr);
+}
+
+TEST(uiBuilder, TheManagerLetsGoOfTheVideoWindowAndControlBarWithTheTree)
+{
+    {
+        test::MainWindowRig rig;
+        rig.builder.BuildUI();
+    }
+    EXPECT_EQ(UI::uiMgr::Instance().GetVideoWindow(), nullptr);
+    EXPECT_EQ(UI::uiMgr::Instance().GetControlBar(), nullptr);
 }
 
 TEST(uiBuilder, AnIdRegisteredAgainKeepsTheLastWidget)

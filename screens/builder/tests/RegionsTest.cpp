@@ -53,6 +53,10 @@ TEST(Regions, PlaceTheirWidgetsWhereTheLayoutRulesPutThem)
         {"search box", by_id(UI::ids::SearchBox), (1024 - 155) / 2.0f, 3, 155, 19, true},
         {"settings button", by_id(UI::ids::SettingButton), 1024 - 7 - 74, 3, 74, 19, true},
         {"loading page", by_id(UI::ids::LoadingPage), (1024 - 48) / 2.0f, (576 - 50 - 48) / 2.0f, 48, 48, false},
+        {"control bar in the client's bottom right corner", *UI::uiMgr::Instance().GetControlBar(),
+         1024 - UI::uiMgr::Instance().GetControlBar()->GetWidth(), 576 - 50 - UI::uiMgr::Instance().GetControlBar()->GetHeight(),
+         UI::uiMgr::Instance().GetControlBar()->GetWidth(), UI::uiMgr::Instance().GetControlBar()->GetHeight(),
+         UI::uiMgr::Instance().GetControlBar()->GetShowState()},
         {"empty-content notice", by_id(UI::ids::EmptyPrompt), (1024 - 625) / 2.0f, (576 - 50 - 14) / 2.0f, 625, 14, false},
     };
     for (const auto& c : cases) {

@@ -3,6 +3,7 @@
 #include "toolkit/controls/SkinDraw.h"
 #include "toolkit/controls/wtreenode.h"
 #include "toolkit/render/D3D9Render.h"
+#include "toolkit/render/render.h"
 #include "toolkit/render/texture.h"
 #include "toolkit/resmgr/d3dresMgr.h"
 
@@ -104,6 +105,24 @@ wtext* SkinScreen::text(const std::u16string& caption, float x, float y, float w
                         const char* font, int format)
 {
     return skin_label(m_root, caption, x, y, w, h, colour, font, format);
+}
+
+SkinRenderer::SkinRenderer()
+{
+    m_manager.Init(nullptr);
+    m_renderer = static_cast<RenderEngine::D3D9Render*>(RenderEngine::CreateRender(nullptr, 2));
+    m_device = plat::ComPtr<IDirect3DDevice9>::adopt(m_manager.GetDevice());
+    m_sprite = plat::ComPtr<ID3DXSprite>::adopt(m_manager.GetSprite());
+    m_renderer->SetDevice(m_device.get());
+    m_renderer->SetSprite(m_sprite.get());
+    RenderEngine::InitRenderTargets();
+    m_manager.LoadSkin(u"");
+}
+
+SkinRenderer::~SkinRenderer()
+{
+    m_renderer->SetSprite(nullptr);
+    m_renderer->SetDevice(nullptr);
 }
 
 bool save_png(RenderEngine::backbuffer* canvas, const char* path)

@@ -7,12 +7,19 @@
 #include "toolkit/controls/wbtn.h"
 #include "toolkit/controls/wimage.h"
 #include "toolkit/controls/wtext.h"
+#include "toolkit/resmgr/d3dresMgr.h"
 #include "toolkit/widgets/window.h"
+
+#include "platform/com/ComPtr.h"
 
 #include <string>
 
+struct IDirect3DDevice9;
+struct ID3DXSprite;
+
 namespace RenderEngine {
 class backbuffer;
+class D3D9Render;
 }
 
 namespace UI {
@@ -56,6 +63,27 @@ public:
 private:
     window& m_root;
     int m_count{0};
+};
+
+// What a demo screen draws with: the resource manager, the software
+// renderer sharing its device and sprite, and the generated skin loaded.
+// The renderer lets go of the device when this goes.
+class SkinRenderer {
+public:
+    SkinRenderer();
+    ~SkinRenderer();
+    SkinRenderer(const SkinRenderer&) = delete;
+    SkinRenderer& operator=(const SkinRenderer&) = delete;
+
+    d3dresMgr& manager() { return m_manager; }
+    RenderEngine::D3D9Render& renderer() { return *m_renderer; }
+    IDirect3DDevice9* device() const { return m_device.get(); }
+
+private:
+    d3dresMgr m_manager;
+    RenderEngine::D3D9Render* m_renderer;   // the process's renderer
+    plat::ComPtr<IDirect3DDevice9> m_device;
+    plat::ComPtr<ID3DXSprite> m_sprite;
 };
 
 // Writes a render-target surface as PNG; false when it has no texture or cannot be written.

@@ -291,15 +291,8 @@ int main(int argc, char** argv)
     if (!windowed)
         setenv("SDL_VIDEODRIVER", "dummy", 0);
     setenv("STRIMO_SCREEN_SIZE", "800x500", 0);
-    UI::d3dresMgr manager;
-    manager.Init(nullptr);
-    auto* renderer = static_cast<RenderEngine::D3D9Render*>(RenderEngine::CreateRender(nullptr, 2));
-    auto device = plat::ComPtr<IDirect3DDevice9>::adopt(manager.GetDevice());
-    auto sprite = plat::ComPtr<ID3DXSprite>::adopt(manager.GetSprite());
-    renderer->SetDevice(device.get());
-    renderer->SetSprite(sprite.get());
-    RenderEngine::InitRenderTargets();
-    manager.LoadSkin(u"");
+    UI::SkinRenderer skin;
+    UI::d3dresMgr& manager = skin.manager();
 
     UI::window root("gallery");
     root.SetSize(Width, Height);
@@ -325,11 +318,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "skin_gallery: cannot write %s\n", out);
         result = 1;
     }
-    if (windowed && !show_window(*renderer, canvas.get())) {
+    if (windowed && !show_window(skin.renderer(), canvas.get())) {
         std::fprintf(stderr, "skin_gallery: no window can be opened (is there a display?)\n");
         result = 1;
     }
-    renderer->SetSprite(nullptr);
-    renderer->SetDevice(nullptr);
     return result;
 }

@@ -351,3 +351,21 @@ TEST(AnimationMgr, StopAllDropsEverythingAndClearsTheRunningFlag)
     EXPECT_FALSE(mgr.IsRunning());
     EXPECT_EQ(mgr.TimeLineCount(), 0u);
 }
+
+TEST(AnimationMgr, ATimelineLentByReferenceCanBeTakenOffWhileItRuns)
+{
+    UI::animationMgr mgr;
+    UI::ATimeLine lent;
+    lent.AddKeyframe(linear(nullptr, UI::KeyFloat, 0, 500, 0, 1));
+    auto owned = std::make_unique<UI::ATimeLine>();
+    owned->AddKeyframe(linear(nullptr, UI::KeyFloat, 0, 500, 0, 1));
+    mgr.AddTimeLine(lent);
+    mgr.AddTimeLine(std::move(owned));
+    mgr.RemoveTimeLine(lent);
+    EXPECT_EQ(mgr.TimeLineCount(), 1u);
+    EXPECT_TRUE(mgr.IsRunning());
+    mgr.StopAll();
+    mgr.AddTimeLine(lent);
+    mgr.RemoveTimeLine(lent);
+    EXPECT_FALSE(mgr.IsRunning());   // nothing left
+}

@@ -1,0 +1,242 @@
+#include "screens/video/IBaseUIPlay.h"
+#include "screens/video/tests/FakePlayerLogic.h"
+#include "screens/video/uiVideoLayer.h"
+#include "screens/video/uibgLayer.h"
+#include "screens/video/wcontrolbar.h"
+#include "screens/video/wmoveactionbtn.h"
+#include "screens/video/wmoveactionsliderbar.h"
+
+#include "toolkit/controls/tests/ControlRig.h"
+#include "toolkit/controls/wbtn.h"
+#include "toolkit/controls/wrotate.h"
+#include "toolkit/controls/wselectbtn.h"
+#include "toolkit/controls/wsliderbar.h"
+#include "toolkit/controls/wtext.h"
+#include "toolkit/uimgr/uiMgr.h"
+#include "toolkit/widgets/MouseEventArgs.h"
+
+#include "platform/base/Utf.h"
+
+#include <gtest/gtest.h>
+
+using namespace UI;
+
+namespace {
+
+struct BarScene {
+    test::ControlScene scene;
+    window root{"root"};
+    window* bottom{new window("bottomframe-window")};
+    wcontrolbar* bar{new wcontrolbar("wcontrolbar")};
+    test::FakePlayerLogic logic;
+
+    BarScene()
+    {
+        root.SetSize(1024, 700);
+        bottom->SetSize(1024, 40);
+        root.AddChild(bottom);
+        bottom->SetPosRule(1, 2, 0, 0);
+        root.AddChild(bar);
+        bar->CreateChildren(*bottom, root);
+        bar->SetLogic(&logic);
+        root.UpdateLayout();
+    }
+    // A press on the widget, as the UI manager delivers it.
+    static void press(widget& w)
+    {
+        MouseEventArgs e;
+        e.position = w.GetScreenOrigin();
+        w.OnMouseDown(e);
+        w.OnMouseUp(e);
+    }
+    std::string text(wtext* t) const { return plat::utf16_to_utf8(t->GetText()); }
+};
+
+}  // namespace
+
+TEST(wcontrolbar, ButtonsPostTheirCommands)
+{
+    BarScene s;
+    EXPECT_EQ(wcontrolbar::Instance(), s.bar);
+    const struct {
+        wbtn* button;
+        std::vector<int> commands;
+        std::vector<int> view_states;
+    } cases[] = {
+        {s.bar->PlayButton(), {34}, {}},
+        {s.bar->PauseButton(), {35}, {}},
+        {s.bar->NextButton(), {32}, {}},
+        {s.bar->PreviousButton(), {31}, {}},
+        {s.bar->SmallWindowButton(), {}, {0x1000000}},
+        {s.bar->FullScreenButton(), {}, {0x2000000}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button->GetName());
+        s.logic.ui_commands.clear();
+        s.logic.view_states.clear();
+        BarScene::press(*c.button);
+        EXPECT_EQ(s.logic.ui_commands, c.commands);
+        EXPECT_EQ(s.logic.view_states, c.view_states);
+    }
+}
+
+TEST(wcontrolbar, MuteAndUnmuteRestoreTheSavedVolume)
+{
+    BarScene s;
+    s.logic.volume = 70;
+    s.bar->SetVolumePercent(70);
+    ASSERT_TRUE(s.bar->MuteOffButton()->GetShowState());
+    BarScene::press(*s.bar->MuteOffButton());
+    EXPECT_EQ(s.logic.volume, 0);
+    EXPECT_FLOAT_EQ(s.bar->VolumeSlider()->GetValue(), 0);
+    EXPECT_FALSE(s.bar->MuteOffButton()->IsVisible());   // no second mute
+    EXPECT_TRUE(s.bar->MuteOnButton()->IsVisible());
+    BarScene::press(*s.bar->MuteOnButton());
+    EXPECT_EQ(s.logic.volumes_set, (std::vector<int>{0, 70}));
+    EXPECT_FLOAT_EQ(s.bar->VolumeSlider()->GetValue(), 70);
+    EXPECT_TRUE(s.bar->MuteOffButton()->IsVisible());
+}
+
+TEST(wcontrolbar, SlidersSeekAndSetTheVolume)
+{
+    BarScene s;
+    s.bar->ShowPlayButton();
+    ValueEventArgs moved;
+    moved.sender = s.bar->PositionSlider();
+    moved.value = 125;
+    s.bar->PositionSlider()->FireEvent("slider_moveto", moved);
+    EXPECT_EQ(s.logic.seeks, std::vector<int>{125});
+    EXPECT_TRUE(s.bar->PauseButton()->IsVisible());
+    EXPECT_FALSE(s.bar->PlayButton()->IsVisible());
+    moved.sender = s.bar->VolumeSlider();
+    moved.value = 30;
+    s.bar->VolumeSlider()->FireEvent("slider_moveto", moved);
+    EXPECT_EQ(s.logic.volumes_set, std::vector<int>{30});
+}
+
+TEST(wcontrolbar, DurationAndPosition)
+{
+    BarScene s;
+    s.bar->SetDuration(600);
+    EXPECT_FLOAT_EQ(s.bar->PositionSlider()->GetRange(), 600);
+    EXPECT_EQ(s.text(s.bar->DurationText()), "10:00");
+    for (const int64_t none : {0, -5}) {
+        s.bar->SetDuration(none);
+        EXPECT_FLOAT_EQ(s.bar->PositionSlider()->GetRange(), 600);
+        EXPECT_EQ(s.text(s.bar->DurationText()), "10:00");
+    }
+    s.bar->SetPosition(75);
+    EXPECT_EQ(s.text(s.bar->TimeText()), "01:15");
+    s.bar->SetPosition(0);
+    EXPECT_FLOAT_EQ(s.bar->PositionSlider()->GetValue(), 0);
+    EXPECT_EQ(s.text(s.bar->TimeText()), "01:15");
+}
+
+TEST(wcontrolbar, TimeFormat)
+{
+    const struct {
+        int64_t seconds;
+        const char* text;
+    } cases[] = {{0, "00:00"}, {59, "00:59"}, {61, "01:01"}, {3599, "59:59"},
+                 {3600, "1:00:00"}, {3725, "1:02:05"}, {4000, "1:06:40"}, {36000 + 61, "10:01:01"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.seconds);
+        EXPECT_EQ(plat::utf16_to_utf8(wcontrolbar::FormatTime(c.seconds)), c.text);
+    }
+}
+
+TEST(wcontrolbar, VolumeAtItsMaximumStaysBelowIt)
+{
+    BarScene s;
+    s.bar->SetVolumePercent(100);
+    EXPECT_FLOAT_EQ(s.bar->VolumeSlider()->GetValue(), 99);
+    s.bar->SetVolumePercent(50);
+    EXPECT_FLOAT_EQ(s.bar->VolumeSlider()->GetValue(), 50);
+}
+
+TEST(wcontrolbar, HoveringTheMuteButtonShowsTheVolumeSlider)
+{
+    BarScene s;
+    wmoveactionsliderbar* slider = s.bar->VolumeSlider();
+    ASSERT_FALSE(slider->IsVisible());
+    EXPECT_LT(slider->GetY(), 0);   // above the bottom frame
+    s.bar->MuteOffButton()->OnMouseEnter();
+    EXPECT_TRUE(slider->IsVisible());
+    s.bar->MuteOffButton()->OnMouseLeave();
+    EXPECT_FALSE(slider->IsVisible());
+    slider->OnMouseEnter();
+    EXPECT_TRUE(slider->IsVisible());
+    slider->OnMouseLeave();
+    EXPECT_FALSE(slider->IsVisible());
+}
+
+TEST(wcontrolbar, FavouriteToggleFliesAndTellsTheController)
+{
+    BarScene s;
+    BarScene::press(*s.bar->FavoriteToggle());
+    EXPECT_TRUE(s.bar->FavoriteFlight()->IsVisible());
+    BarScene::press(*s.bar->FavoriteToggle());
+    EXPECT_TRUE(s.bar->UnfavoriteFlight()->IsVisible());
+    EXPECT_EQ(s.logic.favorites, (std::vector<bool>{true, false}));
+    s.bar->SetFavorite(true);   // no flight, no call
+    EXPECT_EQ(s.logic.favorites.size(), 2u);
+}
+
+TEST(IBaseUIPlay, FadesOnlyWhenTheyChangeSomething)
+{
+    BarScene s;
+    uibgLayer background;
+    uiVideoLayer video;
+    animationMgr& animations = uiMgr::Instance().GetAnimations();
+    animations.StopAll();
+    IBaseUIPlay play;
+    video.SetAlpha(0);
+    play.HideVideoLayer();   // already at 0: no fade
+    EXPECT_EQ(animations.TimeLineCount(), 0u);
+
+    play.ShowVideoLayer();
+    EXPECT_EQ(animations.TimeLineCount(), 2u);   // background out, video in
+    animations.Tick(33);
+    animations.Tick(33);
+    const float partway = video.GetAlpha();
+    EXPECT_GT(partway, 0);
+    play.ShowVideoLayer();   // within 500 ms: the fade runs on, not from 0 again
+    EXPECT_EQ(animations.TimeLineCount(), 2u);
+    EXPECT_GE(video.GetAlpha(), partway);
+    for (int i = 0; i < 20; ++i) animations.Tick(33);
+    EXPECT_FLOAT_EQ(video.GetAlpha(), 255);
+    EXPECT_FLOAT_EQ(background.GetAlpha(), 0);
+    EXPECT_FALSE(background.IsVisible());
+    EXPECT_EQ(animations.TimeLineCount(), 0u);
+
+    play.HideVideoLayer();
+    for (int i = 0; i < 20; ++i) animations.Tick(33);
+    EXPECT_FLOAT_EQ(video.GetAlpha(), 0);
+    EXPECT_FALSE(video.IsVisible());
+}
+
+TEST(IBaseUIPlay, ForwardsToTheControlBar)
+{
+    BarScene s;
+    IBaseUIPlay play;
+    play.SetDuration(200);
+    play.SetPosition(100);
+    play.SetTitle(u"A title");
+    play.ShowPauseButton();
+    EXPECT_EQ(s.text(s.bar->DurationText()), "03:20");
+    EXPECT_EQ(s.text(s.bar->TimeText()), "01:40");
+    EXPECT_TRUE(s.bar->TitleText()->IsVisible());
+    EXPECT_EQ(s.text(s.bar->TitleText()), "A title");
+    EXPECT_FALSE(s.bar->PlayButton()->IsVisible());
+}
+
+TEST(wcontrolbar, TheViewStateOffersTheOtherView)
+{
+    BarScene s;
+    s.bar->ShowViewState(wcontrolbar::ViewSmallWindow);
+    EXPECT_TRUE(s.bar->FullScreenButton()->IsVisible());
+    EXPECT_FALSE(s.bar->SmallWindowButton()->IsVisible());
+    s.bar->ShowViewState(wcontrolbar::ViewFullScreen);
+    EXPECT_FALSE(s.bar->FullScreenButton()->IsVisible());
+    EXPECT_TRUE(s.bar->SmallWindowButton()->IsVisible());
+}

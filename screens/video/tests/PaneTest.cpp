@@ -1,0 +1,242 @@
+#include "screens/video/wdownloadlist.h"
+#include "screens/video/wdownloadlistitem.h"
+#include "screens/video/wrightwindow.h"
+#include "screens/video/wtitlewindow.h"
+
+#include "FeedDbFixture.h"
+#include "toolkit/controls/tests/ControlRig.h"
+#include "toolkit/controls/wimage.h"
+#include "toolkit/controls/wtext.h"
+#include "toolkit/render/picture.h"
+
+#include "platform/base/Utf.h"
+#include "platform/registry/Registry.h"
+#include "platform/registry/testing/TemporaryRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+using namespace UI;
+
+namespace {
+
+wtitlewindow* pane(const std::string& name, float height)
+{
+    auto* p = new wtitlewindow(name);
+    p->SetSize(199, height);
+    return p;
+}
+
+// 33 ms ticks until the pane's fold has run; the ticks taken.
+int ticks_to_fold(wtitlewindow& p)
+{
+    int ticks = 0;
+    while (p.GetAnimationMgr().IsRunning() && ticks < 100) {
+        p.GetAnimationMgr().Tick(33);
+        ++ticks;
+    }
+    return ticks;
+}
+
+void click_title(wtitlewindow& p)
+{
+    EventArgs click;
+    click.sender = p.TitleBar();
+    p.TitleBar()->FireEvent("window_click", click);
+}
+
+std::vector<float> tops(const wrightwindow& right)
+{
+    std::vector<float> out;
+    for (const wtitlewindow* p : right.Panes()) out.push_back(p->GetY());
+    return out;
+}
+
+bool same(fcolor a, fcolor b) { return a.red == b.red && a.green == b.green && a.blue == b.blue; }
+
+}  // namespace
+
+TEST(wtitlewindow, AFoldTakes500MsWhateverTheDistance)
+{
+    test::ControlScene scene;
+    for (const float height : {60.0f, 400.0f}) {
+        SCOPED_TRACE(height);
+        window parent("parent");
+        parent.SetSize(199, 600);
+        wtitlewindow* p = pane("pane", height);
+        parent.AddChild(p);
+        p->OnSizeChanged();
+        p->SetFolded(true);
+        EXPECT_EQ(ticks_to_fold(*p), 16);   // 0..500 ms in steps of 33
+        EXPECT_FLOAT_EQ(p->GetHeight(), wtitlewindow::TitleHeight);
+        EXPECT_FALSE(p->Content()->IsVisible());
+        p->SetFolded(true);   // twice: still folded
+        ticks_to_fold(*p);
+        EXPECT_TRUE(p->IsFolded());
+        EXPECT_FLOAT_EQ(p->GetHeight(), wtitlewindow::TitleHeight);
+        p->SetFolded(false);
+        EXPECT_EQ(ticks_to_fold(*p), 16);
+        EXPECT_FLOAT_EQ(p->GetHeight(), height);
+        EXPECT_TRUE(p->Content()->IsVisible());
+    }
+}
+
+TEST(wrightwindow, TitleClicksFoldAsAnAccordionAndRestack)
+{
+    test::ControlScene scene;
+    wrightwindow right;
+    right.SetSize(199, 700);
+    for (const auto& [name, height] : {std::pair{"a", 100.0f}, {"b", 150.0f}, {"c", 200.0f}})
+        right.AddPane(pane(name, height));
+    for (wtitlewindow* p : right.Panes()) p->OnSizeChanged();
+    EXPECT_EQ(tops(right), (std::vector<float>{0, 100, 250}));
+    click_title(*right.Panes()[0]);   // toggles a (folds it), folds the rest
+    EXPECT_EQ(tops(right), (std::vector<float>{0, 21, 42}));
+    click_title(*right.Panes()[1]);   // b opens, the rest stay folded
+    EXPECT_EQ(tops(right), (std::vector<float>{0, 21, 171}));
+    EXPECT_FALSE(right.Panes()[1]->IsFolded());
+    right.Panes()[2]->SetFoldable(false);   // a fixed pane counts its height
+    right.Panes()[1]->SetFolded(true);
+    right.Stack();
+    EXPECT_EQ(tops(right), (std::vector<float>{0, 21, 42}));
+}
+
+TEST(wrightwindow, TheDevicePaneShowsOnlyWithEnableIPOD)
+{
+    plat::TemporaryRegistry registry;
+    const struct {
+        std::optional<DWORD> value;
+        bool shown;
+    } cases[] = {{std::nullopt, false}, {0, false}, {1, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value ? int(*c.value) : -1);
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        if (c.value)
+            RegSetValueExW(key, u"EnableIPOD", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&*c.value), sizeof(DWORD));
+        RegCloseKey(key);
+        test::ControlScene scene;
+        wrightwindow right;
+        right.SetSize(199, 700);
+        right.CreatePanes();
+        ASSERT_EQ(right.Panes().size(), 2u);
+        EXPECT_EQ(right.Panes()[0]->GetName(), "window-mydownload");
+        EXPECT_TRUE(right.Panes()[0]->GetShowState());
+        EXPECT_EQ(right.Panes()[1]->GetName(), "window-syncdevice");
+        EXPECT_EQ(right.Panes()[1]->GetShowState(), c.shown);
+    }
+}
+
+class DownloadRow : public feeddb_test::FeedDb {
+protected:
+    test::ControlScene scene;
+
+    std::int64_t item(const std::string& title, int status, const std::string& thumbnail)
+    {
+        RSSData::tRSSItem record = item_record(channel, title);
+        record.set_status(status);
+        record.local_thumb_file_path = thumbnail;
+        EXPECT_EQ(db.InsertItem(&record), 0);
+        return record.id;
+    }
+};
+
+TEST_F(DownloadRow, LoadItemTiesTheFinishedMarkAndOneHundredPercent)
+{
+    const struct {
+        const char* name;
+        int status;
+        int percent;
+        int shown_percent;
+        int state;
+        bool percent_visible;
+    } cases[] = {
+        {"downloading", 1024, 40, 40, 1, true},
+        {"finished by its row", 0, 100, 100, 3, false},
+        {"finished by its record", 1280, 40, 100, 3, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::int64_t id = item(c.name, c.status, dir.path() + "/missing.jpg");
+        wdownloadlistitem row;
+        ItemDownloadRecord download;
+        download.id = id;
+        download.status = 1;
+        download.percent = c.percent;
+        ASSERT_TRUE(row.LoadItem(download, db));
+        EXPECT_EQ(row.Row().percent, c.shown_percent);
+        EXPECT_EQ(row.Row().status, c.state);
+        EXPECT_EQ(plat::utf16_to_utf8(row.Title()->GetText()), c.name);
+        EXPECT_EQ(plat::utf16_to_utf8(row.Percent()->GetText()), std::to_string(c.shown_percent) + "%");
+        EXPECT_EQ(row.Percent()->GetShowState(), c.percent_visible);
+        ASSERT_TRUE(row.Thumbnail()->GetPicture());
+        EXPECT_EQ(row.Thumbnail()->GetPicture()->GetName(), "black_image");   // the file is missing
+    }
+    wdownloadlistitem row;
+    ItemDownloadRecord none;
+    none.id = 987654;
+    EXPECT_FALSE(row.LoadItem(none, db));
+}
+
+TEST(wdownloadlistitem, QualityMarkColours)
+{
+    test::ControlScene scene;
+    wdownloadlistitem row;
+    auto* mark = new wimage("mark");
+    row.AddChild(mark);
+    row.SetMark(mark);
+    row.SetQualityMark(1280);
+    EXPECT_FALSE(row.Percent()->GetShowState());
+    EXPECT_TRUE(same(row.Percent()->GetColor(), {0, 0, 255}));
+    EXPECT_TRUE(same(row.Title()->GetColor(), {255, 255, 255}));
+    EXPECT_FALSE(mark->GetShowState());
+    row.SetQualityMark(1024);
+    EXPECT_TRUE(row.Percent()->GetShowState());
+    EXPECT_TRUE(same(row.Percent()->GetColor(), {205, 111, 83}));
+    EXPECT_TRUE(same(row.Title()->GetColor(), {188, 188, 188}));
+    EXPECT_TRUE(mark->GetShowState());
+    row.SetMark(nullptr);
+}
+
+TEST(wdownloadlist, TheSelectedRowCarriesPlayOrPause)
+{
+    test::ControlScene scene;
+    wdownloadlist list("wdownloadlist-mydownload");
+    list.SetSize(199, 300);
+    const struct {
+        int status;
+        int percent;
+        const char* mark;
+    } rows[] = {{0, 40, "wimage-wtlistitem-play"}, {2, 40, "wimage-wtlistitem-pause"}, {0, 100, nullptr}};
+    std::vector<wdownloadlistitem*> made;
+    for (const auto& r : rows) {
+        auto* row = new wdownloadlistitem();
+        ItemDownloadRecord record;
+        record.status = r.status;
+        record.percent = r.percent;
+        row->SetRow(record);
+        list.AddRow(row);
+        made.push_back(row);
+    }
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        SCOPED_TRACE(i);
+        list.SelectAndScroll(int(i));
+        widget* mark = made[i]->GetMark();
+        if (rows[i].mark) {
+            ASSERT_TRUE(mark);
+            EXPECT_EQ(mark->GetName(), rows[i].mark);
+            EXPECT_EQ(mark->GetParent(), made[i]);
+        } else {
+            EXPECT_EQ(mark, nullptr);
+        }
+        for (std::size_t j = 0; j < made.size(); ++j) {
+            if (j != i) {
+                EXPECT_EQ(made[j]->GetMark(), nullptr);
+            }
+        }
+        list.ClearScrollOverride();
+    }
+}
