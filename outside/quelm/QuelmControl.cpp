@@ -1,5 +1,6 @@
 #include "outside/quelm/QuelmControl.h"
 
+#include "engines/mediagraph/GraphCommands.h"
 #include "engines/wemble/PlayTaskInfo.h"
 #include "outside/quelm/QuelmGraph.h"
 #include "platform/base/DebugLog.h"
@@ -26,11 +27,6 @@ bool queued_copy_carries(LONG code)
 }
 
 LONG result(HRESULT hr) { return SUCCEEDED(hr) ? 1 : -1; }
-
-void write_long(void* data, LONG value)
-{
-    if (data != nullptr) std::memcpy(data, &value, sizeof value);
-}
 
 // The play states of command 4110 as the play controller reads them.
 LONG play_state(SHORT state)
@@ -110,33 +106,19 @@ LONG QuelmControl::execute(LONG code, void* data)
 {
     switch (code) {
     case CMD_GET_VERSION: write_version(data); return 1;
-    case CMD_CLOSE: return result(m_graph->Close());
-    case CMD_RUN: return result(m_graph->Play());
-    case CMD_PAUSE: return result(m_graph->Pause());
-    case CMD_STOP: return result(m_graph->Stop());
     case CMD_SEEK: {
         LONG seconds = 0;
         if (data == nullptr) return -1;
         std::memcpy(&seconds, data, sizeof seconds);
         return result(m_graph->Seek(seconds));
     }
-    case CMD_SET_VOLUME: {
-        LONG volume = 0;
-        if (data == nullptr) return -1;
-        std::memcpy(&volume, data, sizeof volume);
-        return result(m_graph->SetVolume(volume));
-    }
-    case CMD_GET_VOLUME: write_long(data, m_graph->GetVolume()); return 1;
-    case CMD_MUTE: return data == nullptr ? -1 : result(m_graph->SetMute(*static_cast<const BYTE*>(data) != 0));
-    case CMD_GET_PLAY_STATE: write_long(data, play_state(m_graph->GetPlayState())); return 1;
-    case CMD_GET_MEDIA_KIND: write_long(data, m_graph->GetSplitterKind()); return 1;
+    case CMD_GET_PLAY_STATE: mediagraph::write_long(data, play_state(m_graph->GetPlayState())); return 1;
     case CMD_SAMPLE_READER:
         // Counted for the caller, who releases it.
         if (data != nullptr) *static_cast<ISampleReader**>(data) = m_graph->GetSampleReader().detach();
         return 1;
     case CMD_PLAY_NOW: return play(data);
-    case CMD_SET_ITEM_STORE: m_store = static_cast<IOstrelItemStore*>(data); return 1;
-    default: return 1;
+    default: return mediagraph::execute_graph_command(*m_graph, code, data).value_or(1);
     }
 }
 

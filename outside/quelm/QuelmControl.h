@@ -5,7 +5,6 @@
 // command (close, play the next item) that tears down the graph reporting it.
 
 #include "components/common/controlengine/CBaseControl.h"
-#include "outside/ostrel/IOstrel.h"
 #include "platform/dshow/FilterRegistration.h"
 
 #include <condition_variable>
@@ -35,7 +34,6 @@ private:
 
     std::mutex m_execute_lock;            // one command at a time
     std::unique_ptr<QuelmGraph> m_graph;  // guarded by m_execute_lock
-    IOstrelItemStore* m_store = nullptr;  // guarded by m_execute_lock
 
     struct Event {
         LONG code;
