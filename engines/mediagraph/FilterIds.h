@@ -39,6 +39,11 @@ inline constexpr FilterId VideoEncoder{plat::make_guid("{D4F110F9-65D0-4E80-962C
 inline constexpr FilterId AudioEncoder{plat::make_guid("{0E57576B-F171-4DE4-BF84-D656CDCC65A3}"), u"KVR Audio Encoder Filter"};
 inline constexpr FilterId Multiplexer{plat::make_guid("{6203F0C0-7995-4EE9-99E5-7CC6C99E0176}"), u"KVR Multiplexer Filter"};
 
+// The DMO wrapper and the sound pass-through it is given (the visualisation's sample reader).
+inline constexpr FilterId DMOWrapper{plat::make_guid("{94297043-BD82-4DFD-B0DE-8177739C6D20}"), u"Corva PassThrough DMO"};
+inline constexpr CLSID PassThroughDmo = plat::make_guid("{6A011036-E531-47AB-853F-396111D9D3A2}");
+inline constexpr GUID PassThroughDmoCategory = plat::make_guid("{F3602B3F-0592-48DF-A4CD-674721E7EBEB}");
+
 // The subtitle filter's property set: 0 the source path (8-bit, with its
 // terminating zero), 1 on, 4 the position in milliseconds.
 inline constexpr GUID SubTitleProperties = plat::make_guid("{7743C91D-9A73-4FC4-952C-36A24E61A8CA}");

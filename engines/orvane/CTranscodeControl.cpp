@@ -1,5 +1,6 @@
 #include "engines/orvane/CTranscodeControl.h"
 
+#include "engines/mediagraph/GraphCommands.h"
 #include "engines/orvane/CTranscodeBase.h"
 #include "platform/base/DebugLog.h"
 
@@ -38,13 +39,6 @@ std::u16string wide_text(const void* data, const LONG* length)
     return {text, n};
 }
 
-LONG result(HRESULT hr) { return SUCCEEDED(hr) ? 1 : -1; }
-
-void write_long(void* data, LONG value)
-{
-    if (data != nullptr) std::memcpy(data, &value, sizeof value);
-}
-
 }
 
 CTranscodeControl::CTranscodeControl(plat::FilterMaker make, DWORD report_period_ms)
@@ -80,21 +74,8 @@ LONG CTranscodeControl::execute(LONG code, void* data, const LONG* length)
 {
     switch (code) {
     case CMD_GET_VERSION: write_version(data); return 1;
-    case CMD_CLOSE: return result(m_graph->Close());
-    case CMD_RUN: return result(m_graph->Play());
-    case CMD_PAUSE: m_graph->Pause(); return 1;
-    case CMD_STOP: return result(m_graph->Stop());
-    case CMD_SET_VOLUME: {
-        LONG volume = 0;
-        if (data == nullptr) return -1;
-        std::memcpy(&volume, data, sizeof volume);
-        return result(m_graph->SetVolume(volume));
-    }
-    case CMD_GET_VOLUME: write_long(data, m_graph->GetVolume()); return 1;
-    case CMD_MUTE: return data == nullptr ? -1 : result(m_graph->SetMute(*static_cast<const BYTE*>(data) != 0));
-    case CMD_GET_PLAY_STATE: write_long(data, m_graph->GetPlayState()); return 1;
+    case CMD_GET_PLAY_STATE: mediagraph::write_long(data, m_graph->GetPlayState()); return 1;
     case CMD_SOURCE: m_graph->SetSourcePath(wide_text(data, length)); return 1;
-    case CMD_GET_MEDIA_KIND: write_long(data, m_graph->GetSplitterKind()); return 1;
     case CMD_OUTPUT: m_graph->SetOutputPath(wide_text(data, length)); return 1;
     case CMD_OUTPUT_SETTINGS: {
         // The record is 128 bytes of settings and a pointer-sized text pointer.
@@ -104,6 +85,6 @@ LONG CTranscodeControl::execute(LONG code, void* data, const LONG* length)
         m_graph->SetOutputSettings(settings);
         return 1;
     }
-    default: return 1;
+    default: return mediagraph::execute_graph_command(*m_graph, code, data).value_or(1);
     }
 }

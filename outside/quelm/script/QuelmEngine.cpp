@@ -1,7 +1,7 @@
-#include "outside/quelm/QuelmEngine.h"
+#include "outside/quelm/script/QuelmEngine.h"
 
 #include "engines/wemble/PlayTaskInfo.h"
-#include "outside/quelm/MediaSource.h"
+#include "outside/quelm/script/MediaSource.h"
 #include "outside/quelm/Quelm.h"
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"

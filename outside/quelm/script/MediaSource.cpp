@@ -1,4 +1,4 @@
-#include "outside/quelm/MediaSource.h"
+#include "outside/quelm/script/MediaSource.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

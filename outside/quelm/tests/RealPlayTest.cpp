@@ -1,0 +1,193 @@
+#include "engines/mediagraph/testing/EventLog.h"
+#include "engines/wemble/PlayTaskInfo.h"
+#include "outside/quelm/Quelm.h"
+#include "outside/quelm/QuelmGraph.h"
+#include "platform/base/Utf.h"
+#include "platform/com/ComObject.h"
+#include "platform/d3d9/tests/DeviceRig.h"
+#include "platform/dshow/Vmr9.h"
+#include "platform/fs/testing/TempFolder.h"
+#include "platform/script/testing/ModuleTesting.h"
+#include "platform/sound/AudioHost.h"
+#include "platform/sound/AudioOutput.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <vector>
+
+using plat::ComPtr;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// A presenter that keeps when each picture came and what it showed.
+class TestPresenter final : public plat::ComObject<IVMRSurfaceAllocator9, IVMRImagePresenter9> {
+public:
+    struct Shown {
+        REFERENCE_TIME start;
+        Clock::time_point at;
+        DWORD centre;
+    };
+
+    explicit TestPresenter(IVMRSurfaceAllocatorNotify9* notify) : m_notify(notify) {}
+    ~TestPresenter() override
+    {
+        for (IDirect3DSurface9* s : m_surfaces)
+            if (s) s->Release();
+    }
+
+    HRESULT InitializeDevice(DWORD_PTR, VMR9AllocationInfo* info, DWORD* buffers) override
+    {
+        m_surfaces.assign(*buffers, nullptr);
+        return m_notify->AllocateSurfaceHelper(info, buffers, m_surfaces.data());
+    }
+    HRESULT TerminateDevice(DWORD_PTR) override { return S_OK; }
+    HRESULT GetSurface(DWORD_PTR, DWORD index, DWORD, IDirect3DSurface9** surface) override
+    {
+        if (index >= m_surfaces.size() || m_surfaces[index] == nullptr) return E_UNEXPECTED;
+        *surface = m_surfaces[index];
+        (*surface)->AddRef();
+        return S_OK;
+    }
+    HRESULT AdviseNotify(IVMRSurfaceAllocatorNotify9*) override { return S_OK; }
+    HRESULT StartPresenting(DWORD_PTR) override { return S_OK; }
+    HRESULT StopPresenting(DWORD_PTR) override { return S_OK; }
+    HRESULT PresentImage(DWORD_PTR, VMR9PresentationInfo* info) override
+    {
+        D3DSURFACE_DESC desc{};
+        info->lpSurf->GetDesc(&desc);
+        const DWORD centre = test::pixel(info->lpSurf, int(desc.Width / 2), int(desc.Height / 2));
+        std::scoped_lock hold(m_lock);
+        m_shown.push_back({info->rtStart, Clock::now(), centre});
+        return S_OK;
+    }
+
+    std::vector<Shown> shown() const
+    {
+        std::scoped_lock hold(m_lock);
+        return m_shown;
+    }
+
+private:
+    IVMRSurfaceAllocatorNotify9* m_notify;   // not counted: the renderer holds us
+    std::vector<IDirect3DSurface9*> m_surfaces;
+    mutable std::mutex m_lock;
+    std::vector<Shown> m_shown;   // guarded by m_lock
+};
+
+// The video layer's part: attaches the presenter when the engine adds its
+// renderer and lets go when the graph goes.
+class VideoLayer final : public IBaseEventHandler {
+public:
+    explicit VideoLayer(IDirect3DDevice9* device) : m_device(device) {}
+
+    LONG OnEvent(void*, LONG code, INT_PTR value, INT_PTR) override
+    {
+        if (code == GRAPH_NOTIFY_RENDERER_ADDED) {
+            renderer = ComPtr<IBaseFilter>(reinterpret_cast<IBaseFilter*>(value));
+            renderer.as<IVMRFilterConfig9>()->SetRenderingMode(VMR9Mode_Renderless);
+            const auto notify = renderer.as<IVMRSurfaceAllocatorNotify9>();
+            presenter = ComPtr<TestPresenter>::adopt(new TestPresenter(notify.get()));
+            notify->SetD3DDevice(m_device, nullptr);
+            notify->AdviseSurfaceAllocator(1, presenter.get());
+        } else if (code == GRAPH_NOTIFY_GRAPH_GONE) {
+            renderer.as<IVMRSurfaceAllocatorNotify9>()->AdviseSurfaceAllocator(1, nullptr);
+            renderer = {};
+            ++graphs_gone;
+        }
+        return 0;
+    }
+
+    ComPtr<IBaseFilter> renderer;
+    ComPtr<TestPresenter> presenter;
+    int graphs_gone = 0;
+
+private:
+    IDirect3DDevice9* m_device;
+};
+
+bool reddish(DWORD argb)
+{
+    return ((argb >> 16) & 0xFF) > 0xC0 && ((argb >> 8) & 0xFF) < 0x40 && (argb & 0xFF) < 0x40;
+}
+
+}
+
+TEST(RealPlay, AClipPlaysToItsEndOnTheSoundClock)
+{
+    plat::TemporaryRegistry registry;
+    plat::TempFolder folder;
+    ASSERT_TRUE(plat::register_modules(STRIMO_REGSVR, {FILTERS_MODULE, QUANDREL_MODULE, MOSSVEIL_MODULE}));
+    plat::use_silent_audio(plat::SilentPace::RealTime);
+    test::DeviceRig rig = test::make_device(16, 16);
+
+    const std::string clip = folder / "red.mkv";
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i color=c=red:size=160x120:rate=25:duration=2 "
+                           "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 "
+                           "-c:v mpeg4 -c:a libmp3lame -ac 2 '" + clip + "'").c_str()),
+              0);
+
+    VideoLayer layer(rig.device.get());
+    RegisterQuelmGraphNotify(&layer);
+    IBaseControl* engine = CreateQuelmInstance();
+    ASSERT_NE(engine, nullptr);
+    fakes::EventLog log;
+    engine->SendCommand(CMD_ADD_LISTENER, static_cast<IBaseEventHandler*>(&log), nullptr, 0);
+
+    PlayTaskInfo task;
+    task.local_path = plat::utf8_to_utf16(clip);
+    const auto started = Clock::now();
+    ASSERT_EQ(engine->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0), 1);
+    ISampleReader* reader = nullptr;
+    engine->SendCommand(CMD_SAMPLE_READER, &reader, nullptr, 0);
+    EXPECT_NE(reader, nullptr) << "the sound passes the sample reader";
+    if (reader) reader->Release();
+
+    LONG ended = 0;
+    EXPECT_TRUE(log.wait_for_any({EVT_COMPLETE, EVT_GRAPH_FAILED}, 30000, &ended));
+    EXPECT_EQ(ended, EVT_COMPLETE);
+    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
+    EXPECT_GT(seconds, 1.8) << "a two-second clip plays in real time";
+
+    ASSERT_TRUE(layer.presenter);
+    const auto shown = layer.presenter->shown();
+    EXPECT_GE(shown.size(), 25u);
+    for (const auto& s : shown) {
+        EXPECT_TRUE(reddish(s.centre));
+        // No picture comes before its time on the sound's clock.
+        const double due = double(s.start - shown.front().start) / 1e7;
+        EXPECT_GE(std::chrono::duration<double>(s.at - shown.front().at).count(), due - 0.08);
+    }
+
+    engine->SendCommand(CMD_CLOSE, nullptr, nullptr, 0);
+    EXPECT_EQ(layer.graphs_gone, 1);
+    engine->SendCommand(CMD_REMOVE_LISTENER, static_cast<IBaseEventHandler*>(&log), nullptr, 0);
+    ReleaseQuelmInstance(engine);
+    RegisterQuelmGraphNotify(nullptr);
+    const auto codes = log.codes();
+    ASSERT_FALSE(codes.empty());
+    EXPECT_EQ(codes.front(), EVT_START_PLAYING);
+    EXPECT_EQ(log.count(EVT_COMPLETE), 1u);
+    EXPECT_EQ(log.count(EVT_END_PLAYING), 1u);
+    EXPECT_GE(log.count(EVT_DURATION), 1u);
+    EXPECT_GE(log.count(EVT_POSITION), 1u);
+    plat::use_silent_audio();
+}
+
+TEST(RealPlay, AMissingFileFails)
+{
+    plat::TemporaryRegistry registry;
+    ASSERT_TRUE(plat::register_modules(STRIMO_REGSVR, {FILTERS_MODULE, QUANDREL_MODULE, MOSSVEIL_MODULE}));
+    IBaseControl* engine = CreateQuelmInstance();
+    fakes::EventLog log;
+    engine->SendCommand(CMD_ADD_LISTENER, static_cast<IBaseEventHandler*>(&log), nullptr, 0);
+    PlayTaskInfo task;
+    task.local_path = u"/no/such/clip.mkv";
+    EXPECT_EQ(engine->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0), -1);
+    EXPECT_TRUE(log.wait_for_any({EVT_GRAPH_FAILED}, 5000));
+    engine->SendCommand(CMD_REMOVE_LISTENER, static_cast<IBaseEventHandler*>(&log), nullptr, 0);
+    ReleaseQuelmInstance(engine);
+    EXPECT_EQ(log.count(EVT_COMPLETE), 0u);
+}
