@@ -2,41 +2,12 @@
 // prints every event it reports. The filters must be registered (scripts/run
 // does it, as the installer would). Exit status 0 once the clip played to its end.
 
+#include "engines/mediagraph/tools/EventPrinter.h"
 #include "engines/wemble/PlayTaskInfo.h"
 #include "outside/quelm/Quelm.h"
 #include "platform/base/Utf.h"
-#include "platform/sync/Event.h"
 
-#include <atomic>
 #include <cstdio>
-
-namespace {
-
-class Printer final : public IBaseEventHandler {
-public:
-    LONG OnEvent(void*, LONG code, INT_PTR value, INT_PTR extra) override
-    {
-        std::printf("%ld %ld %ld\n", static_cast<long>(code), static_cast<long>(value), static_cast<long>(extra));
-        std::fflush(stdout);
-        if (code == EVT_COMPLETE || code == EVT_GRAPH_FAILED) {
-            m_result = code;
-            m_done.set();
-        }
-        return 0;
-    }
-
-    LONG wait()
-    {
-        m_done.wait();
-        return m_result;
-    }
-
-private:
-    std::atomic<LONG> m_result{0};
-    plat::Event m_done{plat::EventReset::Manual, plat::EventState::Clear};
-};
-
-}
 
 int main(int argc, char** argv)
 {
@@ -46,7 +17,7 @@ int main(int argc, char** argv)
     }
     IBaseControl* engine = CreateQuelmInstance();
     if (engine == nullptr) return 1;
-    Printer printer;
+    EventPrinter printer;
     engine->SendCommand(CMD_ADD_LISTENER, static_cast<IBaseEventHandler*>(&printer), nullptr, 0);
     PlayTaskInfo task;
     task.local_path = plat::utf8_to_utf16(argv[1]);
