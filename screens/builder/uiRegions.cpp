@@ -304,6 +304,10 @@ void uiBuilder::BuildDragWindow() { add(*m_root, new wdragwindow("window-drag"),
 void uiBuilder::BuildRightPane()
 {
     auto* pane = add(*m_ui_root, new wrightwindow(), ids::RightWindow);
+    // Against the right frame, between the top and bottom frames: the width
+    // the centred feed list leaves beside it.
+    pane->SetPosRule(2, 1, m_right_width, m_top_height);
+    pane->SetSizeRule(1, 3, 199, m_top_height + m_bottom_height);
     pane->CreatePanes();
     // The panes are named as their skin has them; the ids go by the id
     // table's names, which are also the names the lists report clicks under.

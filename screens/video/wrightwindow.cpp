@@ -59,6 +59,7 @@ void wrightwindow::CreatePanes()
     wtitlewindow* downloads = make_pane("window-mydownload", "image-bk-mydownload", 300);
     dress_title_bar(*downloads->TitleBar(), "image_mydownload", "icon_mydownload", "btn_mydownload-title-openlocal",
                     "btnopenlocal", "widget-selectbtn-text", u"My Download");
+    // The lists are named by the names they report clicks under.
     downloads->SetList(new wdownloadlist("wdownloadlist_mydownload"), 0);
     AddPane(downloads);
 
@@ -97,6 +98,20 @@ void wrightwindow::Stack()
         y += pane->StackHeight();
     }
     Invalidate();
+}
+
+void wrightwindow::ClampContent()
+{
+    const float limit = std::max(0.0f, GetHeight() - 5);
+    for (wtitlewindow* pane : m_panes)
+        if (pane->GetHeight() > limit) pane->SetSize(pane->GetWidth(), limit);
+    Stack();
+}
+
+void wrightwindow::OnSizeChanged()
+{
+    window::OnSizeChanged();
+    ClampContent();
 }
 
 bool wrightwindow::OnTitleClick(EventArgs& e)

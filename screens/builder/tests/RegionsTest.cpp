@@ -62,6 +62,7 @@ TEST(Regions, PlaceTheirWidgetsWhereTheLayoutRulesPutThem)
          1024 - UI::uiMgr::Instance().GetControlBar()->GetWidth(), 576 - 50 - UI::uiMgr::Instance().GetControlBar()->GetHeight(),
          UI::uiMgr::Instance().GetControlBar()->GetWidth(), UI::uiMgr::Instance().GetControlBar()->GetHeight(),
          UI::uiMgr::Instance().GetControlBar()->GetShowState()},
+        {"right pane against the right edge", by_id(UI::ids::RightWindow), 1024 - 199, 25, 199, 576 - 50, true},
         {"empty-content notice", by_id(UI::ids::EmptyPrompt), (1024 - 625) / 2.0f, (576 - 50 - 14) / 2.0f, 625, 14, false},
     };
     for (const auto& c : cases) {

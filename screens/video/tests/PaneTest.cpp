@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 
 using namespace UI;
@@ -104,6 +105,28 @@ TEST(wrightwindow, TitleClicksFoldAsAnAccordionAndRestack)
     right.Panes()[1]->SetFolded(true);
     right.Stack();
     EXPECT_EQ(tops(right), (std::vector<float>{0, 21, 42}));
+}
+
+TEST(wrightwindow, PanesStayFivePixelsShortOfTheWindowWithTheirLists)
+{
+    test::ControlScene scene;
+    wrightwindow right;
+    right.SetSize(199, 700);
+    wtitlewindow* tall = pane("tall", 600);
+    wtitlewindow* small = pane("small", 100);
+    right.AddPane(tall);
+    right.AddPane(small);
+    auto* list = new wdownloadlist("list");
+    tall->SetList(list, 0);
+    for (const float height : {700.0f, 400.0f, 3.0f}) {
+        SCOPED_TRACE(height);
+        right.SetSize(199, height);
+        const float limit = std::max(0.0f, height - 5);
+        EXPECT_FLOAT_EQ(tall->GetHeight(), std::min(600.0f, limit));
+        EXPECT_FLOAT_EQ(small->GetHeight(), std::min(100.0f, limit));
+        EXPECT_FLOAT_EQ(list->GetHeight(), std::max(0.0f, tall->GetHeight() - wtitlewindow::TitleHeight));
+        EXPECT_FLOAT_EQ(small->GetY(), tall->StackHeight());
+    }
 }
 
 TEST(wrightwindow, TheDevicePaneShowsOnlyWithEnableIPOD)
