@@ -154,8 +154,9 @@ TEST(wrightwindow, TheDevicePaneShowsOnlyWithEnableIPOD)
         EXPECT_TRUE(right.Panes()[0]->GetShowState());
         EXPECT_EQ(right.Panes()[1]->GetName(), "window-syncdevice");
         EXPECT_EQ(right.Panes()[1]->GetShowState(), c.shown);
-        // The device pane's rows are device rows.
+        // The device pane's rows are device rows; its bar has a place for the device's state.
         EXPECT_NE(dynamic_cast<wsyncdevicelist*>(right.Panes()[1]->GetList()), nullptr);
+        EXPECT_NE(right.Panes()[1]->TitleBar()->FindChild("widget-myipodstatus-text"), nullptr);
     }
 }
 
