@@ -9,29 +9,23 @@
 #include "toolkit/widgets/window.h"
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace UI {
 struct EventArgs;
-class windowZoomin;
 }
 
 class wwarningpage : public UI::window {
 public:
     wwarningpage(std::string name, int page_id);
-    ~wwarningpage() override;
 
     int GetPageId() const { return m_page_id; }
     // Shows the page growing from half its size about its centre.
     void ShowAnimated();
-    UI::windowZoomin& GetZoom() { return *m_zoom; }
 
 private:
     int m_page_id;
-    int m_reserved{0};
-    std::unique_ptr<UI::windowZoomin> m_zoom;
 };
 
 // What the pages need of the controller, given by it.
