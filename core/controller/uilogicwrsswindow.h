@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -83,25 +84,27 @@ public:
     void SetPageInfo(int page, int count);
 
     // The feed view: what it shows.
-    int GetListKind() const { return m_list_kind; }
-    std::int64_t GetChannel() const { return m_channel; }
-    int GetPage() const { return m_page; }
-    int GetPageCount() const { return m_page_count; }
-    // The items of the page shown.
-    const std::vector<RSSData::tRSSItem>& GetPageItems() const { return m_page_items; }
-    // The most recent search result's items.
-    const std::list<RSSData::tRSSItem>& GetSearchItems() const { return m_search_items; }
+    int GetListKind() const;
+    std::int64_t GetChannel() const;
+    int GetPage() const;
+    int GetPageCount() const;
+    // The items of the page shown, and of the most recent search result.
+    std::vector<RSSData::tRSSItem> GetPageItems() const;
+    std::list<RSSData::tRSSItem> GetSearchItems() const;
 
     // The tree node of a folder by its database id; null when none.
     UI::wrsstreenode* FindFolderNode(std::int64_t folder_id) const;
+    // A channel's node under its folder's node, with its title cleaned, its
+    // prefetch icon (channel folders) and its events heard here.
+    UI::wrsstreenode* AddChannelNode(UI::wrsstreenode& folder, const RSSData::tRSSChannel& channel);
     std::int64_t TempFolderId() const { return m_temp_folder; }
     std::int64_t TempChannelId() const { return m_temp_channel; }
-    // The widget the feed window takes part in the Tab order with.
+    // The widget the feed window takes part in the Tab order with: the feed list.
     UI::widget* GetRootWidget() const;
 
     // The last network test's result, and the state the timer acted on.
     bool IsOnline() const { return m_online.load(); }
-    bool LastOnlineState() const { return m_last_online; }
+    std::optional<bool> LastOnlineState() const { return m_last_online; }
     // The 1 s timer routine, on the UI thread.
     void OnTimer();
 
@@ -128,15 +131,17 @@ public:
     LONG OnEvent(void* sender, LONG code, INT_PTR value, INT_PTR extra) override;
 
 private:
-    struct Folder;
-    void BuildTree();
     void LookUpWidgets();
     void CreateTips();
-    void FillList(const std::list<RSSData::tRSSItem>& items);
-    bool ShowItemsPage(int kind, std::int64_t channel, int page, int count,
-                       const std::function<int(std::int64_t, std::list<RSSData::tRSSItem>*)>& read);
+    void BuildTree();
+    void SelectFolderNode(int kind);
+    void SetListKind(int kind);
+    void ShowPage(int kind, std::int64_t channel, int page, int page_count, const std::list<RSSData::tRSSItem>& items);
+    bool ShowsPrompt(int setting) const;
+    void ShowPrompt(int id, bool animate);
+    bool OnCheckBoxClicked(UI::EventArgs& e);
     void MarkDownloaded(const DownloadTaskInfo& task);
-    void ApplyOnlineState(bool online);
+    void RefreshMarkedRows(const DownloadTaskInfo& task, const std::list<RSSData::tRSSItem>& marked);
     void NetworkLoop();
 
     UI::uiLogic& m_controller;
@@ -148,21 +153,22 @@ private:
     std::int64_t m_temp_folder{-1};
     std::int64_t m_temp_channel{-1};
 
-    // The feed view; the UI and logic threads use it under the controller's dispatch lock.
-    int m_list_kind{0};
-    std::int64_t m_channel{-1};
-    int m_page{0};
-    int m_page_count{0};
-    std::vector<RSSData::tRSSItem> m_page_items;
-    std::list<RSSData::tRSSItem> m_search_items;
+    // The feed view, which the UI and logic threads both change.
+    mutable std::mutex m_view_lock;
+    int m_list_kind{0};          // guarded by m_view_lock
+    std::int64_t m_channel{-1};  // guarded by m_view_lock
+    int m_page{0};               // guarded by m_view_lock
+    int m_page_count{0};         // guarded by m_view_lock
+    std::vector<RSSData::tRSSItem> m_page_items;    // guarded by m_view_lock
+    std::list<RSSData::tRSSItem> m_search_items;   // guarded by m_view_lock
 
     IBaseEventHandler* m_forward_download{nullptr};
     IBaseEventHandler* m_forward_sync{nullptr};
 
     NetworkTest m_network_test;
     std::atomic<bool> m_online{true};   // written by the network thread only
-    bool m_last_online{true};           // UI thread only
-    unsigned m_timer{0};
+    std::optional<bool> m_last_online;  // UI thread only; none before the first tick
+    UINT_PTR m_timer{0};
     std::atomic<bool> m_stop{false};
     std::thread m_network;   // last: joined before the rest goes
 };
