@@ -317,17 +317,19 @@ const std::vector<Recipe>& recipes()
         strip("Download.png", 16, 16, Style::OnDark, Glyph::Download),
         strip("Previous.png", 24, 24, Style::OnDark, Glyph::Previous),
         strip("Next.png", 24, 24, Style::OnDark, Glyph::Next),
-        strip("Play.png", 36, 36, Style::OnDark, Glyph::Play),
-        strip("Pause.png", 36, 36, Style::OnDark, Glyph::Pause),
+        // One 26 px step of the control bar's transport row, like its neighbours.
+        strip("Play.png", 24, 24, Style::OnDark, Glyph::Play),
+        strip("Pause.png", 24, 24, Style::OnDark, Glyph::Pause),
         strip("Forward.png", 24, 24, Style::OnDark, Glyph::Forward),
         strip("Backward.png", 24, 24, Style::OnDark, Glyph::Backward),
         strip("Minmize.png", 16, 16, Style::OnLight, Glyph::Minimize),
         strip("maxmize.png", 16, 16, Style::OnLight, Glyph::Maximize),
         strip("Restore.png", 16, 16, Style::OnLight, Glyph::Restore),
         strip("Close.png", 16, 16, Style::OnLight, Glyph::Close),
-        strip("MuteOff.png", 20, 20, Style::OnDark, Glyph::Speaker),
-        strip("MuteOn.png", 20, 20, Style::OnDark, Glyph::SpeakerMuted),
-        strip("Mute.png", 20, 20, Style::OnDark, Glyph::SpeakerOn),
+        // The mute buttons sit on the light bottom frame.
+        strip("MuteOff.png", 20, 20, Style::OnLight, Glyph::Speaker),
+        strip("MuteOn.png", 20, 20, Style::OnLight, Glyph::SpeakerMuted),
+        strip("Mute.png", 20, 20, Style::OnLight, Glyph::SpeakerOn),
         strip("SoundSlide.png", 12, 12, Style::Thumb),
     };
     return all;

@@ -1,6 +1,7 @@
 #include "screens/builder/uiBuilder.h"
 
 #include "screens/builder/UIIds.h"
+#include "screens/video/IBaseUIPlay.h"
 #include "screens/video/uibgLayer.h"
 #include "screens/video/videoplaywindow.h"
 #include "toolkit/controls/wselectbtn.h"
@@ -26,9 +27,19 @@ uiBuilder*& singleton()
     return builder;
 }
 
+// The player interface's way to the builder.
+void make_control_bar()
+{
+    if (uiBuilder* builder = uiBuilder::Instance()) builder->CreateControlBar();
+}
+
 }  // namespace
 
-uiBuilder::uiBuilder() { RegisterSingleton(this); }
+uiBuilder::uiBuilder()
+{
+    RegisterSingleton(this);
+    IBaseUIPlay::SetControlBarMaker(&make_control_bar);
+}
 
 uiBuilder::~uiBuilder()
 {
@@ -46,7 +57,10 @@ uiBuilder::~uiBuilder()
         for (auto frame : {uiMgr::Frame::Top, uiMgr::Frame::Left, uiMgr::Frame::Bottom, uiMgr::Frame::Right})
             manager.SetFrame(frame, nullptr);
     }
-    if (singleton() == this) ClearSingleton();
+    if (singleton() == this) {
+        ClearSingleton();
+        IBaseUIPlay::SetControlBarMaker(nullptr);
+    }
 }
 
 void uiBuilder::RegisterSingleton(uiBuilder* builder) { singleton() = builder; }
@@ -84,6 +98,14 @@ bool uiBuilder::BuildUI()
     m_root->Show(true);
     m_root->UpdateLayout();
     return true;
+}
+
+void uiBuilder::CreateControlBar()
+{
+    if (!m_client || !m_bottom) return;
+    CMutexGuard hold(UIRenderMutex());
+    BuildControlBar();
+    m_client->UpdateLayout();
 }
 
 void uiBuilder::BuildRoots()

@@ -42,6 +42,11 @@ public:
     // Once, on the UI thread, after the settings and the resource manager exist. True.
     bool BuildUI();
 
+    // The control bar region on its own, under UIRenderMutex, once the tree
+    // stands: a bar for the UI manager when it holds none (the player
+    // interface asks for it through IBaseUIPlay::CreateControlBar).
+    void CreateControlBar();
+
     // The page-select buttons in creation order.
     const std::vector<wselectbtn*>& GetPageButtons() const { return m_page_buttons; }
 

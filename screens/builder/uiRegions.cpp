@@ -5,9 +5,11 @@
 
 #include "screens/builder/UIIds.h"
 #include "screens/builder/uiBuilder.h"
+#include "screens/feedlist/wrsslist.h"
 #include "screens/tree/wrsstree.h"
 #include "screens/video/wcontrolbar.h"
 #include "screens/video/wrightwindow.h"
+#include "screens/video/wtitlewindow.h"
 #include "screens/widgets/wdragwindow.h"
 #include "screens/widgets/wsearcheditbox.h"
 #include "screens/widgets/wvideoloading.h"
@@ -15,6 +17,7 @@
 #include "toolkit/controls/wimage.h"
 #include "toolkit/controls/wselectbtn.h"
 #include "toolkit/controls/wtext.h"
+#include "toolkit/genericlist/wtlist.h"
 #include "toolkit/resmgr/d3dresMgr.h"
 #include "toolkit/uimgr/uiMgr.h"
 #include "toolkit/widgets/WidgetRegistry.h"
@@ -156,6 +159,11 @@ void uiBuilder::BuildFeedList()
     auto* holder = add(*m_ui_root, new window("window-rsslistweb"), ids::RssListWindow);
     holder->SetPosRule(4, 1, 0, 25);
     holder->SetSizeRule(1, 3, 625, 50);
+    holder->UpdateLayout();
+    // Empty until the controller fills it with the items of a channel.
+    auto* list = add(*holder, new wrsslist("wrsslist_rss"), ids::RssList);
+    list->SetSize(holder->GetWidth(), holder->GetHeight());
+    list->SetSizeRule(2, 3, 0, 0);
 }
 
 void uiBuilder::BuildPaging()
@@ -296,7 +304,22 @@ void uiBuilder::BuildDragWindow() { add(*m_root, new wdragwindow("window-drag"),
 void uiBuilder::BuildRightPane()
 {
     auto* pane = add(*m_ui_root, new wrightwindow(), ids::RightWindow);
+    // Against the right frame, between the top and bottom frames: the width
+    // the centred feed list leaves beside it.
+    pane->SetPosRule(2, 1, m_right_width, m_top_height);
+    pane->SetSizeRule(1, 3, 199, m_top_height + m_bottom_height);
     pane->CreatePanes();
+    // The panes are named as their skin has them; the ids go by the id
+    // table's names, which are also the names the lists report clicks under.
+    const struct { std::size_t pane; const char* name; int pane_id; int list_id; } panes[] = {
+        {0, "window_mydownload", ids::MyDownload, ids::MyDownloadList},
+        {1, "window_syncdevice", ids::SyncDevice, ids::SyncDeviceList},
+    };
+    for (const auto& p : panes) {
+        wtitlewindow* title_window = pane->Panes().at(p.pane);
+        RegisterWidget(p.name, p.pane_id, title_window);
+        if (wtlist* list = title_window->GetList()) RegisterWidget(list->GetName(), p.list_id, list);
+    }
 }
 
 }

@@ -160,6 +160,7 @@ void wie::DocumentComplete()
             break;
         }
     }
+    m_thumb_missing = m_page->thumb_index.has_value();
     m_page->view.load(*m_page->tree, ItemStyle);
     for (const std::string& src : m_page->view.picture_sources()) m_inbox->fetcher->fetch(src);
     if (!Measure()) return;
@@ -193,6 +194,7 @@ void wie::OnPicture(const plat::html::FetchedPicture& picture)
     {
         CMutexGuard hold(UIRenderMutex());
         const float height = m_content.y;
+        if (thumbnail) m_thumb_missing = false;
         if (!Measure()) return;
         Rebuild(height != m_content.y || !m_texture);
     }
@@ -245,6 +247,11 @@ void wie::Draw()
         RenderEngine::d3dpic picture(m_texture.get(), Inset, Inset, m_content.x + Inset, m_content.y + Inset);
         const fpoint at = DrawPositionOf(*this);
         RenderEngine::DrawPicture(&picture, at.x, at.y, GetWidth(), GetHeight(), GetAlpha() / 255.0f);
+        // A thumbnail on its way, or one that never came, leaves an empty
+        // tile where it goes, not a hole in the page.
+        if (m_thumb_missing)
+            DrawSkin(SkinPicture("videonormalbg"), {at.x + m_thumb.x, at.y + m_thumb.y, m_thumb.width, m_thumb.height},
+                     GetAlpha() / 255.0f, {8, 8, 8, 8});
     }
     SetDirty(false);
 }

@@ -58,6 +58,9 @@ public:
     // The thumbnail's place in the page and its size.
     frect GetThumbnailRect() const { return m_thumb; }
     bool IsLoaded() const { return m_loaded; }
+    // The page names a thumbnail whose picture has not come (yet, or ever):
+    // its box shows an empty tile.
+    bool IsThumbnailMissing() const { return m_thumb_missing; }
 
 private:
     struct Inbox;
@@ -78,6 +81,7 @@ private:
     std::string m_thumb_path;
     fpoint m_content{613, 112};
     frect m_thumb{11, 70, 130, 90};
+    bool m_thumb_missing{false};   // written under UIRenderMutex
     feedlistLogic* m_logic{nullptr};
     std::unique_ptr<RenderEngine::texture> m_texture;   // the rendered picture; drawn under UIRenderMutex
     std::unique_ptr<Page> m_page;

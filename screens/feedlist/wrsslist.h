@@ -64,6 +64,9 @@ public:
     void OnFocusOut() override;
     void OnFocusIn() override;
     void Draw() override;
+    // Rows have their own heights: the list keeps the height it is given
+    // (the base would cut it to whole rows of the generic row height).
+    void OnSizeChanged() override { window::OnSizeChanged(); }
     bool OnItemMove(EventArgs& e) override;
     bool OnItemClick(EventArgs& e) override;
 

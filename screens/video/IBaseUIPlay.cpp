@@ -14,9 +14,19 @@ namespace {
 
 constexpr int fade_ms = 500;
 
-}
+// Set and cleared by the builder on the UI thread, read there.
+IBaseUIPlay::ControlBarMaker control_bar_maker = nullptr;
+
+}  // namespace
 
 IBaseUIPlay::IBaseUIPlay() = default;
+
+void IBaseUIPlay::SetControlBarMaker(ControlBarMaker maker) { control_bar_maker = maker; }
+
+void IBaseUIPlay::CreateControlBar()
+{
+    if (control_bar_maker) control_bar_maker();
+}
 
 IBaseUIPlay::~IBaseUIPlay()
 {

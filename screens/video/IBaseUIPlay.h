@@ -31,6 +31,14 @@ public:
     virtual void SetVolumePercent(int percent);
     virtual void SetPosition(int64_t seconds);
 
+    // What makes the control bar: the widget-tree builder registers its
+    // control bar region while it lives (null clears).
+    using ControlBarMaker = void (*)();
+    static void SetControlBarMaker(ControlBarMaker maker);
+    // Asks the builder for the control bar; nothing without a builder, and
+    // nothing new when the UI manager already holds a bar.
+    void CreateControlBar();
+
     // Finds "frametop-info-text" once the tree has it.
     void AttachInfoText();
     widget* InfoText() const { return m_info_text; }

@@ -94,6 +94,10 @@ bool videoplaywindow::VideoFillsScreen() const { return m_logic && m_logic->IsFu
 void videoplaywindow::Fire(videoposevent event)
 {
     m_machine.Fire(event, [](auto) {}, [](auto) {});
+    ValueEventArgs fired;
+    fired.sender = this;
+    fired.value = event;
+    FireOwn(PositionEvent, fired);
 }
 
 void videoplaywindow::AskPaging(bool show)

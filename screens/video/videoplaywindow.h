@@ -42,6 +42,10 @@ public:
 
     static constexpr int RefreshWidget = 21;   // the logic command that runs UpdateParent
     static constexpr int WarningPage = 16;
+    // Fired on the window's own events for each event its position machine
+    // is given (ValueEventArgs, value the videoposevent), after the machine
+    // took it; an event that leads nowhere is fired too.
+    static constexpr const char* PositionEvent = "videoplaywindow_posevent";
 
     explicit videoplaywindow(std::string name);
     ~videoplaywindow() override;

@@ -110,6 +110,8 @@ void wcontrolbar::CreateButtons()
     m_previous = Button("wbtn-wcontrolbar-backward", "btnbackward", 153, 67);
     m_play = Button("wbtn-wcontrolbar-play", "btnplay", 179, 67);
     m_pause = Button("wbtn-wcontrolbar-pause", "btnpause", 179, 67);
+    // Nothing plays yet: play alone holds the place the two share.
+    m_pause->Show(false);
     m_next = Button("wbtn-wcontrolbar-forward", "btnforward", 205, 67);
 }
 

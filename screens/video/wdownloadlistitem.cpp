@@ -20,8 +20,9 @@ constexpr fcolor percent_orange{205, 111, 83};
 constexpr fcolor title_white{255, 255, 255};
 constexpr fcolor title_grey{188, 188, 188};
 
-// The thumbnail file's picture, loaded on first use; "black_image" when it gives none.
-std::string thumbnail_picture(const std::string& file)
+}  // namespace
+
+std::string wdownloadlistitem::ThumbnailPicture(const std::string& file)
 {
     d3dresMgr* manager = d3dresMgr::Instance();
     if (!manager || file.empty()) return "black_image";
@@ -30,7 +31,13 @@ std::string thumbnail_picture(const std::string& file)
     return "black_image";
 }
 
-}  // namespace
+bool wdownloadlistitem::ReadItem(CRSSDBMgr& db, std::int64_t id, RSSData::tRSSItem& item)
+{
+    std::list<RSSData::tRSSItem> items;
+    if (db.GetItems(id, &items) != 0 || items.empty()) return false;
+    item = std::move(items.front());
+    return true;
+}
 
 wdownloadlistitem::wdownloadlistitem()
     : wtlistitem("wdownloadlistitem"), m_thumbnail(new wimage("wimage-wdownloadlistitem")),
@@ -67,9 +74,8 @@ wdownloadlistitem::~wdownloadlistitem()
 
 bool wdownloadlistitem::LoadItem(const ItemDownloadRecord& row, CRSSDBMgr& db)
 {
-    std::list<RSSData::tRSSItem> items;
-    if (db.GetItems(row.id, &items) != 0 || items.empty()) return false;
-    RSSData::tRSSItem& item = items.front();
+    RSSData::tRSSItem item;
+    if (!ReadItem(db, row.id, item)) return false;
     m_row = row;
     // A finished download and a high-quality mark go together.
     if (m_row.percent == 100) item.set_status(FinishedMark);
@@ -77,7 +83,7 @@ bool wdownloadlistitem::LoadItem(const ItemDownloadRecord& row, CRSSDBMgr& db)
         m_row.percent = 100;
         m_row.status = FinishedState;
     }
-    SetContent(thumbnail_picture(item.local_thumb_file_path), plat::utf8_to_utf16(item.title), m_row.percent);
+    SetContent(ThumbnailPicture(item.local_thumb_file_path), plat::utf8_to_utf16(item.title), m_row.percent);
     SetQualityMark(item.status());
     return true;
 }

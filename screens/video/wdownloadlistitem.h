@@ -10,6 +10,10 @@
 
 class CRSSDBMgr;
 
+namespace RSSData {
+struct tRSSItem;
+}
+
 namespace UI {
 
 class wimage;
@@ -40,8 +44,16 @@ public:
     wtext* Title() const { return m_title; }
     wtext* Percent() const { return m_percent; }
 
-private:
+protected:
+    // The row's content: its picture, title and percentage.
     void SetContent(const std::string& picture, const std::u16string& title, int percent);
+    // The item of the id; false when the database has none.
+    static bool ReadItem(CRSSDBMgr& db, std::int64_t id, RSSData::tRSSItem& item);
+    // The picture registered under the thumbnail file's path, loaded from the
+    // file on first use; "black_image" when the file gives none.
+    static std::string ThumbnailPicture(const std::string& file);
+
+private:
 
     wimage* m_thumbnail;   // children: the row owns them
     wtext* m_title;

@@ -1,6 +1,7 @@
 #include "screens/video/wrightwindow.h"
 
 #include "screens/video/wdownloadlist.h"
+#include "screens/video/wsyncdevicelist.h"
 #include "screens/video/wtitlewindow.h"
 
 #include "components/common/services/RegRead.h"
@@ -58,14 +59,21 @@ void wrightwindow::CreatePanes()
     wtitlewindow* downloads = make_pane("window-mydownload", "image-bk-mydownload", 300);
     dress_title_bar(*downloads->TitleBar(), "image_mydownload", "icon_mydownload", "btn_mydownload-title-openlocal",
                     "btnopenlocal", "widget-selectbtn-text", u"My Download");
-    downloads->SetList(new wdownloadlist("wdownloadlist-mydownload"), 0);
+    // The lists are named by the names they report clicks under.
+    downloads->SetList(new wdownloadlist("wdownloadlist_mydownload"), 0);
     AddPane(downloads);
 
     wtitlewindow* device = make_pane("window-syncdevice", "image-bk-syncdevice", 321);
     // No picture of the skin stands for syncing: the button keeps no picture and no size.
     dress_title_bar(*device->TitleBar(), "image_syncdevice", "icon_myipod", "btn_syncdevice-title-sync", "btnsync",
                     "widget-myipod-text", u"My iPod");
-    device->SetList(new wdownloadlist("wdownloadlist-syncipod"), 0);
+    // The device's state beside the caption, written by the sync logic ("(Connected)").
+    wtext* status = device->TitleBar()->AddText("widget-myipodstatus-text", 76, 0, 90, wtitlewindow::TitleHeight, u"");
+    status->SetFont("font_a12");
+    status->SetTextFormat(4);
+    status->SetColor({188, 188, 188});
+    status->SetMouseTransparent(true);
+    device->SetList(new wsyncdevicelist("wdownloadlist_syncipod"), 0);
     const DWORD ipod = ReadRegDword(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", u"EnableIPOD", 0);
     device->Show(ipod != 0);
     AddPane(device);
@@ -96,6 +104,20 @@ void wrightwindow::Stack()
         y += pane->StackHeight();
     }
     Invalidate();
+}
+
+void wrightwindow::ClampContent()
+{
+    const float limit = std::max(0.0f, GetHeight() - 5);
+    for (wtitlewindow* pane : m_panes)
+        if (pane->GetHeight() > limit) pane->SetSize(pane->GetWidth(), limit);
+    Stack();
+}
+
+void wrightwindow::OnSizeChanged()
+{
+    window::OnSizeChanged();
+    ClampContent();
 }
 
 bool wrightwindow::OnTitleClick(EventArgs& e)

@@ -1,7 +1,8 @@
 #pragma once
 // The right-hand side of the main window ("window-right"): foldable panes
 // stacked one under the other, as an accordion (a click on a pane's title
-// toggles it and folds every other pane).
+// toggles it and folds every other pane). The builder places it against
+// the right edge, 199 wide.
 
 #include "toolkit/widgets/window.h"
 
@@ -23,6 +24,10 @@ public:
     const std::vector<wtitlewindow*>& Panes() const { return m_panes; }
     // Each pane at the sum of the stack heights above it.
     void Stack();
+    // No pane taller than the window less 5 px (its list follows the pane's
+    // height); then the panes are stacked again.
+    void ClampContent();
+    void OnSizeChanged() override;
 
 private:
     bool OnTitleClick(EventArgs& e);

@@ -20,3 +20,13 @@ struct ItemDownloadRecord {
     std::int32_t percent{0};       // 0..100
     std::int64_t total_size{0};    // bytes
 };
+
+// A row of the sync-info table: an item queued for or copied to the device.
+struct ItemSyncRecord {
+    std::int64_t id{0};                  // the item's id
+    std::int32_t type{0};
+    std::int32_t download_status{0};
+    std::int32_t download_percent{0};    // 0..100
+    std::int32_t sync_status{0};         // 0 not started .. 6 already on the device
+    std::int64_t total_size{0};          // bytes
+};

@@ -1,6 +1,7 @@
 #include "screens/builder/tests/MainWindowRig.h"
 
 #include "screens/builder/UIIds.h"
+#include "screens/video/IBaseUIPlay.h"
 #include "toolkit/render/backbuffer.h"
 #include "toolkit/uimgr/uiMgr.h"
 #include "toolkit/widgets/WidgetRegistry.h"
@@ -33,6 +34,7 @@ TEST(uiBuilder, EveryRegisteredIdFindsAWidgetOfItsSkinName)
         {ids::RssTreeWindow, "window-rsstree"},
         {ids::RssListWindow, "window-rsslistweb"},
         {ids::RssTree, "wtree-rss"},
+        {ids::RssList, "wrsslist_rss"},
         {ids::LastPage, "btn-rsslastpage"},
         {ids::NextPage, "btn-rssnextpage"},
         {ids::FirstPageSelect, "select_rsspage_0"},
@@ -117,6 +119,36 @@ TEST(uiBuilder, TheControlBarIsNotBuiltAgainWhenTheManagerHoldsOne)
     // The builder leaves a bar it did not make with the manager.
     EXPECT_EQ(UI::uiMgr::Instance().GetControlBar(), &held);
     UI::uiMgr::Instance().SetControlBar(nullptr);
+}
+
+TEST(uiBuilder, ThePlayerInterfaceAsksTheBuilderForTheControlBar)
+{
+    UI::uiMgr& manager = UI::uiMgr::Instance();
+    UI::IBaseUIPlay play;
+    play.CreateControlBar();   // no builder
+    EXPECT_EQ(manager.GetControlBar(), nullptr);
+    {
+        test::MainWindowRig rig;
+        play.CreateControlBar();   // no tree yet
+        EXPECT_EQ(manager.GetControlBar(), nullptr);
+        rig.builder.BuildUI();
+        UI::widget* built = manager.GetControlBar();
+        ASSERT_NE(built, nullptr);
+        play.CreateControlBar();   // the manager holds one
+        EXPECT_EQ(manager.GetControlBar(), built);
+
+        manager.SetControlBar(nullptr);
+        play.CreateControlBar();
+        UI::widget* made = manager.GetControlBar();
+        ASSERT_NE(made, nullptr);
+        EXPECT_NE(made, built);
+        UI::widget& client = *UI::GetWidgetById(ids::Client);
+        EXPECT_EQ(made->GetParent(), &client);
+        EXPECT_FLOAT_EQ(made->GetX() + made->GetWidth(), client.GetWidth());
+        EXPECT_FLOAT_EQ(made->GetY() + made->GetHeight(), client.GetHeight());
+    }
+    play.CreateControlBar();   // the builder is gone
+    EXPECT_EQ(manager.GetControlBar(), nullptr);
 }
 
 TEST(uiBuilder, TheManagerLetsGoOfTheVideoWindowAndControlBarWithTheTree)

@@ -1,6 +1,10 @@
 #include "screens/builder/tests/MainWindowRig.h"
 
 #include "screens/builder/UIIds.h"
+#include "screens/feedlist/wrsslist.h"
+#include "screens/video/wrightwindow.h"
+#include "screens/video/wsyncdevicelist.h"
+#include "screens/video/wtitlewindow.h"
 #include "toolkit/controls/wselectbtn.h"
 #include "toolkit/controls/wtext.h"
 #include "toolkit/uimgr/uiMgr.h"
@@ -50,6 +54,7 @@ TEST(Regions, PlaceTheirWidgetsWhereTheLayoutRulesPutThem)
         {"tree window", by_id(UI::ids::RssTreeWindow), 0, 0, 175, 576 - 50, true},
         {"tree", by_id(UI::ids::RssTree), 0, 0, 175, 576 - 50, true},
         {"feed list window", by_id(UI::ids::RssListWindow), (1024 - 625) / 2.0f, 25, 625, 576 - 50, true},
+        {"feed list filling its window", by_id(UI::ids::RssList), 0, 0, 625, 576 - 50, true},
         {"search box", by_id(UI::ids::SearchBox), (1024 - 155) / 2.0f, 3, 155, 19, true},
         {"settings button", by_id(UI::ids::SettingButton), 1024 - 7 - 74, 3, 74, 19, true},
         {"loading page", by_id(UI::ids::LoadingPage), (1024 - 48) / 2.0f, (576 - 50 - 48) / 2.0f, 48, 48, false},
@@ -57,6 +62,7 @@ TEST(Regions, PlaceTheirWidgetsWhereTheLayoutRulesPutThem)
          1024 - UI::uiMgr::Instance().GetControlBar()->GetWidth(), 576 - 50 - UI::uiMgr::Instance().GetControlBar()->GetHeight(),
          UI::uiMgr::Instance().GetControlBar()->GetWidth(), UI::uiMgr::Instance().GetControlBar()->GetHeight(),
          UI::uiMgr::Instance().GetControlBar()->GetShowState()},
+        {"right pane against the right edge", by_id(UI::ids::RightWindow), 1024 - 199, 25, 199, 576 - 50, true},
         {"empty-content notice", by_id(UI::ids::EmptyPrompt), (1024 - 625) / 2.0f, (576 - 50 - 14) / 2.0f, 625, 14, false},
     };
     for (const auto& c : cases) {
@@ -115,4 +121,38 @@ TEST(Regions, OperationBarButtonsAreAsWideAsTheirTextAnd33)
         EXPECT_FLOAT_EQ(bar.GetWidth(), 200);
         EXPECT_FALSE(bar.GetShowState());
     }
+}
+
+TEST(Regions, TheFeedListAndThePanesAreFoundByTheirIds)
+{
+    test::MainWindowRig rig;
+    rig.builder.BuildUI();
+    UI::widget& list = by_id(UI::ids::RssList);
+    EXPECT_NE(dynamic_cast<UI::wrsslist*>(&list), nullptr);
+    EXPECT_EQ(list.GetName(), "wrsslist_rss");
+    EXPECT_EQ(list.GetParent(), &by_id(UI::ids::RssListWindow));
+    EXPECT_EQ(UI::GetWidgetIdByName("wrsslist_rss"), UI::ids::RssList);
+
+    auto& right = dynamic_cast<UI::wrightwindow&>(by_id(UI::ids::RightWindow));
+    ASSERT_EQ(right.Panes().size(), 2u);
+    const struct {
+        const char* name;
+        int id;
+        UI::widget* expected;
+    } cases[] = {
+        {"window_mydownload", UI::ids::MyDownload, right.Panes()[0]},
+        {"wdownloadlist_mydownload", UI::ids::MyDownloadList, right.Panes()[0]->GetList()},
+        {"window_syncdevice", UI::ids::SyncDevice, right.Panes()[1]},
+        {"wdownloadlist_syncipod", UI::ids::SyncDeviceList, right.Panes()[1]->GetList()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NE(c.expected, nullptr);
+        EXPECT_EQ(UI::GetWidgetById(c.id), c.expected);
+        EXPECT_EQ(UI::GetWidgetIdByName(c.name), c.id);
+    }
+    // A list's click reaches the controller under the list's own name.
+    for (const auto& [pane, id] : {std::pair{0, UI::ids::MyDownloadList}, {1, UI::ids::SyncDeviceList}})
+        EXPECT_EQ(UI::GetWidgetIdByName(right.Panes()[std::size_t(pane)]->GetList()->GetName()), id);
+    EXPECT_NE(dynamic_cast<UI::wsyncdevicelist*>(right.Panes()[1]->GetList()), nullptr);
 }

@@ -10,6 +10,7 @@
 #include "platform/d3d9/ImageFile.h"
 #include "platform/fs/Files.h"
 
+#include <algorithm>
 #include <cmath>
 #include <list>
 
@@ -85,7 +86,7 @@ struct FeedFixture::State {
     std::int64_t channel_id{0};
 };
 
-FeedFixture::FeedFixture(int items) : m_state(std::make_unique<State>())
+FeedFixture::FeedFixture(int items, std::vector<int> unserved) : m_state(std::make_unique<State>())
 {
     State& s = *m_state;
     s.items = items;
@@ -95,7 +96,8 @@ FeedFixture::FeedFixture(int items) : m_state(std::make_unique<State>())
     for (int i = 0; i < items; ++i) {
         const std::string title = Titles[i % std::size(Titles)];
         const std::string thumb = "/thumbs/" + std::to_string(i) + ".png";
-        s.site.serve(thumb, thumbnail_png(s.dir, i), "image/png");
+        if (std::find(unserved.begin(), unserved.end(), i) == unserved.end())
+            s.site.serve(thumb, thumbnail_png(s.dir, i), "image/png");
         xml += "<item><title>" + escape(title) + "</title><link>http://127.0.0.1/watch/" + std::to_string(i) +
                "</link><description>" + escape("A short film: " + title + ". Filmed on location, told by "
                                                 "the people who live there, with the sounds of the place.") +

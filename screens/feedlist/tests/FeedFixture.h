@@ -14,7 +14,9 @@ namespace test {
 
 class FeedFixture {
 public:
-    explicit FeedFixture(int items);
+    // The items numbered in `unserved` (0 the first in the feed) name a
+    // thumbnail the site answers with 404.
+    explicit FeedFixture(int items, std::vector<int> unserved = {});
     ~FeedFixture();
 
     // The first `count` items of the channel as the list shows them, newest

@@ -7,6 +7,7 @@
 #include "screens/feedlist/tests/FakeFeedLogic.h"
 #include "screens/feedlist/tests/FeedFixture.h"
 #include "screens/feedlist/tests/FeedListRig.h"
+#include "screens/feedlist/wie.h"
 #include "screens/feedlist/wrsslistitem.h"
 
 #include "platform/d3d9/ImageFile.h"
@@ -21,10 +22,11 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 namespace {
 
 constexpr int PageSize = 25;
+constexpr int Unserved = 2;   // this row's thumbnail answers 404
 
 TEST(FeedListScreen, APageOfAParsedFeedWithItsThumbnails)
 {
-    test::FeedFixture feed(PageSize + 5);
+    test::FeedFixture feed(PageSize + 5, {Unserved});
     std::vector<RSSData::tRSSItem> page = feed.first_page(PageSize);
     ASSERT_EQ(page.size(), std::size_t(PageSize));
     page[2].mark_favorite = true;
@@ -41,14 +43,16 @@ TEST(FeedListScreen, APageOfAParsedFeedWithItsThumbnails)
     list->CreateBackBuffer(625, 740);
     for (int i = 0; i < PageSize; ++i) list->SetItemAt(i, page[std::size_t(i)]);
     ASSERT_EQ(list->GetItemCount(), PageSize);
-    ASSERT_TRUE(test::pump_until([&] { return logic.thumbnails == PageSize; }, std::chrono::seconds(60)));
-    EXPECT_EQ(feed.picture_requests().size(), std::size_t(PageSize));
+    ASSERT_TRUE(test::pump_until([&] { return logic.thumbnails == PageSize - 1; }, std::chrono::seconds(60)));
+    ASSERT_TRUE(test::pump_until([&] { return feed.picture_requests().size() == std::size_t(PageSize); },
+                                 std::chrono::seconds(60)));
     for (int i = 0; i < PageSize; ++i) {
         SCOPED_TRACE(i);
         const UI::wrsslistitem* row = list->GetItem(i);
         EXPECT_TRUE(row->IsLoaded());
         EXPECT_EQ(row->GetThumbnailRect().width, 130);
         EXPECT_EQ(row->GetWidth(), 625);
+        EXPECT_EQ(row->GetContent()->IsThumbnailMissing(), i == Unserved);
     }
     list->GetItem(1)->OnMouseEnter();
     for (int i = 0; i < 3; ++i) list->Draw();
@@ -63,6 +67,13 @@ TEST(FeedListScreen, APageOfAParsedFeedWithItsThumbnails)
     // The first row's thumbnail is drawn where the page placed it.
     const UI::frect thumb = list->GetItem(0)->GetThumbnailRect();
     EXPECT_NE(shot.at(int(12 + thumb.x + 60), int(10 + thumb.y + 20)), shot.at(640, 5));
+    // The row whose thumbnail never came shows an empty tile in its box: its
+    // edge differs from the page around it, its middle from a thumbnail's.
+    const UI::frect empty = list->GetItem(Unserved)->GetThumbnailRect();
+    const UI::wrsslistitem& unserved = *list->GetItem(Unserved);
+    const int left = int(12 + unserved.GetX() + empty.x), top = int(10 + unserved.GetY() + empty.y);
+    EXPECT_NE(shot.at(left + 1, top + int(empty.height / 2)), shot.at(left - 4, top + int(empty.height / 2)));
+    EXPECT_NE(shot.at(left + 60, top + 20), shot.at(int(12 + thumb.x + 60), int(10 + thumb.y + 20)));
 }
 
 }

@@ -80,6 +80,29 @@ TEST(wcontrolbar, ButtonsPostTheirCommands)
     }
 }
 
+// The buttons stay on the bar's picture: none runs under its bottom edge,
+// and the transport buttons sit side by side without overlapping.
+TEST(wcontrolbar, ButtonsLieInsideTheBarSideBySide)
+{
+    BarScene s;
+    const wcontrolbar& bar = *s.bar;
+    const widget* buttons[] = {bar.PreviousButton(), bar.PlayButton(), bar.PauseButton(), bar.NextButton(),
+                               bar.SmallWindowButton(), bar.FullScreenButton()};
+    for (const widget* b : buttons) {
+        SCOPED_TRACE(b->GetName());
+        EXPECT_GT(b->GetWidth(), 0);
+        EXPECT_GE(b->GetX(), 0);
+        EXPECT_GE(b->GetY(), 0);
+        EXPECT_LE(b->GetX() + b->GetWidth(), bar.GetWidth());
+        EXPECT_LE(b->GetY() + b->GetHeight(), bar.GetHeight());
+    }
+    EXPECT_LE(bar.PreviousButton()->GetX() + bar.PreviousButton()->GetWidth(), bar.PlayButton()->GetX());
+    EXPECT_LE(bar.PlayButton()->GetX() + bar.PlayButton()->GetWidth(), bar.NextButton()->GetX());
+    // Play and pause share one place; a new bar, with nothing playing, shows play alone.
+    EXPECT_TRUE(bar.PlayButton()->GetShowState());
+    EXPECT_FALSE(bar.PauseButton()->GetShowState());
+}
+
 TEST(wcontrolbar, MuteAndUnmuteRestoreTheSavedVolume)
 {
     BarScene s;

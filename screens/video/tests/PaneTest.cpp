@@ -1,6 +1,8 @@
 #include "screens/video/wdownloadlist.h"
 #include "screens/video/wdownloadlistitem.h"
 #include "screens/video/wrightwindow.h"
+#include "screens/video/wsyncdevicelist.h"
+#include "screens/video/wsyncdevicelistitem.h"
 #include "screens/video/wtitlewindow.h"
 
 #include "FeedDbFixture.h"
@@ -10,11 +12,14 @@
 #include "toolkit/render/picture.h"
 
 #include "platform/base/Utf.h"
+#include "platform/d3d9/ImageFile.h"
+#include "platform/fs/Files.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/testing/TemporaryRegistry.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 
 using namespace UI;
@@ -102,6 +107,28 @@ TEST(wrightwindow, TitleClicksFoldAsAnAccordionAndRestack)
     EXPECT_EQ(tops(right), (std::vector<float>{0, 21, 42}));
 }
 
+TEST(wrightwindow, PanesStayFivePixelsShortOfTheWindowWithTheirLists)
+{
+    test::ControlScene scene;
+    wrightwindow right;
+    right.SetSize(199, 700);
+    wtitlewindow* tall = pane("tall", 600);
+    wtitlewindow* small = pane("small", 100);
+    right.AddPane(tall);
+    right.AddPane(small);
+    auto* list = new wdownloadlist("list");
+    tall->SetList(list, 0);
+    for (const float height : {700.0f, 400.0f, 3.0f}) {
+        SCOPED_TRACE(height);
+        right.SetSize(199, height);
+        const float limit = std::max(0.0f, height - 5);
+        EXPECT_FLOAT_EQ(tall->GetHeight(), std::min(600.0f, limit));
+        EXPECT_FLOAT_EQ(small->GetHeight(), std::min(100.0f, limit));
+        EXPECT_FLOAT_EQ(list->GetHeight(), std::max(0.0f, tall->GetHeight() - wtitlewindow::TitleHeight));
+        EXPECT_FLOAT_EQ(small->GetY(), tall->StackHeight());
+    }
+}
+
 TEST(wrightwindow, TheDevicePaneShowsOnlyWithEnableIPOD)
 {
     plat::TemporaryRegistry registry;
@@ -127,6 +154,9 @@ TEST(wrightwindow, TheDevicePaneShowsOnlyWithEnableIPOD)
         EXPECT_TRUE(right.Panes()[0]->GetShowState());
         EXPECT_EQ(right.Panes()[1]->GetName(), "window-syncdevice");
         EXPECT_EQ(right.Panes()[1]->GetShowState(), c.shown);
+        // The device pane's rows are device rows; its bar has a place for the device's state.
+        EXPECT_NE(dynamic_cast<wsyncdevicelist*>(right.Panes()[1]->GetList()), nullptr);
+        EXPECT_NE(right.Panes()[1]->TitleBar()->FindChild("widget-myipodstatus-text"), nullptr);
     }
 }
 
@@ -236,6 +266,137 @@ TEST(wdownloadlist, TheSelectedRowCarriesPlayOrPause)
             if (j != i) {
                 EXPECT_EQ(made[j]->GetMark(), nullptr);
             }
+        }
+        list.ClearScrollOverride();
+    }
+}
+
+class DeviceRow : public DownloadRow {
+protected:
+    ItemSyncRecord record(std::int64_t id, int download_status, int percent, int sync_status)
+    {
+        ItemSyncRecord r;
+        r.id = id;
+        r.type = 4;
+        r.download_status = download_status;
+        r.download_percent = percent;
+        r.sync_status = sync_status;
+        r.total_size = 5'000'000'000;
+        return r;
+    }
+    std::string png(const std::string& name)
+    {
+        const std::vector<std::uint32_t> pixels(16 * 12, 0xff3080c0u);
+        const std::string path = dir.path() + "/" + name;
+        std::string error;
+        EXPECT_TRUE(plat::encode_image_file(path, plat::ImageFileKind::Png, pixels.data(), 16, 12, 16, error)) << error;
+        return path;
+    }
+};
+
+TEST_F(DeviceRow, LoadItemShowsTheItemAndItsDownloadWithoutAQualityMark)
+{
+    const struct {
+        const char* name;
+        int item_status;
+        int download_status;
+        int percent;
+        int sync_status;
+    } cases[] = {
+        {"queued", 0, 0, 0, 0},
+        {"downloading", 1024, 1, 40, 2},
+        // A high-quality item keeps its percentage and grey title: device rows carry no quality mark.
+        {"high quality", 1280, 1, 40, 3},
+        {"already on the device", 0, 3, 100, 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::int64_t id = item(c.name, c.item_status, "");
+        wsyncdevicelistitem row;
+        const ItemSyncRecord sync = record(id, c.download_status, c.percent, c.sync_status);
+        ASSERT_TRUE(row.LoadItem(sync, db));
+        EXPECT_EQ(row.SyncRecord().sync_status, c.sync_status);
+        EXPECT_EQ(row.SyncRecord().total_size, 5'000'000'000);
+        EXPECT_EQ(row.Row().id, id);
+        EXPECT_EQ(row.Row().percent, c.percent);
+        EXPECT_EQ(row.Row().status, c.download_status);
+        EXPECT_EQ(plat::utf16_to_utf8(row.Title()->GetText()), c.name);
+        EXPECT_TRUE(same(row.Title()->GetColor(), {156, 156, 156}));
+        EXPECT_EQ(plat::utf16_to_utf8(row.Percent()->GetText()), std::to_string(c.percent) + "%");
+        EXPECT_TRUE(row.Percent()->GetShowState());
+        ASSERT_TRUE(row.Thumbnail()->GetPicture());
+        EXPECT_EQ(row.Thumbnail()->GetPicture()->GetName(), "black_image");   // no local thumbnail
+    }
+}
+
+TEST_F(DeviceRow, ThumbnailsLoadOnceUnderTheirPathAndUnloadableOnesShowBlack)
+{
+    const std::string garbage = dir.path() + "/garbage.jpg";
+    ASSERT_EQ(plat::write_file_atomic(garbage, "this is no picture"), 0);
+    const std::string good = png("thumb with blanks.png");
+    const struct {
+        const char* name;
+        std::string file;
+        bool loads;
+    } cases[] = {
+        {"missing file", dir.path() + "/missing.jpg", false},
+        {"not a picture", garbage, false},
+        {"a picture", good, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::int64_t id = item(c.name, 0, c.file);
+        wsyncdevicelistitem first;
+        wsyncdevicelistitem second;
+        ASSERT_TRUE(first.LoadItem(record(id, 0, 0, 0), db));
+        ASSERT_TRUE(second.LoadItem(record(id, 0, 0, 0), db));
+        ASSERT_TRUE(first.Thumbnail()->GetPicture());
+        ASSERT_TRUE(second.Thumbnail()->GetPicture());
+        EXPECT_EQ(first.Thumbnail()->GetPicture()->GetName(), c.loads ? c.file : "black_image");
+        // The second row of the item finds the picture the first one loaded.
+        EXPECT_EQ(second.Thumbnail()->GetPicture(), first.Thumbnail()->GetPicture());
+    }
+}
+
+TEST_F(DeviceRow, AnItemGoneFromTheDatabaseLeavesTheRowUnchanged)
+{
+    const std::int64_t id = item("soon gone", 0, "");
+    wsyncdevicelistitem row;
+    ASSERT_TRUE(row.LoadItem(record(id, 1, 30, 2), db));
+    ASSERT_EQ(db.DeleteItem(id), 0);
+    EXPECT_FALSE(row.LoadItem(record(id, 3, 100, 6), db));
+    EXPECT_EQ(row.SyncRecord().sync_status, 2);
+    EXPECT_EQ(row.Row().percent, 30);
+    EXPECT_EQ(plat::utf16_to_utf8(row.Title()->GetText()), "soon gone");
+    EXPECT_EQ(plat::utf16_to_utf8(row.Percent()->GetText()), "30%");
+}
+
+TEST_F(DeviceRow, TheSelectedRowCarriesPlayOrPauseByItsDownload)
+{
+    wsyncdevicelist list("wdownloadlist_syncipod");
+    list.SetSize(199, 300);
+    const struct {
+        int download_status;
+        int percent;
+        const char* mark;
+    } rows[] = {{0, 40, "wimage-wtlistitem-play"}, {2, 40, "wimage-wtlistitem-pause"}, {3, 100, nullptr}};
+    std::vector<wsyncdevicelistitem*> made;
+    for (const auto& r : rows) {
+        auto* row = new wsyncdevicelistitem();
+        ASSERT_TRUE(row->LoadItem(record(item("row", 0, ""), r.download_status, r.percent, 1), db));
+        list.AddRow(row);
+        made.push_back(row);
+    }
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        SCOPED_TRACE(i);
+        list.SelectAndScroll(int(i));
+        widget* mark = made[i]->GetMark();
+        if (rows[i].mark) {
+            ASSERT_TRUE(mark);
+            EXPECT_EQ(mark->GetName(), rows[i].mark);
+            EXPECT_EQ(mark->GetParent(), made[i]);
+        } else {
+            EXPECT_EQ(mark, nullptr);
         }
         list.ClearScrollOverride();
     }

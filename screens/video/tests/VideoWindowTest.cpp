@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <optional>
 #include <random>
+#include <vector>
 
 using UI::videoposstatus;
 using namespace UI;
@@ -28,6 +30,22 @@ void set_corner_value(std::optional<DWORD> value)
         RegDeleteValueW(key, u"VideoRightBottom");
     RegCloseKey(key);
 }
+
+// The position machine's events as the window reports them.
+struct EventLog {
+    std::vector<videoposevent> events;
+    std::vector<const widget*> senders;
+    bool On(EventArgs& e)
+    {
+        events.push_back(static_cast<videoposevent>(static_cast<ValueEventArgs&>(e).value));
+        senders.push_back(e.sender);
+        return false;
+    }
+    int senders_other_than(const widget* w) const
+    {
+        return int(std::count_if(senders.begin(), senders.end(), [w](const widget* s) { return s != w; }));
+    }
+};
 
 void expect_centred(const test::VideoScene& s)
 {
@@ -65,24 +83,29 @@ TEST(videoplaywindow, StatesAndOperations)
         videoposstatus at_rest;
         const char* parent;
         int depth;
+        std::vector<videoposevent> events;   // given to the machine from the operation until at rest
     } cases[] = {
         {"to the corner", centred, vpsCenter, &videoplaywindow::MoveToRightTop, vpsCenter2RightTop, vpsRightTop,
-         "root", 700},
+         "root", 700, {vpeToRightTop, vpeRightTopReached}},
         {"back from the corner", corner, vpsRightTop, &videoplaywindow::MoveToCenter, vpsRightTop2Center, vpsCenter,
-         "root", 3},
+         "root", 3, {vpeToCenter, vpeCenterReached}},
         {"turn back while moving to the corner", to_corner, vpsCenter2RightTop, &videoplaywindow::MoveToCenter,
-         vpsRightTop2Center, vpsCenter, "root", 3},
+         vpsRightTop2Center, vpsCenter, "root", 3, {vpeRightTopReached, vpeToCenter, vpeCenterReached}},
         {"turn back while moving to the centre", to_center, vpsRightTop2Center, &videoplaywindow::MoveToRightTop,
-         vpsCenter2RightTop, vpsRightTop, "root", 700},
+         vpsCenter2RightTop, vpsRightTop, "root", 700, {vpeCenterReached, vpeToRightTop, vpeRightTopReached}},
         {"reset in the corner", corner, vpsRightTop, &videoplaywindow::ResetPosition, vpsCenter, vpsCenter, "root",
-         700},
-        {"reset in the centre", centred, vpsCenter, &videoplaywindow::ResetPosition, vpsCenter, vpsCenter, "root", 3},
+         700, {vpeCenterReached}},
+        // Given, and leading nowhere.
+        {"reset in the centre", centred, vpsCenter, &videoplaywindow::ResetPosition, vpsCenter, vpsCenter, "root", 3,
+         {vpeCenterReached}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         test::VideoScene s;
         c.setup(s);
         ASSERT_EQ(s.video->CurrentState(), c.before);
+        EventLog log;
+        s.video->GetEvent(videoplaywindow::PositionEvent, true)->Subscribe(&EventLog::On, &log);
         c.op(*s.video);
         EXPECT_EQ(s.video->CurrentState(), c.right_after);
         if (c.right_after == vpsCenter2RightTop || c.right_after == vpsRightTop2Center) {
@@ -94,6 +117,8 @@ TEST(videoplaywindow, StatesAndOperations)
         s.frames(2);
         EXPECT_EQ(s.video->GetParent()->GetName(), c.parent);
         EXPECT_EQ(s.video->GetZOrder(), c.depth);
+        EXPECT_EQ(log.events, c.events);
+        EXPECT_EQ(log.senders_other_than(s.video), 0);
     }
 }
 
