@@ -9,15 +9,22 @@
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "core/search/CSearchLauncher.h"
 #include "outside/ostrel/IOstrel.h"
+#include "platform/window/Window.h"
 #include "prefetch/IPrefechManager.h"
 #include "screens/builder/UIIds.h"
 #include "screens/builder/tests/MainWindowRig.h"
 #include "platform/base/Utf.h"
+#include "platform/d3d9/ImageFile.h"
 #include "screens/feedlist/wrsslist.h"
+#include "screens/feedlist/tests/FakeFeedLogic.h"
 #include "screens/feedlist/wrsslistitem.h"
 #include "screens/tree/wrsstree.h"
+#include "screens/warning/warningpageMgr.h"
 #include "screens/widgets/wsearcheditbox.h"
+#include "toolkit/controls/demo/SkinScreen.h"
 #include "toolkit/controls/wselectbtn.h"
+#include "toolkit/render/render.h"
+#include "toolkit/uimgr/uiMgr.h"
 #include "toolkit/widgets/MouseEventArgs.h"
 #include "toolkit/widgets/WidgetRegistry.h"
 
@@ -25,10 +32,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+// cairo keeps the fontconfig patterns of its toy faces for the life of the process.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 namespace {
 
@@ -430,4 +441,111 @@ TEST(FeedWindow, ThePromptBoxesStoreWhetherToAskAgain)
         box->OnMouseUp(press);
         EXPECT_EQ(w.window.settings.GetMetric(b.setting), 1);
     }
+}
+
+namespace {
+
+bool tree_busy(UI::wrsstreenode& node)
+{
+    if (node.GetFolderMove().IsRunning() || node.GetHighlightMove().IsRunning() || node.IsWaiting()) return true;
+    for (UI::wtreenode* child : node.GetNodes())
+        if (tree_busy(*static_cast<UI::wrsstreenode*>(child))) return true;
+    return false;
+}
+
+// Draws the whole main window until the tree and the rows have settled, then saves it.
+void save_main_window(FeedWindow& w, const char* file)
+{
+    constexpr int Width = 1024, Height = 576;
+    UI::window& root = *UI::uiMgr::Instance().GetRoot();
+    std::unique_ptr<RenderEngine::backbuffer> canvas(w.window.skin.manager.CreateBackBuffer(Width, Height, true));
+    const auto frame = [&] {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        RenderEngine::PushRenderTarget(canvas.get(), true, 255, 0, 0, 0);
+        UI::DrawSkin(UI::SkinPicture("black_image"), UI::frect{0, 0, Width, Height}, 1, {});
+        root.Draw();
+        RenderEngine::PopRenderTarget();
+    };
+    const auto loaded = [&] {
+        for (int i = 0; i < w.list().GetItemCount(); ++i)
+            if (!w.list().GetItem(i)->IsLoaded()) return false;
+        return true;
+    };
+    for (int i = 0; i < 600 && (tree_busy(w.tree()) || !loaded()); ++i) {
+        frame();
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_FALSE(tree_busy(w.tree()));
+    EXPECT_TRUE(loaded());
+    for (int i = 0; i < 3; ++i) frame();
+    const std::filesystem::path out = std::filesystem::path(FEEDWINDOW_ARTIFACTS) / file;
+    std::filesystem::create_directories(out.parent_path());
+    EXPECT_TRUE(UI::save_png(canvas.get(), out.c_str()));
+}
+
+// A 130 x 90 picture: a sky over a hill, in a hue of its own.
+std::string thumbnail(const std::string& path, int hue)
+{
+    std::vector<std::uint32_t> pixels(130 * 90);
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 130; ++x) {
+            const bool hill = y > 60 - int(20 * std::sin((x + hue * 17) / 21.0));
+            const std::uint32_t r = hill ? 40 + hue * 20 : 90 + y, g = hill ? 110 - hue * 8 : 120 + y,
+                                b = hill ? 60 : 200 - hue * 12;
+            pixels[std::size_t(y * 130 + x)] = 0xFF000000u | r << 16 | g << 8 | b;
+        }
+    std::string error;
+    EXPECT_TRUE(plat::encode_image_file(path, plat::ImageFileKind::Png, pixels.data(), 130, 90, 130, error)) << error;
+    return path;
+}
+
+void click(UI::wrsstreenode& node)
+{
+    UI::MouseEventArgs press;
+    node.OnMouseDown(press);
+}
+
+}  // namespace
+
+// Pictures for a look: the tree open on the start channel with its first
+// page, and the warning of an empty list.
+TEST(FeedWindow, TheMainWindowShowsTheTreeAndAPageOfItems)
+{
+    test::FakeFeedLogic rows;   // the controller's part of the rows: every item playable
+    rows.allow_all = true;
+    FeedWindow w;
+    w.list().SetLogic(&rows);
+    const std::int64_t channel = w.channel_titled("popular");
+    const char* const clips[] = {"Harbour seals at low tide", "Night train across the plain", "Bread in a clay oven",
+                                 "A kestrel hovering", "Rain on a tin roof", "First snow in the valley"};
+    std::list<RSSData::tRSSChannel> found;
+    w.db().GetChannels(channel, &found);
+    for (int i = 0; i < int(std::size(clips)); ++i) {
+        RSSData::tRSSItem item;
+        item.channel_id = channel;
+        item.folder_id = found.front().folder_id();
+        item.title = clips[i];
+        item.local_thumb_file_path = thumbnail(w.window.home / ("thumb" + std::to_string(i) + ".png"), i);
+        item.media_thumbnail_url = "file://" + item.local_thumb_file_path;
+        item.display_description = "<div class=\"item\"><img src=\"" + item.media_thumbnail_url +
+                                   "\" width=\"130\" height=\"90\"/><p class=\"title\">" + clips[i] +
+                                   "</p><p class=\"text\">Among the channel's newest clips, shown a page at a "
+                                   "time.</p><span class=\"label\">Time:</span><span class=\"time\">0" +
+                                   std::to_string(i + 1) + ":24</span></div>";
+        item.original_media_url = "http://127.0.0.1/media/" + std::to_string(i);
+        item.create_time = 5000 - i;
+        ASSERT_EQ(w.db().InsertItem(&item), 0);
+    }
+    ASSERT_TRUE(w.feed().ShowChannelPage(channel, 0));
+    ASSERT_EQ(w.list().GetItemCount(), int(std::size(clips)));
+    UI::wrsstreenode& site = *w.tree().FindChild("YouTube Video", nullptr);
+    click(site);
+    for (int i = 0; i < 300 && tree_busy(w.tree()); ++i) w.tree().Draw();
+    click(*site.FindChild(nullptr, &channel));
+    save_main_window(w, "feedwindow-1.png");
+
+    ASSERT_TRUE(w.feed().ShowFolderPage(FeedListKind::Favorites, 0, false) == false);
+    ASSERT_TRUE(w.controller->GetWarningPages()->ShowPage(18, false));
+    save_main_window(w, "feedwindow-2.png");
 }
