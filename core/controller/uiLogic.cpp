@@ -10,6 +10,13 @@
 #include "platform/base/DebugLog.h"
 #include "playback/playlogic/IuilogicBase.h"
 #include "prefetch/IPrefechManager.h"
+#include "screens/warning/warningpageMgr.h"
+#include "screens/widgets/wsearcheditbox.h"
+#include "toolkit/controls/wtext.h"
+#include "toolkit/uimgr/uiMgr.h"
+#include "toolkit/widgets/CMutexGuard.h"
+#include "toolkit/widgets/focusgroup.h"
+#include "toolkit/widgets/WidgetRegistry.h"
 
 #include <atomic>
 
@@ -50,11 +57,17 @@ uiLogic::~uiLogic()
         m_prefetch->Uninit();
         m_parts.release_prefetch(m_prefetch);
     }
-    if (m_downloader)
+    if (m_downloader) {
+        m_downloader->RemoveListener(&m_wrsswindow);
         m_parts.release_downloader(m_downloader);
+    }
     if (m_database_open) {
         CRSSDBMgr::Instance().RemoveListener(this);
         CRSSDBMgr::Instance().Close();
+    }
+    if (m_warning_pages) {
+        CMutexGuard hold(UIRenderMutex());
+        m_warning_pages.reset();
     }
     the_controller = nullptr;
 }
@@ -67,6 +80,7 @@ void uiLogic::Init()
     if (m_parts.create_downloader && (m_downloader = m_parts.create_downloader())) {
         m_downloader->Init(m_parts.download_folder.c_str(), 0);
         m_downloader->SetMultiSource(multi_down == 3);
+        m_downloader->AddListener(&m_wrsswindow);
     }
     open_database();
     DWORD items = read_dword(key, u"RSSItemNumber", 200);
@@ -75,6 +89,7 @@ void uiLogic::Init()
     const DWORD minutes = read_dword(key, u"RetrieveRSSTime", 60);
     const bool prefetch_on = read_dword(key, u"EnablePrefetch", 1) != 0;
     const bool favourites = read_dword(key, u"PrefetchMyFavorites", 1) != 0;
+    create_feed_window();
     m_search = std::make_unique<CSearchLauncher>(m_thread.ThreadId());
     if (m_database_open) {
         start_updater(minutes, items);
@@ -104,6 +119,42 @@ void uiLogic::open_database()
     }
     m_database_open = true;
     CRSSDBMgr::Instance().AddListener(this);
+}
+
+// The warning pages, then the feed window over the built widget tree, which
+// starts on the site's "popular" channel; both take part in the Tab order.
+void uiLogic::create_feed_window()
+{
+    {
+        CMutexGuard hold(UIRenderMutex());
+        m_warning_pages = std::make_unique<warningpageMgr>(warningpageHost{
+            [this] { return GetDisplayMode(); }, [this](DWORD mode) { SetDisplayMode(mode); },
+            [this](int page) { OnWarningPageResult(page); }});
+        m_warning_pages->CreatePages();
+        if (m_database_open) {
+            m_wrsswindow.Init(m_parts.network_test);
+            m_wrsswindow.OpenCategory(FeedListKind::VideoSite, "popular");
+        }
+    }
+    focusgroup* group = uiMgr::Instance().GetFocusGroup();
+    if (!group)
+        return;
+    auto* search = dynamic_cast<wsearcheditbox*>(GetWidgetById(223));
+    for (widget* member : {search ? static_cast<widget*>(search->GetTextField()) : nullptr, m_wrsswindow.GetRootWidget()})
+        if (member)
+            member->JoinFocusGroup(group);
+}
+
+void uiLogic::OnWarningPageResult(int page)
+{
+    if (m_warning_pages)
+        m_warning_pages->HideAll();
+    if (page != warningpageMgr::FailedPlayback)
+        return;
+    CMutexGuard hold(UIRenderMutex());
+    if (widget* video = uiMgr::Instance().GetVideoWindow())
+        video->Show(false);
+    SetDisplayMode(DisplayMode::None);
 }
 
 void uiLogic::start_updater(DWORD minutes, DWORD items)

@@ -8,6 +8,7 @@
 #include "components/common/feeddb/IDataActionListener.h"
 #include "core/controller/uiLogicParts.h"
 #include "core/controller/uiLogicThread.h"
+#include "core/controller/uilogicwrsswindow.h"
 #include "core/updater/IRSSUpdateListener.h"
 
 #include <atomic>
@@ -16,6 +17,7 @@
 #include <string>
 
 class CSearchLauncher;
+class warningpageMgr;
 
 namespace UI {
 
@@ -72,6 +74,12 @@ public:
 
     // "treenode_clicked", on the UI thread.
     void OnTreeNodeClicked(EventArgs& e);
+    // A warning page's button: the pages hide; the failed-playback page takes the video with it.
+    void OnWarningPageResult(int page);
+
+    uilogicwrsswindow& GetFeedWindow() { return m_wrsswindow; }
+    // Null before Init.
+    warningpageMgr* GetWarningPages() const { return m_warning_pages.get(); }
 
     // IRSSUpdateListener, on the updater's thread.
     bool OnBeginUpdate(std::int64_t) override { return true; }
@@ -85,6 +93,7 @@ private:
     void open_database();
     void start_prefetch(bool enabled, bool favourites);
     void start_updater(DWORD minutes, DWORD items);
+    void create_feed_window();
 
     uiLogicParts m_parts;
     std::atomic<int> m_play_state{0};
@@ -98,6 +107,8 @@ private:
     std::string m_feeds_problem;
     std::unique_ptr<CRSSUpdater> m_updater;
     std::unique_ptr<CSearchLauncher> m_search;
+    std::unique_ptr<warningpageMgr> m_warning_pages;
+    uilogicwrsswindow m_wrsswindow{*this};   // joins its network thread when it goes
     uiLogicThread m_thread;   // last: its commands use everything above
 };
 

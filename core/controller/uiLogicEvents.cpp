@@ -4,6 +4,7 @@
 
 #include "core/controller/LogicCommand.h"
 #include "core/controller/uiLogic.h"
+#include "screens/warning/warningpageMgr.h"
 
 #include "core/search/CSearchLauncher.h"
 #include "platform/base/DebugLog.h"
@@ -114,6 +115,9 @@ void uiLogic::RunUICommand(int id)
 
 void uiLogic::OnTreeNodeClicked(EventArgs& e)
 {
+    if (m_warning_pages)
+        m_warning_pages->HideAll();
+    m_wrsswindow.OnTreeNodeClicked(e);
     if (m_parts.handlers)
         m_parts.handlers->OnTreeNodeClicked(e);
 }

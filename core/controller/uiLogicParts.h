@@ -61,6 +61,8 @@ struct uiLogicParts {
     std::string database_folder;   // UTF-8 with its trailing '/', settings path 6
     std::string image_folder;      // UTF-8, settings path 7
     uiLogicHandlers* handlers = nullptr;   // not owned; null: routed commands do nothing
+    // Whether the machine is on a network; empty: the system's test.
+    std::function<bool()> network_test;
 };
 
 }

@@ -68,9 +68,10 @@ private:
     void BuildDragWindow();
     void BuildRightPane();
 
+    // Before the tree: its members leave the group as they are freed.
+    std::unique_ptr<focusgroup> m_focus_group;
     std::unique_ptr<window> m_root;
     std::unique_ptr<window> m_title;
-    std::unique_ptr<focusgroup> m_focus_group;
     std::vector<wselectbtn*> m_page_buttons;   // children of the paging window
     int m_page_button_count{20};
 

@@ -61,6 +61,22 @@ void wrsslist::SetItemAt(int index, const RSSData::tRSSItem& item)
     Invalidate();
 }
 
+void wrsslist::RemoveAllItems()
+{
+    std::vector<wrsslistitem*> rows;
+    {
+        CMutexGuard hold(WidgetMutex());
+        rows.swap(m_items);
+        for (wrsslistitem* row : rows) RemoveChild(row);
+    }
+    m_current = m_pending = m_remove_index = m_click_index = -1;
+    m_removing = m_dragging = m_bouncing = false;
+    m_dragged = nullptr;
+    m_scroll_offset = m_scroll_target = m_content_height = 0;
+    for (wrsslistitem* row : rows) delete row;
+    Invalidate();
+}
+
 void wrsslist::Relayout()
 {
     if (m_frozen) return;

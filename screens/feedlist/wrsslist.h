@@ -30,6 +30,8 @@ public:
     void SetLogic(feedlistLogic* logic) { m_logic = logic; }
     // A record with an empty display description is ignored.
     void SetItemAt(int index, const RSSData::tRSSItem& item);
+    // Takes every row out and frees it (a new page is coming); scroll and choice start over.
+    void RemoveAllItems();
     void BeginRemoveSelected() { BeginRemove(0); }
     void BeginRemoveSelectedDelayed() { BeginRemove(9); }
     void ScrollBy(float distance);
