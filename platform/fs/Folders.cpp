@@ -100,6 +100,17 @@ std::string program_folder()
     return exe.parent_path().string();
 }
 
+std::string program_file()
+{
+    std::error_code error;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) {
+        debug_log("fs: cannot read /proc/self/exe: " + error.message());
+        return {};
+    }
+    return exe.string();
+}
+
 std::optional<std::string> app_data_folder() { return created(xdg_base("XDG_DATA_HOME", ".local/share")); }
 
 std::optional<std::string> strimo_data_folder()

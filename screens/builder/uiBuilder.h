@@ -49,6 +49,7 @@ private:
     using Region = void (uiBuilder::*)();
 
     void BuildRoots();
+    void BuildSettingWindow();
     void BuildFrames();
     void BuildTitleButtons(window& top);
     void BuildFeedTree();

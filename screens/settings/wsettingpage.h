@@ -29,6 +29,9 @@ class wtext;
 class wsettingpage : public window {
 public:
     enum Page { General = 0, Feeds = 1, PlaybackDownload = 2, Prefetch = 3, PageCount = 4 };
+    // The UI commands of the two folder buttons, which come back to BrowseFolder.
+    static constexpr int CommandBrowseCache = 39;
+    static constexpr int CommandBrowseDownload = 40;
 
     // A message box for a refused folder; the default is MessageBoxW owned by the main window.
     using Notice = std::function<void(const std::u16string& text, const std::u16string& caption)>;
@@ -39,8 +42,9 @@ public:
     // Builds the tabs, pages and buttons inside the window's current size and
     // shows page 0 as stored. Once, after the window has its size.
     void Create();
-    // Not owned; null: the parts of the program are not told (values are still stored).
-    void SetLogic(settingsLogic* logic) { m_logic = logic; }
+    // Not owned; null: the parts of the program are not told (values are still
+    // stored). The prefetch page then shows the prefetch manager's state.
+    void SetLogic(settingsLogic* logic);
     void SetNotice(Notice notice) { m_notice = std::move(notice); }
 
     // UI commands 39 (cache folder) and 40 (download folder): the desktop's
@@ -68,7 +72,11 @@ private:
 
     bool OnSelectClicked(EventArgs& e);
     bool OnButtonClicked(EventArgs& e);
-    void OpenPage(int page);
+    void BuildGeneralPage(window& page);
+    void BuildFeedsPage(window& page);
+    void BuildPlaybackPage(window& page);
+    void BuildPrefetchPage(window& page);
+    void ShowPage(int page);
     void RunShowHide();
     void RevertGeneral();
     void RevertFeeds();
