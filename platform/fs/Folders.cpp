@@ -89,17 +89,6 @@ bool create_folder_tree(const std::string& path)
     return std::filesystem::is_directory(path, error);
 }
 
-std::string program_folder()
-{
-    std::error_code error;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        debug_log("fs: cannot read /proc/self/exe: " + error.message());
-        return std::filesystem::current_path(error).string();
-    }
-    return exe.parent_path().string();
-}
-
 std::string program_file()
 {
     std::error_code error;
@@ -109,6 +98,16 @@ std::string program_file()
         return {};
     }
     return exe.string();
+}
+
+std::string program_folder()
+{
+    const std::string exe = program_file();
+    if (exe.empty()) {
+        std::error_code error;
+        return std::filesystem::current_path(error).string();
+    }
+    return std::filesystem::path(exe).parent_path().string();
 }
 
 std::optional<std::string> app_data_folder() { return created(xdg_base("XDG_DATA_HOME", ".local/share")); }
