@@ -51,6 +51,9 @@ public:
     void RequestAll() { Request(0); }
     void Reconfigure(std::uint32_t interval_seconds, std::int32_t max_items, std::string cache_folder,
                      std::int64_t cache_limit_kb);
+    // The period in seconds and the item limit in force.
+    std::uint32_t Interval() const { return m_interval; }
+    std::int32_t MaxItems() const { return m_max_items; }
 
     // Listeners are called on the worker thread with the listener lock held:
     // they must not add or remove listeners from inside a call.

@@ -89,15 +89,25 @@ bool create_folder_tree(const std::string& path)
     return std::filesystem::is_directory(path, error);
 }
 
-std::string program_folder()
+std::string program_file()
 {
     std::error_code error;
     auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) {
         debug_log("fs: cannot read /proc/self/exe: " + error.message());
+        return {};
+    }
+    return exe.string();
+}
+
+std::string program_folder()
+{
+    const std::string exe = program_file();
+    if (exe.empty()) {
+        std::error_code error;
         return std::filesystem::current_path(error).string();
     }
-    return exe.parent_path().string();
+    return std::filesystem::path(exe).parent_path().string();
 }
 
 std::optional<std::string> app_data_folder() { return created(xdg_base("XDG_DATA_HOME", ".local/share")); }

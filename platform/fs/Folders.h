@@ -19,6 +19,9 @@ bool create_folder_tree(const std::string& path);
 // The folder that holds the running executable (skins, fonts map, keys, scripts).
 std::string program_folder();
 
+// The running executable's own path; empty when it cannot be read.
+std::string program_file();
+
 // The user's home folder: $HOME when absolute, else the password database's entry when
 // absolute; nothing otherwise. Never a relative path and never "/" by default.
 std::optional<std::string> home_folder();

@@ -46,10 +46,12 @@ struct NameTable {
     std::map<std::string, std::weak_ptr<NamedMutex::Shared>, std::less<>> names;   // guarded by lock
 };
 
+// Never destroyed: a handle may close during the process's exit, after the
+// statics made later than the table (the feed database's) have gone.
 NameTable& name_table()
 {
-    static NameTable table;
-    return table;
+    static NameTable* const table = new NameTable;
+    return *table;
 }
 
 constexpr std::size_t max_name_length = 200;

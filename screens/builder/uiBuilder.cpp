@@ -82,6 +82,7 @@ bool uiBuilder::BuildUI()
     // Each region adds its widgets to the parents made before it; later
     // parts of the screens take their place in this order.
     static constexpr Region regions[] = {
+        &uiBuilder::BuildSettingWindow,
         &uiBuilder::BuildFrames,        &uiBuilder::BuildFeedTree,      &uiBuilder::BuildFeedList,
         &uiBuilder::BuildPaging,        &uiBuilder::BuildSearchBox,     &uiBuilder::BuildSettingButton,
         &uiBuilder::BuildOperationBars, &uiBuilder::BuildLoadingPage,   &uiBuilder::BuildControlBar,

@@ -54,6 +54,7 @@ private:
     using Region = void (uiBuilder::*)();
 
     void BuildRoots();
+    void BuildSettingWindow();
     void BuildFrames();
     void BuildTitleButtons(window& top);
     void BuildFeedTree();

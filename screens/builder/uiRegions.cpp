@@ -23,6 +23,7 @@
 #include "toolkit/widgets/WidgetRegistry.h"
 
 #include "core/settings/CAppSettings.h"
+#include "screens/settings/wsettingpage.h"
 
 #include <cmath>
 #include <string>
@@ -71,6 +72,17 @@ wbtn* single_picture_button(widget& parent, const char* name, const char* pictur
 }
 
 }  // namespace
+
+void uiBuilder::BuildSettingWindow()
+{
+    auto* settings = add(*m_root, new wsettingpage("window_setting"), ids::Setting);
+    settings->SetZOrder(1000);
+    settings->SetPosRule(1, 2, 0, 25);
+    settings->SetSizeRule(3, 1, 0, 120);
+    settings->UpdateLayout();
+    settings->Create();
+    settings->Show(false);
+}
 
 void uiBuilder::BuildFrames()
 {

@@ -64,6 +64,7 @@ TEST(Regions, PlaceTheirWidgetsWhereTheLayoutRulesPutThem)
          UI::uiMgr::Instance().GetControlBar()->GetShowState()},
         {"right pane against the right edge", by_id(UI::ids::RightWindow), 1024 - 199, 25, 199, 576 - 50, true},
         {"empty-content notice", by_id(UI::ids::EmptyPrompt), (1024 - 625) / 2.0f, (576 - 50 - 14) / 2.0f, 625, 14, false},
+        {"settings window above the bottom frame, hidden", by_id(UI::ids::Setting), 0, 576 - 25 - 120, 1024, 120, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
