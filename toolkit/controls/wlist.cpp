@@ -56,7 +56,6 @@ void wlist::SetSkin(const wlistskin& skin)
         m_highlight->SetPicture(skin.highlight, {5, 5, 5, 5});
         AddChild(m_highlight);
         m_highlight->SetPos(0, 0);
-        m_highlight->SetSizeRule(3, 1, m_up ? m_up->GetWidth() + 4 : 0.1f, m_row_height);
         // Shown once the pointer is over a row.
         m_highlight->Show(false);
     }
@@ -73,6 +72,11 @@ void wlist::SetSkin(const wlistskin& skin)
         m_scroll_bar->SetSizeRule(1, 3, ScrollColumnWidth(), up_height + down_height);
         m_scroll_bar->GetEvent("slider_moveto", true)->Subscribe(&wlist::OnScrolled, this);
         ResizeScrollBar();
+    }
+    if (m_highlight) {
+        // Beside the scroll column, never over it.
+        const float column = ScrollColumnWidth();
+        m_highlight->SetSizeRule(3, 1, m_up ? column + 4 : std::max(column, 0.1f), m_row_height);
     }
     Invalidate();
     FitRows();
@@ -134,7 +138,7 @@ wlistitem* wlist::RowFor(int row)
     made->GetEvent("listitem_moveto", true)->Subscribe(&wlist::OnItemMove, this);
     made->GetEvent("listitem_click", true)->Subscribe(&wlist::OnItemClick, this);
     made->SetPos(0, float(row) * m_row_height);
-    made->SetSize(GetWidth() - (m_up ? m_up->GetWidth() : 0), m_row_height);
+    made->SetSize(GetWidth() - ScrollColumnWidth(), m_row_height);
     m_rows.push_back(made);
     ResizeScrollBar();
     return made;
@@ -257,8 +261,8 @@ void wlist::DrawChildren()
         if (chrome && chrome->IsVisible())
             chrome->Draw();
     const fpoint origin = GetDrawOrigin();
-    const float up_width = m_up ? m_up->GetWidth() : 0;
-    RenderEngine::PushClipRect({origin.x, origin.y, origin.x + GetWidth() - up_width - 10, origin.y + GetHeight() - 1});
+    RenderEngine::PushClipRect(
+        {origin.x, origin.y, origin.x + GetWidth() - ScrollColumnWidth() - 10, origin.y + GetHeight() - 1});
     const float shift = float(m_first_row) * m_row_height;
     for (wlistitem* row : m_rows) {
         const float y = row->GetY();

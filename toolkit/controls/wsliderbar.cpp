@@ -85,10 +85,24 @@ void wsliderbar::place_thumb()
     }
 }
 
+// The track's rounded ends stay as drawn at any length or direction: its
+// corners, up to half its short side, are kept and only the middle is
+// stretched (a stretched cap turns ragged, and smeared along a vertical bar).
+static Borders track_borders(const RenderEngine::picture* track, float width, float height)
+{
+    if (!track)
+        return {};
+    // At least a pixel of the picture's middle is left to stretch.
+    const float picture_border = std::floor((std::min(track->m_width, track->m_height) - 1) / 2);
+    const float border = std::max(0.0f, std::min(picture_border, std::floor(std::min(width, height) / 2)));
+    return {border, border, border, border};
+}
+
 void wsliderbar::Draw()
 {
     const fpoint at = DrawPositionOf(*this);
-    DrawSkin(m_track, {at.x, at.y, GetWidth(), GetHeight()}, GetAlpha() / 255.0f, {});
+    DrawSkin(m_track, {at.x, at.y, GetWidth(), GetHeight()}, GetAlpha() / 255.0f,
+             track_borders(m_track, GetWidth(), GetHeight()));
     place_thumb();
     if (m_thumb) {
         m_thumb->UpdateDrawOrigin();

@@ -1,9 +1,7 @@
 #include "core/app/UpdateDialogs.h"
 
-#include "core/http/tests/TestKeys.h"
 #include "core/update/CVersionUpdate.h"
-#include "platform/fs/testing/TempFolder.h"
-#include "platform/net/testing/LoopbackServer.h"
+#include "core/update/testing/UpdateSite.h"
 #include "platform/window/Dialog.h"
 #include "platform/window/Window.h"
 
@@ -12,8 +10,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -23,13 +19,7 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 
 namespace {
 
-std::string read_text(const fs::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using update_testing::read_text;
 
 // What the user does in the dialogs, played from a timer of the dialogs' own
 // thread: press a button of the dialog of a title, once it is open.
@@ -73,76 +63,28 @@ protected:
     void SetUp() override
     {
         setenv("SDL_VIDEODRIVER", "dummy", 1);
-        fs::create_directories(root / "program");
-        keys = http_testing::make_rsa_key();
-        std::ofstream(root / "program/public.key") << keys.public_pem;
-        server.server.Get("/appupdate.php", [this](const httplib::Request&, httplib::Response& res) {
-            res.set_content("{\"v\":\"2.0\",\"u\":\"" + installer_path + "\",\"s\":\"" + signature + "\"}",
-                            "text/plain");
-        });
-        server.server.Get("/file/Install_Strimo.exe", [this](const httplib::Request&, httplib::Response& res) {
-            res.set_content(payload, "application/octet-stream");
-        });
-        server.server.Get("/hold.exe", [this](const httplib::Request&, httplib::Response& res) {
-            res.set_content_provider(payload.size() * 100, "application/octet-stream",
-                                     [this](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                         if (offset == 0)
-                                             sink.write(payload.data(), payload.size());
-                                         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                                         return !released.load();
-                                     });
-        });
-        server.server.Get("/cut.exe", [this](const httplib::Request&, httplib::Response& res) {
-            res.set_content_provider(payload.size() * 4, "application/octet-stream",
-                                     [this](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                         if (offset > 0)
-                                             return false;
-                                         sink.write(payload.data(), payload.size());
-                                         return true;
-                                     });
-        });
-        server.start();
+        site.start();
         presses.clear();
         seen_texts.clear();
         SetTimer(nullptr, 0, 50, &play_user);
     }
-    void TearDown() override { released = true; }
 
-    UpdateSetup setup() const
-    {
-        UpdateSetup s;
-        s.host = "127.0.0.1";
-        s.port = std::uint16_t(server.port);
-        s.current_version = "1.0";
-        s.download_folder = root / "updates";
-        s.program_folder = root / "program";
-        return s;
-    }
     bool run(const std::string& path, const std::string& signed_bytes)
     {
-        installer_path = path.empty() ? "" : server.url(path);
-        signature = http_testing::sign_base64(keys.private_pem, signed_bytes);
-        CVersionUpdate update(setup());
+        site.reply = update_testing::UpdateSite::answer("2.0", path.empty() ? "" : site.url(path),
+                                                        site.sign(signed_bytes));
+        CVersionUpdate update(site.setup("1.0"));
         update.Init();
         if (!update.Check())
             return false;
         return run_update_dialogs(update);
     }
-    bool installer_left() const { return fs::exists(fs::path(root / "updates") / CVersionUpdate::InstallerName); }
-    std::string marker_text() const
-    {
-        for (int i = 0; i < 500 && read_text(marker).empty(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return read_text(marker);
-    }
+    bool installer_left() const { return site.installer_left(); }
+    std::string marker_text() const { return site.marker_text(5000); }
 
-    plat::TempFolder root;
-    fs::path marker = root / "marker";
-    std::string payload = "#!/bin/sh\nprintf '%s' \"$1\" > '" + marker.string() + "'\n";
-    http_testing::KeyPair keys;
-    std::string signature, installer_path;
-    std::atomic<bool> released{false};
-    plat::LoopbackServer<> server;
+    update_testing::UpdateSite site;
+    const fs::path& marker = site.marker;
+    const std::string& payload = site.payload;
 };
 
 const std::u16string failed = u"Failed to verify signature, can't install it now!";

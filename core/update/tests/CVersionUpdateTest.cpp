@@ -1,50 +1,24 @@
-#include "platform/net/testing/LoopbackServer.h"
-#include "platform/fs/testing/TempFolder.h"
 #include "core/http/tests/TestKeys.h"
 #include "core/update/CVersionUpdate.h"
+#include "core/update/testing/UpdateSite.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace fs = std::filesystem;
+using update_testing::installer_writing;
 
 namespace {
-
-// The installer the server hands out: it writes its first argument into the
-// file marker, so the test sees that it ran and how.
-std::string installer_writing(const fs::path& marker)
-{
-    return "#!/bin/sh\nprintf '%s' \"$1\" > '" + marker.string() + "'\n";
-}
-
-std::string read_text(const fs::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class CVersionUpdateTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        fs::create_directories(root / "program");
-        keys = http_testing::make_rsa_key();
-        std::ofstream(root / "program/public.key") << keys.public_pem;
-        signature = http_testing::sign_base64(keys.private_pem, payload);
-
-        server.server.Get("/appupdate.php", [this](const httplib::Request&, httplib::Response& res) {
-            res.set_content(reply, "text/plain");
-        });
-        server.server.Get("/file/Install_Strimo.exe", [this](const httplib::Request&, httplib::Response& res) {
-            res.set_content(payload, "application/octet-stream");
-        });
+        signature = site.sign(payload);
         // /hop/N redirects N times before the installer.
         server.redirect_chain("/hop", [this](const httplib::Request&, httplib::Response& res) {
             res.set_content(payload, "application/octet-stream");
@@ -67,32 +41,13 @@ protected:
                                          return true;
                                      });
         });
-        server.server.Get("/cut.exe", [this](const httplib::Request&, httplib::Response& res) {
-            // Promises more than it sends, then drops the connection.
-            res.set_content_provider(payload.size() * 4, "application/octet-stream",
-                                     [this](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                         if (offset > 0)
-                                             return false;
-                                         sink.write(payload.data(), payload.size());
-                                         return true;
-                                     });
-        });
-        server.start();
+        site.start();
     }
 
-    UpdateSetup setup() const
+    UpdateSetup setup() const { return site.setup("1.0.0.1"); }
+    static std::string answer(const std::string& version, const std::string& url, const std::string& sig)
     {
-        UpdateSetup s;
-        s.host = "127.0.0.1";
-        s.port = static_cast<std::uint16_t>(server.port);
-        s.current_version = "1.0.0.1";
-        s.download_folder = root / "updates";
-        s.program_folder = root / "program";
-        return s;
-    }
-    std::string answer(const std::string& version, const std::string& url, const std::string& sig) const
-    {
-        return "{\"v\":\"" + version + "\",\"u\":\"" + url + "\",\"s\":\"" + sig + "\"}";
+        return update_testing::UpdateSite::answer(version, url, sig);
     }
     // Waits for the download to end; its result.
     static HRESULT wait_for_download(const CVersionUpdate& update)
@@ -101,22 +56,17 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return update.GetResult();
     }
-    bool installer_left() const { return fs::exists(fs::path(root / "updates") / CVersionUpdate::InstallerName); }
+    bool installer_left() const { return site.installer_left(); }
     // Waits for the installer to write its marker; what it wrote.
-    std::string marker_text() const
-    {
-        for (int i = 0; i < 3000 && read_text(marker).empty(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return read_text(marker);
-    }
+    std::string marker_text() const { return site.marker_text(30000); }
 
-    plat::TempFolder root;
-    fs::path marker = root / "marker";
-    std::string payload = installer_writing(marker);
-    http_testing::KeyPair keys;
+    update_testing::UpdateSite site;
+    const plat::TempFolder& root = site.root;
+    const fs::path& marker = site.marker;
+    const std::string& payload = site.payload;
+    std::string& reply = site.reply;
+    plat::LoopbackServer<>& server = site.server;
     std::string signature;
-    std::string reply;
-    plat::LoopbackServer<> server;
 };
 
 }

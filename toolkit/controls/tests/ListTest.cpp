@@ -18,13 +18,13 @@ struct ListScene {
     UI::window desk{"desk"};
     UI::wlist* list;
 
-    explicit ListScene(int rows, float height = 100, float row_height = 20)
+    explicit ListScene(int rows, float height = 100, float row_height = 20, bool buttons = true)
     {
         desk.SetSize(400, 300);
         list = desk.AddList("list", 10, 10, 200, height);
         list->SetColumns({{4, 2, 150, 16}});
-        list->SetSkin({"btnminimize", "btnmaximize", "rssitemhighlight", "rss-treeoptionwindow-bk", "soundsliderbar",
-                       "progressbg", 200, height, row_height});
+        list->SetSkin({buttons ? "btnminimize" : "", buttons ? "btnmaximize" : "", "rssitemhighlight",
+                       "rss-treeoptionwindow-bk", "soundsliderbar", "progressbg", 200, height, row_height});
         for (int i = 0; i < rows; ++i) list->SetItemText(0, i, (u"row " + std::u16string(1, char16_t(u'0' + i))).c_str());
         desk.UpdateLayout();
     }
@@ -139,4 +139,25 @@ TEST(wlist, TheHighlightFollowsThePointerOverShownRows)
     EXPECT_FLOAT_EQ(highlight->GetY(), 60);
     s.list->GetRow(7)->OnMouseMove(move);   // below the list
     EXPECT_FLOAT_EQ(highlight->GetY(), 60);
+}
+
+// The rows and their highlight end where the scroll column begins, with or
+// without scroll buttons (without them the column is the thumb's width).
+TEST(wlist, RowsAndTheHighlightStopAtTheScrollColumn)
+{
+    for (const bool buttons : {true, false}) {
+        SCOPED_TRACE(buttons ? "buttons" : "thumb only");
+        ListScene s(10, 100, 20, buttons);
+        const float column_x = s.list->GetScrollBar()->GetX();
+        EXPECT_FLOAT_EQ(column_x, 200 - (buttons ? 16 : 12));
+        EXPECT_FLOAT_EQ(s.list->GetRow(1)->GetWidth(), column_x);
+        UI::MouseEventArgs move;
+        s.list->GetRow(1)->OnMouseMove(move);
+        const UI::widget* highlight = s.list->FindChild("list_highlight");
+        ASSERT_NE(highlight, nullptr);
+        EXPECT_LE(highlight->GetX() + highlight->GetWidth(), column_x);
+        s.list->SetSize(240, 100);
+        s.desk.UpdateLayout();
+        EXPECT_LE(highlight->GetX() + highlight->GetWidth(), s.list->GetScrollBar()->GetX()) << "after a resize";
+    }
 }

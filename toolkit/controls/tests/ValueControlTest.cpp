@@ -131,6 +131,37 @@ TEST(wsliderbar, ATrackOfTwoThumbsDoesNotMoveOnDrag)
     }
 }
 
+// The 40 x 6 track keeps its rounded ends at any length, across or down: its
+// corners are drawn at their own size and only the middle is stretched
+// (stretched whole, the ends turned ragged, and smeared down a scroll bar).
+TEST(wsliderbar, TheTracksEndsKeepTheirSizeAlongAndAcross)
+{
+    const struct {
+        float width, height;
+    } cases[] = {{146, 12}, {12, 230}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+        test::ControlScene scene;
+        UI::wsliderbar slider("s");
+        slider.SetSize(c.width, c.height);
+        slider.SetSkin("soundsliderbar", "soundsliderbgh");
+        scene.render().ops.clear();
+        slider.Draw();
+        std::vector<UI::frect> pieces;
+        for (const auto& op : scene.render().ops)
+            if (op.what == "picture" && op.source == "soundsliderbgh") pieces.push_back(op.rect);
+        ASSERT_GT(pieces.size(), 1u) << "not one stretched picture";
+        // The corners come out no larger than the picture's own (half its 40 x 6 at most).
+        for (const UI::frect& corner : {pieces.front(), pieces.back()}) {
+            EXPECT_LE(corner.width, 20);
+            EXPECT_LE(corner.height, 3);
+        }
+        float covered = 0;
+        for (const auto& piece : pieces) covered += piece.width * piece.height;
+        EXPECT_FLOAT_EQ(covered, c.width * c.height) << "the pieces fill the track";
+    }
+}
+
 TEST(wsliderbar, ValuesStayInsideTheRange)
 {
     const struct { float range, in, out; } cases[] = {{100, 100, 99}, {100, 250, 99}, {100, -3, 0}, {100, 42, 42}};
