@@ -47,6 +47,7 @@ CAVFileBase::CAVFileBase(IBaseControl* controller, plat::FilterMaker make, DWORD
 
 CAVFileBase::~CAVFileBase()
 {
+    m_data.set();   // a splitter thread waiting for a stream's bytes lets the graph stop
     DestroyGraph();
 }
 
