@@ -447,7 +447,7 @@ std::pair<LONG, LONG> CAVFileBase::read_waiting(IOstrelItem* store, LONGLONG pos
         // A cancelled download never brings its bytes: waiting would never end.
         if (result != OSTREL_OK && result != OSTREL_NOT_ARRIVED) break;
         if (result == OSTREL_OK && n > 0) continue;   // the next segment may be there already
-        if (m_data.wait(m_data_poll_ms) == WAIT_OBJECT_0) break;
+        if (m_held_off > 0 || m_data.wait(m_data_poll_ms) == WAIT_OBJECT_0) break;
     }
     return {got, result};
 }

@@ -48,6 +48,15 @@ public:
     void SetStreaming(bool on) { m_streaming = on; }
     // Ends every wait of a read for data now; the next Play lets them wait again.
     void InterruptReads() { m_data.set(); }
+    // From a command about to wait for the graph until EndHoldOff: reads do
+    // not wait for a stream's bytes meanwhile, whatever Play resets, so a
+    // build or refill held by a stalled download lets the command in.
+    void HoldOffReads()
+    {
+        ++m_held_off;
+        m_data.set();
+    }
+    void EndHoldOff() { --m_held_off; }
 
     // For the network source. Always 1; *read gets the bytes that came.
     LONG ReadData(LONGLONG position, LONG length, BYTE* buffer, LONG* read) override;
@@ -110,6 +119,7 @@ private:
     std::atomic<LONGLONG> m_total{0};        // what GetTotalSize told
     std::atomic<LONGLONG> m_duration{0};     // 100 ns, as the position thread last saw it
     std::atomic<DWORD> m_data_poll_ms{50};
+    std::atomic<int> m_held_off{0};          // commands waiting for the graph
     std::atomic<DWORD> m_buffering_tick_ms{mediagraph::BUFFERING_TICK_MS};
     LONGLONG m_read_ahead{mediagraph::READ_AHEAD_MIN};   // data-wait thread only (and Close)
     std::mutex m_watch_lock;

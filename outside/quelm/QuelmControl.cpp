@@ -106,8 +106,10 @@ LONG QuelmControl::Execute(LONG code, void* data, LONG*, DWORD)
 {
     // A graph still being built may wait for a stream's bytes under the lock:
     // these commands end that wait rather than wait behind it.
-    if (code == CMD_CLOSE || code == CMD_STOP || code == CMD_PLAY_NOW) m_graph->InterruptReads();
+    const bool hold_off = code == CMD_CLOSE || code == CMD_STOP || code == CMD_PLAY_NOW;
+    if (hold_off) m_graph->HoldOffReads();
     std::scoped_lock hold(m_execute_lock);
+    if (hold_off) m_graph->EndHoldOff();
     if (!m_graph) return -1;
     return execute(code, data);
 }

@@ -279,7 +279,7 @@ TEST_F(StreamGraph, TheGenericChainAbortsForAStreamOrACancelledDownload)
 
 TEST_F(StreamGraph, ReadsWaitForBytesStillArrivingUntilTheEndACancelOrAStop)
 {
-    enum class Then { Nothing, Arrive, Stop };
+    enum class Then { Nothing, Arrive, Stop, HoldOff };
     const struct {
         const char* name;
         bool store;
@@ -295,6 +295,7 @@ TEST_F(StreamGraph, ReadsWaitForBytesStillArrivingUntilTheEndACancelOrAStop)
         {"a cancelled download", true, 1000, 1000, true, 0, Then::Nothing, 0},
         {"the rest arrives later", true, 1000, 10, false, 0, Then::Arrive, 100},
         {"a stop ends the wait", true, 1000, 10, false, 0, Then::Stop, 10},
+        {"a command waiting for the graph: no wait, even after a play", true, 1000, 10, false, 0, Then::HoldOff, 10},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -304,8 +305,12 @@ TEST_F(StreamGraph, ReadsWaitForBytesStillArrivingUntilTheEndACancelOrAStop)
         Probe graph(&control.control, lab.maker());
         graph.SetDataPoll(5);
         if (c.store) graph.SetDataStore(&store);
+        if (c.then == Then::HoldOff) {
+            graph.HoldOffReads();
+            graph.Play();   // resets what ends the waits; the hold-off stands
+        }
         std::thread meanwhile([&] {
-            if (c.then == Then::Nothing) return;
+            if (c.then == Then::Nothing || c.then == Then::HoldOff) return;
             while (store.reads().size() < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             if (c.then == Then::Arrive) store.arrive(c.total);
             else graph.Stop();
@@ -314,6 +319,7 @@ TEST_F(StreamGraph, ReadsWaitForBytesStillArrivingUntilTheEndACancelOrAStop)
         LONG read = -1;
         EXPECT_EQ(graph.ReadData(c.position, sizeof buffer, buffer, &read), 1);
         meanwhile.join();
+        if (c.then == Then::HoldOff) graph.EndHoldOff();
         EXPECT_EQ(read, c.expected);
         EXPECT_EQ(std::count(buffer, buffer + read, BYTE(0x5A)), read);
     }
