@@ -347,3 +347,53 @@ TEST(RealPlay, AStopEndsAWaitForBytesThatDoNotCome)
     EXPECT_EQ(store.outstanding(), 0);
     ReleaseQuelmInstance(engine);
 }
+
+TEST(RealPlay, APauseForDataRefillsAndPlaysOnWhileTheUsersPauseHolds)
+{
+    plat::TemporaryRegistry registry;
+    plat::TempFolder folder;
+    ASSERT_TRUE(plat::register_modules(STRIMO_REGSVR, {FILTERS_MODULE, QUANDREL_MODULE, MOSSVEIL_MODULE}));
+    plat::use_silent_audio(plat::SilentPace::RealTime);
+    const std::string clip = folder / "red.mkv";
+    make_clip(clip, 6);
+    std::ifstream in(clip, std::ios::binary);
+    const std::vector<BYTE> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+
+    PlayTaskInfo task;
+    task.id[0] = 7;
+    task.url = "http://127.0.0.1:9/red.mkv";
+    ScriptedItemStore store(task.id, bytes, bytes.size());
+    IBaseControl* engine = CreateQuelmInstance();
+    ASSERT_NE(engine, nullptr);
+    fakes::EventLog log;
+    engine->SendCommand(CMD_ADD_LISTENER, static_cast<IBaseEventHandler*>(&log), nullptr, 0);
+    engine->SendCommand(CMD_SET_ITEM_STORE, static_cast<IOstrelItemStore*>(&store), nullptr, 0);
+    ASSERT_EQ(engine->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0), 1);
+    ASSERT_TRUE(log.wait_for_any({EVT_POSITION}, 10000));
+
+    // The play controller's pause for a download that is behind: the engine plays on by itself.
+    LONG behind = 1;
+    engine->SendCommand(CMD_PAUSE, &behind, nullptr, 0);
+    EXPECT_TRUE(log.wait_for_any({EVT_DATA_ARRIVED}, 10000));
+    const auto resumed = [&] { return log.count(EVT_RUNNING) >= 2; };
+    for (int i = 0; i < 100 && !resumed(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(resumed());
+    EXPECT_EQ(log.count(EVT_BUFFERING), 1u);
+
+    // The user's pause holds until the user plays.
+    engine->SendCommand(CMD_PAUSE, nullptr, nullptr, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(log.count(EVT_RUNNING), 2u);
+    LONG state = -1;
+    engine->SendCommand(CMD_GET_PLAY_STATE, &state, nullptr, 0);
+    EXPECT_EQ(state, 2);
+    engine->SendCommand(CMD_RUN, nullptr, nullptr, 0);
+    LONG ended = 0;
+    EXPECT_TRUE(log.wait_for_any({EVT_COMPLETE, EVT_GRAPH_FAILED}, 30000, &ended));
+    EXPECT_EQ(ended, EVT_COMPLETE);
+
+    engine->SendCommand(CMD_CLOSE, nullptr, nullptr, 0);
+    engine->SendCommand(CMD_REMOVE_LISTENER, static_cast<IBaseEventHandler*>(&log), nullptr, 0);
+    ReleaseQuelmInstance(engine);
+    plat::use_silent_audio();
+}
