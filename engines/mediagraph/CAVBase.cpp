@@ -75,8 +75,7 @@ HRESULT CAVBase::Play()
     }
     m_play_state = PLAY_STATE_RUNNING;
     notify(EVT_RUNNING);
-    if (!m_keep_awake) {
-        m_keep_awake = true;
+    if (!m_keep_awake.exchange(true)) {
         notify(EVT_KEEP_AWAKE, KEEP_AWAKE_KIND, 1);
     }
     return S_OK;
@@ -106,8 +105,7 @@ HRESULT CAVBase::Stop()
     const HRESULT hr = m_control->Stop();
     m_play_state = PLAY_STATE_STOPPED;
     notify(EVT_STOPPED);
-    if (m_keep_awake) {
-        m_keep_awake = false;
+    if (m_keep_awake.exchange(false)) {
         notify(EVT_KEEP_AWAKE, KEEP_AWAKE_KIND, 0);
     }
     return hr;
@@ -194,7 +192,7 @@ void CAVBase::ProcessGraphEvents()
 void CAVBase::PositionThread()
 {
     do report_position();
-    while (m_stop.wait(m_report_period_ms) == WAIT_TIMEOUT);
+    while (m_stop.wait(report_period()) == WAIT_TIMEOUT);
 }
 
 void CAVBase::report_position()
@@ -208,6 +206,7 @@ void CAVBase::report_position()
     }
     LONGLONG position = 0;
     if (FAILED(m_seeking->GetCurrentPosition(&position)) || position < 0) position = 0;
+    on_position(position, m_duration);
     notify(EVT_POSITION, static_cast<INT_PTR>(position / 10000000));
 }
 

@@ -59,6 +59,11 @@ protected:
     virtual void UseAudioClock();
     // Reads the size from the pin's type and reports it (event 12289).
     void GetVideoSize(IPin* pin);
+    // The position thread's period; a derived graph may tick faster.
+    virtual DWORD report_period() const { return m_report_period_ms; }
+    // The position thread calls this on each tick, before the position goes out (100 ns units; the
+    // duration is 0 until known). The graph outlives the call.
+    virtual void on_position(LONGLONG /*position*/, LONGLONG /*duration*/) {}
 
     // Filter operations. A filter that cannot be made or added gives null.
     plat::ComPtr<IBaseFilter> add_filter(const mediagraph::FilterId& id);
@@ -84,7 +89,7 @@ private:
     const plat::FilterMaker m_make;
     const DWORD m_report_period_ms;
     LONG m_volume{0};                        // DirectShow units, 0 (full) .. -10000
-    bool m_keep_awake{false};                // 4106 announced since the last stop
+    std::atomic<bool> m_keep_awake{false};   // 4106 announced since the last stop (the position thread resumes too)
     LONGLONG m_duration{0};                  // position thread only; 100 ns, 0 until known
     plat::Event m_stop{plat::EventReset::Manual, plat::EventState::Clear};
     std::thread m_event_thread;              // joined by StopThreads

@@ -5,11 +5,32 @@
 #include "platform/com/ComScope.h"
 #include "platform/dshow/AsyncFileSource.h"
 #include "platform/dshow/MediaFormats.h"
+#include "platform/registry/Registry.h"
+#include "outside/filters/ICorvaNetSource.h"
+
+#include <algorithm>
+#include <vector>
 
 using plat::ComPtr;
 using namespace mediagraph;
 
 namespace {
+
+constexpr LONG default_buffer_time_s = 6;
+
+// "BufferTime" of the user's settings: seconds; absent or not a number: 6.
+LONG read_buffer_time()
+{
+    HKEY key = nullptr;
+    DWORD value = 0, type = 0, size = sizeof value;
+    LONG seconds = default_buffer_time_s;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", 0, KEY_READ, &key) != 0) return seconds;
+    if (RegQueryValueExW(key, u"BufferTime", nullptr, &type, reinterpret_cast<LPBYTE>(&value), &size) == 0 &&
+        type == REG_DWORD && size == sizeof value && value > 0 && value <= 3600)
+        seconds = static_cast<LONG>(value);
+    RegCloseKey(key);
+    return seconds;
+}
 
 HRESULT load(IBaseFilter* filter, const std::u16string& path)
 {
@@ -20,12 +41,13 @@ HRESULT load(IBaseFilter* filter, const std::u16string& path)
 }
 
 CAVFileBase::CAVFileBase(IBaseControl* controller, plat::FilterMaker make, DWORD report_period_ms)
-    : CAVBase(controller, std::move(make), report_period_ms)
+    : CAVBase(controller, std::move(make), report_period_ms), m_buffer_time_s(read_buffer_time())
 {
 }
 
 CAVFileBase::~CAVFileBase()
 {
+    m_data.set();   // a splitter thread waiting for a stream's bytes lets the graph stop
     DestroyGraph();
 }
 
@@ -38,11 +60,21 @@ void CAVFileBase::SetSourcePath(std::u16string_view path)
 HRESULT CAVFileBase::Play()
 {
     std::scoped_lock hold(m_graph_lock);
+    m_data.reset();
+    m_user_paused = false;
     if (has_graph()) return CAVBase::Play();
     if (m_path.empty()) return E_FAIL;
     plat::ComScope com;
     m_play_state = PLAY_STATE_BUILDING;
+    m_abort_building = false;
     HRESULT hr = build_source_and_splitter();
+    if (hr == E_ABORT) {
+        // The stream's download went away, or no splitter reads a stream:
+        // no other route can read it either.
+        DestroyGraph();
+        notify(EVT_GRAPH_FAILED);
+        return hr;
+    }
     if (SUCCEEDED(hr)) hr = BuildGraph();
     if (FAILED(hr)) {
         DestroyGraph();
@@ -66,18 +98,47 @@ HRESULT CAVFileBase::Play()
     return CAVBase::Play();
 }
 
+HRESULT CAVFileBase::Stop()
+{
+    m_data.set();
+    return CAVBase::Stop();
+}
+
 HRESULT CAVFileBase::Close()
 {
+    m_data.set();
     std::scoped_lock hold(m_graph_lock);
     m_path.clear();
     DestroyGraph();
+    m_store = nullptr;
+    m_streaming = false;
+    m_data_needed = false;
+    m_user_paused = false;
+    m_total = 0;
+    m_last_read = 0;
+    m_read_ahead = READ_AHEAD_MIN;
+    std::scoped_lock watch(m_watch_lock);
+    m_watch.reset();
     return S_OK;
+}
+
+HRESULT CAVFileBase::PauseSource(bool wait)
+{
+    if (wait) {
+        m_data_needed = true;
+        m_data_request.set();
+    } else {
+        m_user_paused = true;
+    }
+    return Pause();
 }
 
 void CAVFileBase::DestroyGraph()
 {
     std::scoped_lock hold(m_graph_lock);
+    stop_data_wait();
     CAVBase::DestroyGraph();
+    m_subtitle = {};
     m_source = {};
     m_splitter = {};
     m_video_decoder = {};
@@ -97,8 +158,14 @@ HRESULT CAVFileBase::build_source_and_splitter()
 HRESULT CAVFileBase::add_source()
 {
     if (m_path.find(u"://") != std::u16string::npos) {
-        plat::debug_log("AVFileBase: network sources are not read here");
-        return E_FAIL;
+        ComPtr<IBaseFilter> source = add_filter(NetSource);
+        const ComPtr<filters::ICorvaNetSource> net = source.as<filters::ICorvaNetSource>();
+        if (!net || FAILED(net->SetSourceManager(this))) {
+            remove_filter(source);
+            return E_FAIL;
+        }
+        m_source = source;
+        return S_OK;
     }
     ComPtr<IBaseFilter> source(new plat::AsyncFileSource());
     if (FAILED(load(source.get(), m_path))) return E_FAIL;
@@ -108,7 +175,15 @@ HRESULT CAVFileBase::add_source()
 
 HRESULT CAVFileBase::try_generic_chain()
 {
-    if (SUCCEEDED(try_splitter(KIND_KVR))) return S_OK;
+    const bool read = SUCCEEDED(try_splitter(KIND_KVR));
+    if (m_abort_building.exchange(false)) {
+        remove_filter(m_splitter);
+        m_kind = KIND_NONE;
+        return E_ABORT;
+    }
+    if (read) return S_OK;
+    // The other splitters read files: a stream they cannot wait for.
+    if (m_streaming) return E_ABORT;
     for (const SplitterKind kind : fallback_chain)
         if (SUCCEEDED(try_splitter(kind))) return S_OK;
     return E_FAIL;
@@ -167,6 +242,11 @@ HRESULT CAVFileBase::BuildGraph()
     const HRESULT hr = ConnectOutputs();
     if (FAILED(hr)) return hr;
     StartThreads();
+    if (m_streaming) {
+        m_data_request.reset();
+        m_data_wait_stop.reset();
+        m_data_wait_thread = std::thread([this] { DataWaitThread(); });
+    }
     return S_OK;
 }
 
@@ -214,6 +294,7 @@ ComPtr<IPin> CAVFileBase::add_subtitle(IPin* pin)
         remove_filter(subtitle);
         return ComPtr<IPin>(pin);
     }
+    m_subtitle = subtitle;
     if (const ComPtr<IKsPropertySet> properties = subtitle.as<IKsPropertySet>()) {
         std::string name = plat::utf16_to_utf8(m_path);
         properties->Set(SubTitleProperties, 0, nullptr, 0, name.data(), static_cast<DWORD>(name.size() + 1));
@@ -267,4 +348,106 @@ HRESULT CAVFileBase::build_quicktime_graph()
     if (audio) AddAudioRenderer(audio.get());
     UseAudioClock();
     return S_OK;
+}
+
+DWORD CAVFileBase::report_period() const
+{
+    return m_streaming ? m_buffering_tick_ms.load() : CAVBase::report_period();
+}
+
+void CAVFileBase::on_position(LONGLONG position, LONGLONG duration)
+{
+    m_duration = duration;
+    if (const ComPtr<IKsPropertySet> properties = m_subtitle.as<IKsPropertySet>()) {
+        DWORD ms = static_cast<DWORD>(position / 10000);
+        properties->Set(SubTitleProperties, 4, nullptr, 0, &ms, sizeof ms);
+    }
+    if (!m_streaming || m_user_paused) return;
+    BufferingWatch::Action action;
+    {
+        std::scoped_lock hold(m_watch_lock);
+        action = m_watch.tick(position / 10000, duration / 10000, m_play_state == PLAY_STATE_PAUSED, m_data_needed);
+    }
+    switch (action) {
+    case BufferingWatch::Action::PauseForData:
+        m_data_needed = true;
+        Pause();
+        plat::debug_log("Pause!\n");
+        m_data_request.set();
+        break;
+    case BufferingWatch::Action::Resume:
+        CAVBase::Play();
+        plat::debug_log("Play!\n");
+        break;
+    case BufferingWatch::Action::None: break;
+    }
+}
+
+void CAVFileBase::DataWaitThread()
+{
+    while (plat::wait_any({&m_data_wait_stop, &m_data_request}, INFINITE) == WAIT_OBJECT_0 + 1) {
+        notify(EVT_BUFFERING);
+        Refill(m_last_read);
+        m_data_request.reset();
+        if (m_data_wait_stop.wait(0) == WAIT_OBJECT_0) return;
+        notify(EVT_DATA_ARRIVED);
+    }
+}
+
+void CAVFileBase::stop_data_wait()
+{
+    m_data_wait_stop.set();
+    m_data.set();   // a refill in progress stops waiting
+    if (m_data_wait_thread.joinable()) m_data_wait_thread.join();
+}
+
+void CAVFileBase::Refill(LONGLONG position)
+{
+    if (!m_data_needed) return;
+    IOstrelItem* const store = m_store;
+    const LONGLONG total = GetTotalSize();
+    const LONGLONG size = read_ahead_size(total, m_buffer_time_s, m_duration / 10000000, m_read_ahead, position);
+    if (store != nullptr && position < total && size > 0) {
+        std::vector<BYTE> ahead(static_cast<std::size_t>(size));
+        read_waiting(store, position, static_cast<LONG>(size), ahead.data());
+    }
+    m_read_ahead = std::min(size, READ_AHEAD_MAX) * 2;
+    m_data_needed = false;
+}
+
+LONG CAVFileBase::ReadData(LONGLONG position, LONG length, BYTE* buffer, LONG* read)
+{
+    if (read != nullptr) *read = 0;
+    IOstrelItem* const store = m_store;
+    if (store == nullptr || buffer == nullptr || length <= 0 || position < 0) return 1;
+    m_last_read = position;
+    const auto [got, result] = read_waiting(store, position, length, buffer);
+    if (result == OSTREL_END_OF_CONTENT && got < length) plat::debug_log("PlayControl:Current item End!\n");
+    if (result == OSTREL_CANCELLED && m_play_state == PLAY_STATE_BUILDING) m_abort_building = true;
+    if (read != nullptr) *read = got;
+    return 1;
+}
+
+LONGLONG CAVFileBase::GetTotalSize()
+{
+    IOstrelItem* const store = m_store;
+    const LONGLONG size = store != nullptr ? store->TotalSize() : 0;
+    m_total = size > 0 ? size : UNKNOWN_STREAM_SIZE;
+    return m_total;
+}
+
+std::pair<LONG, LONG> CAVFileBase::read_waiting(IOstrelItem* store, LONGLONG position, LONG length, BYTE* buffer)
+{
+    LONG got = 0, result = OSTREL_OK;
+    while (got < length) {
+        LONG n = 0;
+        result = store->Read(position + got, buffer + got, length - got, &n);
+        if (result == OSTREL_OK) got += std::clamp(n, LONG{0}, length - got);   // a count past the buffer is not trusted
+        if (got >= length) break;
+        // A cancelled download never brings its bytes: waiting would never end.
+        if (result != OSTREL_OK && result != OSTREL_NOT_ARRIVED) break;
+        if (result == OSTREL_OK && n > 0) continue;   // the next segment may be there already
+        if (m_held_off > 0 || m_data.wait(m_data_poll_ms) == WAIT_OBJECT_0) break;
+    }
+    return {got, result};
 }

@@ -22,6 +22,7 @@ inline constexpr FilterId MPEG2Demultiplexer{plat::make_guid("{AFB6C280-2C41-11D
                                              u"MPEG-2 demultiplexer"};
 inline constexpr FilterId MPEGAudioSplitter{plat::make_guid("{336475D0-942A-11CE-A870-00AA002FEAB5}"), u"MPEG-I Splitter"};
 inline constexpr FilterId WaveParser{plat::make_guid("{D51BD5A1-7548-11CF-A520-0080C77EF58A}"), u"Wave Parser"};
+inline constexpr FilterId NetSource{plat::make_guid("{707C02AF-08D2-40CE-AE3F-E1B0C9ECBB7F}"), u"Corva Net Source"};
 inline constexpr FilterId QTSource{plat::make_guid("{C4C557EE-276D-4009-B972-18CDAEF1A614}"), u"QT Source"};
 
 inline constexpr FilterId FlashDecoder{plat::make_guid("{9B751BB6-8533-4D75-B1CE-8698D7494673}"), u"Flash Decoder"};

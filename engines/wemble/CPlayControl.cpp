@@ -3,7 +3,6 @@
 #include "engines/wemble/PlayProgress.h"
 
 #include "outside/bind/BindID.h"
-#include "outside/quelm/Quelm.h"
 #include "platform/base/DebugLog.h"
 
 #include <algorithm>
@@ -84,7 +83,7 @@ CPlayControl::~CPlayControl()
         m_download_thread.join();
     for (auto* engine : {engine1, engine2})
         if (engine)
-            ReleaseQuelmInstance(engine);
+            m_options.release_engine(engine);
 }
 
 LONG CPlayControl::SendCommand(LONG code, void* data, LONG* length, DWORD flags)
@@ -177,8 +176,8 @@ void CPlayControl::initialise()
             return;   // initialised once
         downloader = m_downloader;
     }
-    IBaseControl* engine1 = CreateQuelmInstance();
-    IBaseControl* engine2 = CreateQuelmInstance();
+    IBaseControl* engine1 = m_options.create_engine ? m_options.create_engine() : nullptr;
+    IBaseControl* engine2 = m_options.create_engine ? m_options.create_engine() : nullptr;
     // Engine 2 is heard too, for its completion only: an inserted clip that
     // paused the main item must hand play back when it ends.
     for (auto* engine : {engine1, engine2}) {

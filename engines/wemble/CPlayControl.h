@@ -29,6 +29,10 @@ public:
     struct Options {
         std::chrono::milliseconds idle_wait{2000};      // play-now waits this long for both threads
         std::chrono::milliseconds ready_timeout{60000};  // an item not ready by then is abandoned
+        // The video engine's exports (the library passes the real engine's,
+        // the tests their double); without them no engine is driven.
+        IBaseControl* (*create_engine)() = nullptr;
+        void (*release_engine)(IBaseControl*) = nullptr;
     };
 
     explicit CPlayControl(const Options& options);

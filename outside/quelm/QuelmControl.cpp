@@ -4,6 +4,7 @@
 #include "engines/wemble/PlayTaskInfo.h"
 #include "outside/quelm/QuelmGraph.h"
 #include "platform/base/DebugLog.h"
+#include "platform/base/Utf.h"
 
 #include <cstring>
 #include <string>
@@ -19,6 +20,8 @@ bool queued_copy_carries(LONG code)
     case CMD_GET_MEDIA_KIND:
     case CMD_SAMPLE_READER:
         return false;   // an out value written into a private copy reaches nobody
+    case CMD_SET_ITEM_STORE:
+        return false;   // a pointer does not fit the queue's 32-bit copy
     case CMD_PLAY_NOW:
         return false;   // the task holds texts a byte copy cannot carry
     default:
@@ -27,6 +30,8 @@ bool queued_copy_carries(LONG code)
 }
 
 LONG result(HRESULT hr) { return SUCCEEDED(hr) ? 1 : -1; }
+
+constexpr const char* store_user = "Quelm";
 
 // The play states of command 4110 as the play controller reads them.
 LONG play_state(SHORT state)
@@ -51,9 +56,11 @@ QuelmControl::QuelmControl(plat::FilterMaker make, DWORD report_period_ms, IBase
 QuelmControl::~QuelmControl()
 {
     stop_command_thread();
+    m_graph->InterruptReads();
     {
         std::scoped_lock hold(m_execute_lock);
         m_graph.reset();
+        if (m_item) m_item->Release(store_user);
     }
     m_delivery.request_stop();
     m_delivery.join();
@@ -97,7 +104,12 @@ LONG QuelmControl::SendCommand(LONG code, void* data, LONG* length, DWORD flags)
 
 LONG QuelmControl::Execute(LONG code, void* data, LONG*, DWORD)
 {
+    // A graph still being built may wait for a stream's bytes under the lock:
+    // these commands end that wait rather than wait behind it.
+    const bool hold_off = code == CMD_CLOSE || code == CMD_STOP || code == CMD_PLAY_NOW;
+    if (hold_off) m_graph->HoldOffReads();
     std::scoped_lock hold(m_execute_lock);
+    if (hold_off) m_graph->EndHoldOff();
     if (!m_graph) return -1;
     return execute(code, data);
 }
@@ -118,6 +130,10 @@ LONG QuelmControl::execute(LONG code, void* data)
         if (data != nullptr) *static_cast<ISampleReader**>(data) = m_graph->GetSampleReader().detach();
         return 1;
     case CMD_PLAY_NOW: return play(data);
+    case CMD_CLOSE: close(); return 1;
+    // 1: the play controller's pause while the download is behind; a refill follows.
+    case CMD_PAUSE: m_graph->PauseSource(data != nullptr && *static_cast<const LONG*>(data) == 1); return 1;
+    case CMD_SET_ITEM_STORE: m_store = static_cast<IOstrelItemStore*>(data); return 1;
     default: return mediagraph::execute_graph_command(*m_graph, code, data).value_or(1);
     }
 }
@@ -126,13 +142,31 @@ LONG QuelmControl::play(const void* data)
 {
     if (data == nullptr) return -1;
     const auto& task = *static_cast<const PlayTaskInfo*>(data);
-    m_graph->Close();
-    if (!task.is_local_file()) {
-        plat::debug_log("Quelm: only local files play");
+    close();
+    if (task.is_local_file()) {
+        Notify(this, EVT_START_PLAYING, 0, 0);
+        m_graph->SetSourcePath(task.local_path);
+        return result(m_graph->Play());   // a graph no route builds has told 4104
+    }
+    // An address: its bytes come from the download the play controller started.
+    const std::u16string address =
+        task.local_path.find(u"://") != std::u16string::npos ? task.local_path : plat::utf8_to_utf16(task.url);
+    m_item = m_store && !address.empty() ? m_store->Lookup(task.id, store_user) : nullptr;
+    if (!m_item) {
+        plat::debug_log("Quelm: no download to read for " + task.url);
         Notify(this, EVT_GRAPH_FAILED, 0, 0);
         return -1;
     }
     Notify(this, EVT_START_PLAYING, 0, 0);
-    m_graph->SetSourcePath(task.local_path);
-    return result(m_graph->Play());   // a graph no route builds has told 4104
+    m_graph->SetDataStore(m_item);
+    m_graph->SetStreaming(true);   // only this engine knows its source is still arriving
+    m_graph->SetSourcePath(address);
+    return result(m_graph->Play());
+}
+
+void QuelmControl::close()
+{
+    m_graph->Close();   // the graph lets go of the download before it is released
+    if (m_item) m_item->Release(store_user);
+    m_item = nullptr;
 }

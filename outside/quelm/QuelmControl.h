@@ -5,6 +5,7 @@
 // command (close, play the next item) that tears down the graph reporting it.
 
 #include "components/common/controlengine/CBaseControl.h"
+#include "outside/ostrel/IOstrel.h"
 #include "platform/dshow/FilterRegistration.h"
 
 #include <condition_variable>
@@ -30,10 +31,13 @@ public:
 private:
     LONG execute(LONG code, void* data);
     LONG play(const void* task);
+    void close();
     void deliver(std::stop_token stop);
 
     std::mutex m_execute_lock;            // one command at a time
-    std::unique_ptr<QuelmGraph> m_graph;  // guarded by m_execute_lock
+    std::unique_ptr<QuelmGraph> m_graph;  // guarded by m_execute_lock (made and freed by the owner)
+    IOstrelItemStore* m_store = nullptr;  // guarded by m_execute_lock: the download manager's (12296)
+    IOstrelItem* m_item = nullptr;        // guarded by m_execute_lock: the download the graph reads
 
     struct Event {
         LONG code;

@@ -5,6 +5,7 @@
 // what the engine told each filter (settings, file names, properties, volume).
 
 #include "engines/mediagraph/FilterIds.h"
+#include "outside/filters/ICorvaNetSource.h"
 #include "outside/filters/OutputSettings.h"
 #include "platform/dshow/BaseFilter.h"
 #include "platform/dshow/BaseInputPin.h"
@@ -13,7 +14,9 @@
 #include "platform/dshow/MediaFormats.h"
 #include "platform/dshow/MediaType.h"
 
+#include <atomic>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -59,6 +62,9 @@ struct Shape {
     std::vector<Output> outputs;  // offered as given
     bool loads_files{false};      // IFileSourceFilter; its outputs show once loaded
     bool refuses_files{false};    // ... and Load fails
+    bool net_source{false};       // takes an ISourceManager, which the lab keeps
+    // Called as an input connects (a splitter probing its source); a failure refuses the connection.
+    std::function<HRESULT()> on_input;
 };
 
 // What the engine did to the fakes, in order: "make NAME", "+NAME" (added),
@@ -107,6 +113,9 @@ public:
         return it == m_told.end() ? std::string() : it->second;
     }
 
+    // What the last network source made was told to read from.
+    std::atomic<ISourceManager*> source_manager{nullptr};
+
 private:
     static std::string key(const CLSID& clsid) { return std::string(reinterpret_cast<const char*>(&clsid), sizeof clsid); }
 
@@ -123,7 +132,8 @@ class Filter final : public CBaseFilter,
                      public IFileSinkFilter,
                      public IOutputSettings,
                      public IKsPropertySet,
-                     public IBasicAudio {
+                     public IBasicAudio,
+                     public filters::ICorvaNetSource {
 public:
     Filter(Lab& lab, std::u16string name, const CLSID& clsid, Shape shape)
         : CBaseFilter(name.c_str(), &m_filter_lock, clsid), m_lab(lab), m_shape(std::move(shape)), m_class_name(name)
@@ -143,6 +153,7 @@ public:
         else if (iid == IFileSinkFilter::iid) found = static_cast<IFileSinkFilter*>(this);
         else if (iid == IOutputSettings::iid) found = static_cast<IOutputSettings*>(this);
         else if (iid == IKsPropertySet::iid) found = static_cast<IKsPropertySet*>(this);
+        else if (iid == filters::ICorvaNetSource::iid && m_shape.net_source) found = static_cast<filters::ICorvaNetSource*>(this);
         else if (iid == IBasicAudio::iid && m_shape.outputs.empty() && !m_shape.inputs.empty())
             found = static_cast<IBasicAudio*>(this);   // sinks have a volume
         if (found == nullptr) return CBaseFilter::NonDelegatingQueryInterface(iid, object);
@@ -209,6 +220,11 @@ public:
         *volume = m_volume;
         return S_OK;
     }
+    HRESULT SetSourceManager(ISourceManager* manager) override
+    {
+        m_lab.source_manager = manager;
+        return S_OK;
+    }
     HRESULT put_Balance(LONG) override { return S_OK; }
     HRESULT get_Balance(LONG* balance) override
     {
@@ -220,16 +236,23 @@ private:
     class InputPin final : public CBaseInputPin {
     public:
         InputPin(Filter* filter, const Input& input)
-            : CBaseInputPin(input.name.c_str(), filter, &filter->m_filter_lock, nullptr), m_major(input.major)
+            : CBaseInputPin(input.name.c_str(), filter, &filter->m_filter_lock, nullptr), m_major(input.major),
+              m_on_input(filter->m_shape.on_input)
         {
         }
         HRESULT CheckMediaType(const CMediaType* type) override
         {
             return m_major == GUID_NULL || *type->Type() == m_major ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
         }
+        HRESULT CompleteConnect(IPin* pin) override
+        {
+            const HRESULT hr = m_on_input ? m_on_input() : S_OK;
+            return FAILED(hr) ? hr : CBaseInputPin::CompleteConnect(pin);
+        }
 
     private:
         const GUID m_major;
+        const std::function<HRESULT()> m_on_input;
     };
 
     class OutputPin final : public CBaseOutputPin {

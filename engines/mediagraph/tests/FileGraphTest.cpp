@@ -238,3 +238,19 @@ TEST_F(FileGraph, DecodersFollowTheSplitterKind)
         EXPECT_EQ(decoders, c.decoders);
     }
 }
+
+TEST_F(FileGraph, TheGenericChainTriesEverySplitterInOrderBeforeItFails)
+{
+    fakes::define_working_filters(lab);
+    for (const FilterId* id : {&KVRSplitter, &MPEG2Splitter, &MPEG1Splitter, &MOVSplitter}) lab.define(*id, refusing());
+    lab.define(AsfReader, {{}, {{u"Video", fakes::video_type(320, 240)}}, true, true});   // reads no such file
+    EXPECT_TRUE(FAILED(play("clip.ogg")));
+    Changes tried;
+    for (const auto& line : lab.graph_changes())
+        if (line.find("Splitter") != std::string::npos || line.find("AsfReader") != std::string::npos) tried.push_back(line);
+    // The MPEG-I splitter is the MPEG-1 splitter's class: it refuses the file too.
+    EXPECT_EQ(tried, (Changes{"+KVR Splitter", "-KVR Splitter", "+MPEG-2 Splitter", "-MPEG-2 Splitter", "+MPEG-1 Splitter",
+                              "-MPEG-1 Splitter", "+MOV Splitter", "-MOV Splitter", "+WM AsfReader", "-WM AsfReader",
+                              "+WM AsfReader", "-WM AsfReader", "+MPEG-I Splitter", "-MPEG-I Splitter"}));
+    EXPECT_EQ(events.log.count(EVT_GRAPH_FAILED), 1u);
+}

@@ -2,6 +2,7 @@
 #include "engines/wemble/PlayProgress.h"
 #include "engines/wemble/tests/PlayTestSupport.h"
 #include "outside/ostrel/tests/TestSupport.h"
+#include "outside/quelm/script/QuelmEngine.h"
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
 
@@ -31,9 +32,17 @@ struct ControlRelease {
 };
 using ControlPtr = std::unique_ptr<CPlayControl, ControlRelease>;
 
+// The controller over the scripted engine.
+CPlayControl* scripted_control(CPlayControl::Options options = {})
+{
+    options.create_engine = quelm::create_scripted_engine;
+    options.release_engine = quelm::release_scripted_engine;
+    return new CPlayControl(options);
+}
+
 ControlPtr make_control(IOstrel* downloader, Listener& listener, CPlayControl::Options options = {})
 {
-    ControlPtr control(new CPlayControl(options), ControlRelease{&listener});
+    ControlPtr control(scripted_control(options), ControlRelease{&listener});
     if (downloader)
         control->SendCommand(CMD_SET_DOWNLOADER, downloader, nullptr, 0);
     control->SendCommand(CMD_INIT, nullptr, nullptr, 0);
@@ -437,7 +446,7 @@ TEST(CPlayControl, ConcurrentInitialisationsMakeOneSetOfEngines)
 {
     for (int round = 0; round < 10; ++round) {
         Listener listener;
-        ControlPtr control(new CPlayControl({}), ControlRelease{&listener});
+        ControlPtr control(scripted_control(), ControlRelease{&listener});
         std::atomic<bool> go{false};
         auto init = [&] {
             while (!go) std::this_thread::yield();

@@ -2,7 +2,6 @@
 
 #include "engines/wemble/PlayTaskInfo.h"
 #include "outside/quelm/script/MediaSource.h"
-#include "outside/quelm/Quelm.h"
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
 
@@ -355,7 +354,9 @@ bool QuelmEngine::advance()
 
 }
 
-extern "C" IBaseControl* CreateQuelmInstance()
+namespace quelm {
+
+IBaseControl* create_scripted_engine()
 {
     try {
         return new quelm::QuelmEngine();
@@ -365,7 +366,9 @@ extern "C" IBaseControl* CreateQuelmInstance()
     }
 }
 
-extern "C" void ReleaseQuelmInstance(IBaseControl* engine)
+void release_scripted_engine(IBaseControl* engine)
 {
     delete static_cast<quelm::QuelmEngine*>(engine);
+}
+
 }

@@ -79,4 +79,9 @@ private:
     std::jthread m_ticker;
 };
 
+// The double's create and release, in the real engine's shape (its exports
+// are the real engine's alone, so a program may hold both).
+IBaseControl* create_scripted_engine();
+void release_scripted_engine(IBaseControl* engine);
+
 }

@@ -13,8 +13,12 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 using plat::ComPtr;
@@ -108,6 +112,74 @@ private:
     IDirect3DDevice9* m_device;
 };
 
+// The download manager's item store with one item: a file's bytes, of which
+// `arrived` are there so far.
+class ScriptedItemStore final : public IOstrelItemStore, public IOstrelItem {
+public:
+    ScriptedItemStore(const DWORD id[4], std::vector<BYTE> bytes, std::size_t arrived)
+        : m_bytes(std::move(bytes)), m_arrived(arrived)
+    {
+        std::memcpy(m_id, id, sizeof m_id);
+    }
+
+    IOstrelItem* Lookup(const DWORD id[4], const char*) override
+    {
+        std::scoped_lock hold(m_lock);
+        if (std::memcmp(id, m_id, sizeof m_id) != 0) return nullptr;
+        ++lookups;
+        return this;
+    }
+    void Release(const char*) override
+    {
+        std::scoped_lock hold(m_lock);
+        --lookups;
+    }
+    LONG SegmentState(LONGLONG) override { return OSTREL_OK; }
+    LONGLONG TotalSize() override { return LONGLONG(m_bytes.size()); }
+    LONGLONG Downloaded() override
+    {
+        std::scoped_lock hold(m_lock);
+        return LONGLONG(m_arrived);
+    }
+    LONG Read(LONGLONG offset, void* buffer, LONG size, LONG* read) override
+    {
+        std::scoped_lock hold(m_lock);
+        *read = 0;
+        if (offset >= LONGLONG(m_bytes.size())) return OSTREL_END_OF_CONTENT;
+        if (offset >= LONGLONG(m_arrived)) return OSTREL_NOT_ARRIVED;
+        const auto n = std::min<std::size_t>(std::size_t(size), m_arrived - std::size_t(offset));
+        std::memcpy(buffer, m_bytes.data() + offset, n);
+        *read = LONG(n);
+        return OSTREL_OK;
+    }
+    void arrive_all()
+    {
+        std::scoped_lock hold(m_lock);
+        m_arrived = m_bytes.size();
+    }
+    int outstanding()
+    {
+        std::scoped_lock hold(m_lock);
+        return lookups;
+    }
+
+private:
+    DWORD m_id[4];
+    const std::vector<BYTE> m_bytes;
+    std::mutex m_lock;
+    std::size_t m_arrived;   // guarded by m_lock
+    int lookups = 0;         // guarded by m_lock: lookups not yet released
+};
+
+void make_clip(const std::string& path, int seconds)
+{
+    const std::string d = std::to_string(seconds);
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i color=c=red:size=160x120:rate=25:duration=" + d +
+                           " -f lavfi -i sine=frequency=440:sample_rate=44100:duration=" + d +
+                           " -c:v mpeg4 -c:a libmp3lame -ac 2 '" + path + "'").c_str()),
+              0);
+}
+
 bool reddish(DWORD argb)
 {
     return ((argb >> 16) & 0xFF) > 0xC0 && ((argb >> 8) & 0xFF) < 0x40 && (argb & 0xFF) < 0x40;
@@ -124,10 +196,7 @@ TEST(RealPlay, AClipPlaysToItsEndOnTheSoundClock)
     test::DeviceRig rig = test::make_device(16, 16);
 
     const std::string clip = folder / "red.mkv";
-    ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i color=c=red:size=160x120:rate=25:duration=2 "
-                           "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 "
-                           "-c:v mpeg4 -c:a libmp3lame -ac 2 '" + clip + "'").c_str()),
-              0);
+    make_clip(clip, 2);
 
     VideoLayer layer(rig.device.get());
     RegisterQuelmGraphNotify(&layer);
@@ -190,4 +259,141 @@ TEST(RealPlay, AMissingFileFails)
     engine->SendCommand(CMD_REMOVE_LISTENER, static_cast<IBaseEventHandler*>(&log), nullptr, 0);
     ReleaseQuelmInstance(engine);
     EXPECT_EQ(log.count(EVT_COMPLETE), 0u);
+}
+
+TEST(RealPlay, AnAddressPlaysFromTheDownloadInTheItemStore)
+{
+    plat::TemporaryRegistry registry;
+    plat::TempFolder folder;
+    ASSERT_TRUE(plat::register_modules(STRIMO_REGSVR, {FILTERS_MODULE, QUANDREL_MODULE, MOSSVEIL_MODULE}));
+    plat::use_silent_audio(plat::SilentPace::RealTime);
+    const std::string clip = folder / "red.mkv";
+    make_clip(clip, 2);
+    std::ifstream in(clip, std::ios::binary);
+    const std::vector<BYTE> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_GT(bytes.size(), 1000u);
+
+    const struct {
+        const char* name;
+        bool store;
+        bool known;          // the store has a download of the item
+        std::size_t arrived; // bytes there when play starts; the rest comes a moment later
+        LONG ended;
+    } cases[] = {
+        {"the whole download is there", true, true, bytes.size(), EVT_COMPLETE},
+        {"the rest arrives while it plays", true, true, bytes.size() / 3, EVT_COMPLETE},
+        {"no download of the item", true, false, bytes.size(), EVT_GRAPH_FAILED},
+        {"no item store", false, true, bytes.size(), EVT_GRAPH_FAILED},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PlayTaskInfo task;
+        task.id[0] = 7;
+        task.url = "http://127.0.0.1:9/red.mkv";
+        const DWORD other[4] = {8, 0, 0, 0};
+        ScriptedItemStore store(c.known ? task.id : other, bytes, c.arrived);
+
+        IBaseControl* engine = CreateQuelmInstance();
+        ASSERT_NE(engine, nullptr);
+        fakes::EventLog log;
+        engine->SendCommand(CMD_ADD_LISTENER, static_cast<IBaseEventHandler*>(&log), nullptr, 0);
+        if (c.store) {
+            EXPECT_EQ(engine->SendCommand(CMD_SET_ITEM_STORE, &store, nullptr, CONTROL_ASYNC), 0) << "a pointer is not queued";
+            engine->SendCommand(CMD_SET_ITEM_STORE, static_cast<IOstrelItemStore*>(&store), nullptr, 0);
+        }
+        std::thread rest([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            store.arrive_all();
+        });
+        engine->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0);
+        LONG ended = 0;
+        EXPECT_TRUE(log.wait_for_any({EVT_COMPLETE, EVT_GRAPH_FAILED}, 30000, &ended));
+        EXPECT_EQ(ended, c.ended);
+        rest.join();
+        if (c.ended == EVT_COMPLETE) {
+            EXPECT_EQ(log.codes().front(), EVT_START_PLAYING);
+            EXPECT_GE(log.count(EVT_POSITION), 1u);
+        }
+        engine->SendCommand(CMD_CLOSE, nullptr, nullptr, 0);
+        EXPECT_EQ(store.outstanding(), 0) << "the engine lets go of the download it read";
+        engine->SendCommand(CMD_REMOVE_LISTENER, static_cast<IBaseEventHandler*>(&log), nullptr, 0);
+        ReleaseQuelmInstance(engine);
+    }
+    plat::use_silent_audio();
+}
+
+TEST(RealPlay, AStopEndsAWaitForBytesThatDoNotCome)
+{
+    plat::TemporaryRegistry registry;
+    plat::TempFolder folder;
+    ASSERT_TRUE(plat::register_modules(STRIMO_REGSVR, {FILTERS_MODULE, QUANDREL_MODULE, MOSSVEIL_MODULE}));
+    const std::string clip = folder / "red.mkv";
+    make_clip(clip, 2);
+    std::ifstream in(clip, std::ios::binary);
+    const std::vector<BYTE> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+
+    PlayTaskInfo task;
+    task.id[0] = 7;
+    task.url = "http://127.0.0.1:9/red.mkv";
+    ScriptedItemStore store(task.id, bytes, 100);   // the download stands after its first bytes
+    IBaseControl* engine = CreateQuelmInstance();
+    ASSERT_NE(engine, nullptr);
+    engine->SendCommand(CMD_SET_ITEM_STORE, static_cast<IOstrelItemStore*>(&store), nullptr, 0);
+    std::thread player([&] { engine->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0); });
+    while (store.outstanding() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));   // the graph is waiting for the download
+    engine->SendCommand(CMD_CLOSE, nullptr, nullptr, 0);              // returns: the wait ended
+    player.join();
+    EXPECT_EQ(store.outstanding(), 0);
+    ReleaseQuelmInstance(engine);
+}
+
+TEST(RealPlay, APauseForDataRefillsAndPlaysOnWhileTheUsersPauseHolds)
+{
+    plat::TemporaryRegistry registry;
+    plat::TempFolder folder;
+    ASSERT_TRUE(plat::register_modules(STRIMO_REGSVR, {FILTERS_MODULE, QUANDREL_MODULE, MOSSVEIL_MODULE}));
+    plat::use_silent_audio(plat::SilentPace::RealTime);
+    const std::string clip = folder / "red.mkv";
+    make_clip(clip, 6);
+    std::ifstream in(clip, std::ios::binary);
+    const std::vector<BYTE> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+
+    PlayTaskInfo task;
+    task.id[0] = 7;
+    task.url = "http://127.0.0.1:9/red.mkv";
+    ScriptedItemStore store(task.id, bytes, bytes.size());
+    IBaseControl* engine = CreateQuelmInstance();
+    ASSERT_NE(engine, nullptr);
+    fakes::EventLog log;
+    engine->SendCommand(CMD_ADD_LISTENER, static_cast<IBaseEventHandler*>(&log), nullptr, 0);
+    engine->SendCommand(CMD_SET_ITEM_STORE, static_cast<IOstrelItemStore*>(&store), nullptr, 0);
+    ASSERT_EQ(engine->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0), 1);
+    ASSERT_TRUE(log.wait_for_any({EVT_POSITION}, 10000));
+
+    // The play controller's pause for a download that is behind: the engine plays on by itself.
+    LONG behind = 1;
+    engine->SendCommand(CMD_PAUSE, &behind, nullptr, 0);
+    EXPECT_TRUE(log.wait_for_any({EVT_DATA_ARRIVED}, 10000));
+    const auto resumed = [&] { return log.count(EVT_RUNNING) >= 2; };
+    for (int i = 0; i < 100 && !resumed(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(resumed());
+    EXPECT_EQ(log.count(EVT_BUFFERING), 1u);
+
+    // The user's pause holds until the user plays.
+    engine->SendCommand(CMD_PAUSE, nullptr, nullptr, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_EQ(log.count(EVT_RUNNING), 2u);
+    LONG state = -1;
+    engine->SendCommand(CMD_GET_PLAY_STATE, &state, nullptr, 0);
+    EXPECT_EQ(state, 2);
+    engine->SendCommand(CMD_RUN, nullptr, nullptr, 0);
+    LONG ended = 0;
+    EXPECT_TRUE(log.wait_for_any({EVT_COMPLETE, EVT_GRAPH_FAILED}, 30000, &ended));
+    EXPECT_EQ(ended, EVT_COMPLETE);
+
+    engine->SendCommand(CMD_CLOSE, nullptr, nullptr, 0);
+    engine->SendCommand(CMD_REMOVE_LISTENER, static_cast<IBaseEventHandler*>(&log), nullptr, 0);
+    ReleaseQuelmInstance(engine);
+    plat::use_silent_audio();
 }

@@ -1,4 +1,4 @@
-#include "outside/quelm/Quelm.h"
+#include "outside/quelm/script/QuelmEngine.h"
 
 #include "engines/wemble/PlayTaskInfo.h"
 #include "engines/wemble/tests/PlayTestSupport.h"
@@ -14,7 +14,7 @@ namespace {
 using namespace play_test;
 
 struct EngineRelease {
-    void operator()(IBaseControl* e) const { ReleaseQuelmInstance(e); }
+    void operator()(IBaseControl* e) const { quelm::release_scripted_engine(e); }
 };
 using EnginePtr = std::unique_ptr<IBaseControl, EngineRelease>;
 
@@ -38,7 +38,7 @@ TEST(QuelmEngine, PlaysAScriptedFileAndReportsItsCourse)
     plat::TempFolder folder;
     std::ofstream(folder / "a", std::ios::binary) << scripted_media(3, 100, 1, 1);
     Listener listener;   // outlives the engine that calls it
-    EnginePtr engine(CreateQuelmInstance());
+    EnginePtr engine(quelm::create_scripted_engine());
     engine->SendCommand(CMD_ADD_LISTENER, &listener, nullptr, 0);
     auto task = local_task(folder / "a");
     EXPECT_EQ(engine->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0), 1);
@@ -67,7 +67,7 @@ TEST(QuelmEngine, ItemsItCannotPlayFail)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Listener listener;
-        EnginePtr engine(CreateQuelmInstance());
+        EnginePtr engine(quelm::create_scripted_engine());
         engine->SendCommand(CMD_ADD_LISTENER, &listener, nullptr, 0);
         EXPECT_EQ(engine->SendCommand(CMD_PLAY_NOW, const_cast<PlayTaskInfo*>(&c.task), nullptr, 0), c.result);
         EXPECT_TRUE(listener.wait_code(EVT_GRAPH_FAILED));
@@ -79,7 +79,7 @@ TEST(QuelmEngine, PauseRunAndStopChangeThePlayState)
     plat::TempFolder folder;
     std::ofstream(folder / "long", std::ios::binary) << scripted_media(1000, 100, 5, 2);
     Listener listener;   // outlives the engine that calls it
-    EnginePtr engine(CreateQuelmInstance());
+    EnginePtr engine(quelm::create_scripted_engine());
     engine->SendCommand(CMD_ADD_LISTENER, &listener, nullptr, 0);
     auto task = local_task(folder / "long");
     engine->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0);
@@ -102,7 +102,7 @@ TEST(QuelmEngine, PauseRunAndStopChangeThePlayState)
 TEST(QuelmEngine, AStopWithNothingOpenIsStillAnswered)
 {
     Listener listener;
-    EnginePtr engine(CreateQuelmInstance());
+    EnginePtr engine(quelm::create_scripted_engine());
     engine->SendCommand(CMD_ADD_LISTENER, &listener, nullptr, 0);
     engine->SendCommand(CMD_STOP, nullptr, nullptr, 0);
     EXPECT_TRUE(listener.wait_code(EVT_STOPPED));
@@ -117,7 +117,7 @@ TEST(QuelmEngine, ListenerMayCloseAndPlayFromItsEvent)
 {
     plat::TempFolder folder;
     std::ofstream(folder / "a", std::ios::binary) << scripted_media(2, 100, 1, 3);
-    EnginePtr engine(CreateQuelmInstance());
+    EnginePtr engine(quelm::create_scripted_engine());
     auto task = local_task(folder / "a");
     class Replay : public Listener {
     public:
