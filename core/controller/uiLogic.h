@@ -26,6 +26,8 @@
 #include <string>
 
 class CSearchLauncher;
+struct IDirect3DDevice9;
+struct IDirect3DSurface9;
 
 namespace UI {
 
@@ -71,6 +73,11 @@ LPCWSTR EdgeCursorAt(POINT point, SIZE client, SIZE screen);
 // two halves of its bound id, then a tail of the address that names no other
 // folder (no "/", no "..", no control characters; bounded).
 std::string ThumbnailFileName(const std::string& image_folder, const std::string& picture_address);
+
+// Saves as JPEG at path the picture's size cut from source 2 pixels right
+// and 2 down of the picture's place (inside the shown frame). False, with
+// nothing written, when the device or the source refuses.
+bool SaveThumbnailCut(IDirect3DDevice9* device, IDirect3DSurface9* source, RECT picture, const std::string& path);
 
 // A drag starts once the pointer is more than 10 pixels from the press.
 bool DragThresholdPassed(POINT press, POINT now);
@@ -247,6 +254,9 @@ private:
     void sync_tree_node_marks(const RSSData::tRSSItem& item);
     void drop_from_tree_node(const RSSData::tRSSItem& item);
     void set_drag_picture(const RSSData::tRSSItem& item, bool asked);
+    // The row's picture into the item's thumbnail file, named in the item
+    // and stored; false, the item unchanged, without a device or a picture.
+    bool grab_thumbnail(wrsslistitem& row, RSSData::tRSSItem& item);
 
     uiLogicParts m_parts;
     PlayerCalls m_player_logic{*this};

@@ -339,6 +339,7 @@ void uiLogic::on_row_part(int row, int part)
         CMutexGuard widgets(UIRenderMutex());
         if (list.kind == 3 && list.channel < 0)
             write_marks(item);
+        grab_thumbnail(*r, item);
         set_drag_picture(item, true);
         if (m_parts.download_list)
             m_parts.download_list->ShowItem(item);

@@ -6,12 +6,18 @@
 
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "outside/bind/BindID.h"
+#include "platform/base/Utf.h"
+#include "platform/com/ComPtr.h"
+#include "platform/d3d9/D3DX.h"
+#include "platform/d3d9/Direct3D.h"
 #include "prefetch/IPrefechManager.h"
 #include "screens/feedlist/wrsslist.h"
+#include "screens/feedlist/wie.h"
 #include "screens/feedlist/wrsslistitem.h"
 #include "screens/video/wcontrolbar.h"
 #include "screens/widgets/wdragwindow.h"
 #include "toolkit/widgets/CMutexGuard.h"
+#include "toolkit/resmgr/d3dresMgr.h"
 #include "toolkit/widgets/MouseEventArgs.h"
 
 #include <algorithm>
@@ -71,6 +77,50 @@ std::string ThumbnailFileName(const std::string& image_folder, const std::string
     if (!folder.empty() && folder.back() != '/')
         folder += '/';
     return folder + std::to_string(id.first) + std::to_string(id.second) + safe_tail(picture_address);
+}
+
+bool SaveThumbnailCut(IDirect3DDevice9* device, IDirect3DSurface9* source, RECT picture, const std::string& path)
+{
+    const UINT width = UINT(picture.right - picture.left), height = UINT(picture.bottom - picture.top);
+    if (!device || !source || picture.right <= picture.left || picture.bottom <= picture.top)
+        return false;
+    IDirect3DTexture9* made = nullptr;
+    if (FAILED(D3DXCreateTexture(device, width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &made)))
+        return false;
+    const auto texture = plat::ComPtr<IDirect3DTexture9>::adopt(made);
+    IDirect3DSurface9* level = nullptr;
+    if (FAILED(texture->GetSurfaceLevel(0, &level)))
+        return false;
+    const auto target = plat::ComPtr<IDirect3DSurface9>::adopt(level);
+    const RECT cut{picture.left + 2, picture.top + 2, picture.right + 2, picture.bottom + 2};
+    if (FAILED(D3DXLoadSurfaceFromSurface(target.get(), nullptr, nullptr, source, nullptr, &cut, D3DX_FILTER_NONE, 0)))
+        return false;
+    return SUCCEEDED(D3DXSaveTextureToFileW(plat::utf8_to_utf16(path).c_str(), D3DXIFF_JPG, texture.get(), nullptr));
+}
+
+bool uiLogic::grab_thumbnail(wrsslistitem& row, RSSData::tRSSItem& item)
+{
+    d3dresMgr* resources = d3dresMgr::Instance();
+    wie* content = row.GetContent();
+    if (!resources || !content || item.media_thumbnail_url.empty())
+        return false;
+    const auto device = plat::ComPtr<IDirect3DDevice9>::adopt(resources->GetDevice());
+    const auto picture = plat::ComPtr<IDirect3DTexture9>::adopt(content->GetPictureTexture());
+    if (!device || !picture)
+        return false;
+    IDirect3DSurface9* level = nullptr;
+    if (FAILED(picture->GetSurfaceLevel(0, &level)))
+        return false;
+    const auto source = plat::ComPtr<IDirect3DSurface9>::adopt(level);
+    const frect place = content->GetThumbnailRect();
+    const RECT rect{LONG(place.x), LONG(place.y), LONG(place.x + place.width), LONG(place.y + place.height)};
+    const std::string name = ThumbnailFileName(m_parts.image_folder, item.media_thumbnail_url);
+    if (!SaveThumbnailCut(device.get(), source.get(), rect, name))
+        return false;
+    item.local_thumb_file_path = name;
+    if (m_database_open)
+        CRSSDBMgr::Instance().UpdateItem(item);
+    return true;
 }
 
 bool DragThresholdPassed(POINT press, POINT now)
@@ -159,6 +209,7 @@ void uiLogic::OnRSSItemMouseDown(wrsslistitem* row, MouseEventArgs& e)
     const FeedListState list = m_parts.feed_window ? m_parts.feed_window->ShownList() : FeedListState{};
     if (list.kind == 3 && list.channel < 0)
         write_marks(item);
+    grab_thumbnail(*row, drag.item);
 }
 
 void uiLogic::OnRSSItemMouseMove(wrsslistitem*, MouseEventArgs& e)

@@ -6,6 +6,10 @@
 #include "core/controller/uiLogic.h"
 
 #include "components/common/feeddb/CRSSDBMgr.h"
+#include "platform/base/Utf.h"
+#include "platform/com/ComPtr.h"
+#include "platform/d3d9/D3DX.h"
+#include "platform/d3d9/Direct3D.h"
 #include "screens/builder/tests/MainWindowRig.h"
 #include "screens/feedlist/wrsslist.h"
 #include "screens/feedlist/wrsslistitem.h"
@@ -18,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <filesystem>
 #include <list>
 #include <mutex>
 #include <string>
@@ -363,6 +368,54 @@ TEST_F(ControllerScreens, ASearchTakesTheBoxsTextWithItsSpaces)
     controller->PostUICommand(224);
     EXPECT_EQ(log.settle(*controller), (std::vector<std::string>{"clear", "tips"}));
     EXPECT_EQ(controller->GetDisplayMode() & 0xFFF, DWORD(UI::DisplayMode::ViewFeeds));
+}
+
+// The picture sits in its frame: the thumbnail is cut 2 pixels right and 2
+// down of the picture's place, at the picture's size.
+TEST_F(ControllerScreens, TheThumbnailIsCutInsideThePicturesFrame)
+{
+    const auto device = plat::ComPtr<IDirect3DDevice9>::adopt(rig.skin.manager.GetDevice());
+    ASSERT_TRUE(device);
+    IDirect3DTexture9* made = nullptr;
+    ASSERT_TRUE(SUCCEEDED(D3DXCreateTexture(device.get(), 40, 40, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &made)));
+    const auto source = plat::ComPtr<IDirect3DTexture9>::adopt(made);
+    // Red frame, green picture at (6, 6)-(26, 22) for a picture placed at (4, 4), 20 x 16.
+    D3DLOCKED_RECT locked{};
+    ASSERT_TRUE(SUCCEEDED(source->LockRect(0, &locked, nullptr, 0)));
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const bool picture = x >= 6 && x < 26 && y >= 6 && y < 22;
+            static_cast<std::uint32_t*>(locked.pBits)[y * locked.Pitch / 4 + x] = picture ? 0xFF00FF00u : 0xFFFF0000u;
+        }
+    source->UnlockRect(0);
+    IDirect3DSurface9* level = nullptr;
+    ASSERT_TRUE(SUCCEEDED(source->GetSurfaceLevel(0, &level)));
+    const auto surface = plat::ComPtr<IDirect3DSurface9>::adopt(level);
+
+    std::filesystem::create_directories(rig.home / "Image");
+    const std::string name = UI::ThumbnailFileName(rig.home / "Image", "http://127.0.0.1:9/pics/t.jpg");
+    ASSERT_TRUE(UI::SaveThumbnailCut(device.get(), surface.get(), {4, 4, 24, 20}, name));
+    D3DXIMAGE_INFO info{};
+    ASSERT_TRUE(SUCCEEDED(D3DXGetImageInfoFromFileW(plat::utf8_to_utf16(name).c_str(), &info)));
+    EXPECT_EQ(info.Width, 20u);
+    EXPECT_EQ(info.Height, 16u);
+    IDirect3DTexture9* loaded = nullptr;
+    ASSERT_TRUE(SUCCEEDED(D3DXCreateTextureFromFileExW(device.get(), plat::utf8_to_utf16(name).c_str(), 0, 0, 1, 0,
+                                                       D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, D3DX_FILTER_NONE,
+                                                       D3DX_FILTER_NONE, 0, nullptr, nullptr, &loaded)));
+    const auto back = plat::ComPtr<IDirect3DTexture9>::adopt(loaded);
+    ASSERT_TRUE(SUCCEEDED(back->LockRect(0, &locked, nullptr, 0)));
+    // Every corner is the picture's green, none the frame's red.
+    for (const POINT p : {POINT{0, 0}, POINT{19, 0}, POINT{0, 15}, POINT{19, 15}}) {
+        SCOPED_TRACE(testing::Message() << p.x << "," << p.y);
+        const std::uint32_t pixel = static_cast<std::uint32_t*>(locked.pBits)[p.y * locked.Pitch / 4 + p.x];
+        EXPECT_GT((pixel >> 8) & 0xFF, 160u);
+        EXPECT_LT((pixel >> 16) & 0xFF, 96u);
+    }
+    back->UnlockRect(0);
+    // An empty picture writes nothing.
+    EXPECT_FALSE(UI::SaveThumbnailCut(device.get(), surface.get(), {4, 4, 4, 20}, name + "2"));
+    EXPECT_FALSE(std::filesystem::exists(name + "2"));
 }
 
 }
