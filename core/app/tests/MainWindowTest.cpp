@@ -95,6 +95,25 @@ TEST_F(MainWindowTest, TwoQueuedDeviceResetsRebuildOnceAndPostOneUICommand)
     EXPECT_EQ(host.calls, (std::vector<std::string>{"close engine", "reset device", "ui 41"}));
 }
 
+TEST_F(MainWindowTest, OnlyADoubleClickOnTheCaptionReachesTheController)
+{
+    const struct {
+        UINT message;
+        WPARAM hit;
+        bool caption;
+    } cases[] = {
+        {WM_NCLBUTTONDBLCLK, HTCAPTION, true},
+        {WM_NCLBUTTONDBLCLK, HTCLIENT, false},
+        {WM_NCLBUTTONDOWN, HTCAPTION, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.message << " " << c.hit);
+        host.calls.clear();
+        SendMessageW(hwnd, c.message, c.hit, MAKELPARAM(10, 10));
+        EXPECT_EQ(host.calls, c.caption ? std::vector<std::string>{"caption"} : std::vector<std::string>{});
+    }
+}
+
 TEST_F(MainWindowTest, TheCloseButtonExitsUnlessToTraySaysHide)
 {
     const struct {

@@ -684,6 +684,44 @@ TEST_F(Controller, AJitterOfTheMouseDoesNotRearmTheFrames)
     }
 }
 
+// The UI thread's hooks and the logic thread's commands change the same
+// display fields; ThreadSanitizer watches this under its label.
+TEST_F(Controller, HooksAndCommandsShareTheDisplayFields)
+{
+    std::atomic<int> timer_calls{0};
+    UI::uiLogicParts p = parts();
+    p.set_timer = [&](UINT_PTR, UINT) { ++timer_calls; };
+    p.kill_timer = [&](UINT_PTR) { ++timer_calls; };
+    UI::uiLogic controller(std::move(p));
+    controller.Init();
+    play_a_file(controller);
+    handlers.settle(controller);
+    std::thread ui([&] {
+        for (int i = 0; i < 200; ++i) {
+            UI::MouseEventArgs e;
+            e.position = {float(i * 10 % 700), float(i * 7 % 500)};
+            controller.OnMouseMove(e);
+            controller.OnKeyDown(VK_SPACE);
+            controller.OnMouseWheel(120, 0, 0);
+            controller.OnTimer(UI::TimerFrames);
+            controller.UpdateWindowState();
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        controller.PostLogicCommand(LogicCommand::WidgetDoubleClick, 2, 0);
+        controller.PostUICommand(i % 2 ? 58 : 59);
+        controller.SetDisplayMode(i % 2 ? UI::DisplayMode::PlayVideo : UI::DisplayMode::Both);
+        controller.OnPlayStateChanged(1 + i % 2);
+    }
+    ui.join();
+    handlers.settle(controller);
+    EXPECT_GT(timer_calls.load(), 0);
+    const DWORD mode = controller.GetDisplayMode();
+    EXPECT_TRUE(mode == UI::DisplayMode::PlayVideo || mode == UI::DisplayMode::Both) << mode;
+    EXPECT_GE(controller.GetVolume(), 0);
+    EXPECT_LE(controller.GetVolume(), 100);
+}
+
 TEST(ControllerUtilities, EdgeCursorsFollowFivePixelZones)
 {
     const SIZE client{800, 600}, screen{1920, 1080};
