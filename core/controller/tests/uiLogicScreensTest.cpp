@@ -370,7 +370,10 @@ TEST_F(ControllerScreens, ASearchTakesTheBoxsTextWithItsSpaces)
     EXPECT_EQ(controller->GetDisplayMode() & 0xFFF, DWORD(UI::DisplayMode::PlayVideo));
     box->SetText(u"  ");
     controller->PostUICommand(224);
-    EXPECT_EQ(log.settle(*controller), (std::vector<std::string>{"clear", "tips"}));
+    // The search itself answers when it has run, whenever that is.
+    auto lines = log.settle(*controller);
+    std::erase(lines, "search");
+    EXPECT_EQ(lines, (std::vector<std::string>{"clear", "tips"}));
     EXPECT_EQ(controller->GetDisplayMode() & 0xFFF, DWORD(UI::DisplayMode::ViewFeeds));
 }
 
