@@ -35,7 +35,7 @@ DWORD read_dword(const CUTILregEx& key, LPCWSTR name, DWORD fallback)
 
 uiLogic* uiLogic::Instance() { return the_controller.load(); }
 
-uiLogic::uiLogic(uiLogicParts parts) : m_parts(std::move(parts)), m_display(std::make_unique<Display>())
+uiLogic::uiLogic(uiLogicParts parts) : m_parts(std::move(parts)), m_display(std::make_unique<Display>()), m_drag(std::make_unique<DragState>())
 {
     the_controller = this;
 }

@@ -191,6 +191,7 @@ public:
 
 private:
     struct Display;   // the display fields and their lock
+    struct DragState; // the feed list's drag, UI thread only
 
     // uiPlayerLogic's calls go to the controller; a class of its own because
     // its PostUICommand answers nothing.
@@ -261,6 +262,7 @@ private:
     uiLogicParts m_parts;
     PlayerCalls m_player_logic{*this};
     std::unique_ptr<Display> m_display;
+    std::unique_ptr<DragState> m_drag;
     std::atomic<int> m_volume{80};
     std::atomic<bool> m_repeat{false};
     std::atomic<bool> m_download_list{false};

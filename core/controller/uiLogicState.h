@@ -28,6 +28,14 @@ struct uiLogic::Display {
     float video_height = 0;                 // guarded by lock
 };
 
+// A press on a feed list row that may become a drag; the feed list's mouse
+// events come on the UI thread only.
+struct uiLogic::DragState {
+    bool armed = false;
+    POINT press{0, 0};
+    RSSData::tRSSItem item;
+};
+
 namespace controller_widgets {
 
 widget* by_id(int id);

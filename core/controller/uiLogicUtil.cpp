@@ -55,17 +55,6 @@ std::string safe_tail(const std::string& address)
     return kept;
 }
 
-struct DragState {
-    bool armed = false;
-    POINT press{0, 0};
-    RSSData::tRSSItem item;
-};
-
-DragState& drag_state()
-{
-    static DragState state;   // UI thread only: the feed list's mouse events
-    return state;
-}
 
 }
 
@@ -204,7 +193,7 @@ void uiLogic::OnRSSItemMouseDown(wrsslistitem* row, MouseEventArgs& e)
     const RSSData::tRSSItem& item = row->GetItem();
     if (!AllowsAllItems() && !MatchesQualityFilter(item))
         return;
-    DragState& drag = drag_state();
+    DragState& drag = *m_drag;
     drag = {true, {LONG(e.position.x), LONG(e.position.y)}, item};
     const FeedListState list = m_parts.feed_window ? m_parts.feed_window->ShownList() : FeedListState{};
     if (list.kind == 3 && list.channel < 0)
@@ -214,7 +203,7 @@ void uiLogic::OnRSSItemMouseDown(wrsslistitem* row, MouseEventArgs& e)
 
 void uiLogic::OnRSSItemMouseMove(wrsslistitem*, MouseEventArgs& e)
 {
-    DragState& drag = drag_state();
+    DragState& drag = *m_drag;
     const POINT now{LONG(e.position.x), LONG(e.position.y)};
     auto* window = dynamic_cast<wdragwindow*>(by_id(Ids::DragWindow));
     if (drag.armed && DragThresholdPassed(drag.press, now)) {
@@ -235,7 +224,7 @@ void uiLogic::OnRSSItemMouseMove(wrsslistitem*, MouseEventArgs& e)
 
 void uiLogic::OnRSSItemMouseUp(wrsslistitem*, MouseEventArgs&)
 {
-    drag_state().armed = false;
+    m_drag->armed = false;
     if (m_parts.download_list)
         m_parts.download_list->FocusCurrentItem();
 }
