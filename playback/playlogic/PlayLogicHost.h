@@ -39,14 +39,13 @@ public:
     virtual void ShowStopped() = 0;
     virtual void SetPosition(LONGLONG seconds) = 0;
     virtual void SetDuration(LONGLONG seconds) = 0;
-    virtual void SetCapabilities(LONG first, LONG second) = 0;  // bit 0x10 of first: seeking works
     virtual void SetTitle(const std::u16string& title) = 0;
-    virtual void SetMediaKind(LONG kind) = 0;
 
     // The video window.
     virtual void SetVideoPosition(LONGLONG seconds) = 0;
     virtual void ShowLoadingMark(bool shown) = 0;
     virtual void ShowLoadingState() = 0;
+    // Bytes from position to position + length of total are there.
     virtual void SetDownloadBar(LONGLONG position, LONGLONG length, LONGLONG total) = 0;
     virtual bool HighDefinitionSwitchOn() = 0;
     virtual std::optional<float> RememberedPosition() = 0;      // seconds

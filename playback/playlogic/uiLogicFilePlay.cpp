@@ -146,7 +146,7 @@ void uiLogicFilePlay::Replay()
     } else if (!m_task.url.empty()) {   // nothing was ever played: nothing to reopen
         CreateController();
         if (!m_task.local_path.empty() && FileExists(plat::utf16_to_utf8(m_task.local_path)))
-            on_screens([](PlayLogicHost& h) { h.SetDownloadBar(full_bar, full_bar, full_bar); });
+            on_screens([](PlayLogicHost& h) { h.SetDownloadBar(0, full_bar, full_bar); });
         PlayTask(m_task);
     }
     if (const std::optional<float> at = m_host.RememberedPosition())
@@ -246,14 +246,13 @@ bool uiLogicFilePlay::PlayTask(const PlayTaskInfo& task)
     return true;
 }
 
-// What every start shows: the controller's capabilities, a fresh bar, the
-// title, and video or the visualisation by the media's kind.
+// What every start shows: a fresh bar with the title, and video or the
+// visualisation by the media's kind. The capabilities decide later seeks.
 void uiLogicFilePlay::show_started(const std::u16string& title)
 {
     LONG version[2] = {1, 0};
     send(CMD_GET_VERSION, version);
     m_capability = version[0];
-    m_capability2 = version[1];
     LONG kind = 0;
     send(CMD_GET_MEDIA_KIND, &kind);
     ISampleReader* reader = nullptr;
@@ -261,7 +260,6 @@ void uiLogicFilePlay::show_started(const std::u16string& title)
     const LONGLONG duration = m_duration;
     on_screens([&](PlayLogicHost& h) {
         h.SetPosition(0);
-        h.SetCapabilities(version[0], version[1]);
         h.SetDuration(duration);
         h.ShowPauseButton();
         h.SetTitle(title);
@@ -271,7 +269,6 @@ void uiLogicFilePlay::show_started(const std::u16string& title)
         } else {
             h.SetVideoLayerMode(1);
         }
-        h.SetMediaKind(kind);
     });
     if (reader) reader->Release();   // the visualisation holds its own count
 }
@@ -302,7 +299,7 @@ bool uiLogicFilePlay::PlayVideoItem(const RSSData::tRSSItem* item)
     const std::string copy = playback::titled_file_path(m_host.DownloadFolder(), item->title, ".mp4");
     if (FileExists(copy)) {
         task.local_path = plat::utf8_to_utf16(copy);
-        on_screens([](PlayLogicHost& h) { h.SetDownloadBar(full_bar, full_bar, full_bar); });
+        on_screens([](PlayLogicHost& h) { h.SetDownloadBar(0, full_bar, full_bar); });
     }
     if (item->status() == HDDownloaded)
         task.quality = 2;
@@ -397,8 +394,7 @@ LONG uiLogicFilePlay::base_event(LONG code, INT_PTR value, INT_PTR extra)
         const int width = static_cast<int16_t>(value & 0xFFFF);
         const int height = static_cast<int>(static_cast<LONG>(value) >> 16);
         if (height <= 0) break;   // no picture size: the old one stays
-        m_aspect = static_cast<float>(width) / static_cast<float>(height);
-        m_host.SetVideoSize(width, height, m_aspect);
+        m_host.SetVideoSize(width, height, static_cast<float>(width) / static_cast<float>(height));
         break;
     }
     case EVT_DURATION_2:

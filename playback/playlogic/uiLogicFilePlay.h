@@ -87,10 +87,8 @@ private:
     PlayLogicHost& m_host;
     const PlayControllerFactory m_factory;
     IBaseControl* m_control{nullptr};               // logic thread; released through m_factory
-    std::atomic<LONG> m_capability{1};              // the controller's version pair
-    std::atomic<LONG> m_capability2{0};
+    LONG m_capability{1};                           // logic thread: bit 0x10 allows seeking
     std::atomic<LONGLONG> m_duration{0};            // seconds, from the controller's events
-    std::atomic<float> m_aspect{16.0f / 9.0f};
     std::map<LONG, std::u16string> m_event_names;   // filled once, read only afterwards
     mutable std::mutex m_path_lock;                 // leaf lock
     std::u16string m_current_path;                  // guarded by m_path_lock

@@ -86,9 +86,7 @@ public:
     void ShowStopped() override { record("show stop", true); }
     void SetPosition(LONGLONG s) override { record("position " + std::to_string(s), true); }
     void SetDuration(LONGLONG s) override { record("duration " + std::to_string(s), true); }
-    void SetCapabilities(LONG a, LONG b) override { record("caps " + std::to_string(a) + "," + std::to_string(b), true); }
     void SetTitle(const std::u16string& title) override;
-    void SetMediaKind(LONG kind) override { record("kind " + std::to_string(kind), true); }
     void SetVideoPosition(LONGLONG s) override { record("video position " + std::to_string(s), true); }
     void ShowLoadingMark(bool shown) override { record(shown ? "loading mark" : "no loading mark", true); }
     void ShowLoadingState() override { record("loading state", true); }
