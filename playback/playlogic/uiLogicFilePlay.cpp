@@ -292,7 +292,9 @@ bool uiLogicFilePlay::begin_remote(const std::u16string& address)
 
 bool uiLogicFilePlay::PlayVideoItem(const RSSData::tRSSItem* item)
 {
-    if (!item || !begin_remote(plat::utf8_to_utf16(item->original_media_url))) return false;
+    // An item without a media address has nothing to play.
+    if (!item || item->original_media_url.empty()) return false;
+    if (!begin_remote(plat::utf8_to_utf16(item->original_media_url))) return false;
     PlayTaskInfo task;
     task.url = item->original_media_url;
     task.title = item->title;

@@ -269,7 +269,12 @@ TEST_F(PlayLogic, FeedItemQualityFollowsItsMarkAndTheSwitches)
         EXPECT_TRUE(host.saw("loading state"));
         EXPECT_TRUE(host.saw("title clip"));
     }
+    restart_recording();
     EXPECT_FALSE(logic->PlayVideoItem(nullptr));
+    RSSData::tRSSItem no_media = item_titled("text only");
+    no_media.original_media_url.clear();
+    EXPECT_FALSE(logic->PlayVideoItem(&no_media));
+    EXPECT_TRUE(control.commands.empty());
 }
 
 TEST_F(PlayLogic, FeedItemPlaysItsDownloadedCopyWhenOneExists)
