@@ -1,11 +1,14 @@
 #include "core/app/AppParts.h"
 
+#include "components/common/services/FeedHost.h"
 #include "core/controller/uiLogic.h"
 #include "screens/builder/uiBuilder.h"
 #include "core/settings/CAppSettings.h"
 #include "core/updater/CRSSUpdater.h"
 #include "outside/ostrel/IOstrel.h"
 #include "platform/base/Utf.h"
+#include "platform/window/Cursor.h"
+#include "platform/window/Window.h"
 #include "playback/compose/VMRServer.h"
 #include "prefetch/IPrefechManager.h"
 #include "toolkit/render/render.h"
@@ -43,7 +46,7 @@ void AppParts::InitRenderTargets() { RenderEngine::InitRenderTargets(); }
 void AppParts::CreateScreens()
 {
     m_builder = std::make_unique<UI::uiBuilder>();
-    m_controller = std::make_unique<UI::uiLogic>(ControllerParts());
+    m_controller = std::make_unique<UI::uiLogic>(ControllerParts(m_main));
 }
 
 void AppParts::SubscribeControllerEvents() { UI::uiLogic::SubscribeEvents(); }
@@ -75,6 +78,12 @@ void AppParts::ResetDevice() { m_resources.ResetDevice(); }
 
 bool AppParts::PostUICommand(int id) { return m_controller && m_controller->PostUICommand(id); }
 
+void AppParts::CaptionDoubleClick()
+{
+    if (m_controller)
+        m_controller->OnCaptionDoubleClick();
+}
+
 void AppParts::PauseForTray()
 {
     if (m_controller)
@@ -100,7 +109,7 @@ void AppParts::DestroyController() { m_controller.reset(); }
 // The builder takes its parts back from the UI manager and frees the tree.
 void AppParts::DestroyTree() { m_builder.reset(); }
 
-UI::uiLogicParts AppParts::ControllerParts()
+UI::uiLogicParts AppParts::ControllerParts(HWND main)
 {
     UI::uiLogicParts parts;
     parts.create_downloader = [] { return CreateOstrel(); };
@@ -116,5 +125,17 @@ UI::uiLogicParts AppParts::ControllerParts()
     parts.download_folder = settings_path(1);
     parts.database_folder = settings_path(6);
     parts.image_folder = settings_path(7);
+    parts.members_page = "https://" + ReadFeedHost() + "/members";
+    parts.post_to_main = [main](UINT message, WPARAM w, LPARAM l) { PostMessageW(main, message, w, l); };
+    parts.set_timer = [main](UINT_PTR id, UINT ms) { SetTimer(main, id, ms, nullptr); };
+    parts.kill_timer = [main](UINT_PTR id) { KillTimer(main, id); };
+    parts.set_cursor = [](LPCWSTR cursor) { SetCursor(LoadCursorW(nullptr, cursor)); };
+    parts.pointer = [main] {
+        POINT p{};
+        RECT window{};
+        GetCursorPos(&p);
+        GetWindowRect(main, &window);
+        return POINT{p.x - window.left, p.y - window.top};
+    };
     return parts;
 }

@@ -25,6 +25,7 @@ public:
     void CloseEngine() override { calls.push_back("close engine"); }
     void ResetDevice() override { calls.push_back("reset device"); }
     bool PostUICommand(int id) override { return calls.push_back("ui " + std::to_string(id)), true; }
+    void CaptionDoubleClick() override { calls.push_back("caption"); }
     void PauseForTray() override { calls.push_back("pause"); }
     void ResumeFromTray() override { calls.push_back("resume"); }
     IPrefechManager* Prefetch() override { return nullptr; }
