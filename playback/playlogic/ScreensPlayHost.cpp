@@ -4,15 +4,24 @@
 #include "screens/video/uiVideoLayer.h"
 #include "screens/video/videoplaywindow.h"
 #include "screens/video/wcontrolbar.h"
+#include "toolkit/uimgr/uiMgr.h"
 
 namespace UI {
 
+namespace {
+
+videoplaywindow* video_window()
+{
+    return dynamic_cast<videoplaywindow*>(uiMgr::Instance().GetVideoWindow());
+}
+
+}
+
 ScreensPlayHost::ScreensPlayHost(Controller controller, std::string download_folder, HWND main_window,
-                                 videoplaywindow* video_window, CVisualizationSource* visualization)
+                                 CVisualizationSource* visualization)
     : m_controller(std::move(controller)),
       m_download_folder(std::move(download_folder)),
       m_main_window(main_window),
-      m_video_window(video_window),
       m_visualization(visualization)
 {
 }
@@ -87,16 +96,17 @@ void ScreensPlayHost::SetVideoPosition(LONGLONG seconds)
 
 void ScreensPlayHost::ShowLoadingMark(bool shown)
 {
-    if (!m_video_window) return;
+    videoplaywindow* video = video_window();
+    if (!video) return;
     if (shown)
-        m_video_window->ShowLoading();
+        video->ShowLoading();
     else
-        m_video_window->ShowVideo();
+        video->ShowVideo();
 }
 
 void ScreensPlayHost::ShowLoadingState()
 {
-    if (m_video_window) m_video_window->ShowLoading();
+    if (videoplaywindow* video = video_window()) video->ShowLoading();
 }
 
 // One range: what the download holds from the play position on. A total not

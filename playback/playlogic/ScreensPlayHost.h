@@ -2,8 +2,8 @@
 // The play logic's surroundings in the running program: the application
 // controller through the calls it hands over, and the player's screens (the
 // control bar, the video play window, the video layer and the visualisation).
-// The bar and the layer are found when needed, so calls made before the
-// widget tree exists, or after it went, change nothing.
+// The bar, the video window and the layer are found when needed, so calls
+// made before the widget tree exists, or after it went, change nothing.
 
 #include "playback/playlogic/PlayLogicHost.h"
 
@@ -12,8 +12,6 @@
 class CVisualizationSource;
 
 namespace UI {
-
-class videoplaywindow;
 
 class ScreensPlayHost final : public PlayLogicHost {
 public:
@@ -28,9 +26,9 @@ public:
         std::function<void(int seconds)> seek;
     };
 
-    // The video window and the visualisation are not owned and may be null.
+    // The visualisation is not owned and may be null.
     ScreensPlayHost(Controller controller, std::string download_folder, HWND main_window,
-                    videoplaywindow* video_window, CVisualizationSource* visualization);
+                    CVisualizationSource* visualization);
 
     IOstrel* Downloader() override;
     bool HighDefinitionEnabled() override;
@@ -64,7 +62,6 @@ private:
     Controller m_controller;
     const std::string m_download_folder;
     const HWND m_main_window;
-    videoplaywindow* const m_video_window;          // the widget tree's
     CVisualizationSource* const m_visualization;    // the player's
 };
 

@@ -65,6 +65,13 @@ uiLogicFilePlay::uiLogicFilePlay(PlayLogicHost& host, PlayControllerFactory fact
     CreateController();
 }
 
+uiLogicFilePlay::uiLogicFilePlay(std::unique_ptr<PlayLogicHost> host, PlayControllerFactory factory)
+    : m_owned_host(std::move(host)), m_host(*m_owned_host), m_factory(factory)
+{
+    InitEventNames();
+    CreateController();
+}
+
 uiLogicFilePlay::~uiLogicFilePlay()
 {
     ReleaseController();
@@ -290,20 +297,20 @@ bool uiLogicFilePlay::begin_remote(const std::u16string& address)
     return true;
 }
 
-bool uiLogicFilePlay::PlayVideoItem(const RSSData::tRSSItem* item)
+bool uiLogicFilePlay::PlayVideoItem(const RSSData::tRSSItem& item)
 {
     // An item without a media address has nothing to play.
-    if (!item || item->original_media_url.empty()) return false;
-    if (!begin_remote(plat::utf8_to_utf16(item->original_media_url))) return false;
+    if (item.original_media_url.empty()) return false;
+    if (!begin_remote(plat::utf8_to_utf16(item.original_media_url))) return false;
     PlayTaskInfo task;
-    task.url = item->original_media_url;
-    task.title = item->title;
-    const std::string copy = playback::titled_file_path(m_host.DownloadFolder(), item->title, ".mp4");
+    task.url = item.original_media_url;
+    task.title = item.title;
+    const std::string copy = playback::titled_file_path(m_host.DownloadFolder(), item.title, ".mp4");
     if (FileExists(copy)) {
         task.local_path = plat::utf8_to_utf16(copy);
         on_screens([](PlayLogicHost& h) { h.SetDownloadBar(0, full_bar, full_bar); });
     }
-    if (item->status() == HDDownloaded)
+    if (item.status() == HDDownloaded)
         task.quality = 2;
     else if (m_host.HighDefinitionEnabled())
         task.quality = m_host.HighDefinitionSwitchOn() ? 2 : 1;

@@ -9,10 +9,11 @@
 
 #include "components/common/controlengine/IBaseEventHandler.h"
 #include "engines/wemble/PlayTaskInfo.h"
-#include "playback/playlogic/IuilogicBase.h"
+#include "core/controller/uiLogicParts.h"
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -35,10 +36,13 @@ struct PlayControllerFactory {
     static PlayControllerFactory Wemble();
 };
 
-class uiLogicFilePlay final : public IBaseEventHandler, public IuilogicBase {
+class uiLogicFilePlay final : public IBaseEventHandler, public uiLogicFilePlayBase {
 public:
-    // Creates the play controller at once.
+    // Creates the play controller at once. The host outlives the logic.
     explicit uiLogicFilePlay(PlayLogicHost& host, PlayControllerFactory factory = PlayControllerFactory::Wemble());
+    // The same, owning its host.
+    explicit uiLogicFilePlay(std::unique_ptr<PlayLogicHost> host,
+                             PlayControllerFactory factory = PlayControllerFactory::Wemble());
     // Releases the play controller: no event arrives afterwards.
     ~uiLogicFilePlay() override;
     uiLogicFilePlay(const uiLogicFilePlay&) = delete;
@@ -65,11 +69,11 @@ public:
     LONG OnEvent(void* sender, LONG code, INT_PTR value, INT_PTR extra) override;
 
     // A local file; true when playing started.
-    bool PlayFile(const std::u16string& path);
-    // A feed item (null: false): its downloaded copy when there is one, else its address.
-    bool PlayVideoItem(const RSSData::tRSSItem* item);
+    bool PlayFile(const std::u16string& path) override;
+    // A feed item: its downloaded copy when there is one, else its address.
+    bool PlayVideoItem(const RSSData::tRSSItem& item) override;
     // The file-open dialog over the main window; plays the chosen file.
-    bool OpenFile();
+    bool OpenFile() override;
     // The address dialog over the main window; plays what was entered.
     bool OpenURL();
     // What the next press of play would reopen: a local path or an address.
@@ -84,6 +88,7 @@ private:
     LONG base_event(LONG code, INT_PTR value, INT_PTR extra);
     template <class F> void on_screens(F&& change);
 
+    std::unique_ptr<PlayLogicHost> m_owned_host;   // null when the caller keeps the host
     PlayLogicHost& m_host;
     const PlayControllerFactory m_factory;
     IBaseControl* m_control{nullptr};               // logic thread; released through m_factory

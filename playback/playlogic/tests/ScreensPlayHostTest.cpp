@@ -45,7 +45,7 @@ struct PlayerScene {
         calls.play_state = [this](int s) { told.push_back("state " + std::to_string(s)); };
         calls.video_size = [this](int w, int h, float) { told.push_back("size " + std::to_string(w) + "x" + std::to_string(h)); };
         calls.play_complete = [this] { told.push_back("complete"); };
-        host = std::make_unique<ScreensPlayHost>(std::move(calls), "/nowhere", nullptr, video.video, nullptr);
+        host = std::make_unique<ScreensPlayHost>(std::move(calls), "/nowhere", nullptr, nullptr);
         ControlPool::next = &control;
         logic = std::make_unique<uiLogicFilePlay>(*host, PlayControllerFactory{&ControlPool::create, &ControlPool::release});
     }
@@ -100,7 +100,7 @@ TEST(ScreensPlayHost, EventsReachTheVideoWindowTheBarAndTheController)
     RSSData::tRSSItem item;
     item.title = "clip";
     item.original_media_url = "http://127.0.0.1:9/clip.flv";
-    ASSERT_TRUE(s.logic->PlayVideoItem(&item));
+    ASSERT_TRUE(s.logic->PlayVideoItem(item));
     EXPECT_TRUE(s.video.video->IsLoading());
     s.event(EVT_DATA_ARRIVED, 0);
     EXPECT_FALSE(s.video.video->IsLoading());

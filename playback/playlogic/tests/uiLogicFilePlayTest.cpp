@@ -260,7 +260,7 @@ TEST_F(PlayLogic, FeedItemQualityFollowsItsMarkAndTheSwitches)
         host.hd_enabled = c.hd_enabled;
         host.hd_switch = c.hd_switch;
         const auto item = item_titled("clip", c.status);
-        ASSERT_TRUE(logic->PlayVideoItem(&item));
+        ASSERT_TRUE(logic->PlayVideoItem(item));
         const auto played = tasks();
         ASSERT_EQ(played.size(), 1u);
         EXPECT_EQ(played[0].quality, c.quality);
@@ -270,10 +270,9 @@ TEST_F(PlayLogic, FeedItemQualityFollowsItsMarkAndTheSwitches)
         EXPECT_TRUE(host.saw("title clip"));
     }
     restart_recording();
-    EXPECT_FALSE(logic->PlayVideoItem(nullptr));
     RSSData::tRSSItem no_media = item_titled("text only");
     no_media.original_media_url.clear();
-    EXPECT_FALSE(logic->PlayVideoItem(&no_media));
+    EXPECT_FALSE(logic->PlayVideoItem(no_media));
     EXPECT_TRUE(control.commands.empty());
 }
 
@@ -295,7 +294,7 @@ TEST_F(PlayLogic, FeedItemPlaysItsDownloadedCopyWhenOneExists)
         SCOPED_TRACE(c.title);
         restart_recording();
         const auto item = item_titled(c.title);
-        ASSERT_TRUE(logic->PlayVideoItem(&item));
+        ASSERT_TRUE(logic->PlayVideoItem(item));
         const auto played = tasks();
         ASSERT_EQ(played.size(), 1u);
         EXPECT_EQ(plat::utf16_to_utf8(played[0].local_path), c.local);
@@ -308,7 +307,7 @@ TEST_F(PlayLogic, FeedItemAfterALocalFileGivesTheDownloaderBack)
     ASSERT_TRUE(logic->PlayFile(u"/v/a.mp4"));
     restart_recording();
     const auto item = item_titled("clip");
-    ASSERT_TRUE(logic->PlayVideoItem(&item));
+    ASSERT_TRUE(logic->PlayVideoItem(item));
     const auto codes = control.codes();
     ASSERT_GE(codes.size(), 3u);
     EXPECT_EQ((std::vector<LONG>(codes.begin(), codes.begin() + 3)),
@@ -317,7 +316,7 @@ TEST_F(PlayLogic, FeedItemAfterALocalFileGivesTheDownloaderBack)
 
     // A second item after an item does not stop the first by hand.
     restart_recording();
-    ASSERT_TRUE(logic->PlayVideoItem(&item));
+    ASSERT_TRUE(logic->PlayVideoItem(item));
     EXPECT_EQ(control.codes().front(), CMD_PLAY_NOW);
 }
 
@@ -334,7 +333,7 @@ TEST_F(PlayLogic, ReplayReopensWhatPlayedLast)
     } cases[] = {
         {"nothing played yet", [](auto&) {}, std::nullopt, u"", "", nullptr},
         {"a local file", [](auto& l) { l.PlayFile(u"/v/a.mp4"); }, std::nullopt, u"/v/a.mp4", "/v/a.mp4", nullptr},
-        {"a feed item, back at the remembered place", [&](auto& l) { l.PlayVideoItem(&item); }, 42.7f, u"",
+        {"a feed item, back at the remembered place", [&](auto& l) { l.PlayVideoItem(item); }, 42.7f, u"",
          item.original_media_url, "seek 42"},
     };
     for (const auto& c : cases) {
@@ -373,7 +372,7 @@ TEST_F(PlayLogic, EventsChangeTheScreensAndTheController)
     DownloadTaskInfo other = ours;
     other.key = "http://127.0.0.1:9/other.flv";
     const auto item = item_titled("clip");
-    ASSERT_TRUE(logic->PlayVideoItem(&item));
+    ASSERT_TRUE(logic->PlayVideoItem(item));
 
     const struct {
         const char* name;
@@ -414,7 +413,7 @@ TEST_F(PlayLogic, EventsChangeTheScreensAndTheController)
 TEST_F(PlayLogic, EventsFromTheControllersThreadsChangeWidgetsUnderTheRenderLock)
 {
     const auto item = item_titled("clip");
-    ASSERT_TRUE(logic->PlayVideoItem(&item));
+    ASSERT_TRUE(logic->PlayVideoItem(item));
     DownloadTaskInfo ours;
     ours.key = item.original_media_url;
     std::thread events([&] {
