@@ -10,6 +10,8 @@
 #include "platform/window/Cursor.h"
 #include "platform/window/Window.h"
 #include "playback/compose/VMRServer.h"
+#include "playback/playlogic/ScreensPlayHost.h"
+#include "playback/playlogic/uiLogicFilePlay.h"
 #include "prefetch/IPrefechManager.h"
 #include "toolkit/render/render.h"
 #include "toolkit/render/D3D9Render.h"
@@ -121,6 +123,23 @@ UI::uiLogicParts AppParts::ControllerParts(HWND main)
     std::vector<std::string> media = {settings_path(9), settings_path(1)};
     parts.create_updater = [media](CRSSDBMgr& db, IOstrel* ostrel, std::uint32_t seconds, std::int32_t items) {
         return std::make_unique<CRSSUpdater>(db, ostrel, seconds, items, std::string(), -1, media);
+    };
+    parts.create_file_play = [main, folder = settings_path(9)]() -> std::unique_ptr<UI::uiLogicFilePlayBase> {
+        // Each call reaches the controller of the moment: the play logic may outlive a step of it.
+        UI::ScreensPlayHost::Controller calls;
+        calls.downloader = [] { return UI::uiLogic::Instance() ? UI::uiLogic::Instance()->GetDownloader() : nullptr; };
+        calls.high_definition = [] { return UI::uiLogic::Instance() && UI::uiLogic::Instance()->IsHighDefinitionOnly(); };
+        calls.video_size = [](int width, int height, float ratio) {
+            if (UI::uiLogic* c = UI::uiLogic::Instance()) {
+                c->SetVideoSize(float(width), float(height));
+                c->SetVideoAspect(ratio);
+            }
+        };
+        calls.play_state = [](int state) { if (UI::uiLogic* c = UI::uiLogic::Instance()) c->OnPlayStateChanged(state); };
+        calls.play_complete = [] { if (UI::uiLogic* c = UI::uiLogic::Instance()) c->OnPlayEnded(); };
+        calls.seek = [](int seconds) { if (UI::uiLogic* c = UI::uiLogic::Instance()) c->Seek(seconds); };
+        return std::make_unique<UI::uiLogicFilePlay>(
+            std::make_unique<UI::ScreensPlayHost>(std::move(calls), folder, main, nullptr));
     };
     parts.download_folder = settings_path(1);
     parts.database_folder = settings_path(6);

@@ -169,6 +169,8 @@ public:
     // With the high-definition-only switch the settings keep.
     bool MatchesQualityFilter(const RSSData::tRSSItem& item) const override;
     void SetHighDefinitionOnly(HighDefinitionOnly on) { m_hd_only = on == HighDefinitionOnly::Yes; }
+    // Read by the play logic when a feed item plays.
+    bool IsHighDefinitionOnly() const { return m_hd_only; }
     void OnRSSItemMouseDown(wrsslistitem* row, MouseEventArgs& e) override;
     void OnRSSItemMouseMove(wrsslistitem* row, MouseEventArgs& e) override;
     void OnRSSItemMouseUp(wrsslistitem* row, MouseEventArgs& e) override;
