@@ -65,6 +65,12 @@ void wrightwindow::CreatePanes()
     // No picture of the skin stands for syncing: the button keeps no picture and no size.
     dress_title_bar(*device->TitleBar(), "image_syncdevice", "icon_myipod", "btn_syncdevice-title-sync", "btnsync",
                     "widget-myipod-text", u"My iPod");
+    // Whether a player is connected; the device page writes it.
+    wtext* status = device->TitleBar()->AddText("widget-myipodstatus-text", 74, 0, 96, wtitlewindow::TitleHeight, u"");
+    status->SetFont("font_a12");
+    status->SetTextFormat(4);
+    status->SetColor({188, 188, 188});
+    status->SetMouseTransparent(true);
     device->SetList(new wdownloadlist("wdownloadlist-syncipod"), 0);
     const DWORD ipod = ReadRegDword(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", u"EnableIPOD", 0);
     device->Show(ipod != 0);
