@@ -8,6 +8,8 @@
 #include "core/updater/CRSSUpdater.h"
 #include "outside/ostrel/IOstrel.h"
 #include "platform/base/DebugLog.h"
+#include "playback/devicesync/uiLogicsyncdevice.h"
+#include "playback/downloads/uiLogicdownload.h"
 #include "playback/playlogic/IuilogicBase.h"
 #include "prefetch/IPrefechManager.h"
 
@@ -45,6 +47,7 @@ uiLogic::~uiLogic()
     }
     m_search.reset();
     m_play_logic.reset();
+    ReleaseDownloadPages();
     if (m_prefetch) {
         m_prefetch->Pause();
         m_prefetch->Uninit();
@@ -79,6 +82,7 @@ void uiLogic::Init()
     if (m_database_open) {
         start_updater(minutes, items);
         start_prefetch(prefetch_on, favourites);
+        InitDownloadPages();
     }
 }
 

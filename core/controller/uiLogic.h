@@ -16,6 +16,8 @@
 #include <string>
 
 class CSearchLauncher;
+class uiLogicdownload;
+class uiLogicsyncdevice;
 
 namespace UI {
 
@@ -70,6 +72,14 @@ public:
     void PauseForTray();
     void ResumeFromTray();
 
+    // The downloads and device pages; null before Init and without a feed database.
+    uiLogicdownload* GetDownloadLogic() const { return m_download_logic.get(); }
+    uiLogicsyncdevice* GetSyncLogic() const { return m_sync_logic.get(); }
+    // The download manager's events, for both pages (from its event thread).
+    void OnDownloadEvent(void* task, LONG code, INT_PTR value, INT_PTR extra);
+    // WM_DEVICECHANGE of the main window, on the UI thread.
+    void OnDeviceChange(WPARAM event, LPARAM record);
+
     // "treenode_clicked", on the UI thread.
     void OnTreeNodeClicked(EventArgs& e);
 
@@ -85,6 +95,9 @@ private:
     void open_database();
     void start_prefetch(bool enabled, bool favourites);
     void start_updater(DWORD minutes, DWORD items);
+    void InitDownloadPages();
+    void ReleaseDownloadPages();
+    std::string DownloadFolder() const;
 
     uiLogicParts m_parts;
     std::atomic<int> m_play_state{0};
@@ -98,6 +111,9 @@ private:
     std::string m_feeds_problem;
     std::unique_ptr<CRSSUpdater> m_updater;
     std::unique_ptr<CSearchLauncher> m_search;
+    std::unique_ptr<uiLogicdownload> m_download_logic;
+    std::unique_ptr<uiLogicsyncdevice> m_sync_logic;
+    UINT_PTR m_sync_timer{0};   // the device page's timer, of the UI thread
     uiLogicThread m_thread;   // last: its commands use everything above
 };
 

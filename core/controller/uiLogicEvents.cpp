@@ -7,6 +7,7 @@
 
 #include "core/search/CSearchLauncher.h"
 #include "platform/base/DebugLog.h"
+#include "playback/devicesync/uiLogicsyncdevice.h"
 #include "toolkit/widgets/EventSet.h"
 #include "toolkit/widgets/WidgetRegistry.h"
 #include "toolkit/widgets/widget.h"
@@ -129,6 +130,10 @@ void uiLogic::OnLogicCommand(UINT code, WPARAM wparam, LPARAM lparam)
         search.reset(reinterpret_cast<SearchRequest*>(wparam));
     if (code == LogicCommand::DeleteWidget) {
         delete reinterpret_cast<widget*>(wparam);
+        return;
+    }
+    if (code == LogicCommand::TranscodeFinished) {
+        if (m_sync_logic) m_sync_logic->OnTranscodeFinished();
         return;
     }
     uiLogicHandlers* const h = m_parts.handlers;
