@@ -295,16 +295,21 @@ TEST_F(SyncPage, WithoutADownloadManagerNothingMoves)
     EXPECT_EQ(maker.made(), 0u);
 }
 
-TEST_F(SyncPage, TheDeviceTextFollowsThePlayer)
+TEST_F(SyncPage, TheDeviceTextFollowsThePlayers)
 {
-    plat::TempFolder drive;
-    std::filesystem::create_directories(drive.path() + "/iPod_Control");
-    plat::VolumeMonitor::instance().use_given_volumes({{'E', plat::DriveKind::Removable, drive.path()}});
+    plat::TempFolder drives;
+    for (const char* name : {"/one/iPod_Control", "/two/iTunes_Control"})
+        std::filesystem::create_directories(drives.path() + name);
+    plat::VolumeMonitor::instance().use_given_volumes({{'E', plat::DriveKind::Removable, drives.path() + "/one"},
+                                                       {'G', plat::DriveKind::Removable, drives.path() + "/two"}});
     start(&ostrel);
     EXPECT_EQ(device_text(), "(Connected)");
-    DEV_BROADCAST_VOLUME volume{sizeof(DEV_BROADCAST_VOLUME), DBT_DEVTYP_VOLUME, 0, DWORD{1} << ('E' - 'A'), 0};
-    EXPECT_TRUE(page.OnDeviceChange(DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume)));
-    EXPECT_EQ(device_text(), "(Not Connected)");
-    EXPECT_TRUE(page.OnDeviceChange(DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume)));
-    EXPECT_EQ(device_text(), "(Connected)");
+    auto change = [&](WPARAM event, char letter) {
+        DEV_BROADCAST_VOLUME volume{sizeof(DEV_BROADCAST_VOLUME), DBT_DEVTYP_VOLUME, 0, DWORD{1} << (letter - 'A'), 0};
+        EXPECT_TRUE(page.OnDeviceChange(event, reinterpret_cast<LPARAM>(&volume)));
+        return device_text();
+    };
+    EXPECT_EQ(change(DBT_DEVICEREMOVECOMPLETE, 'E'), "(Connected)") << "the other player is still there";
+    EXPECT_EQ(change(DBT_DEVICEREMOVECOMPLETE, 'G'), "(Not Connected)");
+    EXPECT_EQ(change(DBT_DEVICEARRIVAL, 'E'), "(Connected)");
 }
