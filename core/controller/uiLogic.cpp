@@ -8,6 +8,8 @@
 #include "core/updater/CRSSUpdater.h"
 #include "outside/ostrel/IOstrel.h"
 #include "platform/base/DebugLog.h"
+#include "playback/devicesync/uiLogicsyncdevice.h"
+#include "playback/downloads/uiLogicdownload.h"
 #include "playback/playlogic/IuilogicBase.h"
 #include "prefetch/IPrefechManager.h"
 #include "screens/feedlist/wrsslist.h"
@@ -62,15 +64,17 @@ uiLogic::~uiLogic()
     }
     m_search.reset();
     m_play_logic.reset();
+    // The feed window hands download events to the pages: it stops hearing them first.
+    if (m_downloader)
+        m_downloader->RemoveListener(&m_wrsswindow);
+    ReleaseDownloadPages();
     if (m_prefetch) {
         m_prefetch->Pause();
         m_prefetch->Uninit();
         m_parts.release_prefetch(m_prefetch);
     }
-    if (m_downloader) {
-        m_downloader->RemoveListener(&m_wrsswindow);
+    if (m_downloader)
         m_parts.release_downloader(m_downloader);
-    }
     if (m_database_open) {
         CRSSDBMgr::Instance().RemoveListener(this);
         CRSSDBMgr::Instance().Close();
@@ -118,6 +122,7 @@ void uiLogic::Init()
     if (m_database_open) {
         start_updater(minutes, items);
         start_prefetch(prefetch_on, favourites);
+        InitDownloadPages();
     }
 }
 

@@ -30,6 +30,8 @@ class CSearchLauncher;
 class warningpageMgr;
 struct IDirect3DDevice9;
 struct IDirect3DSurface9;
+class uiLogicdownload;
+class uiLogicsyncdevice;
 
 namespace UI {
 
@@ -151,7 +153,6 @@ public:
 
     // uiLogicHooks, on the UI thread.
     LRESULT OnTimer(UINT_PTR id) override;
-    void OnDeviceChange(WPARAM, LPARAM) override {}
     void OnUserMessage17415(WPARAM) override {}
     void SetEdgeCursor(int x, int y) override;
     void OnMouseMove(MouseEventArgs& e) override;
@@ -182,6 +183,12 @@ public:
     // Hiding to the tray pauses what plays; showing again resumes only that.
     void PauseForTray();
     void ResumeFromTray();
+
+    // The downloads and device pages; null before Init and without a feed database.
+    uiLogicdownload* GetDownloadLogic() const { return m_download_logic.get(); }
+    uiLogicsyncdevice* GetSyncLogic() const { return m_sync_logic.get(); }
+    // WM_DEVICECHANGE of the main window, on the UI thread.
+    void OnDeviceChange(WPARAM event, LPARAM record) override;
 
     // "treenode_clicked", on the UI thread.
     void OnTreeNodeClicked(EventArgs& e);
@@ -269,6 +276,9 @@ private:
     // The row's picture into the item's thumbnail file, named in the item
     // and stored; false, the item unchanged, without a device or a picture.
     bool grab_thumbnail(wrsslistitem& row, RSSData::tRSSItem& item);
+    void InitDownloadPages();
+    void ReleaseDownloadPages();
+    std::string DownloadFolder() const;
 
     uiLogicParts m_parts;
     PlayerCalls m_player_logic{*this};
@@ -290,6 +300,19 @@ private:
     std::unique_ptr<CSearchLauncher> m_search;
     std::unique_ptr<warningpageMgr> m_warning_pages;
     uilogicwrsswindow m_wrsswindow{*this};   // joins its network thread when it goes
+    std::unique_ptr<uiLogicdownload> m_download_logic;
+    std::unique_ptr<uiLogicsyncdevice> m_sync_logic;
+    // The feed window hands each download event to the device page through this.
+    class SyncEvents final : public IBaseEventHandler {
+    public:
+        explicit SyncEvents(uiLogic& owner) : m_owner(owner) {}
+        LONG OnEvent(void* sender, LONG code, INT_PTR value, INT_PTR extra) override;
+
+    private:
+        uiLogic& m_owner;
+    };
+    SyncEvents m_sync_events{*this};
+    UINT_PTR m_sync_timer{0};   // the device page's timer, of the UI thread
     uiLogicThread m_thread;   // last: its commands use everything above
 };
 

@@ -11,6 +11,7 @@
 
 #include "core/search/CSearchLauncher.h"
 #include "platform/base/DebugLog.h"
+#include "playback/devicesync/uiLogicsyncdevice.h"
 #include "toolkit/widgets/EventSet.h"
 #include "toolkit/widgets/WidgetRegistry.h"
 #include "toolkit/widgets/widget.h"
@@ -143,6 +144,10 @@ void uiLogic::OnLogicCommand(UINT code, WPARAM wparam, LPARAM lparam)
         search.reset(reinterpret_cast<SearchRequest*>(wparam));
     if (code == LogicCommand::DeleteWidget) {
         delete reinterpret_cast<widget*>(wparam);
+        return;
+    }
+    if (code == LogicCommand::TranscodeFinished) {
+        if (m_sync_logic) m_sync_logic->OnTranscodeFinished();
         return;
     }
     uiLogicFeedWindow* const feeds = m_parts.feed_window;
