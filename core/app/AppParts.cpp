@@ -1,12 +1,17 @@
 #include "core/app/AppParts.h"
 
+#include "components/common/services/FeedHost.h"
 #include "core/controller/uiLogic.h"
 #include "screens/builder/uiBuilder.h"
 #include "core/settings/CAppSettings.h"
 #include "core/updater/CRSSUpdater.h"
 #include "outside/ostrel/IOstrel.h"
 #include "platform/base/Utf.h"
+#include "platform/window/Cursor.h"
+#include "platform/window/Window.h"
 #include "playback/compose/VMRServer.h"
+#include "playback/playlogic/ScreensPlayHost.h"
+#include "playback/playlogic/uiLogicFilePlay.h"
 #include "prefetch/IPrefechManager.h"
 #include "toolkit/render/render.h"
 #include "toolkit/render/D3D9Render.h"
@@ -43,7 +48,7 @@ void AppParts::InitRenderTargets() { RenderEngine::InitRenderTargets(); }
 void AppParts::CreateScreens()
 {
     m_builder = std::make_unique<UI::uiBuilder>();
-    m_controller = std::make_unique<UI::uiLogic>(ControllerParts());
+    m_controller = std::make_unique<UI::uiLogic>(ControllerParts(m_main));
 }
 
 void AppParts::SubscribeControllerEvents() { UI::uiLogic::SubscribeEvents(); }
@@ -75,6 +80,12 @@ void AppParts::ResetDevice() { m_resources.ResetDevice(); }
 
 bool AppParts::PostUICommand(int id) { return m_controller && m_controller->PostUICommand(id); }
 
+void AppParts::CaptionDoubleClick()
+{
+    if (m_controller)
+        m_controller->OnCaptionDoubleClick();
+}
+
 void AppParts::PauseForTray()
 {
     if (m_controller)
@@ -100,7 +111,7 @@ void AppParts::DestroyController() { m_controller.reset(); }
 // The builder takes its parts back from the UI manager and frees the tree.
 void AppParts::DestroyTree() { m_builder.reset(); }
 
-UI::uiLogicParts AppParts::ControllerParts()
+UI::uiLogicParts AppParts::ControllerParts(HWND main)
 {
     UI::uiLogicParts parts;
     parts.create_downloader = [] { return CreateOstrel(); };
@@ -113,8 +124,37 @@ UI::uiLogicParts AppParts::ControllerParts()
     parts.create_updater = [media](CRSSDBMgr& db, IOstrel* ostrel, std::uint32_t seconds, std::int32_t items) {
         return std::make_unique<CRSSUpdater>(db, ostrel, seconds, items, std::string(), -1, media);
     };
+    parts.create_file_play = [main, folder = settings_path(9)]() -> std::unique_ptr<UI::uiLogicFilePlayBase> {
+        // Each call reaches the controller of the moment: the play logic may outlive a step of it.
+        UI::ScreensPlayHost::Controller calls;
+        calls.downloader = [] { return UI::uiLogic::Instance() ? UI::uiLogic::Instance()->GetDownloader() : nullptr; };
+        calls.high_definition = [] { return UI::uiLogic::Instance() && UI::uiLogic::Instance()->IsHighDefinitionOnly(); };
+        calls.video_size = [](int width, int height, float ratio) {
+            if (UI::uiLogic* c = UI::uiLogic::Instance()) {
+                c->SetVideoSize(float(width), float(height));
+                c->SetVideoAspect(ratio);
+            }
+        };
+        calls.play_state = [](int state) { if (UI::uiLogic* c = UI::uiLogic::Instance()) c->OnPlayStateChanged(state); };
+        calls.play_complete = [] { if (UI::uiLogic* c = UI::uiLogic::Instance()) c->OnPlayEnded(); };
+        calls.seek = [](int seconds) { if (UI::uiLogic* c = UI::uiLogic::Instance()) c->Seek(seconds); };
+        return std::make_unique<UI::uiLogicFilePlay>(
+            std::make_unique<UI::ScreensPlayHost>(std::move(calls), folder, main, nullptr));
+    };
     parts.download_folder = settings_path(1);
     parts.database_folder = settings_path(6);
     parts.image_folder = settings_path(7);
+    parts.members_page = "https://" + ReadFeedHost() + "/members";
+    parts.post_to_main = [main](UINT message, WPARAM w, LPARAM l) { PostMessageW(main, message, w, l); };
+    parts.set_timer = [main](UINT_PTR id, UINT ms) { SetTimer(main, id, ms, nullptr); };
+    parts.kill_timer = [main](UINT_PTR id) { KillTimer(main, id); };
+    parts.set_cursor = [](LPCWSTR cursor) { SetCursor(LoadCursorW(nullptr, cursor)); };
+    parts.pointer = [main] {
+        POINT p{};
+        RECT window{};
+        GetCursorPos(&p);
+        GetWindowRect(main, &window);
+        return POINT{p.x - window.left, p.y - window.top};
+    };
     return parts;
 }

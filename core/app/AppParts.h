@@ -41,7 +41,7 @@ public:
     // Null before the system manager's start-up made it.
     UI::uiLogic* Controller() const { return m_controller.get(); }
     // The controller's outside components and folders, from the settings.
-    static UI::uiLogicParts ControllerParts();
+    static UI::uiLogicParts ControllerParts(HWND main);
 
     // MainWindowHost
     LRESULT Forward(UINT message, WPARAM wparam, LPARAM lparam) override;
@@ -50,6 +50,7 @@ public:
     void CloseEngine() override;
     void ResetDevice() override;
     bool PostUICommand(int id) override;
+    void CaptionDoubleClick() override;
     void PauseForTray() override;
     void ResumeFromTray() override;
     IPrefechManager* Prefetch() override;

@@ -112,6 +112,8 @@ LRESULT MainWindow::on_message(HWND hwnd, UINT message, WPARAM wparam, LPARAM lp
         return main_hit_test({GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)}, window, m_screen);
     }
     case WM_NCMOUSEMOVE: case WM_NCLBUTTONDOWN: case WM_NCLBUTTONUP: case WM_NCLBUTTONDBLCLK: {
+        if (message == WM_NCLBUTTONDBLCLK && LRESULT(wparam) == HTCAPTION)
+            m_host.CaptionDoubleClick();
         RECT window{};
         GetWindowRect(hwnd, &window);
         m_host.Forward(message, wparam,

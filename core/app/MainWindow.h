@@ -25,6 +25,8 @@ public:
     // Device resources again, after a lost device; under UIRenderMutex.
     virtual void ResetDevice() = 0;
     virtual bool PostUICommand(int id) = 0;
+    // The caption band was double-clicked.
+    virtual void CaptionDoubleClick() = 0;
     virtual void PauseForTray() = 0;
     virtual void ResumeFromTray() = 0;
     virtual IPrefechManager* Prefetch() = 0;

@@ -1,4 +1,4 @@
-#include "core/controller/uiLogic.h"
+#include "core/controller/uiLogicState.h"
 
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "components/common/feeddb/CppSQLite3Exception.h"
@@ -8,8 +8,13 @@
 #include "core/updater/CRSSUpdater.h"
 #include "outside/ostrel/IOstrel.h"
 #include "platform/base/DebugLog.h"
+#include "playback/devicesync/uiLogicsyncdevice.h"
+#include "playback/downloads/uiLogicdownload.h"
 #include "playback/playlogic/IuilogicBase.h"
 #include "prefetch/IPrefechManager.h"
+#include "screens/feedlist/wrsslist.h"
+#include "screens/video/videoplaywindow.h"
+#include "screens/video/wcontrolbar.h"
 #include "screens/warning/warningpageMgr.h"
 #include "screens/widgets/wsearcheditbox.h"
 #include "toolkit/controls/wtext.h"
@@ -39,12 +44,19 @@ DWORD read_dword(const CUTILregEx& key, LPCWSTR name, DWORD fallback)
 
 uiLogic* uiLogic::Instance() { return the_controller.load(); }
 
-uiLogic::uiLogic(uiLogicParts parts) : m_parts(std::move(parts)) { the_controller = this; }
+uiLogic::uiLogic(uiLogicParts parts) : m_parts(std::move(parts)), m_display(std::make_unique<Display>()), m_drag(std::make_unique<DragState>())
+{
+    // The command code drives the controller's own feed window unless a test gives one.
+    if (!m_parts.feed_window)
+        m_parts.feed_window = &m_wrsswindow;
+    the_controller = this;
+}
 
 uiLogic::~uiLogic()
 {
     // Nothing a command uses may go while one still runs.
     m_thread.Stop();
+    connect_screens(false);
     if (m_updater) {
         m_updater->RemoveListener(this);
         m_updater->Stop();
@@ -52,15 +64,17 @@ uiLogic::~uiLogic()
     }
     m_search.reset();
     m_play_logic.reset();
+    // The feed window hands download events to the pages: it stops hearing them first.
+    if (m_downloader)
+        m_downloader->RemoveListener(&m_wrsswindow);
+    ReleaseDownloadPages();
     if (m_prefetch) {
         m_prefetch->Pause();
         m_prefetch->Uninit();
         m_parts.release_prefetch(m_prefetch);
     }
-    if (m_downloader) {
-        m_downloader->RemoveListener(&m_wrsswindow);
+    if (m_downloader)
         m_parts.release_downloader(m_downloader);
-    }
     if (m_database_open) {
         CRSSDBMgr::Instance().RemoveListener(this);
         CRSSDBMgr::Instance().Close();
@@ -72,9 +86,23 @@ uiLogic::~uiLogic()
     the_controller = nullptr;
 }
 
+// The screens call the controller from the UI thread once it has started;
+// they let go of it before it goes.
+void uiLogic::connect_screens(bool on)
+{
+    uiMgr::Instance().SetHooks(on ? this : nullptr);
+    if (wcontrolbar* bar = wcontrolbar::Instance())
+        bar->SetLogic(on ? &m_player_logic : nullptr);
+    if (auto* video = dynamic_cast<videoplaywindow*>(uiMgr::Instance().GetVideoWindow()))
+        video->SetLogic(on ? &m_player_logic : nullptr);
+    if (wrsslist* list = controller_widgets::feed_list())
+        list->SetLogic(on ? this : nullptr);
+}
+
 void uiLogic::Init()
 {
     m_thread.Start(this);
+    connect_screens(true);
     const CUTILregEx key(HKEY_CURRENT_USER, ProgramKey, KEY_READ | KEY_WRITE);
     const DWORD multi_down = read_dword(key, u"MultiDownCount", 3);
     if (m_parts.create_downloader && (m_downloader = m_parts.create_downloader())) {
@@ -94,6 +122,7 @@ void uiLogic::Init()
     if (m_database_open) {
         start_updater(minutes, items);
         start_prefetch(prefetch_on, favourites);
+        InitDownloadPages();
     }
 }
 
@@ -191,7 +220,7 @@ void uiLogic::CloseEngine()
 void uiLogic::PauseForTray()
 {
     std::scoped_lock hold(m_thread.DispatchLock());
-    if (m_play_state == 1 && m_play_logic) {
+    if (GetPlayState() == 1 && m_play_logic) {
         m_play_logic->Pause();
         m_paused_by_tray = true;
     }
@@ -200,7 +229,7 @@ void uiLogic::PauseForTray()
 void uiLogic::ResumeFromTray()
 {
     std::scoped_lock hold(m_thread.DispatchLock());
-    if (m_play_state == 2 && m_play_logic && m_paused_by_tray) {
+    if (GetPlayState() == 2 && m_play_logic && m_paused_by_tray) {
         m_play_logic->Resume();
         m_paused_by_tray = false;
     }

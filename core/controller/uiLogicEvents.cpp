@@ -3,11 +3,15 @@
 // into commands.
 
 #include "core/controller/LogicCommand.h"
-#include "core/controller/uiLogic.h"
+#include "core/controller/uiLogicState.h"
 #include "screens/warning/warningpageMgr.h"
+
+#include "screens/video/videoplaywindow.h"
+#include "toolkit/widgets/CMutexGuard.h"
 
 #include "core/search/CSearchLauncher.h"
 #include "platform/base/DebugLog.h"
+#include "playback/devicesync/uiLogicsyncdevice.h"
 #include "toolkit/widgets/EventSet.h"
 #include "toolkit/widgets/WidgetRegistry.h"
 #include "toolkit/widgets/widget.h"
@@ -23,6 +27,11 @@ namespace {
 void drop_path(const MSG& m) { delete[] reinterpret_cast<char16_t*>(m.wParam); }
 void drop_widget(const MSG& m) { delete reinterpret_cast<widget*>(m.wParam); }
 void drop_search(const MSG& m) { delete reinterpret_cast<SearchRequest*>(m.wParam); }
+void drop_address(const MSG& m)
+{
+    if (m.wParam == 4)
+        delete reinterpret_cast<std::string*>(m.lParam);
+}
 
 plat::DropPayload payload_drop(UINT code)
 {
@@ -30,6 +39,7 @@ plat::DropPayload payload_drop(UINT code)
     case LogicCommand::OpenPath: return &drop_path;
     case LogicCommand::DeleteWidget: return &drop_widget;
     case LogicCommand::SearchResult: return &drop_search;
+    case LogicCommand::DataActionResult: return &drop_address;
     default: return nullptr;
     }
 }
@@ -109,17 +119,18 @@ bool uiLogic::PostLogicCommand(UINT code, WPARAM wparam, LPARAM lparam)
 
 void uiLogic::RunUICommand(int id)
 {
-    if (m_parts.handlers && id)
-        m_parts.handlers->OnUICommand(id);
+    std::scoped_lock hold(m_thread.DispatchLock());
+    if (id)
+        on_ui_command(id);
 }
 
+// A tree click closes the warning pages (the feed window's) and goes to the feed window.
 void uiLogic::OnTreeNodeClicked(EventArgs& e)
 {
     if (m_warning_pages)
         m_warning_pages->HideAll();
-    m_wrsswindow.OnTreeNodeClicked(e);
-    if (m_parts.handlers)
-        m_parts.handlers->OnTreeNodeClicked(e);
+    if (m_parts.feed_window)
+        m_parts.feed_window->OnTreeNodeClicked(e);
 }
 
 void uiLogic::OnLogicCommand(UINT code, WPARAM wparam, LPARAM lparam)
@@ -135,38 +146,56 @@ void uiLogic::OnLogicCommand(UINT code, WPARAM wparam, LPARAM lparam)
         delete reinterpret_cast<widget*>(wparam);
         return;
     }
-    uiLogicHandlers* const h = m_parts.handlers;
-    if (!h)
+    if (code == LogicCommand::TranscodeFinished) {
+        if (m_sync_logic) m_sync_logic->OnTranscodeFinished();
         return;
+    }
+    uiLogicFeedWindow* const feeds = m_parts.feed_window;
     const int id = int(wparam);
     switch (code) {
     case LogicCommand::UICommand:
-        if (id) h->OnUICommand(id);
+        if (id) on_ui_command(id);
         break;
     case LogicCommand::OpenPath:
-        if (path) h->OpenPath(path.get());
+        if (path) open_path(path.get());
         break;
     case LogicCommand::WidgetDoubleClick:
-        if (id == 2) h->ToggleVideoView();
+        if (id == Ids::VideoWindow) toggle_video_view();
         break;
     case LogicCommand::ListClick:
-        if (id == 106) h->OnFeedListClick(int(lparam / 256), int(lparam % 256));
+        if (id == Ids::ItemList) on_feed_list_click(int(lparam / 256), int(lparam % 256));
         break;
     case LogicCommand::VolumeValue:
-        if (id == 57) h->SetVolume(int(lparam));
+        if (id == Ids::VolumeSlider) SetVolume(int(lparam));
         break;
     case LogicCommand::SeekValue:
-        if (id == 62) h->Seek(int(lparam));
+        if (id == Ids::SeekBar) Seek(int(lparam));
+        break;
+    case LogicCommand::OpenList: case LogicCommand::OpenChannel:
+        open_list_or_channel(code, wparam, lparam);
         break;
     case LogicCommand::ChannelUpdated: {
         const std::int64_t channel = std::int32_t(wparam);
-        if (channel == h->ShownChannel() && (m_display_mode & (DisplayMode::ViewFeeds | DisplayMode::Both)))
-            h->OnChannelUpdated(channel);
+        if (feeds && channel == feeds->ShownChannel() &&
+            (GetDisplayMode() & (DisplayMode::ViewFeeds | DisplayMode::Both)))
+            feeds->OnChannelUpdated(channel);
         break;
     }
-    case LogicCommand::SearchResult:
-        h->ShowSearchResult(std::move(search));
+    case LogicCommand::DataActionResult:
+        on_data_action_result(wparam, lparam);
         break;
+    case LogicCommand::PlayCurrentItem:
+        PlayRSSItem(GetPlayListCursor().item);
+        break;
+    case LogicCommand::SearchResult:
+        if (feeds) feeds->ShowSearchResult(std::move(search));
+        break;
+    case LogicCommand::RefreshWidget: {
+        CMutexGuard widgets(UIRenderMutex());
+        if (videoplaywindow* v = controller_widgets::video())
+            v->UpdateParent();
+        break;
+    }
     default:
         break;   // the other codes have no effect here
     }
@@ -174,22 +203,22 @@ void uiLogic::OnLogicCommand(UINT code, WPARAM wparam, LPARAM lparam)
 
 void uiLogic::OnUpdated(std::int64_t channel_id, bool success)
 {
-    uiLogicHandlers* const h = m_parts.handlers;
+    uiLogicFeedWindow* const h = m_parts.feed_window;
     if (!success || !h || channel_id != h->ShownChannel())
         return;
-    if ((m_display_mode & (DisplayMode::ViewFeeds | DisplayMode::Both)) && h->ItemListHidden())
+    if ((GetDisplayMode() & (DisplayMode::ViewFeeds | DisplayMode::Both)) && h->ItemListHidden())
         PostLogicCommand(LogicCommand::ChannelUpdated, WPARAM(intptr_t(std::int32_t(channel_id))), 0);
 }
 
 void uiLogic::OnDataAction(int action, int kind, std::int64_t id, int value)
 {
     // A failed write changed nothing that a view could show.
-    if (value != 0 || kind != DataKind::Channel || !m_parts.handlers)
+    if (value != 0 || kind != DataKind::Channel || !m_parts.feed_window)
         return;
     if (action == DataAction::Insert)
-        m_parts.handlers->OnChannelAdded(id);
+        m_parts.feed_window->OnChannelAdded(id);
     else if (action == DataAction::Delete)
-        m_parts.handlers->OnChannelDeleted(id);
+        m_parts.feed_window->OnChannelDeleted(id);
 }
 
 }

@@ -36,7 +36,6 @@ namespace {
 constexpr int HighQuality = 1280, StandardQuality = 1024;
 constexpr int DownloadFinished = 4;
 constexpr UINT KeepAwakeMessage = 17429;
-constexpr int PageButtonCount = 20;
 constexpr int SearchPromptSetting = 17, MyChannelPromptSetting = 18;
 constexpr int SearchPromptBox = 88, MyChannelPromptBox = 89;
 constexpr int StopCommand = 33;

@@ -7,6 +7,7 @@
 // hears the download manager's events.
 
 #include "components/common/controlengine/IBaseEventHandler.h"
+#include "core/controller/uiLogicParts.h"
 
 #include <atomic>
 #include <cstdint>
@@ -44,9 +45,12 @@ namespace FeedListKind {
 inline constexpr int Prefetch = 2, Search = 3, MyChannels = 7, VideoSite = 8, Favorites = 9, RecentViewed = 10;
 }
 
-class uilogicwrsswindow final : public IBaseEventHandler {
+// It is also the feed-window logic the controller's commands call
+// (uilogicwrsswindowCommands.cpp).
+class uilogicwrsswindow final : public IBaseEventHandler, public UI::uiLogicFeedWindow {
 public:
     static constexpr int PageSize = 25;
+    static constexpr int PageButtonCount = 20;   // page buttons in the paging bar
     // The network test the thread runs; the system's by default.
     using NetworkTest = std::function<bool()>;
 
@@ -79,7 +83,7 @@ public:
     // one), the search folder selected when `select`, page 0 shown as `kind`.
     bool ShowSearchResult(std::unique_ptr<SearchRequest> result, int kind, int select);
     // Empties the feed list and the paging bar; the view shows no channel.
-    void ClearView();
+    void ClearView() override;
     // The paging bar shows `page` of `count`.
     void SetPageInfo(int page, int count);
 
@@ -113,7 +117,7 @@ public:
     void RefreshPrefetchIcons();
     // Tree events: a node clicked ("treenode_clicked"), renamed, its prefetch
     // icon clicked ("rsstree_prefetch"), hovered ("window_EnterLeave" of the status icon).
-    void OnTreeNodeClicked(UI::EventArgs& e);
+    void OnTreeNodeClicked(UI::EventArgs& e) override;
     bool OnTreeNodeRenamed(UI::EventArgs& e);
     bool OnPrefetchClicked(UI::EventArgs& e);
     bool OnPrefetchHover(UI::EventArgs& e);
@@ -124,6 +128,28 @@ public:
     void OnPromptCheckBox(int id, bool ticked);
     // Each visible prompt zooms out when animated, else hides at once.
     void HidePrompts(bool animate);
+
+    // UI::uiLogicFeedWindow: what the controller's commands call.
+    void OnChannelUpdated(std::int64_t channel) override;
+    void ShowSearchResult(std::unique_ptr<SearchRequest> request) override;
+    void OnChannelAdded(std::int64_t channel) override;
+    void OnChannelDeleted(std::int64_t channel) override;
+    std::int64_t ShownChannel() override { return GetChannel(); }
+    bool ItemListHidden() override;
+    UI::FeedListState ShownList() override;
+    // The quality filter holds in every list.
+    bool AllowsAllItems() override { return false; }
+    int PageButtonsPerGroup() override;
+    bool OpenPage(const UI::FeedListState& list, int page) override;
+    std::vector<RSSData::tRSSItem> TreeNodeItems() override;
+    void SetTreeNodeItems(std::vector<RSSData::tRSSItem> items) override;
+    void SetPageCount(int pages) override;
+    void SelectPageButton(int page) override;
+    void ShowWarningPage(int page) override;
+    void RefreshItem(const RSSData::tRSSItem& item) override;
+    bool OpenPreviousNode() override;
+    void DropChannelNode(std::int64_t channel) override;
+    void HideSearchTips() override;
 
     // The download and sync logic hear each download event before this does.
     void SetEventForwards(IBaseEventHandler* download, IBaseEventHandler* sync);
@@ -161,6 +187,8 @@ private:
     int m_page_count{0};         // guarded by m_view_lock
     std::vector<RSSData::tRSSItem> m_page_items;    // guarded by m_view_lock
     std::list<RSSData::tRSSItem> m_search_items;   // guarded by m_view_lock
+    // The lists opened before the shown one, for the tree's back step.
+    std::vector<std::pair<int, std::int64_t>> m_previous;   // guarded by m_view_lock
 
     IBaseEventHandler* m_forward_download{nullptr};
     IBaseEventHandler* m_forward_sync{nullptr};

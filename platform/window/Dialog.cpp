@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <utility>
+#include <utility>
 
 namespace plat {
 
@@ -440,6 +441,21 @@ void add_dialog_template(WORD id, DialogTemplate dialog)
     t.templates[id] = std::move(dialog);
 }
 
+}
+
+LONG_PTR SetWindowLongPtrW(HWND dialog, int index, LONG_PTR value)
+{
+    LONG_PTR previous = 0;
+    if (index == DWLP_USER)
+        plat::update_window(dialog, [&](plat::WindowRecord& r) { previous = std::exchange(r.user_data, value); });
+    return previous;
+}
+
+LONG_PTR GetWindowLongPtrW(HWND dialog, int index)
+{
+    if (index != DWLP_USER) return 0;
+    const auto facts = plat::window_facts(dialog);
+    return facts ? facts->user_data : 0;
 }
 
 INT_PTR DialogBoxParamW(HINSTANCE, LPCWSTR template_name, HWND owner, DLGPROC proc, LPARAM param)

@@ -46,6 +46,12 @@ BOOL SetDlgItemTextW(HWND dialog, int id, LPCWSTR text);
 UINT GetDlgItemTextW(HWND dialog, int id, LPWSTR text, int max_count);
 LRESULT SendDlgItemMessageW(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
 
+// The dialog procedure's own value (what it keeps between messages).
+inline constexpr int DWLP_USER = 16;
+// Only DWLP_USER of a dialog: the previous value; 0, changing nothing, for another index or window.
+LONG_PTR SetWindowLongPtrW(HWND dialog, int index, LONG_PTR value);
+LONG_PTR GetWindowLongPtrW(HWND dialog, int index);
+
 namespace plat {
 
 enum class DialogItemKind { Text, Button, DefaultButton, Progress, Edit };

@@ -67,6 +67,11 @@ ComPtr<IiTunesPlaylists> player_playlists(IiTunes& application)
 
 CITunesDBMgr::~CITunesDBMgr()
 {
+    Wait();
+}
+
+void CITunesDBMgr::Wait()
+{
     if (m_worker.joinable()) m_worker.join();
 }
 
@@ -78,7 +83,7 @@ void CITunesDBMgr::AddListener(ISyncEventListener* listener)
 HRESULT CITunesDBMgr::Sync(const std::vector<std::string>& files, bool threaded)
 {
     // The page syncs one file after the other, each once the last one ended.
-    if (m_worker.joinable()) m_worker.join();
+    Wait();
     if (!threaded) return worker(files) ? S_OK : E_FAIL;
     m_worker = std::thread([this, files] {
         if (FAILED(CoInitialize(nullptr))) {

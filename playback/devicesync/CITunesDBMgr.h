@@ -34,6 +34,9 @@ public:
     // every file was copied). Listeners are called on the copying thread.
     HRESULT Sync(const std::vector<std::string>& files, bool threaded);
 
+    // Returns once a threaded copy has ended.
+    void Wait();
+
     // Listeners are added before the first Sync.
     void AddListener(ISyncEventListener* listener);
 

@@ -256,4 +256,10 @@ void wie::Draw()
     SetDirty(false);
 }
 
+IDirect3DTexture9* wie::GetPictureTexture() const
+{
+    CMutexGuard hold(UIRenderMutex());
+    return m_texture ? m_texture->GetD3DTexture() : nullptr;
+}
+
 }

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+struct IDirect3DTexture9;
+
 namespace RenderEngine {
 class texture;
 }
@@ -57,6 +59,8 @@ public:
     fpoint GetContentSize() const { return m_content; }
     // The thumbnail's place in the page and its size.
     frect GetThumbnailRect() const { return m_thumb; }
+    // The rendered picture, with a reference added; null before the first paint.
+    IDirect3DTexture9* GetPictureTexture() const;
     bool IsLoaded() const { return m_loaded; }
     // The page names a thumbnail whose picture has not come (yet, or ever):
     // its box shows an empty tile.

@@ -25,6 +25,7 @@ public:
     void CloseEngine() override { calls.push_back("close engine"); }
     void ResetDevice() override { calls.push_back("reset device"); }
     bool PostUICommand(int id) override { return calls.push_back("ui " + std::to_string(id)), true; }
+    void CaptionDoubleClick() override { calls.push_back("caption"); }
     void PauseForTray() override { calls.push_back("pause"); }
     void ResumeFromTray() override { calls.push_back("resume"); }
     IPrefechManager* Prefetch() override { return nullptr; }
@@ -92,6 +93,25 @@ TEST_F(MainWindowTest, TwoQueuedDeviceResetsRebuildOnceAndPostOneUICommand)
     PostMessageW(hwnd, WM_DEVICE_RESET, 0, 0);
     drain();
     EXPECT_EQ(host.calls, (std::vector<std::string>{"close engine", "reset device", "ui 41"}));
+}
+
+TEST_F(MainWindowTest, OnlyADoubleClickOnTheCaptionReachesTheController)
+{
+    const struct {
+        UINT message;
+        WPARAM hit;
+        bool caption;
+    } cases[] = {
+        {WM_NCLBUTTONDBLCLK, HTCAPTION, true},
+        {WM_NCLBUTTONDBLCLK, HTCLIENT, false},
+        {WM_NCLBUTTONDOWN, HTCAPTION, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.message << " " << c.hit);
+        host.calls.clear();
+        SendMessageW(hwnd, c.message, c.hit, MAKELPARAM(10, 10));
+        EXPECT_EQ(host.calls, c.caption ? std::vector<std::string>{"caption"} : std::vector<std::string>{});
+    }
 }
 
 TEST_F(MainWindowTest, TheCloseButtonExitsUnlessToTraySaysHide)

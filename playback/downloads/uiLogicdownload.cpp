@@ -1,0 +1,313 @@
+#include "playback/downloads/uiLogicdownload.h"
+
+#include "components/common/feeddb/CRSSDBMgr.h"
+#include "outside/ostrel/IOstrel.h"
+#include "platform/base/DebugLog.h"
+#include "platform/base/Utf.h"
+#include "platform/fs/Files.h"
+#include "playback/common/NameClean.h"
+#include "screens/video/wdownloadlist.h"
+#include "screens/video/wdownloadlistitem.h"
+#include "screens/video/wrightwindow.h"
+#include "screens/video/wtitlewindow.h"
+#include "toolkit/genericlist/wtlist.h"
+#include "toolkit/widgets/CMutexGuard.h"
+#include "toolkit/widgets/EventSet.h"
+#include "toolkit/widgets/WidgetRegistry.h"
+
+#include <algorithm>
+#include <list>
+
+namespace {
+
+constexpr int RightWindowId = 96;
+constexpr const char* PaneName = "window-mydownload";
+constexpr const char* FolderButtonName = "btn_mydownload-title-openlocal";
+constexpr int ScrollFrames = 30;
+constexpr std::int32_t QueuedType = 4;
+
+const DownloadTaskInfo* task_of(void* sender)
+{
+    return static_cast<const DownloadTaskInfo*>(sender);
+}
+
+}  // namespace
+
+void uiLogicdownload::Init(Host host, CRSSDBMgr& db)
+{
+    m_host = std::move(host);
+    m_db = &db;
+    if (auto* right = dynamic_cast<UI::wrightwindow*>(UI::GetWidgetById(RightWindowId))) {
+        for (UI::wtitlewindow* pane : right->Panes())
+            if (pane->GetName() == PaneName) m_pane = pane;
+    }
+    if (!m_pane) {
+        plat::debug_log("downloads page: no download pane in window 96");
+        return;
+    }
+    m_list = dynamic_cast<UI::wdownloadlist*>(m_pane->GetList());
+    if (UI::widget* button = m_pane->TitleBar()->FindChild(FolderButtonName))
+        button->GetEvent("button_clicked", true)->Subscribe(&uiLogicdownload::OpenFolder, this);
+    if (m_list) {
+        m_list->GetEvent("list_click", true)->Subscribe(&uiLogicdownload::OnRowEvent, this);
+        m_list->GetEvent("listitem_delete", true)->Subscribe(&uiLogicdownload::OnRowRemoved, this);
+    }
+    LoadList();
+}
+
+std::string uiLogicdownload::LocalFileName(const std::string& title) const
+{
+    const std::string folder = m_host.download_folder ? m_host.download_folder() : std::string();
+    return playback::titled_file_path(folder, title, ".mp4");
+}
+
+bool uiLogicdownload::ReadItem(std::int64_t id, RSSData::tRSSItem& item)
+{
+    std::list<RSSData::tRSSItem> items;
+    if (m_db->GetItems(id, &items) != 0 || items.empty()) return false;
+    item = std::move(items.front());
+    return true;
+}
+
+// A finished download whose file is gone leaves the page, as does a row
+// whose item is gone; the database keeps both rows. An unfinished one whose
+// file is missing is handed to the download manager again.
+void uiLogicdownload::LoadList()
+{
+    CMutexGuard hold(UIRenderMutex());
+    std::list<ItemDownloadRecord> rows;
+    m_db->GetItemDownloadInfos(&rows);
+    std::size_t count = 0;
+    for (const ItemDownloadRecord& row : rows) {
+        RSSData::tRSSItem item;
+        if (!ReadItem(row.id, item)) continue;
+        const bool present = FileExists(LocalFileName(item.title));
+        if (!present && row.percent == 100) continue;
+        UI::wdownloadlistitem* widget = nullptr;
+        if (m_list && count < std::size_t(m_list->GetRowCount()))
+            widget = dynamic_cast<UI::wdownloadlistitem*>(m_list->GetRow(int(count)));
+        if (widget)
+            widget->LoadItem(row, *m_db);
+        else
+            widget = AppendRow(row);
+        m_records.push_back({row, widget});
+        ++count;
+        if (!present) ResumeDownload(item);
+    }
+}
+
+UI::wdownloadlistitem* uiLogicdownload::AppendRow(const ItemDownloadRecord& row)
+{
+    if (!m_list) return nullptr;
+    auto* widget = new UI::wdownloadlistitem();
+    widget->LoadItem(row, *m_db);
+    m_list->AddRow(widget);
+    widget->GetEvent("listitem_click", true)->Subscribe(&uiLogicdownload::OnRowClick, this);
+    return widget;
+}
+
+void uiLogicdownload::ResumeDownload(const RSSData::tRSSItem& item)
+{
+    IOstrel* downloader = m_host.downloader ? m_host.downloader() : nullptr;
+    if (!downloader) return;
+    DownloadTaskInfo task;
+    task.key = item.original_media_url;
+    task.address = item.convert_media_url;
+    task.title = item.title;
+    task.mode = 1;
+    task.quality = 2;
+    task.local_path = plat::utf8_to_utf16(LocalFileName(item.title));
+    if (downloader->AddTask(&task, OSTREL_KIND_USER_VIDEO) == 0) return;
+    RSSData::tRSSItem stored;
+    if (!ReadItem(item.id, stored) || stored.status() == MarkHD) return;
+    stored.set_status(MarkDownloading);
+    m_db->UpdateItem(stored);
+}
+
+LONG uiLogicdownload::OnEvent(void* sender, LONG code, INT_PTR value, INT_PTR extra)
+{
+    if (!sender || !m_db) return 0;
+    if (code == EVT_DOWNLOAD_STATE && value == DOWNLOAD_FINISHED) {
+        SetProgress(*task_of(sender), 100);
+        MarkFinished(*task_of(sender));
+    } else if (code == EVT_DOWNLOAD_PROGRESS) {
+        // The download manager carries the percent beside the byte count.
+        SetProgress(*task_of(sender), int(extra));
+    }
+    return 0;
+}
+
+void uiLogicdownload::SetProgress(const DownloadTaskInfo& task, int percent)
+{
+    CMutexGuard hold(UIRenderMutex());
+    if (m_records.empty()) return;
+    std::list<RSSData::tRSSItem> items;
+    m_db->GetItemByMediaUrl(task.key, &items);
+    for (const RSSData::tRSSItem& item : items) {
+        const int at = PositionOf(item.id);
+        if (at < 0) continue;
+        Record& record = m_records[std::size_t(at)];
+        record.row.percent = percent;
+        m_db->UpdateItemDownloadInfo(record.row);
+        if (record.widget) record.widget->SetRow(record.row);
+    }
+}
+
+// A high-quality download marks its items 1280; a standard one 1024, never
+// lowering an item already downloaded in high quality.
+void uiLogicdownload::MarkFinished(const DownloadTaskInfo& task)
+{
+    CMutexGuard hold(UIRenderMutex());
+    std::list<RSSData::tRSSItem> items;
+    m_db->GetItemByMediaUrl(task.key, &items);
+    for (RSSData::tRSSItem& item : items) {
+        const std::int32_t mark = task.quality == 2 || item.status() == MarkHD ? MarkHD : MarkSD;
+        item.set_status(mark);
+        m_db->UpdateItem(item);
+        const int at = PositionOf(item.id);
+        if (at < 0) continue;
+        Record& record = m_records[std::size_t(at)];
+        record.row.status = UI::wdownloadlistitem::FinishedState;
+        m_db->UpdateItemDownloadInfo(record.row);
+        if (record.widget) {
+            record.widget->SetRow(record.row);
+            record.widget->SetQualityMark(mark);
+        }
+    }
+}
+
+int uiLogicdownload::PositionOf(std::int64_t id) const
+{
+    const auto found = std::find_if(m_records.begin(), m_records.end(), [id](const Record& r) { return r.row.id == id; });
+    return found == m_records.end() ? -1 : int(found - m_records.begin());
+}
+
+int uiLogicdownload::CurrentIndex() const
+{
+    CMutexGuard hold(UIRenderMutex());
+    return m_current;
+}
+
+void uiLogicdownload::FindItemIndex(const RSSData::tRSSItem& item)
+{
+    CMutexGuard hold(UIRenderMutex());
+    m_current = PositionOf(item.id);
+}
+
+void uiLogicdownload::ScrollToCurrent()
+{
+    CMutexGuard hold(UIRenderMutex());
+    if (!m_list || m_current < 0 || m_current >= m_list->GetRowCount()) return;
+    m_list->ScrollRows(m_current - std::max(m_list->GetSelection(), 0));
+}
+
+void uiLogicdownload::ShowItem(const RSSData::tRSSItem* item)
+{
+    if (!item) return;
+    FindItemIndex(*item);
+    ScrollToCurrent();
+    FocusCurrentItem(item);
+}
+
+// The current index is looked up for this item first: a drop names a new
+// item, and the index of the row shown before would select that row instead.
+void uiLogicdownload::FocusCurrentItem(const RSSData::tRSSItem* item)
+{
+    if (!item || !m_db) return;
+    CMutexGuard hold(UIRenderMutex());
+    if (m_pane && m_pane->IsFolded()) {
+        UI::EventArgs click;
+        click.sender = m_pane;
+        m_pane->FireEvent("titlewindow-click", click);
+    }
+    if (m_list) m_list->KeepLayingOut(ScrollFrames);
+    m_current = PositionOf(item->id);
+    if (m_current >= 0) {
+        ScrollToCurrent();
+        return;
+    }
+    ItemDownloadRecord row;
+    row.id = item->id;
+    row.type = QueuedType;
+    if (m_db->InsertItemDownloadInfo(row) != 0) {
+        plat::debug_log("downloads page: the download row of item " + std::to_string(item->id) + " was refused");
+        return;
+    }
+    UI::wdownloadlistitem* widget = AppendRow(row);
+    m_records.push_back({row, widget});
+    m_current = int(m_records.size()) - 1;
+    if (m_list && widget) {
+        m_list->StartFlyIn(widget->GetX(), widget->GetY());
+        m_list->SelectAndScroll(m_current);
+    }
+    ResumeDownload(*item);
+}
+
+bool uiLogicdownload::Neighbour(std::int64_t id, int step, RSSData::tRSSItem& item)
+{
+    std::int64_t neighbour = 0;
+    {
+        CMutexGuard hold(UIRenderMutex());
+        const int at = PositionOf(id);
+        if (at < 0 || at + step < 0 || at + step >= int(m_records.size())) return false;
+        neighbour = m_records[std::size_t(at + step)].row.id;
+    }
+    return ReadItem(neighbour, item);
+}
+
+bool uiLogicdownload::GetPreviousItem(std::int64_t id, RSSData::tRSSItem& item) { return Neighbour(id, -1, item); }
+
+bool uiLogicdownload::GetNextItem(std::int64_t id, RSSData::tRSSItem& item) { return Neighbour(id, 1, item); }
+
+// The remove button: the row collapses and its download row leaves the
+// database; the record goes once the list has dropped the row.
+bool uiLogicdownload::OnRowEvent(UI::EventArgs& e)
+{
+    auto& click = static_cast<UI::ValueEventArgs&>(e);
+    if (click.reserved != UI::RemoveButtonCode) return false;
+    CMutexGuard hold(UIRenderMutex());
+    const int at = int(click.value);
+    if (at < 0 || at >= int(m_records.size())) return false;
+    m_list->RemoveRow(at);
+    m_db->DeleteItemDownloadInfo(m_records[std::size_t(at)].row.id);
+    m_list->LayoutRows();
+    return true;
+}
+
+bool uiLogicdownload::OnRowClick(UI::EventArgs& e)
+{
+    std::int64_t id = 0;
+    {
+        CMutexGuard hold(UIRenderMutex());
+        const auto found = std::find_if(m_records.begin(), m_records.end(),
+                                        [&](const Record& r) { return r.widget == e.sender; });
+        if (found == m_records.end()) return false;
+        id = found->row.id;
+    }
+    RSSData::tRSSItem item;
+    if (ReadItem(id, item) && m_host.play_item) m_host.play_item(item);
+    return false;
+}
+
+// The current index keeps naming the same record: past the removed one it
+// moves up one, on it there is none.
+bool uiLogicdownload::OnRowRemoved(UI::EventArgs& e)
+{
+    CMutexGuard hold(UIRenderMutex());
+    const auto found =
+        std::find_if(m_records.begin(), m_records.end(), [&](const Record& r) { return r.widget == e.sender; });
+    if (found == m_records.end()) return false;
+    const int at = int(found - m_records.begin());
+    m_records.erase(found);
+    if (m_current == at)
+        m_current = -1;
+    else if (m_current > at)
+        --m_current;
+    return true;
+}
+
+bool uiLogicdownload::OpenFolder(UI::EventArgs&)
+{
+    if (m_host.open_folder && m_host.download_folder) m_host.open_folder(m_host.download_folder());
+    return true;
+}
