@@ -6,6 +6,7 @@
 
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "core/controller/LogicCommand.h"
+#include "core/controller/uiLogicState.h"
 #include "core/settings/CAppSettings.h"
 #include "engines/orvane/Orvane.h"
 #include "platform/base/Utf.h"
@@ -42,10 +43,15 @@ void uiLogic::InitDownloadPages()
     uiLogicdownload::Host pages;
     pages.downloader = [this] { return m_downloader; };
     pages.download_folder = [this] { return DownloadFolder(); };
-    // A clicked row plays like a feed item.
+    // A clicked row plays like a feed item. The click comes on the UI thread,
+    // which must never wait for the dispatch lock: the play runs on the logic
+    // thread, and ids 31 and 32 then step through the download pane.
     pages.play_item = [this](const RSSData::tRSSItem& item) {
-        PlayRSSItem(item);
-        SetDownloadListFlag(true);   // ids 31 and 32 now step through the download pane
+        {
+            std::scoped_lock display(m_display->lock);
+            m_display->cursor.item = item;
+        }
+        PostLogicCommand(LogicCommand::PlayCurrentItem, 1, 0);
     };
     pages.open_folder = [](const std::string& folder) { plat::start_detached(plat::desktop_open_command(folder)); };
     m_download_logic = std::make_unique<uiLogicdownload>();

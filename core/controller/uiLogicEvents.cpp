@@ -186,6 +186,7 @@ void uiLogic::OnLogicCommand(UINT code, WPARAM wparam, LPARAM lparam)
         break;
     case LogicCommand::PlayCurrentItem:
         PlayRSSItem(GetPlayListCursor().item);
+        if (wparam == 1) SetDownloadListFlag(true);
         break;
     case LogicCommand::SearchResult:
         if (feeds) feeds->ShowSearchResult(std::move(search));
