@@ -6,7 +6,7 @@
 #include "core/search/CSearchLauncher.h"
 #include "core/updater/CRSSUpdater.h"
 #include "core/controller/tests/FeedWorld.h"
-#include "outside/ostrel/IOstrel.h"
+#include "outside/ostrel/testing/RefusingOstrel.h"
 #include "platform/fs/testing/TempFolder.h"
 #include "platform/window/Cursor.h"
 #include "platform/window/Window.h"
@@ -148,22 +148,10 @@ private:
 };
 
 // What the controller asked of its download manager.
-class OstrelDouble final : public IOstrel {
+class OstrelDouble final : public ostrel_test::RefusingOstrel {
 public:
     BOOL Init(const char* folder, LONG) override { return this->folder = folder, TRUE; }
     void SetMultiSource(BOOL on) override { multi = on; }
-    void SetOnline(BOOL) override {}
-    LONG GetActiveCount() override { return 0; }
-    void AddListener(IBaseEventHandler*) override {}
-    void RemoveListener(IBaseEventHandler*) override {}
-    LONG AddTask(const DownloadTaskInfo*, LONG) override { return OSTREL_FAILURE; }
-    LONG RemoveTask(const DownloadTaskInfo*, const char*) override { return OSTREL_FAILURE; }
-    LONG StopTransfer(const DownloadTaskInfo*, LONG) override { return OSTREL_FAILURE; }
-    LONG MoveTransfer(const DownloadTaskInfo*, LONG, LONGLONG) override { return OSTREL_FAILURE; }
-    IOstrelItemStore* GetItemStore() override { return nullptr; }
-    LONG Start(LONG, const char*, LONG) override { return OSTREL_FAILURE; }
-    LONG Pause(const char*) override { return OSTREL_FAILURE; }
-    LONG Resume(const char*) override { return OSTREL_FAILURE; }
 
     std::string folder;
     std::optional<BOOL> multi;

@@ -8,7 +8,7 @@
 
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "core/search/CSearchLauncher.h"
-#include "outside/ostrel/IOstrel.h"
+#include "outside/ostrel/testing/RefusingOstrel.h"
 #include "platform/window/Window.h"
 #include "prefetch/IPrefechManager.h"
 #include "screens/builder/UIIds.h"
@@ -45,29 +45,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class OstrelDouble final : public IOstrel {
+class OstrelDouble final : public ostrel_test::RefusingOstrel {
 public:
-    BOOL Init(const char*, LONG) override { return TRUE; }
-    void SetMultiSource(BOOL) override {}
     void SetOnline(BOOL online) override
     {
         std::scoped_lock hold(lock);
         online_calls.push_back(online != FALSE);
     }
-    LONG GetActiveCount() override { return 0; }
     void AddListener(IBaseEventHandler* l) override { listener = l; }
     void RemoveListener(IBaseEventHandler* l) override
     {
         if (listener == l) listener = nullptr;
     }
-    LONG AddTask(const DownloadTaskInfo*, LONG) override { return OSTREL_FAILURE; }
-    LONG RemoveTask(const DownloadTaskInfo*, const char*) override { return OSTREL_FAILURE; }
-    LONG StopTransfer(const DownloadTaskInfo*, LONG) override { return OSTREL_FAILURE; }
-    LONG MoveTransfer(const DownloadTaskInfo*, LONG, LONGLONG) override { return OSTREL_FAILURE; }
-    IOstrelItemStore* GetItemStore() override { return nullptr; }
-    LONG Start(LONG, const char*, LONG) override { return OSTREL_FAILURE; }
-    LONG Pause(const char*) override { return OSTREL_FAILURE; }
-    LONG Resume(const char*) override { return OSTREL_FAILURE; }
 
     std::vector<bool> calls()
     {

@@ -10,7 +10,7 @@
 
 #include "components/common/regutil/CUTILregEx.h"
 #include "core/settings/CAppSettings.h"
-#include "outside/ostrel/IOstrel.h"
+#include "outside/ostrel/testing/RefusingOstrel.h"
 #include "platform/fs/testing/ScopedEnvironment.h"
 #include "platform/fs/testing/TempFolder.h"
 #include "prefetch/IPrefechManager.h"
@@ -24,22 +24,9 @@
 
 namespace settings_test {
 
-class OstrelDouble final : public IOstrel {
+class OstrelDouble final : public ostrel_test::RefusingOstrel {
 public:
-    BOOL Init(const char*, LONG) override { return TRUE; }
     void SetMultiSource(BOOL on) override { multi = on; }
-    void SetOnline(BOOL) override {}
-    LONG GetActiveCount() override { return 0; }
-    void AddListener(IBaseEventHandler*) override {}
-    void RemoveListener(IBaseEventHandler*) override {}
-    LONG AddTask(const DownloadTaskInfo*, LONG) override { return OSTREL_FAILURE; }
-    LONG RemoveTask(const DownloadTaskInfo*, const char*) override { return OSTREL_FAILURE; }
-    LONG StopTransfer(const DownloadTaskInfo*, LONG) override { return OSTREL_FAILURE; }
-    LONG MoveTransfer(const DownloadTaskInfo*, LONG, LONGLONG) override { return OSTREL_FAILURE; }
-    IOstrelItemStore* GetItemStore() override { return nullptr; }
-    LONG Start(LONG, const char*, LONG) override { return OSTREL_FAILURE; }
-    LONG Pause(const char*) override { return OSTREL_FAILURE; }
-    LONG Resume(const char*) override { return OSTREL_FAILURE; }
 
     std::optional<BOOL> multi;
 };
