@@ -69,18 +69,6 @@ void click(UI::wrsstreenode& node)
     node.OnMouseDown(press);
 }
 
-// Reads one pixel (0xAARRGGBB) of a render-target surface.
-uint32_t pixel(RenderEngine::backbuffer* canvas, int x, int y)
-{
-    auto* surface = dynamic_cast<RenderEngine::d3dbackbuffer*>(canvas);
-    auto texture = plat::ComPtr<IDirect3DTexture9>::adopt(surface->GetTexture()->GetD3DTexture());
-    D3DLOCKED_RECT locked{};
-    if (FAILED(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY))) return 0;
-    uint32_t value = 0;
-    std::memcpy(&value, static_cast<const char*>(locked.pBits) + y * locked.Pitch + x * 4, 4);
-    texture->UnlockRect(0);
-    return value;
-}
 
 }  // namespace
 
@@ -126,13 +114,13 @@ TEST(MainWindowShot, TheMainWindowWithItsTreeOpenOnAChannel)
     const int chosen_y = int(chosen.UpdateScreenOrigin().y) + 12;
     const int other_y = int(other.UpdateScreenOrigin().y) + 12;
     auto reddish = [&](int y) {
-        const uint32_t p = pixel(canvas.get(), bar_x, y);
+        const uint32_t p = UI::read_pixel(canvas.get(), bar_x, y);
         return int((p >> 16) & 0xFF) > int((p >> 8) & 0xFF) + 20;
     };
     EXPECT_TRUE(reddish(chosen_y));
     EXPECT_TRUE(reddish(int(site.UpdateScreenOrigin().y) + 12));
     EXPECT_FALSE(reddish(other_y));
     // The frames are drawn over the black behind them.
-    EXPECT_NE(pixel(canvas.get(), 300, 12) & 0xFFFFFF, 0u);
-    EXPECT_NE(pixel(canvas.get(), 300, Height - 12) & 0xFFFFFF, 0u);
+    EXPECT_NE(UI::read_pixel(canvas.get(), 300, 12) & 0xFFFFFF, 0u);
+    EXPECT_NE(UI::read_pixel(canvas.get(), 300, Height - 12) & 0xFFFFFF, 0u);
 }

@@ -25,18 +25,6 @@ namespace {
 constexpr int Width = 1024;
 constexpr int Height = 150;
 
-uint32_t pixel(RenderEngine::backbuffer* canvas, int x, int y)
-{
-    auto* surface = dynamic_cast<RenderEngine::d3dbackbuffer*>(canvas);
-    auto texture = plat::ComPtr<IDirect3DTexture9>::adopt(surface->GetTexture()->GetD3DTexture());
-    D3DLOCKED_RECT locked{};
-    if (FAILED(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY))) return 0;
-    uint32_t value = 0;
-    std::memcpy(&value, static_cast<const char*>(locked.pBits) + y * locked.Pitch + x * 4, 4);
-    texture->UnlockRect(0);
-    return value;
-}
-
 bool accent(uint32_t p) { return int((p >> 16) & 0xFF) > int(p & 0xFF) + 40; }
 
 }  // namespace
@@ -84,7 +72,7 @@ TEST(SettingsShot, EveryPageDrawnFromTheSkin)
         for (int t = 0; t < 4; ++t) {
             UI::widget* tab = settings_test::find(*page, tabs[t]);
             const UI::fpoint at = tab->UpdateScreenOrigin();
-            EXPECT_EQ(accent(pixel(canvas.get(), int(at.x + tab->GetWidth()) - 3, int(at.y) + 7)), t == i) << t;
+            EXPECT_EQ(accent(UI::read_pixel(canvas.get(), int(at.x + tab->GetWidth()) - 3, int(at.y) + 7)), t == i) << t;
         }
     }
     // On the general page the stored "Start as full screen." is checked: its box carries the accent.
@@ -98,8 +86,8 @@ TEST(SettingsShot, EveryPageDrawnFromTheSkin)
     int lit = 0, unlit = 0;
     for (int y = 2; y < 14; ++y)
         for (int x = 2; x < 14; ++x) {
-            lit += accent(pixel(canvas.get(), int(box.x) + x, int(box.y) + y));
-            unlit += accent(pixel(canvas.get(), int(empty.x) + x, int(empty.y) + y));
+            lit += accent(UI::read_pixel(canvas.get(), int(box.x) + x, int(box.y) + y));
+            unlit += accent(UI::read_pixel(canvas.get(), int(empty.x) + x, int(empty.y) + y));
         }
     EXPECT_GT(lit, 10);
     EXPECT_EQ(unlit, 0);

@@ -11,6 +11,7 @@
 #include "platform/d3d9/D3DX.h"
 
 #include <cstdio>
+#include <cstring>
 #include <set>
 
 namespace UI {
@@ -133,6 +134,21 @@ bool save_png(RenderEngine::backbuffer* canvas, const char* path)
     auto texture = plat::ComPtr<IDirect3DTexture9>::adopt(surface->GetTexture()->GetD3DTexture());
     const std::u16string wide = plat::utf8_to_utf16(path);
     return texture && SUCCEEDED(D3DXSaveTextureToFileW(wide.c_str(), D3DXIFF_PNG, texture.get(), nullptr));
+}
+
+std::uint32_t read_pixel(RenderEngine::backbuffer* canvas, int x, int y)
+{
+    auto* surface = dynamic_cast<RenderEngine::d3dbackbuffer*>(canvas);
+    if (!surface || !surface->GetTexture())
+        return 0;
+    auto texture = plat::ComPtr<IDirect3DTexture9>::adopt(surface->GetTexture()->GetD3DTexture());
+    D3DLOCKED_RECT locked{};
+    if (!texture || FAILED(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY)))
+        return 0;
+    std::uint32_t value = 0;
+    std::memcpy(&value, static_cast<const char*>(locked.pBits) + y * locked.Pitch + x * 4, 4);
+    texture->UnlockRect(0);
+    return value;
 }
 
 }

@@ -12,6 +12,7 @@
 
 #include "platform/com/ComPtr.h"
 
+#include <cstdint>
 #include <string>
 
 struct IDirect3DDevice9;
@@ -88,5 +89,7 @@ private:
 
 // Writes a render-target surface as PNG; false when it has no texture or cannot be written.
 bool save_png(RenderEngine::backbuffer* surface, const char* path);
+// One pixel (0xAARRGGBB) of a drawn surface; 0 when it cannot be read.
+std::uint32_t read_pixel(RenderEngine::backbuffer* surface, int x, int y);
 
 }
