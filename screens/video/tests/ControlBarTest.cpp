@@ -219,6 +219,25 @@ TEST(wcontrolbar, TheSeekBarIsEmptyWhileNothingPlays)
     EXPECT_FALSE(s.bar->PauseButton()->IsVisible());
 }
 
+// The favourite toggle draws the picture of its state alone (both states are
+// parts of one skin strip).
+TEST(wcontrolbar, TheFavouriteToggleShowsOnePicture)
+{
+    BarScene s;
+    widget* pressed = s.bar->FavoriteToggle()->FindChild("wimage-addtofavorite-pressed");
+    widget* normal = s.bar->FavoriteToggle()->FindChild("wimage-addtofavorite-normal");
+    ASSERT_TRUE(pressed && normal);
+    for (const bool favourite : {false, true, false}) {
+        SCOPED_TRACE(favourite);
+        s.bar->SetFavorite(favourite);
+        s.scene.render().ops.clear();
+        s.root.Draw();
+        EXPECT_EQ(test::draws_of(s.scene.render(), "btnaddfavorite"), 1);
+        EXPECT_EQ(pressed->IsVisible(), favourite);
+        EXPECT_EQ(normal->IsVisible(), !favourite);
+    }
+}
+
 TEST(wcontrolbar, TimeFormat)
 {
     const struct {
