@@ -219,14 +219,11 @@ void caret(cairo_t* cr, double w, double h, ButtonState)
     cairo_fill(cr);
 }
 
+// No rule across it: the tree's rows start at its top, and a rule in the
+// stretched middle ran through whichever row it landed on.
 void sidebar(cairo_t* cr, double w, double h, Rgb top, Rgb bottom)
 {
     panel(cr, 0, 0, w, h, 6, top, bottom, dark_line);
-    cairo_move_to(cr, 8, 30.5);
-    cairo_line_to(cr, w - 8, 30.5);
-    set_colour(cr, dark_line);
-    cairo_set_line_width(cr, 1);
-    cairo_stroke(cr);
 }
 
 Recipe drawn(std::string_view file, int w, int h, void (*draw)(cairo_t*, double, double, ButtonState))
