@@ -273,7 +273,12 @@ const std::vector<Recipe>& recipes()
         bar("Timeline.png", 40, 6, accent_soft, accent),
         surface("RightSidebar.png", 64, 28, 4, dark_high, dark, dark_line),
         surface("PlayPanelBg.png", 360, 92, 10, rgb(0x2a2a2a), dark_low, dark_line),
-        bar("progressBg.png", 40, 6, clear, dark_high),
+        // The seek track lies over the buffered ranges: see-through, so they show.
+        {"progressBg.png", 40, 6, [](cairo_t* cr, double w, double h, ButtonState) {
+             rounded_rect(cr, 0, 0, w, h, h / 2);
+             cairo_set_source_rgba(cr, 1, 1, 1, 0.09);
+             cairo_fill(cr);
+         }},
         {"Video_Focus.png", 64, 48, [](cairo_t* cr, double w, double h, ButtonState) { thumbnail(cr, w, h, true); }},
         {"Video_normal.png", 64, 48, [](cairo_t* cr, double w, double h, ButtonState) { thumbnail(cr, w, h, false); }},
         icon("Add.png", 11, 11, Glyph::Plus, rgb(0x3a3a3a)),
@@ -292,7 +297,12 @@ const std::vector<Recipe>& recipes()
         icon("Prefetch_on.png", 12, 12, Glyph::PrefetchOn, accent),
         icon("Prefetch_Finished.png", 12, 12, Glyph::PrefetchDone, rgb(0x7fae6e)),
         icon("RecentViewed.png", 16, 16, Glyph::Clock, glyph),
-        icon("Buffer.png", 32, 32, Glyph::Stack, accent),
+        // The fill of a buffered range, stretched over each range as it arrives.
+        {"Buffer.png", 8, 8, [](cairo_t* cr, double w, double h, ButtonState) {
+             cairo_rectangle(cr, 0, 0, w, h);
+             set_colour(cr, rgb(0x6a6a6a));
+             cairo_fill(cr);
+         }},
         drawn("offlineBg.png", 160, 120, offline),
         drawn("MenuBG.png", 160, 24, menu_background),
         drawn("Tutorial.png", 400, 300, welcome),

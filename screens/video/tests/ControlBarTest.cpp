@@ -81,6 +81,12 @@ struct DrawnBar {
         root.Draw();
         RenderEngine::PopRenderTarget();
     }
+    // The seek bar's pixel at that share of its length, in its middle row.
+    uint32_t track_pixel(float share)
+    {
+        const fpoint at = bar->PositionSlider()->GetScreenOrigin();
+        return read_pixel(canvas.get(), int(at.x + 309 * share), int(at.y) + 3);
+    }
     // Pixels of the seek bar in the accent's warm hue (the played part's mark).
     int played_pixels()
     {
@@ -236,6 +242,19 @@ TEST(wcontrolbar, TheFavouriteToggleShowsOnePicture)
         EXPECT_EQ(pressed->IsVisible(), favourite);
         EXPECT_EQ(normal->IsVisible(), !favourite);
     }
+}
+
+// The downloaded part lies under the seek track and shows through it.
+TEST(wcontrolbar, TheBufferedRangeShowsUnderTheSeekBar)
+{
+    DrawnBar s;
+    s.draw();
+    const uint32_t empty = s.track_pixel(0.25f);
+    s.bar->SetBufferRange(0, 50, 100);
+    s.draw();
+    auto grey = [](uint32_t p) { return int(p >> 8 & 0xFF); };
+    EXPECT_GT(grey(s.track_pixel(0.25f)), grey(empty) + 30) << "inside the range";
+    EXPECT_EQ(s.track_pixel(0.75f), empty) << "past the range";
 }
 
 TEST(wcontrolbar, TimeFormat)
