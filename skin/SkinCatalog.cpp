@@ -203,13 +203,17 @@ void welcome(cairo_t* cr, double w, double h, ButtonState)
     }
 }
 
+// A wash that dims a row whose item cannot play now. The row stretches it
+// over its whole page, so it holds nothing a stretch would distort, and the
+// item stays readable beneath it.
 void offline(cairo_t* cr, double w, double h, ButtonState)
 {
-    panel(cr, 0, 0, w, h, 6, dark, dark_low, dark_line);
-    draw_glyph(cr, Glyph::Unplugged, w / 2 - 20, h / 2 - 24, 40, 40, glyph_dim);
-    cairo_rectangle(cr, w / 2 - 30, h / 2 + 24, 60, 3);
+    rounded_rect(cr, 0.5, 0.5, w - 1, h - 1, 6);
+    cairo_set_source_rgba(cr, 0.07, 0.07, 0.07, 0.62);
+    cairo_fill_preserve(cr);
     set_colour(cr, dark_line);
-    cairo_fill(cr);
+    cairo_set_line_width(cr, 1);
+    cairo_stroke(cr);
 }
 
 void caret(cairo_t* cr, double w, double h, ButtonState)
