@@ -183,9 +183,12 @@ std::size_t colours(const ProgramPlayer& p)
 TEST(ProgramPlay, SoundAloneShowsTheEffectMovingInTheVideoWindow)
 {
     ProgramPlayer p;
-    // 440 Hz moves two thirds of a period from one frame's position to the next.
-    const std::string tone = p.make_file("Evening tone.wav", "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=3 "
-                                                             "-ac 2 -c:a pcm_s16le");
+    // A chord that swells and fades: the picture moves from one frame's
+    // position to the next (a tone of a whole number of periods a frame would stand).
+    const std::string tone =
+        p.make_file("Evening chord.wav", "-f lavfi -i \"aevalsrc=(0.45*sin(2*PI*440*t)+0.25*sin(2*PI*554*t)+"
+                                         "0.2*sin(2*PI*659*t))*(0.55+0.45*sin(2*PI*0.8*t)):s=44100:d=3\" "
+                                         "-ac 2 -c:a pcm_s16le");
     ASSERT_TRUE(p.logic->PlayFile(plat::utf8_to_utf16(tone)));
     EXPECT_EQ(p.layers.Layer()->GetClockMode(), uiVideoLayer::ClockVisualization);
     p.video->ShowVideo();
