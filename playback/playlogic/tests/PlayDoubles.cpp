@@ -78,6 +78,8 @@ LONG RecordingControl::SendCommand(LONG code, void* data, LONG*, DWORD)
         c.pointer = data;
         break;
     case CMD_REMOVE_LISTENER:
+        // As the real controller: a listener's removal waits for a call made to it.
+        if (m_opener.joinable()) m_opener.join();
         if (m_listener == data) m_listener = nullptr;
         c.pointer = data;
         break;
