@@ -32,9 +32,12 @@ struct WindowTable {
     std::map<HWND, PresentWindowState*> windows;   // guarded by lock
 };
 
+// Never destroyed: the process may end with exit() while windows live and other
+// threads present (Xlib calls it from inside the pump); the windows' records in
+// Window.cpp, which are not destroyed either, must find this table whole then.
 WindowTable& window_table()
 {
-    static WindowTable table;
+    static WindowTable& table = *new WindowTable;
     return table;
 }
 
