@@ -40,10 +40,15 @@ int end_on_lost_display(Display*) noexcept
 
 }
 
-void watch_display_connection()
+void prepare_x11()
 {
     const char* driver = SDL_GetCurrentVideoDriver();
     if (driver == nullptr || std::strcmp(driver, "x11") != 0) return;
+    // Frames are drawn on the CPU, so the window's surface is the X server's
+    // shared image rather than a GL texture: the GL path adds a driver and its
+    // threads for nothing, and Mesa's GLX crashes on the replies a dead server
+    // never sends, before Xlib can tell the handler below.
+    SDL_SetHintWithPriority(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0", SDL_HINT_DEFAULT);
     // SDL put its own handler in place when its video started; it ends in Xlib's.
     XSetErrorHandler(report_refused_request);
     XSetIOErrorHandler(end_on_lost_display);

@@ -5,11 +5,12 @@
 
 namespace plat {
 
-// After SDL's video has started (UI thread). When SDL speaks X11: a refused
-// request is written to the debug output and the program goes on (a window
-// another client destroyed is named in many requests no one can guard); a lost
-// connection to the server is written there and ends the process at once with
-// exit code 1, running no destructors.
-void watch_display_connection();
+// After SDL's video has started, before a window shows a frame (UI thread).
+// When SDL speaks X11: windows show frames through the server's shared images,
+// not GL; a refused request is written to the debug output and the program goes
+// on (a window another client destroyed is named in requests no one can guard);
+// a lost connection to the server is written there and ends the process at once
+// with exit code 1, running no destructors.
+void prepare_x11();
 
 }

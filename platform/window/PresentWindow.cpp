@@ -69,7 +69,7 @@ bool start_video(std::string& reason)
         reason = SDL_GetError();
         return false;
     }
-    watch_display_connection();
+    prepare_x11();
     return true;
 }
 

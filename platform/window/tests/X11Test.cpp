@@ -6,6 +6,7 @@
 #include "platform/base/DebugLog.h"
 #include "platform/sync/Thread.h"
 #include "platform/window/Clipboard.h"
+#include "platform/window/PresentWindow.h"
 
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros (None, Bool) would break its headers.
@@ -14,7 +15,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include <sys/socket.h>
 
@@ -165,18 +168,29 @@ TEST_F(X11, AWindowAnotherClientDestroyedIsNoReasonToEnd)
     EXPECT_STREQ(still.get(), "kept");
 }
 
-// The X server went away (the session died): the process ends at once with 1
-// and says why in the debug output, rather than running its static destructors
-// under the threads that still draw.
+// The X server went away (the session died) while a frame waits to be shown:
+// the process ends at once with 1 and says why in the debug output, rather than
+// crashing in a graphics library or running its static destructors under the
+// threads that still draw.
 TEST_F(X11, ALostDisplayEndsTheProcessAtOnce)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     setenv("STRIMO_DEBUG_LOG", "-", 1);
     EXPECT_EXIT(
         {
-            shutdown(ConnectionNumber(x11_info().info.x11.display), SHUT_RDWR);
-            SetTimer(m_hwnd, 5, 10, nullptr);
-            for (;;) pump_until(WM_TIMER);
+            auto window = plat::PresentWindow::create("shown", 64, 48);
+            SDL_ShowWindow(window->sdl_window());
+            const int connection = ConnectionNumber(x11_info().info.x11.display);
+            std::vector<std::uint32_t> pixels(16, 0xff336699u);
+            // Resized each time, so each show makes the window's surface again, as after a resize.
+            for (int i = 0;; ++i) {
+                if (i == 20) shutdown(connection, SHUT_RDWR);
+                SDL_SetWindowSize(window->sdl_window(), 64 + i % 7, 48 + i % 5);
+                window->resize(64 + i % 7, 48 + i % 5);
+                plat::present_frame(window->hwnd(), plat::FrameView{pixels.data(), 4, 4, 4}, RECT{0, 0, 4, 4},
+                                    RECT{0, 0, 4, 4});
+                window->show_pending_frame();
+            }
         },
         ::testing::ExitedWithCode(1), "connection to the X server is lost");
     unsetenv("STRIMO_DEBUG_LOG");
