@@ -16,6 +16,7 @@
 #include "core/controller/uilogicwrsswindow.h"
 #include "core/updater/IRSSUpdateListener.h"
 #include "screens/feedlist/feedlistLogic.h"
+#include "screens/settings/settingsLogic.h"
 #include "screens/video/uiPlayerLogic.h"
 #include "toolkit/uimgr/uiMgr.h"
 
@@ -90,7 +91,8 @@ class uiLogic final : public uiLogicTarget,
                       public IRSSUpdateListener,
                       public IDataActionListener,
                       public uiLogicHooks,
-                      public feedlistLogic {
+                      public feedlistLogic,
+                      public settingsLogic {
 public:
     // Null before construction and after destruction.
     static uiLogic* Instance();
@@ -112,13 +114,13 @@ public:
 
     // False, with the payload freed, when the logic thread has ended.
     bool PostLogicCommand(UINT code, WPARAM wparam, LPARAM lparam);
-    bool PostUICommand(int id) { return PostLogicCommand(0, WPARAM(id), 0); }
+    bool PostUICommand(int id) override { return PostLogicCommand(0, WPARAM(id), 0); }
     // A UI command on the calling thread (the start-up's full screen).
     void RunUICommand(int id);
 
-    IOstrel* GetDownloader() const { return m_downloader; }
-    IPrefechManager* GetPrefetchManager() const { return m_prefetch; }
-    CRSSUpdater* GetUpdater() const { return m_updater.get(); }
+    IOstrel* GetDownloader() const override { return m_downloader; }
+    IPrefechManager* GetPrefetchManager() const override { return m_prefetch; }
+    CRSSUpdater* GetUpdater() const override { return m_updater.get(); }
     CSearchLauncher* GetSearch() const { return m_search.get(); }
     int GetVolume() const { return m_volume; }
     // 0 idle, 1 playing, 2 paused, 3 the third play-state event.
@@ -170,6 +172,12 @@ public:
     // With the high-definition-only switch the settings keep.
     bool MatchesQualityFilter(const RSSData::tRSSItem& item) const override;
     void SetHighDefinitionOnly(HighDefinitionOnly on) { m_hd_only = on == HighDefinitionOnly::Yes; }
+    // settingsLogic: the settings window's "I prefer high quality video."
+    void SetHighQuality(bool on) override { SetHighDefinitionOnly(on ? HighDefinitionOnly::Yes : HighDefinitionOnly::No); }
+    // Each row of the feed list takes its item's stored status again and is
+    // shown by the filter (playable, its prefetched icon); the count of rows.
+    // On the UI thread.
+    int RefreshItemQualityMarks() override;
     // Read by the play logic when a feed item plays.
     bool IsHighDefinitionOnly() const { return m_hd_only; }
     void OnRSSItemMouseDown(wrsslistitem* row, MouseEventArgs& e) override;
@@ -234,6 +242,7 @@ private:
 
     void OnLogicCommand(UINT code, WPARAM wparam, LPARAM lparam) override;
     void connect_screens(bool on);
+    void connect_settings(bool on);
     void open_database();
     void start_prefetch(bool enabled, bool favourites);
     void start_updater(DWORD minutes, DWORD items);
@@ -251,6 +260,7 @@ private:
     void step_play_list(int delta);
     bool read_cursor_page(PlayListCursor& cursor);
     void open_members_page();
+    void browse_settings_folder(int id);
     void search();
     void remove_shown_channel();
     void empty_shown_list();

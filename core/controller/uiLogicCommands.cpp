@@ -11,9 +11,11 @@
 #include "core/search/CSearchLauncher.h"
 #include "platform/fs/Process.h"
 #include "platform/window/Window.h"
+#include "playback/downloads/uiLogicdownload.h"
 #include "prefetch/IPrefechManager.h"
 #include "screens/feedlist/wrsslist.h"
 #include "screens/feedlist/wrsslistitem.h"
+#include "screens/settings/wsettingpage.h"
 #include "screens/video/wcontrolbar.h"
 #include "toolkit/widgets/CMutexGuard.h"
 
@@ -94,7 +96,7 @@ void uiLogic::on_ui_command(int id)
     case 33: if (m_play_logic) m_play_logic->StopPlay(); break;
     case 34: if (m_play_logic) m_play_logic->Play(); break;
     case 35: if (m_play_logic) m_play_logic->Pause(); break;
-    case 39: case 40: if (m_parts.settings_command) m_parts.settings_command(id); break;
+    case 39: case 40: browse_settings_folder(id); break;
     case 41: if (m_play_logic && (GetPlayState() & 2)) m_play_logic->Replay(); break;
     case 58: SetVolume(m_volume + 10); break;
     case 59: SetVolume(m_volume - 10); break;
@@ -122,6 +124,19 @@ void uiLogic::on_ui_command(int id)
         const int group = std::max(1, feeds->PageButtonsPerGroup());
         open_page(id - Ids::FirstPageButton + feeds->ShownList().page / group * group);
     }
+}
+
+// The chooser waits for the user here, on the logic thread, holding no widget
+// lock: the window keeps drawing, and the field's text has a lock of its own.
+void uiLogic::browse_settings_folder(int id)
+{
+    wsettingpage* settings = nullptr;
+    {
+        CMutexGuard widgets(UIRenderMutex());
+        settings = dynamic_cast<wsettingpage*>(by_id(Ids::Settings));
+    }
+    if (settings)
+        settings->BrowseFolder(id);
 }
 
 void uiLogic::search()
@@ -250,11 +265,11 @@ bool uiLogic::read_cursor_page(PlayListCursor& cursor)
 
 void uiLogic::step_play_list(int delta)
 {
-    if (m_download_list && m_parts.download_list) {
+    if (m_download_list && m_download_logic) {
         RSSData::tRSSItem next;
         const std::int64_t current = GetPlayListCursor().item.id;
-        const bool found = delta < 0 ? m_parts.download_list->GetPreviousItem(current, next)
-                                     : m_parts.download_list->GetNextItem(current, next);
+        const bool found = delta < 0 ? m_download_logic->GetPreviousItem(current, next)
+                                     : m_download_logic->GetNextItem(current, next);
         if (found) {
             PlayRSSItem(next);
             m_download_list = true;
@@ -336,13 +351,16 @@ void uiLogic::on_row_part(int row, int part)
     bool removed = false;
     switch (part) {
     case DownloadCode: {
-        CMutexGuard widgets(UIRenderMutex());
-        if (list.kind == 3 && list.channel < 0)
-            write_marks(item);
-        grab_thumbnail(*r, item);
-        set_drag_picture(item, true);
-        if (m_parts.download_list)
-            m_parts.download_list->ShowItem(item);
+        {
+            CMutexGuard widgets(UIRenderMutex());
+            if (list.kind == 3 && list.channel < 0)
+                write_marks(item);
+            grab_thumbnail(*r, item);
+            set_drag_picture(item, true);
+        }
+        // The downloads page takes the widget lock itself and may start the download.
+        if (m_download_logic)
+            m_download_logic->ShowItem(&item);
         return;
     }
     case RemoveCode:
