@@ -32,6 +32,7 @@
 
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <list>
 #include <mutex>
 #include <string>
@@ -559,6 +560,32 @@ TEST_F(ControllerSettings, EachPagesApplyReachesThePartsThatUseIt)
     click_select("wselectbtn_enableprefetch");
     click_button("wbtn-apply-setting");
     EXPECT_EQ(prefetch.calls, "pause favourites(0) ") << "unticking prefetch clears the favourites box";
+}
+
+// Clean clears every stored status; the rows shown follow it at once.
+TEST_F(ControllerSettings, CleanLeavesTheRowsShowingTheirStoredMarks)
+{
+    show_page(0);
+    const auto icon_shown = [&](int row) {
+        const UI::widget* icon = settings_test::find(*feed_list.GetItem(row), "wimage-prefetched");
+        return icon && icon->IsVisible();
+    };
+    EXPECT_EQ(controller->RefreshItemQualityMarks(), 25);
+    EXPECT_TRUE(icon_shown(3)) << "a high-quality item";
+    EXPECT_FALSE(icon_shown(1)) << "an item without a quality mark";
+
+    const std::string cache = rig.home / "cache";
+    std::filesystem::create_directories(cache);
+    { std::ofstream(cache + "/piece.bin") << "cached"; }
+    rig.settings.SetPath(1, plat::utf8_to_utf16(cache).c_str());
+    click_button("wbtn-clearcache-setting");
+    EXPECT_FALSE(std::filesystem::exists(cache + "/piece.bin"));
+    for (const int row : {0, 3, 24}) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(feed_list.GetItem(row)->GetItem().status(), 0);
+        EXPECT_FALSE(feed_list.GetItem(row)->IsPlayable());
+        EXPECT_FALSE(icon_shown(row));
+    }
 }
 
 // The folder buttons post 39 and 40; the logic thread opens the chooser for the page.
