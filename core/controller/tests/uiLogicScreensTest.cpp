@@ -23,6 +23,7 @@
 #include "toolkit/genericlist/wtlist.h"
 #include "toolkit/genericlist/wtlistitem.h"
 #include "screens/video/videoplaywindow.h"
+#include "screens/video/videoposition.h"
 #include "screens/video/wcontrolbar.h"
 #include "toolkit/uimgr/uiMgr.h"
 #include "toolkit/widgets/WidgetRegistry.h"
@@ -395,6 +396,51 @@ TEST_F(ControllerScreens, AutoHideArmsInFullScreenVideoAndLetsGoElsewhere)
     EXPECT_EQ(bar->GetAnimationFlags(), 0x500202);
     EXPECT_EQ(UI::GetWidgetById(96)->GetAnimationFlags(), 0x500240);
     EXPECT_EQ(UI::uiMgr::Instance().GetFrame(UI::uiMgr::Frame::Top)->GetAnimationFlags(), 0x500204);
+}
+
+// The wheel zooms the centred video by 80 pixels a notch (the wheel up
+// grows it), from 204 up to what the client area holds at the video's ratio
+// (1024 x 576 here: 588 with the frame); beyond either end nothing changes.
+TEST_F(ControllerScreens, TheWheelZoomStaysWithinItsBounds)
+{
+    UI::videoplaywindow* video = dynamic_cast<UI::videoplaywindow*>(UI::uiMgr::Instance().GetVideoWindow());
+    ASSERT_NE(video, nullptr);
+    ASSERT_EQ(video->CurrentState(), UI::vpsCenter);
+    ASSERT_EQ(video->GetParent()->GetHeight(), 576);
+    video->Show(true);
+    video->Geometry().aspect = 16.0f / 9.0f;
+    constexpr float Refused = -1;
+    const struct {
+        const char* what;
+        DWORD mode;
+        int view;
+        float height;
+        int delta;
+        float zoomed;   // the height asked for, or Refused
+    } cases[] = {
+        {"a notch up grows it", UI::DisplayMode::PlayVideo, UI::ViewState::SmallWindow, 300, -120, 380},
+        {"a notch down shrinks it", UI::DisplayMode::PlayVideo, UI::ViewState::SmallWindow, 300, 120, 220},
+        {"two notches at once", UI::DisplayMode::PlayVideo, UI::ViewState::SmallWindow, 300, -240, 460},
+        {"down to the smallest", UI::DisplayMode::PlayVideo, UI::ViewState::SmallWindow, 284, 120, 204},
+        {"below the smallest", UI::DisplayMode::PlayVideo, UI::ViewState::SmallWindow, 283, 120, Refused},
+        {"up to the largest", UI::DisplayMode::PlayVideo, UI::ViewState::SmallWindow, 508, -120, 588},
+        {"beyond the largest", UI::DisplayMode::PlayVideo, UI::ViewState::SmallWindow, 509, -120, Refused},
+        {"less than a notch", UI::DisplayMode::PlayVideo, UI::ViewState::SmallWindow, 300, 60, 300},
+        {"the feeds are shown", UI::DisplayMode::Both, UI::ViewState::SmallWindow, 300, -120, Refused},
+        {"the video fills the screen", UI::DisplayMode::PlayVideo, UI::ViewState::FullScreen, 300, -120, Refused},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        controller->SetDisplayMode(c.mode);
+        controller->SetVideoViewState(c.view);
+        video->SetSize(UI::WidthForHeight(c.height, 16.0f / 9.0f), c.height);
+        video->Geometry().target_width = Refused;
+        EXPECT_TRUE(controller->OnMouseWheel(c.delta, 500, 300)) << "the wheel is always taken";
+        if (c.zoomed == Refused)
+            EXPECT_EQ(video->Geometry().target_width, Refused);
+        else   // the width follows the video's ratio
+            EXPECT_FLOAT_EQ(video->Geometry().target_width, UI::WidthForHeight(c.zoomed, 16.0f / 9.0f));
+    }
 }
 
 TEST_F(ControllerScreens, TheSettingsButtonSlidesTheSettingsWindowInAndOut)

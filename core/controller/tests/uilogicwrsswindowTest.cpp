@@ -6,6 +6,10 @@
 
 #include "core/controller/uiLogic.h"
 
+#include "core/controller/LogicCommand.h"
+#include "playback/devicesync/uiLogicsyncdevice.h"
+#include "playback/downloads/uiLogicdownload.h"
+
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "core/search/CSearchLauncher.h"
 #include "outside/ostrel/testing/RefusingOstrel.h"
@@ -34,6 +38,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -429,6 +434,139 @@ TEST(FeedWindow, ThePromptBoxesStoreWhetherToAskAgain)
 
         box->OnMouseUp(press);
         EXPECT_EQ(w.window.settings.GetMetric(b.setting), 1);
+    }
+}
+
+namespace {
+
+// A widget whose end on the logic thread says every command posted before it has run.
+class CommandsRun final : public UI::widget {
+public:
+    explicit CommandsRun(std::promise<void>& done) : UI::widget("commands-run"), m_done(done) {}
+    ~CommandsRun() override { m_done.set_value(); }
+
+private:
+    std::promise<void>& m_done;
+};
+
+void settle(UI::uiLogic& controller)
+{
+    std::promise<void> done;
+    auto run = done.get_future();
+    ASSERT_TRUE(controller.PostLogicCommand(LogicCommand::DeleteWidget, WPARAM(new CommandsRun(done)), 0));
+    ASSERT_EQ(run.wait_for(30s), std::future_status::ready);
+}
+
+// A tree node's click, as the node fires it once its fold has run.
+void node_clicked(UI::wrsstreenode& node)
+{
+    UI::ValueEventArgs clicked;
+    clicked.sender = &node;
+    clicked.value = static_cast<intptr_t>(node.GetId());
+    node.FireEvent("treenode_clicked", clicked);
+}
+
+// Counts the database's notices of updated download rows of one item.
+class DownloadRowUpdates final : public IDataActionListener {
+public:
+    explicit DownloadRowUpdates(std::int64_t item) : m_item(item) { CRSSDBMgr::Instance().AddListener(this); }
+    ~DownloadRowUpdates() { CRSSDBMgr::Instance().RemoveListener(this); }
+    int OnBeforeDataAction(int, int, std::int64_t, int) override { return 0; }
+    void OnDataAction(int action, int kind, std::int64_t id, int) override
+    {
+        if (action == DataAction::Update && kind == DataKind::ItemDownloadInfo && id == m_item) ++count;
+    }
+
+    std::atomic<int> count{0};
+
+private:
+    std::int64_t m_item;
+};
+
+}  // namespace
+
+// The tree opens a channel through the logic thread; the back buttons (74,
+// 86) return through the lists opened before, then stay.
+TEST(FeedWindow, ATreeClickOpensAChannelAndTheBackStepsReturn)
+{
+    UI::uiLogic::SubscribeEvents();
+    FeedWindow w;
+    const std::int64_t popular = w.channel_titled("popular"), rated = w.channel_titled("Top Rated"),
+                       discussed = w.channel_titled("Most Discussed");
+    w.add_items(rated, 3);
+    ASSERT_EQ(w.feed().GetChannel(), popular);
+    UI::wrsstreenode& site = *w.tree().FindChild("YouTube Video", nullptr);
+    const struct {
+        const char* what;
+        std::int64_t click;   // a channel's node, or 0: the command
+        int command;
+        std::int64_t shown;
+    } steps[] = {
+        {"open Top Rated", rated, 0, rated},
+        {"open Most Discussed", discussed, 0, discussed},
+        {"back (74)", 0, 74, rated},
+        {"back (86)", 0, 86, popular},
+        {"nothing before the start page", 0, 74, popular},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.what);
+        if (s.click) {
+            UI::wrsstreenode* node = site.FindChild(nullptr, &s.click);
+            ASSERT_NE(node, nullptr);
+            node_clicked(*node);
+        } else {
+            w.controller->PostUICommand(s.command);
+        }
+        settle(*w.controller);
+        EXPECT_EQ(w.feed().GetChannel(), s.shown);
+    }
+    EXPECT_EQ(w.list().GetItemCount(), 0) << "the start page has no items yet";
+}
+
+// The feed window is the download manager's one listener: each event reaches
+// the downloads page and the device page once, through it.
+TEST(FeedWindow, ADownloadEventReachesEachPageOnce)
+{
+    FeedWindow w;
+    ASSERT_NE(w.controller->GetDownloadLogic(), nullptr);
+    ASSERT_NE(w.controller->GetSyncLogic(), nullptr);
+    ASSERT_EQ(w.downloader.listener, &w.feed());
+    const std::int64_t channel = w.channel_titled("Top Rated");
+    // Two items of one address: a failed download takes one off the device queue per delivery.
+    std::list<RSSData::tRSSChannel> found;
+    w.db().GetChannels(channel, &found);
+    ASSERT_EQ(found.size(), 1u);
+    std::vector<RSSData::tRSSItem> twins(2);
+    for (std::size_t i = 0; i < twins.size(); ++i) {
+        twins[i].channel_id = channel;
+        twins[i].folder_id = found.front().folder_id();
+        twins[i].title = "twin " + std::to_string(i);
+        twins[i].link = "http://127.0.0.1/twin/" + std::to_string(i);
+        twins[i].original_media_url = "http://127.0.0.1/media/twin";
+        ASSERT_EQ(w.db().InsertItem(&twins[i]), 0);
+    }
+    w.controller->GetDownloadLogic()->FocusCurrentItem(&twins[0]);
+    for (const auto& twin : twins) w.controller->GetSyncLogic()->AddVideo(twin);
+    ASSERT_EQ(w.controller->GetSyncLogic()->QueuedIds(), (std::vector<std::int64_t>{twins[0].id, twins[1].id}));
+
+    DownloadTaskInfo task;
+    task.key = "http://127.0.0.1/media/twin";
+    const struct {
+        const char* what;
+        LONG code, state;
+        INT_PTR percent;
+        int row_updates;
+        std::vector<std::int64_t> queued;
+    } events[] = {
+        {"progress: the download row stores it", EVT_DOWNLOAD_PROGRESS, 0, 40, 1, {twins[0].id, twins[1].id}},
+        {"failed: the device queue moves on", EVT_DOWNLOAD_STATE, DOWNLOAD_FAILED, 0, 0, {twins[1].id}},
+    };
+    for (const auto& e : events) {
+        SCOPED_TRACE(e.what);
+        DownloadRowUpdates updates(twins[0].id);
+        w.downloader.listener->OnEvent(&task, e.code, e.state, e.percent);
+        EXPECT_EQ(updates.count.load(), e.row_updates);
+        EXPECT_EQ(w.controller->GetSyncLogic()->QueuedIds(), e.queued);
     }
 }
 
