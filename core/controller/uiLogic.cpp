@@ -208,6 +208,9 @@ void uiLogic::start_updater(DWORD minutes, DWORD items)
     if (!m_updater)
         return;
     m_updater->AddListener(this);
+    // A start page with nothing stored yet waits under the loading mark.
+    if (const FeedListState start = m_parts.feed_window->ShownList(); start.channel >= 0 && start.page_count == 0)
+        await_channel(start.channel);
     m_updater->Start();
     m_updater->RequestAll();
 }

@@ -256,6 +256,11 @@ private:
     void refill_page(const FeedListState& list);
     void on_data_action_result(WPARAM kind, LPARAM value);
     void open_page(int page);
+    void open_list(const FeedListState& list, int page);
+    enum class Fetch { Allowed, Done };
+    void show_opened(int kind, bool filled, Fetch fetch);
+    bool await_channel(std::int64_t channel);
+    void show_updated_channel(std::int64_t channel);
     void step_page(int delta);
     void step_play_list(int delta);
     bool read_cursor_page(PlayListCursor& cursor);
@@ -298,6 +303,8 @@ private:
     std::atomic<bool> m_repeat{false};
     std::atomic<bool> m_download_list{false};
     std::atomic<bool> m_hd_only{false};
+    // The channel the feed view waits for under the loading mark; -1 none.
+    std::atomic<std::int64_t> m_pending_channel{-1};
     std::atomic<float> m_aspect{16.0f / 9.0f};
     bool m_paused_by_tray{false};                  // UI thread only
     int m_play_kind{0};                            // under the dispatch lock

@@ -9,6 +9,7 @@
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "core/app/MainWindowMessages.h"
 #include "core/search/CSearchLauncher.h"
+#include "core/updater/CRSSUpdater.h"
 #include "platform/fs/Process.h"
 #include "platform/window/Window.h"
 #include "playback/downloads/uiLogicdownload.h"
@@ -16,6 +17,7 @@
 #include "screens/feedlist/wrsslist.h"
 #include "screens/feedlist/wrsslistitem.h"
 #include "screens/settings/wsettingpage.h"
+#include "screens/warning/warningpageMgr.h"
 #include "screens/video/wcontrolbar.h"
 #include "toolkit/widgets/CMutexGuard.h"
 
@@ -217,7 +219,14 @@ void uiLogic::open_page(int page)
     uiLogicFeedWindow* feeds = m_parts.feed_window;
     if (!feeds)
         return;
-    const FeedListState list = feeds->ShownList();
+    open_list(feeds->ShownList(), page);
+}
+
+// Opening a list: the loading mark while the feed window fills the page, then
+// the list, or the list kind's warning page when there is nothing to show.
+void uiLogic::open_list(const FeedListState& list, int page)
+{
+    uiLogicFeedWindow* feeds = m_parts.feed_window;
     {
         CMutexGuard widgets(UIRenderMutex());
         show(Ids::ItemListArea, false);
@@ -225,14 +234,61 @@ void uiLogic::open_page(int page)
         show(Ids::Loading, true);
     }
     switch_view_to_feeds();
-    const bool filled = feeds->OpenPage(list, page);
+    show_opened(list.kind, feeds->OpenPage(list, page), Fetch::Allowed);
+}
+
+// The page just filled: a channel with nothing stored yet waits for its
+// fetch under the loading mark (when one may be asked for); an empty
+// channel otherwise shows its warning, as does a list that had nothing.
+void uiLogic::show_opened(int kind, bool filled, Fetch fetch)
+{
+    uiLogicFeedWindow* feeds = m_parts.feed_window;
+    const FeedListState shown = filled ? feeds->ShownList() : FeedListState{};
+    const bool empty_channel = shown.channel >= 0 && shown.page_count == 0;
+    if (fetch == Fetch::Allowed && empty_channel && await_channel(shown.channel))
+        return;
     CMutexGuard widgets(UIRenderMutex());
     show(Ids::LoadingPage, false);
     show(Ids::Loading, false);
-    if (filled)
+    if (filled && !empty_channel)
         show(Ids::ItemListArea, true);
     else
-        feeds->ShowWarningPage(WarningPageOfList(list.kind));
+        feeds->ShowWarningPage(empty_channel ? warningpageMgr::NoNewClip : WarningPageOfList(kind));
+}
+
+// The shown channel has no items yet: while the network is up it is
+// fetched now and the feed view waits for it under the loading mark; false
+// when it cannot be fetched.
+bool uiLogic::await_channel(std::int64_t channel)
+{
+    if (!m_updater || !m_database_open || !m_wrsswindow.IsOnline())
+        return false;
+    // Pending before the updater is asked, so its notice cannot come first.
+    m_pending_channel = channel;
+    {
+        CMutexGuard widgets(UIRenderMutex());
+        show(Ids::ItemListArea, false);
+        show(Ids::LoadingPage, true);
+        show(Ids::Loading, true);
+    }
+    m_updater->Request(channel);
+    return true;
+}
+
+// The shown channel was fetched (or the one the view waited for came back,
+// well or not): its warning goes, the page is read again, and the list or
+// the channel's warning shows; a view that moved on keeps what it opened.
+void uiLogic::show_updated_channel(std::int64_t channel)
+{
+    uiLogicFeedWindow* feeds = m_parts.feed_window;
+    if (!feeds || feeds->ShownChannel() != channel)
+        return;
+    if (m_warning_pages) {
+        CMutexGuard widgets(UIRenderMutex());
+        m_warning_pages->HideAll();
+    }
+    feeds->OnChannelUpdated(channel);
+    show_opened(feeds->ShownList().kind, true, Fetch::Done);
 }
 
 // The arrows step one page, kept inside the list's pages.

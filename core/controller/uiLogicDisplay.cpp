@@ -644,8 +644,7 @@ void uiLogic::OnPlayEnded()
 // Logic commands 13 and 14: the feed view opens a list (its kind) or a channel at page 0.
 void uiLogic::open_list_or_channel(UINT code, WPARAM wparam, LPARAM lparam)
 {
-    uiLogicFeedWindow* feeds = m_parts.feed_window;
-    if (!feeds)
+    if (!m_parts.feed_window)
         return;
     FeedListState list;
     if (code == LogicCommand::OpenList) {
@@ -654,21 +653,7 @@ void uiLogic::open_list_or_channel(UINT code, WPARAM wparam, LPARAM lparam)
         list.kind = 7;
         list.channel = std::int64_t(std::uint64_t(std::uint32_t(wparam)) | (std::uint64_t(std::uint32_t(lparam)) << 32));
     }
-    {
-        CMutexGuard widgets(UIRenderMutex());
-        show(Ids::ItemListArea, false);
-        show(Ids::LoadingPage, true);
-        show(Ids::Loading, true);
-    }
-    switch_view_to_feeds();
-    const bool filled = feeds->OpenPage(list, 0);
-    CMutexGuard widgets(UIRenderMutex());
-    show(Ids::LoadingPage, false);
-    show(Ids::Loading, false);
-    if (filled)
-        show(Ids::ItemListArea, true);
-    else
-        feeds->ShowWarningPage(WarningPageOfList(list.kind));
+    open_list(list, 0);
 }
 
 }

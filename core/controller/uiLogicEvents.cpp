@@ -44,6 +44,9 @@ plat::DropPayload payload_drop(UINT code)
     }
 }
 
+// ChannelUpdated's lParam for the channel the feed view waited for.
+constexpr LPARAM PendingChannelUpdated = 1;
+
 int ui_id(const EventArgs& e) { return e.sender ? GetWidgetIdByName(e.sender->GetName()) : 0; }
 
 intptr_t event_value(const EventArgs& e) { return static_cast<const ValueEventArgs&>(e).value; }
@@ -176,9 +179,8 @@ void uiLogic::OnLogicCommand(UINT code, WPARAM wparam, LPARAM lparam)
         break;
     case LogicCommand::ChannelUpdated: {
         const std::int64_t channel = std::int32_t(wparam);
-        if (feeds && channel == feeds->ShownChannel() &&
-            (GetDisplayMode() & (DisplayMode::ViewFeeds | DisplayMode::Both)))
-            feeds->OnChannelUpdated(channel);
+        if (lparam == PendingChannelUpdated || (GetDisplayMode() & (DisplayMode::ViewFeeds | DisplayMode::Both)))
+            show_updated_channel(channel);
         break;
     }
     case LogicCommand::DataActionResult:
@@ -204,6 +206,13 @@ void uiLogic::OnLogicCommand(UINT code, WPARAM wparam, LPARAM lparam)
 
 void uiLogic::OnUpdated(std::int64_t channel_id, bool success)
 {
+    // The channel the feed view waits for comes back whether its fetch worked
+    // or not: the loading mark must not stay.
+    std::int64_t pending = channel_id;
+    if (m_pending_channel.compare_exchange_strong(pending, -1)) {
+        PostLogicCommand(LogicCommand::ChannelUpdated, WPARAM(intptr_t(std::int32_t(channel_id))), PendingChannelUpdated);
+        return;
+    }
     uiLogicFeedWindow* const h = m_parts.feed_window;
     if (!success || !h || channel_id != h->ShownChannel())
         return;

@@ -7,6 +7,9 @@
 #include "core/controller/uiLogic.h"
 
 #include "core/controller/LogicCommand.h"
+#include "core/controller/tests/FeedWorld.h"
+#include "core/updater/CRSSUpdater.h"
+#include "core/updater/IRSSUpdateListener.h"
 #include "playback/devicesync/uiLogicsyncdevice.h"
 #include "playback/downloads/uiLogicdownload.h"
 
@@ -38,6 +41,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -95,14 +99,25 @@ struct FeedWindow {
     OstrelDouble downloader;
     PrefetchDouble prefetch;
     std::atomic<bool> network{true};
+    std::unique_ptr<FeedWorld> world;          // the feed site, when a feed updater runs
     std::unique_ptr<UI::uiLogic> controller;   // last: goes before the window and the doubles
 
-    FeedWindow()
+    // site: when given, a feed updater runs on a loopback feed site, which site prepares first.
+    explicit FeedWindow(const std::function<void(FeedWorld&)>& site = {})
     {
         EXPECT_TRUE(window.builder.BuildUI());
         const std::string folder = window.home / "db/";
         std::filesystem::create_directories(folder);
         UI::uiLogicParts parts;
+        if (site) {
+            world = start_feed_world();
+            EXPECT_TRUE(world);
+            if (world) site(*world);
+            parts.create_updater = [](CRSSDBMgr& db, IOstrel* ostrel, std::uint32_t seconds, std::int32_t items) {
+                return std::make_unique<CRSSUpdater>(db, ostrel, seconds, items, std::string(), -1,
+                                                     std::vector<std::string>{});
+            };
+        }
         parts.create_downloader = [this] { return &downloader; };
         parts.release_downloader = [](IOstrel*) {};
         parts.create_prefetch = [this] { return &prefetch; };
@@ -568,6 +583,89 @@ TEST(FeedWindow, ADownloadEventReachesEachPageOnce)
         EXPECT_EQ(updates.count.load(), e.row_updates);
         EXPECT_EQ(w.controller->GetSyncLogic()->QueuedIds(), e.queued);
     }
+}
+
+namespace {
+
+// The feed updater's notices, for a test to wait on.
+class UpdateNotices final : public IRSSUpdateListener {
+public:
+    explicit UpdateNotices(CRSSUpdater& updater) : m_updater(updater) { m_updater.AddListener(this); }
+    ~UpdateNotices() { m_updater.RemoveListener(this); }
+    bool OnBeginUpdate(std::int64_t) override { return true; }
+    void OnUpdated(std::int64_t channel, bool success) override
+    {
+        std::scoped_lock hold(m_lock);
+        m_seen.emplace_back(channel, success);
+        m_changed.notify_all();
+    }
+    // Waits for a notice of the channel that came after the last wait; with
+    // `stored`, for one after which the channel holds items.
+    bool wait_for(std::int64_t channel, bool stored)
+    {
+        const auto has_items = [&] {
+            int count = 0;
+            CRSSDBMgr::Instance().CountChannelItems(channel, &count);
+            return count > 0;
+        };
+        std::unique_lock hold(m_lock);
+        const bool came = m_changed.wait_for(hold, 60s, [&] {
+            const bool noticed =
+                std::any_of(m_seen.begin(), m_seen.end(), [&](const auto& s) { return s.first == channel; });
+            return noticed && (!stored || has_items());
+        });
+        m_seen.clear();
+        return came;
+    }
+
+private:
+    CRSSUpdater& m_updater;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::vector<std::pair<std::int64_t, bool>> m_seen;   // guarded by m_lock
+};
+
+}  // namespace
+
+// A fresh profile: the start page has nothing until its feed arrives. The
+// centre shows the loading mark meanwhile, not an empty list; a fetch that
+// brings nothing ends the wait with the channel's warning, and one that
+// brings items fills the list.
+TEST(FeedWindow, AFreshProfileWaitsForTheStartPageUnderTheLoadingMark)
+{
+    UI::uiLogic::SubscribeEvents();
+    const std::string path = "/feeds/base/standardfeeds/most_popular";
+    FeedWindow w([&](FeedWorld& site) { site.stall(path); });
+    ASSERT_NE(w.controller->GetUpdater(), nullptr);
+    UpdateNotices notices(*w.controller->GetUpdater());
+    const auto shown = [](int id) { return UI::GetWidgetById(id)->GetShowState(); };
+    const auto no_clips_shown = [&] { return w.controller->GetWarningPages()->FindPage(17)->GetShowState(); };
+    const std::int64_t popular = w.channel_titled("popular");
+    ASSERT_EQ(w.feed().GetChannel(), popular);
+    EXPECT_TRUE(shown(UI::ids::LoadingPage));
+    EXPECT_TRUE(shown(UI::ids::Loading));
+    EXPECT_FALSE(shown(UI::ids::RssListWindow));
+
+    // The held fetch is cut off: nothing came.
+    w.world->release();
+    ASSERT_TRUE(notices.wait_for(popular, false));
+    settle(*w.controller);
+    EXPECT_FALSE(shown(UI::ids::LoadingPage));
+    EXPECT_TRUE(no_clips_shown());
+    EXPECT_EQ(w.list().GetItemCount(), 0);
+
+    // Opened again from the tree, with the feed served: the page fills.
+    w.world->serve_feed(path, 30);
+    UI::wrsstreenode& site = *w.tree().FindChild("YouTube Video", nullptr);
+    node_clicked(*site.FindChild(nullptr, &popular));
+    ASSERT_TRUE(notices.wait_for(popular, true));
+    settle(*w.controller);
+    EXPECT_FALSE(shown(UI::ids::LoadingPage));
+    EXPECT_TRUE(shown(UI::ids::RssListWindow));
+    EXPECT_FALSE(no_clips_shown());
+    EXPECT_EQ(w.feed().GetChannel(), popular);
+    EXPECT_EQ(w.list().GetItemCount(), 25);
+    EXPECT_EQ(w.feed().GetPageCount(), 2);
 }
 
 namespace {
