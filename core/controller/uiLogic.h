@@ -198,6 +198,10 @@ public:
     // WM_DEVICECHANGE of the main window, on the UI thread.
     void OnDeviceChange(WPARAM event, LPARAM record) override;
 
+    // "rsslistitemclickanimation" of the feed list (106), on the UI thread:
+    // the video loads in from the clicked row. Answers handled.
+    bool OnRowClickAnimation(wrsslist& list, int index);
+
     // "treenode_clicked", on the UI thread.
     void OnTreeNodeClicked(EventArgs& e);
     // A warning page's button: the pages hide; the failed-playback page takes the video with it.

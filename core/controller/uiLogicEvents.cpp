@@ -6,6 +6,7 @@
 #include "core/controller/uiLogicState.h"
 #include "screens/warning/warningpageMgr.h"
 
+#include "screens/feedlist/wrsslist.h"
 #include "screens/video/videoplaywindow.h"
 #include "toolkit/widgets/CMutexGuard.h"
 
@@ -89,6 +90,16 @@ struct EventRouter {
         return route.handled;
     }
 
+    // Handled for every list; only the feed list's rows load the video in.
+    bool on_row_click_animation(EventArgs& e)
+    {
+        uiLogic* controller = uiLogic::Instance();
+        auto* list = dynamic_cast<wrsslist*>(e.sender);
+        if (controller && list && ui_id(e) == Ids::ItemList)
+            controller->OnRowClickAnimation(*list, int(event_value(e)));
+        return true;
+    }
+
     bool on_tree_node(EventArgs& e)
     {
         uiLogic* controller = uiLogic::Instance();
@@ -103,6 +114,7 @@ struct EventRouter {
         auto& events = GlobalEventSet::Instance();
         (events.GetEvent(routes[I].event, true)->Subscribe(&EventRouter::on<I>, this), ...);
         events.GetEvent("treenode_clicked", true)->Subscribe(&EventRouter::on_tree_node, this);
+        events.GetEvent("rsslistitemclickanimation", true)->Subscribe(&EventRouter::on_row_click_animation, this);
     }
 };
 

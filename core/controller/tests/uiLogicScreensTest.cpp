@@ -24,6 +24,7 @@
 #include "toolkit/genericlist/wtlistitem.h"
 #include "screens/video/videoplaywindow.h"
 #include "screens/video/videoposition.h"
+#include "screens/video/loadinAnimation.h"
 #include "screens/video/wcontrolbar.h"
 #include "toolkit/uimgr/uiMgr.h"
 #include "toolkit/widgets/WidgetRegistry.h"
@@ -443,6 +444,49 @@ TEST_F(ControllerScreens, TheWheelZoomStaysWithinItsBounds)
     }
 }
 
+// A click on a feed row grows the video out of the row. With the video
+// hidden the list freezes and parts its rows before it reports the click;
+// with the video shown the click goes at once. Either way the video takes
+// the small window.
+TEST_F(ControllerScreens, ARowsClickLoadsTheVideoInFromTheRow)
+{
+    UI::uiLogic::SubscribeEvents();
+    show_page(0);
+    UI::videoplaywindow* video = dynamic_cast<UI::videoplaywindow*>(UI::uiMgr::Instance().GetVideoWindow());
+    ASSERT_NE(video, nullptr);
+    ASSERT_FALSE(video->IsVisible());
+    UI::widget* loading = UI::GetWidgetById(220);
+
+    // An item the quality filter refuses: no animation, the click goes at once and plays nothing.
+    feed_list.GetItem(1)->Click();
+    EXPECT_FALSE(feed_list.IsFrozen());
+    EXPECT_EQ(log.settle(*controller), std::vector<std::string>{});
+    EXPECT_FALSE(video->IsVisible());
+    EXPECT_NE(controller->GetVideoViewState(), UI::ViewState::SmallWindow);
+
+    loading->Show(true);
+    UI::wrsslistitem& row = *feed_list.GetItem(3);
+    feed_list.GetItem(3)->Click();
+    EXPECT_TRUE(feed_list.IsFrozen()) << "the list parts before it reports the click";
+    EXPECT_TRUE(video->IsVisible());
+    EXPECT_TRUE(video->LoadIn().IsRunning());
+    EXPECT_EQ(video->GetY(), row.GetY() - feed_list.GetScrollOffset()) << "it starts at the row";
+    EXPECT_EQ(video->GetHeight(), row.GetHeight());
+    EXPECT_FALSE(loading->IsVisible());
+    EXPECT_EQ(controller->GetDisplayMode() & 0xFFF, DWORD(UI::DisplayMode::PlayVideo));
+    EXPECT_EQ(controller->GetVideoViewState(), UI::ViewState::SmallWindow);
+    EXPECT_EQ(log.settle(*controller), std::vector<std::string>{}) << "no click yet";
+    for (int frame = 0; frame < 200 && feed_list.IsFrozen(); ++frame)
+        feed_list.Draw();
+    EXPECT_FALSE(feed_list.IsFrozen());
+    EXPECT_EQ(log.settle(*controller), std::vector<std::string>{"item i3"});
+
+    feed_list.GetItem(4)->Click();
+    EXPECT_FALSE(feed_list.IsFrozen()) << "the video is shown: the click goes at once";
+    EXPECT_EQ(log.settle(*controller), std::vector<std::string>{"item i4"});
+    EXPECT_EQ(controller->GetVideoViewState(), UI::ViewState::SmallWindow);
+}
+
 TEST_F(ControllerScreens, TheSettingsButtonSlidesTheSettingsWindowInAndOut)
 {
     UI::widget* settings = UI::GetWidgetById(92);
@@ -609,7 +653,7 @@ TEST_F(ControllerSettings, EachPagesApplyReachesThePartsThatUseIt)
 }
 
 // Clean clears every stored status; the rows shown follow it at once.
-TEST_F(ControllerSettings, CleanLeavesTheRowsShowingTheirStoredMarks)
+TEST_F(ControllerScreens, CleanLeavesTheRowsShowingTheirStoredMarks)
 {
     show_page(0);
     const auto icon_shown = [&](int row) {
@@ -624,7 +668,10 @@ TEST_F(ControllerSettings, CleanLeavesTheRowsShowingTheirStoredMarks)
     std::filesystem::create_directories(cache);
     { std::ofstream(cache + "/piece.bin") << "cached"; }
     rig.settings.SetPath(1, plat::utf8_to_utf16(cache).c_str());
-    click_button("wbtn-clearcache-setting");
+    UI::widget* clean = settings_test::find(*UI::GetWidgetById(92), "wbtn-clearcache-setting");
+    ASSERT_NE(clean, nullptr);
+    UI::MouseEventArgs press;
+    clean->OnMouseDown(press);
     EXPECT_FALSE(std::filesystem::exists(cache + "/piece.bin"));
     for (const int row : {0, 3, 24}) {
         SCOPED_TRACE(row);
