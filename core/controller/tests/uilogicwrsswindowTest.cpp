@@ -32,6 +32,7 @@
 #include "toolkit/controls/wselectbtn.h"
 #include "toolkit/render/render.h"
 #include "toolkit/uimgr/uiMgr.h"
+#include "toolkit/widgets/CMutexGuard.h"
 #include "toolkit/widgets/MouseEventArgs.h"
 #include "toolkit/widgets/WidgetRegistry.h"
 
@@ -472,13 +473,15 @@ void settle(UI::uiLogic& controller)
     ASSERT_EQ(run.wait_for(30s), std::future_status::ready);
 }
 
-// A tree node's click, as the node fires it once its fold has run.
-void node_clicked(UI::wrsstreenode& node)
+// A tree node's click ("treenode_clicked", which the node fires once its
+// fold has run) as the controller's subscriber hands it on. Called directly:
+// the global subscription would outlive the test in this process.
+void node_clicked(UI::uiLogic& controller, UI::wrsstreenode& node)
 {
     UI::ValueEventArgs clicked;
     clicked.sender = &node;
     clicked.value = static_cast<intptr_t>(node.GetId());
-    node.FireEvent("treenode_clicked", clicked);
+    controller.OnTreeNodeClicked(clicked);
 }
 
 // Counts the database's notices of updated download rows of one item.
@@ -504,7 +507,6 @@ private:
 // 86) return through the lists opened before, then stay.
 TEST(FeedWindow, ATreeClickOpensAChannelAndTheBackStepsReturn)
 {
-    UI::uiLogic::SubscribeEvents();
     FeedWindow w;
     const std::int64_t popular = w.channel_titled("popular"), rated = w.channel_titled("Top Rated"),
                        discussed = w.channel_titled("Most Discussed");
@@ -528,7 +530,7 @@ TEST(FeedWindow, ATreeClickOpensAChannelAndTheBackStepsReturn)
         if (s.click) {
             UI::wrsstreenode* node = site.FindChild(nullptr, &s.click);
             ASSERT_NE(node, nullptr);
-            node_clicked(*node);
+            node_clicked(*w.controller, *node);
         } else {
             w.controller->PostUICommand(s.command);
         }
@@ -627,47 +629,6 @@ private:
 
 }  // namespace
 
-// A fresh profile: the start page has nothing until its feed arrives. The
-// centre shows the loading mark meanwhile, not an empty list; a fetch that
-// brings nothing ends the wait with the channel's warning, and one that
-// brings items fills the list.
-TEST(FeedWindow, AFreshProfileWaitsForTheStartPageUnderTheLoadingMark)
-{
-    UI::uiLogic::SubscribeEvents();
-    const std::string path = "/feeds/base/standardfeeds/most_popular";
-    FeedWindow w([&](FeedWorld& site) { site.stall(path); });
-    ASSERT_NE(w.controller->GetUpdater(), nullptr);
-    UpdateNotices notices(*w.controller->GetUpdater());
-    const auto shown = [](int id) { return UI::GetWidgetById(id)->GetShowState(); };
-    const auto no_clips_shown = [&] { return w.controller->GetWarningPages()->FindPage(17)->GetShowState(); };
-    const std::int64_t popular = w.channel_titled("popular");
-    ASSERT_EQ(w.feed().GetChannel(), popular);
-    EXPECT_TRUE(shown(UI::ids::LoadingPage));
-    EXPECT_TRUE(shown(UI::ids::Loading));
-    EXPECT_FALSE(shown(UI::ids::RssListWindow));
-
-    // The held fetch is cut off: nothing came.
-    w.world->release();
-    ASSERT_TRUE(notices.wait_for(popular, false));
-    settle(*w.controller);
-    EXPECT_FALSE(shown(UI::ids::LoadingPage));
-    EXPECT_TRUE(no_clips_shown());
-    EXPECT_EQ(w.list().GetItemCount(), 0);
-
-    // Opened again from the tree, with the feed served: the page fills.
-    w.world->serve_feed(path, 30);
-    UI::wrsstreenode& site = *w.tree().FindChild("YouTube Video", nullptr);
-    node_clicked(*site.FindChild(nullptr, &popular));
-    ASSERT_TRUE(notices.wait_for(popular, true));
-    settle(*w.controller);
-    EXPECT_FALSE(shown(UI::ids::LoadingPage));
-    EXPECT_TRUE(shown(UI::ids::RssListWindow));
-    EXPECT_FALSE(no_clips_shown());
-    EXPECT_EQ(w.feed().GetChannel(), popular);
-    EXPECT_EQ(w.list().GetItemCount(), 25);
-    EXPECT_EQ(w.feed().GetPageCount(), 2);
-}
-
 namespace {
 
 bool tree_busy(UI::wrsstreenode& node)
@@ -687,6 +648,8 @@ void save_main_window(FeedWindow& w, const char* file)
     const auto frame = [&] {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        // As the compose thread draws: the logic thread changes widgets under this lock.
+        CMutexGuard drawing(UIRenderMutex());
         RenderEngine::PushRenderTarget(canvas.get(), true, 255, 0, 0, 0);
         UI::DrawSkin(UI::SkinPicture("black_image"), UI::frect{0, 0, Width, Height}, 1, {});
         root.Draw();
@@ -773,4 +736,45 @@ TEST(FeedWindow, TheMainWindowShowsTheTreeAndAPageOfItems)
     ASSERT_TRUE(w.feed().ShowFolderPage(FeedListKind::Favorites, 0, false) == false);
     ASSERT_TRUE(w.controller->GetWarningPages()->ShowPage(18, false));
     save_main_window(w, "feedwindow-2.png");
+}
+
+// A fresh profile: the start page has nothing until its feed arrives. The
+// centre shows the loading mark meanwhile, not an empty list; a fetch that
+// brings nothing ends the wait with the channel's warning, and one that
+// brings items fills the list.
+TEST(FeedWindow, AFreshProfileWaitsForTheStartPageUnderTheLoadingMark)
+{
+    const std::string path = "/feeds/base/standardfeeds/most_popular";
+    FeedWindow w([&](FeedWorld& site) { site.stall(path); });
+    ASSERT_NE(w.controller->GetUpdater(), nullptr);
+    UpdateNotices notices(*w.controller->GetUpdater());
+    const auto shown = [](int id) { return UI::GetWidgetById(id)->GetShowState(); };
+    const auto no_clips_shown = [&] { return w.controller->GetWarningPages()->FindPage(17)->GetShowState(); };
+    const std::int64_t popular = w.channel_titled("popular");
+    ASSERT_EQ(w.feed().GetChannel(), popular);
+    EXPECT_TRUE(shown(UI::ids::LoadingPage));
+    EXPECT_TRUE(shown(UI::ids::Loading));
+    EXPECT_FALSE(shown(UI::ids::RssListWindow));
+    save_main_window(w, "feedwindow-fresh.png");
+
+    // The held fetch is cut off: nothing came.
+    w.world->release();
+    ASSERT_TRUE(notices.wait_for(popular, false));
+    settle(*w.controller);
+    EXPECT_FALSE(shown(UI::ids::LoadingPage));
+    EXPECT_TRUE(no_clips_shown());
+    EXPECT_EQ(w.list().GetItemCount(), 0);
+
+    // Opened again from the tree, with the feed served: the page fills.
+    w.world->serve_feed(path, 30);
+    UI::wrsstreenode& site = *w.tree().FindChild("YouTube Video", nullptr);
+    node_clicked(*w.controller, *site.FindChild(nullptr, &popular));
+    ASSERT_TRUE(notices.wait_for(popular, true));
+    settle(*w.controller);
+    EXPECT_FALSE(shown(UI::ids::LoadingPage));
+    EXPECT_TRUE(shown(UI::ids::RssListWindow));
+    EXPECT_FALSE(no_clips_shown());
+    EXPECT_EQ(w.feed().GetChannel(), popular);
+    EXPECT_EQ(w.list().GetItemCount(), 25);
+    EXPECT_EQ(w.feed().GetPageCount(), 2);
 }
