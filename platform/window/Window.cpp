@@ -31,9 +31,11 @@ struct Table {
     std::array<std::atomic<bool>, 256> keys{};                  // written by the UI thread only
 };
 
+// Never destroyed, so no window is closed by a static destructor: exit() may come
+// from any thread (or from Xlib inside the pump) while others still use windows.
 Table& table()
 {
-    static Table t;
+    static Table& t = *new Table;
     return t;
 }
 

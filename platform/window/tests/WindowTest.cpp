@@ -1,11 +1,16 @@
 #include "Recorder.h"
 
 #include "platform/sync/Thread.h"
+#include "platform/window/PresentWindow.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <map>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -279,4 +284,30 @@ TEST_F(Windows, SizeLimitsComeFromGetMinMaxInfo)
     SDL_GetWindowMaximumSize(sdl, &w, &h);
     EXPECT_EQ(w, 1600);
     EXPECT_EQ(h, 1200);
+}
+
+// Xlib ends the process with exit() from inside the UI thread's pump (a lost
+// display), while another thread still presents frames: the static
+// destructors that run then must not free what the windows still use.
+TEST_F(Windows, ExitWithWindowsOpenAndFramesArrivingEndsCleanly)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            HWND hwnd = make(u"open at exit");
+            std::atomic<bool> presented{false};
+            // Never joined, as no thread is when the process ends this way.
+            std::thread([hwnd, &presented] {
+                std::vector<std::uint32_t> pixels(16, 0xff336699u);
+                const plat::FrameView frame{pixels.data(), 4, 4, 4};
+                for (;;) {
+                    plat::present_frame(hwnd, frame, RECT{0, 0, 4, 4}, RECT{0, 0, 4, 4});
+                    presented = true;
+                }
+            }).detach();
+            while (!presented) drain();
+            drain();
+            std::exit(7);
+        },
+        ::testing::ExitedWithCode(7), "");
 }
