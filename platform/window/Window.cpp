@@ -9,6 +9,7 @@
 #include "platform/sync/Event.h"
 
 #include <SDL.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -345,6 +346,14 @@ BOOL DestroyWindow(HWND hwnd)
 }
 
 BOOL IsWindow(HWND hwnd) { return find(hwnd) ? TRUE : FALSE; }
+
+DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* process_id)
+{
+    const auto facts = plat::window_facts(hwnd);
+    if (!facts) return 0;
+    if (process_id) *process_id = DWORD(getpid());
+    return facts->thread;
+}
 
 HWND FindWindowW(LPCWSTR class_name, LPCWSTR title)
 {

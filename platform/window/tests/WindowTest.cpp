@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 class Windows : public ::testing::Test {
@@ -71,6 +73,9 @@ TEST_F(Windows, CreateShowMoveAndDestroy)
     EXPECT_FALSE(IsWindowVisible(hwnd)) << "top-level windows start hidden";
     EXPECT_EQ(FindWindowW(u"WindowTest", nullptr), hwnd);
     EXPECT_EQ(FindWindowW(u"WindowTest", u"other"), nullptr);
+    DWORD process = 0;
+    EXPECT_EQ(GetWindowThreadProcessId(hwnd, &process), GetCurrentThreadId());
+    EXPECT_EQ(process, DWORD(getpid()));
 
     RECT r{};
     ASSERT_TRUE(GetWindowRect(hwnd, &r));
@@ -106,6 +111,7 @@ TEST_F(Windows, CreateShowMoveAndDestroy)
     EXPECT_EQ(received(), (std::vector<Received>{{WM_DESTROY, 0, 0}}));
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_FALSE(DestroyWindow(hwnd));
+    EXPECT_EQ(GetWindowThreadProcessId(hwnd, nullptr), 0u);
     EXPECT_FALSE(PostMessageW(hwnd, WM_USER, 0, 0));
     EXPECT_EQ(SendMessageW(hwnd, WM_USER, 0, 0), 0);
 }
