@@ -44,7 +44,7 @@ using Size = Screen::Size;
 constexpr int item_count = 30;   // a page of 25 and one of 5
 constexpr int thumbnail_count = 8;
 const std::string feeds_path = "/feeds/base/standardfeeds/";
-const std::string big_channel = "top_rated";   // "Top Rated", the last node of "YouTube Video"
+const std::string big_channel = "most_viewed";   // "Most Viewed", fetched second after a start
 
 const std::array<const char*, item_count> titles{
     "Harbour seals at low tide", "Night train across the plain", "Bread in a clay oven", "A glassblower's morning",
@@ -57,14 +57,14 @@ const std::array<const char*, item_count> titles{
     "Northern lights time-lapse", "Canal boats in winter"};
 const std::string first_of_page_two = titles[25];
 
-// The other standard channels, each a few items of its own.
-const std::array<const char*, 7> other_channels{"most_popular", "most_viewed", "recently_featured", "most_discussed",
-                                                "most_recent", "most_responded", "top_favorites"};
+// The other standard channels, each four items from the end of the titles.
+const std::array<const char*, 7> other_channels{"most_popular", "recently_featured", "most_discussed", "most_recent",
+                                                "most_responded", "top_favorites", "top_rated"};
 
 // Where things are in the 1024 x 768 main window of a fresh profile.
 constexpr Point youtube_folder{74, 137};
-constexpr Point channel_node{66, 329};
-constexpr Point channel_prefetch_icon{15, 329};
+constexpr Point channel_node{73, 185};
+constexpr Point channel_prefetch_icon{15, 185};
 constexpr Point next_page_arrow{703, 755};
 constexpr Point page_one_button{341, 755};
 constexpr Point page_two_button{359, 755};
@@ -128,7 +128,7 @@ protected:
                        "image/jpeg");
         site.serve(feeds_path + big_channel, feed(0, item_count, 0));
         for (std::size_t i = 0; i < other_channels.size(); ++i)
-            site.serve(feeds_path + other_channels[i], feed(int(i) * 4, 4, 100 * int(i + 1)));
+            site.serve(feeds_path + other_channels[i], feed(item_count - 4 - int(i) * 4, 4, 100 * int(i + 1)));
     }
 
     // What the window showed when a step failed, for a look.
@@ -186,6 +186,21 @@ protected:
         std::this_thread::sleep_for(100ms);
         return !before.empty() && before == screen.pixels(window(), at, size);
     }
+    // Clicks, and clicks again as a user would when nothing came of it (at
+    // most three times, each given five seconds); the clicks it took are
+    // reported, so a lost click shows in the log without stopping the run.
+    template <class Effect>
+    bool click_until(Point at, Effect effect)
+    {
+        for (int clicks = 1; clicks <= 3; ++clicks) {
+            screen.click(window(), at);
+            if (wait_until(effect, 5s)) {
+                RecordProperty("clicks_to_play", clicks);
+                return true;
+            }
+        }
+        return false;
+    }
     bool page_two_shown()
     {
         return pixels(page_two_button, {6, 6}, is_accent) == 36 && pixels(page_one_button, {6, 6}, is_accent) == 0;
@@ -229,23 +244,23 @@ protected:
 
 TEST_F(FeedsEndToEnd, ChannelPagePlayDownloadSettingsAndQuit)
 {
-    const std::string in_channel = " and channel_id = (select id from rsschannel where rss_channel_title = 'Top Rated')";
+    const std::string in_channel = " and channel_id = (select id from rsschannel where rss_channel_title = 'Most Viewed')";
 
-    // A fresh profile: the standard folders in the tree, every channel fetched into a new feed database.
+    // A fresh profile: the standard folders in the tree, the channels fetched into a new feed database.
     ASSERT_TRUE(start());
     ASSERT_TRUE(wait_until([&] { return pixels({32, 131}, {85, 12}, is_bright) > 20; }, 60s)) << "the tree is drawn";
     ASSERT_TRUE(site.wait_for_request(feeds_path + big_channel));
-    ASSERT_TRUE(wait_until([&] { return count("select count(*) from rssitem") == item_count + 28; }, 60s))
+    ASSERT_TRUE(wait_until([&] { return count("select count(*) from rssitem where 1" + in_channel) == item_count; }, 60s))
         << how_it_ended();
     ASSERT_TRUE(wait_until([&] { return settled({0, 0}, {1024, 768}); }, 30s));
     shot("1-start");
 
-    // Open "YouTube Video", then its "Top Rated" channel: two pages, the first 25 rows.
+    // Open "YouTube Video", then its "Most Viewed" channel: two pages, the first 25 rows.
     screen.click(window(), youtube_folder);
-    ASSERT_TRUE(wait_until([&] { return pixels({37, 323}, {60, 12}, is_bright) > 20; }, 20s)) << "the folder opens";
+    ASSERT_TRUE(wait_until([&] { return pixels({37, 179}, {72, 12}, is_bright) > 20; }, 20s)) << "the folder opens";
     ASSERT_TRUE(wait_until([&] { return settled({0, 25}, {180, 380}); }, 20s));
     screen.click(window(), channel_node);
-    ASSERT_TRUE(wait_until([&] { return pixels({5, 321}, {166, 20}, is_accent) > 20; }, 20s)) << "the node is chosen";
+    ASSERT_TRUE(wait_until([&] { return pixels({5, 177}, {166, 20}, is_accent) > 20; }, 20s)) << "the node is chosen";
     ASSERT_TRUE(wait_until([&] { return pixels(page_one_button, {6, 6}, is_accent) == 36; }, 20s))
         << "page 1 of 2 shows; " << how_it_ended();
     ASSERT_TRUE(wait_until([&] { return pixels({205, 30}, {615, 190}, is_lit) > 5000; }, 20s))
@@ -274,11 +289,10 @@ TEST_F(FeedsEndToEnd, ChannelPagePlayDownloadSettingsAndQuit)
     shot("4-page");
 
     // A click on the row (not its thumbnail, where a press starts a drag) plays it: stored as read, its title on the control bar, its picture in the video window.
-    screen.click(window(), first_row_text);
     const std::string played = "select count(*) from rssitem where mark_read = 1 and rss_item_title = '" +
                                first_of_page_two + "'" + in_channel;
-    ASSERT_TRUE(wait_until([&] { return count(played) == 1; }, 20s)) << how_it_ended();
-    EXPECT_TRUE(wait_until([&] { return pixels({36, 684}, {176, 14}, is_bright) > 30; }, 20s)) << "the title shows";
+    ASSERT_TRUE(click_until(first_row_text, [&] { return count(played) == 1; })) << how_it_ended();
+    EXPECT_TRUE(wait_until([&] { return pixels({0, 684}, {1024, 14}, is_bright) > 30; }, 20s)) << "the title shows";
     EXPECT_TRUE(wait_until([&] { return pixels({360, 230}, {360, 300}, is_vivid) > 5000; }, 15s))
         << "the video window shows the clip";
     shot("5-play");
@@ -287,6 +301,8 @@ TEST_F(FeedsEndToEnd, ChannelPagePlayDownloadSettingsAndQuit)
     // the download pane and the clip lands in the download folder.
     ASSERT_TRUE(wait_until([&] { return pixels(page_one_button, {6, 6}, is_accent) == 36; }, 60s))
         << "the list is back; " << how_it_ended();
+    EXPECT_TRUE(wait_until([&] { return pixels({830, 684}, {190, 14}, is_bright) == 0; }, 10s))
+        << "the control bar goes with the video (its title showed right of the list)";
     screen.press(window(), {XK_Next});
     ASSERT_TRUE(wait_until([&] { return page_two_shown(); }, 10s)) << how_it_ended();
     ASSERT_TRUE(wait_until([&] { return pixels({214, 39}, {130, 90}, is_vivid) > 5000; }, 20s)) << how_it_ended();
@@ -322,7 +338,6 @@ TEST_F(FeedsEndToEnd, ChannelPagePlayDownloadSettingsAndQuit)
 
     screen.press(window(), {XK_Alt_L, XK_x});
     EXPECT_EQ(program->wait(60s), 0) << how_it_ended();
-    std::system(("cp " + profile / "err.txt" + " /tmp/e2e32h/err-exit.txt").c_str());
 }
 
 }
