@@ -187,14 +187,14 @@ protected:
         return !before.empty() && before == screen.pixels(window(), at, size);
     }
     // Clicks, and clicks again as a user would when nothing came of it (at
-    // most three times, each given five seconds); the clicks it took are
+    // most three times, each given ten seconds); the clicks it took are
     // reported, so a lost click shows in the log without stopping the run.
     template <class Effect>
     bool click_until(Point at, Effect effect)
     {
         for (int clicks = 1; clicks <= 3; ++clicks) {
             screen.click(window(), at);
-            if (wait_until(effect, 5s)) {
+            if (wait_until(effect, 10s)) {
                 RecordProperty("clicks_to_play", clicks);
                 return true;
             }
