@@ -285,6 +285,8 @@ TEST_F(FeedsEndToEnd, ChannelPagePlayDownloadSettingsAndQuit)
     EXPECT_TRUE(wait_until([&] { return page_two_shown(); }, 10s)) << "the arrow opens page 2";
     screen.press(window(), {XK_Next});
     ASSERT_TRUE(wait_until([&] { return page_two_shown(); }, 10s)) << "Page Down opens page 2; " << how_it_ended();
+    ASSERT_TRUE(wait_until([&] { return pixels({214, 39}, {130, 90}, is_vivid) > 5000; }, 20s))
+        << "page 2's first row shows its thumbnail; " << how_it_ended();
     ASSERT_TRUE(wait_until([&] { return settled({200, 25}, {625, 720}); }, 20s));
     shot("4-page");
 
