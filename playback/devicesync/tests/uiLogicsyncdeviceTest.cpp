@@ -3,12 +3,15 @@
 #include "FakeEngine.h"
 #include "FeedDbFixture.h"
 #include "outside/ostrel/testing/RecordingOstrel.h"
-#include "screens/video/wdownloadlistitem.h"
+#include "screens/video/wsyncdevicelist.h"
+#include "screens/video/wsyncdevicelistitem.h"
 #include "screens/video/wrightwindow.h"
 #include "screens/video/wtitlewindow.h"
 #include "toolkit/controls/tests/ControlRig.h"
+#include "toolkit/controls/wimage.h"
 #include "toolkit/controls/wtext.h"
 #include "toolkit/genericlist/wtlist.h"
+#include "toolkit/widgets/MouseEventArgs.h"
 #include "toolkit/widgets/WidgetRegistry.h"
 
 #include "platform/base/Utf.h"
@@ -97,14 +100,47 @@ protected:
         page.OnDownloadEvent(&task, EVT_DOWNLOAD_STATE, state, 0);
     }
 
+    UI::wsyncdevicelist& list() { return *dynamic_cast<UI::wsyncdevicelist*>(right.Panes()[1]->GetList()); }
+
+    UI::wsyncdevicelistitem* row_of(std::int64_t id)
+    {
+        for (int i = 0; i < list().GetRowCount(); ++i) {
+            auto* row = dynamic_cast<UI::wsyncdevicelistitem*>(list().GetRow(i));
+            if (row && row->SyncRecord().id == id) return row;
+        }
+        return nullptr;
+    }
+
     std::string row_text(std::int64_t id)
     {
-        UI::wtlist* list = right.Panes()[1]->GetList();
-        for (int i = 0; i < list->GetRowCount(); ++i) {
-            auto* row = dynamic_cast<UI::wdownloadlistitem*>(list->GetRow(i));
-            if (row->Row().id == id) return plat::utf16_to_utf8(row->Percent()->GetText());
-        }
-        return "<no row>";
+        UI::wsyncdevicelistitem* row = row_of(id);
+        return row ? plat::utf16_to_utf8(row->Percent()->GetText()) : "<no row>";
+    }
+
+    // Selects the row; the scroll a selection holds ends first, since a
+    // held list keeps its selection.
+    void select(int index)
+    {
+        list().ClearScrollOverride();
+        list().SelectAndScroll(index);
+    }
+
+    // The mark the selected row of the item carries: "pause", "play" or "none".
+    std::string mark_of(std::int64_t id)
+    {
+        UI::wsyncdevicelistitem* row = row_of(id);
+        if (!row || !row->GetMark()) return "none";
+        return row->GetMark() == list().PauseMark() ? "pause" : "play";
+    }
+
+    // A press on the item's row mark, as the UI manager delivers it.
+    void press_mark(std::int64_t id)
+    {
+        UI::wsyncdevicelistitem* row = row_of(id);
+        ASSERT_TRUE(row && row->GetMark());
+        UI::MouseEventArgs press;
+        row->GetMark()->OnMouseDown(press);
+        EXPECT_TRUE(press.handled) << "the row under the mark is not clicked too";
     }
 
     std::string device_text()
@@ -141,7 +177,8 @@ TEST_F(SyncPage, EachItemIsQueuedOnceAndOnlyTheFirstDownloads)
     page.AddVideo(b);
     EXPECT_EQ(page.QueuedIds(), (std::vector<std::int64_t>{a.id, b.id}));
     EXPECT_EQ(ostrel.calls(), (std::vector<std::string>{"add " + a.original_media_url, "start " + a.original_media_url}));
-    EXPECT_EQ(right.Panes()[1]->GetList()->GetRowCount(), 2) << "one row per item";
+    EXPECT_EQ(list().GetRowCount(), 2) << "one row per item";
+    EXPECT_TRUE(row_of(a.id) && row_of(b.id)) << "the rows are device rows";
     const auto added = ostrel.added();
     ASSERT_EQ(added.size(), 1u);
     const DownloadTaskInfo& task = added[0].task;
@@ -312,4 +349,48 @@ TEST_F(SyncPage, TheDeviceTextFollowsThePlayers)
     EXPECT_EQ(change(DBT_DEVICEREMOVECOMPLETE, 'E'), "(Connected)") << "the other player is still there";
     EXPECT_EQ(change(DBT_DEVICEREMOVECOMPLETE, 'G'), "(Not Connected)");
     EXPECT_EQ(change(DBT_DEVICEARRIVAL, 'E'), "(Connected)");
+}
+
+TEST_F(SyncPage, TheRowMarksPauseAndResumeTheDownload)
+{
+    start(&ostrel);
+    const auto a = item("a");
+    const auto b = item("b");
+    page.AddVideo(a);
+    page.AddVideo(b);
+    ostrel.clear();
+    select(0);
+    EXPECT_EQ(mark_of(a.id), "pause") << "the head downloads";
+    press_mark(a.id);
+    EXPECT_EQ(ostrel.calls(), std::vector<std::string>{"pause " + a.original_media_url});
+    EXPECT_EQ(mark_of(a.id), "play");
+    EXPECT_EQ(row_of(a.id)->SyncRecord().download_status, 0);
+    press_mark(a.id);
+    EXPECT_EQ(ostrel.calls().back(), "resume " + a.original_media_url);
+    EXPECT_EQ(mark_of(a.id), "pause");
+
+    DownloadTaskInfo progress;
+    progress.key = a.original_media_url;
+    page.OnDownloadEvent(&progress, EVT_DOWNLOAD_PROGRESS, 5000, 37);
+    EXPECT_EQ(row_text(a.id), "Downloading      37%") << "a mark's turn keeps the stage text";
+    press_mark(a.id);
+    EXPECT_EQ(row_text(a.id), "Downloading      37%");
+
+    select(1);
+    EXPECT_EQ(mark_of(b.id), "play") << "a queued item waits";
+    download_ends(a, DOWNLOAD_FINISHED);
+    select(0);
+    EXPECT_EQ(mark_of(a.id), "none") << "a finished download has nothing to pause";
+    EXPECT_TRUE(eventually([&] { return maker.made() == 1; }));
+}
+
+TEST_F(SyncPage, AMarkAsksNothingWithoutADownloadManager)
+{
+    start(nullptr);
+    const auto a = item("a");
+    page.AddVideo(a);
+    select(0);
+    EXPECT_EQ(mark_of(a.id), "play");
+    press_mark(a.id);
+    EXPECT_EQ(mark_of(a.id), "play");
 }
