@@ -1,0 +1,53 @@
+#pragma once
+// For end-to-end tests: the X server the test runs on (xvfb-run), seen and
+// driven as a user would: find the program's window, press keys, click and
+// drag with XTest, read a pixel, save the window as a PNG. Coordinates are
+// the window's own (0, 0 at its top left corner).
+
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
+
+struct _XDisplay;
+
+namespace app_testing {
+
+class Screen {
+public:
+    using WindowId = unsigned long;   // an X window; 0 is none
+    using Key = unsigned long;        // an X key symbol (XK_...)
+    struct Point { int x = 0; int y = 0; };
+    struct Size { int width = 0; int height = 0; };
+
+    Screen();   // the display that DISPLAY names
+    ~Screen();
+    Screen(const Screen&) = delete;
+    Screen& operator=(const Screen&) = delete;
+
+    bool open() const { return m_display != nullptr; }
+
+    // The top-level window titled "Strimo"; 0 when there is none.
+    WindowId main_window();
+    bool viewable(WindowId w);
+    Size size(WindowId w);
+
+    // Moves the pointer over the window and presses the keys together.
+    void press(WindowId w, std::initializer_list<Key> keys);
+    void move(WindowId w, Point at);
+    void click(WindowId w, Point at, unsigned button = 1);
+    // Presses the left button at from, moves in steps to to and lets go.
+    void drag(WindowId w, Point from, Point to);
+
+    // The pixel shown at the point as 0xRRGGBB; nothing when it cannot be read.
+    std::optional<std::uint32_t> pixel(WindowId w, Point at);
+    // What the window shows, as a PNG; false when it cannot be read.
+    bool save(WindowId w, const std::string& path);
+
+private:
+    Point to_root(WindowId w, Point at);
+
+    _XDisplay* m_display;
+};
+
+}
