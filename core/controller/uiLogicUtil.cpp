@@ -222,8 +222,11 @@ void uiLogic::OnRSSItemMouseMove(wrsslistitem*, MouseEventArgs& e)
         m_parts.download_list->ScrollToCurrent();
 }
 
-void uiLogic::OnRSSItemMouseUp(wrsslistitem*, MouseEventArgs&)
+void uiLogic::OnRSSItemMouseUp(wrsslistitem*, MouseEventArgs& e)
 {
+    const widget* window = by_id(Ids::DragWindow);
+    if (window && window->IsVisible())
+        DropOnDevicePane(m_drag->item, {LONG(e.position.x), LONG(e.position.y)});
     m_drag->armed = false;
     if (m_parts.download_list)
         m_parts.download_list->FocusCurrentItem();

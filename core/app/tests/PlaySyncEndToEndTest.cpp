@@ -1,0 +1,232 @@
+// The program end to end over play, download and device sync, on an X server
+// that xvfb-run starts for the run: a feed site on 127.0.0.1 serves one item
+// whose video is a 5 s FLV made here with ffmpeg; a music player made with
+// libgpod is given to the program as removable drive E. The test plays the
+// item while it downloads, drags it onto the device pane, and reads the
+// player's database until the video is listed there.
+
+#include "core/app/testing/FreshProfile.h"
+#include "core/app/testing/ProgramUnderTest.h"
+#include "core/app/testing/Screen.h"
+#include "feedparser/pellow/testing/FeedSite.h"
+#include "platform/fs/testing/ScopedEnvironment.h"
+#include "platform/fs/testing/TempFolder.h"
+#include "platform/script/testing/ModuleTesting.h"
+
+#include <gtest/gtest.h>
+
+#include <gpod/itdb.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+using app_testing::FreshProfile;
+using app_testing::ProgramUnderTest;
+using app_testing::Screen;
+using app_testing::wait_until;
+
+std::string read_all(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// 5 s of H.263 video with MP3 sound in FLV, as the video site serves them.
+std::string make_clip(const std::string& folder)
+{
+    const std::string path = folder + "/clip.flv";
+    const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y"
+                                " -f lavfi -i testsrc=size=320x240:rate=25:duration=5"
+                                " -f lavfi -i sine=frequency=440:sample_rate=22050:duration=5"
+                                " -c:v flv -g 25 -c:a libmp3lame -ar 22050 -b:a 64k -f flv " + path;
+    return std::system(command.c_str()) == 0 ? read_all(path) : std::string();
+}
+
+// A still of the clip, the item's thumbnail.
+std::string make_thumbnail(const std::string& folder)
+{
+    const std::string path = folder + "/thumb.jpg";
+    const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y"
+                                " -f lavfi -i testsrc=size=120x90 -frames:v 1 " + path;
+    return std::system(command.c_str()) == 0 ? read_all(path) : std::string();
+}
+
+// The site's feed: one item with its video and thumbnail.
+std::string feed_of(const std::string& clip_url, const std::string& thumbnail_url)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<rss version=\"2.0\" xmlns:media=\"http://search.yahoo.com/mrss/\">\n"
+           "<channel><title>Test feed</title><link>http://www.example.com/</link><description>site</description>\n"
+           "<item><title>Test clip</title><link>http://www.example.com/watch?v=clip</link>"
+           "<description>Five seconds of test picture.</description>"
+           "<media:content url=\"" + clip_url + "\" type=\"video/x-flv\"/>"
+           "<media:thumbnail url=\"" + thumbnail_url + "\" width=\"120\" height=\"90\"/></item>\n</channel></rss>";
+}
+
+// The titles of the player's tracks, read as a fresh program would.
+std::vector<std::string> player_tracks(const std::string& mount)
+{
+    std::vector<std::string> titles;
+    Itdb_iTunesDB* db = itdb_parse(mount.c_str(), nullptr);
+    if (!db) return titles;
+    for (GList* at = db->tracks; at; at = at->next) {
+        const auto* track = static_cast<const Itdb_Track*>(at->data);
+        titles.push_back(track->title ? track->title : "");
+    }
+    itdb_free(db);
+    return titles;
+}
+
+// Whether the feed database marks the items of the clip as fetched (1280):
+// the list lets only such items be played or dragged.
+bool clip_fetched(const std::string& database)
+{
+    sqlite3* db = nullptr;
+    bool fetched = false;
+    if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 1000);
+        sqlite3_stmt* query = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT count(*) FROM rssitem WHERE status = 1280", -1, &query, nullptr) ==
+                SQLITE_OK &&
+            sqlite3_step(query) == SQLITE_ROW)
+            fetched = sqlite3_column_int(query, 0) > 0;
+        sqlite3_finalize(query);
+    }
+    sqlite3_close(db);
+    return fetched;
+}
+
+// A pixel of the test picture (bars of saturated colour), not of the grey interface.
+bool colourful(std::optional<std::uint32_t> pixel)
+{
+    if (!pixel) return false;
+    const int r = int(*pixel >> 16) & 0xFF, g = int(*pixel >> 8) & 0xFF, b = int(*pixel) & 0xFF;
+    return std::max({r, g, b}) - std::min({r, g, b}) > 80;
+}
+
+class PlaySyncEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(app_testing::program_path(), nullptr) << "STRIMO_EXE names the program";
+        ASSERT_TRUE(screen.open()) << "run under xvfb-run";
+        ASSERT_TRUE(plat::register_modules(STRIMO_REGSVR, {SCRIPT_MODULE, HTML_MODULE, FELDANE_MODULE, PELLOW_MODULE,
+                                                           FILTERS_MODULE, QUANDREL_MODULE, ITUNES_MODULE}));
+        ASSERT_TRUE(feed_testing::set_feed_settings(site.host(), std::nullopt));
+        FreshProfile::set_value(u"EnableIPOD", 1);
+        GError* error = nullptr;
+        ASSERT_TRUE(itdb_init_ipod(player.path().c_str(), nullptr, "Strimo test", &error));
+    }
+
+    Screen::WindowId start()
+    {
+        program.emplace(std::vector<std::string>{}, profile / "err.txt");
+        Screen::WindowId w = 0;
+        const auto shown = [&] { return screen.viewable(w = screen.main_window()) && screen.size(w).width >= 1024; };
+        return wait_until(shown, 120s) ? w : 0;
+    }
+    void shot(const std::string& name)
+    {
+        EXPECT_TRUE(screen.save(screen.main_window(), app_testing::artifact_path("e2e-play-" + name + ".png")));
+    }
+    std::string log() { return read_all(profile / "debug.log"); }
+    bool requested(const std::string& path)
+    {
+        for (const std::string& r : site.requests())
+            if (r.rfind(path, 0) == 0) return true;
+        return false;
+    }
+    bool colourful_at(Screen::Point at) { return colourful(screen.pixel(screen.main_window(), at)); }
+    // Some pixel along the line from `at`, `length` to the right, is near white (text, a white mark).
+    bool bright_along(Screen::Point at, int length)
+    {
+        for (int x = at.x; x < at.x + length; ++x)
+            if (auto p = screen.pixel(screen.main_window(), {x, at.y}); p && (*p & 0xFF) > 200 && ((*p >> 8) & 0xFF) > 200)
+                return true;
+        return false;
+    }
+    void click(Screen::Point at) { screen.click(screen.main_window(), at); }
+    // A click while the window still settles (after the update check, while
+    // a tree node unfolds) goes nowhere: clicks again until `done` holds.
+    bool click_until(Screen::Point at, const std::function<bool()>& done)
+    {
+        for (int attempt = 0; attempt < 5 && !done(); ++attempt) {
+            click(at);
+            wait_until(done, 3s);
+        }
+        return done();
+    }
+
+    feed_testing::FeedSite site;
+    FreshProfile profile;
+    plat::TempFolder player;
+    plat::TempFolder media;
+    plat::ScopedEnvironment log_file{"STRIMO_DEBUG_LOG", (profile / "debug.log").c_str()};
+    plat::ScopedEnvironment volumes{"STRIMO_TEST_VOLUMES", ("E=removable:" + player.path()).c_str()};
+    Screen screen;
+    std::optional<ProgramUnderTest> program;   // last: killed before the site goes
+};
+
+// Where things are in the 1024 x 768 window.
+constexpr Screen::Point youtube_folder{74, 137}, most_popular{84, 161}, most_viewed{84, 185};
+constexpr Screen::Point favourite_star{781, 43};   // of the list's first row
+constexpr Screen::Point row_thumbnail{278, 84}, row_text{500, 180};
+constexpr Screen::Point device_pane{925, 450}, device_row_thumbnail{862, 372};
+
+TEST_F(PlaySyncEndToEnd, PlayAnItemAndSendItToThePlayer)
+{
+    const std::string clip = make_clip(media.path());
+    ASSERT_FALSE(clip.empty()) << "ffmpeg made the clip";
+    const std::string thumbnail = make_thumbnail(media.path());
+    ASSERT_FALSE(thumbnail.empty());
+    site.serve("/media/clip.flv", clip, "video/x-flv");
+    site.serve("/media/thumb.jpg", thumbnail, "image/jpeg");
+    const std::string feed = feed_of(site.url("/media/clip.flv"), site.url("/media/thumb.jpg"));
+    for (const char* name : {"most_popular", "most_viewed", "recently_featured", "most_discussed", "most_recent",
+                             "most_responded", "top_favorites", "top_rated"})
+        site.serve(std::string("/feeds/base/standardfeeds/") + name, feed);
+    const std::string database = profile.data_folder() + "/Rss.db";
+
+    ASSERT_NE(start(), 0u);
+    ASSERT_TRUE(site.wait_for_request("/feeds/base/standardfeeds/most_popular"));
+    ASSERT_TRUE(click_until(youtube_folder, [&] { return bright_along({40, most_popular.y}, 60); }))
+        << "the folder opens";
+    // The channel's row, offline until the favourite mark has its video fetched.
+    ASSERT_TRUE(click_until(most_popular, [&] { return bright_along({favourite_star.x - 8, favourite_star.y}, 16); }))
+        << "the channel's row shows its favourite mark";
+    shot("0-channel");
+    click(favourite_star);
+    ASSERT_TRUE(wait_until([&] { return clip_fetched(database); }, 60s)) << "the favourite's video is fetched";
+    // The list shows the stored marks when it opens again.
+    click(most_viewed);
+    click(most_popular);
+    ASSERT_TRUE(wait_until([&] { return colourful_at(row_thumbnail); }, 20s)) << "the row shows its thumbnail";
+    shot("1-fetched");
+
+    screen.drag(screen.main_window(), row_thumbnail, device_pane);
+    ASSERT_TRUE(wait_until([&] { return colourful_at(device_row_thumbnail); }, 10s)) << "the device pane lists the item";
+    shot("2-queued");
+    click(row_text);
+    ASSERT_TRUE(wait_until([&] { return log().find("play: " + site.url("/media/clip.flv")) != std::string::npos; }, 10s))
+        << log();
+    shot("3-playing");
+
+    ASSERT_TRUE(wait_until([&] { return !player_tracks(player.path()).empty(); }, 60s)) << log();
+    EXPECT_EQ(player_tracks(player.path()), std::vector<std::string>{"Test clip"});
+    shot("4-on-the-player");
+}
+
+}
