@@ -176,13 +176,6 @@ void draw_unit(cairo_t* cr, Glyph glyph, Rgb c)
         cairo_arc(cr, 8, 8, 6.5, 0, 2 * M_PI); cairo_fill(cr);
         set_colour(cr, palette::clear);
         cairo_move_to(cr, 4.5, 8.5); cairo_line_to(cr, 7, 11); cairo_line_to(cr, 11.5, 5.5); return stroke(cr, 1.8);
-    case Glyph::Unplugged:
-        cairo_move_to(cr, 2, 14); cairo_line_to(cr, 14, 2); stroke(cr, 1.6);
-        cairo_arc(cr, 8, 8, 5.5, 0, 2 * M_PI); return stroke(cr, 1.6);
-    case Glyph::Stack:
-        rounded_rect(cr, 2, 9, 12, 4, 1); cairo_fill(cr);
-        rounded_rect(cr, 3, 5, 10, 3, 1); cairo_fill(cr);
-        rounded_rect(cr, 4, 2, 8, 2, 1); return cairo_fill(cr);
     }
 }
 

@@ -203,13 +203,17 @@ void welcome(cairo_t* cr, double w, double h, ButtonState)
     }
 }
 
+// A wash that dims a row whose item cannot play now. The row stretches it
+// over its whole page, so it holds nothing a stretch would distort, and the
+// item stays readable beneath it.
 void offline(cairo_t* cr, double w, double h, ButtonState)
 {
-    panel(cr, 0, 0, w, h, 6, dark, dark_low, dark_line);
-    draw_glyph(cr, Glyph::Unplugged, w / 2 - 20, h / 2 - 24, 40, 40, glyph_dim);
-    cairo_rectangle(cr, w / 2 - 30, h / 2 + 24, 60, 3);
+    rounded_rect(cr, 0.5, 0.5, w - 1, h - 1, 6);
+    cairo_set_source_rgba(cr, 0.07, 0.07, 0.07, 0.62);
+    cairo_fill_preserve(cr);
     set_colour(cr, dark_line);
-    cairo_fill(cr);
+    cairo_set_line_width(cr, 1);
+    cairo_stroke(cr);
 }
 
 void caret(cairo_t* cr, double w, double h, ButtonState)
@@ -219,14 +223,11 @@ void caret(cairo_t* cr, double w, double h, ButtonState)
     cairo_fill(cr);
 }
 
+// No rule across it: the tree's rows start at its top, and a rule in the
+// stretched middle ran through whichever row it landed on.
 void sidebar(cairo_t* cr, double w, double h, Rgb top, Rgb bottom)
 {
     panel(cr, 0, 0, w, h, 6, top, bottom, dark_line);
-    cairo_move_to(cr, 8, 30.5);
-    cairo_line_to(cr, w - 8, 30.5);
-    set_colour(cr, dark_line);
-    cairo_set_line_width(cr, 1);
-    cairo_stroke(cr);
 }
 
 Recipe drawn(std::string_view file, int w, int h, void (*draw)(cairo_t*, double, double, ButtonState))
@@ -276,7 +277,12 @@ const std::vector<Recipe>& recipes()
         bar("Timeline.png", 40, 6, accent_soft, accent),
         surface("RightSidebar.png", 64, 28, 4, dark_high, dark, dark_line),
         surface("PlayPanelBg.png", 360, 92, 10, rgb(0x2a2a2a), dark_low, dark_line),
-        bar("progressBg.png", 40, 6, clear, dark_high),
+        // The seek track lies over the buffered ranges: see-through, so they show.
+        {"progressBg.png", 40, 6, [](cairo_t* cr, double w, double h, ButtonState) {
+             rounded_rect(cr, 0, 0, w, h, h / 2);
+             cairo_set_source_rgba(cr, 1, 1, 1, 0.09);
+             cairo_fill(cr);
+         }},
         {"Video_Focus.png", 64, 48, [](cairo_t* cr, double w, double h, ButtonState) { thumbnail(cr, w, h, true); }},
         {"Video_normal.png", 64, 48, [](cairo_t* cr, double w, double h, ButtonState) { thumbnail(cr, w, h, false); }},
         icon("Add.png", 11, 11, Glyph::Plus, rgb(0x3a3a3a)),
@@ -295,7 +301,12 @@ const std::vector<Recipe>& recipes()
         icon("Prefetch_on.png", 12, 12, Glyph::PrefetchOn, accent),
         icon("Prefetch_Finished.png", 12, 12, Glyph::PrefetchDone, rgb(0x7fae6e)),
         icon("RecentViewed.png", 16, 16, Glyph::Clock, glyph),
-        icon("Buffer.png", 32, 32, Glyph::Stack, accent),
+        // The fill of a buffered range, stretched over each range as it arrives.
+        {"Buffer.png", 8, 8, [](cairo_t* cr, double w, double h, ButtonState) {
+             cairo_rectangle(cr, 0, 0, w, h);
+             set_colour(cr, rgb(0x6a6a6a));
+             cairo_fill(cr);
+         }},
         drawn("offlineBg.png", 160, 120, offline),
         drawn("MenuBG.png", 160, 24, menu_background),
         drawn("Tutorial.png", 400, 300, welcome),

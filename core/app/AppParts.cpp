@@ -10,9 +10,11 @@
 #include "platform/window/Cursor.h"
 #include "platform/window/Window.h"
 #include "playback/compose/VMRServer.h"
+#include "playback/playlogic/PlayerLayers.h"
 #include "playback/playlogic/ScreensPlayHost.h"
 #include "playback/playlogic/uiLogicFilePlay.h"
 #include "prefetch/IPrefechManager.h"
+#include "screens/video/uiVideoLayer.h"
 #include "toolkit/render/render.h"
 #include "toolkit/render/D3D9Render.h"
 #include "toolkit/resmgr/MainRender.h"
@@ -32,7 +34,13 @@ std::string settings_path(int slot)
 
 AppParts::AppParts() = default;
 
-AppParts::~AppParts() { UI::ReleaseMainRender(m_render); }
+// The player's layers hold textures of the renderer's device: they go first.
+AppParts::~AppParts()
+{
+    m_controller.reset();
+    m_player.reset();
+    UI::ReleaseMainRender(m_render);
+}
 
 RenderEngine::render* AppParts::CreateRender(HWND main)
 {
@@ -48,8 +56,11 @@ void AppParts::InitRenderTargets() { RenderEngine::InitRenderTargets(); }
 void AppParts::CreateScreens()
 {
     m_builder = std::make_unique<UI::uiBuilder>();
-    m_controller = std::make_unique<UI::uiLogic>(ControllerParts(m_main));
+    m_player = std::make_unique<UI::PlayerLayers>(m_render);
+    m_controller = std::make_unique<UI::uiLogic>(ControllerParts(m_main, m_player->Visualization()));
 }
+
+IUo* AppParts::VideoLayer() { return m_player ? m_player->Layer() : nullptr; }
 
 void AppParts::SubscribeControllerEvents() { UI::uiLogic::SubscribeEvents(); }
 
@@ -111,7 +122,7 @@ void AppParts::DestroyController() { m_controller.reset(); }
 // The builder takes its parts back from the UI manager and frees the tree.
 void AppParts::DestroyTree() { m_builder.reset(); }
 
-UI::uiLogicParts AppParts::ControllerParts(HWND main)
+UI::uiLogicParts AppParts::ControllerParts(HWND main, CVisualizationSource* visualization)
 {
     UI::uiLogicParts parts;
     parts.create_downloader = [] { return CreateOstrel(); };
@@ -124,7 +135,8 @@ UI::uiLogicParts AppParts::ControllerParts(HWND main)
     parts.create_updater = [media](CRSSDBMgr& db, IOstrel* ostrel, std::uint32_t seconds, std::int32_t items) {
         return std::make_unique<CRSSUpdater>(db, ostrel, seconds, items, std::string(), -1, media);
     };
-    parts.create_file_play = [main, folder = settings_path(9)]() -> std::unique_ptr<UI::uiLogicFilePlayBase> {
+    parts.create_file_play = [main, visualization,
+                              folder = settings_path(9)]() -> std::unique_ptr<UI::uiLogicFilePlayBase> {
         // Each call reaches the controller of the moment: the play logic may outlive a step of it.
         UI::ScreensPlayHost::Controller calls;
         calls.downloader = [] { return UI::uiLogic::Instance() ? UI::uiLogic::Instance()->GetDownloader() : nullptr; };
@@ -139,7 +151,7 @@ UI::uiLogicParts AppParts::ControllerParts(HWND main)
         calls.play_complete = [] { if (UI::uiLogic* c = UI::uiLogic::Instance()) c->OnPlayEnded(); };
         calls.seek = [](int seconds) { if (UI::uiLogic* c = UI::uiLogic::Instance()) c->Seek(seconds); };
         return std::make_unique<UI::uiLogicFilePlay>(
-            std::make_unique<UI::ScreensPlayHost>(std::move(calls), folder, main, nullptr));
+            std::make_unique<UI::ScreensPlayHost>(std::move(calls), folder, main, visualization));
     };
     parts.download_folder = settings_path(1);
     parts.database_folder = settings_path(6);

@@ -10,11 +10,14 @@
 
 #include <memory>
 
+class CVisualizationSource;
+
 namespace RenderEngine {
 class D3D9Render;
 }
 
 namespace UI {
+class PlayerLayers;
 class uiBuilder;
 class uiLogic;
 struct uiLogicParts;
@@ -31,7 +34,7 @@ public:
     void LoadSkin() override;
     void InitRenderTargets() override;
     void CreateScreens() override;
-    IUo* VideoLayer() override { return nullptr; }
+    IUo* VideoLayer() override;
     void SubscribeControllerEvents() override;
     void BuildTree() override;
     void StartController() override;
@@ -40,8 +43,9 @@ public:
 
     // Null before the system manager's start-up made it.
     UI::uiLogic* Controller() const { return m_controller.get(); }
-    // The controller's outside components and folders, from the settings.
-    static UI::uiLogicParts ControllerParts(HWND main);
+    // The controller's outside components and folders, from the settings;
+    // its play logic shows sound alone through visualization.
+    static UI::uiLogicParts ControllerParts(HWND main, CVisualizationSource* visualization);
 
     // MainWindowHost
     LRESULT Forward(UINT message, WPARAM wparam, LPARAM lparam) override;
@@ -63,5 +67,6 @@ private:
     UI::d3dresMgr m_resources;
     RenderEngine::D3D9Render* m_render{nullptr};
     std::unique_ptr<UI::uiBuilder> m_builder;
+    std::unique_ptr<UI::PlayerLayers> m_player;   // outlives the controller's play logic
     std::unique_ptr<UI::uiLogic> m_controller;
 };

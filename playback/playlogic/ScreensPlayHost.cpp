@@ -68,10 +68,7 @@ void ScreensPlayHost::ShowPauseButton()
 
 void ScreensPlayHost::ShowStopped()
 {
-    if (wcontrolbar* bar = wcontrolbar::Instance()) {
-        bar->ShowPlayButton();
-        bar->SetPosition(0);
-    }
+    if (wcontrolbar* bar = wcontrolbar::Instance()) bar->ShowStopped();
 }
 
 void ScreensPlayHost::SetPosition(LONGLONG seconds)

@@ -15,6 +15,7 @@
 #include "platform/window/FileDialog.h"
 #include "toolkit/widgets/CMutexGuard.h"
 
+#include <chrono>
 #include <cstring>
 
 namespace UI {
@@ -23,6 +24,9 @@ namespace {
 constexpr LONG full_bar = 1000000000;
 constexpr UINT WM_KEEP_AWAKE_STATE = 17429;
 constexpr LONG HDDownloaded = 1280;
+// A local file's engine starts at once; a controller that never tells of it
+// still gets its kind asked after this long.
+constexpr auto start_wait = std::chrono::seconds(3);
 
 // Local files are absolute paths; anything else is an address the controller fetches.
 bool is_local(std::u16string_view path)
@@ -236,8 +240,10 @@ bool uiLogicFilePlay::PlayFile(const std::u16string& path)
     task.url = plat::utf16_to_utf8(path, plat::Utf8Rules::SurrogatesKept);
     task.local_path = path;
     m_duration = 0;   // the last item's length is not this one's
+    expect_start();
     send(CMD_PLAY_NOW, &task);
     if (send(CMD_PLAY_LIST) != 1) return false;
+    wait_for_start();
     show_started(title_of(path));
     return true;
 }
@@ -247,10 +253,27 @@ bool uiLogicFilePlay::PlayTask(const PlayTaskInfo& task)
     if (!m_control) return false;
     PlayTaskInfo copy = task;
     m_duration = 0;
+    expect_start();
     send(CMD_PLAY_NOW, &copy);
     send(CMD_PLAY_LIST);
+    // An address starts when its bytes come, long after this; a downloaded copy at once.
+    if (copy.is_local_file()) wait_for_start();
     show_started(plat::utf8_to_utf16(task.title));
     return true;
+}
+
+void uiLogicFilePlay::expect_start()
+{
+    std::scoped_lock hold(m_start_lock);
+    m_started = false;
+}
+
+// Asked before the engine took the file, the kind would still be the last
+// play's or none, and sound alone would show no visualisation.
+void uiLogicFilePlay::wait_for_start()
+{
+    std::unique_lock hold(m_start_lock);
+    m_start_told.wait_for(hold, start_wait, [&] { return m_started; });
 }
 
 // What every start shows: a fresh bar with the title, and video or the
@@ -371,6 +394,15 @@ LONG uiLogicFilePlay::OnEvent(void* sender, LONG code, LONG state, intptr_t valu
 LONG uiLogicFilePlay::OnEvent(void* sender, LONG code, INT_PTR value, INT_PTR extra)
 {
     switch (code) {
+    case EVT_START_PLAYING:
+    case EVT_GRAPH_FAILED: {
+        {
+            std::scoped_lock hold(m_start_lock);
+            m_started = true;
+        }
+        m_start_told.notify_all();
+        break;
+    }
     case EVT_POSITION:
         on_screens([&](PlayLogicHost& h) { h.SetVideoPosition(value); });
         break;

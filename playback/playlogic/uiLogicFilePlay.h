@@ -12,6 +12,7 @@
 #include "core/controller/uiLogicParts.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -84,6 +85,8 @@ private:
     bool PlayTask(const PlayTaskInfo& task);
     void show_started(const std::u16string& title);
     bool begin_remote(const std::u16string& address);
+    void expect_start();
+    void wait_for_start();
     void set_current_path(const std::u16string& path);
     LONG base_event(LONG code, INT_PTR value, INT_PTR extra);
     template <class F> void on_screens(F&& change);
@@ -99,6 +102,11 @@ private:
     std::u16string m_current_path;                  // guarded by m_path_lock
     std::string m_current_url;                      // guarded by m_path_lock: its 8-bit form
     PlayTaskInfo m_task;                            // logic thread: the remote task in play
+    // The controller takes a play on a thread of its own: the media kind is
+    // known once its engine told of the start (or failure) of the play asked last.
+    std::mutex m_start_lock;                        // leaf lock
+    std::condition_variable m_start_told;
+    bool m_started{false};                          // guarded by m_start_lock
 };
 
 }

@@ -88,8 +88,9 @@ wrsstreenode* wrsstreenode::AddChildNode(const WCHAR* text, int64_t id, const st
 void wrsstreenode::MakePrefetchStatus(float offset)
 {
     m_prefetch = new wstatus("rsstree-prefetch-wstatus");
-    m_prefetch->AddState(0, "icon_prefetchfinish");
-    m_prefetch->AddState(1, "icon_prefetchfinish");
+    // Each state its own picture: one for both hid whether the channel is fetched ahead.
+    m_prefetch->AddState(0, "icon_prefetchoff");
+    m_prefetch->AddState(1, "icon_prefetchon");
     m_prefetch->SetHighlightPicture("icon_prefetchoff");
     m_prefetch->SetSize(StatusSize, StatusSize);
     m_prefetch->SetPos(offset + (14 - StatusSize) / 2, (GetNodeHeight() - StatusSize) / 2);

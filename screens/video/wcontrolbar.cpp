@@ -122,7 +122,11 @@ void wcontrolbar::CreateSliders()
     m_position = AddSliderBar("wsliderbar-wcontrolbar-progress", 36, 56, 309, 7);
     m_position->SetImageSkin("timeline", "progressbg");
     m_position->SetRange(position_range);
-    if (widget* thumb = m_position->GetThumb()) thumb->SetY(-1);
+    // The thumb is the played part's mark: nothing plays yet, so none shows.
+    if (widget* thumb = m_position->GetThumb()) {
+        thumb->SetY(-1);
+        thumb->Show(false);
+    }
     m_position->GetEvent("slider_moveto", true)->Subscribe(&wcontrolbar::OnSliderMoved, this);
 }
 
@@ -170,7 +174,16 @@ void wcontrolbar::ShowPauseButton()
 {
     m_pause->Show(true);
     m_play->Show(false);
+    if (widget* thumb = m_position->GetThumb()) thumb->Show(true);
     Invalidate();
+}
+
+void wcontrolbar::ShowStopped()
+{
+    ShowPlayButton();
+    m_position->UpdateValue(0);
+    if (widget* thumb = m_position->GetThumb()) thumb->Show(false);
+    m_time->SetText(FormatTime(0).c_str());
 }
 
 void wcontrolbar::ShowPlayButton()

@@ -44,8 +44,12 @@ public:
     // bottom_frame, the favourite flights on root.
     void CreateChildren(window& bottom_frame, window& root);
 
+    // Playing: pause offered, the position shown on the seek bar.
     void ShowPauseButton();
+    // Paused: play offered; the seek bar keeps the position.
     void ShowPlayButton();
+    // Nothing plays: play offered, the seek bar empty at 0 and the time 00:00.
+    void ShowStopped();
     void SetTitle(const WCHAR* title);
     // Seconds above 0 set the slider's maximum and the duration text.
     void SetDuration(int64_t seconds);

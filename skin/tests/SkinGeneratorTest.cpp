@@ -7,6 +7,7 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <memory>
 
@@ -126,6 +127,21 @@ TEST_F(SkinGenerator, NineGridPicturesExceedTheirBorders)
         const Image image = load(c.path);
         EXPECT_GT(image.width / c.states, c.left + c.right);
         EXPECT_GT(image.height, c.top + c.bottom);
+    }
+}
+
+// The tree's background stretches its middle under the rows: a line drawn
+// there runs through a row's icon and title.
+TEST_F(SkinGenerator, TheTreeBackgroundHasNoRuleUnderTheRows)
+{
+    const Image image = load("Skins/images/sidbar_bg_left.png");
+    ASSERT_GT(image.height, 8 + 62);
+    const int x = image.width / 2;
+    for (int y = 9; y < image.height - 62; ++y) {
+        const uint32_t above = image.pixels[std::size_t((y - 1) * image.width + x)];
+        const uint32_t here = image.pixels[std::size_t(y * image.width + x)];
+        for (int shift : {0, 8, 16})
+            EXPECT_LE(std::abs(int(here >> shift & 0xFF) - int(above >> shift & 0xFF)), 2) << "row " << y;
     }
 }
 

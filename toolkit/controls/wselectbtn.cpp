@@ -69,6 +69,12 @@ void wselectbtn::SetStateImages(widget* unselected, widget* selected)
 {
     m_unselected_image = unselected;
     m_selected_image = selected;
+    // Shown as the current state asks: a new button is unselected, and
+    // SetSelected(false) on it changes nothing, which left both pictures drawn.
+    if (m_style == 5 || m_style == 3)
+        show(m_unselected_image, !m_selected);
+    if (m_style == 3)
+        show(m_selected_image, m_selected);
 }
 
 void wselectbtn::show(widget* w, bool on)

@@ -32,6 +32,7 @@ public:
     // Children the screens made and added; the tree owns them.
     void SetMark(widget* mark) { m_mark = mark; }
     void SetImage(widget* image) { m_image = image; }
+    // Shows the picture of the current state (styles 3 and 5).
     void SetStateImages(widget* unselected, widget* selected);
     // The group outlives its members; null for none.
     void SetGroup(SelectGroup* group) { m_group = group; }

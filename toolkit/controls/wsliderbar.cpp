@@ -104,7 +104,8 @@ void wsliderbar::Draw()
     DrawSkin(m_track, {at.x, at.y, GetWidth(), GetHeight()}, GetAlpha() / 255.0f,
              track_borders(m_track, GetWidth(), GetHeight()));
     place_thumb();
-    if (m_thumb) {
+    // A hidden thumb stays undrawn, as every hidden child of the tree.
+    if (m_thumb && m_thumb->IsVisible()) {
         m_thumb->UpdateDrawOrigin();
         m_thumb->Draw();
     }

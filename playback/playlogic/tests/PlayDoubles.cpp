@@ -5,6 +5,7 @@
 #include "toolkit/widgets/CMutexGuard.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <future>
 
@@ -25,6 +26,26 @@ IBaseControl* ControlPool::create()
 void ControlPool::release(IBaseControl*)
 {
     ++released;
+}
+
+RecordingControl::~RecordingControl()
+{
+    if (m_opener.joinable()) m_opener.join();
+}
+
+void RecordingControl::tell_start()
+{
+    if (!opens_late_as) {
+        if (IBaseEventHandler* l = m_listener) l->OnEvent(this, EVT_START_PLAYING, 0, 0);
+        return;
+    }
+    if (m_opener.joinable()) m_opener.join();
+    m_opener = std::thread([this, kind = *opens_late_as] {
+        // The engine opening the file on its own thread, as the real one does.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        media_kind = kind;
+        if (IBaseEventHandler* l = m_listener) l->OnEvent(this, EVT_START_PLAYING, 0, 0);
+    });
 }
 
 std::vector<LONG> RecordingControl::codes() const
@@ -53,11 +74,20 @@ LONG RecordingControl::SendCommand(LONG code, void* data, LONG*, DWORD)
     case CMD_SEEK: c.value = *static_cast<LONG*>(data); break;
     case CMD_PLAY_NOW: c.task = *static_cast<PlayTaskInfo*>(data); break;
     case CMD_ADD_LISTENER:
+        m_listener = static_cast<IBaseEventHandler*>(data);
+        c.pointer = data;
+        break;
     case CMD_REMOVE_LISTENER:
+        // As the real controller: a listener's removal waits for a call made to it.
+        if (m_opener.joinable()) m_opener.join();
+        if (m_listener == data) m_listener = nullptr;
+        c.pointer = data;
+        break;
     case CMD_SET_DOWNLOADER: c.pointer = data; break;
     default: break;
     }
     commands.push_back(c);
+    if (code == CMD_PLAY_LIST) tell_start();
     const auto r = results.find(code);
     return r == results.end() ? 1 : r->second;
 }

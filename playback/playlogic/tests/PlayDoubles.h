@@ -6,10 +6,12 @@
 #include "playback/playlogic/PlayLogicHost.h"
 #include "playback/visualization/ISampleReader.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace playtest {
@@ -22,12 +24,18 @@ struct Command {
     void* pointer = nullptr; // 3, 4, 12295
 };
 
+// Tells its listener of the engine's start on 4109 at once, as a local file
+// starts; with opens_late_as, from a thread of its own a while later, the
+// media kind becoming that value just before.
 class RecordingControl final : public IBaseControl {
 public:
+    ~RecordingControl();
+
     std::vector<Command> commands;
     std::map<LONG, LONG> results;       // default 1
     LONG version = 17;
-    LONG media_kind = 0;
+    std::atomic<LONG> media_kind{0};
+    std::optional<LONG> opens_late_as;
     LONG volume = 50;
     ISampleReader* reader = nullptr;
 
@@ -39,6 +47,12 @@ public:
     void AddListener(IBaseEventHandler*) override {}
     void Run() override {}
     std::pair<LONG, LONG> GetVersion() override { return {version, 0}; }
+
+private:
+    void tell_start();
+
+    std::atomic<IBaseEventHandler*> m_listener{nullptr};
+    std::thread m_opener;   // last: joined before the rest go
 };
 
 // Hands out one RecordingControl at a time and counts the releases.

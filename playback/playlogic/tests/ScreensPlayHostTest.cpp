@@ -10,6 +10,7 @@
 
 #include "toolkit/controls/wbtn.h"
 #include "toolkit/controls/wmultiprogress.h"
+#include "toolkit/controls/wsliderbar.h"
 #include "toolkit/controls/wtext.h"
 
 #include "platform/base/Utf.h"
@@ -77,6 +78,12 @@ TEST(ScreensPlayHost, PlayingAFileShowsItOnTheBar)
     EXPECT_FALSE(s.bar->PauseButton()->IsVisible());
     s.logic->Play();
     EXPECT_TRUE(s.bar->PauseButton()->IsVisible());
+    EXPECT_TRUE(s.bar->PositionSlider()->GetThumb()->IsVisible());
+
+    s.logic->StopPlay();   // nothing plays: an empty bar at 00:00
+    EXPECT_TRUE(s.bar->PlayButton()->IsVisible());
+    EXPECT_FALSE(s.bar->PositionSlider()->GetThumb()->IsVisible());
+    EXPECT_EQ(s.text(s.bar->TimeText()), "00:00");
 }
 
 TEST(ScreensPlayHost, AudioOnlyMediaSwitchesTheLayerToTheVisualisation)

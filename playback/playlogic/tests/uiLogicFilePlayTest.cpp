@@ -207,6 +207,20 @@ TEST_F(PlayLogic, MediaKindPicksVideoOrVisualisation)
     }
 }
 
+// The controller opens a file on a thread of its own: the kind is asked once
+// its engine told of the start, so sound that opens slowly still shows the
+// visualisation.
+TEST_F(PlayLogic, TheKindIsAskedOnceTheEngineTookTheFile)
+{
+    playtest::CountedReader reader;
+    control.reader = &reader;
+    control.opens_late_as = 16;
+    restart_recording();
+    ASSERT_TRUE(logic->PlayFile(u"/v/tone.wav"));
+    EXPECT_TRUE(host.saw("layer 2"));
+    EXPECT_EQ(host.visualised, &reader);
+}
+
 TEST_F(PlayLogic, LocalFilesPlayAgainAfterTheControllerWasReleased)
 {
     logic->ReleaseController();

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 // cairo keeps the fontconfig patterns of its toy faces for the life of the process.
@@ -23,6 +24,7 @@ namespace {
 
 constexpr int PageSize = 25;
 constexpr int Unserved = 2;   // this row's thumbnail answers 404
+constexpr int Offline = 3;    // this row's item fails the quality filter
 
 TEST(FeedListScreen, APageOfAParsedFeedWithItsThumbnails)
 {
@@ -74,6 +76,17 @@ TEST(FeedListScreen, APageOfAParsedFeedWithItsThumbnails)
     const int left = int(12 + unserved.GetX() + empty.x), top = int(10 + unserved.GetY() + empty.y);
     EXPECT_NE(shot.at(left + 1, top + int(empty.height / 2)), shot.at(left - 4, top + int(empty.height / 2)));
     EXPECT_NE(shot.at(left + 60, top + 20), shot.at(int(12 + thumb.x + 60), int(10 + thumb.y + 20)));
+    // A row that cannot play now is dimmed, not covered: its thumbnail still
+    // shows, darker than a playable row's.
+    UI::wrsslistitem& offline = *list->GetItem(Offline);
+    ASSERT_TRUE(offline.FindChild("wimage-offline")->IsVisible());
+    const UI::frect dimmed = offline.GetThumbnailRect();
+    const int x = int(12 + offline.GetX() + dimmed.x + 60), y = int(10 + offline.GetY() + dimmed.y + 10);
+    const UI::frect first = list->GetItem(0)->GetThumbnailRect();
+    const uint32_t sky = shot.at(int(12 + first.x + 60), int(10 + first.y + 10)), under = shot.at(x, y);
+    const int r = int(under >> 16 & 0xFF), g = int(under >> 8 & 0xFF), b = int(under & 0xFF);
+    EXPECT_GT(std::max({r, g, b}) - std::min({r, g, b}), 12) << std::hex << under << ": the sky shows through";
+    EXPECT_LT(r + g + b, int(sky >> 16 & 0xFF) + int(sky >> 8 & 0xFF) + int(sky & 0xFF)) << "dimmed";
 }
 
 }

@@ -261,6 +261,30 @@ TEST(ChannelTree, ThePrefetchIconReportsOnItsOwnNodeOnly)
     EXPECT_EQ(on_f1.fired, 0);
 }
 
+// Off and on are told apart; the hover picture shows over the off state only.
+TEST(ChannelTree, ThePrefetchIconShowsItsStatesPicture)
+{
+    const struct {
+        int state;
+        bool hovered;
+        const char* shown;
+    } cases[] = {{0, false, "icon_prefetchoff"}, {1, false, "icon_prefetchon"}, {1, true, "icon_prefetchon"},
+                 {0, true, "icon_prefetchoff"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.state << (c.hovered ? " hovered" : ""));
+        TreeScene t;
+        t.b1->SetPrefetchStatus(c.state);
+        t.b1->GetPrefetchStatus()->SetHighlighted(c.hovered);
+        t.scene.render().ops.clear();
+        t.b1->GetPrefetchStatus()->Draw();
+        EXPECT_EQ(test::draws_of(t.scene.render(), c.shown), 1);
+        for (const char* other : {"icon_prefetchoff", "icon_prefetchon", "icon_prefetchfinish"}) {
+            if (std::string(other) == c.shown) continue;
+            EXPECT_EQ(test::draws_of(t.scene.render(), other), 0) << other;
+        }
+    }
+}
+
 TEST(ChannelTree, DepthShiftsIconAndTextByFivePixelsAndTextsAreAtLeast120Wide)
 {
     TreeScene t;

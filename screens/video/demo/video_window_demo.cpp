@@ -1,5 +1,5 @@
 // video_window_demo --out DIR: the video play window over a composed main
-// window, headless, with a test-pattern source where a playing video would
+// window, headless, with a still evening picture where a playing video would
 // be. It grows out of a clicked row, plays centred, glides to the corner,
 // comes back and shrinks to the warning strip, saving one PNG per state in
 // DIR (screens-3-centre.png, -corner.png, -back.png, -warning.png). Fails
@@ -18,12 +18,16 @@
 #include "toolkit/resmgr/d3dresMgr.h"
 #include "toolkit/uimgr/uiMgr.h"
 
+#include "platform/base/Utf.h"
+#include "platform/d3d9/ImageFile.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -61,9 +65,23 @@ public:
     }
 };
 
+// A thumbnail of the evening at that hour, written as PNG into folder and
+// loaded by its path; the picture's name, or black when it cannot be made.
+std::string thumbnail(UI::d3dresMgr& manager, const std::filesystem::path& folder, int index, float hour)
+{
+    constexpr int W = 124, H = 96;   // twice the shown size, drawn down smoothly
+    const std::vector<DWORD> pixels = test::TestPatternSource::EveningPixels(W, H, hour);
+    const std::string path = (folder / ("thumb" + std::to_string(index) + ".png")).string();
+    std::string error, name;
+    if (!plat::encode_image_file(path, plat::ImageFileKind::Png, pixels.data(), W, H, W, error) ||
+        !manager.LoadPictureByPath(plat::utf8_to_utf16(path), name))
+        return "black_image";
+    return name;
+}
+
 // The main window around the video: frames and a feed list on the left, in a
 // client window under the video window's depth, and the bottom frame.
-UI::window* compose_main_window(UI::window& root)
+UI::window* compose_main_window(UI::window& root, UI::d3dresMgr& manager, const std::filesystem::path& pictures)
 {
     auto* client = new UI::window("client");
     client->SetSize(Width, Height);
@@ -73,7 +91,6 @@ UI::window* compose_main_window(UI::window& root)
     g.image("black_image", 0, 0, Width, Height);
     g.image("topframe", 0, 0, Width, 32, {8, 8, 8, 8});
     g.image("logo", 8, 5);
-    g.text(u"Strimo", Width / 2 - 100, 0, 200, 32, Ink, "font_a12b", 1 | 4 | 32);
     g.button("btnminimize", Width - 66, 8);
     g.button("btnmaximize", Width - 46, 8);
     g.button("btnclose", Width - 26, 8);
@@ -84,7 +101,7 @@ UI::window* compose_main_window(UI::window& root)
     for (int i = 0; i < 6; ++i) {
         const float y = 48 + i * 70;
         if (i == 1) g.image("rssitemhighlight", 12, y, 600, 62, {8, 8, 8, 8});   // the row clicked
-        g.image("black_image", 20, y + 7, 62, 48);
+        g.image(thumbnail(manager, pictures, i, float(i) / 5), 20, y + 7, 62, 48);
         g.text(rows[i], 92, y + 8, 500, 20, Light, "font_a12b");
         g.text(u"12 minutes, added today", 92, y + 32, 500, 18, Light);
     }
@@ -140,10 +157,10 @@ bool shot(Demo& d, const std::filesystem::path& folder, const char* name, bool r
     return true;
 }
 
-void build(Demo& d, UI::d3dresMgr& manager)
+void build(Demo& d, UI::d3dresMgr& manager, const std::filesystem::path& pictures)
 {
     d.root.SetSize(Width, Height);
-    UI::window* bottom = compose_main_window(d.root);
+    UI::window* bottom = compose_main_window(d.root, manager, pictures);
     UI::SkinScreen g(d.root);
     d.overlay->SetSize(Width, Height);
     d.overlay->SetMouseTransparent(true);
@@ -186,6 +203,9 @@ int main(int argc, char** argv)
         return 2;
     }
     std::filesystem::create_directories(out);
+    // The rows' thumbnails, made for the run.
+    const std::filesystem::path pictures = std::filesystem::path(out) / "video_window_demo-thumbnails";
+    std::filesystem::create_directories(pictures);
     setenv("SDL_VIDEODRIVER", "dummy", 0);
     setenv("STRIMO_SCREEN_SIZE", "1024x700", 0);
     UI::SkinRenderer skin;
@@ -194,11 +214,11 @@ int main(int argc, char** argv)
     int result = 0;
     {
         UI::uiVideoLayer layer;
-        auto source = plat::ComPtr<test::TestPatternSource>::adopt(
-            test::TestPatternSource::Create(&layer, skin.device(), 640, 360));
+        auto source = plat::ComPtr<test::TestPatternSource>::adopt(test::TestPatternSource::Create(
+            &layer, skin.device(), 640, 360, test::TestPatternSource::Picture::Evening));
         layer.SetVideoSource(source.get());
         Demo d;
-        build(d, manager);
+        build(d, manager, pictures);
         if (UI::count_missing_pictures(manager, "video_window_demo")) result = 1;
 
         d.video->BeginLoadIn(20, 48 + 70 + 7, 62, 48);
@@ -222,5 +242,7 @@ int main(int argc, char** argv)
         UI::uiMgr::Instance().SetRoot(nullptr);
         UI::uiMgr::Instance().SetOverlayRoot(nullptr);
     }
+    std::error_code ignored;
+    std::filesystem::remove_all(pictures, ignored);
     return result;
 }

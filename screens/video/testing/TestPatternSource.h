@@ -1,9 +1,12 @@
 #pragma once
-// A video source that shows a fixed picture: eight vertical colour bars over
-// a grey ramp, in a texture of the size asked for. Tests and the video
-// window's demo draw it where a playing video would be.
+// A video source that shows a fixed picture in a texture of the size asked
+// for: eight vertical colour bars over a grey ramp, which tests probe, or an
+// evening over the water, which the video window's demo shows where a
+// playing video would be.
 
 #include "playback/videosource/CVideoSource.h"
+
+#include <vector>
 
 struct IDirect3DDevice9;
 
@@ -11,12 +14,18 @@ namespace test {
 
 class TestPatternSource : public CVideoSource {
 public:
+    enum class Picture { Bars, Evening };
+
     // The colour of bar i (0..7) as 0xAARRGGBB.
     static DWORD BarColour(int bar);
+    // The evening picture, row after row (0xFFRRGGBB); hour 0 to 1 moves the
+    // sun from high in the afternoon down to the horizon.
+    static std::vector<DWORD> EveningPixels(UINT width, UINT height, float hour);
 
     // Counted: starts with one reference, which the caller owns. Null when
     // the device makes no texture. owner hears of each Present; may be null.
-    static TestPatternSource* Create(IVideoSourceNotify* owner, IDirect3DDevice9* device, UINT width, UINT height);
+    static TestPatternSource* Create(IVideoSourceNotify* owner, IDirect3DDevice9* device, UINT width, UINT height,
+                                     Picture picture = Picture::Bars);
 
     HRESULT GetTexture(IDirect3DTexture9** texture, VMR9NormalizedRect* coords) override;
     // Tells the owner as a presenting thread would.
@@ -24,7 +33,7 @@ public:
 
 private:
     explicit TestPatternSource(IVideoSourceNotify* owner) : CVideoSource(owner) {}
-    bool Fill(IDirect3DDevice9* device, UINT width, UINT height);
+    bool Fill(IDirect3DDevice9* device, UINT width, UINT height, Picture picture);
 
     plat::ComPtr<IDirect3DTexture9> m_texture;
 };

@@ -6,7 +6,11 @@
 #include "screens/video/wmoveactionbtn.h"
 #include "screens/video/wmoveactionsliderbar.h"
 
+#include "toolkit/controls/SkinDraw.h"
+#include "toolkit/controls/demo/SkinScreen.h"
 #include "toolkit/controls/tests/ControlRig.h"
+#include "toolkit/render/render.h"
+#include "toolkit/resmgr/tests/SkinRig.h"
 #include "toolkit/controls/wbtn.h"
 #include "toolkit/controls/wrotate.h"
 #include "toolkit/controls/wselectbtn.h"
@@ -50,6 +54,52 @@ struct BarScene {
         w.OnMouseUp(e);
     }
     std::string text(wtext* t) const { return plat::utf16_to_utf8(t->GetText()); }
+};
+
+// The bar drawn on the software device with the generated skin.
+struct DrawnBar {
+    test::SkinRig skin;
+    window root{"root"};
+    window* bottom{new window("bottomframe-window")};
+    wcontrolbar* bar{new wcontrolbar("wcontrolbar")};
+    std::unique_ptr<RenderEngine::backbuffer> canvas{skin.manager.CreateBackBuffer(400, 140, true)};
+
+    DrawnBar()
+    {
+        root.SetSize(400, 140);
+        bottom->SetSize(400, 40);
+        bottom->SetPos(0, 100);
+        root.AddChild(bottom);
+        root.AddChild(bar);
+        bar->CreateChildren(*bottom, root);
+        bar->SetPos(20, 4);
+        root.UpdateLayout();
+    }
+    void draw()
+    {
+        RenderEngine::PushRenderTarget(canvas.get(), true, 255, 0, 0, 0);
+        root.Draw();
+        RenderEngine::PopRenderTarget();
+    }
+    // The seek bar's pixel at that share of its length, in its middle row.
+    uint32_t track_pixel(float share)
+    {
+        const fpoint at = bar->PositionSlider()->GetScreenOrigin();
+        return read_pixel(canvas.get(), int(at.x + 309 * share), int(at.y) + 3);
+    }
+    // Pixels of the seek bar in the accent's warm hue (the played part's mark).
+    int played_pixels()
+    {
+        draw();
+        const fpoint at = bar->PositionSlider()->GetScreenOrigin();
+        int warm = 0;
+        for (int y = int(at.y) - 1; y < int(at.y) + 8; ++y)
+            for (int x = int(at.x); x < int(at.x) + 309; ++x) {
+                const uint32_t p = read_pixel(canvas.get(), x, y);
+                warm += int(p >> 16 & 0xFF) > int(p >> 8 & 0xFF) + 40;
+            }
+        return warm;
+    }
 };
 
 }  // namespace
@@ -153,6 +203,58 @@ TEST(wcontrolbar, DurationAndPosition)
     s.bar->SetPosition(0);
     EXPECT_FLOAT_EQ(s.bar->PositionSlider()->GetValue(), 0);
     EXPECT_EQ(s.text(s.bar->TimeText()), "01:15");
+}
+
+// Nothing playing shows an empty seek bar; playing marks the position; a
+// stop empties the bar again and reads 00:00.
+TEST(wcontrolbar, TheSeekBarIsEmptyWhileNothingPlays)
+{
+    DrawnBar s;
+    EXPECT_EQ(s.played_pixels(), 0) << "a new bar";
+    s.bar->ShowPauseButton();
+    s.bar->SetDuration(100);
+    s.bar->SetPosition(50);
+    EXPECT_GT(s.played_pixels(), 40) << "playing";
+    s.bar->ShowPlayButton();
+    EXPECT_GT(s.played_pixels(), 40) << "paused";
+    s.bar->ShowStopped();
+    EXPECT_EQ(s.played_pixels(), 0) << "stopped";
+    EXPECT_FLOAT_EQ(s.bar->PositionSlider()->GetValue(), 0);
+    EXPECT_EQ(plat::utf16_to_utf8(s.bar->TimeText()->GetText()), "00:00");
+    EXPECT_TRUE(s.bar->PlayButton()->IsVisible());
+    EXPECT_FALSE(s.bar->PauseButton()->IsVisible());
+}
+
+// The favourite toggle draws the picture of its state alone (both states are
+// parts of one skin strip).
+TEST(wcontrolbar, TheFavouriteToggleShowsOnePicture)
+{
+    BarScene s;
+    widget* pressed = s.bar->FavoriteToggle()->FindChild("wimage-addtofavorite-pressed");
+    widget* normal = s.bar->FavoriteToggle()->FindChild("wimage-addtofavorite-normal");
+    ASSERT_TRUE(pressed && normal);
+    for (const bool favourite : {false, true, false}) {
+        SCOPED_TRACE(favourite);
+        s.bar->SetFavorite(favourite);
+        s.scene.render().ops.clear();
+        s.root.Draw();
+        EXPECT_EQ(test::draws_of(s.scene.render(), "btnaddfavorite"), 1);
+        EXPECT_EQ(pressed->IsVisible(), favourite);
+        EXPECT_EQ(normal->IsVisible(), !favourite);
+    }
+}
+
+// The downloaded part lies under the seek track and shows through it.
+TEST(wcontrolbar, TheBufferedRangeShowsUnderTheSeekBar)
+{
+    DrawnBar s;
+    s.draw();
+    const uint32_t empty = s.track_pixel(0.25f);
+    s.bar->SetBufferRange(0, 50, 100);
+    s.draw();
+    auto grey = [](uint32_t p) { return int(p >> 8 & 0xFF); };
+    EXPECT_GT(grey(s.track_pixel(0.25f)), grey(empty) + 30) << "inside the range";
+    EXPECT_EQ(s.track_pixel(0.75f), empty) << "past the range";
 }
 
 TEST(wcontrolbar, TimeFormat)

@@ -119,6 +119,9 @@ TEST(wselectbtn, StylesShowTheirPicturesByState)
         btn.SetImage(image);
         btn.SetStateImages(off, on);
         btn.SetMark(mark);
+        if (c.style == 3) {
+            EXPECT_FALSE(on->IsVisible()) << "a new button shows its unselected picture alone";
+        }
         btn.SetSelected(true);
         EXPECT_EQ(image->IsVisible(), c.image_selected);
         EXPECT_EQ(off->IsVisible(), c.off_selected);
