@@ -161,6 +161,10 @@ uiLogicsyncdevice::Begun uiLogicsyncdevice::StartDownload(const RSSData::tRSSIte
     task.quality = download_quality();
     const std::string folder = m_host.download_folder ? m_host.download_folder() : std::string();
     task.local_path = plat::utf8_to_utf16(playback::titled_file_path(folder, item.title, ".flv"));
+    {
+        std::scoped_lock hold(m_lock);
+        m_head_file = task.local_path;
+    }
     if (downloader->AddTask(&task, OSTREL_KIND_USER_VIDEO) == 0) return Begun::Refused;
     if (downloader->Start(0, task.key.c_str(), StartFlags) == 0) return Begun::Refused;
     return Begun::Started;
@@ -191,13 +195,14 @@ void uiLogicsyncdevice::OnDownloadEvent(void* record, LONG code, INT_PTR value, 
 {
     if (!record) return;
     const auto& task = *static_cast<const DownloadTaskInfo*>(record);
+    // Only the head downloads for the device, and only into its own file:
+    // the player or the prefetch fetching the same video report the same
+    // key with a file of their own, which is not the device's.
     std::optional<std::int64_t> head;
-    std::optional<std::int64_t> progressing;
     {
         std::scoped_lock hold(m_lock);
-        if (!m_queue.empty() && m_queue.front().original_media_url == task.key) head = m_queue.front().id;
-        for (const auto& item : m_queue)
-            if (item.original_media_url == task.key && !progressing) progressing = item.id;
+        if (!m_queue.empty() && m_queue.front().original_media_url == task.key && task.local_path == m_head_file)
+            head = m_queue.front().id;
     }
     if (code == EVT_DOWNLOAD_STATE && head && value == DOWNLOAD_FINISHED) {
         SetRowDownload(*head, DownloadDone, 100);
@@ -205,9 +210,9 @@ void uiLogicsyncdevice::OnDownloadEvent(void* record, LONG code, INT_PTR value, 
     } else if (code == EVT_DOWNLOAD_STATE && head && value == DOWNLOAD_FAILED) {
         ShowRowText(*head, StatusText(CITunesDBMgr::SyncFailed));
         MoveOn(*head);
-    } else if (code == EVT_DOWNLOAD_PROGRESS && progressing) {
-        SetRowDownload(*progressing, std::nullopt, int(extra));
-        ShowRowText(*progressing, StageText("Downloading", int(extra)));
+    } else if (code == EVT_DOWNLOAD_PROGRESS && head) {
+        SetRowDownload(*head, std::nullopt, int(extra));
+        ShowRowText(*head, StageText("Downloading", int(extra)));
     }
 }
 

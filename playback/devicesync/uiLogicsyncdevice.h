@@ -117,6 +117,7 @@ private:
     std::deque<RSSData::tRSSItem> m_queue;       // guarded by m_lock
     std::shared_ptr<CTranscode> m_transcode;     // guarded by m_lock; null when none runs
     std::u16string m_output;                     // guarded by m_lock
+    std::u16string m_head_file;                  // guarded by m_lock: where the head's download goes
     std::list<Starter> m_starters;               // guarded by m_lock
     std::int64_t m_syncing{0};                   // guarded by m_lock: the item the library copies
     // Last: its worker calls this page, so it is joined before the rest goes.

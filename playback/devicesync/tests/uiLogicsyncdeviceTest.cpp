@@ -208,25 +208,42 @@ TEST_F(SyncPage, HDModeChoosesTheDownloadQuality)
     }
 }
 
-TEST_F(SyncPage, EventsOfOtherDownloadsAreIgnoredAndProgressShowsOnItsRow)
+TEST_F(SyncPage, OnlyTheHeadsOwnDownloadCountsAndItsProgressShowsOnItsRow)
 {
     start(&ostrel);
     const auto a = item("a");
     const auto b = item("b");
     page.AddVideo(a);
     page.AddVideo(b);
-    DownloadTaskInfo other;
-    other.key = "http://elsewhere.example/x";
-    other.local_path = plat::utf8_to_utf16(downloads.path() + "/x.flv");
-    page.OnDownloadEvent(&other, EVT_DOWNLOAD_STATE, DOWNLOAD_FINISHED, 0);
-    page.OnDownloadEvent(&other, EVT_DOWNLOAD_STATE, DOWNLOAD_FAILED, 0);
-    DownloadTaskInfo second;
-    second.key = b.original_media_url;
-    page.OnDownloadEvent(&second, EVT_DOWNLOAD_STATE, DOWNLOAD_FINISHED, 0);
-    page.OnDownloadEvent(&second, EVT_DOWNLOAD_PROGRESS, 5000, 37);
-    EXPECT_EQ(maker.made(), 0u) << "only the head's download starts a transcode";
-    EXPECT_EQ(page.QueuedIds(), (std::vector<std::int64_t>{a.id, b.id}));
-    EXPECT_EQ(row_text(b.id), "Downloading      37%");
+    const std::string own = downloads.path() + "/a.flv";
+    const struct {
+        const char* name;
+        std::string key;
+        std::string file;
+    } others[] = {
+        {"another video", "http://elsewhere.example/x", downloads.path() + "/x.flv"},
+        // The player or the prefetch fetching the same video into a file of their own.
+        {"the head's video into another file", a.original_media_url, downloads.path() + "/cache/5f3a0c"},
+        {"a queued video that is not the head", b.original_media_url, downloads.path() + "/b.flv"},
+    };
+    for (const auto& other : others) {
+        SCOPED_TRACE(other.name);
+        DownloadTaskInfo task;
+        task.key = other.key;
+        task.local_path = plat::utf8_to_utf16(other.file);
+        page.OnDownloadEvent(&task, EVT_DOWNLOAD_PROGRESS, 5000, 37);
+        page.OnDownloadEvent(&task, EVT_DOWNLOAD_STATE, DOWNLOAD_FINISHED, 0);
+        page.OnDownloadEvent(&task, EVT_DOWNLOAD_STATE, DOWNLOAD_FAILED, 0);
+        EXPECT_EQ(page.QueuedIds(), (std::vector<std::int64_t>{a.id, b.id}));
+        EXPECT_EQ(row_text(a.id), "0%");
+        EXPECT_EQ(row_text(b.id), "0%");
+    }
+    EXPECT_EQ(maker.made(), 0u) << "only the head's own download starts a transcode";
+    DownloadTaskInfo head;
+    head.key = a.original_media_url;
+    head.local_path = plat::utf8_to_utf16(own);
+    page.OnDownloadEvent(&head, EVT_DOWNLOAD_PROGRESS, 5000, 37);
+    EXPECT_EQ(row_text(a.id), "Downloading      37%");
 }
 
 TEST_F(SyncPage, AFinishedDownloadIsTranscodedBesideItAndTheQueueMovesOn)
@@ -371,6 +388,7 @@ TEST_F(SyncPage, TheRowMarksPauseAndResumeTheDownload)
 
     DownloadTaskInfo progress;
     progress.key = a.original_media_url;
+    progress.local_path = plat::utf8_to_utf16(downloads.path() + "/a.flv");
     page.OnDownloadEvent(&progress, EVT_DOWNLOAD_PROGRESS, 5000, 37);
     EXPECT_EQ(row_text(a.id), "Downloading      37%") << "a mark's turn keeps the stage text";
     press_mark(a.id);
