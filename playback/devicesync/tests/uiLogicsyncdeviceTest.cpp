@@ -3,6 +3,7 @@
 #include "FakeEngine.h"
 #include "FeedDbFixture.h"
 #include "outside/ostrel/testing/RecordingOstrel.h"
+#include "outside/ostrel/testing/RefusingOstrel.h"
 #include "screens/video/wsyncdevicelist.h"
 #include "screens/video/wsyncdevicelistitem.h"
 #include "screens/video/wrightwindow.h"
@@ -26,6 +27,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <optional>
 #include <thread>
@@ -411,4 +413,33 @@ TEST_F(SyncPage, AMarkAsksNothingWithoutADownloadManager)
     EXPECT_EQ(mark_of(a.id), "play");
     press_mark(a.id);
     EXPECT_EQ(mark_of(a.id), "play");
+}
+
+// A download manager that has the file already: it reports the task
+// finished while it is being added, as the real one does.
+class CompleteOstrel final : public ostrel_test::RefusingOstrel {
+public:
+    std::function<void(const DownloadTaskInfo&)> on_add;
+    LONG AddTask(const DownloadTaskInfo* task, LONG) override
+    {
+        if (on_add) on_add(*task);
+        return 1;
+    }
+    LONG Start(LONG, const char*, LONG) override { return 1; }
+};
+
+TEST_F(SyncPage, AFileFinishedWhileBeingAddedStaysFinished)
+{
+    CompleteOstrel complete;
+    complete.on_add = [&](const DownloadTaskInfo& task) {
+        std::ofstream(plat::utf16_to_utf8(task.local_path)) << "flv";
+        DownloadTaskInfo finished = task;
+        page.OnDownloadEvent(&finished, EVT_DOWNLOAD_STATE, DOWNLOAD_FINISHED, 0);
+    };
+    start(&complete);
+    const auto a = item("a");
+    page.AddVideo(a);
+    select(0);
+    EXPECT_EQ(mark_of(a.id), "none") << "nothing left to pause";
+    EXPECT_TRUE(maker.wait_for_run()) << "the transcode starts";
 }
