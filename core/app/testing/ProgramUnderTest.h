@@ -30,6 +30,7 @@ public:
     ProgramUnderTest& operator=(const ProgramUnderTest&) = delete;
 
     bool started() const { return m_pid != 0; }
+    int pid() const { return m_pid; }
     // The exit code, when it ended within the limit (-1: by a signal).
     std::optional<int> wait(std::chrono::milliseconds limit);
     void kill_hard();

@@ -14,14 +14,21 @@ namespace app_testing {
 
 namespace {
 
-// A user's hand moves in steps the program can follow; the pause only paces
-// the input, nothing waits on it.
+// A user's hand moves, presses and lets go in steps the program can follow;
+// the pause only paces the input, nothing waits on it.
 constexpr int drag_steps = 12;
-constexpr auto step_pause = std::chrono::milliseconds(15);
+constexpr auto step_pause = std::chrono::milliseconds(50);
+
+// A window that goes while the test looks at it (the program ended) is an
+// answer, not a reason for Xlib to end the test.
+int ignore_error(Display*, XErrorEvent*) { return 0; }
 
 }
 
-Screen::Screen() : m_display(XOpenDisplay(nullptr)) {}
+Screen::Screen() : m_display(XOpenDisplay(nullptr))
+{
+    XSetErrorHandler(ignore_error);
+}
 
 Screen::~Screen()
 {
@@ -34,11 +41,19 @@ Screen::WindowId Screen::main_window()
     Window root = DefaultRootWindow(m_display), parent = 0, *children = nullptr;
     unsigned count = 0;
     Window found = 0;
+    long found_area = -1;
     if (XQueryTree(m_display, root, &root, &parent, &children, &count)) {
-        for (unsigned i = 0; i < count && !found; ++i) {
+        for (unsigned i = 0; i < count; ++i) {
             char* name = nullptr;
-            if (XFetchName(m_display, children[i], &name) && name && std::string(name) == "Strimo")
-                found = children[i];
+            XWindowAttributes a{};
+            if (XFetchName(m_display, children[i], &name) && name && std::string(name) == "Strimo" &&
+                XGetWindowAttributes(m_display, children[i], &a)) {
+                const long area = a.map_state == IsViewable ? long(a.width) * a.height : 0;
+                if (area > found_area) {
+                    found = children[i];
+                    found_area = area;
+                }
+            }
             XFree(name);
         }
         XFree(children);
@@ -90,7 +105,10 @@ void Screen::move(WindowId w, Point at)
 void Screen::click(WindowId w, Point at, unsigned button)
 {
     move(w, at);
+    std::this_thread::sleep_for(step_pause);
     XTestFakeButtonEvent(m_display, button, True, 0);
+    XSync(m_display, False);
+    std::this_thread::sleep_for(step_pause);
     XTestFakeButtonEvent(m_display, button, False, 0);
     XSync(m_display, False);
 }
@@ -117,6 +135,23 @@ std::optional<std::uint32_t> Screen::pixel(WindowId w, Point at)
     const auto value = std::uint32_t(XGetPixel(image, 0, 0)) & 0xFFFFFFu;
     XDestroyImage(image);
     return value;
+}
+
+std::vector<std::uint32_t> Screen::pixels(WindowId w, Point at, Size size)
+{
+    if (size.width <= 0 || size.height <= 0)
+        return {};
+    XImage* image = XGetImage(m_display, w, at.x, at.y, unsigned(size.width), unsigned(size.height), AllPlanes,
+                              ZPixmap);
+    if (!image)
+        return {};
+    std::vector<std::uint32_t> out;
+    out.reserve(std::size_t(size.width) * std::size_t(size.height));
+    for (int y = 0; y < size.height; ++y)
+        for (int x = 0; x < size.width; ++x)
+            out.push_back(std::uint32_t(XGetPixel(image, x, y)) & 0xFFFFFFu);
+    XDestroyImage(image);
+    return out;
 }
 
 bool Screen::save(WindowId w, const std::string& path)

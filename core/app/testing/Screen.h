@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct _XDisplay;
 
@@ -27,7 +28,9 @@ public:
 
     bool open() const { return m_display != nullptr; }
 
-    // The top-level window titled "Strimo"; 0 when there is none.
+    // The program's main window: of the top-level windows titled "Strimo" (its
+    // dialogs, such as the update check's, share the title) the largest one
+    // shown, else one not shown; 0 when there is none.
     WindowId main_window();
     bool viewable(WindowId w);
     Size size(WindowId w);
@@ -41,6 +44,8 @@ public:
 
     // The pixel shown at the point as 0xRRGGBB; nothing when it cannot be read.
     std::optional<std::uint32_t> pixel(WindowId w, Point at);
+    // The pixels of a rectangle, row by row, as 0xRRGGBB; empty when it cannot be read.
+    std::vector<std::uint32_t> pixels(WindowId w, Point at, Size size);
     // What the window shows, as a PNG; false when it cannot be read.
     bool save(WindowId w, const std::string& path);
 
