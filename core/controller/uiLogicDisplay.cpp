@@ -217,7 +217,7 @@ void uiLogic::show_frames_and_bar()
 {
     animate(frame(uiMgr::Frame::Top), Anim::ShowTop);
     animate(frame(uiMgr::Frame::Left), Anim::ShowSide);
-    animate(frame(uiMgr::Frame::Bottom), Anim::ShowBar);
+    animate(frame(uiMgr::Frame::Bottom), Anim::ShowBottomFrame);
     animate(frame(uiMgr::Frame::Right), Anim::ShowPane);
     animate(bar(), Anim::ShowBar);
 }
@@ -313,7 +313,7 @@ void uiLogic::on_frames_timer()
     if (fills) {
         animate(frame(uiMgr::Frame::Top), Anim::HideTop);
         animate(frame(uiMgr::Frame::Left), Anim::HideSide);
-        animate(frame(uiMgr::Frame::Bottom), Anim::ShowBar);
+        animate(frame(uiMgr::Frame::Bottom), Anim::ShowBottomFrame);
         animate(frame(uiMgr::Frame::Right), Anim::ShowPane);
         if (v->GetParent())
             v->Center().FitVideo(v->GetParent()->GetWidth(), v->GetParent()->GetHeight());

@@ -57,7 +57,10 @@ SIZE screen_size();
 
 // The show and hide animation words of the frames, the bar and the pane.
 namespace Anim {
-inline constexpr int ShowBar = 0x500202, HideBar = 0x600202;
+// The control bar keeps the client's bottom right corner: it rises from and
+// sinks into the bottom edge. A move from the left would end at x 0.
+inline constexpr int ShowBar = 0x500220, HideBar = 0x600220;
+inline constexpr int ShowBottomFrame = 0x500202;
 inline constexpr int ShowPane = 0x500240, HidePane = 0x600240;
 inline constexpr int ShowTop = 0x500204, HideTop = 0x600204;
 inline constexpr int ShowSide = 0x500220, HideSide = 0x600220;

@@ -55,11 +55,13 @@ window* frame_window(widget& parent, const char* name, int zorder)
     return frame;
 }
 
-// A skin picture stretched over its whole parent.
-void stretched_background(window& parent, const char* name, const char* picture)
+// The frame picture stretched over its whole frame. Its rounded ends keep
+// their shape: stretched with the middle, they smeared into steps over the
+// frame's first and last hundred pixels.
+void frame_background(window& parent, const char* name)
 {
     auto* background = add(parent, new wimage(name));
-    background->SetPicture(picture);
+    background->SetPicture("bottomframe", {6, 6, 6, 6});
     background->SetSize(parent.GetWidth(), parent.GetHeight());
     background->SetSizeRule(2, 2, -1, -1);
 }
@@ -98,7 +100,7 @@ void uiBuilder::BuildFrames()
     m_top->SetPosRule(1, 1, 0, 0);
     m_top->SetSizeRule(3, 1, 0, m_top_height);
     m_top->UpdateLayout();
-    stretched_background(*m_top, "topframe-bk", "bottomframe");
+    frame_background(*m_top, "topframe-bk");
     BuildTitleButtons(*m_top);
     manager.SetFrame(uiMgr::Frame::Top, m_top);
 
@@ -115,7 +117,7 @@ void uiBuilder::BuildFrames()
     m_bottom->SetPosRule(1, 2, 0, 0);
     m_bottom->SetSizeRule(3, 1, 0, m_bottom_height);
     m_bottom->UpdateLayout();
-    stretched_background(*m_bottom, "bottomframe-bk", "bottomframe");
+    frame_background(*m_bottom, "bottomframe-bk");
     manager.SetFrame(uiMgr::Frame::Bottom, m_bottom);
 
     m_client->SetPosRule(1, 1, m_left_width, m_top_height);

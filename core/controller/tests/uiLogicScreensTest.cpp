@@ -16,6 +16,7 @@
 #include "screens/video/videoplaywindow.h"
 #include "screens/video/wcontrolbar.h"
 #include "toolkit/uimgr/uiMgr.h"
+#include "toolkit/widgets/MouseEventArgs.h"
 #include "toolkit/widgets/WidgetRegistry.h"
 #include "toolkit/widgets/window.h"
 
@@ -23,6 +24,7 @@
 
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <list>
 #include <mutex>
 #include <string>
@@ -332,16 +334,74 @@ TEST_F(ControllerScreens, AutoHideArmsInFullScreenVideoAndLetsGoElsewhere)
     video->Show(true);
     video->ShowVideo();
     controller->OnTimer(UI::TimerFrames);
-    EXPECT_EQ(bar->GetAnimationFlags(), 0x600202);
+    EXPECT_EQ(bar->GetAnimationFlags(), 0x600220);
     EXPECT_EQ(timers, std::vector<std::string>{"kill 258"});
 
     // Another mode stops both and shows the bar, the pane and the frames.
     timers.clear();
     controller->SetDisplayMode(UI::DisplayMode::ViewFeeds);
     EXPECT_EQ(timers, (std::vector<std::string>{"kill 257", "kill 258"}));
-    EXPECT_EQ(bar->GetAnimationFlags(), 0x500202);
+    EXPECT_EQ(bar->GetAnimationFlags(), 0x500220);
     EXPECT_EQ(UI::GetWidgetById(96)->GetAnimationFlags(), 0x500240);
     EXPECT_EQ(UI::uiMgr::Instance().GetFrame(UI::uiMgr::Frame::Top)->GetAnimationFlags(), 0x500204);
+}
+
+// Every way the controller shows or hides the control bar ends with the bar
+// in the client's bottom right corner (or hidden), once its animation is over.
+TEST_F(ControllerScreens, TheControlBarComesBackToItsCornerWheneverItIsShown)
+{
+    UI::wcontrolbar* bar = UI::wcontrolbar::Instance();
+    ASSERT_NE(bar, nullptr);
+    UI::videoplaywindow* video = dynamic_cast<UI::videoplaywindow*>(UI::uiMgr::Instance().GetVideoWindow());
+    ASSERT_NE(video, nullptr);
+    UI::widget& root = *UI::uiMgr::Instance().GetRoot();
+    const UI::widget& client = *UI::uiMgr::Instance().GetClient();
+    auto settle = [&] {
+        for (int tick = 0; tick < 200 && !bar->IsAnimationIdle(); ++tick)
+            root.TickAnimations();
+    };
+    auto full_screen_video = [&] {
+        controller->SetDisplayMode(UI::DisplayMode::PlayVideo);
+        controller->SetVideoViewState(UI::ViewState::FullScreen);
+        video->Show(true);
+        video->ShowVideo();
+    };
+    auto resize = [&](int width, int height) {
+        rig.settings.SetNumber(4, width);
+        rig.settings.SetNumber(5, height);
+        UI::uiMgr::Instance().Resize();
+        ASSERT_EQ(root.GetWidth(), float(width));
+    };
+    float pointer_x = 100;
+    auto move_pointer = [&] {
+        UI::MouseEventArgs move;
+        move.position = {pointer_x += 20, 100};
+        controller->OnMouseMove(move);
+    };
+    const struct {
+        const char* step;
+        std::function<void()> run;
+        bool shown;
+    } steps[] = {
+        {"the window's first size", [&] { resize(1024, 576); }, true},
+        {"the feed view", [&] { controller->SetDisplayMode(UI::DisplayMode::ViewFeeds); }, true},
+        {"a resized window", [&] { resize(800, 600); }, true},
+        {"the full-screen video's pointer", [&] { full_screen_video(), move_pointer(); }, true},
+        {"the auto-hide", [&] { controller->OnTimer(UI::TimerFrames); }, false},
+        {"the pointer back", move_pointer, true},
+        {"both views", [&] { controller->SetDisplayMode(UI::DisplayMode::Both); }, true},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.step);
+        s.run();
+        settle();
+        ASSERT_TRUE(bar->IsAnimationIdle());
+        EXPECT_EQ(bar->IsVisible(), s.shown);
+        if (s.shown) {
+            EXPECT_EQ(bar->GetX(), client.GetWidth() - bar->GetWidth());
+            EXPECT_EQ(bar->GetY(), client.GetHeight() - bar->GetHeight());
+        }
+    }
 }
 
 TEST_F(ControllerScreens, TheSettingsButtonSlidesTheSettingsWindowInAndOut)

@@ -123,4 +123,10 @@ TEST(MainWindowShot, TheMainWindowWithItsTreeOpenOnAChannel)
     // The frames are drawn over the black behind them.
     EXPECT_NE(UI::read_pixel(canvas.get(), 300, 12) & 0xFFFFFF, 0u);
     EXPECT_NE(UI::read_pixel(canvas.get(), 300, Height - 12) & 0xFFFFFF, 0u);
+    // Past its rounded end the bottom frame is even: not smeared into steps.
+    for (int y : {Height - 18, Height - 12, Height - 6})
+        for (int x : {8, 24, 40, 60, 90}) {
+            SCOPED_TRACE(testing::Message() << x << ", " << y);
+            EXPECT_EQ(UI::read_pixel(canvas.get(), x, y), UI::read_pixel(canvas.get(), 300, y));
+        }
 }
