@@ -13,6 +13,7 @@
 #include "playback/playlogic/IuilogicBase.h"
 #include "prefetch/IPrefechManager.h"
 #include "screens/feedlist/wrsslist.h"
+#include "screens/settings/wsettingpage.h"
 #include "screens/video/videoplaywindow.h"
 #include "screens/video/wcontrolbar.h"
 #include "screens/warning/warningpageMgr.h"
@@ -57,6 +58,7 @@ uiLogic::~uiLogic()
     // Nothing a command uses may go while one still runs.
     m_thread.Stop();
     connect_screens(false);
+    connect_settings(false);
     if (m_updater) {
         m_updater->RemoveListener(this);
         m_updater->Stop();
@@ -99,6 +101,15 @@ void uiLogic::connect_screens(bool on)
         list->SetLogic(on ? this : nullptr);
 }
 
+// The settings window tells the controller what it applies; it shows the
+// prefetch manager's state, so it is connected once that exists.
+void uiLogic::connect_settings(bool on)
+{
+    CMutexGuard hold(UIRenderMutex());
+    if (auto* settings = dynamic_cast<wsettingpage*>(GetWidgetById(Ids::Settings)))
+        settings->SetLogic(on ? this : nullptr);
+}
+
 void uiLogic::Init()
 {
     m_thread.Start(this);
@@ -117,6 +128,8 @@ void uiLogic::Init()
     const DWORD minutes = read_dword(key, u"RetrieveRSSTime", 60);
     const bool prefetch_on = read_dword(key, u"EnablePrefetch", 1) != 0;
     const bool favourites = read_dword(key, u"PrefetchMyFavorites", 1) != 0;
+    // The stored preference holds from the start, not only after an Apply.
+    SetHighQuality(read_dword(key, u"HDMode", 1) != 0);
     create_feed_window();
     m_search = std::make_unique<CSearchLauncher>(m_thread.ThreadId());
     if (m_database_open) {
@@ -124,6 +137,7 @@ void uiLogic::Init()
         start_prefetch(prefetch_on, favourites);
         InitDownloadPages();
     }
+    connect_settings(true);
 }
 
 // A database that cannot be opened leaves the program without feeds, not
@@ -194,6 +208,9 @@ void uiLogic::start_updater(DWORD minutes, DWORD items)
     if (!m_updater)
         return;
     m_updater->AddListener(this);
+    // A start page with nothing stored yet waits under the loading mark.
+    if (const FeedListState start = m_parts.feed_window->ShownList(); start.channel >= 0 && start.page_count == 0)
+        await_channel(start.channel);
     m_updater->Start();
     m_updater->RequestAll();
 }

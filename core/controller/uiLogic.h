@@ -16,6 +16,7 @@
 #include "core/controller/uilogicwrsswindow.h"
 #include "core/updater/IRSSUpdateListener.h"
 #include "screens/feedlist/feedlistLogic.h"
+#include "screens/settings/settingsLogic.h"
 #include "screens/video/uiPlayerLogic.h"
 #include "toolkit/uimgr/uiMgr.h"
 
@@ -90,7 +91,8 @@ class uiLogic final : public uiLogicTarget,
                       public IRSSUpdateListener,
                       public IDataActionListener,
                       public uiLogicHooks,
-                      public feedlistLogic {
+                      public feedlistLogic,
+                      public settingsLogic {
 public:
     // Null before construction and after destruction.
     static uiLogic* Instance();
@@ -112,13 +114,13 @@ public:
 
     // False, with the payload freed, when the logic thread has ended.
     bool PostLogicCommand(UINT code, WPARAM wparam, LPARAM lparam);
-    bool PostUICommand(int id) { return PostLogicCommand(0, WPARAM(id), 0); }
+    bool PostUICommand(int id) override { return PostLogicCommand(0, WPARAM(id), 0); }
     // A UI command on the calling thread (the start-up's full screen).
     void RunUICommand(int id);
 
-    IOstrel* GetDownloader() const { return m_downloader; }
-    IPrefechManager* GetPrefetchManager() const { return m_prefetch; }
-    CRSSUpdater* GetUpdater() const { return m_updater.get(); }
+    IOstrel* GetDownloader() const override { return m_downloader; }
+    IPrefechManager* GetPrefetchManager() const override { return m_prefetch; }
+    CRSSUpdater* GetUpdater() const override { return m_updater.get(); }
     CSearchLauncher* GetSearch() const { return m_search.get(); }
     int GetVolume() const { return m_volume; }
     // 0 idle, 1 playing, 2 paused, 3 the third play-state event.
@@ -170,6 +172,12 @@ public:
     // With the high-definition-only switch the settings keep.
     bool MatchesQualityFilter(const RSSData::tRSSItem& item) const override;
     void SetHighDefinitionOnly(HighDefinitionOnly on) { m_hd_only = on == HighDefinitionOnly::Yes; }
+    // settingsLogic: the settings window's "I prefer high quality video."
+    void SetHighQuality(bool on) override { SetHighDefinitionOnly(on ? HighDefinitionOnly::Yes : HighDefinitionOnly::No); }
+    // Each row of the feed list takes its item's stored status again and is
+    // shown by the filter (playable, its prefetched icon); the count of rows.
+    // On the UI thread.
+    int RefreshItemQualityMarks() override;
     // Read by the play logic when a feed item plays.
     bool IsHighDefinitionOnly() const { return m_hd_only; }
     void OnRSSItemMouseDown(wrsslistitem* row, MouseEventArgs& e) override;
@@ -189,6 +197,10 @@ public:
     uiLogicsyncdevice* GetSyncLogic() const { return m_sync_logic.get(); }
     // WM_DEVICECHANGE of the main window, on the UI thread.
     void OnDeviceChange(WPARAM event, LPARAM record) override;
+
+    // "rsslistitemclickanimation" of the feed list (106), on the UI thread:
+    // the video loads in from the clicked row. Answers handled.
+    bool OnRowClickAnimation(wrsslist& list, int index);
 
     // "treenode_clicked", on the UI thread.
     void OnTreeNodeClicked(EventArgs& e);
@@ -234,6 +246,7 @@ private:
 
     void OnLogicCommand(UINT code, WPARAM wparam, LPARAM lparam) override;
     void connect_screens(bool on);
+    void connect_settings(bool on);
     void open_database();
     void start_prefetch(bool enabled, bool favourites);
     void start_updater(DWORD minutes, DWORD items);
@@ -247,10 +260,16 @@ private:
     void refill_page(const FeedListState& list);
     void on_data_action_result(WPARAM kind, LPARAM value);
     void open_page(int page);
+    void open_list(const FeedListState& list, int page);
+    enum class Fetch { Allowed, Done };
+    void show_opened(int kind, bool filled, Fetch fetch);
+    bool await_channel(std::int64_t channel);
+    void show_updated_channel(std::int64_t channel);
     void step_page(int delta);
     void step_play_list(int delta);
     bool read_cursor_page(PlayListCursor& cursor);
     void open_members_page();
+    void browse_settings_folder(int id);
     void search();
     void remove_shown_channel();
     void empty_shown_list();
@@ -291,6 +310,8 @@ private:
     std::atomic<bool> m_repeat{false};
     std::atomic<bool> m_download_list{false};
     std::atomic<bool> m_hd_only{false};
+    // The channel the feed view waits for under the loading mark; -1 none.
+    std::atomic<std::int64_t> m_pending_channel{-1};
     std::atomic<float> m_aspect{16.0f / 9.0f};
     bool m_paused_by_tray{false};                  // UI thread only
     int m_play_kind{0};                            // under the dispatch lock

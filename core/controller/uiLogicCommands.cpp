@@ -9,11 +9,15 @@
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "core/app/MainWindowMessages.h"
 #include "core/search/CSearchLauncher.h"
+#include "core/updater/CRSSUpdater.h"
 #include "platform/fs/Process.h"
 #include "platform/window/Window.h"
+#include "playback/downloads/uiLogicdownload.h"
 #include "prefetch/IPrefechManager.h"
 #include "screens/feedlist/wrsslist.h"
 #include "screens/feedlist/wrsslistitem.h"
+#include "screens/settings/wsettingpage.h"
+#include "screens/warning/warningpageMgr.h"
 #include "screens/video/wcontrolbar.h"
 #include "toolkit/widgets/CMutexGuard.h"
 
@@ -94,7 +98,7 @@ void uiLogic::on_ui_command(int id)
     case 33: if (m_play_logic) m_play_logic->StopPlay(); break;
     case 34: if (m_play_logic) m_play_logic->Play(); break;
     case 35: if (m_play_logic) m_play_logic->Pause(); break;
-    case 39: case 40: if (m_parts.settings_command) m_parts.settings_command(id); break;
+    case 39: case 40: browse_settings_folder(id); break;
     case 41: if (m_play_logic && (GetPlayState() & 2)) m_play_logic->Replay(); break;
     case 58: SetVolume(m_volume + 10); break;
     case 59: SetVolume(m_volume - 10); break;
@@ -122,6 +126,19 @@ void uiLogic::on_ui_command(int id)
         const int group = std::max(1, feeds->PageButtonsPerGroup());
         open_page(id - Ids::FirstPageButton + feeds->ShownList().page / group * group);
     }
+}
+
+// The chooser waits for the user here, on the logic thread, holding no widget
+// lock: the window keeps drawing, and the field's text has a lock of its own.
+void uiLogic::browse_settings_folder(int id)
+{
+    wsettingpage* settings = nullptr;
+    {
+        CMutexGuard widgets(UIRenderMutex());
+        settings = dynamic_cast<wsettingpage*>(by_id(Ids::Settings));
+    }
+    if (settings)
+        settings->BrowseFolder(id);
 }
 
 void uiLogic::search()
@@ -202,7 +219,14 @@ void uiLogic::open_page(int page)
     uiLogicFeedWindow* feeds = m_parts.feed_window;
     if (!feeds)
         return;
-    const FeedListState list = feeds->ShownList();
+    open_list(feeds->ShownList(), page);
+}
+
+// Opening a list: the loading mark while the feed window fills the page, then
+// the list, or the list kind's warning page when there is nothing to show.
+void uiLogic::open_list(const FeedListState& list, int page)
+{
+    uiLogicFeedWindow* feeds = m_parts.feed_window;
     {
         CMutexGuard widgets(UIRenderMutex());
         show(Ids::ItemListArea, false);
@@ -210,14 +234,61 @@ void uiLogic::open_page(int page)
         show(Ids::Loading, true);
     }
     switch_view_to_feeds();
-    const bool filled = feeds->OpenPage(list, page);
+    show_opened(list.kind, feeds->OpenPage(list, page), Fetch::Allowed);
+}
+
+// The page just filled: a channel with nothing stored yet waits for its
+// fetch under the loading mark (when one may be asked for); an empty
+// channel otherwise shows its warning, as does a list that had nothing.
+void uiLogic::show_opened(int kind, bool filled, Fetch fetch)
+{
+    uiLogicFeedWindow* feeds = m_parts.feed_window;
+    const FeedListState shown = filled ? feeds->ShownList() : FeedListState{};
+    const bool empty_channel = shown.channel >= 0 && shown.page_count == 0;
+    if (fetch == Fetch::Allowed && empty_channel && await_channel(shown.channel))
+        return;
     CMutexGuard widgets(UIRenderMutex());
     show(Ids::LoadingPage, false);
     show(Ids::Loading, false);
-    if (filled)
+    if (filled && !empty_channel)
         show(Ids::ItemListArea, true);
     else
-        feeds->ShowWarningPage(WarningPageOfList(list.kind));
+        feeds->ShowWarningPage(empty_channel ? warningpageMgr::NoNewClip : WarningPageOfList(kind));
+}
+
+// The shown channel has no items yet: while the network is up it is
+// fetched now and the feed view waits for it under the loading mark; false
+// when it cannot be fetched.
+bool uiLogic::await_channel(std::int64_t channel)
+{
+    if (!m_updater || !m_database_open || !m_wrsswindow.IsOnline())
+        return false;
+    // Pending before the updater is asked, so its notice cannot come first.
+    m_pending_channel = channel;
+    {
+        CMutexGuard widgets(UIRenderMutex());
+        show(Ids::ItemListArea, false);
+        show(Ids::LoadingPage, true);
+        show(Ids::Loading, true);
+    }
+    m_updater->Request(channel);
+    return true;
+}
+
+// The shown channel was fetched (or the one the view waited for came back,
+// well or not): its warning goes, the page is read again, and the list or
+// the channel's warning shows; a view that moved on keeps what it opened.
+void uiLogic::show_updated_channel(std::int64_t channel)
+{
+    uiLogicFeedWindow* feeds = m_parts.feed_window;
+    if (!feeds || feeds->ShownChannel() != channel)
+        return;
+    if (m_warning_pages) {
+        CMutexGuard widgets(UIRenderMutex());
+        m_warning_pages->HideAll();
+    }
+    feeds->OnChannelUpdated(channel);
+    show_opened(feeds->ShownList().kind, true, Fetch::Done);
 }
 
 // The arrows step one page, kept inside the list's pages.
@@ -250,11 +321,11 @@ bool uiLogic::read_cursor_page(PlayListCursor& cursor)
 
 void uiLogic::step_play_list(int delta)
 {
-    if (m_download_list && m_parts.download_list) {
+    if (m_download_list && m_download_logic) {
         RSSData::tRSSItem next;
         const std::int64_t current = GetPlayListCursor().item.id;
-        const bool found = delta < 0 ? m_parts.download_list->GetPreviousItem(current, next)
-                                     : m_parts.download_list->GetNextItem(current, next);
+        const bool found = delta < 0 ? m_download_logic->GetPreviousItem(current, next)
+                                     : m_download_logic->GetNextItem(current, next);
         if (found) {
             PlayRSSItem(next);
             m_download_list = true;
@@ -336,13 +407,16 @@ void uiLogic::on_row_part(int row, int part)
     bool removed = false;
     switch (part) {
     case DownloadCode: {
-        CMutexGuard widgets(UIRenderMutex());
-        if (list.kind == 3 && list.channel < 0)
-            write_marks(item);
-        grab_thumbnail(*r, item);
-        set_drag_picture(item, true);
-        if (m_parts.download_list)
-            m_parts.download_list->ShowItem(item);
+        {
+            CMutexGuard widgets(UIRenderMutex());
+            if (list.kind == 3 && list.channel < 0)
+                write_marks(item);
+            grab_thumbnail(*r, item);
+            set_drag_picture(item, true);
+        }
+        // The downloads page takes the widget lock itself and may start the download.
+        if (m_download_logic)
+            m_download_logic->ShowItem(&item);
         return;
     }
     case RemoveCode:

@@ -17,6 +17,7 @@
 #include "platform/window/Cursor.h"
 #include "platform/window/Window.h"
 #include "screens/feedlist/wrsslist.h"
+#include "screens/feedlist/wrsslistitem.h"
 #include "screens/video/videoplaywindow.h"
 #include "screens/video/wcontrolbar.h"
 #include "toolkit/widgets/CMutexGuard.h"
@@ -641,11 +642,41 @@ void uiLogic::OnPlayEnded()
                          LPARAM(std::uint32_t(std::uint64_t(list.channel) >> 32)));
 }
 
+// A row of the feed list was clicked ("rsslistitemclickanimation"), on the UI
+// thread inside the click: the video grows out of the row. With the video
+// window hidden the list freezes first, so that it plays its own parting
+// animation before it reports the click. Never waits for the dispatch lock.
+bool uiLogic::OnRowClickAnimation(wrsslist& list, int index)
+{
+    wrsslistitem* row = list.GetItem(index);
+    if (!row || (!AllowsAllItems() && !MatchesQualityFilter(row->GetItem())))
+        return true;
+    videoplaywindow* v = video();
+    const bool video_shown = v && v->IsVisible();
+    if (!video_shown) {
+        list.SetFrozen(true);
+        switch_view_to_video();
+    }
+    {
+        CMutexGuard widgets(UIRenderMutex());
+        show(Ids::LoadingPage, false);
+        show(Ids::Loading, false);
+        if (v) {
+            const fpoint origin = list.GetScreenOrigin();
+            v->BeginLoadIn(origin.x + row->GetX(), origin.y + row->GetY() - list.GetScrollOffset(), row->GetWidth(),
+                           row->GetHeight());
+        }
+    }
+    if (!video_shown)
+        show_pane_by_mode();
+    SetVideoViewState(ViewState::SmallWindow);
+    return true;
+}
+
 // Logic commands 13 and 14: the feed view opens a list (its kind) or a channel at page 0.
 void uiLogic::open_list_or_channel(UINT code, WPARAM wparam, LPARAM lparam)
 {
-    uiLogicFeedWindow* feeds = m_parts.feed_window;
-    if (!feeds)
+    if (!m_parts.feed_window)
         return;
     FeedListState list;
     if (code == LogicCommand::OpenList) {
@@ -654,21 +685,7 @@ void uiLogic::open_list_or_channel(UINT code, WPARAM wparam, LPARAM lparam)
         list.kind = 7;
         list.channel = std::int64_t(std::uint64_t(std::uint32_t(wparam)) | (std::uint64_t(std::uint32_t(lparam)) << 32));
     }
-    {
-        CMutexGuard widgets(UIRenderMutex());
-        show(Ids::ItemListArea, false);
-        show(Ids::LoadingPage, true);
-        show(Ids::Loading, true);
-    }
-    switch_view_to_feeds();
-    const bool filled = feeds->OpenPage(list, 0);
-    CMutexGuard widgets(UIRenderMutex());
-    show(Ids::LoadingPage, false);
-    show(Ids::Loading, false);
-    if (filled)
-        show(Ids::ItemListArea, true);
-    else
-        feeds->ShowWarningPage(WarningPageOfList(list.kind));
+    open_list(list, 0);
 }
 
 }

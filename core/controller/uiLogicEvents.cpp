@@ -6,6 +6,7 @@
 #include "core/controller/uiLogicState.h"
 #include "screens/warning/warningpageMgr.h"
 
+#include "screens/feedlist/wrsslist.h"
 #include "screens/video/videoplaywindow.h"
 #include "toolkit/widgets/CMutexGuard.h"
 
@@ -43,6 +44,9 @@ plat::DropPayload payload_drop(UINT code)
     default: return nullptr;
     }
 }
+
+// ChannelUpdated's lParam for the channel the feed view waited for.
+constexpr LPARAM PendingChannelUpdated = 1;
 
 int ui_id(const EventArgs& e) { return e.sender ? GetWidgetIdByName(e.sender->GetName()) : 0; }
 
@@ -86,6 +90,16 @@ struct EventRouter {
         return route.handled;
     }
 
+    // Handled for every list; only the feed list's rows load the video in.
+    bool on_row_click_animation(EventArgs& e)
+    {
+        uiLogic* controller = uiLogic::Instance();
+        auto* list = dynamic_cast<wrsslist*>(e.sender);
+        if (controller && list && ui_id(e) == Ids::ItemList)
+            controller->OnRowClickAnimation(*list, int(event_value(e)));
+        return true;
+    }
+
     bool on_tree_node(EventArgs& e)
     {
         uiLogic* controller = uiLogic::Instance();
@@ -100,6 +114,7 @@ struct EventRouter {
         auto& events = GlobalEventSet::Instance();
         (events.GetEvent(routes[I].event, true)->Subscribe(&EventRouter::on<I>, this), ...);
         events.GetEvent("treenode_clicked", true)->Subscribe(&EventRouter::on_tree_node, this);
+        events.GetEvent("rsslistitemclickanimation", true)->Subscribe(&EventRouter::on_row_click_animation, this);
     }
 };
 
@@ -176,9 +191,8 @@ void uiLogic::OnLogicCommand(UINT code, WPARAM wparam, LPARAM lparam)
         break;
     case LogicCommand::ChannelUpdated: {
         const std::int64_t channel = std::int32_t(wparam);
-        if (feeds && channel == feeds->ShownChannel() &&
-            (GetDisplayMode() & (DisplayMode::ViewFeeds | DisplayMode::Both)))
-            feeds->OnChannelUpdated(channel);
+        if (lparam == PendingChannelUpdated || (GetDisplayMode() & (DisplayMode::ViewFeeds | DisplayMode::Both)))
+            show_updated_channel(channel);
         break;
     }
     case LogicCommand::DataActionResult:
@@ -204,6 +218,13 @@ void uiLogic::OnLogicCommand(UINT code, WPARAM wparam, LPARAM lparam)
 
 void uiLogic::OnUpdated(std::int64_t channel_id, bool success)
 {
+    // The channel the feed view waits for comes back whether its fetch worked
+    // or not: the loading mark must not stay.
+    std::int64_t pending = channel_id;
+    if (m_pending_channel.compare_exchange_strong(pending, -1)) {
+        PostLogicCommand(LogicCommand::ChannelUpdated, WPARAM(intptr_t(std::int32_t(channel_id))), PendingChannelUpdated);
+        return;
+    }
     uiLogicFeedWindow* const h = m_parts.feed_window;
     if (!success || !h || channel_id != h->ShownChannel())
         return;

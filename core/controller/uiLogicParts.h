@@ -4,8 +4,7 @@
 // null, and every use of it is skipped), its folders, the window facilities
 // it uses (timers, cursor, messages to the main window, the desktop's
 // opener), and the logic objects other parts of the program provide: the
-// feed-window logic, the play logic of files and feed items, the download
-// list and the settings window.
+// feed-window logic and the play logic of files and feed items.
 
 #include "platform/base/Geometry.h"
 #include "platform/base/Types.h"
@@ -87,21 +86,6 @@ public:
     virtual bool PlayVideoItem(const RSSData::tRSSItem& item) = 0;
 };
 
-// The download pane's list as the controller calls it.
-class uiLogicDownloadList {
-public:
-    // False when the download list has no entry before (after) the item's.
-    virtual bool GetPreviousItem(std::int64_t item_id, RSSData::tRSSItem& out) = 0;
-    virtual bool GetNextItem(std::int64_t item_id, RSSData::tRSSItem& out) = 0;
-    virtual void ShowItem(const RSSData::tRSSItem& item) = 0;
-    virtual void FindItemIndex(const RSSData::tRSSItem& item) = 0;
-    virtual void ScrollToCurrent() = 0;
-    virtual void FocusCurrentItem() = 0;
-
-protected:
-    ~uiLogicDownloadList() = default;
-};
-
 struct uiLogicParts {
     std::function<IOstrel*()> create_downloader;
     std::function<void(IOstrel*)> release_downloader;
@@ -119,10 +103,6 @@ struct uiLogicParts {
     std::string members_page;
 
     uiLogicFeedWindow* feed_window = nullptr;   // not owned; null: its commands do nothing
-    uiLogicDownloadList* download_list = nullptr;   // not owned; may be null
-    // The settings window's own commands (UI ids 39, 40); may be empty.
-    std::function<void(int)> settings_command;
-
     // Window facilities; each may be empty (then skipped).
     std::function<void(UINT message, WPARAM, LPARAM)> post_to_main;
     std::function<void(UINT_PTR id, UINT ms)> set_timer;

@@ -31,7 +31,8 @@ struct uiLogic::Display {
 // A press on a feed list row that may become a drag; the feed list's mouse
 // events come on the UI thread only.
 struct uiLogic::DragState {
-    bool armed = false;
+    bool armed = false;      // pressed; not yet moved past the threshold
+    bool dragging = false;   // moved past it: the drag window carries the item
     POINT press{0, 0};
     RSSData::tRSSItem item;
 };
@@ -68,7 +69,8 @@ inline constexpr int ShowSettings = 0x100220, HideSettings = 0x600220;
 }
 
 namespace Ids {
-inline constexpr int VideoWindow = 2, Maximize = 6, Restore = 9, Settings = 92, RightPane = 96, DragWindow = 101,
+inline constexpr int VideoWindow = 2, Maximize = 6, Restore = 9, Settings = 92, RightPane = 96, DownloadPane = 97,
+                     DragWindow = 101,
                      ItemListArea = 104, TreeView = 105, ItemList = 106, PreviousPage = 112, NextPage = 113,
                      FirstPageButton = 114, LastPageButton = 213, PageButtons = 215, LoadingPage = 220,
                      Loading = 222, SearchText = 225, VolumeSlider = 57, SeekBar = 62;

@@ -10,6 +10,7 @@
 #include "platform/com/ComPtr.h"
 #include "platform/d3d9/D3DX.h"
 #include "platform/d3d9/Direct3D.h"
+#include "playback/downloads/uiLogicdownload.h"
 #include "prefetch/IPrefechManager.h"
 #include "screens/feedlist/wrsslist.h"
 #include "screens/feedlist/wie.h"
@@ -22,6 +23,7 @@
 
 #include <algorithm>
 #include <list>
+#include <vector>
 
 namespace UI {
 
@@ -125,6 +127,40 @@ bool uiLogic::MatchesQualityFilter(const RSSData::tRSSItem& item) const
     return UI::MatchesQualityFilter(item, m_hd_only ? HighDefinitionOnly::Yes : HighDefinitionOnly::No);
 }
 
+// Clean resets every stored status, so the rows' copies are read again
+// (before taking the widget lock) and rebuilt: a row shows itself offline
+// or playable by the filter, and one that passes shows its prefetched icon.
+int uiLogic::RefreshItemQualityMarks()
+{
+    std::vector<RSSData::tRSSItem> shown;
+    {
+        CMutexGuard widgets(UIRenderMutex());
+        if (wrsslist* rows = feed_list())
+            for (int i = 0; i < rows->GetItemCount(); ++i)
+                shown.push_back(rows->GetItem(i)->GetItem());
+    }
+    if (m_database_open) {
+        for (RSSData::tRSSItem& item : shown) {
+            std::list<RSSData::tRSSItem> stored;
+            if (item.id > 0 && CRSSDBMgr::Instance().GetItems(item.id, &stored) == 0 && !stored.empty())
+                item.set_status(stored.front().status());
+        }
+    }
+    CMutexGuard widgets(UIRenderMutex());
+    wrsslist* rows = feed_list();
+    if (!rows)
+        return 0;
+    const int count = std::min(rows->GetItemCount(), int(shown.size()));
+    for (int i = 0; i < count; ++i) {
+        if (rows->GetItem(i)->GetItem().id != shown[std::size_t(i)].id)
+            continue;   // the page changed meanwhile
+        rows->SetItemAt(i, shown[std::size_t(i)]);
+        if (MatchesQualityFilter(shown[std::size_t(i)]))
+            rows->GetItem(i)->ShowPrefetchedIcon();
+    }
+    return rows->GetItemCount();
+}
+
 // Writes the three marks; for the open tree node's list (kind 3 without a
 // channel) the stored item takes them and the node's copy follows.
 void uiLogic::write_marks(const RSSData::tRSSItem& item)
@@ -194,11 +230,26 @@ void uiLogic::OnRSSItemMouseDown(wrsslistitem* row, MouseEventArgs& e)
     if (!AllowsAllItems() && !MatchesQualityFilter(item))
         return;
     DragState& drag = *m_drag;
-    drag = {true, {LONG(e.position.x), LONG(e.position.y)}, item};
+    drag = {true, false, {LONG(e.position.x), LONG(e.position.y)}, item};
     const FeedListState list = m_parts.feed_window ? m_parts.feed_window->ShownList() : FeedListState{};
     if (list.kind == 3 && list.channel < 0)
         write_marks(item);
     grab_thumbnail(*row, drag.item);
+}
+
+namespace {
+
+// The pointer (client coordinates) is over the download pane of the right-hand window.
+bool over_download_pane(POINT p)
+{
+    const widget* pane = by_id(Ids::DownloadPane);
+    if (!pane || !pane->IsVisible() || (pane->GetParent() && !pane->GetParent()->IsVisible()))
+        return false;
+    const fpoint origin = pane->GetScreenOrigin();
+    const float x = float(p.x) - origin.x, y = float(p.y) - origin.y;
+    return x >= 0 && y >= 0 && x < pane->GetWidth() && y < pane->GetHeight();
+}
+
 }
 
 void uiLogic::OnRSSItemMouseMove(wrsslistitem*, MouseEventArgs& e)
@@ -208,28 +259,38 @@ void uiLogic::OnRSSItemMouseMove(wrsslistitem*, MouseEventArgs& e)
     auto* window = dynamic_cast<wdragwindow*>(by_id(Ids::DragWindow));
     if (drag.armed && DragThresholdPassed(drag.press, now)) {
         drag.armed = false;
+        drag.dragging = true;
         if (window) {
             window->Show(true);
             set_drag_picture(drag.item, true);
             window->SetPos(float(now.x) - window->GetWidth() / 2, float(now.y) - window->GetHeight() / 2);
         }
-        if (m_parts.download_list)
-            m_parts.download_list->FindItemIndex(drag.item);
+        if (m_download_logic)
+            m_download_logic->FindItemIndex(drag.item);
     }
     if (window && window->IsVisible())
         window->SetTarget(now.x, now.y);
-    if (m_parts.download_list && over(by_id(Ids::RightPane), now))
-        m_parts.download_list->ScrollToCurrent();
+    if (drag.dragging && m_download_logic && over_download_pane(now))
+        m_download_logic->ScrollToCurrent();
 }
 
+// Only a drag that ends over a pane queues the item: over the download pane
+// it downloads, over the device pane it goes to the device; a press on a
+// picture that never moved, or a drop anywhere else, queues nothing.
 void uiLogic::OnRSSItemMouseUp(wrsslistitem*, MouseEventArgs& e)
 {
-    const widget* window = by_id(Ids::DragWindow);
-    if (window && window->IsVisible())
-        DropOnDevicePane(m_drag->item, {LONG(e.position.x), LONG(e.position.y)});
-    m_drag->armed = false;
-    if (m_parts.download_list)
-        m_parts.download_list->FocusCurrentItem();
+    DragState& drag = *m_drag;
+    const POINT at{LONG(e.position.x), LONG(e.position.y)};
+    const bool dragged = drag.dragging;
+    const bool dropped = dragged && over_download_pane(at);
+    if (dragged)
+        if (widget* window = by_id(Ids::DragWindow))
+            window->Show(false);
+    drag.armed = drag.dragging = false;
+    if (dropped && m_download_logic)
+        m_download_logic->FocusCurrentItem(&drag.item);
+    if (dragged)
+        DropOnDevicePane(drag.item, at);
 }
 
 void uiLogic::PostLogicCommand(int command, std::intptr_t data) { PostLogicCommand(UINT(command), WPARAM(data), 0); }

@@ -7,6 +7,7 @@
 #include "components/common/feeddb/RSSData.h"
 #include "core/controller/uiLogic.h"
 #include "core/search/CSearchLauncher.h"
+#include "screens/builder/UIIds.h"
 #include "screens/feedlist/wrsslist.h"
 #include "screens/feedlist/wrsslistitem.h"
 #include "screens/tree/wrsstree.h"
@@ -55,10 +56,13 @@ void uilogicwrsswindow::DropChannelNode(std::int64_t channel)
             folder->RemoveChildNode(channel);
 }
 
+// The holder of the list (104) is what the controller hides while a page
+// loads or a warning shows; the list inside it keeps its own flag.
 bool uilogicwrsswindow::ItemListHidden()
 {
     CMutexGuard hold(UIRenderMutex());
-    return m_list && !m_list->IsVisible();
+    const auto holder = m_widgets.find(UI::ids::RssListWindow);
+    return holder != m_widgets.end() && holder->second && !holder->second->IsVisible();
 }
 
 UI::FeedListState uilogicwrsswindow::ShownList()

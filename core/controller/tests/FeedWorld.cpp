@@ -6,6 +6,13 @@ namespace {
 
 class World final : public FeedWorld {
 public:
+    void serve_feed(const std::string& path, int items) override
+    {
+        site.serve(path, feed_testing::feed_xml(feed_testing::numbered_items(items)));
+    }
+    void stall(const std::string& path) override { site.stall(path); }
+    void release() override { site.release(); }
+
     feed_testing::ParserModules modules;
     feed_testing::FeedSite site;
 };

@@ -6,6 +6,12 @@
 #include "core/controller/uiLogic.h"
 
 #include "components/common/feeddb/CRSSDBMgr.h"
+#include "core/controller/tests/FeedWorld.h"
+#include "core/updater/CRSSUpdater.h"
+#include "platform/devices/VolumeMonitor.h"
+#include "platform/window/FileDialog.h"
+#include "screens/settings/tests/SettingsRig.h"
+#include "screens/settings/wsettingpage.h"
 #include "platform/base/Utf.h"
 #include "platform/com/ComPtr.h"
 #include "platform/d3d9/D3DX.h"
@@ -13,7 +19,12 @@
 #include "screens/builder/tests/MainWindowRig.h"
 #include "screens/feedlist/wrsslist.h"
 #include "screens/feedlist/wrsslistitem.h"
+#include "outside/ostrel/testing/RecordingOstrel.h"
+#include "toolkit/genericlist/wtlist.h"
+#include "toolkit/genericlist/wtlistitem.h"
 #include "screens/video/videoplaywindow.h"
+#include "screens/video/videoposition.h"
+#include "screens/video/loadinAnimation.h"
 #include "screens/video/wcontrolbar.h"
 #include "toolkit/uimgr/uiMgr.h"
 #include "toolkit/widgets/MouseEventArgs.h"
@@ -24,10 +35,12 @@
 
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <list>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // cairo keeps the fontconfig patterns of its toy faces for the life of the process.
@@ -73,6 +86,33 @@ public:
         std::scoped_lock hold(m_lock);
         list = l;
     }
+    // While closed, a play waits inside the play logic, under the dispatch lock.
+    void close_gate()
+    {
+        std::scoped_lock hold(m_lock);
+        m_gate_closed = true;
+    }
+    void open_gate()
+    {
+        std::scoped_lock hold(m_lock);
+        m_gate_closed = false;
+        m_changed.notify_all();
+    }
+    void pass_gate()
+    {
+        std::unique_lock hold(m_lock);
+        m_waiting = m_gate_closed;
+        m_changed.notify_all();
+        m_changed.wait(hold, [&] { return !m_gate_closed; });
+        m_waiting = false;
+    }
+    // True once a play waits at the closed gate.
+    bool wait_for_waiting()
+    {
+        std::unique_lock hold(m_lock);
+        return m_changed.wait_for(hold, std::chrono::seconds(30), [&] { return m_waiting; });
+    }
+
     void add(std::string line)
     {
         std::scoped_lock hold(m_lock);
@@ -99,6 +139,8 @@ private:
     std::vector<std::string> m_lines;   // guarded by m_lock
     UI::FeedListState list;             // guarded by m_lock
     int m_syncs = 0;                    // guarded by m_lock
+    bool m_gate_closed = false;         // guarded by m_lock
+    bool m_waiting = false;             // guarded by m_lock
 };
 
 class PlayLogic final : public UI::uiLogicFilePlayBase {
@@ -122,7 +164,12 @@ public:
     LONG OnEvent(void*, LONG, LONG, intptr_t) override { return 0; }
     bool PlayFile(const std::u16string&) override { return true; }
     bool OpenFile() override { return true; }
-    bool PlayVideoItem(const RSSData::tRSSItem& item) override { return m_log.add("item " + item.title), true; }
+    bool PlayVideoItem(const RSSData::tRSSItem& item) override
+    {
+        m_log.pass_gate();
+        m_log.add("item " + item.title);
+        return true;
+    }
 
 private:
     Log& m_log;
@@ -145,11 +192,18 @@ protected:
         p.set_timer = [this](UINT_PTR id, UINT ms) { timers.push_back("set " + std::to_string(id) + " " + std::to_string(ms)); };
         p.kill_timer = [this](UINT_PTR id) { timers.push_back("kill " + std::to_string(id)); };
         p.pointer = [this] { return pointer; };
+        adjust(p);
         controller.emplace(std::move(p));
         controller->Init();
         ASSERT_TRUE(controller->FeedsProblem().empty()) << controller->FeedsProblem();
         fill_channel();
     }
+
+    // The controller goes before what a derived fixture gave it.
+    void TearDown() override { controller.reset(); }
+
+    // What a fixture of its own adds to the controller's parts.
+    virtual void adjust(UI::uiLogicParts&) {}
 
     // A channel whose items i0..i29 come newest first in that order.
     void fill_channel()
@@ -171,6 +225,7 @@ protected:
             item.folder_id = folder.id;
             item.title = "i" + std::to_string(n);
             item.link = "http://127.0.0.1:9/" + item.title;
+            item.original_media_url = "http://127.0.0.1:9/media/" + item.title;
             item.display_description = "<p>" + item.title + "</p>";
             item.create_time = 1000 - n;
             item.set_status(n == 1 ? 0 : 1280);
@@ -346,6 +401,94 @@ TEST_F(ControllerScreens, AutoHideArmsInFullScreenVideoAndLetsGoElsewhere)
     EXPECT_EQ(UI::uiMgr::Instance().GetFrame(UI::uiMgr::Frame::Top)->GetAnimationFlags(), 0x500204);
 }
 
+// The wheel zooms the centred video by 80 pixels a notch (the wheel up
+// grows it), from 204 up to what the client area holds at the video's ratio
+// (1024 x 576 here: 588 with the frame); beyond either end nothing changes.
+TEST_F(ControllerScreens, TheWheelZoomStaysWithinItsBounds)
+{
+    UI::videoplaywindow* video = dynamic_cast<UI::videoplaywindow*>(UI::uiMgr::Instance().GetVideoWindow());
+    ASSERT_NE(video, nullptr);
+    ASSERT_EQ(video->CurrentState(), UI::vpsCenter);
+    ASSERT_EQ(video->GetParent()->GetHeight(), 576);
+    video->Show(true);
+    video->Geometry().aspect = 16.0f / 9.0f;
+    constexpr float Refused = -1;
+    const struct {
+        const char* what;
+        DWORD mode;
+        int view;
+        float height;
+        int delta;
+        float zoomed;   // the height asked for, or Refused
+    } cases[] = {
+        {"a notch up grows it", UI::DisplayMode::PlayVideo, UI::ViewState::SmallWindow, 300, -120, 380},
+        {"a notch down shrinks it", UI::DisplayMode::PlayVideo, UI::ViewState::SmallWindow, 300, 120, 220},
+        {"two notches at once", UI::DisplayMode::PlayVideo, UI::ViewState::SmallWindow, 300, -240, 460},
+        {"down to the smallest", UI::DisplayMode::PlayVideo, UI::ViewState::SmallWindow, 284, 120, 204},
+        {"below the smallest", UI::DisplayMode::PlayVideo, UI::ViewState::SmallWindow, 283, 120, Refused},
+        {"up to the largest", UI::DisplayMode::PlayVideo, UI::ViewState::SmallWindow, 508, -120, 588},
+        {"beyond the largest", UI::DisplayMode::PlayVideo, UI::ViewState::SmallWindow, 509, -120, Refused},
+        {"less than a notch", UI::DisplayMode::PlayVideo, UI::ViewState::SmallWindow, 300, 60, 300},
+        {"the feeds are shown", UI::DisplayMode::Both, UI::ViewState::SmallWindow, 300, -120, Refused},
+        {"the video fills the screen", UI::DisplayMode::PlayVideo, UI::ViewState::FullScreen, 300, -120, Refused},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        controller->SetDisplayMode(c.mode);
+        controller->SetVideoViewState(c.view);
+        video->SetSize(UI::WidthForHeight(c.height, 16.0f / 9.0f), c.height);
+        video->Geometry().target_width = Refused;
+        EXPECT_TRUE(controller->OnMouseWheel(c.delta, 500, 300)) << "the wheel is always taken";
+        if (c.zoomed == Refused)
+            EXPECT_EQ(video->Geometry().target_width, Refused);
+        else   // the width follows the video's ratio
+            EXPECT_FLOAT_EQ(video->Geometry().target_width, UI::WidthForHeight(c.zoomed, 16.0f / 9.0f));
+    }
+}
+
+// A click on a feed row grows the video out of the row. With the video
+// hidden the list freezes and parts its rows before it reports the click;
+// with the video shown the click goes at once. Either way the video takes
+// the small window.
+TEST_F(ControllerScreens, ARowsClickLoadsTheVideoInFromTheRow)
+{
+    UI::uiLogic::SubscribeEvents();
+    show_page(0);
+    UI::videoplaywindow* video = dynamic_cast<UI::videoplaywindow*>(UI::uiMgr::Instance().GetVideoWindow());
+    ASSERT_NE(video, nullptr);
+    ASSERT_FALSE(video->IsVisible());
+    UI::widget* loading = UI::GetWidgetById(220);
+
+    // An item the quality filter refuses: no animation, the click goes at once and plays nothing.
+    feed_list.GetItem(1)->Click();
+    EXPECT_FALSE(feed_list.IsFrozen());
+    EXPECT_EQ(log.settle(*controller), std::vector<std::string>{});
+    EXPECT_FALSE(video->IsVisible());
+    EXPECT_NE(controller->GetVideoViewState(), UI::ViewState::SmallWindow);
+
+    loading->Show(true);
+    UI::wrsslistitem& row = *feed_list.GetItem(3);
+    feed_list.GetItem(3)->Click();
+    EXPECT_TRUE(feed_list.IsFrozen()) << "the list parts before it reports the click";
+    EXPECT_TRUE(video->IsVisible());
+    EXPECT_TRUE(video->LoadIn().IsRunning());
+    EXPECT_EQ(video->GetY(), row.GetY() - feed_list.GetScrollOffset()) << "it starts at the row";
+    EXPECT_EQ(video->GetHeight(), row.GetHeight());
+    EXPECT_FALSE(loading->IsVisible());
+    EXPECT_EQ(controller->GetDisplayMode() & 0xFFF, DWORD(UI::DisplayMode::PlayVideo));
+    EXPECT_EQ(controller->GetVideoViewState(), UI::ViewState::SmallWindow);
+    EXPECT_EQ(log.settle(*controller), std::vector<std::string>{}) << "no click yet";
+    for (int frame = 0; frame < 200 && feed_list.IsFrozen(); ++frame)
+        feed_list.Draw();
+    EXPECT_FALSE(feed_list.IsFrozen());
+    EXPECT_EQ(log.settle(*controller), std::vector<std::string>{"item i3"});
+
+    feed_list.GetItem(4)->Click();
+    EXPECT_FALSE(feed_list.IsFrozen()) << "the video is shown: the click goes at once";
+    EXPECT_EQ(log.settle(*controller), std::vector<std::string>{"item i4"});
+    EXPECT_EQ(controller->GetVideoViewState(), UI::ViewState::SmallWindow);
+}
+
 // Every way the controller shows or hides the control bar ends with the bar
 // in the client's bottom right corner (or hidden), once its animation is over.
 TEST_F(ControllerScreens, TheControlBarComesBackToItsCornerWheneverItIsShown)
@@ -406,17 +549,16 @@ TEST_F(ControllerScreens, TheControlBarComesBackToItsCornerWheneverItIsShown)
 
 TEST_F(ControllerScreens, TheSettingsButtonSlidesTheSettingsWindowInAndOut)
 {
-    UI::window settings("window-setting");
-    settings.Show(false);
-    UI::RegisterWidget("window-setting", 92, &settings);
+    UI::widget* settings = UI::GetWidgetById(92);
+    ASSERT_NE(dynamic_cast<UI::wsettingpage*>(settings), nullptr) << "the builder's settings window";
+    ASSERT_FALSE(settings->IsVisible());
     controller->PostUICommand(219);
     log.settle(*controller);
-    EXPECT_EQ(settings.GetAnimationFlags(), 0x100220);
-    EXPECT_TRUE(settings.IsVisible());
+    EXPECT_EQ(settings->GetAnimationFlags(), 0x100220);
+    EXPECT_TRUE(settings->IsVisible());
     controller->PostUICommand(219);
     log.settle(*controller);
-    EXPECT_EQ(settings.GetAnimationFlags(), 0x600220);
-    UI::UnregisterWidget(&settings);
+    EXPECT_EQ(settings->GetAnimationFlags(), 0x600220);
 }
 
 TEST_F(ControllerScreens, ASearchTakesTheBoxsTextWithItsSpaces)
@@ -483,6 +625,286 @@ TEST_F(ControllerScreens, TheThumbnailIsCutInsideThePicturesFrame)
     // An empty picture writes nothing.
     EXPECT_FALSE(UI::SaveThumbnailCut(device.get(), surface.get(), {4, 4, 4, 20}, name + "2"));
     EXPECT_FALSE(std::filesystem::exists(name + "2"));
+}
+
+
+// The controller with a feed updater on a loopback feed site and recording
+// download and prefetch managers, as the settings window tells them.
+class ControllerSettings : public ControllerScreens {
+protected:
+    void adjust(UI::uiLogicParts& p) override
+    {
+        world = start_feed_world();
+        ASSERT_TRUE(world);
+        p.create_downloader = [this] { return &downloader; };
+        p.release_downloader = [](IOstrel*) {};
+        p.create_prefetch = [this] { return &prefetch; };
+        p.release_prefetch = [](IPrefechManager*) {};
+        p.create_updater = [](CRSSDBMgr& db, IOstrel* ostrel, std::uint32_t seconds, std::int32_t items) {
+            return std::make_unique<CRSSUpdater>(db, ostrel, seconds, items, std::string(), -1,
+                                                 std::vector<std::string>{});
+        };
+    }
+
+    UI::wsettingpage& settings() { return dynamic_cast<UI::wsettingpage&>(*UI::GetWidgetById(92)); }
+    UI::widget& control(std::string_view name)
+    {
+        UI::widget* found = settings_test::find(settings(), name);
+        if (!found)
+            throw std::runtime_error("no control " + std::string(name));
+        return *found;
+    }
+    void click_select(std::string_view name)
+    {
+        UI::MouseEventArgs e;
+        control(name).OnMouseUp(e);
+    }
+    void click_button(std::string_view name)
+    {
+        UI::MouseEventArgs e;
+        control(name).OnMouseDown(e);
+    }
+
+    std::unique_ptr<FeedWorld> world;   // before the controller: its updater reads the site
+    settings_test::OstrelDouble downloader;
+    settings_test::PrefetchDouble prefetch;
+};
+
+TEST_F(ControllerSettings, EachPagesApplyReachesThePartsThatUseIt)
+{
+    RSSData::tRSSItem standard;
+    standard.set_status(1024);
+    EXPECT_TRUE(controller->IsHighDefinitionOnly()) << "\"HDMode\" is on unless stored off";
+    EXPECT_FALSE(controller->MatchesQualityFilter(standard));
+    EXPECT_EQ(downloader.multi, TRUE);
+
+    // General: the accelerator goes to the download manager.
+    click_select("wselectbtn_networkall");
+    click_button("wbtn-apply-setting");
+    EXPECT_EQ(downloader.multi, FALSE);
+
+    // Feeds: the updater takes the period in seconds and the item limit.
+    click_select("wselectbtn_rsssetting");
+    control("wtext-maxrssitem-setting-rss").SetText(u"10");
+    control("wtext-timeinterval-setting-rss").SetText(u"90");
+    click_button("wbtn-apply-setting");
+    ASSERT_NE(controller->GetUpdater(), nullptr);
+    EXPECT_EQ(controller->GetUpdater()->Interval(), 90u * 60);
+    EXPECT_EQ(controller->GetUpdater()->MaxItems(), 25);
+
+    // Playback: the quality filter follows "I prefer high quality video.", both ways.
+    click_select("wselectbtn_downloadsetting");
+    for (const bool high : {false, true}) {
+        SCOPED_TRACE(high);
+        click_select("wselectbtn_videohighquality");
+        click_button("wbtn-apply-setting");
+        EXPECT_EQ(controller->IsHighDefinitionOnly(), high);
+        EXPECT_EQ(controller->MatchesQualityFilter(standard), !high);
+    }
+
+    // Prefetch: the manager the controller made is paused.
+    click_select("wselectbtn_prefetchsetting");
+    EXPECT_TRUE(dynamic_cast<UI::wselectbtn&>(control("wselectbtn_enableprefetch")).IsSelected())
+        << "the page shows the controller's prefetch manager";
+    prefetch.calls.clear();
+    click_select("wselectbtn_enableprefetch");
+    click_button("wbtn-apply-setting");
+    EXPECT_EQ(prefetch.calls, "pause favourites(0) ") << "unticking prefetch clears the favourites box";
+}
+
+// Clean clears every stored status; the rows shown follow it at once.
+TEST_F(ControllerScreens, CleanLeavesTheRowsShowingTheirStoredMarks)
+{
+    show_page(0);
+    const auto icon_shown = [&](int row) {
+        const UI::widget* icon = settings_test::find(*feed_list.GetItem(row), "wimage-prefetched");
+        return icon && icon->IsVisible();
+    };
+    EXPECT_EQ(controller->RefreshItemQualityMarks(), 25);
+    EXPECT_TRUE(icon_shown(3)) << "a high-quality item";
+    EXPECT_FALSE(icon_shown(1)) << "an item without a quality mark";
+
+    const std::string cache = rig.home / "cache";
+    std::filesystem::create_directories(cache);
+    { std::ofstream(cache + "/piece.bin") << "cached"; }
+    rig.settings.SetPath(1, plat::utf8_to_utf16(cache).c_str());
+    UI::widget* clean = settings_test::find(*UI::GetWidgetById(92), "wbtn-clearcache-setting");
+    ASSERT_NE(clean, nullptr);
+    UI::MouseEventArgs press;
+    clean->OnMouseDown(press);
+    EXPECT_FALSE(std::filesystem::exists(cache + "/piece.bin"));
+    for (const int row : {0, 3, 24}) {
+        SCOPED_TRACE(row);
+        EXPECT_EQ(feed_list.GetItem(row)->GetItem().status(), 0);
+        EXPECT_FALSE(feed_list.GetItem(row)->IsPlayable());
+        EXPECT_FALSE(icon_shown(row));
+    }
+}
+
+// The folder buttons post 39 and 40; the logic thread opens the chooser for the page.
+TEST_F(ControllerSettings, TheFolderButtonsOpenTheChooserFromTheLogicThread)
+{
+    const std::string fixed = rig.home / "fixed", usb = rig.home / "usb";
+    for (const std::string& folder : {fixed + "/cache", fixed + "/videos", usb + "/videos"})
+        std::filesystem::create_directories(folder);
+    plat::VolumeMonitor::instance().use_given_volumes(
+        {{'C', plat::DriveKind::Fixed, fixed}, {'E', plat::DriveKind::Removable, usb}});
+    std::vector<std::u16string> refusals;
+    settings().SetNotice([&](const std::u16string& text, const std::u16string&) { refusals.push_back(text); });
+    click_select("wselectbtn_downloadsetting");
+    const struct {
+        const char* button;
+        const char* field;
+        std::string answer;
+        std::string shown;
+    } cases[] = {
+        {"wbtn-cachedir-setting-playback", "wtext-cachedir-setting-playback", fixed + "/cache", fixed + "/cache"},
+        {"wbtn-downloaddir-setting-playback", "wtext-downloaddir-setting-playback", fixed + "/videos", fixed + "/videos"},
+        {"wbtn-downloaddir-setting-playback", "wtext-downloaddir-setting-playback", usb + "/videos", fixed + "/videos"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        std::thread::id asked_on;
+        plat::set_chooser_runner([&](const std::vector<std::string>&) {
+            asked_on = std::this_thread::get_id();
+            return std::optional<plat::ProgramOutput>(plat::ProgramOutput{0, c.answer + "\n"});
+        });
+        click_button(c.button);
+        log.settle(*controller);
+        plat::set_chooser_runner({});
+        EXPECT_NE(asked_on, std::thread::id()) << "the chooser was opened";
+        EXPECT_NE(asked_on, std::this_thread::get_id()) << "not on the UI thread";
+        EXPECT_EQ(plat::utf16_to_utf8(control(c.field).GetText()), c.shown);
+    }
+    EXPECT_EQ(refusals, std::vector<std::u16string>{u"Invalid folder, please select other!"});
+}
+
+
+// The controller's downloads page over the built right-hand pane, with a
+// recording download manager.
+class ControllerDownloads : public ControllerScreens {
+protected:
+    void adjust(UI::uiLogicParts& p) override
+    {
+        p.create_downloader = [this] { return &downloader; };
+        p.release_downloader = [](IOstrel*) {};
+    }
+
+    UI::wtlist& download_rows() { return dynamic_cast<UI::wtlist&>(*UI::GetWidgetById(98)); }
+    // A point in the middle of the download pane, in client coordinates.
+    POINT pane_point()
+    {
+        const UI::widget& pane = *UI::GetWidgetById(97);
+        const UI::fpoint origin = pane.GetScreenOrigin();
+        return {LONG(origin.x + pane.GetWidth() / 2), LONG(origin.y + pane.GetHeight() / 2)};
+    }
+    // Presses on row `row`'s picture at `press`, moves through `path` and lets go at the last point.
+    void drag(int row, POINT press, std::vector<POINT> path)
+    {
+        UI::wrsslistitem* item = feed_list.GetItem(row);
+        ASSERT_NE(item, nullptr);
+        const auto at = [](POINT p) {
+            UI::MouseEventArgs e;
+            e.position = {float(p.x), float(p.y)};
+            return e;
+        };
+        auto e = at(press);
+        controller->OnRSSItemMouseDown(item, e);
+        for (const POINT p : path) {
+            e = at(p);
+            controller->OnRSSItemMouseMove(item, e);
+        }
+        e = at(path.empty() ? press : path.back());
+        controller->OnRSSItemMouseUp(item, e);
+    }
+    std::vector<std::string> added()
+    {
+        std::vector<std::string> keys;
+        for (const auto& a : downloader.added())
+            keys.push_back(a.task.key);
+        return keys;
+    }
+    // Clicks download row `row` as the mouse does.
+    void click_download_row(int row)
+    {
+        UI::wtlistitem* widget = download_rows().GetRow(row);
+        ASSERT_NE(widget, nullptr);
+        UI::ValueEventArgs click;
+        click.sender = widget;
+        widget->FireEvent("listitem_click", click);
+    }
+
+    ostrel_test::RecordingOstrel downloader;
+};
+
+TEST_F(ControllerDownloads, OnlyADragThatEndsOnTheDownloadPaneQueuesTheItem)
+{
+    show_page(0);
+    const POINT press{300, 200}, pane = pane_point();
+    ASSERT_TRUE(UI::GetWidgetById(97)->IsVisible());
+    const struct {
+        const char* what;
+        int row;
+        std::vector<POINT> path;
+        std::vector<std::string> added;   // all so far
+        int rows;
+    } cases[] = {
+        {"a press that never moved", 3, {}, {}, 0},
+        {"a jitter below the threshold", 3, {{306, 206}}, {}, 0},
+        {"dropped beside the pane", 3, {{340, 240}, {320, 260}}, {}, 0},
+        {"dropped on the pane", 3, {{340, 240}, pane}, {items[3].original_media_url}, 1},
+        {"the same item again: its row is chosen", 3, {{340, 240}, pane}, {items[3].original_media_url}, 1},
+        {"an item the quality filter refuses", 1, {{340, 240}, pane}, {items[3].original_media_url}, 1},
+        {"another item", 5, {{340, 240}, pane}, {items[3].original_media_url, items[5].original_media_url}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        drag(c.row, press, c.path);
+        EXPECT_EQ(added(), c.added);
+        EXPECT_EQ(download_rows().GetRowCount(), c.rows);
+        EXPECT_FALSE(UI::GetWidgetById(101)->IsVisible()) << "the drag window goes with the drag";
+    }
+    std::list<ItemDownloadRecord> stored;
+    CRSSDBMgr::Instance().GetItemDownloadInfos(&stored);
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored.front().id, items[3].id);
+}
+
+// A download row plays through a command: the UI thread only posts, even
+// while the logic thread holds the dispatch lock; then 31 and 32 walk the
+// download pane.
+TEST_F(ControllerDownloads, ADownloadRowPlaysOnTheLogicThreadAndStepsWalkThePane)
+{
+    show_page(0);
+    for (const int row : {3, 5, 7})
+        click_row(row, 108);   // each row's download button
+    log.settle(*controller);
+    ASSERT_EQ(download_rows().GetRowCount(), 3);
+
+    log.close_gate();
+    click_row(0);
+    ASSERT_TRUE(log.wait_for_waiting()) << "the logic thread plays i0, holding the dispatch lock";
+    click_download_row(1);   // returns at once: it does not wait for the lock
+    log.open_gate();
+    EXPECT_EQ(log.settle(*controller), (std::vector<std::string>{"item i0", "item i5"}));
+
+    const struct {
+        int command;
+        std::vector<std::string> lines;
+    } steps[] = {
+        {32, {"item i7"}}, {31, {"item i5"}}, {31, {"item i3"}},
+        {31, {}},   // the first download, and no list entry before the cursor
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.command);
+        controller->PostUICommand(s.command);
+        EXPECT_EQ(log.settle(*controller), s.lines);
+    }
+    // A feed row's play leaves the download pane: 32 steps the feed list again.
+    click_row(0);
+    log.settle(*controller);
+    controller->PostUICommand(32);
+    EXPECT_EQ(log.settle(*controller), std::vector<std::string>{"item i1"});
 }
 
 }

@@ -401,24 +401,25 @@ TEST_F(Controller, DatabaseNoticesOfChannelsReachTheTreeOnlyAfterAWriteThatWorke
 TEST_F(Controller, InitTakesItsSettingsFromTheRegistry)
 {
     const struct {
-        std::optional<DWORD> items, minutes, multi, enable, favourites;
+        std::optional<DWORD> items, minutes, multi, enable, favourites, hd;
         std::int32_t expect_items;
         std::uint32_t expect_seconds;
         BOOL expect_multi;
         const char* expect_prefetch;
+        bool expect_hd_only;
     } cases[] = {
-        {{}, {}, {}, {}, {}, 200, 3600, TRUE, "favourites(1) resume "},
-        {24, 10, 2, 0, 0, 200, 600, FALSE, "favourites(0) pause "},
-        {25, 1, 3, 1, 1, 25, 60, TRUE, "favourites(1) resume "},
-        {500, 60, 4, 7, 2, 500, 3600, FALSE, "favourites(1) resume "},
-        {501, 60, 3, 1, 1, 200, 3600, TRUE, "favourites(1) resume "},
+        {{}, {}, {}, {}, {}, {}, 200, 3600, TRUE, "favourites(1) resume ", true},
+        {24, 10, 2, 0, 0, 0, 200, 600, FALSE, "favourites(0) pause ", false},
+        {25, 1, 3, 1, 1, 1, 25, 60, TRUE, "favourites(1) resume ", true},
+        {500, 60, 4, 7, 2, 5, 500, 3600, FALSE, "favourites(1) resume ", true},
+        {501, 60, 3, 1, 1, {}, 200, 3600, TRUE, "favourites(1) resume ", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "items " << c.expect_items);
         plat::TemporaryRegistry fresh;
         const std::pair<const char16_t*, std::optional<DWORD>> values[] = {
             {u"RSSItemNumber", c.items}, {u"RetrieveRSSTime", c.minutes}, {u"MultiDownCount", c.multi},
-            {u"EnablePrefetch", c.enable}, {u"PrefetchMyFavorites", c.favourites}};
+            {u"EnablePrefetch", c.enable}, {u"PrefetchMyFavorites", c.favourites}, {u"HDMode", c.hd}};
         for (const auto& [name, value] : values)
             if (value)
                 set_value(name, *value);
@@ -430,6 +431,8 @@ TEST_F(Controller, InitTakesItsSettingsFromTheRegistry)
             EXPECT_TRUE(controller.FeedsProblem().empty()) << controller.FeedsProblem();
             EXPECT_EQ(controller.GetDownloader(), &ostrel);
             EXPECT_EQ(controller.GetPrefetchManager(), &prefetch);
+            // The stored "I prefer high quality video." holds from the start.
+            EXPECT_EQ(controller.IsHighDefinitionOnly(), c.expect_hd_only);
         }
         EXPECT_EQ(updater.items, c.expect_items);
         EXPECT_EQ(updater.seconds, c.expect_seconds);
@@ -482,9 +485,7 @@ TEST_F(Controller, GoesWhileCommandsTheUpdaterAndASearchRun)
 
 TEST_F(Controller, UICommandsActAsTheirTableSays)
 {
-    UI::uiLogicParts p = parts();
-    p.settings_command = [this](int id) { handlers.add("settings " + std::to_string(id)); };
-    UI::uiLogic controller(std::move(p));
+    UI::uiLogic controller(parts());
     controller.Init();
     play_a_file(controller);
     handlers.settle(controller);
@@ -505,8 +506,9 @@ TEST_F(Controller, UICommandsActAsTheirTableSays)
         {34, 80, {"play"}, 80},
         {35, 80, {"pause"}, 80},
         {37, 80, {}, 80},
-        {39, 80, {"settings 39"}, 80},
-        {40, 80, {"settings 40"}, 80},
+        // No settings window here: its choosers are seen over the built tree.
+        {39, 80, {}, 80},
+        {40, 80, {}, 80},
         {41, 80, {}, 80},   // nothing is paused
         {58, 95, {"volume 100"}, 100},
         {58, 100, {"volume 100"}, 100},

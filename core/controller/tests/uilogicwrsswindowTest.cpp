@@ -6,6 +6,13 @@
 
 #include "core/controller/uiLogic.h"
 
+#include "core/controller/LogicCommand.h"
+#include "core/controller/tests/FeedWorld.h"
+#include "core/updater/CRSSUpdater.h"
+#include "core/updater/IRSSUpdateListener.h"
+#include "playback/devicesync/uiLogicsyncdevice.h"
+#include "playback/downloads/uiLogicdownload.h"
+
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "core/search/CSearchLauncher.h"
 #include "outside/ostrel/testing/RefusingOstrel.h"
@@ -25,6 +32,7 @@
 #include "toolkit/controls/wselectbtn.h"
 #include "toolkit/render/render.h"
 #include "toolkit/uimgr/uiMgr.h"
+#include "toolkit/widgets/CMutexGuard.h"
 #include "toolkit/widgets/MouseEventArgs.h"
 #include "toolkit/widgets/WidgetRegistry.h"
 
@@ -34,6 +42,8 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -90,14 +100,25 @@ struct FeedWindow {
     OstrelDouble downloader;
     PrefetchDouble prefetch;
     std::atomic<bool> network{true};
+    std::unique_ptr<FeedWorld> world;          // the feed site, when a feed updater runs
     std::unique_ptr<UI::uiLogic> controller;   // last: goes before the window and the doubles
 
-    FeedWindow()
+    // site: when given, a feed updater runs on a loopback feed site, which site prepares first.
+    explicit FeedWindow(const std::function<void(FeedWorld&)>& site = {})
     {
         EXPECT_TRUE(window.builder.BuildUI());
         const std::string folder = window.home / "db/";
         std::filesystem::create_directories(folder);
         UI::uiLogicParts parts;
+        if (site) {
+            world = start_feed_world();
+            EXPECT_TRUE(world);
+            if (world) site(*world);
+            parts.create_updater = [](CRSSDBMgr& db, IOstrel* ostrel, std::uint32_t seconds, std::int32_t items) {
+                return std::make_unique<CRSSUpdater>(db, ostrel, seconds, items, std::string(), -1,
+                                                     std::vector<std::string>{});
+            };
+        }
         parts.create_downloader = [this] { return &downloader; };
         parts.release_downloader = [](IOstrel*) {};
         parts.create_prefetch = [this] { return &prefetch; };
@@ -434,6 +455,182 @@ TEST(FeedWindow, ThePromptBoxesStoreWhetherToAskAgain)
 
 namespace {
 
+// A widget whose end on the logic thread says every command posted before it has run.
+class CommandsRun final : public UI::widget {
+public:
+    explicit CommandsRun(std::promise<void>& done) : UI::widget("commands-run"), m_done(done) {}
+    ~CommandsRun() override { m_done.set_value(); }
+
+private:
+    std::promise<void>& m_done;
+};
+
+void settle(UI::uiLogic& controller)
+{
+    std::promise<void> done;
+    auto run = done.get_future();
+    ASSERT_TRUE(controller.PostLogicCommand(LogicCommand::DeleteWidget, WPARAM(new CommandsRun(done)), 0));
+    ASSERT_EQ(run.wait_for(30s), std::future_status::ready);
+}
+
+// A tree node's click ("treenode_clicked", which the node fires once its
+// fold has run) as the controller's subscriber hands it on. Called directly:
+// the global subscription would outlive the test in this process.
+void node_clicked(UI::uiLogic& controller, UI::wrsstreenode& node)
+{
+    UI::ValueEventArgs clicked;
+    clicked.sender = &node;
+    clicked.value = static_cast<intptr_t>(node.GetId());
+    controller.OnTreeNodeClicked(clicked);
+}
+
+// Counts the database's notices of updated download rows of one item.
+class DownloadRowUpdates final : public IDataActionListener {
+public:
+    explicit DownloadRowUpdates(std::int64_t item) : m_item(item) { CRSSDBMgr::Instance().AddListener(this); }
+    ~DownloadRowUpdates() { CRSSDBMgr::Instance().RemoveListener(this); }
+    int OnBeforeDataAction(int, int, std::int64_t, int) override { return 0; }
+    void OnDataAction(int action, int kind, std::int64_t id, int) override
+    {
+        if (action == DataAction::Update && kind == DataKind::ItemDownloadInfo && id == m_item) ++count;
+    }
+
+    std::atomic<int> count{0};
+
+private:
+    std::int64_t m_item;
+};
+
+}  // namespace
+
+// The tree opens a channel through the logic thread; the back buttons (74,
+// 86) return through the lists opened before, then stay.
+TEST(FeedWindow, ATreeClickOpensAChannelAndTheBackStepsReturn)
+{
+    FeedWindow w;
+    const std::int64_t popular = w.channel_titled("popular"), rated = w.channel_titled("Top Rated"),
+                       discussed = w.channel_titled("Most Discussed");
+    w.add_items(rated, 3);
+    ASSERT_EQ(w.feed().GetChannel(), popular);
+    UI::wrsstreenode& site = *w.tree().FindChild("YouTube Video", nullptr);
+    const struct {
+        const char* what;
+        std::int64_t click;   // a channel's node, or 0: the command
+        int command;
+        std::int64_t shown;
+    } steps[] = {
+        {"open Top Rated", rated, 0, rated},
+        {"open Most Discussed", discussed, 0, discussed},
+        {"back (74)", 0, 74, rated},
+        {"back (86)", 0, 86, popular},
+        {"nothing before the start page", 0, 74, popular},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.what);
+        if (s.click) {
+            UI::wrsstreenode* node = site.FindChild(nullptr, &s.click);
+            ASSERT_NE(node, nullptr);
+            node_clicked(*w.controller, *node);
+        } else {
+            w.controller->PostUICommand(s.command);
+        }
+        settle(*w.controller);
+        EXPECT_EQ(w.feed().GetChannel(), s.shown);
+    }
+    EXPECT_EQ(w.list().GetItemCount(), 0) << "the start page has no items yet";
+}
+
+// The feed window is the download manager's one listener: each event reaches
+// the downloads page and the device page once, through it.
+TEST(FeedWindow, ADownloadEventReachesEachPageOnce)
+{
+    FeedWindow w;
+    ASSERT_NE(w.controller->GetDownloadLogic(), nullptr);
+    ASSERT_NE(w.controller->GetSyncLogic(), nullptr);
+    ASSERT_EQ(w.downloader.listener, &w.feed());
+    const std::int64_t channel = w.channel_titled("Top Rated");
+    // Two items of one address: a failed download takes one off the device queue per delivery.
+    std::list<RSSData::tRSSChannel> found;
+    w.db().GetChannels(channel, &found);
+    ASSERT_EQ(found.size(), 1u);
+    std::vector<RSSData::tRSSItem> twins(2);
+    for (std::size_t i = 0; i < twins.size(); ++i) {
+        twins[i].channel_id = channel;
+        twins[i].folder_id = found.front().folder_id();
+        twins[i].title = "twin " + std::to_string(i);
+        twins[i].link = "http://127.0.0.1/twin/" + std::to_string(i);
+        twins[i].original_media_url = "http://127.0.0.1/media/twin";
+        ASSERT_EQ(w.db().InsertItem(&twins[i]), 0);
+    }
+    w.controller->GetDownloadLogic()->FocusCurrentItem(&twins[0]);
+    for (const auto& twin : twins) w.controller->GetSyncLogic()->AddVideo(twin);
+    ASSERT_EQ(w.controller->GetSyncLogic()->QueuedIds(), (std::vector<std::int64_t>{twins[0].id, twins[1].id}));
+
+    DownloadTaskInfo task;
+    task.key = "http://127.0.0.1/media/twin";
+    const struct {
+        const char* what;
+        LONG code, state;
+        INT_PTR percent;
+        int row_updates;
+        std::vector<std::int64_t> queued;
+    } events[] = {
+        {"progress: the download row stores it", EVT_DOWNLOAD_PROGRESS, 0, 40, 1, {twins[0].id, twins[1].id}},
+        {"failed: the device queue moves on", EVT_DOWNLOAD_STATE, DOWNLOAD_FAILED, 0, 0, {twins[1].id}},
+    };
+    for (const auto& e : events) {
+        SCOPED_TRACE(e.what);
+        DownloadRowUpdates updates(twins[0].id);
+        w.downloader.listener->OnEvent(&task, e.code, e.state, e.percent);
+        EXPECT_EQ(updates.count.load(), e.row_updates);
+        EXPECT_EQ(w.controller->GetSyncLogic()->QueuedIds(), e.queued);
+    }
+}
+
+namespace {
+
+// The feed updater's notices, for a test to wait on.
+class UpdateNotices final : public IRSSUpdateListener {
+public:
+    explicit UpdateNotices(CRSSUpdater& updater) : m_updater(updater) { m_updater.AddListener(this); }
+    ~UpdateNotices() { m_updater.RemoveListener(this); }
+    bool OnBeginUpdate(std::int64_t) override { return true; }
+    void OnUpdated(std::int64_t channel, bool success) override
+    {
+        std::scoped_lock hold(m_lock);
+        m_seen.emplace_back(channel, success);
+        m_changed.notify_all();
+    }
+    // Waits for a notice of the channel that came after the last wait; with
+    // `stored`, for one after which the channel holds items.
+    bool wait_for(std::int64_t channel, bool stored)
+    {
+        const auto has_items = [&] {
+            int count = 0;
+            CRSSDBMgr::Instance().CountChannelItems(channel, &count);
+            return count > 0;
+        };
+        std::unique_lock hold(m_lock);
+        const bool came = m_changed.wait_for(hold, 60s, [&] {
+            const bool noticed =
+                std::any_of(m_seen.begin(), m_seen.end(), [&](const auto& s) { return s.first == channel; });
+            return noticed && (!stored || has_items());
+        });
+        m_seen.clear();
+        return came;
+    }
+
+private:
+    CRSSUpdater& m_updater;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::vector<std::pair<std::int64_t, bool>> m_seen;   // guarded by m_lock
+};
+
+}  // namespace
+
+namespace {
+
 bool tree_busy(UI::wrsstreenode& node)
 {
     if (node.GetFolderMove().IsRunning() || node.GetHighlightMove().IsRunning() || node.IsWaiting()) return true;
@@ -451,6 +648,8 @@ void save_main_window(FeedWindow& w, const char* file)
     const auto frame = [&] {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        // As the compose thread draws: the logic thread changes widgets under this lock.
+        CMutexGuard drawing(UIRenderMutex());
         RenderEngine::PushRenderTarget(canvas.get(), true, 255, 0, 0, 0);
         UI::DrawSkin(UI::SkinPicture("black_image"), UI::frect{0, 0, Width, Height}, 1, {});
         root.Draw();
@@ -537,4 +736,45 @@ TEST(FeedWindow, TheMainWindowShowsTheTreeAndAPageOfItems)
     ASSERT_TRUE(w.feed().ShowFolderPage(FeedListKind::Favorites, 0, false) == false);
     ASSERT_TRUE(w.controller->GetWarningPages()->ShowPage(18, false));
     save_main_window(w, "feedwindow-2.png");
+}
+
+// A fresh profile: the start page has nothing until its feed arrives. The
+// centre shows the loading mark meanwhile, not an empty list; a fetch that
+// brings nothing ends the wait with the channel's warning, and one that
+// brings items fills the list.
+TEST(FeedWindow, AFreshProfileWaitsForTheStartPageUnderTheLoadingMark)
+{
+    const std::string path = "/feeds/base/standardfeeds/most_popular";
+    FeedWindow w([&](FeedWorld& site) { site.stall(path); });
+    ASSERT_NE(w.controller->GetUpdater(), nullptr);
+    UpdateNotices notices(*w.controller->GetUpdater());
+    const auto shown = [](int id) { return UI::GetWidgetById(id)->GetShowState(); };
+    const auto no_clips_shown = [&] { return w.controller->GetWarningPages()->FindPage(17)->GetShowState(); };
+    const std::int64_t popular = w.channel_titled("popular");
+    ASSERT_EQ(w.feed().GetChannel(), popular);
+    EXPECT_TRUE(shown(UI::ids::LoadingPage));
+    EXPECT_TRUE(shown(UI::ids::Loading));
+    EXPECT_FALSE(shown(UI::ids::RssListWindow));
+    save_main_window(w, "feedwindow-fresh.png");
+
+    // The held fetch is cut off: nothing came.
+    w.world->release();
+    ASSERT_TRUE(notices.wait_for(popular, false));
+    settle(*w.controller);
+    EXPECT_FALSE(shown(UI::ids::LoadingPage));
+    EXPECT_TRUE(no_clips_shown());
+    EXPECT_EQ(w.list().GetItemCount(), 0);
+
+    // Opened again from the tree, with the feed served: the page fills.
+    w.world->serve_feed(path, 30);
+    UI::wrsstreenode& site = *w.tree().FindChild("YouTube Video", nullptr);
+    node_clicked(*w.controller, *site.FindChild(nullptr, &popular));
+    ASSERT_TRUE(notices.wait_for(popular, true));
+    settle(*w.controller);
+    EXPECT_FALSE(shown(UI::ids::LoadingPage));
+    EXPECT_TRUE(shown(UI::ids::RssListWindow));
+    EXPECT_FALSE(no_clips_shown());
+    EXPECT_EQ(w.feed().GetChannel(), popular);
+    EXPECT_EQ(w.list().GetItemCount(), 25);
+    EXPECT_EQ(w.feed().GetPageCount(), 2);
 }
