@@ -18,6 +18,7 @@
 #include <gpod/itdb.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -90,23 +91,21 @@ std::vector<std::string> player_tracks(const std::string& mount)
     return titles;
 }
 
-// Whether the feed database marks the items of the clip as fetched (1280):
-// the list lets only such items be played or dragged.
-bool clip_fetched(const std::string& database)
+// How many of the feed database's items match the condition.
+int items_where(const std::string& database, const std::string& condition)
 {
     sqlite3* db = nullptr;
-    bool fetched = false;
+    int count = 0;
     if (sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_busy_timeout(db, 1000);
         sqlite3_stmt* query = nullptr;
-        if (sqlite3_prepare_v2(db, "SELECT count(*) FROM rssitem WHERE status = 1280", -1, &query, nullptr) ==
-                SQLITE_OK &&
-            sqlite3_step(query) == SQLITE_ROW)
-            fetched = sqlite3_column_int(query, 0) > 0;
+        const std::string sql = "SELECT count(*) FROM rssitem WHERE " + condition;
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &query, nullptr) == SQLITE_OK && sqlite3_step(query) == SQLITE_ROW)
+            count = sqlite3_column_int(query, 0);
         sqlite3_finalize(query);
     }
     sqlite3_close(db);
-    return fetched;
+    return count;
 }
 
 // A pixel of the test picture (bars of saturated colour), not of the grey
@@ -172,9 +171,9 @@ protected:
     // a tree node unfolds) goes nowhere: clicks again until `done` holds.
     bool click_until(Screen::Point at, const std::function<bool()>& done)
     {
-        for (int attempt = 0; attempt < 4 && !done(); ++attempt) {
+        for (int attempt = 0; attempt < 3 && !done(); ++attempt) {
             click(at);
-            wait_until(done, 5s);
+            wait_until(done, 8s);
         }
         return done();
     }
@@ -190,11 +189,11 @@ protected:
 };
 
 // Where things are in the 1024 x 768 window.
-constexpr Screen::Point youtube_folder{74, 137}, most_popular{84, 161}, most_viewed{84, 185};
+constexpr Screen::Point my_favorites{68, 41};
 constexpr Screen::Point favourite_star{781, 43};   // of the list's first row
 constexpr Screen::Point row_thumbnail{278, 84}, row_text{500, 180};
 constexpr Screen::Point device_pane{925, 450}, device_row_thumbnail{834, 387};
-constexpr Screen::Point device_pane_title{853, 331}, device_row_status{899, 381};
+constexpr Screen::Point device_pane_title{853, 331}, device_row_text_end{1003, 381};
 
 TEST_F(PlaySyncEndToEnd, PlayAnItemAndSendItToThePlayer)
 {
@@ -212,17 +211,19 @@ TEST_F(PlaySyncEndToEnd, PlayAnItemAndSendItToThePlayer)
 
     ASSERT_NE(start(), 0u);
     ASSERT_TRUE(site.wait_for_request("/feeds/base/standardfeeds/most_popular"));
-    ASSERT_TRUE(click_until(youtube_folder, [&] { return bright_along({40, most_popular.y}, 60); }))
-        << "the folder opens";
-    // The channel's row, offline until the favourite mark has its video fetched.
-    const bool listed = click_until(most_popular, [&] { return coloured_along(row_thumbnail, 60, Shade::Colourful); });
+    // The program opens on the popular channel: its row, offline (dimmed)
+    // until the favourite mark has its video fetched.
+    const bool listed = wait_until([&] { return coloured_along(row_thumbnail, 60, Shade::Colourful); }, 30s);
     shot("0-channel");
     ASSERT_TRUE(listed) << "the channel's row shows its thumbnail";
     EXPECT_FALSE(coloured_along(row_thumbnail, 60, Shade::Vivid)) << "dimmed: nothing of it is fetched yet";
-    click(favourite_star);
-    ASSERT_TRUE(wait_until([&] { return clip_fetched(database); }, 60s)) << "the favourite's video is fetched";
-    // A list shows the stored marks when it opens: another channel lists the same item.
-    ASSERT_TRUE(click_until(most_viewed, [&] { return coloured_along(row_thumbnail, 60, Shade::Vivid); }))
+    ASSERT_TRUE(click_until(favourite_star, [&] { return items_where(database, "mark_favorite = 1") > 0; }))
+        << "the item is a favourite";
+    // The list lets only fetched items (1280) play or be dragged.
+    ASSERT_TRUE(wait_until([&] { return items_where(database, "status = 1280") > 0; }, 60s))
+        << "the favourite's video is fetched";
+    // A list shows the stored marks when it opens: the favourites list the item.
+    ASSERT_TRUE(click_until(my_favorites, [&] { return coloured_along(row_thumbnail, 60, Shade::Vivid); }))
         << "the row is no longer dimmed";
     shot("1-fetched");
 
@@ -234,8 +235,8 @@ TEST_F(PlaySyncEndToEnd, PlayAnItemAndSendItToThePlayer)
         << "the engine plays and knows the clip's length\n" << log();
     shot("2-playing");
 
-    // Back to the channel, with the panes; the item goes onto the device pane.
-    ASSERT_TRUE(click_until(most_viewed, [&] {
+    // Back to the list, with the panes; the item goes onto the device pane.
+    ASSERT_TRUE(click_until(my_favorites, [&] {
         return coloured_along(row_thumbnail, 60, Shade::Vivid) && bright_along(device_pane_title, 40);
     })) << "the list and the panes are back";
     screen.drag(screen.main_window(), row_thumbnail, device_pane);
@@ -245,10 +246,13 @@ TEST_F(PlaySyncEndToEnd, PlayAnItemAndSendItToThePlayer)
 
     ASSERT_TRUE(wait_until([&] { return !player_tracks(player.path()).empty(); }, 60s)) << log();
     EXPECT_EQ(player_tracks(player.path()), std::vector<std::string>{"Test clip"});
-    // The row's last text comes from the copy's end, just after the database is written.
-    const auto row_status = [&] { return screen.pixels(screen.main_window(), device_row_status, {120, 12}); };
-    const auto copying = row_status();
-    wait_until([&] { return row_status() != copying; }, 5s);
+    // The row's last text, "finish sync to ipod.", comes just after the
+    // database is written; the texts before it run on to the pane's edge.
+    const auto orange = [](std::uint32_t p) { return ((p >> 16) & 0xFF) > 150 && ((p >> 8) & 0xFF) < 150; };
+    EXPECT_TRUE(wait_until([&] {
+        const auto tail = screen.pixels(screen.main_window(), device_row_text_end, {17, 12});
+        return !tail.empty() && std::none_of(tail.begin(), tail.end(), orange);
+    }, 10s)) << "the row reads that the copy finished";
     shot("4-on-the-player");
 }
 
