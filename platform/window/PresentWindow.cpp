@@ -1,5 +1,6 @@
 #include "PresentWindow.h"
 
+#include "DisplayConnection.h"
 #include "PowerEvents.h"
 #include "platform/window/Window.h"
 
@@ -32,9 +33,12 @@ struct WindowTable {
     std::map<HWND, PresentWindowState*> windows;   // guarded by lock
 };
 
+// Never destroyed: the process may end with exit() while windows live and other
+// threads present (Xlib calls it from inside the pump); the windows' records in
+// Window.cpp, which are not destroyed either, must find this table whole then.
 WindowTable& window_table()
 {
-    static WindowTable table;
+    static WindowTable& table = *new WindowTable;
     return table;
 }
 
@@ -45,11 +49,14 @@ HWND handle_of(const PresentWindowState* state)
 
 }
 
-bool display_available(std::string& reason)
+namespace {
+
+// Starts SDL's video on the desktop's own driver. SDL falls back to its
+// off-screen driver when no display answers, which makes windows no one sees;
+// only a driver asked for by name (tests, SDL_VIDEODRIVER) may be one.
+bool start_video(std::string& reason)
 {
     prepare_sdl_video();
-    // SDL falls back to its off-screen driver when no display answers; only
-    // a driver asked for by name (tests, SDL_VIDEODRIVER) may be one.
     if (!std::getenv("SDL_VIDEODRIVER")) {
         const char* driver = std::getenv("DISPLAY") ? "x11" : std::getenv("WAYLAND_DISPLAY") ? "wayland" : nullptr;
         if (!driver) {
@@ -58,11 +65,17 @@ bool display_available(std::string& reason)
         }
         SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
     }
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
-        return true;
-    reason = SDL_GetError();
-    return false;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        reason = SDL_GetError();
+        return false;
+    }
+    prepare_x11();
+    return true;
 }
+
+}
+
+bool display_available(std::string& reason) { return start_video(reason); }
 
 std::uint32_t PresentWindow::frame_event_type()
 {
@@ -74,9 +87,9 @@ std::unique_ptr<PresentWindow> PresentWindow::create(const std::string& title, i
                                                      std::uint32_t sdl_flags)
 {
     if (width <= 0 || height <= 0) return nullptr;
-    prepare_sdl_video();
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        debug_log(std::string("window: SDL video unavailable: ") + SDL_GetError());
+    std::string reason;
+    if (!start_video(reason)) {
+        debug_log("window: SDL video unavailable: " + reason);
         return nullptr;
     }
     auto state = std::make_unique<PresentWindowState>();

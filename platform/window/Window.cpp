@@ -9,6 +9,7 @@
 #include "platform/sync/Event.h"
 
 #include <SDL.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -31,9 +32,11 @@ struct Table {
     std::array<std::atomic<bool>, 256> keys{};                  // written by the UI thread only
 };
 
+// Never destroyed, so no window is closed by a static destructor: exit() may come
+// from any thread (or from Xlib inside the pump) while others still use windows.
 Table& table()
 {
-    static Table t;
+    static Table& t = *new Table;
     return t;
 }
 
@@ -343,6 +346,14 @@ BOOL DestroyWindow(HWND hwnd)
 }
 
 BOOL IsWindow(HWND hwnd) { return find(hwnd) ? TRUE : FALSE; }
+
+DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* process_id)
+{
+    const auto facts = plat::window_facts(hwnd);
+    if (!facts) return 0;
+    if (process_id) *process_id = DWORD(getpid());
+    return facts->thread;
+}
 
 HWND FindWindowW(LPCWSTR class_name, LPCWSTR title)
 {

@@ -107,6 +107,9 @@ HWND CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR title, DWORD st
 // and posted messages stay undeliverable. FALSE for an unknown window or another thread.
 BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
+// The thread that made the window, whose queue its messages go to (and this process's id
+// in process_id, when given); 0 for an unknown window.
+DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* process_id);
 // The top-level window of a class (and title, when given) made by this process;
 // asked by class alone, also one of another process of this user, to post to
 // (see ClassSockets.h: only numbers cross).

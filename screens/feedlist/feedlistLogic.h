@@ -28,7 +28,8 @@ public:
     virtual void OnRSSItemMouseMove(wrsslistitem* row, MouseEventArgs& e) = 0;
     virtual void OnRSSItemMouseUp(wrsslistitem* row, MouseEventArgs& e) = 0;
     virtual void PostLogicCommand(int command, std::intptr_t data) = 0;
-    // A description view's thumbnail has arrived.
+    // A description view's thumbnail has arrived. On the UI thread, under
+    // UIRenderMutex: it must not wait for the logic thread's dispatch lock.
     virtual void OnBrowserItemEvent(wie* view) = 0;
 };
 

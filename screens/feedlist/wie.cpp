@@ -8,11 +8,13 @@
 #include "platform/html/HtmlView.h"
 #include "platform/html/PictureFetcher.h"
 #include "platform/sync/MessageQueue.h"
+#include "platform/window/Window.h"
 #include "toolkit/controls/SkinDraw.h"
 #include "toolkit/render/D3D9Render.h"
 #include "toolkit/render/picture.h"
 #include "toolkit/render/render.h"
 #include "toolkit/render/texture.h"
+#include "toolkit/uimgr/uiMgr.h"
 #include "toolkit/widgets/CMutexGuard.h"
 
 #include <algorithm>
@@ -58,6 +60,19 @@ std::unique_ptr<plat::html::Node> write_page(const std::string& html)
     return plat::html::parse_document(ItemPage);
 }
 
+// Where a view's page is written and its pictures taken: the thread of the
+// main window, which pumps messages, whichever thread made the view (rows are
+// made on the logic thread and on the download manager's event thread, which
+// pumps none). Before there is a main window (tests, the benchmark), the
+// thread that made the view.
+DWORD ui_thread()
+{
+    if (HWND main = uiMgr::Instance().GetHwnd())
+        if (const DWORD thread = GetWindowThreadProcessId(main, nullptr)) return thread;
+    plat::current_thread_queue();   // a post to a thread that never received has nowhere to go
+    return GetCurrentThreadId();
+}
+
 IDirect3DDevice9* render_device()
 {
     auto* d3d = dynamic_cast<RenderEngine::D3D9Render*>(RenderEngine::GetRender());
@@ -75,11 +90,14 @@ struct wie::Page {
 
 // What arrives for a view from other threads, and how the UI thread is woken
 // for it: a posted WM_TIMER whose routine (called by DispatchMessageW) holds
-// a weak reference, so a wake that outlives its view finds nothing.
+// a weak reference, so a wake that outlives its view finds nothing. Views are
+// freed on other threads too (a row refreshed after a download event), so the
+// routine handles the arrivals under UIRenderMutex, under which the view's
+// destructor clears the owner: a view never goes while its arrivals run.
 struct wie::Inbox {
-    wie* owner{nullptr};   // UI thread only; cleared by the view's destructor
-    DWORD thread{0};       // the UI thread, which made the view
-    bool document_due{false};   // UI thread only
+    wie* owner{nullptr};        // guarded by UIRenderMutex; cleared by the view's destructor
+    DWORD thread{0};            // the UI thread; set before the fetcher starts
+    bool document_due{false};   // guarded by UIRenderMutex
     std::unique_ptr<plat::html::PictureFetcher> fetcher;
 
     static void Wake(const std::weak_ptr<Inbox>& inbox, DWORD thread)
@@ -91,7 +109,10 @@ struct wie::Inbox {
     static void OnWake(HWND, UINT, UINT_PTR payload, DWORD)
     {
         std::unique_ptr<std::weak_ptr<Inbox>> held(reinterpret_cast<std::weak_ptr<Inbox>*>(payload));
-        if (std::shared_ptr<Inbox> inbox = held->lock(); inbox && inbox->owner) inbox->owner->OnArrivals();
+        const std::shared_ptr<Inbox> inbox = held->lock();
+        if (!inbox) return;
+        CMutexGuard hold(UIRenderMutex());
+        if (inbox->owner) inbox->owner->OnArrivals();
     }
     static void Drop(const MSG& message) { delete reinterpret_cast<std::weak_ptr<Inbox>*>(message.wParam); }
 };
@@ -99,8 +120,7 @@ struct wie::Inbox {
 wie::wie(std::string name) : window(std::move(name)), m_inbox(std::make_shared<Inbox>())
 {
     m_inbox->owner = this;
-    m_inbox->thread = GetCurrentThreadId();
-    plat::current_thread_queue();   // a post to a thread that never received has nowhere to go
+    m_inbox->thread = ui_thread();
     std::weak_ptr<Inbox> weak = m_inbox;
     const DWORD thread = m_inbox->thread;
     m_inbox->fetcher = std::make_unique<plat::html::PictureFetcher>([weak, thread] { Inbox::Wake(weak, thread); });
@@ -109,12 +129,17 @@ wie::wie(std::string name) : window(std::move(name)), m_inbox(std::make_shared<I
 
 wie::~wie()
 {
-    m_inbox->owner = nullptr;
+    {
+        // Waits for arrivals being handled; none runs after this.
+        CMutexGuard hold(UIRenderMutex());
+        m_inbox->owner = nullptr;
+    }
     m_inbox->fetcher.reset();
 }
 
 void wie::Load(const std::string& html, bool)
 {
+    CMutexGuard hold(UIRenderMutex());
     m_html = html;
     m_loaded = false;
     m_content = {ContentWidth, MinimumHeight};
@@ -124,10 +149,12 @@ void wie::Load(const std::string& html, bool)
 
 void wie::SetThumbnail(const std::string& address, const std::string& local_path)
 {
+    CMutexGuard hold(UIRenderMutex());
     m_thumb_address = address;
     m_thumb_path = local_path;
 }
 
+// On the UI thread, under UIRenderMutex.
 void wie::OnArrivals()
 {
     if (m_inbox->document_due) {
@@ -139,7 +166,6 @@ void wie::OnArrivals()
 
 void wie::DocumentComplete()
 {
-    CMutexGuard hold(UIRenderMutex());
     m_loaded = true;
     m_page = std::make_unique<Page>();
     m_page->tree = write_page(m_html);
@@ -191,13 +217,10 @@ void wie::OnPicture(const plat::html::FetchedPicture& picture)
 {
     if (!m_page || !picture.ok || !m_page->view.set_picture(picture.src, picture.image)) return;
     const bool thumbnail = m_page->thumb_index && picture.src == m_page->thumb_src;
-    {
-        CMutexGuard hold(UIRenderMutex());
-        const float height = m_content.y;
-        if (thumbnail) m_thumb_missing = false;
-        if (!Measure()) return;
-        Rebuild(height != m_content.y || !m_texture);
-    }
+    const float height = m_content.y;
+    if (thumbnail) m_thumb_missing = false;
+    if (!Measure()) return;
+    Rebuild(height != m_content.y || !m_texture);
     if (thumbnail && m_logic) m_logic->OnBrowserItemEvent(this);
 }
 

@@ -5,6 +5,10 @@
 // only its pictures are fetched, off the UI thread, and each arrival
 // rebuilds the picture on the UI thread. Every rebuild fires the global
 // event "IE_update" with the content size.
+//
+// A view may be made, loaded and freed on any thread: its page is written on
+// the main window's thread under UIRenderMutex, which Load, SetThumbnail and
+// the destructor take too, so a view is never freed mid-rebuild.
 
 #include "toolkit/widgets/window.h"
 

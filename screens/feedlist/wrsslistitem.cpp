@@ -56,15 +56,17 @@ wrsslistitem::wrsslistitem(std::string name, feedlistLogic* logic)
     m_favorite->GetEvent("selectbtn_clicked", true)->Subscribe(&wrsslistitem::OnButton, this);
 }
 
+// Rows are refreshed from the logic thread and the download manager's event
+// thread while the compose thread draws them and the UI thread writes their
+// pages: the old view goes and the new one is wired to the row in one hold,
+// so the new page's first "IE_update" finds the row listening.
 void wrsslistitem::SetItem(const RSSData::tRSSItem& item)
 {
-    {
-        CMutexGuard hold(WidgetMutex());
-        if (m_content) {
-            RemoveChild(m_content);
-            delete m_content;
-            m_content = nullptr;
-        }
+    CMutexGuard hold(UIRenderMutex());
+    if (m_content) {
+        RemoveChild(m_content);
+        delete m_content;
+        m_content = nullptr;
     }
     Build(item);
 }

@@ -1,8 +1,11 @@
 #include "platform/window/PresentWindow.h"
 
+#include "platform/fs/testing/ScopedEnvironment.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace {
@@ -45,4 +48,23 @@ TEST(PresentWindow, UnknownHandlePresentsNowhere)
     HWND gone = window->hwnd();
     window.reset();
     EXPECT_FALSE(plat::present_frame(gone, frame, RECT{0, 0, 1, 1}, RECT{0, 0, 1, 1}));
+}
+
+// SDL settles for its off-screen stand-in when no desktop answers: a window no
+// one can see, whose pictures go nowhere. No window is the honest answer.
+TEST(PresentWindow, NoDesktopThatAnswersMakesNoWindow)
+{
+    const struct { const char* display; const char* wayland; } cases[] = {
+        {nullptr, nullptr},
+        {":93", nullptr},                  // named, but no server listens there
+        {nullptr, "no-such-compositor"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.display ? c.display : "-") + " " + (c.wayland ? c.wayland : "-"));
+        plat::ScopedEnvironment any_driver("SDL_VIDEODRIVER", nullptr);
+        plat::ScopedEnvironment display("DISPLAY", c.display);
+        plat::ScopedEnvironment wayland("WAYLAND_DISPLAY", c.wayland);
+        plat::ScopedEnvironment runtime("XDG_RUNTIME_DIR", "/nonexistent");
+        EXPECT_EQ(plat::PresentWindow::create("unseen", 8, 6), nullptr);
+    }
 }

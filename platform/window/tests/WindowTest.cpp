@@ -1,11 +1,18 @@
 #include "Recorder.h"
 
 #include "platform/sync/Thread.h"
+#include "platform/window/PresentWindow.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <map>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -66,6 +73,9 @@ TEST_F(Windows, CreateShowMoveAndDestroy)
     EXPECT_FALSE(IsWindowVisible(hwnd)) << "top-level windows start hidden";
     EXPECT_EQ(FindWindowW(u"WindowTest", nullptr), hwnd);
     EXPECT_EQ(FindWindowW(u"WindowTest", u"other"), nullptr);
+    DWORD process = 0;
+    EXPECT_EQ(GetWindowThreadProcessId(hwnd, &process), GetCurrentThreadId());
+    EXPECT_EQ(process, DWORD(getpid()));
 
     RECT r{};
     ASSERT_TRUE(GetWindowRect(hwnd, &r));
@@ -101,6 +111,7 @@ TEST_F(Windows, CreateShowMoveAndDestroy)
     EXPECT_EQ(received(), (std::vector<Received>{{WM_DESTROY, 0, 0}}));
     EXPECT_FALSE(IsWindow(hwnd));
     EXPECT_FALSE(DestroyWindow(hwnd));
+    EXPECT_EQ(GetWindowThreadProcessId(hwnd, nullptr), 0u);
     EXPECT_FALSE(PostMessageW(hwnd, WM_USER, 0, 0));
     EXPECT_EQ(SendMessageW(hwnd, WM_USER, 0, 0), 0);
 }
@@ -279,4 +290,30 @@ TEST_F(Windows, SizeLimitsComeFromGetMinMaxInfo)
     SDL_GetWindowMaximumSize(sdl, &w, &h);
     EXPECT_EQ(w, 1600);
     EXPECT_EQ(h, 1200);
+}
+
+// Xlib ends the process with exit() from inside the UI thread's pump (a lost
+// display), while another thread still presents frames: the static
+// destructors that run then must not free what the windows still use.
+TEST_F(Windows, ExitWithWindowsOpenAndFramesArrivingEndsCleanly)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            HWND hwnd = make(u"open at exit");
+            std::atomic<bool> presented{false};
+            // Never joined, as no thread is when the process ends this way.
+            std::thread([hwnd, &presented] {
+                std::vector<std::uint32_t> pixels(16, 0xff336699u);
+                const plat::FrameView frame{pixels.data(), 4, 4, 4};
+                for (;;) {
+                    plat::present_frame(hwnd, frame, RECT{0, 0, 4, 4}, RECT{0, 0, 4, 4});
+                    presented = true;
+                }
+            }).detach();
+            while (!presented) drain();
+            drain();
+            std::exit(7);
+        },
+        ::testing::ExitedWithCode(7), "");
 }

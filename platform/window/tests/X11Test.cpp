@@ -3,8 +3,10 @@
 
 #include "Recorder.h"
 
+#include "platform/base/DebugLog.h"
 #include "platform/sync/Thread.h"
 #include "platform/window/Clipboard.h"
+#include "platform/window/PresentWindow.h"
 
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros (None, Bool) would break its headers.
@@ -12,7 +14,12 @@
 #include <X11/Xlib.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <cstring>
+#include <vector>
+
+#include <sys/socket.h>
 
 // SDL's desktop integration keeps a D-Bus connection for the process.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
@@ -38,6 +45,26 @@ protected:
 
     HWND m_hwnd = nullptr;
 };
+
+// Puts the text on the clipboard through the window layer.
+void copy(HWND owner, const std::u16string& text)
+{
+    ASSERT_TRUE(OpenClipboard(owner));
+    HGLOBAL block = GlobalAlloc(GHND, (text.size() + 1) * sizeof(char16_t));
+    std::memcpy(GlobalLock(block), text.c_str(), text.size() * sizeof(char16_t));
+    EmptyClipboard();
+    ASSERT_EQ(SetClipboardData(CF_UNICODETEXT, block), block);
+    CloseClipboard();
+}
+
+// The X connection and window behind the fixture's window.
+SDL_SysWMinfo x11_info()
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    EXPECT_TRUE(SDL_GetWindowWMInfo(sdl_window_titled("x11"), &info));
+    return info;
+}
 
 // Receives and dispatches until a message of this number has been dispatched.
 void pump_until(UINT message)
@@ -82,9 +109,7 @@ TEST_F(X11, TimerEndsTheWaitInX)
 TEST_F(X11, ResizeFromOutsideBecomesSizingAndOneWmSize)
 {
     // As a window manager resizes: the X server changes the window, SDL hears of it.
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    ASSERT_TRUE(SDL_GetWindowWMInfo(sdl_window_titled("x11"), &info));
+    const SDL_SysWMinfo info = x11_info();
     received().clear();
     XResizeWindow(info.info.x11.display, info.info.x11.window, 260, 140);
     XFlush(info.info.x11.display);
@@ -105,12 +130,7 @@ TEST_F(X11, ResizeFromOutsideBecomesSizingAndOneWmSize)
 TEST_F(X11, ClipboardIsTheXSelection)
 {
     const std::u16string text = u"Grüße, 中文 and 😀";
-    ASSERT_TRUE(OpenClipboard(m_hwnd));
-    HGLOBAL block = GlobalAlloc(GHND, (text.size() + 1) * sizeof(char16_t));
-    std::memcpy(GlobalLock(block), text.c_str(), text.size() * sizeof(char16_t));
-    EmptyClipboard();
-    ASSERT_EQ(SetClipboardData(CF_UNICODETEXT, block), block);
-    CloseClipboard();
+    copy(m_hwnd, text);
 
     std::unique_ptr<char, decltype(&SDL_free)> seen(SDL_GetClipboardText(), &SDL_free);
     EXPECT_STREQ(seen.get(), "Gr\xC3\xBC\xC3\x9F" "e, \xE4\xB8\xAD\xE6\x96\x87 and \xF0\x9F\x98\x80");
@@ -119,4 +139,59 @@ TEST_F(X11, ClipboardIsTheXSelection)
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(std::u16string(static_cast<const char16_t*>(GlobalLock(back))), text);
     CloseClipboard();
+}
+
+// Another program asks for the clipboard and closes its window before the
+// answer: the answer names a window that is gone, and the server refuses it.
+// That is the other program's end, not this one's.
+TEST_F(X11, AWindowAnotherClientDestroyedIsNoReasonToEnd)
+{
+    copy(m_hwnd, u"kept");
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    plat::DebugCapture log;
+    const Window requestor = XCreateSimpleWindow(other, DefaultRootWindow(other), 0, 0, 1, 1, 0, 0, 0);
+    XConvertSelection(other, XInternAtom(other, "CLIPBOARD", False), XInternAtom(other, "UTF8_STRING", False),
+                      XInternAtom(other, "PASTE_HERE", False), requestor, CurrentTime);
+    XDestroyWindow(other, requestor);
+    XSync(other, False);
+    XCloseDisplay(other);
+
+    SetTimer(m_hwnd, 4, 10, nullptr);   // keeps the pump turning while the answer goes out
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!log.contains("BadWindow") && std::chrono::steady_clock::now() < limit) pump_until(WM_TIMER);
+    KillTimer(m_hwnd, 4);
+    EXPECT_TRUE(log.contains("BadWindow"));
+    PostMessageW(m_hwnd, WM_USER + 3, 0, 0);
+    pump_until(WM_USER + 3);
+    std::unique_ptr<char, decltype(&SDL_free)> still(SDL_GetClipboardText(), &SDL_free);
+    EXPECT_STREQ(still.get(), "kept");
+}
+
+// The X server went away (the session died) while a frame waits to be shown:
+// the process ends at once with 1 and says why in the debug output, rather than
+// crashing in a graphics library or running its static destructors under the
+// threads that still draw.
+TEST_F(X11, ALostDisplayEndsTheProcessAtOnce)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    setenv("STRIMO_DEBUG_LOG", "-", 1);
+    EXPECT_EXIT(
+        {
+            auto window = plat::PresentWindow::create("shown", 64, 48);
+            SDL_ShowWindow(window->sdl_window());
+            const int connection = ConnectionNumber(x11_info().info.x11.display);
+            std::vector<std::uint32_t> pixels(16, 0xff336699u);
+            // Resized each time, so each show makes the window's surface again, as after a resize.
+            for (int i = 0;; ++i) {
+                if (i == 20) shutdown(connection, SHUT_RDWR);
+                SDL_SetWindowSize(window->sdl_window(), 64 + i % 7, 48 + i % 5);
+                window->resize(64 + i % 7, 48 + i % 5);
+                plat::present_frame(window->hwnd(), plat::FrameView{pixels.data(), 4, 4, 4}, RECT{0, 0, 4, 4},
+                                    RECT{0, 0, 4, 4});
+                window->show_pending_frame();
+            }
+        },
+        ::testing::ExitedWithCode(1), "connection to the X server is lost");
+    unsetenv("STRIMO_DEBUG_LOG");
 }

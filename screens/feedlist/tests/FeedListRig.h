@@ -6,10 +6,12 @@
 
 #include "toolkit/resmgr/tests/SkinRig.h"
 
+#include "platform/fs/testing/ScopedEnvironment.h"
 #include "platform/sync/MessageQueue.h"
 #include "platform/window/Window.h"
 #include "toolkit/render/D3D9Render.h"
 #include "toolkit/render/texture.h"
+#include "toolkit/uimgr/uiMgr.h"
 #include "toolkit/widgets/widget.h"
 
 #include <chrono>
@@ -34,6 +36,32 @@ inline bool pump_until(const std::function<bool()>& done, std::chrono::milliseco
 
 // Everything posted so far, dispatched.
 inline void pump() { pump_until([] { return false; }, std::chrono::milliseconds(0)); }
+
+// The program's main window (on SDL's dummy driver), made on the test's
+// thread and handed to the UI manager: views are written on this thread,
+// whichever thread made them.
+struct MainWindow {
+    plat::ScopedEnvironment no_display{"SDL_VIDEODRIVER", "dummy"};
+    HWND hwnd{nullptr};
+
+    MainWindow()
+    {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpszClassName = u"FeedListMain";
+        RegisterClassExW(&wc);   // 0 when an earlier test registered it
+        hwnd = CreateWindowExW(0, u"FeedListMain", u"main", WS_POPUP, 0, 0, 64, 48, nullptr, nullptr, nullptr, nullptr);
+        UI::uiMgr::Instance().SetHwnd(hwnd);
+    }
+    ~MainWindow()
+    {
+        UI::uiMgr::Instance().SetHwnd(nullptr);
+        DestroyWindow(hwnd);
+    }
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+};
 
 struct Texels {
     int width{0};

@@ -8,10 +8,14 @@
 #include "core/settings/CAppSettings.h"
 #include "platform/fs/testing/ScopedEnvironment.h"
 #include "platform/fs/testing/TempFolder.h"
+#include "platform/sync/Event.h"
 #include "toolkit/controls/wbtn.h"
 #include "toolkit/widgets/MouseEventArgs.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <thread>
 
 namespace {
 
@@ -139,6 +143,77 @@ TEST(wrsslist, AnExistingRowTakesANewItemAndAView)
     ASSERT_TRUE(test::pump_until([&] { return row->IsLoaded(); }));
     EXPECT_GE(row->GetHeight(), 312);
     EXPECT_EQ(scene.list->GetItem(1)->GetY(), row->GetHeight());
+}
+
+// A finished download refreshes its row on the download manager's event
+// thread, which pumps no messages: the new view is written on the window's.
+TEST(wrsslist, ARowRefreshedOnAnotherThreadLoadsOnTheWindowsThread)
+{
+    test::MainWindow main;
+    ASSERT_NE(main.hwnd, nullptr);
+    ListScene scene(2, 400);
+    UI::wrsslistitem* row = scene.list->GetItem(0);
+    RSSData::tRSSItem taller = item(9);
+    taller.display_description = "<div style='height:300px'>tall</div>";
+    std::thread event_thread([&] { row->SetItem(taller); });
+    event_thread.join();
+    ASSERT_TRUE(test::pump_until([&] { return row->IsLoaded(); }));
+    EXPECT_GE(row->GetHeight(), 312);
+    EXPECT_EQ(scene.list->GetItem(1)->GetY(), row->GetHeight());
+}
+
+// Frees a view on a thread of its own once the window's thread is writing
+// the view's page (inside its "IE_update"), and gives the free room to run.
+struct FreeWhileWritten {
+    std::function<void()> free;
+    plat::Event writing{plat::EventReset::Manual, plat::EventState::Clear};
+    plat::Event freed{plat::EventReset::Manual, plat::EventState::Clear};
+    std::thread other{[this] {
+        writing.wait(20000);
+        free();
+        freed.set();
+    }};
+
+    explicit FreeWhileWritten(std::function<void()> f) : free(std::move(f)) {}
+    ~FreeWhileWritten() { other.join(); }
+    bool On(UI::EventArgs&)
+    {
+        writing.set();
+        // The free must wait for this page: it does not end within the wait.
+        freed.wait(500);
+        return false;
+    }
+    bool done() { return freed.wait(0) == WAIT_OBJECT_0; }
+};
+
+TEST(wrsslist, AViewFreedOnAnotherThreadWaitsForItsPageToBeWritten)
+{
+    test::MainWindow main;
+    ListScene scene(1, 400);
+    UI::wrsslistitem* row = scene.list->GetItem(0);
+    UI::wie* alone = nullptr;
+    const struct {
+        std::string name;
+        std::function<UI::wie*()> show;
+        std::function<void()> free;
+    } cases[] = {
+        {"its row refreshed", [&] { row->SetItem(item(1)); return row->GetContent(); }, [&] { row->SetItem(item(5)); }},
+        {"the view alone", [&] {
+             alone = new UI::wie("");
+             alone->Load("<p>alone</p>", false);
+             return alone;
+         }, [&] { delete alone; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        UI::wie* view = c.show();
+        FreeWhileWritten freeing(c.free);
+        view->GetEvent("IE_update", true)->Subscribe(&FreeWhileWritten::On, &freeing);
+        EXPECT_TRUE(test::pump_until([&] { return freeing.done(); }));
+    }
+    ASSERT_TRUE(test::pump_until([&] { return row->IsLoaded(); }));
+    EXPECT_EQ(row->GetItem().title, "item 5");
+    EXPECT_EQ(row->GetHeight(), RowHeight);
 }
 
 TEST(wrsslist, ScrollsSpringBackFromBothEnds)
