@@ -158,14 +158,6 @@ protected:
             if (coloured(screen.pixel(screen.main_window(), {x, at.y}), shade)) return true;
         return false;
     }
-    // Some pixel along the line from `at`, `length` to the right, is near white (text, a white mark).
-    bool bright_along(Screen::Point at, int length)
-    {
-        for (int x = at.x; x < at.x + length; ++x)
-            if (auto p = screen.pixel(screen.main_window(), {x, at.y}); p && (*p & 0xFF) > 200 && ((*p >> 8) & 0xFF) > 200)
-                return true;
-        return false;
-    }
     void click(Screen::Point at) { screen.click(screen.main_window(), at); }
     // A click while the window still settles (after the update check, while
     // a tree node unfolds) goes nowhere: clicks again until `done` holds.
@@ -193,7 +185,8 @@ constexpr Screen::Point my_favorites{68, 41};
 constexpr Screen::Point favourite_star{781, 43};   // of the list's first row
 constexpr Screen::Point row_thumbnail{278, 84}, row_text{500, 180};
 constexpr Screen::Point device_pane{925, 450}, device_row_thumbnail{834, 387};
-constexpr Screen::Point device_pane_title{853, 331}, device_row_text_end{1003, 381};
+constexpr Screen::Point device_row_text_end{1003, 381},
+                       finish_text_end{994, 381};
 
 TEST_F(PlaySyncEndToEnd, PlayAnItemAndSendItToThePlayer)
 {
@@ -227,32 +220,31 @@ TEST_F(PlaySyncEndToEnd, PlayAnItemAndSendItToThePlayer)
         << "the row is no longer dimmed";
     shot("1-fetched");
 
-    // The row plays the item, fetched again for the player as it plays.
-    click(row_text);
-    ASSERT_TRUE(wait_until([&] { return log().find("play: " + site.url("/media/clip.flv")) != std::string::npos; }, 10s))
+    // The item goes onto the device pane.
+    screen.drag(screen.main_window(), row_thumbnail, device_pane);
+    const bool queued = wait_until([&] { return coloured_along(device_row_thumbnail, 10, Shade::Vivid); }, 10s);
+    shot("2-queued");
+    ASSERT_TRUE(queued) << "the device pane lists the item";
+
+    // The row plays the item while its copy for the device is made.
+    ASSERT_TRUE(click_until(row_text, [&] { return log().find("play: " + site.url("/media/clip.flv")) != std::string::npos; }))
         << log();
     EXPECT_TRUE(wait_until([&] { return log().find("EVENT-duration") != std::string::npos; }, 10s))
         << "the engine plays and knows the clip's length\n" << log();
-    shot("2-playing");
-
-    // Back to the list, with the panes; the item goes onto the device pane.
-    ASSERT_TRUE(click_until(my_favorites, [&] {
-        return coloured_along(row_thumbnail, 60, Shade::Vivid) && bright_along(device_pane_title, 40);
-    })) << "the list and the panes are back";
-    screen.drag(screen.main_window(), row_thumbnail, device_pane);
-    ASSERT_TRUE(wait_until([&] { return coloured_along(device_row_thumbnail, 10, Shade::Vivid); }, 10s))
-        << "the device pane lists the item";
-    shot("3-queued");
+    shot("3-playing");
 
     ASSERT_TRUE(wait_until([&] { return !player_tracks(player.path()).empty(); }, 60s)) << log();
     EXPECT_EQ(player_tracks(player.path()), std::vector<std::string>{"Test clip"});
     // The row's last text, "finish sync to ipod.", comes just after the
-    // database is written; the texts before it run on to the pane's edge.
+    // database is written: it ends a few pixels after "start sync to ipod."
+    // and before the longer texts that run on to the pane's edge.
     const auto orange = [](std::uint32_t p) { return ((p >> 16) & 0xFF) > 150 && ((p >> 8) & 0xFF) < 150; };
-    EXPECT_TRUE(wait_until([&] {
-        const auto tail = screen.pixels(screen.main_window(), device_row_text_end, {17, 12});
-        return !tail.empty() && std::none_of(tail.begin(), tail.end(), orange);
-    }, 10s)) << "the row reads that the copy finished";
+    const auto text_at = [&](Screen::Point at, int width) {
+        const auto seen = screen.pixels(screen.main_window(), at, {width, 12});
+        return std::any_of(seen.begin(), seen.end(), orange);
+    };
+    EXPECT_TRUE(wait_until([&] { return text_at(finish_text_end, 5) && !text_at(device_row_text_end, 17); }, 10s))
+        << "the row reads that the copy finished";
     shot("4-on-the-player");
 }
 
