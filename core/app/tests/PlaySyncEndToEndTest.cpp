@@ -145,12 +145,6 @@ protected:
         EXPECT_TRUE(screen.save(screen.main_window(), app_testing::artifact_path("e2e-play-" + name + ".png")));
     }
     std::string log() { return read_all(profile / "debug.log"); }
-    bool requested(const std::string& path)
-    {
-        for (const std::string& r : site.requests())
-            if (r.rfind(path, 0) == 0) return true;
-        return false;
-    }
     // Some pixel along the line from `at`, `length` to the right, has the shade.
     bool coloured_along(Screen::Point at, int length, Shade shade)
     {
