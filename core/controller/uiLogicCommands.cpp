@@ -77,6 +77,15 @@ int count_list(const FeedListState& list, uiLogicFeedWindow* feeds)
 
 int pages_of(int count) { return (count + PageSize - 1) / PageSize; }
 
+// The index of the row showing the item, or -1. Under UIRenderMutex.
+int row_of_item(const wrsslist& rows, std::int64_t id)
+{
+    for (int i = 0; i < rows.GetItemCount(); ++i)
+        if (rows.GetItem(i)->GetItem().id == id)
+            return i;
+    return -1;
+}
+
 }
 
 void uiLogic::on_ui_command(int id)
@@ -368,17 +377,34 @@ void uiLogic::on_feed_list_click(int row, int part)
         on_row_part(row, part);
         return;
     }
+    std::optional<RSSData::tRSSItem> clicked;
+    {
+        std::scoped_lock hold(m_display->lock);
+        clicked.swap(m_display->clicked);
+    }
     RSSData::tRSSItem item;
     {
         CMutexGuard widgets(UIRenderMutex());
         wrsslist* rows = feed_list();
+        if (clicked && rows) {
+            const int at = row_of_item(*rows, clicked->id);
+            row = at >= 0 ? at : row;
+            if (at < 0)
+                rows = nullptr;   // another item may stand at the old index now
+        }
         wrsslistitem* r = rows ? rows->GetItem(row) : nullptr;
-        if (!r)
-            return;
-        item = r->GetItem();
-        if (!AllowsAllItems() && !MatchesQualityFilter(item))
-            return;
-        r->SetRead(true);
+        if (clicked) {
+            // The list already parted for this item: it plays, from its row when still shown.
+            item = r ? r->GetItem() : *clicked;
+        } else {
+            if (!r)
+                return;
+            item = r->GetItem();
+            if (!AllowsAllItems() && !MatchesQualityFilter(item))
+                return;
+        }
+        if (r)
+            r->SetRead(true);
     }
     switch_view_to_video();
     item.mark_read = true;

@@ -423,6 +423,10 @@ void uiLogic::OnPlayStateChanged(int state)
         {
             CMutexGuard widgets(UIRenderMutex());
             if (videoplaywindow* v = video()) {
+                // A play reached without a row's load-in (the next entry, a
+                // repeat, a click whose load-in went) would play unseen.
+                if (mode == DisplayMode::PlayVideo && !v->IsVisible())
+                    v->MoveToCenter();
                 v->StopLoadIn();
                 v->SetVideoSize(width, height);
             }
@@ -651,6 +655,10 @@ bool uiLogic::OnRowClickAnimation(wrsslist& list, int index)
     wrsslistitem* row = list.GetItem(index);
     if (!row || (!AllowsAllItems() && !MatchesQualityFilter(row->GetItem())))
         return true;
+    {
+        std::scoped_lock hold(m_display->lock);
+        m_display->clicked = row->GetItem();
+    }
     videoplaywindow* v = video();
     const bool video_shown = v && v->IsVisible();
     if (!video_shown) {

@@ -26,6 +26,10 @@ struct uiLogic::Display {
     PlayListCursor cursor;                  // guarded by lock
     float video_width = 0;                  // guarded by lock
     float video_height = 0;                 // guarded by lock
+    // The item of a row whose click the list has taken (its click animation
+    // ran): the click that follows plays it even when the rows changed in
+    // between (a page read again, a download marking them).
+    std::optional<RSSData::tRSSItem> clicked;  // guarded by lock
 };
 
 // A press on a feed list row that may become a drag; the feed list's mouse

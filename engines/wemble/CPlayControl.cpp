@@ -418,6 +418,7 @@ void CPlayControl::on_position(LONG position)
     LONGLONG available = 0;
     bool start_inserted = false;
     bool estimated = false;
+    bool complete = false;
     DownloadTaskInfo record;
     {
         std::scoped_lock hold(m_lock);
@@ -427,6 +428,9 @@ void CPlayControl::on_position(LONG position)
             start_inserted = true;
         }
         estimated = m_current && !m_current->task.is_local_file();
+        // Its download's last progress may have come before it was the item
+        // in play, or never (it was on disk): a finished download lacks nothing.
+        complete = m_current && m_current->state == Ready;
         total = m_current_record.block.total_size;
         duration = m_duration;
         available = m_bytes_available;
@@ -441,7 +445,7 @@ void CPlayControl::on_position(LONG position)
     if (!estimate)
         return;
     Notify(&record, EVT_PLAY_PROGRESS, static_cast<INT_PTR>(estimate->expected), static_cast<INT_PTR>(estimate->length));
-    if (estimate->wait_for_data) {
+    if (estimate->wait_for_data && !complete) {
         Notify(&record, EVT_BUFFERING, 0, 0);
         LONG buffering = 1;
         SendCommand(CMD_PAUSE, &buffering, nullptr, 0);
@@ -512,11 +516,15 @@ void CPlayControl::play_main(std::unique_lock<std::mutex>& hold)
             download->Release(user_name);
             DownloadTaskInfo record = download_record(item->task);
             record.block.total_size = total;
+            const LONGLONG present = std::min(segments * OSTREL_SEGMENT_SIZE, total);
             {
                 std::scoped_lock relock(m_lock);
                 m_current_record = record;
+                // What already arrived counts: its progress events may all be
+                // past, and a stalled download sends no more.
+                m_bytes_available = present;
             }
-            Notify(&record, EVT_PLAY_PROGRESS, 0, static_cast<INT_PTR>(std::min(segments * OSTREL_SEGMENT_SIZE, total)));
+            Notify(&record, EVT_PLAY_PROGRESS, 0, static_cast<INT_PTR>(present));
         }
         hold.lock();
         bool ready = m_changed.wait_for(hold, m_options.ready_timeout, [&] {

@@ -2,6 +2,7 @@
 
 #include "platform/base/DebugLog.h"
 #include "platform/sound/Mixer.h"
+#include "platform/sync/Thread.h"
 
 #include <SDL.h>
 
@@ -20,10 +21,16 @@ void SDLCALL fill_from_mixer(void* mixer, Uint8* stream, int len) noexcept
     static_cast<Mixer*>(mixer)->mix(std::span(reinterpret_cast<std::int16_t*>(stream), std::size_t(len) / 2));
 }
 
+// SDL keeps state for every thread that calls it (its error text) and frees it
+// only for threads it made: the device is opened and closed by whatever thread
+// plays first or ends the process, and that thread must leave nothing behind.
+void free_sdl_state_at_thread_exit() { run_at_thread_exit(SDL_TLSCleanup); }
+
 }
 
 std::unique_ptr<SdlAudioOutput> SdlAudioOutput::open(Mixer& mixer)
 {
+    free_sdl_state_at_thread_exit();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         debug_log(std::string("sound: no audio: ") + SDL_GetError());
         return nullptr;
@@ -48,6 +55,7 @@ std::unique_ptr<SdlAudioOutput> SdlAudioOutput::open(Mixer& mixer)
 
 SdlAudioOutput::~SdlAudioOutput()
 {
+    free_sdl_state_at_thread_exit();
     // Closing waits for the callback to return, so the mixer outlives every call.
     SDL_CloseAudioDevice(m_device);
     SDL_QuitSubSystem(SDL_INIT_AUDIO);

@@ -9,11 +9,43 @@
 #include <cstring>
 #include <exception>
 #include <system_error>
+#include <vector>
 
 #include <sys/resource.h>
 #include <unistd.h>
 
 namespace plat {
+
+namespace {
+
+// A thread_local's destructor runs as its thread ends, for every thread the C++
+// runtime or pthreads made; on the main thread, at exit before the static objects
+// go, whose destructors may still ask.
+thread_local bool t_cleanups_ran = false;   // trivially destroyed: readable to the thread's very end
+
+class ThreadExitCleanups {
+public:
+    ThreadExitCleanups() = default;
+    ThreadExitCleanups(const ThreadExitCleanups&) = delete;
+    ThreadExitCleanups& operator=(const ThreadExitCleanups&) = delete;
+    ~ThreadExitCleanups()
+    {
+        t_cleanups_ran = true;   // first: a cleanup that asks again must not touch the list it is in
+        for (auto cleanup = m_cleanups.rbegin(); cleanup != m_cleanups.rend(); ++cleanup)
+            (*cleanup)();
+    }
+
+    void add(void (*cleanup)())
+    {
+        if (std::find(m_cleanups.begin(), m_cleanups.end(), cleanup) == m_cleanups.end())
+            m_cleanups.push_back(cleanup);
+    }
+
+private:
+    std::vector<void (*)()> m_cleanups;   // touched only by the thread that owns this object
+};
+
+}
 
 Thread::~Thread()
 {
@@ -67,6 +99,13 @@ bool set_current_thread_priority(int priority)
     if (::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), nice) == 0) return true;
     debug_log(std::string("thread: priority ") + std::to_string(priority) + " refused: " + std::strerror(errno));
     return false;
+}
+
+void run_at_thread_exit(void (*cleanup)())
+{
+    if (t_cleanups_ran) return;
+    thread_local ThreadExitCleanups cleanups;
+    cleanups.add(cleanup);
 }
 
 }

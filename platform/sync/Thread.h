@@ -39,4 +39,13 @@ private:
 // system refuses (raising needs privilege) or the level is outside -2..2.
 bool set_current_thread_priority(int priority);
 
+// Runs cleanup when the calling thread ends, whoever made it (a plat::Thread, a
+// std::thread, the main thread at exit), once however often the thread asks;
+// the last asked runs first. For a library that keeps state per thread and frees
+// it only for threads it made itself. cleanup's library must stay loaded until
+// the thread ends. Asked once the thread's cleanups ran (by the static objects'
+// destructors on the main thread at exit), it does nothing: the thread is ending,
+// and the main thread's state stays reachable to the process's end.
+void run_at_thread_exit(void (*cleanup)());
+
 }

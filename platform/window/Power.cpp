@@ -6,6 +6,7 @@
 #include "platform/base/DebugLog.h"
 #include "platform/window/Messages.h"
 #include "platform/fs/UniqueFd.h"
+#include "platform/sync/Thread.h"
 
 #include <SDL.h>
 #include <systemd/sd-bus.h>
@@ -102,6 +103,7 @@ EXECUTION_STATE SetThreadExecutionState(EXECUTION_STATE flags)
 {
     if (!(flags & ES_CONTINUOUS))
         return continuous_state.load();
+    plat::free_sdl_state_at_thread_exit();   // a player's thread asks too
     if (flags & ES_DISPLAY_REQUIRED)
         SDL_DisableScreenSaver();
     else
@@ -119,6 +121,8 @@ void prepare_sdl_video()
     // Closing the last window is the program's business, not a request to end.
     SDL_SetHintWithPriority(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0", SDL_HINT_DEFAULT);
 }
+
+void free_sdl_state_at_thread_exit() { run_at_thread_exit(SDL_TLSCleanup); }
 
 void start_power_events()
 {

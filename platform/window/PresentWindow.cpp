@@ -189,6 +189,7 @@ bool present_frame(HWND window, const FrameView& frame, const RECT& src_rect, co
         }
         state.pending = true;
     }
+    free_sdl_state_at_thread_exit();   // the compose thread presents
     SDL_Event wake{};
     wake.type = PresentWindow::frame_event_type();
     SDL_PushEvent(&wake);

@@ -108,6 +108,7 @@ public:
     void wake() const
     {
         if (GetCurrentThreadId() == m_ui) return;
+        plat::free_sdl_state_at_thread_exit();
         SDL_Event event{};
         event.type = m_wake_type;
         SDL_PushEvent(&event);

@@ -211,6 +211,8 @@ void uiBuilder::BuildPaging()
     indicate->SetMouseTransparent(true);
     indicate->SetSizeRule(2, 2, -1, -1);
     auto* text = add(*indicate, new wtext("wtext-pageindicate-text"), ids::PageText);
+    // It spans the arrows: a press on one must reach the arrow.
+    text->SetMouseTransparent(true);
     text->SetPos(0, 9);
     text->SetSize(156, 17);
     text->SetPosRule(2, 4, 7, 0);
@@ -270,7 +272,8 @@ void uiBuilder::BuildOperationBars()
         text->SetSize(80, 14);
         text->SetFont("font_a12b");
         text->SetColor(Black);
-        text->SetMouseTransparent(true);
+        // It spans the arrows: a press on one must reach the arrow.
+    text->SetMouseTransparent(true);
         text->SetText(text_of(b.text_id).c_str());
         const float width = text->GetTextSize().x;
         text->SetWidth(width);

@@ -49,6 +49,7 @@ wtitlewindow* make_pane(const std::string& name, const char* background, float h
     hint->SetTextFormat(5);
     hint->SetColor({255, 255, 255});
     hint->SetMouseTransparent(true);
+    pane->SetEmptyHint(hint);
     return pane;
 }
 

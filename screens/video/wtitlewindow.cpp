@@ -28,6 +28,14 @@ wtitlewindow::wtitlewindow(std::string name)
 
 wtitlewindow::~wtitlewindow() { GetAnimationMgr().StopAll(); }
 
+// Rows come and go on the download and sync threads; the frame reads the
+// count under the same render lock, so the hint follows it without a hook.
+void wtitlewindow::Draw()
+{
+    if (m_empty_hint) m_empty_hint->Show(!m_list || m_list->GetRowCount() == 0);
+    window::Draw();
+}
+
 void wtitlewindow::SetList(wtlist* list, float upper_height)
 {
     m_list = list;

@@ -27,6 +27,9 @@ public:
     // The pane's list, inside the content; its height follows the pane's.
     void SetList(wtlist* list, float upper_height);
     wtlist* GetList() const { return m_list; }
+    // A widget of the content (the drag hint) shown only while the list has
+    // no row: the list lies over it and its rows would be written through.
+    void SetEmptyHint(widget* hint) { m_empty_hint = hint; }
     void SetFoldable(bool foldable) { m_foldable = foldable; }
     bool IsFoldable() const { return m_foldable; }
     // Folds to the title bar or unfolds to the last size given.
@@ -37,6 +40,7 @@ public:
     float StackHeight() const;
 
     void OnSizeChanged() override;
+    void Draw() override;
 
 private:
     bool OnTitleClick(EventArgs& e);
@@ -45,6 +49,7 @@ private:
     window* m_content;
     wimage* m_arrow;
     wtlist* m_list{nullptr};
+    widget* m_empty_hint{nullptr};   // a child of the content, or none
     float m_list_top{0};
     bool m_foldable{true};
     bool m_folded{false};

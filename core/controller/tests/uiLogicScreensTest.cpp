@@ -27,6 +27,7 @@
 #include "screens/video/loadinAnimation.h"
 #include "screens/video/wcontrolbar.h"
 #include "toolkit/uimgr/uiMgr.h"
+#include "toolkit/widgets/CMutexGuard.h"
 #include "toolkit/widgets/MouseEventArgs.h"
 #include "toolkit/widgets/WidgetRegistry.h"
 #include "toolkit/widgets/window.h"
@@ -487,6 +488,78 @@ TEST_F(ControllerScreens, ARowsClickLoadsTheVideoInFromTheRow)
     EXPECT_FALSE(feed_list.IsFrozen()) << "the video is shown: the click goes at once";
     EXPECT_EQ(log.settle(*controller), std::vector<std::string>{"item i4"});
     EXPECT_EQ(controller->GetVideoViewState(), UI::ViewState::SmallWindow);
+}
+
+// The list parts for a clicked row and reports the click when its animation
+// ends; whatever happened to the rows meanwhile, the clicked item plays.
+TEST_F(ControllerScreens, AClickTheListTookPlaysItsItemWhateverTheRowsBecameMeanwhile)
+{
+    UI::uiLogic::SubscribeEvents();
+    const struct {
+        const char* meanwhile;
+        std::function<void()> change;
+        std::string played;
+    } cases[] = {
+        {"nothing", [] {}, "item i3"},
+        {"the page read again", [&] { show_page(0); }, "item i3"},
+        {"the list emptied", [&] { feed_list.RemoveAllItems(); }, "item i3"},
+        {"another page shown", [&] { feed_list.RemoveAllItems(); show_page(1); }, "item i3"},
+        {"the rows' marks cleared", [&] {
+             for (int i = 0; i < feed_list.GetItemCount(); ++i) {
+                 RSSData::tRSSItem item = feed_list.GetItem(i)->GetItem();
+                 item.set_status(0);
+                 feed_list.GetItem(i)->SetItem(item);
+             }
+         }, "item i3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.meanwhile);
+        feed_list.RemoveAllItems();
+        show_page(0);
+        if (UI::widget* video = UI::uiMgr::Instance().GetVideoWindow()) video->Show(false);
+        feed_list.GetItem(3)->Click();
+        ASSERT_TRUE(feed_list.IsFrozen());
+        {
+            CMutexGuard widgets(UIRenderMutex());
+            c.change();
+        }
+        for (int frame = 0; frame < 200 && feed_list.IsFrozen(); ++frame) feed_list.Draw();
+        ASSERT_FALSE(feed_list.IsFrozen());
+        EXPECT_EQ(log.settle(*controller), std::vector<std::string>{c.played});
+        EXPECT_EQ(controller->GetPlayListCursor().item.id, items[3].id);
+    }
+    // A later click reported without the list taking it (no animation) is read from its row again.
+    show_page(0);
+    click_row(1);
+    EXPECT_EQ(log.settle(*controller), std::vector<std::string>{}) << "no quality mark";
+}
+
+// However playback was reached in the video mode, the video is seen once it plays.
+TEST_F(ControllerScreens, APlayingVideoIsShownInTheCentre)
+{
+    show_page(0);
+    UI::videoplaywindow* video = dynamic_cast<UI::videoplaywindow*>(UI::uiMgr::Instance().GetVideoWindow());
+    ASSERT_NE(video, nullptr);
+    const struct {
+        const char* how;
+        std::function<void()> start;
+    } cases[] = {
+        {"a row's click reported without its load-in", [&] { click_row(3); }},
+        {"the next entry after the last play ended", [&] {
+             controller->OnPlayEnded();
+             controller->PostUICommand(32);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        c.start();
+        log.settle(*controller);
+        ASSERT_EQ(controller->GetDisplayMode() & 0xFFF, DWORD(UI::DisplayMode::PlayVideo));
+        controller->OnPlayStateChanged(1);
+        EXPECT_TRUE(video->IsVisible());
+        EXPECT_EQ(video->CurrentState(), UI::vpsCenter);
+        controller->OnPlayStateChanged(3);
+    }
 }
 
 // Every way the controller shows or hides the control bar ends with the bar

@@ -26,6 +26,8 @@
 #include "screens/feedlist/tests/FakeFeedLogic.h"
 #include "screens/feedlist/wrsslistitem.h"
 #include "screens/tree/wrsstree.h"
+#include "screens/video/wdownloadlist.h"
+#include "screens/video/wdownloadlistitem.h"
 #include "screens/warning/warningpageMgr.h"
 #include "screens/widgets/wsearcheditbox.h"
 #include "toolkit/controls/demo/SkinScreen.h"
@@ -752,6 +754,18 @@ TEST(FeedWindow, TheMainWindowShowsTheTreeAndAPageOfItems)
     click(site);
     for (int i = 0; i < 300 && tree_busy(w.tree()); ++i) w.tree().Draw();
     click(*site.FindChild(nullptr, &channel));
+    // A clip half downloaded: its row covers the pane's drag hint, which goes.
+    {
+        CMutexGuard widgets(UIRenderMutex());
+        auto* pane = dynamic_cast<UI::wdownloadlist*>(UI::GetWidgetById(UI::ids::MyDownloadList));
+        ASSERT_NE(pane, nullptr);
+        auto* row = new UI::wdownloadlistitem();
+        ItemDownloadRecord download;
+        download.id = w.list().GetItem(1)->GetItem().id;
+        download.percent = 45;
+        ASSERT_TRUE(row->LoadItem(download, w.db()));
+        pane->AddRow(row);
+    }
     save_main_window(w, "feedwindow-1.png");
 
     ASSERT_TRUE(w.feed().ShowFolderPage(FeedListKind::Favorites, 0, false) == false);

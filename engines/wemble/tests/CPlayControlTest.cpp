@@ -249,6 +249,28 @@ TEST(CPlayControl, ReportedProgressOfTheItemInPlayNeverExceedsItsSize)
     EXPECT_EQ(first->key, "http://v/short.flv");
 }
 
+// The bytes present when an item becomes the one in play count as arrived,
+// though no progress event tells of them: play runs on to where they end
+// (the engine then waits for the rest itself) without a pause for data.
+TEST(CPlayControl, BytesPresentAtTheStartOfPlayAreNotWaitedFor)
+{
+    FakeOstrel ostrel;
+    Listener listener;
+    auto control = make_control(&ostrel, listener);
+    const Id id{8, 0, 0, 0};
+    const LONG rate = 32768;
+    ostrel.put(id, scripted_media(8, rate, 1, 14), 4 * rate);   // four seconds of eight; the download stalls
+    auto task = url_task("http://v/half.flv", 8);
+    control->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0);
+    control->SendCommand(CMD_PLAY_LIST, nullptr, nullptr, 0);
+    ASSERT_TRUE(listener.wait_code(EVT_BUFFERING));
+    const auto heard = listener.heard();
+    const auto waiting = std::find_if(heard.begin(), heard.end(), [](const Heard& h) { return h.code == EVT_BUFFERING; });
+    EXPECT_TRUE(std::any_of(heard.begin(), waiting, [](const Heard& h) { return h.code == EVT_POSITION && h.value == 4; }))
+        << "the wait comes where the bytes end";
+    EXPECT_TRUE(std::none_of(heard.begin(), heard.end(), [](const Heard& h) { return h.code == EVT_PAUSED; }));
+}
+
 // An item whose download never starts does not hold up later play requests:
 // it is abandoned after its time-out, or replaced by a request that comes first.
 TEST(CPlayControl, AnItemThatNeverBecomesReadyDoesNotBlockLaterRequests)
@@ -509,6 +531,45 @@ TEST_F(PlayOverLoopback, APlayListPlaysWhileItsItemsDownloadAhead)
             return h.code == EVT_DOWNLOAD_STATE && h.value == DOWNLOAD_FINISHED && h.key == two.url;
         },
         1));
+}
+
+// An item whose bytes are all there plays through without a buffering pause,
+// however its download's events fell around the start of play: its last
+// progress event may come before the item became the one in play, or none
+// comes at all (it was on disk already).
+TEST_F(PlayOverLoopback, AnItemDownloadedBeforePlayIsNeverPausedForData)
+{
+    const std::string media = scripted_media(6, 32768, 2, 10);
+    m_server.add("done.flv", media, media.size());
+    const struct {
+        const char* name;
+        bool first_download;   // false: a second play of it finds it on disk
+    } cases[] = {
+        {"downloaded just before play", true},
+        {"on disk before play", false},
+    };
+    std::unique_ptr<IOstrel, void (*)(IOstrel*)> ostrel(ostrel::create({}), &ReleaseOstrel);
+    ASSERT_TRUE(ostrel->Init((m_folder / "ostrel").c_str(), 0));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Listener listener;
+        auto control = make_control(ostrel.get(), listener);
+        auto task = url_task(m_server.url("done.flv"), 61);
+        control->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0);
+        if (c.first_download) {
+            ASSERT_TRUE(listener.wait_count(
+                [&](const Heard& h) {
+                    return h.code == EVT_DOWNLOAD_STATE && h.value == DOWNLOAD_FINISHED && h.key == task.url;
+                },
+                1));
+        }
+        control->SendCommand(CMD_PLAY_LIST, nullptr, nullptr, 0);
+        ASSERT_TRUE(listener.wait_code(EVT_COMPLETE));
+        for (const auto& h : listener.heard()) {
+            EXPECT_NE(h.code, EVT_PAUSED) << "paused for bytes that were there";
+            EXPECT_NE(h.code, EVT_BUFFERING) << "waited for bytes that were there";
+        }
+    }
 }
 
 TEST_F(PlayOverLoopback, AFailingServerGivesTheFailureEventsAndNothingHangs)

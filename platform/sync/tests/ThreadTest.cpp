@@ -7,8 +7,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <set>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
 #include <sys/resource.h>
@@ -17,6 +19,11 @@
 namespace {
 
 int own_nice() { return ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid())); }
+
+// Written by the ending thread, read after joining it.
+std::string cleanups_run;
+void clean_a() { cleanups_run += 'a'; }
+void clean_b() { cleanups_run += 'b'; }
 
 }
 
@@ -35,6 +42,49 @@ TEST(Thread, JoinGivesTheBodysResultAndTheIdIsTheThreadsOwn)
     EXPECT_NE(t.id(), GetCurrentThreadId());
     EXPECT_FALSE(t.joinable());
     EXPECT_EQ(t.join(), 0u) << "a second join has nothing to wait for";
+}
+
+// Library state kept per thread must be freed by threads of any maker, once each.
+TEST(Thread, CleanupsAskedForRunOnceWhenTheThreadEndsLastAskedFirst)
+{
+    std::string seen_inside;
+    auto body = [&] {
+        plat::run_at_thread_exit(clean_a);
+        plat::run_at_thread_exit(clean_b);
+        plat::run_at_thread_exit(clean_a);
+        seen_inside = cleanups_run;
+    };
+    const struct { const char* maker; std::function<void()> run; } makers[] = {
+        {"std::thread", [&] { std::thread(body).join(); }},
+        {"plat::Thread", [&] {
+             plat::Thread t;
+             ASSERT_TRUE(t.start([&] { return body(), DWORD{0}; }));
+             t.join();
+         }},
+    };
+    for (const auto& m : makers) {
+        SCOPED_TRACE(m.maker);
+        cleanups_run.clear();
+        m.run();
+        EXPECT_EQ(seen_inside, "") << "nothing runs before the thread ends";
+        EXPECT_EQ(cleanups_run, "ba");
+    }
+}
+
+// The main thread's static destructors run after its thread_locals went, and may
+// still reach code that asks (a device closed at exit): that ask must be harmless.
+TEST(Thread, AskingOnceTheCleanupsRanIsHarmless)
+{
+    struct AsksWhenDestroyed {
+        ~AsksWhenDestroyed() { plat::run_at_thread_exit(clean_b); }
+    };
+    cleanups_run.clear();
+    std::thread([] {
+        thread_local AsksWhenDestroyed late;   // made before the cleanups' list, so destroyed after it
+        (void)late;
+        plat::run_at_thread_exit(clean_a);
+    }).join();
+    EXPECT_EQ(cleanups_run, "a");
 }
 
 TEST(Thread, IdsAreDistinct)

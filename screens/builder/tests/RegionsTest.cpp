@@ -101,6 +101,34 @@ TEST(Regions, ThePagingWindowHoldsNButtonsAt18PxSteps)
     }
 }
 
+// The page text spans the paging window over the arrows; a press on an
+// arrow must still reach the arrow, not the text.
+TEST(Regions, APressOnAPageArrowReachesTheArrowUnderThePageText)
+{
+    test::MainWindowRig rig;
+    rig.builder.BuildUI();
+    UI::window& root = *UI::uiMgr::Instance().GetRoot();
+    for (int id : {UI::ids::PageButtons, UI::ids::LastPage, UI::ids::NextPage, UI::ids::PageText}) by_id(id).Show(true);
+    root.UpdateLayout();
+    UI::widget& text = by_id(UI::ids::PageText);
+    text.UpdateScreenOrigin();
+    for (int id : {UI::ids::NextPage, UI::ids::LastPage}) {
+        SCOPED_TRACE(id);
+        UI::widget& arrow = by_id(id);
+        const UI::fpoint at = arrow.UpdateScreenOrigin();
+        const float x = at.x + arrow.GetWidth() / 2, y = at.y + arrow.GetHeight() / 2;
+        UI::widget* hit = root.ChildAt(x, y);
+        ASSERT_NE(hit, nullptr);
+        EXPECT_EQ(UI::GetWidgetIdByName(hit->GetName()), id) << hit->GetName();
+    }
+    // The text still lies over the next arrow's centre: the press passes through it.
+    UI::widget& next = by_id(UI::ids::NextPage);
+    const float centre = next.UpdateScreenOrigin().x + next.GetWidth() / 2;
+    const float text_left = text.GetScreenOrigin().x;
+    EXPECT_LE(text_left, centre);
+    EXPECT_GE(text_left + text.GetWidth(), centre);
+}
+
 TEST(Regions, OperationBarButtonsAreAsWideAsTheirTextAnd33)
 {
     test::MainWindowRig rig;

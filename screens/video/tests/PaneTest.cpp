@@ -160,6 +160,42 @@ TEST(wrightwindow, TheDevicePaneShowsOnlyWithEnableIPOD)
     }
 }
 
+// The drag hint lies under each pane's list: written through the first row
+// unless it shows only while the list is empty.
+TEST(wrightwindow, TheDragHintShowsOnlyWhileThePanesListIsEmpty)
+{
+    plat::TemporaryRegistry registry;
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    const DWORD on = 1;
+    RegSetValueExW(key, u"EnableIPOD", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof(DWORD));
+    RegCloseKey(key);
+    test::ControlScene scene;
+    wrightwindow right;
+    right.SetSize(199, 700);
+    right.CreatePanes();
+    const char* hints[] = {"wtext-mydownload-dragtext", "wtext-syncdevice-dragtext"};
+    for (std::size_t i = 0; i < right.Panes().size(); ++i) {
+        wtitlewindow& pane = *right.Panes()[i];
+        SCOPED_TRACE(pane.GetName());
+        widget* hint = pane.Content()->FindChild(hints[i]);
+        ASSERT_NE(hint, nullptr);
+        wtlist& list = *pane.GetList();
+        pane.Draw();
+        EXPECT_TRUE(hint->GetShowState()) << "empty list";
+        list.AddRow(i == 0 ? static_cast<wtlistitem*>(new wdownloadlistitem()) : new wsyncdevicelistitem());
+        pane.Draw();
+        EXPECT_FALSE(hint->GetShowState()) << "one row";
+        list.RemoveRow(0);
+        for (int frame = 0; frame < 300 && list.GetRowCount() > 0; ++frame) pane.Draw();
+        ASSERT_EQ(list.GetRowCount(), 0);
+        pane.Draw();
+        EXPECT_TRUE(hint->GetShowState()) << "the last row removed";
+    }
+}
+
 class DownloadRow : public feeddb_test::FeedDb {
 protected:
     test::ControlScene scene;
