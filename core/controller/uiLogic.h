@@ -297,6 +297,9 @@ private:
     bool grab_thumbnail(wrsslistitem& row, RSSData::tRSSItem& item);
     void InitDownloadPages();
     void ReleaseDownloadPages();
+    // A feed item dragged from the list and let go at `at` (client
+    // coordinates): over the device pane it is queued for the device.
+    void DropOnDevicePane(const RSSData::tRSSItem& item, POINT at);
     std::string DownloadFolder() const;
 
     uiLogicParts m_parts;

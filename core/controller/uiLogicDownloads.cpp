@@ -12,10 +12,13 @@
 #include "platform/base/Utf.h"
 #include "platform/fs/Process.h"
 #include "platform/window/Window.h"
+#include "screens/builder/UIIds.h"
 #include "playback/devicesync/uiLogicsyncdevice.h"
 #include "playback/downloads/uiLogicdownload.h"
 #include "toolkit/uimgr/uiMgr.h"
 #include "toolkit/widgets/CMutexGuard.h"
+#include "toolkit/widgets/WidgetRegistry.h"
+#include "toolkit/widgets/widget.h"
 
 namespace UI {
 
@@ -87,6 +90,22 @@ LONG uiLogic::SyncEvents::OnEvent(void* sender, LONG code, INT_PTR value, INT_PT
 {
     if (m_owner.m_sync_logic) m_owner.m_sync_logic->OnDownloadEvent(sender, code, value, extra);
     return 0;
+}
+
+void uiLogic::DropOnDevicePane(const RSSData::tRSSItem& item, POINT at)
+{
+    bool over = false;
+    {
+        CMutexGuard hold(UIRenderMutex());
+        const widget* pane = GetWidgetById(ids::SyncDevice);
+        for (const widget* w = pane; w && (over = w->IsVisible()); w = w->GetParent()) {}
+        if (over) {
+            const fpoint origin = pane->GetScreenOrigin();
+            const float x = float(at.x) - origin.x, y = float(at.y) - origin.y;
+            over = x >= 0 && y >= 0 && x < pane->GetWidth() && y < pane->GetHeight();
+        }
+    }
+    if (over && m_sync_logic) m_sync_logic->AddVideo(item);
 }
 
 void uiLogic::OnDeviceChange(WPARAM event, LPARAM record)

@@ -274,18 +274,23 @@ void uiLogic::OnRSSItemMouseMove(wrsslistitem*, MouseEventArgs& e)
         m_download_logic->ScrollToCurrent();
 }
 
-// Only a drag that ends over the download pane queues the item: a press on
-// a picture that never moved, or a drop anywhere else, downloads nothing.
+// Only a drag that ends over a pane queues the item: over the download pane
+// it downloads, over the device pane it goes to the device; a press on a
+// picture that never moved, or a drop anywhere else, queues nothing.
 void uiLogic::OnRSSItemMouseUp(wrsslistitem*, MouseEventArgs& e)
 {
     DragState& drag = *m_drag;
-    const bool dropped = drag.dragging && over_download_pane({LONG(e.position.x), LONG(e.position.y)});
-    if (drag.dragging)
+    const POINT at{LONG(e.position.x), LONG(e.position.y)};
+    const bool dragged = drag.dragging;
+    const bool dropped = dragged && over_download_pane(at);
+    if (dragged)
         if (widget* window = by_id(Ids::DragWindow))
             window->Show(false);
     drag.armed = drag.dragging = false;
     if (dropped && m_download_logic)
         m_download_logic->FocusCurrentItem(&drag.item);
+    if (dragged)
+        DropOnDevicePane(drag.item, at);
 }
 
 void uiLogic::PostLogicCommand(int command, std::intptr_t data) { PostLogicCommand(UINT(command), WPARAM(data), 0); }

@@ -7,12 +7,15 @@
 #include "platform/base/Utf.h"
 #include "platform/com/Com.h"
 #include "playback/common/NameClean.h"
-#include "screens/video/wdownloadlistitem.h"
+#include "screens/video/wsyncdevicelist.h"
+#include "screens/video/wsyncdevicelistitem.h"
 #include "screens/video/wrightwindow.h"
 #include "screens/video/wtitlewindow.h"
+#include "toolkit/controls/wimage.h"
 #include "toolkit/controls/wtext.h"
 #include "toolkit/genericlist/wtlist.h"
 #include "toolkit/widgets/CMutexGuard.h"
+#include "toolkit/widgets/EventSet.h"
 #include "toolkit/widgets/WidgetRegistry.h"
 
 #include <algorithm>
@@ -25,6 +28,11 @@ constexpr int RightWindowId = 96;
 constexpr const char* PaneName = "window-syncdevice";
 constexpr const char* DeviceTextName = "widget-myipodstatus-text";
 constexpr LONG StartFlags = 0xA0000;
+// A row's download state: the selected row shows the resume mark while it
+// stands and the pause mark while it runs.
+constexpr std::int32_t DownloadStands = 0;
+constexpr std::int32_t DownloadRuns = 2;
+constexpr std::int32_t DownloadDone = 3;
 
 constexpr std::array<const char16_t*, 7> status_texts = {
     u"not start sync to ipod.", u"start sync to ipod.",    u"processing sync to ipod.",  u"finish sync to ipod.",
@@ -82,7 +90,7 @@ void uiLogicsyncdevice::Init(Host host, CRSSDBMgr& db, HWND window)
             if (pane->GetName() == PaneName) m_pane = pane;
     }
     if (m_pane) {
-        m_list = m_pane->GetList();
+        m_list = dynamic_cast<UI::wsyncdevicelist*>(m_pane->GetList());
         m_device_text = dynamic_cast<UI::wtext*>(m_pane->TitleBar()->FindChild(DeviceTextName));
     } else {
         plat::debug_log("device page: no device pane in window 96");
@@ -91,6 +99,10 @@ void uiLogicsyncdevice::Init(Host host, CRSSDBMgr& db, HWND window)
     m_detector.AddListener(this);
     ShowConnected(m_detector.HasDevice());
     m_library.AddListener(this);
+    if (m_list) {
+        m_list->PauseMark()->GetEvent("button_clicked", true)->Subscribe(&uiLogicsyncdevice::OnPauseResume, this);
+        m_list->PlayMark()->GetEvent("button_clicked", true)->Subscribe(&uiLogicsyncdevice::OnPauseResume, this);
+    }
 }
 
 std::vector<std::int64_t> uiLogicsyncdevice::QueuedIds() const
@@ -105,18 +117,14 @@ void uiLogicsyncdevice::AddVideo(const RSSData::tRSSItem& item)
 {
     if (m_list && m_db) {
         CMutexGuard hold(UIRenderMutex());
-        ItemDownloadRecord row;
-        row.id = item.id;
-        UI::wdownloadlistitem* found = nullptr;
-        for (int i = 0; i < m_list->GetRowCount() && !found; ++i) {
-            auto* candidate = dynamic_cast<UI::wdownloadlistitem*>(m_list->GetRow(i));
-            if (candidate && candidate->Row().id == item.id) found = candidate;
-        }
-        if (found) {
-            found->LoadItem(row, *m_db);
+        ItemSyncRecord record;
+        record.id = item.id;
+        if (UI::wsyncdevicelistitem* found = RowOf(item.id)) {
+            record = found->SyncRecord();
+            found->LoadItem(record, *m_db);
         } else {
-            auto* made = new UI::wdownloadlistitem();
-            if (made->LoadItem(row, *m_db))
+            auto* made = new UI::wsyncdevicelistitem();
+            if (made->LoadItem(record, *m_db))
                 m_list->AddRow(made);
             else
                 delete made;
@@ -131,7 +139,11 @@ void uiLogicsyncdevice::AddVideo(const RSSData::tRSSItem& item)
         m_queue.push_back(item);
         first = m_queue.size() == 1;
     }
-    if (first && StartDownload(item) == Begun::Refused) {
+    if (!first) return;
+    const Begun begun = StartDownload(item);
+    if (begun == Begun::Started) {
+        SetRowDownload(item.id, DownloadRuns, std::nullopt);
+    } else if (begun == Begun::Refused) {
         ShowRowText(item.id, StatusText(CITunesDBMgr::SyncFailed));
         MoveOn(item.id);
     }
@@ -149,6 +161,10 @@ uiLogicsyncdevice::Begun uiLogicsyncdevice::StartDownload(const RSSData::tRSSIte
     task.quality = download_quality();
     const std::string folder = m_host.download_folder ? m_host.download_folder() : std::string();
     task.local_path = plat::utf8_to_utf16(playback::titled_file_path(folder, item.title, ".flv"));
+    {
+        std::scoped_lock hold(m_lock);
+        m_head_file = task.local_path;
+    }
     if (downloader->AddTask(&task, OSTREL_KIND_USER_VIDEO) == 0) return Begun::Refused;
     if (downloader->Start(0, task.key.c_str(), StartFlags) == 0) return Begun::Refused;
     return Begun::Started;
@@ -166,7 +182,10 @@ std::optional<RSSData::tRSSItem> uiLogicsyncdevice::PopHead(std::int64_t id)
 void uiLogicsyncdevice::MoveOn(std::int64_t id)
 {
     std::optional<RSSData::tRSSItem> next = PopHead(id);
-    while (next && StartDownload(*next) == Begun::Refused) {
+    while (next) {
+        const Begun begun = StartDownload(*next);
+        if (begun == Begun::Started) SetRowDownload(next->id, DownloadRuns, std::nullopt);
+        if (begun != Begun::Refused) return;
         ShowRowText(next->id, StatusText(CITunesDBMgr::SyncFailed));
         next = PopHead(next->id);
     }
@@ -176,21 +195,24 @@ void uiLogicsyncdevice::OnDownloadEvent(void* record, LONG code, INT_PTR value, 
 {
     if (!record) return;
     const auto& task = *static_cast<const DownloadTaskInfo*>(record);
+    // Only the head downloads for the device, and only into its own file:
+    // the player or the prefetch fetching the same video report the same
+    // key with a file of their own, which is not the device's.
     std::optional<std::int64_t> head;
-    std::optional<std::int64_t> progressing;
     {
         std::scoped_lock hold(m_lock);
-        if (!m_queue.empty() && m_queue.front().original_media_url == task.key) head = m_queue.front().id;
-        for (const auto& item : m_queue)
-            if (item.original_media_url == task.key && !progressing) progressing = item.id;
+        if (!m_queue.empty() && m_queue.front().original_media_url == task.key && task.local_path == m_head_file)
+            head = m_queue.front().id;
     }
     if (code == EVT_DOWNLOAD_STATE && head && value == DOWNLOAD_FINISHED) {
+        SetRowDownload(*head, DownloadDone, 100);
         StartTranscodeThread(*head, task.local_path);
     } else if (code == EVT_DOWNLOAD_STATE && head && value == DOWNLOAD_FAILED) {
         ShowRowText(*head, StatusText(CITunesDBMgr::SyncFailed));
         MoveOn(*head);
-    } else if (code == EVT_DOWNLOAD_PROGRESS && progressing) {
-        ShowRowText(*progressing, StageText("Downloading", int(extra)));
+    } else if (code == EVT_DOWNLOAD_PROGRESS && head) {
+        SetRowDownload(*head, std::nullopt, int(extra));
+        ShowRowText(*head, StageText("Downloading", int(extra)));
     }
 }
 
@@ -312,17 +334,59 @@ void uiLogicsyncdevice::OnSyncStatus(LPCWSTR, DWORD status)
     ShowRowText(id, StatusText(status));
 }
 
+UI::wsyncdevicelistitem* uiLogicsyncdevice::RowOf(std::int64_t id) const
+{
+    for (int i = 0; m_list && i < m_list->GetRowCount(); ++i) {
+        auto* row = dynamic_cast<UI::wsyncdevicelistitem*>(m_list->GetRow(i));
+        if (row && row->SyncRecord().id == id) return row;
+    }
+    return nullptr;
+}
+
 void uiLogicsyncdevice::ShowRowText(std::int64_t id, const std::u16string& text)
 {
-    if (!m_list) return;
     CMutexGuard hold(UIRenderMutex());
-    for (int i = 0; i < m_list->GetRowCount(); ++i) {
-        auto* row = dynamic_cast<UI::wdownloadlistitem*>(m_list->GetRow(i));
-        if (!row || row->Row().id != id) continue;
-        row->Percent()->SetText(text.c_str());
-        row->Percent()->Show(true);
-        row->Invalidate();
+    UI::wsyncdevicelistitem* row = RowOf(id);
+    if (!row) return;
+    row->Percent()->SetText(text.c_str());
+    row->Percent()->Show(true);
+    row->Invalidate();
+}
+
+// The row keeps its stage text: only its record (and so its mark) changes.
+void uiLogicsyncdevice::SetRowDownload(std::int64_t id, std::optional<std::int32_t> status,
+                                       std::optional<int> percent)
+{
+    CMutexGuard hold(UIRenderMutex());
+    UI::wsyncdevicelistitem* row = RowOf(id);
+    if (!row) return;
+    ItemSyncRecord record = row->SyncRecord();
+    if (status) record.download_status = *status;
+    if (percent) record.download_percent = *percent;
+    row->SetSyncRecord(record);
+    if (m_list && m_list->GetRow(m_list->GetSelection()) == row) m_list->LendMark(*row, true);
+}
+
+// The selected row's marks: pause stops its download, play resumes it. The
+// row's mark turns only when the download manager knew the download.
+bool uiLogicsyncdevice::OnPauseResume(UI::EventArgs& e)
+{
+    IOstrel* downloader = m_host.downloader ? m_host.downloader() : nullptr;
+    std::int64_t id = 0;
+    bool pause = false;
+    {
+        CMutexGuard hold(UIRenderMutex());
+        auto* row = e.sender ? dynamic_cast<UI::wsyncdevicelistitem*>(e.sender->GetParent()) : nullptr;
+        if (!row || !m_list) return false;
+        id = row->SyncRecord().id;
+        pause = e.sender == m_list->PauseMark();
     }
+    std::list<RSSData::tRSSItem> items;
+    if (!downloader || !m_db || m_db->GetItems(id, &items) != 0 || items.empty()) return true;
+    const std::string& key = items.front().original_media_url;
+    const LONG known = pause ? downloader->Pause(key.c_str()) : downloader->Resume(key.c_str());
+    if (known != 0) SetRowDownload(id, pause ? DownloadStands : DownloadRuns, std::nullopt);
+    return true;
 }
 
 bool uiLogicsyncdevice::OnDeviceChange(WPARAM event, LPARAM record) { return m_detector.OnDeviceChange(event, record); }

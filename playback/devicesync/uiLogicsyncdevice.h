@@ -28,9 +28,11 @@ class CRSSDBMgr;
 class IOstrel;
 
 namespace UI {
-class wtlist;
+class wsyncdevicelist;
+class wsyncdevicelistitem;
 class wtext;
 class wtitlewindow;
+struct EventArgs;
 }
 
 class uiLogicsyncdevice final : public IDeviceEventListener, public ISyncEventListener {
@@ -96,14 +98,18 @@ private:
     // download, passing over every one the download manager refuses.
     void MoveOn(std::int64_t id);
     std::optional<RSSData::tRSSItem> PopHead(std::int64_t id);
+    // The row of the item; null when none. Under UIRenderMutex.
+    UI::wsyncdevicelistitem* RowOf(std::int64_t id) const;
     void ShowRowText(std::int64_t id, const std::u16string& text);
+    void SetRowDownload(std::int64_t id, std::optional<std::int32_t> status, std::optional<int> percent);
+    bool OnPauseResume(UI::EventArgs& e);
     void ShowConnected(bool connected);
     void JoinStarters(bool only_done);
 
     Host m_host;
     CRSSDBMgr* m_db{nullptr};
     UI::wtitlewindow* m_pane{nullptr};   // the widget tree's, changed under UIRenderMutex
-    UI::wtlist* m_list{nullptr};
+    UI::wsyncdevicelist* m_list{nullptr};
     UI::wtext* m_device_text{nullptr};
     CDeviceDetector m_detector;   // UI thread
 
@@ -111,6 +117,7 @@ private:
     std::deque<RSSData::tRSSItem> m_queue;       // guarded by m_lock
     std::shared_ptr<CTranscode> m_transcode;     // guarded by m_lock; null when none runs
     std::u16string m_output;                     // guarded by m_lock
+    std::u16string m_head_file;                  // guarded by m_lock: where the head's download goes
     std::list<Starter> m_starters;               // guarded by m_lock
     std::int64_t m_syncing{0};                   // guarded by m_lock: the item the library copies
     // Last: its worker calls this page, so it is joined before the rest goes.

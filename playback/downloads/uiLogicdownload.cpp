@@ -10,6 +10,7 @@
 #include "screens/video/wdownloadlistitem.h"
 #include "screens/video/wrightwindow.h"
 #include "screens/video/wtitlewindow.h"
+#include "toolkit/controls/wimage.h"
 #include "toolkit/genericlist/wtlist.h"
 #include "toolkit/widgets/CMutexGuard.h"
 #include "toolkit/widgets/EventSet.h"
@@ -25,6 +26,10 @@ constexpr const char* PaneName = "window-mydownload";
 constexpr const char* FolderButtonName = "btn_mydownload-title-openlocal";
 constexpr int ScrollFrames = 30;
 constexpr std::int32_t QueuedType = 4;
+// A row's download state: the selected row shows the resume mark while it
+// stands and the pause mark while it runs.
+constexpr std::int32_t DownloadStands = 0;
+constexpr std::int32_t DownloadRuns = 2;
 
 const DownloadTaskInfo* task_of(void* sender)
 {
@@ -51,6 +56,8 @@ void uiLogicdownload::Init(Host host, CRSSDBMgr& db)
     if (m_list) {
         m_list->GetEvent("list_click", true)->Subscribe(&uiLogicdownload::OnRowEvent, this);
         m_list->GetEvent("listitem_delete", true)->Subscribe(&uiLogicdownload::OnRowRemoved, this);
+        m_list->PauseMark()->GetEvent("button_clicked", true)->Subscribe(&uiLogicdownload::OnPauseResume, this);
+        m_list->PlayMark()->GetEvent("button_clicked", true)->Subscribe(&uiLogicdownload::OnPauseResume, this);
     }
     LoadList();
 }
@@ -118,6 +125,7 @@ void uiLogicdownload::ResumeDownload(const RSSData::tRSSItem& item)
     task.quality = 2;
     task.local_path = plat::utf8_to_utf16(LocalFileName(item.title));
     if (downloader->AddTask(&task, OSTREL_KIND_USER_VIDEO) == 0) return;
+    SetRowState(item.id, DownloadRuns);
     RSSData::tRSSItem stored;
     if (!ReadItem(item.id, stored) || stored.status() == MarkHD) return;
     stored.set_status(MarkDownloading);
@@ -303,6 +311,44 @@ bool uiLogicdownload::OnRowRemoved(UI::EventArgs& e)
         m_current = -1;
     else if (m_current > at)
         --m_current;
+    return true;
+}
+
+// Callers hold UIRenderMutex.
+void uiLogicdownload::SetRowState(std::int64_t id, std::int32_t status)
+{
+    const int at = PositionOf(id);
+    if (at < 0) return;
+    Record& record = m_records[std::size_t(at)];
+    record.row.status = status;
+    m_db->UpdateItemDownloadInfo(record.row);
+    if (!record.widget) return;
+    record.widget->SetRow(record.row);
+    if (m_list && m_list->GetRow(m_list->GetSelection()) == record.widget) m_list->LendMark(*record.widget, true);
+}
+
+// The selected row's marks: pause stops its download, play resumes it. The
+// row's mark turns only when the download manager knew the download.
+bool uiLogicdownload::OnPauseResume(UI::EventArgs& e)
+{
+    IOstrel* downloader = m_host.downloader ? m_host.downloader() : nullptr;
+    std::int64_t id = 0;
+    bool pause = false;
+    {
+        CMutexGuard hold(UIRenderMutex());
+        const auto found = std::find_if(m_records.begin(), m_records.end(), [&](const Record& r) {
+            return r.widget && e.sender && r.widget == e.sender->GetParent();
+        });
+        if (found == m_records.end() || !m_list) return false;
+        id = found->row.id;
+        pause = e.sender == m_list->PauseMark();
+    }
+    RSSData::tRSSItem item;
+    if (!downloader || !ReadItem(id, item)) return true;
+    const char* key = item.original_media_url.c_str();
+    if ((pause ? downloader->Pause(key) : downloader->Resume(key)) == 0) return true;
+    CMutexGuard hold(UIRenderMutex());
+    SetRowState(id, pause ? DownloadStands : DownloadRuns);
     return true;
 }
 

@@ -87,6 +87,8 @@ private:
     bool OnRowEvent(UI::EventArgs& e);
     bool OnRowClick(UI::EventArgs& e);
     bool OnRowRemoved(UI::EventArgs& e);
+    bool OnPauseResume(UI::EventArgs& e);
+    void SetRowState(std::int64_t id, std::int32_t status);
     bool OpenFolder(UI::EventArgs& e);
 
     Host m_host;

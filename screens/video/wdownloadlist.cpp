@@ -3,18 +3,35 @@
 #include "screens/video/wdownloadlistitem.h"
 
 #include "toolkit/controls/wimage.h"
+#include "toolkit/widgets/MouseEventArgs.h"
 
 namespace UI {
 
 namespace {
 
+// A mark is the row's pause or resume button: a press reports
+// "button_clicked" (sender: the mark, whose parent is the row) and goes no
+// further, so the row under it is not clicked too.
+class wdownloadmark final : public wimage {
+public:
+    using wimage::wimage;
+    void OnMouseDown(MouseEventArgs& e) override
+    {
+        e.handled = 1;
+        EventArgs pressed;
+        pressed.sender = this;
+        FireEvent("button_clicked", pressed);
+    }
+};
+
 // The bare strips "btnplay" and "btnpause" have no picture of their own; the
 // marks show their normal state.
 wimage* make_mark(const char* name, const char* picture)
 {
-    auto* mark = new wimage(name);
+    auto* mark = new wdownloadmark(name);
     mark->SetPicture(picture);
-    mark->SetMouseTransparent(true);
+    mark->SetMouseTransparent(false);
+    mark->SetSwallowClicks(true);
     mark->Show(false);
     return mark;
 }

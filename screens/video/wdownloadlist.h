@@ -1,7 +1,8 @@
 #pragma once
 // The download pane's list: rows of downloaded and downloading videos. The
 // selected row that is not finished carries the list's play mark (its
-// download stands) or pause mark (it runs).
+// download stands) or pause mark (it runs). The marks are the rows' resume
+// and pause buttons: a press fires "button_clicked" on the mark.
 
 #include "toolkit/genericlist/wtlist.h"
 

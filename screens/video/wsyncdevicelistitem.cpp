@@ -24,15 +24,28 @@ bool wsyncdevicelistitem::LoadItem(const ItemSyncRecord& record, CRSSDBMgr& db)
     m_sync = record;
     // The download side of the record decides the marks and the percentage;
     // the sync status is no percentage, so it is kept, not shown as one.
+    SetRow(DownloadSide(record));
+    SetContent(ThumbnailPicture(item.local_thumb_file_path), plat::utf8_to_utf16(item.title), record.download_percent);
+    return true;
+}
+
+ItemDownloadRecord wsyncdevicelistitem::DownloadSide(const ItemSyncRecord& record)
+{
     ItemDownloadRecord download;
     download.id = record.id;
     download.type = record.type;
     download.status = record.download_status;
     download.percent = record.download_percent;
     download.total_size = record.total_size;
-    SetRow(download);
-    SetContent(ThumbnailPicture(item.local_thumb_file_path), plat::utf8_to_utf16(item.title), record.download_percent);
-    return true;
+    return download;
+}
+
+void wsyncdevicelistitem::SetSyncRecord(const ItemSyncRecord& record)
+{
+    m_sync = record;
+    const std::u16string shown = Percent()->GetText();
+    SetRow(DownloadSide(record));
+    Percent()->SetText(shown.c_str());
 }
 
 }

@@ -17,8 +17,13 @@ public:
     // nothing, when the database has no such item.
     bool LoadItem(const ItemSyncRecord& record, CRSSDBMgr& db);
     const ItemSyncRecord& SyncRecord() const { return m_sync; }
+    // A new state of the row's download or sync; the text under the title
+    // stays, since the sync logic writes its stage texts there.
+    void SetSyncRecord(const ItemSyncRecord& record);
 
 private:
+    static ItemDownloadRecord DownloadSide(const ItemSyncRecord& record);
+
     ItemSyncRecord m_sync;
 };
 

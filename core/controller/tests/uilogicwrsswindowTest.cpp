@@ -69,6 +69,22 @@ public:
     {
         if (listener == l) listener = nullptr;
     }
+    LONG AddTask(const DownloadTaskInfo* task, LONG kind) override
+    {
+        {
+            std::scoped_lock hold(lock);
+            added_files.push_back(task->local_path);
+        }
+        return RefusingOstrel::AddTask(task, kind);
+    }
+    // The file of the first task added whose name ends in `extension`.
+    std::u16string added_file(std::u16string_view extension)
+    {
+        std::scoped_lock hold(lock);
+        for (const std::u16string& file : added_files)
+            if (file.ends_with(extension)) return file;
+        return {};
+    }
 
     std::vector<bool> calls()
     {
@@ -78,6 +94,7 @@ public:
 
     std::mutex lock;
     std::vector<bool> online_calls;   // guarded by lock
+    std::vector<std::u16string> added_files;   // guarded by lock
     IBaseEventHandler* listener = nullptr;
 };
 
@@ -568,8 +585,12 @@ TEST(FeedWindow, ADownloadEventReachesEachPageOnce)
     for (const auto& twin : twins) w.controller->GetSyncLogic()->AddVideo(twin);
     ASSERT_EQ(w.controller->GetSyncLogic()->QueuedIds(), (std::vector<std::int64_t>{twins[0].id, twins[1].id}));
 
+    // The device page's own download: the same address fetched into another
+    // file (the player's, the prefetch's) does not move its queue.
     DownloadTaskInfo task;
     task.key = "http://127.0.0.1/media/twin";
+    task.local_path = w.downloader.added_file(u".flv");
+    ASSERT_FALSE(task.local_path.empty());
     const struct {
         const char* what;
         LONG code, state;

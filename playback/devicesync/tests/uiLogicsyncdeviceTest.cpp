@@ -3,12 +3,16 @@
 #include "FakeEngine.h"
 #include "FeedDbFixture.h"
 #include "outside/ostrel/testing/RecordingOstrel.h"
-#include "screens/video/wdownloadlistitem.h"
+#include "outside/ostrel/testing/RefusingOstrel.h"
+#include "screens/video/wsyncdevicelist.h"
+#include "screens/video/wsyncdevicelistitem.h"
 #include "screens/video/wrightwindow.h"
 #include "screens/video/wtitlewindow.h"
 #include "toolkit/controls/tests/ControlRig.h"
+#include "toolkit/controls/wimage.h"
 #include "toolkit/controls/wtext.h"
 #include "toolkit/genericlist/wtlist.h"
+#include "toolkit/widgets/MouseEventArgs.h"
 #include "toolkit/widgets/WidgetRegistry.h"
 
 #include "platform/base/Utf.h"
@@ -23,6 +27,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <optional>
 #include <thread>
@@ -97,14 +102,47 @@ protected:
         page.OnDownloadEvent(&task, EVT_DOWNLOAD_STATE, state, 0);
     }
 
+    UI::wsyncdevicelist& list() { return *dynamic_cast<UI::wsyncdevicelist*>(right.Panes()[1]->GetList()); }
+
+    UI::wsyncdevicelistitem* row_of(std::int64_t id)
+    {
+        for (int i = 0; i < list().GetRowCount(); ++i) {
+            auto* row = dynamic_cast<UI::wsyncdevicelistitem*>(list().GetRow(i));
+            if (row && row->SyncRecord().id == id) return row;
+        }
+        return nullptr;
+    }
+
     std::string row_text(std::int64_t id)
     {
-        UI::wtlist* list = right.Panes()[1]->GetList();
-        for (int i = 0; i < list->GetRowCount(); ++i) {
-            auto* row = dynamic_cast<UI::wdownloadlistitem*>(list->GetRow(i));
-            if (row->Row().id == id) return plat::utf16_to_utf8(row->Percent()->GetText());
-        }
-        return "<no row>";
+        UI::wsyncdevicelistitem* row = row_of(id);
+        return row ? plat::utf16_to_utf8(row->Percent()->GetText()) : "<no row>";
+    }
+
+    // Selects the row; the scroll a selection holds ends first, since a
+    // held list keeps its selection.
+    void select(int index)
+    {
+        list().ClearScrollOverride();
+        list().SelectAndScroll(index);
+    }
+
+    // The mark the selected row of the item carries: "pause", "play" or "none".
+    std::string mark_of(std::int64_t id)
+    {
+        UI::wsyncdevicelistitem* row = row_of(id);
+        if (!row || !row->GetMark()) return "none";
+        return row->GetMark() == list().PauseMark() ? "pause" : "play";
+    }
+
+    // A press on the item's row mark, as the UI manager delivers it.
+    void press_mark(std::int64_t id)
+    {
+        UI::wsyncdevicelistitem* row = row_of(id);
+        ASSERT_TRUE(row && row->GetMark());
+        UI::MouseEventArgs press;
+        row->GetMark()->OnMouseDown(press);
+        EXPECT_TRUE(press.handled) << "the row under the mark is not clicked too";
     }
 
     std::string device_text()
@@ -141,7 +179,8 @@ TEST_F(SyncPage, EachItemIsQueuedOnceAndOnlyTheFirstDownloads)
     page.AddVideo(b);
     EXPECT_EQ(page.QueuedIds(), (std::vector<std::int64_t>{a.id, b.id}));
     EXPECT_EQ(ostrel.calls(), (std::vector<std::string>{"add " + a.original_media_url, "start " + a.original_media_url}));
-    EXPECT_EQ(right.Panes()[1]->GetList()->GetRowCount(), 2) << "one row per item";
+    EXPECT_EQ(list().GetRowCount(), 2) << "one row per item";
+    EXPECT_TRUE(row_of(a.id) && row_of(b.id)) << "the rows are device rows";
     const auto added = ostrel.added();
     ASSERT_EQ(added.size(), 1u);
     const DownloadTaskInfo& task = added[0].task;
@@ -171,25 +210,42 @@ TEST_F(SyncPage, HDModeChoosesTheDownloadQuality)
     }
 }
 
-TEST_F(SyncPage, EventsOfOtherDownloadsAreIgnoredAndProgressShowsOnItsRow)
+TEST_F(SyncPage, OnlyTheHeadsOwnDownloadCountsAndItsProgressShowsOnItsRow)
 {
     start(&ostrel);
     const auto a = item("a");
     const auto b = item("b");
     page.AddVideo(a);
     page.AddVideo(b);
-    DownloadTaskInfo other;
-    other.key = "http://elsewhere.example/x";
-    other.local_path = plat::utf8_to_utf16(downloads.path() + "/x.flv");
-    page.OnDownloadEvent(&other, EVT_DOWNLOAD_STATE, DOWNLOAD_FINISHED, 0);
-    page.OnDownloadEvent(&other, EVT_DOWNLOAD_STATE, DOWNLOAD_FAILED, 0);
-    DownloadTaskInfo second;
-    second.key = b.original_media_url;
-    page.OnDownloadEvent(&second, EVT_DOWNLOAD_STATE, DOWNLOAD_FINISHED, 0);
-    page.OnDownloadEvent(&second, EVT_DOWNLOAD_PROGRESS, 5000, 37);
-    EXPECT_EQ(maker.made(), 0u) << "only the head's download starts a transcode";
-    EXPECT_EQ(page.QueuedIds(), (std::vector<std::int64_t>{a.id, b.id}));
-    EXPECT_EQ(row_text(b.id), "Downloading      37%");
+    const std::string own = downloads.path() + "/a.flv";
+    const struct {
+        const char* name;
+        std::string key;
+        std::string file;
+    } others[] = {
+        {"another video", "http://elsewhere.example/x", downloads.path() + "/x.flv"},
+        // The player or the prefetch fetching the same video into a file of their own.
+        {"the head's video into another file", a.original_media_url, downloads.path() + "/cache/5f3a0c"},
+        {"a queued video that is not the head", b.original_media_url, downloads.path() + "/b.flv"},
+    };
+    for (const auto& other : others) {
+        SCOPED_TRACE(other.name);
+        DownloadTaskInfo task;
+        task.key = other.key;
+        task.local_path = plat::utf8_to_utf16(other.file);
+        page.OnDownloadEvent(&task, EVT_DOWNLOAD_PROGRESS, 5000, 37);
+        page.OnDownloadEvent(&task, EVT_DOWNLOAD_STATE, DOWNLOAD_FINISHED, 0);
+        page.OnDownloadEvent(&task, EVT_DOWNLOAD_STATE, DOWNLOAD_FAILED, 0);
+        EXPECT_EQ(page.QueuedIds(), (std::vector<std::int64_t>{a.id, b.id}));
+        EXPECT_EQ(row_text(a.id), "0%");
+        EXPECT_EQ(row_text(b.id), "0%");
+    }
+    EXPECT_EQ(maker.made(), 0u) << "only the head's own download starts a transcode";
+    DownloadTaskInfo head;
+    head.key = a.original_media_url;
+    head.local_path = plat::utf8_to_utf16(own);
+    page.OnDownloadEvent(&head, EVT_DOWNLOAD_PROGRESS, 5000, 37);
+    EXPECT_EQ(row_text(a.id), "Downloading      37%");
 }
 
 TEST_F(SyncPage, AFinishedDownloadIsTranscodedBesideItAndTheQueueMovesOn)
@@ -312,4 +368,78 @@ TEST_F(SyncPage, TheDeviceTextFollowsThePlayers)
     EXPECT_EQ(change(DBT_DEVICEREMOVECOMPLETE, 'E'), "(Connected)") << "the other player is still there";
     EXPECT_EQ(change(DBT_DEVICEREMOVECOMPLETE, 'G'), "(Not Connected)");
     EXPECT_EQ(change(DBT_DEVICEARRIVAL, 'E'), "(Connected)");
+}
+
+TEST_F(SyncPage, TheRowMarksPauseAndResumeTheDownload)
+{
+    start(&ostrel);
+    const auto a = item("a");
+    const auto b = item("b");
+    page.AddVideo(a);
+    page.AddVideo(b);
+    ostrel.clear();
+    select(0);
+    EXPECT_EQ(mark_of(a.id), "pause") << "the head downloads";
+    press_mark(a.id);
+    EXPECT_EQ(ostrel.calls(), std::vector<std::string>{"pause " + a.original_media_url});
+    EXPECT_EQ(mark_of(a.id), "play");
+    EXPECT_EQ(row_of(a.id)->SyncRecord().download_status, 0);
+    press_mark(a.id);
+    EXPECT_EQ(ostrel.calls().back(), "resume " + a.original_media_url);
+    EXPECT_EQ(mark_of(a.id), "pause");
+
+    DownloadTaskInfo progress;
+    progress.key = a.original_media_url;
+    progress.local_path = plat::utf8_to_utf16(downloads.path() + "/a.flv");
+    page.OnDownloadEvent(&progress, EVT_DOWNLOAD_PROGRESS, 5000, 37);
+    EXPECT_EQ(row_text(a.id), "Downloading      37%") << "a mark's turn keeps the stage text";
+    press_mark(a.id);
+    EXPECT_EQ(row_text(a.id), "Downloading      37%");
+
+    select(1);
+    EXPECT_EQ(mark_of(b.id), "play") << "a queued item waits";
+    download_ends(a, DOWNLOAD_FINISHED);
+    select(0);
+    EXPECT_EQ(mark_of(a.id), "none") << "a finished download has nothing to pause";
+    EXPECT_TRUE(eventually([&] { return maker.made() == 1; }));
+}
+
+TEST_F(SyncPage, AMarkAsksNothingWithoutADownloadManager)
+{
+    start(nullptr);
+    const auto a = item("a");
+    page.AddVideo(a);
+    select(0);
+    EXPECT_EQ(mark_of(a.id), "play");
+    press_mark(a.id);
+    EXPECT_EQ(mark_of(a.id), "play");
+}
+
+// A download manager that has the file already: it reports the task
+// finished while it is being added, as the real one does.
+class CompleteOstrel final : public ostrel_test::RefusingOstrel {
+public:
+    std::function<void(const DownloadTaskInfo&)> on_add;
+    LONG AddTask(const DownloadTaskInfo* task, LONG) override
+    {
+        if (on_add) on_add(*task);
+        return 1;
+    }
+    LONG Start(LONG, const char*, LONG) override { return 1; }
+};
+
+TEST_F(SyncPage, AFileFinishedWhileBeingAddedStaysFinished)
+{
+    CompleteOstrel complete;
+    complete.on_add = [&](const DownloadTaskInfo& task) {
+        std::ofstream(plat::utf16_to_utf8(task.local_path)) << "flv";
+        DownloadTaskInfo finished = task;
+        page.OnDownloadEvent(&finished, EVT_DOWNLOAD_STATE, DOWNLOAD_FINISHED, 0);
+    };
+    start(&complete);
+    const auto a = item("a");
+    page.AddVideo(a);
+    select(0);
+    EXPECT_EQ(mark_of(a.id), "none") << "nothing left to pause";
+    EXPECT_TRUE(maker.wait_for_run()) << "the transcode starts";
 }

@@ -7,7 +7,9 @@
 #include "screens/video/wrightwindow.h"
 #include "screens/video/wtitlewindow.h"
 #include "toolkit/controls/tests/ControlRig.h"
+#include "toolkit/controls/wimage.h"
 #include "toolkit/controls/wtext.h"
+#include "toolkit/widgets/MouseEventArgs.h"
 #include "toolkit/widgets/WidgetRegistry.h"
 
 #include "platform/base/Utf.h"
@@ -377,4 +379,30 @@ TEST_F(DownloadsPage, RowClicksPlayAndTheFolderButtonOpensTheFolder)
     pressed.sender = button;
     button->FireEvent("button_clicked", pressed);
     EXPECT_EQ(opened, std::vector<std::string>{downloads.path()});
+}
+
+TEST_F(DownloadsPage, TheRowMarksPauseAndResumeTheDownload)
+{
+    const std::int64_t id = item("clip");
+    download_row(id, 10);   // unfinished, no file: fetched again at load
+    start(&ostrel);
+    ostrel.clear();
+    auto* row = dynamic_cast<UI::wdownloadlistitem*>(list().GetRow(0));
+    ASSERT_TRUE(row);
+    list().SelectAndScroll(0);
+    auto press = [&](UI::widget* expected) {
+        ASSERT_EQ(row->GetMark(), expected);
+        UI::MouseEventArgs e;
+        row->GetMark()->OnMouseDown(e);
+        EXPECT_TRUE(e.handled) << "the row under the mark is not clicked too";
+    };
+    press(list().PauseMark());
+    EXPECT_EQ(ostrel.calls(), std::vector<std::string>{"pause http://media.example/clip"});
+    EXPECT_EQ(stored_row(id).status, 0);
+    press(list().PlayMark());
+    EXPECT_EQ(ostrel.calls().back(), "resume http://media.example/clip");
+    EXPECT_EQ(stored_row(id).status, 2);
+    EXPECT_EQ(row->GetMark(), list().PauseMark());
+    EXPECT_TRUE(played.empty());
+    EXPECT_EQ(row_percent(0), "10%");
 }
