@@ -6,6 +6,7 @@
 #include "platform/net/testing/LoopbackServer.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -30,6 +31,8 @@ struct PictureServer::State {
     std::atomic<bool> release{false};
     mutable std::mutex lock;
     std::vector<std::string> requests;   // guarded by lock
+    std::condition_variable held_released;
+    bool held{true};                     // guarded by lock
     plat::LoopbackServer<> server;       // last: stopped before what its handlers use
 };
 
@@ -52,10 +55,28 @@ PictureServer::PictureServer(int width, int height, std::string feed_xml) : m_st
         for (int i = 0; i < 300 && !s.release; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
         res.set_content(s.picture, "image/png");
     });
+    s.server.server.Get("/held.png", [&s](const httplib::Request&, httplib::Response& res) {
+        std::unique_lock hold(s.lock);
+        s.held_released.wait(hold, [&s] { return !s.held; });
+        res.set_content(s.picture, "image/png");
+    });
     s.server.start();
 }
 
-PictureServer::~PictureServer() { m_state->release = true; }
+PictureServer::~PictureServer()
+{
+    m_state->release = true;
+    release_held();
+}
+
+void PictureServer::release_held()
+{
+    {
+        std::scoped_lock hold(m_state->lock);
+        m_state->held = false;
+    }
+    m_state->held_released.notify_all();
+}
 
 std::string PictureServer::url(const std::string& path) const { return m_state->server.url(path); }
 

@@ -11,12 +11,14 @@ namespace test {
 
 class PictureServer {
 public:
-    // "/thumb.png" is a PNG of width x height, "/feed.xml" serves feed_xml.
+    // "/thumb.png" is a PNG of width x height, "/feed.xml" serves feed_xml;
+    // "/held.png" is the same PNG, answered once release_held() was called.
     PictureServer(int width, int height, std::string feed_xml = {});
     ~PictureServer();
 
     std::string url(const std::string& path) const;
     std::vector<std::string> logged() const;
+    void release_held();
 
 private:
     struct State;

@@ -151,9 +151,10 @@ TEST(wie, TheSpanAfterTimeIsDrawnWhite)
 TEST(wie, ARemoteThumbnailRebuildsThePageWhenItArrives)
 {
     test::PictureServer pictures(200, 300);
-    const std::string address = pictures.url("/thumb.png");
+    const std::string address = pictures.url("/held.png");
     Shown shown("<img src='" + address + "'><p>text</p>", address);
     EXPECT_EQ(shown.updates.height, 112);   // the picture's box is empty until it comes
+    pictures.release_held();
     ASSERT_TRUE(test::pump_until([&] { return shown.updates.fired == 2; }));
     EXPECT_EQ(shown.logic.thumbnails, 1);
     EXPECT_GT(shown.updates.height, 300);   // relaid out at the picture's height
