@@ -10,6 +10,7 @@
 #include "screens/video/wdownloadlistitem.h"
 #include "screens/video/wrightwindow.h"
 #include "screens/video/wtitlewindow.h"
+#include "screens/widgets/wdragwindow.h"
 #include "toolkit/controls/wimage.h"
 #include "toolkit/genericlist/wtlist.h"
 #include "toolkit/widgets/CMutexGuard.h"
@@ -34,6 +35,20 @@ constexpr std::int32_t DownloadRuns = 2;
 const DownloadTaskInfo* task_of(void* sender)
 {
     return static_cast<const DownloadTaskInfo*>(sender);
+}
+
+// The drag window flies in its parent (the UI root), so the target is the row's
+// place in those terms once the list has scrolled to it: the row's own
+// position is only its place among the list's rows.
+UI::fpoint LandingPlace(UI::wtlist& list, UI::widget& row)
+{
+    UI::fpoint at = row.UpdateScreenOrigin();
+    at.y -= list.GetScrollTarget();
+    if (UI::widget* holder = list.GetDragWindow()->GetParent()) {
+        const UI::fpoint base = holder->UpdateScreenOrigin();
+        at = {at.x - base.x, at.y - base.y};
+    }
+    return at;
 }
 
 }  // namespace
@@ -245,8 +260,9 @@ void uiLogicdownload::FocusCurrentItem(const RSSData::tRSSItem* item)
     m_records.push_back({row, widget});
     m_current = int(m_records.size()) - 1;
     if (m_list && widget) {
-        m_list->StartFlyIn(widget->GetX(), widget->GetY());
         m_list->SelectAndScroll(m_current);
+        const UI::fpoint to = LandingPlace(*m_list, *widget);
+        m_list->StartFlyIn(to.x, to.y);
     }
     ResumeDownload(*item);
 }

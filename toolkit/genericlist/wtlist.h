@@ -41,6 +41,8 @@ public:
     void SelectAndScroll(int index);
     void ClearScrollOverride() { m_scroll.SetOverride(false); }
     float GetScrollOffset() const { return m_scroll.GetOffset(); }
+    // The offset the scroll is easing towards.
+    float GetScrollTarget() const { return m_scroll.GetTarget(); }
     bool IsScrolling() const { return m_scroll.IsScrolling(); }
     void ShowAllRows(bool shown);
     // Flies the picture of the widget registered as 101 from there to (x, y).

@@ -6,9 +6,11 @@
 #include "screens/video/wdownloadlistitem.h"
 #include "screens/video/wrightwindow.h"
 #include "screens/video/wtitlewindow.h"
+#include "screens/widgets/wdragwindow.h"
 #include "toolkit/controls/tests/ControlRig.h"
 #include "toolkit/controls/wimage.h"
 #include "toolkit/controls/wtext.h"
+#include "toolkit/uimgr/uiMgr.h"
 #include "toolkit/widgets/MouseEventArgs.h"
 #include "toolkit/widgets/WidgetRegistry.h"
 
@@ -32,10 +34,18 @@ protected:
     void SetUp() override
     {
         FeedDb::SetUp();
+        // As in the program: the right-hand window sits inside the main window, whose root carries the panes'
+        // drag windows; so the root comes before the panes.
+        desk.SetSize(1024, 768);
+        UI::uiMgr::Instance().SetRoot(&desk);
+        desk.AddChild(&right);
+        right.SetPos(825, 30);
         right.SetSize(199, 700);
         right.CreatePanes();
         UI::RegisterWidget("window-right", 96, &right);
     }
+
+    void TearDown() override { UI::uiMgr::Instance().SetRoot(nullptr); }
 
     void start(IOstrel* downloader)
     {
@@ -127,6 +137,7 @@ protected:
     RecordingOstrel ostrel;
     std::vector<std::string> played;
     std::vector<std::string> opened;
+    UI::window desk{"desk"};   // the UI root; outlives the right-hand window, which leaves it first
     UI::wrightwindow right;
     uiLogicdownload page;   // after the tree it binds to
 };
@@ -316,6 +327,37 @@ TEST_F(DownloadsPage, ADroppedItemIsQueuedOnceAndSelected)
     EXPECT_EQ(ostrel.calls().size(), 1u);
     page.FocusCurrentItem(nullptr);
     EXPECT_EQ(listed().size(), 2u);
+}
+
+// The dropped item's picture flies on the UI root, so it must land where the new row is in the window, once the
+// list has scrolled to it: not at the row's place inside the list, which is near the window's top-left corner.
+// Drops into an empty list, a short one and one longer than the pane.
+TEST_F(DownloadsPage, ADroppedItemsPictureLandsOnItsNewRow)
+{
+    start(&ostrel);
+    UI::wdownloadlist& rows = list();
+    UI::widget& flying = *rows.GetDragWindow();
+    ASSERT_EQ(flying.GetParent(), &desk);
+    for (int n = 0; n < 15; ++n) {
+        SCOPED_TRACE(n);
+        const RSSData::tRSSItem dropped = read_item(item("dropped " + std::to_string(n)));
+        page.FocusCurrentItem(&dropped);
+        ASSERT_TRUE(rows.IsFlying());
+        for (int frame = 0; frame < 300 && rows.IsFlying(); ++frame) desk.Draw();
+        ASSERT_FALSE(rows.IsFlying());
+
+        // Where the list draws the row in the landing frame, in the window's terms.
+        const UI::fpoint list_at = rows.UpdateScreenOrigin();
+        const UI::widget& row = *rows.GetRow(n);
+        const UI::fpoint row_at{list_at.x + row.GetX(), list_at.y + row.GetY() - rows.GetScrollOffset()};
+        const UI::fpoint landed = flying.UpdateScreenOrigin();
+        EXPECT_FLOAT_EQ(landed.x, row_at.x);
+        EXPECT_FLOAT_EQ(landed.y, row_at.y);
+        EXPECT_GE(landed.y, list_at.y) << "the row is in the pane";
+        EXPECT_LE(landed.y + row.GetHeight(), list_at.y + rows.GetHeight()) << "the row is in the pane";
+        EXPECT_EQ(rows.GetSelection(), n);
+    }
+    EXPECT_GT(rows.GetContentHeight(), rows.GetHeight()) << "the last drops went past the pane's height";
 }
 
 TEST_F(DownloadsPage, TheCurrentIndexFollowsRemovals)
