@@ -267,11 +267,17 @@ TEST_F(PlaySyncEndToEnd, PlayAnItemAndSendItToThePlayer)
 
     ASSERT_TRUE(wait_until([&] { return !player_tracks(player.path()).empty(); }, 60s)) << log();
     EXPECT_EQ(player_tracks(player.path()), std::vector<std::string>{"Test clip"});
-    // Once the clip ends the list comes back: the panes and the bar slide in
-    // and rest where they were before it played.
-    EXPECT_TRUE(wait_until([&] { return pixels(device_title_bar, device_title_bar_size) == title_bar_at_rest &&
+    // Once the clip ends the list comes back and the panes and the bar slide
+    // in again, even when they were shown beside the video: the screen has
+    // settled when the row's thumbnail shows and both rest where they were
+    // before the clip played.
+    EXPECT_TRUE(wait_until([&] { return coloured_along(row_thumbnail, 60, Shade::Vivid) &&
+                                        pixels(device_title_bar, device_title_bar_size) == title_bar_at_rest &&
                                         pixels(bar_left_end, bar_left_end_size) == bar_at_rest; }, 30s))
-        << "the device pane and the bar come to rest\n" << log();
+        << "the clip ends, the list is back and the device pane and the bar rest: list "
+        << coloured_along(row_thumbnail, 60, Shade::Vivid) << " pane "
+        << (pixels(device_title_bar, device_title_bar_size) == title_bar_at_rest) << " bar "
+        << (pixels(bar_left_end, bar_left_end_size) == bar_at_rest) << "\n" << log();
     // The row's last text, "finish sync to ipod.", comes just after the
     // database is written: it ends a few pixels after "start sync to ipod."
     // and before the longer texts that run on to the pane's edge.
