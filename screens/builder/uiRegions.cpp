@@ -171,6 +171,9 @@ void uiBuilder::BuildFeedTree()
 void uiBuilder::BuildFeedList()
 {
     auto* holder = add(*m_ui_root, new window("window-rsslistweb"), ids::RssListWindow);
+    // Under the client: the control bar (bottom right, its left part over the list), the loading page and the
+    // empty-content notice are drawn over the rows and take the presses there.
+    holder->SetZOrder(-1);
     holder->SetPosRule(4, 1, 0, 25);
     holder->SetSizeRule(1, 3, 625, 50);
     holder->UpdateLayout();

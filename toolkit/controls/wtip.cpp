@@ -19,6 +19,8 @@ constexpr float TextTop = 14;   // below the tip picture's top band
 wtip::wtip(std::string name) : window(std::move(name))
 {
     SetZOrder(1000);
+    // The tip lies over the widget it tells about: presses go through it to that widget.
+    SetMouseTransparent(true);
     m_background = new wimage("image-tipsbg");
     // No skin table names "tipsbg": a skin without it gives the tip the
     // information field, which has no top band, so the text is centred on it.
@@ -30,6 +32,7 @@ wtip::wtip(std::string name) : window(std::move(name))
     m_text->SetColor({0, 0, 255});
     m_text->SetTextFormat(4);
     m_text->SetPos(TextInset, TextTop);
+    m_text->SetMouseTransparent(true);
     AddChild(m_text);
 }
 

@@ -279,6 +279,9 @@ void wtlist::StepFlight()
     m_drag_window->Show(false);
     m_drag_window->SetHeld(false);
     m_flying = false;
+    // The row has landed: the hold past the end (SelectAndScroll) ends and the scroll settles within the rows.
+    // Held on, a short list would stay pushed down the pane by the margin's worth.
+    m_scroll.SetOverride(false);
     if (!m_rows.empty())
         ShowAllRows(true);
     EventArgs finished;

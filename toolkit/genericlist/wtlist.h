@@ -36,7 +36,8 @@ public:
     void RemoveRow(int index);
     void LayoutRows();
     void ScrollRows(int rows);
-    // Selects the row and scrolls 58 past the content's end, held there until ClearScrollOverride.
+    // Selects the row and scrolls 58 past the content's end, held there until a fly-in lands or
+    // ClearScrollOverride.
     void SelectAndScroll(int index);
     void ClearScrollOverride() { m_scroll.SetOverride(false); }
     float GetScrollOffset() const { return m_scroll.GetOffset(); }

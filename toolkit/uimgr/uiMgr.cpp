@@ -103,7 +103,12 @@ bool uiMgr::OnTooltipTarget(EventArgs& e)
 {
     if (!e.sender || !m_tooltip)
         return false;
-    const fpoint at = e.sender->GetPos();
+    // At the widget's place in the window: its own position is only its place inside its parent.
+    fpoint at = e.sender->UpdateScreenOrigin();
+    if (widget* holder = m_tooltip->GetParent()) {
+        const fpoint base = holder->UpdateScreenOrigin();
+        at = {at.x - base.x, at.y - base.y};
+    }
     m_tooltip->SetPos(at.x, at.y);
     const std::u16string text = e.sender->GetText();
     m_tooltip->SetText(text.c_str());

@@ -85,8 +85,6 @@ Screen::Point Screen::to_root(WindowId w, Point at)
 
 void Screen::press(WindowId w, std::initializer_list<Key> keys)
 {
-    const Size s = size(w);
-    move(w, {s.width / 2, s.height / 2});
     XSetInputFocus(m_display, w, RevertToParent, CurrentTime);
     for (Key k : keys)
         XTestFakeKeyEvent(m_display, XKeysymToKeycode(m_display, k), True, 0);

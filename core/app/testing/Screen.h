@@ -35,7 +35,8 @@ public:
     bool viewable(WindowId w);
     Size size(WindowId w);
 
-    // Moves the pointer over the window and presses the keys together.
+    // Gives the window the keyboard and presses the keys together; the
+    // pointer stays where it is (it would change what is hovered).
     void press(WindowId w, std::initializer_list<Key> keys);
     void move(WindowId w, Point at);
     void click(WindowId w, Point at, unsigned button = 1);

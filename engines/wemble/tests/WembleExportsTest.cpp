@@ -13,6 +13,7 @@
 #include <dlfcn.h>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 namespace {
 
@@ -57,6 +58,30 @@ protected:
         return path;
     }
 
+    // A clip served on 127.0.0.1, whole or only its first half, and a
+    // controller that downloads it through the real download manager and
+    // reports to `listener`.
+    struct ServedClip {
+        ostrel_test::TestServer server;
+        std::unique_ptr<IOstrel, void (*)(IOstrel*)> ostrel{nullptr, &ReleaseOstrel};
+        IBaseControl* control = nullptr;
+    };
+    void serve(ServedClip& served, const std::string& name, int seconds, bool first_half_only, Listener& listener)
+    {
+        const std::string path = clip(name, seconds, "-c:v flv -b:v 800k -c:a libmp3lame -ar 44100 -ac 2");
+        std::ifstream in(path, std::ios::binary);
+        std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const std::size_t size = bytes.size();
+        served.server.add(name, std::move(bytes), first_half_only ? size / 2 : size);
+        served.ostrel.reset(ostrel::create({}));
+        ASSERT_TRUE(served.ostrel->Init((folder / "downloads").c_str(), 0));
+        served.control = create();
+        ASSERT_NE(served.control, nullptr);
+        served.control->SendCommand(CMD_SET_DOWNLOADER, served.ostrel.get(), nullptr, 0);
+        served.control->SendCommand(CMD_INIT, nullptr, nullptr, 0);
+        served.control->SendCommand(CMD_ADD_LISTENER, &listener, nullptr, 0);
+    }
+
     // Releases the way the play logic does: stop, close, drop the listener, destroy.
     void release_as_the_play_logic(IBaseControl* control, Listener& listener)
     {
@@ -99,22 +124,11 @@ TEST_F(WembleLibrary, PlaysALocalClipToItsEnd)
 // and the engine's play on the next tick used to alternate for ever).
 TEST_F(WembleLibrary, PlaysAnAddressDownloadedBeforePlayToItsEnd)
 {
-    const std::string path = clip("done.flv", 5, "-c:v flv -b:v 800k -c:a libmp3lame -ar 44100 -ac 2");
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const std::size_t size = bytes.size();
-    ostrel_test::TestServer server;
-    server.add("done.flv", std::move(bytes), size);
-    std::unique_ptr<IOstrel, void (*)(IOstrel*)> ostrel(ostrel::create({}), &ReleaseOstrel);
-    ASSERT_TRUE(ostrel->Init((folder / "downloads").c_str(), 0));
-
     Listener listener;
-    IBaseControl* control = create();
-    ASSERT_NE(control, nullptr);
-    control->SendCommand(CMD_SET_DOWNLOADER, ostrel.get(), nullptr, 0);
-    control->SendCommand(CMD_INIT, nullptr, nullptr, 0);
-    control->SendCommand(CMD_ADD_LISTENER, &listener, nullptr, 0);
-    auto task = url_task(server.url("done.flv"));
+    ServedClip served;
+    ASSERT_NO_FATAL_FAILURE(serve(served, "done.flv", 5, false, listener));
+    IBaseControl* control = served.control;
+    auto task = url_task(served.server.url("done.flv"));
     control->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0);
     ASSERT_TRUE(listener.wait_count(
         [](const Heard& h) { return h.code == EVT_DOWNLOAD_STATE && h.value == DOWNLOAD_FINISHED; }, 1));
@@ -127,23 +141,12 @@ TEST_F(WembleLibrary, PlaysAnAddressDownloadedBeforePlayToItsEnd)
 
 TEST_F(WembleLibrary, PlaysAnAddressWhileItDownloadsAndReleasesInThePlayLogicsOrder)
 {
-    const std::string path = clip("v.flv", 6, "-c:v flv -b:v 800k -c:a libmp3lame -ar 44100 -ac 2");
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const std::size_t half = bytes.size() / 2;
-    ostrel_test::TestServer server;
-    // Held back half way: the release comes while the item still downloads.
-    server.add("v.flv", std::move(bytes), half);
-    std::unique_ptr<IOstrel, void (*)(IOstrel*)> ostrel(ostrel::create({}), &ReleaseOstrel);
-    ASSERT_TRUE(ostrel->Init((folder / "downloads").c_str(), 0));
-
     Listener listener;
-    IBaseControl* control = create();
-    ASSERT_NE(control, nullptr);
-    control->SendCommand(CMD_SET_DOWNLOADER, ostrel.get(), nullptr, 0);
-    control->SendCommand(CMD_INIT, nullptr, nullptr, 0);
-    control->SendCommand(CMD_ADD_LISTENER, &listener, nullptr, 0);
-    auto task = url_task(server.url("v.flv"));
+    ServedClip served;
+    // Held back half way: the release comes while the item still downloads.
+    ASSERT_NO_FATAL_FAILURE(serve(served, "v.flv", 6, true, listener));
+    IBaseControl* control = served.control;
+    auto task = url_task(served.server.url("v.flv"));
     control->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0);
     control->SendCommand(CMD_PLAY_LIST, nullptr, nullptr, 0);
     ASSERT_TRUE(listener.wait_count([](const Heard& h) { return h.code == EVT_POSITION && h.value >= 1; }, 1));

@@ -8,6 +8,7 @@
 #include "screens/builder/UIIds.h"
 #include "screens/tree/wrsstree.h"
 #include "toolkit/controls/demo/SkinScreen.h"
+#include "toolkit/controls/wimage.h"
 #include "toolkit/render/D3D9Render.h"
 #include "toolkit/render/render.h"
 #include "toolkit/render/texture.h"
@@ -129,4 +130,46 @@ TEST(MainWindowShot, TheMainWindowWithItsTreeOpenOnAChannel)
             SCOPED_TRACE(testing::Message() << x << ", " << y);
             EXPECT_EQ(UI::read_pixel(canvas.get(), x, y), UI::read_pixel(canvas.get(), 300, y));
         }
+}
+
+// The control bar sits in the client's bottom right corner, its left part over the feed list: shown over the
+// feed view, all of it is drawn on top of the list's rows and takes the presses there.
+TEST(MainWindowShot, TheControlBarLiesOverTheFeedList)
+{
+    test::MainWindowRig rig;
+    ASSERT_TRUE(rig.builder.BuildUI());
+    UI::window& root = *UI::uiMgr::Instance().GetRoot();
+    UI::widget& bar = *UI::uiMgr::Instance().GetControlBar();
+    UI::widget& list_window = *UI::GetWidgetById(UI::ids::RssListWindow);
+    // Rows stand in as a red fill over the whole list.
+    auto* rows = new UI::wimage("rows");
+    rows->SetPicture("pageselect");
+    rows->SetSize(list_window.GetWidth(), list_window.GetHeight());
+    list_window.AddChild(rows);
+    bar.Show(true);
+
+    std::unique_ptr<RenderEngine::backbuffer> canvas(rig.skin.manager.CreateBackBuffer(Width, Height, true));
+    auto pixel_at = [&](int x, int y) {
+        RenderEngine::PushRenderTarget(canvas.get(), true, 255, 0, 0, 0);
+        UI::DrawSkin(UI::SkinPicture("black_image"), UI::frect{0, 0, Width, Height}, 1, {});
+        root.Draw();
+        RenderEngine::PopRenderTarget();
+        return UI::read_pixel(canvas.get(), x, y);
+    };
+    const UI::fpoint bar_at = bar.UpdateScreenOrigin();
+    const UI::fpoint list_at = list_window.UpdateScreenOrigin();
+    ASSERT_LT(bar_at.x + 20, list_at.x + list_window.GetWidth()) << "the bar's left part lies over the list";
+    const int x = int(bar_at.x) + 10;
+    const int y = int(bar_at.y) + 45;
+
+    const uint32_t over_list = pixel_at(x, y);
+    list_window.Show(false);
+    const uint32_t alone = pixel_at(x, y);
+    EXPECT_EQ(over_list, alone) << "the list's rows show through the control bar";
+
+    list_window.Show(true);
+    UI::widget* hit = root.ChildAt(float(x), float(y));
+    bool in_bar = false;
+    for (UI::widget* w = hit; w; w = w->GetParent()) in_bar = in_bar || w == &bar;
+    EXPECT_TRUE(in_bar) << "a press on the bar reaches " << (hit ? hit->GetName() : std::string("nothing"));
 }

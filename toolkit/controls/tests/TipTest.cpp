@@ -3,6 +3,7 @@
 #include "toolkit/controls/wtext.h"
 #include "toolkit/controls/wtip.h"
 #include "toolkit/render/font.h"
+#include "toolkit/widgets/window.h"
 
 #include <gtest/gtest.h>
 
@@ -35,4 +36,26 @@ TEST(wtip, DrawsNothingWithoutAText)
     tip.SetText(u"");
     tip.Draw();
     EXPECT_TRUE(scene.render().ops.empty());
+}
+
+// The tip shows over the widget it tells about; a press there must reach that widget, not the tip.
+TEST(wtip, LetsPressesThroughToTheWidgetUnderIt)
+{
+    test::ControlScene scene;
+    UI::window desk("desk");
+    desk.SetSize(300, 200);
+    UI::widget button("button");
+    button.SetPos(100, 100);
+    button.SetSize(74, 19);
+    desk.AddChild(&button);
+    auto* tip = new UI::wtip("tips");
+    desk.AddChild(tip);
+    tip->SetText(u"Settings");
+    tip->Draw();
+    tip->SetPos(100, 100);
+    desk.UpdateLayout();
+    EXPECT_EQ(desk.ChildAt(110, 110), &button);
+    desk.RemoveChild(tip);
+    delete tip;
+    desk.RemoveChild(&button);
 }

@@ -255,6 +255,26 @@ TEST(wtlist, AFlyInEndsHiddenAndTellsOnce)
     EXPECT_EQ(finished.fired, 1);
 }
 
+// A dropped item flies in as a new last row; the list holds 58 past its end for the landing, then settles: at
+// the top when the rows fit (they were drawn far down the pane before), at its end when they do not.
+TEST(wtlist, AfterAFlyInTheListSettlesWithinItsRows)
+{
+    const struct { int rows; float rest; } cases[] = {{1, 0}, {3, 0}, {8, 8 * RowHeight - ViewHeight}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rows);
+        TListScene s(c.rows);
+        s.list->ShowAllRows(false);
+        s.list->StartFlyIn(40, 50);
+        s.list->SelectAndScroll(c.rows - 1);
+        for (int i = 0; i < 200 && s.list->IsFlying(); ++i) s.desk.Draw();
+        ASSERT_FALSE(s.list->IsFlying());
+        const std::vector<float> seen = s.settle(400);
+        EXPECT_FLOAT_EQ(seen.back(), c.rest);
+        EXPECT_FALSE(s.list->IsScrolling());
+        EXPECT_EQ(s.list->GetSelection(), c.rows - 1);
+    }
+}
+
 TEST(wtlist, DrawsTheShownRowsThroughTheScroll)
 {
     TListScene s(8);

@@ -93,14 +93,21 @@ TEST_F(SysMgrTest, TheTooltipHandlerHearsTheGlobalEvent)
 {
     manager->Init(nullptr);
     UI::widget tip("tip");
+    UI::widget root("root");
+    UI::widget panel("panel");
+    root.AddChild(&panel);
+    panel.SetPos(100, 0);
     UI::widget entered("entered");
+    panel.AddChild(&entered);
     entered.SetPos(40, 50);
     UI::uiMgr::Instance().SetTooltip(&tip);
     UI::EventArgs args;
     args.sender = &entered;
     UI::GlobalEventSet::Instance().Fire("tooltips_target", args, nullptr);
-    EXPECT_FLOAT_EQ(tip.GetX(), 40);
+    EXPECT_FLOAT_EQ(tip.GetX(), 140);   // the entered widget's place in the window
     UI::uiMgr::Instance().SetTooltip(nullptr);
+    panel.RemoveChild(&entered);
+    root.RemoveChild(&panel);
 }
 
 TEST_F(SysMgrTest, MessagesGoWhereTheyBelong)

@@ -269,9 +269,21 @@ TEST_F(Tree, TheTooltipFollowsTheEnteredWidget)
     manager.SetTooltip(&tip);
     button.SetText(u"Play");
     EXPECT_FALSE(manager.OnTooltipTarget(entered));
-    EXPECT_FLOAT_EQ(tip.GetX(), button.GetX());
-    EXPECT_FLOAT_EQ(tip.GetY(), button.GetY());
+    // At the button's place in the window (inside the panel at 100, 100), not at its place in the panel.
+    EXPECT_FLOAT_EQ(tip.GetX(), 110);
+    EXPECT_FLOAT_EQ(tip.GetY(), 110);
     EXPECT_EQ(tip.GetText(), u"Play");
+    // A tooltip hung inside a moved parent is placed in that parent's terms.
+    UI::window layer{"layer"};
+    layer.SetPos(30, 40);
+    layer.SetSize(800, 600);
+    root.AddChild(&layer);
+    layer.AddChild(&tip);
+    EXPECT_FALSE(manager.OnTooltipTarget(entered));
+    EXPECT_FLOAT_EQ(tip.GetX(), 80);
+    EXPECT_FLOAT_EQ(tip.GetY(), 70);
+    layer.RemoveChild(&tip);
+    root.RemoveChild(&layer);
     UI::EventArgs nobody;
     EXPECT_FALSE(manager.OnTooltipTarget(nobody));
     manager.SetTooltip(nullptr);
