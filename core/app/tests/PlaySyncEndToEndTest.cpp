@@ -145,6 +145,16 @@ protected:
         EXPECT_TRUE(screen.save(screen.main_window(), app_testing::artifact_path("e2e-play-" + name + ".png")));
     }
     std::string log() { return read_all(profile / "debug.log"); }
+    // Some pixel of the rectangle passes the test.
+    bool any_in(Screen::Point at, Screen::Size size, const std::function<bool(std::uint32_t)>& test)
+    {
+        const auto seen = screen.pixels(screen.main_window(), at, size);
+        return std::any_of(seen.begin(), seen.end(), test);
+    }
+    std::vector<std::uint32_t> pixels(Screen::Point at, Screen::Size size)
+    {
+        return screen.pixels(screen.main_window(), at, size);
+    }
     // Some pixel along the line from `at`, `length` to the right, has the shade.
     bool coloured_along(Screen::Point at, int length, Shade shade)
     {
@@ -181,6 +191,24 @@ constexpr Screen::Point row_thumbnail{278, 84}, row_text{500, 180};
 constexpr Screen::Point device_pane{925, 450}, device_row_thumbnail{834, 387};
 constexpr Screen::Point device_row_text_end{1003, 381},
                        finish_text_end{994, 381};
+// The video window, centred while it plays, and the bar's title line.
+constexpr Screen::Point video_window{254, 149};
+constexpr Screen::Size video_window_size{518, 297};
+constexpr Screen::Point bar_title{702, 683};
+constexpr Screen::Size bar_title_size{260, 16};
+// Strips that differ while a pane or the bar slides and match once it rests:
+// the device pane's title bar across, and a column down the bar's left end
+// (left of its title, times and buttons, so the same whatever it shows).
+constexpr Screen::Point device_title_bar{820, 331};
+constexpr Screen::Size device_title_bar_size{204, 1};
+constexpr Screen::Point bar_left_end{690, 600};
+constexpr Screen::Size bar_left_end_size{1, 168};
+
+// Two bars of the test picture, which the interface never shows.
+bool cyan(std::uint32_t p) { return ((p >> 16) & 0xFF) < 100 && ((p >> 8) & 0xFF) > 180 && (p & 0xFF) > 180; }
+bool magenta(std::uint32_t p) { return ((p >> 16) & 0xFF) > 180 && ((p >> 8) & 0xFF) < 100 && (p & 0xFF) > 180; }
+// Text on the bar's dark face.
+bool light(std::uint32_t p) { return ((p >> 16) & 0xFF) > 120 && ((p >> 8) & 0xFF) > 120 && (p & 0xFF) > 120; }
 
 TEST_F(PlaySyncEndToEnd, PlayAnItemAndSendItToThePlayer)
 {
@@ -219,16 +247,37 @@ TEST_F(PlaySyncEndToEnd, PlayAnItemAndSendItToThePlayer)
     const bool queued = wait_until([&] { return coloured_along(device_row_thumbnail, 10, Shade::Vivid); }, 10s);
     shot("2-queued");
     ASSERT_TRUE(queued) << "the device pane lists the item";
+    // Nothing moves now: the pane's title bar and the bar are where they rest.
+    const auto title_bar_at_rest = pixels(device_title_bar, device_title_bar_size);
+    const auto bar_at_rest = pixels(bar_left_end, bar_left_end_size);
+    ASSERT_FALSE(title_bar_at_rest.empty());
+    ASSERT_FALSE(bar_at_rest.empty());
 
     // The row plays the item while its copy for the device is made.
     ASSERT_TRUE(click_until(row_text, [&] { return log().find("play: " + site.url("/media/clip.flv")) != std::string::npos; }))
         << log();
     EXPECT_TRUE(wait_until([&] { return log().find("EVENT-duration") != std::string::npos; }, 10s))
         << "the engine plays and knows the clip's length\n" << log();
+    const bool picture = wait_until([&] { return any_in(video_window, video_window_size, cyan) &&
+                                                 any_in(video_window, video_window_size, magenta); }, 20s);
+    const bool titled = wait_until([&] { return any_in(bar_title, bar_title_size, light); }, 10s);
     shot("3-playing");
+    EXPECT_TRUE(picture) << "the video window shows the clip's picture\n" << log();
+    EXPECT_TRUE(titled) << "the bar shows the clip's title";
 
     ASSERT_TRUE(wait_until([&] { return !player_tracks(player.path()).empty(); }, 60s)) << log();
     EXPECT_EQ(player_tracks(player.path()), std::vector<std::string>{"Test clip"});
+    // Once the clip ends the list comes back and the panes and the bar slide
+    // in again, even when they were shown beside the video: the screen has
+    // settled when the row's thumbnail shows and both rest where they were
+    // before the clip played.
+    EXPECT_TRUE(wait_until([&] { return coloured_along(row_thumbnail, 60, Shade::Vivid) &&
+                                        pixels(device_title_bar, device_title_bar_size) == title_bar_at_rest &&
+                                        pixels(bar_left_end, bar_left_end_size) == bar_at_rest; }, 30s))
+        << "the clip ends, the list is back and the device pane and the bar rest: list "
+        << coloured_along(row_thumbnail, 60, Shade::Vivid) << " pane "
+        << (pixels(device_title_bar, device_title_bar_size) == title_bar_at_rest) << " bar "
+        << (pixels(bar_left_end, bar_left_end_size) == bar_at_rest) << "\n" << log();
     // The row's last text, "finish sync to ipod.", comes just after the
     // database is written: it ends a few pixels after "start sync to ipod."
     // and before the longer texts that run on to the pane's edge.
