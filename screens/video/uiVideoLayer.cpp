@@ -3,7 +3,10 @@
 #include "playback/visualization/CVisualizationSource.h"
 #include "toolkit/uimgr/uiMgr.h"
 
+#include "platform/base/DebugLog.h"
 #include "platform/d3d9/Direct3D.h"
+
+#include <string>
 
 namespace UI {
 
@@ -75,7 +78,10 @@ long uiVideoLayer::OnDeviceEvent(DWORD code, intptr_t first, intptr_t)
 {
     if (code == AttachGraphEvent) {
         if (!m_source) return -1;
-        m_source->AttachGraph(reinterpret_cast<IBaseFilter*>(first));
+        // Without the renderer the window never gets a frame: say so, for the
+        // picture that does not come.
+        const HRESULT hr = m_source->AttachGraph(reinterpret_cast<IBaseFilter*>(first));
+        if (FAILED(hr)) plat::debug_log("video: the renderer was not attached: " + std::to_string(hr));
     } else if (code == DetachGraphEvent && m_source) {
         m_source->DetachGraph();
     }

@@ -240,3 +240,36 @@ TEST(ProgramPlay, AVideoReachesTheVideoWindowThroughTheProgramsLayer)
     p.frames(8);   // the window eases to the picture's ratio
     p.save("play-video.png");
 }
+
+// A second clip played straight after the first: the first graph's renderer
+// is let go and the second's attached, and the second's frames are drawn.
+TEST(ProgramPlay, TheSecondOfTwoClipsPlayedBackToBackShowsItsPicture)
+{
+    ProgramPlayer p;
+    const std::string first = p.make_file("First.mkv", "-f lavfi -i testsrc=size=320x240:rate=25:duration=3 "
+                                                      "-c:v mpeg4 -q:v 2");
+    const std::string second = p.make_file("Second.mkv", "-f lavfi -i smptebars=size=320x240:rate=25:duration=3 "
+                                                        "-c:v mpeg4 -q:v 2");
+    const auto shows_picture = [&] {
+        for (int cycle = 0; cycle < 30 * 10 && !p.complete; ++cycle) {
+            next_cycle();
+            p.frame();
+            if (colours(p) > 20) return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(p.logic->PlayFile(plat::utf8_to_utf16(first)));
+    p.video->ShowVideo();
+    EXPECT_TRUE(shows_picture()) << "the first clip's picture";
+    ASSERT_TRUE(p.logic->PlayFile(plat::utf8_to_utf16(second)));
+    p.video->ShowVideo();
+    const uint64_t before = p.picture_hash();
+    bool changed = false;
+    for (int cycle = 0; cycle < 30 * 10 && !changed; ++cycle) {
+        next_cycle();
+        p.frame();
+        changed = p.picture_hash() != before && colours(p) > 20;
+    }
+    EXPECT_TRUE(changed) << "the second clip's frames reach the window";
+    p.save("play-second.png");
+}
