@@ -25,6 +25,8 @@ public:
     virtual bool AllowsAllItems() const = 0;
     virtual bool MatchesQualityFilter(const RSSData::tRSSItem& item) const = 0;
     virtual void OnRSSItemMouseDown(wrsslistitem* row, MouseEventArgs& e) = 0;
+    // A drag's moves and release; row is null once the dragged row has gone
+    // (removed, or the list refilled) while the button is still down.
     virtual void OnRSSItemMouseMove(wrsslistitem* row, MouseEventArgs& e) = 0;
     virtual void OnRSSItemMouseUp(wrsslistitem* row, MouseEventArgs& e) = 0;
     virtual void PostLogicCommand(int command, std::intptr_t data) = 0;

@@ -70,7 +70,9 @@ void wrsslist::RemoveAllItems()
         for (wrsslistitem* row : rows) RemoveChild(row);
     }
     m_current = m_pending = m_remove_index = m_click_index = -1;
-    m_removing = m_dragging = m_bouncing = false;
+    m_removing = m_bouncing = false;
+    // A drag under way outlives its row: the logic holds its own copy of
+    // the item, and must still see the release to end the drag.
     m_dragged = nullptr;
     m_scroll_offset = m_scroll_target = m_content_height = 0;
     for (wrsslistitem* row : rows) delete row;
@@ -218,6 +220,13 @@ void wrsslist::OnMouseWheel(MouseEventArgs& e)
 void wrsslist::OnMouseDown(MouseEventArgs& e)
 {
     const fpoint local = LocalPoint(e);
+    // A row's own button (favourite, download, remove) takes its press; the
+    // list must not make a row click (which plays the item) of it as well.
+    const widget* hit = ChildAt(local.x + GetX(), local.y + GetY());
+    if (hit && !dynamic_cast<const wrsslistitem*>(hit)) {
+        e.handled = 1;
+        return;
+    }
     if (m_scroll_offset != m_scroll_target) {
         m_scroll_target = m_scroll_offset;
         m_current = IndexOf(RowAt(local));
@@ -413,11 +422,9 @@ void wrsslist::EndRemoval()
             --*kept;
     }
     m_remove_index = -1;
-    // A drag of the removed row ends with it: the controller must not get a freed row.
-    if (m_dragged == row) {
+    // The controller must not get a freed row; the drag itself goes on to its release.
+    if (m_dragged == row)
         m_dragged = nullptr;
-        m_dragging = false;
-    }
     if (m_logic)
         m_logic->PostLogicCommand(LogicCommandDeleteWidget, reinterpret_cast<std::intptr_t>(row));
     else

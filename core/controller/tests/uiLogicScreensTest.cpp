@@ -871,8 +871,9 @@ protected:
         const UI::fpoint origin = pane.GetScreenOrigin();
         return {LONG(origin.x + pane.GetWidth() / 2), LONG(origin.y + pane.GetHeight() / 2)};
     }
-    // Presses on row `row`'s picture at `press`, moves through `path` and lets go at the last point.
-    void drag(int row, POINT press, std::vector<POINT> path)
+    // Presses on row `row`'s picture at `press`, moves through `path` and lets go at the last point;
+    // with `row_gone` the list has lost the row after the press and names none.
+    void drag(int row, POINT press, std::vector<POINT> path, bool row_gone = false)
     {
         UI::wrsslistitem* item = feed_list.GetItem(row);
         ASSERT_NE(item, nullptr);
@@ -883,6 +884,8 @@ protected:
         };
         auto e = at(press);
         controller->OnRSSItemMouseDown(item, e);
+        if (row_gone)
+            item = nullptr;
         for (const POINT p : path) {
             e = at(p);
             controller->OnRSSItemMouseMove(item, e);
@@ -921,6 +924,7 @@ TEST_F(ControllerDownloads, OnlyADragThatEndsOnTheDownloadPaneQueuesTheItem)
         std::vector<POINT> path;
         std::vector<std::string> added;   // all so far
         int rows;
+        bool row_gone{false};
     } cases[] = {
         {"a press that never moved", 3, {}, {}, 0},
         {"a jitter below the threshold", 3, {{306, 206}}, {}, 0},
@@ -929,17 +933,19 @@ TEST_F(ControllerDownloads, OnlyADragThatEndsOnTheDownloadPaneQueuesTheItem)
         {"the same item again: its row is chosen", 3, {{340, 240}, pane}, {items[3].original_media_url}, 1},
         {"an item the quality filter refuses", 1, {{340, 240}, pane}, {items[3].original_media_url}, 1},
         {"another item", 5, {{340, 240}, pane}, {items[3].original_media_url, items[5].original_media_url}, 2},
+        {"an item whose row went during the drag", 7, {{340, 240}, pane},
+         {items[3].original_media_url, items[5].original_media_url, items[7].original_media_url}, 3, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        drag(c.row, press, c.path);
+        drag(c.row, press, c.path, c.row_gone);
         EXPECT_EQ(added(), c.added);
         EXPECT_EQ(download_rows().GetRowCount(), c.rows);
         EXPECT_FALSE(UI::GetWidgetById(101)->IsVisible()) << "the drag window goes with the drag";
     }
     std::list<ItemDownloadRecord> stored;
     CRSSDBMgr::Instance().GetItemDownloadInfos(&stored);
-    ASSERT_EQ(stored.size(), 2u);
+    ASSERT_EQ(stored.size(), 3u);
     EXPECT_EQ(stored.front().id, items[3].id);
 }
 

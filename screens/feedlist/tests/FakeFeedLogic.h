@@ -15,6 +15,7 @@ struct FakeFeedLogic : UI::feedlistLogic {
     bool allow_all{false};
     std::vector<std::pair<int, std::intptr_t>> commands;
     int downs{0}, moves{0}, ups{0}, thumbnails{0};
+    std::vector<UI::wrsslistitem*> drag_rows;   // the row each move and release named
 
     bool AllowsAllItems() const override { return allow_all; }
     bool MatchesQualityFilter(const RSSData::tRSSItem& item) const override
@@ -22,8 +23,16 @@ struct FakeFeedLogic : UI::feedlistLogic {
         return UI::MatchesQualityFilter(item, UI::HighDefinitionOnly::No);
     }
     void OnRSSItemMouseDown(UI::wrsslistitem*, UI::MouseEventArgs&) override { ++downs; }
-    void OnRSSItemMouseMove(UI::wrsslistitem*, UI::MouseEventArgs&) override { ++moves; }
-    void OnRSSItemMouseUp(UI::wrsslistitem*, UI::MouseEventArgs&) override { ++ups; }
+    void OnRSSItemMouseMove(UI::wrsslistitem* row, UI::MouseEventArgs&) override
+    {
+        ++moves;
+        drag_rows.push_back(row);
+    }
+    void OnRSSItemMouseUp(UI::wrsslistitem* row, UI::MouseEventArgs&) override
+    {
+        ++ups;
+        drag_rows.push_back(row);
+    }
     void PostLogicCommand(int command, std::intptr_t data) override
     {
         commands.emplace_back(command, data);
