@@ -37,6 +37,8 @@ void run_sql(const std::string& path, const char* sql)
 {
     sqlite3* raw = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+    // The manager's worker may be reading: wait for its lock as another program would.
+    sqlite3_busy_timeout(raw, 10000);
     EXPECT_EQ(sqlite3_exec(raw, sql, nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(raw);
 }

@@ -13,6 +13,7 @@
 #include "core/app/testing/ProgramUnderTest.h"
 #include "core/app/testing/Screen.h"
 #include "feedparser/pellow/testing/FeedSite.h"
+#include "platform/fs/Files.h"
 #include "platform/fs/testing/ScopedEnvironment.h"
 #include "platform/fs/testing/TempFolder.h"
 #include "platform/script/testing/ModuleTesting.h"
@@ -26,9 +27,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <thread>
 
 namespace {
@@ -89,14 +88,6 @@ bool make_media(const std::string& folder)
                std::to_string(thumbnail_count) + " '" + folder + "/thumb%d.jpg'");
 }
 
-std::string read_all(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 int red(std::uint32_t p) { return int(p >> 16 & 0xFF); }
 int green(std::uint32_t p) { return int(p >> 8 & 0xFF); }
 int blue(std::uint32_t p) { return int(p & 0xFF); }
@@ -121,10 +112,10 @@ protected:
                                                            FILTERS_MODULE, QUANDREL_MODULE}));
         ASSERT_TRUE(feed_testing::set_feed_settings(site.host(), std::nullopt));
         ASSERT_TRUE(make_media(media.path()));
-        clip = read_all(media / "clip.flv");
+        clip = plat::read_file(media / "clip.flv").bytes;
         site.serve("/media/clip.flv", clip, "video/x-flv");
         for (int i = 1; i <= thumbnail_count; ++i)
-            site.serve("/thumbs/" + std::to_string(i) + ".jpg", read_all(media / ("thumb" + std::to_string(i) + ".jpg")),
+            site.serve("/thumbs/" + std::to_string(i) + ".jpg", plat::read_file(media / ("thumb" + std::to_string(i) + ".jpg")).bytes,
                        "image/jpeg");
         site.serve(feeds_path + big_channel, feed(0, item_count, 0));
         for (std::size_t i = 0; i < other_channels.size(); ++i)
@@ -218,7 +209,7 @@ protected:
         std::error_code ignored;
         for (const auto& entry : std::filesystem::directory_iterator(profile.data_folder() + "/MyDownload", ignored))
             if (entry.path().stem() == title && entry.is_regular_file() && entry.file_size() == clip.size())
-                return read_all(entry.path()) == clip;
+                return plat::read_file(entry.path().string()).bytes == clip;
         return false;
     }
     // The program's state for a failure message: the end of its debug log
@@ -227,10 +218,10 @@ protected:
     {
         const auto code = program->wait(0ms);
         if (!code) {
-            const std::string log = read_all(profile / "debug.log");
+            const std::string log = plat::read_file(profile / "debug.log").bytes;
             return "it still runs; its debug log ends:\n" + log.substr(log.size() > 1500 ? log.size() - 1500 : 0);
         }
-        return "it ended with " + std::to_string(*code) + ":\n" + read_all(profile / "err.txt");
+        return "it ended with " + std::to_string(*code) + ":\n" + plat::read_file(profile / "err.txt").bytes;
     }
 
     plat::TempFolder media;

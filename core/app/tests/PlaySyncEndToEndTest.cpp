@@ -9,6 +9,7 @@
 #include "core/app/testing/ProgramUnderTest.h"
 #include "core/app/testing/Screen.h"
 #include "feedparser/pellow/testing/FeedSite.h"
+#include "platform/fs/Files.h"
 #include "platform/fs/testing/ScopedEnvironment.h"
 #include "platform/fs/testing/TempFolder.h"
 #include "platform/script/testing/ModuleTesting.h"
@@ -22,11 +23,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <optional>
-#include <sstream>
 #include <thread>
 
 namespace {
@@ -37,14 +36,6 @@ using app_testing::ProgramUnderTest;
 using app_testing::Screen;
 using app_testing::wait_until;
 
-std::string read_all(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 // 5 s of H.263 video with MP3 sound in FLV, as the video site serves them.
 std::string make_clip(const std::string& folder)
 {
@@ -53,7 +44,7 @@ std::string make_clip(const std::string& folder)
                                 " -f lavfi -i testsrc=size=320x240:rate=25:duration=5"
                                 " -f lavfi -i sine=frequency=440:sample_rate=22050:duration=5"
                                 " -c:v flv -g 25 -c:a libmp3lame -ar 22050 -b:a 64k -f flv " + path;
-    return std::system(command.c_str()) == 0 ? read_all(path) : std::string();
+    return std::system(command.c_str()) == 0 ? plat::read_file(path).bytes : std::string();
 }
 
 // A still of the clip, the item's thumbnail.
@@ -62,7 +53,7 @@ std::string make_thumbnail(const std::string& folder)
     const std::string path = folder + "/thumb.jpg";
     const std::string command = "ffmpeg -nostdin -hide_banner -loglevel error -y"
                                 " -f lavfi -i testsrc=size=120x90 -frames:v 1 " + path;
-    return std::system(command.c_str()) == 0 ? read_all(path) : std::string();
+    return std::system(command.c_str()) == 0 ? plat::read_file(path).bytes : std::string();
 }
 
 // The site's feed: one item with its video and thumbnail.
@@ -144,7 +135,7 @@ protected:
     {
         EXPECT_TRUE(screen.save(screen.main_window(), app_testing::artifact_path("e2e-play-" + name + ".png")));
     }
-    std::string log() { return read_all(profile / "debug.log"); }
+    std::string log() { return plat::read_file(profile / "debug.log").bytes; }
     // Some pixel of the rectangle passes the test.
     bool any_in(Screen::Point at, Screen::Size size, const std::function<bool(std::uint32_t)>& test)
     {
