@@ -3,6 +3,7 @@
 
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "outside/ostrel/IOstrel.h"
+#include "outside/ostrel/testing/RefusingOstrel.h"
 #include "platform/base/DebugLog.h"
 #include "platform/sync/NamedMutex.h"
 
@@ -76,15 +77,8 @@ private:
 };
 
 // The download manager as far as the updater uses it: the keys of removed tasks.
-class OstrelDouble final : public IOstrel {
+class OstrelDouble final : public ostrel_test::RefusingOstrel {
 public:
-    BOOL Init(const char*, LONG) override { return TRUE; }
-    void SetMultiSource(BOOL) override {}
-    void SetOnline(BOOL) override {}
-    LONG GetActiveCount() override { return 0; }
-    void AddListener(IBaseEventHandler*) override {}
-    void RemoveListener(IBaseEventHandler*) override {}
-    LONG AddTask(const DownloadTaskInfo*, LONG) override { return 0; }
     LONG RemoveTask(const DownloadTaskInfo* task, const char*) override
     {
         std::scoped_lock hold(lock);
@@ -94,12 +88,6 @@ public:
             std::filesystem::remove(cache_folder + "/" + task->title);
         return 1;
     }
-    LONG StopTransfer(const DownloadTaskInfo*, LONG) override { return 0; }
-    LONG MoveTransfer(const DownloadTaskInfo*, LONG, LONGLONG) override { return 0; }
-    IOstrelItemStore* GetItemStore() override { return nullptr; }
-    LONG Start(LONG, const char*, LONG) override { return 0; }
-    LONG Pause(const char*) override { return 0; }
-    LONG Resume(const char*) override { return 0; }
 
     std::mutex lock;
     std::vector<std::string> removed;   // guarded by lock
