@@ -53,6 +53,7 @@ protected:
     }
 
     int downloader_marker = 0;
+    playtest::CountedReader reader;   // before the control and the logic, which hold its address
     RecordingControl control;
     RecordingHost host;
     std::unique_ptr<UI::uiLogicFilePlay> logic;
@@ -186,7 +187,6 @@ TEST_F(PlayLogic, PlayFileFailsWhenTheListDoesNotStart)
 
 TEST_F(PlayLogic, MediaKindPicksVideoOrVisualisation)
 {
-    playtest::CountedReader reader;
     control.reader = &reader;
     const struct {
         LONG kind;
@@ -212,7 +212,6 @@ TEST_F(PlayLogic, MediaKindPicksVideoOrVisualisation)
 // visualisation.
 TEST_F(PlayLogic, TheKindIsAskedOnceTheEngineTookTheFile)
 {
-    playtest::CountedReader reader;
     control.reader = &reader;
     control.opens_late_as = 16;
     restart_recording();
