@@ -390,7 +390,7 @@ TEST(MP4Parser, DurationIsTheLongestTrack)
 TEST(MP4Parser, DamagedFilesEndCleanly)
 {
     plat::TempFolder dir;
-    for (const char* file : {"h264-aac.mp4", "mpeg1-mp2.mp4"}) {
+    for (const char* file : {"h264-aac.mp4", "mpeg1-mp2.mp4", "pcm-s16be.mov"}) {
         SCOPED_TRACE(file);
         const Bytes whole = read_file(test_media(file));
         std::vector<std::size_t> flips;
