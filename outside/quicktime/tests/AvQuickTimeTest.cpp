@@ -49,13 +49,17 @@ protected:
         qt.MoviesTask(movie, 0);
         return qt.GetMoviesError();
     }
-    void TearDown() override
+    // Lets go of the world, the movie and its file, so another may be opened.
+    void close()
     {
         if (world) DisposeGWorld(world);
         world = nullptr;
         if (movie) qt.DisposeMovie(movie);
+        movie = nullptr;
         if (ref) qt.CloseMovieFile(ref);
+        ref = 0;
     }
+    void TearDown() override { close(); }
     Track sound_track() { return qt.GetMovieIndTrackType(movie, 1, AudioMediaCharacteristic, movieTrackCharacteristic | movieTrackEnabledOnly); }
     Track video_track() { return qt.GetMovieIndTrackType(movie, 1, VideoMediaType, movieTrackMediaType | movieTrackEnabledOnly); }
 
@@ -96,9 +100,7 @@ TEST_F(AvQuickTimeTest, DescribesTheTracksOfEachMovie)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
-        movie = nullptr;
-        ref = 0;
+        close();
         open(c.name);
         ASSERT_EQ(sound_track() != nullptr, c.sound_format != 0);
         ASSERT_EQ(video_track() != nullptr, c.depth != 0);
@@ -285,9 +287,7 @@ TEST_F(AvQuickTimeTest, FramesInAnyOrderShowTheirOwnPicture)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
-        movie = nullptr;
-        ref = 0;
+        close();
         open(c.name);
         attach_world(k24BGRPixelFormat, {0, 0, 48, 64});
         const PixMapHandle pixmap = GetGWorldPixMap(world);
@@ -311,9 +311,7 @@ TEST_F(AvQuickTimeTest, FramesComeAtThePresentationTimesFfprobeGives)
         const ProbedFrames probed = probe_frames(test_movie(name));
         ASSERT_GT(probed.time_scale, 0);
         ASSERT_FALSE(probed.times.empty());
-        TearDown();
-        movie = nullptr;
-        ref = 0;
+        close();
         open(name);
         ASSERT_EQ(qt.GetMovieTimeScale(movie), 600);
         const OSType vide = VideoMediaType;
