@@ -257,12 +257,9 @@ HRESULT CAVFileBase::ConnectOutputs()
         // A video container may hold sound alone (an AAC podcast in .mp4 or
         // .flv): then the sound is what plays, and the kind says so.
         const ComPtr<IPin> video = find_output_of_major(m_splitter.get(), MEDIATYPE_Video);
-        if (!video) {
-            m_kind = KIND_SOUND_ALONE;
-        } else {
-            if (FAILED(AddVideoDecoder(video.get()))) return E_FAIL;
-            GetVideoSize(video.get());
-        }
+        if (!video) m_kind = KIND_SOUND_ALONE;
+        else if (FAILED(AddVideoDecoder(video.get()))) return E_FAIL;
+        else GetVideoSize(video.get());
     }
     const ComPtr<IPin> audio = find_output_of_major(m_splitter.get(), MEDIATYPE_Audio);
     HRESULT hr = audio ? AddAudioDecoder(audio.get()) : E_FAIL;

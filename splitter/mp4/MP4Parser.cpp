@@ -38,7 +38,6 @@ bool used_kind(AP4_Track::Type type)
            type == AP4_Track::TYPE_SUBP;
 }
 
-
 // 8-bit text widened a byte a character.
 std::u16string widen(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 

@@ -29,7 +29,9 @@ inline ProbedFrames probe_frames(const std::string& path)
 {
     ProbedFrames out;
     const auto lines = [&](const std::string& entries, auto take) {
-        FILE* pipe = ::popen(("ffprobe -v error -select_streams v:0 -show_entries " + entries + " -of csv=p=0 '" + path + "'").c_str(), "r");
+        const std::string command =
+            "ffprobe -v error -select_streams v:0 -show_entries " + entries + " -of csv=p=0 '" + path + "'";
+        FILE* pipe = ::popen(command.c_str(), "r");
         if (pipe == nullptr) return;
         char line[128];
         while (std::fgets(line, sizeof line, pipe)) take(line);
