@@ -184,6 +184,17 @@ void uiLogicdownload::SetProgress(const DownloadTaskInfo& task, int percent)
     if (!HasRecords()) return;
     std::list<RSSData::tRSSItem> items;
     m_db->GetItemByMediaUrl(task.key, &items);
+    ChangeRecords(items, [percent](Record& record, const RSSData::tRSSItem&) {
+        record.row.percent = percent;
+        if (record.widget) record.widget->SetRow(record.row);
+    });
+}
+
+// The records of these items are changed under the render lock, their rows
+// stored once it is let go.
+void uiLogicdownload::ChangeRecords(const std::list<RSSData::tRSSItem>& items,
+                                    const std::function<void(Record&, const RSSData::tRSSItem&)>& change)
+{
     std::vector<StoredRow> changed;
     {
         CMutexGuard hold(UIRenderMutex());
@@ -191,9 +202,8 @@ void uiLogicdownload::SetProgress(const DownloadTaskInfo& task, int percent)
             const int at = PositionOf(item.id);
             if (at < 0) continue;
             Record& record = m_records[std::size_t(at)];
-            record.row.percent = percent;
+            change(record, item);
             changed.push_back(Snapshot(record));
-            if (record.widget) record.widget->SetRow(record.row);
         }
     }
     StoreRows(changed);
@@ -229,22 +239,12 @@ void uiLogicdownload::MarkFinished(const DownloadTaskInfo& task)
         item.set_status(task.quality == 2 || item.status() == MarkHD ? MarkHD : MarkSD);
         m_db->UpdateItem(item);
     }
-    std::vector<StoredRow> changed;
-    {
-        CMutexGuard hold(UIRenderMutex());
-        for (const RSSData::tRSSItem& item : items) {
-            const int at = PositionOf(item.id);
-            if (at < 0) continue;
-            Record& record = m_records[std::size_t(at)];
-            record.row.status = UI::wdownloadlistitem::FinishedState;
-            changed.push_back(Snapshot(record));
-            if (record.widget) {
-                record.widget->SetRow(record.row);
-                record.widget->SetQualityMark(item.status());
-            }
-        }
-    }
-    StoreRows(changed);
+    ChangeRecords(items, [](Record& record, const RSSData::tRSSItem& item) {
+        record.row.status = UI::wdownloadlistitem::FinishedState;
+        if (!record.widget) return;
+        record.widget->SetRow(record.row);
+        record.widget->SetQualityMark(item.status());
+    });
 }
 
 int uiLogicdownload::PositionOf(std::int64_t id) const

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <list>
 #include <map>
 #include <mutex>
 #include <string>
@@ -92,6 +93,8 @@ private:
     UI::wdownloadlistitem* AppendRow(const ItemDownloadRecord& row, const RSSData::tRSSItem& item);
     bool HasRecords() const;
     StoredRow Snapshot(const Record& record);
+    void ChangeRecords(const std::list<RSSData::tRSSItem>& items,
+                       const std::function<void(Record&, const RSSData::tRSSItem&)>& change);
     void StoreRows(const std::vector<StoredRow>& rows);
 
     bool OnRowEvent(UI::EventArgs& e);
