@@ -15,6 +15,8 @@ JScriptEngine::JScriptEngine() : m_runtime(ScriptRuntime::create()) {}
 
 JScriptEngine::~JScriptEngine() { m_runtime->close(); }
 
+void JScriptEngine::set_run_limit(std::chrono::milliseconds limit) { m_runtime->set_run_limit(limit); }
+
 void JScriptEngine::change_state(SCRIPTSTATE state)
 {
     m_state = state;

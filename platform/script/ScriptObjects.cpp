@@ -220,6 +220,7 @@ try {
         return E_POINTER;
     if (m_runtime->closed())
         return E_UNEXPECTED;
+    const ScriptRuntime::Entry entry(*m_runtime);   // a script's Proxy trap may run
     duk_context* ctx = m_runtime->context();
     if (!duk_check_stack(ctx, call_stack_slots))
         return E_OUTOFMEMORY;
@@ -250,6 +251,7 @@ HRESULT ScriptObjectDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPA
 try {
     if (m_runtime->closed())
         return E_UNEXPECTED;
+    const ScriptRuntime::Entry entry(*m_runtime);
     DISPPARAMS none{};
     DISPPARAMS& p = params ? *params : none;
     if (p.cArgs > 0 && !p.rgvarg)
