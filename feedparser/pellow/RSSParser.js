@@ -160,16 +160,113 @@ function textOf(element) {
 function markupOf(element) {
     if (!element)
         return "";
-    var list = element.childNodes, i, markup = "", hasElements = false;
+    var list = element.childNodes, i, hasElements = false;
     for (i = 0; i < list.length && !hasElements; i++)
         hasElements = list.item(i).nodeType == 1;
-    if (!hasElements)
-        return textOf(element);
-    for (i = 0; i < list.length; i++) {
+    return hasElements ? innerMarkup(element) : textOf(element);
+}
+
+// The element's content written out as markup, comments left out.
+function innerMarkup(element) {
+    var list = element.childNodes, markup = "";
+    for (var i = 0; i < list.length; i++) {
         if (list.item(i).nodeType != 8)
             markup += list.item(i).xml;
     }
     return markup.trim();
+}
+
+var Base64Digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The text of Base64 bytes read as UTF-8; null when the text is no Base64.
+function fromBase64(text) {
+    var bytes = [], bits = 0, count = 0, i, value;
+    for (i = 0; i < text.length; i++) {
+        var c = text.charAt(i);
+        if (c == "=" || c == " " || c == "\n" || c == "\r" || c == "\t")
+            continue;
+        value = Base64Digits.indexOf(c);
+        if (value < 0)
+            return null;
+        bits = bits << 6 | value;
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            bytes.push(bits >> count & 0xFF);
+        }
+    }
+    return utf8Text(bytes);
+}
+
+// Bytes as UTF-8 text; a byte that starts no character stands for itself (Latin-1).
+function utf8Text(bytes) {
+    var text = "", i = 0, b, more, code;
+    while (i < bytes.length) {
+        b = bytes[i++];
+        more = b >= 0xF0 && b < 0xF8 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+        code = more == 3 ? b & 0x07 : more == 2 ? b & 0x0F : more == 1 ? b & 0x1F : b;
+        var end = i + more, good = end <= bytes.length;
+        for (var k = i; good && k < end; k++)
+            good = (bytes[k] & 0xC0) == 0x80;
+        if (more > 0 && !good) {
+            text += String.fromCharCode(b);
+            continue;
+        }
+        for (; i < end; i++)
+            code = code << 6 | bytes[i] & 0x3F;
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            text += String.fromCharCode(0xD800 + (code >> 10), 0xDC00 + (code & 0x3FF));
+        } else {
+            text += String.fromCharCode(code);
+        }
+    }
+    return text;
+}
+
+// Whether an Atom text construct holds Base64: Atom 0.3's mode="base64", a
+// type marked ";base64", or (Atom 1.0) a media type that is neither text nor XML.
+function isBase64Construct(element) {
+    var mode = (element.getAttribute("mode") || "").toLowerCase();
+    var type = (element.getAttribute("type") || "").toLowerCase();
+    if (mode == "base64" || /;\s*base64$/.test(type))
+        return true;
+    return mode === "" && type.indexOf("/") > 0 && type.indexOf("text/") !== 0 && !/[\/+]xml$/.test(type);
+}
+
+// The XHTML div that an Atom construct of type xhtml wraps its content in.
+function xhtmlDiv(element) {
+    var type = (element.getAttribute("type") || "").toLowerCase();
+    if (type != "xhtml" && type != "application/xhtml+xml")
+        return null;
+    for (var i = 0, list = element.childNodes; i < list.length; i++) {
+        if (list.item(i).nodeType == 1)
+            return list.item(i).baseName == "div" ? list.item(i) : null;
+    }
+    return null;
+}
+
+// An Atom text construct as text (title, rights, ...): Base64 decoded, an
+// XHTML construct's text without its wrapping div.
+function atomText(element) {
+    if (!element)
+        return "";
+    if (isBase64Construct(element)) {
+        var decoded = fromBase64(textOf(element));
+        return decoded === null ? textOf(element) : decoded.trim();
+    }
+    return textOf(xhtmlDiv(element) || element);
+}
+
+// An Atom text construct as HTML (summary, content): Base64 decoded, the
+// content of an XHTML construct without its wrapping div, else as markupOf.
+function atomMarkup(element) {
+    if (!element)
+        return "";
+    if (isBase64Construct(element))
+        return atomText(element);
+    var div = xhtmlDiv(element);
+    return div ? innerMarkup(div) : markupOf(element);
 }
 
 function attributeOf(element, name) {
@@ -349,10 +446,10 @@ function atomName(person, plainNamespaces) {
     return person ? textOf(first(sortChildren(person, plainNamespaces).plain, "name")) : "";
 }
 
-// The first non-empty text of these plain elements.
-function firstText(plain, names) {
+// The first non-empty text of these plain elements, read by read (textOf when not given).
+function firstText(plain, names, read) {
     for (var i = 0; i < names.length; i++) {
-        var text = textOf(first(plain, names[i]));
+        var text = (read || textOf)(first(plain, names[i]));
         if (text !== "")
             return text;
     }
@@ -361,7 +458,7 @@ function firstText(plain, names) {
 
 function readAtomEntry(node, plainNamespaces) {
     var values = {}, sorted = sortChildren(node, plainNamespaces), plain = sorted.plain;
-    put(values, "title", textOf(first(plain, "title")));
+    put(values, "title", atomText(first(plain, "title")));
     put(values, "link", attributeOf(atomLink(plain, "alternate"), "href"));
     put(values, "guid", textOf(first(plain, "id")));
     put(values, "pubDate", rssDate(firstText(plain, ["published", "issued", "updated", "modified"])));
@@ -373,7 +470,14 @@ function readAtomEntry(node, plainNamespaces) {
     put(values, "enclosure_length", attributeOf(enclosure, "length"));
     put(values, "enclosure_type", attributeOf(enclosure, "type"));
     put(values, "comments", attributeOf(atomLink(plain, "replies"), "href"));
-    put(values, "original_description", markupOf(first(plain, "summary")) || markupOf(first(plain, "content")));
+    put(values, "original_description", firstText(plain, ["summary", "content"], atomMarkup));
+    // An entry copied from another feed names that feed in its source.
+    var source = first(plain, "source");
+    if (source) {
+        var about = sortChildren(source, plainNamespaces).plain;
+        put(values, "source", atomText(first(about, "title")));
+        put(values, "source_url", attributeOf(atomLink(about, "alternate"), "href"));
+    }
     fillFromExtensions(sorted.extension, values);
     readMedia(sorted, values);
     return values;
@@ -395,37 +499,55 @@ function setFields(target, values) {
     }
 }
 
-// The text at a path of plain child elements ("image/url").
-function textAtPath(plain, path, plainNamespaces) {
-    var steps = path.split("/"), element = first(plain, steps[0]);
-    for (var i = 1; i < steps.length && element; i++)
-        element = first(sortChildren(element, plainNamespaces).plain, steps[i]);
-    return textOf(element);
+// The text at a path of plain child elements ("image/url"), looked for in the
+// channel and then, when given, outside it: RSS 1.0 puts the image and the text
+// input beside the channel, which only points at them. RSS 0.91 and 1.0 spell
+// "textinput" in lower case.
+function textAtPath(plain, path, plainNamespaces, outside) {
+    var steps = path.split("/"), text = "", places = outside ? [plain, outside] : [plain], p, element, i;
+    for (p = 0; p < places.length && text === ""; p++) {
+        element = first(places[p], steps[0]) || (steps[0] == "textInput" ? first(places[p], "textinput") : null);
+        for (i = 1; i < steps.length && element; i++)
+            element = first(sortChildren(element, plainNamespaces).plain, steps[i]);
+        text = textOf(element);
+    }
+    return text;
 }
 
-function rssChannelValues(node, plainNamespaces) {
-    var sorted = sortChildren(node, plainNamespaces), plain = sorted.plain, extension = sorted.extension;
+// Dublin Core and iTunes elements stand in for plain channel elements the feed lacks.
+function fillChannelFromExtensions(extension, values) {
+    var fill = function (name, text) {
+        if (!values[name])
+            values[name] = text;
+    };
+    fill("managingEditor", textOf(first(extension, "creator")) || textOf(first(extension, "author")));
+    fill("pubDate", rssDate(textOf(first(extension, "date"))));
+    fill("category", textOf(first(extension, "subject")) || attributeOf(first(extension, "category"), "text"));
+    fill("copyright", textOf(first(extension, "rights")));
+    fill("language", textOf(first(extension, "language")));
+    fill("description", textOf(first(extension, "summary")) || textOf(first(extension, "subtitle")));
+    fill("image_url", attributeOf(first(extension, "image"), "href"));
+}
+
+function rssChannelValues(node, plainNamespaces, outside) {
+    var sorted = sortChildren(node, plainNamespaces), plain = sorted.plain;
     var values = {}, i;
     for (i = 0; i < ChannelFields.length; i++)
-        values[ChannelFields[i][0]] = textAtPath(plain, ChannelFields[i][1], plainNamespaces);
+        values[ChannelFields[i][0]] = textAtPath(plain, ChannelFields[i][1], plainNamespaces, outside);
     values.category_domain = attributeOf(first(plain, "category"), "domain");
     values.cloud = attributeOf(first(plain, "cloud"), "domain");
-    values.managingEditor = values.managingEditor || textOf(first(extension, "creator")) ||
-                            textOf(first(extension, "author"));
-    values.pubDate = values.pubDate || rssDate(textOf(first(extension, "date")));
-    values.language = values.language || textOf(first(extension, "language"));
-    values.copyright = values.copyright || textOf(first(extension, "rights"));
-    values.description = values.description || textOf(first(extension, "summary"));
+    fillChannelFromExtensions(sorted.extension, values);
     return values;
 }
 
 function atomChannelValues(node, plainNamespaces) {
-    var plain = sortChildren(node, plainNamespaces).plain;
-    return {
-        title: textOf(first(plain, "title")),
+    var sorted = sortChildren(node, plainNamespaces), plain = sorted.plain;
+    var values = {
+        title: atomText(first(plain, "title")),
         link: attributeOf(atomLink(plain, "alternate"), "href"),
-        description: firstText(plain, ["subtitle", "tagline"]),
-        copyright: firstText(plain, ["rights", "copyright"]),
+        description: firstText(plain, ["subtitle", "tagline"], atomText),
+        language: attributeOf(node, "xml:lang"),
+        copyright: firstText(plain, ["rights", "copyright"], atomText),
         managingEditor: atomName(first(plain, "author"), plainNamespaces),
         lastBuildDate: rssDate(firstText(plain, ["updated", "modified"])),
         category: attributeOf(first(plain, "category"), "term"),
@@ -433,6 +555,8 @@ function atomChannelValues(node, plainNamespaces) {
         generator: textOf(first(plain, "generator")),
         image_url: firstText(plain, ["logo", "icon"])
     };
+    fillChannelFromExtensions(sorted.extension, values);
+    return values;
 }
 
 // The feed's channel values, its item nodes and how to read one.
@@ -453,7 +577,7 @@ function feedParts(root, url) {
         plain = sortChildren(root, RdfRssNamespaces).plain;
         channel = first(plain, "channel");
         if (channel)
-            return {channel: rssChannelValues(channel, RdfRssNamespaces), items: all(plain, "item"),
+            return {channel: rssChannelValues(channel, RdfRssNamespaces, plain), items: all(plain, "item"),
                     plainNamespaces: RdfRssNamespaces, read: readRssItem};
     }
     // Atom 1.0 and 0.3, also written without their namespace.
