@@ -127,6 +127,7 @@ TEST(XmlDom, BrokenTextFailsWithAParseError)
         {"", nullptr},
         {"not xml at all", nullptr},
         {"<a>&undefined;</a>", "&undefined;"},   // an unknown entity name stays as text
+        {"<a>x & y</a>", nullptr},               // a text handed in is read strictly; feeds are not
         {"<!DOCTYPE a [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><a>&x;</a>", ""},   // never read
     };
     for (const auto& c : cases) {
@@ -226,6 +227,44 @@ TEST(XmlHttp, ResponseXmlReadsTheBytesInTheirCharset)
         ASSERT_EQ(h.run(script.c_str()), S_OK);
         EXPECT_EQ(h.global(u"text"), cases[i].text);
         EXPECT_EQ(h.global(u"same"), "True");
+    }
+}
+
+// Publishers write "&" bare in addresses and text; one must not lose the feed.
+TEST(XmlHttp, ABareAmpersandInAFeedReadsAsText)
+{
+    const struct { const char* name; std::string body; const char* text; const char* attribute; } cases[] = {
+        {"in text and in an attribute", "<t a=\"?v=1&feature=rss\">x &amp; y & z</t>", "x & y & z",
+         "?v=1&feature=rss"},
+        {"before a name without its ;", "<t a=\"b&c\">&copy 2008 &amp</t>", "&copy 2008 &amp", "b&c"},
+        {"an upper-case X, which XML does not allow", "<t>A&#X42;C &#x44;</t>", "A&#X42;C D", nullptr},
+        {"a reference to a character XML does not allow", "<t>&#0; &#xD800; &#1114112; &#65;</t>",
+         "&#0; &#xD800; &#1114112; A", nullptr},
+        {"CDATA, comments and processing instructions keep theirs",
+         "<t><![CDATA[a & b &amp;]]><!-- c & d --><?pi e & f?> & g</t>", "a & b &amp; & g", nullptr},
+        {"UTF-16 with its mark", "\xFF\xFE" + utf16le("<t a=\"1&2\">x & y</t>"), "x & y", "1&2"},
+        {"UTF-32 without a mark", utf32be("<t>x & y</t>"), "x & y", nullptr},
+        {"a declared entity still expands", "<!DOCTYPE t [<!ENTITY e \"E\">]><t>&e; & f</t>", "E & f", nullptr},
+    };
+    plat::LoopbackServer<> site;
+    site.server.Get(R"(/(\d+))", [&](const httplib::Request& req, httplib::Response& res) {
+        res.set_content(cases[std::stoul(req.matches[1])].body, "text/xml");
+    });
+    site.start();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EngineHarness h;
+        h.allow_objects();
+        const std::string script = "var x = new ActiveXObject('Microsoft.XMLHTTP');\n"
+                                   "x.open('GET', '" + site.url("/" + std::to_string(i)) + "', false); x.send();\n"
+                                   "var root = x.responseXML.documentElement;\n"
+                                   "var text = root ? root.text : x.responseXML.parseError.reason;\n"
+                                   "var attribute = root ? root.getAttribute('a') : null;";
+        ASSERT_EQ(h.run(script.c_str()), S_OK);
+        EXPECT_EQ(h.global(u"text"), cases[i].text);
+        if (cases[i].attribute) {
+            EXPECT_EQ(h.global(u"attribute"), cases[i].attribute);
+        }
     }
 }
 
