@@ -590,7 +590,15 @@ function feedParts(root, url) {
     throw new Error("not an RSS or Atom feed: " + url);
 }
 
+// The temporary channel's address: it holds items the user opened, and names
+// no feed to read.
+var TempChannel = "TempChannel";
+
 function RSSParse(url, count) {
+    // Asked for the temporary channel, the parser answers without a channel,
+    // quietly: nothing went wrong.
+    if (url == TempChannel)
+        return null;
     var feed = feedParts(fetchDocument(url), url);
     var channel = new ActiveXObject("Pellow.RSSChannel");
     setFields(channel, feed.channel);
