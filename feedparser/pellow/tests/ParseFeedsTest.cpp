@@ -406,6 +406,29 @@ TEST_F(ParseFeedsTest, ParsersOnTwoThreadsWorkSideBySide)
     EXPECT_EQ(second, 3);
 }
 
+// A parser's script engine belongs to the thread that made the parser: a call
+// from another thread fails with a clear result and leaves the parser whole.
+TEST_F(ParseFeedsTest, AParserCalledFromAnotherThreadRefusesAndStaysUsable)
+{
+    HRESULT elsewhere = S_OK;
+    bool channel_given = true;
+    std::thread other([&] {
+        if (FAILED(CoInitialize(nullptr)))
+            return;
+        plat::ComPtr<IRSSChannel> channel;
+        elsewhere = parse(m_server.url("/ordinary"), 50, channel);
+        channel_given = channel != nullptr;
+        channel.reset();
+        CoUninitialize();
+    });
+    other.join();
+    EXPECT_EQ(elsewhere, RPC_E_WRONG_THREAD);
+    EXPECT_FALSE(channel_given);
+    plat::ComPtr<IRSSChannel> channel;
+    ASSERT_EQ(parse(m_server.url("/ordinary"), 50, channel), S_OK);
+    EXPECT_EQ(items_of(channel.get()).size(), 2u);
+}
+
 namespace {
 
 const std::string dc = "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"";
