@@ -335,18 +335,34 @@ function isWebAddress(url) {
     return /^https?:\/\/[^\s"'<>]+$/i.test(url);
 }
 
-// What the item list shows: the thumbnail, the title and text, and the length
-// after a "Time:" label.
+// A row of the item list is about as tall as its picture: the text beside it
+// is cut to about three lines, at a blank, with an ellipsis.
+var ShownTextLength = 220;
+
+function shortText(text) {
+    if (text.length <= ShownTextLength)
+        return text;
+    var cut = text.lastIndexOf(" ", ShownTextLength);
+    return text.substring(0, cut > ShownTextLength / 2 ? cut : ShownTextLength) + "\u2026";
+}
+
+// What the item list shows, as a feed reader lays out a row: the thumbnail on
+// the left; beside it the title in the skin's bright text, clear of the row's
+// buttons, then the text and the length after a "Time:" label. The view's
+// style sheet colours all text grey, so the title carries its own colour.
 function displayHtml(values) {
     var text = values.media_description || plainText(values.original_description || "");
     var thumbnail = values.media_thumbnail_url || "";
     var picture = isWebAddress(thumbnail)
-        ? "<img src=\"" + escapeHtml(thumbnail) + "\" width=\"130\" height=\"90\"/>" : "";
-    return "<div class=\"item\">" + picture +
-           "<p class=\"title\">" + escapeHtml(values.title || "") + "</p>" +
-           "<p class=\"text\">" + escapeHtml(text) + "</p>" +
+        ? "<td class=\"picture\" valign=\"top\" style=\"padding:0 10px 0 0\"><img src=\"" + escapeHtml(thumbnail) +
+          "\" width=\"130\" height=\"90\"/></td>" : "";
+    return "<table class=\"item\" cellspacing=\"0\" cellpadding=\"0\"><tr>" + picture +
+           "<td class=\"words\" valign=\"top\">" +
+           "<p class=\"title\" style=\"color:#ffffff;font-size:13px;font-weight:bold;margin:0 76px 5px 0\">" +
+           escapeHtml(values.title || "") + "</p>" +
+           "<p class=\"text\" style=\"margin:0 0 5px 0\">" + escapeHtml(shortText(text)) + "</p>" +
            "<span class=\"label\">Time:</span><span class=\"time\">" +
-           formatDuration(values.media_content_duration || "") + "</span></div>";
+           formatDuration(values.media_content_duration || "") + "</span></td></tr></table>";
 }
 
 // Of several media:content elements the one marked isDefault="true", else the first.

@@ -230,6 +230,14 @@ const std::string atom_entry =
     "<media:group><media:content url=\"http://example.net/v/a1\" type=\"video/mp4\"/>"
     "<media:thumbnail url=\"http://img.example.net/a1.jpg\"/><v:duration seconds=\"95\"/></media:group></entry>";
 
+std::string repeated(const std::string& text, int times)
+{
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
 enum class Match { Equals, Contains, Lacks };
 
 // A feed as served, and the field of its first item (or of its channel) that it shows.
@@ -240,7 +248,7 @@ struct FeedCase {
     HRESULT (IRSSItem::*item_field)(BSTR*);
     HRESULT (IRSSChannel::*channel_field)(BSTR*);
     Match match;
-    const char* expected;
+    std::string expected;
 };
 
 }
@@ -348,6 +356,17 @@ TEST_F(ParseFeedsTest, FeedsAsSitesServeThemGiveTheirFields)
         {"an https thumbnail", rss("<item><media:thumbnail url=\"https://img.example.com/a.jpg\"/></item>"),
          "text/xml", &IRSSItem::get_display_description, nullptr, Match::Contains,
          "<img src=\"https://img.example.com/a.jpg\""},
+        {"the list's row: the picture in a cell left of the words",
+         rss("<item><title>t</title><media:thumbnail url=\"http://i.example.com/t.jpg\"/></item>"), "text/xml",
+         &IRSSItem::get_display_description, nullptr, Match::Contains,
+         "<img src=\"http://i.example.com/t.jpg\" width=\"130\" height=\"90\"/></td><td class=\"words\""},
+        {"the list's row: the title in the skin's bright text", rss("<item><title>Bright</title></item>"), "text/xml",
+         &IRSSItem::get_display_description, nullptr, Match::Contains,
+         "<p class=\"title\" style=\"color:#ffffff;"},
+        {"the list's row: a long text cut at a blank to about three lines",
+         rss("<item><title>t</title><description>" + repeated("word ", 60) + "</description></item>"), "text/xml",
+         &IRSSItem::get_display_description, nullptr, Match::Contains,
+         "<p class=\"text\" style=\"margin:0 0 5px 0\">" + repeated("word ", 43) + "word\xE2\x80\xA6</p>"},
     };
     expect_fields(cases);
 }
@@ -525,7 +544,7 @@ TEST_F(ParseFeedsTest, FeedsAsPeoplePublishThemGiveTheirFields)
         {"the view of a description with markup escapes its text once",
          rss("<item><description>Loud <b>guitars</b> &amp; <i>drums</i> &lt;3</description></item>"), "text/xml",
          &IRSSItem::get_display_description, nullptr, Match::Contains,
-         "<p class=\"text\">Loud guitars &amp; drums &lt;3</p>"},
+         "<p class=\"text\" style=\"margin:0 0 5px 0\">Loud guitars &amp; drums &lt;3</p>"},
         {"XHTML content in an Atom entry stays markup",
          atom("", "<entry><title>t</title><content type=\"xhtml\"><div xmlns=\"http://www.w3.org/1999/xhtml\">"
                   "<p>Hi</p></div></content></entry>"),
