@@ -60,6 +60,14 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return update.GetResult();
     }
+    // Checks for the update and downloads its installer to the end.
+    void download(CVersionUpdate& update)
+    {
+        update.Init();
+        ASSERT_TRUE(update.Check());
+        ASSERT_TRUE(update.StartDownload());
+        ASSERT_EQ(wait_for_download(update), S_OK);
+    }
     bool installer_left() const { return site.installer_left(); }
     // Waits for the installer to write its marker; what it wrote.
     std::string marker_text() const { return site.marker_text(30000); }
@@ -266,10 +274,7 @@ TEST_F(CVersionUpdateTest, InstallerSwappedBetweenItsCheckAndItsStartStillRunsTh
 {
     reply = answer("2.0", "", signature);
     CVersionUpdate update(setup());
-    update.Init();
-    ASSERT_TRUE(update.Check());
-    ASSERT_TRUE(update.StartDownload());
-    ASSERT_EQ(wait_for_download(update), S_OK);
+    ASSERT_NO_FATAL_FAILURE(download(update));
     SwapAtTheStart swap(update.InstallerPath(), installer_writing(root / "swapped"));
     ASSERT_TRUE(update.Finish());
     EXPECT_TRUE(swap.swapped());
@@ -281,10 +286,7 @@ TEST_F(CVersionUpdateTest, InstallerChangedAfterItsDownloadDoesNotRun)
 {
     reply = answer("2.0", "", signature);
     CVersionUpdate update(setup());
-    update.Init();
-    ASSERT_TRUE(update.Check());
-    ASSERT_TRUE(update.StartDownload());
-    ASSERT_EQ(wait_for_download(update), S_OK);
+    ASSERT_NO_FATAL_FAILURE(download(update));
     std::ofstream(update.InstallerPath(), std::ios::trunc) << installer_writing(root / "swapped");
     EXPECT_FALSE(update.Finish());
     EXPECT_FALSE(installer_left());

@@ -9,6 +9,13 @@
 
 namespace {
 
+plat::ComPtr<IDispatch> globals_of(EngineHarness& h)
+{
+    plat::ComPtr<IDispatch> globals;
+    EXPECT_EQ(h.engine->GetScriptDispatch(nullptr, globals.put()), S_OK);
+    return globals;
+}
+
 DISPID id_of(IDispatch* d, const char16_t* name, HRESULT expect = S_OK)
 {
     HRESULT hr = E_FAIL;
@@ -159,8 +166,8 @@ TEST(JScriptEngine, AClosedEngineRefusesCallsOnDispatchesStillHeld)
 {
     EngineHarness h;
     ASSERT_EQ(h.run("function f() { return 1; }"), S_OK);
-    plat::ComPtr<IDispatch> globals;
-    ASSERT_EQ(h.engine->GetScriptDispatch(nullptr, globals.put()), S_OK);
+    const plat::ComPtr<IDispatch> globals = globals_of(h);
+    ASSERT_TRUE(globals);
     const DISPID id = id_of(globals.get(), u"f");
     ASSERT_EQ(h.engine->Close(), S_OK);
     DISPPARAMS none{};
@@ -214,8 +221,8 @@ TEST(JScriptEngine, CallsFromAnotherThreadAreRefusedAndLeaveTheEngineWhole)
 {
     EngineHarness h;
     ASSERT_EQ(h.run("var n = 1;\nfunction bump() { return ++n; }"), S_OK);
-    plat::ComPtr<IDispatch> globals;
-    ASSERT_EQ(h.engine->GetScriptDispatch(nullptr, globals.put()), S_OK);
+    const plat::ComPtr<IDispatch> globals = globals_of(h);
+    ASSERT_TRUE(globals);
     const DISPID bump = id_of(globals.get(), u"bump");
 
     std::vector<std::pair<const char*, HRESULT>> answers;

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -171,6 +172,23 @@ std::string utf32be(std::string_view ascii)
     return out;
 }
 
+// A site on 127.0.0.1 answering "/<n>" with the n-th body and its content type.
+void serve_numbered(plat::LoopbackServer<>& site,
+                    std::function<std::pair<std::string, std::string>(std::size_t)> body_and_type)
+{
+    site.server.Get(R"(/(\d+))", [body_and_type](const httplib::Request& req, httplib::Response& res) {
+        const auto [body, type] = body_and_type(std::stoul(req.matches[1]));
+        res.set_content(body, type);
+    });
+    site.start();
+}
+
+// A script that fetches url into x.
+std::string fetch_script(const std::string& url)
+{
+    return "var x = new ActiveXObject('Microsoft.XMLHTTP');\nx.open('GET', '" + url + "', false); x.send();\n";
+}
+
 }
 
 TEST(XmlHttp, ResponseXmlReadsTheBytesInTheirCharset)
@@ -211,17 +229,12 @@ TEST(XmlHttp, ResponseXmlReadsTheBytesInTheirCharset)
         {"Shift_JIS", "text/xml", declared("Shift_JIS", "\x93\xFA\x96\x7B"), "\xE6\x97\xA5\xE6\x9C\xAC"},
     };
     plat::LoopbackServer<> site;
-    site.server.Get(R"(/(\d+))", [&](const httplib::Request& req, httplib::Response& res) {
-        const auto& c = cases[std::stoul(req.matches[1])];
-        res.set_content(c.body, c.content_type);
-    });
-    site.start();
+    serve_numbered(site, [&](std::size_t i) { return std::pair(cases[i].body, cases[i].content_type); });
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].name);
         EngineHarness h;
         h.allow_objects();
-        const std::string script = "var x = new ActiveXObject('Microsoft.XMLHTTP');\n"
-                                   "x.open('GET', '" + site.url("/" + std::to_string(i)) + "', false); x.send();\n"
+        const std::string script = fetch_script(site.url("/" + std::to_string(i))) +
                                    "var doc = x.responseXML, same = doc === x.responseXML;\n"
                                    "var text = doc.documentElement ? doc.documentElement.text : doc.parseError.reason;";
         ASSERT_EQ(h.run(script.c_str()), S_OK);
@@ -247,16 +260,12 @@ TEST(XmlHttp, ABareAmpersandInAFeedReadsAsText)
         {"a declared entity still expands", "<!DOCTYPE t [<!ENTITY e \"E\">]><t>&e; & f</t>", "E & f", nullptr},
     };
     plat::LoopbackServer<> site;
-    site.server.Get(R"(/(\d+))", [&](const httplib::Request& req, httplib::Response& res) {
-        res.set_content(cases[std::stoul(req.matches[1])].body, "text/xml");
-    });
-    site.start();
+    serve_numbered(site, [&](std::size_t i) { return std::pair(cases[i].body, std::string("text/xml")); });
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].name);
         EngineHarness h;
         h.allow_objects();
-        const std::string script = "var x = new ActiveXObject('Microsoft.XMLHTTP');\n"
-                                   "x.open('GET', '" + site.url("/" + std::to_string(i)) + "', false); x.send();\n"
+        const std::string script = fetch_script(site.url("/" + std::to_string(i))) +
                                    "var root = x.responseXML.documentElement;\n"
                                    "var text = root ? root.text : x.responseXML.parseError.reason;\n"
                                    "var attribute = root ? root.getAttribute('a') : null;";
