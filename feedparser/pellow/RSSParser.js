@@ -343,7 +343,14 @@ function shortText(text) {
     if (text.length <= ShownTextLength)
         return text;
     var cut = text.lastIndexOf(" ", ShownTextLength);
-    return text.substring(0, cut > ShownTextLength / 2 ? cut : ShownTextLength) + "\u2026";
+    if (cut <= ShownTextLength / 2) {
+        cut = ShownTextLength;
+        // Never between the two halves of a character outside the BMP.
+        var last = text.charCodeAt(cut - 1);
+        if (last >= 0xD800 && last <= 0xDBFF)
+            cut--;
+    }
+    return text.substring(0, cut) + "\u2026";
 }
 
 // What the item list shows, as a feed reader lays out a row: the thumbnail on

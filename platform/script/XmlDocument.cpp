@@ -17,9 +17,9 @@
 #include <libxml/xpathInternals.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <initializer_list>
-#include <cctype>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -429,6 +429,15 @@ public:
                 return false;
         return true;
     }
+    // The first "<" or "&" from i on; size() when there is none.
+    std::size_t next_markup(std::size_t i) const
+    {
+        if (m_units.width == 1)
+            return std::min(m_bytes.find_first_of("<&", i), size());
+        while (i < size() && at(i) != '<' && at(i) != '&')
+            ++i;
+        return i;
+    }
     // The unit after the next ascii from i on; size() when there is none.
     std::size_t past(std::size_t i, std::string_view ascii) const
     {
@@ -509,7 +518,7 @@ std::optional<std::string> with_bare_ampersands_escaped(std::string_view bytes, 
     const std::string amp = text.encode("amp;");
     std::string out;
     std::size_t copied = 0;   // units
-    for (std::size_t i = 0; i < text.size();) {
+    for (std::size_t i = text.next_markup(0); i < text.size(); i = text.next_markup(i)) {
         if (text.has(i, "<!--")) {
             i = text.past(i + 4, "-->");
         } else if (text.has(i, "<![CDATA[")) {
