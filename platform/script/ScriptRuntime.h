@@ -4,7 +4,9 @@
 // objects for COM, and reports uncaught errors to the engine's site.
 // Shared (std::shared_ptr) by the engine and the IDispatch objects it hands
 // out, so a dispatch that outlives the engine's Close finds a closed runtime
-// instead of a freed heap. Used on one thread at a time.
+// instead of a freed heap. Duktape's heap is not thread-safe: the runtime is
+// used on the thread that made it, and a call from any other is refused
+// (RPC_E_WRONG_THREAD) before it touches the heap.
 
 #include "platform/script/ActiveScript.h"
 #include "platform/script/ScriptClock.h"
@@ -14,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -32,6 +35,9 @@ public:
     ~ScriptRuntime();
     ScriptRuntime(const ScriptRuntime&) = delete;
     ScriptRuntime& operator=(const ScriptRuntime&) = delete;
+
+    // Whether the calling thread made this runtime, and may use it.
+    bool on_its_thread() const { return std::this_thread::get_id() == m_thread; }
 
     void set_site(IActiveScriptSite* site) { m_site = ComPtr<IActiveScriptSite>(site); }
     IActiveScriptSite* site() const { return m_site.get(); }
@@ -97,6 +103,7 @@ private:
     ScriptRuntime();
     void scan_error(int index, ScriptErrorInfo& error);
 
+    const std::thread::id m_thread{std::this_thread::get_id()};
     duk_context* m_ctx{nullptr};
     ComPtr<IActiveScriptSite> m_site;
     bool m_object_creation{false};
