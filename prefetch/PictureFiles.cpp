@@ -1,7 +1,7 @@
 #include "prefetch/PictureFiles.h"
 
 #include "outside/bind/BindID.h"
-#include "platform/net/WebTransfer.h"
+#include "platform/base/AsciiCase.h"
 
 #include <sys/stat.h>
 

@@ -4,13 +4,13 @@
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "feedparser/pellow/PellowLib.h"
 #include "outside/ostrel/IOstrel.h"
+#include "platform/base/AsciiCase.h"
 #include "platform/base/Bstr.h"
 #include "platform/base/DebugLog.h"
 #include "platform/base/Time.h"
 #include "platform/com/Com.h"
 #include "platform/com/ComPtr.h"
 #include "platform/fs/Files.h"
-#include "platform/net/WebTransfer.h"
 
 #include <algorithm>
 #include <exception>

@@ -6,6 +6,7 @@
 #include "components/common/services/LogSettings.h"
 #include "components/common/services/RegRead.h"
 #include "components/common/services/TempPath.h"
+#include "platform/base/AsciiCase.h"
 #include "platform/base/DebugLog.h"
 #include "platform/base/Time.h"
 #include "platform/base/Utf.h"

@@ -1,6 +1,7 @@
 #include "outside/ostrel/RangeFetch.h"
 
 #include "outside/ostrel/SegmentFile.h"
+#include "platform/base/AsciiCase.h"
 #include "platform/base/DebugLog.h"
 #include "platform/net/WebTransfer.h"
 

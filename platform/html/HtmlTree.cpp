@@ -3,6 +3,8 @@
 
 #include "platform/html/HtmlTree.h"
 
+#include "platform/base/AsciiCase.h"
+
 #include <gumbo.h>
 
 #include <algorithm>
@@ -13,17 +15,9 @@ namespace plat::html {
 
 namespace {
 
-bool equal_nocase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
-
 bool is_named(std::string_view name, std::initializer_list<std::string_view> names)
 {
-    return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return equal_nocase(n, name); });
+    return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return equals_nocase(n, name); });
 }
 
 bool is_void_element(std::string_view name)
@@ -48,16 +42,12 @@ bool is_ascii_alpha(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-bool starts_with_nocase(std::string_view html, std::size_t at, std::string_view prefix)
-{
-    return at + prefix.size() <= html.size() && equal_nocase(html.substr(at, prefix.size()), prefix);
-}
-
 // "<name" or "</name" at `at` (as `prefix`) followed by what ends a tag name.
 bool is_tag_named(std::string_view html, std::size_t at, std::string_view prefix, std::string_view name)
 {
+    const std::string_view rest = at <= html.size() ? html.substr(at) : std::string_view();
     const std::size_t after = at + prefix.size() + name.size();
-    return starts_with_nocase(html, at, prefix) && starts_with_nocase(html, at + prefix.size(), name) &&
+    return starts_with_nocase(rest, prefix) && starts_with_nocase(rest.substr(prefix.size()), name) &&
            after < html.size() && (is_markup_space(html[after]) || html[after] == '/' || html[after] == '>');
 }
 
@@ -170,21 +160,21 @@ Context context_in(Context parent, std::string_view name)
         return Context::Foreign;
     if (is_named(name, {"foreignObject", "desc", "title", "mi", "mo", "mn", "ms", "mtext", "annotation-xml", "template"}))
         return Context::Html;
-    return equal_nocase(name, "select") ? Context::Select : parent;
+    return equals_nocase(name, "select") ? Context::Select : parent;
 }
 
 enum class Content { Markup, Text, Script, TextToTheEnd };
 
 Content content_of(std::string_view name, Context context)
 {
-    const bool script = equal_nocase(name, "script");
+    const bool script = equals_nocase(name, "script");
     if (!script && !is_named(name, {"style", "xmp", "iframe", "noembed", "noframes", "textarea", "title", "plaintext"}))
         return Content::Markup;
-    if (context == Context::Foreign || (context == Context::Select && !script && !equal_nocase(name, "textarea")))
+    if (context == Context::Foreign || (context == Context::Select && !script && !equals_nocase(name, "textarea")))
         return Content::Markup;
     if (script)
         return Content::Script;
-    return equal_nocase(name, "plaintext") ? Content::TextToTheEnd : Content::Text;
+    return equals_nocase(name, "plaintext") ? Content::TextToTheEnd : Content::Text;
 }
 
 // The deepest nesting the markup could open, read as the tokenizer reads it:
@@ -215,7 +205,7 @@ int estimated_nesting(std::string_view html)
                 continue;
             }
             const Tag tag = read_tag(html, i + 2);
-            if (!open.empty() && equal_nocase(open.back().name, tag.name))
+            if (!open.empty() && equals_nocase(open.back().name, tag.name))
                 open.pop_back();
             i = tag.end;
         } else if (is_ascii_alpha(next)) {
@@ -414,7 +404,7 @@ Node::~Node()
 const std::string* Node::attribute(std::string_view name) const
 {
     for (const Attribute& attribute : m_attributes)
-        if (equal_nocase(attribute.name, name))
+        if (equals_nocase(attribute.name, name))
             return &attribute.value;
     return nullptr;
 }
@@ -422,7 +412,7 @@ const std::string* Node::attribute(std::string_view name) const
 void Node::set_attribute(std::string_view name, std::string value)
 {
     for (Attribute& attribute : m_attributes)
-        if (equal_nocase(attribute.name, name)) {
+        if (equals_nocase(attribute.name, name)) {
             attribute.value = std::move(value);
             return;
         }
@@ -548,7 +538,7 @@ void set_style_property(Node& element, std::string_view property, std::string_vi
         std::string_view name = declaration.substr(0, declaration.find(':'));
         while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
         while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
-        if (declaration.find_first_not_of(' ') == std::string_view::npos || equal_nocase(name, property)) continue;
+        if (declaration.find_first_not_of(' ') == std::string_view::npos || equals_nocase(name, property)) continue;
         style.append(declaration).append(";");
     }
     style.append(property).append(": ").append(value);
@@ -565,7 +555,7 @@ std::string inner_html(const Node& node)
 std::vector<Node*> elements_by_tag_name(Node& root, std::string_view name)
 {
     std::vector<Node*> found;
-    collect(root, [&](const Node& n) { return name == "*" || equal_nocase(n.name(), name); }, found, false);
+    collect(root, [&](const Node& n) { return name == "*" || equals_nocase(n.name(), name); }, found, false);
     return found;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/html/PageScripts.h"
 
 #include "platform/automation/DispatchTable.h"
+#include "platform/base/AsciiCase.h"
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
 #include "platform/com/ComObject.h"
@@ -202,9 +203,7 @@ void PageScripts::run_javascript_url(std::string_view url)
 {
     while (!url.empty() && std::isspace(static_cast<unsigned char>(url.front())))
         url.remove_prefix(1);
-    if (url.size() < javascript_scheme.size() ||
-        !std::equal(javascript_scheme.begin(), javascript_scheme.end(), url.begin(),
-                    [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); }))
+    if (!starts_with_nocase(url, javascript_scheme))
         return;
     run(percent_decoded(url.substr(javascript_scheme.size())));
 }

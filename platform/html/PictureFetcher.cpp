@@ -1,5 +1,6 @@
 #include "platform/html/PictureFetcher.h"
 
+#include "platform/base/AsciiCase.h"
 #include "platform/base/DebugLog.h"
 #include "platform/net/CrackedUrl.h"
 #include "platform/net/WebTransfer.h"

@@ -2,7 +2,6 @@
 
 #include <curl/curl.h>
 
-#include <cctype>
 #include <mutex>
 
 namespace plat {
@@ -30,16 +29,6 @@ EasyHandle open_web_transfer(const std::string& url)
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
     return easy;
-}
-
-bool starts_with_nocase(std::string_view text, std::string_view lower_prefix)
-{
-    if (text.size() < lower_prefix.size())
-        return false;
-    for (std::size_t i = 0; i < lower_prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != lower_prefix[i])
-            return false;
-    return true;
 }
 
 }

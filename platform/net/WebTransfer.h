@@ -6,7 +6,6 @@
 
 #include <memory>
 #include <string>
-#include <string_view>
 
 namespace plat {
 
@@ -21,10 +20,5 @@ using EasyHandle = std::unique_ptr<void, EasyClose>;   // holds a CURL*
 // performs it. Empty when libcurl has no memory. libcurl's global state is
 // initialised on the first call.
 EasyHandle open_web_transfer(const std::string& url);
-
-// True when text begins with lower_prefix, ASCII letters of text compared
-// without case: URL schemes and header names are case-insensitive.
-// lower_prefix must be lower case.
-bool starts_with_nocase(std::string_view text, std::string_view lower_prefix);
 
 }

@@ -3,6 +3,7 @@
 // "SelectionNamespaces" property), and on nodes text, nodeName, getAttribute
 // and childNodes. Node objects keep their document alive.
 
+#include "platform/base/AsciiCase.h"
 #include "platform/base/HResult.h"
 #include "platform/script/DukText.h"
 #include "platform/script/WebObjects.h"
@@ -270,13 +271,6 @@ bool is_known_charset(const std::string& name)
         return false;
     xmlCharEncCloseFunc(handler);   // frees a handler made over iconv; built-in ones stay
     return true;
-}
-
-bool equals_nocase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 // The encoding an ASCII-compatible XML declaration names; "" when there is none.

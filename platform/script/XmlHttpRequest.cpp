@@ -3,6 +3,7 @@
 // thread whose call is cancelled (CoCancelCall) gives its transfer up within
 // about a second, so nobody who stops it waits for the time-out.
 
+#include "platform/base/AsciiCase.h"
 #include "platform/base/HResult.h"
 #include "platform/com/Com.h"
 #include "platform/net/WebTransfer.h"

@@ -6,7 +6,6 @@
 #include <curl/curl.h>
 
 #include <string>
-#include <string_view>
 
 namespace {
 
@@ -63,26 +62,6 @@ TEST_F(WebTransfer, FollowsRedirectsUpToTheLimitAndOnlyToTheWeb)
         std::string body;
         EXPECT_EQ(fetch(c.url, body), c.result);
         EXPECT_EQ(body, c.body);
-    }
-}
-
-TEST(StartsWithNocase, IgnoresTheCaseOfTheTextOnly)
-{
-    const struct {
-        std::string_view text;
-        std::string_view prefix;
-        bool expected;
-    } cases[] = {
-        {"Content-Length: 5", "content-length:", true},
-        {"HTTPS://host/", "https://", true},
-        {"content-length", "content-length:", false},   // shorter than the prefix
-        {"", "", true},
-        {"ftp://host/", "http://", false},
-        {"\xC3\x89tag: x", "\xC3\xA9tag:", false},    // bytes past ASCII match exactly
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.text));
-        EXPECT_EQ(plat::starts_with_nocase(c.text, c.prefix), c.expected);
     }
 }
 
