@@ -3,6 +3,7 @@
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "components/common/feeddb/CppSQLite3Exception.h"
 #include "components/common/regutil/CUTILregEx.h"
+#include "components/common/regutil/ProgramKey.h"
 #include "outside/bind/BindID.h"
 #include "outside/ostrel/IOstrel.h"
 #include "platform/base/DebugLog.h"
@@ -25,7 +26,7 @@ constexpr int status_retry_third = 83;
 bool prefetch_disabled()
 {
     DWORD disabled = 0;
-    CUTILregEx(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", KEY_READ).GetDWORD(u"DisablePrefech", disabled);
+    CUTILregEx(HKEY_CURRENT_USER, ProgramKey, KEY_READ).GetDWORD(u"DisablePrefech", disabled);
     return disabled != 0;
 }
 

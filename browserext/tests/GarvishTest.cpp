@@ -8,6 +8,7 @@
 #include "components/common/feeddb/IDataActionListener.h"
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "components/common/feeddb/FeedDatabasePath.h"
+#include "components/common/regutil/ProgramKey.h"
 #include "platform/automation/testing/AutomationTesting.h"
 #include "platform/base/Utf.h"
 #include "platform/browser/PageHost.h"
@@ -70,8 +71,8 @@ protected:
         ASSERT_TRUE(plat::register_modules(STRIMO_REGSVR, {GARVISH_MODULE}));
         // The watch page's feed goes to the user's feed host.
         auto user = plat::RegistryStore::open_default(plat::Hive::CurrentUser);
-        ASSERT_EQ(user.create_key(u"Software\\Corvalen\\Strimo", nullptr), ERROR_SUCCESS);
-        ASSERT_EQ(user.write_value(u"Software\\Corvalen\\Strimo", u"FeedHost",
+        ASSERT_EQ(user.create_key(ProgramKey, nullptr), ERROR_SUCCESS);
+        ASSERT_EQ(user.write_value(ProgramKey, u"FeedHost",
                                    {REG_SZ, plat::registry_text_data(u"feeds.example")}),
                   ERROR_SUCCESS);
         const auto path = feeddb::feed_database_path();

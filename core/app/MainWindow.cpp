@@ -1,5 +1,6 @@
 #include "core/app/MainWindow.h"
 
+#include "components/common/regutil/ProgramKey.h"
 #include "core/app/AppTexts.h"
 #include "core/app/MainWindowMessages.h"
 #include "core/settings/CAppSettings.h"
@@ -17,8 +18,6 @@
 namespace {
 
 std::atomic<MainWindow*> the_window{nullptr};
-
-constexpr const WCHAR* ProgramKey = u"Software\\Corvalen\\Strimo";
 
 // Command ids of the accelerators and the tray menu.
 constexpr WORD CmdAbout = 104, CmdExit = 105, CmdRestore = 106;

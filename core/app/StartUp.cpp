@@ -1,5 +1,6 @@
 #include "core/app/StartUp.h"
 
+#include "components/common/regutil/ProgramKey.h"
 #include "core/app/AppParts.h"
 #include "core/app/AppTexts.h"
 #include "core/app/MainWindow.h"
@@ -30,7 +31,6 @@ namespace {
 
 constexpr const char* InstanceMutex = "{1D37442F-D06A-436c-8890-A6AA4E9A993C}";
 constexpr const char* ProductVersion = "1.0";
-constexpr const WCHAR* ProgramKey = u"Software\\Corvalen\\Strimo";
 
 enum class InitResult { Shown, ScreenTooSmall, NoWindow };
 

@@ -3,6 +3,7 @@
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "components/common/feeddb/CppSQLite3Exception.h"
 #include "components/common/regutil/CUTILregEx.h"
+#include "components/common/regutil/ProgramKey.h"
 #include "core/feedcontent/CGenerateDBInfo.h"
 #include "core/search/CSearchLauncher.h"
 #include "core/updater/CRSSUpdater.h"
@@ -31,8 +32,6 @@ namespace UI {
 namespace {
 
 std::atomic<uiLogic*> the_controller{nullptr};
-
-constexpr const WCHAR* ProgramKey = u"Software\\Corvalen\\Strimo";
 
 DWORD read_dword(const CUTILregEx& key, LPCWSTR name, DWORD fallback)
 {

@@ -1,5 +1,6 @@
 #include "core/feedcontent/StandardFeeds.h"
 
+#include "components/common/regutil/ProgramKey.h"
 #include "components/common/services/RegRead.h"
 #include "platform/base/Utf.h"
 
@@ -27,7 +28,7 @@ std::span<const StandardFeed> standard_feeds()
 
 std::string feed_host()
 {
-    const std::u16string host = ReadRegString(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", u"FeedHost");
+    const std::u16string host = ReadRegString(HKEY_CURRENT_USER, ProgramKey, u"FeedHost");
     return host.empty() ? std::string(default_feed_host) : plat::utf16_to_utf8(host);
 }
 

@@ -1,6 +1,7 @@
 #include "CAppSettings.h"
 
 #include "components/common/regutil/CUTILregEx.h"
+#include "components/common/regutil/ProgramKey.h"
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
 #include "platform/display/Display.h"
@@ -26,8 +27,6 @@
 //   9 download folder, without a trailing '/', "DownloadFolder"
 
 namespace {
-
-constexpr const WCHAR* settings_key = u"Software\\Corvalen\\Strimo";
 
 std::atomic<CAppSettings*>& instance_slot()
 {
@@ -176,7 +175,7 @@ CAppSettings::ClientArea CAppSettings::GetClientArea() const
 
 void CAppSettings::Load()
 {
-    CUTILregEx reg(HKEY_CURRENT_USER, settings_key, KEY_READ | KEY_WRITE);
+    CUTILregEx reg(HKEY_CURRENT_USER, ProgramKey, KEY_READ | KEY_WRITE);
     const struct { const WCHAR* name; int slot; } strings[] = {
         {u"BGPath", 8}, {u"ContentCacheFolder", 1}, {u"DownloadFolder", 9}};
     for (const auto& s : strings) {
@@ -195,7 +194,7 @@ void CAppSettings::Load()
 
 void CAppSettings::Save() const
 {
-    CUTILregEx reg(HKEY_CURRENT_USER, settings_key, KEY_READ | KEY_WRITE);
+    CUTILregEx reg(HKEY_CURRENT_USER, ProgramKey, KEY_READ | KEY_WRITE);
     reg.SetString(u"BGPath", GetPath(8));
     reg.SetString(u"ContentCacheFolder", GetPath(1));
     reg.SetString(u"DownloadFolder", GetPath(9));

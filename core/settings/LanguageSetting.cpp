@@ -1,9 +1,10 @@
 #include "LanguageSetting.h"
 
 #include "components/common/regutil/CUTILregEx.h"
+#include "components/common/regutil/ProgramKey.h"
 
 LONG ReadLanguageSetting(DWORD& language)
 {
     language = 1033;
-    return CUTILregEx(HKEY_LOCAL_MACHINE, u"Software\\Corvalen\\Strimo", KEY_READ).GetDWORD(u"Language", language);
+    return CUTILregEx(HKEY_LOCAL_MACHINE, ProgramKey, KEY_READ).GetDWORD(u"Language", language);
 }

@@ -1,5 +1,6 @@
 #include "engines/mediagraph/CAVFileBase.h"
 
+#include "components/common/regutil/ProgramKey.h"
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
 #include "platform/com/ComScope.h"
@@ -24,7 +25,7 @@ LONG read_buffer_time()
     HKEY key = nullptr;
     DWORD value = 0, type = 0, size = sizeof value;
     LONG seconds = default_buffer_time_s;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", 0, KEY_READ, &key) != 0) return seconds;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, ProgramKey, 0, KEY_READ, &key) != 0) return seconds;
     if (RegQueryValueExW(key, u"BufferTime", nullptr, &type, reinterpret_cast<LPBYTE>(&value), &size) == 0 &&
         type == REG_DWORD && size == sizeof value && value > 0 && value <= 3600)
         seconds = static_cast<LONG>(value);

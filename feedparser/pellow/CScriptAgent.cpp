@@ -2,6 +2,7 @@
 
 #include "components/common/libutil/ByteBuffer.h"
 #include "components/common/libutil/ZLibEncryptHelper.h"
+#include "components/common/regutil/ProgramKey.h"
 #include "components/common/services/FeedHost.h"
 #include "components/common/services/RegRead.h"
 #include "feedparser/pellow/ParserScript.h"
@@ -16,7 +17,6 @@
 
 namespace {
 
-constexpr const char16_t* settings_key = u"Software\\Corvalen\\Strimo";
 constexpr DWORD default_feed_timeout_ms = 30000;
 
 // The feed host ("FeedHost", REG_SZ) and the fetch time-out in milliseconds
@@ -24,7 +24,7 @@ constexpr DWORD default_feed_timeout_ms = 30000;
 void read_feed_settings(std::string& host, DWORD& timeout)
 {
     host = ReadFeedHost();
-    timeout = ReadRegDword(HKEY_CURRENT_USER, settings_key, u"FeedTimeout", 0);
+    timeout = ReadRegDword(HKEY_CURRENT_USER, ProgramKey, u"FeedTimeout", 0);
     if (timeout == 0)
         timeout = default_feed_timeout_ms;
 }

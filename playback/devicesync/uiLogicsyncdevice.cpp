@@ -1,6 +1,7 @@
 #include "playback/devicesync/uiLogicsyncdevice.h"
 
 #include "components/common/feeddb/CRSSDBMgr.h"
+#include "components/common/regutil/ProgramKey.h"
 #include "components/common/services/RegRead.h"
 #include "outside/ostrel/IOstrel.h"
 #include "platform/base/DebugLog.h"
@@ -43,7 +44,7 @@ constexpr std::array<const char16_t*, 7> status_texts = {
 // turned "HDMode" off.
 LONG download_quality()
 {
-    return ReadRegDword(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", u"HDMode", 1) != 0 ? 2 : 1;
+    return ReadRegDword(HKEY_CURRENT_USER, ProgramKey, u"HDMode", 1) != 0 ? 2 : 1;
 }
 
 // The transcode's output: the download's name with ".mp4" for its last four characters.

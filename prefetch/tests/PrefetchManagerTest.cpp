@@ -1,6 +1,7 @@
 #include "PrefetchFixture.h"
 
 #include "components/common/regutil/CUTILregEx.h"
+#include "components/common/regutil/ProgramKey.h"
 #include "platform/fs/Folders.h"
 #include "prefetch/PictureFiles.h"
 
@@ -298,7 +299,7 @@ TEST_F(Prefetch, AFailedVideoClimbsTheRetryStatusesAndKeepsTheMarks)
 
 TEST_F(Prefetch, DisabledPrefetchNeverRunsButAnswersEveryCall)
 {
-    CUTILregEx(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", KEY_WRITE).SetDWORD(u"DisablePrefech", 1);
+    CUTILregEx(HKEY_CURRENT_USER, ProgramKey, KEY_WRITE).SetDWORD(u"DisablePrefech", 1);
     add_item(add_channel(true), "N", 1);
     start();
     EXPECT_EQ(manager->Resume(), 0);

@@ -10,6 +10,7 @@
 
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "components/common/regutil/CUTILregEx.h"
+#include "components/common/regutil/ProgramKey.h"
 #include "core/settings/CAppSettings.h"
 #include "core/updater/CRSSUpdater.h"
 #include "outside/ostrel/IOstrel.h"
@@ -30,7 +31,6 @@ namespace UI {
 
 namespace {
 
-constexpr const WCHAR* SettingsKey = u"Software\\Corvalen\\Strimo";
 constexpr REGSAM SettingsAccess = KEY_READ | KEY_WRITE;   // 0x2001F
 constexpr int CacheFolderSlot = 1;
 constexpr int DownloadFolderSlot = 9;
@@ -114,7 +114,7 @@ void wsettingpage::Apply()
 void wsettingpage::RevertGeneral()
 {
     Controls& c = *m_controls;
-    const CUTILregEx key(HKEY_CURRENT_USER, SettingsKey, SettingsAccess);
+    const CUTILregEx key(HKEY_CURRENT_USER, ProgramKey, SettingsAccess);
     select(c.auto_run, read_dword(key, u"AutoRun", 0) != 0);
     select(c.full_screen, read_dword(key, u"StartAsFullScreen", 0) != 0);
     select(c.to_tray, read_dword(key, u"ToTray", 1) != 0);
@@ -124,7 +124,7 @@ void wsettingpage::RevertGeneral()
 void wsettingpage::RevertFeeds()
 {
     Controls& c = *m_controls;
-    const CUTILregEx key(HKEY_CURRENT_USER, SettingsKey, SettingsAccess);
+    const CUTILregEx key(HKEY_CURRENT_USER, ProgramKey, SettingsAccess);
     DWORD items = read_dword(key, u"RSSItemNumber", DefaultItemCount);
     if (items < ItemCountRange.low || items > ItemCountRange.high) items = DefaultItemCount;
     if (c.item_count) c.item_count->SetText(decimal(items).c_str());
@@ -139,7 +139,7 @@ void wsettingpage::RevertPlayback()
     // otherwise outlive Cancel and be stored by a later Apply.
     if (c.download_folder)
         c.download_folder->SetText(plat::utf8_to_utf16(settings_path(DownloadFolderSlot)).c_str());
-    const CUTILregEx key(HKEY_CURRENT_USER, SettingsKey, SettingsAccess);
+    const CUTILregEx key(HKEY_CURRENT_USER, ProgramKey, SettingsAccess);
     select(c.high_quality, read_dword(key, u"HDMode", 1) != 0);
 }
 
@@ -148,7 +148,7 @@ void wsettingpage::RefreshPrefetchPage()
     Controls& c = *m_controls;
     DWORD favourites = 1;
     {
-        const CUTILregEx key(HKEY_CURRENT_USER, SettingsKey, SettingsAccess);
+        const CUTILregEx key(HKEY_CURRENT_USER, ProgramKey, SettingsAccess);
         favourites = read_dword(key, u"PrefetchMyFavorites", 1);
     }
     IPrefechManager* prefetch = m_logic ? m_logic->GetPrefetchManager() : nullptr;
@@ -161,7 +161,7 @@ void wsettingpage::RefreshPrefetchPage()
 void wsettingpage::ApplyGeneral()
 {
     Controls& c = *m_controls;
-    CUTILregEx key(HKEY_CURRENT_USER, SettingsKey, SettingsAccess);
+    CUTILregEx key(HKEY_CURRENT_USER, ProgramKey, SettingsAccess);
     if (c.auto_run) {
         const std::string program = plat::program_file();
         if (c.auto_run->IsSelected() && !program.empty())
@@ -188,7 +188,7 @@ void wsettingpage::ApplyFeeds()
     c.item_count->SetText(decimal(items).c_str());
     c.interval->SetText(decimal(minutes).c_str());
     {
-        CUTILregEx key(HKEY_CURRENT_USER, SettingsKey, SettingsAccess);
+        CUTILregEx key(HKEY_CURRENT_USER, ProgramKey, SettingsAccess);
         key.SetDWORD(u"RSSItemNumber", items);
         key.SetDWORD(u"RetrieveRSSTime", minutes);
     }
@@ -207,7 +207,7 @@ void wsettingpage::ApplyPlayback()
     if (!c.high_quality) return;
     const bool on = c.high_quality->IsSelected();
     {
-        CUTILregEx key(HKEY_CURRENT_USER, SettingsKey, SettingsAccess);
+        CUTILregEx key(HKEY_CURRENT_USER, ProgramKey, SettingsAccess);
         key.SetDWORD(u"HDMode", on ? 1 : 0);
     }
     if (m_logic) m_logic->SetHighQuality(on);
@@ -217,7 +217,7 @@ void wsettingpage::ApplyPrefetch()
 {
     Controls& c = *m_controls;
     IPrefechManager* prefetch = m_logic ? m_logic->GetPrefetchManager() : nullptr;
-    CUTILregEx key(HKEY_CURRENT_USER, SettingsKey, SettingsAccess);
+    CUTILregEx key(HKEY_CURRENT_USER, ProgramKey, SettingsAccess);
     if (c.enable_prefetch) {
         const bool on = c.enable_prefetch->IsSelected();
         if (prefetch) {

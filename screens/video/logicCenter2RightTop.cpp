@@ -1,5 +1,6 @@
 #include "screens/video/logicCenter2RightTop.h"
 
+#include "components/common/regutil/ProgramKey.h"
 #include "screens/video/videoplaywindow.h"
 
 #include "components/common/services/RegRead.h"
@@ -23,7 +24,7 @@ void logicCenter2RightTop::StartMove()
     block.x = 9;
     block.y = 25;
     block.x_rule = MoveFromFar;
-    const DWORD bottom = ReadRegDword(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", u"VideoRightBottom", 1);
+    const DWORD bottom = ReadRegDword(HKEY_CURRENT_USER, ProgramKey, u"VideoRightBottom", 1);
     block.y_rule = bottom != 0 ? MoveFromFar : MoveFromNear;
     m_move.Start(block);
 }

@@ -1,5 +1,6 @@
 #include "screens/video/wrightwindow.h"
 
+#include "components/common/regutil/ProgramKey.h"
 #include "screens/video/wdownloadlist.h"
 #include "screens/video/wsyncdevicelist.h"
 #include "screens/video/wtitlewindow.h"
@@ -75,7 +76,7 @@ void wrightwindow::CreatePanes()
     status->SetColor({188, 188, 188});
     status->SetMouseTransparent(true);
     device->SetList(new wsyncdevicelist("wdownloadlist_syncipod"), 0);
-    const DWORD ipod = ReadRegDword(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", u"EnableIPOD", 0);
+    const DWORD ipod = ReadRegDword(HKEY_CURRENT_USER, ProgramKey, u"EnableIPOD", 0);
     device->Show(ipod != 0);
     AddPane(device);
 }

@@ -1,3 +1,4 @@
+#include "components/common/regutil/ProgramKey.h"
 #include "core/app/MainWindow.h"
 #include "core/app/MainWindowMessages.h"
 
@@ -70,7 +71,7 @@ protected:
 
     static void set_to_tray(std::optional<DWORD> value)
     {
-        CUTILregEx key(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", KEY_READ | KEY_WRITE);
+        CUTILregEx key(HKEY_CURRENT_USER, ProgramKey, KEY_READ | KEY_WRITE);
         if (value)
             key.SetDWORD(u"ToTray", *value);
         else

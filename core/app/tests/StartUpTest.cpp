@@ -1,3 +1,4 @@
+#include "components/common/regutil/ProgramKey.h"
 #include "core/app/CommandLine.h"
 #include "core/app/StartUp.h"
 
@@ -103,7 +104,7 @@ TEST(StartUp, TheLanguageValueChoosesItsCatalogueWhenThereIsOne)
         }
         if (c.language != 0) {
             HKEY key = nullptr;
-            ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Corvalen\\Strimo", 0, nullptr, 0, KEY_ALL_ACCESS,
+            ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, ProgramKey, 0, nullptr, 0, KEY_ALL_ACCESS,
                                       nullptr, &key, nullptr),
                       ERROR_SUCCESS);
             ASSERT_EQ(RegSetValueExW(key, u"Language", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&c.language),

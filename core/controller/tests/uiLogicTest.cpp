@@ -1,3 +1,4 @@
+#include "components/common/regutil/ProgramKey.h"
 #include "core/controller/LogicCommand.h"
 #include "core/controller/uiLogic.h"
 
@@ -223,7 +224,7 @@ protected:
 
     static void set_value(const char16_t* name, DWORD value)
     {
-        CUTILregEx(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", KEY_READ | KEY_WRITE).SetDWORD(name, value);
+        CUTILregEx(HKEY_CURRENT_USER, ProgramKey, KEY_READ | KEY_WRITE).SetDWORD(name, value);
     }
 
     plat::TemporaryRegistry registry;

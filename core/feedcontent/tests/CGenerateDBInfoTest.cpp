@@ -1,4 +1,5 @@
 #include "components/common/feeddb/CppSQLite3Exception.h"
+#include "components/common/regutil/ProgramKey.h"
 #include "core/feedcontent/CGenerateDBInfo.h"
 #include "core/feedcontent/StandardFeeds.h"
 #include "components/common/feeddb/tests/RawQuery.h"
@@ -33,7 +34,7 @@ protected:
 void set_feed_host(const std::u16string& host)
 {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, ProgramKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                               &key, nullptr),
               ERROR_SUCCESS);
     RegSetValueExW(key, u"FeedHost", 0, REG_SZ, reinterpret_cast<const BYTE*>(host.c_str()),

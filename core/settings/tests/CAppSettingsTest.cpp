@@ -1,6 +1,7 @@
 #include "core/settings/CAppSettings.h"
 
 #include "components/common/regutil/CUTILregEx.h"
+#include "components/common/regutil/ProgramKey.h"
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
 #include "platform/fs/Folders.h"
@@ -18,8 +19,6 @@
 
 namespace {
 
-constexpr const WCHAR* strimo_key = u"Software\\Corvalen\\Strimo";
-
 std::string path_of(const CAppSettings& settings, int slot)
 {
     const WCHAR* path = settings.GetPath(slot);
@@ -32,7 +31,7 @@ protected:
     void put_raw(const WCHAR* name, DWORD type, const std::vector<BYTE>& data)
     {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, strimo_key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, ProgramKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
         EXPECT_EQ(RegSetValueExW(key, name, 0, type, data.data(), static_cast<DWORD>(data.size())), 0);
         RegCloseKey(key);
     }
@@ -41,7 +40,7 @@ protected:
         HKEY key = nullptr;
         std::vector<BYTE> data(1024);
         DWORD size = static_cast<DWORD>(data.size());
-        EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, strimo_key, 0, KEY_READ, &key), 0);
+        EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, ProgramKey, 0, KEY_READ, &key), 0);
         EXPECT_EQ(RegQueryValueExW(key, name, nullptr, &type, data.data(), &size), 0);
         RegCloseKey(key);
         data.resize(size);

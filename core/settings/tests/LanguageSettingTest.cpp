@@ -1,5 +1,6 @@
 #include "core/settings/LanguageSetting.h"
 
+#include "components/common/regutil/ProgramKey.h"
 #include "platform/base/HResult.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/testing/TemporaryRegistry.h"
@@ -24,7 +25,7 @@ TEST(LanguageSetting, ReadsTheMachineValueWithoutWriteRights)
         SCOPED_TRACE(c.what);
         plat::TemporaryRegistry registry;
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Corvalen\\Strimo", 0, nullptr, 0, KEY_ALL_ACCESS,
+        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, ProgramKey, 0, nullptr, 0, KEY_ALL_ACCESS,
                                   nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         if (c.type != REG_NONE) {

@@ -1,5 +1,6 @@
 #include "feedparser/pellow/testing/FeedSite.h"
 
+#include "components/common/regutil/ProgramKey.h"
 #include "platform/base/Utf.h"
 #include "platform/registry/Registry.h"
 
@@ -136,7 +137,7 @@ ParserModules::ParserModules()
 bool set_feed_settings(const std::optional<std::string>& host, std::optional<DWORD> timeout_ms)
 {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, ProgramKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
                         nullptr) != ERROR_SUCCESS)
         return false;
     if (host) {

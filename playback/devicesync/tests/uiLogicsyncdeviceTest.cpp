@@ -2,6 +2,7 @@
 
 #include "FakeEngine.h"
 #include "FeedDbFixture.h"
+#include "components/common/regutil/ProgramKey.h"
 #include "outside/ostrel/testing/RecordingOstrel.h"
 #include "outside/ostrel/testing/RefusingOstrel.h"
 #include "screens/video/wsyncdevicelist.h"
@@ -40,7 +41,7 @@ namespace {
 void set_hd_mode(std::optional<DWORD> value)
 {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, ProgramKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                               &key, nullptr),
               ERROR_SUCCESS);
     if (value)

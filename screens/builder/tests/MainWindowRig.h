@@ -2,6 +2,7 @@
 // The main window built headless on the software device and the generated
 // skin, with settings for a 1024 x 576 screen in a temporary home and registry.
 
+#include "components/common/regutil/ProgramKey.h"
 #include "screens/builder/uiBuilder.h"
 #include "toolkit/resmgr/tests/SkinRig.h"
 
@@ -27,7 +28,7 @@ struct MainWindowRig {
     explicit MainWindowRig(std::optional<DWORD> ui_back_buffer = std::nullopt)
     {
         if (ui_back_buffer) {
-            CUTILregEx key(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", KEY_READ | KEY_WRITE);
+            CUTILregEx key(HKEY_CURRENT_USER, ProgramKey, KEY_READ | KEY_WRITE);
             key.SetDWORD(u"UIBackBuffer", *ui_back_buffer);
             settings.Load();
         }

@@ -3,6 +3,7 @@
 // generated skin, in a temporary home, registry and autostart folder, with a
 // controller double that records what the window tells it.
 
+#include "components/common/regutil/ProgramKey.h"
 #include "screens/settings/settingsLogic.h"
 #include "screens/settings/wsettingpage.h"
 #include "toolkit/controls/wselectbtn.h"
@@ -125,14 +126,14 @@ struct SettingsRig {
 
     static std::optional<DWORD> stored(const WCHAR* name)
     {
-        CUTILregEx key(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", KEY_READ | KEY_WRITE);
+        CUTILregEx key(HKEY_CURRENT_USER, ProgramKey, KEY_READ | KEY_WRITE);
         DWORD value = 0xDEADBEEF;
         if (key.GetDWORD(name, value) != 0) return std::nullopt;
         return value;
     }
     static void store(const WCHAR* name, DWORD value)
     {
-        CUTILregEx key(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", KEY_READ | KEY_WRITE);
+        CUTILregEx key(HKEY_CURRENT_USER, ProgramKey, KEY_READ | KEY_WRITE);
         key.SetDWORD(name, value);
     }
 };

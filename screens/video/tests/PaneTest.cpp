@@ -1,3 +1,4 @@
+#include "components/common/regutil/ProgramKey.h"
 #include "screens/video/wdownloadlist.h"
 #include "screens/video/wdownloadlistitem.h"
 #include "screens/video/wrightwindow.h"
@@ -139,7 +140,7 @@ TEST(wrightwindow, TheDevicePaneShowsOnlyWithEnableIPOD)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value ? int(*c.value) : -1);
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", 0, nullptr, 0, KEY_ALL_ACCESS,
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, ProgramKey, 0, nullptr, 0, KEY_ALL_ACCESS,
                                   nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         if (c.value)
@@ -166,7 +167,7 @@ TEST(wrightwindow, TheDragHintShowsOnlyWhileThePanesListIsEmpty)
 {
     plat::TemporaryRegistry registry;
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, ProgramKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                               &key, nullptr),
               ERROR_SUCCESS);
     const DWORD on = 1;

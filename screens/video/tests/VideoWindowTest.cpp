@@ -1,3 +1,4 @@
+#include "components/common/regutil/ProgramKey.h"
 #include "screens/video/loadinAnimation.h"
 #include "screens/video/tests/VideoScene.h"
 
@@ -21,7 +22,7 @@ namespace {
 void set_corner_value(std::optional<DWORD> value)
 {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\Corvalen\\Strimo", 0, nullptr, 0, KEY_ALL_ACCESS,
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, ProgramKey, 0, nullptr, 0, KEY_ALL_ACCESS,
                               nullptr, &key, nullptr),
               ERROR_SUCCESS);
     if (value)

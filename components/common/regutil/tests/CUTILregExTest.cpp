@@ -1,5 +1,6 @@
 #include "components/common/regutil/CUTILregEx.h"
 
+#include "components/common/regutil/ProgramKey.h"
 #include "platform/registry/testing/TemporaryRegistry.h"
 
 #include <gtest/gtest.h>
@@ -11,15 +12,13 @@
 
 namespace {
 
-constexpr const WCHAR* strimo_key = u"Software\\Corvalen\\Strimo";
-
 class CUTILregExTest : public ::testing::Test {
 protected:
     // Writes raw bytes, as another program (or an older build) might have.
     void put(HKEY root, DWORD type, const WCHAR* name, std::vector<BYTE> data)
     {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(root, strimo_key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
+        ASSERT_EQ(RegCreateKeyExW(root, ProgramKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), 0);
         EXPECT_EQ(RegSetValueExW(key, name, 0, type, data.data(), static_cast<DWORD>(data.size())), 0);
         RegCloseKey(key);
     }
@@ -28,7 +27,7 @@ protected:
         HKEY key = nullptr;
         std::vector<BYTE> data(64);
         DWORD size = static_cast<DWORD>(data.size());
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, strimo_key, 0, KEY_READ, &key) != 0) return {};
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, ProgramKey, 0, KEY_READ, &key) != 0) return {};
         LONG rc = RegQueryValueExW(key, name, nullptr, type, data.data(), &size);
         RegCloseKey(key);
         data.resize(rc == 0 ? size : 0);
@@ -37,7 +36,7 @@ protected:
     static bool key_exists(HKEY root)
     {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(root, strimo_key, 0, KEY_READ, &key) != 0) return false;
+        if (RegOpenKeyExW(root, ProgramKey, 0, KEY_READ, &key) != 0) return false;
         RegCloseKey(key);
         return true;
     }
@@ -67,7 +66,7 @@ TEST_F(CUTILregExTest, GetDWORDAcceptsOnlyFourByteDwords)
         {u"Short", E_FAIL, 77},
         {u"Missing", E_FAIL, 77},
     };
-    CUTILregEx reg(HKEY_CURRENT_USER, strimo_key, KEY_READ);
+    CUTILregEx reg(HKEY_CURRENT_USER, ProgramKey, KEY_READ);
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name, c.name + std::char_traits<char16_t>::length(c.name)));
         DWORD value = 77;
@@ -79,7 +78,7 @@ TEST_F(CUTILregExTest, GetDWORDAcceptsOnlyFourByteDwords)
 TEST_F(CUTILregExTest, ReadOnlyAccessNeverCreatesTheKey)
 {
     for (REGSAM access : {KEY_READ, KEY_QUERY_VALUE}) {
-        CUTILregEx reg(HKEY_CURRENT_USER, strimo_key, access);
+        CUTILregEx reg(HKEY_CURRENT_USER, ProgramKey, access);
         DWORD value = 5;
         EXPECT_EQ(reg.GetDWORD(u"AutoRun", value), E_FAIL);
         EXPECT_EQ(value, 5u);
@@ -87,14 +86,14 @@ TEST_F(CUTILregExTest, ReadOnlyAccessNeverCreatesTheKey)
         EXPECT_EQ(reg.DeleteValue(u"AutoRun"), E_FAIL);
         EXPECT_FALSE(key_exists(HKEY_CURRENT_USER));
     }
-    CUTILregEx writer(HKEY_CURRENT_USER, strimo_key, KEY_READ | KEY_WRITE);
+    CUTILregEx writer(HKEY_CURRENT_USER, ProgramKey, KEY_READ | KEY_WRITE);
     EXPECT_TRUE(key_exists(HKEY_CURRENT_USER));
 }
 
 TEST_F(CUTILregExTest, KeyOpenedForReadingRefusesWrites)
 {
     put(HKEY_CURRENT_USER, REG_DWORD, u"AutoRun", {0, 0, 0, 0});
-    CUTILregEx reg(HKEY_CURRENT_USER, strimo_key, KEY_READ);
+    CUTILregEx reg(HKEY_CURRENT_USER, ProgramKey, KEY_READ);
     EXPECT_EQ(reg.SetDWORD(u"AutoRun", 1), ERROR_ACCESS_DENIED);
     EXPECT_EQ(reg.SetString(u"BGPath", u"x"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(reg.DeleteValue(u"AutoRun"), E_FAIL);
@@ -105,7 +104,7 @@ TEST_F(CUTILregExTest, KeyOpenedForReadingRefusesWrites)
 
 TEST_F(CUTILregExTest, SetDWORDOnlyIfPresentLeavesMissingValuesAlone)
 {
-    CUTILregEx reg(HKEY_CURRENT_USER, strimo_key, KEY_READ | KEY_WRITE);
+    CUTILregEx reg(HKEY_CURRENT_USER, ProgramKey, KEY_READ | KEY_WRITE);
     EXPECT_EQ(reg.SetDWORD(u"EnablePrefetch", 0, TRUE), ERROR_FILE_NOT_FOUND);
     EXPECT_TRUE(raw(u"EnablePrefetch").empty());
     EXPECT_EQ(reg.SetDWORD(u"EnablePrefetch", 1), ERROR_SUCCESS);
@@ -119,7 +118,7 @@ TEST_F(CUTILregExTest, SetDWORDOnlyIfPresentLeavesMissingValuesAlone)
 
 TEST_F(CUTILregExTest, SetStringStoresTheTerminator)
 {
-    CUTILregEx reg(HKEY_CURRENT_USER, strimo_key, KEY_READ | KEY_WRITE);
+    CUTILregEx reg(HKEY_CURRENT_USER, ProgramKey, KEY_READ | KEY_WRITE);
     EXPECT_EQ(reg.SetString(u"BGPath", u"/a/b.png"), ERROR_SUCCESS);
     EXPECT_EQ(reg.SetString(u"Empty", u""), ERROR_SUCCESS);
     DWORD type = 0;
@@ -148,7 +147,7 @@ TEST_F(CUTILregExTest, GetStringNeverLeavesTheOldTail)
         {u"Number", E_FAIL, u"default", 16},
         {u"Missing", E_FAIL, u"default", 16},
     };
-    CUTILregEx reg(HKEY_CURRENT_USER, strimo_key, KEY_READ);
+    CUTILregEx reg(HKEY_CURRENT_USER, ProgramKey, KEY_READ);
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name, c.name + std::char_traits<char16_t>::length(c.name)));
         WCHAR buffer[8] = u"default";
@@ -165,10 +164,10 @@ TEST_F(CUTILregExTest, MachineLanguageReadsWithReadOnlyAccess)
     ASSERT_EQ(::chmod((registry.folder() / "HKEY_LOCAL_MACHINE.reg").c_str(), 0444), 0);
 
     DWORD language = 1033;   // asking for write access to a hive we may not write fails
-    EXPECT_EQ(CUTILregEx(HKEY_LOCAL_MACHINE, strimo_key, KEY_READ | KEY_WRITE).GetDWORD(u"Language", language),
+    EXPECT_EQ(CUTILregEx(HKEY_LOCAL_MACHINE, ProgramKey, KEY_READ | KEY_WRITE).GetDWORD(u"Language", language),
               E_FAIL);
     EXPECT_EQ(language, 1033u);
-    EXPECT_EQ(CUTILregEx(HKEY_LOCAL_MACHINE, strimo_key, KEY_READ).GetDWORD(u"Language", language), ERROR_SUCCESS);
+    EXPECT_EQ(CUTILregEx(HKEY_LOCAL_MACHINE, ProgramKey, KEY_READ).GetDWORD(u"Language", language), ERROR_SUCCESS);
     EXPECT_EQ(language, 2052u);
 }
 
