@@ -13,6 +13,7 @@
 #include "playback/downloads/uiLogicdownload.h"
 #include "playback/playlogic/IuilogicBase.h"
 #include "prefetch/IPrefechManager.h"
+#include "screens/builder/UIIds.h"
 #include "screens/feedlist/wrsslist.h"
 #include "screens/settings/wsettingpage.h"
 #include "screens/video/videoplaywindow.h"
@@ -105,7 +106,7 @@ void uiLogic::connect_screens(bool on)
 void uiLogic::connect_settings(bool on)
 {
     CMutexGuard hold(UIRenderMutex());
-    if (auto* settings = dynamic_cast<wsettingpage*>(GetWidgetById(Ids::Settings)))
+    if (auto* settings = dynamic_cast<wsettingpage*>(GetWidgetById(ids::Setting)))
         settings->SetLogic(on ? this : nullptr);
 }
 
@@ -181,7 +182,7 @@ void uiLogic::create_feed_window()
     focusgroup* group = uiMgr::Instance().GetFocusGroup();
     if (!group)
         return;
-    auto* search = dynamic_cast<wsearcheditbox*>(GetWidgetById(223));
+    auto* search = dynamic_cast<wsearcheditbox*>(GetWidgetById(ids::SearchBox));
     for (widget* member : {search ? static_cast<widget*>(search->GetTextField()) : nullptr, m_wrsswindow.GetRootWidget()})
         if (member)
             member->JoinFocusGroup(group);

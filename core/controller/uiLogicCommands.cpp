@@ -14,6 +14,7 @@
 #include "platform/window/Window.h"
 #include "playback/downloads/uiLogicdownload.h"
 #include "prefetch/IPrefechManager.h"
+#include "screens/builder/UIIds.h"
 #include "screens/feedlist/wrsslist.h"
 #include "screens/feedlist/wrsslistitem.h"
 #include "screens/settings/wsettingpage.h"
@@ -120,20 +121,20 @@ void uiLogic::on_ui_command(int id)
     case 85: remove_shown_channel(); break;
     case 87: empty_shown_list(); break;
     case 90: open_members_page(); break;
-    case Ids::PreviousPage: step_page(-1); break;
-    case Ids::NextPage: step_page(+1); break;
+    case ids::LastPage: step_page(-1); break;
+    case ids::NextPage: step_page(+1); break;
     case 219: {
         CMutexGuard widgets(UIRenderMutex());
-        if (widget* settings = by_id(Ids::Settings))
+        if (widget* settings = by_id(ids::Setting))
             settings->StartAnimation(settings->IsVisible() ? Anim::HideSettings : Anim::ShowSettings);
         break;
     }
     case 224: search(); return;
     default: break;
     }
-    if (id >= Ids::FirstPageButton && id <= Ids::LastPageButton && feeds) {
+    if (id >= ids::FirstPageSelect && id <= ids::LastPageSelect && feeds) {
         const int group = std::max(1, feeds->PageButtonsPerGroup());
-        open_page(id - Ids::FirstPageButton + feeds->ShownList().page / group * group);
+        open_page(id - ids::FirstPageSelect + feeds->ShownList().page / group * group);
     }
 }
 
@@ -144,7 +145,7 @@ void uiLogic::browse_settings_folder(int id)
     wsettingpage* settings = nullptr;
     {
         CMutexGuard widgets(UIRenderMutex());
-        settings = dynamic_cast<wsettingpage*>(by_id(Ids::Settings));
+        settings = dynamic_cast<wsettingpage*>(by_id(ids::Setting));
     }
     if (settings)
         settings->BrowseFolder(id);
@@ -152,7 +153,7 @@ void uiLogic::browse_settings_folder(int id)
 
 void uiLogic::search()
 {
-    const widget* box = by_id(Ids::SearchText);
+    const widget* box = by_id(ids::SearchText);
     const std::u16string text = box ? box->GetText() : std::u16string();
     if (text.empty())
         return;
@@ -238,9 +239,9 @@ void uiLogic::open_list(const FeedListState& list, int page)
     uiLogicFeedWindow* feeds = m_parts.feed_window;
     {
         CMutexGuard widgets(UIRenderMutex());
-        show(Ids::ItemListArea, false);
-        show(Ids::LoadingPage, true);
-        show(Ids::Loading, true);
+        show(ids::RssListWindow, false);
+        show(ids::LoadingPage, true);
+        show(ids::Loading, true);
     }
     switch_view_to_feeds();
     show_opened(list.kind, feeds->OpenPage(list, page), Fetch::Allowed);
@@ -257,10 +258,10 @@ void uiLogic::show_opened(int kind, bool filled, Fetch fetch)
     if (fetch == Fetch::Allowed && empty_channel && await_channel(shown.channel))
         return;
     CMutexGuard widgets(UIRenderMutex());
-    show(Ids::LoadingPage, false);
-    show(Ids::Loading, false);
+    show(ids::LoadingPage, false);
+    show(ids::Loading, false);
     if (filled && !empty_channel)
-        show(Ids::ItemListArea, true);
+        show(ids::RssListWindow, true);
     else
         feeds->ShowWarningPage(empty_channel ? warningpageMgr::NoNewClip : WarningPageOfList(kind));
 }
@@ -276,9 +277,9 @@ bool uiLogic::await_channel(std::int64_t channel)
     m_pending_channel = channel;
     {
         CMutexGuard widgets(UIRenderMutex());
-        show(Ids::ItemListArea, false);
-        show(Ids::LoadingPage, true);
-        show(Ids::Loading, true);
+        show(ids::RssListWindow, false);
+        show(ids::LoadingPage, true);
+        show(ids::Loading, true);
     }
     m_updater->Request(channel);
     return true;

@@ -16,6 +16,7 @@
 #include "platform/base/Time.h"
 #include "platform/window/Cursor.h"
 #include "platform/window/Window.h"
+#include "screens/builder/UIIds.h"
 #include "screens/feedlist/wrsslist.h"
 #include "screens/feedlist/wrsslistitem.h"
 #include "screens/video/videoplaywindow.h"
@@ -57,7 +58,7 @@ videoplaywindow* video() { return dynamic_cast<videoplaywindow*>(uiMgr::Instance
 
 wcontrolbar* bar() { return wcontrolbar::Instance(); }
 
-wrsslist* feed_list() { return dynamic_cast<wrsslist*>(by_id(Ids::ItemList)); }
+wrsslist* feed_list() { return dynamic_cast<wrsslist*>(by_id(ids::RssList)); }
 
 window* frame(uiMgr::Frame which) { return uiMgr::Instance().GetFrame(which); }
 
@@ -170,7 +171,7 @@ DWORD uiLogic::SetDisplayMode(DWORD mode)
         videoplaywindow* v = video();
         if (mode == DisplayMode::PlayVideo && v && v->CurrentState() != vpsCenter)
             v->MoveToCenter();
-        show(Ids::PageButtons, mode != DisplayMode::None);
+        show(ids::PageButtons, mode != DisplayMode::None);
         wcontrolbar* b = bar();
         if (mode != DisplayMode::PlayVideo && b && b->IsVisible())
             b->Show(false);
@@ -208,7 +209,7 @@ void uiLogic::apply_auto_hide()
             m_parts.kill_timer(TimerFrames);
         }
         animate(bar(), Anim::ShowBar);
-        animate(Ids::RightPane, Anim::ShowPane);
+        animate(ids::RightWindow, Anim::ShowPane);
         animate(frame(uiMgr::Frame::Top), Anim::ShowTop);
         animate(frame(uiMgr::Frame::Left), Anim::ShowSide);
     }
@@ -320,8 +321,8 @@ void uiLogic::on_frames_timer()
             v->Center().FitVideo(v->GetParent()->GetWidth(), v->GetParent()->GetHeight());
     }
     animate(bar(), Anim::HideBar);
-    if (shown(Ids::RightPane))
-        animate(Ids::RightPane, Anim::HidePane);
+    if (shown(ids::RightWindow))
+        animate(ids::RightWindow, Anim::HidePane);
     if (m_parts.kill_timer)
         m_parts.kill_timer(TimerFrames);
     std::scoped_lock hold(m_display->lock);
@@ -343,8 +344,8 @@ void uiLogic::UpdateWindowState()
     }
     {
         CMutexGuard widgets(UIRenderMutex());
-        show(Ids::Restore, fills);
-        show(Ids::Maximize, !fills);
+        show(ids::Restore, fills);
+        show(ids::Maximize, !fills);
     }
     apply_auto_hide();
 }
@@ -444,12 +445,12 @@ void uiLogic::OnPlayStateChanged(int state)
 void uiLogic::PlayerCalls::SetVolume(int volume)
 {
     m_owner.m_volume = std::clamp(volume, 0, 100);
-    m_owner.PostLogicCommand(LogicCommand::VolumeValue, Ids::VolumeSlider, std::clamp(volume, 0, 100));
+    m_owner.PostLogicCommand(LogicCommand::VolumeValue, ids::VolumeSlider, std::clamp(volume, 0, 100));
 }
 
-void uiLogic::PlayerCalls::Seek(int seconds) { m_owner.PostLogicCommand(LogicCommand::SeekValue, Ids::SeekBar, seconds); }
+void uiLogic::PlayerCalls::Seek(int seconds) { m_owner.PostLogicCommand(LogicCommand::SeekValue, ids::SeekBar, seconds); }
 
-void uiLogic::PlayerCalls::ShowPagingControls(bool on) { show(Ids::PageButtons, on); }
+void uiLogic::PlayerCalls::ShowPagingControls(bool on) { show(ids::PageButtons, on); }
 
 // Keys reach the controller on the UI thread without UIRenderMutex; what
 // they start runs as commands.
@@ -470,16 +471,16 @@ bool uiLogic::OnKeyDown(int key)
     }
     if (mode == DisplayMode::PlayVideo) {
         if (key == VK_TAB)
-            PostLogicCommand(LogicCommand::WidgetDoubleClick, Ids::VideoWindow, 0);
+            PostLogicCommand(LogicCommand::WidgetDoubleClick, ids::VideoPlayWindow, 0);
         if ((key == VK_UP || key == VK_DOWN) && view != ViewState::FullScreen) {
             CMutexGuard widgets(UIRenderMutex());
             zoom_video(key == VK_UP ? -WheelStep : WheelStep);
         }
     }
     if (key == VK_PRIOR)
-        PostUICommand(Ids::PreviousPage);
+        PostUICommand(ids::LastPage);
     if (key == VK_NEXT)
-        PostUICommand(Ids::NextPage);
+        PostUICommand(ids::NextPage);
     return false;
 }
 
@@ -520,7 +521,7 @@ void uiLogic::OnCaptionDoubleClick()
     const SIZE client = client_size(), screen = screen_size();
     if (client.cx != screen.cx || client.cy != screen.cy)
         return;
-    PostUICommand(shown(Ids::Restore) ? Ids::Restore : Ids::Maximize);
+    PostUICommand(shown(ids::Restore) ? ids::Restore : ids::Maximize);
 }
 
 // The double click on the video window (logic thread).
@@ -547,7 +548,7 @@ void uiLogic::show_pane_by_mode()
 {
     const DWORD mode = GetDisplayMode() & DisplayMode::Mask;
     CMutexGuard widgets(UIRenderMutex());
-    show(Ids::RightPane, mode != DisplayMode::PlayVideo);
+    show(ids::RightWindow, mode != DisplayMode::PlayVideo);
 }
 
 void uiLogic::switch_view_to_video()
@@ -667,8 +668,8 @@ bool uiLogic::OnRowClickAnimation(wrsslist& list, int index)
     }
     {
         CMutexGuard widgets(UIRenderMutex());
-        show(Ids::LoadingPage, false);
-        show(Ids::Loading, false);
+        show(ids::LoadingPage, false);
+        show(ids::Loading, false);
         if (v) {
             const fpoint origin = list.GetScreenOrigin();
             v->BeginLoadIn(origin.x + row->GetX(), origin.y + row->GetY() - list.GetScrollOffset(), row->GetWidth(),

@@ -4,6 +4,7 @@
 
 #include "core/controller/LogicCommand.h"
 #include "core/controller/uiLogicState.h"
+#include "screens/builder/UIIds.h"
 #include "screens/warning/warningpageMgr.h"
 
 #include "screens/feedlist/wrsslist.h"
@@ -95,7 +96,7 @@ struct EventRouter {
     {
         uiLogic* controller = uiLogic::Instance();
         auto* list = dynamic_cast<wrsslist*>(e.sender);
-        if (controller && list && ui_id(e) == Ids::ItemList)
+        if (controller && list && ui_id(e) == ids::RssList)
             controller->OnRowClickAnimation(*list, int(event_value(e)));
         return true;
     }
@@ -175,16 +176,16 @@ void uiLogic::OnLogicCommand(UINT code, WPARAM wparam, LPARAM lparam)
         if (path) open_path(path.get());
         break;
     case LogicCommand::WidgetDoubleClick:
-        if (id == Ids::VideoWindow) toggle_video_view();
+        if (id == ids::VideoPlayWindow) toggle_video_view();
         break;
     case LogicCommand::ListClick:
-        if (id == Ids::ItemList) on_feed_list_click(int(lparam / 256), int(lparam % 256));
+        if (id == ids::RssList) on_feed_list_click(int(lparam / 256), int(lparam % 256));
         break;
     case LogicCommand::VolumeValue:
-        if (id == Ids::VolumeSlider) SetVolume(int(lparam));
+        if (id == ids::VolumeSlider) SetVolume(int(lparam));
         break;
     case LogicCommand::SeekValue:
-        if (id == Ids::SeekBar) Seek(int(lparam));
+        if (id == ids::SeekBar) Seek(int(lparam));
         break;
     case LogicCommand::OpenList: case LogicCommand::OpenChannel:
         open_list_or_channel(code, wparam, lparam);

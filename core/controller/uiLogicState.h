@@ -72,14 +72,6 @@ inline constexpr int ShowSide = 0x500220, HideSide = 0x600220;
 inline constexpr int ShowSettings = 0x100220, HideSettings = 0x600220;
 }
 
-namespace Ids {
-inline constexpr int VideoWindow = 2, Maximize = 6, Restore = 9, Settings = 92, RightPane = 96, DownloadPane = 97,
-                     DragWindow = 101,
-                     ItemListArea = 104, TreeView = 105, ItemList = 106, PreviousPage = 112, NextPage = 113,
-                     FirstPageButton = 114, LastPageButton = 213, PageButtons = 215, LoadingPage = 220,
-                     Loading = 222, SearchText = 225, VolumeSlider = 57, SeekBar = 62;
-}
-
 // The warning page a list shows when it has nothing: favourites, recently
 // viewed, search results, else a channel's.
 inline int WarningPageOfList(int kind) { return kind == 9 ? 18 : kind == 10 ? 19 : kind == 3 ? 20 : 17; }

@@ -12,6 +12,7 @@
 #include "platform/d3d9/Direct3D.h"
 #include "playback/downloads/uiLogicdownload.h"
 #include "prefetch/IPrefechManager.h"
+#include "screens/builder/UIIds.h"
 #include "screens/feedlist/wrsslist.h"
 #include "screens/feedlist/wie.h"
 #include "screens/feedlist/wrsslistitem.h"
@@ -213,7 +214,7 @@ void uiLogic::drop_from_tree_node(const RSSData::tRSSItem& item)
 // Under UIRenderMutex.
 void uiLogic::set_drag_picture(const RSSData::tRSSItem& item, bool asked)
 {
-    auto* drag = dynamic_cast<wdragwindow*>(by_id(Ids::DragWindow));
+    auto* drag = dynamic_cast<wdragwindow*>(by_id(ids::DragWindow));
     if (!drag || (!asked && !drag->IsVisible()) || item.media_thumbnail_url.empty())
         return;
     if (!item.local_thumb_file_path.empty())
@@ -242,7 +243,7 @@ namespace {
 // The pointer (client coordinates) is over the download pane of the right-hand window.
 bool over_download_pane(POINT p)
 {
-    const widget* pane = by_id(Ids::DownloadPane);
+    const widget* pane = by_id(ids::MyDownload);
     if (!pane || !pane->IsVisible() || (pane->GetParent() && !pane->GetParent()->IsVisible()))
         return false;
     const fpoint origin = pane->GetScreenOrigin();
@@ -256,7 +257,7 @@ void uiLogic::OnRSSItemMouseMove(wrsslistitem*, MouseEventArgs& e)
 {
     DragState& drag = *m_drag;
     const POINT now{LONG(e.position.x), LONG(e.position.y)};
-    auto* window = dynamic_cast<wdragwindow*>(by_id(Ids::DragWindow));
+    auto* window = dynamic_cast<wdragwindow*>(by_id(ids::DragWindow));
     if (drag.armed && DragThresholdPassed(drag.press, now)) {
         drag.armed = false;
         drag.dragging = true;
@@ -284,7 +285,7 @@ void uiLogic::OnRSSItemMouseUp(wrsslistitem*, MouseEventArgs& e)
     const bool dragged = drag.dragging;
     const bool dropped = dragged && over_download_pane(at);
     if (dragged)
-        if (widget* window = by_id(Ids::DragWindow))
+        if (widget* window = by_id(ids::DragWindow))
             window->Show(false);
     drag.armed = drag.dragging = false;
     if (dropped && m_download_logic)

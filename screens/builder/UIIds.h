@@ -2,7 +2,8 @@
 // registered under its skin name and one of these. The id is also the
 // command id the controller works with when such a widget reports a click.
 // Ids not here are not registered (2787, which the controller asks for,
-// finds no widget).
+// finds no widget); nor are the control bar's sliders, whose ids only name
+// the sender of the volume and seek commands the controller posts.
 #pragma once
 
 namespace UI::ids {
@@ -13,6 +14,8 @@ inline constexpr int Maximize = 6;
 inline constexpr int Minimize = 7;
 inline constexpr int Close = 8;
 inline constexpr int Restore = 9;
+inline constexpr int VolumeSlider = 57;
+inline constexpr int SeekBar = 62;
 inline constexpr int MyFavoriteOperation = 78;
 inline constexpr int SearchOperation = 79;
 inline constexpr int MyChannelOperation = 80;
