@@ -16,12 +16,9 @@
 
 namespace {
 
+namespace ItemStatus = RSSData::ItemStatus;
+
 constexpr int busy_downloads = 5;
-constexpr int status_high_definition = 1280;
-constexpr int status_retry_first = 80;
-constexpr int status_retry_last = 89;
-constexpr int status_retry_given_up = 90;
-constexpr int status_retry_third = 83;
 
 bool prefetch_disabled()
 {
@@ -145,7 +142,8 @@ void CPrefechMgr::run_cycle()
             return;
         if (m_favourites && favourites_pass() == GaveUp)
             return;
-        for (int status = 0; status <= status_retry_last; status = status == 0 ? status_retry_first : status + 1)
+        for (int status = ItemStatus::New; status <= ItemStatus::RetryLast;
+             status = status == ItemStatus::New ? ItemStatus::RetryFirst : status + 1)
             if (m_stop || channel_pass(status) == GaveUp)
                 return;
     } catch (const CppSQLite3Exception& e) {
@@ -169,7 +167,7 @@ int CPrefechMgr::pending_downloads_pass()
             if (m_stop || (!item.mark_hd && (result = thumbnail_job(item)) == GaveUp))
                 return GaveUp;
             const int status = item.status();
-            if (status != status_high_definition && status != status_retry_third && status != status_retry_given_up)
+            if (status != ItemStatus::HighQuality && status != ItemStatus::RetryThird && status != ItemStatus::GaveUp)
                 result = submit_video(item, 2);
         }
     }
@@ -179,7 +177,7 @@ int CPrefechMgr::pending_downloads_pass()
 int CPrefechMgr::rewritten_items_pass()
 {
     std::list<RSSData::tRSSItem> items;
-    m_database->GetItemsByStatusNotHd(status_high_definition, &items);
+    m_database->GetItemsByStatusNotHd(ItemStatus::HighQuality, &items);
     for (RSSData::tRSSItem& item : items)
         if (m_stop || thumbnail_job(item) == GaveUp)
             return GaveUp;
@@ -191,7 +189,7 @@ int CPrefechMgr::favourites_pass()
     if (busy())
         return GaveUp;
     std::list<RSSData::tRSSItem> items;
-    m_database->GetFavouriteItems(status_high_definition, &items);
+    m_database->GetFavouriteItems(ItemStatus::HighQuality, &items);
     int result = Done;
     for (RSSData::tRSSItem& item : items) {
         if (m_stop || (item.local_thumb_file_path.empty() && (result = thumbnail_job(item)) == GaveUp))
@@ -337,7 +335,8 @@ void CPrefechMgr::on_video_failed(const std::string& media_url)
     m_database->GetItemByMediaUrl(media_url, &items);
     for (const RSSData::tRSSItem& item : items) {
         const int status = item.status();
-        const int next = status >= status_retry_first && status <= status_retry_last ? status + 1 : status_retry_first;
+        const bool retrying = status >= ItemStatus::RetryFirst && status <= ItemStatus::RetryLast;
+        const int next = retrying ? status + 1 : ItemStatus::RetryFirst;
         m_database->SetItemStatus(item.id, next);
     }
 }

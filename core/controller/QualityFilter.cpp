@@ -7,7 +7,8 @@ namespace UI {
 bool MatchesQualityFilter(const RSSData::tRSSItem& item, HighDefinitionOnly switch_on)
 {
     const std::int32_t mark = item.status();
-    return mark == QualityHigh || (mark == QualityStandard && switch_on == HighDefinitionOnly::No);
+    return mark == RSSData::ItemStatus::HighQuality ||
+           (mark == RSSData::ItemStatus::StandardQuality && switch_on == HighDefinitionOnly::No);
 }
 
 }

@@ -8,10 +8,6 @@ struct tRSSItem;
 
 namespace UI {
 
-// Quality marks an item's status carries.
-inline constexpr int QualityHigh = 1280;
-inline constexpr int QualityStandard = 1024;
-
 enum class HighDefinitionOnly { No, Yes };
 
 // A high-quality item always passes; a standard one only while the switch is

@@ -33,7 +33,6 @@
 
 namespace {
 
-constexpr int HighQuality = 1280, StandardQuality = 1024;
 constexpr int DownloadFinished = 4;
 constexpr UINT KeepAwakeMessage = 17429;
 constexpr int SearchPromptSetting = 17, MyChannelPromptSetting = 18;
@@ -89,6 +88,7 @@ int pages_for(int count) { return count / uilogicwrsswindow::PageSize + (count %
 
 int quality_mark(const DownloadTaskInfo& task, int current)
 {
+    using namespace RSSData::ItemStatus;
     if (task.quality == 2) return HighQuality;
     return current == HighQuality ? HighQuality : StandardQuality;
 }
@@ -462,7 +462,7 @@ bool uilogicwrsswindow::IsChannelPrefetched(std::int64_t channel) const
 {
     int count = 0, prefetched = 0;
     CRSSDBMgr::Instance().CountChannelItems(channel, &count);
-    CRSSDBMgr::Instance().CountChannelItemsByStatus(channel, HighQuality, &prefetched);
+    CRSSDBMgr::Instance().CountChannelItemsByStatus(channel, RSSData::ItemStatus::HighQuality, &prefetched);
     return count == prefetched;
 }
 
@@ -474,7 +474,7 @@ std::u16string uilogicwrsswindow::PrefetchStatusText(std::int64_t channel) const
     if (found.empty() || !found.front().can_prefetch) return {};
     int count = 0, prefetched = 0;
     db.CountChannelItems(channel, &count);
-    db.CountChannelItemsByStatus(channel, HighQuality, &prefetched);
+    db.CountChannelItemsByStatus(channel, RSSData::ItemStatus::HighQuality, &prefetched);
     char text[96];
     if (count == prefetched)
         std::snprintf(text, sizeof text, "Prefetched: %d videos.", count);

@@ -22,6 +22,8 @@
 
 namespace {
 
+namespace ItemStatus = RSSData::ItemStatus;
+
 constexpr int RightWindowId = 96;
 constexpr const char* PaneName = "window-mydownload";
 constexpr const char* FolderButtonName = "btn_mydownload-title-openlocal";
@@ -155,8 +157,8 @@ void uiLogicdownload::ResumeDownload(const RSSData::tRSSItem& item)
     if (downloader->AddTask(&task, OSTREL_KIND_USER_VIDEO) == 0) return;
     SetRowState(item.id, DownloadRuns);
     RSSData::tRSSItem stored;
-    if (!ReadItem(item.id, stored) || stored.status() == MarkHD) return;
-    stored.set_status(MarkDownloading);
+    if (!ReadItem(item.id, stored) || stored.status() == ItemStatus::HighQuality) return;
+    stored.set_status(ItemStatus::Downloading);
     m_db->UpdateItem(stored);
 }
 
@@ -236,7 +238,8 @@ void uiLogicdownload::MarkFinished(const DownloadTaskInfo& task)
     std::list<RSSData::tRSSItem> items;
     m_db->GetItemByMediaUrl(task.key, &items);
     for (RSSData::tRSSItem& item : items) {
-        item.set_status(task.quality == 2 || item.status() == MarkHD ? MarkHD : MarkSD);
+        const bool high = task.quality == 2 || item.status() == ItemStatus::HighQuality;
+        item.set_status(high ? ItemStatus::HighQuality : ItemStatus::StandardQuality);
         m_db->UpdateItem(item);
     }
     ChangeRecords(items, [](Record& record, const RSSData::tRSSItem& item) {

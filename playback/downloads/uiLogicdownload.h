@@ -29,11 +29,6 @@ struct EventArgs;
 
 class uiLogicdownload final : public IBaseEventHandler {
 public:
-    // Download marks in a feed item's status.
-    static constexpr std::int32_t MarkHD = 1280;
-    static constexpr std::int32_t MarkSD = 1024;
-    static constexpr std::int32_t MarkDownloading = 768;
-
     // What the page asks of the controller; a missing function does nothing.
     struct Host {
         std::function<IOstrel*()> downloader;                      // null: no download manager

@@ -23,7 +23,6 @@ namespace {
 
 constexpr LONG full_bar = 1000000000;
 constexpr UINT WM_KEEP_AWAKE_STATE = 17429;
-constexpr LONG HDDownloaded = 1280;
 // A local file's engine starts at once; a controller that never tells of it
 // still gets its kind asked after this long.
 constexpr auto start_wait = std::chrono::seconds(3);
@@ -333,7 +332,7 @@ bool uiLogicFilePlay::PlayVideoItem(const RSSData::tRSSItem& item)
         task.local_path = plat::utf8_to_utf16(copy);
         on_screens([](PlayLogicHost& h) { h.SetDownloadBar(0, full_bar, full_bar); });
     }
-    if (item.status() == HDDownloaded)
+    if (item.status() == RSSData::ItemStatus::HighQuality)
         task.quality = 2;
     else if (m_host.HighDefinitionEnabled())
         task.quality = m_host.HighDefinitionSwitchOn() ? 2 : 1;

@@ -84,8 +84,8 @@ void wdownloadlistitem::LoadItem(const ItemDownloadRecord& row, RSSData::tRSSIte
 {
     m_row = row;
     // A finished download and a high-quality mark go together.
-    if (m_row.percent == 100) item.set_status(FinishedMark);
-    if (item.status() == FinishedMark) {
+    if (m_row.percent == 100) item.set_status(RSSData::ItemStatus::HighQuality);
+    if (item.status() == RSSData::ItemStatus::HighQuality) {
         m_row.percent = 100;
         m_row.status = FinishedState;
     }
@@ -111,7 +111,7 @@ void wdownloadlistitem::SetContent(const std::string& picture, const std::u16str
 
 void wdownloadlistitem::SetQualityMark(int value)
 {
-    const bool finished = value == FinishedMark;
+    const bool finished = value == RSSData::ItemStatus::HighQuality;
     m_percent->Show(!finished);
     m_percent->SetColor(finished ? mark_blue : percent_orange);
     if (m_mark) m_mark->Show(!finished);

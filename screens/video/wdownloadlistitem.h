@@ -21,7 +21,6 @@ class wtext;
 
 class wdownloadlistitem : public wtlistitem {
 public:
-    static constexpr int FinishedMark = 1280;
     static constexpr int FinishedState = 3;
 
     wdownloadlistitem();

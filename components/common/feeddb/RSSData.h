@@ -12,10 +12,22 @@ namespace RSSData {
 struct tRSSBaseObj {
     std::int64_t id{0};     // the row's id; 0 until stored
     std::int32_t type{0};   // the row's kind: 2 channel, 3 item
-    // A channel's folder id, or an item's status (low 32 bits: the quality
-    // mark, 1280 high, 1024 standard, 0 none).
+    // A channel's folder id, or an item's status (low 32 bits, ItemStatus).
     std::int64_t data{0};
 };
+
+// What an item's status says of its video. Only the prefetch manager writes
+// the retries: a failed fetch climbs RetryFirst .. RetryLast, then GaveUp.
+namespace ItemStatus {
+inline constexpr std::int32_t New = 0;
+inline constexpr std::int32_t RetryFirst = 80;
+inline constexpr std::int32_t RetryThird = 83;
+inline constexpr std::int32_t RetryLast = 89;
+inline constexpr std::int32_t GaveUp = 90;
+inline constexpr std::int32_t Downloading = 768;
+inline constexpr std::int32_t StandardQuality = 1024;   // downloaded in standard quality
+inline constexpr std::int32_t HighQuality = 1280;       // downloaded in high quality
+}
 
 struct tRSSChannel : tRSSBaseObj {
     tRSSChannel() { type = 2; }
