@@ -8,6 +8,7 @@
 #include "platform/base/Utf.h"
 #include "platform/com/Com.h"
 #include "playback/common/NameClean.h"
+#include "screens/builder/UIIds.h"
 #include "screens/video/wsyncdevicelist.h"
 #include "screens/video/wsyncdevicelistitem.h"
 #include "screens/video/wrightwindow.h"
@@ -25,7 +26,6 @@
 
 namespace {
 
-constexpr int RightWindowId = 96;
 constexpr const char* PaneName = "window-syncdevice";
 constexpr const char* DeviceTextName = "widget-myipodstatus-text";
 constexpr LONG StartFlags = 0xA0000;
@@ -86,7 +86,7 @@ void uiLogicsyncdevice::Init(Host host, CRSSDBMgr& db, HWND window)
 {
     m_host = std::move(host);
     m_db = &db;
-    if (auto* right = dynamic_cast<UI::wrightwindow*>(UI::GetWidgetById(RightWindowId))) {
+    if (auto* right = dynamic_cast<UI::wrightwindow*>(UI::GetWidgetById(UI::ids::RightWindow))) {
         for (UI::wtitlewindow* pane : right->Panes())
             if (pane->GetName() == PaneName) m_pane = pane;
     }

@@ -6,6 +6,7 @@
 #include "platform/base/Utf.h"
 #include "platform/fs/Files.h"
 #include "playback/common/NameClean.h"
+#include "screens/builder/UIIds.h"
 #include "screens/video/wdownloadlist.h"
 #include "screens/video/wdownloadlistitem.h"
 #include "screens/video/wrightwindow.h"
@@ -24,7 +25,6 @@ namespace {
 
 namespace ItemStatus = RSSData::ItemStatus;
 
-constexpr int RightWindowId = 96;
 constexpr const char* PaneName = "window-mydownload";
 constexpr const char* FolderButtonName = "btn_mydownload-title-openlocal";
 constexpr int ScrollFrames = 30;
@@ -59,7 +59,7 @@ void uiLogicdownload::Init(Host host, CRSSDBMgr& db)
 {
     m_host = std::move(host);
     m_db = &db;
-    if (auto* right = dynamic_cast<UI::wrightwindow*>(UI::GetWidgetById(RightWindowId))) {
+    if (auto* right = dynamic_cast<UI::wrightwindow*>(UI::GetWidgetById(UI::ids::RightWindow))) {
         for (UI::wtitlewindow* pane : right->Panes())
             if (pane->GetName() == PaneName) m_pane = pane;
     }
