@@ -275,8 +275,8 @@ void uiBuilder::BuildOperationBars()
         text->SetSize(80, 14);
         text->SetFont("font_a12b");
         text->SetColor(Black);
-        // It spans the arrows: a press on one must reach the arrow.
-    text->SetMouseTransparent(true);
+        // It lies on the button: a press on the text must reach the button.
+        text->SetMouseTransparent(true);
         text->SetText(text_of(b.text_id).c_str());
         const float width = text->GetTextSize().x;
         text->SetWidth(width);

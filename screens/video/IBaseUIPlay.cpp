@@ -6,7 +6,6 @@
 
 #include "toolkit/uimgr/uiMgr.h"
 #include "toolkit/widgets/CMutexGuard.h"
-#include "toolkit/widgets/WidgetRegistry.h"
 
 namespace UI {
 
@@ -64,11 +63,6 @@ void IBaseUIPlay::SetTitle(const WCHAR* title)
 {
     CMutexGuard hold(UIRenderMutex());
     if (wcontrolbar* bar = wcontrolbar::Instance()) bar->SetTitle(title);
-}
-
-void IBaseUIPlay::AttachInfoText()
-{
-    if (!m_info_text) m_info_text = GetWidgetById(GetWidgetIdByName("frametop-info-text"));
 }
 
 void IBaseUIPlay::FadeTo(Fade& fade, widget& layer, float from, float to)

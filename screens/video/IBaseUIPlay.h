@@ -39,9 +39,6 @@ public:
     // nothing new when the UI manager already holds a bar.
     void CreateControlBar();
 
-    // Finds "frametop-info-text" once the tree has it.
-    void AttachInfoText();
-    widget* InfoText() const { return m_info_text; }
     void SetDuration(int64_t seconds);
     // Under UIRenderMutex: the bar's title is set and shown.
     void SetTitle(const WCHAR* title);
@@ -56,7 +53,6 @@ private:
     };
     void FadeTo(Fade& fade, widget& layer, float from, float to);
 
-    widget* m_info_text{nullptr};   // the tree's
     Fade m_background_fade;
     Fade m_video_fade;
 };
