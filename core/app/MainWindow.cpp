@@ -2,7 +2,6 @@
 
 #include "components/common/regutil/ProgramKey.h"
 #include "core/app/AppTexts.h"
-#include "core/app/MainWindowMessages.h"
 #include "core/settings/CAppSettings.h"
 #include "components/common/regutil/CUTILregEx.h"
 #include "platform/base/DebugLog.h"
@@ -11,6 +10,7 @@
 #include "platform/window/Dialog.h"
 #include "platform/window/Tray.h"
 #include "prefetch/IPrefechManager.h"
+#include "toolkit/uimgr/MainWindowMessages.h"
 #include "toolkit/widgets/CMutexGuard.h"
 
 #include <atomic>

@@ -3,7 +3,7 @@
 // draws. Its procedure feeds input to the system manager, keeps the frame
 // (edges, caption band, size limits), the tray icon and its menu, the About
 // box, the power and session messages, the keep-awake state and the private
-// messages other threads post to it (MainWindowMessages.h).
+// messages other threads post to it (toolkit/uimgr/MainWindowMessages.h).
 
 #include "core/app/KeepAwake.h"
 #include "core/app/MainFrame.h"

@@ -4,7 +4,6 @@
 #include "core/app/AppParts.h"
 #include "core/app/AppTexts.h"
 #include "core/app/MainWindow.h"
-#include "core/app/MainWindowMessages.h"
 #include "core/app/UpdateDialogs.h"
 #include "components/common/regutil/CUTILregEx.h"
 #include "core/controller/LogicCommand.h"
@@ -22,6 +21,7 @@
 #include "platform/window/Dialog.h"
 #include "platform/window/Messages.h"
 #include "toolkit/sysmgr/sysMgr.h"
+#include "toolkit/uimgr/MainWindowMessages.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -7,7 +7,6 @@
 #include "core/controller/uiLogicState.h"
 
 #include "components/common/feeddb/CRSSDBMgr.h"
-#include "core/app/MainWindowMessages.h"
 #include "core/search/CSearchLauncher.h"
 #include "core/updater/CRSSUpdater.h"
 #include "platform/fs/Process.h"
@@ -20,6 +19,7 @@
 #include "screens/settings/wsettingpage.h"
 #include "screens/warning/warningpageMgr.h"
 #include "screens/video/wcontrolbar.h"
+#include "toolkit/uimgr/MainWindowMessages.h"
 #include "toolkit/widgets/CMutexGuard.h"
 
 #include <algorithm>

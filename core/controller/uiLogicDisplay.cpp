@@ -11,7 +11,6 @@
 #include "core/controller/uiLogicState.h"
 
 #include "components/common/feeddb/CRSSDBMgr.h"
-#include "core/app/MainWindowMessages.h"
 #include "core/settings/CAppSettings.h"
 #include "platform/base/Time.h"
 #include "platform/window/Cursor.h"
@@ -21,6 +20,7 @@
 #include "screens/feedlist/wrsslistitem.h"
 #include "screens/video/videoplaywindow.h"
 #include "screens/video/wcontrolbar.h"
+#include "toolkit/uimgr/MainWindowMessages.h"
 #include "toolkit/widgets/CMutexGuard.h"
 #include "toolkit/widgets/MouseEventArgs.h"
 #include "toolkit/widgets/WidgetRegistry.h"

@@ -24,6 +24,7 @@
 #include "toolkit/controls/wtext.h"
 #include "toolkit/controls/wtip.h"
 #include "toolkit/resmgr/d3dresMgr.h"
+#include "toolkit/uimgr/MainWindowMessages.h"
 #include "toolkit/uimgr/uiMgr.h"
 #include "toolkit/widgets/CMutexGuard.h"
 #include "toolkit/widgets/WidgetRegistry.h"
@@ -34,7 +35,6 @@
 namespace {
 
 constexpr int DownloadFinished = 4;
-constexpr UINT KeepAwakeMessage = 17429;
 constexpr int SearchPromptSetting = 17, MyChannelPromptSetting = 18;
 constexpr int SearchPromptBox = 88, MyChannelPromptBox = 89;
 constexpr int StopCommand = 33;
@@ -608,7 +608,7 @@ LONG uilogicwrsswindow::OnEvent(void* sender, LONG code, INT_PTR value, INT_PTR 
     for (IBaseEventHandler* forward : {m_forward_download, m_forward_sync})
         if (forward) forward->OnEvent(sender, code, value, extra);
     if (code == EVT_KEEP_AWAKE) {
-        PostMessageW(UI::uiMgr::Instance().GetHwnd(), KeepAwakeMessage, WPARAM(value), LPARAM(extra));
+        PostMessageW(UI::uiMgr::Instance().GetHwnd(), WM_KEEP_AWAKE, WPARAM(value), LPARAM(extra));
     } else if (code == EVT_DOWNLOAD_STATE && value == DownloadFinished && sender) {
         MarkDownloaded(*static_cast<const DownloadTaskInfo*>(sender));
     }

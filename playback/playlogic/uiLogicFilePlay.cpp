@@ -13,6 +13,7 @@
 #include "platform/base/Utf.h"
 #include "platform/fs/Files.h"
 #include "platform/window/FileDialog.h"
+#include "toolkit/uimgr/MainWindowMessages.h"
 #include "toolkit/widgets/CMutexGuard.h"
 
 #include <chrono>
@@ -22,7 +23,6 @@ namespace UI {
 namespace {
 
 constexpr LONG full_bar = 1000000000;
-constexpr UINT WM_KEEP_AWAKE_STATE = 17429;
 // A local file's engine starts at once; a controller that never tells of it
 // still gets its kind asked after this long.
 constexpr auto start_wait = std::chrono::seconds(3);
@@ -457,7 +457,7 @@ LONG uiLogicFilePlay::base_event(LONG code, INT_PTR value, INT_PTR extra)
     case EVT_STOPPED: m_host.SetPlayState(3); break;
     case EVT_COMPLETE: m_host.OnPlayComplete(); break;
     case EVT_KEEP_AWAKE:
-        PostMessageW(m_host.MainWindow(), WM_KEEP_AWAKE_STATE, static_cast<WPARAM>(value), static_cast<LPARAM>(extra));
+        PostMessageW(m_host.MainWindow(), WM_KEEP_AWAKE, static_cast<WPARAM>(value), static_cast<LPARAM>(extra));
         break;
     default:
         break;

@@ -1,5 +1,6 @@
 #include "toolkit/uimgr/uiMgr.h"
 
+#include "toolkit/uimgr/MainWindowMessages.h"
 #include "toolkit/widgets/CMutexGuard.h"
 #include "toolkit/widgets/EventSet.h"
 #include "toolkit/widgets/InputState.h"
@@ -20,7 +21,6 @@ namespace {
 
 constexpr UINT kDeviceChange = 0x0219;
 constexpr UINT kUserMessage17415 = 17415;
-constexpr UINT kResetDevice = 2027;
 constexpr DWORD kDeviceMustReset = 0x10003;
 
 // The caret shows for nine polls and hides for twelve.
@@ -118,7 +118,7 @@ bool uiMgr::OnTooltipTarget(EventArgs& e)
 long uiMgr::OnDeviceEvent(DWORD code, intptr_t, intptr_t)
 {
     if (code == kDeviceMustReset && m_hwnd)
-        PostMessageW(m_hwnd, kResetDevice, 0, 0);
+        PostMessageW(m_hwnd, WM_DEVICE_RESET, 0, 0);
     return 0;
 }
 

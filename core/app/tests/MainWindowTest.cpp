@@ -1,12 +1,12 @@
 #include "components/common/regutil/ProgramKey.h"
 #include "core/app/MainWindow.h"
-#include "core/app/MainWindowMessages.h"
 
 #include "components/common/regutil/CUTILregEx.h"
 #include "platform/fs/testing/ScopedEnvironment.h"
 #include "platform/fs/testing/TempFolder.h"
 #include "platform/registry/testing/TemporaryRegistry.h"
 #include "platform/window/Messages.h"
+#include "toolkit/uimgr/MainWindowMessages.h"
 
 #include <gtest/gtest.h>
 

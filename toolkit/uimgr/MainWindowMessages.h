@@ -1,6 +1,8 @@
 #pragma once
 // The main window's private messages: other threads and parts of the program
-// post them (never send); the numbers are fixed.
+// post them (never send); the numbers are fixed. They live below every poster
+// (the UI manager, the controller, the play logic, the start-up) and the main
+// window that answers them.
 
 #include "platform/base/Types.h"
 
