@@ -5,7 +5,7 @@
 
 #include "platform/com/ComObject.h"
 #include "platform/dshow/Dmo.h"
-#include "playback/visualization/ISampleReader.h"
+#include "outside/filters/ISampleReader.h"
 
 #include <cstdint>
 #include <deque>

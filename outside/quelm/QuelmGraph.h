@@ -6,7 +6,7 @@
 // presenter) and when the graph goes (0x10001).
 
 #include "engines/mediagraph/CAVFileBase.h"
-#include "playback/visualization/ISampleReader.h"
+#include "outside/filters/ISampleReader.h"
 
 inline constexpr LONG GRAPH_NOTIFY_RENDERER_ADDED = 0x10000;
 inline constexpr LONG GRAPH_NOTIFY_GRAPH_GONE = 0x10001;

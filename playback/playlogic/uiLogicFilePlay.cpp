@@ -8,7 +8,7 @@
 #include "playback/playlogic/FileTypes.h"
 #include "playback/playlogic/OpenURLDialog.h"
 #include "playback/playlogic/PlayLogicHost.h"
-#include "playback/visualization/ISampleReader.h"
+#include "outside/filters/ISampleReader.h"
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
 #include "platform/fs/Files.h"

@@ -3,7 +3,7 @@
 // coordinates, the active flag, the frame state and the owner told of frames.
 // Its texture, graph, close and device operations do nothing.
 
-#include "playback/videosource/IDisplayVideoSource.h"
+#include "toolkit/render/IDisplayVideoSource.h"
 
 #include "platform/com/ComPtr.h"
 

@@ -19,14 +19,14 @@ void CVisualizationSource::SetSampleReader(ISampleReader* reader)
 {
     // Listing and creating effects is slow: done before the frame lock is taken.
     auto visualization = std::make_unique<CVisualization>();
-    visualization->Setup(RECT{0, 0, LONG(texture_width), LONG(texture_height)});
+    visualization->Setup(RECT{0, 0, LONG(frame_width), LONG(frame_height)});
     const auto& table = visualization->Effect().Table();
     if (!table.empty() && table.front().preset_count >= 2) visualization->SetEffect(second_preset_of_first_effect);
 
     CMutexGuard hold(UIRenderMutex());
     if (!m_texture) {
         const auto device = plat::ComPtr<IDirect3DDevice9>::adopt(m_render ? m_render->GetDevice() : nullptr);
-        if (!device || FAILED(D3DXCreateTexture(device.get(), texture_width, texture_height, 1, 0, D3DFMT_X8R8G8B8,
+        if (!device || FAILED(D3DXCreateTexture(device.get(), frame_width, frame_height, 1, 0, D3DFMT_X8R8G8B8,
                                                 D3DPOOL_MANAGED, m_texture.put())))
             return;
     }

@@ -6,8 +6,9 @@
 // under UIRenderMutex; the reader and the visualisation are swapped under
 // that mutex, so a frame never sees half a change.
 
+#include "outside/filters/ISampleReader.h"
 #include "playback/visualization/CVisualization.h"
-#include "playback/visualization/ISampleReader.h"
+#include "toolkit/render/VisualizationFrames.h"
 
 #include "platform/com/ComPtr.h"
 #include "platform/d3d9/Direct3D.h"
@@ -19,10 +20,8 @@ namespace RenderEngine {
 class D3D9Render;
 }
 
-class CVisualizationSource {
+class CVisualizationSource final : public VisualizationFrames {
 public:
-    static constexpr UINT texture_width = 320;
-    static constexpr UINT texture_height = 240;
     static constexpr std::size_t buffer_bytes = 8192;
 
     // render gives the UI's device; it outlives the source.
@@ -36,10 +35,10 @@ public:
     void SetSampleReader(ISampleReader* reader);
     // Redraws the texture from the sound at position (100 ns units); a read
     // of nothing leaves the picture as it was.
-    void RenderFrame(LONGLONG position);
+    void RenderFrame(LONGLONG position) override;
 
     // The texture, counted; null before the first SetSampleReader.
-    plat::ComPtr<IDirect3DTexture9> Texture() const;
+    plat::ComPtr<IDirect3DTexture9> Texture() const override;
     // The choice table of the current visualisation; empty before one exists.
     std::vector<EffectTableEntry> EffectTable() const;
     // The effect the current visualisation draws with; null before one exists.

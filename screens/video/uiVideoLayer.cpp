@@ -1,6 +1,5 @@
 #include "screens/video/uiVideoLayer.h"
 
-#include "playback/visualization/CVisualizationSource.h"
 #include "toolkit/uimgr/uiMgr.h"
 
 #include "platform/base/DebugLog.h"
@@ -46,7 +45,7 @@ plat::ComPtr<IDirect3DTexture9> uiVideoLayer::GetTexture(fpoint* size)
     if (m_clock_mode == ClockVisualization) {
         if (!m_visualization) return {};
         texture = m_visualization->Texture();
-        if (size) *size = {float(CVisualizationSource::texture_width), float(CVisualizationSource::texture_height)};
+        if (size) *size = {float(VisualizationFrames::frame_width), float(VisualizationFrames::frame_height)};
         // Keeps the compose server asking for frames at its rate.
         m_needs_redraw = true;
         return texture;

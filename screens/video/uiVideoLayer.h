@@ -16,15 +16,14 @@
 
 #include "screens/video/Singleton.h"
 
-#include "playback/videosource/IDisplayVideoSource.h"
+#include "toolkit/render/IDisplayVideoSource.h"
+#include "toolkit/render/VisualizationFrames.h"
 #include "toolkit/widgets/window.h"
 
 #include "platform/com/ComPtr.h"
 
 #include <atomic>
 #include <cstdint>
-
-class CVisualizationSource;
 
 namespace UI {
 
@@ -41,7 +40,7 @@ public:
     // Counted; null lets the source go.
     void SetVideoSource(IDisplayVideoSource* source);
     // Not owned: it lives as long as the program's player.
-    void SetVisualizationSource(CVisualizationSource* source) { m_visualization = source; }
+    void SetVisualizationSource(VisualizationFrames* source) { m_visualization = source; }
     void SetClockMode(int mode) { m_clock_mode = mode; }
     int GetClockMode() const { return m_clock_mode; }
     // Clock mode 2 only: the produced frames start again at seconds.
@@ -71,7 +70,7 @@ private:
     void AdvanceVisualization();
 
     plat::ComPtr<IDisplayVideoSource> m_source;
-    CVisualizationSource* m_visualization{nullptr};
+    VisualizationFrames* m_visualization{nullptr};
     int32_t m_frame_count{0};           // frames produced since the base time
     int64_t m_base_time{0};             // 100 ns units
     int m_clock_mode{ClockVideo};

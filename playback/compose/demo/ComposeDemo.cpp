@@ -203,7 +203,7 @@ ComPtr<IDirect3DTexture9> DemoLayer::current_texture(float& aspect)
     if (m_showing == Showing::Visualisation) {
         // The position the video layer asks for: its frame number at 30 frames a second.
         m_visualisation.RenderFrame(m_frame_number * 10'000'000 / 30);
-        aspect = float(CVisualizationSource::texture_width) / float(CVisualizationSource::texture_height);
+        aspect = float(CVisualizationSource::frame_width) / float(CVisualizationSource::frame_height);
         return m_visualisation.Texture();
     }
     if (m_showing == Showing::Video && SUCCEEDED(m_video->GetTexture(texture.put(), nullptr)) && texture) {

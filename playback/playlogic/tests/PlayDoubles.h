@@ -4,7 +4,7 @@
 #include "components/common/controlengine/IBaseControl.h"
 #include "engines/wemble/PlayTaskInfo.h"
 #include "playback/playlogic/PlayLogicHost.h"
-#include "playback/visualization/ISampleReader.h"
+#include "outside/filters/ISampleReader.h"
 
 #include <atomic>
 #include <map>

@@ -99,16 +99,23 @@ bool TestPatternSource::Fill(IDirect3DDevice9* device, UINT width, UINT height, 
     m_texture->UnlockRect(0);
     m_width = width;
     m_height = height;
-    m_aspect = float(width) / float(height);
     return true;
 }
 
 HRESULT TestPatternSource::GetTexture(IDirect3DTexture9** texture, VMR9NormalizedRect* coords)
 {
-    if (coords) *coords = m_coords;
+    if (coords) *coords = {0.0f, 0.0f, 1.0f, 1.0f};
     if (!texture) return S_OK;
     *texture = m_texture.get();
     if (*texture) (*texture)->AddRef();
+    return S_OK;
+}
+
+HRESULT TestPatternSource::GetVideoSize(LONG* width, LONG* height, float* aspect)
+{
+    if (width) *width = LONG(m_width);
+    if (height) *height = LONG(m_height);
+    if (aspect) *aspect = float(m_width) / float(m_height);
     return S_OK;
 }
 

@@ -4,7 +4,10 @@
 // evening over the water, which the video window's demo shows where a
 // playing video would be.
 
-#include "playback/videosource/CVideoSource.h"
+#include "toolkit/render/IDisplayVideoSource.h"
+
+#include "platform/com/ComObject.h"
+#include "platform/com/ComPtr.h"
 
 #include <vector>
 
@@ -12,7 +15,7 @@ struct IDirect3DDevice9;
 
 namespace test {
 
-class TestPatternSource : public CVideoSource {
+class TestPatternSource final : public plat::ComObject<IDisplayVideoSource> {
 public:
     enum class Picture { Bars, Evening };
 
@@ -28,13 +31,26 @@ public:
                                      Picture picture = Picture::Bars);
 
     HRESULT GetTexture(IDirect3DTexture9** texture, VMR9NormalizedRect* coords) override;
+    HRESULT GetVideoSize(LONG* width, LONG* height, float* aspect) override;
     // Tells the owner as a presenting thread would.
     void Present();
 
+    // No renderer feeds a pattern and it keeps no device resources.
+    HRESULT GetGraph(IUnknown**) override { return E_NOTIMPL; }
+    HRESULT AttachGraph(IBaseFilter*) override { return E_NOTIMPL; }
+    HRESULT DetachGraph() override { return E_NOTIMPL; }
+    HRESULT IsActive() override { return S_OK; }
+    HRESULT SetFrameState(DWORD) override { return E_NOTIMPL; }
+    HRESULT Close() override { return E_NOTIMPL; }
+    HRESULT ChangeDevice(IUnknown*) override { return E_NOTIMPL; }
+
 private:
-    explicit TestPatternSource(IVideoSourceNotify* owner) : CVideoSource(owner) {}
+    explicit TestPatternSource(IVideoSourceNotify* owner) : m_owner(owner) {}
     bool Fill(IDirect3DDevice9* device, UINT width, UINT height, Picture picture);
 
+    IVideoSourceNotify* const m_owner;   // not counted: the owner outlives its source
+    UINT m_width = 0;
+    UINT m_height = 0;
     plat::ComPtr<IDirect3DTexture9> m_texture;
 };
 

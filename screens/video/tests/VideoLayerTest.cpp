@@ -2,28 +2,13 @@
 #include "screens/video/tests/VideoScene.h"
 #include "screens/video/uiVideoLayer.h"
 
-#include "playback/visualization/CVisualizationSource.h"
 #include "toolkit/controls/SkinDraw.h"
-
-#include "platform/com/ComObject.h"
-#include "platform/registry/testing/TemporaryRegistry.h"
 
 #include <gtest/gtest.h>
 
 using namespace UI;
 
 namespace {
-
-// Remembers the play positions the visualisation reads the sound at.
-class PositionReader final : public plat::ComObject<ISampleReader> {
-public:
-    std::vector<LONGLONG> positions;
-    LONG Read(LONGLONG position, BYTE*, LONG) override
-    {
-        positions.push_back(position);
-        return 0;
-    }
-};
 
 bool near_colour(DWORD got, DWORD want, int tolerance = 3)
 {
@@ -109,32 +94,6 @@ TEST(uiVideoLayer, TheFrameIsDrawnInsideTheWindowAtItsAlpha)
         EXPECT_LE(drawn.right, LONG(at.x + size.x));
         EXPECT_LE(drawn.bottom, LONG(at.y + size.y));
     }
-}
-
-// In clock mode 2 every compose cycle (the layer's Render) draws the next
-// 1/30 s of sound; the window's GetTexture only reads the frame.
-TEST(uiVideoLayer, TheVisualisationAdvancesOneFrameACycle)
-{
-    plat::TemporaryRegistry no_effects;
-    test::PatternScene pattern(64, 64, 16, 16);
-    uiVideoLayer& layer = pattern.layer;
-    CVisualizationSource visualization(pattern.d3d.renderer);
-    auto reader = plat::ComPtr<PositionReader>::adopt(new PositionReader);
-    visualization.SetSampleReader(reader.get());
-    layer.SetVisualizationSource(&visualization);
-
-    layer.SetPlayTime(90);   // clock mode 1: ignored
-    layer.SetClockMode(uiVideoLayer::ClockVisualization);
-    layer.SetPlayTime(90);
-    for (int cycle = 0; cycle < 3; ++cycle) {
-        layer.Render();
-        fpoint size;
-        EXPECT_TRUE(layer.GetTexture(&size));
-        EXPECT_TRUE(layer.NeedsRedraw());
-        EXPECT_FLOAT_EQ(size.x, 320);
-    }
-    const LONGLONG base = 90LL * 10'000'000;
-    EXPECT_EQ(reader->positions, (std::vector<LONGLONG>{base + 333'333, base + 666'666, base + 1'000'000}));
 }
 
 TEST(uiVideoLayer, APresentedFrameInvalidatesTheLayerAndTheVideoWindow)

@@ -1,7 +1,9 @@
 #pragma once
 // The video source the video layer draws: a texture holding the current
 // picture, the picture's size and aspect ratio, and the attaching of the
-// renderer that feeds it.
+// renderer that feeds it. The layer (screens/video) draws it and the video
+// sources (playback/videosource) implement it, so it lives below both, with
+// the device its textures belong to.
 
 #include "platform/dshow/Vmr9.h"
 

@@ -1,6 +1,7 @@
 #pragma once
-// What the visualisation reads the sound at the play position from: the play
-// side's sample reader.
+// What the visualisation reads the sound at the play position from: the
+// sample reader the pass-through DMO implements and the video engine hands
+// out. It lives with its implementer, below the visualisation that reads it.
 
 #include "platform/com/Unknown.h"
 
