@@ -1,7 +1,7 @@
 #include "outside/filters/Decoders.h"
 #include "outside/filters/LavfSplitter.h"
 #include "outside/filters/NetSource.h"
-#include "outside/filters/tests/FilterTesting.h"
+#include "outside/filters/testing/FilterTesting.h"
 #include "platform/dshow/FilterGraph.h"
 #include "platform/dshow/MediaFormats.h"
 #include "platform/dshow/RecordingSink.h"

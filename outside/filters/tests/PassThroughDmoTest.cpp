@@ -1,6 +1,6 @@
 #include "outside/filters/LavfSplitter.h"
 #include "outside/filters/PassThroughDmo.h"
-#include "outside/filters/tests/FilterTesting.h"
+#include "outside/filters/testing/FilterTesting.h"
 #include "platform/base/Utf.h"
 #include "platform/dshow/AsyncFileSource.h"
 #include "platform/dshow/FilterGraph.h"

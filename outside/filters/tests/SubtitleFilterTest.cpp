@@ -1,6 +1,6 @@
 #include "outside/filters/Decoders.h"
 #include "outside/filters/SubtitleFilter.h"
-#include "outside/filters/tests/FilterTesting.h"
+#include "outside/filters/testing/FilterTesting.h"
 #include "platform/base/Utf.h"
 #include "platform/dshow/AsyncFileSource.h"
 #include "platform/dshow/FilterGraph.h"

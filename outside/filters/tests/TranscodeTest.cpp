@@ -2,7 +2,7 @@
 #include "outside/filters/Decoders.h"
 #include "outside/filters/MultiplexerFilter.h"
 #include "outside/filters/VideoEncoderFilter.h"
-#include "outside/filters/tests/FilterTesting.h"
+#include "outside/filters/testing/FilterTesting.h"
 #include "platform/base/Utf.h"
 #include "platform/dshow/AsyncFileSource.h"
 #include "platform/dshow/FilterGraph.h"

@@ -1,5 +1,6 @@
 #include "engines/mediagraph/testing/EventLog.h"
 #include "engines/wemble/PlayTaskInfo.h"
+#include "outside/filters/testing/RecordingPresenter.h"
 #include "outside/quelm/Quelm.h"
 #include "outside/quelm/QuelmGraph.h"
 #include "platform/base/Utf.h"
@@ -21,65 +22,12 @@
 #include <thread>
 #include <vector>
 
+using filters_testing::RecordingPresenter;
+using filters_testing::reddish;
 using plat::ComPtr;
-using Clock = std::chrono::steady_clock;
+using Clock = RecordingPresenter::Clock;
 
 namespace {
-
-// A presenter that keeps when each picture came and what it showed.
-class TestPresenter final : public plat::ComObject<IVMRSurfaceAllocator9, IVMRImagePresenter9> {
-public:
-    struct Shown {
-        REFERENCE_TIME start;
-        Clock::time_point at;
-        DWORD centre;
-    };
-
-    explicit TestPresenter(IVMRSurfaceAllocatorNotify9* notify) : m_notify(notify) {}
-    ~TestPresenter() override
-    {
-        for (IDirect3DSurface9* s : m_surfaces)
-            if (s) s->Release();
-    }
-
-    HRESULT InitializeDevice(DWORD_PTR, VMR9AllocationInfo* info, DWORD* buffers) override
-    {
-        m_surfaces.assign(*buffers, nullptr);
-        return m_notify->AllocateSurfaceHelper(info, buffers, m_surfaces.data());
-    }
-    HRESULT TerminateDevice(DWORD_PTR) override { return S_OK; }
-    HRESULT GetSurface(DWORD_PTR, DWORD index, DWORD, IDirect3DSurface9** surface) override
-    {
-        if (index >= m_surfaces.size() || m_surfaces[index] == nullptr) return E_UNEXPECTED;
-        *surface = m_surfaces[index];
-        (*surface)->AddRef();
-        return S_OK;
-    }
-    HRESULT AdviseNotify(IVMRSurfaceAllocatorNotify9*) override { return S_OK; }
-    HRESULT StartPresenting(DWORD_PTR) override { return S_OK; }
-    HRESULT StopPresenting(DWORD_PTR) override { return S_OK; }
-    HRESULT PresentImage(DWORD_PTR, VMR9PresentationInfo* info) override
-    {
-        D3DSURFACE_DESC desc{};
-        info->lpSurf->GetDesc(&desc);
-        const DWORD centre = test::pixel(info->lpSurf, int(desc.Width / 2), int(desc.Height / 2));
-        std::scoped_lock hold(m_lock);
-        m_shown.push_back({info->rtStart, Clock::now(), centre});
-        return S_OK;
-    }
-
-    std::vector<Shown> shown() const
-    {
-        std::scoped_lock hold(m_lock);
-        return m_shown;
-    }
-
-private:
-    IVMRSurfaceAllocatorNotify9* m_notify;   // not counted: the renderer holds us
-    std::vector<IDirect3DSurface9*> m_surfaces;
-    mutable std::mutex m_lock;
-    std::vector<Shown> m_shown;   // guarded by m_lock
-};
 
 // The video layer's part: attaches the presenter when the engine adds its
 // renderer and lets go when the graph goes.
@@ -93,7 +41,7 @@ public:
             renderer = ComPtr<IBaseFilter>(reinterpret_cast<IBaseFilter*>(value));
             renderer.as<IVMRFilterConfig9>()->SetRenderingMode(VMR9Mode_Renderless);
             const auto notify = renderer.as<IVMRSurfaceAllocatorNotify9>();
-            presenter = ComPtr<TestPresenter>::adopt(new TestPresenter(notify.get()));
+            presenter = ComPtr<RecordingPresenter>::adopt(new RecordingPresenter(notify.get()));
             notify->SetD3DDevice(m_device, nullptr);
             notify->AdviseSurfaceAllocator(1, presenter.get());
         } else if (code == GRAPH_NOTIFY_GRAPH_GONE) {
@@ -105,7 +53,7 @@ public:
     }
 
     ComPtr<IBaseFilter> renderer;
-    ComPtr<TestPresenter> presenter;
+    ComPtr<RecordingPresenter> presenter;
     int graphs_gone = 0;
 
 private:
@@ -178,11 +126,6 @@ void make_clip(const std::string& path, int seconds)
                            " -f lavfi -i sine=frequency=440:sample_rate=44100:duration=" + d +
                            " -c:v mpeg4 -c:a libmp3lame -ac 2 '" + path + "'").c_str()),
               0);
-}
-
-bool reddish(DWORD argb)
-{
-    return ((argb >> 16) & 0xFF) > 0xC0 && ((argb >> 8) & 0xFF) < 0x40 && (argb & 0xFF) < 0x40;
 }
 
 }
