@@ -10,6 +10,7 @@
 #include "platform/com/ComPtr.h"
 #include "platform/d3d9/D3DX.h"
 #include "platform/d3d9/Direct3D.h"
+#include "platform/fs/Files.h"
 #include "playback/downloads/uiLogicdownload.h"
 #include "prefetch/IPrefechManager.h"
 #include "screens/feedlist/wrsslist.h"
@@ -94,6 +95,11 @@ bool uiLogic::grab_thumbnail(wrsslistitem& row, RSSData::tRSSItem& item)
     d3dresMgr* resources = d3dresMgr::Instance();
     wie* content = row.GetContent();
     if (!resources || !content || item.media_thumbnail_url.empty())
+        return false;
+    // A picture already on disk (fetched ahead, or grabbed before) stays the
+    // item's: the row's page shows that very file, and a second file under
+    // another name would leave the row unable to find its thumbnail.
+    if (!item.local_thumb_file_path.empty() && FileExists(item.local_thumb_file_path))
         return false;
     const auto device = plat::ComPtr<IDirect3DDevice9>::adopt(resources->GetDevice());
     const auto picture = plat::ComPtr<IDirect3DTexture9>::adopt(content->GetPictureTexture());

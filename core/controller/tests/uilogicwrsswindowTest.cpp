@@ -22,8 +22,10 @@
 #include "screens/builder/tests/MainWindowRig.h"
 #include "platform/base/Utf.h"
 #include "platform/d3d9/ImageFile.h"
+#include "screens/feedlist/wie.h"
 #include "screens/feedlist/wrsslist.h"
 #include "screens/feedlist/tests/FakeFeedLogic.h"
+#include "screens/feedlist/tests/FeedListRig.h"
 #include "screens/feedlist/wrsslistitem.h"
 #include "screens/tree/wrsstree.h"
 #include "screens/video/wdownloadlist.h"
@@ -143,6 +145,8 @@ struct FeedWindow {
         parts.create_prefetch = [this] { return &prefetch; };
         parts.release_prefetch = [](IPrefechManager*) {};
         parts.database_folder = folder;
+        parts.image_folder = window.home / "Image/";
+        std::filesystem::create_directories(parts.image_folder);
         parts.network_test = [this] { return network.load(); };
         controller = std::make_unique<UI::uiLogic>(std::move(parts));
         controller->Init();
@@ -771,6 +775,80 @@ TEST(FeedWindow, TheMainWindowShowsTheTreeAndAPageOfItems)
     ASSERT_TRUE(w.feed().ShowFolderPage(FeedListKind::Favorites, 0, false) == false);
     ASSERT_TRUE(w.controller->GetWarningPages()->ShowPage(18, false));
     save_main_window(w, "feedwindow-2.png");
+}
+
+// A press on a row's thumbnail keeps the item's picture in a file. An item
+// fetched ahead already has one, which its page shows: it keeps that file, so
+// its row finds its thumbnail again when the page is shown anew (a second
+// file left the row guessing, and the next press missed the picture). An
+// item without one gets its picture cut from the row.
+TEST(FeedWindow, APressOnAThumbnailLeavesTheRowItsPicture)
+{
+    test::FakeFeedLogic rows;
+    rows.allow_all = true;
+    FeedWindow w;
+    w.list().SetLogic(&rows);
+    const std::int64_t channel = w.channel_titled("popular");
+    std::list<RSSData::tRSSChannel> found;
+    w.db().GetChannels(channel, &found);
+    const std::string fetched = thumbnail(w.window.home / "fetched.png", 1);
+    const std::string site_picture = "file://" + thumbnail(w.window.home / "site.png", 2);
+    const struct {
+        const char* what;
+        std::string local_file;   // the item's picture file before the press
+        std::string page_picture;
+        std::string address;      // the item's thumbnail address
+        bool grabbed;
+    } cases[] = {
+        {"fetched ahead", fetched, fetched, "http://127.0.0.1:9/thumbs/1.png", false},
+        {"not fetched", "", site_picture, site_picture, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RSSData::tRSSItem item;
+        item.channel_id = channel;
+        item.folder_id = found.front().folder_id();
+        item.title = c.what;
+        item.local_thumb_file_path = c.local_file;
+        item.media_thumbnail_url = c.address;
+        item.display_description = "<div><img src=\"" + c.page_picture + "\" width=\"130\" height=\"90\"/><p>" +
+                                   c.what + "</p></div>";
+        item.original_media_url = "http://127.0.0.1/media/" + std::string(c.what);
+        item.set_status(1280);
+        ASSERT_EQ(w.db().InsertItem(&item), 0);
+        const auto shown = [&] {
+            UI::wrsslistitem* row = w.list().GetItem(0);
+            return row && row->IsLoaded() && !row->GetContent()->IsThumbnailMissing();
+        };
+        const auto show = [&] {
+            w.list().RemoveAllItems();
+            EXPECT_TRUE(w.feed().ShowChannelPage(channel, 0));
+            EXPECT_TRUE(test::pump_until(shown));
+        };
+        show();
+        UI::wrsslistitem* row = w.list().GetItem(0);
+        ASSERT_EQ(row->GetItem().id, item.id);
+        const UI::frect thumb = row->GetThumbnailRect();
+        UI::MouseEventArgs e;
+        e.position = {thumb.x + 5, thumb.y + 5};
+        w.controller->OnRSSItemMouseDown(row, e);
+        w.controller->OnRSSItemMouseUp(row, e);
+
+        std::list<RSSData::tRSSItem> stored;
+        w.db().GetItems(item.id, &stored);
+        ASSERT_EQ(stored.size(), 1u);
+        const std::string file = stored.front().local_thumb_file_path;
+        EXPECT_EQ(file != c.local_file, c.grabbed) << file;
+        EXPECT_TRUE(std::filesystem::exists(file)) << file;
+        show();
+        const UI::frect again = w.list().GetItem(0)->GetThumbnailRect();
+        EXPECT_EQ(again.x, thumb.x);
+        EXPECT_EQ(again.y, thumb.y);
+        EXPECT_EQ(again.width, thumb.width);
+        EXPECT_EQ(again.height, thumb.height);
+        item.mark_delete = true;
+        ASSERT_EQ(w.db().UpdateItem(item), 0);
+    }
 }
 
 // A fresh profile: the start page has nothing until its feed arrives. The
