@@ -778,10 +778,11 @@ TEST(FeedWindow, TheMainWindowShowsTheTreeAndAPageOfItems)
 }
 
 // A press on a row's thumbnail keeps the item's picture in a file. An item
-// fetched ahead already has one, which its page shows: it keeps that file, so
-// its row finds its thumbnail again when the page is shown anew (a second
-// file left the row guessing, and the next press missed the picture). An
-// item without one gets its picture cut from the row.
+// fetched ahead has one already, which its page shows, even when the row was
+// filled before the fetch: it keeps that file, so its row finds its thumbnail
+// again when the page is shown anew (a second file left the row guessing, and
+// the next press missed the picture). An item without one gets its picture
+// cut from the row.
 TEST(FeedWindow, APressOnAThumbnailLeavesTheRowItsPicture)
 {
     test::FakeFeedLogic rows;
@@ -791,28 +792,23 @@ TEST(FeedWindow, APressOnAThumbnailLeavesTheRowItsPicture)
     const std::int64_t channel = w.channel_titled("popular");
     std::list<RSSData::tRSSChannel> found;
     w.db().GetChannels(channel, &found);
-    const std::string fetched = thumbnail(w.window.home / "fetched.png", 1);
-    const std::string site_picture = "file://" + thumbnail(w.window.home / "site.png", 2);
     const struct {
         const char* what;
-        std::string local_file;   // the item's picture file before the press
-        std::string page_picture;
-        std::string address;      // the item's thumbnail address
-        bool grabbed;
-    } cases[] = {
-        {"fetched ahead", fetched, fetched, "http://127.0.0.1:9/thumbs/1.png", false},
-        {"not fetched", "", site_picture, site_picture, true},
-    };
+        const char* file;
+        bool fetched;   // after the row was filled, the item's page and picture file are made local
+    } cases[] = {{"fetched ahead", "ahead", true}, {"not fetched", "site", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        const std::string address = "file://" + thumbnail(w.window.home / (std::string(c.file) + ".png"), 1);
+        const auto page = [&](const std::string& picture) {
+            return "<div><img src=\"" + picture + "\" width=\"130\" height=\"90\"/><p>" + c.what + "</p></div>";
+        };
         RSSData::tRSSItem item;
         item.channel_id = channel;
         item.folder_id = found.front().folder_id();
         item.title = c.what;
-        item.local_thumb_file_path = c.local_file;
-        item.media_thumbnail_url = c.address;
-        item.display_description = "<div><img src=\"" + c.page_picture + "\" width=\"130\" height=\"90\"/><p>" +
-                                   c.what + "</p></div>";
+        item.media_thumbnail_url = address;
+        item.display_description = page(address);
         item.original_media_url = "http://127.0.0.1/media/" + std::string(c.what);
         item.set_status(1280);
         ASSERT_EQ(w.db().InsertItem(&item), 0);
@@ -826,6 +822,13 @@ TEST(FeedWindow, APressOnAThumbnailLeavesTheRowItsPicture)
             EXPECT_TRUE(test::pump_until(shown));
         };
         show();
+        std::string fetched_file;
+        if (c.fetched) {
+            // As the prefetch manager stores a fetched picture: the page names the file.
+            fetched_file = thumbnail(w.window.home / (std::string(c.file) + "-fetched.png"), 2);
+            const std::string local_page = page(fetched_file);
+            ASSERT_EQ(w.db().SetItemLocalImages(&local_page, &fetched_file, item.id), 0);
+        }
         UI::wrsslistitem* row = w.list().GetItem(0);
         ASSERT_EQ(row->GetItem().id, item.id);
         const UI::frect thumb = row->GetThumbnailRect();
@@ -838,7 +841,10 @@ TEST(FeedWindow, APressOnAThumbnailLeavesTheRowItsPicture)
         w.db().GetItems(item.id, &stored);
         ASSERT_EQ(stored.size(), 1u);
         const std::string file = stored.front().local_thumb_file_path;
-        EXPECT_EQ(file != c.local_file, c.grabbed) << file;
+        if (c.fetched)
+            EXPECT_EQ(file, fetched_file);
+        else
+            EXPECT_EQ(file, UI::ThumbnailFileName(w.window.home / "Image", address));
         EXPECT_TRUE(std::filesystem::exists(file)) << file;
         show();
         const UI::frect again = w.list().GetItem(0)->GetThumbnailRect();
@@ -846,8 +852,8 @@ TEST(FeedWindow, APressOnAThumbnailLeavesTheRowItsPicture)
         EXPECT_EQ(again.y, thumb.y);
         EXPECT_EQ(again.width, thumb.width);
         EXPECT_EQ(again.height, thumb.height);
-        item.mark_delete = true;
-        ASSERT_EQ(w.db().UpdateItem(item), 0);
+        stored.front().mark_delete = true;
+        ASSERT_EQ(w.db().UpdateItem(stored.front()), 0);
     }
 }
 
