@@ -91,8 +91,13 @@ long uiMgr::Render()
     const int64_t elapsed = m_render_watch.Lap();
     if (!m_root)
         return 0;
+    // The tip hangs in the tree too: hidden before anything draws it.
+    if (m_tooltip_target && !TooltipStillTells()) {
+        m_tooltip->Show(false);
+        m_tooltip_target = nullptr;
+    }
     m_root->Draw();
-    if (m_tooltip && TooltipStillTells())
+    if (m_tooltip && m_tooltip->IsVisible())
         m_tooltip->Draw();
     m_animations.Tick(int(elapsed));
     m_root->TickAnimations();
@@ -104,8 +109,6 @@ long uiMgr::Render()
 // tip along, though no mouse move came to say so.
 bool uiMgr::TooltipStillTells()
 {
-    if (!m_tooltip_target)
-        return true;
     // Compared before anything is read of it: the hover widget is alive, a
     // former target may not be.
     if (m_tooltip_target != GetHoverWidget())
@@ -132,6 +135,7 @@ bool uiMgr::OnTooltipTarget(EventArgs& e)
     m_tooltip->SetPos(at.x, at.y);
     const std::u16string text = e.sender->GetText();
     m_tooltip->SetText(text.c_str());
+    m_tooltip->Show(true);
     return false;
 }
 

@@ -88,7 +88,7 @@ public:
     }
     // The handler of the global "tooltips_target": the tooltip moves to the
     // widget the mouse entered (the sender) and takes its text. Leaves the
-    // event unhandled for the other subscribers. The tip is drawn only while
+    // event unhandled for the other subscribers. The tip is shown only while
     // that widget stays under the pointer, shown, where it was.
     bool OnTooltipTarget(EventArgs& e);
     void SetHwnd(HWND hwnd) { m_hwnd = hwnd; }

@@ -409,6 +409,7 @@ TEST_F(Tree, TheTooltipGoesWithItsWidget)
         EXPECT_TRUE(tip_drawn());
         c.take_away(*this);
         EXPECT_FALSE(tip_drawn());
+        EXPECT_FALSE(tip.GetShowState()) << "hidden, so the tree does not draw it either";
         panel.Show(true);
         panel.SetPos(100, 100);
     }
