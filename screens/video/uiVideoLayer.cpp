@@ -6,6 +6,7 @@
 #include "platform/base/DebugLog.h"
 #include "platform/d3d9/Direct3D.h"
 
+#include <cstdio>
 #include <string>
 
 namespace UI {
@@ -14,6 +15,13 @@ namespace {
 
 constexpr int64_t units_per_second = 10'000'000;
 constexpr int64_t frames_per_second = 30;
+
+std::string result_text(HRESULT hr)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "result 0x%08X", unsigned(hr));
+    return text;
+}
 
 }
 
@@ -61,11 +69,11 @@ plat::ComPtr<IDirect3DTexture9> uiVideoLayer::GetTexture(fpoint* size)
     LONG width = 0, height = 0;
     float aspect = 0;
     if (const HRESULT hr = m_source->GetTexture(texture.put(), nullptr); FAILED(hr) || !texture) {
-        m_trace.Note("no frame: the video source has none", "result " + std::to_string(hr));
+        m_trace.Note("no frame: the video source has none", result_text(hr));
         return {};
     }
     if (const HRESULT hr = m_source->GetVideoSize(&width, &height, &aspect); FAILED(hr)) {
-        m_trace.Note("no frame: the video source knows no size", "result " + std::to_string(hr));
+        m_trace.Note("no frame: the video source knows no size", result_text(hr));
         return {};
     }
     if (size) *size = {float(width), float(height)};

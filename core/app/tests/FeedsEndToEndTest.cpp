@@ -28,7 +28,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <thread>
+#include <vector>
 
 namespace {
 

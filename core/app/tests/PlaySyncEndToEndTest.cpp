@@ -30,7 +30,6 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <thread>
 
 namespace {
 
