@@ -194,7 +194,7 @@ constexpr Screen::Point my_favorites{68, 41};
 constexpr Screen::Point tree{0, 25};
 constexpr Screen::Size tree_size{180, 200};
 constexpr Screen::Point favourite_star{781, 43};   // of the list's first row
-constexpr Screen::Point row_thumbnail{278, 84}, row_text{500, 180};
+constexpr Screen::Point row_thumbnail{278, 84}, row_text{500, 110};   // the text lies beside the thumbnail
 constexpr Screen::Point list{200, 25};
 constexpr Screen::Size list_size{625, 210};
 constexpr Screen::Point download_pane{925, 150}, download_row_thumbnail{834, 90};

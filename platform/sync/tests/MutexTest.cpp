@@ -65,7 +65,10 @@ TEST(Mutex, KeepsCountersWholeUnderContention)
                 ASSERT_EQ(m.wait(), WAIT_OBJECT_0);
                 ASSERT_EQ(m.wait(), WAIT_OBJECT_0);
                 long seen = counter;
-                std::this_thread::yield();
+                // Widen the window between read and write without giving the
+                // core away: a yield on a loaded machine costs a whole time slice.
+                for (volatile int spin = 0; spin < 200; spin = spin + 1) {
+                }
                 counter = seen + 1;
                 m.release();
                 m.release();
