@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -67,8 +68,7 @@ TEST(Mutex, KeepsCountersWholeUnderContention)
                 long seen = counter;
                 // Widen the window between read and write without giving the
                 // core away: a yield on a loaded machine costs a whole time slice.
-                for (volatile int spin = 0; spin < 200; spin = spin + 1) {
-                }
+                for (int spin = 0; spin < 200; ++spin) std::atomic_signal_fence(std::memory_order_seq_cst);
                 counter = seen + 1;
                 m.release();
                 m.release();
