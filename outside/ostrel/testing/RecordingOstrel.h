@@ -1,9 +1,9 @@
 #pragma once
 // A download manager double for the logic that queues downloads: it keeps a
-// copy of every task added, names every call in order (a start whose flags
-// are not 0xA0000 says so) and answers AddTask and Start as told.
+// copy of every task added, names every call to a task in order (a start
+// whose flags are not 0xA0000 says so) and answers AddTask and Start as told.
 
-#include "outside/ostrel/IOstrel.h"
+#include "outside/ostrel/testing/RefusingOstrel.h"
 
 #include <mutex>
 #include <string>
@@ -11,19 +11,13 @@
 
 namespace ostrel_test {
 
-class RecordingOstrel final : public IOstrel {
+class RecordingOstrel final : public RefusingOstrel {
 public:
     struct Added {
         DownloadTaskInfo task;
         LONG kind;
     };
 
-    BOOL Init(const char*, LONG) override { return TRUE; }
-    void SetMultiSource(BOOL) override {}
-    void SetOnline(BOOL) override {}
-    LONG GetActiveCount() override { return 0; }
-    void AddListener(IBaseEventHandler*) override {}
-    void RemoveListener(IBaseEventHandler*) override {}
     LONG AddTask(const DownloadTaskInfo* task, LONG kind) override
     {
         auto held = hold();
@@ -34,7 +28,6 @@ public:
     LONG RemoveTask(const DownloadTaskInfo*, const char* key) override { return note("remove", key); }
     LONG StopTransfer(const DownloadTaskInfo*, LONG) override { return 0; }
     LONG MoveTransfer(const DownloadTaskInfo*, LONG, LONGLONG) override { return 0; }
-    IOstrelItemStore* GetItemStore() override { return nullptr; }
     LONG Start(LONG, const char* key, LONG flags) override
     {
         auto held = hold();
