@@ -1,14 +1,11 @@
 #include "outside/filters/CodecTable.h"
 #include "outside/filters/Decoders.h"
 #include "outside/filters/testing/FilterTesting.h"
-#include "platform/base/Utf.h"
-#include "platform/dshow/AsyncFileSource.h"
+#include "outside/filters/tests/FlvSplitter.h"
 #include "platform/dshow/FilterGraph.h"
 #include "platform/dshow/MediaFormats.h"
 #include "platform/dshow/RecordingSink.h"
-#include "splitter/base/testing/ParserFilter.h"
 #include "splitter/base/testing/TestMedia.h"
-#include "splitter/flv/FlashParser.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -43,12 +40,8 @@ protected:
     // Decodes the whole file, from `from` on; `video_type`, when given, is the picture type asked of the video decoder.
     void decode(const std::string& path, const AM_MEDIA_TYPE* video_type = nullptr, REFERENCE_TIME from = 0)
     {
-        ComPtr<plat::AsyncFileSource> source(new plat::AsyncFileSource());
-        ASSERT_EQ(source->Load(plat::utf8_to_utf16(path).c_str(), nullptr), S_OK);
-        ComPtr<CBaseSplitterFilter> splitter(ParserFilter::with<CFlashParser>());
-        graph->AddFilter(source.get(), u"File Source");
-        graph->AddFilter(splitter.get(), u"Splitter");
-        ASSERT_EQ(graph->ConnectDirect(source->GetPin(0), splitter->GetPin(splitter->GetPinCount() - 1), nullptr), S_OK);
+        const ComPtr<CBaseSplitterFilter> splitter = add_flv_splitter(graph.get(), path);
+        ASSERT_TRUE(splitter);
         for (int i = 0; i + 1 < splitter->GetPinCount(); ++i) {
             CBasePin* out = splitter->GetPin(i);
             const bool video = offered_major(out) == MEDIATYPE_Video;

@@ -1,14 +1,11 @@
 #include "outside/filters/Decoders.h"
 #include "outside/filters/SubtitleFilter.h"
 #include "outside/filters/testing/FilterTesting.h"
-#include "platform/base/Utf.h"
-#include "platform/dshow/AsyncFileSource.h"
+#include "outside/filters/tests/FlvSplitter.h"
 #include "platform/dshow/FilterGraph.h"
 #include "platform/dshow/MediaFormats.h"
 #include "platform/dshow/RecordingSink.h"
-#include "splitter/base/testing/ParserFilter.h"
 #include "splitter/base/testing/TestMedia.h"
-#include "splitter/flv/FlashParser.h"
 
 #include <cstring>
 
@@ -51,12 +48,8 @@ TEST_F(SubtitleTest, PicturesPassThroughUnchanged)
 {
     const std::string path = test_media("h263-mp3.flv");
     ComPtr<plat::FilterGraph> graph(new plat::FilterGraph());
-    ComPtr<plat::AsyncFileSource> source(new plat::AsyncFileSource());
-    ASSERT_EQ(source->Load(plat::utf8_to_utf16(path).c_str(), nullptr), S_OK);
-    ComPtr<CBaseSplitterFilter> splitter(ParserFilter::with<CFlashParser>());
-    graph->AddFilter(source.get(), u"File Source");
-    graph->AddFilter(splitter.get(), u"Splitter");
-    ASSERT_EQ(graph->ConnectDirect(source->GetPin(0), splitter->GetPin(splitter->GetPinCount() - 1), nullptr), S_OK);
+    const ComPtr<CBaseSplitterFilter> splitter = add_flv_splitter(graph.get(), path);
+    ASSERT_TRUE(splitter);
     // Splitter -> decoder -> subtitle filter -> sink: what comes out is what ffmpeg decodes.
     std::vector<ComPtr<plat::RecordingSink>> sinks;
     IPin* video = nullptr;

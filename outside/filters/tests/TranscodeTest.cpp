@@ -3,14 +3,12 @@
 #include "outside/filters/MultiplexerFilter.h"
 #include "outside/filters/VideoEncoderFilter.h"
 #include "outside/filters/testing/FilterTesting.h"
+#include "outside/filters/tests/FlvSplitter.h"
 #include "platform/base/Utf.h"
-#include "platform/dshow/AsyncFileSource.h"
 #include "platform/dshow/FilterGraph.h"
 #include "platform/dshow/MediaFormats.h"
 #include "platform/fs/testing/TempFolder.h"
-#include "splitter/base/testing/ParserFilter.h"
 #include "splitter/base/testing/TestMedia.h"
-#include "splitter/flv/FlashParser.h"
 
 #include <cstring>
 
@@ -43,12 +41,8 @@ protected:
     // Runs the whole chain into `out`; the code the graph completed with.
     LONG run(const std::string& source_path, const std::string& out, const tOutputSettings& settings)
     {
-        ComPtr<plat::AsyncFileSource> source(new plat::AsyncFileSource());
-        EXPECT_EQ(source->Load(plat::utf8_to_utf16(source_path).c_str(), nullptr), S_OK);
-        ComPtr<CBaseSplitterFilter> splitter(ParserFilter::with<CFlashParser>());
-        graph->AddFilter(source.get(), u"File Source");
-        graph->AddFilter(splitter.get(), u"Splitter");
-        EXPECT_EQ(graph->ConnectDirect(source->GetPin(0), splitter->GetPin(splitter->GetPinCount() - 1), nullptr), S_OK);
+        const ComPtr<CBaseSplitterFilter> splitter = add_flv_splitter(graph.get(), source_path);
+        if (!splitter) return E_FAIL;
         ComPtr<IBaseFilter> mux = add(filters::CLSID_KVRMultiplexer, &settings);
         EXPECT_EQ(mux.as<IFileSinkFilter>()->SetFileName(plat::utf8_to_utf16(out).c_str(), nullptr), S_OK);
         for (int i = 0; i + 1 < splitter->GetPinCount(); ++i) {
