@@ -206,17 +206,22 @@ HRESULT VideoMixingRenderer9::AllocateSurfaceHelper(VMR9AllocationInfo* info, DW
         device = m_device;
     }
     if (!device) return E_FAIL;
-    // Our device keeps every picture as RGB: a YUV request gets X8R8G8B8.
-    const D3DFORMAT format = info->Format > D3DFORMAT(0x30303030) ? D3DFMT_X8R8G8B8 : info->Format;
-    for (DWORD i = 0; i < *buffers; ++i) {
+    return make_vmr9_surfaces(device.get(), *info, *buffers, surfaces);
+}
+
+HRESULT make_vmr9_surfaces(IDirect3DDevice9* device, const VMR9AllocationInfo& info, DWORD buffers,
+                           IDirect3DSurface9** surfaces)
+{
+    const D3DFORMAT format = info.Format > D3DFORMAT(0x30303030) ? D3DFMT_X8R8G8B8 : info.Format;
+    for (DWORD i = 0; i < buffers; ++i) {
         HRESULT hr;
-        if (info->dwFlags & VMR9AllocFlag_TextureSurface) {
+        if (info.dwFlags & VMR9AllocFlag_TextureSurface) {
             plat::ComPtr<IDirect3DTexture9> texture;
-            hr = device->CreateTexture(info->dwWidth, info->dwHeight, 1, D3DUSAGE_RENDERTARGET, format,
+            hr = device->CreateTexture(info.dwWidth, info.dwHeight, 1, D3DUSAGE_RENDERTARGET, format,
                                        D3DPOOL_DEFAULT, texture.put(), nullptr);
             if (SUCCEEDED(hr)) hr = texture->GetSurfaceLevel(0, &surfaces[i]);
         } else {
-            hr = device->CreateOffscreenPlainSurface(info->dwWidth, info->dwHeight, format, D3DPOOL_DEFAULT,
+            hr = device->CreateOffscreenPlainSurface(info.dwWidth, info.dwHeight, format, D3DPOOL_DEFAULT,
                                                      &surfaces[i], nullptr);
         }
         if (FAILED(hr)) {

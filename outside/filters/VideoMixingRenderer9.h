@@ -21,6 +21,13 @@ inline constexpr CLSID CLSID_VideoMixingRenderer9 = plat::make_guid("{51B4ABF3-7
 
 class SurfaceWriter;
 
+// The surfaces a VMR-9 allocation asks for, made on device as the renderer's
+// AllocateSurfaceHelper makes them: level 0 of render-target textures with
+// VMR9AllocFlag_TextureSurface, plain surfaces otherwise, X8R8G8B8 for a YUV
+// format (our device keeps every picture as RGB). On failure none is kept.
+HRESULT make_vmr9_surfaces(IDirect3DDevice9* device, const VMR9AllocationInfo& info, DWORD buffers,
+                           IDirect3DSurface9** surfaces);
+
 class VideoMixingRenderer9 final : public RendererBase,
                                    public IVMRFilterConfig9,
                                    public IVMRSurfaceAllocatorNotify9,

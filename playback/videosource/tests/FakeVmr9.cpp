@@ -1,5 +1,7 @@
 #include "FakeVmr9.h"
 
+#include "outside/filters/VideoMixingRenderer9.h"
+
 HRESULT FakeGraph::Run()
 {
     state = State_Running;
@@ -92,22 +94,7 @@ HRESULT FakeVmr9::AllocateSurfaceHelper(VMR9AllocationInfo* info, DWORD* buffers
     if (!device) return E_FAIL;
     const bool texture_surfaces = info->dwFlags & VMR9AllocFlag_TextureSurface;
     if (texture_surfaces && refuse_texture_surfaces) return E_FAIL;
-    // Our device keeps every picture as RGB; a YUV request gets RGB surfaces.
-    const D3DFORMAT format = info->Format > D3DFORMAT(0x30303030) ? D3DFMT_X8R8G8B8 : info->Format;
-    for (DWORD i = 0; i < *buffers; ++i) {
-        HRESULT hr;
-        if (texture_surfaces) {
-            plat::ComPtr<IDirect3DTexture9> texture;
-            hr = device->CreateTexture(info->dwWidth, info->dwHeight, 1, D3DUSAGE_RENDERTARGET, format,
-                                       D3DPOOL_DEFAULT, texture.put(), nullptr);
-            if (SUCCEEDED(hr)) hr = texture->GetSurfaceLevel(0, &surfaces[i]);
-        } else {
-            hr = device->CreateOffscreenPlainSurface(info->dwWidth, info->dwHeight, format, D3DPOOL_DEFAULT,
-                                                     &surfaces[i], nullptr);
-        }
-        if (FAILED(hr)) return hr;
-    }
-    return S_OK;
+    return filters::make_vmr9_surfaces(device.get(), *info, *buffers, surfaces);
 }
 
 HRESULT FakeVmr9::SetMixingPrefs(DWORD prefs)

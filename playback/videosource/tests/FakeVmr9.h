@@ -2,7 +2,7 @@
 // A stand-in for the Video Mixing Renderer 9 as a custom allocator-presenter
 // meets it (filter, configuration, mixer and allocator notify) and for the
 // graph it sits in, with the failures the tests ask for. Its surfaces are
-// made on the device it was given, as the renderer's helper makes them.
+// made on the device it was given by the renderer's own helper.
 
 #include "platform/com/ComObject.h"
 #include "platform/com/ComPtr.h"
