@@ -3,6 +3,7 @@
 #include "platform/window/Clipboard.h"
 #include "platform/window/Dialog.h"
 #include "platform/window/PresentWindow.h"
+#include "platform/window/testing/ClipboardText.h"
 
 #include <cairo.h>
 #include <gtest/gtest.h>
@@ -185,17 +186,6 @@ struct UrlEntry {
     }
 };
 
-void put_on_clipboard(std::u16string_view text)
-{
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    HGLOBAL block = GlobalAlloc(GHND, (text.size() + 1) * sizeof(char16_t));
-    std::memcpy(GlobalLock(block), text.data(), text.size() * sizeof(char16_t));
-    GlobalUnlock(block);
-    EmptyClipboard();
-    SetClipboardData(CF_UNICODETEXT, block);
-    CloseClipboard();
-}
-
 void save_png(const std::vector<std::uint32_t>& pixels, int width, int height, const std::string& name)
 {
     const std::filesystem::path folder = STRIMO_ARTIFACTS;
@@ -236,7 +226,7 @@ TEST_F(Dialogs, EditFieldTakesTypedTextAndGivesItBack)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         UrlEntry::user = [&c](HWND d) {
-            put_on_clipboard(u"http://127.0.0.1:8080/clip.flv\nsecond line");   // once the window layer runs
+            ASSERT_TRUE(plat::put_clipboard_text(u"http://127.0.0.1:8080/clip.flv\nsecond line"));   // once the window layer runs
             for (const Step& step : c.steps) push_to(d, step);
         };
         EXPECT_EQ(DialogBoxParamW(nullptr, MAKEINTRESOURCEW(url_dialog), nullptr, UrlEntry::proc, 0), c.result);

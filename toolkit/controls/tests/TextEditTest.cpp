@@ -10,11 +10,10 @@
 #include "toolkit/widgets/MouseEventArgs.h"
 
 #include "platform/window/Clipboard.h"
+#include "platform/window/testing/ClipboardText.h"
 #include "platform/window/tests/Recorder.h"
 
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 namespace {
 
@@ -250,16 +249,6 @@ protected:
         drain();
         ASSERT_EQ((GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0, down);
     }
-    static void put(const std::u16string& text)
-    {
-        ASSERT_TRUE(OpenClipboard(nullptr));
-        HGLOBAL block = GlobalAlloc(GHND, (text.size() + 1) * sizeof(char16_t));
-        std::memcpy(GlobalLock(block), text.data(), text.size() * sizeof(char16_t));
-        GlobalUnlock(block);
-        EmptyClipboard();
-        SetClipboardData(CF_UNICODETEXT, block);
-        CloseClipboard();
-    }
     static std::u16string taken()
     {
         std::u16string text;
@@ -287,7 +276,7 @@ TEST_F(ClipboardEdit, CopyTakesTheSelectionClampedToTheText)
     control(true);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        put(u"before");
+        ASSERT_TRUE(plat::put_clipboard_text(u"before"));
         EditField edit(u"abéd");
         edit.field.SetSelection(c.start, c.end);
         edit.key('x');
@@ -304,7 +293,7 @@ TEST_F(ClipboardEdit, PasteInsertsAtTheClampedSelectionStartAndKeepsTheCaret)
     control(true);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        put(u"中文");
+        ASSERT_TRUE(plat::put_clipboard_text(u"中文"));
         EditField edit(u"abc", 1);
         edit.field.SetSelection(c.start, c.start);
         edit.key('V');
@@ -315,7 +304,7 @@ TEST_F(ClipboardEdit, PasteInsertsAtTheClampedSelectionStartAndKeepsTheCaret)
 
 TEST_F(ClipboardEdit, PasteTakesAtMost259UnitsAndNeedsControl)
 {
-    put(std::u16string(300, u'z'));
+    ASSERT_TRUE(plat::put_clipboard_text(std::u16string(300, u'z')));
     EditField edit(u"");
     edit.key('v');
     EXPECT_EQ(edit.field.GetText(), u"");
