@@ -35,15 +35,6 @@ plat::ComPtr<IHTMLDocument2> load_document(const std::string& html)
     return SUCCEEDED(written) ? document : plat::ComPtr<IHTMLDocument2>();
 }
 
-VARIANT position(LONG n)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = n;
-    return v;
-}
-
 std::optional<std::string> body_markup(IHTMLDocument2& document)
 {
     plat::ComPtr<IHTMLElement> body;
@@ -75,7 +66,7 @@ bool CPrefechMgr::RunThumbnailTask(tPrefechJob& job, RSSData::tRSSItem& item)
         plat::ComPtr<IDispatch> found;
         VARIANT none;
         VariantInit(&none);
-        images->item(position(i), none, found.put());
+        images->item(plat::long_variant(i), none, found.put());
         auto image = found.as<IHTMLImgElement>();
         plat::Bstr source;
         if (!image || FAILED(image->get_src(source.out())) || source.length() == 0)

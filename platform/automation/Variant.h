@@ -114,4 +114,14 @@ private:
 // The text Windows gives for an HRESULT from its message table; empty when unknown.
 std::string hresult_message(HRESULT hr);
 
+// A VT_I4 VARIANT holding value, as an index argument is passed; nothing to clear.
+inline VARIANT long_variant(LONG value)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = value;
+    return v;
+}
+
 }

@@ -50,13 +50,10 @@ std::size_t ours(const std::string& html)
     LONG count = 0;
     images->get_length(&count);
     for (LONG i = 0; i < count; ++i) {
-        VARIANT at, none;
-        VariantInit(&at);
+        VARIANT none;
         VariantInit(&none);
-        at.vt = VT_I4;
-        at.lVal = i;
         plat::ComPtr<IDispatch> found;
-        images->item(at, none, found.put());
+        images->item(plat::long_variant(i), none, found.put());
         found.as<IHTMLImgElement>()->put_src(plat::Bstr::from_utf8("/home/u/Image/" + std::to_string(i) + ".jpg").get());
     }
     plat::ComPtr<IHTMLElement> body;

@@ -60,15 +60,6 @@ protected:
     plat::ComPtr<IHTMLDocument2> m_document;
 };
 
-VARIANT position(LONG n)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = n;
-    return v;
-}
-
 }
 
 TEST_F(HtmlDocumentTest, PicturesAreRewrittenThroughTheWalkedElements)
@@ -83,7 +74,7 @@ TEST_F(HtmlDocumentTest, PicturesAreRewrittenThroughTheWalkedElements)
         plat::ComPtr<IDispatch> item;
         VARIANT none;
         VariantInit(&none);
-        ASSERT_EQ(found->item(position(i), none, item.put()), S_OK);
+        ASSERT_EQ(found->item(plat::long_variant(i), none, item.put()), S_OK);
         auto image = item.as<IHTMLImgElement>();
         auto element = item.as<IHTMLElement>();
         ASSERT_TRUE(image && element);
@@ -112,7 +103,7 @@ TEST_F(HtmlDocumentTest, LooksUpElementsByIdAndName)
 
     VARIANT name = plat::bstr_variant("n");
     plat::ComPtr<IDispatch> second;
-    ASSERT_EQ(images()->item(name, position(1), second.put()), S_OK);
+    ASSERT_EQ(images()->item(name, plat::long_variant(1), second.put()), S_OK);
     plat::Bstr src;
     second.as<IHTMLImgElement>()->get_src(src.out());
     EXPECT_EQ(src.utf8(), "2");
