@@ -59,6 +59,22 @@ std::string safe_tail(const std::string& address)
     return kept;
 }
 
+using NodeItems = std::vector<RSSData::tRSSItem>;
+
+// Hands the open tree node's list, changed where it holds item (by its
+// link), back to the feed window; nothing when it holds no such item.
+template <class Change>
+void change_node_item(uiLogicFeedWindow* feed_window, const RSSData::tRSSItem& item, Change change)
+{
+    if (!feed_window)
+        return;
+    NodeItems node = feed_window->TreeNodeItems();
+    const auto it = std::find_if(node.begin(), node.end(), [&](const auto& i) { return i.link == item.link; });
+    if (it == node.end())
+        return;
+    change(node, it);
+    feed_window->SetTreeNodeItems(std::move(node));
+}
 
 }
 
@@ -204,28 +220,16 @@ void uiLogic::write_marks(const RSSData::tRSSItem& item)
 
 void uiLogic::sync_tree_node_marks(const RSSData::tRSSItem& item)
 {
-    if (!m_parts.feed_window)
-        return;
-    auto node = m_parts.feed_window->TreeNodeItems();
-    const auto it = std::find_if(node.begin(), node.end(), [&](const auto& i) { return i.link == item.link; });
-    if (it == node.end())
-        return;
-    it->mark_read = item.mark_read;
-    it->mark_favorite = item.mark_favorite;
-    it->mark_delete = item.mark_delete;
-    m_parts.feed_window->SetTreeNodeItems(std::move(node));
+    change_node_item(m_parts.feed_window, item, [&](NodeItems&, NodeItems::iterator it) {
+        it->mark_read = item.mark_read;
+        it->mark_favorite = item.mark_favorite;
+        it->mark_delete = item.mark_delete;
+    });
 }
 
 void uiLogic::drop_from_tree_node(const RSSData::tRSSItem& item)
 {
-    if (!m_parts.feed_window)
-        return;
-    auto node = m_parts.feed_window->TreeNodeItems();
-    const auto it = std::find_if(node.begin(), node.end(), [&](const auto& i) { return i.link == item.link; });
-    if (it == node.end())
-        return;
-    node.erase(it);
-    m_parts.feed_window->SetTreeNodeItems(std::move(node));
+    change_node_item(m_parts.feed_window, item, [](NodeItems& node, NodeItems::iterator it) { node.erase(it); });
 }
 
 // Under UIRenderMutex.
