@@ -61,6 +61,32 @@ std::vector<float> tops(const wrightwindow& right)
 
 bool same(fcolor a, fcolor b) { return a.red == b.red && a.green == b.green && a.blue == b.blue; }
 
+// Selects each row in turn: the selected row carries marks[i] (none where it
+// is null) as its own child, and no other row carries one.
+template <class List, class Row>
+void expect_the_mark_follows_the_selection(List& list, const std::vector<Row*>& rows,
+                                           const std::vector<const char*>& marks)
+{
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(i);
+        list.SelectAndScroll(int(i));
+        widget* mark = rows[i]->GetMark();
+        if (marks[i]) {
+            ASSERT_TRUE(mark);
+            EXPECT_EQ(mark->GetName(), marks[i]);
+            EXPECT_EQ(mark->GetParent(), rows[i]);
+        } else {
+            EXPECT_EQ(mark, nullptr);
+        }
+        for (std::size_t j = 0; j < rows.size(); ++j) {
+            if (j != i) {
+                EXPECT_EQ(rows[j]->GetMark(), nullptr);
+            }
+        }
+        list.ClearScrollOverride();
+    }
+}
+
 }  // namespace
 
 TEST(wtitlewindow, AFoldTakes500MsWhateverTheDistance)
@@ -279,6 +305,7 @@ TEST(wdownloadlist, TheSelectedRowCarriesPlayOrPause)
         const char* mark;
     } rows[] = {{0, 40, "wimage-wtlistitem-play"}, {2, 40, "wimage-wtlistitem-pause"}, {0, 100, nullptr}};
     std::vector<wdownloadlistitem*> made;
+    std::vector<const char*> marks;
     for (const auto& r : rows) {
         auto* row = new wdownloadlistitem();
         ItemDownloadRecord record;
@@ -287,25 +314,9 @@ TEST(wdownloadlist, TheSelectedRowCarriesPlayOrPause)
         row->SetRow(record);
         list.AddRow(row);
         made.push_back(row);
+        marks.push_back(r.mark);
     }
-    for (std::size_t i = 0; i < made.size(); ++i) {
-        SCOPED_TRACE(i);
-        list.SelectAndScroll(int(i));
-        widget* mark = made[i]->GetMark();
-        if (rows[i].mark) {
-            ASSERT_TRUE(mark);
-            EXPECT_EQ(mark->GetName(), rows[i].mark);
-            EXPECT_EQ(mark->GetParent(), made[i]);
-        } else {
-            EXPECT_EQ(mark, nullptr);
-        }
-        for (std::size_t j = 0; j < made.size(); ++j) {
-            if (j != i) {
-                EXPECT_EQ(made[j]->GetMark(), nullptr);
-            }
-        }
-        list.ClearScrollOverride();
-    }
+    expect_the_mark_follows_the_selection(list, made, marks);
 }
 
 class DeviceRow : public DownloadRow {
@@ -421,23 +432,13 @@ TEST_F(DeviceRow, TheSelectedRowCarriesPlayOrPauseByItsDownload)
         const char* mark;
     } rows[] = {{0, 40, "wimage-wtlistitem-play"}, {2, 40, "wimage-wtlistitem-pause"}, {3, 100, nullptr}};
     std::vector<wsyncdevicelistitem*> made;
+    std::vector<const char*> marks;
     for (const auto& r : rows) {
         auto* row = new wsyncdevicelistitem();
         ASSERT_TRUE(row->LoadItem(record(item("row", 0, ""), r.download_status, r.percent, 1), db));
         list.AddRow(row);
         made.push_back(row);
+        marks.push_back(r.mark);
     }
-    for (std::size_t i = 0; i < made.size(); ++i) {
-        SCOPED_TRACE(i);
-        list.SelectAndScroll(int(i));
-        widget* mark = made[i]->GetMark();
-        if (rows[i].mark) {
-            ASSERT_TRUE(mark);
-            EXPECT_EQ(mark->GetName(), rows[i].mark);
-            EXPECT_EQ(mark->GetParent(), made[i]);
-        } else {
-            EXPECT_EQ(mark, nullptr);
-        }
-        list.ClearScrollOverride();
-    }
+    expect_the_mark_follows_the_selection(list, made, marks);
 }
