@@ -6,6 +6,7 @@
 #include "core/controller/uiLogic.h"
 
 #include "components/common/feeddb/CRSSDBMgr.h"
+#include "core/controller/tests/CallLog.h"
 #include "core/controller/tests/FeedWorld.h"
 #include "core/updater/CRSSUpdater.h"
 #include "platform/devices/VolumeMonitor.h"
@@ -50,7 +51,7 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 namespace {
 
 // Lines of what the feed window and the play logic were asked, and the feed view's state.
-class Log final : public UI::uiLogicFeedWindow {
+class Log final : public UI::uiLogicFeedWindow, public CallLog {
 public:
     void OnChannelUpdated(std::int64_t) override {}
     void ShowSearchResult(std::unique_ptr<SearchRequest> request) override { add(request ? "search" : "sync"); }
@@ -59,11 +60,7 @@ public:
     void OnTreeNodeClicked(UI::EventArgs&) override {}
     std::int64_t ShownChannel() override { return ShownList().channel; }
     bool ItemListHidden() override { return false; }
-    UI::FeedListState ShownList() override
-    {
-        std::scoped_lock hold(m_lock);
-        return list;
-    }
+    UI::FeedListState ShownList() override { return list(); }
     bool AllowsAllItems() override { return false; }
     int PageButtonsPerGroup() override { return 10; }
     bool OpenPage(const UI::FeedListState& l, int page) override
@@ -82,11 +79,6 @@ public:
     void DropChannelNode(std::int64_t) override {}
     void HideSearchTips() override { add("tips"); }
 
-    void set_list(UI::FeedListState l)
-    {
-        std::scoped_lock hold(m_lock);
-        list = l;
-    }
     // While closed, a play waits inside the play logic, under the dispatch lock.
     void close_gate()
     {
@@ -114,34 +106,9 @@ public:
         return m_changed.wait_for(hold, std::chrono::seconds(30), [&] { return m_waiting; });
     }
 
-    void add(std::string line)
-    {
-        std::scoped_lock hold(m_lock);
-        if (line == "sync")
-            ++m_syncs;
-        else
-            m_lines.push_back(std::move(line));
-        m_changed.notify_all();
-    }
-    std::vector<std::string> settle(UI::uiLogic& controller)
-    {
-        controller.PostLogicCommand(LogicCommand::SearchResult, 0, 0);
-        std::unique_lock hold(m_lock);
-        m_changed.wait_for(hold, std::chrono::seconds(30), [&] { return m_syncs > 0; });
-        --m_syncs;
-        std::vector<std::string> lines;
-        lines.swap(m_lines);
-        return lines;
-    }
-
 private:
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    std::vector<std::string> m_lines;   // guarded by m_lock
-    UI::FeedListState list;             // guarded by m_lock
-    int m_syncs = 0;                    // guarded by m_lock
-    bool m_gate_closed = false;         // guarded by m_lock
-    bool m_waiting = false;             // guarded by m_lock
+    bool m_gate_closed = false;   // guarded by m_lock
+    bool m_waiting = false;       // guarded by m_lock
 };
 
 class PlayLogic final : public UI::uiLogicFilePlayBase {

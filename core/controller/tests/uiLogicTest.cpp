@@ -6,6 +6,7 @@
 #include "components/common/regutil/CUTILregEx.h"
 #include "core/search/CSearchLauncher.h"
 #include "core/updater/CRSSUpdater.h"
+#include "core/controller/tests/CallLog.h"
 #include "core/controller/tests/FeedWorld.h"
 #include "outside/ostrel/testing/RefusingOstrel.h"
 #include "platform/fs/testing/TempFolder.h"
@@ -33,7 +34,7 @@ namespace {
 
 // Writes down every call of the feed window and the play logic as a line;
 // the feed view's state is the test's.
-class Handlers final : public UI::uiLogicFeedWindow {
+class Handlers final : public UI::uiLogicFeedWindow, public CallLog {
 public:
     void OnChannelUpdated(std::int64_t channel) override { add("updated " + std::to_string(channel)); }
     // A null request is the tests' marker that the commands before it ran.
@@ -43,18 +44,14 @@ public:
     void OnTreeNodeClicked(UI::EventArgs& e) override { add("node " + (e.sender ? e.sender->GetName() : "")); }
     std::int64_t ShownChannel() override { return shown; }
     bool ItemListHidden() override { return list_hidden; }
-    UI::FeedListState ShownList() override
-    {
-        std::scoped_lock hold(m_lock);
-        return list;
-    }
+    UI::FeedListState ShownList() override { return list(); }
     bool AllowsAllItems() override { return false; }
     int PageButtonsPerGroup() override { return 10; }
     bool OpenPage(const UI::FeedListState& l, int page) override
     {
         add("page " + std::to_string(l.kind) + " " + std::to_string(page));
         std::scoped_lock hold(m_lock);
-        list.page = page;
+        m_list.page = page;
         return true;
     }
     std::vector<RSSData::tRSSItem> TreeNodeItems() override { return {}; }
@@ -68,17 +65,6 @@ public:
     void DropChannelNode(std::int64_t channel) override { add("drop " + std::to_string(channel)); }
     void HideSearchTips() override { add("tips"); }
 
-    // Every line so far, after the commands posted before this call have run.
-    std::vector<std::string> settle(UI::uiLogic& controller)
-    {
-        controller.PostLogicCommand(LogicCommand::SearchResult, 0, 0);
-        std::unique_lock hold(m_lock);
-        m_changed.wait_for(hold, std::chrono::seconds(30), [&] { return m_syncs > 0; });
-        --m_syncs;
-        std::vector<std::string> lines;
-        lines.swap(m_lines);
-        return lines;
-    }
     std::vector<std::string> take()
     {
         std::scoped_lock hold(m_lock);
@@ -87,22 +73,12 @@ public:
         return lines;
     }
     void set_slow() { m_slow = true; }
-    void set_list(UI::FeedListState l)
-    {
-        std::scoped_lock hold(m_lock);
-        list = l;
-    }
 
     void add(std::string line)
     {
         if (m_slow)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        std::scoped_lock hold(m_lock);
-        if (line == "sync")
-            ++m_syncs;
-        else
-            m_lines.push_back(std::move(line));
-        m_changed.notify_all();
+        CallLog::add(std::move(line));
     }
 
     std::atomic<std::int64_t> shown{-1};
@@ -110,11 +86,6 @@ public:
 
 private:
     std::atomic<bool> m_slow{false};
-    std::mutex m_lock;
-    std::condition_variable m_changed;
-    std::vector<std::string> m_lines;   // guarded by m_lock
-    UI::FeedListState list;             // guarded by m_lock
-    int m_syncs = 0;                    // guarded by m_lock
 };
 
 // The play logic of files and feed items; its calls go to the handlers' lines.
