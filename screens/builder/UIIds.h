@@ -36,7 +36,7 @@ inline constexpr int RssTreeWindow = 102;
 inline constexpr int RssListWindow = 104;
 inline constexpr int RssTree = 105;
 inline constexpr int RssList = 106;
-inline constexpr int LastPage = 112;
+inline constexpr int LastPage = 112;   // the arrow to the previous page
 inline constexpr int NextPage = 113;
 // Page-select button n is FirstPageSelect + n; ids up to LastPageSelect are theirs.
 inline constexpr int FirstPageSelect = 114;
