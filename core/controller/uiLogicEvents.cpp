@@ -11,7 +11,7 @@
 #include "toolkit/widgets/CMutexGuard.h"
 
 #include "core/search/CSearchLauncher.h"
-#include "platform/base/DebugLog.h"
+#include "platform/base/Utf.h"
 #include "playback/devicesync/uiLogicsyncdevice.h"
 #include "toolkit/widgets/EventSet.h"
 #include "toolkit/widgets/WidgetRegistry.h"
@@ -85,7 +85,7 @@ struct EventRouter {
             return false;
         const Route& route = routes[I];
         if (route.code == LogicCommand::WindowClicked)
-            plat::debug_log("window_click: " + e.sender->GetName());
+            uiMgr::Instance().DebugOutput(plat::utf8_to_utf16("window_click: " + e.sender->GetName()).c_str());
         controller->PostLogicCommand(route.code, WPARAM(id), route.lparam(e));
         return route.handled;
     }

@@ -17,6 +17,8 @@
 #include "toolkit/widgets/WidgetRegistry.h"
 #include "toolkit/widgets/widget.h"
 
+#include "platform/base/DebugLog.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -332,6 +334,7 @@ TEST_F(Controller, GlobalEventsBecomeCommandsByTheSendersUIId)
         {"window_click", &play, 0, 0, false, nullptr},
         {"treenode_clicked", &play, 0, 0, false, "node btnplay"},
     };
+    plat::DebugCapture trace;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.event);
         UI::ValueEventArgs e;
@@ -342,6 +345,7 @@ TEST_F(Controller, GlobalEventsBecomeCommandsByTheSendersUIId)
         EXPECT_EQ(bool(e.handled), c.handled);
         EXPECT_EQ(handlers.settle(controller), c.line ? std::vector<std::string>{c.line} : std::vector<std::string>{});
     }
+    EXPECT_TRUE(trace.contains("window_click: btnplay"));   // the controller's trace, through the UI manager
     for (UI::widget* w : {&video, &list, &volume, &seek, &play})
         UI::UnregisterWidget(w);
 }
