@@ -3,6 +3,7 @@
 #include "components/common/feeddb/CRSSDBMgr.h"
 #include "components/common/feeddb/CppSQLite3Exception.h"
 #include "components/common/regutil/CUTILregEx.h"
+#include "core/settings/SettingNumbers.h"
 #include "core/feedcontent/CGenerateDBInfo.h"
 #include "core/search/CSearchLauncher.h"
 #include "core/updater/CRSSUpdater.h"
@@ -122,10 +123,8 @@ void uiLogic::Init()
         m_downloader->AddListener(&m_wrsswindow);
     }
     open_database();
-    DWORD items = read_dword(key, u"RSSItemNumber", 200);
-    if (items < 25 || items > 500)
-        items = 200;
-    const DWORD minutes = read_dword(key, u"RetrieveRSSTime", 60);
+    const DWORD items = ReadNumber(key, SettingNumbers::ItemsPerChannel);
+    const DWORD minutes = ReadNumber(key, SettingNumbers::RefreshMinutes);
     const bool prefetch_on = read_dword(key, u"EnablePrefetch", 1) != 0;
     const bool favourites = read_dword(key, u"PrefetchMyFavorites", 1) != 0;
     // The stored preference holds from the start, not only after an Apply.

@@ -414,9 +414,13 @@ TEST_F(Controller, InitTakesItsSettingsFromTheRegistry)
     } cases[] = {
         {{}, {}, {}, {}, {}, {}, 200, 3600, TRUE, "favourites(1) resume ", true},
         {24, 10, 2, 0, 0, 0, 200, 600, FALSE, "favourites(0) pause ", false},
-        {25, 1, 3, 1, 1, 1, 25, 60, TRUE, "favourites(1) resume ", true},
+        {25, 1440, 3, 1, 1, 1, 25, 86400, TRUE, "favourites(1) resume ", true},
         {500, 60, 4, 7, 2, 5, 500, 3600, FALSE, "favourites(1) resume ", true},
         {501, 60, 3, 1, 1, {}, 200, 3600, TRUE, "favourites(1) resume ", true},
+        // Minutes outside 10..1440 are the default hour: never a refetch of every channel back to back.
+        {200, 0, 3, 1, 1, 1, 200, 3600, TRUE, "favourites(1) resume ", true},
+        {200, 9, 3, 1, 1, 1, 200, 3600, TRUE, "favourites(1) resume ", true},
+        {200, 1441, 3, 1, 1, 1, 200, 3600, TRUE, "favourites(1) resume ", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "items " << c.expect_items);
