@@ -190,7 +190,7 @@ void uiLogic::OnLogicCommand(UINT code, WPARAM wparam, LPARAM lparam)
         open_list_or_channel(code, wparam, lparam);
         break;
     case LogicCommand::ChannelUpdated: {
-        const std::int64_t channel = std::int32_t(wparam);
+        const auto channel = std::int64_t(wparam);
         if (lparam == PendingChannelUpdated || (GetDisplayMode() & (DisplayMode::ViewFeeds | DisplayMode::Both)))
             show_updated_channel(channel);
         break;
@@ -222,14 +222,14 @@ void uiLogic::OnUpdated(std::int64_t channel_id, bool success)
     // or not: the loading mark must not stay.
     std::int64_t pending = channel_id;
     if (m_pending_channel.compare_exchange_strong(pending, -1)) {
-        PostLogicCommand(LogicCommand::ChannelUpdated, WPARAM(intptr_t(std::int32_t(channel_id))), PendingChannelUpdated);
+        PostLogicCommand(LogicCommand::ChannelUpdated, WPARAM(channel_id), PendingChannelUpdated);
         return;
     }
     uiLogicFeedWindow* const h = m_parts.feed_window;
     if (!success || !h || channel_id != h->ShownChannel())
         return;
     if ((GetDisplayMode() & (DisplayMode::ViewFeeds | DisplayMode::Both)) && h->ItemListHidden())
-        PostLogicCommand(LogicCommand::ChannelUpdated, WPARAM(intptr_t(std::int32_t(channel_id))), 0);
+        PostLogicCommand(LogicCommand::ChannelUpdated, WPARAM(channel_id), 0);
 }
 
 void uiLogic::OnDataAction(int action, int kind, std::int64_t id, int value)

@@ -6,6 +6,7 @@
 #include "core/controller/uiLogic.h"
 
 #include "components/common/feeddb/CRSSDBMgr.h"
+#include "components/common/feeddb/CppSQLite3DB.h"
 #include "core/controller/tests/FeedWorld.h"
 #include "core/updater/CRSSUpdater.h"
 #include "platform/devices/VolumeMonitor.h"
@@ -348,6 +349,37 @@ TEST_F(ControllerScreens, RemovingARowRefillsThePageFromTheNextOne)
     for (int i = 0; i < list->GetItemCount(); ++i)
         refilled = refilled || list->GetItem(i)->GetItem().title == "i25";
     EXPECT_TRUE(refilled);
+}
+
+// Logic command 17 carries whole 64-bit item ids: an item stored past 2^32
+// joins the list (2) and then has its row refreshed (3).
+TEST_F(ControllerScreens, DataActionResultsCarryWhole64BitItemIds)
+{
+    show_page(0);
+    {
+        CppSQLite3DB raw;
+        raw.open((rig.home.path() + "/" + CRSSDBMgr::FileName).c_str());
+        raw.execDML("UPDATE sqlite_sequence SET seq = 5000000000 WHERE name = 'rssitem'");
+    }
+    RSSData::tRSSItem far = items[0];
+    far.title = "far";
+    far.link = "http://127.0.0.1:9/far";
+    far.original_media_url = "http://127.0.0.1:9/media/far";
+    ASSERT_EQ(CRSSDBMgr::Instance().InsertItem(&far), 0);
+    ASSERT_GT(far.id, std::int64_t(1) << 32);
+    UI::wrsslist* list = dynamic_cast<UI::wrsslist*>(UI::GetWidgetById(106));
+    const auto last_title = [&] {
+        CMutexGuard hold(UIRenderMutex());
+        return list->GetItem(list->GetItemCount() - 1)->GetItem().title;
+    };
+    controller->PostLogicCommand(LogicCommand::DataActionResult, 2, LPARAM(far.id));
+    log.settle(*controller);
+    EXPECT_EQ(last_title(), "far");
+    far.title = "far, renamed";
+    ASSERT_EQ(CRSSDBMgr::Instance().UpdateItem(far), 0);
+    controller->PostLogicCommand(LogicCommand::DataActionResult, 3, LPARAM(far.id));
+    log.settle(*controller);
+    EXPECT_EQ(last_title(), "far, renamed");
 }
 
 TEST_F(ControllerScreens, TheFavouritePartMarksTheItemAndTheStoredOne)

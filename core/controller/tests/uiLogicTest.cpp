@@ -379,6 +379,22 @@ TEST_F(Controller, AnUpdateOfTheShownChannelRefreshesItOnlyWhenTheFeedViewShowsI
     }
 }
 
+// A channel id past 32 bits reaches the feed view whole: one that shares
+// only its low half with the shown channel is another channel.
+TEST_F(Controller, AnUpdatedChannelKeepsItsWhole64BitId)
+{
+    UI::uiLogic controller(parts());
+    controller.Init();
+    const std::int64_t far = (std::int64_t(1) << 32) + 5;
+    handlers.shown = far;
+    handlers.list_hidden = true;
+    controller.SetDisplayMode(UI::DisplayMode::ViewFeeds);
+    controller.OnUpdated(5, true);
+    EXPECT_EQ(handlers.settle(controller), std::vector<std::string>{});
+    controller.OnUpdated(far, true);
+    EXPECT_EQ(handlers.settle(controller), std::vector<std::string>{"updated " + std::to_string(far)});
+}
+
 TEST_F(Controller, DatabaseNoticesOfChannelsReachTheTreeOnlyAfterAWriteThatWorked)
 {
     UI::uiLogic controller(parts());
