@@ -136,6 +136,7 @@ void uiLogic::Init()
         start_prefetch(prefetch_on, favourites);
         InitDownloadPages();
     }
+    join_focus_group();
     connect_settings(true);
 }
 
@@ -164,7 +165,7 @@ void uiLogic::open_database()
 }
 
 // The warning pages, then the feed window over the built widget tree, which
-// starts on the site's "popular" channel; both take part in the Tab order.
+// starts on the site's "popular" channel.
 void uiLogic::create_feed_window()
 {
     {
@@ -178,11 +179,18 @@ void uiLogic::create_feed_window()
             m_wrsswindow.OpenCategory(FeedListKind::VideoSite, "popular");
         }
     }
+}
+
+// Tab moves the keyboard focus through the search box's field, the feed list
+// and the download pane, in that order.
+void uiLogic::join_focus_group()
+{
     focusgroup* group = uiMgr::Instance().GetFocusGroup();
     if (!group)
         return;
     auto* search = dynamic_cast<wsearcheditbox*>(GetWidgetById(223));
-    for (widget* member : {search ? static_cast<widget*>(search->GetTextField()) : nullptr, m_wrsswindow.GetRootWidget()})
+    for (widget* member : {search ? static_cast<widget*>(search->GetTextField()) : nullptr, m_wrsswindow.GetRootWidget(),
+                           m_download_logic ? m_download_logic->GetRootWidget() : nullptr})
         if (member)
             member->JoinFocusGroup(group);
 }

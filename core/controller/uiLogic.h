@@ -251,6 +251,7 @@ private:
     void start_prefetch(bool enabled, bool favourites);
     void start_updater(DWORD minutes, DWORD items);
     void create_feed_window();
+    void join_focus_group();
 
     // Commands (uiLogicCommands.cpp).
     void on_ui_command(int id);

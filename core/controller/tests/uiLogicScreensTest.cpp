@@ -31,6 +31,8 @@
 #include "toolkit/widgets/CMutexGuard.h"
 #include "toolkit/widgets/MouseEventArgs.h"
 #include "toolkit/widgets/WidgetRegistry.h"
+#include "toolkit/widgets/InputState.h"
+#include "toolkit/widgets/focusgroup.h"
 #include "toolkit/widgets/window.h"
 
 #include <gtest/gtest.h>
@@ -944,6 +946,26 @@ protected:
 
     ostrel_test::RecordingOstrel downloader;
 };
+
+// Tab moves the keyboard focus from the feed list on to the download pane,
+// and on round to the search box.
+TEST_F(ControllerDownloads, TabReachesTheDownloadPane)
+{
+    const UI::focusgroup* group = UI::uiMgr::Instance().GetFocusGroup();
+    ASSERT_NE(group, nullptr);
+    ASSERT_EQ(group->members.size(), 3u);
+    UI::widget* search = group->members[0];
+    UI::widget* list = group->members[1];
+    UI::widget* pane = UI::GetWidgetById(98);
+    ASSERT_NE(pane, nullptr);
+    CMutexGuard hold(UIRenderMutex());
+    list->SetFocus();
+    list->FocusNext();
+    EXPECT_EQ(UI::GetFocusedWidget(), pane);
+    pane->FocusNext();
+    EXPECT_EQ(UI::GetFocusedWidget(), search);
+    UI::SetFocusedWidget(nullptr);
+}
 
 TEST_F(ControllerDownloads, OnlyADragThatEndsOnTheDownloadPaneQueuesTheItem)
 {
