@@ -26,6 +26,7 @@
 #include "toolkit/widgets/WidgetRegistry.h"
 
 #include <atomic>
+#include <utility>
 
 namespace UI {
 
@@ -239,6 +240,22 @@ void uiLogic::CloseEngine()
     std::scoped_lock hold(m_thread.DispatchLock());
     if (m_play_logic)
         m_play_logic->ReleaseController();
+    // Its listener is gone, so no event tells that nothing plays now.
+    std::scoped_lock display(m_display->lock);
+    m_closed_play_state = std::exchange(m_display->play_state, 0);
+}
+
+// UI command 41, posted once a device reset has closed the engine: the clip
+// that was playing or paused opens again at the control bar's place, and
+// one that was paused is paused again.
+void uiLogic::reopen_after_reset()
+{
+    const int was = std::exchange(m_closed_play_state, 0);
+    if (!m_play_logic || (was != 1 && was != 2))
+        return;
+    m_play_logic->Replay();
+    if (was == 2)
+        m_play_logic->Pause();
 }
 
 void uiLogic::PauseForTray()

@@ -186,7 +186,8 @@ public:
     void PostLogicCommand(int command, std::intptr_t data) override;
     void OnBrowserItemEvent(wie*) override {}
 
-    // The play logic's engine closes (exit, device reset, resume from sleep).
+    // The play logic's engine closes (exit, device reset, resume from sleep);
+    // the play state becomes idle, and UI command 41 reopens what played.
     void CloseEngine();
     // Hiding to the tray pauses what plays; showing again resumes only that.
     void PauseForTray();
@@ -271,6 +272,7 @@ private:
     bool read_cursor_page(PlayListCursor& cursor);
     void open_members_page();
     void browse_settings_folder(int id);
+    void reopen_after_reset();
     void search();
     void remove_shown_channel();
     void empty_shown_list();
@@ -316,6 +318,7 @@ private:
     std::atomic<float> m_aspect{16.0f / 9.0f};
     bool m_paused_by_tray{false};                  // UI thread only
     int m_play_kind{0};                            // under the dispatch lock
+    int m_closed_play_state{0};                    // under the dispatch lock: what played when the engine closed
     std::unique_ptr<uiLogicFilePlayBase> m_play_logic;   // under the dispatch lock
     IOstrel* m_downloader{nullptr};
     IPrefechManager* m_prefetch{nullptr};

@@ -133,7 +133,7 @@ void uiLogic::on_ui_command(int id)
     case 34: if (m_play_logic) m_play_logic->Play(); break;
     case 35: if (m_play_logic) m_play_logic->Pause(); break;
     case 39: case 40: browse_settings_folder(id); break;
-    case 41: if (m_play_logic && (GetPlayState() & 2)) m_play_logic->Replay(); break;
+    case 41: reopen_after_reset(); break;
     case 58: SetVolume(m_volume + 10); break;
     case 59: SetVolume(m_volume - 10); break;
     case 65:

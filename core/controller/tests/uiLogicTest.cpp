@@ -533,7 +533,7 @@ TEST_F(Controller, UICommandsActAsTheirTableSays)
         // No settings window here: its choosers are seen over the built tree.
         {39, 80, {}, 80},
         {40, 80, {}, 80},
-        {41, 80, {}, 80},   // nothing is paused
+        {41, 80, {}, 80},   // no device reset closed a clip
         {58, 95, {"volume 100"}, 100},
         {58, 100, {"volume 100"}, 100},
         {59, 5, {"volume 0"}, 0},
@@ -553,6 +553,37 @@ TEST_F(Controller, UICommandsActAsTheirTableSays)
         controller.PostUICommand(c.id);
         EXPECT_EQ(handlers.settle(controller), c.lines);
         EXPECT_EQ(controller.GetVolume(), c.volume_after);
+    }
+}
+
+// A device reset closes the engine and then posts UI command 41: a clip
+// that was playing or paused opens again (paused again when it was), and
+// the play state is idle in between.
+TEST_F(Controller, ADeviceResetReopensAPlayingOrPausedClip)
+{
+    UI::uiLogic controller(parts());
+    controller.Init();
+    play_a_file(controller);
+    handlers.settle(controller);
+    const struct {
+        int state;   // before the reset
+        std::vector<std::string> lines;
+    } cases[] = {
+        {1, {"release", "replay"}},
+        {2, {"release", "replay", "pause"}},
+        {0, {"release"}},
+        {3, {"release"}},   // stopped
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.state);
+        controller.OnPlayStateChanged(c.state);
+        handlers.settle(controller);
+        controller.CloseEngine();
+        EXPECT_EQ(controller.GetPlayState(), 0);
+        controller.PostUICommand(41);
+        EXPECT_EQ(handlers.settle(controller), c.lines);
+        controller.PostUICommand(41);   // a second notice finds nothing closed
+        EXPECT_EQ(handlers.settle(controller), std::vector<std::string>{});
     }
 }
 
