@@ -6,6 +6,9 @@ namespace LogicCommand {
 inline constexpr unsigned UICommand = 0;          // wParam UI id
 inline constexpr unsigned OpenPath = 2;           // wParam a new[]'d zero-ended UTF-16 string
 inline constexpr unsigned WidgetDoubleClick = 3;  // wParam UI id
+// Ours (the system posts nothing with 4): a display mode asked for on another
+// thread; wParam the mode, lParam a video view state to take with it (0 none).
+inline constexpr unsigned ChangeDisplayMode = 4;
 inline constexpr unsigned ListClick = 5;          // wParam UI id, lParam row * 256 + part
 inline constexpr unsigned VolumeValue = 6;        // wParam UI id, lParam slider position
 inline constexpr unsigned ProgressMoved = 7;      // wParam UI id, lParam position; no effect

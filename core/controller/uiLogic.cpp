@@ -172,7 +172,7 @@ void uiLogic::create_feed_window()
     {
         CMutexGuard hold(UIRenderMutex());
         m_warning_pages = std::make_unique<warningpageMgr>(warningpageHost{
-            [this] { return GetDisplayMode(); }, [this](DWORD mode) { SetDisplayMode(mode); },
+            [this] { return GetDisplayMode(); }, [this](DWORD mode) { change_display_mode(mode); },
             [this](int page) { OnWarningPageResult(page); }});
         m_warning_pages->CreatePages();
         if (m_database_open) {
@@ -205,7 +205,7 @@ void uiLogic::OnWarningPageResult(int page)
     CMutexGuard hold(UIRenderMutex());
     if (widget* video = uiMgr::Instance().GetVideoWindow())
         video->Show(false);
-    SetDisplayMode(DisplayMode::None);
+    change_display_mode(DisplayMode::None);
 }
 
 void uiLogic::start_updater(DWORD minutes, DWORD items)

@@ -278,6 +278,9 @@ private:
     void empty_shown_list();
 
     // Display (uiLogicDisplay.cpp).
+    // SetDisplayMode on the logic thread, posted there from any other; with a
+    // view state, the pane follows the mode and the view takes that state.
+    void change_display_mode(DWORD mode, int view_state = 0);
     void apply_auto_hide();
     void show_frames_and_bar();
     void rearm_auto_hide();

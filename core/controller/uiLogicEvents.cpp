@@ -186,6 +186,9 @@ void uiLogic::OnLogicCommand(UINT code, WPARAM wparam, LPARAM lparam)
     case LogicCommand::SeekValue:
         if (id == Ids::SeekBar) Seek(int(lparam));
         break;
+    case LogicCommand::ChangeDisplayMode:
+        change_display_mode(DWORD(wparam), int(lparam));
+        break;
     case LogicCommand::OpenList: case LogicCommand::OpenChannel:
         open_list_or_channel(code, wparam, lparam);
         break;

@@ -510,9 +510,10 @@ TEST_F(ControllerScreens, ARowsClickLoadsTheVideoInFromTheRow)
     EXPECT_EQ(video->GetY(), row.GetY() - feed_list.GetScrollOffset()) << "it starts at the row";
     EXPECT_EQ(video->GetHeight(), row.GetHeight());
     EXPECT_FALSE(loading->IsVisible());
+    EXPECT_EQ(log.settle(*controller), std::vector<std::string>{}) << "no click yet";
+    // The video mode comes through the logic thread, before the click.
     EXPECT_EQ(controller->GetDisplayMode() & 0xFFF, DWORD(UI::DisplayMode::PlayVideo));
     EXPECT_EQ(controller->GetVideoViewState(), UI::ViewState::SmallWindow);
-    EXPECT_EQ(log.settle(*controller), std::vector<std::string>{}) << "no click yet";
     for (int frame = 0; frame < 200 && feed_list.IsFrozen(); ++frame)
         feed_list.Draw();
     EXPECT_FALSE(feed_list.IsFrozen());
@@ -651,6 +652,60 @@ TEST_F(ControllerScreens, TheControlBarComesBackToItsCornerWheneverItIsShown)
             EXPECT_EQ(bar->GetX(), client.GetWidth() - bar->GetWidth());
             EXPECT_EQ(bar->GetY(), client.GetHeight() - bar->GetHeight());
         }
+    }
+}
+
+// A change between modes that both show the control bar leaves a shown bar
+// where it stands: it is never hidden only to rise again.
+TEST_F(ControllerScreens, AChangeOfModeLeavesAShownControlBarWhereItIs)
+{
+    UI::wcontrolbar* bar = UI::wcontrolbar::Instance();
+    ASSERT_NE(bar, nullptr);
+    UI::widget& root = *UI::uiMgr::Instance().GetRoot();
+    rig.settings.SetNumber(4, 1024);
+    rig.settings.SetNumber(5, 576);
+    UI::uiMgr::Instance().Resize();
+    controller->SetDisplayMode(UI::DisplayMode::ViewFeeds);
+    for (int tick = 0; tick < 200 && !bar->IsAnimationIdle(); ++tick)
+        root.TickAnimations();
+    ASSERT_TRUE(bar->IsVisible());
+    const float x = bar->GetX(), y = bar->GetY();
+    for (const DWORD mode : {UI::DisplayMode::Both, UI::DisplayMode::ViewFeeds, UI::DisplayMode::None,
+                             UI::DisplayMode::ViewFeeds}) {
+        SCOPED_TRACE(mode);
+        controller->SetDisplayMode(mode);
+        EXPECT_TRUE(bar->IsVisible());
+        EXPECT_EQ(bar->GetX(), x);
+        EXPECT_EQ(bar->GetY(), y);
+        root.TickAnimations();
+        EXPECT_EQ(bar->GetY(), y);
+    }
+}
+
+// A mode asked for on another thread (a warning page's button on the UI
+// thread, the end of playback on the play logic's) changes on the logic
+// thread, after the command it is running: modes never change under it.
+TEST_F(ControllerScreens, ModesAskedForOnOtherThreadsChangeOnTheLogicThread)
+{
+    show_page(0);
+    const struct {
+        const char* asked_by;
+        std::function<void()> ask;
+        DWORD mode;
+    } cases[] = {
+        {"the failed-playback page's button", [&] { controller->OnWarningPageResult(16); }, UI::DisplayMode::None},
+        {"the end of playback", [&] { controller->OnPlayEnded(); }, UI::DisplayMode::ViewFeeds},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.asked_by);
+        log.close_gate();
+        click_row(0);
+        ASSERT_TRUE(log.wait_for_waiting()) << "the logic thread plays i0, holding the dispatch lock";
+        c.ask();
+        EXPECT_EQ(controller->GetDisplayMode() & 0xFFF, DWORD(UI::DisplayMode::PlayVideo)) << "not while it plays";
+        log.open_gate();
+        log.settle(*controller);
+        EXPECT_EQ(controller->GetDisplayMode() & 0xFFF, c.mode);
     }
 }
 
