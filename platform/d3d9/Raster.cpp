@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cwchar>
 #include <emmintrin.h>
 
 namespace plat::raster {
@@ -311,11 +312,20 @@ void coverage_rows(const Image& target, Box box, const Coverage* glyphs, std::si
 
 }
 
+// wchar_t is 32 bits here, and the C library's wide fill uses the widest
+// stores the processor has: a frame's clear is its largest single write.
+static_assert(sizeof(wchar_t) == sizeof(std::uint32_t));
+
 void fill_box(const Image& target, Box box, D3DCOLOR color)
 {
-    std::uint32_t value = target.opaque ? (color | 0xff000000u) : color;
-    for (int y = box.top; y < box.bottom; ++y)
-        std::fill(target.pixels + y * target.pitch + box.left, target.pixels + y * target.pitch + box.right, value);
+    const auto value = static_cast<wchar_t>(target.opaque ? (color | 0xff000000u) : color);
+    const auto width = std::size_t(box.right - box.left);
+    auto* at = reinterpret_cast<wchar_t*>(target.pixels + std::size_t(box.top) * target.pitch + box.left);
+    if (width == std::size_t(target.pitch)) {   // whole rows: one run
+        std::wmemset(at, value, width * std::size_t(box.bottom - box.top));
+        return;
+    }
+    for (int y = box.top; y < box.bottom; ++y, at += target.pitch) std::wmemset(at, value, width);
 }
 
 void fill_quad(const Image& target, Box clip, const Quad& q, const Image* texture, const StageState& stage,

@@ -303,6 +303,14 @@ HRESULT SoftwareDevice::Present(const RECT* src, const RECT* dst, HWND override_
     RECT whole{0, 0, LONG(m_back_buffer->width()), LONG(m_back_buffer->height())};
     RECT from = src ? *src : whole;
     RECT to = dst ? *dst : present_client_rect(window).value_or(whole);
+    // A discarded back buffer may be left holding anything: the whole frame
+    // changes places with the window's instead of being copied.
+    const auto same = [](const RECT& a, const RECT& b) {
+        return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    };
+    if (m_params.SwapEffect == D3DSWAPEFFECT_DISCARD && same(from, whole) && same(to, whole) &&
+        m_back_buffer->hand_to_window(window))
+        return D3D_OK;
     raster::Image frame = m_back_buffer->image();
     present_frame(window, FrameView{frame.pixels, frame.width, frame.height, frame.pitch}, from, to);
     return D3D_OK;

@@ -1,5 +1,7 @@
 #include "SoftwareResources.h"
 
+#include "platform/window/PresentWindow.h"
+
 #include "platform/base/DebugLog.h"
 
 #include <cairo.h>
@@ -132,6 +134,13 @@ HRESULT SoftwareSurface::ReleaseDC(HDC dc)
 raster::Image SoftwareSurface::image()
 {
     return raster::Image{m_pixels.data(), int(m_width), int(m_height), int(m_width), m_format == D3DFMT_X8R8G8B8};
+}
+
+bool SoftwareSurface::hand_to_window(HWND window)
+{
+    // A context handed out still draws into these pixels.
+    if (m_dc || m_format != D3DFMT_A8R8G8B8) return false;
+    return present_frame_swap(window, m_pixels, int(m_width), int(m_height));
 }
 
 void SoftwareSurface::resize(UINT width, UINT height)

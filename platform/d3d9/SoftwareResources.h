@@ -53,6 +53,10 @@ public:
     DWORD usage() const { return m_usage; }
     D3DPOOL pool() const { return m_pool; }
     void resize(UINT width, UINT height);
+    // Gives the pixels to the present window in place of a copy (the window's
+    // previous frame comes back): a discarded back buffer's present. False when
+    // the window's client has another size or a context still draws here.
+    bool hand_to_window(HWND window);
 
 private:
     std::shared_ptr<DeviceCore> m_core;

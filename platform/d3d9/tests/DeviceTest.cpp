@@ -245,6 +245,37 @@ TEST(SoftwareDevice, PresentsIntoItsWindowOrTheOverride)
     EXPECT_EQ(window->frame_pixel(1, 1), 0xff336699u);
 }
 
+// A discarded back buffer of the window's size goes to the window whole
+// (no copy): each present shows its own frame. With the copy swap effect the
+// back buffer keeps the frame it presented.
+TEST(SoftwareDevice, WholeFramesReachAWindowOfTheirSizeByEitherSwapEffect)
+{
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    for (const D3DSWAPEFFECT effect : {D3DSWAPEFFECT_DISCARD, D3DSWAPEFFECT_COPY}) {
+        SCOPED_TRACE(effect);
+        auto window = plat::PresentWindow::create("device", 6, 4);
+        ASSERT_TRUE(window);
+        auto d3d = ComPtr<IDirect3D9>::adopt(Direct3DCreate9(D3D_SDK_VERSION));
+        D3DPRESENT_PARAMETERS pp{};
+        pp.BackBufferWidth = 6;
+        pp.BackBufferHeight = 4;
+        pp.SwapEffect = effect;
+        pp.hDeviceWindow = window->hwnd();
+        pp.Windowed = TRUE;
+        ComPtr<IDirect3DDevice9> device;
+        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window->hwnd(), 0, &pp, device.put()), D3D_OK);
+        for (const D3DCOLOR colour : {0xff336699u, 0xff00ff00u, 0xffff0000u}) {
+            device->Clear(0, nullptr, D3DCLEAR_TARGET, colour, 1.0f, 0);
+            ASSERT_EQ(device->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+            EXPECT_EQ(window->frame_pixel(0, 0), colour);
+            EXPECT_EQ(window->frame_pixel(5, 3), colour);
+            if (effect == D3DSWAPEFFECT_COPY) {
+                EXPECT_EQ(back_pixel(device.get(), 5, 3), colour);
+            }
+        }
+    }
+}
+
 TEST(SoftwareDevice, TextureCapsDemandPowersOfTwoWhenSet)
 {
     const struct {
