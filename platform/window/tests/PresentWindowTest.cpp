@@ -75,26 +75,44 @@ TEST(PresentWindow, FramesLandPixelForPixelAsNearestSamplingSays)
     }
 }
 
-// A whole frame of the client's size changes places with the window's own
-// instead of being copied; any other size is refused and left as it was.
-TEST(PresentWindow, AWholeFrameOfTheClientsSizeChangesPlacesWithTheWindows)
+// A frame whose top-left corner is exactly the client area changes places
+// with the window's own instead of being copied, and comes back at its own
+// size; a corner of another size is refused and everything left as it was.
+TEST(PresentWindow, AFrameWhoseCornerIsTheClientChangesPlacesWithTheWindows)
 {
     auto window = dummy_window(3, 2);
     ASSERT_TRUE(window);
     std::vector<std::uint32_t> frame(6, 0xff112233u);
-    ASSERT_TRUE(plat::present_frame_swap(window->hwnd(), frame, 3, 2));
+    ASSERT_TRUE(plat::present_frame_swap(window->hwnd(), frame, 3, 2, 3, 2));
     EXPECT_EQ(window->frame_pixel(2, 1), 0xff112233u);
     EXPECT_EQ(frame, std::vector<std::uint32_t>(6, 0xff000000u)) << "the window's previous frame";
     EXPECT_TRUE(window->show_pending_frame());
 
+    // A screen-sized frame: the client shows its corner.
+    std::vector<std::uint32_t> screen(5 * 4);
+    for (std::size_t i = 0; i < screen.size(); ++i) screen[i] = 0xff000000u | std::uint32_t(i);
+    ASSERT_TRUE(plat::present_frame_swap(window->hwnd(), screen, 5, 4, 3, 2));
+    EXPECT_EQ(screen.size(), 20u) << "back at the frame's size";
+    EXPECT_EQ(window->frame_pixel(2, 1), 0xff000007u);
+    EXPECT_EQ(plat::present_frame_copy(window->hwnd()),
+              (std::vector<std::uint32_t>{0xff000000u, 0xff000001u, 0xff000002u, 0xff000005u, 0xff000006u, 0xff000007u}));
+    EXPECT_TRUE(window->show_pending_frame());
+    // A copy into it afterwards lands on the client's pixels.
+    const std::uint32_t dot = 0xffabcdefu;
+    ASSERT_TRUE(plat::present_frame(window->hwnd(), plat::FrameView{&dot, 1, 1, 1}, RECT{0, 0, 1, 1}, RECT{1, 1, 2, 2}));
+    EXPECT_EQ(window->frame_pixel(1, 1), dot);
+    EXPECT_EQ(window->frame_pixel(2, 1), 0xff000007u);
+    window->show_pending_frame();
+
     std::vector<std::uint32_t> other(4, 0xff445566u);
-    EXPECT_FALSE(plat::present_frame_swap(window->hwnd(), other, 2, 2));
+    EXPECT_FALSE(plat::present_frame_swap(window->hwnd(), other, 2, 2, 2, 2));
     EXPECT_EQ(other, std::vector<std::uint32_t>(4, 0xff445566u));
-    EXPECT_EQ(window->frame_pixel(0, 0), 0xff112233u);
+    EXPECT_FALSE(plat::present_frame_swap(window->hwnd(), other, 2, 2, 3, 2)) << "a corner larger than the frame";
+    EXPECT_EQ(window->frame_pixel(1, 1), dot);
     EXPECT_FALSE(window->show_pending_frame());
     HWND gone = window->hwnd();
     window.reset();
-    EXPECT_FALSE(plat::present_frame_swap(gone, frame, 3, 2));
+    EXPECT_FALSE(plat::present_frame_swap(gone, frame, 3, 2, 3, 2));
 }
 
 // The compose thread presents while the UI thread may be too busy to pump: SDL's
