@@ -1,17 +1,19 @@
 # Helpers every folder's CMakeLists.txt uses.
 
-# Warnings as errors for our own code only. GCC 12's flow-based checks report
-# overlaps and bounds inside libstdc++'s inlined string and vector code that
-# cannot happen at -O3, so those stay warnings rather than failing optimised
-# builds of correct code.
+# Our own code's warnings, as errors where STRIMO_WERROR asks (the trees the
+# tests build). GCC 12's flow-based checks report overlaps and bounds inside
+# libstdc++'s inlined string and vector code that cannot happen at -O3, so
+# those stay warnings rather than failing optimised builds of correct code.
 function(strimo_warnings target)
     # The fuzz tree is built by clang, whose warnings differ: GCC trees enforce ours.
     if(STRIMO_FUZZ)
         return()
     endif()
-    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror -Wno-missing-field-initializers
-                           -Wno-error=restrict -Wno-error=array-bounds
-                           -Wno-error=stringop-overflow -Wno-error=stringop-overread)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-missing-field-initializers)
+    if(STRIMO_WERROR)
+        target_compile_options(${target} PRIVATE -Werror -Wno-error=restrict -Wno-error=array-bounds
+                               -Wno-error=stringop-overflow -Wno-error=stringop-overread)
+    endif()
 endfunction()
 
 # Adds each immediate child folder of DIR that holds a CMakeLists.txt, in name order.
@@ -103,4 +105,17 @@ function(strimo_fuzz_finish)
         COMMAND ${CMAKE_COMMAND} -DSOURCE_ROOT=${CMAKE_SOURCE_DIR} -DBUILD_DIR=${CMAKE_BINARY_DIR}/fuzz
                 "-DTARGETS=${fuzzers}" -P ${CMAKE_SOURCE_DIR}/cmake/fuzz/build.cmake)
     set_tests_properties(fuzz_build PROPERTIES TIMEOUT 3000 FIXTURES_SETUP fuzz_tree)
+endfunction()
+
+# Called once, after every folder: the target `program`, what scripts/run
+# builds (the program, the modules it registers and the tools it starts, no
+# tests), and bin/modules.txt, the modules scripts/run registers, one a line.
+function(strimo_program)
+    set(modules plat_script plat_html feldane pellow itunes filters garvish quandrel mossveil effects)
+    add_custom_target(program DEPENDS strimo strimo-regsvr strimo-pagehost ${modules})
+    set(list "")
+    foreach(module ${modules})
+        string(APPEND list "$<TARGET_FILE_NAME:${module}>\n")
+    endforeach()
+    file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/bin/modules.txt CONTENT "${list}")
 endfunction()

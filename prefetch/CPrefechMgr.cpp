@@ -69,12 +69,14 @@ bool CPrefechMgr::Uninit()
 {
     if (!m_worker.joinable())
         return true;
+    // Every wait is ended first: the worker checks the flag after each wait,
+    // between items and between passes.
     m_stop = true;
-    m_downloader->RemoveListener(this);
-    m_database->RemoveListener(this);
     m_wake.set();
     m_run.set();
     m_done.set();
+    m_downloader->RemoveListener(this);
+    m_database->RemoveListener(this);
     m_worker.join();
     return true;
 }
@@ -132,17 +134,18 @@ DWORD CPrefechMgr::WorkerThread()
     return 0;
 }
 
-// The passes in order; the cycle ends at the first that gives up. A pass
-// that fails on the database ends the cycle; the next one tries again.
+// The passes in order; the cycle ends at the first that gives up, or at a
+// stop. A pass that fails on the database ends the cycle; the next one tries
+// again.
 void CPrefechMgr::run_cycle()
 {
     try {
-        if (pending_downloads_pass() == GaveUp || rewritten_items_pass() == GaveUp)
+        if (pending_downloads_pass() == GaveUp || m_stop || rewritten_items_pass() == GaveUp || m_stop)
             return;
         if (m_favourites && favourites_pass() == GaveUp)
             return;
         for (int status = 0; status <= status_retry_last; status = status == 0 ? status_retry_first : status + 1)
-            if (channel_pass(status) == GaveUp)
+            if (m_stop || channel_pass(status) == GaveUp)
                 return;
     } catch (const CppSQLite3Exception& e) {
         plat::debug_log(std::string("prefetch: cycle ended by the database: ") + e.errorMessage());
@@ -162,7 +165,7 @@ int CPrefechMgr::pending_downloads_pass()
         std::list<RSSData::tRSSItem> items;
         m_database->GetItems(row.id, &items);
         for (RSSData::tRSSItem& item : items) {
-            if (!item.mark_hd && (result = thumbnail_job(item)) == GaveUp)
+            if (m_stop || (!item.mark_hd && (result = thumbnail_job(item)) == GaveUp))
                 return GaveUp;
             const int status = item.status();
             if (status != status_high_definition && status != status_retry_third && status != status_retry_given_up)
@@ -177,7 +180,7 @@ int CPrefechMgr::rewritten_items_pass()
     std::list<RSSData::tRSSItem> items;
     m_database->GetItemsByStatusNotHd(status_high_definition, &items);
     for (RSSData::tRSSItem& item : items)
-        if (thumbnail_job(item) == GaveUp)
+        if (m_stop || thumbnail_job(item) == GaveUp)
             return GaveUp;
     return Done;
 }
@@ -190,7 +193,7 @@ int CPrefechMgr::favourites_pass()
     m_database->GetFavouriteItems(status_high_definition, &items);
     int result = Done;
     for (RSSData::tRSSItem& item : items) {
-        if (item.local_thumb_file_path.empty() && (result = thumbnail_job(item)) == GaveUp)
+        if (m_stop || (item.local_thumb_file_path.empty() && (result = thumbnail_job(item)) == GaveUp))
             return GaveUp;
         result = submit_video(item, 1);
     }
@@ -214,7 +217,7 @@ int CPrefechMgr::channel_pass(int status)
             std::list<RSSData::tRSSItem> page;
             m_database->GetChannelItemsPageByStatus(channel.id, status, offset, &page);
             for (RSSData::tRSSItem& item : page) {
-                if (!item.mark_hd && thumbnail_job(item) == GaveUp)
+                if (m_stop || (!item.mark_hd && thumbnail_job(item) == GaveUp))
                     return GaveUp;
                 submit_video(item, 0);
                 if (busy())
@@ -249,6 +252,10 @@ int CPrefechMgr::thumbnail_job(RSSData::tRSSItem& item)
     auto job = std::make_shared<tPrefechJob>();
     job->owner = this;
     m_done.reset();
+    // An Uninit that came before the reset set the done event for nothing:
+    // without this the job would wait out its whole time.
+    if (m_stop)
+        return GaveUp;
     {
         std::scoped_lock hold(m_job_lock);
         m_jobs.push_back(job);

@@ -30,6 +30,21 @@ OSType pixel_format_of(PixelKind kind)
     }
 }
 
+// A count of `scale` time units in 100-ns units, truncated once: a movie's
+// times are counts of its units, and whole 100-ns units per time unit (226
+// at 44.1 kHz) would make every time short.
+REFERENCE_TIME to_reference_time(LONGLONG value, TimeScale scale)
+{
+    return value / scale * 10000000 + value % scale * 10000000 / scale;
+}
+
+// A time in 100-ns units as `scale` time units, to the nearest: a time made
+// from a count of units gives that count back.
+TimeValue to_time_value(REFERENCE_TIME time, TimeScale scale)
+{
+    return static_cast<TimeValue>(time / 10000000 * scale + (time % 10000000 * scale + 5000000) / 10000000);
+}
+
 // Big-endian samples of `width` bytes into little-endian ones.
 void swap_samples(BYTE* data, std::size_t length, int width)
 {
@@ -87,8 +102,6 @@ void QtMovieReader::read_tracks()
     if (m_video) read_video_track();
     if (m_scale <= 0) m_sound = m_video = nullptr;
     if (!m_sound && !m_video) return;
-    m_units = 10000000 / m_scale;
-    m_movie_units = m_movie_scale > 0 ? 10000000 / m_movie_scale : 0;
     if (m_video) find_frame_duration();
 }
 
@@ -155,12 +168,12 @@ void QtMovieReader::find_frame_duration()
     const OSType vide = VideoMediaType;
     TimeValue first = -1, length = 0;
     m_qt->GetMovieNextInterestingTime(m_movie, nextTimeMediaSample | nextTimeEdgeOK, 1, &vide, 0, fixed1, &first, &length);
-    const REFERENCE_TIME duration = static_cast<REFERENCE_TIME>(length) * m_units;
+    const REFERENCE_TIME duration = to_reference_time(length, m_scale);
     m_frame_duration = duration >= shortest_frame && duration <= longest_frame ? duration : default_frame;
     m_video_info.AvgTimePerFrame = m_frame_duration;
 }
 
-REFERENCE_TIME QtMovieReader::duration() const { return m_duration * m_units; }
+REFERENCE_TIME QtMovieReader::duration() const { return m_scale > 0 ? to_reference_time(m_duration, m_scale) : 0; }
 
 void QtMovieReader::set_pixel_format(PixelKind kind)
 {
@@ -192,13 +205,13 @@ HRESULT QtMovieReader::make_world()
 HRESULT QtMovieReader::render_frame(REFERENCE_TIME time, RenderedFrame& frame)
 {
     CAutoLock hold(&m_lock);
-    if (!m_video || m_movie_units <= 0) return S_FALSE;
+    if (!m_video || m_movie_scale <= 0) return S_FALSE;
     if (!m_world) {
         const HRESULT made = make_world();
         if (made != S_OK) return made;
     }
     m_qt->SetMovieTimeScale(m_movie, m_movie_scale);
-    const TimeValue u = static_cast<TimeValue>(time / m_movie_units);
+    const TimeValue u = to_time_value(time, m_movie_scale);
     const OSType vide = VideoMediaType;
     TimeValue found = -1, length = 0;
     if (u > 0) m_qt->GetMovieNextInterestingTime(m_movie, nextTimeMediaSample, 1, &vide, u - 1, fixed1, &found, &length);
@@ -213,8 +226,9 @@ HRESULT QtMovieReader::render_frame(REFERENCE_TIME time, RenderedFrame& frame)
     if (!LockPixels(pixmap)) return E_FAIL;
     frame.pixels = reinterpret_cast<const BYTE*>(GetPixBaseAddr(pixmap));
     frame.row_bytes = QTGetPixMapHandleRowBytes(pixmap);
-    frame.time = found * m_movie_units;
-    frame.duration = length * m_movie_units;
+    // Each end from its own count of units, so one frame's end is the next one's start.
+    frame.time = to_reference_time(found, m_movie_scale);
+    frame.duration = to_reference_time(static_cast<LONGLONG>(found) + length, m_movie_scale) - frame.time;
     return S_OK;
 }
 

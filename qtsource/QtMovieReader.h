@@ -106,8 +106,6 @@ private:
 
     qt::TimeScale m_movie_scale = 0;     // the movie's own
     qt::TimeScale m_scale = 0;           // the reader's: the sample rate with sound, else the movie's
-    LONGLONG m_movie_units = 0;          // 100-ns units per movie time unit
-    LONGLONG m_units = 0;                // 100-ns units per reader time unit
     LONGLONG m_sound_duration = 0;       // in frames
     LONGLONG m_duration = 0;             // in the reader's time scale
 

@@ -1,13 +1,17 @@
 // Downloads one file from a local nginx with the segmented downloader, with
 // curl, with aria2c and with the download manager stand-in, and prints speed,
-// CPU time per GB and the ratios; then paced downloads and how close they
-// come to the rate set.
+// CPU time per GB and the ratios; then the same through the bench's
+// throttling proxy, every connection held to one rate, and with one
+// connection slowed, to see its segments taken over; then paced downloads
+// and how close they come to the rate set.
 // Usage: zephrol_bench [size in MiB, default 256]
 
 #include "components/common/murrel/Murrel.h"
 #include "downloader/zephrol/ZephrolExports.h"
 #include "downloader/zephrol/tests/DownloadOutcome.h"
+#include "downloader/bench/ThrottleProxy.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
@@ -16,6 +20,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <netinet/in.h>
 #include <spawn.h>
 #include <string>
@@ -184,8 +190,7 @@ void write_nginx_conf(const fs::path& work, int port)
          << "  client_body_temp_path " << w << "/t1;\n  proxy_temp_path " << w << "/t2;\n"
          << "  fastcgi_temp_path " << w << "/t3;\n  uwsgi_temp_path " << w << "/t4;\n  scgi_temp_path " << w
          << "/t5;\n"
-         << "  server {\n    listen 127.0.0.1:" << port << ";\n    root " << w << "/www;\n"
-         << "    location /limited/ { alias " << w << "/www/; limit_rate 4m; }\n  }\n}\n";
+         << "  server {\n    listen 127.0.0.1:" << port << ";\n    root " << w << "/www;\n  }\n}\n";
 }
 
 // The download manager stand-in's demo: one task into a target file, ended when nothing is under way.
@@ -226,14 +231,131 @@ void run_paced(const std::string& base_url, const fs::path& work)
     }
 }
 
-void print_row(const char* tool, DWORD connections, const char* cap, const Result& r, std::uint64_t size)
+void print_row(const char* tool, DWORD connections, const Result& r, std::uint64_t size)
 {
     if (!r.ok) {
-        std::printf("%-10s %5u %-9s %10s\n", tool, connections, cap, "FAILED");
+        std::printf("%-10s %5u %10s\n", tool, connections, "FAILED");
         return;
     }
-    std::printf("%-10s %5u %-9s %10.1f %12.3f\n", tool, connections, cap, static_cast<double>(size) / 1e6 / r.seconds,
+    std::printf("%-10s %5u %10.1f %12.3f\n", tool, connections, static_cast<double>(size) / 1e6 / r.seconds,
                 r.cpu_seconds / (static_cast<double>(size) / 1e9));
+}
+
+Result run_aria2(const std::string& url, DWORD n, const fs::path& work)
+{
+    return run_tool({"aria2c", "-q", "-x", std::to_string(n), "-s", std::to_string(n), "-k", "1M",
+                     "--file-allocation=none", "--allow-overwrite=true", "-d", work.string(), "-o", "aria.bin", url});
+}
+
+// Bytes of [first, last] (inclusive) within a file of `size`.
+std::pair<std::uint64_t, std::uint64_t> clipped(const ThrottleProxy::Request& r, std::uint64_t size)
+{
+    return {r.first, std::min(r.last, size - 1) + 1};
+}
+
+// How the slow connection fared: what it was asked for and delivered, and
+// how much of what it was asked for was asked for again on other
+// connections after it (its segments taken over).
+struct SlowConnection {
+    std::size_t requests{0};
+    std::uint64_t asked{0};
+    std::uint64_t delivered{0};
+    std::uint64_t taken_over{0};
+};
+
+SlowConnection slow_connection_of(const std::vector<ThrottleProxy::Request>& log, int slow, std::uint64_t size)
+{
+    SlowConnection s;
+    std::map<std::uint64_t, std::uint64_t> again;   // start -> end of bytes asked again, merged
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        if (log[i].connection != slow) continue;
+        const auto [first, end] = clipped(log[i], size);
+        ++s.requests;
+        s.asked += end - first;
+        s.delivered += log[i].delivered;
+        for (std::size_t j = i + 1; j < log.size(); ++j) {
+            if (log[j].connection == slow) continue;
+            const auto [other_first, other_end] = clipped(log[j], size);
+            const std::uint64_t from = std::max(first, other_first), to = std::min(end, other_end);
+            if (from < to) again[from] = std::max(again[from], to);
+        }
+    }
+    std::uint64_t reach = 0;
+    for (const auto& [from, to] : again) {
+        const std::uint64_t start = std::max(from, reach);
+        if (to > start) s.taken_over += to - start;
+        reach = std::max(reach, to);
+    }
+    return s;
+}
+
+// Every connection through the proxy held to `rate` from its first chunk:
+// the aggregate rate each tool reaches with 1, 4 and 8 connections.
+void run_throttled(ThrottleProxy& proxy, const fs::path& work, const std::string& name, std::uint64_t size, double rate)
+{
+    const std::string url = "http://127.0.0.1:" + std::to_string(proxy.port()) + "/" + name;
+    const fs::path source = work / "www" / name;
+    std::printf("\nthrottled: %llu MiB through the bench's proxy, every connection %.1f MB/s from its first 16 KiB\n"
+                "%-10s %5s %10s %14s %14s\n",
+                static_cast<unsigned long long>(size >> 20), rate / 1e6, "tool", "conns", "MB/s", "x one conn",
+                "zephrol/aria2");
+    const auto uniform = [rate](const ThrottleProxy::Request&) { return rate; };
+    const auto row = [&](const char* tool, DWORD n, const Result& r) {
+        if (!r.ok) {
+            std::printf("%-10s %5u %10s\n", tool, n, "FAILED");
+            return;
+        }
+        const double got = static_cast<double>(size) / r.seconds;
+        std::printf("%-10s %5u %10.2f %14.2f\n", tool, n, got / 1e6, got / rate);
+    };
+    proxy.reset(uniform);
+    row("curl", 1, run_tool({"curl", "-s", "-f", "-o", (work / "out.bin").string(), url}));
+    proxy.reset(uniform);
+    row("ostrel", 1, run_ostrel(url, work));
+    for (const DWORD n : {1u, 4u, 8u}) {
+        proxy.reset(uniform);
+        const Result aria = run_aria2(url, n, work);
+        proxy.reset(uniform);
+        const Result zephrol = run_zephrol(url, n, 0, work, source, size);
+        row("aria2c", n, aria);
+        row("zephrol", n, zephrol);
+        if (aria.ok && zephrol.ok)
+            std::printf("%-10s %5u %10s %14s %14.2f\n", "  ratio", n, "", "", aria.seconds / zephrol.seconds);
+        std::fflush(stdout);
+    }
+}
+
+// At 4 connections, one held to `slow_rate` and the others to `rate`: the
+// aggregate rate, and what became of the slow connection's work. The slow
+// one is the first whose first request asks for file data away from the
+// start (64 KiB or more from a non-zero offset: no probe, not the opening
+// whole-file request), so each tool meets it in the middle of its work.
+void run_takeover(ThrottleProxy& proxy, const fs::path& work, const std::string& name, std::uint64_t size, double rate,
+                  double slow_rate)
+{
+    const std::string url = "http://127.0.0.1:" + std::to_string(proxy.port()) + "/" + name;
+    std::printf("\none slow connection at %.0f kB/s, the others %.1f MB/s, 4 connections, %llu MiB\n"
+                "%-10s %10s %5s %9s %10s %10s %14s\n",
+                slow_rate / 1e3, rate / 1e6, static_cast<unsigned long long>(size >> 20), "tool", "MB/s", "slow",
+                "slow reqs", "asked MiB", "got MiB", "asked again MiB");
+    for (const char* tool : {"aria2c", "zephrol"}) {
+        auto slow = std::make_shared<int>(-1);   // the slowed connection's number
+        proxy.reset([=](const ThrottleProxy::Request& first) {
+            const bool away = first.ranged && first.first > 0 && (first.last == UINT64_MAX || first.last - first.first >= 65535);
+            if (*slow < 0 && away) *slow = first.connection;
+            return first.connection == *slow ? slow_rate : rate;
+        });
+        const Result r = std::strcmp(tool, "aria2c") == 0 ? run_aria2(url, 4, work)
+                                                          : run_zephrol(url, 4, 0, work, work / "www" / name, size);
+        const SlowConnection s = slow_connection_of(proxy.requests(), *slow, size);
+        if (!r.ok) {
+            std::printf("%-10s %10s\n", tool, "FAILED");
+            continue;
+        }
+        std::printf("%-10s %10.2f %5d %9zu %10.2f %10.2f %14.2f\n", tool, static_cast<double>(size) / 1e6 / r.seconds,
+                    *slow, s.requests, s.asked / 1048576.0, s.delivered / 1048576.0, s.taken_over / 1048576.0);
+        std::fflush(stdout);
+    }
 }
 
 }
@@ -254,33 +376,37 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "nginx did not start (see %s/error.log)\n", work.c_str());
         return 1;
     }
-    std::printf("file %llu MiB from nginx on 127.0.0.1:%d; limited = 4 MB/s per connection\n",
-                static_cast<unsigned long long>(mib), port);
-    std::printf("%-10s %5s %-9s %10s %12s %14s %14s\n", "tool", "conns", "cap", "MB/s", "CPU s/GB", "zephrol/curl",
-                "zephrol/aria2");
-    const fs::path out = work / "out.bin";
-    for (const char* cap : {"uncapped", "limited"}) {
-        const std::string url =
-            "http://127.0.0.1:" + std::to_string(port) + (std::strcmp(cap, "limited") == 0 ? "/limited" : "") + "/file.bin";
-        const Result curl = run_tool({"curl", "-s", "-f", "-o", out.string(), url});
-        print_row("curl", 1, cap, curl, size);
-        const Result ostrel = run_ostrel(url, work);
-        print_row("ostrel", 1, cap, ostrel, size);
-        if (ostrel.ok && curl.ok)
-            std::printf("%-10s %5u %-9s %10s %12s %14s %14s   ostrel/curl %.2f\n", "  ratio", 1u, cap, "", "", "", "",
-                        curl.seconds / ostrel.seconds);
-        for (const DWORD n : {1u, 4u, 8u}) {
-            const Result aria = run_tool({"aria2c", "-q", "-x", std::to_string(n), "-s", std::to_string(n), "-k", "1M",
-                                          "--file-allocation=none", "--allow-overwrite=true", "-d", work.string(), "-o",
-                                          "aria.bin", url});
-            const Result zephrol = run_zephrol(url, n, 0, work, work / "www" / "file.bin", size);
-            print_row("aria2c", n, cap, aria, size);
-            print_row("zephrol", n, cap, zephrol, size);
-            if (zephrol.ok && curl.ok && aria.ok)
-                std::printf("%-10s %5u %-9s %10s %12s %14.2f %14.2f\n", "  ratio", n, cap, "", "",
-                            curl.seconds / zephrol.seconds, aria.seconds / zephrol.seconds);
-            std::fflush(stdout);
-        }
+    std::printf("uncapped: %llu MiB from nginx on 127.0.0.1:%d\n", static_cast<unsigned long long>(mib), port);
+    std::printf("%-10s %5s %10s %12s %14s %14s\n", "tool", "conns", "MB/s", "CPU s/GB", "zephrol/curl", "zephrol/aria2");
+    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/file.bin";
+    const Result curl = run_tool({"curl", "-s", "-f", "-o", (work / "out.bin").string(), url});
+    print_row("curl", 1, curl, size);
+    const Result ostrel = run_ostrel(url, work);
+    print_row("ostrel", 1, ostrel, size);
+    if (ostrel.ok && curl.ok)
+        std::printf("%-10s %5u %10s %12s %14s %14s   ostrel/curl %.2f\n", "  ratio", 1u, "", "", "", "",
+                    curl.seconds / ostrel.seconds);
+    for (const DWORD n : {1u, 4u, 8u}) {
+        const Result aria = run_aria2(url, n, work);
+        const Result zephrol = run_zephrol(url, n, 0, work, work / "www" / "file.bin", size);
+        print_row("aria2c", n, aria, size);
+        print_row("zephrol", n, zephrol, size);
+        if (zephrol.ok && curl.ok && aria.ok)
+            std::printf("%-10s %5u %10s %12s %14.2f %14.2f\n", "  ratio", n, "", "", curl.seconds / zephrol.seconds,
+                        aria.seconds / zephrol.seconds);
+        std::fflush(stdout);
+    }
+
+    // The throttled runs move a smaller file: each connection is slow.
+    constexpr double rate = 2e6;
+    const std::uint64_t throttled = std::min<std::uint64_t>(size, 32ull << 20);
+    const std::uint64_t takeover = std::min<std::uint64_t>(size, 16ull << 20);
+    make_file(work / "www" / "throttled.bin", throttled);
+    make_file(work / "www" / "takeover.bin", takeover);
+    {
+        ThrottleProxy proxy(port, [](const ThrottleProxy::Request&) { return rate; });
+        run_throttled(proxy, work, "throttled.bin", throttled, rate);
+        run_takeover(proxy, work, "takeover.bin", takeover, rate, 40e3);
     }
     run_paced("http://127.0.0.1:" + std::to_string(port) + "/", work);
     ::kill(nginx, SIGTERM);

@@ -216,7 +216,8 @@ HRESULT CAVFileBase::add_splitter(SplitterKind kind)
         if (m_splitter && SUCCEEDED(load(m_splitter.get(), m_path))) remove_filter(m_source);
         else remove_filter(m_splitter);
         break;
-    case KIND_NONE: break;
+    case KIND_NONE:
+    case KIND_SOUND_ALONE: break;   // no splitter of its own
     }
     return m_splitter ? S_OK : E_FAIL;
 }
@@ -247,9 +248,12 @@ HRESULT CAVFileBase::BuildGraph()
 HRESULT CAVFileBase::ConnectOutputs()
 {
     if (!is_audio_only(m_kind)) {
+        // A video container may hold sound alone (an AAC podcast in .mp4 or
+        // .flv): then the sound is what plays, and the kind says so.
         const ComPtr<IPin> video = find_output_of_major(m_splitter.get(), MEDIATYPE_Video);
-        if (!video || FAILED(AddVideoDecoder(video.get()))) return E_FAIL;
-        GetVideoSize(video.get());
+        if (!video) m_kind = KIND_SOUND_ALONE;
+        else if (FAILED(AddVideoDecoder(video.get()))) return E_FAIL;
+        else GetVideoSize(video.get());
     }
     const ComPtr<IPin> audio = find_output_of_major(m_splitter.get(), MEDIATYPE_Audio);
     HRESULT hr = audio ? AddAudioDecoder(audio.get()) : E_FAIL;
@@ -337,9 +341,15 @@ HRESULT CAVFileBase::build_quicktime_graph()
     m_source = add_filter(QTSource);
     if (!m_source || FAILED(load(m_source.get(), m_path))) return E_FAIL;
     const ComPtr<IPin> video = find_output_of_major(m_source.get(), MEDIATYPE_Video);
-    if (!video || FAILED(AddVideoRenderer(video.get()))) return E_FAIL;
+    if (video && FAILED(AddVideoRenderer(video.get()))) return E_FAIL;
     const ComPtr<IPin> audio = find_free_pin(m_source.get(), PINDIR_OUTPUT);
-    if (audio) AddAudioRenderer(audio.get());
+    if (!video) {
+        // A movie of sound alone: its sound must play.
+        if (!audio || FAILED(AddAudioRenderer(audio.get()))) return E_FAIL;
+        m_kind = KIND_SOUND_ALONE;
+    } else if (audio) {
+        AddAudioRenderer(audio.get());
+    }
     UseAudioClock();
     return S_OK;
 }

@@ -10,6 +10,9 @@
 namespace mediagraph {
 
 // The splitter kinds (what command 12290 answers); 0 until a splitter connects.
+// A graph that plays sound alone from a source that may hold video (the
+// "KVR Splitter", the QuickTime source, ...) answers KIND_SOUND_ALONE, so the
+// media kind follows the streams played, not the container.
 enum SplitterKind : LONG {
     KIND_NONE = 0,
     KIND_DEMUX = 1,
@@ -21,6 +24,7 @@ enum SplitterKind : LONG {
     KIND_MPEG2 = 9,
     KIND_MPEG_AUDIO = 13,
     KIND_ASF_AUDIO = 14,
+    KIND_SOUND_ALONE = 15,
     KIND_WAVE = 16,
 };
 

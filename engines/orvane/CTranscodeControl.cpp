@@ -9,23 +9,6 @@
 
 namespace {
 
-bool queued_copy_carries(LONG code, DWORD flags)
-{
-    switch (code) {
-    case CMD_GET_VERSION:
-    case CMD_GET_VOLUME:
-    case CMD_GET_PLAY_STATE:
-    case CMD_GET_MEDIA_KIND:
-        return false;   // an out value written into a private copy reaches nobody
-    case CMD_SOURCE:
-    case CMD_OUTPUT:
-    case CMD_OUTPUT_SETTINGS:
-        return (flags & CONTROL_COPY_LENGTH) != 0;
-    default:
-        return true;   // nothing, or one 32-bit value
-    }
-}
-
 // A zero-terminated wide text, within *length bytes when a length is given.
 // Kept whole whatever its length.
 std::u16string wide_text(const void* data, const LONG* length)
@@ -55,12 +38,7 @@ CTranscodeControl::~CTranscodeControl()
 
 LONG CTranscodeControl::SendCommand(LONG code, void* data, LONG* length, DWORD flags)
 {
-    if ((flags & CONTROL_ASYNC) && !queued_copy_carries(code, flags)) {
-        plat::debug_log("Transcode: command " + std::to_string(code) + " carries data a queue cannot copy; not queued");
-        return 0;
-    }
-    const LONG handled = CBaseControl::SendCommand(code, data, length, flags);
-    return handled != 0 ? handled : Execute(code, data, length, flags);
+    return dispatch_command("Transcode", code, data, length, flags);
 }
 
 LONG CTranscodeControl::Execute(LONG code, void* data, LONG* length, DWORD)

@@ -15,25 +15,6 @@ constexpr const char* user_name = "Wemble";
 
 enum ItemState { Waiting = 0, Downloading = 1, Ready = 2 };
 
-// A queued command keeps only a private copy of its data (the first 32-bit
-// word, or *length bytes): whether that copy can stand for what the command
-// carries. Records, objects and out blocks cannot be queued.
-bool queued_copy_carries(LONG code, DWORD flags)
-{
-    switch (code) {
-    case CMD_GET_VERSION:
-    case CMD_PLAY_NOW:
-    case CMD_APPEND:
-    case CMD_SET_DOWNLOADER:
-    case CMD_SAMPLE_READER:
-        return false;
-    case CMD_SOURCE:
-        return (flags & CONTROL_COPY_LENGTH) != 0;   // a wide string, copied whole
-    default:
-        return true;   // nothing, or one 32-bit value
-    }
-}
-
 }
 
 struct CPlayControl::PlayItem {
@@ -88,12 +69,7 @@ CPlayControl::~CPlayControl()
 
 LONG CPlayControl::SendCommand(LONG code, void* data, LONG* length, DWORD flags)
 {
-    if ((flags & CONTROL_ASYNC) && !queued_copy_carries(code, flags)) {
-        plat::debug_log("PlayControl: command " + std::to_string(code) + " carries data a queue cannot copy; not queued");
-        return 0;
-    }
-    LONG result = CBaseControl::SendCommand(code, data, length, flags);
-    return result != 0 ? result : Execute(code, data, length, flags);
+    return dispatch_command("PlayControl", code, data, length, flags);
 }
 
 LONG CPlayControl::Execute(LONG code, void* data, LONG* length, DWORD flags)
@@ -141,8 +117,9 @@ LONG CPlayControl::Execute(LONG code, void* data, LONG* length, DWORD flags)
         break;
     }
     case CMD_PLAY_NOW:
-        if (data)
-            play_now(*static_cast<const PlayTaskInfo*>(data));
+        // A request that was not taken is not done: the caller is told.
+        if (data && !play_now(*static_cast<const PlayTaskInfo*>(data)))
+            return -1;
         break;
     case CMD_APPEND:
         if (data)
@@ -205,11 +182,11 @@ void CPlayControl::initialise()
     });
 }
 
-void CPlayControl::play_now(const PlayTaskInfo& task)
+bool CPlayControl::play_now(const PlayTaskInfo& task)
 {
     if (task.url.empty() && task.local_path.empty()) {
         OutputDebugStringA("PlayControl: URL is invalid!\n");
-        return;
+        return false;
     }
     IBaseControl* engine1 = nullptr;
     {
@@ -229,8 +206,11 @@ void CPlayControl::play_now(const PlayTaskInfo& task)
         m_changed.notify_all();
         bool idle = m_changed.wait_for(hold, m_options.idle_wait, [&] { return m_play_idle && m_download_idle; });
         --m_replacing;
-        if (!idle)
-            return;
+        if (!idle) {
+            plat::debug_log("PlayControl: play now of \"" + copy.title +
+                            "\" dropped: the play and download threads stayed busy");
+            return false;
+        }
         downloader = m_downloader;
         dropped = clear_lists();
         m_duration = 0;
@@ -243,6 +223,7 @@ void CPlayControl::play_now(const PlayTaskInfo& task)
             DownloadTaskInfo record = download_record(item->task);
             downloader->RemoveTask(&record, nullptr);
         }
+    return true;
 }
 
 void CPlayControl::append(const PlayTaskInfo& task)

@@ -51,7 +51,9 @@ private:
 
     void initialise();
     void forward(IBaseControl* engine, LONG code, void* data, LONG* length, DWORD flags);
-    void play_now(const PlayTaskInfo& task);
+    // False when the item was not queued: a record without address or path,
+    // or threads that stayed busy past the idle wait (the request is dropped).
+    bool play_now(const PlayTaskInfo& task);
     void append(const PlayTaskInfo& task);
     void assign_binding_id(PlayTaskInfo& task);
     std::vector<std::shared_ptr<PlayItem>> clear_lists();   // m_lock held; returns what was dropped

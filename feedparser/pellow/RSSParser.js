@@ -160,16 +160,113 @@ function textOf(element) {
 function markupOf(element) {
     if (!element)
         return "";
-    var list = element.childNodes, i, markup = "", hasElements = false;
+    var list = element.childNodes, i, hasElements = false;
     for (i = 0; i < list.length && !hasElements; i++)
         hasElements = list.item(i).nodeType == 1;
-    if (!hasElements)
-        return textOf(element);
-    for (i = 0; i < list.length; i++) {
+    return hasElements ? innerMarkup(element) : textOf(element);
+}
+
+// The element's content written out as markup, comments left out.
+function innerMarkup(element) {
+    var list = element.childNodes, markup = "";
+    for (var i = 0; i < list.length; i++) {
         if (list.item(i).nodeType != 8)
             markup += list.item(i).xml;
     }
     return markup.trim();
+}
+
+var Base64Digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// The text of Base64 bytes read as UTF-8; null when the text is no Base64.
+function fromBase64(text) {
+    var bytes = [], bits = 0, count = 0, i, value;
+    for (i = 0; i < text.length; i++) {
+        var c = text.charAt(i);
+        if (c == "=" || c == " " || c == "\n" || c == "\r" || c == "\t")
+            continue;
+        value = Base64Digits.indexOf(c);
+        if (value < 0)
+            return null;
+        bits = bits << 6 | value;
+        count += 6;
+        if (count >= 8) {
+            count -= 8;
+            bytes.push(bits >> count & 0xFF);
+        }
+    }
+    return utf8Text(bytes);
+}
+
+// Bytes as UTF-8 text; a byte that starts no character stands for itself (Latin-1).
+function utf8Text(bytes) {
+    var text = "", i = 0, b, more, code;
+    while (i < bytes.length) {
+        b = bytes[i++];
+        more = b >= 0xF0 && b < 0xF8 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+        code = more == 3 ? b & 0x07 : more == 2 ? b & 0x0F : more == 1 ? b & 0x1F : b;
+        var end = i + more, good = end <= bytes.length;
+        for (var k = i; good && k < end; k++)
+            good = (bytes[k] & 0xC0) == 0x80;
+        if (more > 0 && !good) {
+            text += String.fromCharCode(b);
+            continue;
+        }
+        for (; i < end; i++)
+            code = code << 6 | bytes[i] & 0x3F;
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            text += String.fromCharCode(0xD800 + (code >> 10), 0xDC00 + (code & 0x3FF));
+        } else {
+            text += String.fromCharCode(code);
+        }
+    }
+    return text;
+}
+
+// Whether an Atom text construct holds Base64: Atom 0.3's mode="base64", a
+// type marked ";base64", or (Atom 1.0) a media type that is neither text nor XML.
+function isBase64Construct(element) {
+    var mode = (element.getAttribute("mode") || "").toLowerCase();
+    var type = (element.getAttribute("type") || "").toLowerCase();
+    if (mode == "base64" || /;\s*base64$/.test(type))
+        return true;
+    return mode === "" && type.indexOf("/") > 0 && type.indexOf("text/") !== 0 && !/[\/+]xml$/.test(type);
+}
+
+// The XHTML div that an Atom construct of type xhtml wraps its content in.
+function xhtmlDiv(element) {
+    var type = (element.getAttribute("type") || "").toLowerCase();
+    if (type != "xhtml" && type != "application/xhtml+xml")
+        return null;
+    for (var i = 0, list = element.childNodes; i < list.length; i++) {
+        if (list.item(i).nodeType == 1)
+            return list.item(i).baseName == "div" ? list.item(i) : null;
+    }
+    return null;
+}
+
+// An Atom text construct as text (title, rights, ...): Base64 decoded, an
+// XHTML construct's text without its wrapping div.
+function atomText(element) {
+    if (!element)
+        return "";
+    if (isBase64Construct(element)) {
+        var decoded = fromBase64(textOf(element));
+        return decoded === null ? textOf(element) : decoded.trim();
+    }
+    return textOf(xhtmlDiv(element) || element);
+}
+
+// An Atom text construct as HTML (summary, content): Base64 decoded, the
+// content of an XHTML construct without its wrapping div, else as markupOf.
+function atomMarkup(element) {
+    if (!element)
+        return "";
+    if (isBase64Construct(element))
+        return atomText(element);
+    var div = xhtmlDiv(element);
+    return div ? innerMarkup(div) : markupOf(element);
 }
 
 function attributeOf(element, name) {
@@ -238,18 +335,41 @@ function isWebAddress(url) {
     return /^https?:\/\/[^\s"'<>]+$/i.test(url);
 }
 
-// What the item list shows: the thumbnail, the title and text, and the length
-// after a "Time:" label.
+// A row of the item list is about as tall as its picture: the text beside it
+// is cut to about three lines, at a blank, with an ellipsis.
+var ShownTextLength = 220;
+
+function shortText(text) {
+    if (text.length <= ShownTextLength)
+        return text;
+    var cut = text.lastIndexOf(" ", ShownTextLength);
+    if (cut <= ShownTextLength / 2) {
+        cut = ShownTextLength;
+        // Never between the two halves of a character outside the BMP.
+        var last = text.charCodeAt(cut - 1);
+        if (last >= 0xD800 && last <= 0xDBFF)
+            cut--;
+    }
+    return text.substring(0, cut) + "\u2026";
+}
+
+// What the item list shows, as a feed reader lays out a row: the thumbnail on
+// the left; beside it the title in the skin's bright text, clear of the row's
+// buttons, then the text and the length after a "Time:" label. The view's
+// style sheet colours all text grey, so the title carries its own colour.
 function displayHtml(values) {
     var text = values.media_description || plainText(values.original_description || "");
     var thumbnail = values.media_thumbnail_url || "";
     var picture = isWebAddress(thumbnail)
-        ? "<img src=\"" + escapeHtml(thumbnail) + "\" width=\"130\" height=\"90\"/>" : "";
-    return "<div class=\"item\">" + picture +
-           "<p class=\"title\">" + escapeHtml(values.title || "") + "</p>" +
-           "<p class=\"text\">" + escapeHtml(text) + "</p>" +
+        ? "<td class=\"picture\" valign=\"top\" style=\"padding:0 10px 0 0\"><img src=\"" + escapeHtml(thumbnail) +
+          "\" width=\"130\" height=\"90\"/></td>" : "";
+    return "<table class=\"item\" cellspacing=\"0\" cellpadding=\"0\"><tr>" + picture +
+           "<td class=\"words\" valign=\"top\">" +
+           "<p class=\"title\" style=\"color:#ffffff;font-size:13px;font-weight:bold;margin:0 76px 5px 0\">" +
+           escapeHtml(values.title || "") + "</p>" +
+           "<p class=\"text\" style=\"margin:0 0 5px 0\">" + escapeHtml(shortText(text)) + "</p>" +
            "<span class=\"label\">Time:</span><span class=\"time\">" +
-           formatDuration(values.media_content_duration || "") + "</span></div>";
+           formatDuration(values.media_content_duration || "") + "</span></td></tr></table>";
 }
 
 // Of several media:content elements the one marked isDefault="true", else the first.
@@ -349,10 +469,10 @@ function atomName(person, plainNamespaces) {
     return person ? textOf(first(sortChildren(person, plainNamespaces).plain, "name")) : "";
 }
 
-// The first non-empty text of these plain elements.
-function firstText(plain, names) {
+// The first non-empty text of these plain elements, read by read (textOf when not given).
+function firstText(plain, names, read) {
     for (var i = 0; i < names.length; i++) {
-        var text = textOf(first(plain, names[i]));
+        var text = (read || textOf)(first(plain, names[i]));
         if (text !== "")
             return text;
     }
@@ -361,7 +481,7 @@ function firstText(plain, names) {
 
 function readAtomEntry(node, plainNamespaces) {
     var values = {}, sorted = sortChildren(node, plainNamespaces), plain = sorted.plain;
-    put(values, "title", textOf(first(plain, "title")));
+    put(values, "title", atomText(first(plain, "title")));
     put(values, "link", attributeOf(atomLink(plain, "alternate"), "href"));
     put(values, "guid", textOf(first(plain, "id")));
     put(values, "pubDate", rssDate(firstText(plain, ["published", "issued", "updated", "modified"])));
@@ -373,7 +493,14 @@ function readAtomEntry(node, plainNamespaces) {
     put(values, "enclosure_length", attributeOf(enclosure, "length"));
     put(values, "enclosure_type", attributeOf(enclosure, "type"));
     put(values, "comments", attributeOf(atomLink(plain, "replies"), "href"));
-    put(values, "original_description", markupOf(first(plain, "summary")) || markupOf(first(plain, "content")));
+    put(values, "original_description", firstText(plain, ["summary", "content"], atomMarkup));
+    // An entry copied from another feed names that feed in its source.
+    var source = first(plain, "source");
+    if (source) {
+        var about = sortChildren(source, plainNamespaces).plain;
+        put(values, "source", atomText(first(about, "title")));
+        put(values, "source_url", attributeOf(atomLink(about, "alternate"), "href"));
+    }
     fillFromExtensions(sorted.extension, values);
     readMedia(sorted, values);
     return values;
@@ -395,37 +522,55 @@ function setFields(target, values) {
     }
 }
 
-// The text at a path of plain child elements ("image/url").
-function textAtPath(plain, path, plainNamespaces) {
-    var steps = path.split("/"), element = first(plain, steps[0]);
-    for (var i = 1; i < steps.length && element; i++)
-        element = first(sortChildren(element, plainNamespaces).plain, steps[i]);
-    return textOf(element);
+// The text at a path of plain child elements ("image/url"), looked for in the
+// channel and then, when given, outside it: RSS 1.0 puts the image and the text
+// input beside the channel, which only points at them. RSS 0.91 and 1.0 spell
+// "textinput" in lower case.
+function textAtPath(plain, path, plainNamespaces, outside) {
+    var steps = path.split("/"), text = "", places = outside ? [plain, outside] : [plain], p, element, i;
+    for (p = 0; p < places.length && text === ""; p++) {
+        element = first(places[p], steps[0]) || (steps[0] == "textInput" ? first(places[p], "textinput") : null);
+        for (i = 1; i < steps.length && element; i++)
+            element = first(sortChildren(element, plainNamespaces).plain, steps[i]);
+        text = textOf(element);
+    }
+    return text;
 }
 
-function rssChannelValues(node, plainNamespaces) {
-    var sorted = sortChildren(node, plainNamespaces), plain = sorted.plain, extension = sorted.extension;
+// Dublin Core and iTunes elements stand in for plain channel elements the feed lacks.
+function fillChannelFromExtensions(extension, values) {
+    var fill = function (name, text) {
+        if (!values[name])
+            values[name] = text;
+    };
+    fill("managingEditor", textOf(first(extension, "creator")) || textOf(first(extension, "author")));
+    fill("pubDate", rssDate(textOf(first(extension, "date"))));
+    fill("category", textOf(first(extension, "subject")) || attributeOf(first(extension, "category"), "text"));
+    fill("copyright", textOf(first(extension, "rights")));
+    fill("language", textOf(first(extension, "language")));
+    fill("description", textOf(first(extension, "summary")) || textOf(first(extension, "subtitle")));
+    fill("image_url", attributeOf(first(extension, "image"), "href"));
+}
+
+function rssChannelValues(node, plainNamespaces, outside) {
+    var sorted = sortChildren(node, plainNamespaces), plain = sorted.plain;
     var values = {}, i;
     for (i = 0; i < ChannelFields.length; i++)
-        values[ChannelFields[i][0]] = textAtPath(plain, ChannelFields[i][1], plainNamespaces);
+        values[ChannelFields[i][0]] = textAtPath(plain, ChannelFields[i][1], plainNamespaces, outside);
     values.category_domain = attributeOf(first(plain, "category"), "domain");
     values.cloud = attributeOf(first(plain, "cloud"), "domain");
-    values.managingEditor = values.managingEditor || textOf(first(extension, "creator")) ||
-                            textOf(first(extension, "author"));
-    values.pubDate = values.pubDate || rssDate(textOf(first(extension, "date")));
-    values.language = values.language || textOf(first(extension, "language"));
-    values.copyright = values.copyright || textOf(first(extension, "rights"));
-    values.description = values.description || textOf(first(extension, "summary"));
+    fillChannelFromExtensions(sorted.extension, values);
     return values;
 }
 
 function atomChannelValues(node, plainNamespaces) {
-    var plain = sortChildren(node, plainNamespaces).plain;
-    return {
-        title: textOf(first(plain, "title")),
+    var sorted = sortChildren(node, plainNamespaces), plain = sorted.plain;
+    var values = {
+        title: atomText(first(plain, "title")),
         link: attributeOf(atomLink(plain, "alternate"), "href"),
-        description: firstText(plain, ["subtitle", "tagline"]),
-        copyright: firstText(plain, ["rights", "copyright"]),
+        description: firstText(plain, ["subtitle", "tagline"], atomText),
+        language: attributeOf(node, "xml:lang"),
+        copyright: firstText(plain, ["rights", "copyright"], atomText),
         managingEditor: atomName(first(plain, "author"), plainNamespaces),
         lastBuildDate: rssDate(firstText(plain, ["updated", "modified"])),
         category: attributeOf(first(plain, "category"), "term"),
@@ -433,6 +578,8 @@ function atomChannelValues(node, plainNamespaces) {
         generator: textOf(first(plain, "generator")),
         image_url: firstText(plain, ["logo", "icon"])
     };
+    fillChannelFromExtensions(sorted.extension, values);
+    return values;
 }
 
 // The feed's channel values, its item nodes and how to read one.
@@ -453,7 +600,7 @@ function feedParts(root, url) {
         plain = sortChildren(root, RdfRssNamespaces).plain;
         channel = first(plain, "channel");
         if (channel)
-            return {channel: rssChannelValues(channel, RdfRssNamespaces), items: all(plain, "item"),
+            return {channel: rssChannelValues(channel, RdfRssNamespaces, plain), items: all(plain, "item"),
                     plainNamespaces: RdfRssNamespaces, read: readRssItem};
     }
     // Atom 1.0 and 0.3, also written without their namespace.
@@ -466,7 +613,15 @@ function feedParts(root, url) {
     throw new Error("not an RSS or Atom feed: " + url);
 }
 
+// The temporary channel's address: it holds items the user opened, and names
+// no feed to read.
+var TempChannel = "TempChannel";
+
 function RSSParse(url, count) {
+    // Asked for the temporary channel, the parser answers without a channel,
+    // quietly: nothing went wrong.
+    if (url == TempChannel)
+        return null;
     var feed = feedParts(fetchDocument(url), url);
     var channel = new ActiveXObject("Pellow.RSSChannel");
     setFields(channel, feed.channel);

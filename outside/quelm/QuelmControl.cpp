@@ -11,24 +11,6 @@
 
 namespace {
 
-bool queued_copy_carries(LONG code)
-{
-    switch (code) {
-    case CMD_GET_VERSION:
-    case CMD_GET_VOLUME:
-    case CMD_GET_PLAY_STATE:
-    case CMD_GET_MEDIA_KIND:
-    case CMD_SAMPLE_READER:
-        return false;   // an out value written into a private copy reaches nobody
-    case CMD_SET_ITEM_STORE:
-        return false;   // a pointer does not fit the queue's 32-bit copy
-    case CMD_PLAY_NOW:
-        return false;   // the task holds texts a byte copy cannot carry
-    default:
-        return true;    // nothing, one 32-bit value, or a pointer handed on as it is
-    }
-}
-
 LONG result(HRESULT hr) { return SUCCEEDED(hr) ? 1 : -1; }
 
 constexpr const char* store_user = "Quelm";
@@ -94,12 +76,7 @@ void QuelmControl::deliver(std::stop_token stop)
 
 LONG QuelmControl::SendCommand(LONG code, void* data, LONG* length, DWORD flags)
 {
-    if ((flags & CONTROL_ASYNC) && !queued_copy_carries(code)) {
-        plat::debug_log("Quelm: command " + std::to_string(code) + " carries data a queue cannot copy; not queued");
-        return 0;
-    }
-    const LONG handled = CBaseControl::SendCommand(code, data, length, flags);
-    return handled != 0 ? handled : Execute(code, data, length, flags);
+    return dispatch_command("Quelm", code, data, length, flags);
 }
 
 LONG QuelmControl::Execute(LONG code, void* data, LONG*, DWORD)

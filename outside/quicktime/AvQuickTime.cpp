@@ -105,17 +105,29 @@ std::vector<char> image_description(const AVCodecParameters& p)
     return bytes_of(d);
 }
 
-std::vector<VideoSample> samples_of(const AVStream& stream)
+// libavformat's index of the stream, in the order its samples are shown. The
+// index holds decoding times; a sample is shown its composition offset later
+// (and the index's times were moved back by the offsets' shift).
+std::vector<VideoSample> samples_of(const AVStream& stream, const CompositionOffsets* composition)
 {
     std::vector<VideoSample> samples;
     const int count = avformat_index_get_entries_count(&stream);
     for (int i = 0; i < count; ++i) {
         const AVIndexEntry* entry = avformat_index_get_entry(const_cast<AVStream*>(&stream), i);
         if (entry->flags & AVINDEX_DISCARD_FRAME) continue;
-        samples.push_back({entry->timestamp, (entry->flags & AVINDEX_KEYFRAME) != 0});
+        const std::int64_t shown =
+            composition ? entry->timestamp + composition->shift + composition->at(entry->pos) : entry->timestamp;
+        samples.push_back({shown, entry->timestamp, (entry->flags & AVINDEX_KEYFRAME) != 0});
     }
     std::stable_sort(samples.begin(), samples.end(), [](auto& a, auto& b) { return a.time < b.time; });
     return samples;
+}
+
+const CompositionOffsets* composition_of(const AVStream& stream, const std::optional<MovieHeader>& header)
+{
+    if (!header) return nullptr;
+    const auto found = header->composition.find(static_cast<std::uint32_t>(stream.id));
+    return found == header->composition.end() ? nullptr : &found->second;
 }
 
 // The track header's enabled flag (libavformat gives a stream its track's
@@ -198,7 +210,8 @@ OSErr AvQuickTime::NewMovieFromFile(Movie* movie, std::int16_t ref, std::int16_t
             // Without a movie header, the first video track's time scale stands for the movie's.
             if (!header && stream.time_base.num == 1 && stream.time_base.den > 0) made->scale = stream.time_base.den;
             made->video_track = track.get();
-            made->video = std::make_unique<AvVideoTrack>(made->path, track->stream, samples_of(stream));
+            made->video =
+                std::make_unique<AvVideoTrack>(made->path, track->stream, samples_of(stream, composition_of(stream, header)));
         }
         made->tracks.push_back(std::move(track));
     }

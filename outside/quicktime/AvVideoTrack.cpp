@@ -52,7 +52,7 @@ const AVFrame* AvVideoTrack::picture(std::size_t sample)
     const bool onward = m_shown && *m_shown < sample && key_at_or_before(sample) <= *m_shown;
     if (!onward) {
         m_shown.reset();
-        if (!m_decoder.seek(m_samples[key_at_or_before(sample)].time)) return nullptr;
+        if (!m_decoder.seek(m_samples[key_at_or_before(sample)].decode_time)) return nullptr;
     }
     m_picture = nullptr;
     while (const AVFrame* frame = m_decoder.next()) {

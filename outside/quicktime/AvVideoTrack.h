@@ -20,8 +20,10 @@ struct SwsContext;
 
 namespace qt {
 
+// Times in the stream's time base, as libavformat gives its packets.
 struct VideoSample {
-    std::int64_t time;   // in the stream's time base
+    std::int64_t time;          // when it is shown
+    std::int64_t decode_time;   // where the demultiplexer seeks to it
     bool key;
 };
 
@@ -45,7 +47,7 @@ private:
 
     const std::string m_path;
     const int m_stream;
-    const std::vector<VideoSample> m_samples;   // in time order
+    const std::vector<VideoSample> m_samples;   // in the order they are shown
     AvStreamDecoder m_decoder;
     bool m_opened = false;
     std::optional<std::size_t> m_shown;         // the sample of the decoder's last picture

@@ -7,6 +7,7 @@
 #include "outside/ap4/Ap4MoovAtom.h"
 #include "outside/ap4/Ap4Track.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace qt {
@@ -65,6 +66,30 @@ private:
     int m_references{1};
 };
 
+// Nothing for a track without a composition offset table.
+std::optional<CompositionOffsets> composition_offsets(const AP4_Track& track)
+{
+    if (track.GetTrakAtom()->FindChild("mdia/minf/stbl/ctts") == nullptr) return std::nullopt;
+    CompositionOffsets offsets{{}, 0};
+    offsets.samples.reserve(track.GetSampleCount());
+    AP4_Sample sample;
+    for (AP4_Ordinal i = 0; i < track.GetSampleCount() && AP4_SUCCEEDED(track.GetSample(i, sample)); ++i) {
+        const auto offset = static_cast<std::int32_t>(sample.GetCts() - static_cast<AP4_SI64>(sample.GetDts()));
+        offsets.samples.push_back({static_cast<std::int64_t>(sample.GetOffset()), offset});
+        offsets.shift = std::max(offsets.shift, -offset);
+    }
+    std::sort(offsets.samples.begin(), offsets.samples.end(),
+              [](const auto& a, const auto& b) { return a.position < b.position; });
+    return offsets;
+}
+
+}
+
+std::int32_t CompositionOffsets::at(std::int64_t position) const
+{
+    const auto found = std::lower_bound(samples.begin(), samples.end(), position,
+                                        [](const Sample& s, std::int64_t p) { return s.position < p; });
+    return found != samples.end() && found->position == position ? found->offset : 0;
 }
 
 std::optional<MovieHeader> read_movie_header(const std::string& path)
@@ -81,6 +106,8 @@ std::optional<MovieHeader> read_movie_header(const std::string& path)
     for (const auto& track : movie->GetTracks()) {
         const auto* tkhd = dynamic_cast<const AP4_TkhdAtom*>(track->GetTrakAtom()->FindChild("tkhd"));
         if (tkhd) header.enabled[tkhd->GetTrackId()] = (tkhd->GetFlags() & track_enabled) != 0;
+        if (track->GetType() != AP4_Track::TYPE_VIDEO) continue;
+        if (auto offsets = composition_offsets(*track)) header.composition[track->GetId()] = std::move(*offsets);
     }
     return header;
 }

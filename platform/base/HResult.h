@@ -32,6 +32,7 @@ inline constexpr HRESULT CO_E_ERRORINDLL = hresult(0x800401F9);
 inline constexpr HRESULT CO_E_SERVER_EXEC_FAILURE = hresult(0x80080005);
 inline constexpr HRESULT RPC_E_CHANGED_MODE = hresult(0x80010106);
 inline constexpr HRESULT RPC_E_DISCONNECTED = hresult(0x80010108);
+inline constexpr HRESULT RPC_E_WRONG_THREAD = hresult(0x8001010E);
 inline constexpr HRESULT SELFREG_E_CLASS = hresult(0x80040201);
 
 // Win32 error codes.

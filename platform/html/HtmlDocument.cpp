@@ -16,9 +16,9 @@ void HtmlDocument::set_url(std::string url)
     m_tree->url = std::move(url);
 }
 
-void HtmlDocument::enable_scripts(AlertSink alert)
+void HtmlDocument::enable_scripts(AlertSink alert, std::chrono::milliseconds run_limit)
 {
-    m_scripts = std::make_shared<PageScripts>(std::move(alert));
+    m_scripts = std::make_shared<PageScripts>(std::move(alert), run_limit);
     m_tree->scripts = m_scripts;
 }
 

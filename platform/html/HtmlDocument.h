@@ -26,8 +26,10 @@ public:
     // Makes the document run its page's scripts, as a browser's does: called
     // before the first write, whose inline scripts then run in document order
     // once the page is parsed. Later writes parse the whole source again but
-    // run nothing, so no script runs twice.
-    void enable_scripts(AlertSink alert);
+    // run nothing, so no script runs twice. Each run of a script (at load, an
+    // inserted one, a "javascript:" link, a call through get_Script) may last
+    // `run_limit`; then it is ended and the page goes on without it.
+    void enable_scripts(AlertSink alert, std::chrono::milliseconds run_limit = PageScripts::default_run_limit);
     // Closes the page's scripts, letting go of what they hold (the objects a
     // host put into them may hold this document). Called when the page goes.
     void close_scripts();

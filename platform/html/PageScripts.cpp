@@ -162,9 +162,10 @@ std::string percent_decoded(std::string_view text)
 
 }
 
-PageScripts::PageScripts(AlertSink alert)
+PageScripts::PageScripts(AlertSink alert, std::chrono::milliseconds run_limit)
 {
     auto engine = ComPtr<JScriptEngine>::adopt(new JScriptEngine());
+    engine->set_run_limit(run_limit);
     auto window = ComPtr<PageWindow>::adopt(new PageWindow(std::move(alert)));
     auto site = ComPtr<PageSite>::adopt(new PageSite(window));
     // A fresh engine takes a site and an item whatever it is given.

@@ -8,6 +8,7 @@
 #include "platform/automation/Dispatch.h"
 #include "platform/com/ComPtr.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -24,14 +25,19 @@ using AlertSink = std::function<void(const std::string& message)>;
 
 class PageScripts {
 public:
-    explicit PageScripts(AlertSink alert);
+    // How long one script of the page may run before it is ended and the page
+    // goes on without it (a browser asks the user about such a script).
+    static constexpr std::chrono::milliseconds default_run_limit{5000};
+
+    explicit PageScripts(AlertSink alert, std::chrono::milliseconds run_limit = default_run_limit);
     ~PageScripts();
     PageScripts(const PageScripts&) = delete;
     PageScripts& operator=(const PageScripts&) = delete;
 
     // Runs the page scripts inside `root` (itself included) in document
     // order. A script with a src is not fetched and not run; neither is one
-    // of another language. Errors go to the debug sink; the next script runs.
+    // of another language. Errors, and a script that ran out of its time, go
+    // to the debug sink; the next script runs.
     void run_scripts_in(const Node& root);
     // Runs a "javascript:" address, percent-decoded as a browser does; any
     // other address is left alone (nothing is navigated to).

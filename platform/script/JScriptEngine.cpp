@@ -13,7 +13,15 @@ constexpr DWORD supported_safety = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFAC
 
 JScriptEngine::JScriptEngine() : m_runtime(ScriptRuntime::create()) {}
 
-JScriptEngine::~JScriptEngine() { m_runtime->close(); }
+// A last release on another thread leaves the heap to the last holder of
+// the runtime: a dispatch still held on the engine's thread may be in a call.
+JScriptEngine::~JScriptEngine()
+{
+    if (m_runtime->on_its_thread())
+        m_runtime->close();
+}
+
+void JScriptEngine::set_run_limit(std::chrono::milliseconds limit) { m_runtime->set_run_limit(limit); }
 
 void JScriptEngine::change_state(SCRIPTSTATE state)
 {
@@ -24,6 +32,8 @@ void JScriptEngine::change_state(SCRIPTSTATE state)
 
 HRESULT JScriptEngine::SetScriptSite(IActiveScriptSite* site) noexcept
 {
+    if (!m_runtime->on_its_thread())
+        return RPC_E_WRONG_THREAD;
     if (!site)
         return E_POINTER;
     if (m_runtime->closed() || m_runtime->site())
@@ -35,6 +45,8 @@ HRESULT JScriptEngine::SetScriptSite(IActiveScriptSite* site) noexcept
 
 HRESULT JScriptEngine::SetScriptState(SCRIPTSTATE state) noexcept
 {
+    if (!m_runtime->on_its_thread())
+        return RPC_E_WRONG_THREAD;
     if (m_runtime->closed() || !m_runtime->site())
         return E_UNEXPECTED;
     switch (state) {
@@ -53,6 +65,8 @@ HRESULT JScriptEngine::SetScriptState(SCRIPTSTATE state) noexcept
 
 HRESULT JScriptEngine::Close() noexcept
 {
+    if (!m_runtime->on_its_thread())
+        return RPC_E_WRONG_THREAD;
     if (m_runtime->closed())
         return S_OK;
     change_state(SCRIPTSTATE_CLOSED);
@@ -62,6 +76,8 @@ HRESULT JScriptEngine::Close() noexcept
 
 HRESULT JScriptEngine::AddNamedItem(LPCOLESTR name, DWORD flags) noexcept
 try {
+    if (!m_runtime->on_its_thread())
+        return RPC_E_WRONG_THREAD;
     if (!name || !*name)
         return E_INVALIDARG;
     if (m_runtime->closed())
@@ -74,6 +90,8 @@ try {
 
 HRESULT JScriptEngine::GetScriptDispatch(LPCOLESTR item, IDispatch** dispatch) noexcept
 try {
+    if (!m_runtime->on_its_thread())
+        return RPC_E_WRONG_THREAD;
     if (!dispatch)
         return E_POINTER;
     *dispatch = nullptr;
@@ -86,12 +104,16 @@ try {
 
 HRESULT JScriptEngine::InitNew() noexcept
 {
+    if (!m_runtime->on_its_thread())
+        return RPC_E_WRONG_THREAD;
     return m_runtime->closed() ? E_UNEXPECTED : S_OK;
 }
 
 HRESULT JScriptEngine::ParseScriptText(LPCOLESTR code, LPCOLESTR, IUnknown*, LPCOLESTR, DWORD_PTR source_context,
                                        ULONG starting_line, DWORD, VARIANT* result, EXCEPINFO*) noexcept
 try {
+    if (!m_runtime->on_its_thread())
+        return RPC_E_WRONG_THREAD;
     if (!code)
         return E_POINTER;
     if (result)
@@ -112,6 +134,8 @@ HRESULT JScriptEngine::GetInterfaceSafetyOptions(REFIID, DWORD* supported, DWORD
 
 HRESULT JScriptEngine::SetInterfaceSafetyOptions(REFIID, DWORD mask, DWORD enabled) noexcept
 {
+    if (!m_runtime->on_its_thread())
+        return RPC_E_WRONG_THREAD;
     if (mask & ~supported_safety)
         return E_FAIL;
     m_safety = (m_safety & ~mask) | (enabled & mask);

@@ -6,6 +6,7 @@
 #include "platform/com/ComObject.h"
 #include "platform/script/ActiveScript.h"
 
+#include <chrono>
 #include <memory>
 
 namespace plat {
@@ -26,6 +27,9 @@ public:
     HRESULT ParseScriptText(LPCOLESTR code, LPCOLESTR item, IUnknown* context, LPCOLESTR delimiter,
                             DWORD_PTR source_context, ULONG starting_line, DWORD flags, VARIANT* result,
                             EXCEPINFO* info) noexcept override;
+
+    // How long one run of the scripts may take (ScriptRuntime::set_run_limit); zero: no limit.
+    void set_run_limit(std::chrono::milliseconds limit);
 
     HRESULT GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) noexcept override;
     HRESULT SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) noexcept override;

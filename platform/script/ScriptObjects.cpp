@@ -195,9 +195,10 @@ public:
     int key() noexcept override { return m_key; }
 
 private:
+    // Released on another thread, the object stays kept until the heap goes.
     ~ScriptObjectDispatch() override
     {
-        if (!m_runtime->closed())
+        if (m_runtime->on_its_thread() && !m_runtime->closed())
             m_runtime->drop_kept(m_key);
     }
 
@@ -218,8 +219,11 @@ HRESULT ScriptObjectDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count,
 try {
     if (!names || !ids || count == 0)
         return E_POINTER;
+    if (!m_runtime->on_its_thread())
+        return RPC_E_WRONG_THREAD;
     if (m_runtime->closed())
         return E_UNEXPECTED;
+    const ScriptRuntime::Entry entry(*m_runtime);   // a script's Proxy trap may run
     duk_context* ctx = m_runtime->context();
     if (!duk_check_stack(ctx, call_stack_slots))
         return E_OUTOFMEMORY;
@@ -248,8 +252,11 @@ duk_ret_t put_value(duk_context* ctx, void*) { duk_put_prop(ctx, -3); return 0; 
 HRESULT ScriptObjectDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                                      EXCEPINFO*, UINT*) noexcept
 try {
+    if (!m_runtime->on_its_thread())
+        return RPC_E_WRONG_THREAD;
     if (m_runtime->closed())
         return E_UNEXPECTED;
+    const ScriptRuntime::Entry entry(*m_runtime);
     DISPPARAMS none{};
     DISPPARAMS& p = params ? *params : none;
     if (p.cArgs > 0 && !p.rgvarg)

@@ -99,6 +99,7 @@ duk_ret_t named_item_getter(duk_context* ctx) { return finish_call(ctx, named_it
 
 }
 
+
 std::shared_ptr<ScriptRuntime> ScriptRuntime::create()
 {
     return std::shared_ptr<ScriptRuntime>(new ScriptRuntime());
@@ -106,7 +107,7 @@ std::shared_ptr<ScriptRuntime> ScriptRuntime::create()
 
 ScriptRuntime::ScriptRuntime()
 {
-    m_ctx = duk_create_heap(nullptr, nullptr, nullptr, nullptr, fatal);
+    m_ctx = duk_create_heap(nullptr, nullptr, nullptr, &m_clock, fatal);
     if (!m_ctx)
         throw std::bad_alloc();
     duk_push_heap_stash(m_ctx);
@@ -139,10 +140,24 @@ void ScriptRuntime::close()
     m_blocks.clear();
 }
 
+bool ScriptRuntime::timed_out() const
+{
+    return m_entries > 0 && m_run_limit.count() > 0 && std::chrono::steady_clock::now() >= m_deadline;
+}
+
+ScriptRuntime::Entry::Entry(ScriptRuntime& runtime) : m_runtime(runtime)
+{
+    if (m_runtime.m_entries++ == 0)
+        m_runtime.m_deadline = std::chrono::steady_clock::now() + m_runtime.m_run_limit;
+}
+
+ScriptRuntime::Entry::~Entry() { --m_runtime.m_entries; }
+
 HRESULT ScriptRuntime::run(std::u16string_view text, DWORD_PTR source_context, ULONG starting_line)
 {
     if (closed())
         return E_UNEXPECTED;
+    const Entry entry(*this);
     m_blocks.push_back({source_context, starting_line, std::u16string(text)});
     const std::string file = block_prefix + std::to_string(m_blocks.size() - 1);
     const int base = duk_get_top(m_ctx);

@@ -4,14 +4,19 @@
 // objects for COM, and reports uncaught errors to the engine's site.
 // Shared (std::shared_ptr) by the engine and the IDispatch objects it hands
 // out, so a dispatch that outlives the engine's Close finds a closed runtime
-// instead of a freed heap. Used on one thread at a time.
+// instead of a freed heap. Duktape's heap is not thread-safe: the runtime is
+// used on the thread that made it, and a call from any other is refused
+// (RPC_E_WRONG_THREAD) before it touches the heap.
 
 #include "platform/script/ActiveScript.h"
+#include "platform/script/ScriptClock.h"
 #include "platform/com/ComPtr.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -31,11 +36,35 @@ public:
     ScriptRuntime(const ScriptRuntime&) = delete;
     ScriptRuntime& operator=(const ScriptRuntime&) = delete;
 
+    // Whether the calling thread made this runtime, and may use it.
+    bool on_its_thread() const { return std::this_thread::get_id() == m_thread; }
+
     void set_site(IActiveScriptSite* site) { m_site = ComPtr<IActiveScriptSite>(site); }
     IActiveScriptSite* site() const { return m_site.get(); }
     // Lets go of the site and of everything the scripts hold; later calls fail with E_UNEXPECTED.
     void close();
     bool closed() const { return m_ctx == nullptr; }
+
+    // How long one entry into the scripts from outside may run (a text run,
+    // or a call into a script object; what either calls back counts to it).
+    // A script still running then ends with a RangeError, "execution
+    // timeout", that no catch of the script keeps, and it is reported to the
+    // site as any uncaught error. Zero, the default: no limit.
+    void set_run_limit(std::chrono::milliseconds limit) { m_run_limit = limit; }
+    // The engine's question while a script runs (every so many instructions).
+    bool timed_out() const;
+
+    // Held for each entry into the scripts from outside; the outermost starts the clock.
+    class Entry {
+    public:
+        explicit Entry(ScriptRuntime& runtime);
+        ~Entry();
+        Entry(const Entry&) = delete;
+        Entry& operator=(const Entry&) = delete;
+
+    private:
+        ScriptRuntime& m_runtime;
+    };
 
     void allow_object_creation(bool allow) { m_object_creation = allow; }
     bool object_creation_allowed() const { return m_object_creation; }
@@ -74,6 +103,7 @@ private:
     ScriptRuntime();
     void scan_error(int index, ScriptErrorInfo& error);
 
+    const std::thread::id m_thread{std::this_thread::get_id()};
     duk_context* m_ctx{nullptr};
     ComPtr<IActiveScriptSite> m_site;
     bool m_object_creation{false};
@@ -81,6 +111,11 @@ private:
     std::unordered_map<std::u16string, DISPID> m_dispids;
     std::vector<std::u16string> m_names;   // index = DISPID - first_dispid
     int m_next_key{1};
+    std::chrono::milliseconds m_run_limit{0};
+    // The heap's user data: the engine asks it while a script runs.
+    ScriptClock m_clock{[](void* self) { return static_cast<ScriptRuntime*>(self)->timed_out() ? 1 : 0; }, this};
+    int m_entries{0};                                  // entries under way, nested ones too
+    std::chrono::steady_clock::time_point m_deadline;  // of the outermost entry, when limited
 };
 
 }

@@ -18,6 +18,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -41,7 +43,9 @@ struct FreeDoc {
     void operator()(xmlDoc* doc) const { xmlFreeDoc(doc); }
 };
 
-enum class Recovery { None, AtTheEnd };
+// How forgiving a parse is: text given to loadXML is read strictly; a feed
+// (responseXML) as publishers write them, with bare "&"s and an end fault.
+enum class Leniency { None, Feed };
 
 using Namespaces = std::vector<std::pair<std::string, std::string>>;   // prefix, URI for XPath
 
@@ -364,6 +368,177 @@ bool damaged_only_at_the_end(const FirstFault& first)
     return first.at_the_end && (first.code == XML_ERR_GT_REQUIRED || first.code == XML_ERR_TAG_NOT_FINISHED);
 }
 
+// The code units a document is written in, for reading its markup characters
+// without decoding it: one byte in the charsets where every byte below 0x80 is
+// ASCII, two or four in UTF-16 and UTF-32.
+struct CodeUnits {
+    std::size_t width = 1;
+    bool big_endian = false;
+};
+
+bool names_charset(const std::string& name, std::initializer_list<std::string_view> parts)
+{
+    return std::any_of(parts.begin(), parts.end(), [&](std::string_view part) { return name.find(part) != name.npos; });
+}
+
+// Empty for a charset whose bytes below 0x80 need not be ASCII (ISO-2022,
+// UTF-7, HZ, EBCDIC): its markup is not read before the parser decodes it.
+std::optional<CodeUnits> code_units(std::string_view bytes, const char* encoding)
+{
+    std::string name(encoding ? std::string_view(encoding) : declared_encoding(bytes));
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
+    if (!encoding) {
+        if (bytes.starts_with("\xFE\xFF") || bytes.starts_with(std::string_view("\0<\0?", 4)))
+            return CodeUnits{2, true};
+        if (bytes.starts_with("\xFF\xFE") || bytes.starts_with(std::string_view("<\0?\0", 4)))
+            return CodeUnits{2, false};
+    }
+    const bool little = name.ends_with("LE");
+    if (names_charset(name, {"UTF-32", "UTF32", "UCS-4", "UCS4"}))
+        return CodeUnits{4, !little};
+    if (names_charset(name, {"UTF-16", "UTF16", "UCS-2", "UCS2"})) {
+        const bool marked_little = bytes.starts_with("\xFF\xFE") || bytes.starts_with(std::string_view("<\0", 2));
+        return CodeUnits{2, !(little || (!name.ends_with("BE") && marked_little))};
+    }
+    if (names_charset(name, {"2022", "UTF-7", "UTF7", "HZ", "EBCDIC", "037", "1047"}))
+        return std::nullopt;
+    return CodeUnits{};
+}
+
+// Reads a document's text as a sequence of code units.
+class UnitText {
+public:
+    UnitText(std::string_view bytes, CodeUnits units) : m_bytes(bytes), m_units(units) {}
+
+    std::size_t size() const { return m_bytes.size() / m_units.width; }
+    std::uint32_t at(std::size_t i) const
+    {
+        std::uint32_t value = 0;
+        for (std::size_t k = 0; k < m_units.width; ++k) {
+            const std::size_t byte = m_units.big_endian ? k : m_units.width - 1 - k;
+            value = value << 8 | static_cast<unsigned char>(m_bytes[i * m_units.width + byte]);
+        }
+        return value;
+    }
+    bool has(std::size_t i, std::string_view ascii) const
+    {
+        if (i + ascii.size() > size())
+            return false;
+        for (std::size_t k = 0; k < ascii.size(); ++k)
+            if (at(i + k) != static_cast<unsigned char>(ascii[k]))
+                return false;
+        return true;
+    }
+    // The first "<" or "&" from i on; size() when there is none.
+    std::size_t next_markup(std::size_t i) const
+    {
+        if (m_units.width == 1)
+            return std::min(m_bytes.find_first_of("<&", i), size());
+        while (i < size() && at(i) != '<' && at(i) != '&')
+            ++i;
+        return i;
+    }
+    // The unit after the next ascii from i on; size() when there is none.
+    std::size_t past(std::size_t i, std::string_view ascii) const
+    {
+        for (; i < size(); ++i)
+            if (has(i, ascii))
+                return i + ascii.size();
+        return size();
+    }
+    // ascii written in these code units.
+    std::string encode(std::string_view ascii) const
+    {
+        std::string out;
+        for (const char c : ascii)
+            for (std::size_t k = 0; k < m_units.width; ++k) {
+                const std::size_t last = m_units.big_endian ? m_units.width - 1 : 0;
+                out += k == last ? c : '\0';
+            }
+        return out;
+    }
+
+private:
+    std::string_view m_bytes;
+    CodeUnits m_units;
+};
+
+bool is_xml_char(std::uint32_t c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+           (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// Whether the "&" at i starts a reference XML allows: a name ("&amp;",
+// "&eacute;"), a decimal one or a hexadecimal one with a lower-case x
+// ("&#38;", "&#x26;") to a character XML allows, each closed by ";".
+bool starts_reference(const UnitText& text, std::size_t i)
+{
+    const auto is_name_start = [](std::uint32_t c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
+    };
+    const auto is_digit = [](std::uint32_t c) { return c >= '0' && c <= '9'; };
+    std::size_t k = i + 1;
+    if (k < text.size() && is_name_start(text.at(k))) {
+        while (k < text.size() && (is_name_start(text.at(k)) || is_digit(text.at(k)) || text.at(k) == '-' ||
+                                   text.at(k) == '.'))
+            ++k;
+        return k < text.size() && text.at(k) == ';';
+    }
+    if (!text.has(k, "#"))
+        return false;
+    const bool hex = text.has(k + 1, "x");
+    k += hex ? 2 : 1;
+    const std::size_t digits_start = k;
+    std::uint64_t value = 0;
+    for (; k < text.size() && k - digits_start < 12; ++k) {
+        const std::uint32_t c = text.at(k);
+        const int digit = is_digit(c) ? int(c - '0')
+                          : hex && c >= 'a' && c <= 'f' ? int(c - 'a' + 10)
+                          : hex && c >= 'A' && c <= 'F' ? int(c - 'A' + 10) : -1;
+        if (digit < 0)
+            break;
+        value = value * (hex ? 16 : 10) + std::uint64_t(digit);
+    }
+    return k > digits_start && k < text.size() && text.at(k) == ';' && value <= 0x10FFFF &&
+           is_xml_char(std::uint32_t(value));
+}
+
+// Feeds write "&" bare in addresses ("?v=1&feature=rss") and text, and XML
+// refuses a whole document for one. Each "&" that starts no reference XML
+// allows becomes "&amp;", so it reads as the text it was; comments, CDATA
+// sections and processing instructions, where "&" is no markup, are passed
+// over. Empty when nothing needed it.
+std::optional<std::string> with_bare_ampersands_escaped(std::string_view bytes, const char* encoding)
+{
+    const std::optional<CodeUnits> units = code_units(bytes, encoding);
+    if (!units || bytes.find('&') == std::string_view::npos)
+        return std::nullopt;
+    const UnitText text(bytes, *units);
+    const std::string amp = text.encode("amp;");
+    std::string out;
+    std::size_t copied = 0;   // units
+    for (std::size_t i = text.next_markup(0); i < text.size(); i = text.next_markup(i)) {
+        if (text.has(i, "<!--")) {
+            i = text.past(i + 4, "-->");
+        } else if (text.has(i, "<![CDATA[")) {
+            i = text.past(i + 9, "]]>");
+        } else if (text.has(i, "<?")) {
+            i = text.past(i + 2, "?>");
+        } else if (text.at(i) == '&' && !starts_reference(text, i)) {
+            out.append(bytes.substr(copied * units->width, (i + 1 - copied) * units->width));
+            out += amp;
+            copied = ++i;
+        } else {
+            ++i;
+        }
+    }
+    if (copied == 0)
+        return std::nullopt;
+    out.append(bytes.substr(copied * units->width));
+    return out;
+}
+
 duk_ret_t finalize_tree(duk_context* ctx)
 {
     delete hidden<Tree>(ctx, 0, tree_data_key);
@@ -386,19 +561,22 @@ void push_tree(duk_context* ctx, std::unique_ptr<xmlDoc, FreeDoc> doc, const Doc
 // documentElement and parseError. encoding, when given, is the bytes' own
 // charset and overrides what the document declares.
 CallOutcome parse_into(duk_context* ctx, int document_index, std::string_view bytes, const char* encoding,
-                       Recovery recovery)
+                       Leniency leniency)
 {
     document_index = duk_normalize_index(ctx, document_index);
     auto* document = hidden<Document>(ctx, document_index, document_key);
     if (!document)
         return CallOutcome::fail(E_UNEXPECTED, "not an XML document");
     duk_del_prop_literal(ctx, document_index, tree_key);
+    std::optional<std::string> repaired;
+    if (leniency == Leniency::Feed && (repaired = with_bare_ampersands_escaped(bytes, encoding)))
+        bytes = *repaired;
     Parsed parsed = read_document(bytes, encoding, 0);
     if (!parsed.parser)
         return CallOutcome::fail(E_OUTOFMEMORY, "XML DOM: no parser");
     if (!parsed.parser->wellFormed)
         parsed.doc.reset();
-    if (!parsed.doc && recovery == Recovery::AtTheEnd && damaged_only_at_the_end(*parsed.first_fault)) {
+    if (!parsed.doc && leniency == Leniency::Feed && damaged_only_at_the_end(*parsed.first_fault)) {
         Parsed recovered = read_document(bytes, encoding, XML_PARSE_RECOVER);
         if (recovered.doc && recovered.parser->nameNr <= most_open_at_the_end)
             parsed.doc = std::move(recovered.doc);
@@ -429,7 +607,7 @@ CallOutcome load_body(duk_context* ctx)
     const std::string text = get_utf8(ctx, 0);
     duk_push_this(ctx);
     // The text is already decoded: whatever encoding it declares, it is read as UTF-8 here.
-    CallOutcome outcome = parse_into(ctx, -1, text, "UTF-8", Recovery::None);
+    CallOutcome outcome = parse_into(ctx, -1, text, "UTF-8", Leniency::None);
     if (outcome.number == 0)
         duk_remove(ctx, -2);
     return outcome;
@@ -677,7 +855,7 @@ CallOutcome push_xml_document_from(duk_context* ctx, std::string_view bytes, std
     // in the named charset fall back to what the document says of itself.
     if (const auto utf32 = utf32_form(bytes)) {
         const CallOutcome outcome =
-            parse_into(ctx, -1, bytes.substr(utf32->mark), utf32->charset, Recovery::AtTheEnd);
+            parse_into(ctx, -1, bytes.substr(utf32->mark), utf32->charset, Leniency::Feed);
         if (outcome.number != 0)
             return outcome;
         duk_pop(ctx);
@@ -685,13 +863,13 @@ CallOutcome push_xml_document_from(duk_context* ctx, std::string_view bytes, std
     }
     const std::string encoding = has_byte_order_mark(bytes) ? std::string() : charset_for(bytes, charset);
     const bool named = !encoding.empty() && is_known_charset(encoding);
-    CallOutcome outcome = parse_into(ctx, -1, bytes, named ? encoding.c_str() : nullptr, Recovery::AtTheEnd);
+    CallOutcome outcome = parse_into(ctx, -1, bytes, named ? encoding.c_str() : nullptr, Leniency::Feed);
     if (outcome.number != 0)
         return outcome;
     const bool loaded = duk_get_boolean(ctx, -1);
     duk_pop(ctx);
     if (!loaded && named) {
-        outcome = parse_into(ctx, -1, bytes, nullptr, Recovery::AtTheEnd);
+        outcome = parse_into(ctx, -1, bytes, nullptr, Leniency::Feed);
         if (outcome.number == 0)
             duk_pop(ctx);
     }

@@ -93,36 +93,49 @@ bool uiLogicdownload::ReadItem(std::int64_t id, RSSData::tRSSItem& item)
 
 // A finished download whose file is gone leaves the page, as does a row
 // whose item is gone; the database keeps both rows. An unfinished one whose
-// file is missing is handed to the download manager again.
+// file is missing is handed to the download manager again. The database and
+// the files are read before the render lock is taken, which the rows alone
+// need: the compose thread never waits for SQLite.
 void uiLogicdownload::LoadList()
 {
-    CMutexGuard hold(UIRenderMutex());
+    struct Listed {
+        ItemDownloadRecord row;
+        RSSData::tRSSItem item;
+        bool present;
+    };
+    std::vector<Listed> listed;
     std::list<ItemDownloadRecord> rows;
     m_db->GetItemDownloadInfos(&rows);
-    std::size_t count = 0;
     for (const ItemDownloadRecord& row : rows) {
         RSSData::tRSSItem item;
         if (!ReadItem(row.id, item)) continue;
         const bool present = FileExists(LocalFileName(item.title));
         if (!present && row.percent == 100) continue;
-        UI::wdownloadlistitem* widget = nullptr;
-        if (m_list && count < std::size_t(m_list->GetRowCount()))
-            widget = dynamic_cast<UI::wdownloadlistitem*>(m_list->GetRow(int(count)));
-        if (widget)
-            widget->LoadItem(row, *m_db);
-        else
-            widget = AppendRow(row);
-        m_records.push_back({row, widget});
-        ++count;
-        if (!present) ResumeDownload(item);
+        listed.push_back({row, std::move(item), present});
     }
+    {
+        CMutexGuard hold(UIRenderMutex());
+        for (const Listed& l : listed) {
+            const std::size_t count = m_records.size();
+            UI::wdownloadlistitem* widget = nullptr;
+            if (m_list && count < std::size_t(m_list->GetRowCount()))
+                widget = dynamic_cast<UI::wdownloadlistitem*>(m_list->GetRow(int(count)));
+            if (widget)
+                widget->LoadItem(l.row, l.item);
+            else
+                widget = AppendRow(l.row, l.item);
+            m_records.push_back({l.row, widget});
+        }
+    }
+    for (const Listed& l : listed)
+        if (!l.present) ResumeDownload(l.item);
 }
 
-UI::wdownloadlistitem* uiLogicdownload::AppendRow(const ItemDownloadRecord& row)
+UI::wdownloadlistitem* uiLogicdownload::AppendRow(const ItemDownloadRecord& row, const RSSData::tRSSItem& item)
 {
     if (!m_list) return nullptr;
     auto* widget = new UI::wdownloadlistitem();
-    widget->LoadItem(row, *m_db);
+    widget->LoadItem(row, item);
     m_list->AddRow(widget);
     widget->GetEvent("listitem_click", true)->Subscribe(&uiLogicdownload::OnRowClick, this);
     return widget;
@@ -160,19 +173,59 @@ LONG uiLogicdownload::OnEvent(void* sender, LONG code, INT_PTR value, INT_PTR ex
     return 0;
 }
 
-void uiLogicdownload::SetProgress(const DownloadTaskInfo& task, int percent)
+bool uiLogicdownload::HasRecords() const
 {
     CMutexGuard hold(UIRenderMutex());
-    if (m_records.empty()) return;
+    return !m_records.empty();
+}
+
+void uiLogicdownload::SetProgress(const DownloadTaskInfo& task, int percent)
+{
+    if (!HasRecords()) return;
     std::list<RSSData::tRSSItem> items;
     m_db->GetItemByMediaUrl(task.key, &items);
-    for (const RSSData::tRSSItem& item : items) {
-        const int at = PositionOf(item.id);
-        if (at < 0) continue;
-        Record& record = m_records[std::size_t(at)];
+    ChangeRecords(items, [percent](Record& record, const RSSData::tRSSItem&) {
         record.row.percent = percent;
-        m_db->UpdateItemDownloadInfo(record.row);
         if (record.widget) record.widget->SetRow(record.row);
+    });
+}
+
+// The records of these items are changed under the render lock, their rows
+// stored once it is let go.
+void uiLogicdownload::ChangeRecords(const std::list<RSSData::tRSSItem>& items,
+                                    const std::function<void(Record&, const RSSData::tRSSItem&)>& change)
+{
+    std::vector<StoredRow> changed;
+    {
+        CMutexGuard hold(UIRenderMutex());
+        for (const RSSData::tRSSItem& item : items) {
+            const int at = PositionOf(item.id);
+            if (at < 0) continue;
+            Record& record = m_records[std::size_t(at)];
+            change(record, item);
+            changed.push_back(Snapshot(record));
+        }
+    }
+    StoreRows(changed);
+}
+
+// Callers hold UIRenderMutex.
+uiLogicdownload::StoredRow uiLogicdownload::Snapshot(const Record& record)
+{
+    return {record.row, ++m_changes};
+}
+
+// Snapshots taken in one order may reach here in another (the download
+// manager's thread and the UI thread both change rows): a row a later change
+// has already stored is not written back over.
+void uiLogicdownload::StoreRows(const std::vector<StoredRow>& rows)
+{
+    std::scoped_lock hold(m_store_lock);
+    for (const StoredRow& stored : rows) {
+        std::uint64_t& newest = m_stored_changes[stored.row.id];
+        if (stored.change < newest) continue;
+        newest = stored.change;
+        m_db->UpdateItemDownloadInfo(stored.row);
     }
 }
 
@@ -180,23 +233,18 @@ void uiLogicdownload::SetProgress(const DownloadTaskInfo& task, int percent)
 // lowering an item already downloaded in high quality.
 void uiLogicdownload::MarkFinished(const DownloadTaskInfo& task)
 {
-    CMutexGuard hold(UIRenderMutex());
     std::list<RSSData::tRSSItem> items;
     m_db->GetItemByMediaUrl(task.key, &items);
     for (RSSData::tRSSItem& item : items) {
-        const std::int32_t mark = task.quality == 2 || item.status() == MarkHD ? MarkHD : MarkSD;
-        item.set_status(mark);
+        item.set_status(task.quality == 2 || item.status() == MarkHD ? MarkHD : MarkSD);
         m_db->UpdateItem(item);
-        const int at = PositionOf(item.id);
-        if (at < 0) continue;
-        Record& record = m_records[std::size_t(at)];
-        record.row.status = UI::wdownloadlistitem::FinishedState;
-        m_db->UpdateItemDownloadInfo(record.row);
-        if (record.widget) {
-            record.widget->SetRow(record.row);
-            record.widget->SetQualityMark(mark);
-        }
     }
+    ChangeRecords(items, [](Record& record, const RSSData::tRSSItem& item) {
+        record.row.status = UI::wdownloadlistitem::FinishedState;
+        if (!record.widget) return;
+        record.widget->SetRow(record.row);
+        record.widget->SetQualityMark(item.status());
+    });
 }
 
 int uiLogicdownload::PositionOf(std::int64_t id) const
@@ -239,17 +287,19 @@ void uiLogicdownload::ShowItem(const RSSData::tRSSItem* item)
 void uiLogicdownload::FocusCurrentItem(const RSSData::tRSSItem* item)
 {
     if (!item || !m_db) return;
-    CMutexGuard hold(UIRenderMutex());
-    if (m_pane && m_pane->IsFolded()) {
-        UI::EventArgs click;
-        click.sender = m_pane;
-        m_pane->FireEvent("titlewindow-click", click);
-    }
-    if (m_list) m_list->KeepLayingOut(ScrollFrames);
-    m_current = PositionOf(item->id);
-    if (m_current >= 0) {
-        ScrollToCurrent();
-        return;
+    {
+        CMutexGuard hold(UIRenderMutex());
+        if (m_pane && m_pane->IsFolded()) {
+            UI::EventArgs click;
+            click.sender = m_pane;
+            m_pane->FireEvent("titlewindow-click", click);
+        }
+        if (m_list) m_list->KeepLayingOut(ScrollFrames);
+        m_current = PositionOf(item->id);
+        if (m_current >= 0) {
+            ScrollToCurrent();
+            return;
+        }
     }
     ItemDownloadRecord row;
     row.id = item->id;
@@ -258,13 +308,16 @@ void uiLogicdownload::FocusCurrentItem(const RSSData::tRSSItem* item)
         plat::debug_log("downloads page: the download row of item " + std::to_string(item->id) + " was refused");
         return;
     }
-    UI::wdownloadlistitem* widget = AppendRow(row);
-    m_records.push_back({row, widget});
-    m_current = int(m_records.size()) - 1;
-    if (m_list && widget) {
-        m_list->SelectAndScroll(m_current);
-        const UI::fpoint to = LandingPlace(*m_list, *widget);
-        m_list->StartFlyIn(to.x, to.y);
+    {
+        CMutexGuard hold(UIRenderMutex());
+        UI::wdownloadlistitem* widget = AppendRow(row, *item);
+        m_records.push_back({row, widget});
+        m_current = int(m_records.size()) - 1;
+        if (m_list && widget) {
+            m_list->SelectAndScroll(m_current);
+            const UI::fpoint to = LandingPlace(*m_list, *widget);
+            m_list->StartFlyIn(to.x, to.y);
+        }
     }
     ResumeDownload(*item);
 }
@@ -291,12 +344,16 @@ bool uiLogicdownload::OnRowEvent(UI::EventArgs& e)
 {
     auto& click = static_cast<UI::ValueEventArgs&>(e);
     if (click.reserved != UI::RemoveButtonCode) return false;
-    CMutexGuard hold(UIRenderMutex());
-    const int at = int(click.value);
-    if (at < 0 || at >= int(m_records.size())) return false;
-    m_list->RemoveRow(at);
-    m_db->DeleteItemDownloadInfo(m_records[std::size_t(at)].row.id);
-    m_list->LayoutRows();
+    std::int64_t id = 0;
+    {
+        CMutexGuard hold(UIRenderMutex());
+        const int at = int(click.value);
+        if (at < 0 || at >= int(m_records.size())) return false;
+        m_list->RemoveRow(at);
+        id = m_records[std::size_t(at)].row.id;
+        m_list->LayoutRows();
+    }
+    m_db->DeleteItemDownloadInfo(id);
     return true;
 }
 
@@ -332,17 +389,23 @@ bool uiLogicdownload::OnRowRemoved(UI::EventArgs& e)
     return true;
 }
 
-// Callers hold UIRenderMutex.
 void uiLogicdownload::SetRowState(std::int64_t id, std::int32_t status)
 {
-    const int at = PositionOf(id);
-    if (at < 0) return;
-    Record& record = m_records[std::size_t(at)];
-    record.row.status = status;
-    m_db->UpdateItemDownloadInfo(record.row);
-    if (!record.widget) return;
-    record.widget->SetRow(record.row);
-    if (m_list && m_list->GetRow(m_list->GetSelection()) == record.widget) m_list->LendMark(*record.widget, true);
+    std::vector<StoredRow> changed;
+    {
+        CMutexGuard hold(UIRenderMutex());
+        const int at = PositionOf(id);
+        if (at < 0) return;
+        Record& record = m_records[std::size_t(at)];
+        record.row.status = status;
+        changed.push_back(Snapshot(record));
+        if (record.widget) {
+            record.widget->SetRow(record.row);
+            if (m_list && m_list->GetRow(m_list->GetSelection()) == record.widget)
+                m_list->LendMark(*record.widget, true);
+        }
+    }
+    StoreRows(changed);
 }
 
 // The selected row's marks: pause stops its download, play resumes it. The
@@ -365,7 +428,6 @@ bool uiLogicdownload::OnPauseResume(UI::EventArgs& e)
     if (!downloader || !ReadItem(id, item)) return true;
     const char* key = item.original_media_url.c_str();
     if ((pause ? downloader->Pause(key) : downloader->Resume(key)) == 0) return true;
-    CMutexGuard hold(UIRenderMutex());
     SetRowState(id, pause ? DownloadStands : DownloadRuns);
     return true;
 }

@@ -10,6 +10,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <list>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -77,6 +80,11 @@ private:
         ItemDownloadRecord row;
         UI::wdownloadlistitem* widget;   // the tree owns it
     };
+    // A download row as one change left it, to be stored without the render lock.
+    struct StoredRow {
+        ItemDownloadRecord row;
+        std::uint64_t change;   // later changes have higher numbers
+    };
 
     void LoadList();
     void ResumeDownload(const RSSData::tRSSItem& item);
@@ -85,7 +93,12 @@ private:
     bool ReadItem(std::int64_t id, RSSData::tRSSItem& item);
     bool Neighbour(std::int64_t id, int step, RSSData::tRSSItem& item);
     int PositionOf(std::int64_t id) const;
-    UI::wdownloadlistitem* AppendRow(const ItemDownloadRecord& row);
+    UI::wdownloadlistitem* AppendRow(const ItemDownloadRecord& row, const RSSData::tRSSItem& item);
+    bool HasRecords() const;
+    StoredRow Snapshot(const Record& record);
+    void ChangeRecords(const std::list<RSSData::tRSSItem>& items,
+                       const std::function<void(Record&, const RSSData::tRSSItem&)>& change);
+    void StoreRows(const std::vector<StoredRow>& rows);
 
     bool OnRowEvent(UI::EventArgs& e);
     bool OnRowClick(UI::EventArgs& e);
@@ -99,7 +112,13 @@ private:
     UI::wtitlewindow* m_pane{nullptr};   // the widget tree's
     UI::wdownloadlist* m_list{nullptr};
     // The records shown, in list order, and the current one: guarded by
-    // UIRenderMutex, the lock the rows they name are drawn under.
+    // UIRenderMutex, the lock the rows they name are drawn under. The
+    // database is read and written without it.
     std::vector<Record> m_records;
     int m_current{-1};
+    std::uint64_t m_changes{0};   // guarded by UIRenderMutex: numbers the snapshots
+    // Taken without UIRenderMutex by the download manager's thread; the UI
+    // thread may hold that lock when it takes this one, never the reverse.
+    std::mutex m_store_lock;
+    std::map<std::int64_t, std::uint64_t> m_stored_changes;   // guarded by m_store_lock: newest stored, by item id
 };

@@ -37,8 +37,16 @@ void DownloaderDouble::RemoveListener(IBaseEventHandler* listener)
 {
     std::unique_lock hold(m_lock);
     std::erase(m_listeners, listener);
+    m_unlistened = true;
+    m_changed.notify_all();
     if (std::this_thread::get_id() != m_thread.get_id())
         m_changed.wait(hold, [&] { return !m_delivering; });
+}
+
+bool DownloaderDouble::wait_for_unlisten()
+{
+    std::unique_lock hold(m_lock);
+    return m_changed.wait_for(hold, std::chrono::seconds(30), [&] { return m_unlistened; });
 }
 
 LONG DownloaderDouble::AddTask(const DownloadTaskInfo* task, LONG kind)
@@ -56,8 +64,12 @@ LONG DownloaderDouble::AddTask(const DownloadTaskInfo* task, LONG kind)
 
 LONG DownloaderDouble::RemoveTask(const DownloadTaskInfo*, const char* key)
 {
-    std::scoped_lock hold(m_lock);
-    m_removed.push_back(key ? key : "");
+    {
+        std::scoped_lock hold(m_lock);
+        m_removed.push_back(key ? key : "");
+    }
+    if (on_remove)
+        on_remove(key ? key : "");
     return 1;
 }
 

@@ -58,6 +58,10 @@ public:
     std::size_t busy_after = 0;
     // Runs inside AddTask before it returns (for events that race the caller).
     std::function<void(const Submission&)> on_add;
+    // Runs inside RemoveTask, once the key is recorded, before it returns.
+    std::function<void(const std::string& key)> on_remove;
+    // Waits (up to 30 s) until RemoveListener was called; false on time-out.
+    bool wait_for_unlisten();
 
 private:
     void deliver_loop();
@@ -69,6 +73,7 @@ private:
     std::vector<IBaseEventHandler*> m_listeners;   // guarded by m_lock
     std::deque<std::function<void()>> m_events;    // guarded by m_lock
     std::size_t m_fired = 0, m_delivered = 0;      // guarded by m_lock
+    bool m_unlistened = false;                     // guarded by m_lock
     bool m_delivering = false;                     // guarded by m_lock
     bool m_stop = false;                           // guarded by m_lock
     std::thread m_thread;                          // last

@@ -54,7 +54,7 @@ protected:
                           bool favourite = false);
     RSSData::tRSSItem item(std::int64_t id);
     void start(lumbrick::Options options = {});
-    // Stops the manager; a cycle under way runs to its end first (jobs are cut short).
+    // Stops the manager; a cycle under way ends at its next item (a waiting job is cut short).
     void stop();
 
     plat::TemporaryRegistry registry;

@@ -9,6 +9,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 using namespace prefetch_test;
@@ -93,8 +95,8 @@ TEST_F(Prefetch, PassesRunInOrderAndGiveWayToABusyDownloader)
         EXPECT_EQ(cycle.IsRunning(), 0);
         cycle.Resume();
         EXPECT_EQ(cycle.IsRunning(), 1);
-        ASSERT_TRUE(double_.wait_for_submissions(1));
-        cycle.Uninit();   // the cycle under way runs to its end first
+        ASSERT_TRUE(double_.wait_for_submissions(c.submitted.size()));
+        cycle.Uninit();
         EXPECT_EQ(videos(double_.submissions()), c.submitted);
         for (const Submission& s : double_.submissions()) {
             EXPECT_EQ(s.quality, 2);
@@ -195,6 +197,80 @@ TEST_F(Prefetch, UninitCutsAWaitingJobShort)
     stop();             // returns long before the job's time is up
     EXPECT_FALSE(item(id).mark_hd);
     EXPECT_EQ(downloader.removed_keys(), std::vector<std::string>{"http://media/TThumbnailTask"});
+}
+
+// An Uninit that comes while the worker is between two jobs ends the cycle
+// there: the next job never starts, so nothing waits out a job's time.
+TEST_F(Prefetch, UninitBetweenTwoJobsStartsNoOther)
+{
+    const std::int64_t channel = add_channel(false);
+    add_item(channel, "A", 1, "<img src=\"http://p/a.jpg\">", 1280, false);
+    add_item(channel, "B", 2, "<img src=\"http://p/b.jpg\">", 1280, false);
+    std::mutex lock;
+    std::condition_variable changed;
+    bool between = false;
+    downloader.on_remove = [&](const std::string&) {
+        // The first job has ended; the worker goes on only once Uninit has begun.
+        {
+            std::scoped_lock hold(lock);
+            between = true;
+        }
+        changed.notify_all();
+        downloader.wait_for_unlisten();
+    };
+    lumbrick::Options options;
+    options.job_wait_ms = 20000;   // what the second job would wait
+    start(options);
+    ASSERT_TRUE(downloader.wait_for_submissions(1));
+    downloader.fire(pictures(downloader.submissions())[0], DOWNLOAD_FINISHED);
+    {
+        std::unique_lock hold(lock);
+        ASSERT_TRUE(changed.wait_for(hold, std::chrono::seconds(30), [&] { return between; }));
+    }
+    stop();
+    EXPECT_EQ(pictures(downloader.submissions()).size(), 1u) << "no second job";
+    EXPECT_EQ(downloader.removed_keys().size(), 1u);
+}
+
+// New items of a prefetching channel go in pages of up to ten, newest first,
+// at offsets 0, 5, 10, ... below the count: consecutive pages overlap by five.
+TEST_F(Prefetch, ChannelItemsAreWalkedInOverlappingPages)
+{
+    const struct {
+        int count;
+        std::vector<int> offsets;
+    } cases[] = {{5, {0}}, {6, {0, 5}}, {12, {0, 5, 10}}, {15, {0, 5, 10}}};
+    std::size_t walked_in_all = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.count);
+        const std::string prefix = "c" + std::to_string(c.count) + "_";
+        const std::int64_t channel = add_channel(true);
+        std::vector<std::string> newest_first;
+        for (int i = 0; i < c.count; ++i) {
+            add_item(channel, prefix + std::to_string(i), 100 + i);
+            newest_first.insert(newest_first.begin(), "0:" + prefix + std::to_string(i));
+        }
+        std::vector<std::string> expected;
+        for (const int offset : c.offsets)
+            for (int i = offset; i < std::min(offset + 10, c.count); ++i)
+                expected.push_back(newest_first[std::size_t(i)]);
+
+        DownloaderDouble double_;
+        lumbrick::Options options;
+        options.bind = &bind;
+        CPrefechMgr cycle(options);
+        ASSERT_TRUE(cycle.Init(&double_, &db, images.c_str()));
+        cycle.Resume();
+        // The earlier cases' channels are walked again too.
+        walked_in_all += expected.size();
+        ASSERT_TRUE(double_.wait_for_submissions(walked_in_all));
+        cycle.Uninit();
+        std::vector<std::string> walked;
+        for (const std::string& v : videos(double_.submissions()))
+            if (v.rfind("0:" + prefix, 0) == 0)
+                walked.push_back(v);
+        EXPECT_EQ(walked, expected);
+    }
 }
 
 TEST_F(Prefetch, AFailedVideoClimbsTheRetryStatusesAndKeepsTheMarks)

@@ -87,7 +87,7 @@ TEST(MossveilPins, VideoTypesByPosition)
             EXPECT_EQ(std::memcmp(type.Format() + sizeof(VIDEOINFOHEADER), c.masks, sizeof c.masks), 0);
         } else {
             const auto* info = reinterpret_cast<const VIDEOINFOHEADER2*>(type.Format());
-            EXPECT_EQ(info->AvgTimePerFrame, 333320);
+            EXPECT_EQ(info->AvgTimePerFrame, 333333);   // 20 units at 600
             EXPECT_EQ(info->dwPictAspectRatioX, 320u);
             EXPECT_EQ(info->dwPictAspectRatioY, 240u);
         }
@@ -195,8 +195,9 @@ TEST(MossveilPins, VideoSamplesFollowTheFrames)
     ASSERT_EQ(samples.size(), 5u);
     for (std::size_t i = 0; i < samples.size(); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(samples[i].start, static_cast<REFERENCE_TIME>(i) * 333320);
-        EXPECT_EQ(samples[i].stop, static_cast<REFERENCE_TIME>(i + 1) * 333320);
+        // Frame i starts at 20i units of 600 a second, counted exactly.
+        EXPECT_EQ(samples[i].start, static_cast<REFERENCE_TIME>(i) * 20 * 10000000 / 600);
+        EXPECT_EQ(samples[i].stop, static_cast<REFERENCE_TIME>(i + 1) * 20 * 10000000 / 600);
         EXPECT_EQ(samples[i].discontinuity, i == 0);
         EXPECT_TRUE(samples[i].sync);
     }
@@ -306,8 +307,8 @@ TEST(MossveilPins, ASeekWhileRunningStartsBothPinsAfresh)
         const auto first = std::find_if(samples.begin(), samples.end(), [&](auto& s) { return s.segment == last_segment; });
         ASSERT_NE(first, samples.end());
         EXPECT_TRUE(first->discontinuity);
-        // Frame times are whole time units of 16,666 (100 ns each): within one of the seek.
-        EXPECT_NEAR(static_cast<double>(first->start), 0.0, 16666.0);
+        // The seek lands on a frame's start (2 s is 1200 units of 600).
+        EXPECT_EQ(first->start, 0);
         EXPECT_EQ(sink->segments().back().start, 2 * UNITS);
     }
     const auto after = audio->samples().back();
@@ -391,4 +392,46 @@ TEST(MossveilPins, DeliversTheBarsAndTheSine)
         frames += s.data.size() / 4;
     }
     EXPECT_EQ(frames, 88200u);
+}
+
+// H.264 movies (x264 reorders its pictures): every frame ffprobe decodes,
+// each at its presentation time, one after the other, and the sound whole.
+TEST(MossveilPins, DeliversEveryFrameOfH264MoviesAtItsTime)
+{
+    const struct {
+        const char* name;
+        std::size_t sound_bytes;   // 0: no sound
+    } cases[] = {{"h264-aac.mov", 4u * 44100 * 4}, {"h264-grey-ramp.mov", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = qt::test_movie(c.name);
+        const qt::ProbedFrames probed = qt::probe_frames(path);
+        ASSERT_GT(probed.time_scale, 0);
+        const auto filter = real_filter();
+        ASSERT_EQ(load(filter.get(), path), S_OK);
+        SinkGraph g(filter.get());
+        CBasePin* video_pin = pin_named(filter.get(), u"Video");
+        const CMediaType rgb32 = offered(video_pin, 1);
+        const auto video = g.sink_on(video_pin, &rgb32);
+        CBasePin* audio_pin = pin_named(filter.get(), u"Audio");
+        ASSERT_EQ(audio_pin != nullptr, c.sound_bytes > 0);
+        const auto audio = audio_pin ? g.sink_on(audio_pin) : nullptr;
+        ASSERT_EQ(g.graph->Run(), S_OK);
+        LONG code = 0;
+        ASSERT_EQ(g.graph->WaitForCompletion(60000, &code), S_OK);
+        EXPECT_EQ(code, EC_COMPLETE);
+
+        const auto samples = video->samples();
+        ASSERT_EQ(samples.size(), probed.times.size());
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(samples[i].start, probed.times[i] * UNITS / probed.time_scale);
+            if (i + 1 < samples.size()) {
+                EXPECT_EQ(samples[i].stop, samples[i + 1].start);
+            }
+        }
+        if (audio) {
+            EXPECT_EQ(audio->byte_count(), c.sound_bytes);
+        }
+    }
 }

@@ -108,7 +108,7 @@ TEST(QtMovieReader, FrameDurationsOutsideTheirRangeBecomeADefault)
         TimeScale scale;
         TimeValue first_frame;
         REFERENCE_TIME duration;
-    } cases[] = {{1000, 500, 333667}, {1000, 1000, 333667}, {600, 20, 333320}, {1000, 33, 330000},
+    } cases[] = {{1000, 500, 333667}, {1000, 1000, 333667}, {600, 20, 333333}, {1000, 33, 330000},
                  {600, 1, 333667}, {30, 1, 333333}, {1000, 3336, 333667}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.first_frame << " at " << c.scale);
@@ -124,21 +124,47 @@ TEST(QtMovieReader, FramesAreFoundAtOrAfterTheTimeAsked)
     Scripted s({600, stereo16(), bars()});
     ASSERT_EQ(s.reader->open("movie.mov"), S_OK);
     s.reader->set_pixel_format(PixelKind::RGB32);
-    const LONGLONG unit = 10000000 / 600;
+    // Units of 600 a second in 100-ns units, counted exactly.
+    const auto at = [](LONGLONG units) -> REFERENCE_TIME { return units * 10000000 / 600; };
     const struct {
-        REFERENCE_TIME asked, found;
-    } cases[] = {{0, 0}, {1, 0}, {20 * unit, 20 * unit}, {20 * unit + 1, 20 * unit}, {21 * unit, 40 * unit},
-                 {1180 * unit, 1180 * unit}};
+        REFERENCE_TIME asked;
+        LONGLONG found;   // in units
+    } cases[] = {{0, 0}, {1, 0}, {at(20), 20}, {at(20) + 1, 20}, {at(21), 40}, {at(1180), 1180}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.asked);
         RenderedFrame frame{};
         ASSERT_EQ(s.reader->render_frame(c.asked, frame), S_OK);
-        EXPECT_EQ(frame.time, c.found);
-        EXPECT_EQ(frame.duration, 20 * unit);
+        EXPECT_EQ(frame.time, at(c.found));
+        EXPECT_EQ(frame.duration, at(c.found + 20) - at(c.found));
         EXPECT_EQ(frame.pixels[frame.row_bytes * 7], 7);   // row 7 of the script's picture
     }
     RenderedFrame frame{};
-    EXPECT_EQ(s.reader->render_frame(1200 * unit, frame), S_FALSE);
+    EXPECT_EQ(s.reader->render_frame(at(1200), frame), S_FALSE);
+}
+
+// As the video pin walks a movie: each frame asked for at the end of the one
+// before. Every frame comes once, at its own time, whatever the time scale
+// (a frame of one unit at 30 a second is 333,333.3 units of 100 ns).
+TEST(QtMovieReader, WalkingFromFrameToFrameMeetsEachOnce)
+{
+    const struct {
+        TimeScale scale;
+        TimeValue frame_length;
+    } cases[] = {{600, 20}, {30, 1}, {44100, 1470}, {1000, 33}, {90000, 3003}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scale);
+        Scripted s({c.scale, {}, ScriptedVideo{320, 240, 24, c.frame_length, 50}});
+        ASSERT_EQ(s.reader->open("movie.mov"), S_OK);
+        s.reader->set_pixel_format(PixelKind::RGB32);
+        REFERENCE_TIME time = 0;
+        int frames = 0;
+        for (RenderedFrame frame{}; frames <= 50 && s.reader->render_frame(time, frame) == S_OK; ++frames) {
+            EXPECT_EQ(frame.time, LONGLONG(frames) * c.frame_length * 10000000 / c.scale);
+            time = frame.time + frame.duration;
+        }
+        EXPECT_EQ(frames, 50);
+        EXPECT_EQ(time, s.reader->duration());
+    }
 }
 
 TEST(QtMovieReader, NoWorldEndsTheVideo)
@@ -271,14 +297,14 @@ TEST(QtMovieReader, ReadsTheMoviesFfmpegMade)
         const auto reader = open_movie(c.name);
         ASSERT_EQ(reader->has_sound(), c.sound);
         ASSERT_EQ(reader->has_video(), c.video);
-        // In whole 100-ns units per time unit: 226 at 44.1 kHz, 16,666 at 600.
-        EXPECT_EQ(reader->duration(), c.sound ? 88200 * 226 : 1200 * 16666);
+        // Two seconds, counted in frames of sound (88,200) or in units of 600 (1200).
+        EXPECT_EQ(reader->duration(), 20000000);
         if (c.video) {
             EXPECT_EQ(reader->width(), 320);
             EXPECT_EQ(reader->height(), 240);
             EXPECT_EQ(reader->deep(), c.deep);
-            // 20 units at 600, or 1470 at 44.1 kHz.
-            EXPECT_EQ(reader->frame_duration(), c.sound ? 1470 * 226 : 20 * 16666);
+            // 20 units at 600, or 1470 at 44.1 kHz: a thirtieth of a second.
+            EXPECT_EQ(reader->frame_duration(), 333333);
         }
         if (!c.sound) continue;
         const WAVEFORMATEX& wf = reader->wave_format();

@@ -88,7 +88,7 @@ private:
     std::string m_thumb_address;
     std::string m_thumb_path;
     fpoint m_content{613, 112};
-    frect m_thumb{11, 70, 130, 90};
+    frect m_thumb{8, 8, 130, 90};   // until the page is laid out: where the item's markup puts its picture
     bool m_thumb_missing{false};   // written under UIRenderMutex
     feedlistLogic* m_logic{nullptr};
     std::unique_ptr<RenderEngine::texture> m_texture;   // the rendered picture; drawn under UIRenderMutex

@@ -125,10 +125,16 @@ void wrsslistitem::ShowPrefetchedIcon()
         m_prefetched->SetZOrder(1000);
         AddChild(m_prefetched);
     }
-    const frect thumb = GetThumbnailRect();
-    m_prefetched->SetPosRule(1, 1, thumb.x + 5, thumb.y + thumb.height - 20);
+    PlacePrefetchedIcon();
     m_prefetched->Show(true);
     UpdateLayout();
+}
+
+// On the thumbnail's lower left corner, wherever the page placed it.
+void wrsslistitem::PlacePrefetchedIcon()
+{
+    const frect thumb = GetThumbnailRect();
+    m_prefetched->SetPosRule(1, 1, thumb.x + 5, thumb.y + thumb.height - 20);
 }
 
 void wrsslistitem::SetHighlighted(bool on)
@@ -166,6 +172,9 @@ bool wrsslistitem::OnContentLoaded(EventArgs&)
     m_content->SetSizeRule(0, 0, size.x, size.y);
     m_content->SetSize(size.x, size.y);
     SetSize(size.x + 2 * m_margin, size.y + 2 * m_margin);
+    // The icon may have been shown before the page was laid out (a refreshed
+    // row is marked at once): it follows the picture to its place.
+    if (m_prefetched && m_prefetched->IsVisible()) PlacePrefetchedIcon();
     UpdateLayout();
     if (auto* list = dynamic_cast<wrsslist*>(GetParent())) list->Relayout();
     return false;

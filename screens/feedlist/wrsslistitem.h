@@ -53,6 +53,7 @@ private:
     void Build(const RSSData::tRSSItem& item);
     bool OnButton(EventArgs& e);
     bool OnContentLoaded(EventArgs& e);
+    void PlacePrefetchedIcon();
 
     feedlistLogic* m_logic;
     wbtn* m_remove;

@@ -76,6 +76,12 @@ bool wdownloadlistitem::LoadItem(const ItemDownloadRecord& row, CRSSDBMgr& db)
 {
     RSSData::tRSSItem item;
     if (!ReadItem(db, row.id, item)) return false;
+    LoadItem(row, std::move(item));
+    return true;
+}
+
+void wdownloadlistitem::LoadItem(const ItemDownloadRecord& row, RSSData::tRSSItem item)
+{
     m_row = row;
     // A finished download and a high-quality mark go together.
     if (m_row.percent == 100) item.set_status(FinishedMark);
@@ -85,7 +91,6 @@ bool wdownloadlistitem::LoadItem(const ItemDownloadRecord& row, CRSSDBMgr& db)
     }
     SetContent(ThumbnailPicture(item.local_thumb_file_path), plat::utf8_to_utf16(item.title), m_row.percent);
     SetQualityMark(item.status());
-    return true;
 }
 
 void wdownloadlistitem::SetRow(const ItemDownloadRecord& row)

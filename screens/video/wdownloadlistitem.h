@@ -31,6 +31,8 @@ public:
     // Fills the row from the item of the download row's id; false, changing
     // nothing, when the database has no such item.
     bool LoadItem(const ItemDownloadRecord& row, CRSSDBMgr& db);
+    // The same from an item already read (the caller reads it without the render lock).
+    void LoadItem(const ItemDownloadRecord& row, RSSData::tRSSItem item);
     void SetQualityMark(int value);
     // A new state of the row's download (the download logic's update).
     void SetRow(const ItemDownloadRecord& row);

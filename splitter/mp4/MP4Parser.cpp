@@ -187,7 +187,7 @@ HRESULT CMP4Parser::DeliverSample(TrackState& state)
     packet->rtStop = packet->rtStart + to_reference_time(sample.GetDuration(), scale);
     const std::vector<AP4_UI32>* syncs = sync_samples(track);
     packet->bSyncPoint = !syncs || std::find(syncs->begin(), syncs->end(), state.index + 1) != syncs->end();
-    if (track.GetType() == AP4_Track::TYPE_AUDIO && sample.GetSize() == 1) {
+    if (track.GetType() == AP4_Track::TYPE_AUDIO && IsSoundUnit(track, sample)) {
         GatherSound(state, *packet);
     } else if (track.GetType() != AP4_Track::TYPE_TEXT) {
         packet->data.assign(data.GetData(), data.GetData() + data.GetDataSize());
@@ -195,34 +195,78 @@ HRESULT CMP4Parser::DeliverSample(TrackState& state)
     return m_pFilter->DeliverPacket(std::move(packet));
 }
 
-// Gathers consecutive one-byte samples into the packet: a block of the pin's
-// wave format when its alignment is above 1 (from a multiple of it), else at
-// least gathered_sound_bytes. Leaves the index on the last sample taken.
+// Gathers consecutive samples of uncompressed sound into the packet: of
+// one-byte samples, a block of the pin's wave format when its alignment is
+// above 1 (from a multiple of it); else at least gathered_sound_bytes.
+// Samples that lie one after the other in the file are read at once, and the
+// packet's times count the time units of the samples read, converted once.
+// Leaves the index on the last sample taken.
 bool CMP4Parser::GatherSound(TrackState& state, Packet& packet)
 {
     const AP4_Track& track = *state.track;
-    const AP4_UI32 scale = track.GetMediaTimeScale();
     std::size_t target = gathered_sound_bytes;
-    if (CBaseSplitterOutputPin* pin = m_pFilter->GetOutputPin(track.GetId())) {
-        const CMediaType mt = pin->CurrentMediaType();
-        if (mt.formattype == FORMAT_WaveFormatEx && mt.cbFormat >= sizeof(WAVEFORMATEX)) {
-            const WORD align = reinterpret_cast<const WAVEFORMATEX*>(mt.Format())->nBlockAlign;
-            if (align > 1) {
-                target = align;
-                state.index -= state.index % align;
-            }
-        }
+    AP4_Sample sample;
+    const bool bytes = AP4_SUCCEEDED(track.GetSample(state.index, sample)) && sample.GetSize() == 1;
+    if (const WORD align = PinFraming(track).block_align; bytes && align > 1) {
+        target = align;
+        state.index -= state.index % align;
     }
     packet.data.clear();
+    LONGLONG start = 0, units = 0;   // in the track's time units: the first sample's time, the length read
+    SoundRun run;
+    bool read = true;
     for (bool first = true;; first = false) {
-        AP4_Sample sample;
-        AP4_DataBuffer data;
-        if (AP4_FAILED(track.ReadSample(state.index, sample, data))) break;
-        if (first) packet.rtStart = packet.rtStop = to_reference_time(sample.GetCts(), scale);
-        packet.data.insert(packet.data.end(), data.GetData(), data.GetData() + data.GetDataSize());
-        packet.rtStop += to_reference_time(sample.GetDuration(), scale);
-        if (state.index + 1 >= track.GetSampleCount() || packet.data.size() >= target) break;
+        if (AP4_FAILED(track.GetSample(state.index, sample))) break;
+        if (first) start = sample.GetCts();
+        if (run.size > 0 && sample.GetOffset() != run.offset + run.size) {
+            if (!(read = ReadRun(run, packet.data))) {
+                --state.index;   // this sample was not taken
+                break;
+            }
+            units += run.units;
+            run = {};
+        }
+        if (run.size == 0) run.offset = sample.GetOffset();
+        run.size += sample.GetSize();
+        run.units += sample.GetDuration();
+        if (state.index + 1 >= track.GetSampleCount() || packet.data.size() + run.size >= target) break;
         ++state.index;
     }
+    if (read && run.size > 0 && ReadRun(run, packet.data)) units += run.units;
+    const AP4_UI32 scale = track.GetMediaTimeScale();
+    packet.rtStart = to_reference_time(start, scale);
+    packet.rtStop = to_reference_time(start + units, scale);
     return !packet.data.empty();
+}
+
+// Appends the run's bytes; false (and nothing appended) when the file does not hold them.
+bool CMP4Parser::ReadRun(const SoundRun& run, std::vector<BYTE>& data)
+{
+    // The table's numbers are checked against the file before anything is allocated for them.
+    const LONGLONG length = m_file->GetLength();
+    if (run.offset > static_cast<AP4_UI64>(length) || run.size > static_cast<AP4_UI64>(length) - run.offset) return false;
+    const std::size_t at = data.size();
+    data.resize(at + run.size);
+    m_file->Seek(static_cast<LONGLONG>(run.offset));
+    if (SUCCEEDED(m_file->ByteRead(data.data() + at, static_cast<LONGLONG>(run.size)))) return true;
+    data.resize(at);
+    return false;
+}
+
+CMP4Parser::SoundFraming CMP4Parser::PinFraming(const AP4_Track& track) const
+{
+    CBaseSplitterOutputPin* pin = m_pFilter->GetOutputPin(track.GetId());
+    if (!pin) return {};
+    const CMediaType mt = pin->CurrentMediaType();
+    if (mt.formattype != FORMAT_WaveFormatEx || mt.cbFormat < sizeof(WAVEFORMATEX)) return {};
+    const auto* wf = reinterpret_cast<const WAVEFORMATEX*>(mt.Format());
+    return {wf->nBlockAlign, wf->nBlockAlign > 0 ? wf->nBlockAlign : wf->nChannels * wf->wBitsPerSample / 8u};
+}
+
+// Uncompressed sound is stored a unit a sample: QuickTime's one-byte samples,
+// or a whole frame that lasts one time unit (ffmpeg's PCM in .mov and .mp4).
+// Compressed sound lasts many time units a sample.
+bool CMP4Parser::IsSoundUnit(const AP4_Track& track, const AP4_Sample& sample) const
+{
+    return sample.GetSize() == 1 || (sample.GetDuration() == 1 && sample.GetSize() == PinFraming(track).frame_bytes);
 }

@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <vector>
 
+class AP4_Sample;
 class AP4_Track;
 class Packet;
 class CMP4SplitterFile;
@@ -19,7 +21,8 @@ class CMP4Parser final : public CBaseParser {
 public:
     // Added to a timed-text track's id for its plain-text pin.
     static constexpr DWORD plain_text_track_mask = 0x80402010;
-    // Uncompressed sound stored a byte a sample is gathered into packets of this many bytes.
+    // Uncompressed sound stored a unit (a byte or a frame) a sample is
+    // gathered into packets of at least this many bytes.
     static constexpr std::size_t gathered_sound_bytes = 1200;
 
     explicit CMP4Parser(CBaseSplitterFilter* filter);
@@ -44,7 +47,23 @@ private:
     TrackState* NextTrack();
     // Makes and delivers the packet of the sample at the state's index.
     HRESULT DeliverSample(TrackState& state);
+    // The block alignment of the wave format of the track's connected pin, and
+    // the bytes of a frame (the alignment when set, else channels x bytes per
+    // sample); zeros without a wave format.
+    struct SoundFraming {
+        WORD block_align = 0;
+        DWORD frame_bytes = 0;
+    };
+    SoundFraming PinFraming(const AP4_Track& track) const;
+    bool IsSoundUnit(const AP4_Track& track, const AP4_Sample& sample) const;
+    // Sound samples that lie one after the other in the file.
+    struct SoundRun {
+        std::uint64_t offset = 0;
+        std::size_t size = 0;
+        LONGLONG units = 0;   // time units
+    };
     bool GatherSound(TrackState& state, Packet& packet);
+    bool ReadRun(const SoundRun& run, std::vector<BYTE>& data);
     LONGLONG CompositionTime(const AP4_Track& track, std::uint32_t index, LONGLONG otherwise) const;
 
     std::map<DWORD, TrackState> m_tracks;   // by track id, ascending

@@ -1,8 +1,41 @@
 #include "components/common/controlengine/CBaseControl.h"
 
+#include "platform/base/DebugLog.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <string>
+
+namespace {
+
+// Whether a queued command's private copy (its first 32-bit word, or *length
+// bytes when copied by length) can stand for what the command carries.
+bool queued_copy_carries(LONG code, DWORD flags)
+{
+    switch (code) {
+    case CMD_GET_VERSION:
+    case CMD_GET_VOLUME:
+    case CMD_GET_PLAY_STATE:
+    case CMD_GET_MEDIA_KIND:
+    case CMD_SAMPLE_READER:
+        return false;   // an out value written into a private copy reaches nobody
+    case CMD_PLAY_NOW:
+    case CMD_APPEND:
+        return false;   // the task holds texts a byte copy cannot carry
+    case CMD_SET_DOWNLOADER:
+    case CMD_SET_ITEM_STORE:
+        return false;   // an object's pointer does not fit the 32-bit copy
+    case CMD_SOURCE:
+    case CMD_OUTPUT:
+    case CMD_OUTPUT_SETTINGS:
+        return (flags & CONTROL_COPY_LENGTH) != 0;   // a wide string or a record, copied whole
+    default:
+        return true;   // nothing, or one 32-bit value
+    }
+}
+
+}
 
 CBaseControl::CBaseControl()
     // The thread enters Run non-virtually: the derived part is still being built.
@@ -89,17 +122,37 @@ LONG CBaseControl::SendCommand(LONG code, void* data, LONG* length, DWORD flags)
         m_queue_ready.notify_one();
         return 1;
     }
-    std::scoped_lock hold(m_command_lock);
+    auto* listener = static_cast<IBaseEventHandler*>(data);
     switch (code) {
-    case CMD_ADD_LISTENER:
-        AddListener(static_cast<IBaseEventHandler*>(data));
+    case CMD_ADD_LISTENER: {
+        std::scoped_lock hold(m_command_lock);
+        AddListener(listener);
         return 1;
-    case CMD_REMOVE_LISTENER:
-        remove_listener(static_cast<IBaseEventHandler*>(data));
+    }
+    case CMD_REMOVE_LISTENER: {
+        {
+            std::scoped_lock hold(m_command_lock);
+            erase_listener(listener);
+        }
+        // Not under the command lock: the call waited for may itself send a
+        // listener command, which would wait for that lock for ever.
+        wait_for_deliveries(listener);
         return 1;
+    }
     default:
         return 0;
     }
+}
+
+LONG CBaseControl::dispatch_command(const char* who, LONG code, void* data, LONG* length, DWORD flags)
+{
+    if ((flags & CONTROL_ASYNC) && !queued_copy_carries(code, flags)) {
+        plat::debug_log(std::string(who) + ": command " + std::to_string(code) +
+                        " carries data a queue cannot copy; not queued");
+        return 0;
+    }
+    const LONG handled = CBaseControl::SendCommand(code, data, length, flags);
+    return handled != 0 ? handled : Execute(code, data, length, flags);
 }
 
 LONG CBaseControl::Execute(LONG, void*, LONG*, DWORD)
@@ -116,14 +169,19 @@ void CBaseControl::AddListener(IBaseEventHandler* listener)
         m_listeners.push_back(listener);
 }
 
-void CBaseControl::remove_listener(IBaseEventHandler* listener)
+void CBaseControl::erase_listener(IBaseEventHandler* listener)
 {
-    std::unique_lock hold(m_listener_lock);
+    std::scoped_lock hold(m_listener_lock);
     auto it = std::find(m_listeners.begin(), m_listeners.end(), listener);
     if (it != m_listeners.end())
         m_listeners.erase(it);
+}
+
+void CBaseControl::wait_for_deliveries(IBaseEventHandler* listener)
+{
     // A listener that removes itself from inside its own call cannot wait for that call.
     const std::thread::id self = std::this_thread::get_id();
+    std::unique_lock hold(m_listener_lock);
     m_delivered.wait(hold, [&] {
         return std::none_of(m_deliveries.begin(), m_deliveries.end(), [&](const Delivery& d) {
             return d.listener == listener && d.thread != self;

@@ -34,6 +34,12 @@ public:
     std::pair<LONG, LONG> GetVersion() override { return {1, 0}; }
 
 protected:
+    // The concrete controllers' SendCommand: a queued command whose data its
+    // private copy cannot stand for (out values, records, objects; a path or
+    // the settings record unless copied by length) is refused with 0 and a
+    // debug line naming `who`. Otherwise the base takes the code, and what it
+    // leaves (0) goes to Execute on the caller's thread.
+    LONG dispatch_command(const char* who, LONG code, void* data, LONG* length, DWORD flags);
     // Queues command 1 and joins the command thread; commands queued before it still
     // run. Idempotent. Must not be called from the command thread.
     void stop_command_thread();
@@ -47,9 +53,11 @@ private:
         std::unique_ptr<LONG> length;        // private copy, or null
     };
 
-    // Waits until no other thread is delivering an event to the listener, so
-    // the caller may destroy it once this returns.
-    void remove_listener(IBaseEventHandler* listener);
+    // Command 4: takes the listener off the list (no new delivery starts), then
+    // waits, without the command lock, until no other thread is delivering an
+    // event to it, so the caller may destroy it once the command returns.
+    void erase_listener(IBaseEventHandler* listener);
+    void wait_for_deliveries(IBaseEventHandler* listener);
 
     struct Delivery {
         IBaseEventHandler* listener;

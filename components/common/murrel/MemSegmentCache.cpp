@@ -1,5 +1,7 @@
 #include "MemSegmentCache.h"
 
+#include <algorithm>
+
 BaseResult tMemSegmentCache::ReadSegment(ULONGLONG index, tSegment& buffer)
 {
     auto found = m_segments.find(index);
@@ -30,17 +32,13 @@ void tMemSegmentCache::Insert(ULONGLONG index, const tSegment& buffer)
     m_segments.emplace(index, std::move(copy));
 }
 
+// The least-read segment goes, the first in index order among equals, however
+// often every segment has been read.
 void tMemSegmentCache::EvictLeastUsed()
 {
-    auto victim = m_segments.end();
-    DWORD fewest = 1000000;
-    for (auto it = m_segments.begin(); it != m_segments.end(); ++it) {
-        if (it->second.UseCount() < fewest) {
-            fewest = it->second.UseCount();
-            victim = it;
-        }
-    }
-    if (victim == m_segments.end()) victim = m_segments.begin();
+    const auto victim = std::min_element(m_segments.begin(), m_segments.end(), [](const auto& a, const auto& b) {
+        return a.second.UseCount() < b.second.UseCount();
+    });
     if (victim != m_segments.end()) m_segments.erase(victim);
 }
 

@@ -68,7 +68,7 @@ constexpr Point next_page_arrow{703, 755};
 constexpr Point page_one_button{341, 755};
 constexpr Point page_two_button{359, 755};
 constexpr Point first_thumbnail{278, 84};   // a press there starts a drag
-constexpr Point first_row_text{520, 176};   // a click there plays
+constexpr Point first_row_text{520, 110};   // beside the thumbnail, under the text: a click there plays
 constexpr Point download_pane{925, 150};
 constexpr Point settings_button{980, 756};
 constexpr Point feeds_tab{69, 667};

@@ -178,7 +178,7 @@ protected:
 // Where things are in the 1024 x 768 window.
 constexpr Screen::Point my_favorites{68, 41};
 constexpr Screen::Point favourite_star{781, 43};   // of the list's first row
-constexpr Screen::Point row_thumbnail{278, 84}, row_text{500, 180};
+constexpr Screen::Point row_thumbnail{278, 84}, row_text{500, 110};   // the text lies beside the thumbnail
 constexpr Screen::Point device_pane{925, 450}, device_row_thumbnail{834, 387};
 constexpr Screen::Point device_row_text_end{1003, 381},
                        finish_text_end{994, 381};

@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -55,6 +59,14 @@ protected:
         for (int i = 0; i < 3000 && update.GetResult() == E_FAIL; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return update.GetResult();
+    }
+    // Checks for the update and downloads its installer to the end.
+    void download(CVersionUpdate& update)
+    {
+        update.Init();
+        ASSERT_TRUE(update.Check());
+        ASSERT_TRUE(update.StartDownload());
+        ASSERT_EQ(wait_for_download(update), S_OK);
     }
     bool installer_left() const { return site.installer_left(); }
     // Waits for the installer to write its marker; what it wrote.
@@ -214,14 +226,67 @@ TEST_F(CVersionUpdateTest, InstallerPastItsLimitIsRefusedAsItArrives)
     }
 }
 
+namespace {
+
+// Puts another file where the installer is at the first fork after it is
+// armed: the start of the installer, after its signature was checked. Only a
+// start from the descriptor that was verified still runs the verified bytes.
+class SwapAtTheStart {
+public:
+    SwapAtTheStart(fs::path installer, std::string replacement)
+        : m_installer(std::move(installer)), m_replacement(std::move(replacement))
+    {
+        static std::once_flag hooked;
+        std::call_once(hooked, [] { pthread_atfork(&SwapAtTheStart::on_fork, nullptr, nullptr); });
+        armed().store(this);
+    }
+    ~SwapAtTheStart() { armed().store(nullptr); }
+    bool swapped() const { return m_swapped; }
+
+private:
+    static std::atomic<SwapAtTheStart*>& armed()
+    {
+        static std::atomic<SwapAtTheStart*> swap{nullptr};
+        return swap;
+    }
+    static void on_fork()
+    {
+        if (SwapAtTheStart* swap = armed().exchange(nullptr))
+            swap->swap();
+    }
+    void swap()
+    {
+        const fs::path other = m_installer.string() + ".other";
+        std::ofstream(other) << m_replacement;
+        fs::permissions(other, fs::perms::owner_all);
+        fs::rename(other, m_installer);
+        m_swapped = true;
+    }
+
+    fs::path m_installer;
+    std::string m_replacement;
+    bool m_swapped = false;
+};
+
+}
+
+TEST_F(CVersionUpdateTest, InstallerSwappedBetweenItsCheckAndItsStartStillRunsTheVerifiedFile)
+{
+    reply = answer("2.0", "", signature);
+    CVersionUpdate update(setup());
+    ASSERT_NO_FATAL_FAILURE(download(update));
+    SwapAtTheStart swap(update.InstallerPath(), installer_writing(root / "swapped"));
+    ASSERT_TRUE(update.Finish());
+    EXPECT_TRUE(swap.swapped());
+    EXPECT_EQ(marker_text(), "/SILENT");
+    EXPECT_FALSE(fs::exists(root / "swapped"));
+}
+
 TEST_F(CVersionUpdateTest, InstallerChangedAfterItsDownloadDoesNotRun)
 {
     reply = answer("2.0", "", signature);
     CVersionUpdate update(setup());
-    update.Init();
-    ASSERT_TRUE(update.Check());
-    ASSERT_TRUE(update.StartDownload());
-    ASSERT_EQ(wait_for_download(update), S_OK);
+    ASSERT_NO_FATAL_FAILURE(download(update));
     std::ofstream(update.InstallerPath(), std::ios::trunc) << installer_writing(root / "swapped");
     EXPECT_FALSE(update.Finish());
     EXPECT_FALSE(installer_left());

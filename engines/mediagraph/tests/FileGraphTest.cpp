@@ -5,6 +5,7 @@
 #include "platform/fs/testing/TempFolder.h"
 #include "platform/registry/testing/TemporaryRegistry.h"
 
+#include <algorithm>
 #include <fstream>
 #include <gtest/gtest.h>
 
@@ -117,6 +118,52 @@ TEST_F(FileGraph, AQuickTimeNameNoSplitterReadsGoesToTheQuickTimeSource)
     const Changes tail(changes.end() - 3, changes.end());
     EXPECT_EQ(tail, (Changes{"+QT Source", "+Video Mixing Renderer 9", "+Default DirectSound Device"}));
     EXPECT_NE(lab.told("QT Source loaded").find("movie.mov"), std::string::npos);
+}
+
+TEST_F(FileGraph, SoundAloneInAVideoContainerPlaysItsSoundAndSaysSo)
+{
+    const Shape sound_only{{{u"Input", GUID_NULL}}, {{u"Audio", fakes::audio_type()}}};
+    const Shape text_only{{{u"Input", GUID_NULL}}, {{u"Text", CMediaType(MEDIATYPE_Text)}}};
+    const struct {
+        const char* name;
+        Shape splitter;       // what the "KVR Splitter" offers
+        bool quicktime;       // the QuickTime source offers sound alone (the splitters refuse the file)
+        bool plays;
+        Changes tail;         // the last filters added
+        LONG kind;
+    } cases[] = {
+        {"podcast.m4a", sound_only, false, true,
+         {"+KVR Splitter", "+KVR Audio Decoder", "+Default DirectSound Device"}, KIND_SOUND_ALONE},
+        {"tone.flv", sound_only, false, true,
+         {"+KVR Splitter", "+KVR Audio Decoder", "+Default DirectSound Device"}, KIND_SOUND_ALONE},
+        {"tone.mov", refusing(), true, true, {"+QT Source", "+Default DirectSound Device"}, KIND_SOUND_ALONE},
+        {"subtitles.mkv", text_only, false, false, {}, KIND_NONE},   // neither picture nor sound
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakes::Lab cases_lab;
+        fakes::define_working_filters(cases_lab);
+        cases_lab.define(KVRSplitter, c.splitter);
+        if (c.quicktime) {
+            for (const FilterId* id : {&MPEG2Splitter, &MPEG1Splitter, &MOVSplitter}) cases_lab.define(*id, refusing());
+            cases_lab.define(QTSource, {{}, {{u"Audio", fakes::audio_type()}}, true});
+        }
+        fakes::ListenedControl control;
+        CAVFileBase graph(&control.control, cases_lab.maker(), 60000);
+        graph.SetSourcePath(file(c.name));
+        EXPECT_EQ(SUCCEEDED(graph.Play()), c.plays);
+        EXPECT_EQ(graph.GetSplitterKind(), c.kind);
+        EXPECT_EQ(is_audio_only(graph.GetSplitterKind()), c.plays);
+        EXPECT_EQ(control.log.count(EVT_GRAPH_FAILED), c.plays ? 0u : 1u);
+        EXPECT_EQ(control.log.count(EVT_VIDEO_SIZE), 0u);
+        const Changes changes = cases_lab.graph_changes();
+        if (c.plays) {
+            EXPECT_EQ(graph.GetPlayState(), PLAY_STATE_RUNNING);
+            ASSERT_GE(changes.size(), c.tail.size());
+            EXPECT_EQ(Changes(changes.end() - c.tail.size(), changes.end()), c.tail);
+            EXPECT_EQ(std::count(changes.begin(), changes.end(), "+Video Mixing Renderer 9"), 0);
+        }
+    }
 }
 
 TEST_F(FileGraph, NoRouteReportsTheFailure)

@@ -108,7 +108,7 @@ TEST(CPlayControl, RefusesARecordWithoutAddressOrPath)
     auto control = make_control(&ostrel, listener);
     plat::DebugCapture capture;
     PlayTaskInfo empty;
-    control->SendCommand(CMD_PLAY_NOW, &empty, nullptr, 0);
+    EXPECT_EQ(control->SendCommand(CMD_PLAY_NOW, &empty, nullptr, 0), -1);
     EXPECT_TRUE(capture.contains("PlayControl: URL is invalid!"));
     // The list is unchanged: the next item is the first to be downloaded.
     auto task = url_task("http://v/only.flv", 3);
@@ -310,6 +310,42 @@ TEST(CPlayControl, AnItemThatNeverBecomesReadyDoesNotBlockLaterRequests)
         control->SendCommand(CMD_PLAY_LIST, nullptr, nullptr, 0);
         EXPECT_TRUE(listener.wait_code(EVT_COMPLETE));
     }
+}
+
+// A play-now that finds the threads busy past the idle wait is dropped: it
+// is told: -1 and a debug line.
+TEST(CPlayControl, APlayNowDroppedForBusyThreadsIsReportedAsNotDone)
+{
+    FakeOstrel ostrel;
+    std::mutex lock;
+    std::condition_variable changed;
+    bool held = false, released = false;
+    ostrel.on_lookup([&](const Id& id, const std::string& user) {
+        if (id != Id{1, 0, 0, 0} || user != "Wemble")
+            return;
+        std::unique_lock hold(lock);
+        held = true;
+        changed.notify_all();
+        changed.wait_for(hold, 60s, [&] { return released; });
+    });
+    Listener listener;
+    auto control = make_control(&ostrel, listener, {.idle_wait = 100ms});
+    auto first = url_task("http://v/first.flv", 1);
+    ASSERT_EQ(control->SendCommand(CMD_PLAY_NOW, &first, nullptr, 0), 1);
+    control->SendCommand(CMD_PLAY_LIST, nullptr, nullptr, 0);
+    {
+        std::unique_lock hold(lock);
+        ASSERT_TRUE(changed.wait_for(hold, 60s, [&] { return held; })) << "the play thread is in its pass";
+    }
+    plat::DebugCapture capture;
+    auto second = url_task("http://v/second.flv", 2);
+    EXPECT_EQ(control->SendCommand(CMD_PLAY_NOW, &second, nullptr, 0), -1);
+    EXPECT_TRUE(capture.contains("PlayControl: play now of \"title of http://v/second.flv\" dropped"));
+    {
+        std::scoped_lock hold(lock);
+        released = true;
+    }
+    changed.notify_all();
 }
 
 TEST(CPlayControl, WithoutADownloadManagerPlayNowAppends)

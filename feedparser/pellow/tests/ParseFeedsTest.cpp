@@ -164,24 +164,29 @@ TEST_F(ParseFeedsTest, FeedsOfEveryShapeGiveTheirItems)
 
 TEST_F(ParseFeedsTest, BrokenInputFailsWithAClearResult)
 {
-    const struct { const char* name; std::string url; const char* reason; } cases[] = {
-        {"XML cut inside an item", m_server.url("/broken"), "the feed is not XML"},
-        {"markup broken before the end", m_server.url("/mismatched"), "the feed is not XML"},
-        {"markup broken before the end, and the end cut", m_server.url("/mismatched-cut"), "the feed is not XML"},
-        {"neither RSS nor Atom", m_server.url("/html"), "not an RSS or Atom feed"},
-        {"a missing feed", m_server.url("/missing"), "answered 404"},
-        {"nobody listening", "http://127.0.0.1:1/feed", "XMLHTTP"},
-        {"a file address", "file:///etc/passwd", "only http and https"},
-        {"the temporary channel's address", "TempChannel", "only http and https"},
+    // reason: what the script error block says; null: no block at all.
+    const struct { const char* name; std::string url; HRESULT result; const char* reason; } cases[] = {
+        {"XML cut inside an item", m_server.url("/broken"), SCRIPT_E_REPORTED, "the feed is not XML"},
+        {"markup broken before the end", m_server.url("/mismatched"), SCRIPT_E_REPORTED, "the feed is not XML"},
+        {"markup broken before the end, and the end cut", m_server.url("/mismatched-cut"), SCRIPT_E_REPORTED,
+         "the feed is not XML"},
+        {"neither RSS nor Atom", m_server.url("/html"), SCRIPT_E_REPORTED, "not an RSS or Atom feed"},
+        {"a missing feed", m_server.url("/missing"), SCRIPT_E_REPORTED, "answered 404"},
+        {"nobody listening", "http://127.0.0.1:1/feed", SCRIPT_E_REPORTED, "XMLHTTP"},
+        {"a file address", "file:///etc/passwd", SCRIPT_E_REPORTED, "only http and https"},
+        {"the temporary channel's address, which names no feed", "TempChannel", E_FAIL, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::size_t requests = m_server.requests().size();
         plat::DebugCapture capture;
         plat::ComPtr<IRSSChannel> channel;
-        EXPECT_EQ(parse(c.url, 50, channel), SCRIPT_E_REPORTED);
+        EXPECT_EQ(parse(c.url, 50, channel), c.result);
         EXPECT_FALSE(channel);
-        EXPECT_TRUE(capture.contains(c.reason));
+        EXPECT_EQ(capture.contains("Script Error"), c.reason != nullptr);
+        if (c.reason) {
+            EXPECT_TRUE(capture.contains(c.reason));
+        }
         if (c.url.rfind(m_server.url("/"), 0) != 0) {
             EXPECT_EQ(m_server.requests().size(), requests) << "nothing was fetched";
         }
@@ -225,6 +230,14 @@ const std::string atom_entry =
     "<media:group><media:content url=\"http://example.net/v/a1\" type=\"video/mp4\"/>"
     "<media:thumbnail url=\"http://img.example.net/a1.jpg\"/><v:duration seconds=\"95\"/></media:group></entry>";
 
+std::string repeated(const std::string& text, int times)
+{
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
 enum class Match { Equals, Contains, Lacks };
 
 // A feed as served, and the field of its first item (or of its channel) that it shows.
@@ -235,7 +248,7 @@ struct FeedCase {
     HRESULT (IRSSItem::*item_field)(BSTR*);
     HRESULT (IRSSChannel::*channel_field)(BSTR*);
     Match match;
-    const char* expected;
+    std::string expected;
 };
 
 }
@@ -343,6 +356,17 @@ TEST_F(ParseFeedsTest, FeedsAsSitesServeThemGiveTheirFields)
         {"an https thumbnail", rss("<item><media:thumbnail url=\"https://img.example.com/a.jpg\"/></item>"),
          "text/xml", &IRSSItem::get_display_description, nullptr, Match::Contains,
          "<img src=\"https://img.example.com/a.jpg\""},
+        {"the list's row: the picture in a cell left of the words",
+         rss("<item><title>t</title><media:thumbnail url=\"http://i.example.com/t.jpg\"/></item>"), "text/xml",
+         &IRSSItem::get_display_description, nullptr, Match::Contains,
+         "<img src=\"http://i.example.com/t.jpg\" width=\"130\" height=\"90\"/></td><td class=\"words\""},
+        {"the list's row: the title in the skin's bright text", rss("<item><title>Bright</title></item>"), "text/xml",
+         &IRSSItem::get_display_description, nullptr, Match::Contains,
+         "<p class=\"title\" style=\"color:#ffffff;"},
+        {"the list's row: a long text cut at a blank to about three lines",
+         rss("<item><title>t</title><description>" + repeated("word ", 60) + "</description></item>"), "text/xml",
+         &IRSSItem::get_display_description, nullptr, Match::Contains,
+         "<p class=\"text\" style=\"margin:0 0 5px 0\">" + repeated("word ", 43) + "word\xE2\x80\xA6</p>"},
     };
     expect_fields(cases);
 }
@@ -399,6 +423,29 @@ TEST_F(ParseFeedsTest, ParsersOnTwoThreadsWorkSideBySide)
     b.join();
     EXPECT_EQ(first, 3);
     EXPECT_EQ(second, 3);
+}
+
+// A parser's script engine belongs to the thread that made the parser: a call
+// from another thread fails with a clear result and leaves the parser whole.
+TEST_F(ParseFeedsTest, AParserCalledFromAnotherThreadRefusesAndStaysUsable)
+{
+    HRESULT elsewhere = S_OK;
+    bool channel_given = true;
+    std::thread other([&] {
+        if (FAILED(CoInitialize(nullptr)))
+            return;
+        plat::ComPtr<IRSSChannel> channel;
+        elsewhere = parse(m_server.url("/ordinary"), 50, channel);
+        channel_given = channel != nullptr;
+        channel.reset();
+        CoUninitialize();
+    });
+    other.join();
+    EXPECT_EQ(elsewhere, RPC_E_WRONG_THREAD);
+    EXPECT_FALSE(channel_given);
+    plat::ComPtr<IRSSChannel> channel;
+    ASSERT_EQ(parse(m_server.url("/ordinary"), 50, channel), S_OK);
+    EXPECT_EQ(items_of(channel.get()).size(), 2u);
 }
 
 namespace {
@@ -497,7 +544,7 @@ TEST_F(ParseFeedsTest, FeedsAsPeoplePublishThemGiveTheirFields)
         {"the view of a description with markup escapes its text once",
          rss("<item><description>Loud <b>guitars</b> &amp; <i>drums</i> &lt;3</description></item>"), "text/xml",
          &IRSSItem::get_display_description, nullptr, Match::Contains,
-         "<p class=\"text\">Loud guitars &amp; drums &lt;3</p>"},
+         "<p class=\"text\" style=\"margin:0 0 5px 0\">Loud guitars &amp; drums &lt;3</p>"},
         {"XHTML content in an Atom entry stays markup",
          atom("", "<entry><title>t</title><content type=\"xhtml\"><div xmlns=\"http://www.w3.org/1999/xhtml\">"
                   "<p>Hi</p></div></content></entry>"),
@@ -591,6 +638,60 @@ TEST_F(ParseFeedsTest, FeedsAsPeoplePublishThemGiveTheirFields)
         {"UTF-16 named by the server, without a mark",
          wide(rss("<item><title>\xD0\x96\xC3\xA9</title></item>"), Unit::Utf16, ByteOrder::Little, Mark::None),
          "text/xml; charset=UTF-16LE", &IRSSItem::get_title, nullptr, Match::Equals, "\xD0\x96\xC3\xA9"},
+        {"a bare & in a link", rss("<item><title>t</title><link>http://v.example.com/watch?v=1&feature=rss</link></item>"),
+         "text/xml", &IRSSItem::get_link, nullptr, Match::Equals, "http://v.example.com/watch?v=1&feature=rss"},
+        {"a bare & in a title, and an upper-case &#X, which XML does not allow",
+         rss("<item><title>Tom & Jerry &#X42; &#x43;</title></item>"), "text/xml", &IRSSItem::get_title, nullptr,
+         Match::Equals, "Tom & Jerry &#X42; C"},
+        {"dc:subject as the channel's category", rss("<dc:subject>Music</dc:subject><item><title>t</title></item>", dc),
+         "text/xml", nullptr, &IRSSChannel::get_category, Match::Equals, "Music"},
+        {"itunes:category as the channel's category",
+         rss("<itunes:category text=\"Arts\"/><item><title>t</title></item>", itunes), "text/xml", nullptr,
+         &IRSSChannel::get_category, Match::Equals, "Arts"},
+        {"itunes:image as the channel's picture",
+         rss("<itunes:image href=\"http://i.example.com/show.jpg\"/><item><title>t</title></item>", itunes),
+         "text/xml", nullptr, &IRSSChannel::get_image_url, Match::Equals, "http://i.example.com/show.jpg"},
+        {"dc:creator as an Atom feed's editor",
+         "<feed xmlns=\"http://www.w3.org/2005/Atom\" " + dc + "><title>c</title><dc:creator>Desk</dc:creator></feed>",
+         "application/atom+xml", nullptr, &IRSSChannel::get_managingEditor, Match::Equals, "Desk"},
+        {"dc:date as an Atom feed's date",
+         "<feed xmlns=\"http://www.w3.org/2005/Atom\" " + dc +
+             "><title>c</title><dc:date>2008-12-01T10:00:00Z</dc:date></feed>",
+         "application/atom+xml", nullptr, &IRSSChannel::get_pubDate, Match::Equals, "Mon, 01 Dec 2008 10:00:00 GMT"},
+        {"dc:rights as an Atom feed's copyright",
+         "<feed xmlns=\"http://www.w3.org/2005/Atom\" " + dc + "><title>c</title><dc:rights>Ours</dc:rights></feed>",
+         "application/atom+xml", nullptr, &IRSSChannel::get_copyright, Match::Equals, "Ours"},
+        {"an Atom feed's xml:lang as its language",
+         "<feed xmlns=\"http://www.w3.org/2005/Atom\" xml:lang=\"de\"><title>c</title></feed>",
+         "application/atom+xml", nullptr, &IRSSChannel::get_language, Match::Equals, "de"},
+        {"RSS 1.0's image beside its channel",
+         rdf("<image rdf:about=\"http://r.example.com/i.gif\"><url>http://r.example.com/i.gif</url></image>"),
+         "application/rdf+xml", nullptr, &IRSSChannel::get_image_url, Match::Equals, "http://r.example.com/i.gif"},
+        {"an Atom 0.3 title in Base64",
+         "<feed version=\"0.3\" xmlns=\"http://purl.org/atom/ns#\"><title>c</title><entry>"
+         "<title mode=\"base64\">Q2Fmw6kgc29uZ3M=</title></entry></feed>",
+         "application/atom+xml", &IRSSItem::get_title, nullptr, Match::Equals, "Caf\xC3\xA9 songs"},
+        {"Atom content of a binary type, in Base64",
+         atom("", "<entry><title>t</title><content type=\"application/octet-stream\">PGI+SGk8L2I+</content></entry>"),
+         "application/atom+xml", &IRSSItem::get_original_description, nullptr, Match::Equals, "<b>Hi</b>"},
+        {"an Atom summary marked ;base64",
+         atom("", "<entry><title>t</title><summary type=\"text/html;base64\">PGk+c288L2k+</summary></entry>"),
+         "application/atom+xml", &IRSSItem::get_original_description, nullptr, Match::Equals, "<i>so</i>"},
+        {"an Atom feed's subtitle in Base64",
+         atom("<title>c</title><subtitle type=\"application/octet-stream\">V29yZHM=</subtitle>", ""),
+         "application/atom+xml", nullptr, &IRSSChannel::get_description, Match::Equals, "Words"},
+        {"XHTML content in an Atom entry is the content of its div",
+         atom("", "<entry><title>t</title><content type=\"xhtml\"><div xmlns=\"http://www.w3.org/1999/xhtml\">"
+                  "<p>Hi</p></div></content></entry>"),
+         "application/atom+xml", &IRSSItem::get_original_description, nullptr, Match::Equals, "<p>Hi</p>"},
+        {"an Atom entry's source title",
+         atom("", "<entry><title>t</title><source><title>Origin</title><link href=\"http://o.example.net/\"/>"
+                  "</source></entry>"),
+         "application/atom+xml", &IRSSItem::get_source, nullptr, Match::Equals, "Origin"},
+        {"an Atom entry's source address",
+         atom("", "<entry><title>t</title><source><title>Origin</title><link href=\"http://o.example.net/\"/>"
+                  "</source></entry>"),
+         "application/atom+xml", &IRSSItem::get_source_url, nullptr, Match::Equals, "http://o.example.net/"},
         {"a guid that is no permalink stays out of the link",
          rss("<item><title>t</title><guid isPermaLink=\"false\">http://g.example.com/2</guid></item>"), "text/xml",
          &IRSSItem::get_link, nullptr, Match::Equals, ""},

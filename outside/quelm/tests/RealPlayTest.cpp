@@ -245,6 +245,48 @@ TEST(RealPlay, AClipPlaysToItsEndOnTheSoundClock)
     plat::use_silent_audio();
 }
 
+// Sound alone in containers that may hold video (a podcast's AAC in .m4a,
+// .flv, .mkv): the sound plays to its end, and the kind tells the player
+// there is no picture to show.
+TEST(RealPlay, SoundAloneInAVideoContainerPlaysToItsEnd)
+{
+    plat::TemporaryRegistry registry;
+    plat::TempFolder folder;
+    ASSERT_TRUE(plat::register_modules(STRIMO_REGSVR, {FILTERS_MODULE, QUANDREL_MODULE, MOSSVEIL_MODULE}));
+    plat::use_silent_audio(plat::SilentPace::RealTime);
+    for (const char* name : {"tone.m4a", "tone.flv", "tone.mkv"}) {
+        SCOPED_TRACE(name);
+        const std::string file = folder / name;
+        ASSERT_EQ(std::system(("ffmpeg -nostdin -loglevel error -y -f lavfi -i sine=frequency=440:sample_rate=44100:duration=1 "
+                               "-c:a aac -ac 2 '" + file + "'").c_str()),
+                  0);
+        IBaseControl* engine = CreateQuelmInstance();
+        ASSERT_NE(engine, nullptr);
+        fakes::EventLog log;
+        engine->SendCommand(CMD_ADD_LISTENER, static_cast<IBaseEventHandler*>(&log), nullptr, 0);
+        PlayTaskInfo task;
+        task.local_path = plat::utf8_to_utf16(file);
+        EXPECT_EQ(engine->SendCommand(CMD_PLAY_NOW, &task, nullptr, 0), 1);
+        LONG kind = 0;
+        engine->SendCommand(CMD_GET_MEDIA_KIND, &kind, nullptr, 0);
+        EXPECT_GE(kind, 13);
+        EXPECT_LE(kind, 16);
+        ISampleReader* reader = nullptr;
+        engine->SendCommand(CMD_SAMPLE_READER, &reader, nullptr, 0);
+        EXPECT_NE(reader, nullptr) << "the visualisation reads the sound";
+        if (reader) reader->Release();
+
+        LONG ended = 0;
+        EXPECT_TRUE(log.wait_for_any({EVT_COMPLETE, EVT_GRAPH_FAILED}, 30000, &ended));
+        EXPECT_EQ(ended, EVT_COMPLETE);
+        EXPECT_EQ(log.count(EVT_VIDEO_SIZE), 0u);
+        engine->SendCommand(CMD_CLOSE, nullptr, nullptr, 0);
+        engine->SendCommand(CMD_REMOVE_LISTENER, static_cast<IBaseEventHandler*>(&log), nullptr, 0);
+        ReleaseQuelmInstance(engine);
+    }
+    plat::use_silent_audio();
+}
+
 TEST(RealPlay, AMissingFileFails)
 {
     plat::TemporaryRegistry registry;

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <vector>
 
 using namespace qt;
 
@@ -48,13 +49,17 @@ protected:
         qt.MoviesTask(movie, 0);
         return qt.GetMoviesError();
     }
-    void TearDown() override
+    // Lets go of the world, the movie and its file, so another may be opened.
+    void close()
     {
         if (world) DisposeGWorld(world);
         world = nullptr;
         if (movie) qt.DisposeMovie(movie);
+        movie = nullptr;
         if (ref) qt.CloseMovieFile(ref);
+        ref = 0;
     }
+    void TearDown() override { close(); }
     Track sound_track() { return qt.GetMovieIndTrackType(movie, 1, AudioMediaCharacteristic, movieTrackCharacteristic | movieTrackEnabledOnly); }
     Track video_track() { return qt.GetMovieIndTrackType(movie, 1, VideoMediaType, movieTrackMediaType | movieTrackEnabledOnly); }
 
@@ -95,9 +100,7 @@ TEST_F(AvQuickTimeTest, DescribesTheTracksOfEachMovie)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
-        movie = nullptr;
-        ref = 0;
+        close();
         open(c.name);
         ASSERT_EQ(sound_track() != nullptr, c.sound_format != 0);
         ASSERT_EQ(video_track() != nullptr, c.depth != 0);
@@ -268,18 +271,62 @@ TEST_F(AvQuickTimeTest, EnabledTracksComeFromTheTrackHeaders)
     qt.CloseComponent(exporter);
 }
 
-// Frame n of the ramp is grey 4n; key frames at 0 and 30. Any order of
-// frames, back and forth across key frames, shows each frame's own picture.
+// Frame n of a ramp is grey 4n. Any order of frames, back and forth across
+// key frames, shows each frame's own picture; H.264 with B-frames decodes its
+// pictures in another order than it shows them.
 TEST_F(AvQuickTimeTest, FramesInAnyOrderShowTheirOwnPicture)
 {
-    open("grey-ramp.mov");
-    attach_world(k24BGRPixelFormat, {0, 0, 48, 64});
-    const PixMapHandle pixmap = GetGWorldPixMap(world);
-    for (int frame : {0, 1, 2, 45, 3, 44, 46, 29, 30, 59, 10, 10, 11}) {
-        SCOPED_TRACE(frame);
-        ASSERT_EQ(show(frame * 20), noErr);
-        const auto* pixels = reinterpret_cast<const unsigned char*>(GetPixBaseAddr(pixmap));
-        EXPECT_EQ(pixels[0], 4 * frame);
-        EXPECT_EQ(pixels[24 * QTGetPixMapHandleRowBytes(pixmap) + 32 * 3 + 1], 4 * frame);
+    const struct {
+        const char* name;
+        TimeValue frame_length;   // at 600 a second
+        int tolerance;            // H.264 is stored in YUV, not quite losslessly
+        std::vector<int> frames;
+    } cases[] = {
+        {"grey-ramp.mov", 20, 0, {0, 1, 2, 45, 3, 44, 46, 29, 30, 59, 10, 10, 11}},   // key frames at 0 and 30
+        {"h264-grey-ramp.mov", 24, 1, {0, 1, 2, 3, 4, 37, 3, 36, 38, 24, 25, 49, 10, 10, 11, 12, 13}},   // 0 and 25
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        close();
+        open(c.name);
+        attach_world(k24BGRPixelFormat, {0, 0, 48, 64});
+        const PixMapHandle pixmap = GetGWorldPixMap(world);
+        for (int frame : c.frames) {
+            SCOPED_TRACE(frame);
+            ASSERT_EQ(show(frame * c.frame_length), noErr);
+            const auto* pixels = reinterpret_cast<const unsigned char*>(GetPixBaseAddr(pixmap));
+            EXPECT_NEAR(pixels[0], 4 * frame, c.tolerance);
+            EXPECT_NEAR(pixels[24 * QTGetPixMapHandleRowBytes(pixmap) + 32 * 3 + 1], 4 * frame, c.tolerance);
+        }
+    }
+}
+
+// Frame by frame through the movie, as the movie reader goes: every frame
+// ffprobe decodes, at its presentation time (the test movies' times are whole
+// units of the movie's 600 a second).
+TEST_F(AvQuickTimeTest, FramesComeAtThePresentationTimesFfprobeGives)
+{
+    for (const char* name : {"video-only.mov", "grey-ramp.mov", "h264-grey-ramp.mov", "h264-aac.mov"}) {
+        SCOPED_TRACE(name);
+        const ProbedFrames probed = probe_frames(test_movie(name));
+        ASSERT_GT(probed.time_scale, 0);
+        ASSERT_FALSE(probed.times.empty());
+        close();
+        open(name);
+        ASSERT_EQ(qt.GetMovieTimeScale(movie), 600);
+        const OSType vide = VideoMediaType;
+        std::vector<TimeValue> found;
+        TimeValue at = -1, duration = 0;
+        qt.GetMovieNextInterestingTime(movie, nextTimeMediaSample | nextTimeEdgeOK, 1, &vide, 0, fixed1, &at, &duration);
+        while (at >= 0 && found.size() <= probed.times.size()) {
+            found.push_back(at);
+            EXPECT_GT(duration, 0);
+            qt.GetMovieNextInterestingTime(movie, nextTimeMediaSample, 1, &vide, at, fixed1, &at, &duration);
+        }
+        ASSERT_EQ(found.size(), probed.times.size());
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            ASSERT_EQ(probed.times[i] * 600 % probed.time_scale, 0) << i;
+            EXPECT_EQ(found[i], probed.times[i] * 600 / probed.time_scale) << i;
+        }
     }
 }

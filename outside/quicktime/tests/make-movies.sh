@@ -6,7 +6,7 @@
 # Pictures are lavfi's test bars (smptebars: seven bars across the top two
 # thirds); sound is a sine of 1000 Hz at 44.1 kHz, amplitude 1/8, the same
 # on both channels. Movie and track time scales
-# are 600.
+# are 600, but for the H.264 movies' video tracks.
 set -euo pipefail
 out=${1:?folder}
 mkdir -p "$out"
@@ -41,3 +41,11 @@ make disabled-first.mov -f lavfi -i "sine=frequency=500:sample_rate=44100:durati
 # Frame n is all grey level 4n; one key frame a second, so seeks decode from a key frame.
 make grey-ramp.mov -f lavfi -i "color=black:size=64x48:rate=30:duration=2,format=rgb24,geq=r=4*N:g=4*N:b=4*N" \
     -c:v qtrle -pix_fmt rgb24 -g 30 $scale600
+# H.264 with B-frames: pictures are shown in another order than they are
+# decoded, and their times are composition times (25 a second, time scale 12800).
+# Frame n is grey level 4n, as above; key frames at 0 and 25.
+make h264-grey-ramp.mov -f lavfi -i "color=black:size=64x48:rate=25:duration=2,format=rgb24,geq=r=4*N:g=4*N:b=4*N" \
+    -c:v libx264 -bf 3 -g 25 -qp 1 -pix_fmt yuv444p
+# An ordinary x264 and AAC movie of 4 s (x264's defaults reorder pictures too).
+make h264-aac.mov -f lavfi -i smptebars=size=320x240:rate=25:duration=4 \
+    -f lavfi -i "sine=frequency=1000:sample_rate=44100:duration=4" -c:v libx264 -c:a aac -ac 2

@@ -18,10 +18,12 @@ namespace fs = std::filesystem;
 namespace {
 
 // A script that writes its word and each argument on a line of `marker`.
+// The script writes its marker whole or not at all (a rename), so a reader
+// never takes the first line for all of it.
 void write_script(const fs::path& path, const fs::path& marker, const std::string& word)
 {
     std::ofstream(path) << "#!/bin/sh\n{ echo '" << word << "'; for a in \"$@\"; do echo \"$a\"; done; } > '"
-                        << marker.string() << "'\n";
+                        << marker.string() << ".part' && mv '" << marker.string() << ".part' '" << marker.string() << "'\n";
     fs::permissions(path, fs::perms::owner_all);
 }
 

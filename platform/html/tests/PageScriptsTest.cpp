@@ -2,10 +2,16 @@
 
 #include "platform/automation/testing/AutomationTesting.h"
 #include "platform/base/Bstr.h"
+#include "platform/base/DebugLog.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -13,11 +19,12 @@ namespace {
 // A page whose scripts run, its alerts kept.
 class PageScriptsTest : public testing::Test {
 protected:
-    void load(const std::string& html)
+    void load(const std::string& html,
+              std::chrono::milliseconds run_limit = plat::html::PageScripts::default_run_limit)
     {
         m_document = plat::ComPtr<plat::html::HtmlDocument>::adopt(new plat::html::HtmlDocument);
         m_document->set_url("http://www.youtube.com/watch?v=x");
-        m_document->enable_scripts([this](const std::string& message) { alerts.push_back(message); });
+        m_document->enable_scripts([this](const std::string& message) { alerts.push_back(message); }, run_limit);
         SAFEARRAY* texts = SafeArrayCreateVector(VT_VARIANT, 0, 1);
         VARIANT* elements = nullptr;
         SafeArrayAccessData(texts, reinterpret_cast<void**>(&elements));
@@ -164,4 +171,41 @@ TEST(PageWithoutScripts, RunsNothingAndHasNoScriptObject)
     EXPECT_FALSE(script);
 }
 
+}
+
+// A script that never ends is ended after its run limit, whatever it catches,
+// and the page goes on: the next scripts run, and so do later calls, which
+// have their own time. Run on a thread of its own so that a hang fails.
+TEST_F(PageScriptsTest, AScriptThatNeverEndsIsCutOffAndThePageGoesOn)
+{
+    std::mutex lock;
+    std::condition_variable changed;
+    bool finished = false;
+    HRESULT called = S_OK;
+    plat::DebugCapture capture;
+    std::thread page([&] {
+        load("<script>var ran = 'first'; var spins = 0;</script>"
+             "<script>while (true) { spins++; }</script>"
+             "<script>try { for (;;) {} } catch (e) { } ran += ' caught';</script>"
+             "<script>ran += ' last'; function spin() { for (;;) {} }</script>",
+             std::chrono::milliseconds(300));
+        DISPPARAMS none{};
+        called = script->Invoke(id_of(u"spin"), GUID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr,
+                                nullptr, nullptr);
+        std::scoped_lock hold(lock);
+        finished = true;
+        changed.notify_all();
+    });
+    {
+        std::unique_lock hold(lock);
+        if (!changed.wait_for(hold, std::chrono::seconds(60), [&] { return finished; })) {
+            ADD_FAILURE() << "a page script never ended";
+            std::_Exit(1);
+        }
+    }
+    page.join();
+    EXPECT_EQ(global(u"ran"), "first last") << "the next scripts ran; a catch kept nothing";
+    EXPECT_NE(global(u"spins"), "0");
+    EXPECT_TRUE(FAILED(called)) << "a call that never ends fails";
+    EXPECT_TRUE(capture.contains("execution timeout"));
 }

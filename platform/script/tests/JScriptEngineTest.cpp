@@ -5,7 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
+
+plat::ComPtr<IDispatch> globals_of(EngineHarness& h)
+{
+    plat::ComPtr<IDispatch> globals;
+    EXPECT_EQ(h.engine->GetScriptDispatch(nullptr, globals.put()), S_OK);
+    return globals;
+}
 
 DISPID id_of(IDispatch* d, const char16_t* name, HRESULT expect = S_OK)
 {
@@ -157,8 +166,8 @@ TEST(JScriptEngine, AClosedEngineRefusesCallsOnDispatchesStillHeld)
 {
     EngineHarness h;
     ASSERT_EQ(h.run("function f() { return 1; }"), S_OK);
-    plat::ComPtr<IDispatch> globals;
-    ASSERT_EQ(h.engine->GetScriptDispatch(nullptr, globals.put()), S_OK);
+    const plat::ComPtr<IDispatch> globals = globals_of(h);
+    ASSERT_TRUE(globals);
     const DISPID id = id_of(globals.get(), u"f");
     ASSERT_EQ(h.engine->Close(), S_OK);
     DISPPARAMS none{};
@@ -204,4 +213,44 @@ TEST(JScriptEngine, ScriptObjectsHandedToTheHostAnswerSafely)
                                       result.get(), nullptr, nullptr),
               S_OK);
     EXPECT_EQ(result->lVal, 42);
+}
+
+// Duktape's heap is not thread-safe: a call from a thread other than the
+// engine's is refused before it reaches the heap, and the engine goes on.
+TEST(JScriptEngine, CallsFromAnotherThreadAreRefusedAndLeaveTheEngineWhole)
+{
+    EngineHarness h;
+    ASSERT_EQ(h.run("var n = 1;\nfunction bump() { return ++n; }"), S_OK);
+    const plat::ComPtr<IDispatch> globals = globals_of(h);
+    ASSERT_TRUE(globals);
+    const DISPID bump = id_of(globals.get(), u"bump");
+
+    std::vector<std::pair<const char*, HRESULT>> answers;
+    std::thread other([&] {
+        plat::JScriptEngine& engine = *h.engine.get();
+        const std::u16string code = u"n = 100;";
+        answers.emplace_back("ParseScriptText", engine.ParseScriptText(code.c_str(), nullptr, nullptr, nullptr, 0, 0,
+                                                                       0, nullptr, nullptr));
+        plat::ComPtr<IDispatch> dispatch;
+        answers.emplace_back("GetScriptDispatch", engine.GetScriptDispatch(nullptr, dispatch.put()));
+        answers.emplace_back("AddNamedItem", engine.AddNamedItem(u"Helper", SCRIPTITEM_ISVISIBLE));
+        answers.emplace_back("SetScriptState", engine.SetScriptState(SCRIPTSTATE_CONNECTED));
+        answers.emplace_back("Close", engine.Close());
+        LPOLESTR name = const_cast<LPOLESTR>(u"bump");
+        DISPID id = 0;
+        answers.emplace_back("GetIDsOfNames", globals->GetIDsOfNames(GUID_NULL, &name, 1, 1024, &id));
+        DISPPARAMS none{};
+        plat::Variant result;
+        answers.emplace_back("Invoke", globals->Invoke(bump, GUID_NULL, 1024, DISPATCH_METHOD, &none, result.get(),
+                                                       nullptr, nullptr));
+    });
+    other.join();
+    for (const auto& [call, answer] : answers) {
+        SCOPED_TRACE(call);
+        EXPECT_EQ(answer, RPC_E_WRONG_THREAD);
+    }
+    DISPPARAMS none{};
+    plat::Variant result;
+    ASSERT_EQ(globals->Invoke(bump, GUID_NULL, 1024, DISPATCH_METHOD, &none, result.get(), nullptr, nullptr), S_OK);
+    EXPECT_EQ(h.global(u"n"), "2") << "nothing from the other thread ran";
 }

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -127,6 +128,7 @@ TEST(XmlDom, BrokenTextFailsWithAParseError)
         {"", nullptr},
         {"not xml at all", nullptr},
         {"<a>&undefined;</a>", "&undefined;"},   // an unknown entity name stays as text
+        {"<a>x & y</a>", nullptr},               // a text handed in is read strictly; feeds are not
         {"<!DOCTYPE a [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><a>&x;</a>", ""},   // never read
     };
     for (const auto& c : cases) {
@@ -170,6 +172,23 @@ std::string utf32be(std::string_view ascii)
     return out;
 }
 
+// A site on 127.0.0.1 answering "/<n>" with the n-th body and its content type.
+void serve_numbered(plat::LoopbackServer<>& site,
+                    std::function<std::pair<std::string, std::string>(std::size_t)> body_and_type)
+{
+    site.server.Get(R"(/(\d+))", [body_and_type](const httplib::Request& req, httplib::Response& res) {
+        const auto [body, type] = body_and_type(std::stoul(req.matches[1]));
+        res.set_content(body, type);
+    });
+    site.start();
+}
+
+// A script that fetches url into x.
+std::string fetch_script(const std::string& url)
+{
+    return "var x = new ActiveXObject('Microsoft.XMLHTTP');\nx.open('GET', '" + url + "', false); x.send();\n";
+}
+
 }
 
 TEST(XmlHttp, ResponseXmlReadsTheBytesInTheirCharset)
@@ -210,22 +229,51 @@ TEST(XmlHttp, ResponseXmlReadsTheBytesInTheirCharset)
         {"Shift_JIS", "text/xml", declared("Shift_JIS", "\x93\xFA\x96\x7B"), "\xE6\x97\xA5\xE6\x9C\xAC"},
     };
     plat::LoopbackServer<> site;
-    site.server.Get(R"(/(\d+))", [&](const httplib::Request& req, httplib::Response& res) {
-        const auto& c = cases[std::stoul(req.matches[1])];
-        res.set_content(c.body, c.content_type);
-    });
-    site.start();
+    serve_numbered(site, [&](std::size_t i) { return std::pair(cases[i].body, cases[i].content_type); });
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].name);
         EngineHarness h;
         h.allow_objects();
-        const std::string script = "var x = new ActiveXObject('Microsoft.XMLHTTP');\n"
-                                   "x.open('GET', '" + site.url("/" + std::to_string(i)) + "', false); x.send();\n"
+        const std::string script = fetch_script(site.url("/" + std::to_string(i))) +
                                    "var doc = x.responseXML, same = doc === x.responseXML;\n"
                                    "var text = doc.documentElement ? doc.documentElement.text : doc.parseError.reason;";
         ASSERT_EQ(h.run(script.c_str()), S_OK);
         EXPECT_EQ(h.global(u"text"), cases[i].text);
         EXPECT_EQ(h.global(u"same"), "True");
+    }
+}
+
+// Publishers write "&" bare in addresses and text; one must not lose the feed.
+TEST(XmlHttp, ABareAmpersandInAFeedReadsAsText)
+{
+    const struct { const char* name; std::string body; const char* text; const char* attribute; } cases[] = {
+        {"in text and in an attribute", "<t a=\"?v=1&feature=rss\">x &amp; y & z</t>", "x & y & z",
+         "?v=1&feature=rss"},
+        {"before a name without its ;", "<t a=\"b&c\">&copy 2008 &amp</t>", "&copy 2008 &amp", "b&c"},
+        {"an upper-case X, which XML does not allow", "<t>A&#X42;C &#x44;</t>", "A&#X42;C D", nullptr},
+        {"a reference to a character XML does not allow", "<t>&#0; &#xD800; &#1114112; &#65;</t>",
+         "&#0; &#xD800; &#1114112; A", nullptr},
+        {"CDATA, comments and processing instructions keep theirs",
+         "<t><![CDATA[a & b &amp;]]><!-- c & d --><?pi e & f?> & g</t>", "a & b &amp; & g", nullptr},
+        {"UTF-16 with its mark", "\xFF\xFE" + utf16le("<t a=\"1&2\">x & y</t>"), "x & y", "1&2"},
+        {"UTF-32 without a mark", utf32be("<t>x & y</t>"), "x & y", nullptr},
+        {"a declared entity still expands", "<!DOCTYPE t [<!ENTITY e \"E\">]><t>&e; & f</t>", "E & f", nullptr},
+    };
+    plat::LoopbackServer<> site;
+    serve_numbered(site, [&](std::size_t i) { return std::pair(cases[i].body, std::string("text/xml")); });
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EngineHarness h;
+        h.allow_objects();
+        const std::string script = fetch_script(site.url("/" + std::to_string(i))) +
+                                   "var root = x.responseXML.documentElement;\n"
+                                   "var text = root ? root.text : x.responseXML.parseError.reason;\n"
+                                   "var attribute = root ? root.getAttribute('a') : null;";
+        ASSERT_EQ(h.run(script.c_str()), S_OK);
+        EXPECT_EQ(h.global(u"text"), cases[i].text);
+        if (cases[i].attribute) {
+            EXPECT_EQ(h.global(u"attribute"), cases[i].attribute);
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 #include "playback/downloads/uiLogicdownload.h"
 
 #include "FeedDbFixture.h"
+#include "components/common/feeddb/IDataActionListener.h"
 #include "outside/ostrel/testing/RecordingOstrel.h"
 #include "screens/video/wdownloadlist.h"
 #include "screens/video/wdownloadlistitem.h"
@@ -11,10 +12,12 @@
 #include "toolkit/controls/wimage.h"
 #include "toolkit/controls/wtext.h"
 #include "toolkit/uimgr/uiMgr.h"
+#include "toolkit/widgets/CMutexGuard.h"
 #include "toolkit/widgets/MouseEventArgs.h"
 #include "toolkit/widgets/WidgetRegistry.h"
 
 #include "platform/base/Utf.h"
+#include "platform/sync/Mutex.h"
 #include "platform/fs/testing/TempFolder.h"
 #include "platform/registry/testing/TemporaryRegistry.h"
 
@@ -24,6 +27,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <mutex>
 
 using ostrel_test::RecordingOstrel;
 
@@ -140,6 +145,42 @@ protected:
     UI::window desk{"desk"};   // the UI root; outlives the right-hand window, which leaves it first
     UI::wrightwindow right;
     uiLogicdownload page;   // after the tree it binds to
+};
+
+// Hears every write of the feed database and asks, from another thread,
+// whether the render lock is free while the write is made.
+class RenderLockProbe final : public IDataActionListener {
+public:
+    int OnBeforeDataAction(int action, int kind, std::int64_t id, int) override
+    {
+        const bool free = std::async(std::launch::async, [] {
+                              if (UIRenderMutex().wait(0) != WAIT_OBJECT_0) return false;
+                              UIRenderMutex().release();
+                              return true;
+                          }).get();
+        std::scoped_lock hold(m_lock);
+        ++m_writes;
+        if (!free)
+            m_held.push_back("action " + std::to_string(action) + " kind " + std::to_string(kind) + " id " +
+                             std::to_string(id));
+        return 0;
+    }
+    void OnDataAction(int, int, std::int64_t, int) override {}
+    int writes()
+    {
+        std::scoped_lock hold(m_lock);
+        return m_writes;
+    }
+    std::vector<std::string> held()
+    {
+        std::scoped_lock hold(m_lock);
+        return m_held;
+    }
+
+private:
+    std::mutex m_lock;
+    int m_writes = 0;                 // guarded by m_lock
+    std::vector<std::string> m_held;  // guarded by m_lock: writes made while the lock was held
 };
 
 DownloadTaskInfo task_for(const std::string& title, LONG quality = 2)
@@ -447,4 +488,36 @@ TEST_F(DownloadsPage, TheRowMarksPauseAndResumeTheDownload)
     EXPECT_EQ(row->GetMark(), list().PauseMark());
     EXPECT_TRUE(played.empty());
     EXPECT_EQ(row_percent(0), "10%");
+}
+
+// The page's database work happens without the render lock, so the compose
+// thread never waits for SQLite: loading, progress and finish events from the
+// download manager's thread, and a dropped item.
+TEST_F(DownloadsPage, TheDatabaseIsReadAndWrittenWithoutTheRenderLock)
+{
+    const std::int64_t running = item("running");
+    download_row(running, 40);   // no file: resumed at load
+    const std::int64_t present = item("present");
+    download_row(present, 10);
+    write_file("present");
+    RenderLockProbe probe;
+    db.AddListener(&probe);
+    start(&ostrel);
+    std::thread events([&] {
+        DownloadTaskInfo task = task_for("present");
+        page.OnEvent(&task, EVT_DOWNLOAD_PROGRESS, 1000, 55);
+        page.OnEvent(&task, EVT_DOWNLOAD_STATE, DOWNLOAD_FINISHED, 0);
+    });
+    events.join();
+    const RSSData::tRSSItem dropped = read_item(item("dropped"));
+    page.FocusCurrentItem(&dropped);
+    db.RemoveListener(&probe);
+
+    EXPECT_EQ(probe.held(), std::vector<std::string>{});
+    EXPECT_GE(probe.writes(), 7) << "resume (item, row), progress, finish (item, row), drop (insert, item, row)";
+    EXPECT_EQ(read_item(running).status(), 768);
+    EXPECT_EQ(stored_row(present).percent, 100);
+    EXPECT_EQ(read_item(present).status(), 1280);
+    EXPECT_EQ(listed(), (std::vector<std::int64_t>{running, present, dropped.id}));
+    EXPECT_EQ(row_percent(1), "100%");
 }

@@ -3,6 +3,8 @@
 // layers, the video window and the control bar drawn on the software device
 // with the generated skin. The frames stay under artifacts/play-*.png.
 
+#include "components/common/feeddb/RSSData.h"
+#include "playback/common/NameClean.h"
 #include "playback/playlogic/PlayerLayers.h"
 #include "playback/playlogic/ScreensPlayHost.h"
 #include "playback/playlogic/uiLogicFilePlay.h"
@@ -176,6 +178,43 @@ std::size_t colours(const ProgramPlayer& p)
     return seen.size();
 }
 
+// A chord that swells and fades, as ffmpeg inputs: the picture moves from
+// one frame's position to the next (a tone of a whole number of periods a
+// frame would stand).
+std::string chord(int seconds)
+{
+    return "-f lavfi -i \"aevalsrc=(0.45*sin(2*PI*440*t)+0.25*sin(2*PI*554*t)+0.2*sin(2*PI*659*t))*"
+           "(0.55+0.45*sin(2*PI*0.8*t)):s=44100:d=" +
+           std::to_string(seconds) + "\" -ac 2";
+}
+
+// Draws the frames while sound alone plays, until its end (or 30 s): how often
+// the effect's picture changed, and how many frames drew something there.
+// Saves the canvas as `save_as` once the effect has moved 30 times.
+struct EffectSeen {
+    int changes = 0;
+    int drawn = 0;
+    bool saved = false;
+};
+EffectSeen watch_effect(ProgramPlayer& p, const char* save_as)
+{
+    EffectSeen seen;
+    uint64_t last = p.picture_hash();
+    for (int cycle = 0; cycle < 30 * 30 && !p.complete; ++cycle) {
+        next_cycle();
+        p.frame();
+        const uint64_t now = p.picture_hash();
+        seen.drawn += p.centre() != 0xFF000000u;
+        seen.changes += now != last;
+        last = now;
+        if (seen.changes == 30 && save_as && !seen.saved) {
+            p.save(save_as);
+            seen.saved = true;
+        }
+    }
+    return seen;
+}
+
 }  // namespace
 
 // Sound alone: the layer turns to the visualisation, which the engine's sample
@@ -183,35 +222,37 @@ std::size_t colours(const ProgramPlayer& p)
 TEST(ProgramPlay, SoundAloneShowsTheEffectMovingInTheVideoWindow)
 {
     ProgramPlayer p;
-    // A chord that swells and fades: the picture moves from one frame's
-    // position to the next (a tone of a whole number of periods a frame would stand).
-    const std::string tone =
-        p.make_file("Evening chord.wav", "-f lavfi -i \"aevalsrc=(0.45*sin(2*PI*440*t)+0.25*sin(2*PI*554*t)+"
-                                         "0.2*sin(2*PI*659*t))*(0.55+0.45*sin(2*PI*0.8*t)):s=44100:d=3\" "
-                                         "-ac 2 -c:a pcm_s16le");
+    const std::string tone = p.make_file("Evening chord.wav", chord(3) + " -c:a pcm_s16le");
     ASSERT_TRUE(p.logic->PlayFile(plat::utf8_to_utf16(tone)));
     EXPECT_EQ(p.layers.Layer()->GetClockMode(), uiVideoLayer::ClockVisualization);
     p.video->ShowVideo();
 
-    int changes = 0, drawn = 0;
-    bool saved = false;
-    uint64_t last = p.picture_hash();
-    for (int cycle = 0; cycle < 30 * 30 && !p.complete; ++cycle) {
-        next_cycle();
-        p.frame();
-        const uint64_t now = p.picture_hash();
-        drawn += p.centre() != 0xFF000000u;
-        changes += now != last;
-        last = now;
-        if (changes == 30 && !saved) {
-            p.save("play-sound.png");
-            saved = true;
-        }
-    }
+    const EffectSeen seen = watch_effect(p, "play-sound.png");
     EXPECT_TRUE(p.complete) << "the tone plays to its end";
-    EXPECT_GE(changes, 30) << "the effect moves with the sound, frame after frame";
-    EXPECT_GT(drawn, 0);
-    EXPECT_TRUE(saved);
+    EXPECT_GE(seen.changes, 30) << "the effect moves with the sound, frame after frame";
+    EXPECT_GT(seen.drawn, 0);
+    EXPECT_TRUE(seen.saved);
+}
+
+// A podcast episode: a feed item whose downloaded copy (named as the download
+// logic names it, ".mp4") holds AAC sound alone. It plays, and the window
+// shows the effect, not an empty picture.
+TEST(ProgramPlay, AFeedItemOfSoundAloneInMp4PlaysWithTheEffect)
+{
+    ProgramPlayer p;
+    RSSData::tRSSItem item;
+    item.title = "Morning podcast";
+    item.original_media_url = "http://127.0.0.1:9/episode.m4a";
+    const std::string copy = playback::titled_file_path(p.folder.path(), item.title, ".mp4");
+    p.make_file(std::filesystem::path(copy).filename(), chord(2) + " -c:a aac");
+    ASSERT_TRUE(p.logic->PlayVideoItem(item));
+    EXPECT_EQ(p.layers.Layer()->GetClockMode(), uiVideoLayer::ClockVisualization);
+    p.video->ShowVideo();
+
+    const EffectSeen seen = watch_effect(p, nullptr);
+    EXPECT_TRUE(p.complete) << "the episode plays to its end";
+    EXPECT_GE(seen.changes, 20) << "the effect moves with the sound";
+    EXPECT_GT(seen.drawn, 0);
 }
 
 // A clip with a picture: the engine's renderer reaches the program's video

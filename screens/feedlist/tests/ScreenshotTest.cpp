@@ -69,6 +69,17 @@ TEST(FeedListScreen, APageOfAParsedFeedWithItsThumbnails)
     // The first row's thumbnail is drawn where the page placed it.
     const UI::frect thumb = list->GetItem(0)->GetThumbnailRect();
     EXPECT_NE(shot.at(int(12 + thumb.x + 60), int(10 + thumb.y + 20)), shot.at(640, 5));
+    // A row reads as a feed reader's: the picture at the left, the title in
+    // bright text beside its top, and the row about as tall as the picture.
+    EXPECT_LT(thumb.x, 20);
+    EXPECT_LE(list->GetItem(0)->GetHeight(), thumb.height + 40);
+    int bright = 0;
+    for (int y = int(10 + thumb.y); y < int(10 + thumb.y + 18); ++y)
+        for (int x = int(12 + thumb.x + thumb.width); x < int(12 + thumb.x + thumb.width + 200); ++x) {
+            const std::uint32_t p = shot.at(x, y);
+            bright += std::min({p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF}) > 230;
+        }
+    EXPECT_GT(bright, 20) << "the title beside the picture, in the skin's bright text";
     // The row whose thumbnail never came shows an empty tile in its box: its
     // edge differs from the page around it, its middle from a thumbnail's.
     const UI::frect empty = list->GetItem(Unserved)->GetThumbnailRect();

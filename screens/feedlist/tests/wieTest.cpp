@@ -93,7 +93,7 @@ TEST(wie, TheThumbnailIsFoundByAddressPathOrFileForm)
 {
     const std::string address = "http://127.0.0.1:1/t.jpg";
     const std::string path = "/tmp/strimo thumbs/t 1.jpg";
-    const UI::frect fallback{11, 70, 130, 90};
+    const UI::frect fallback{8, 8, 130, 90};   // where the item markup puts its picture
     const UI::frect found{20, 30, 64, 48};
     const auto page = [](const std::string& src) {
         return "<body style='margin:0'><img src='other.png' width=5 height=5 style='display:block'><div style='padding:25px 0 0 20px'>"

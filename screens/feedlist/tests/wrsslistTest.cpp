@@ -322,6 +322,28 @@ TEST(wrsslist, APressOnAThumbnailStartsADrag)
     EXPECT_TRUE(scene.clicks.seen.empty());
 }
 
+// The controller marks a refreshed row at once, before its page is laid out:
+// the prefetched icon still ends on the picture's lower left corner, wherever
+// the page puts the picture.
+TEST(wrsslist, ThePrefetchedIconFollowsThePicture)
+{
+    ListScene scene(1, 400);
+    RSSData::tRSSItem fetched = item(5);
+    fetched.media_thumbnail_url = "http://127.0.0.1:1/t.jpg";
+    fetched.display_description = "<p>words</p><p>more words</p><img src='" + fetched.media_thumbnail_url +
+                                  "' width=130 height=90>";
+    scene.list->SetItemAt(0, fetched);
+    UI::wrsslistitem* row = scene.list->GetItem(0);
+    row->ShowPrefetchedIcon();
+    ASSERT_TRUE(test::pump_until([&] { return row->IsLoaded(); }));
+    const UI::frect thumb = row->GetThumbnailRect();
+    EXPECT_GT(thumb.y, 40) << "the picture is under the text";
+    const UI::widget* icon = row->FindChild("wimage-prefetched");
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(icon->GetX(), thumb.x + 5);
+    EXPECT_EQ(icon->GetY(), thumb.y + thumb.height - 20);
+}
+
 // The logic holds its own copy of the dragged item: when the row goes under
 // the pointer (removed, or the page refilled), the drag still reaches its
 // release, so the logic can end it (and hide its picture), naming no row.

@@ -104,6 +104,10 @@ printf ';FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\ntitle=Openi
 make text-chapters.mp4 $(video 176x144 2) -i "$srt" -i "$chapters" -map 0 -map 1 -map_metadata 2 -map_chapters 2 \
     -c:v libx264 -preset ultrafast -c:s mov_text -f mp4
 make h264-aac.mov $(video 176x144 2) $(audio 22050 2) -c:v libx264 -preset ultrafast -c:a aac -f mov
+# QuickTime PCM as ffmpeg writes it: a sample a frame, of 4 bytes (16-bit
+# stereo, "twos") and of 2 (8-bit stereo, "raw ").
+make pcm-s16be.mov $(audio 44100 2) -ac 2 -c:a pcm_s16be -f mov
+make pcm-u8.mov $(audio 22050 1) -ac 2 -c:a pcm_u8 -f mov
 # MPEG-1 and 16:9 MPEG-2 elementary video streams.
 make mpeg1.m1v $(video 352x288 1) -c:v mpeg1video -f mpeg1video
 make mpeg2-16x9.m2v $(video 720x576 1) -c:v mpeg2video -aspect 16:9 -f mpeg2video

@@ -47,6 +47,18 @@ REFERENCE_TIME in_100ns(long long value, AP4_UI32 scale)
     return static_cast<REFERENCE_TIME>(static_cast<double>(value) * (10000000.0 / scale));
 }
 
+// The sound's bytes as the file stores them, as ffmpeg copies them out.
+Bytes stored_sound(const std::string& path)
+{
+    Bytes out;
+    FILE* pipe = popen(("ffmpeg -v error -i '" + path + "' -map 0:a -c copy -f data -").c_str(), "r");
+    if (!pipe) return out;
+    BYTE buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.insert(out.end(), buffer, buffer + n);
+    pclose(pipe);
+    return out;
+}
+
 std::vector<std::u16string> subtypes_of(SplitterGraph& g, int pin)
 {
     std::vector<std::u16string> out;
@@ -315,6 +327,44 @@ TEST(MP4Parser, OneByteSoundSamplesGoOutInBlocks)
     }
 }
 
+// Uncompressed sound stored a frame a sample (ffmpeg's PCM in .mov): gathered
+// into packets of whole frames, at least gathered_sound_bytes but the last,
+// holding the bytes as stored and timed by the frames before them.
+TEST(MP4Parser, SoundOfAFrameASampleIsGathered)
+{
+    const struct {
+        const char* file;
+        std::size_t frame_bytes;
+        AP4_UI32 rate;
+        std::size_t frames;
+    } cases[] = {{"pcm-s16be.mov", 4, 44100, 88200}, {"pcm-u8.mov", 2, 22050, 22050}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = test_media(c.file);
+        SplitterGraph g;
+        ASSERT_EQ(open(g, path), S_OK);
+        ASSERT_TRUE(g.run_to_end());
+        const auto samples = g.sinks[0]->samples();
+        ASSERT_FALSE(samples.empty());
+        Bytes joined;
+        std::size_t frames = 0;
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            SCOPED_TRACE(i);
+            const std::size_t size = samples[i].data.size();
+            ASSERT_EQ(size % c.frame_bytes, 0u);
+            if (i + 1 < samples.size()) {
+                ASSERT_GE(size, CMP4Parser::gathered_sound_bytes);
+            }
+            ASSERT_EQ(samples[i].start, in_100ns(static_cast<long long>(frames), c.rate));
+            frames += size / c.frame_bytes;
+            ASSERT_EQ(samples[i].stop, in_100ns(static_cast<long long>(frames), c.rate));
+            joined.insert(joined.end(), samples[i].data.begin(), samples[i].data.end());
+        }
+        EXPECT_EQ(frames, c.frames);
+        EXPECT_EQ(joined, stored_sound(path));
+    }
+}
+
 TEST(MP4Parser, UnconnectedPinIsPassedOver)
 {
     const std::string path = test_media("mpeg4-mp3.mp4");
@@ -340,7 +390,7 @@ TEST(MP4Parser, DurationIsTheLongestTrack)
 TEST(MP4Parser, DamagedFilesEndCleanly)
 {
     plat::TempFolder dir;
-    for (const char* file : {"h264-aac.mp4", "mpeg1-mp2.mp4"}) {
+    for (const char* file : {"h264-aac.mp4", "mpeg1-mp2.mp4", "pcm-s16be.mov"}) {
         SCOPED_TRACE(file);
         const Bytes whole = read_file(test_media(file));
         std::vector<std::size_t> flips;

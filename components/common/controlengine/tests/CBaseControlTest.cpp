@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -439,4 +440,119 @@ TEST(CBaseControl, AListenerRemovesItselfDuringItsOwnCall)
     control.Notify(nullptr, 1, 0, 0);
     control.Notify(nullptr, 2, 0, 0);
     EXPECT_EQ(listener.calls, 1);
+}
+
+// A listener being removed on one thread while its call, on another, adds a
+// listener: the removal waits for the call, and the call's command must not
+// wait for the removal.
+TEST(CBaseControl, ACallBeingWaitedForMaySendListenerCommands)
+{
+    struct Steps {
+        std::mutex lock;
+        std::condition_variable changed;
+        bool entered = false;
+        bool removing = false;
+        bool removed = false;
+        bool delivered = false;
+    } steps;
+    class Adder : public IBaseEventHandler {
+    public:
+        Adder(CBaseControl& control, Steps& steps, IBaseEventHandler& other)
+            : m_control(control), m_steps(steps), m_other(other)
+        {
+        }
+        LONG OnEvent(void*, LONG, INT_PTR, INT_PTR) override
+        {
+            {
+                std::unique_lock hold(m_steps.lock);
+                m_steps.entered = true;
+                m_steps.changed.notify_all();
+                m_steps.changed.wait_for(hold, generous, [this] { return m_steps.removing; });
+                // Time for the removal to start waiting for this call (it cannot return first).
+                m_steps.changed.wait_for(hold, 500ms, [this] { return m_steps.removed; });
+            }
+            m_control.SendCommand(CMD_ADD_LISTENER, &m_other, nullptr, 0);
+            return 0;
+        }
+
+    private:
+        CBaseControl& m_control;
+        Steps& m_steps;
+        IBaseEventHandler& m_other;
+    };
+
+    CBaseControl control;
+    EventLog other;
+    Adder adder(control, steps, other);
+    control.SendCommand(CMD_ADD_LISTENER, &adder, nullptr, 0);
+    std::thread delivery([&] {
+        control.Notify(nullptr, 7, 0, 0);
+        std::scoped_lock hold(steps.lock);
+        steps.delivered = true;
+        steps.changed.notify_all();
+    });
+    std::thread removal([&] {
+        {
+            std::unique_lock hold(steps.lock);
+            steps.changed.wait(hold, [&] { return steps.entered; });
+            steps.removing = true;
+            steps.changed.notify_all();
+        }
+        control.SendCommand(CMD_REMOVE_LISTENER, &adder, nullptr, 0);
+        std::scoped_lock hold(steps.lock);
+        steps.removed = true;
+        steps.changed.notify_all();
+    });
+    bool finished = false;
+    {
+        std::unique_lock hold(steps.lock);
+        finished = steps.changed.wait_for(hold, generous, [&] { return steps.removed && steps.delivered; });
+    }
+    if (!finished) {
+        // Both threads are stuck inside the control: nothing can end them.
+        ADD_FAILURE() << "the removal and the delivery wait for each other";
+        std::_Exit(1);
+    }
+    removal.join();
+    delivery.join();
+    control.Notify(nullptr, 8, 0, 0);
+    EXPECT_EQ(other.events().size(), 1u) << "the listener the call added hears the next event";
+}
+
+// The concrete controllers' dispatch: a queued command whose data a private
+// copy cannot stand for is refused (0) and never runs; the rest are queued (1).
+TEST(CBaseControl, ControllersRefuseToQueueWhatACopyCannotCarry)
+{
+    class Controller : public Recorder {
+    public:
+        Controller() : Recorder(0) {}
+        LONG SendCommand(LONG code, void* data, LONG* length, DWORD flags) override
+        {
+            return dispatch_command("test", code, data, length, flags);
+        }
+    };
+    LONG word = 3;
+    LONG bytes = sizeof word;
+    const struct {
+        LONG code;
+        bool by_value;    // queued with a 32-bit copy
+        bool by_length;   // queued with *length bytes copied
+    } cases[] = {
+        {CMD_GET_VERSION, false, false},    {CMD_GET_VOLUME, false, false},   {CMD_GET_PLAY_STATE, false, false},
+        {CMD_GET_MEDIA_KIND, false, false}, {CMD_SAMPLE_READER, false, false}, {CMD_PLAY_NOW, false, false},
+        {CMD_APPEND, false, false},         {CMD_SET_DOWNLOADER, false, false}, {CMD_SET_ITEM_STORE, false, false},
+        {CMD_SOURCE, false, true},          {CMD_OUTPUT, false, true},        {CMD_OUTPUT_SETTINGS, false, true},
+        {CMD_RUN, true, true},              {CMD_SET_VOLUME, true, true},     {CMD_SEEK, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        Controller control;
+        EXPECT_EQ(control.SendCommand(c.code, &word, nullptr, CONTROL_ASYNC), c.by_value ? 1 : 0);
+        EXPECT_EQ(control.SendCommand(c.code, &word, &bytes, CONTROL_ASYNC | CONTROL_COPY_LENGTH), c.by_length ? 1 : 0);
+        const std::size_t queued = (c.by_value ? 1 : 0) + (c.by_length ? 1 : 0);
+        EXPECT_EQ(control.SendCommand(c.code, &word, nullptr, 0), 1) << "run at once on the caller's thread";
+        ASSERT_TRUE(control.wait_for_count(queued + 1));
+        for (const Executed& e : control.done()) EXPECT_EQ(e.code, c.code);
+        EXPECT_EQ(control.SendCommand(CMD_ADD_LISTENER, nullptr, nullptr, 0), 1) << "the base's own code";
+    }
 }

@@ -34,6 +34,38 @@ TEST(MemSegmentCache, ReadStoreEvictsTheLeastReadSegment)
     EXPECT_EQ(store.HasSegment(11), RESULT_OK);
 }
 
+// Which segment a full read store gives up, by how often each was read: the
+// least read, the first in index order among equals, also once every count
+// is past a million.
+TEST(MemSegmentCache, ReadStoreEvictionFollowsTheReadCounts)
+{
+    const struct {
+        const char* name;
+        std::vector<DWORD> reads;   // of segments 0, 1, ...
+        ULONGLONG evicted;
+    } cases[] = {
+        {"fewest reads", {3, 1, 2}, 1},
+        {"equal counts: the first", {2, 2, 2}, 0},
+        {"never read", {5, 0, 5}, 1},
+        {"one past a million", {1000000, 7}, 1},
+        {"all past a million", {1000002, 1000000}, 1},
+        {"all past a million, the last least", {1000001, 1000001, 1000000}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto count = static_cast<DWORD>(c.reads.size());
+        tReadMemSegmentCache store(count);
+        for (ULONGLONG i = 0; i < count; ++i) store.WriteSegment(i, content_segment(i, 1));
+        tSegment out;
+        out.Allocate(1);
+        for (ULONGLONG i = 0; i < count; ++i)
+            for (DWORD n = 0; n < c.reads[i]; ++n) ASSERT_EQ(store.ReadSegment(i, out), RESULT_OK);
+        store.WriteSegment(count, content_segment(count, 1));
+        for (ULONGLONG i = 0; i <= count; ++i)
+            EXPECT_EQ(store.HasSegment(i), i == c.evicted ? RESULT_FAIL : RESULT_OK) << "segment " << i;
+    }
+}
+
 TEST(MemSegmentCache, WriteStoreSaysFullOnTheWriteThatFillsIt)
 {
     tWriteMemSegmentCache store(10);
