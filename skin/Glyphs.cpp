@@ -64,20 +64,6 @@ void star(cairo_t* cr)
     cairo_fill(cr);
 }
 
-void gear(cairo_t* cr)
-{
-    // Eight square teeth round a ring with a hole.
-    for (int i = 0; i < 8; ++i) {
-        const double a = i * M_PI / 4;
-        for (auto [r, da] : {std::pair{5.0, -0.39}, {7.4, -0.22}, {7.4, 0.22}, {5.0, 0.39}})
-            cairo_line_to(cr, 8 + r * std::cos(a + da), 8 + r * std::sin(a + da));
-    }
-    cairo_close_path(cr);
-    cairo_new_sub_path(cr);
-    cairo_arc_negative(cr, 8, 8, 2.3, 2 * M_PI, 0);
-    cairo_fill(cr);
-}
-
 void arrow_down(cairo_t* cr, double top)
 {
     cairo_move_to(cr, 8, top);
@@ -87,6 +73,25 @@ void arrow_down(cairo_t* cr, double top)
     cairo_line_to(cr, 8, 10.5);
     cairo_line_to(cr, 11.5, 7);
     stroke(cr, 1.8);
+}
+
+// Two arrows chasing each other clockwise round a circle.
+void sync_arrows(cairo_t* cr)
+{
+    for (const double start : {M_PI * 1.08, M_PI * 0.08}) {
+        const double end = start + M_PI * 0.7;
+        cairo_new_sub_path(cr);
+        cairo_arc(cr, 8, 8, 5, start, end);
+        stroke(cr, 1.7);
+        const double px = 8 + 5 * std::cos(end), py = 8 + 5 * std::sin(end);
+        const double tx = -std::sin(end), ty = std::cos(end);   // along the way round
+        const double nx = std::cos(end), ny = std::sin(end);    // out of the circle
+        cairo_move_to(cr, px + tx * 2.8, py + ty * 2.8);
+        cairo_line_to(cr, px + nx * 2.6 - tx * 0.6, py + ny * 2.6 - ty * 0.6);
+        cairo_line_to(cr, px - nx * 2.6 - tx * 0.6, py - ny * 2.6 - ty * 0.6);
+        cairo_close_path(cr);
+        cairo_fill(cr);
+    }
 }
 
 void draw_unit(cairo_t* cr, Glyph glyph, Rgb c)
@@ -124,7 +129,6 @@ void draw_unit(cairo_t* cr, Glyph glyph, Rgb c)
     case Glyph::Download:
         arrow_down(cr, 2);
         cairo_move_to(cr, 3, 13.5); cairo_line_to(cr, 13, 13.5); return stroke(cr, 1.8);
-    case Glyph::Gear: return gear(cr);
     case Glyph::Speaker:
         speaker(cr);
         cairo_arc(cr, 9, 8, 3, -M_PI / 4, M_PI / 4); stroke(cr, 1.3);
@@ -176,6 +180,7 @@ void draw_unit(cairo_t* cr, Glyph glyph, Rgb c)
         cairo_arc(cr, 8, 8, 6.5, 0, 2 * M_PI); cairo_fill(cr);
         set_colour(cr, palette::clear);
         cairo_move_to(cr, 4.5, 8.5); cairo_line_to(cr, 7, 11); cairo_line_to(cr, 11.5, 5.5); return stroke(cr, 1.8);
+    case Glyph::Sync: return sync_arrows(cr);
     }
 }
 

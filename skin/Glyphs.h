@@ -7,9 +7,9 @@ namespace skin {
 
 enum class Glyph {
     None, Minimize, Maximize, Restore, Close, Tick, Dot, Play, Pause, Previous, Next, Forward, Backward,
-    Fullscreen, Smallscreen, Star, Minus, Plus, Folder, Download, Gear, Speaker, SpeakerMuted, SpeakerOn,
+    Fullscreen, Smallscreen, Star, Minus, Plus, Folder, Download, Speaker, SpeakerMuted, SpeakerOn,
     Magnifier, Screen, Player, Feed, Sliders, Clock, Cross, Warning, ArrowDown, ChevronRight, ChevronDoubleRight,
-    PrefetchOff, PrefetchOn, PrefetchDone,
+    PrefetchOff, PrefetchOn, PrefetchDone, Sync,
 };
 
 // Draws glyph centred in the box (x, y, w, h) in colour c.

@@ -13,7 +13,7 @@ namespace {
 
 using namespace palette;
 
-enum class Style { OnLight, OnDark, CheckDark, CheckLight, Radio, Function, Thumb };
+enum class Style { OnLight, OnDark, CheckDark, CheckLight, Radio, Function, Plate, Thumb };
 
 Rgb mix(Rgb a, Rgb b, double t)
 {
@@ -51,6 +51,17 @@ void function_button(cairo_t* cr, double w, double h, ButtonState s)
     case ButtonState::Highlight: return panel(cr, 0, 0, w, h, 3, white, light, accent);
     case ButtonState::Pressed: return panel(cr, 0, 0, w, h, 3, accent, accent_deep, accent_deep);
     case ButtonState::Disabled: return panel(cr, 0, 0, w, h, 3, light, light, light_low);
+    }
+}
+
+// A captioned button on the dark pages: a dark plate under white text.
+void plate_button(cairo_t* cr, double w, double h, ButtonState s)
+{
+    switch (s) {
+    case ButtonState::Normal: return panel(cr, 0, 0, w, h, 3, rgb(0x3a3a3a), dark_high, rgb(0x545454));
+    case ButtonState::Highlight: return panel(cr, 0, 0, w, h, 3, rgb(0x484848), rgb(0x363636), accent);
+    case ButtonState::Pressed: return panel(cr, 0, 0, w, h, 3, accent, accent_deep, accent_deep);
+    case ButtonState::Disabled: return panel(cr, 0, 0, w, h, 3, dark, dark, dark_high);
     }
 }
 
@@ -96,6 +107,7 @@ Recipe strip(std::string_view file, int w, int h, Style style, Glyph g = Glyph::
                 case Style::CheckLight: return check_box(cr, cw, ch, s, g == Glyph::Tick, true, false);
                 case Style::Radio: return check_box(cr, cw, ch, s, g == Glyph::Dot, true, true);
                 case Style::Function: return function_button(cr, cw, ch, s);
+                case Style::Plate: return plate_button(cr, cw, ch, s);
                 case Style::Thumb: return slider_thumb(cr, cw, ch, s);
                 }
             }};
@@ -321,10 +333,12 @@ const std::vector<Recipe>& recipes()
         strip("CheckBox_Off.png", 16, 16, Style::CheckDark),
         strip("CheckBox_light_On.png", 16, 16, Style::CheckLight, Glyph::Tick),
         strip("CheckBox_light_Off.png", 16, 16, Style::CheckLight),
-        strip("SettingBtn.png", 16, 16, Style::OnDark, Glyph::Gear),
+        // The warning pages' caption buttons ("OK", "Add..."), stretched by their 5 px borders.
+        strip("SettingBtn.png", 24, 16, Style::Plate),
         strip("RadioBox_On.png", 16, 16, Style::Radio, Glyph::Dot),
         strip("RadioBox_Off.png", 16, 16, Style::Radio),
         strip("OpenLocalFile.png", 16, 16, Style::OnDark, Glyph::Folder),
+        strip("SyncBtn.png", 16, 16, Style::OnDark, Glyph::Sync),
         strip("Download.png", 16, 16, Style::OnDark, Glyph::Download),
         strip("Previous.png", 24, 24, Style::OnDark, Glyph::Previous),
         strip("Next.png", 24, 24, Style::OnDark, Glyph::Next),

@@ -78,6 +78,7 @@ std::vector<SkinFile> skin_files()
     add_table(files, seen, MenuImageTable(), false);
     add_table(files, seen, SkinImageTable(), false);
     add_table(files, seen, SkinImageTable2(), true);
+    add_table(files, seen, ExtraSkinStrips(), true);
     return files;
 }
 

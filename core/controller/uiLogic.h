@@ -300,6 +300,8 @@ private:
     void set_drag_picture(const RSSData::tRSSItem& item, bool asked);
     // The row's picture into the item's thumbnail file, named in the item
     // and stored; false, the item unchanged, without a device or a picture.
+    // An item whose stored picture file is on disk keeps it (false; the item
+    // takes its name).
     bool grab_thumbnail(wrsslistitem& row, RSSData::tRSSItem& item);
     void InitDownloadPages();
     void ReleaseDownloadPages();

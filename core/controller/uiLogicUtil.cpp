@@ -10,6 +10,7 @@
 #include "platform/com/ComPtr.h"
 #include "platform/d3d9/D3DX.h"
 #include "platform/d3d9/Direct3D.h"
+#include "platform/fs/Files.h"
 #include "playback/downloads/uiLogicdownload.h"
 #include "prefetch/IPrefechManager.h"
 #include "screens/feedlist/wrsslist.h"
@@ -95,6 +96,22 @@ bool uiLogic::grab_thumbnail(wrsslistitem& row, RSSData::tRSSItem& item)
     wie* content = row.GetContent();
     if (!resources || !content || item.media_thumbnail_url.empty())
         return false;
+    // The stored item, not the row's copy: the prefetch manager may have
+    // fetched its picture (and changed more) since the row was filled.
+    RSSData::tRSSItem stored = item;
+    if (m_database_open) {
+        std::list<RSSData::tRSSItem> found;
+        CRSSDBMgr::Instance().GetItems(item.id, &found);
+        if (!found.empty())
+            stored = found.front();
+    }
+    // A picture already on disk (fetched ahead, or grabbed before) stays the
+    // item's: its page shows that very file, and a second file under another
+    // name would leave the row unable to find its thumbnail.
+    if (!stored.local_thumb_file_path.empty() && FileExists(stored.local_thumb_file_path)) {
+        item.local_thumb_file_path = stored.local_thumb_file_path;
+        return false;
+    }
     const auto device = plat::ComPtr<IDirect3DDevice9>::adopt(resources->GetDevice());
     const auto picture = plat::ComPtr<IDirect3DTexture9>::adopt(content->GetPictureTexture());
     if (!device || !picture)
@@ -108,9 +125,9 @@ bool uiLogic::grab_thumbnail(wrsslistitem& row, RSSData::tRSSItem& item)
     const std::string name = ThumbnailFileName(m_parts.image_folder, item.media_thumbnail_url);
     if (!SaveThumbnailCut(device.get(), source.get(), rect, name))
         return false;
-    item.local_thumb_file_path = name;
+    item.local_thumb_file_path = stored.local_thumb_file_path = name;
     if (m_database_open)
-        CRSSDBMgr::Instance().UpdateItem(item);
+        CRSSDBMgr::Instance().UpdateItem(stored);
     return true;
 }
 

@@ -19,7 +19,6 @@
 #include "toolkit/widgets/WidgetRegistry.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 
 namespace {
@@ -33,11 +32,6 @@ constexpr LONG StartFlags = 0xA0000;
 constexpr std::int32_t DownloadStands = 0;
 constexpr std::int32_t DownloadRuns = 2;
 constexpr std::int32_t DownloadDone = 3;
-
-constexpr std::array<const char16_t*, 7> status_texts = {
-    u"not start sync to ipod.", u"start sync to ipod.",    u"processing sync to ipod.",  u"finish sync to ipod.",
-    u"failed sync to ipod.",    u"user cancel sync to ipod.", u"the file has beed synced.",
-};
 
 // The quality the device's videos are fetched in: high unless the user
 // turned "HDMode" off.
@@ -53,11 +47,6 @@ std::u16string mp4_beside(const std::u16string& source)
 }
 
 }  // namespace
-
-std::u16string uiLogicsyncdevice::StatusText(DWORD status)
-{
-    return status < status_texts.size() ? status_texts[status] : u"";
-}
 
 std::u16string uiLogicsyncdevice::StageText(const char* stage, int percent)
 {
@@ -144,7 +133,7 @@ void uiLogicsyncdevice::AddVideo(const RSSData::tRSSItem& item)
     if (begun == Begun::Started) {
         SetRowDownload(item.id, DownloadRuns, std::nullopt);
     } else if (begun == Begun::Refused) {
-        ShowRowText(item.id, StatusText(CITunesDBMgr::SyncFailed));
+        ShowRowStatus(item.id, CITunesDBMgr::SyncFailed);
         MoveOn(item.id);
     }
 }
@@ -186,7 +175,7 @@ void uiLogicsyncdevice::MoveOn(std::int64_t id)
         const Begun begun = StartDownload(*next);
         if (begun == Begun::Started) SetRowDownload(next->id, DownloadRuns, std::nullopt);
         if (begun != Begun::Refused) return;
-        ShowRowText(next->id, StatusText(CITunesDBMgr::SyncFailed));
+        ShowRowStatus(next->id, CITunesDBMgr::SyncFailed);
         next = PopHead(next->id);
     }
 }
@@ -208,7 +197,7 @@ void uiLogicsyncdevice::OnDownloadEvent(void* record, LONG code, INT_PTR value, 
         SetRowDownload(*head, DownloadDone, 100);
         StartTranscodeThread(*head, task.local_path);
     } else if (code == EVT_DOWNLOAD_STATE && head && value == DOWNLOAD_FAILED) {
-        ShowRowText(*head, StatusText(CITunesDBMgr::SyncFailed));
+        ShowRowStatus(*head, CITunesDBMgr::SyncFailed);
         MoveOn(*head);
     } else if (code == EVT_DOWNLOAD_PROGRESS && head) {
         SetRowDownload(*head, std::nullopt, int(extra));
@@ -274,7 +263,7 @@ void uiLogicsyncdevice::RunTranscode(std::int64_t id, const std::u16string& path
         if (mine) {
             transcode->Stop();
             transcode->Finish();
-            ShowRowText(id, StatusText(CITunesDBMgr::SyncFailed));
+            ShowRowStatus(id, CITunesDBMgr::SyncFailed);
             MoveOn(id);
         }
     }
@@ -306,7 +295,7 @@ void uiLogicsyncdevice::OnTranscodeFinished()
         }
         m_library.Sync({plat::utf16_to_utf8(output)}, true);
     } else {
-        ShowRowText(id, StatusText(CITunesDBMgr::SyncFailed));
+        ShowRowStatus(id, CITunesDBMgr::SyncFailed);
     }
     MoveOn(id);
 }
@@ -331,7 +320,7 @@ void uiLogicsyncdevice::OnSyncStatus(LPCWSTR, DWORD status)
         std::scoped_lock hold(m_lock);
         id = m_syncing;
     }
-    ShowRowText(id, StatusText(status));
+    ShowRowStatus(id, status);
 }
 
 UI::wsyncdevicelistitem* uiLogicsyncdevice::RowOf(std::int64_t id) const
@@ -351,6 +340,12 @@ void uiLogicsyncdevice::ShowRowText(std::int64_t id, const std::u16string& text)
     row->Percent()->SetText(text.c_str());
     row->Percent()->Show(true);
     row->Invalidate();
+}
+
+void uiLogicsyncdevice::ShowRowStatus(std::int64_t id, DWORD status)
+{
+    CMutexGuard hold(UIRenderMutex());
+    if (UI::wsyncdevicelistitem* row = RowOf(id)) row->SetSyncStatus(std::int32_t(status));
 }
 
 // The row keeps its stage text: only its record (and so its mark) changes.

@@ -80,8 +80,7 @@ public:
     // The queued items' ids, oldest first.
     std::vector<std::int64_t> QueuedIds() const;
 
-    // The row texts.
-    static std::u16string StatusText(DWORD status);
+    // A row's text while a stage runs.
     static std::u16string StageText(const char* stage, int percent);
 
 private:
@@ -101,6 +100,8 @@ private:
     // The row of the item; null when none. Under UIRenderMutex.
     UI::wsyncdevicelistitem* RowOf(std::int64_t id) const;
     void ShowRowText(std::int64_t id, const std::u16string& text);
+    // The row's sync status, in words under its title.
+    void ShowRowStatus(std::int64_t id, DWORD status);
     void SetRowDownload(std::int64_t id, std::optional<std::int32_t> status, std::optional<int> percent);
     bool OnPauseResume(UI::EventArgs& e);
     void ShowConnected(bool connected);

@@ -33,6 +33,9 @@ namespace {
 
 constexpr fcolor Ink{31, 31, 31};
 constexpr fcolor Black{0, 0, 0};
+constexpr float SearchBoxWidth = 200;
+constexpr float NarrowestWidth = 1024;   // the main window is never narrower
+constexpr float TitleGap = 8;
 
 std::u16string text_of(int id)
 {
@@ -145,15 +148,18 @@ void uiBuilder::BuildTitleButtons(window& top)
     logo->SetPicture("logo");
     logo->SetPosRule(1, 4, 5, 0);
 
+    // The title follows the logo and ends before the search box, which is
+    // centred: centred as well, the title lay wholly under the box. Its room
+    // is what the narrowest window leaves; a wider one only adds to it.
+    const float left = 5 + logo->GetWidth() + TitleGap;
     auto* title = add(top, new wtext("frametop-info-text"));
     title->SetFont("font_a12b");
-    title->SetTextFormat(1);
+    title->SetTextFormat(4);
     title->SetColor(Ink);
     title->SetEllipsis(true);
-    title->SetWidth(top.GetWidth() - 120);
+    title->SetSize((NarrowestWidth - SearchBoxWidth) / 2 - TitleGap - left, m_top_height);
     title->SetText(text_of(5002).c_str());
-    title->SetSizeRule(3, 1, 120, -1);
-    title->SetPosRule(4, 4, -1, -1);
+    title->SetPosRule(1, 1, left, 0);
 }
 
 void uiBuilder::BuildFeedTree()
@@ -229,7 +235,7 @@ void uiBuilder::BuildSearchBox()
 {
     auto* box = add(*m_top, new wsearcheditbox("searcheditbox"), ids::SearchBox);
     box->SetPosRule(4, 1, 0, 3);
-    box->SetSize(200, 19);
+    box->SetSize(SearchBoxWidth, 19);
     box->Setup();
 }
 

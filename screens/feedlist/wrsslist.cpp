@@ -236,7 +236,7 @@ void wrsslist::OnMouseDown(MouseEventArgs& e)
     e.handled = 1;
     m_press = e.position;
     SetFocus();
-    SetPressed(true);
+    m_held = true;
     const fpoint content{local.x, local.y + m_scroll_offset};
     for (wrsslistitem* row : m_items) {
         const frect thumb = row->GetThumbnailRect();
@@ -260,8 +260,8 @@ void wrsslist::OnMouseMove(MouseEventArgs& e)
 
 void wrsslist::OnMouseUp(MouseEventArgs& e)
 {
-    if (!IsPressed()) return;
-    SetPressed(false);
+    if (!m_held) return;
+    m_held = false;
     wrsslistitem* under = RowAt(LocalPoint(e));
     if (m_dragging) {
         m_dragging = false;

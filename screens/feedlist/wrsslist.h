@@ -62,6 +62,9 @@ public:
     void OnMouseMove(MouseEventArgs& e) override;
     void OnMouseDown(MouseEventArgs& e) override;
     void OnMouseUp(MouseEventArgs& e) override;
+    // Held from a press to its release, so the pointer stays with the list
+    // wherever it goes meanwhile.
+    bool IsPressed() const override { return m_held || wlist::IsPressed(); }
     void OnKey(ValueEventArgs& e) override;
     void OnFocusOut() override;
     void OnFocusIn() override;
@@ -94,6 +97,9 @@ private:
     int m_current{-1};
     wrsslistitem* m_dragged{nullptr};
     bool m_dragging{false};
+    // The list's own press, not the window's pressed flag: for a window that
+    // flag means "dragged by the mouse", and the list never moves.
+    bool m_held{false};
     fpoint m_press{0, 0};
     int m_pending{-1};
     float m_scroll_offset{0};

@@ -141,6 +141,10 @@ const SkinImageEntry skin_strips[] = {
     {0, "soundsliderbar", u"\\skins\\images\\SoundSlide.png"},
 };
 
+const SkinImageEntry extra_strips[] = {
+    {0, "btnsync", u"\\Skins\\images\\SyncBtn.png"},
+};
+
 const SkinFontEntry skin_fonts[] = {
     {0, "font_default", font(-27, 400, 1, u"黑体")},
     {10004, "font_s8", font(-8, 400, 1, u"宋体")},
@@ -214,6 +218,7 @@ std::span<const SkinImageEntry> DialogImageTable() { return dialog_images; }
 std::span<const SkinImageEntry> MenuImageTable() { return menu_images; }
 std::span<const SkinImageEntry> SkinImageTable() { return skin_images; }
 std::span<const SkinImageEntry> SkinImageTable2() { return skin_strips; }
+std::span<const SkinImageEntry> ExtraSkinStrips() { return extra_strips; }
 std::span<const SkinFontEntry> SkinFontTable() { return skin_fonts; }
 std::span<const char* const> UIEventNames() { return event_names; }
 

@@ -34,6 +34,9 @@ std::span<const SkinImageEntry> DialogImageTable();
 std::span<const SkinImageEntry> MenuImageTable();
 std::span<const SkinImageEntry> SkinImageTable();
 std::span<const SkinImageEntry> SkinImageTable2();  // four-state strips
+// Four-state strips that the screens name and the tables above lack: the
+// sync-device pane's sync button ("btnsync"). Loaded and drawn as the others.
+std::span<const SkinImageEntry> ExtraSkinStrips();
 std::span<const SkinFontEntry> SkinFontTable();
 std::span<const char* const> UIEventNames();
 

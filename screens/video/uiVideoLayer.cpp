@@ -6,6 +6,7 @@
 #include "platform/base/DebugLog.h"
 #include "platform/d3d9/Direct3D.h"
 
+#include <cstdio>
 #include <string>
 
 namespace UI {
@@ -14,6 +15,13 @@ namespace {
 
 constexpr int64_t units_per_second = 10'000'000;
 constexpr int64_t frames_per_second = 30;
+
+std::string result_text(HRESULT hr)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "result 0x%08X", unsigned(hr));
+    return text;
+}
 
 }
 
@@ -40,23 +48,36 @@ void uiVideoLayer::SetVideoSize(float width, float height)
 
 plat::ComPtr<IDirect3DTexture9> uiVideoLayer::GetTexture(fpoint* size)
 {
-    if (!m_source) return {};
+    if (!m_source) {
+        m_trace.Note("no frame: no video source");
+        return {};
+    }
     m_needs_redraw = false;
     plat::ComPtr<IDirect3DTexture9> texture;
     if (m_clock_mode == ClockVisualization) {
-        if (!m_visualization) return {};
+        if (!m_visualization) {
+            m_trace.Note("no frame: no visualisation");
+            return {};
+        }
         texture = m_visualization->Texture();
         if (size) *size = {float(CVisualizationSource::texture_width), float(CVisualizationSource::texture_height)};
         // Keeps the compose server asking for frames at its rate.
         m_needs_redraw = true;
+        m_trace.Note(texture ? "gives the visualisation's picture" : "no frame: the visualisation has none");
         return texture;
     }
     LONG width = 0, height = 0;
     float aspect = 0;
-    if (FAILED(m_source->GetTexture(texture.put(), nullptr)) || !texture ||
-        FAILED(m_source->GetVideoSize(&width, &height, &aspect)))
+    if (const HRESULT hr = m_source->GetTexture(texture.put(), nullptr); FAILED(hr) || !texture) {
+        m_trace.Note("no frame: the video source has none", result_text(hr));
         return {};
+    }
+    if (const HRESULT hr = m_source->GetVideoSize(&width, &height, &aspect); FAILED(hr)) {
+        m_trace.Note("no frame: the video source knows no size", result_text(hr));
+        return {};
+    }
     if (size) *size = {float(width), float(height)};
+    m_trace.Note("gives the video source's frame", std::to_string(width) + " x " + std::to_string(height));
     return texture;
 }
 

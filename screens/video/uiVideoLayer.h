@@ -14,6 +14,7 @@
 // flags: the widgets are invalidated by the next NeedsRedraw, on the compose
 // thread.
 
+#include "screens/video/DrawTrace.h"
 #include "screens/video/Singleton.h"
 
 #include "playback/videosource/IDisplayVideoSource.h"
@@ -70,6 +71,7 @@ public:
 private:
     void AdvanceVisualization();
 
+    DrawTrace m_trace{"video layer"};   // compose thread only
     plat::ComPtr<IDisplayVideoSource> m_source;
     CVisualizationSource* m_visualization{nullptr};
     int32_t m_frame_count{0};           // frames produced since the base time

@@ -291,10 +291,16 @@ void videoplaywindow::UpdateLayout()
 void videoplaywindow::DrawFrame()
 {
     uiVideoLayer* layer = uiVideoLayer::Instance();
-    if (!layer) return;
+    if (!layer) {
+        m_trace.Note("draws no picture: no video layer");
+        return;
+    }
     fpoint size{0, 0};
     const plat::ComPtr<IDirect3DTexture9> texture = layer->GetTexture(&size);
-    if (!texture) return;
+    if (!texture) {
+        m_trace.Note("draws no picture: the video layer gives no frame");
+        return;
+    }
     if (!m_frame_texture) m_frame_texture = std::make_unique<RenderEngine::texture>(nullptr, 0, "videoframe");
     m_frame_texture->Attach(texture.get(), size.x, size.y);
     if (!m_frame) m_frame = std::make_unique<RenderEngine::d3dpic>(m_frame_texture.get(), 0, 0, 0, 0);
@@ -304,6 +310,7 @@ void videoplaywindow::DrawFrame()
     const fpoint at = DrawPositionOf(*m_picture);
     RenderEngine::DrawPicture(m_frame.get(), at.x, at.y, m_picture->GetWidth(), m_picture->GetHeight(),
                               GetAlpha() / 255.0f);
+    m_trace.Note("draws the picture");
     // The frame holds no reference between draws: the source may replace it.
     m_frame_texture->Attach(nullptr, 0, 0);
 }
@@ -313,7 +320,10 @@ void videoplaywindow::Draw()
     CurrentLogic().Update();
     if (CurrentState() == vpsCenter && m_loadin->IsRunning()) m_loadin->Step();
     window::Draw();
-    if (m_picture && m_picture->IsVisible()) DrawFrame();
+    if (m_picture && m_picture->IsVisible())
+        DrawFrame();
+    else
+        m_trace.Note("draws no picture: its place is hidden (loading, or no clip)");
     if (m_loading_indicator && m_loading_indicator->IsVisible()) m_loading_indicator->Draw();
 }
 

@@ -11,6 +11,7 @@
 // the animations). UpdateParent runs on the logic thread through logic
 // command 21, never inside a move's own call.
 
+#include "screens/video/DrawTrace.h"
 #include "screens/video/logicCenter.h"
 #include "screens/video/logicCenter2RightTop.h"
 #include "screens/video/logicRightTop.h"
@@ -118,6 +119,7 @@ private:
     RenderEngine::backbuffer* m_back_buffer{nullptr};   // the resource manager's
     std::unique_ptr<RenderEngine::texture> m_frame_texture;   // the current frame, drawn through m_frame
     std::unique_ptr<RenderEngine::d3dpic> m_frame;
+    DrawTrace m_trace{"video window"};   // the drawing thread's
     bool m_loading{false};
     bool m_video_shown{false};
     int m_fit_mode{0};

@@ -65,7 +65,6 @@ void wrightwindow::CreatePanes()
     AddPane(downloads);
 
     wtitlewindow* device = make_pane("window-syncdevice", "image-bk-syncdevice", 321);
-    // No picture of the skin stands for syncing: the button keeps no picture and no size.
     dress_title_bar(*device->TitleBar(), "image_syncdevice", "icon_myipod", "btn_syncdevice-title-sync", "btnsync",
                     "widget-myipod-text", u"My iPod");
     // The device's state beside the caption, written by the sync logic ("(Connected)").

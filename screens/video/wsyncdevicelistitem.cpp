@@ -5,7 +5,23 @@
 
 #include "platform/base/Utf.h"
 
+#include <array>
+
 namespace UI {
+
+namespace {
+
+constexpr std::array<const char16_t*, 7> status_texts = {
+    u"not start sync to ipod.", u"start sync to ipod.",    u"processing sync to ipod.",  u"finish sync to ipod.",
+    u"failed sync to ipod.",    u"user cancel sync to ipod.", u"the file has beed synced.",
+};
+
+}  // namespace
+
+std::u16string wsyncdevicelistitem::StatusText(std::int32_t status)
+{
+    return status >= 0 && std::size_t(status) < status_texts.size() ? status_texts[std::size_t(status)] : u"";
+}
 
 wsyncdevicelistitem::wsyncdevicelistitem()
 {
@@ -22,11 +38,20 @@ bool wsyncdevicelistitem::LoadItem(const ItemSyncRecord& record, CRSSDBMgr& db)
     RSSData::tRSSItem item;
     if (!ReadItem(db, record.id, item)) return false;
     m_sync = record;
-    // The download side of the record decides the marks and the percentage;
-    // the sync status is no percentage, so it is kept, not shown as one.
+    // The download side of the record decides the marks; the text under the
+    // title tells the sync status, which is no percentage.
     SetRow(DownloadSide(record));
     SetContent(ThumbnailPicture(item.local_thumb_file_path), plat::utf8_to_utf16(item.title), record.download_percent);
+    SetSyncStatus(record.sync_status);
     return true;
+}
+
+void wsyncdevicelistitem::SetSyncStatus(std::int32_t status)
+{
+    m_sync.sync_status = status;
+    Percent()->SetText(StatusText(status).c_str());
+    Percent()->Show(true);
+    Invalidate();
 }
 
 ItemDownloadRecord wsyncdevicelistitem::DownloadSide(const ItemSyncRecord& record)

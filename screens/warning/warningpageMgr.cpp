@@ -17,6 +17,9 @@ namespace {
 
 constexpr UI::fcolor TextGrey{188, 188, 188};
 constexpr float PageWidth = 612;
+constexpr float HintHeight = 56;
+constexpr float TextLeft = 40, FarMargin = 18;
+constexpr float Gap = 8;   // between a text and the button beside it
 constexpr int PlayVideoMode = 2, BothMode = 8, NoneMode = 1;
 
 std::u16string text_of(int id)
@@ -50,26 +53,31 @@ void add_background(wwarningpage& page)
     background->SetMouseTransparent(true);
 }
 
-UI::wcontainer* add_text_container(wwarningpage& page, float x, float y, float width)
+// A text block at (TextLeft, y) that ends before `until` (a button's left
+// edge, or the page's far margin).
+UI::wcontainer* add_text_container(wwarningpage& page, float y, float until)
 {
+    const float width = until - Gap - TextLeft;
     auto* container = add(page, new UI::wcontainer("wcontainer_" + page.GetName()));
-    container->SetPos(x, y);
+    container->SetPos(TextLeft, y);
     container->SetSize(width, 16);
     container->SetLineWidth(width);
     container->SetMouseTransparent(true);
     return container;
 }
 
-UI::wbtn* add_text_button(wwarningpage& page, const char* name, int text_id, float right, float top, int id = 0)
+// A caption on the skin's small button plate, placed from the far edges; its
+// left edge, in the page, is returned.
+float add_text_button(wwarningpage& page, const char* name, int text_id, float right, float top, int id = 0)
 {
     auto* button = add(page, new UI::wbtn(name), id);
-    button->SetSkin("btnsetting", "btnsetting", "btnsetting", "btnsetting");
+    button->SetSkinByName("btnsetting");
     button->SetBorders(5, 5, 5, 5);
     button->SetFont("font_a12");
     button->SetText(text_of(text_id).c_str());
     button->SetSize(button->GetTextSize().x + 22, 16);
     button->SetPosRule(2, 1, right, top);
-    return button;
+    return page.GetWidth() - right - button->GetWidth();
 }
 
 // "Don't ask me next time.": a check box with its label, left of the far edge.
@@ -78,9 +86,9 @@ void add_dont_ask_box(wwarningpage& page, const std::string& name, int id, float
     auto* box = add(page, new UI::wselectbtn(name, 3), id);
     box->SetSize(16, 16);
     auto* off = add(*box, new UI::wimage(name + "-off"));
-    off->SetPicture("btncheckoff");
+    off->SetPicture("btncheckoff_normal");
     auto* on = add(*box, new UI::wimage(name + "-on"));
-    on->SetPicture("btncheckon");
+    on->SetPicture("btncheckon_normal");
     for (UI::wimage* image : {off, on}) {
         image->SetSize(16, 16);
         image->SetMouseTransparent(true);
@@ -94,8 +102,8 @@ void add_dont_ask_box(wwarningpage& page, const std::string& name, int id, float
     label->SetMouseTransparent(true);
     const float width = label->GetTextSize().x;
     label->SetSize(width, 16);
-    label->SetPosRule(2, 1, 18, top);
-    box->SetPosRule(2, 1, 18 + width + 6, top);
+    label->SetPosRule(2, 1, FarMargin, top);
+    box->SetPosRule(2, 1, FarMargin + width + 6, top);
 }
 
 wwarningpage* warning_page(const char* name, int page_id, int text_id)
@@ -105,24 +113,26 @@ wwarningpage* warning_page(const char* name, int page_id, int text_id)
     add_background(*page);
     auto* icon = add(*page, new UI::wimage("wimage_Warning_Dialog_Icon"));
     icon->SetPicture("WarningDialogIcon");
-    icon->SetPos(12, 18);
+    // On the line of the text and the button, centred in the page as they are.
+    icon->SetPos(12, 12);
     icon->SetSize(16, 16);
-    auto* text = add_text_container(*page, 40, 12, 558);
-    text->AddText(text_of(text_id), "font_a12", TextGrey);
-    add_text_button(*page, "wbtn_window_ok", 1, 18, 12);
+    const float button = add_text_button(*page, "wbtn_window_ok", 1, FarMargin, 12);
+    add_text_container(*page, 12, button)->AddText(text_of(text_id), "font_a12", TextGrey);
     return page;
 }
 
+// The hints hold their "Don't ask me next time." box on a row of its own under their text.
 wwarningpage* my_channel_prompt()
 {
     auto* page = new wwarningpage("window_mychannelprompt", warningpageMgr::MyChannelPrompt);
-    page->SetSize(PageWidth, 56);
+    page->SetSize(PageWidth, HintHeight);
     add_background(*page);
-    auto* text = add_text_container(*page, 40, 12, 558);
+    const float button = add_text_button(*page, "wbtn_window_mychannelprompt-addnow", 7015, FarMargin, 12,
+                                        UI::ids::AddNow);
+    auto* text = add_text_container(*page, 12, button);
     text->AddText(text_of(7013), "font_a12", TextGrey);
     text->AddImage("icon_addchannel");
     text->AddText(text_of(7014), "font_a12", TextGrey);
-    add_text_button(*page, "wbtn_window_mychannelprompt-addnow", 7015, 18, 12, UI::ids::AddNow);
     add_dont_ask_box(*page, "wselectbtn_window_mychannelprompt-dontask", 89, 34);
     return page;
 }
@@ -130,16 +140,15 @@ wwarningpage* my_channel_prompt()
 wwarningpage* search_prompt()
 {
     auto* page = new wwarningpage("window_searchprompt", warningpageMgr::SearchPrompt);
-    page->SetSize(PageWidth, 40);
+    page->SetSize(PageWidth, HintHeight);
     add_background(*page);
     // The skin names this picture "SeachDialogIcon"; no table knows another name for it.
     auto* icon = add(*page, new UI::wimage("wimage_Seach_Dialog_Icon"));
     icon->SetPicture("SeachDialogIcon");
     icon->SetPos(12, 12);
     icon->SetSize(16, 16);
-    auto* text = add_text_container(*page, 40, 12, 380);
-    text->AddText(text_of(7010), "font_a12", TextGrey);
-    add_dont_ask_box(*page, "wselectbtn_window_searchprompt-dontask", 88, 12);
+    add_text_container(*page, 12, PageWidth - FarMargin)->AddText(text_of(7010), "font_a12", TextGrey);
+    add_dont_ask_box(*page, "wselectbtn_window_searchprompt-dontask", 88, 34);
     return page;
 }
 

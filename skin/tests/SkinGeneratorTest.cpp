@@ -68,7 +68,7 @@ protected:
 TEST_F(SkinGenerator, EveryTableFileDecodesAtItsSize)
 {
     const auto files = skin::skin_files();
-    EXPECT_EQ(files.size(), 92u);   // 95 table entries; three files serve two skin ids each
+    EXPECT_EQ(files.size(), 93u);   // 96 table entries; three files serve two skin ids each
     for (const auto& f : files) {
         SCOPED_TRACE(f.path);
         const Image image = load(f.path);
@@ -89,7 +89,8 @@ TEST_F(SkinGenerator, PicturesHaveTheSizeTheirWidgetsShow)
         {"Skins/images/PlayPanelBg.png", 360, 92},  {"Skins/images/Loading0005.png", 48, 48},
         {"Skins/images/ItemBar.png", 40, 24},       {"Skins/images/SelectedChannel.png", 40, 24},
         {"Skins/images/SettingInputbar.png", 30, 19}, {"Skins/images/FunctionsBtn.png", 96, 19},
-        {"Skins/images/MyFavorite.png", 16, 16},
+        {"Skins/images/MyFavorite.png", 16, 16},    {"Skins/images/SettingBtn.png", 96, 16},
+        {"Skins/images/SyncBtn.png", 64, 16},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
@@ -121,6 +122,7 @@ TEST_F(SkinGenerator, NineGridPicturesExceedTheirBorders)
         {"Skins/images/Subpanel.png", 5, 5, 5, 5, 1},
         {"Skins/images/SettingInputbar.png", 5, 5, 5, 5, 1},
         {"Skins/images/FunctionsBtn.png", 5, 5, 5, 5, 4},
+        {"Skins/images/SettingBtn.png", 5, 5, 5, 5, 4},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);

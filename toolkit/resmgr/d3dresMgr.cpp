@@ -145,7 +145,8 @@ bool d3dresMgr::LoadSkin(const std::u16string& folder)
     const std::string root = folder.empty() ? plat::program_folder() : plat::utf16_to_utf8(folder);
     load_image_table(root);
     load_background();
-    load_strip_table(root);
+    load_strip_table(root, SkinImageTable2());
+    load_strip_table(root, ExtraSkinStrips());
     {
         std::scoped_lock hold(m_lock);
         for (const auto& entry : DefaultUITextTable())
@@ -207,10 +208,10 @@ void d3dresMgr::load_background()
     m_pictures[name] = std::move(pic);
 }
 
-void d3dresMgr::load_strip_table(const std::string& folder)
+void d3dresMgr::load_strip_table(const std::string& folder, std::span<const SkinImageEntry> table)
 {
     static constexpr const char* suffixes[] = {"_normal", "_highlight", "_pressed", "_disabled"};
-    for (const auto& entry : SkinImageTable2()) {
+    for (const auto& entry : table) {
         const auto path = plat::utf8_to_utf16(plat::join_path(folder, SkinRelativePath(entry.file)));
         auto made = load_texture(entry.id, entry.name, path);
         const float quarter = made->GetWidth() / 4;
@@ -288,7 +289,9 @@ RenderEngine::picture* d3dresMgr::GetPictureByPath(const std::u16string& path, s
 {
     const std::string bytes = WideToAnsi(path);
     name = LibUtil::MD5HexString(LibUtil::ByteBuffer(bytes));
-    return GetPicture(name);
+    // Not the skin's: a file not loaded yet is the usual answer, and no fault.
+    std::scoped_lock hold(m_lock);
+    return m_pictures[name].get();
 }
 
 RenderEngine::fontstyle* d3dresMgr::CreateFontStyle(DWORD format, DWORD color, const std::string& font_name,

@@ -8,7 +8,10 @@
 #include "platform/com/ComPtr.h"
 #include "platform/d3d9/Direct3D.h"
 
+#include <span>
+
 struct ID3DXSprite;
+struct SkinImageEntry;
 
 namespace UI {
 
@@ -48,7 +51,7 @@ private:
     void set_device_states();
     void load_fonts();
     void load_image_table(const std::string& folder);
-    void load_strip_table(const std::string& folder);
+    void load_strip_table(const std::string& folder, std::span<const SkinImageEntry> table);
     void load_menu_table(const std::string& folder);
     void load_background();
     void make_black_image();

@@ -1,5 +1,6 @@
 #include "toolkit/resmgr/resMgr.h"
 
+#include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
 #include "platform/d3d9/D3DX.h"
 #include "toolkit/render/backbuffer.h"
@@ -22,8 +23,17 @@ RenderEngine::backbuffer* resMgr::CreateBackBuffer(unsigned, unsigned, bool) { r
 
 RenderEngine::picture* resMgr::GetPicture(const std::string& name)
 {
-    std::scoped_lock hold(m_lock);
-    return m_pictures[name].get();
+    RenderEngine::picture* found = nullptr;
+    bool known = false;
+    {
+        std::scoped_lock hold(m_lock);
+        const auto [at, added] = m_pictures.try_emplace(name);
+        found = at->second.get();
+        known = !added;
+    }
+    // Once a name: a widget that names a picture the skin lacks draws nothing.
+    if (!known) plat::debug_log("skin: no picture \"" + name + "\"");
+    return found;
 }
 
 RenderEngine::texture* resMgr::GetTexture(const std::string& name)

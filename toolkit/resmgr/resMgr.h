@@ -36,7 +36,8 @@ public:
     virtual bool ResetDevice();
     virtual bool LoadPicture(const std::u16string& path, const std::string& name, int id);
     virtual bool LoadPictureByPath(const std::u16string& path, std::string& name);
-    // Looking up a missing name stores a null entry under it and gives null.
+    // Looking up a missing name stores a null entry under it and gives null;
+    // the first time, the debug output names it.
     virtual RenderEngine::picture* GetPicture(const std::string& name);
     virtual RenderEngine::picture* GetPictureByPath(const std::u16string& path, std::string& name);
     // The caller owns the record; its font is null (and a null entry is

@@ -93,20 +93,43 @@ long uiMgr::Render()
     const int64_t elapsed = m_render_watch.Lap();
     if (!m_root)
         return 0;
+    // The tip hangs in the tree too: hidden before anything draws it.
+    if (m_tooltip_target && !TooltipStillTells()) {
+        m_tooltip->Show(false);
+        m_tooltip_target = nullptr;
+    }
     m_root->Draw();
-    if (m_tooltip)
+    if (m_tooltip && m_tooltip->IsVisible())
         m_tooltip->Draw();
     m_animations.Tick(int(elapsed));
     m_root->TickAnimations();
     return 0;
 }
 
+// The tip tells about its widget only while the pointer stays on it where it
+// was: a widget that went (hidden, or slid away with its window) takes its
+// tip along, though no mouse move came to say so.
+bool uiMgr::TooltipStillTells()
+{
+    // Compared before anything is read of it: the hover widget is alive, a
+    // former target may not be.
+    if (m_tooltip_target != GetHoverWidget())
+        return false;
+    for (const widget* w = m_tooltip_target; w; w = w->GetParent())
+        if (!w->IsVisible())
+            return false;
+    const fpoint now = m_tooltip_target->UpdateScreenOrigin();
+    return now.x == m_tooltip_origin.x && now.y == m_tooltip_origin.y;
+}
+
 bool uiMgr::OnTooltipTarget(EventArgs& e)
 {
     if (!e.sender || !m_tooltip)
         return false;
+    m_tooltip_target = e.sender;
+    m_tooltip_origin = e.sender->UpdateScreenOrigin();
     // At the widget's place in the window: its own position is only its place inside its parent.
-    fpoint at = e.sender->UpdateScreenOrigin();
+    fpoint at = m_tooltip_origin;
     if (widget* holder = m_tooltip->GetParent()) {
         const fpoint base = holder->UpdateScreenOrigin();
         at = {at.x - base.x, at.y - base.y};
@@ -114,6 +137,7 @@ bool uiMgr::OnTooltipTarget(EventArgs& e)
     m_tooltip->SetPos(at.x, at.y);
     const std::u16string text = e.sender->GetText();
     m_tooltip->SetText(text.c_str());
+    m_tooltip->Show(true);
     return false;
 }
 

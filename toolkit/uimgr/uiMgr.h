@@ -6,6 +6,7 @@
 #pragma once
 
 #include "toolkit/widgets/IUo.h"
+#include "toolkit/render/Geometry.h"
 #include "toolkit/widgets/animationMgr.h"
 
 #include "platform/window/Handles.h"
@@ -79,11 +80,16 @@ public:
     void SetFrame(Frame which, window* frame) { m_frames[static_cast<int>(which)] = frame; }
     window* GetFrame(Frame which) const { return m_frames[static_cast<int>(which)]; }
     void SetHooks(uiLogicHooks* hooks) { m_hooks = hooks; }
-    // The tooltip, drawn after the root; may be null.
-    void SetTooltip(widget* tooltip) { m_tooltip = tooltip; }
+    // The tooltip, drawn after the root; may be null. A new one tells about no widget yet.
+    void SetTooltip(widget* tooltip)
+    {
+        m_tooltip = tooltip;
+        m_tooltip_target = nullptr;
+    }
     // The handler of the global "tooltips_target": the tooltip moves to the
     // widget the mouse entered (the sender) and takes its text. Leaves the
-    // event unhandled for the other subscribers.
+    // event unhandled for the other subscribers. The tip is shown only while
+    // that widget stays under the pointer, shown, where it was.
     bool OnTooltipTarget(EventArgs& e);
     void SetHwnd(HWND hwnd) { m_hwnd = hwnd; }
     HWND GetHwnd() const { return m_hwnd; }
@@ -124,6 +130,7 @@ private:
     ~uiMgr() override = default;
 
     widget* KeyboardFocus() const;
+    bool TooltipStillTells();
 
     window* m_root{nullptr};   // not owned: the builder's tree
     window* m_overlay{nullptr};
@@ -131,6 +138,8 @@ private:
     widget* m_control_bar{nullptr};
     widget* m_client{nullptr};
     widget* m_tooltip{nullptr};
+    widget* m_tooltip_target{nullptr};   // under UIRenderMutex; compared only, unless it is the hover widget
+    fpoint m_tooltip_origin{0, 0};       // under UIRenderMutex: the target's place when the tip came
     focusgroup* m_focus_group{nullptr};
     window* m_title{nullptr};
     window* m_frames[4]{};

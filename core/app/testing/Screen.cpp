@@ -152,6 +152,13 @@ std::vector<std::uint32_t> Screen::pixels(WindowId w, Point at, Size size)
     return out;
 }
 
+bool Screen::at_rest(WindowId w, Point at, Size size)
+{
+    const auto before = pixels(w, at, size);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return !before.empty() && before == pixels(w, at, size);
+}
+
 bool Screen::save(WindowId w, const std::string& path)
 {
     XWindowAttributes a{};

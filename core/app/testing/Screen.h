@@ -47,6 +47,9 @@ public:
     std::optional<std::uint32_t> pixel(WindowId w, Point at);
     // The pixels of a rectangle, row by row, as 0xRRGGBB; empty when it cannot be read.
     std::vector<std::uint32_t> pixels(WindowId w, Point at, Size size);
+    // The rectangle shows the same pixels twice, a tenth of a second apart:
+    // what moved there has stopped. A condition to poll, as wait_until does.
+    bool at_rest(WindowId w, Point at, Size size);
     // What the window shows, as a PNG; false when it cannot be read.
     bool save(WindowId w, const std::string& path);
 

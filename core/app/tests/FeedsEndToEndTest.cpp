@@ -28,7 +28,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <thread>
+#include <vector>
 
 namespace {
 
@@ -56,13 +56,15 @@ const std::array<const char*, item_count> titles{
     "Northern lights time-lapse", "Canal boats in winter"};
 const std::string first_of_page_two = titles[25];
 
-// The other standard channels, each four items from the end of the titles.
-const std::array<const char*, 7> other_channels{"most_popular", "recently_featured", "most_discussed", "most_recent",
-                                                "most_responded", "top_favorites", "top_rated"};
+// The other standard channels, each four items from the end of the titles, but one that has none.
+const std::array<const char*, 6> other_channels{"most_popular", "recently_featured", "most_discussed", "most_recent",
+                                                "most_responded", "top_favorites"};
+const std::string empty_channel = "top_rated";
 
 // Where things are in the 1024 x 768 main window of a fresh profile.
 constexpr Point youtube_folder{74, 137};
 constexpr Point channel_node{73, 185};
+constexpr Point empty_channel_node{66, 329};
 constexpr Point channel_prefetch_icon{15, 185};
 constexpr Point next_page_arrow{703, 755};
 constexpr Point page_one_button{341, 755};
@@ -74,6 +76,9 @@ constexpr Point settings_button{980, 756};
 constexpr Point feeds_tab{69, 667};
 constexpr Point item_number_field{455, 645};
 constexpr Point apply_button{971, 722};
+// Where the list area's one-line pages show: centred in the client, 612 wide, up to 56 high.
+constexpr Point warning_page{206, 354};
+constexpr Size warning_page_size{612, 60};
 
 bool run(const std::string& command) { return std::system(command.c_str()) == 0; }
 
@@ -94,6 +99,8 @@ int blue(std::uint32_t p) { return int(p & 0xFF); }
 bool is_bright(std::uint32_t p) { return red(p) > 180 && green(p) > 180 && blue(p) > 180; }
 // The skin's orange (the chosen page button, tree node and tab); the rest of it is grey.
 bool is_accent(std::uint32_t p) { return red(p) > 140 && red(p) > green(p) + 50 && green(p) > blue(p) && blue(p) < 100; }
+// A tooltip's text, blue on its light plate.
+bool is_tip_text(std::uint32_t p) { return blue(p) > 200 && red(p) < 60 && green(p) < 60; }
 // Anything drawn over the window's near-black background (a row's frame, text, picture).
 bool is_lit(std::uint32_t p) { return std::max({red(p), green(p), blue(p)}) > 40; }
 // The strong colours of the clip and its thumbnails.
@@ -120,6 +127,7 @@ protected:
         site.serve(feeds_path + big_channel, feed(0, item_count, 0));
         for (std::size_t i = 0; i < other_channels.size(); ++i)
             site.serve(feeds_path + other_channels[i], feed(item_count - 4 - int(i) * 4, 4, 100 * int(i + 1)));
+        site.serve(feeds_path + empty_channel, feed(0, 0, 0));
     }
 
     // What the window showed when a step failed, for a look.
@@ -170,27 +178,12 @@ protected:
         const auto all = screen.pixels(window(), at, size);
         return int(std::count_if(all.begin(), all.end(), test));
     }
-    // The rectangle shows the same picture twice, 100 ms apart: what moved there has stopped.
-    bool settled(Point at, Size size)
+    bool settled(Point at, Size size) { return screen.at_rest(window(), at, size); }
+    // Clicks once, where the rectangle around the point has come to rest.
+    void click_at_rest(Point at, Point rest, Size rest_size)
     {
-        const auto before = screen.pixels(window(), at, size);
-        std::this_thread::sleep_for(100ms);
-        return !before.empty() && before == screen.pixels(window(), at, size);
-    }
-    // Clicks, and clicks again as a user would when nothing came of it (at
-    // most three times, each given ten seconds); the clicks it took are
-    // reported, so a lost click shows in the log without stopping the run.
-    template <class Effect>
-    bool click_until(Point at, Effect effect, const char* counted_as)
-    {
-        for (int clicks = 1; clicks <= 3; ++clicks) {
-            screen.click(window(), at);
-            if (wait_until(effect, 10s)) {
-                RecordProperty(counted_as, clicks);
-                return true;
-            }
-        }
-        return false;
+        EXPECT_TRUE(wait_until([&] { return settled(rest, rest_size); }, 20s)) << "the place of the click comes to rest";
+        screen.click(window(), at);
     }
     bool page_two_shown()
     {
@@ -246,9 +239,37 @@ TEST_F(FeedsEndToEnd, ChannelPagePlayDownloadSettingsAndQuit)
     ASSERT_TRUE(wait_until([&] { return settled({0, 0}, {1024, 768}); }, 30s));
     shot("1-start");
 
+    // Folders that hold nothing yet say so on a page in the list's place: no
+    // favourites, no recent clips, no search results, and the hint of the
+    // user's channels.
+    const struct { const char* shot; Point node; } empty_folders[] = {
+        {"1a-no-favourites", {68, 41}},
+        {"1b-no-recent", {74, 65}},
+        {"1c-no-search-results", {72, 89}},
+        {"1d-channel-hint", {81, 113}},
+    };
+    std::vector<std::uint32_t> shown_before;
+    for (const auto& folder : empty_folders) {
+        SCOPED_TRACE(folder.shot);
+        click_at_rest(folder.node, {0, 25}, {180, 200});
+        ASSERT_TRUE(wait_until([&] {
+            return pixels(warning_page, warning_page_size, is_bright) > 50 && settled(warning_page, warning_page_size) &&
+                   screen.pixels(window(), warning_page, warning_page_size) != shown_before;
+        }, 20s)) << "the click shows the folder's page; " << how_it_ended();
+        shown_before = screen.pixels(window(), warning_page, warning_page_size);
+        shot(folder.shot);
+    }
+
     // Open "YouTube Video", then its "Most Viewed" channel: two pages, the first 25 rows.
     screen.click(window(), youtube_folder);
     ASSERT_TRUE(wait_until([&] { return pixels({37, 179}, {72, 12}, is_bright) > 20; }, 20s)) << "the folder opens";
+    // A channel the site serves empty says so too.
+    click_at_rest(empty_channel_node, {0, 25}, {180, 380});
+    ASSERT_TRUE(wait_until([&] {
+        return pixels(warning_page, warning_page_size, is_bright) > 50 && settled(warning_page, warning_page_size) &&
+               screen.pixels(window(), warning_page, warning_page_size) != shown_before;
+    }, 20s)) << "the click shows the empty channel's page; " << how_it_ended();
+    shot("1e-no-clips");
     ASSERT_TRUE(wait_until([&] { return settled({0, 25}, {180, 380}); }, 20s));
     screen.click(window(), channel_node);
     ASSERT_TRUE(wait_until([&] { return pixels({5, 177}, {166, 20}, is_accent) > 20; }, 20s)) << "the node is chosen";
@@ -284,7 +305,8 @@ TEST_F(FeedsEndToEnd, ChannelPagePlayDownloadSettingsAndQuit)
     // A click on the row (not its thumbnail, where a press starts a drag) plays it: stored as read, its title on the control bar, its picture in the video window.
     const std::string played = "select count(*) from rssitem where mark_read = 1 and rss_item_title = '" +
                                first_of_page_two + "'" + in_channel;
-    ASSERT_TRUE(click_until(first_row_text, [&] { return count(played) == 1; }, "clicks_to_play")) << how_it_ended();
+    click_at_rest(first_row_text, {200, 25}, {625, 300});
+    ASSERT_TRUE(wait_until([&] { return count(played) == 1; }, 10s)) << "the click plays the row; " << how_it_ended();
     EXPECT_TRUE(wait_until([&] { return pixels({0, 684}, {1024, 14}, is_bright) > 30; }, 20s)) << "the title shows";
     EXPECT_TRUE(wait_until([&] { return pixels({360, 230}, {360, 300}, is_vivid) > 5000; }, 15s))
         << "the video window shows the clip";
@@ -318,8 +340,9 @@ TEST_F(FeedsEndToEnd, ChannelPagePlayDownloadSettingsAndQuit)
                            20s)) << "the settings window slides in on its first tab";
     // The feeds page is known by its field (the tab's highlight also shows
     // under a pointer that merely hovers it).
-    ASSERT_TRUE(click_until(feeds_tab, [&] { return pixels({405, 638}, {56, 14}, is_bright) > 300; }, "clicks_to_feeds_tab"))
-        << "the feeds tab opens and its field shows";
+    click_at_rest(feeds_tab, {0, 600}, {1024, 168});
+    ASSERT_TRUE(wait_until([&] { return pixels({405, 638}, {56, 14}, is_bright) > 300; }, 10s))
+        << "the click opens the feeds tab and its field shows";
     ASSERT_TRUE(wait_until([&] { return pixels({27, 660}, {132, 14}, is_accent) > 200; }, 20s));
     screen.click(window(), item_number_field);
     screen.press(window(), {XK_End});
@@ -335,6 +358,9 @@ TEST_F(FeedsEndToEnd, ChannelPagePlayDownloadSettingsAndQuit)
         << "the settings window closes";
     ASSERT_TRUE(wait_until([&] { return settled({0, 0}, {1024, 768}); }, 20s));
     shot("8-applied");
+    // The pointer rests where the settings window's buttons were: their tooltip went with the window.
+    EXPECT_EQ(pixels({apply_button.x - 150, apply_button.y - 30}, {200, 46}, is_tip_text), 0)
+        << "no tooltip is left over the control bar";
 
     screen.press(window(), {XK_Alt_L, XK_x});
     EXPECT_EQ(program->wait(60s), 0) << how_it_ended();

@@ -22,8 +22,10 @@
 #include "screens/builder/tests/MainWindowRig.h"
 #include "platform/base/Utf.h"
 #include "platform/d3d9/ImageFile.h"
+#include "screens/feedlist/wie.h"
 #include "screens/feedlist/wrsslist.h"
 #include "screens/feedlist/tests/FakeFeedLogic.h"
+#include "screens/feedlist/tests/FeedListRig.h"
 #include "screens/feedlist/wrsslistitem.h"
 #include "screens/tree/wrsstree.h"
 #include "screens/video/wdownloadlist.h"
@@ -149,6 +151,8 @@ struct FeedWindow {
         parts.create_prefetch = [this] { return &prefetch; };
         parts.release_prefetch = [](IPrefechManager*) {};
         parts.database_folder = folder;
+        parts.image_folder = window.home / "Image/";
+        std::filesystem::create_directories(parts.image_folder);
         parts.network_test = [this] { return network.load(); };
         controller = std::make_unique<UI::uiLogic>(std::move(parts));
         controller->Init();
@@ -827,6 +831,86 @@ TEST(FeedWindow, TheMainWindowShowsTheTreeAndAPageOfItems)
     ASSERT_TRUE(w.feed().ShowFolderPage(FeedListKind::Favorites, 0, false) == false);
     ASSERT_TRUE(w.controller->GetWarningPages()->ShowPage(18, false));
     save_main_window(w, "feedwindow-2.png");
+}
+
+// A press on a row's thumbnail keeps the item's picture in a file. An item
+// fetched ahead has one already, which its page shows, even when the row was
+// filled before the fetch: it keeps that file, so its row finds its thumbnail
+// again when the page is shown anew (a second file left the row guessing, and
+// the next press missed the picture). An item without one gets its picture
+// cut from the row.
+TEST(FeedWindow, APressOnAThumbnailLeavesTheRowItsPicture)
+{
+    test::FakeFeedLogic rows;
+    rows.allow_all = true;
+    FeedWindow w;
+    w.list().SetLogic(&rows);
+    const std::int64_t channel = w.channel_titled("popular");
+    std::list<RSSData::tRSSChannel> found;
+    w.db().GetChannels(channel, &found);
+    const struct {
+        const char* what;
+        const char* file;
+        bool fetched;   // after the row was filled, the item's page and picture file are made local
+    } cases[] = {{"fetched ahead", "ahead", true}, {"not fetched", "site", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string address = "file://" + thumbnail(w.window.home / (std::string(c.file) + ".png"), 1);
+        const auto page = [&](const std::string& picture) {
+            return "<div><img src=\"" + picture + "\" width=\"130\" height=\"90\"/><p>" + c.what + "</p></div>";
+        };
+        RSSData::tRSSItem item;
+        item.channel_id = channel;
+        item.folder_id = found.front().folder_id();
+        item.title = c.what;
+        item.media_thumbnail_url = address;
+        item.display_description = page(address);
+        item.original_media_url = "http://127.0.0.1/media/" + std::string(c.what);
+        item.set_status(1280);
+        ASSERT_EQ(w.db().InsertItem(&item), 0);
+        const auto shown = [&] {
+            UI::wrsslistitem* row = w.list().GetItem(0);
+            return row && row->IsLoaded() && !row->GetContent()->IsThumbnailMissing();
+        };
+        const auto show = [&] {
+            w.list().RemoveAllItems();
+            EXPECT_TRUE(w.feed().ShowChannelPage(channel, 0));
+            EXPECT_TRUE(test::pump_until(shown));
+        };
+        show();
+        std::string fetched_file;
+        if (c.fetched) {
+            // As the prefetch manager stores a fetched picture: the page names the file.
+            fetched_file = thumbnail(w.window.home / (std::string(c.file) + "-fetched.png"), 2);
+            const std::string local_page = page(fetched_file);
+            ASSERT_EQ(w.db().SetItemLocalImages(&local_page, &fetched_file, item.id), 0);
+        }
+        UI::wrsslistitem* row = w.list().GetItem(0);
+        ASSERT_EQ(row->GetItem().id, item.id);
+        const UI::frect thumb = row->GetThumbnailRect();
+        UI::MouseEventArgs e;
+        e.position = {thumb.x + 5, thumb.y + 5};
+        w.controller->OnRSSItemMouseDown(row, e);
+        w.controller->OnRSSItemMouseUp(row, e);
+
+        std::list<RSSData::tRSSItem> stored;
+        w.db().GetItems(item.id, &stored);
+        ASSERT_EQ(stored.size(), 1u);
+        const std::string file = stored.front().local_thumb_file_path;
+        if (c.fetched)
+            EXPECT_EQ(file, fetched_file);
+        else
+            EXPECT_EQ(file, UI::ThumbnailFileName(w.window.home / "Image", address));
+        EXPECT_TRUE(std::filesystem::exists(file)) << file;
+        show();
+        const UI::frect again = w.list().GetItem(0)->GetThumbnailRect();
+        EXPECT_EQ(again.x, thumb.x);
+        EXPECT_EQ(again.y, thumb.y);
+        EXPECT_EQ(again.width, thumb.width);
+        EXPECT_EQ(again.height, thumb.height);
+        stored.front().mark_delete = true;
+        ASSERT_EQ(w.db().UpdateItem(stored.front()), 0);
+    }
 }
 
 // A fresh profile: the start page has nothing until its feed arrives. The

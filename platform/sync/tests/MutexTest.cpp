@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 #include <vector>
 
@@ -65,7 +66,9 @@ TEST(Mutex, KeepsCountersWholeUnderContention)
                 ASSERT_EQ(m.wait(), WAIT_OBJECT_0);
                 ASSERT_EQ(m.wait(), WAIT_OBJECT_0);
                 long seen = counter;
-                std::this_thread::yield();
+                // Widen the window between read and write without giving the
+                // core away: a yield on a loaded machine costs a whole time slice.
+                for (int spin = 0; spin < 200; ++spin) std::atomic_signal_fence(std::memory_order_seq_cst);
                 counter = seen + 1;
                 m.release();
                 m.release();

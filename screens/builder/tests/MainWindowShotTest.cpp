@@ -121,6 +121,15 @@ TEST(MainWindowShot, TheMainWindowWithItsTreeOpenOnAChannel)
     EXPECT_TRUE(reddish(chosen_y));
     EXPECT_TRUE(reddish(int(site.UpdateScreenOrigin().y) + 12));
     EXPECT_FALSE(reddish(other_y));
+    // The title ("Vazir EZO", dark on the light top frame) shows between the
+    // logo and the centred search box.
+    int title_ink = 0;
+    for (int y = 4; y < 22; ++y)
+        for (int x = 105; x < (Width - 200) / 2; ++x) {
+            const uint32_t p = UI::read_pixel(canvas.get(), x, y);
+            title_ink += int((p >> 16) & 0xFF) < 90 && int((p >> 8) & 0xFF) < 90 && int(p & 0xFF) < 90;
+        }
+    EXPECT_GT(title_ink, 20) << "the title shows";
     // The frames are drawn over the black behind them.
     EXPECT_NE(UI::read_pixel(canvas.get(), 300, 12) & 0xFFFFFF, 0u);
     EXPECT_NE(UI::read_pixel(canvas.get(), 300, Height - 12) & 0xFFFFFF, 0u);

@@ -259,7 +259,7 @@ TEST(wrsslist, AWheelNotchMovesOneRow)
     EXPECT_EQ(scene.list->GetCurrentIndex(), 0);
 }
 
-TEST(wrsslist, APressThatStaysPutClicksALongerOneScrolls)
+TEST(wrsslist, APressThatStaysPutClicksALongerOneScrollsNeitherMovesTheList)
 {
     const struct {
         float move;
@@ -271,6 +271,12 @@ TEST(wrsslist, APressThatStaysPutClicksALongerOneScrolls)
         auto down = scene.at(300, RowHeight + 100);
         scene.list->OnMouseDown(down);
         auto up = scene.at(300, RowHeight + 100 - c.move);
+        // The pointer passes on its way (sideways too): the list keeps its place.
+        auto past = scene.at(700, RowHeight + 100 - c.move);
+        scene.list->OnMouseMove(past);
+        EXPECT_EQ(scene.list->GetX(), 10);
+        EXPECT_EQ(scene.list->GetY(), 20);
+        scene.list->OnMouseMove(up);
         scene.list->OnMouseUp(up);
         if (c.click) {
             ASSERT_EQ(scene.clicks.seen.size(), 1u);

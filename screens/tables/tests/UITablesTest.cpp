@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 #include <string>
 
 namespace {
@@ -26,16 +27,18 @@ TEST(UITables, HoldTheirEntriesInFull)
     EXPECT_EQ(MenuImageTable().size(), 1u);
     EXPECT_EQ(SkinImageTable().size(), 63u);
     EXPECT_EQ(SkinImageTable2().size(), 29u);
+    EXPECT_EQ(ExtraSkinStrips().size(), 1u);
     EXPECT_EQ(SkinFontTable().size(), 22u);
     EXPECT_EQ(UIEventNames().size(), 38u);
 }
 
 TEST(UITables, SkinIdsAreUniqueWithinEachTable)
 {
-    for (auto table : {SkinImageTable(), SkinImageTable2()}) {
+    for (auto tables : {std::vector{SkinImageTable()}, std::vector{SkinImageTable2(), ExtraSkinStrips()}}) {
         std::set<std::string> seen;
-        for (const auto& e : table)
-            EXPECT_TRUE(seen.insert(e.name).second) << e.name;
+        for (auto table : tables)
+            for (const auto& e : table)
+                EXPECT_TRUE(seen.insert(e.name).second) << e.name;
     }
     std::set<std::string> fonts;
     for (const auto& f : SkinFontTable())
@@ -57,6 +60,7 @@ TEST(UITables, KeepNamesFilesAndTextsAsSpelled)
         {SkinImageTable2(), "btnmaximize", "\\skins\\images\\maxmize.png"},
         {SkinImageTable2(), "btnopenlocal", "\\Skins\\images\\OpenLocalFile.png"},
         {SkinImageTable2(), "btnaddfavorite", "\\Skins\\images\\AddToFavorite.png"},
+        {ExtraSkinStrips(), "btnsync", "\\Skins\\images\\SyncBtn.png"},
         {MenuImageTable(), "menubg", "\\Skins\\images\\MenuBG.png"},
         {DialogImageTable(), "dialogbtn", "\\Dialog\\DialogBtn.png"},
     };

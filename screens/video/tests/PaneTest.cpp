@@ -330,7 +330,9 @@ protected:
     }
 };
 
-TEST_F(DeviceRow, LoadItemShowsTheItemAndItsDownloadWithoutAQualityMark)
+// The text under the title tells the sync status in words: a status is no
+// percentage (shown as one, a finished copy read "3%").
+TEST_F(DeviceRow, LoadItemShowsTheItemAndItsSyncStatusWithoutAQualityMark)
 {
     const struct {
         const char* name;
@@ -338,12 +340,13 @@ TEST_F(DeviceRow, LoadItemShowsTheItemAndItsDownloadWithoutAQualityMark)
         int download_status;
         int percent;
         int sync_status;
+        const char* text;
     } cases[] = {
-        {"queued", 0, 0, 0, 0},
-        {"downloading", 1024, 1, 40, 2},
-        // A high-quality item keeps its percentage and grey title: device rows carry no quality mark.
-        {"high quality", 1280, 1, 40, 3},
-        {"already on the device", 0, 3, 100, 6},
+        {"queued", 0, 0, 0, 0, "not start sync to ipod."},
+        {"downloading", 1024, 1, 40, 2, "processing sync to ipod."},
+        // A high-quality item keeps its grey title: device rows carry no quality mark.
+        {"high quality", 1280, 1, 40, 3, "finish sync to ipod."},
+        {"already on the device", 0, 3, 100, 6, "the file has beed synced."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -358,7 +361,7 @@ TEST_F(DeviceRow, LoadItemShowsTheItemAndItsDownloadWithoutAQualityMark)
         EXPECT_EQ(row.Row().status, c.download_status);
         EXPECT_EQ(plat::utf16_to_utf8(row.Title()->GetText()), c.name);
         EXPECT_TRUE(same(row.Title()->GetColor(), {156, 156, 156}));
-        EXPECT_EQ(plat::utf16_to_utf8(row.Percent()->GetText()), std::to_string(c.percent) + "%");
+        EXPECT_EQ(plat::utf16_to_utf8(row.Percent()->GetText()), c.text);
         EXPECT_TRUE(row.Percent()->GetShowState());
         ASSERT_TRUE(row.Thumbnail()->GetPicture());
         EXPECT_EQ(row.Thumbnail()->GetPicture()->GetName(), "black_image");   // no local thumbnail
@@ -404,7 +407,7 @@ TEST_F(DeviceRow, AnItemGoneFromTheDatabaseLeavesTheRowUnchanged)
     EXPECT_EQ(row.SyncRecord().sync_status, 2);
     EXPECT_EQ(row.Row().percent, 30);
     EXPECT_EQ(plat::utf16_to_utf8(row.Title()->GetText()), "soon gone");
-    EXPECT_EQ(plat::utf16_to_utf8(row.Percent()->GetText()), "30%");
+    EXPECT_EQ(plat::utf16_to_utf8(row.Percent()->GetText()), "processing sync to ipod.");
 }
 
 TEST_F(DeviceRow, TheSelectedRowCarriesPlayOrPauseByItsDownload)

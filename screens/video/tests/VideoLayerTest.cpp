@@ -5,6 +5,7 @@
 #include "playback/visualization/CVisualizationSource.h"
 #include "toolkit/controls/SkinDraw.h"
 
+#include "platform/base/DebugLog.h"
 #include "platform/com/ComObject.h"
 #include "platform/registry/testing/TemporaryRegistry.h"
 
@@ -47,19 +48,26 @@ TEST(uiVideoLayer, WithoutASourceThereIsNoFrame)
 {
     test::VideoScene s;
     uiVideoLayer layer;
+    plat::DebugCapture log;
     EXPECT_EQ(uiVideoLayer::Instance(), &layer);
     fpoint size{-1, -1};
     EXPECT_FALSE(layer.GetTexture(&size));
     EXPECT_EQ(layer.OnDeviceEvent(uiVideoLayer::AttachGraphEvent, 0, 0), -1);
     EXPECT_EQ(layer.OnDeviceEvent(uiVideoLayer::DetachGraphEvent, 0, 0), 1);
     EXPECT_EQ(layer.Render(), 0);
-    // The window shows its frame and nothing inside it.
+    // The window shows its frame and nothing inside it, and says why once, not every frame.
     s.show_centred();
     s.video->ShowVideo();
     s.scene.render().ops.clear();
-    s.frame();
+    s.frames(3);
     EXPECT_EQ(test::draws_of(s.scene.render(), "videoframe"), 0);
     EXPECT_GT(test::draws_of(s.scene.render(), "videonormalbg"), 0);
+    // While it loads, the picture's place is hidden.
+    s.video->ShowLoading();
+    s.frames(2);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{"video layer: no frame: no video source",
+                                                     "video window: draws no picture: the video layer gives no frame",
+                                                     "video window: draws no picture: its place is hidden (loading, or no clip)"}));
 }
 
 TEST(uiVideoLayer, AHeightOfZeroOrLessIsNoSize)
@@ -89,6 +97,7 @@ TEST(uiVideoLayer, TheFrameIsDrawnInsideTheWindowAtItsAlpha)
     root.UpdateLayout();
     video->Show(true);
     video->ShowVideo();
+    plat::DebugCapture log;
     for (const float alpha : {255.0f, 128.0f}) {
         SCOPED_TRACE(alpha);
         d3d.rig.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000u, 1.0f, 0);
@@ -109,6 +118,9 @@ TEST(uiVideoLayer, TheFrameIsDrawnInsideTheWindowAtItsAlpha)
         EXPECT_LE(drawn.right, LONG(at.x + size.x));
         EXPECT_LE(drawn.bottom, LONG(at.y + size.y));
     }
+    // The first frame is told, the second is not.
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{"video layer: gives the video source's frame (64 x 48)",
+                                                     "video window: draws the picture"}));
 }
 
 // In clock mode 2 every compose cycle (the layer's Render) draws the next

@@ -6,13 +6,24 @@
 
 #include "screens/builder/UIIds.h"
 #include "screens/builder/tests/MainWindowRig.h"
+#include "screens/widgets/wcontainer.h"
+#include "platform/base/DebugLog.h"
+#include "toolkit/controls/SkinDraw.h"
+#include "toolkit/controls/demo/SkinScreen.h"
+#include "toolkit/controls/wbtn.h"
 #include "toolkit/controls/wimage.h"
+#include "toolkit/controls/wselectbtn.h"
+#include "toolkit/controls/wtext.h"
+#include "toolkit/render/render.h"
 #include "toolkit/uimgr/uiMgr.h"
 #include "toolkit/widgets/MouseEventArgs.h"
 #include "toolkit/widgets/WidgetRegistry.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -39,7 +50,95 @@ struct Pages {
     }
 };
 
+struct Box {
+    std::string name;
+    UI::frect rect;   // in the page's coordinates
+};
+
+bool overlap(const UI::frect& a, const UI::frect& b)
+{
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height && b.y < a.y + a.height;
+}
+
+std::string describe(const Box& b)
+{
+    return b.name + " at " + std::to_string(int(b.rect.x)) + "," + std::to_string(int(b.rect.y)) + " " +
+           std::to_string(int(b.rect.width)) + "x" + std::to_string(int(b.rect.height));
+}
+
+// What a shown widget takes of its page: a text as far as its letters reach,
+// anything else its box. A button (check boxes too) counts whole, its own
+// pictures inside it.
+void collect(const UI::widget& w, UI::fpoint origin, std::vector<Box>& content, std::vector<Box>& buttons)
+{
+    for (const UI::widget* child : w.ChildrenInZOrder()) {
+        if (!child->GetShowState()) continue;
+        const UI::fpoint at{origin.x + child->GetX(), origin.y + child->GetY()};
+        if (dynamic_cast<const UI::wbtn*>(child) || dynamic_cast<const UI::wselectbtn*>(child)) {
+            buttons.push_back({child->GetName(), {at.x, at.y, child->GetWidth(), child->GetHeight()}});
+        } else if (const auto* text = dynamic_cast<const UI::wtext*>(child)) {
+            const UI::fpoint size = text->GetTextSize();
+            content.push_back({child->GetName(), {at.x, at.y, size.x, size.y}});
+        } else if (dynamic_cast<const UI::wcontainer*>(child)) {
+            collect(*child, at, content, buttons);
+        } else {
+            content.push_back({child->GetName(), {at.x, at.y, child->GetWidth(), child->GetHeight()}});
+        }
+    }
+}
+
 }  // namespace
+
+// Each page as the list area shows it: all it shows lies inside the page,
+// clear of its buttons and check boxes, and every picture its widgets name
+// is in the skin (a missing one left a button as loose text and a check box
+// unseen). A picture of each is saved for a look (warning-<id>.png).
+TEST(warningpageMgr, EachPageKeepsItsContentInsideAndClearOfItsButtons)
+{
+    test::MainWindowRig rig;
+    ASSERT_TRUE(rig.builder.BuildUI());
+    plat::DebugCapture log;
+    warningpageMgr pages{{}};
+    pages.CreatePages();
+    constexpr int Width = 1024, Height = 576;
+    std::unique_ptr<RenderEngine::backbuffer> canvas(rig.skin.manager.CreateBackBuffer(Width, Height, true));
+    UI::window& root = *UI::uiMgr::Instance().GetRoot();
+    for (const wwarningpage* page : pages.Pages()) {
+        SCOPED_TRACE(page->GetPageId());
+        ASSERT_TRUE(pages.ShowPage(page->GetPageId(), false));
+        RenderEngine::PushRenderTarget(canvas.get(), true, 255, 0, 0, 0);
+        UI::DrawSkin(UI::SkinPicture("black_image"), UI::frect{0, 0, Width, Height}, 1, {});
+        root.Draw();
+        RenderEngine::PopRenderTarget();
+        const std::filesystem::path out =
+            std::filesystem::path(WARNING_ARTIFACTS) / ("warning-" + std::to_string(page->GetPageId()) + ".png");
+        std::filesystem::create_directories(out.parent_path());
+        EXPECT_TRUE(UI::save_png(canvas.get(), out.c_str()));
+
+        std::vector<Box> content, buttons;
+        collect(*page, {0, 0}, content, buttons);
+        EXPECT_FALSE(buttons.empty());
+        const UI::frect whole{0, 0, page->GetWidth(), page->GetHeight()};
+        for (const std::vector<Box>* boxes : {&content, &buttons})
+            for (const Box& b : *boxes) {
+                EXPECT_GT(b.rect.width, 0) << describe(b);
+                EXPECT_GT(b.rect.height, 0) << describe(b);
+                EXPECT_TRUE(b.rect.x >= 0 && b.rect.y >= 0 && b.rect.x + b.rect.width <= whole.width &&
+                            b.rect.y + b.rect.height <= whole.height)
+                    << describe(b) << " lies outside the page of " << whole.width << "x" << whole.height;
+            }
+        for (std::size_t i = 0; i < buttons.size(); ++i) {
+            for (const Box& c : content) {
+                if (c.name == "wimage_rssitembackground") continue;
+                EXPECT_FALSE(overlap(c.rect, buttons[i].rect)) << describe(c) << " runs under " << describe(buttons[i]);
+            }
+            for (std::size_t j = i + 1; j < buttons.size(); ++j)
+                EXPECT_FALSE(overlap(buttons[i].rect, buttons[j].rect))
+                    << describe(buttons[i]) << " and " << describe(buttons[j]);
+        }
+    }
+    for (const std::string& line : log.lines()) EXPECT_EQ(line.find("skin: no picture"), std::string::npos) << line;
+}
 
 TEST(warningpageMgr, ShowsOnePageAtATimeAndRefusesUnknownIds)
 {

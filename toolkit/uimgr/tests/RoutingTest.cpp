@@ -387,6 +387,44 @@ TEST_F(Tree, TheFirstRenderStepsAnimationsBy30AndTheTooltipDrawsLast)
     manager.SetTooltip(nullptr);
 }
 
+// The tip tells about the widget under the pointer: when that widget goes
+// (hidden, or slid away with its window) the tip goes too, though the pointer
+// never moved; so it does when the pointer leaves.
+TEST_F(Tree, TheTooltipGoesWithItsWidget)
+{
+    test::Swatch tip("tip");
+    tip.SetSize(10, 10);
+    manager.SetTooltip(&tip);
+    const auto tip_drawn = [&] {
+        scene.render->ops.clear();
+        manager.Render();
+        return std::any_of(scene.render->ops.begin(), scene.render->ops.end(),
+                           [](const auto& op) { return op.what == "picture" && op.source == "tip"; });
+    };
+    const struct {
+        const char* what;
+        void (*take_away)(Tree&);
+    } cases[] = {
+        {"its window hidden", [](Tree& t) { t.panel.Show(false); }},
+        {"its window slid away", [](Tree& t) { t.panel.SetPos(100, 400); }},
+        {"the pointer left it", [](Tree& t) { t.send(WM_MOUSEMOVE, 0, at(500, 500), 0); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        send(WM_MOUSEMOVE, 0, at(115, 115), 1);   // the pointer rests on the button
+        UI::EventArgs entered;
+        entered.sender = &button;
+        manager.OnTooltipTarget(entered);
+        EXPECT_TRUE(tip_drawn());
+        c.take_away(*this);
+        EXPECT_FALSE(tip_drawn());
+        EXPECT_FALSE(tip.GetShowState()) << "hidden, so the tree does not draw it either";
+        panel.Show(true);
+        panel.SetPos(100, 100);
+    }
+    manager.SetTooltip(nullptr);
+}
+
 TEST_F(Tree, TheComposeServersLastReleaseLeavesTheManager)
 {
     manager.AddRef();
