@@ -87,7 +87,14 @@ void AppParts::CloseEngine()
         m_controller->CloseEngine();
 }
 
-void AppParts::ResetDevice() { m_resources.ResetDevice(); }
+void AppParts::ResetDevice()
+{
+    const auto reset = [this] { return m_resources.ResetDevice(); };
+    if (m_player)
+        m_player->ResetDevice(reset);
+    else
+        reset();
+}
 
 bool AppParts::PostUICommand(int id) { return m_controller && m_controller->PostUICommand(id); }
 

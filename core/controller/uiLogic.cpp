@@ -4,6 +4,7 @@
 #include "components/common/feeddb/CppSQLite3Exception.h"
 #include "components/common/regutil/CUTILregEx.h"
 #include "components/common/regutil/ProgramKey.h"
+#include "core/settings/SettingNumbers.h"
 #include "core/feedcontent/CGenerateDBInfo.h"
 #include "core/search/CSearchLauncher.h"
 #include "core/updater/CRSSUpdater.h"
@@ -27,6 +28,7 @@
 #include "toolkit/widgets/WidgetRegistry.h"
 
 #include <atomic>
+#include <utility>
 
 namespace UI {
 
@@ -122,10 +124,8 @@ void uiLogic::Init()
         m_downloader->AddListener(&m_wrsswindow);
     }
     open_database();
-    DWORD items = read_dword(key, u"RSSItemNumber", 200);
-    if (items < 25 || items > 500)
-        items = 200;
-    const DWORD minutes = read_dword(key, u"RetrieveRSSTime", 60);
+    const DWORD items = ReadNumber(key, SettingNumbers::ItemsPerChannel);
+    const DWORD minutes = ReadNumber(key, SettingNumbers::RefreshMinutes);
     const bool prefetch_on = read_dword(key, u"EnablePrefetch", 1) != 0;
     const bool favourites = read_dword(key, u"PrefetchMyFavorites", 1) != 0;
     // The stored preference holds from the start, not only after an Apply.
@@ -137,6 +137,7 @@ void uiLogic::Init()
         start_prefetch(prefetch_on, favourites);
         InitDownloadPages();
     }
+    join_focus_group();
     connect_settings(true);
 }
 
@@ -165,13 +166,13 @@ void uiLogic::open_database()
 }
 
 // The warning pages, then the feed window over the built widget tree, which
-// starts on the site's "popular" channel; both take part in the Tab order.
+// starts on the site's "popular" channel.
 void uiLogic::create_feed_window()
 {
     {
         CMutexGuard hold(UIRenderMutex());
         m_warning_pages = std::make_unique<warningpageMgr>(warningpageHost{
-            [this] { return GetDisplayMode(); }, [this](DWORD mode) { SetDisplayMode(mode); },
+            [this] { return GetDisplayMode(); }, [this](DWORD mode) { change_display_mode(mode); },
             [this](int page) { OnWarningPageResult(page); }});
         m_warning_pages->CreatePages();
         if (m_database_open) {
@@ -179,11 +180,18 @@ void uiLogic::create_feed_window()
             m_wrsswindow.OpenCategory(FeedListKind::VideoSite, "popular");
         }
     }
+}
+
+// Tab moves the keyboard focus through the search box's field, the feed list
+// and the download pane, in that order.
+void uiLogic::join_focus_group()
+{
     focusgroup* group = uiMgr::Instance().GetFocusGroup();
     if (!group)
         return;
     auto* search = dynamic_cast<wsearcheditbox*>(GetWidgetById(ids::SearchBox));
-    for (widget* member : {search ? static_cast<widget*>(search->GetTextField()) : nullptr, m_wrsswindow.GetRootWidget()})
+    for (widget* member : {search ? static_cast<widget*>(search->GetTextField()) : nullptr, m_wrsswindow.GetRootWidget(),
+                           m_download_logic ? m_download_logic->GetRootWidget() : nullptr})
         if (member)
             member->JoinFocusGroup(group);
 }
@@ -197,7 +205,7 @@ void uiLogic::OnWarningPageResult(int page)
     CMutexGuard hold(UIRenderMutex());
     if (widget* video = uiMgr::Instance().GetVideoWindow())
         video->Show(false);
-    SetDisplayMode(DisplayMode::None);
+    change_display_mode(DisplayMode::None);
 }
 
 void uiLogic::start_updater(DWORD minutes, DWORD items)
@@ -232,6 +240,22 @@ void uiLogic::CloseEngine()
     std::scoped_lock hold(m_thread.DispatchLock());
     if (m_play_logic)
         m_play_logic->ReleaseController();
+    // Its listener is gone, so no event tells that nothing plays now.
+    std::scoped_lock display(m_display->lock);
+    m_closed_play_state = std::exchange(m_display->play_state, 0);
+}
+
+// UI command 41, posted once a device reset has closed the engine: the clip
+// that was playing or paused opens again at the control bar's place, and
+// one that was paused is paused again.
+void uiLogic::reopen_after_reset()
+{
+    const int was = std::exchange(m_closed_play_state, 0);
+    if (!m_play_logic || (was != 1 && was != 2))
+        return;
+    m_play_logic->Replay();
+    if (was == 2)
+        m_play_logic->Pause();
 }
 
 void uiLogic::PauseForTray()

@@ -186,7 +186,8 @@ public:
     void PostLogicCommand(int command, std::intptr_t data) override;
     void OnBrowserItemEvent(wie*) override {}
 
-    // The play logic's engine closes (exit, device reset, resume from sleep).
+    // The play logic's engine closes (exit, device reset, resume from sleep);
+    // the play state becomes idle, and UI command 41 reopens what played.
     void CloseEngine();
     // Hiding to the tray pauses what plays; showing again resumes only that.
     void PauseForTray();
@@ -251,6 +252,7 @@ private:
     void start_prefetch(bool enabled, bool favourites);
     void start_updater(DWORD minutes, DWORD items);
     void create_feed_window();
+    void join_focus_group();
 
     // Commands (uiLogicCommands.cpp).
     void on_ui_command(int id);
@@ -270,11 +272,15 @@ private:
     bool read_cursor_page(PlayListCursor& cursor);
     void open_members_page();
     void browse_settings_folder(int id);
+    void reopen_after_reset();
     void search();
     void remove_shown_channel();
     void empty_shown_list();
 
     // Display (uiLogicDisplay.cpp).
+    // SetDisplayMode on the logic thread, posted there from any other; with a
+    // view state, the pane follows the mode and the view takes that state.
+    void change_display_mode(DWORD mode, int view_state = 0);
     void apply_auto_hide();
     void show_frames_and_bar();
     void rearm_auto_hide();
@@ -317,6 +323,7 @@ private:
     std::atomic<float> m_aspect{16.0f / 9.0f};
     bool m_paused_by_tray{false};                  // UI thread only
     int m_play_kind{0};                            // under the dispatch lock
+    int m_closed_play_state{0};                    // under the dispatch lock: what played when the engine closed
     std::unique_ptr<uiLogicFilePlayBase> m_play_logic;   // under the dispatch lock
     IOstrel* m_downloader{nullptr};
     IPrefechManager* m_prefetch{nullptr};

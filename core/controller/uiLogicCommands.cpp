@@ -78,13 +78,38 @@ int count_list(const FeedListState& list, uiLogicFeedWindow* feeds)
 
 int pages_of(int count) { return (count + PageSize - 1) / PageSize; }
 
-// The index of the row showing the item, or -1. Under UIRenderMutex.
-int row_of_item(const wrsslist& rows, std::int64_t id)
+// The index of the row showing the item, or -1. Under UIRenderMutex. Items
+// of a search result are not stored (id 0): their address tells them apart.
+int row_of_item(const wrsslist& rows, const RSSData::tRSSItem& item)
 {
-    for (int i = 0; i < rows.GetItemCount(); ++i)
-        if (rows.GetItem(i)->GetItem().id == id)
+    for (int i = 0; i < rows.GetItemCount(); ++i) {
+        const RSSData::tRSSItem& shown = rows.GetItem(i)->GetItem();
+        if (shown.id == item.id && shown.link == item.link)
             return i;
+    }
     return -1;
+}
+
+// The row showing the item now, or null: the page may have been read again
+// (the network timer, a channel update) since the row was last seen.
+wrsslistitem* row_showing(const RSSData::tRSSItem& item)
+{
+    wrsslist* rows = feed_list();
+    const int at = rows ? row_of_item(*rows, item) : -1;
+    return at >= 0 ? rows->GetItem(at) : nullptr;
+}
+
+// The row showing the item starts leaving the list; false when no row shows
+// it any more (a page read again since the click keeps its own rows).
+bool begin_removal(const RSSData::tRSSItem& item, wrsslist::Removal when)
+{
+    CMutexGuard widgets(UIRenderMutex());
+    wrsslist* rows = feed_list();
+    const int at = rows ? row_of_item(*rows, item) : -1;
+    if (at < 0)
+        return false;
+    rows->BeginRemove(at, when);
+    return true;
 }
 
 }
@@ -109,7 +134,7 @@ void uiLogic::on_ui_command(int id)
     case 34: if (m_play_logic) m_play_logic->Play(); break;
     case 35: if (m_play_logic) m_play_logic->Pause(); break;
     case 39: case 40: browse_settings_folder(id); break;
-    case 41: if (m_play_logic && (GetPlayState() & 2)) m_play_logic->Replay(); break;
+    case 41: reopen_after_reset(); break;
     case 58: SetVolume(m_volume + 10); break;
     case 59: SetVolume(m_volume - 10); break;
     case 65:
@@ -388,7 +413,7 @@ void uiLogic::on_feed_list_click(int row, int part)
         CMutexGuard widgets(UIRenderMutex());
         wrsslist* rows = feed_list();
         if (clicked && rows) {
-            const int at = row_of_item(*rows, clicked->id);
+            const int at = row_of_item(*rows, *clicked);
             row = at >= 0 ? at : row;
             if (at < 0)
                 rows = nullptr;   // another item may stand at the old index now
@@ -422,15 +447,15 @@ void uiLogic::on_row_part(int row, int part)
     uiLogicFeedWindow* feeds = m_parts.feed_window;
     const FeedListState list = feeds ? feeds->ShownList() : FeedListState{};
     RSSData::tRSSItem item;
-    wrsslistitem* r = nullptr;
     {
         CMutexGuard widgets(UIRenderMutex());
         wrsslist* rows = feed_list();
-        r = rows ? rows->GetItem(row) : nullptr;
+        const wrsslistitem* r = rows ? rows->GetItem(row) : nullptr;
         if (!r)
             return;
         item = r->GetItem();
     }
+    // Every later hold of the widget lock finds the row again by its item: no row pointer outlives a lock.
     bool removed = false;
     switch (part) {
     case DownloadCode: {
@@ -438,7 +463,8 @@ void uiLogic::on_row_part(int row, int part)
             CMutexGuard widgets(UIRenderMutex());
             if (list.kind == 3 && list.channel < 0)
                 write_marks(item);
-            grab_thumbnail(*r, item);
+            if (wrsslistitem* r = row_showing(item))
+                grab_thumbnail(*r, item);
             set_drag_picture(item, true);
         }
         // The downloads page takes the widget lock itself and may start the download.
@@ -448,21 +474,13 @@ void uiLogic::on_row_part(int row, int part)
     }
     case RemoveCode:
         item.mark_delete = true;
-        removed = true;
-        {
-            CMutexGuard widgets(UIRenderMutex());
-            feed_list()->BeginRemoveSelected();
-        }
+        removed = begin_removal(item, wrsslist::Removal::Now);
         if (list.kind == 9 || list.kind == 10)
             drop_from_tree_node(item);
         break;
     case FavoriteCode:
         item.mark_favorite = !item.mark_favorite;
-        removed = list.kind == 9 && !item.mark_favorite;
-        if (removed) {
-            CMutexGuard widgets(UIRenderMutex());
-            feed_list()->BeginRemoveSelectedDelayed();
-        }
+        removed = list.kind == 9 && !item.mark_favorite && begin_removal(item, wrsslist::Removal::Delayed);
         if (item.mark_favorite && m_prefetch)
             m_prefetch->Wake();
         if (item.id == GetPlayListCursor().item.id) {
@@ -474,19 +492,17 @@ void uiLogic::on_row_part(int row, int part)
     case 110:
         if (list.kind != 10)
             return;
-        removed = true;
-        {
-            CMutexGuard widgets(UIRenderMutex());
-            feed_list()->BeginRemoveSelectedDelayed();
-        }
+        removed = begin_removal(item, wrsslist::Removal::Delayed);
         break;
     default: return;
     }
     write_marks(item);
     if (!removed) {
         CMutexGuard widgets(UIRenderMutex());
-        r->SetItem(item);
-        r->SetRead(item.mark_read);
+        if (wrsslistitem* r = row_showing(item)) {
+            r->SetItem(item);
+            r->SetRead(item.mark_read);
+        }
     }
     if (removed)
         refill_page(list);
@@ -527,7 +543,7 @@ void uiLogic::on_data_action_result(WPARAM kind, LPARAM value)
     RSSData::tRSSItem item;
     if (kind == 2 || kind == 3) {
         std::list<RSSData::tRSSItem> found;
-        CRSSDBMgr::Instance().GetItems(std::int64_t(std::int32_t(value)), &found);
+        CRSSDBMgr::Instance().GetItems(std::int64_t(value), &found);
         if (found.empty())
             return;
         item = found.front();

@@ -154,6 +154,9 @@ PlayListCursor uiLogic::GetPlayListCursor() const
     return m_display->cursor;
 }
 
+// Every mode but 2 shows the control bar (the auto-hide rule below), and in
+// mode 2 the auto-hide timers hide it: a change of mode leaves a shown bar
+// where it is instead of hiding it only to raise it again.
 DWORD uiLogic::SetDisplayMode(DWORD mode)
 {
     mode &= DisplayMode::Mask;
@@ -172,12 +175,24 @@ DWORD uiLogic::SetDisplayMode(DWORD mode)
         if (mode == DisplayMode::PlayVideo && v && v->CurrentState() != vpsCenter)
             v->MoveToCenter();
         show(ids::PageButtons, mode != DisplayMode::None);
-        wcontrolbar* b = bar();
-        if (mode != DisplayMode::PlayVideo && b && b->IsVisible())
-            b->Show(false);
     }
     apply_auto_hide();
     return new_mode;
+}
+
+// The UI thread and the play logic's threads ask for modes too: a mode
+// changes only on the logic thread, so its widgets follow the mode that won.
+void uiLogic::change_display_mode(DWORD mode, int view_state)
+{
+    if (GetCurrentThreadId() != m_thread.ThreadId()) {
+        PostLogicCommand(LogicCommand::ChangeDisplayMode, WPARAM(mode), LPARAM(view_state));
+        return;
+    }
+    SetDisplayMode(mode);
+    if (view_state) {
+        show_pane_by_mode();
+        SetVideoViewState(view_state);
+    }
 }
 
 void uiLogic::apply_auto_hide()
@@ -417,7 +432,7 @@ void uiLogic::OnPlayStateChanged(int state)
     }
     if (state == 1 && old_state != 1) {
         if (mode == DisplayMode::PlayVideo) {
-            SetDisplayMode(DisplayMode::PlayVideo);
+            change_display_mode(DisplayMode::PlayVideo);
             CMutexGuard widgets(UIRenderMutex());
             animate(bar(), Anim::ShowBar);
         }
@@ -635,7 +650,7 @@ void uiLogic::OnPlayEnded()
         if (videoplaywindow* v = video())
             v->ResetPosition();
     }
-    SetDisplayMode(DisplayMode::ViewFeeds);
+    change_display_mode(DisplayMode::ViewFeeds);
     uiLogicFeedWindow* feeds = m_parts.feed_window;
     if (!feeds || !feeds->ItemListHidden())
         return;
@@ -662,23 +677,25 @@ bool uiLogic::OnRowClickAnimation(wrsslist& list, int index)
     }
     videoplaywindow* v = video();
     const bool video_shown = v && v->IsVisible();
-    if (!video_shown) {
+    if (!video_shown)
         list.SetFrozen(true);
-        switch_view_to_video();
-    }
     {
         CMutexGuard widgets(UIRenderMutex());
         show(ids::LoadingPage, false);
         show(ids::Loading, false);
         if (v) {
+            // A hidden video window comes back in the video mode (below), in its centre: the load-in ends there.
+            if (!video_shown && v->CurrentState() != vpsCenter)
+                v->MoveToCenter();
             const fpoint origin = list.GetScreenOrigin();
             v->BeginLoadIn(origin.x + row->GetX(), origin.y + row->GetY() - list.GetScrollOffset(), row->GetWidth(),
                            row->GetHeight());
         }
     }
-    if (!video_shown)
-        show_pane_by_mode();
-    SetVideoViewState(ViewState::SmallWindow);
+    if (video_shown)
+        SetVideoViewState(ViewState::SmallWindow);
+    else
+        change_display_mode(DisplayMode::PlayVideo, ViewState::SmallWindow);
     return true;
 }
 

@@ -12,7 +12,7 @@
 #include "toolkit/widgets/CMutexGuard.h"
 
 #include "core/search/CSearchLauncher.h"
-#include "platform/base/DebugLog.h"
+#include "platform/base/Utf.h"
 #include "playback/devicesync/uiLogicsyncdevice.h"
 #include "toolkit/widgets/EventSet.h"
 #include "toolkit/widgets/WidgetRegistry.h"
@@ -86,7 +86,7 @@ struct EventRouter {
             return false;
         const Route& route = routes[I];
         if (route.code == LogicCommand::WindowClicked)
-            plat::debug_log("window_click: " + e.sender->GetName());
+            uiMgr::Instance().DebugOutput(plat::utf8_to_utf16("window_click: " + e.sender->GetName()).c_str());
         controller->PostLogicCommand(route.code, WPARAM(id), route.lparam(e));
         return route.handled;
     }
@@ -187,11 +187,14 @@ void uiLogic::OnLogicCommand(UINT code, WPARAM wparam, LPARAM lparam)
     case LogicCommand::SeekValue:
         if (id == ids::SeekBar) Seek(int(lparam));
         break;
+    case LogicCommand::ChangeDisplayMode:
+        change_display_mode(DWORD(wparam), int(lparam));
+        break;
     case LogicCommand::OpenList: case LogicCommand::OpenChannel:
         open_list_or_channel(code, wparam, lparam);
         break;
     case LogicCommand::ChannelUpdated: {
-        const std::int64_t channel = std::int32_t(wparam);
+        const auto channel = std::int64_t(wparam);
         if (lparam == PendingChannelUpdated || (GetDisplayMode() & (DisplayMode::ViewFeeds | DisplayMode::Both)))
             show_updated_channel(channel);
         break;
@@ -223,14 +226,14 @@ void uiLogic::OnUpdated(std::int64_t channel_id, bool success)
     // or not: the loading mark must not stay.
     std::int64_t pending = channel_id;
     if (m_pending_channel.compare_exchange_strong(pending, -1)) {
-        PostLogicCommand(LogicCommand::ChannelUpdated, WPARAM(intptr_t(std::int32_t(channel_id))), PendingChannelUpdated);
+        PostLogicCommand(LogicCommand::ChannelUpdated, WPARAM(channel_id), PendingChannelUpdated);
         return;
     }
     uiLogicFeedWindow* const h = m_parts.feed_window;
     if (!success || !h || channel_id != h->ShownChannel())
         return;
     if ((GetDisplayMode() & (DisplayMode::ViewFeeds | DisplayMode::Both)) && h->ItemListHidden())
-        PostLogicCommand(LogicCommand::ChannelUpdated, WPARAM(intptr_t(std::int32_t(channel_id))), 0);
+        PostLogicCommand(LogicCommand::ChannelUpdated, WPARAM(channel_id), 0);
 }
 
 void uiLogic::OnDataAction(int action, int kind, std::int64_t id, int value)

@@ -1,12 +1,13 @@
 #include "engines/mediagraph/CAVFileBase.h"
 
 #include "components/common/regutil/ProgramKey.h"
+#include "components/common/regutil/RegNumber.h"
+
 #include "platform/base/DebugLog.h"
 #include "platform/base/Utf.h"
 #include "platform/com/ComScope.h"
 #include "platform/dshow/AsyncFileSource.h"
 #include "platform/dshow/MediaFormats.h"
-#include "platform/registry/Registry.h"
 #include "outside/filters/ICorvaNetSource.h"
 
 #include <algorithm>
@@ -17,20 +18,13 @@ using namespace mediagraph;
 
 namespace {
 
-constexpr LONG default_buffer_time_s = 6;
+// "BufferTime" of the user's settings: seconds of play a refill waits for.
+// More than an hour would overflow the read-ahead's arithmetic.
+constexpr RegNumber BufferTime{u"BufferTime", 6, 1, 3600};
 
-// "BufferTime" of the user's settings: seconds; absent or not a number: 6.
 LONG read_buffer_time()
 {
-    HKEY key = nullptr;
-    DWORD value = 0, type = 0, size = sizeof value;
-    LONG seconds = default_buffer_time_s;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, ProgramKey, 0, KEY_READ, &key) != 0) return seconds;
-    if (RegQueryValueExW(key, u"BufferTime", nullptr, &type, reinterpret_cast<LPBYTE>(&value), &size) == 0 &&
-        type == REG_DWORD && size == sizeof value && value > 0 && value <= 3600)
-        seconds = static_cast<LONG>(value);
-    RegCloseKey(key);
-    return seconds;
+    return static_cast<LONG>(ReadNumber(CUTILregEx(HKEY_CURRENT_USER, ProgramKey, KEY_READ), BufferTime));
 }
 
 HRESULT load(IBaseFilter* filter, const std::u16string& path)

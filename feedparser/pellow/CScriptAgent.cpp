@@ -17,16 +17,15 @@
 
 namespace {
 
-constexpr DWORD default_feed_timeout_ms = 30000;
+// Milliseconds a fetch may take: a tenth of a second to ten minutes, 30 s unless set.
+constexpr RegNumber FeedTimeout{u"FeedTimeout", 30000, 100, 600000};
 
 // The feed host ("FeedHost", REG_SZ) and the fetch time-out in milliseconds
 // ("FeedTimeout", REG_DWORD) of the user's settings, with their defaults.
 void read_feed_settings(std::string& host, DWORD& timeout)
 {
     host = ReadFeedHost();
-    timeout = ReadRegDword(HKEY_CURRENT_USER, ProgramKey, u"FeedTimeout", 0);
-    if (timeout == 0)
-        timeout = default_feed_timeout_ms;
+    timeout = ReadRegNumber(HKEY_CURRENT_USER, ProgramKey, FeedTimeout);
 }
 
 std::u16string decode_script()

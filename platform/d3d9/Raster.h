@@ -12,19 +12,33 @@
 
 namespace plat::raster {
 
+struct Box {
+    int left;
+    int top;
+    int right;
+    int bottom;
+};
+
+// A clear of a box not yet written. The first draw that reaches a row of it
+// writes that row: the clear's colour around what the draw covers, and the
+// draw shaded over that colour beneath it (the row is never written twice).
+// Rows no draw reached are written when the pixels are read. A frame's clear
+// thus costs nothing where its first draw covers the frame.
+struct PendingClear {
+    Box box{};
+    std::uint32_t value{0};              // the pixel as the clear writes it
+    std::vector<std::uint8_t> waiting;   // per row of the box: 1 until written
+    int rows_left{0};
+    bool waits(int y) const { return y >= box.top && y < box.bottom && waiting[std::size_t(y - box.top)]; }
+};
+
 struct Image {
     std::uint32_t* pixels;
     int width;
     int height;
     int pitch;     // in pixels
     bool opaque;   // X8R8G8B8: alpha reads as 255 and is written as 255
-};
-
-struct Box {
-    int left;
-    int top;
-    int right;
-    int bottom;
+    PendingClear* pending{nullptr};   // a draw target's clear not yet written; draws write it as they go
 };
 
 struct StageState {
@@ -93,5 +107,10 @@ void fill_coverage(const Image& target, Box clip, const Coverage* glyphs, std::s
 
 // Sets every pixel of the box (inside the target) to the colour.
 void fill_box(const Image& target, Box box, D3DCOLOR color);
+
+// The same as fill_box, left to the draws that follow and to write_pending.
+void defer_fill(PendingClear& pending, const Image& target, Box box, D3DCOLOR color);
+// Writes the rows of the pending clear that no draw reached.
+void write_pending(const Image& target, PendingClear& pending);
 
 }

@@ -303,6 +303,15 @@ HRESULT SoftwareDevice::Present(const RECT* src, const RECT* dst, HWND override_
     RECT whole{0, 0, LONG(m_back_buffer->width()), LONG(m_back_buffer->height())};
     RECT from = src ? *src : whole;
     RECT to = dst ? *dst : present_client_rect(window).value_or(whole);
+    // A discarded back buffer may be left holding anything: a frame whose
+    // top-left corner is the whole client area changes places with the
+    // window's instead of being copied.
+    const auto same = [](const RECT& a, const RECT& b) {
+        return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    };
+    if (m_params.SwapEffect == D3DSWAPEFFECT_DISCARD && from.left == 0 && from.top == 0 && same(from, to) &&
+        m_back_buffer->hand_to_window(window, from.right, from.bottom))
+        return D3D_OK;
     raster::Image frame = m_back_buffer->image();
     present_frame(window, FrameView{frame.pixels, frame.width, frame.height, frame.pitch}, from, to);
     return D3D_OK;
@@ -451,7 +460,7 @@ HRESULT SoftwareDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3
     auto fill = [&](raster::Box box) {
         box = raster::Box{std::max(box.left, view.left), std::max(box.top, view.top), std::min(box.right, view.right),
                           std::min(box.bottom, view.bottom)};
-        if (box.left < box.right && box.top < box.bottom) raster::fill_box(m_render_target->image(), box, color);
+        if (box.left < box.right && box.top < box.bottom) m_render_target->clear(box, color);
     };
     if (count == 0) fill(view);
     for (DWORD i = 0; i < count; ++i) fill(raster::Box{rects[i].x1, rects[i].y1, rects[i].x2, rects[i].y2});
@@ -623,7 +632,7 @@ HRESULT SoftwareDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitive_co
     raster::StageState stage = stage_state(quad, texture);
     raster::Image texels{};
     if (texture) texels = texture->level().image();
-    raster::fill_quad(m_render_target->image(), viewport_box(), quad, texture ? &texels : nullptr, stage, blend_state(),
+    raster::fill_quad(m_render_target->draw_target(), viewport_box(), quad, texture ? &texels : nullptr, stage, blend_state(),
                       m_scratch);
     return D3D_OK;
 }
@@ -633,7 +642,7 @@ void SoftwareDevice::draw_coverage(const raster::Coverage* glyphs, std::size_t c
     std::scoped_lock hold(m_core->lock);
     if (m_state != DeviceState::Ready) return;
     raster::Quad unscaled{{0, 1, 0}, {0, 0, 1}, {0, 1, 0}, {0, 0, 1}, color};
-    raster::fill_coverage(m_render_target->image(), viewport_box(), glyphs, count, stage_state(unscaled, nullptr), color,
+    raster::fill_coverage(m_render_target->draw_target(), viewport_box(), glyphs, count, stage_state(unscaled, nullptr), color,
                           blend_state(), m_scratch);
 }
 

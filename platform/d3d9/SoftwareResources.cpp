@@ -1,5 +1,7 @@
 #include "SoftwareResources.h"
 
+#include "platform/window/PresentWindow.h"
+
 #include "platform/base/DebugLog.h"
 
 #include <cairo.h>
@@ -96,6 +98,7 @@ HRESULT SoftwareSurface::LockRect(D3DLOCKED_RECT* locked, const RECT* rect, DWOR
         x = rect->left;
         y = rect->top;
     }
+    write_pending_clear();
     locked->Pitch = INT(m_width * 4);
     locked->pBits = m_pixels.data() + std::size_t(y) * m_width + x;
     return D3D_OK;
@@ -106,6 +109,7 @@ HRESULT SoftwareSurface::GetDC(HDC* dc)
     if (dc == nullptr) return D3DERR_INVALIDCALL;
     *dc = nullptr;
     if (m_dc || (m_format != D3DFMT_X8R8G8B8 && m_format != D3DFMT_A8R8G8B8)) return D3DERR_INVALIDCALL;
+    write_pending_clear();
     // Our texels are premultiplied ARGB words, which is cairo's ARGB32; an
     // X8R8G8B8 surface is opaque to cairo whatever its unused bytes hold.
     if (m_format == D3DFMT_X8R8G8B8) {
@@ -129,9 +133,47 @@ HRESULT SoftwareSurface::ReleaseDC(HDC dc)
     return D3D_OK;
 }
 
-raster::Image SoftwareSurface::image()
+raster::Image SoftwareSurface::pixels_as_they_are()
 {
     return raster::Image{m_pixels.data(), int(m_width), int(m_height), int(m_width), m_format == D3DFMT_X8R8G8B8};
+}
+
+raster::Image SoftwareSurface::image()
+{
+    write_pending_clear();
+    return pixels_as_they_are();
+}
+
+raster::Image SoftwareSurface::draw_target()
+{
+    raster::Image target = pixels_as_they_are();
+    if (m_clear_pending.load(std::memory_order_relaxed)) target.pending = &m_clear;
+    return target;
+}
+
+void SoftwareSurface::clear(raster::Box box, D3DCOLOR color)
+{
+    write_pending_clear();
+    raster::defer_fill(m_clear, pixels_as_they_are(), box, color);
+    m_clear_pending.store(m_clear.rows_left > 0, std::memory_order_release);
+}
+
+// Readers on other threads (a locked texture) take the device's lock only
+// when there is something to write.
+void SoftwareSurface::write_pending_clear()
+{
+    if (!m_clear_pending.load(std::memory_order_acquire)) return;
+    std::scoped_lock hold(m_core->lock);
+    raster::write_pending(pixels_as_they_are(), m_clear);
+    m_clear_pending.store(false, std::memory_order_release);
+}
+
+bool SoftwareSurface::hand_to_window(HWND window, int shown_width, int shown_height)
+{
+    // A context handed out still draws into these pixels.
+    if (m_dc || m_format != D3DFMT_A8R8G8B8) return false;
+    write_pending_clear();
+    return present_frame_swap(window, m_pixels, int(m_width), int(m_height), shown_width, shown_height);
 }
 
 void SoftwareSurface::resize(UINT width, UINT height)
@@ -139,6 +181,8 @@ void SoftwareSurface::resize(UINT width, UINT height)
     m_width = width;
     m_height = height;
     m_pixels.assign(std::size_t(width) * height, 0u);
+    m_clear.rows_left = 0;
+    m_clear_pending.store(false, std::memory_order_release);
 }
 
 SoftwareTexture::SoftwareTexture(std::shared_ptr<DeviceCore> core, UINT width, UINT height, D3DFORMAT format,

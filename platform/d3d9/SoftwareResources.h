@@ -47,12 +47,24 @@ public:
     HRESULT GetDC(HDC* dc) override;
     HRESULT ReleaseDC(HDC dc) override;
 
+    // Every pixel written (a clear left pending is written first).
     raster::Image image();
+    // For draws into this surface: a pending clear goes with the pixels, and
+    // each row is written as the draws reach it. Under the device's lock.
+    raster::Image draw_target();
+    // Clears the box (inside the surface) when the pixels are next needed:
+    // a draw covering a row writes the row once. Under the device's lock.
+    void clear(raster::Box box, D3DCOLOR color);
     UINT width() const { return m_width; }
     UINT height() const { return m_height; }
     DWORD usage() const { return m_usage; }
     D3DPOOL pool() const { return m_pool; }
     void resize(UINT width, UINT height);
+    // Gives the pixels to the present window in place of a copy when its
+    // client area is the top-left shown_width x shown_height corner of them
+    // (the window's previous frame comes back): a discarded back buffer's
+    // present. False when the client has another size or a context still draws here.
+    bool hand_to_window(HWND window, int shown_width, int shown_height);
 
 private:
     std::shared_ptr<DeviceCore> m_core;
@@ -64,6 +76,10 @@ private:
     D3DPOOL m_pool;
     DWORD m_usage;
     std::vector<std::uint32_t> m_pixels;  // row after row, pitch = width
+    void write_pending_clear();
+    raster::Image pixels_as_they_are();
+    raster::PendingClear m_clear;              // guarded by the device's lock
+    std::atomic<bool> m_clear_pending{false};  // m_clear has rows to write; set and cleared under the device's lock
     std::unique_ptr<HDC__, DeviceContextClose> m_dc;   // the context handed out, until ReleaseDC
 };
 

@@ -116,26 +116,35 @@ struct Kernel {
         V::store(target, out);
     }
 
+    // `fresh`: the target holds `under` in every pixel and is not read (a
+    // clear not yet written); what is left alone is written as `under`.
     template <Mix mix, bool scaled, bool plain, Check check>
-    static void shade_into(std::uint32_t* target, const std::uint32_t* source, const Words& w)
+    static void shade_into(std::uint32_t* target, const std::uint32_t* source, const Words& w, bool fresh, R under)
     {
         constexpr bool tested = check != Check::None;
+        const auto target_now = [&] { return fresh ? under : V::load(target); };
         R texels = V::load(source);
         // Plain texels of zero shade to zero: under "over" they leave the target without being shaded.
-        if (plain && mix != Mix::Copy && V::all(V::cmpeq32(texels, V::zero())) && w.no_fill) return;
+        if (plain && mix != Mix::Copy && V::all(V::cmpeq32(texels, V::zero())) && w.no_fill) {
+            if (fresh) V::store(target, under);
+            return;
+        }
         R s = shade<scaled, plain>(texels, w);
         if constexpr (mix == Mix::Copy) {
-            store_tested<check>(target, s, V::or_(s, w.fill), tested ? V::load(target) : s, w);
+            store_tested<check>(target, s, V::or_(s, w.fill), tested ? target_now() : s, w);
         } else {
             // A transparent source under "over" leaves the target (whose alpha reads 255 if it has none).
-            if (V::all(V::cmpeq32(s, V::zero())) && w.no_fill) return;
+            if (V::all(V::cmpeq32(s, V::zero())) && w.no_fill) {
+                if (fresh) V::store(target, under);
+                return;
+            }
             // An opaque source hides the target: it is read only when the test may keep it.
             if (mix == Mix::Over && V::all(V::cmpeq32(V::srli32(s, 24), V::set32(255)))) {
                 if (!tested || w.opaque_passes) V::store(target, V::or_(s, w.fill));
-                else store_tested<check>(target, s, V::or_(s, w.fill), V::load(target), w);
+                else store_tested<check>(target, s, V::or_(s, w.fill), target_now(), w);
                 return;
             }
-            R raw = V::load(target);
+            R raw = target_now();
             R src = mix == Mix::OverSquareAlpha ? square_alpha(s) : s;
             R out = V::or_(V::adds8(src, over_rest<mix>(s, V::or_(raw, w.fill))), w.fill);
             store_tested<check>(target, s, out, raw, w);
@@ -143,21 +152,25 @@ struct Kernel {
     }
 
     template <Mix mix, bool scaled, bool plain, Check check>
-    static void run(std::uint32_t* target, const std::uint32_t* source, int count, const SpanOps& ops)
+    static void run(std::uint32_t* target, const std::uint32_t* source, int count, const SpanOps& ops,
+                    const std::uint32_t* under)
     {
         const Words w(ops);
+        const bool fresh = under != nullptr;
+        const R under_v = fresh ? V::set32(int(*under)) : V::zero();
         constexpr int n = V::pixels;
         int whole = count - count % n;
-        for (int i = 0; i < whole; i += n) shade_into<mix, scaled, plain, check>(target + i, source + i, w);
+        for (int i = 0; i < whole; i += n)
+            shade_into<mix, scaled, plain, check>(target + i, source + i, w, fresh, under_v);
         if (whole == count) return;
         // The last pixels go through the same step on a copy, so they shade alike.
         std::uint32_t src[n]{}, dst[n]{};
         int rest = count - whole;
         for (int i = 0; i < rest; ++i) {
             src[i] = source[whole + i];
-            dst[i] = target[whole + i];
+            dst[i] = fresh ? *under : target[whole + i];
         }
-        shade_into<mix, scaled, plain, check>(dst, src, w);
+        shade_into<mix, scaled, plain, check>(dst, src, w, false, under_v);
         for (int i = 0; i < rest; ++i) target[whole + i] = dst[i];
     }
 

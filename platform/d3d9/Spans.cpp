@@ -207,9 +207,20 @@ void SpanShader::operator()(std::uint32_t* target, const std::uint32_t* source, 
 {
     if (count <= 0) return;
     if (m_run) {
-        m_run(target, source, count, m_ops);
+        m_run(target, source, count, m_ops, nullptr);
         return;
     }
+    for (int i = 0; i < count; ++i) shade_pixel(target[i], source[i], m_ops);
+}
+
+void SpanShader::over(std::uint32_t* target, const std::uint32_t* source, int count, std::uint32_t under) const
+{
+    if (count <= 0) return;
+    if (m_run) {
+        m_run(target, source, count, m_ops, &under);
+        return;
+    }
+    std::fill_n(target, count, under);
     for (int i = 0; i < count; ++i) shade_pixel(target[i], source[i], m_ops);
 }
 

@@ -48,8 +48,11 @@ class SpanShader {
 public:
     explicit SpanShader(const SpanOps& ops);
     void operator()(std::uint32_t* target, const std::uint32_t* source, int count) const;
+    // As if every target pixel held `under`, which is not read: the target's pixels are a clear not yet written.
+    void over(std::uint32_t* target, const std::uint32_t* source, int count, std::uint32_t under) const;
 
-    using Run = void (*)(std::uint32_t*, const std::uint32_t*, int, const SpanOps&);
+    // `under`: null reads the target; else the value every target pixel holds.
+    using Run = void (*)(std::uint32_t*, const std::uint32_t*, int, const SpanOps&, const std::uint32_t* under);
 
 private:
     SpanOps m_ops;

@@ -5,6 +5,7 @@
 
 #include "platform/base/Guid.h"
 #include "platform/base/Types.h"
+#include "platform/window/Messages.h"   // WM_DEVICECHANGE
 
 struct HWND__;
 using HWND = HWND__*;
@@ -22,7 +23,6 @@ inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
 inline constexpr DWORD FILE_ATTRIBUTE_ARCHIVE = 0x20;
 inline constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 
-inline constexpr UINT WM_DEVICECHANGE = 0x0219;
 inline constexpr WPARAM DBT_DEVICEARRIVAL = 0x8000;
 inline constexpr WPARAM DBT_DEVICEREMOVECOMPLETE = 0x8004;
 inline constexpr DWORD DBT_DEVTYP_VOLUME = 2;

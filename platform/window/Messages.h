@@ -48,6 +48,7 @@ inline constexpr UINT WM_MBUTTONUP = 0x0208;
 inline constexpr UINT WM_MBUTTONDBLCLK = 0x0209;
 inline constexpr UINT WM_MOUSEWHEEL = 0x020A;
 inline constexpr UINT WM_SIZING = 0x0214;
+inline constexpr UINT WM_DEVICECHANGE = 0x0219;   // a drive or device came or went
 inline constexpr UINT WM_EXITSIZEMOVE = 0x0232;
 inline constexpr UINT WM_POWERBROADCAST = 0x0218;
 

@@ -63,6 +63,14 @@ private:
 // window has this handle: the frame then goes nowhere.
 bool present_frame(HWND window, const FrameView& frame, const RECT& src_rect, const RECT& dst_rect);
 
+// Hands a frame of width x height pixels (pitch = width) to the window in
+// place of a copy, when the window's client area is exactly its top-left
+// shown_width x shown_height corner: `pixels` then holds width x height
+// pixels of no particular content (the window's previous frame). False, with
+// nothing changed, otherwise (an unknown handle, a client of another size).
+bool present_frame_swap(HWND window, std::vector<std::uint32_t>& pixels, int width, int height, int shown_width,
+                        int shown_height);
+
 // A copy of what the window's client area shows (width x height pixels); empty for an unknown handle.
 std::vector<std::uint32_t> present_frame_copy(HWND window);
 

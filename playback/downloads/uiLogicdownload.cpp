@@ -262,6 +262,8 @@ int uiLogicdownload::CurrentIndex() const
     return m_current;
 }
 
+UI::widget* uiLogicdownload::GetRootWidget() const { return m_list; }
+
 void uiLogicdownload::FindItemIndex(const RSSData::tRSSItem& item)
 {
     CMutexGuard hold(UIRenderMutex());

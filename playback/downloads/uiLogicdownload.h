@@ -21,6 +21,7 @@ class IOstrel;
 struct DownloadTaskInfo;
 
 namespace UI {
+class widget;
 class wdownloadlist;
 class wdownloadlistitem;
 class wtitlewindow;
@@ -64,6 +65,8 @@ public:
     bool GetNextItem(std::int64_t id, RSSData::tRSSItem& item);
 
     int CurrentIndex() const;
+    // The pane's list, the page's place in the Tab order; null before Init.
+    UI::widget* GetRootWidget() const;
     // download folder + "/" + the cleaned title + ".mp4".
     std::string LocalFileName(const std::string& title) const;
 

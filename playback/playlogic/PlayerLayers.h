@@ -12,6 +12,7 @@
 
 #include "platform/com/ComPtr.h"
 
+#include <functional>
 #include <memory>
 
 class CVideoSourceVMR9;
@@ -36,10 +37,17 @@ public:
     uiVideoLayer* Layer() const { return m_layer.get(); }
     CVisualizationSource* Visualization() const { return m_visualization.get(); }
 
+    // Resets the device through `reset` (its result is returned): the video
+    // source lets go of its Direct3D objects first, which would keep the
+    // device from resetting, and afterwards the renderer attached to it hears
+    // of the device. On the UI thread, under UIRenderMutex.
+    bool ResetDevice(const std::function<bool()>& reset);
+
 private:
     // The engine's graph notices, on the thread that builds or closes its graph.
     LONG OnEvent(void* sender, LONG code, INT_PTR value, INT_PTR extra) override;
 
+    RenderEngine::D3D9Render* const m_render;   // the UI's device; outlives the layers
     std::unique_ptr<uiVideoLayer> m_layer;
     plat::ComPtr<CVideoSourceVMR9> m_source;   // the layer holds it too
     std::unique_ptr<CVisualizationSource> m_visualization;

@@ -21,6 +21,7 @@ namespace {
 constexpr int KeyEnter = 13, KeyLeft = 37, KeyUp = 38, KeyRight = 39, KeyDown = 40, KeyDelete = 46;
 constexpr float ClickSlop = 100;       // squared pixels a press may move and still click
 constexpr float ClickAnimationStep = 40;
+constexpr int RemovalPauseFrames = 9;    // a delayed removal shows the row a moment longer
 
 bool inside(const frect& r, fpoint p) { return p.x >= r.x && p.y >= r.y && p.x < r.x + r.width && p.y < r.y + r.height; }
 
@@ -96,13 +97,13 @@ void wrsslist::Relayout()
     Invalidate();
 }
 
-void wrsslist::BeginRemove(int delay_frames)
+void wrsslist::BeginRemove(int index, Removal when)
 {
-    if (m_removing || !ValidRow(m_current)) return;
+    if (m_removing || !ValidRow(index)) return;
     m_removing = true;
-    m_remove_index = m_current;
-    m_collapse_height = m_items[std::size_t(m_current)]->GetHeight();
-    m_remove_delay = delay_frames;
+    m_remove_index = index;
+    m_collapse_height = m_items[std::size_t(index)]->GetHeight();
+    m_remove_delay = when == Removal::Delayed ? RemovalPauseFrames : 0;
     Invalidate();
 }
 

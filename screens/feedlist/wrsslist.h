@@ -32,8 +32,10 @@ public:
     void SetItemAt(int index, const RSSData::tRSSItem& item);
     // Takes every row out and frees it (a new page is coming); scroll and choice start over.
     void RemoveAllItems();
-    void BeginRemoveSelected() { BeginRemove(0); }
-    void BeginRemoveSelectedDelayed() { BeginRemove(9); }
+    // Row `index` collapses, at once or after a short pause, and leaves the
+    // list; ignored for no such row or while another row is leaving.
+    enum class Removal { Now, Delayed };
+    void BeginRemove(int index, Removal when);
     void ScrollBy(float distance);
     void ScrollRows(int rows);
     void ClickRow(int index);
@@ -83,7 +85,6 @@ private:
     fpoint LocalPoint(const MouseEventArgs& e) const;
     bool ShownWithAncestors() const;
     void MarkCurrent();
-    void BeginRemove(int delay_frames);
     bool OnRowHover(EventArgs& e);
     void FireListClick(int index, intptr_t code);
     void StepScroll();

@@ -12,6 +12,7 @@
 #include "components/common/regutil/CUTILregEx.h"
 #include "components/common/regutil/ProgramKey.h"
 #include "core/settings/CAppSettings.h"
+#include "core/settings/SettingNumbers.h"
 #include "core/updater/CRSSUpdater.h"
 #include "outside/ostrel/IOstrel.h"
 #include "platform/base/Utf.h"
@@ -35,14 +36,6 @@ constexpr REGSAM SettingsAccess = KEY_READ | KEY_WRITE;   // 0x2001F
 constexpr int CacheFolderSlot = 1;
 constexpr int DownloadFolderSlot = 9;
 
-struct Range {
-    DWORD low;
-    DWORD high;
-};
-constexpr Range ItemCountRange{25, 500};
-constexpr Range IntervalRange{10, 1440};
-constexpr DWORD DefaultItemCount = 200;
-
 DWORD read_dword(const CUTILregEx& key, const WCHAR* name, DWORD fallback)
 {
     DWORD value = fallback;
@@ -56,9 +49,9 @@ std::u16string decimal(DWORD value)
 }
 
 // The field's number as a decimal integer (leading blanks, a sign, digits;
-// no digits reads 0), limited to the range with an unsigned comparison: a
-// negative entry counts as above it, as does one too long to hold.
-DWORD limited_number(const std::u16string& text, Range range)
+// no digits reads 0), limited to the number's range with an unsigned
+// comparison: a negative entry counts as above it, as does one too long to hold.
+DWORD limited_number(const std::u16string& text, const RegNumber& range)
 {
     std::size_t at = text.find_first_not_of(u" \t");
     if (at == std::u16string::npos) return range.low;
@@ -125,10 +118,8 @@ void wsettingpage::RevertFeeds()
 {
     Controls& c = *m_controls;
     const CUTILregEx key(HKEY_CURRENT_USER, ProgramKey, SettingsAccess);
-    DWORD items = read_dword(key, u"RSSItemNumber", DefaultItemCount);
-    if (items < ItemCountRange.low || items > ItemCountRange.high) items = DefaultItemCount;
-    if (c.item_count) c.item_count->SetText(decimal(items).c_str());
-    if (c.interval) c.interval->SetText(decimal(read_dword(key, u"RetrieveRSSTime", 60)).c_str());
+    if (c.item_count) c.item_count->SetText(decimal(ReadNumber(key, SettingNumbers::ItemsPerChannel)).c_str());
+    if (c.interval) c.interval->SetText(decimal(ReadNumber(key, SettingNumbers::RefreshMinutes)).c_str());
 }
 
 void wsettingpage::RevertPlayback()
@@ -183,14 +174,14 @@ void wsettingpage::ApplyFeeds()
 {
     Controls& c = *m_controls;
     if (!c.item_count || !c.interval) return;
-    const DWORD items = limited_number(c.item_count->GetText(), ItemCountRange);
-    const DWORD minutes = limited_number(c.interval->GetText(), IntervalRange);
+    const DWORD items = limited_number(c.item_count->GetText(), SettingNumbers::ItemsPerChannel);
+    const DWORD minutes = limited_number(c.interval->GetText(), SettingNumbers::RefreshMinutes);
     c.item_count->SetText(decimal(items).c_str());
     c.interval->SetText(decimal(minutes).c_str());
     {
         CUTILregEx key(HKEY_CURRENT_USER, ProgramKey, SettingsAccess);
-        key.SetDWORD(u"RSSItemNumber", items);
-        key.SetDWORD(u"RetrieveRSSTime", minutes);
+        key.SetDWORD(SettingNumbers::ItemsPerChannel.name, items);
+        key.SetDWORD(SettingNumbers::RefreshMinutes.name, minutes);
     }
     // The updater takes the new period and limit and refreshes every channel.
     if (CRSSUpdater* updater = m_logic ? m_logic->GetUpdater() : nullptr)

@@ -254,7 +254,13 @@ int D3D9Render::BeginFrame()
     plat::ComPtr<IDirect3DSurface9> back;
     m_device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.put());
     m_device->SetRenderTarget(0, back.get());
-    m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xff121212u, 1.0f, 0);
+    // Only the client area is presented: the rest of a screen-sized back buffer is never seen.
+    if (auto client = client_rect(m_window)) {
+        const D3DRECT shown{client->left, client->top, client->right, client->bottom};
+        m_device->Clear(1, &shown, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xff121212u, 1.0f, 0);
+    } else {
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xff121212u, 1.0f, 0);
+    }
     return m_device->BeginScene();
 }
 

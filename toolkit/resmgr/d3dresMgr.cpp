@@ -310,10 +310,20 @@ RenderEngine::backbuffer* d3dresMgr::CreateBackBuffer(unsigned width, unsigned h
     RenderEngine::backbuffer* made = renderer->CreateBackBuffer(width, height, render_target);
     auto* d3d = dynamic_cast<RenderEngine::d3dbackbuffer*>(made);
     std::scoped_lock hold(m_lock);
+    std::erase_if(m_back_buffers, [](const auto& entry) { return entry.second.expired(); });
     const std::string name = "BkBuffer_" + std::to_string(m_backbuffer_counter++);
     if (d3d)
-        m_textures[name] = d3d->SharedTexture();
+        m_back_buffers[name] = d3d->SharedTexture();
     return made;
+}
+
+std::vector<std::shared_ptr<RenderEngine::texture>> d3dresMgr::live_surfaces() const
+{
+    std::vector<std::shared_ptr<RenderEngine::texture>> live;
+    for (const auto& [name, surface] : m_back_buffers)
+        if (auto texture = surface.lock())
+            live.push_back(std::move(texture));
+    return live;
 }
 
 void d3dresMgr::give_renderer_sprite()
@@ -327,12 +337,17 @@ void d3dresMgr::give_renderer_sprite()
 bool d3dresMgr::ResetDevice()
 {
     CMutexGuard hold_frame(UIRenderMutex());
+    // Held for the walk: a window surface freed meanwhile keeps its texture until the reset ends.
+    std::vector<std::shared_ptr<RenderEngine::texture>> surfaces;
     {
         std::scoped_lock hold(m_lock);
+        surfaces = live_surfaces();
         for (auto& [name, made] : m_textures)
             if (made)
                 made->ReleaseDeviceObject();
         for (auto& made : m_replaced)
+            made->ReleaseDeviceObject();
+        for (auto& made : surfaces)
             made->ReleaseDeviceObject();
         for (auto& [name, made] : m_fonts)
             if (made)
@@ -357,6 +372,8 @@ bool d3dresMgr::ResetDevice()
             if (made)
                 made->RestoreDeviceObject();
         for (auto& made : m_replaced)
+            made->RestoreDeviceObject();
+        for (auto& made : surfaces)
             made->RestoreDeviceObject();
     }
     load_fonts();

@@ -57,6 +57,8 @@ private:
     void make_black_image();
     std::shared_ptr<RenderEngine::texture> load_texture(int id, const std::string& name, const std::u16string& path);
     void give_renderer_sprite();
+    // The textures of the window surfaces that still live; under m_lock.
+    std::vector<std::shared_ptr<RenderEngine::texture>> live_surfaces() const;
 
     std::atomic<HINSTANCE> m_resource_module{nullptr};   // null: the program's own
     HWND m_window{nullptr};

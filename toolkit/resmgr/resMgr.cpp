@@ -39,6 +39,8 @@ RenderEngine::picture* resMgr::GetPicture(const std::string& name)
 RenderEngine::texture* resMgr::GetTexture(const std::string& name)
 {
     std::scoped_lock hold(m_lock);
+    if (const auto surface = m_back_buffers.find(name); surface != m_back_buffers.end())
+        return surface->second.lock().get();   // alive while its back buffer is
     return m_textures[name].get();
 }
 

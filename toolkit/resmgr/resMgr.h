@@ -56,7 +56,8 @@ public:
 
 protected:
     // The maps own what they hold; pointers handed out stay valid for the
-    // run (a reset only recreates device objects in place). Filled on the UI
+    // run (a reset only recreates device objects in place), except a window
+    // surface's texture, which lives as long as its back buffer. Filled on the UI
     // thread, looked up from the compose and logic threads too.
     mutable std::mutex m_lock;
     std::map<std::string, std::shared_ptr<RenderEngine::texture>> m_textures;  // guarded by m_lock
@@ -66,6 +67,9 @@ protected:
     // Textures replaced by a reload under their name: strip pictures may
     // still point at them, so they stay and follow every reset.
     std::vector<std::shared_ptr<RenderEngine::texture>> m_replaced;            // guarded by m_lock
+    // Window surfaces' textures by "BkBuffer_N": each goes with its back
+    // buffer, so a reset brings back only the surfaces that still live.
+    std::map<std::string, std::weak_ptr<RenderEngine::texture>> m_back_buffers;  // guarded by m_lock
     int m_backbuffer_counter{200};                                             // guarded by m_lock
     std::atomic<int> m_reset_count{0};
 };

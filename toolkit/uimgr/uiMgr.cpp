@@ -10,6 +10,7 @@
 #include "toolkit/render/backbuffer.h"
 
 #include "core/settings/CAppSettings.h"
+#include "platform/base/DebugLog.h"
 #include "platform/sync/MessageQueue.h"
 #include "platform/window/Messages.h"
 #include "platform/window/Window.h"
@@ -19,7 +20,6 @@
 namespace UI {
 namespace {
 
-constexpr UINT kDeviceChange = 0x0219;
 constexpr UINT kUserMessage17415 = 17415;
 constexpr DWORD kDeviceMustReset = 0x10003;
 
@@ -85,6 +85,8 @@ uiMgr& uiMgr::Instance()
 }
 
 long uiMgr::Release() { return 1; }
+
+void uiMgr::DebugOutput(const WCHAR* text) const { OutputDebugStringW(text); }
 
 long uiMgr::Render()
 {
@@ -179,7 +181,7 @@ LRESULT uiMgr::OnMessage(UINT message, WPARAM wparam, LPARAM lparam)
     const int y = GET_Y_LPARAM(lparam);
     // The controller's device and key handlers run without the lock; a key
     // reaches the widgets under it (OnKeyDown).
-    if (message == kDeviceChange) {
+    if (message == WM_DEVICECHANGE) {
         if (m_hooks)
             m_hooks->OnDeviceChange(wparam, lparam);
         return 0;

@@ -93,6 +93,8 @@ public:
     bool OnTooltipTarget(EventArgs& e);
     void SetHwnd(HWND hwnd) { m_hwnd = hwnd; }
     HWND GetHwnd() const { return m_hwnd; }
+    // Writes a text to the debug output: the controller's trace goes through here.
+    void DebugOutput(const WCHAR* text) const;
     // The manager's own animations, stepped once per render.
     animationMgr& GetAnimations() { return m_animations; }
 

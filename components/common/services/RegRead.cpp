@@ -15,6 +15,11 @@ DWORD ReadRegDword(HKEY root, const WCHAR* subkey, const WCHAR* name, DWORD fall
     return value;
 }
 
+DWORD ReadRegNumber(HKEY root, const WCHAR* subkey, const RegNumber& number)
+{
+    return ReadNumber(CUTILregEx(root, subkey, KEY_READ), number);
+}
+
 std::u16string ReadRegString(HKEY root, const WCHAR* subkey, const WCHAR* name)
 {
     WCHAR text[string_limit / sizeof(WCHAR)];

@@ -6,6 +6,7 @@
 #include "core/controller/uiLogic.h"
 
 #include "components/common/feeddb/CRSSDBMgr.h"
+#include "components/common/feeddb/CppSQLite3DB.h"
 #include "core/controller/tests/CallLog.h"
 #include "core/controller/tests/FeedWorld.h"
 #include "core/updater/CRSSUpdater.h"
@@ -31,6 +32,8 @@
 #include "toolkit/widgets/CMutexGuard.h"
 #include "toolkit/widgets/MouseEventArgs.h"
 #include "toolkit/widgets/WidgetRegistry.h"
+#include "toolkit/widgets/InputState.h"
+#include "toolkit/widgets/focusgroup.h"
 #include "toolkit/widgets/window.h"
 
 #include <gtest/gtest.h>
@@ -317,6 +320,37 @@ TEST_F(ControllerScreens, RemovingARowRefillsThePageFromTheNextOne)
     EXPECT_TRUE(refilled);
 }
 
+// Logic command 17 carries whole 64-bit item ids: an item stored past 2^32
+// joins the list (2) and then has its row refreshed (3).
+TEST_F(ControllerScreens, DataActionResultsCarryWhole64BitItemIds)
+{
+    show_page(0);
+    {
+        CppSQLite3DB raw;
+        raw.open((rig.home.path() + "/" + CRSSDBMgr::FileName).c_str());
+        raw.execDML("UPDATE sqlite_sequence SET seq = 5000000000 WHERE name = 'rssitem'");
+    }
+    RSSData::tRSSItem far = items[0];
+    far.title = "far";
+    far.link = "http://127.0.0.1:9/far";
+    far.original_media_url = "http://127.0.0.1:9/media/far";
+    ASSERT_EQ(CRSSDBMgr::Instance().InsertItem(&far), 0);
+    ASSERT_GT(far.id, std::int64_t(1) << 32);
+    UI::wrsslist* list = dynamic_cast<UI::wrsslist*>(UI::GetWidgetById(106));
+    const auto last_title = [&] {
+        CMutexGuard hold(UIRenderMutex());
+        return list->GetItem(list->GetItemCount() - 1)->GetItem().title;
+    };
+    controller->PostLogicCommand(LogicCommand::DataActionResult, 2, LPARAM(far.id));
+    log.settle(*controller);
+    EXPECT_EQ(last_title(), "far");
+    far.title = "far, renamed";
+    ASSERT_EQ(CRSSDBMgr::Instance().UpdateItem(far), 0);
+    controller->PostLogicCommand(LogicCommand::DataActionResult, 3, LPARAM(far.id));
+    log.settle(*controller);
+    EXPECT_EQ(last_title(), "far, renamed");
+}
+
 TEST_F(ControllerScreens, TheFavouritePartMarksTheItemAndTheStoredOne)
 {
     show_page(0);
@@ -443,9 +477,10 @@ TEST_F(ControllerScreens, ARowsClickLoadsTheVideoInFromTheRow)
     EXPECT_EQ(video->GetY(), row.GetY() - feed_list.GetScrollOffset()) << "it starts at the row";
     EXPECT_EQ(video->GetHeight(), row.GetHeight());
     EXPECT_FALSE(loading->IsVisible());
+    EXPECT_EQ(log.settle(*controller), std::vector<std::string>{}) << "no click yet";
+    // The video mode comes through the logic thread, before the click.
     EXPECT_EQ(controller->GetDisplayMode() & 0xFFF, DWORD(UI::DisplayMode::PlayVideo));
     EXPECT_EQ(controller->GetVideoViewState(), UI::ViewState::SmallWindow);
-    EXPECT_EQ(log.settle(*controller), std::vector<std::string>{}) << "no click yet";
     for (int frame = 0; frame < 200 && feed_list.IsFrozen(); ++frame)
         feed_list.Draw();
     EXPECT_FALSE(feed_list.IsFrozen());
@@ -584,6 +619,60 @@ TEST_F(ControllerScreens, TheControlBarComesBackToItsCornerWheneverItIsShown)
             EXPECT_EQ(bar->GetX(), client.GetWidth() - bar->GetWidth());
             EXPECT_EQ(bar->GetY(), client.GetHeight() - bar->GetHeight());
         }
+    }
+}
+
+// A change between modes that both show the control bar leaves a shown bar
+// where it stands: it is never hidden only to rise again.
+TEST_F(ControllerScreens, AChangeOfModeLeavesAShownControlBarWhereItIs)
+{
+    UI::wcontrolbar* bar = UI::wcontrolbar::Instance();
+    ASSERT_NE(bar, nullptr);
+    UI::widget& root = *UI::uiMgr::Instance().GetRoot();
+    rig.settings.SetNumber(4, 1024);
+    rig.settings.SetNumber(5, 576);
+    UI::uiMgr::Instance().Resize();
+    controller->SetDisplayMode(UI::DisplayMode::ViewFeeds);
+    for (int tick = 0; tick < 200 && !bar->IsAnimationIdle(); ++tick)
+        root.TickAnimations();
+    ASSERT_TRUE(bar->IsVisible());
+    const float x = bar->GetX(), y = bar->GetY();
+    for (const DWORD mode : {UI::DisplayMode::Both, UI::DisplayMode::ViewFeeds, UI::DisplayMode::None,
+                             UI::DisplayMode::ViewFeeds}) {
+        SCOPED_TRACE(mode);
+        controller->SetDisplayMode(mode);
+        EXPECT_TRUE(bar->IsVisible());
+        EXPECT_EQ(bar->GetX(), x);
+        EXPECT_EQ(bar->GetY(), y);
+        root.TickAnimations();
+        EXPECT_EQ(bar->GetY(), y);
+    }
+}
+
+// A mode asked for on another thread (a warning page's button on the UI
+// thread, the end of playback on the play logic's) changes on the logic
+// thread, after the command it is running: modes never change under it.
+TEST_F(ControllerScreens, ModesAskedForOnOtherThreadsChangeOnTheLogicThread)
+{
+    show_page(0);
+    const struct {
+        const char* asked_by;
+        std::function<void()> ask;
+        DWORD mode;
+    } cases[] = {
+        {"the failed-playback page's button", [&] { controller->OnWarningPageResult(16); }, UI::DisplayMode::None},
+        {"the end of playback", [&] { controller->OnPlayEnded(); }, UI::DisplayMode::ViewFeeds},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.asked_by);
+        log.close_gate();
+        click_row(0);
+        ASSERT_TRUE(log.wait_for_waiting()) << "the logic thread plays i0, holding the dispatch lock";
+        c.ask();
+        EXPECT_EQ(controller->GetDisplayMode() & 0xFFF, DWORD(UI::DisplayMode::PlayVideo)) << "not while it plays";
+        log.open_gate();
+        log.settle(*controller);
+        EXPECT_EQ(controller->GetDisplayMode() & 0xFFF, c.mode);
     }
 }
 
@@ -879,6 +968,26 @@ protected:
 
     ostrel_test::RecordingOstrel downloader;
 };
+
+// Tab moves the keyboard focus from the feed list on to the download pane,
+// and on round to the search box.
+TEST_F(ControllerDownloads, TabReachesTheDownloadPane)
+{
+    const UI::focusgroup* group = UI::uiMgr::Instance().GetFocusGroup();
+    ASSERT_NE(group, nullptr);
+    ASSERT_EQ(group->members.size(), 3u);
+    UI::widget* search = group->members[0];
+    UI::widget* list = group->members[1];
+    UI::widget* pane = UI::GetWidgetById(98);
+    ASSERT_NE(pane, nullptr);
+    CMutexGuard hold(UIRenderMutex());
+    list->SetFocus();
+    list->FocusNext();
+    EXPECT_EQ(UI::GetFocusedWidget(), pane);
+    pane->FocusNext();
+    EXPECT_EQ(UI::GetFocusedWidget(), search);
+    UI::SetFocusedWidget(nullptr);
+}
 
 TEST_F(ControllerDownloads, OnlyADragThatEndsOnTheDownloadPaneQueuesTheItem)
 {

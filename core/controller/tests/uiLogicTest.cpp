@@ -19,6 +19,8 @@
 #include "toolkit/widgets/WidgetRegistry.h"
 #include "toolkit/widgets/widget.h"
 
+#include "platform/base/DebugLog.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -304,6 +306,7 @@ TEST_F(Controller, GlobalEventsBecomeCommandsByTheSendersUIId)
         {"window_click", &play, 0, 0, false, nullptr},
         {"treenode_clicked", &play, 0, 0, false, "node btnplay"},
     };
+    plat::DebugCapture trace;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.event);
         UI::ValueEventArgs e;
@@ -314,6 +317,7 @@ TEST_F(Controller, GlobalEventsBecomeCommandsByTheSendersUIId)
         EXPECT_EQ(bool(e.handled), c.handled);
         EXPECT_EQ(handlers.settle(controller), c.line ? std::vector<std::string>{c.line} : std::vector<std::string>{});
     }
+    EXPECT_TRUE(trace.contains("window_click: btnplay"));   // the controller's trace, through the UI manager
     for (UI::widget* w : {&video, &list, &volume, &seek, &play})
         UI::UnregisterWidget(w);
 }
@@ -345,6 +349,22 @@ TEST_F(Controller, AnUpdateOfTheShownChannelRefreshesItOnlyWhenTheFeedViewShowsI
         EXPECT_EQ(handlers.settle(controller),
                   c.refreshed ? std::vector<std::string>{"updated 5"} : std::vector<std::string>{});
     }
+}
+
+// A channel id past 32 bits reaches the feed view whole: one that shares
+// only its low half with the shown channel is another channel.
+TEST_F(Controller, AnUpdatedChannelKeepsItsWhole64BitId)
+{
+    UI::uiLogic controller(parts());
+    controller.Init();
+    const std::int64_t far = (std::int64_t(1) << 32) + 5;
+    handlers.shown = far;
+    handlers.list_hidden = true;
+    controller.SetDisplayMode(UI::DisplayMode::ViewFeeds);
+    controller.OnUpdated(5, true);
+    EXPECT_EQ(handlers.settle(controller), std::vector<std::string>{});
+    controller.OnUpdated(far, true);
+    EXPECT_EQ(handlers.settle(controller), std::vector<std::string>{"updated " + std::to_string(far)});
 }
 
 TEST_F(Controller, DatabaseNoticesOfChannelsReachTheTreeOnlyAfterAWriteThatWorked)
@@ -382,9 +402,13 @@ TEST_F(Controller, InitTakesItsSettingsFromTheRegistry)
     } cases[] = {
         {{}, {}, {}, {}, {}, {}, 200, 3600, TRUE, "favourites(1) resume ", true},
         {24, 10, 2, 0, 0, 0, 200, 600, FALSE, "favourites(0) pause ", false},
-        {25, 1, 3, 1, 1, 1, 25, 60, TRUE, "favourites(1) resume ", true},
+        {25, 1440, 3, 1, 1, 1, 25, 86400, TRUE, "favourites(1) resume ", true},
         {500, 60, 4, 7, 2, 5, 500, 3600, FALSE, "favourites(1) resume ", true},
         {501, 60, 3, 1, 1, {}, 200, 3600, TRUE, "favourites(1) resume ", true},
+        // Minutes outside 10..1440 are the default hour: never a refetch of every channel back to back.
+        {200, 0, 3, 1, 1, 1, 200, 3600, TRUE, "favourites(1) resume ", true},
+        {200, 9, 3, 1, 1, 1, 200, 3600, TRUE, "favourites(1) resume ", true},
+        {200, 1441, 3, 1, 1, 1, 200, 3600, TRUE, "favourites(1) resume ", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "items " << c.expect_items);
@@ -481,7 +505,7 @@ TEST_F(Controller, UICommandsActAsTheirTableSays)
         // No settings window here: its choosers are seen over the built tree.
         {39, 80, {}, 80},
         {40, 80, {}, 80},
-        {41, 80, {}, 80},   // nothing is paused
+        {41, 80, {}, 80},   // no device reset closed a clip
         {58, 95, {"volume 100"}, 100},
         {58, 100, {"volume 100"}, 100},
         {59, 5, {"volume 0"}, 0},
@@ -501,6 +525,37 @@ TEST_F(Controller, UICommandsActAsTheirTableSays)
         controller.PostUICommand(c.id);
         EXPECT_EQ(handlers.settle(controller), c.lines);
         EXPECT_EQ(controller.GetVolume(), c.volume_after);
+    }
+}
+
+// A device reset closes the engine and then posts UI command 41: a clip
+// that was playing or paused opens again (paused again when it was), and
+// the play state is idle in between.
+TEST_F(Controller, ADeviceResetReopensAPlayingOrPausedClip)
+{
+    UI::uiLogic controller(parts());
+    controller.Init();
+    play_a_file(controller);
+    handlers.settle(controller);
+    const struct {
+        int state;   // before the reset
+        std::vector<std::string> lines;
+    } cases[] = {
+        {1, {"release", "replay"}},
+        {2, {"release", "replay", "pause"}},
+        {0, {"release"}},
+        {3, {"release"}},   // stopped
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.state);
+        controller.OnPlayStateChanged(c.state);
+        handlers.settle(controller);
+        controller.CloseEngine();
+        EXPECT_EQ(controller.GetPlayState(), 0);
+        controller.PostUICommand(41);
+        EXPECT_EQ(handlers.settle(controller), c.lines);
+        controller.PostUICommand(41);   // a second notice finds nothing closed
+        EXPECT_EQ(handlers.settle(controller), std::vector<std::string>{});
     }
 }
 

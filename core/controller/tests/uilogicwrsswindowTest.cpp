@@ -107,12 +107,18 @@ public:
     LONG Resume() override { return 0; }
     LONG Pause() override { return 0; }
     LONG Wake(LONG, LONG) override { return 0; }
-    LONG Wake() override { return ++wakes, 0; }
+    LONG Wake() override
+    {
+        ++wakes;
+        if (on_wake) on_wake();
+        return 0;
+    }
     LONG IsRunning() override { return 0; }
     void SetFavouritesFlag(bool) override {}
     DWORD WorkerThread() override { return 0; }
 
     std::atomic<int> wakes{0};
+    std::function<void()> on_wake;   // set before the controller calls, on the caller's thread
 };
 
 // A started controller over the built main window and a fresh feed database.
@@ -525,6 +531,56 @@ private:
 };
 
 }  // namespace
+
+// The network timer reads the shown page again, on the UI thread, while a
+// row's part action runs on the logic thread between its holds of the widget
+// lock (the favourite part wakes the prefetch manager there): every row is
+// freed and made anew, one place lower under a newer item. The action finds
+// its row again by its item and marks that one.
+TEST(FeedWindow, ARowPartFindsItsRowAgainWhenThePageIsReadAgainMeanwhile)
+{
+    FeedWindow w;
+    const std::int64_t channel = w.channel_titled("Top Rated");
+    w.add_items(channel, 10);
+    ASSERT_TRUE(w.feed().ShowChannelPage(channel, 0));
+    RSSData::tRSSItem clicked;
+    {
+        CMutexGuard hold(UIRenderMutex());
+        clicked = w.list().GetItem(4)->GetItem();
+    }
+    ASSERT_FALSE(clicked.mark_favorite);
+
+    std::promise<void> read_again, woken;
+    auto reading = read_again.get_future();
+    w.prefetch.on_wake = [&] {
+        woken.set_value();
+        reading.wait();   // the logic thread holds no widget lock here
+    };
+    auto wake = woken.get_future();
+    ASSERT_TRUE(w.controller->PostLogicCommand(LogicCommand::ListClick, UI::ids::RssList, 4 * 256 + 111));
+    ASSERT_EQ(wake.wait_for(30s), std::future_status::ready);
+    RSSData::tRSSItem newer;
+    newer.channel_id = channel;
+    newer.folder_id = clicked.folder_id;
+    newer.title = "newer";
+    newer.link = "http://127.0.0.1/clip/newer";
+    newer.display_description = "A newer clip.";
+    newer.original_media_url = "http://127.0.0.1/media/newer";
+    newer.create_time = 5000;
+    ASSERT_EQ(w.db().InsertItem(&newer), 0);
+    ASSERT_TRUE(w.feed().ShowChannelPage(channel, 0));   // what the timer does on a network change
+    read_again.set_value();
+    settle(*w.controller);
+
+    CMutexGuard hold(UIRenderMutex());
+    ASSERT_EQ(w.list().GetItemCount(), 11);
+    for (int i = 0; i < w.list().GetItemCount(); ++i) {
+        const RSSData::tRSSItem& shown = w.list().GetItem(i)->GetItem();
+        SCOPED_TRACE(shown.title);
+        EXPECT_EQ(shown.mark_favorite, shown.id == clicked.id);
+    }
+    EXPECT_EQ(w.list().GetItem(5)->GetItem().id, clicked.id);
+}
 
 // The tree opens a channel through the logic thread; the back buttons (74,
 // 86) return through the lists opened before, then stay.

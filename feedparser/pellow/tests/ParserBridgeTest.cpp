@@ -82,6 +82,23 @@ TEST_F(ParserBridgeTest, ArgumentsReachTheScriptInParameterOrder)
     EXPECT_EQ(read(channel.get(), &IRSSChannel::get_title), "related to http://www.example.com/watch?v=x");
 }
 
+TEST_F(ParserBridgeTest, AFetchTimeOutOutsideItsRangeIsTheDefault)
+{
+    register_all();
+    const struct { DWORD stored; const char* expected; } cases[] = {
+        {0, "u|0|h:1|30000"}, {99, "u|0|h:1|30000"}, {100, "u|0|h:1|100"},
+        {600000, "u|0|h:1|600000"}, {600001, "u|0|h:1|30000"}, {0xFFFFFFFF, "u|0|h:1|30000"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stored);
+        ASSERT_TRUE(feed_testing::set_feed_settings(std::string("h:1"), c.stored));
+        auto parser = create();
+        plat::Bstr url(u"u"), result;
+        ASSERT_EQ(parser->TransformURL(url.get(), VARIANT_FALSE, result.out()), S_OK);
+        EXPECT_EQ(result.utf8(), c.expected);
+    }
+}
+
 TEST_F(ParserBridgeTest, MissingOutPointersFailEveryMethod)
 {
     register_all();

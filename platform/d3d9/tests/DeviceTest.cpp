@@ -245,6 +245,47 @@ TEST(SoftwareDevice, PresentsIntoItsWindowOrTheOverride)
     EXPECT_EQ(window->frame_pixel(1, 1), 0xff336699u);
 }
 
+// Frames reach the window whatever the swap effect and however much larger
+// the back buffer (the screen) is than the client: a discarded back buffer
+// goes to the window whole (no copy), and with the copy effect the back
+// buffer keeps the frame it presented.
+TEST(SoftwareDevice, FramesReachTheWindowByEitherSwapEffect)
+{
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    const struct {
+        D3DSWAPEFFECT effect;
+        UINT width, height;
+    } cases[] = {
+        {D3DSWAPEFFECT_DISCARD, 6, 4}, {D3DSWAPEFFECT_DISCARD, 9, 7}, {D3DSWAPEFFECT_COPY, 6, 4}, {D3DSWAPEFFECT_COPY, 9, 7}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.effect << " " << c.width << "x" << c.height);
+        auto window = plat::PresentWindow::create("device", 6, 4);
+        ASSERT_TRUE(window);
+        auto d3d = ComPtr<IDirect3D9>::adopt(Direct3DCreate9(D3D_SDK_VERSION));
+        D3DPRESENT_PARAMETERS pp{};
+        pp.BackBufferWidth = c.width;
+        pp.BackBufferHeight = c.height;
+        pp.SwapEffect = c.effect;
+        pp.hDeviceWindow = window->hwnd();
+        pp.Windowed = TRUE;
+        ComPtr<IDirect3DDevice9> device;
+        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window->hwnd(), 0, &pp, device.put()), D3D_OK);
+        const RECT client{0, 0, 6, 4};
+        for (const D3DCOLOR colour : {0xff336699u, 0xff00ff00u, 0xffff0000u}) {
+            device->Clear(0, nullptr, D3DCLEAR_TARGET, colour, 1.0f, 0);
+            const D3DRECT dot{2, 1, 3, 2};
+            device->Clear(1, &dot, D3DCLEAR_TARGET, ~colour | 0xff000000u, 1.0f, 0);
+            ASSERT_EQ(device->Present(&client, &client, nullptr, nullptr), D3D_OK);
+            EXPECT_EQ(window->frame_pixel(0, 0), colour);
+            EXPECT_EQ(window->frame_pixel(5, 3), colour);
+            EXPECT_EQ(window->frame_pixel(2, 1), ~colour | 0xff000000u);
+            if (c.effect == D3DSWAPEFFECT_COPY) {
+                EXPECT_EQ(back_pixel(device.get(), 5, 3), colour);
+            }
+        }
+    }
+}
+
 TEST(SoftwareDevice, TextureCapsDemandPowersOfTwoWhenSet)
 {
     const struct {

@@ -176,3 +176,107 @@ TEST(Quads, MirroredTurnedAndCutQuadsFilterAsWhole)
         expect_probes(d, c.probes);
     }
 }
+
+namespace {
+
+void blend_over(IDirect3DDevice9* device)
+{
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+}
+
+// Draws the texture tinted by `diffuse` (modulated) onto the upright rectangle (x, y, w, h).
+void draw_tinted(IDirect3DDevice9* device, IDirect3DTexture9* texture, float x, float y, float w, float h,
+                 D3DCOLOR diffuse)
+{
+    const Vertex quad[4] = {{x, y, 0, 1, diffuse, 0, 0},
+                            {x + w, y, 0, 1, diffuse, 1, 0},
+                            {x, y + h, 0, 1, diffuse, 0, 1},
+                            {x + w, y + h, 0, 1, diffuse, 1, 1}};
+    device->SetTexture(0, texture);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)), D3D_OK);
+    device->SetTexture(0, nullptr);
+}
+
+// A 4 x 4 picture with opaque, translucent and empty texels.
+std::vector<DWORD> mixed_texels()
+{
+    return {0xffff0000u, 0x80400000u, 0x00000000u, 0xff00ff00u, 0x40102030u, 0xffffffffu, 0x20202020u, 0x00000000u,
+            0xff0000ffu, 0x00000000u, 0xc0603000u, 0x80808080u, 0x10000000u, 0xff123456u, 0x00000000u, 0xfffefdfcu};
+}
+
+}
+
+// A clear is written by the draws that follow it, row by row, or when the
+// pixels are read: whatever the draws, the pixels are the ones a clear
+// written at once would give. Each case runs twice, on two devices: once
+// with the clear written before the draws (a lock reads the target), once
+// left to the draws.
+TEST(Quads, AClearLeftToTheDrawsGivesThePixelsOfAWrittenOne)
+{
+    const D3DRECT part{5, 3, 27, 19};
+    const struct {
+        const char* name;
+        const D3DRECT* cleared;   // null: the whole target
+        void (*draw)(IDirect3DDevice9* device, IDirect3DTexture9* texture);
+    } cases[] = {
+        {"opaque copy over part of it", nullptr, [](IDirect3DDevice9* d, IDirect3DTexture9* t) {
+             draw_tinted(d, t, 3, 2, 4, 4, 0xffffffffu);
+         }},
+        {"blended and faded, enlarged across rows and past the edge", nullptr,
+         [](IDirect3DDevice9* d, IDirect3DTexture9* t) {
+             blend_over(d);
+             draw_tinted(d, t, -5, 4, 30, 13, 0xe6e6e6e6u);
+         }},
+        {"filtered and enlarged", nullptr, [](IDirect3DDevice9* d, IDirect3DTexture9* t) {
+             blend_over(d);
+             d->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+             draw_tinted(d, t, 7, 1, 21, 17, 0xffffffffu);
+         }},
+        {"turned", nullptr, [](IDirect3DDevice9* d, IDirect3DTexture9* t) {
+             blend_over(d);
+             const float a[2] = {16, 1}, b[2] = {28, 13}, c[2] = {4, 13};
+             draw_copy(d, t, a, b, c);
+         }},
+        {"copied with an alpha test that keeps what is below", nullptr, [](IDirect3DDevice9* d, IDirect3DTexture9* t) {
+             d->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+             d->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+             d->SetRenderState(D3DRS_ALPHAREF, 0x60);
+             draw_tinted(d, t, 0, 0, 32, 24, 0xffffffffu);
+         }},
+        {"two draws over one another", nullptr, [](IDirect3DDevice9* d, IDirect3DTexture9* t) {
+             blend_over(d);
+             draw_tinted(d, t, 2, 2, 8, 8, 0xffffffffu);
+             draw_tinted(d, t, 6, 5, 20, 9, 0x80808080u);
+         }},
+        {"a cleared part, drawn across its edges", &part, [](IDirect3DDevice9* d, IDirect3DTexture9* t) {
+             blend_over(d);
+             draw_tinted(d, t, 1, 6, 31, 6, 0xffffffffu);
+             draw_tinted(d, t, 20, 0, 4, 24, 0xc0c0c0c0u);
+         }},
+        {"text", nullptr, [](IDirect3DDevice9* d, IDirect3DTexture9*) {
+             auto font = test::make_font(d, u"DejaVu Sans", -12);
+             RECT area{2, 2, 30, 22};
+             font->DrawTextW(nullptr, u"Ag", -1, &area, DT_LEFT | DT_TOP, 0xffe0c040u);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<DWORD> pictures[2];
+        for (const bool written_first : {true, false}) {
+            auto rig = make_device(32, 24);
+            auto texture = texture_of(rig.device.get(), 4, 4, mixed_texels());
+            rig.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff203040u, 1.0f, 0);   // what the clear lies over
+            rig.device->Clear(c.cleared ? 1 : 0, c.cleared, D3DCLEAR_TARGET, 0x80102030u, 1.0f, 0);
+            if (written_first) back_pixel(rig.device.get(), 0, 0);
+            c.draw(rig.device.get(), texture.get());
+            for (int y = 0; y < 24; ++y)
+                for (int x = 0; x < 32; ++x) pictures[written_first ? 0 : 1].push_back(back_pixel(rig.device.get(), x, y));
+        }
+        EXPECT_EQ(pictures[1], pictures[0]);
+    }
+}

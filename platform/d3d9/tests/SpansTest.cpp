@@ -80,11 +80,25 @@ TEST(Spans, VectorKernelsShadeAsPixelByPixel)
             auto run = kernel(ops);
             ASSERT_NE(run, nullptr);
             auto got = target;
-            run(got.data(), source.data(), count, ops);
+            run(got.data(), source.data(), count, ops, nullptr);
             for (int i = 0; i < count; ++i)
                 EXPECT_EQ(got[std::size_t(i)], expected[std::size_t(i)]) << "pixel " << i << std::hex << " source "
                                                                         << source[std::size_t(i)] << " target "
                                                                         << target[std::size_t(i)];
+        }
+        // Over a clear not yet written: as if every target pixel held it; what the target held is never read.
+        for (const std::uint32_t under : {0xff121212u, 0x40102030u}) {
+            SCOPED_TRACE(testing::Message() << std::hex << under);
+            std::vector<std::uint32_t> want(std::size_t(count), under);
+            reference(want.data(), source.data(), count);
+            std::vector<std::uint32_t> got(std::size_t(count), 0xdeadbeefu);
+            reference.over(got.data(), source.data(), count, under);
+            EXPECT_EQ(got, want) << "pixel by pixel";
+            for (auto kernel : kernels) {
+                got.assign(std::size_t(count), 0xdeadbeefu);
+                kernel(ops)(got.data(), source.data(), count, ops, &under);
+                EXPECT_EQ(got, want);
+            }
         }
     }
 }

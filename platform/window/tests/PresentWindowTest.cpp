@@ -35,6 +35,86 @@ TEST(PresentWindow, FrameLandsInClientAreaAndIsShownOnce)
     EXPECT_FALSE(window->show_pending_frame());
 }
 
+// Every rectangle pair lands as nearest-pixel sampling of the source says,
+// whether the sizes match (rows copied whole) or not (scaled), with the parts
+// outside the window or the frame left alone.
+TEST(PresentWindow, FramesLandPixelForPixelAsNearestSamplingSays)
+{
+    constexpr int fw = 7, fh = 5, ww = 9, wh = 6;
+    std::vector<std::uint32_t> pixels(fw * fh);
+    for (int i = 0; i < fw * fh; ++i) pixels[std::size_t(i)] = 0xff000000u | std::uint32_t(i + 1);
+    const plat::FrameView frame{pixels.data(), fw, fh, fw};
+    const struct {
+        const char* what;
+        RECT src, dst;
+    } cases[] = {
+        {"one size, moved", {1, 1, 5, 4}, {3, 2, 7, 5}},
+        {"one size, past the window's right and bottom", {0, 0, 7, 5}, {4, 3, 11, 8}},
+        {"one size, from left of the window", {0, 0, 7, 5}, {-3, -1, 4, 4}},
+        {"one size, the source past the frame", {4, 2, 10, 6}, {0, 0, 6, 4}},
+        {"scaled up", {0, 0, 3, 2}, {0, 0, 9, 6}},
+        {"scaled down", {0, 0, 7, 5}, {1, 1, 4, 3}},
+        {"scaled, partly outside", {2, 1, 7, 5}, {-2, 2, 8, 9}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto window = dummy_window(ww, wh);
+        ASSERT_TRUE(window);
+        ASSERT_TRUE(plat::present_frame(window->hwnd(), frame, c.src, c.dst));
+        const int sw = c.src.right - c.src.left, sh = c.src.bottom - c.src.top;
+        const int dw = c.dst.right - c.dst.left, dh = c.dst.bottom - c.dst.top;
+        for (int y = 0; y < wh; ++y)
+            for (int x = 0; x < ww; ++x) {
+                std::uint32_t expected = 0xff000000u;   // as the window was made
+                if (x >= c.dst.left && x < c.dst.right && y >= c.dst.top && y < c.dst.bottom) {
+                    const int sx = c.src.left + (x - c.dst.left) * sw / dw, sy = c.src.top + (y - c.dst.top) * sh / dh;
+                    if (sx >= 0 && sx < fw && sy >= 0 && sy < fh) expected = pixels[std::size_t(sy * fw + sx)];
+                }
+                ASSERT_EQ(window->frame_pixel(x, y), expected) << x << ", " << y;
+            }
+    }
+}
+
+// A frame whose top-left corner is exactly the client area changes places
+// with the window's own instead of being copied, and comes back at its own
+// size; a corner of another size is refused and everything left as it was.
+TEST(PresentWindow, AFrameWhoseCornerIsTheClientChangesPlacesWithTheWindows)
+{
+    auto window = dummy_window(3, 2);
+    ASSERT_TRUE(window);
+    std::vector<std::uint32_t> frame(6, 0xff112233u);
+    ASSERT_TRUE(plat::present_frame_swap(window->hwnd(), frame, 3, 2, 3, 2));
+    EXPECT_EQ(window->frame_pixel(2, 1), 0xff112233u);
+    EXPECT_EQ(frame, std::vector<std::uint32_t>(6, 0xff000000u)) << "the window's previous frame";
+    EXPECT_TRUE(window->show_pending_frame());
+
+    // A screen-sized frame: the client shows its corner.
+    std::vector<std::uint32_t> screen(5 * 4);
+    for (std::size_t i = 0; i < screen.size(); ++i) screen[i] = 0xff000000u | std::uint32_t(i);
+    ASSERT_TRUE(plat::present_frame_swap(window->hwnd(), screen, 5, 4, 3, 2));
+    EXPECT_EQ(screen.size(), 20u) << "back at the frame's size";
+    EXPECT_EQ(window->frame_pixel(2, 1), 0xff000007u);
+    EXPECT_EQ(plat::present_frame_copy(window->hwnd()),
+              (std::vector<std::uint32_t>{0xff000000u, 0xff000001u, 0xff000002u, 0xff000005u, 0xff000006u, 0xff000007u}));
+    EXPECT_TRUE(window->show_pending_frame());
+    // A copy into it afterwards lands on the client's pixels.
+    const std::uint32_t dot = 0xffabcdefu;
+    ASSERT_TRUE(plat::present_frame(window->hwnd(), plat::FrameView{&dot, 1, 1, 1}, RECT{0, 0, 1, 1}, RECT{1, 1, 2, 2}));
+    EXPECT_EQ(window->frame_pixel(1, 1), dot);
+    EXPECT_EQ(window->frame_pixel(2, 1), 0xff000007u);
+    window->show_pending_frame();
+
+    std::vector<std::uint32_t> other(4, 0xff445566u);
+    EXPECT_FALSE(plat::present_frame_swap(window->hwnd(), other, 2, 2, 2, 2));
+    EXPECT_EQ(other, std::vector<std::uint32_t>(4, 0xff445566u));
+    EXPECT_FALSE(plat::present_frame_swap(window->hwnd(), other, 2, 2, 3, 2)) << "a corner larger than the frame";
+    EXPECT_EQ(window->frame_pixel(1, 1), dot);
+    EXPECT_FALSE(window->show_pending_frame());
+    HWND gone = window->hwnd();
+    window.reset();
+    EXPECT_FALSE(plat::present_frame_swap(gone, frame, 3, 2, 3, 2));
+}
+
 // The compose thread presents while the UI thread may be too busy to pump: SDL's
 // queue fills and SDL keeps an error text for the presenting thread, which must
 // go with the thread (the process's leak check at exit sees what stays).

@@ -361,8 +361,7 @@ TEST(wrsslist, ADragOutlivesItsRow)
         int rows_left;
     } cases[] = {
         {"its row removed", [](ListScene& scene) {
-             scene.list->GetItem(0)->OnMouseEnter();   // row 0 current
-             scene.list->BeginRemoveSelected();
+             scene.list->BeginRemove(0, UI::wrsslist::Removal::Now);
              scene.frames(40);
          }, 1},
         {"the list refilled", [](ListScene& scene) {
@@ -403,9 +402,8 @@ TEST(wrsslist, RemovalCollapsesTheRowThenHandsItToTheLogicThread)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.delayed);
         ListScene scene(3, 400);
-        scene.key(40);   // current: row 1
         UI::wrsslistitem* removed = scene.list->GetItem(1);
-        c.delayed ? scene.list->BeginRemoveSelectedDelayed() : scene.list->BeginRemoveSelected();
+        scene.list->BeginRemove(1, c.delayed ? UI::wrsslist::Removal::Delayed : UI::wrsslist::Removal::Now);
         scene.frames(c.frames - 1);
         EXPECT_TRUE(scene.list->IsRemoving());
         EXPECT_TRUE(scene.logic.commands.empty());

@@ -216,6 +216,14 @@ TEST(D3D9Render, FramesPresentIntoTheMainWindowClientArea)
     EXPECT_EQ(window->frame_pixel(0, 0), 0xff121212u);
     EXPECT_EQ(window->frame_pixel(4, 2), 0xffabcdefu);
     EXPECT_EQ(scene.renderer->PresentToWindow(nullptr, nullptr), D3D_OK);   // no window: the whole frame, nowhere
+
+    // A frame clears only the client area: the rest of the screen-sized back buffer is never shown.
+    scene.rig.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff0000ffu, 1.0f, 0);
+    ASSERT_EQ(scene.renderer->BeginFrame(), D3D_OK);
+    EXPECT_EQ(scene.at(4, 2), 0xff121212u);
+    EXPECT_EQ(scene.at(5, 3), 0xff0000ffu);
+    EXPECT_EQ(scene.at(15, 15), 0xff0000ffu);
+    ASSERT_EQ(scene.renderer->EndFrame(), D3D_OK);
 }
 
 // Text colour goes "over" the background while its coverage adds to the target's alpha, pixel by pixel: with a

@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <vector>
+
 namespace {
 
 constexpr DWORD Clear = 0xff000000u;
@@ -67,4 +71,33 @@ TEST(ResetDevice, FontStylesMadeBeforeStillDraw)
     const RECT drawn = test::changed_box(back.get(), Clear);
     EXPECT_GT(drawn.right, drawn.left);
     EXPECT_GE(drawn.top, 40);
+}
+
+// A freed window surface takes its texture with it: neither the manager's
+// names nor a later reset keep it, and the reset brings back the live one.
+TEST(ResetDevice, FreedWindowSurfacesLeaveNoTextureBehind)
+{
+    test::SkinRig rig;
+    std::unique_ptr<RenderEngine::backbuffer> live = UI::CreateWindowSurface(16, 16);   // "BkBuffer_200"
+    std::vector<std::weak_ptr<RenderEngine::texture>> freed;
+    for (int i = 0; i < 50; ++i) {
+        std::unique_ptr<RenderEngine::backbuffer> surface = UI::CreateWindowSurface(64, 64);
+        auto* d3d = dynamic_cast<RenderEngine::d3dbackbuffer*>(surface.get());
+        ASSERT_NE(d3d, nullptr);
+        freed.push_back(d3d->SharedTexture());
+    }
+    const auto all_gone = [&] {
+        return std::all_of(freed.begin(), freed.end(), [](const auto& t) { return t.expired(); });
+    };
+    EXPECT_TRUE(all_gone());
+    EXPECT_EQ(rig.manager.GetTexture("BkBuffer_201"), nullptr);
+    EXPECT_EQ(rig.manager.GetTexture("BkBuffer_250"), nullptr);
+    ASSERT_NE(rig.manager.GetTexture("BkBuffer_200"), nullptr);
+
+    auto device = plat::ComPtr<IDirect3DDevice9>::adopt(rig.manager.GetDevice());
+    plat::inject_device_loss(device.get(), plat::DeviceLoss::ResetPending);
+    ASSERT_TRUE(rig.manager.ResetDevice());
+    EXPECT_TRUE(all_gone());
+    auto texture = plat::ComPtr<IDirect3DTexture9>::adopt(rig.manager.GetTexture("BkBuffer_200")->GetD3DTexture());
+    EXPECT_NE(texture, nullptr);   // the live surface came back
 }

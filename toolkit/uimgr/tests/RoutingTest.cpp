@@ -13,6 +13,7 @@
 #include "toolkit/widgets/window.h"
 
 #include "core/settings/CAppSettings.h"
+#include "platform/base/DebugLog.h"
 #include "platform/fs/testing/ScopedEnvironment.h"
 #include "platform/fs/testing/TempFolder.h"
 #include "platform/sync/MessageQueue.h"
@@ -145,7 +146,7 @@ TEST_F(Tree, MessagesReachTheWidgetsAndTheController)
         {"key without a focus still reaches the controller", WM_KEYDOWN, 27, 0, 1, {"logic:key27"}},
         {"a character without a focus", WM_CHAR, 'a', 0, 0, {}},
         {"timer", WM_TIMER, 5, 0, 7, {"logic:timer5"}},
-        {"device change", 0x0219, 0x8000, 0, 0, {"logic:devicechange32768"}},
+        {"device change", WM_DEVICECHANGE, 0x8000, 0, 0, {"logic:devicechange32768"}},
         {"private message", 17415, 3, 0, 0, {"logic:user3"}},
         {"anything else", WM_SIZE, 0, 0, 0, {}},
     };
@@ -243,6 +244,14 @@ TEST_F(Tree, AKeyDownWaitsForTheFrameBeingDrawn)
     }
     ui.join();
     EXPECT_TRUE(delivered);
+}
+
+TEST(uiMgr, DebugOutputWritesItsTextToTheDebugSink)
+{
+    plat::DebugCapture capture;
+    UI::uiMgr::Instance().DebugOutput(u"window_click: caf\u00E9");
+    UI::uiMgr::Instance().DebugOutput(nullptr);
+    EXPECT_EQ(capture.lines(), std::vector<std::string>{"window_click: caf\xC3\xA9"});
 }
 
 TEST(StopWatch, TheFirstLapIs30)
