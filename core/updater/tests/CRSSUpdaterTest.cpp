@@ -298,6 +298,8 @@ TEST_F(CRSSUpdaterTest, ItemsAreWrittenLastFirstAndARefetchOnlyRenewsThem)
     const std::int64_t before_refetch = clock.load();
     updater->Request(id);
     ASSERT_TRUE(listener.wait_updated(2));
+    ASSERT_EQ(listener.updated(), (std::vector<std::pair<std::int64_t, bool>>{{id, true}, {id, true}}))
+        << "both fetches succeeded";
     auto second = rows(id);
     ASSERT_EQ(second.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i) {
