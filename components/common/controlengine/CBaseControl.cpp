@@ -104,8 +104,11 @@ LONG CBaseControl::SendCommand(LONG code, void* data, LONG* length, DWORD flags)
         Command command{code, nullptr, nullptr};
         if (flags & CONTROL_COPY_LENGTH) {
             if (data && length && *length >= 0) {
-                command.data = std::make_unique<std::byte[]>(static_cast<std::size_t>(*length));
-                std::memcpy(command.data.get(), data, static_cast<std::size_t>(*length));
+                // Two zero bytes past the copy: the queued record has no length,
+                // so a wide text copied without its terminator still ends here.
+                const auto size = static_cast<std::size_t>(*length);
+                command.data = std::make_unique<std::byte[]>(size + sizeof(char16_t));
+                std::memcpy(command.data.get(), data, size);
             }
         } else {
             if (data) {
