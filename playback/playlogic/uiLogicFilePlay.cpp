@@ -240,8 +240,8 @@ bool uiLogicFilePlay::PlayFile(const std::u16string& path)
     task.local_path = path;
     m_duration = 0;   // the last item's length is not this one's
     expect_start();
-    send(CMD_PLAY_NOW, &task);
-    if (send(CMD_PLAY_LIST) != 1) return false;
+    // A play-now the controller dropped (-1) leaves nothing to start.
+    if (send(CMD_PLAY_NOW, &task) != 1 || send(CMD_PLAY_LIST) != 1) return false;
     wait_for_start();
     show_started(title_of(path));
     return true;
@@ -253,8 +253,7 @@ bool uiLogicFilePlay::PlayTask(const PlayTaskInfo& task)
     PlayTaskInfo copy = task;
     m_duration = 0;
     expect_start();
-    send(CMD_PLAY_NOW, &copy);
-    send(CMD_PLAY_LIST);
+    if (send(CMD_PLAY_NOW, &copy) != 1 || send(CMD_PLAY_LIST) != 1) return false;
     // An address starts when its bytes come, long after this; a downloaded copy at once.
     if (copy.is_local_file()) wait_for_start();
     show_started(plat::utf8_to_utf16(task.title));

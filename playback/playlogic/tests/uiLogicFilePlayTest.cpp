@@ -178,13 +178,6 @@ TEST_F(PlayLogic, PlayFileHandsTheFileOverAndShowsItsTitle)
     }
 }
 
-TEST_F(PlayLogic, PlayFileFailsWhenTheListDoesNotStart)
-{
-    control.results[CMD_PLAY_LIST] = 0;
-    EXPECT_FALSE(logic->PlayFile(u"/v/a.mp4"));
-    EXPECT_FALSE(host.saw("title a"));
-}
-
 TEST_F(PlayLogic, MediaKindPicksVideoOrVisualisation)
 {
     control.reader = &reader;
@@ -255,6 +248,24 @@ RSSData::tRSSItem item_titled(const std::string& title, std::int32_t status = 0)
     item.original_media_url = "http://127.0.0.1:9/" + title + ".flv";
     item.set_status(status);
     return item;
+}
+
+// A play-now the controller dropped, or a list that does not start, is no play.
+TEST_F(PlayLogic, PlayFailsWhenTheControllerDoesNotTakeIt)
+{
+    const struct {
+        LONG code;
+        LONG result;
+    } cases[] = {{CMD_PLAY_NOW, -1}, {CMD_PLAY_NOW, 0}, {CMD_PLAY_LIST, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        restart_recording();
+        control.results = {{c.code, c.result}};
+        EXPECT_FALSE(logic->PlayFile(u"/v/a.mp4"));
+        EXPECT_FALSE(host.saw("title a"));
+        EXPECT_FALSE(logic->PlayVideoItem(item_titled("b", 0)));
+        EXPECT_FALSE(host.saw("title b"));
+    }
 }
 
 TEST_F(PlayLogic, FeedItemQualityFollowsItsMarkAndTheSwitches)
