@@ -355,10 +355,12 @@ function shortText(text) {
 
 // What the item list shows, as a feed reader lays out a row: the thumbnail on
 // the left; beside it the title in the skin's bright text, clear of the row's
-// buttons, then the text and the length after a "Time:" label. The view's
-// style sheet colours all text grey, so the title carries its own colour.
+// buttons, then the text and the length after a "Time:" label (no label
+// where the feed gives no length). The view's style sheet colours all text
+// grey, so the title carries its own colour.
 function displayHtml(values) {
     var text = values.media_description || plainText(values.original_description || "");
+    var length = formatDuration(values.media_content_duration || "");
     var thumbnail = values.media_thumbnail_url || "";
     var picture = isWebAddress(thumbnail)
         ? "<td class=\"picture\" valign=\"top\" style=\"padding:0 10px 0 0\"><img src=\"" + escapeHtml(thumbnail) +
@@ -368,8 +370,8 @@ function displayHtml(values) {
            "<p class=\"title\" style=\"color:#ffffff;font-size:13px;font-weight:bold;margin:0 76px 5px 0\">" +
            escapeHtml(values.title || "") + "</p>" +
            "<p class=\"text\" style=\"margin:0 0 5px 0\">" + escapeHtml(shortText(text)) + "</p>" +
-           "<span class=\"label\">Time:</span><span class=\"time\">" +
-           formatDuration(values.media_content_duration || "") + "</span></td></tr></table>";
+           (length ? "<span class=\"label\">Time:</span> <span class=\"time\">" + length + "</span>" : "") +
+           "</td></tr></table>";
 }
 
 // Of several media:content elements the one marked isDefault="true", else the first.

@@ -129,7 +129,7 @@ TEST_F(ParseFeedsTest, AnOrdinaryFeedFillsTheChannelAndItsItems)
     // What the item list shows: the thumbnail picture and the length after "Time:".
     const std::string shown = read(first, &IRSSItem::get_display_description);
     EXPECT_NE(shown.find("<img src=\"http://img.example.com/vi/abc123/default.jpg\""), std::string::npos) << shown;
-    EXPECT_NE(shown.find("<span class=\"label\">Time:</span><span class=\"time\">3:25</span>"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("<span class=\"label\">Time:</span> <span class=\"time\">3:25</span>"), std::string::npos) << shown;
     EXPECT_EQ(read(first, &IRSSItem::get_description), shown);
 
     IRSSItem* second = items[1].get();
@@ -367,6 +367,8 @@ TEST_F(ParseFeedsTest, FeedsAsSitesServeThemGiveTheirFields)
          rss("<item><title>t</title><description>" + repeated("word ", 60) + "</description></item>"), "text/xml",
          &IRSSItem::get_display_description, nullptr, Match::Contains,
          "<p class=\"text\" style=\"margin:0 0 5px 0\">" + repeated("word ", 43) + "word\xE2\x80\xA6</p>"},
+        {"the list's row: no length, no \"Time:\" label left bare", rss("<item><title>t</title></item>"),
+         "text/xml", &IRSSItem::get_display_description, nullptr, Match::Lacks, "Time:"},
     };
     expect_fields(cases);
 }
