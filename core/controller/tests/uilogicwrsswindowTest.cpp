@@ -799,11 +799,15 @@ TEST(FeedWindow, TheMainWindowShowsTheTreeAndAPageOfItems)
         item.title = clips[i];
         item.local_thumb_file_path = thumbnail(w.window.home / ("thumb" + std::to_string(i) + ".png"), i);
         item.media_thumbnail_url = "file://" + item.local_thumb_file_path;
-        item.display_description = "<div class=\"item\"><img src=\"" + item.media_thumbnail_url +
-                                   "\" width=\"130\" height=\"90\"/><p class=\"title\">" + clips[i] +
-                                   "</p><p class=\"text\">Among the channel's newest clips, shown a page at a "
-                                   "time.</p><span class=\"label\">Time:</span><span class=\"time\">0" +
-                                   std::to_string(i + 1) + ":24</span></div>";
+        // The row as the feed parser writes it: the picture left of the words.
+        item.display_description =
+            "<table class=\"item\" cellspacing=\"0\" cellpadding=\"0\"><tr><td class=\"picture\" valign=\"top\" "
+            "style=\"padding:0 10px 0 0\"><img src=\"" + item.media_thumbnail_url +
+            "\" width=\"130\" height=\"90\"/></td><td class=\"words\" valign=\"top\"><p class=\"title\" "
+            "style=\"color:#ffffff;font-size:13px;font-weight:bold;margin:0 76px 5px 0\">" + clips[i] +
+            "</p><p class=\"text\" style=\"margin:0 0 5px 0\">Among the channel's newest clips, shown a page at a "
+            "time.</p><span class=\"label\">Time:</span> <span class=\"time\">" + std::to_string(i + 1) +
+            ":24</span></td></tr></table>";
         item.original_media_url = "http://127.0.0.1/media/" + std::to_string(i);
         item.create_time = 5000 - i;
         ASSERT_EQ(w.db().InsertItem(&item), 0);
